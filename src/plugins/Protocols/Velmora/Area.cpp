@@ -1,0 +1,149 @@
+#include "Area.h"
+
+#include <QDomElement>
+#include <QLoggingCategory>
+
+#include "AreaPrivate.h"
+#include "Vocabulary.h"
+#include "Zone.h"
+#include "graphics/Area.h"
+
+namespace Velmora {
+
+Area::Private::Private(Area* area)
+    : q(area)
+    , zone(qobject_cast<Zone*>(area->parent()))
+{
+    item = new Rare::Graphics::Area(area, zone ? zone->graphicsItem() : nullptr);
+    states = new Objects<BaseObject>(Area::tr("States"), area);
+}
+
+Area::Area(QObject* parent)
+    : GraphicsObject(parent)
+    , d(new Private(this))
+{
+}
+
+Area::~Area()
+{
+    // With a zone, the zone's map item owns ours and may already have deleted it.
+    if (!d->zone)
+        delete d->item.data();
+}
+
+QList<int> Area::controllerIds(const QDomElement& area)
+{
+    const QDomElement controllers = area.firstChildElement(Xml::Controllers);
+    const QString text = controllers.firstChild().toText().data();
+    QList<int> ids;
+    const QStringList parts = text.split(QLatin1Char(','));
+    for (const QString& part : parts) {
+        bool ok = false;
+        const int id = part.toInt(&ok);
+        if (ok)
+            ids.append(id);
+    }
+    return ids;
+}
+
+bool Area::loadFromElement(const QDomElement& element, QString* error)
+{
+    if (!BaseObject::loadFromElement(element, error))
+        return false;
+    // A missing or broken outline leaves the area without one; it never fails the load.
+    QString geometryError;
+    d->item->loadGeometry(element, &geometryError);
+
+    if (d->zone)
+        d->states->setSourceName(d->zone->fileName());
+    const QDomElement firstState =
+        element.firstChildElement(Xml::States).firstChildElement(Xml::State);
+    QString stateError;
+    if (!d->states->loadElements(firstState, &stateError, this))
+        qWarning("Object: Velmora::Area: id:%d. Invalid states.", id());
+
+    d->objects = controllerIds(element);
+    return true;
+}
+
+QGraphicsItem* Area::graphicsItem() const
+{
+    return d->item.data();
+}
+
+QObject* Area::graphicsObject() const
+{
+    return d->item.data();
+}
+
+QVariant Area::modelData(int column, int role)
+{
+    return graphicsData(column, role);
+}
+
+BaseObject* Area::state(int id)
+{
+    return d->states->value(id);
+}
+
+QList<BaseObject*> Area::states()
+{
+    return d->states->values();
+}
+
+QList<int> Area::objects()
+{
+    return d->objects;
+}
+
+Zone* Area::zone() const
+{
+    return d->zone;
+}
+
+int Area::controlSource() const
+{
+    return d->controlSource;
+}
+
+int Area::currentState() const
+{
+    return d->currentState;
+}
+
+int Area::specialState() const
+{
+    return d->specialState;
+}
+
+bool Area::setControlSource(int value)
+{
+    if (d->controlSource == value)
+        return false;
+    d->controlSource = value;
+    return true;
+}
+
+bool Area::setCurrentState(int value)
+{
+    if (d->currentState == value)
+        return false;
+    d->currentState = value;
+    return true;
+}
+
+bool Area::setSpecialState(int value)
+{
+    if (d->specialState == value)
+        return false;
+    d->specialState = value;
+    return true;
+}
+
+void Area::redraw()
+{
+    if (d->item)
+        d->item->update();
+}
+
+} // namespace Velmora

@@ -1,0 +1,55 @@
+#include "Objects.h"
+
+#include <QLoggingCategory>
+
+#include "Area.h"
+#include "Controller.h"
+#include "Strategy.h"
+#include "Zone.h"
+
+// An area takes its zone from the owner at birth: its map item hangs below the zone's.
+template<typename T>
+T* Objects<T>::create(QObject* owner)
+{
+    return new T(owner);
+}
+
+template<typename T>
+void Objects<T>::insert(T* object)
+{
+    m_objects.insert(object->id(), object);
+    object->setParent(this);
+}
+
+template<typename T>
+void Objects<T>::warnDuplicate(const QDomElement& element, int id) const
+{
+    qWarning("%s: line %d element:%s. Duplicate id %d; the later element is used",
+             qUtf8Printable(sourceName()), element.lineNumber(), qUtf8Printable(element.tagName()),
+             id);
+}
+
+template<typename T>
+bool Objects<T>::loadElements(const QDomElement& first, QString* error, QObject* owner)
+{
+    setParent(owner);
+    // Siblings are matched by tag so that comments or foreign elements between
+    // list members neither end the list nor join it.
+    const QString tag = first.tagName();
+    for (QDomElement element = first; !element.isNull(); element = element.nextSiblingElement(tag)) {
+        T* object = create(owner);
+        if (!object->loadFromElement(element, error)) {
+            delete object;
+            return false;
+        }
+        if (m_objects.contains(object->id()))
+            warnDuplicate(element, object->id());
+        insert(object);
+    }
+    return true;
+}
+
+template class Objects<Velmora::Controller>;
+template class Objects<Velmora::Area>;
+template class Objects<Velmora::Strategy>;
+template class Objects<Velmora::BaseObject>;

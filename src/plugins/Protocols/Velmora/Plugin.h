@@ -1,0 +1,44 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+
+#include "plugin/ModuleInterface.h"
+
+namespace Velmora {
+
+// The module's one root object: loads zones, shows or hides them, opens the
+// zone editor. The host reaches all of it through the meta-object system, so
+// the order of the declarations below is part of the interface.
+class Plugin : public QObject
+{
+    Q_OBJECT
+    Q_PLUGIN_METADATA(IID VELMORA_MODULE_IID)
+    Q_PROPERTY(QString moduleVersion READ moduleVersion CONSTANT)
+    Q_PROPERTY(bool visible READ isVisible WRITE setVisible)
+public:
+    explicit Plugin(QObject* parent = nullptr);
+    ~Plugin() override;
+
+    Q_INVOKABLE QObject* load(QString fileName);
+    Q_INVOKABLE void editZone(QString fileName, QObject* cnfStorage);
+    Q_INVOKABLE void editZone(QString fileName);
+
+    QString moduleVersion() const;
+    bool isVisible() const;
+
+signals:
+    void zoneEdited(QString fileName);
+    void zoneLoaded(QObject* zone);
+
+public slots:
+    void setVisible(bool visible);
+
+private slots:
+    void zoneEditComplete(int result);
+
+private:
+    bool m_visible = true;
+};
+
+} // namespace Velmora

@@ -1,0 +1,17 @@
+#include "Strategy.h"
+
+namespace Velmora {
+
+Strategy::Strategy(QObject* parent)
+    : BaseObject(parent)
+{
+}
+
+Strategy::~Strategy() = default;
+
+bool Strategy::loadFromElement(const QDomElement& element, QString* error)
+{
+    return BaseObject::loadFromElement(element, error);
+}
+
+} // namespace Velmora

@@ -1,0 +1,208 @@
+#include "Zone.h"
+
+#include <QDomDocument>
+#include <QFile>
+#include <QGraphicsScene>
+#include <QLoggingCategory>
+
+#include "Area.h"
+#include "Controller.h"
+#include "Strategy.h"
+#include "TokenDigest.h"
+#include "Vocabulary.h"
+#include "ZonePrivate.h"
+
+namespace Velmora {
+
+Zone::Zone(QObject* parent)
+    : GraphicsObject(parent)
+    , d(new Private(this))
+{
+}
+
+Zone::~Zone()
+{
+    if (d->connection) {
+        disconnect(d->connection, nullptr, this, nullptr);
+        disconnect(this, nullptr, d->connection, nullptr);
+        disconnect(d->connection, nullptr, d, nullptr);
+    }
+    delete d;
+}
+
+bool Zone::load(QString fileName)
+{
+    d->fileName = fileName;
+    QFile file(fileName);
+    if (!file.open(QIODevice::ReadOnly)) {
+        qWarning("%s", qUtf8Printable(tr("Error opening file %1: %2").arg(fileName, file.errorString())));
+        return false;
+    }
+    const QByteArray digest = tokenDigest(&file);
+
+    file.seek(0);
+    QDomDocument document;
+    QString message;
+    int line = 0;
+    int column = 0;
+    if (!document.setContent(&file, false, &message, &line, &column)) {
+        qWarning("%s", qUtf8Printable(tr("Error processing file %1 (%2:%3): %4")
+                                          .arg(fileName)
+                                          .arg(line)
+                                          .arg(column)
+                                          .arg(message)));
+        return false;
+    }
+
+    QString error;
+    if (!loadFromElement(document.documentElement(), &error)) {
+        qWarning("%s", qUtf8Printable(tr("Error processing file %1: %2").arg(fileName, error)));
+        return false;
+    }
+    setProperty("localHash", digest);
+    return true;
+}
+
+namespace {
+
+// Controllers named by the areas, for files without a Controllers list.
+void deriveControllers(const QDomElement& root, Objects<Controller>* controllers)
+{
+    const QDomElement areas = root.firstChildElement(Xml::Areas);
+    for (QDomElement area = areas.firstChildElement(Xml::Area); !area.isNull();
+         area = area.nextSiblingElement(Xml::Area)) {
+        const QList<int> ids = Area::controllerIds(area);
+        for (int id : ids) {
+            if (controllers->contains(id))
+                continue;
+            controllers->insert(new Controller(id));
+        }
+    }
+}
+
+} // namespace
+
+bool Zone::loadFromElement(const QDomElement& root, QString* error)
+{
+    if (!BaseObject::loadFromElement(root, error))
+        return false;
+    QString geometryError;
+    d->item->loadGeometry(root, &geometryError);
+
+    d->controllers->setSourceName(d->fileName);
+    d->areas->setSourceName(d->fileName);
+    d->strategies->setSourceName(d->fileName);
+
+    const QDomElement firstController =
+        root.firstChildElement(Xml::Controllers).firstChildElement(Xml::Controller);
+    if (!d->controllers->loadElements(firstController, error, this))
+        return false;
+    const QDomElement firstArea = root.firstChildElement(Xml::Areas).firstChildElement(Xml::Area);
+    if (!d->areas->loadElements(firstArea, error, this))
+        return false;
+    if (d->controllers->isEmpty())
+        deriveControllers(root, d->controllers);
+
+    const QList<Area*> areas = d->areas->values();
+    for (Area* area : areas)
+        connect(area, &Area::stateChanged, this, &Zone::areaStateChanged);
+
+    const QDomElement firstStrategy =
+        root.firstChildElement(Xml::Strategies).firstChildElement(Xml::Strategy);
+    return d->strategies->loadElements(firstStrategy, error, this);
+}
+
+QGraphicsItem* Zone::graphicsItem() const
+{
+    return d->item;
+}
+
+QObject* Zone::graphicsObject() const
+{
+    return d->item;
+}
+
+QVariant Zone::modelData(int column, int role)
+{
+    if (column == 2 && (role == Qt::DisplayRole || role == Qt::EditRole))
+        return d->fileName;
+    return graphicsData(column, role);
+}
+
+void Zone::setScene(QGraphicsScene* scene)
+{
+    QGraphicsScene* current = d->item->scene();
+    if (current == scene)
+        return;
+    if (scene)
+        scene->addItem(d->item);
+    else
+        current->removeItem(d->item);
+}
+
+Controller* Zone::controller(uint id)
+{
+    return id > uint(std::numeric_limits<int>::max()) ? nullptr : d->controllers->value(int(id));
+}
+
+QList<Controller*> Zone::controllers()
+{
+    return d->controllers->values();
+}
+
+Area* Zone::area(uint id)
+{
+    return id > uint(std::numeric_limits<int>::max()) ? nullptr : d->areas->value(int(id));
+}
+
+QList<Area*> Zone::areas()
+{
+    return d->areas->values();
+}
+
+QObject* Zone::strategy(uint id)
+{
+    return id > uint(std::numeric_limits<int>::max()) ? nullptr : d->strategies->value(int(id));
+}
+
+QList<Strategy*> Zone::strategies()
+{
+    return d->strategies->values();
+}
+
+QString Zone::fileName() const
+{
+    return d->fileName;
+}
+
+QObject* Zone::connection() const
+{
+    return d->connection;
+}
+
+bool Zone::isConnected() const
+{
+    return d->connected;
+}
+
+int Zone::controlSource() const
+{
+    return d->controlSource();
+}
+
+int Zone::currentStrategy() const
+{
+    return d->strategy();
+}
+
+QDateTime Zone::connectionTime() const
+{
+    return d->connectionTime;
+}
+
+QDateTime Zone::lastConnectionEventTime() const
+{
+    return d->lastConnectionEventTime;
+}
+
+} // namespace Velmora

@@ -1,0 +1,198 @@
+#include "Schedule.h"
+
+#include "Vocabulary.h"
+
+#include <QRegularExpression>
+
+#include <algorithm>
+
+namespace Velmora {
+
+namespace {
+
+bool parseId(const QString& text, int* id)
+{
+    bool ok = false;
+    const int value = text.trimmed().toInt(&ok);
+    if (!ok || value < 0)
+        return false;
+    *id = value;
+    return true;
+}
+
+// "dd.MM" (every year) or "dd.MM.yyyy"; *year stays 0 for the yearly form.
+bool parseDay(const QString& text, int* day, int* month, int* year)
+{
+    static const QRegularExpression pattern(
+        QStringLiteral("^(\\d{2})\\.(\\d{2})(?:\\.(\\d{4}))?$"));
+    const QRegularExpressionMatch match = pattern.match(text.trimmed());
+    if (!match.hasMatch())
+        return false;
+    *day = match.captured(1).toInt();
+    *month = match.captured(2).toInt();
+    *year = match.captured(3).isEmpty() ? 0 : match.captured(3).toInt();
+    // A leap year stands in for "every year" so that 29.02 is accepted.
+    return QDate::isValid(*year ? *year : 2000, *month, *day);
+}
+
+QDateTime onDate(const QDateTime& like, const QDate& date, int minute)
+{
+    QDateTime result = like;
+    result.setDate(date);
+    result.setTime(QTime(minute / 60, minute % 60));
+    return result;
+}
+
+} // namespace
+
+Schedule::Schedule(const QDomElement& calendar, const QString& targetAttribute)
+    : m_attribute(targetAttribute)
+{
+    if (calendar.isNull())
+        return;
+    readDayCards(calendar);
+    readSpecialDays(calendar);
+    const QDomElement week = calendar.firstChildElement(Xml::WeekDistribution);
+    m_week = parseWeekDistribution(week.text());
+}
+
+int Schedule::parseTime(const QString& text)
+{
+    static const QRegularExpression pattern(QStringLiteral("^(\\d{2}):(\\d{2})$"));
+    const QRegularExpressionMatch match = pattern.match(text.trimmed());
+    if (!match.hasMatch())
+        return -1;
+    const int hour = match.captured(1).toInt();
+    const int minute = match.captured(2).toInt();
+    if (hour > 23 || minute > 59)
+        return -1;
+    return hour * 60 + minute;
+}
+
+QVector<int> Schedule::parseWeekDistribution(const QString& text)
+{
+    QVector<int> week(7, -1);
+    const QStringList fields = text.split(QLatin1Char(','));
+    if (fields.size() != 7)
+        return week;
+    for (int i = 0; i < 7; ++i) {
+        int id;
+        if (parseId(fields.at(i), &id))
+            week[i] = id;
+    }
+    return week;
+}
+
+Schedule::Day Schedule::readEntries(const QDomElement& parent) const
+{
+    Day day;
+    for (QDomElement e = parent.firstChildElement(Xml::Time); !e.isNull();
+         e = e.nextSiblingElement(Xml::Time)) {
+        Entry entry;
+        entry.minute = parseTime(e.text());
+        if (entry.minute < 0 || !parseId(e.attribute(m_attribute), &entry.target))
+            continue;
+        day.append(entry);
+    }
+    std::stable_sort(day.begin(), day.end(),
+                     [](const Entry& a, const Entry& b) { return a.minute < b.minute; });
+    return day;
+}
+
+void Schedule::readDayCards(const QDomElement& calendar)
+{
+    const QDomElement cards = calendar.firstChildElement(Xml::DayCards);
+    for (QDomElement e = cards.firstChildElement(Xml::DayCard); !e.isNull();
+         e = e.nextSiblingElement(Xml::DayCard)) {
+        int id;
+        // The first card of an id wins, as a lookup in file order would find it.
+        if (parseId(e.attribute(Xml::id), &id) && !m_cards.contains(id))
+            m_cards.insert(id, readEntries(e));
+    }
+}
+
+void Schedule::readSpecialDays(const QDomElement& calendar)
+{
+    const QDomElement days = calendar.firstChildElement(Xml::SpecialDays);
+    for (QDomElement e = days.firstChildElement(Xml::SpecialDay); !e.isNull();
+         e = e.nextSiblingElement(Xml::SpecialDay)) {
+        SpecialDay special;
+        if (!parseDay(e.attribute(Xml::day), &special.day, &special.month, &special.year))
+            continue;
+        special.entries = readEntries(e);
+        m_specialDays.append(special);
+    }
+}
+
+const Schedule::SpecialDay* Schedule::specialDayOn(const QDate& date) const
+{
+    const SpecialDay* yearly = nullptr;
+    for (const SpecialDay& special : m_specialDays) {
+        if (special.day != date.day() || special.month != date.month())
+            continue;
+        // A dated entry is more specific than a yearly one for the same day.
+        if (special.year == date.year())
+            return &special;
+        if (special.year == 0 && !yearly)
+            yearly = &special;
+    }
+    return yearly;
+}
+
+Schedule::Day Schedule::entriesOn(const QDate& date) const
+{
+    if (!date.isValid())
+        return {};
+    if (const SpecialDay* special = specialDayOn(date))
+        return special->entries;
+    const int card = m_week.at(date.dayOfWeek() - 1);
+    return card < 0 ? Day() : m_cards.value(card);
+}
+
+int Schedule::activeAt(const QDateTime& when) const
+{
+    if (!when.isValid())
+        return -1;
+    const QTime time = when.time();
+    const int minute = time.hour() * 60 + time.minute();
+    const Day today = entriesOn(when.date());
+    int target = -1;
+    for (const Entry& entry : today) {
+        if (entry.minute > minute)
+            break;
+        target = entry.target;
+    }
+    if (target >= 0)
+        return target;
+    // Before today's first entry the previous day's last one still runs.
+    const Day yesterday = entriesOn(when.date().addDays(-1));
+    return yesterday.isEmpty() ? -1 : yesterday.last().target;
+}
+
+QDateTime Schedule::nextChange(const QDateTime& after, int days) const
+{
+    if (!after.isValid())
+        return {};
+    const int current = activeAt(after);
+    for (int d = 0; d <= days; ++d) {
+        const QDate date = after.date().addDays(d);
+        // Midnight counts too: a day without entries can end a carried-over one.
+        QVector<int> minutes{0};
+        for (const Entry& entry : entriesOn(date))
+            minutes.append(entry.minute);
+        for (int minute : minutes) {
+            const QDateTime moment = onDate(after, date, minute);
+            if (moment.isValid() && moment > after && activeAt(moment) != current)
+                return moment;
+        }
+    }
+    return {};
+}
+
+int activeTarget(const QDomElement& calendar, const QString& targetAttribute,
+                 const QDateTime& when)
+{
+    return Schedule(calendar, targetAttribute).activeAt(when);
+}
+
+} // namespace Velmora

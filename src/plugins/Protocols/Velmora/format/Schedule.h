@@ -1,0 +1,69 @@
+#pragma once
+
+#include <QDateTime>
+#include <QDomElement>
+#include <QHash>
+#include <QString>
+#include <QVector>
+
+namespace Velmora {
+
+// Evaluates a zone or area Calendar element (docs/schedule.md): which strategy
+// or state is active at a given moment. The element is read once; later edits
+// of the document are not seen.
+class Schedule
+{
+public:
+    // Start of an entry in minutes after midnight, and the id it selects.
+    struct Entry
+    {
+        int minute = 0;
+        int target = -1;
+    };
+    using Day = QVector<Entry>; // sorted by minute; equal times keep file order
+
+    Schedule() = default;
+    // targetAttribute: "strategy_id" for the zone calendar, "state_id" for areas.
+    Schedule(const QDomElement& calendar, const QString& targetAttribute);
+
+    // The active id, or -1 when no entry applies.
+    int activeAt(const QDateTime& when) const;
+    // The first moment after `after` (looking at most `days` days ahead) at
+    // which activeAt gives another id; invalid when there is none.
+    QDateTime nextChange(const QDateTime& after, int days = 8) const;
+
+    // The entries that apply on a date: a matching special day, else the day
+    // card of the week distribution; empty when neither gives one.
+    Day entriesOn(const QDate& date) const;
+
+    // Seven card ids, Monday first, -1 for a day without card; all -1 when the
+    // text does not split into seven fields.
+    static QVector<int> parseWeekDistribution(const QString& text);
+    // "hh:mm" as minutes after midnight, -1 when malformed.
+    static int parseTime(const QString& text);
+
+private:
+    struct SpecialDay
+    {
+        int day = 0;
+        int month = 0;
+        int year = 0; // 0: every year
+        Day entries;
+    };
+
+    Day readEntries(const QDomElement& parent) const;
+    void readDayCards(const QDomElement& calendar);
+    void readSpecialDays(const QDomElement& calendar);
+    const SpecialDay* specialDayOn(const QDate& date) const;
+
+    QString m_attribute;
+    QHash<int, Day> m_cards;
+    QVector<int> m_week = QVector<int>(7, -1);
+    QVector<SpecialDay> m_specialDays;
+};
+
+// One-shot form of Schedule(calendar, targetAttribute).activeAt(when).
+int activeTarget(const QDomElement& calendar, const QString& targetAttribute,
+                 const QDateTime& when);
+
+} // namespace Velmora

@@ -1,0 +1,160 @@
+#include "AbstractItem.h"
+
+#include <QApplication>
+#include <QCursor>
+#include <QDomElement>
+#include <QPainter>
+#include <QPolygonF>
+
+#include <cmath>
+
+#include "Vocabulary.h"
+
+namespace Rare {
+namespace Graphics {
+
+class AbstractItem::Private
+{
+public:
+    QRectF rect;
+    QPainterPath path;
+    bool shown = true;
+};
+
+AbstractItem::AbstractItem(QObject* object, QGraphicsItem* parent)
+    : QObject(nullptr)
+    , QGraphicsItem(parent)
+    , d(new Private)
+{
+    setFlags(ItemIsSelectable | ItemIsFocusable);
+    setData(0, QVariant::fromValue(object));
+    if (qobject_cast<QApplication*>(QCoreApplication::instance()))
+        setCursor(Qt::ArrowCursor);
+}
+
+AbstractItem::~AbstractItem() = default;
+
+void AbstractItem::setPath(const QPainterPath& path)
+{
+    prepareGeometryChange();
+    d->path = path;
+    d->path.closeSubpath();
+    d->rect = d->path.boundingRect();
+}
+
+namespace {
+
+// Parses "x,y;x,y;..." after simplifying white space; every field must hold
+// exactly two numbers.
+bool parsePoints(const QString& text, QPolygonF* polygon)
+{
+    const QStringList points = text.simplified().split(QLatin1Char(';'));
+    for (const QString& point : points) {
+        const QStringList xy = point.split(QLatin1Char(','));
+        if (xy.size() != 2)
+            return false;
+        bool okX = false;
+        bool okY = false;
+        const double x = xy.at(0).toDouble(&okX);
+        const double y = xy.at(1).toDouble(&okY);
+        if (!okX || !okY)
+            return false;
+        polygon->append(QPointF(x, y));
+    }
+    return true;
+}
+
+} // namespace
+
+bool AbstractItem::loadGeometry(const QDomElement& element, QString* error)
+{
+    const QDomElement geometry = element.firstChildElement(Velmora::Xml::Geometry);
+    if (geometry.isNull()) {
+        if (error)
+            *error = tr("Line %1 element:%2. Missing tag 'Geometry'")
+                         .arg(element.lineNumber())
+                         .arg(element.tagName());
+        return true;
+    }
+    QPolygonF polygon;
+    if (!parsePoints(geometry.text(), &polygon)) {
+        if (error)
+            *error = tr("Line %1 element:%2. Invalid geometry")
+                         .arg(geometry.lineNumber())
+                         .arg(element.tagName());
+        return true;
+    }
+    QPainterPath path;
+    path.addPolygon(polygon);
+    setPath(path);
+    return true;
+}
+
+QRectF AbstractItem::boundingRect() const
+{
+    return d->shown ? d->rect : QRectF();
+}
+
+QPainterPath AbstractItem::shape() const
+{
+    return d->shown ? d->path : QPainterPath();
+}
+
+QObject* AbstractItem::object() const
+{
+    return parent();
+}
+
+QPainterPath AbstractItem::path() const
+{
+    return d->path;
+}
+
+bool AbstractItem::isShown() const
+{
+    return d->shown;
+}
+
+void AbstractItem::setShown(bool shown)
+{
+    if (shown == d->shown)
+        return;
+    if (!shown && isVisible()) {
+        // Hiding through QGraphicsItem would also hide the child items; an
+        // empty outline keeps them while this item disappears.
+        hide();
+        prepareGeometryChange();
+        d->shown = false;
+        show();
+        return;
+    }
+    prepareGeometryChange();
+    d->shown = shown;
+    update();
+}
+
+QPainterPath AbstractItem::polygonShape(int w, int h, int n)
+{
+    const qreal cx = (w - 1) * 0.5;
+    const qreal cy = (h - 1) * 0.5;
+    const qreal r = (qMin(w, h) - 1) * 0.5;
+    QPainterPath path;
+    path.moveTo(cx + r, cy);
+    const float step = 6.28318f / float(n);
+    for (int i = 1; i < n; ++i) {
+        const float angle = float(i) * step;
+        path.lineTo(cx + r * qreal(std::cos(angle)), cy + r * qreal(std::sin(angle)));
+    }
+    path.closeSubpath();
+    return path;
+}
+
+QBrush AbstractItem::deviceBrush(const QPainter* painter, const QColor& color, Qt::BrushStyle style)
+{
+    QBrush brush(color, style);
+    brush.setTransform(painter->transform().inverted());
+    return brush;
+}
+
+} // namespace Graphics
+} // namespace Rare

@@ -1,0 +1,125 @@
+#include "Area.h"
+
+#include <QApplication>
+#include <QPainter>
+#include <QPixmap>
+
+#include "../Area.h"
+
+namespace Rare {
+namespace Graphics {
+
+class Area::Private
+{
+public:
+    Velmora::Area* area = nullptr;
+    QPainterPath iconShape;
+    QScopedPointer<QPixmap> iconPixmap;
+};
+
+Area::Area(QObject* area, QGraphicsItem* parent)
+    : AbstractItem(area, parent)
+    , d(new Private)
+{
+    d->area = qobject_cast<Velmora::Area*>(area);
+    d->iconShape = polygonShape(32, 32, 4);
+    if (qobject_cast<QApplication*>(QCoreApplication::instance()))
+        d->iconPixmap.reset(new QPixmap(32, 32));
+}
+
+Area::~Area() = default;
+
+bool Area::isHidden() const
+{
+    const int controlSource = d->area ? d->area->controlSource() : -1;
+    return controlSource < 1 && !isSelected();
+}
+
+QPainterPath Area::shape() const
+{
+    return isHidden() ? QPainterPath() : AbstractItem::shape();
+}
+
+void Area::paint(QPainter* painter, const QStyleOptionGraphicsItem*, QWidget*)
+{
+    if (isHidden() || !d->area)
+        return;
+    paintState(painter, shape(), isSelected(), d->area->controlSource(), d->area->specialState());
+}
+
+QIcon Area::icon()
+{
+    if (!d->iconPixmap)
+        return QIcon();
+    d->iconPixmap->fill(isShown() ? Qt::transparent : Qt::yellow);
+    {
+        QPainter painter(d->iconPixmap.data());
+        painter.setRenderHint(QPainter::Antialiasing);
+        const int controlSource = d->area ? d->area->controlSource() : -1;
+        const int specialState = d->area ? d->area->specialState() : -1;
+        paintState(&painter, d->iconShape, false, controlSource, specialState);
+    }
+    return QIcon(*d->iconPixmap);
+}
+
+QColor Area::fillColor(int controlSource)
+{
+    switch (controlSource) {
+    case -1:
+        return Qt::gray;
+    case 0:
+        return Qt::white;
+    case 1:
+    case 3:
+        return Qt::green;
+    case 2:
+        return Qt::darkGreen;
+    case 4:
+        return Qt::darkCyan;
+    default:
+        return Qt::red;
+    }
+}
+
+QColor Area::overlayColor(int specialState)
+{
+    switch (specialState) {
+    case -1:
+    case 0:
+        return QColor();
+    case 1:
+        return Qt::white;
+    case 2:
+        return Qt::yellow;
+    case 3:
+        return Qt::black;
+    default:
+        return Qt::red;
+    }
+}
+
+void Area::paintState(QPainter* painter, const QPainterPath& path, bool selected,
+                      int controlSource, int specialState)
+{
+    QPen pen;
+    pen.setWidth(0);
+    pen.setColor(selected ? Qt::yellow : Qt::black);
+
+    painter->setOpacity(selected ? 1.0 : 0.7);
+    QBrush brush = deviceBrush(painter, fillColor(controlSource), Qt::SolidPattern);
+    painter->setBrush(brush);
+    painter->setPen(pen);
+    painter->drawPath(path);
+
+    const QColor overlay = overlayColor(specialState);
+    if (!overlay.isValid())
+        return;
+    painter->setOpacity(1.0);
+    brush.setColor(overlay);
+    brush.setStyle(Qt::DiagCrossPattern);
+    painter->setBrush(brush);
+    painter->drawPath(path);
+}
+
+} // namespace Graphics
+} // namespace Rare

@@ -1,0 +1,86 @@
+#include "Zone.h"
+
+#include <QApplication>
+#include <QPainter>
+#include <QPixmap>
+
+#include "../Zone.h"
+
+namespace Rare {
+namespace Graphics {
+
+class Zone::Private
+{
+public:
+    Velmora::Zone* zone = nullptr;
+    QPainterPath iconShape;
+    QScopedPointer<QPixmap> iconPixmap;
+};
+
+Zone::Zone(QObject* zone, QGraphicsItem* parent)
+    : AbstractItem(zone, parent)
+    , d(new Private)
+{
+    d->zone = qobject_cast<Velmora::Zone*>(zone);
+    d->iconShape = polygonShape(32, 32, 3);
+    if (qobject_cast<QApplication*>(QCoreApplication::instance()))
+        d->iconPixmap.reset(new QPixmap(32, 32));
+}
+
+Zone::~Zone() = default;
+
+void Zone::paint(QPainter* painter, const QStyleOptionGraphicsItem*, QWidget*)
+{
+    const bool connected = d->zone && d->zone->isConnected();
+    const int controlSource = d->zone ? d->zone->controlSource() : -1;
+    paintState(painter, shape(), isSelected(), connected, controlSource);
+}
+
+QIcon Zone::icon()
+{
+    if (!d->iconPixmap)
+        return QIcon();
+    d->iconPixmap->fill(isShown() ? Qt::transparent : Qt::yellow);
+    {
+        QPainter painter(d->iconPixmap.data());
+        painter.setRenderHint(QPainter::Antialiasing);
+        const bool connected = d->zone && d->zone->isConnected();
+        const int controlSource = d->zone ? d->zone->controlSource() : -1;
+        paintState(&painter, d->iconShape, false, connected, controlSource);
+    }
+    return QIcon(*d->iconPixmap);
+}
+
+QColor Zone::fillColor(bool connected, int controlSource)
+{
+    if (!connected)
+        return Qt::gray;
+    switch (controlSource) {
+    case 0:
+        return Qt::white;
+    case 1:
+        return Qt::green;
+    case 2:
+        return Qt::darkGreen;
+    case 4:
+        return Qt::darkCyan;
+    default:
+        return Qt::red;
+    }
+}
+
+void Zone::paintState(QPainter* painter, const QPainterPath& path, bool selected, bool connected,
+                      int controlSource)
+{
+    QPen pen;
+    pen.setWidth(0);
+    pen.setColor(selected ? Qt::yellow : Qt::black);
+    painter->setOpacity(selected ? 1.0 : 0.3);
+    painter->setBrush(deviceBrush(painter, fillColor(connected, controlSource),
+                                  selected ? Qt::Dense5Pattern : Qt::SolidPattern));
+    painter->setPen(pen);
+    painter->drawPath(path);
+}
+
+} // namespace Graphics
+} // namespace Rare
