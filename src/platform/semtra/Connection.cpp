@@ -1,0 +1,12 @@
+#include "Connection.h"
+
+namespace Semtra {
+
+Connection::Connection(QObject* parent)
+    : QObject(parent)
+{
+}
+
+Connection::~Connection() = default;
+
+} // namespace Semtra

@@ -1,0 +1,313 @@
+#include <connection/TcpConnection.h>
+#include <semtra/Request.h>
+#include <semtra/Wire.h>
+
+#include <QPointer>
+#include <QRandomGenerator>
+#include <QSignalSpy>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QtTest>
+
+using Semtra::Command::Message;
+using Semtra::Connection;
+using Semtra::TcpConnection;
+using Semtra::Wire::FrameReader;
+
+namespace {
+
+constexpr int ObjectId = 42;
+constexpr int Tag = Semtra::VelmoraTag;
+
+Message makeMessage(int number, int objectId, int kind, int tag, const QByteArray& data)
+{
+    Message m;
+    m.number = number;
+    m.objectId = objectId;
+    m.kind = kind;
+    m.tag = tag;
+    m.data = data;
+    return m;
+}
+
+// The service's end: a listening socket on a free port of the loopback.
+class Service
+{
+public:
+    bool listen(quint16 port = 0)
+    {
+        return server.listen(QHostAddress::LocalHost, port);
+    }
+    quint16 port() const { return server.serverPort(); }
+
+    // Waits for the connection's next link, running the event loop so that
+    // the connection's retry timer can fire.
+    QTcpSocket* accept(int timeout = 5000)
+    {
+        QElapsedTimer clock;
+        clock.start();
+        while (!server.hasPendingConnections()) {
+            if (clock.elapsed() > timeout)
+                return nullptr;
+            QTest::qWait(10);
+        }
+        socket = server.nextPendingConnection();
+        reader.clear();
+        return socket;
+    }
+
+    void send(const Message& m)
+    {
+        socket->write(Semtra::Wire::encodeFrame(m));
+        socket->flush();
+    }
+
+    bool receive(Message* m, int timeout = 5000)
+    {
+        QElapsedTimer clock;
+        clock.start();
+        for (;;) {
+            reader.append(socket->readAll());
+            if (reader.next(m) == FrameReader::Ready)
+                return true;
+            if (clock.elapsed() > timeout)
+                return false;
+            QTest::qWait(10);
+        }
+    }
+
+    QTcpServer server;
+    QPointer<QTcpSocket> socket;
+    FrameReader reader;
+};
+
+Message messageAt(const QSignalSpy& spy, int i)
+{
+    return spy.at(i).at(0).value<Message>();
+}
+
+} // namespace
+
+class TestTcpConnection : public QObject
+{
+    Q_OBJECT
+private slots:
+    void linkLifecycle();
+    void requestWhileDown();
+    void garbage_data();
+    void garbage();
+    void randomBytes();
+    void disconnectStopsRetrying();
+};
+
+void TestTcpConnection::linkLifecycle()
+{
+    Service service;
+    QVERIFY(service.listen());
+    TcpConnection connection;
+    QSignalSpy states(&connection, &Connection::stateChanged);
+    QSignalSpy messages(&connection, &Connection::message);
+
+    connection.connectToService(QStringLiteral("127.0.0.1"), service.port());
+    QCOMPARE(connection.port(), service.port());
+    QVERIFY(service.accept());
+    QTRY_COMPARE(connection.state(), Connection::Connected);
+    QCOMPARE(states.last().at(0).value<Connection::State>(), Connection::Connected);
+
+    // Announced objects, one of them withdrawn again.
+    const QByteArray stamp = Semtra::Wire::encodeReply(45000.5, 0, 0, {}).left(8);
+    service.send(makeMessage(0, ObjectId, Semtra::Command::Connected, Tag, stamp));
+    service.send(makeMessage(0, 7, Semtra::Command::Connected, Tag, stamp));
+    service.send(makeMessage(0, 7, Semtra::Command::Disconnected, Tag, QByteArray()));
+    QTRY_COMPARE(messages.size(), 3);
+    QCOMPARE(messageAt(messages, 0).kind, int(Semtra::Command::Connected));
+    QCOMPARE(messageAt(messages, 0).data.toByteArray(), stamp);
+    QVERIFY(connection.contains(Tag, ObjectId));
+    QVERIFY(!connection.contains(Tag, 7));
+    QVERIFY(!connection.contains(Tag + 1, ObjectId));
+
+    // A request goes out as a kind-2 frame: command code, then the block.
+    Request request(5, ObjectId, 4097, QVariantList{2u, 60u}, Tag);
+    connection.request(&request);
+    Message sent;
+    QVERIFY(service.receive(&sent));
+    QCOMPARE(sent.number, 5);
+    QCOMPARE(sent.objectId, ObjectId);
+    QCOMPARE(sent.kind, int(Semtra::Command::Request));
+    QCOMPARE(sent.tag, Tag);
+    QCOMPARE(sent.data.toByteArray().toHex(), QByteArray("01100000" "02000000" "3c000000"));
+
+    // The service drops the link: the announced object is reported lost.
+    messages.clear();
+    service.socket->close();
+    QTRY_VERIFY(connection.state() < Connection::Connected);
+    QTRY_COMPARE(messages.size(), 1);
+    const Message lost = messageAt(messages, 0);
+    QCOMPARE(lost.kind, int(Semtra::Command::Disconnected));
+    QCOMPARE(lost.number, 0);
+    QCOMPARE(lost.objectId, ObjectId);
+    QCOMPARE(lost.tag, Tag);
+    QCOMPARE(lost.data.userType(), int(QMetaType::QByteArray));
+    QVERIFY(lost.data.toByteArray().isEmpty());
+    QVERIFY(!connection.contains(Tag, ObjectId));
+
+    // The service is still listening, so the link comes back.
+    QVERIFY(service.accept());
+    QTRY_COMPARE(connection.state(), Connection::Connected);
+
+    // Now it goes away altogether and returns on the same port.
+    const quint16 port = service.port();
+    service.server.close();
+    service.socket->close();
+    QTRY_VERIFY(connection.state() < Connection::Connected);
+    QTest::qWait(600); // a few refused attempts
+    QVERIFY(connection.retryDelay() > TcpConnection::FirstRetryDelay);
+    QVERIFY(service.listen(port));
+    QVERIFY(service.accept(10000));
+    QTRY_COMPARE(connection.state(), Connection::Connected);
+    QCOMPARE(connection.retryDelay(), TcpConnection::FirstRetryDelay);
+    // Every change was announced: no two equal states in a row.
+    for (int i = 1; i < states.size(); ++i)
+        QVERIFY(states.at(i).at(0) != states.at(i - 1).at(0));
+}
+
+void TestTcpConnection::requestWhileDown()
+{
+    TcpConnection connection;
+    QCOMPARE(connection.state(), Connection::Unconnected);
+    Request request(1, ObjectId, 4352, QVariant(), Tag);
+    QTest::ignoreMessage(QtWarningMsg, QRegularExpression("not connected"));
+    connection.request(&request);
+    QVERIFY(!connection.contains(Tag, ObjectId));
+}
+
+void TestTcpConnection::garbage_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<int>("messagesBefore");
+
+    const QByteArray announce = Semtra::Wire::encodeFrame(
+        makeMessage(0, ObjectId, Semtra::Command::Connected, Tag, QByteArray(8, '\0')));
+    QTest::newRow("short length") << QByteArray::fromHex("03000000aabbcc") << 0;
+    QTest::newRow("huge length") << QByteArray::fromHex("ffffffff") << 0;
+    QTest::newRow("text") << QByteArray("GET / HTTP/1.1\r\nHost: x\r\n\r\n") << 0;
+    // The announced object is withdrawn when the link is cut.
+    QTest::newRow("after a good frame") << announce + QByteArray::fromHex("00000000") << 2;
+}
+
+void TestTcpConnection::garbage()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(int, messagesBefore);
+
+    Service service;
+    QVERIFY(service.listen());
+    TcpConnection connection;
+    QSignalSpy messages(&connection, &Connection::message);
+    connection.connectToService(QStringLiteral("127.0.0.1"), service.port());
+    QVERIFY(service.accept());
+    QTRY_COMPARE(connection.state(), Connection::Connected);
+
+    QTest::ignoreMessage(QtWarningMsg, QRegularExpression("malformed frame"));
+    QSignalSpy closed(service.socket.data(), &QAbstractSocket::disconnected);
+    service.socket->write(bytes);
+    QTRY_COMPARE(closed.size(), 1);
+    QTRY_COMPARE(messages.size(), messagesBefore);
+    QVERIFY(!connection.contains(Tag, ObjectId));
+    // And it tries again.
+    QVERIFY(service.accept());
+    QTRY_COMPARE(connection.state(), Connection::Connected);
+}
+
+// Whatever arrives, the connection delivers the frames that stand before the
+// first fault and cuts the link at a malformed one.
+void TestTcpConnection::randomBytes()
+{
+    Service service;
+    QVERIFY(service.listen());
+    TcpConnection connection;
+    QSignalSpy messages(&connection, &Connection::message);
+    connection.connectToService(QStringLiteral("127.0.0.1"), service.port());
+    QRandomGenerator random(99);
+    for (int round = 0; round < 30; ++round) {
+        QVERIFY(service.accept(10000));
+        QTRY_COMPARE(connection.state(), Connection::Connected);
+        // Plausible heads with random bodies, so that some frames get through.
+        QByteArray bytes;
+        for (int i = random.bounded(1, 6); i > 0; --i) {
+            QByteArray body(random.bounded(16, 40), '\0');
+            for (char& c : body)
+                c = char(random.bounded(256));
+            if (random.bounded(4) != 0) {
+                // Mostly announcements and withdrawals of a few objects.
+                const int kinds[] = {0, 1, 3, 3, 4};
+                qToLittleEndian(qint32(random.bounded(3)), body.data() + 4);
+                qToLittleEndian(qint32(kinds[random.bounded(5)]), body.data() + 8);
+                qToLittleEndian(qint32(Tag), body.data() + 12);
+            }
+            const quint32 length = random.bounded(8) == 0 ? random.generate() : quint32(body.size());
+            char head[4];
+            qToLittleEndian(length, head);
+            bytes += QByteArray(head, 4) + body;
+        }
+        if (random.bounded(2))
+            bytes[random.bounded(bytes.size())] = char(random.bounded(256));
+
+        // What should come through, and which objects stay announced.
+        FrameReader expected;
+        expected.append(bytes);
+        Message m;
+        int frames = 0;
+        QSet<QPair<int, int>> announced;
+        FrameReader::Status status;
+        while ((status = expected.next(&m)) == FrameReader::Ready) {
+            ++frames;
+            if (m.kind == Semtra::Command::Connected)
+                announced.insert(qMakePair(m.tag, m.objectId));
+            else if (m.kind == Semtra::Command::Disconnected)
+                announced.remove(qMakePair(m.tag, m.objectId));
+        }
+
+        messages.clear();
+        QSignalSpy closed(service.socket.data(), &QAbstractSocket::disconnected);
+        if (status == FrameReader::Malformed)
+            QTest::ignoreMessage(QtWarningMsg, QRegularExpression("malformed frame"));
+        service.socket->write(bytes);
+        service.socket->flush();
+        if (status == FrameReader::Malformed) {
+            QTRY_COMPARE(closed.size(), 1);
+        } else {
+            QTRY_COMPARE(messages.size(), frames);
+            for (const auto& object : announced)
+                QVERIFY(connection.contains(object.first, object.second));
+            service.socket->abort();
+        }
+        QTRY_VERIFY(connection.state() < Connection::Connected);
+        // The frames, then one loss for each object still announced.
+        QTRY_COMPARE(messages.size(), frames + announced.size());
+        for (int i = frames; i < messages.size(); ++i) {
+            const Message loss = messageAt(messages, i);
+            QCOMPARE(loss.kind, int(Semtra::Command::Disconnected));
+            QVERIFY(announced.remove(qMakePair(loss.tag, loss.objectId)));
+        }
+    }
+}
+
+void TestTcpConnection::disconnectStopsRetrying()
+{
+    Service service;
+    QVERIFY(service.listen());
+    TcpConnection connection;
+    connection.connectToService(QStringLiteral("127.0.0.1"), service.port());
+    QVERIFY(service.accept());
+    QTRY_COMPARE(connection.state(), Connection::Connected);
+    QSignalSpy closed(service.socket.data(), &QAbstractSocket::disconnected);
+    connection.disconnectFromService();
+    QTRY_COMPARE(connection.state(), Connection::Unconnected);
+    QTRY_COMPARE(closed.size(), 1);
+    QTest::qWait(TcpConnection::FirstRetryDelay * 3);
+    QVERIFY(!service.server.hasPendingConnections());
+}
+
+QTEST_MAIN(TestTcpConnection)
+#include "tst_tcpconnection.moc"

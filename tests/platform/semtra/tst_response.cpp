@@ -1,0 +1,199 @@
+#include "Values.h"
+
+#include <semtra/ReplyTypes.h>
+#include <semtra/Request.h>
+#include <semtra/Response.h>
+#include <semtra/Wire.h>
+
+#include <QSignalSpy>
+#include <QtTest>
+
+#include <thread>
+#include <vector>
+
+namespace {
+
+using Types = QList<QVariant::Type>;
+
+// Reply codes of this test only; real modules register the protocol's codes.
+constexpr int StateReply = 0x7100;
+constexpr int HashReply = 0x7104;
+constexpr int UnknownReply = 0x7fff;
+
+// Records whether finished() had already been seen when the hook ran.
+class HookedResponse : public Response
+{
+public:
+    explicit HookedResponse(Request* request)
+        : Response(request)
+        , spy(this, &Response::finished)
+    {
+    }
+    QList<int> finishedCountAtHook;
+    QSignalSpy spy;
+
+protected:
+    void beforeFinished() override
+    {
+        finishedCountAtHook << spy.count();
+        Response::beforeFinished();
+    }
+};
+
+} // namespace
+
+class TestResponse : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void registry();
+    void registryThreads();
+    void data_data();
+    void data();
+    void finishedOnce_data();
+    void finishedOnce();
+    void finishFromSlot();
+};
+
+void TestResponse::initTestCase()
+{
+    Semtra::ReplyTypes::registerReply(StateReply, {QVariant::UInt, QVariant::UInt, QVariant::String});
+    Semtra::ReplyTypes::registerReply(HashReply, {QVariant::ByteArray});
+}
+
+void TestResponse::registry()
+{
+    QVERIFY(Semtra::ReplyTypes::types(UnknownReply).isEmpty());
+    // A second registration replaces the first.
+    Semtra::ReplyTypes::registerReply(0x7200, {QVariant::UInt});
+    Semtra::ReplyTypes::registerReply(0x7200, {QVariant::String, QVariant::UInt});
+    QCOMPARE(Semtra::ReplyTypes::types(0x7200), (Types{QVariant::String, QVariant::UInt}));
+}
+
+void TestResponse::registryThreads()
+{
+    // Writers and readers at once; the sanitizer build watches the map.
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 4; ++t) {
+        threads.emplace_back([t] {
+            for (int i = 0; i < 500; ++i) {
+                Semtra::ReplyTypes::registerReply(0x8000 + t * 1000 + i, {QVariant::UInt, QVariant::String});
+                Semtra::ReplyTypes::types(StateReply);
+            }
+        });
+    }
+    for (std::thread& thread : threads)
+        thread.join();
+    for (int t = 0; t < 4; ++t) {
+        for (int i = 0; i < 500; ++i)
+            QCOMPARE(Semtra::ReplyTypes::types(0x8000 + t * 1000 + i).size(), 2);
+    }
+    QCOMPARE(Semtra::ReplyTypes::types(StateReply).size(), 3);
+}
+
+void TestResponse::data_data()
+{
+    QTest::addColumn<QByteArray>("reply");
+    QTest::addColumn<qint64>("resultCode");
+    QTest::addColumn<qint64>("replyCode");
+    QTest::addColumn<QVariantList>("expected");
+
+    const QByteArray stateBlock = Semtra::Wire::encodeParams(
+        {1u, 3u, QStringLiteral("1:2:0:-1")}, {QVariant::UInt, QVariant::UInt, QVariant::String});
+    // Head by hand: stamp 0.0, result 0x1200, reply 0x7100.
+    const QByteArray head = QByteArray::fromHex("0000000000000000" "00120000" "00710000");
+
+    QTest::newRow("state") << head + stateBlock << qint64(0x1200) << qint64(StateReply)
+                           << QVariantList{1u, 3u, QStringLiteral("1:2:0:-1")};
+    QTest::newRow("state without the text") << head + stateBlock.left(8) << qint64(0x1200) << qint64(StateReply)
+                                            << QVariantList{1u, 3u};
+    QTest::newRow("text cut short") << head + stateBlock.left(stateBlock.size() - 1) << qint64(0x1200)
+                                    << qint64(StateReply) << QVariantList{1u, 3u};
+    QTest::newRow("head only") << head << qint64(0x1200) << qint64(StateReply) << QVariantList{};
+    QTest::newRow("hash") << Semtra::Wire::encodeReply(45000.5, 0, HashReply, Semtra::Wire::encodeParams({QByteArray(16, '\x5a')}, {QVariant::ByteArray}))
+                          << qint64(0) << qint64(HashReply) << QVariantList{QByteArray(16, '\x5a')};
+    QTest::newRow("unknown reply code") << Semtra::Wire::encodeReply(0, 0, UnknownReply, stateBlock)
+                                        << qint64(0) << qint64(UnknownReply) << QVariantList{};
+    QTest::newRow("codes above int range") << Semtra::Wire::encodeReply(0, 0xFFFFFFFFu, 0x80000000u, stateBlock)
+                                           << qint64(0xFFFFFFFFu) << qint64(0x80000000u) << QVariantList{};
+    QTest::newRow("15 bytes") << head.left(15) << qint64(-1) << qint64(-1) << QVariantList{};
+    QTest::newRow("empty") << QByteArray() << qint64(-1) << qint64(-1) << QVariantList{};
+}
+
+void TestResponse::data()
+{
+    QFETCH(QByteArray, reply);
+    QFETCH(qint64, resultCode);
+    QFETCH(qint64, replyCode);
+    QFETCH(QVariantList, expected);
+
+    Request request(1, 2, 4352, QVariant(), Semtra::VelmoraTag);
+    Response response(&request);
+    // The owner arranges parents; the response takes none of its own.
+    QVERIFY(!response.parent() && !request.parent());
+    QCOMPARE(response.request(), &request);
+    QVERIFY(response.data().isEmpty());
+    // An exact copy, so that reading past the reply is caught.
+    response.finish(QByteArray(reply.constData(), reply.size()));
+    QVERIFY(response.isFinished());
+    QCOMPARE(response.error(), 0);
+    QCOMPARE(response.reply(), reply);
+    QCOMPARE(response.resultCode(), resultCode);
+    QCOMPARE(response.replyCode(), replyCode);
+    QCOMPARE(describe(response.data()), describe(expected));
+}
+
+void TestResponse::finishedOnce_data()
+{
+    QTest::addColumn<QString>("calls"); // f = finish with a state reply, e<n> = setError(n)
+    QTest::addColumn<int>("error");
+    QTest::addColumn<bool>("hasData");
+
+    QTest::newRow("finish") << "f" << 0 << true;
+    QTest::newRow("finish twice") << "f f" << 0 << true;
+    QTest::newRow("finish then error") << "f e11" << 0 << true;
+    QTest::newRow("error") << "e11" << 11 << false;
+    QTest::newRow("error then finish") << "e14 f" << 14 << false;
+    QTest::newRow("two errors") << "e14 e11" << 14 << false;
+}
+
+void TestResponse::finishedOnce()
+{
+    QFETCH(QString, calls);
+    QFETCH(int, error);
+    QFETCH(bool, hasData);
+
+    const QByteArray reply = Semtra::Wire::encodeReply(
+        0, 0, StateReply, Semtra::Wire::encodeParams({4u, 5u}, {QVariant::UInt, QVariant::UInt}));
+    Request request(1, 2, 4352, QVariant(), Semtra::VelmoraTag);
+    HookedResponse response(&request);
+    for (const QString& call : calls.split(QLatin1Char(' '))) {
+        if (call == QLatin1String("f"))
+            response.finish(reply);
+        else
+            response.setError(call.mid(1).toInt());
+    }
+    QCOMPARE(response.spy.count(), 1);
+    QCOMPARE(response.finishedCountAtHook, QList<int>{0});
+    QCOMPARE(response.error(), error);
+    QCOMPARE(response.data().isEmpty(), !hasData);
+    QCOMPARE(response.reply().isEmpty(), !hasData);
+}
+
+void TestResponse::finishFromSlot()
+{
+    Request request(1, 2, 4352, QVariant(), Semtra::VelmoraTag);
+    Response response(&request);
+    int calls = 0;
+    connect(&response, &Response::finished, this, [&] {
+        ++calls;
+        response.setError(9);
+    });
+    response.finish(QByteArray(16, '\0'));
+    QCOMPARE(calls, 1);
+    QCOMPARE(response.error(), 0);
+}
+
+QTEST_APPLESS_MAIN(TestResponse)
+#include "tst_response.moc"
