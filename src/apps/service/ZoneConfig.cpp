@@ -1,0 +1,194 @@
+#include "ZoneConfig.h"
+
+#include "TokenDigest.h"
+#include "Vocabulary.h"
+
+#include <QDomDocument>
+#include <QFile>
+
+#include <algorithm>
+
+namespace Service {
+
+namespace Xml = Velmora::Xml;
+
+namespace {
+
+bool readId(const QDomElement& element, int* id)
+{
+    bool ok = false;
+    *id = element.attribute(Xml::id).trimmed().toInt(&ok);
+    return ok && *id >= 0;
+}
+
+QString missingId(const QDomElement& element)
+{
+    return QStringLiteral("line %1 element %2: missing attribute id")
+        .arg(element.lineNumber())
+        .arg(element.tagName());
+}
+
+bool isDefault(const QDomElement& strategy)
+{
+    const QString value = strategy.attribute(Xml::default_).toLower();
+    return value == QLatin1String("true") || value == QLatin1String("1");
+}
+
+QVector<int> parseIdList(const QString& text)
+{
+    QVector<int> ids;
+    for (const QString& part : text.split(QLatin1Char(','), Qt::SkipEmptyParts)) {
+        bool ok = false;
+        const int id = part.trimmed().toInt(&ok);
+        if (ok)
+            ids.append(id);
+    }
+    return ids;
+}
+
+template<typename T>
+const T* findById(const QVector<T>& items, int id)
+{
+    for (const T& item : items) {
+        if (item.id == id)
+            return &item;
+    }
+    return nullptr;
+}
+
+} // namespace
+
+bool ZoneConfig::load(const QString& path, QString* error)
+{
+    m_path = path;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        *error = QStringLiteral("cannot open %1: %2").arg(path, file.errorString());
+        return false;
+    }
+    const QByteArray bytes = file.readAll();
+    m_digest = Velmora::tokenDigest(bytes);
+    m_base64 = bytes.toBase64();
+
+    QDomDocument document;
+    QString message;
+    int line = 0;
+    int column = 0;
+    if (!document.setContent(bytes, false, &message, &line, &column)) {
+        *error = QStringLiteral("%1:%2:%3: %4").arg(path).arg(line).arg(column).arg(message);
+        return false;
+    }
+    const QDomElement root = document.documentElement();
+    QString reason;
+    if (!readZone(root, &reason) || !readStrategies(root, &reason) || !readAreas(root, &reason)) {
+        *error = QStringLiteral("%1: %2").arg(path, reason);
+        return false;
+    }
+    readControllers(root);
+    return true;
+}
+
+bool ZoneConfig::readZone(const QDomElement& root, QString* error)
+{
+    if (!readId(root, &m_id)) {
+        *error = missingId(root);
+        return false;
+    }
+    m_name = root.attribute(Xml::name);
+    m_calendar = Velmora::Schedule(root.firstChildElement(Xml::Calendar), Xml::strategy_id);
+    return true;
+}
+
+bool ZoneConfig::readStrategies(const QDomElement& root, QString* error)
+{
+    const QDomElement list = root.firstChildElement(Xml::Strategies);
+    for (QDomElement e = list.firstChildElement(Xml::Strategy); !e.isNull();
+         e = e.nextSiblingElement(Xml::Strategy)) {
+        StrategyConfig strategy;
+        if (!readId(e, &strategy.id)) {
+            *error = missingId(e);
+            return false;
+        }
+        strategy.name = e.attribute(Xml::name);
+        strategy.isDefault = isDefault(e);
+        for (QDomElement a = e.firstChildElement(Xml::Area); !a.isNull();
+             a = a.nextSiblingElement(Xml::Area)) {
+            int areaId;
+            bool ok = false;
+            const int source = a.attribute(Xml::control_source).trimmed().toInt(&ok);
+            if (readId(a, &areaId) && ok)
+                strategy.areaSources.insert(areaId, source);
+        }
+        m_strategies.append(strategy);
+    }
+    return true;
+}
+
+bool ZoneConfig::readAreas(const QDomElement& root, QString* error)
+{
+    const QDomElement list = root.firstChildElement(Xml::Areas);
+    for (QDomElement e = list.firstChildElement(Xml::Area); !e.isNull();
+         e = e.nextSiblingElement(Xml::Area)) {
+        AreaConfig area;
+        if (!readId(e, &area.id)) {
+            *error = missingId(e);
+            return false;
+        }
+        area.name = e.attribute(Xml::name);
+        area.controllers = parseIdList(e.firstChildElement(Xml::Controllers).text());
+        const QDomElement states = e.firstChildElement(Xml::States);
+        for (QDomElement s = states.firstChildElement(Xml::State); !s.isNull();
+             s = s.nextSiblingElement(Xml::State)) {
+            int stateId;
+            // A state without id cannot be chosen; the rest of the area still works.
+            if (readId(s, &stateId))
+                area.states.append(stateId);
+        }
+        area.calendar = Velmora::Schedule(e.firstChildElement(Xml::Calendar), Xml::state_id);
+        m_areas.append(area);
+    }
+    return true;
+}
+
+// Controllers listed by the zone and those named by its areas.
+void ZoneConfig::readControllers(const QDomElement& root)
+{
+    const QDomElement list = root.firstChildElement(Xml::Controllers);
+    for (QDomElement e = list.firstChildElement(Xml::Controller); !e.isNull();
+         e = e.nextSiblingElement(Xml::Controller)) {
+        int id;
+        if (readId(e, &id))
+            m_controllers.append(id);
+    }
+    for (const AreaConfig& area : qAsConst(m_areas))
+        m_controllers += area.controllers;
+    std::sort(m_controllers.begin(), m_controllers.end());
+    m_controllers.erase(std::unique(m_controllers.begin(), m_controllers.end()),
+                        m_controllers.end());
+}
+
+const StrategyConfig* ZoneConfig::strategy(int id) const
+{
+    return findById(m_strategies, id);
+}
+
+const AreaConfig* ZoneConfig::area(int id) const
+{
+    return findById(m_areas, id);
+}
+
+bool ZoneConfig::hasController(int id) const
+{
+    return std::binary_search(m_controllers.cbegin(), m_controllers.cend(), id);
+}
+
+int ZoneConfig::defaultStrategy() const
+{
+    for (const StrategyConfig& strategy : m_strategies) {
+        if (strategy.isDefault)
+            return strategy.id;
+    }
+    return m_strategies.isEmpty() ? -1 : m_strategies.first().id;
+}
+
+} // namespace Service

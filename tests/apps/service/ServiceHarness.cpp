@@ -1,0 +1,198 @@
+#include "ServiceHarness.h"
+
+#include <semtra/Notification.h>
+#include <semtra/Rare.h>
+
+#include <QtEndian>
+#include <QtTest>
+
+namespace {
+
+void putU32(QByteArray* out, quint32 value)
+{
+    char bytes[4];
+    qToLittleEndian(value, bytes);
+    out->append(bytes, 4);
+}
+
+} // namespace
+
+QByteArray command(quint32 code, const QVariantList& values)
+{
+    QByteArray data;
+    putU32(&data, code);
+    for (const QVariant& value : values) {
+        if (value.userType() == QMetaType::QByteArray) {
+            putU32(&data, quint32(value.toByteArray().size()));
+            data.append(value.toByteArray());
+        } else {
+            putU32(&data, value.toUInt());
+        }
+    }
+    return data;
+}
+
+ServiceProcess::~ServiceProcess()
+{
+    stop();
+}
+
+bool ServiceProcess::start(const QStringList& arguments)
+{
+    m_process.start(QStringLiteral(VELMORA_BIN_DIR "/velmora-service"),
+                    QStringList{QStringLiteral("--port"), QStringLiteral("0")} + arguments);
+    const QRegularExpression ready(QStringLiteral("listening on 127\\.0\\.0\\.1:(\\d+)"));
+    QByteArray output;
+    QElapsedTimer timer;
+    timer.start();
+    while (timer.elapsed() < 15000) {
+        if (!m_process.waitForReadyRead(200) && m_process.state() == QProcess::NotRunning)
+            return false;
+        output += m_process.readAllStandardOutput();
+        const QRegularExpressionMatch match = ready.match(QString::fromUtf8(output));
+        if (match.hasMatch()) {
+            m_port = quint16(match.captured(1).toUInt());
+            return m_port != 0;
+        }
+    }
+    return false;
+}
+
+int ServiceProcess::waitExit(int ms)
+{
+    if (m_process.state() != QProcess::NotRunning && !m_process.waitForFinished(ms))
+        return -1;
+    return m_process.exitStatus() == QProcess::NormalExit ? m_process.exitCode() : -1;
+}
+
+QString ServiceProcess::standardError()
+{
+    return QString::fromUtf8(m_process.readAllStandardError());
+}
+
+void ServiceProcess::stop()
+{
+    if (m_process.state() == QProcess::NotRunning)
+        return;
+    m_process.terminate();
+    if (!m_process.waitForFinished(5000)) {
+        m_process.kill();
+        m_process.waitForFinished(5000);
+    }
+}
+
+bool TestClient::connectTo(quint16 port)
+{
+    connect(&m_socket, &QTcpSocket::readyRead, this, &TestClient::readFrames, Qt::UniqueConnection);
+    m_socket.connectToHost(QHostAddress::LocalHost, port);
+    return m_socket.waitForConnected(5000);
+}
+
+bool TestClient::isConnected() const
+{
+    return m_socket.state() == QAbstractSocket::ConnectedState;
+}
+
+int TestClient::send(int zone, const QByteArray& data, int tag)
+{
+    Semtra::Command::Message message;
+    message.number = ++m_number;
+    message.objectId = zone;
+    message.kind = Semtra::Command::Request;
+    message.tag = tag;
+    message.data = data;
+    sendRaw(Semtra::Wire::encodeFrame(message));
+    return message.number;
+}
+
+void TestClient::sendRaw(const QByteArray& bytes)
+{
+    m_socket.write(bytes);
+    m_socket.flush();
+}
+
+Reply TestClient::waitReply(int number, const QList<QVariant::Type>& types, int ms)
+{
+    Reply reply;
+    auto isReply = [number](const Semtra::Command::Message& m) {
+        return m.number == number && m.kind != Semtra::Command::Event
+            && m.kind != Semtra::Command::Connected && m.kind != Semtra::Command::Disconnected;
+    };
+    if (!waitFor(isReply, ms))
+        return reply;
+    auto it = std::find_if(frames.cbegin(), frames.cend(), isReply);
+    reply.kind = it->kind;
+    const QByteArray data = it->data.toByteArray();
+    if (reply.kind != Semtra::Command::Reply || data.size() < 16)
+        return reply;
+    reply.result = qFromLittleEndian<quint32>(data.constData() + 8);
+    reply.code = qFromLittleEndian<quint32>(data.constData() + 12);
+    const QByteArray block = data.mid(16);
+    reply.values = Rare::getParams(reinterpret_cast<const uchar*>(block.constData()),
+                                   block.size(), types);
+    return reply;
+}
+
+Reply TestClient::call(int zone, const QByteArray& data, const QList<QVariant::Type>& types)
+{
+    return waitReply(send(zone, data), types);
+}
+
+bool TestClient::waitFor(const std::function<bool(const Semtra::Command::Message&)>& match, int ms)
+{
+    return waitUntil([&] { return std::any_of(frames.cbegin(), frames.cend(), match); }, ms);
+}
+
+bool TestClient::waitDisconnected(int ms)
+{
+    return waitUntil([this] { return m_socket.state() == QAbstractSocket::UnconnectedState; }, ms);
+}
+
+// Wakes on every frame and state change instead of polling.
+bool TestClient::waitUntil(const std::function<bool()>& done, int ms)
+{
+    if (done())
+        return true;
+    QEventLoop loop;
+    QTimer timeout;
+    timeout.setSingleShot(true);
+    connect(&timeout, &QTimer::timeout, &loop, &QEventLoop::quit);
+    connect(this, &TestClient::framesArrived, &loop, [&] {
+        if (done())
+            loop.quit();
+    });
+    connect(&m_socket, &QTcpSocket::stateChanged, &loop, [&] {
+        if (done())
+            loop.quit();
+    });
+    timeout.start(ms);
+    loop.exec();
+    return done();
+}
+
+QStringList TestClient::takeEvents(int zone)
+{
+    QStringList events;
+    for (auto it = frames.begin(); it != frames.end();) {
+        if (it->kind != Semtra::Command::Event || it->objectId != zone) {
+            ++it;
+            continue;
+        }
+        const Notification event(it->data.toByteArray(), it->tag);
+        QStringList values;
+        for (const QVariant& value : event.data())
+            values << value.toString();
+        events << QStringLiteral("%1:%2").arg(event.id()).arg(values.join(QLatin1Char(',')));
+        it = frames.erase(it);
+    }
+    return events;
+}
+
+void TestClient::readFrames()
+{
+    m_reader.append(m_socket.readAll());
+    Semtra::Command::Message message;
+    while (m_reader.next(&message) == Semtra::Wire::FrameReader::Ready)
+        frames.append(message);
+    emit framesArrived();
+}

@@ -1,0 +1,83 @@
+#pragma once
+
+#include <semtra/Message.h>
+#include <semtra/Wire.h>
+
+#include <QList>
+#include <QObject>
+#include <QProcess>
+#include <QTcpSocket>
+#include <QVariantList>
+
+#include <functional>
+
+// Runs bin/velmora-service and waits until it listens.
+class ServiceProcess
+{
+public:
+    ~ServiceProcess();
+
+    // Starts with --port 0; false when no "listening on" line came.
+    bool start(const QStringList& arguments);
+    quint16 port() const { return m_port; }
+    // Waits for the process to end by itself; its exit code, or -1.
+    int waitExit(int ms = 10000);
+    QString standardError();
+    // SIGTERM, then kill when it does not end.
+    void stop();
+
+private:
+    QProcess m_process;
+    quint16 m_port = 0;
+};
+
+// A decoded reply frame.
+struct Reply
+{
+    int kind = -1; // -1: no reply came
+    quint32 result = 0;
+    quint32 code = 0;
+    QVariantList values;
+};
+
+// One client connection that keeps every frame it receives.
+class TestClient : public QObject
+{
+    Q_OBJECT
+
+public:
+    bool connectTo(quint16 port);
+    bool isConnected() const;
+    // Sends a request frame; returns its number.
+    int send(int zone, const QByteArray& data, int tag = Semtra::VelmoraTag);
+    void sendRaw(const QByteArray& bytes);
+
+    // Waits for the reply to a number and decodes its block by `types`.
+    Reply waitReply(int number, const QList<QVariant::Type>& types = {}, int ms = 5000);
+    // Sends a request and waits for its reply.
+    Reply call(int zone, const QByteArray& data, const QList<QVariant::Type>& types = {});
+    // Waits until a frame matches.
+    bool waitFor(const std::function<bool(const Semtra::Command::Message&)>& match, int ms = 5000);
+    bool waitDisconnected(int ms = 5000);
+
+    // Events received so far as "id:v1,v2", and forgets them.
+    QStringList takeEvents(int zone);
+    QList<Semtra::Command::Message> frames;
+
+signals:
+    void framesArrived();
+
+private slots:
+    void readFrames();
+
+private:
+    bool waitUntil(const std::function<bool()>& done, int ms);
+
+    QTcpSocket m_socket;
+    Semtra::Wire::FrameReader m_reader;
+    int m_number = 0;
+};
+
+// Request data: the code, then uint values as 4 bytes and byte arrays with
+// their length, as a workstation sends them.
+QByteArray command(quint32 code, const QVariantList& values = {});
