@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDateTime>
+#include <QDebug>
 #include <QMap>
 #include <QObject>
 #include <QPointer>
@@ -10,7 +11,12 @@
 #include "Zone.h"
 #include "graphics/Zone.h"
 
+class Notification;
 class Response;
+
+// A warning that starts with the source location: path(line): items...
+#define VELMORA_WARNING_AT() \
+    (qWarning().nospace().noquote() << __FILE__ << "(" << __LINE__ << "):").space()
 
 namespace Velmora {
 
@@ -31,8 +37,22 @@ class Zone::Private : public QObject
     Q_PROPERTY(int areaState READ areaState WRITE setAreaState)
     Q_PROPERTY(int areaSpecialState READ areaSpecialState WRITE setAreaSpecialState)
 public:
+    // Sent with every request and expected in every message for a zone.
+    static constexpr int ProtocolTag = 0x29111992;
+    // Data requests answered with a state or a hash, and the event mask command.
+    static constexpr int SetEventCode = 0x1007;
+    static constexpr int GetStateCode = 0x1100;
+    // Result codes that carry a reply's parameters.
+    static constexpr quint32 ResultOk = 0;
+    static constexpr quint32 ResultDone = 0x1200;
+    // Time stamp, result code, reply code.
+    static constexpr int ReplyHeadSize = 16;
+
     explicit Private(Zone* zone);
     ~Private() override;
+
+    // The link state of a zone, for the zone's own files and for tests.
+    static Private* get(Zone* zone) { return zone->d; }
 
     int controlSource() const { return m_controlSource; }
     void setControlSource(int value);
@@ -49,16 +69,34 @@ public:
     int areaSpecialState() const { return m_areaSpecialState; }
     void setAreaSpecialState(int value);
 
+    // Link up: state query on the way up; nothing when already there.
+    void setConnected();
+    // Link down: every reported value back to -1; open responses stay open.
+    void setDisconnected();
+    // GET_CONFIG_HASH, SET_EVENT with the mask, GET_STATE, in this order.
+    void linkUpQuery();
+    // Next message number: never 0 or negative, never one still open.
+    int nextMessageNumber();
+    // Applies an event's values to the properties its id names.
+    bool applyEvent(const Notification& notification);
+    // Applies a kind-1 reply's parameters. False for a reply too short for its
+    // head or with fewer parameters than its reply needs.
+    bool applyReply(int number, const QByteArray& data);
+    // Redraws the zone's map item and tells the host.
+    void zoneStateChanged();
+
     Zone* zone;
-    // Owns the area items as its child items.
-    Rare::Graphics::Zone* item;
+    // Owns the area items as its child items. Guarded: a scene destroyed
+    // before the zone deletes the items it holds.
+    QPointer<Rare::Graphics::Zone> item;
     int eventMask = 255;
     int messageCounter = 0;
     bool connected = false;
     bool hashInvalid = false;
     QDateTime connectionTime;
     QDateTime lastConnectionEventTime;
-    QMap<int, Response*> responses;
+    // Owned by the zone until finished; a host may still delete one early.
+    QMap<int, QPointer<Response>> responses;
     QPointer<QObject> connection;
     Objects<Controller>* controllers;
     Objects<Area>* areas;
@@ -69,6 +107,9 @@ public slots:
     void connectionStateChanged(Semtra::Connection::State state);
 
 private:
+    // Sets a property of the reply's or event's list, by position.
+    void applyValues(const QList<QByteArray>& properties, const QVariantList& values);
+
     int m_controlSource = -1;
     int m_strategy = -1;
     QString m_areasState;

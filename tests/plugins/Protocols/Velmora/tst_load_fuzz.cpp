@@ -6,6 +6,7 @@
 
 #include "Area.h"
 #include "MessageCapture.h"
+#include "OffscreenLeaks.h"
 #include "Zone.h"
 
 using Velmora::Zone;

@@ -9,6 +9,7 @@
 #include "Area.h"
 #include "Controller.h"
 #include "MessageCapture.h"
+#include "OffscreenLeaks.h"
 #include "Strategy.h"
 #include "Zone.h"
 

@@ -8,6 +8,7 @@
 
 #include "Area.h"
 #include "Zone.h"
+#include "OffscreenLeaks.h"
 #include "graphics/Area.h"
 #include "graphics/Zone.h"
 

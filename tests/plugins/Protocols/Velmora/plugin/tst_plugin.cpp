@@ -10,6 +10,7 @@
 #include <QtTest>
 
 #include "MessageCapture.h"
+#include "OffscreenLeaks.h"
 #include "ModuleInterface.h"
 
 namespace {

@@ -1,0 +1,203 @@
+#include "CommandTable.h"
+#include "EventTable.h"
+#include "ResultCodeTable.h"
+#include "ZonePrivate.h"
+
+#include <semtra/ReplyTypes.h>
+#include <semtra/Response.h>
+#include <semtra/Request.h>
+#include <semtra/Wire.h>
+
+#include <QtTest>
+
+using Velmora::CommandTable;
+using Velmora::EventTable;
+using Velmora::ResultCodeTable;
+
+class TestTables : public QObject
+{
+    Q_OBJECT
+private slots:
+    void codeByName_data();
+    void codeByName();
+    void everyNameRoundTrips();
+    void columnsAgree();
+    void propertiesExist();
+    void missingEntries_data();
+    void missingEntries();
+    void replyTypesRegistered();
+    void resultCodes_data();
+    void resultCodes();
+    void splitCells_data();
+    void splitCells();
+};
+
+void TestTables::codeByName_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<bool>("found");
+    QTest::addColumn<int>("code");
+    QTest::newRow("upper") << "GET_CONFIG_HASH" << true << 4356;
+    QTest::newRow("lower") << "get_config_hash" << true << 4356;
+    QTest::newRow("mixed") << "Get_Config_Hash" << true << 4356;
+    QTest::newRow("other command") << "set_strat" << true << 4097;
+    QTest::newRow("trailing blank") << "GET_CONFIG_HASH " << false << 0;
+    QTest::newRow("leading blank") << " GET_CONFIG_HASH" << false << 0;
+    QTest::newRow("underscore left out") << "GET_CONFIGHASH" << false << 0;
+    QTest::newRow("reply name is no command") << "CONFIG_HASH" << false << 0;
+    QTest::newRow("prefix only") << "GET_CONFIG" << true << 4355;
+    QTest::newRow("empty") << "" << false << 0;
+    QTest::newRow("number text") << "4356" << false << 0;
+}
+
+void TestTables::codeByName()
+{
+    QFETCH(QString, name);
+    QFETCH(bool, found);
+    QFETCH(int, code);
+    int result = -12345;
+    QCOMPARE(CommandTable::code(name, &result), found);
+    QCOMPARE(result, found ? code : -12345);
+}
+
+void TestTables::everyNameRoundTrips()
+{
+    const CommandTable& table = CommandTable::instance();
+    QCOMPARE(table.name.size(), 14);
+    for (auto it = table.name.constBegin(); it != table.name.constEnd(); ++it) {
+        int code = 0;
+        QVERIFY2(CommandTable::code(it.value().toLower(), &code), qPrintable(it.value()));
+        QCOMPARE(code, it.key());
+        // State-changing commands and data requests keep to their ranges.
+        QVERIFY(it.value().startsWith("SET_") ? (code >= 0x1000 && code <= 0x1007)
+                                              : (code >= 0x1100 && code <= 0x1105));
+    }
+}
+
+void TestTables::columnsAgree()
+{
+    const CommandTable& commands = CommandTable::instance();
+    for (int code : commands.name.keys()) {
+        QCOMPARE(commands.paramNames.value(code).size(), commands.paramCount.value(code));
+        QCOMPARE(commands.paramTypes.value(code).size(), commands.paramCount.value(code));
+        QVERIFY(!commands.paramTypes.value(code).contains(QVariant::Invalid));
+    }
+    for (int code : commands.replyName.keys()) {
+        // A reply answers the request with its own code.
+        QVERIFY(commands.name.contains(code));
+        const QList<QVariant::Type> types = CommandTable::replyTypes(code);
+        QVERIFY(!types.isEmpty() && !types.contains(QVariant::Invalid));
+        QCOMPARE(commands.replyParamNames.value(code).size(), types.size());
+        QVERIFY(CommandTable::replyMinimumCount(code) <= types.size());
+        const int names = CommandTable::replyPropertyNames(code).size();
+        QVERIFY(names == 0 || names == types.size());
+    }
+    const EventTable& events = EventTable::instance();
+    for (int id : events.name.keys()) {
+        QCOMPARE(events.description.value(id), events.name.value(id));
+        QCOMPARE(events.paramTypes.value(id).size(), events.paramCount.value(id));
+        QCOMPARE(EventTable::propertyNames(id).size(), events.paramCount.value(id));
+    }
+}
+
+void TestTables::propertiesExist()
+{
+    // Every name a reply or an event maps to must be a writable property of the
+    // link state, or its values would silently go nowhere.
+    const QMetaObject& meta = Velmora::Zone::Private::staticMetaObject;
+    QList<QByteArray> names;
+    for (int code : CommandTable::instance().replyName.keys())
+        names += CommandTable::replyPropertyNames(code);
+    for (int id : EventTable::instance().name.keys())
+        names += EventTable::propertyNames(id);
+    QVERIFY(!names.isEmpty());
+    for (const QByteArray& name : qAsConst(names)) {
+        const int index = meta.indexOfProperty(name.constData());
+        QVERIFY2(index >= meta.propertyOffset(), name.constData());
+        QVERIFY2(meta.property(index).isWritable(), name.constData());
+    }
+    // The area id must be written before the setters that read it.
+    QCOMPARE(EventTable::propertyNames(2).first(), QByteArray("areaId"));
+    QCOMPARE(EventTable::propertyNames(3).first(), QByteArray("areaId"));
+}
+
+void TestTables::missingEntries_data()
+{
+    QTest::addColumn<int>("code");
+    QTest::newRow("command without reply") << 0x1001;
+    QTest::newRow("unknown") << 9999;
+    QTest::newRow("zero") << 0;
+    QTest::newRow("negative") << -1;
+    QTest::newRow("event id as reply") << 3;
+}
+
+void TestTables::missingEntries()
+{
+    QFETCH(int, code);
+    QVERIFY(CommandTable::replyTypes(code).isEmpty());
+    QCOMPARE(CommandTable::replyMinimumCount(code), 0);
+    QVERIFY(CommandTable::replyPropertyNames(code).isEmpty());
+    if (code > 3 || code < 0)
+        QVERIFY(EventTable::propertyNames(code).isEmpty());
+}
+
+void TestTables::replyTypesRegistered()
+{
+    // Registered at load time: a response decodes a STATE reply without any
+    // call from us.
+    const QByteArray block = Semtra::Wire::encodeParams(
+        {1u, 2u, QStringLiteral("3 1 1 0")}, CommandTable::replyTypes(0x1100));
+    auto* request = new Request(1, 12, 0x1100, QVariant(), Semtra::VelmoraTag);
+    Response response(request);
+    request->setParent(&response);
+    response.finish(Semtra::Wire::encodeReply(0, 0, 0x1100, block));
+    QCOMPARE(response.data(), (QVariantList{1u, 2u, QStringLiteral("3 1 1 0")}));
+    for (int code : CommandTable::instance().replyName.keys())
+        QCOMPARE(Semtra::ReplyTypes::types(code), CommandTable::replyTypes(code));
+}
+
+void TestTables::resultCodes_data()
+{
+    QTest::addColumn<int>("code");
+    QTest::addColumn<bool>("present");
+    for (int code : {1, 3, 4, 16, 18, 4607, 4622})
+        QTest::addRow("absent %d", code) << code << false;
+    for (int code : {0, 2, 8, 17, 4608, 4621})
+        QTest::addRow("present %d", code) << code << true;
+}
+
+void TestTables::resultCodes()
+{
+    QFETCH(int, code);
+    QFETCH(bool, present);
+    QCOMPARE(!ResultCodeTable::symbolOf(code).isEmpty(), present);
+    QCOMPARE(!ResultCodeTable::textOf(code).isEmpty(), present);
+    if (present)
+        QCOMPARE(ResultCodeTable::symbolOf(code).startsWith('>'), code >= 4608);
+}
+
+void TestTables::splitCells_data()
+{
+    QTest::addColumn<QByteArray>("cell");
+    QTest::addColumn<QStringList>("parts");
+    QTest::newRow("empty cell") << QByteArray("") << QStringList();
+    QTest::newRow("one") << QByteArray("uint") << QStringList{"uint"};
+    QTest::newRow("empty middle kept") << QByteArray("a||b") << QStringList{"a", "", "b"};
+    QTest::newRow("empty end kept") << QByteArray("a|") << QStringList{"a", ""};
+    QTest::newRow("utf-8") << QByteArray("таймау|контентт") << QStringList{"таймау", "контентт"};
+}
+
+void TestTables::splitCells()
+{
+    QFETCH(QByteArray, cell);
+    QFETCH(QStringList, parts);
+    QCOMPARE(Velmora::Table::splitList(cell.constData()), parts);
+    // An empty element names no type and must not pass for one.
+    const QList<QVariant::Type> types = Velmora::Table::splitTypes(cell.constData());
+    QCOMPARE(types.size(), parts.size());
+    for (int i = 0; i < parts.size(); ++i)
+        QCOMPARE(types.at(i) == QVariant::Invalid, parts.at(i) != "uint");
+}
+
+QTEST_GUILESS_MAIN(TestTables)
+#include "tst_tables.moc"
