@@ -1,0 +1,97 @@
+#pragma once
+
+#include <QList>
+#include <QObject>
+#include <QPluginLoader>
+#include <QPointer>
+#include <QString>
+#include <QVariant>
+
+class QGraphicsItem;
+class QGraphicsScene;
+class Notification;
+class Request;
+class Response;
+
+// The workstation's side of the Velmora module: loads the plug-in and drives
+// its root object and zones purely through the meta-object system (methods,
+// properties and signals by name), as any host of the module does.
+class ModuleHost : public QObject
+{
+    Q_OBJECT
+public:
+    explicit ModuleHost(QObject* parent = nullptr);
+    // Deletes the loaded zones: they must not outlive the application object.
+    ~ModuleHost() override;
+
+    // <application dir>/../plugins/libVelmora.so
+    static QString defaultPluginPath();
+    // Refuses a library whose metadata does not declare the module interface.
+    bool loadPlugin(const QString& path, QString* error);
+    QObject* root() const;
+
+    QGraphicsScene* scene() const;
+    // Puts every loaded zone, and every later one, on the scene.
+    void setScene(QGraphicsScene* scene);
+    QObject* connection() const;
+    // Hands the command connection to every zone, now and later.
+    void setConnection(QObject* connection);
+    // Lets zones check whether their link is already up on the connection.
+    void refreshZones();
+
+    // A file already loaded gives its zone again. Null on failure, with the
+    // module's complaints in *error.
+    QObject* loadZone(const QString& fileName, QString* error);
+    void unloadZone(QObject* zone);
+    void unloadAll();
+    QList<QObject*> zones() const;
+    QObject* zoneForFile(const QString& fileName) const;
+
+    // Null when the zone refused (link down, unknown command, bad parameter).
+    Response* sendCommand(QObject* zone, const QVariant& command, const QVariant& parameter);
+    // Opens the module's zone editor for a file, or for a new zone in a folder.
+    // True when an editor window appeared.
+    bool editZone(const QString& fileOrFolder, QObject* storage);
+
+    static bool isZone(const QObject* object);
+    // The zone an object belongs to (itself for a zone); null outside zones.
+    static QObject* zoneOf(QObject* object);
+    static QString zoneFile(QObject* zone);
+    static QList<QObject*> areasOf(QObject* zone);
+    static bool hasModelData(const QObject* object);
+    static QVariant modelData(QObject* object, int column, int role);
+    static QGraphicsItem* graphicsItem(QObject* object);
+    static bool sameFile(const QString& a, const QString& b);
+
+signals:
+    void zoneAdded(QObject* zone);
+    // Emitted before the zone is deleted; drop every reference to it and its objects.
+    void zoneAboutToBeRemoved(QObject* zone);
+    void zoneReloaded(const QString& fileName, QObject* zone);
+    void reloadFailed(const QString& fileName, const QString& reason);
+    // A zone or an area changed its live state.
+    void objectStateChanged(const QObject* object);
+    void zoneLinkChanged(QObject* zone, bool up);
+    void zoneNotification(QObject* zone, const Notification* notification);
+    // Every request a zone sends, the host's own and the zone's link queries alike.
+    void zoneRequest(QObject* zone, const Request* request);
+    void zoneResponseFinished(QObject* zone, const Response* response);
+
+private slots:
+    // Connected by signature to the root's zoneEdited(QString).
+    void onZoneEdited(QString fileName);
+    void onStateChanged(const QObject* object);
+    void onNotification(const Notification* notification);
+    void onLinkChanged(bool up);
+    void onRequest(const Request* request);
+    void onResponseFinished(const Response* response);
+
+private:
+    QObject* invokeLoad(const QString& fileName, QString* error);
+    void attach(QObject* zone);
+
+    QPluginLoader m_loader;
+    QPointer<QObject> m_root;
+    QPointer<QGraphicsScene> m_scene;
+    QPointer<QObject> m_connection;
+};

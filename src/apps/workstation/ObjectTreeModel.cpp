@@ -1,0 +1,199 @@
+#include "ObjectTreeModel.h"
+
+#include "ModuleHost.h"
+
+ObjectTreeModel::ObjectTreeModel(QObject* parent)
+    : QAbstractItemModel(parent)
+{
+}
+
+ObjectTreeModel::~ObjectTreeModel()
+{
+    if (m_root)
+        forget(m_root);
+}
+
+void ObjectTreeModel::setRoot(QObject* root)
+{
+    beginResetModel();
+    if (m_root)
+        forget(m_root);
+    m_root = nullptr;
+    if (root) {
+        m_root = buildNode(root, nullptr);
+    }
+    endResetModel();
+}
+
+QObject* ObjectTreeModel::root() const
+{
+    return m_root ? m_root->object : nullptr;
+}
+
+ObjectTreeModel::Node* ObjectTreeModel::buildNode(QObject* object, Node* parent)
+{
+    auto* node = new Node;
+    node->object = object;
+    node->parent = parent;
+    m_nodes.insert(object, node);
+    // Rows are kept by pointer; a zone deleted behind the host's back must not leave one dangling.
+    connect(object, &QObject::destroyed, this, &ObjectTreeModel::objectDestroyed, Qt::UniqueConnection);
+    for (QObject* child : object->children()) {
+        if (ModuleHost::hasModelData(child))
+            node->children.append(buildNode(child, node));
+    }
+    return node;
+}
+
+void ObjectTreeModel::forget(Node* node)
+{
+    for (Node* child : qAsConst(node->children))
+        forget(child);
+    m_nodes.remove(node->object);
+    disconnect(node->object, &QObject::destroyed, this, &ObjectTreeModel::objectDestroyed);
+    delete node;
+}
+
+int ObjectTreeModel::rowOf(const Node* node) const
+{
+    return node->parent ? node->parent->children.indexOf(const_cast<Node*>(node)) : 0;
+}
+
+ObjectTreeModel::Node* ObjectTreeModel::nodeAt(const QModelIndex& index) const
+{
+    return index.isValid() ? static_cast<Node*>(index.internalPointer()) : m_root;
+}
+
+QObject* ObjectTreeModel::objectAt(const QModelIndex& index) const
+{
+    return index.isValid() ? nodeAt(index)->object : nullptr;
+}
+
+QModelIndex ObjectTreeModel::indexOf(const QObject* object) const
+{
+    Node* node = m_nodes.value(object);
+    if (!node || node == m_root)
+        return QModelIndex();
+    return createIndex(rowOf(node), 0, node);
+}
+
+QModelIndex ObjectTreeModel::index(int row, int column, const QModelIndex& parent) const
+{
+    const Node* node = nodeAt(parent);
+    if (!node || row < 0 || row >= node->children.size() || column < 0 || column >= ColumnCount
+        || (parent.isValid() && parent.column() != 0))
+        return QModelIndex();
+    return createIndex(row, column, node->children.at(row));
+}
+
+QModelIndex ObjectTreeModel::parent(const QModelIndex& index) const
+{
+    if (!index.isValid())
+        return QModelIndex();
+    const Node* parentNode = nodeAt(index)->parent;
+    if (!parentNode || parentNode == m_root)
+        return QModelIndex();
+    return createIndex(rowOf(parentNode), 0, const_cast<Node*>(parentNode));
+}
+
+int ObjectTreeModel::rowCount(const QModelIndex& parent) const
+{
+    if (parent.isValid() && parent.column() != 0)
+        return 0;
+    const Node* node = nodeAt(parent);
+    return node ? node->children.size() : 0;
+}
+
+int ObjectTreeModel::columnCount(const QModelIndex&) const
+{
+    return ColumnCount;
+}
+
+QVariant ObjectTreeModel::data(const QModelIndex& index, int role) const
+{
+    if (!index.isValid())
+        return QVariant();
+    switch (role) {
+    case Qt::DisplayRole:
+    case Qt::DecorationRole:
+    case Qt::ToolTipRole:
+    case Qt::StatusTipRole:
+        return ModuleHost::modelData(nodeAt(index)->object, index.column(), role);
+    default:
+        return QVariant();
+    }
+}
+
+QVariant ObjectTreeModel::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (orientation != Qt::Horizontal || role != Qt::DisplayRole)
+        return QVariant();
+    switch (section) {
+    case 0:
+        return tr("Object");
+    case 1:
+        return tr("Name");
+    case 2:
+        return tr("File");
+    default:
+        return QVariant();
+    }
+}
+
+Qt::ItemFlags ObjectTreeModel::flags(const QModelIndex& index) const
+{
+    return index.isValid() ? Qt::ItemIsEnabled | Qt::ItemIsSelectable : Qt::NoItemFlags;
+}
+
+void ObjectTreeModel::objectAdded(QObject* object)
+{
+    if (!object || m_nodes.contains(object) || !ModuleHost::hasModelData(object))
+        return;
+    Node* parentNode = m_nodes.value(object->parent());
+    if (!parentNode)
+        return;
+    const QModelIndex parentIndex = parentNode == m_root ? QModelIndex() : createIndex(rowOf(parentNode), 0, parentNode);
+    const int row = parentNode->children.size();
+    beginInsertRows(parentIndex, row, row);
+    parentNode->children.append(buildNode(object, parentNode));
+    endInsertRows();
+}
+
+void ObjectTreeModel::objectAboutToBeRemoved(QObject* object)
+{
+    Node* node = m_nodes.value(object);
+    if (!node || node == m_root)
+        return;
+    Node* parentNode = node->parent;
+    const QModelIndex parentIndex = parentNode == m_root ? QModelIndex() : createIndex(rowOf(parentNode), 0, parentNode);
+    const int row = rowOf(node);
+    beginRemoveRows(parentIndex, row, row);
+    parentNode->children.removeAt(row);
+    forget(node);
+    endRemoveRows();
+}
+
+void ObjectTreeModel::objectChanged(const QObject* object)
+{
+    const QModelIndex first = indexOf(object);
+    if (!first.isValid())
+        return;
+    emit dataChanged(first, first.sibling(first.row(), ColumnCount - 1),
+                     {Qt::DisplayRole, Qt::DecorationRole, Qt::ToolTipRole, Qt::StatusTipRole});
+}
+
+void ObjectTreeModel::objectDestroyed(QObject* object)
+{
+    // Only the pointer is used: the object is half destroyed by now.
+    Node* node = m_nodes.value(object);
+    if (!node)
+        return;
+    if (node == m_root) {
+        beginResetModel();
+        forget(m_root);
+        m_root = nullptr;
+        endResetModel();
+        return;
+    }
+    objectAboutToBeRemoved(object);
+}

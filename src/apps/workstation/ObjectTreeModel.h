@@ -1,0 +1,63 @@
+#pragma once
+
+#include <QAbstractItemModel>
+#include <QHash>
+#include <QPointer>
+#include <QVector>
+
+// The module's object tree as a host sees it: QObject children from the root
+// object down, every object that answers modelData(int,int) one row, columns
+// 0 to 2 taken from modelData with the row's role. The tree is read when an
+// object is added; the module adds or removes nothing inside a loaded zone.
+class ObjectTreeModel : public QAbstractItemModel
+{
+    Q_OBJECT
+public:
+    static constexpr int ColumnCount = 3;
+
+    explicit ObjectTreeModel(QObject* parent = nullptr);
+    ~ObjectTreeModel() override;
+
+    // Rebuilds the tree below root (the root object itself is not a row).
+    void setRoot(QObject* root);
+    QObject* root() const;
+
+    QObject* objectAt(const QModelIndex& index) const;
+    // Column 0 of the object's row; invalid for objects that are not rows.
+    QModelIndex indexOf(const QObject* object) const;
+
+    QModelIndex index(int row, int column, const QModelIndex& parent = QModelIndex()) const override;
+    QModelIndex parent(const QModelIndex& index) const override;
+    int rowCount(const QModelIndex& parent = QModelIndex()) const override;
+    int columnCount(const QModelIndex& parent = QModelIndex()) const override;
+    QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
+    Qt::ItemFlags flags(const QModelIndex& index) const override;
+
+public slots:
+    // A new child of an object already in the tree (a loaded zone): appended with its subtree.
+    void objectAdded(QObject* object);
+    // Must come before the object is deleted.
+    void objectAboutToBeRemoved(QObject* object);
+    // Redraws the object's row (its icon and tool tip follow the live state).
+    void objectChanged(const QObject* object);
+
+private slots:
+    void objectDestroyed(QObject* object);
+
+private:
+    struct Node
+    {
+        QObject* object = nullptr;
+        Node* parent = nullptr;
+        QVector<Node*> children;
+    };
+
+    Node* nodeAt(const QModelIndex& index) const;
+    Node* buildNode(QObject* object, Node* parent);
+    void forget(Node* node);
+    int rowOf(const Node* node) const;
+
+    Node* m_root = nullptr;
+    QHash<const QObject*, Node*> m_nodes;
+};

@@ -1,0 +1,38 @@
+#pragma once
+
+#include <QByteArray>
+#include <QSettings>
+#include <QString>
+#include <QStringList>
+
+// The workstation's user settings, in the user's INI file of the application.
+class Settings
+{
+public:
+    static constexpr int MaxRecentFiles = 8;
+    static constexpr quint16 DefaultPort = 7411;
+
+    Settings();
+
+    QStringList recentFiles() const;
+    // Moves the file to the front, without duplicates, keeping MaxRecentFiles.
+    void addRecentFile(const QString& fileName);
+    void removeRecentFile(const QString& fileName);
+
+    QByteArray windowGeometry() const;
+    QByteArray windowState() const;
+    void setWindow(const QByteArray& geometry, const QByteArray& state);
+
+    // "host:port"
+    QString serviceAddress() const;
+    void setServiceAddress(const QString& address);
+    QString storageDirectory() const;
+    void setStorageDirectory(const QString& directory);
+
+    // "host:port" or "host" (default port). False for an empty host or a port
+    // outside 1..65535.
+    static bool parseAddress(const QString& text, QString* host, quint16* port);
+
+private:
+    QSettings m_settings;
+};

@@ -1,0 +1,81 @@
+#include "StateDump.h"
+
+#include "ModuleHost.h"
+
+#include <QFile>
+#include <algorithm>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QObject>
+#include <QVariant>
+
+namespace StateDump {
+
+namespace {
+
+int intProperty(const QObject* object, const char* name)
+{
+    // A property the module does not have reads as -1, "no value", like an unreported one.
+    const QVariant value = object->property(name);
+    return value.isValid() ? value.toInt() : -1;
+}
+
+} // namespace
+
+QJsonObject zones(const QList<QObject*>& zones)
+{
+    QJsonArray zoneArray;
+    for (QObject* zone : zones) {
+        QJsonArray areaArray;
+        QList<QObject*> areas = ModuleHost::areasOf(zone);
+        std::sort(areas.begin(), areas.end(), [](const QObject* a, const QObject* b) {
+            return a->property("id").toInt() < b->property("id").toInt();
+        });
+        for (const QObject* area : qAsConst(areas)) {
+            areaArray.append(QJsonObject{
+                {QStringLiteral("id"), intProperty(area, "id")},
+                {QStringLiteral("controlSource"), intProperty(area, "controlSource")},
+                {QStringLiteral("currentState"), intProperty(area, "currentState")},
+                {QStringLiteral("specialState"), intProperty(area, "specialState")},
+            });
+        }
+        zoneArray.append(QJsonObject{
+            {QStringLiteral("id"), intProperty(zone, "id")},
+            {QStringLiteral("name"), zone->property("name").toString()},
+            {QStringLiteral("file"), ModuleHost::zoneFile(zone)},
+            {QStringLiteral("isConnected"), zone->property("isConnected").toBool()},
+            {QStringLiteral("hashInvalid"), zone->property("hashInvalid").toBool()},
+            {QStringLiteral("controlSource"), intProperty(zone, "controlSource")},
+            {QStringLiteral("currentStrategy"), intProperty(zone, "currentStrategy")},
+            {QStringLiteral("areas"), areaArray},
+        });
+    }
+    return QJsonObject{{QStringLiteral("zones"), zoneArray}};
+}
+
+QJsonObject rect(const QRect& rect)
+{
+    return QJsonObject{
+        {QStringLiteral("x"), rect.x()},
+        {QStringLiteral("y"), rect.y()},
+        {QStringLiteral("width"), rect.width()},
+        {QStringLiteral("height"), rect.height()},
+    };
+}
+
+bool write(const QString& fileName, const QJsonObject& state, QString* error)
+{
+    QFile file(fileName);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+        *error = file.errorString();
+        return false;
+    }
+    file.write(QJsonDocument(state).toJson(QJsonDocument::Indented));
+    if (!file.flush()) {
+        *error = file.errorString();
+        return false;
+    }
+    return true;
+}
+
+} // namespace StateDump

@@ -1,0 +1,20 @@
+#pragma once
+
+#include <QJsonObject>
+#include <QList>
+#include <QRect>
+
+class QObject;
+
+// A snapshot of what the workstation sees of its zones, read by property
+// names only: for scripts and tests that check a session from outside.
+namespace StateDump {
+
+// {"zones":[{"id","file","isConnected","hashInvalid","controlSource",
+//   "currentStrategy","areas":[{"id","controlSource","currentState","specialState"}]}]}
+QJsonObject zones(const QList<QObject*>& zones);
+// The map's viewport inside the main window, so a screenshot can be cropped to it.
+QJsonObject rect(const QRect& rect);
+bool write(const QString& fileName, const QJsonObject& state, QString* error);
+
+} // namespace StateDump

@@ -1,0 +1,128 @@
+#include "MainWindow.h"
+#include "ModuleHost.h"
+#include "StateDump.h"
+
+#include <QApplication>
+#include <QCommandLineParser>
+#include <QTimer>
+
+#include <cstdio>
+
+namespace {
+
+constexpr int DefaultScreenshotDelay = 3000;
+
+void fail(const QString& message)
+{
+    std::fprintf(stderr, "velmora-workstation: %s\n", qUtf8Printable(message));
+}
+
+} // namespace
+
+// Qt's offscreen platform plug-in (screenshots, tests) never frees its screen;
+// LeakSanitizer builds should report only leaks of our own. Unused otherwise.
+extern "C" const char* __lsan_default_suppressions()
+{
+    return "leak:libqoffscreen.so\n";
+}
+
+int main(int argc, char* argv[])
+{
+    // Without a display the session still runs (screenshots, tests).
+    if (qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")
+        && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    QApplication::setOrganizationName(QStringLiteral("Velmora"));
+    QApplication::setApplicationName(QStringLiteral("velmora-workstation"));
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral("Traffic-control workstation hosting the Velmora zone module."));
+    parser.addHelpOption();
+    const QCommandLineOption pluginOption(QStringLiteral("plugin"), QStringLiteral("The module to load."),
+                                          QStringLiteral("path"), ModuleHost::defaultPluginPath());
+    const QCommandLineOption serviceOption(QStringLiteral("service"),
+                                           QStringLiteral("Connect to the control service at host:port."),
+                                           QStringLiteral("host:port"));
+    const QCommandLineOption storageOption(QStringLiteral("storage"),
+                                           QStringLiteral("Folder of controller configurations (<id>.cfg)."),
+                                           QStringLiteral("dir"));
+    const QCommandLineOption screenshotOption(QStringLiteral("screenshot"),
+                                              QStringLiteral("Save a PNG of the window, then quit."),
+                                              QStringLiteral("file"));
+    const QCommandLineOption quitAfterOption(QStringLiteral("quit-after"),
+                                             QStringLiteral("Quit (after the screenshot) this many ms after start."),
+                                             QStringLiteral("ms"));
+    const QCommandLineOption dumpOption(QStringLiteral("dump-state"),
+                                        QStringLiteral("Write the zones' state as JSON at quit."),
+                                        QStringLiteral("file"));
+    parser.addOptions({pluginOption, serviceOption, storageOption, screenshotOption, quitAfterOption, dumpOption});
+    parser.addPositionalArgument(QStringLiteral("files"), QStringLiteral("Zone configurations (.xtsc)."),
+                                 QStringLiteral("FILE..."));
+    parser.process(app);
+
+    int quitAfter = -1;
+    if (parser.isSet(quitAfterOption)) {
+        bool ok = false;
+        quitAfter = parser.value(quitAfterOption).toInt(&ok);
+        if (!ok || quitAfter < 0) {
+            fail(QStringLiteral("--quit-after needs a number of milliseconds"));
+            return 2;
+        }
+    } else if (parser.isSet(screenshotOption)) {
+        quitAfter = DefaultScreenshotDelay;
+    }
+    QString serviceHost;
+    quint16 servicePort = 0;
+    if (parser.isSet(serviceOption)
+        && !Settings::parseAddress(parser.value(serviceOption), &serviceHost, &servicePort)) {
+        fail(QStringLiteral("--service needs host:port, not \"%1\"").arg(parser.value(serviceOption)));
+        return 2;
+    }
+
+    ModuleHost host;
+    QString error;
+    if (!host.loadPlugin(parser.value(pluginOption), &error)) {
+        fail(error);
+        return 2;
+    }
+
+    MainWindow window(&host);
+    // A timed run is a script's or a test's, not the user's session.
+    window.setPersistSettings(quitAfter < 0);
+    if (parser.isSet(storageOption))
+        window.setStorageDirectory(parser.value(storageOption));
+    bool allLoaded = true;
+    for (const QString& file : parser.positionalArguments())
+        allLoaded = window.openZone(file) && allLoaded;
+    window.show();
+    // Fitting needs the viewport's final size, known once the window is shown.
+    QTimer::singleShot(0, &window, &MainWindow::fitAll);
+    if (!serviceHost.isEmpty())
+        window.connectToService(serviceHost, servicePort);
+
+    int exitCode = 0;
+    if (quitAfter >= 0) {
+        const QString screenshot = parser.value(screenshotOption);
+        QTimer::singleShot(quitAfter, &window, [screenshot, &window, &exitCode] {
+            if (!screenshot.isEmpty() && !window.saveScreenshot(screenshot)) {
+                fail(QStringLiteral("cannot write %1").arg(screenshot));
+                exitCode = 1;
+            }
+            window.close();
+        });
+    }
+    const int loopResult = app.exec();
+    if (exitCode == 0)
+        exitCode = loopResult;
+
+    if (parser.isSet(dumpOption)) {
+        if (!StateDump::write(parser.value(dumpOption), window.stateJson(), &error)) {
+            fail(QStringLiteral("cannot write %1: %2").arg(parser.value(dumpOption), error));
+            exitCode = 1;
+        }
+    }
+    if (!allLoaded && exitCode == 0)
+        exitCode = 1;
+    return exitCode;
+}

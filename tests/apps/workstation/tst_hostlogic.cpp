@@ -1,0 +1,387 @@
+#include "CommandLine.h"
+#include "LogDock.h"
+#include "OffscreenLeaks.h"
+#include "PropertiesDock.h"
+#include "ResultCodes.h"
+#include "Settings.h"
+#include "StorageService.h"
+
+#include "semtra/ReplyTypes.h"
+#include "semtra/Request.h"
+#include "semtra/Response.h"
+#include "semtra/Wire.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QPointF>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QtTest>
+
+class TestHostLogic : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase();
+
+    void commandLine_data();
+    void commandLine();
+
+    void storageAnswers_data();
+    void storageAnswers();
+    void storageSignals_data();
+    void storageSignals();
+
+    void resultCodes_data();
+    void resultCodes();
+    void resultText_data();
+    void resultText();
+
+    void parseAddress_data();
+    void parseAddress();
+    void recentFiles();
+
+    void valueText_data();
+    void valueText();
+    void dynamicProperties();
+
+private:
+    QTemporaryDir m_dir;
+};
+
+void TestHostLogic::initTestCase()
+{
+    QVERIFY(m_dir.isValid());
+    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, m_dir.filePath(QStringLiteral("settings")));
+}
+
+void TestHostLogic::commandLine_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<bool>("valid");
+    QTest::addColumn<QString>("command");
+    QTest::addColumn<QVariant>("parameter");
+
+    QTest::newRow("command with values") << "SET_STRAT 2 60" << true << "SET_STRAT" << QVariant("2 60");
+    QTest::newRow("no parameters") << "get_state" << true << "get_state" << QVariant();
+    QTest::newRow("blanks around") << "  \tGET_STATE \t " << true << "GET_STATE" << QVariant();
+    QTest::newRow("tab separates") << "SET_ASTATE\t3 1 60" << true << "SET_ASTATE" << QVariant("3 1 60");
+    QTest::newRow("inner spacing kept") << "CMD \"a  b\"   7 " << true << "CMD" << QVariant("\"a  b\"   7");
+    QTest::newRow("byte parameter") << "SET_DPROG 101 30 #0a0b0c" << true << "SET_DPROG"
+                                    << QVariant("101 30 #0a0b0c");
+    QTest::newRow("numeric command") << "4352" << true << "4352" << QVariant();
+    QTest::newRow("empty") << "" << false << "" << QVariant();
+    QTest::newRow("blank") << "   \t " << false << "" << QVariant();
+}
+
+void TestHostLogic::commandLine()
+{
+    QFETCH(QString, text);
+    QFETCH(bool, valid);
+    QFETCH(QString, command);
+    QFETCH(QVariant, parameter);
+
+    const CommandLine line = CommandLine::parse(text);
+    QCOMPARE(line.isValid(), valid);
+    QCOMPARE(line.command(), command);
+    QCOMPARE(line.commandArgument().isValid(), valid);
+    if (valid) {
+        QCOMPARE(line.commandArgument().type(), QVariant::String);
+        QCOMPARE(line.commandArgument().toString(), command);
+    }
+    // The zone tells "no parameter" from "empty text" by validity alone.
+    QCOMPARE(line.parameterArgument().isValid(), parameter.isValid());
+    if (parameter.isValid()) {
+        QCOMPARE(line.parameterArgument().type(), QVariant::String);
+        QCOMPARE(line.parameterArgument().toString(), parameter.toString());
+    }
+}
+
+namespace {
+
+enum Answer { Data, Empty, Error };
+
+} // namespace
+
+void TestHostLogic::storageAnswers_data()
+{
+    QTest::addColumn<QString>("method");
+    QTest::addColumn<QVariantList>("args");
+    QTest::addColumn<bool>("online");
+    QTest::addColumn<int>("answer");
+
+    QTest::newRow("existing file") << "getConfig" << QVariantList{"101"} << true << int(Data);
+    QTest::newRow("id as number") << "getConfig" << QVariantList{101} << true << int(Data);
+    QTest::newRow("missing file") << "getConfig" << QVariantList{"999"} << true << int(Empty);
+    QTest::newRow("unreadable (a folder)") << "getConfig" << QVariantList{"5"} << true << int(Error);
+    QTest::newRow("offline") << "getConfig" << QVariantList{"101"} << false << int(Error);
+    QTest::newRow("unknown method") << "putConfig" << QVariantList{"101"} << true << int(Error);
+    QTest::newRow("no argument") << "getConfig" << QVariantList{} << true << int(Error);
+    QTest::newRow("two arguments") << "getConfig" << QVariantList{"101", "102"} << true << int(Error);
+    QTest::newRow("path in the id") << "getConfig" << QVariantList{"../101"} << true << int(Error);
+    QTest::newRow("empty id") << "getConfig" << QVariantList{""} << true << int(Error);
+}
+
+void TestHostLogic::storageAnswers()
+{
+    QFETCH(QString, method);
+    QFETCH(QVariantList, args);
+    QFETCH(bool, online);
+    QFETCH(int, answer);
+
+    const QString folder = m_dir.filePath(QStringLiteral("storage"));
+    QVERIFY(QDir().mkpath(folder));
+    // Bytes that are not text: the configuration is handed on unchanged.
+    QByteArray content("controller 101\nprogram 1 cycle 90\n");
+    content.append('\0').append("\xff\xfe", 2);
+    QFile file(QDir(folder).filePath(QStringLiteral("101.cfg")));
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(content);
+    file.close();
+    QVERIFY(QDir(folder).mkpath(QStringLiteral("5.cfg")));
+    // Outside the folder: must never be reachable through an id.
+    QFile outside(m_dir.filePath(QStringLiteral("101.cfg")));
+    QVERIFY(outside.open(QIODevice::WriteOnly));
+    outside.write("outside");
+    outside.close();
+
+    StorageService storage;
+    storage.setDirectory(folder);
+    storage.setOnline(online);
+    QVariant result;
+    // Called by name, as the module calls it.
+    QVERIFY(QMetaObject::invokeMethod(&storage, "invoke", Q_RETURN_ARG(QVariant, result), Q_ARG(QString, method),
+                                      Q_ARG(QVariantList, args)));
+    QCOMPARE(result.type(), QVariant::ByteArray);
+    const QByteArray bytes = result.toByteArray();
+    switch (answer) {
+    case Data:
+        QCOMPARE(bytes, content);
+        break;
+    case Empty:
+        QVERIFY(bytes.isEmpty());
+        break;
+    case Error:
+        QVERIFY2(bytes.startsWith("<Error>") && bytes.endsWith("</Error>"), bytes.constData());
+        QVERIFY(bytes.size() > int(qstrlen("<Error></Error>")));
+        break;
+    }
+}
+
+void TestHostLogic::storageSignals_data()
+{
+    QTest::addColumn<QList<bool>>("toggles");
+    QTest::addColumn<int>("connected");
+    QTest::addColumn<int>("disconnected");
+
+    QTest::newRow("stays online") << QList<bool>{true, true} << 0 << 0;
+    QTest::newRow("goes offline") << QList<bool>{false} << 0 << 1;
+    QTest::newRow("offline twice") << QList<bool>{false, false} << 0 << 1;
+    QTest::newRow("off and on") << QList<bool>{false, true} << 1 << 1;
+    QTest::newRow("flapping") << QList<bool>{false, true, false, true} << 2 << 2;
+}
+
+void TestHostLogic::storageSignals()
+{
+    QFETCH(QList<bool>, toggles);
+    QFETCH(int, connected);
+    QFETCH(int, disconnected);
+
+    StorageService storage;
+    QSignalSpy connectedSpy(&storage, SIGNAL(rpcConnected()));
+    QSignalSpy disconnectedSpy(&storage, SIGNAL(rpcDisconnected()));
+    for (bool online : toggles)
+        storage.setOnline(online);
+    QCOMPARE(connectedSpy.count(), connected);
+    QCOMPARE(disconnectedSpy.count(), disconnected);
+    QCOMPARE(storage.isOnline(), toggles.last());
+}
+
+void TestHostLogic::resultCodes_data()
+{
+    QTest::addColumn<qint64>("code");
+    QTest::addColumn<bool>("known");
+    QTest::addColumn<QString>("symbol");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<bool>("success");
+
+    QTest::newRow("0") << qint64(0) << true << "OK" << "команда выполнена успешно" << true;
+    QTest::newRow("2") << qint64(2) << true << "INVALID_PARAM" << "Устройство вернуло неверный блок параметров"
+                       << false;
+    // Same symbol, other code, other text.
+    QTest::newRow("8") << qint64(8) << true << "INVALID_PARAM" << "Неверный блок параметров" << false;
+    QTest::newRow("11") << qint64(11) << true << "CONNECTION_ERROR" << "Потеря связи с сервером" << false;
+    QTest::newRow("17") << qint64(17) << true << "NO_RIGHTS" << "Недостаточно прав для выполнения команды" << false;
+    QTest::newRow("4608") << qint64(4608) << true << ">OK" << "команда завершилась успешно" << true;
+    QTest::newRow("4609") << qint64(4609) << true << ">INV_STRAT" << "неправильный номер стратегии" << false;
+    QTest::newRow("4617") << qint64(4617) << true << ">UNIDENT"
+                          << "неизвестная команда или неправильный формат команды" << false;
+    QTest::newRow("4621") << qint64(4621) << true << ">INV_CMD"
+                          << "не найден соответствующий метод в корневом объекте" << false;
+    for (qint64 gap : {1, 3, 4, 16, 18, 4607, 4622, -1})
+        QTest::newRow(qPrintable(QStringLiteral("gap %1").arg(gap))) << gap << false << QString() << QString() << false;
+}
+
+void TestHostLogic::resultCodes()
+{
+    QFETCH(qint64, code);
+    QFETCH(bool, known);
+    QFETCH(QString, symbol);
+    QFETCH(QString, text);
+    QFETCH(bool, success);
+
+    ResultCodes::Entry entry;
+    QCOMPARE(ResultCodes::lookup(code, &entry), known);
+    QCOMPARE(ResultCodes::isSuccess(code), success);
+    const QString described = ResultCodes::describe(code);
+    QVERIFY(described.startsWith(QString::number(code) + QLatin1Char(' ')));
+    if (known) {
+        QCOMPARE(entry.symbol, symbol);
+        QCOMPARE(entry.text, text);
+        QVERIFY(described.contains(symbol) && described.contains(text));
+    } else {
+        QVERIFY(described.contains(QLatin1String("unknown")));
+    }
+}
+
+void TestHostLogic::resultText_data()
+{
+    QTest::addColumn<QByteArray>("reply");
+    QTest::addColumn<int>("error");
+    QTest::addColumn<QStringList>("fragments");
+
+    const QList<QVariant::Type> stateTypes{QVariant::UInt, QVariant::UInt, QVariant::String};
+    const QByteArray stateBlock = Semtra::Wire::encodeParams({1u, 3u, QStringLiteral("1 1 2 0")}, stateTypes);
+    QTest::newRow("state reply") << Semtra::Wire::encodeReply(45000.5, 0, 4352, stateBlock) << 0
+                                 << QStringList{"0 OK", "reply 4352", "1, 3, \"1 1 2 0\""};
+    QTest::newRow("refused strategy") << Semtra::Wire::encodeReply(45000.5, 4609, 4097, QByteArray()) << 0
+                                      << QStringList{"4609 >INV_STRAT", "неправильный номер стратегии"};
+    QTest::newRow("transport error") << QByteArray() << 11 << QStringList{"failed", "11 CONNECTION_ERROR"};
+    QTest::newRow("unknown error") << QByteArray() << 99 << QStringList{"failed", "99", "unknown"};
+    QTest::newRow("headless reply") << QByteArray("\x01\x02\x03", 3) << 0
+                                    << QStringList{"without a head", "3 bytes", "01 02 03"};
+}
+
+void TestHostLogic::resultText()
+{
+    QFETCH(QByteArray, reply);
+    QFETCH(int, error);
+    QFETCH(QStringList, fragments);
+
+    Semtra::ReplyTypes::registerReply(4352, {QVariant::UInt, QVariant::UInt, QVariant::String});
+    Request request(1, 12, 4352, QVariant(), Semtra::VelmoraTag);
+    Response response(&request);
+    if (error)
+        response.setError(error);
+    else
+        response.finish(reply);
+    const QString text = LogDock::resultText(&response);
+    for (const QString& fragment : fragments)
+        QVERIFY2(text.contains(fragment), qPrintable(text));
+}
+
+void TestHostLogic::parseAddress_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<bool>("valid");
+    QTest::addColumn<QString>("host");
+    QTest::addColumn<int>("port");
+
+    QTest::newRow("host and port") << "127.0.0.1:7411" << true << "127.0.0.1" << 7411;
+    QTest::newRow("name") << "control-centre:9000" << true << "control-centre" << 9000;
+    QTest::newRow("default port") << "localhost" << true << "localhost" << int(Settings::DefaultPort);
+    QTest::newRow("blanks") << "  localhost:1 " << true << "localhost" << 1;
+    QTest::newRow("highest port") << "h:65535" << true << "h" << 65535;
+    QTest::newRow("port zero") << "h:0" << false << "" << 0;
+    QTest::newRow("port too large") << "h:65536" << false << "" << 0;
+    QTest::newRow("port not a number") << "h:http" << false << "" << 0;
+    QTest::newRow("empty port") << "h:" << false << "" << 0;
+    QTest::newRow("no host") << ":7411" << false << "" << 0;
+    QTest::newRow("empty") << "" << false << "" << 0;
+}
+
+void TestHostLogic::parseAddress()
+{
+    QFETCH(QString, text);
+    QFETCH(bool, valid);
+    QFETCH(QString, host);
+    QFETCH(int, port);
+
+    QString parsedHost;
+    quint16 parsedPort = 0;
+    QCOMPARE(Settings::parseAddress(text, &parsedHost, &parsedPort), valid);
+    if (valid) {
+        QCOMPARE(parsedHost, host);
+        QCOMPARE(int(parsedPort), port);
+    }
+}
+
+void TestHostLogic::recentFiles()
+{
+    Settings settings;
+    const QDir dir(m_dir.path());
+    for (int i = 0; i < Settings::MaxRecentFiles + 3; ++i)
+        settings.addRecentFile(dir.filePath(QStringLiteral("zone%1.xtsc").arg(i)));
+    QStringList files = settings.recentFiles();
+    QCOMPARE(files.size(), int(Settings::MaxRecentFiles));
+    QCOMPARE(files.first(), dir.filePath(QStringLiteral("zone%1.xtsc").arg(Settings::MaxRecentFiles + 2)));
+
+    // Reopening by another spelling of the same path moves it up, no duplicate.
+    const QString again = files.at(3);
+    settings.addRecentFile(dir.filePath(QStringLiteral("./") + QFileInfo(again).fileName()));
+    files = Settings().recentFiles();
+    QCOMPARE(files.first(), again);
+    QCOMPARE(files.count(again), 1);
+    QCOMPARE(files.size(), int(Settings::MaxRecentFiles));
+
+    settings.removeRecentFile(again);
+    QVERIFY(!Settings().recentFiles().contains(again));
+}
+
+void TestHostLogic::valueText_data()
+{
+    QTest::addColumn<QVariant>("value");
+    QTest::addColumn<QString>("text");
+
+    static QObject named;
+    named.setObjectName(QStringLiteral("link"));
+    QTest::newRow("hash bytes") << QVariant(QByteArray("\x01\xab\x00\xff", 4)) << "01ab00ff";
+    QTest::newRow("no bytes") << QVariant(QByteArray()) << "";
+    QTest::newRow("true") << QVariant(true) << "true";
+    QTest::newRow("false") << QVariant(false) << "false";
+    QTest::newRow("null time") << QVariant(QDateTime()) << "—";
+    QTest::newRow("point") << QVariant(QPointF(49.1, 55.78)) << "49.100000, 55.780000";
+    QTest::newRow("no object") << QVariant::fromValue<QObject*>(nullptr) << "—";
+    QTest::newRow("named object") << QVariant::fromValue<QObject*>(&named) << "QObject \"link\"";
+    QTest::newRow("invalid") << QVariant() << "—";
+    QTest::newRow("minus one") << QVariant(-1) << "-1";
+}
+
+void TestHostLogic::valueText()
+{
+    QFETCH(QVariant, value);
+    QFETCH(QString, text);
+    QCOMPARE(PropertiesDock::valueText(value), text);
+}
+
+void TestHostLogic::dynamicProperties()
+{
+    QObject zone;
+    zone.setObjectName(QStringLiteral("zone"));
+    zone.setProperty("hashInvalid", true);
+    zone.setProperty("remoteHash", QByteArray::fromHex("00112233"));
+    zone.setProperty("_q_internal", 1);
+    const QList<QPair<QString, QString>> rows = PropertiesDock::describe(&zone);
+    QStringList names;
+    for (const auto& row : rows)
+        names << row.first;
+    // Declared properties first, then dynamic ones; Qt's own are left out.
+    QCOMPARE(names, (QStringList{"objectName", "hashInvalid", "remoteHash"}));
+    QCOMPARE(rows.at(1).second, QStringLiteral("true"));
+    QCOMPARE(rows.at(2).second, QStringLiteral("00112233"));
+    QVERIFY(PropertiesDock::describe(nullptr).isEmpty());
+}
+
+QTEST_MAIN(TestHostLogic)
+#include "tst_hostlogic.moc"
