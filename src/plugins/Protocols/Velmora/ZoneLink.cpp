@@ -124,6 +124,7 @@ bool Zone::message(const Semtra::Command::Message& message)
     case Semtra::Command::Event: {
         if (!message.data.canConvert<QByteArray>())
             return false;
+        // Lives for the duration of the signals: receivers read it in their slot.
         const Notification notification(message.data.toByteArray(), message.tag);
         emit this->notification(&notification);
         emit this->notification(static_cast<const QObject*>(&notification), this);
