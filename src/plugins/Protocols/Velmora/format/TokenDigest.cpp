@@ -8,18 +8,42 @@ namespace Velmora {
 
 namespace {
 
-void addString(QCryptographicHash& hash, QStringRef text)
+// Feeds tokens as UTF-8. Most tokens are ASCII: those go through one reused
+// buffer instead of a new byte array per token.
+class TokenHash
 {
-    hash.addData(text.toUtf8());
-}
+public:
+    void add(QStringRef text)
+    {
+        const int size = text.size();
+        const QChar* chars = text.unicode();
+        m_buffer.resize(size);
+        char* out = m_buffer.data();
+        for (int i = 0; i < size; ++i) {
+            const ushort c = chars[i].unicode();
+            if (c >= 0x80) {
+                m_hash.addData(text.toUtf8());
+                return;
+            }
+            out[i] = char(c);
+        }
+        m_hash.addData(m_buffer.constData(), size);
+    }
 
-void addStartElement(QCryptographicHash& hash, const QXmlStreamReader& reader)
+    QByteArray result() const { return m_hash.result(); }
+
+private:
+    QCryptographicHash m_hash {QCryptographicHash::Md4};
+    QByteArray m_buffer;
+};
+
+void addStartElement(TokenHash& hash, const QXmlStreamReader& reader)
 {
-    addString(hash, reader.name());
+    hash.add(reader.name());
     const QXmlStreamAttributes attributes = reader.attributes();
     for (const QXmlStreamAttribute& attribute : attributes) {
-        addString(hash, attribute.name());
-        addString(hash, attribute.value());
+        hash.add(attribute.name());
+        hash.add(attribute.value());
     }
 }
 
@@ -27,7 +51,7 @@ void addStartElement(QCryptographicHash& hash, const QXmlStreamReader& reader)
 
 QByteArray tokenDigest(QIODevice* device)
 {
-    QCryptographicHash hash(QCryptographicHash::Md4);
+    TokenHash hash;
     QXmlStreamReader reader(device);
     while (!reader.atEnd()) {
         switch (reader.readNext()) {
@@ -35,11 +59,11 @@ QByteArray tokenDigest(QIODevice* device)
             addStartElement(hash, reader);
             break;
         case QXmlStreamReader::EndElement:
-            addString(hash, reader.name());
+            hash.add(reader.name());
             break;
         case QXmlStreamReader::Characters:
             if (!reader.isWhitespace())
-                addString(hash, reader.text());
+                hash.add(reader.text());
             break;
         default:
             break;
