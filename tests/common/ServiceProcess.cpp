@@ -25,12 +25,17 @@ bool ServiceProcess::isBuilt()
 bool ServiceProcess::start(const QStringList& files, quint16 port, const QStringList& options,
                            int timeout)
 {
-    stop();
-    m_errors.clear();
-    m_port = 0;
     QStringList arguments{QStringLiteral("--port"), QString::number(port), QStringLiteral("--quiet")};
     arguments += options;
     arguments += files;
+    return startWith(arguments, timeout);
+}
+
+bool ServiceProcess::startWith(const QStringList& arguments, int timeout)
+{
+    stop();
+    m_errors.clear();
+    m_port = 0;
     m_process.setProcessChannelMode(QProcess::SeparateChannels);
     m_process.start(program(), arguments);
     if (!m_process.waitForStarted(timeout))
@@ -64,6 +69,13 @@ void ServiceProcess::stop()
         m_process.waitForFinished(5000);
     }
     m_errors += QString::fromLocal8Bit(m_process.readAllStandardError());
+}
+
+int ServiceProcess::waitExit(int ms)
+{
+    if (m_process.state() != QProcess::NotRunning && !m_process.waitForFinished(ms))
+        return -1;
+    return m_process.exitStatus() == QProcess::NormalExit ? m_process.exitCode() : -1;
 }
 
 bool ServiceProcess::isRunning() const

@@ -21,6 +21,10 @@ public:
     // report its port. Extra options go before the files.
     bool start(const QStringList& files, quint16 port = 0,
                const QStringList& options = QStringList(), int timeout = 20000);
+    // Runs the program with exactly these arguments and waits for its port.
+    bool startWith(const QStringList& arguments, int timeout = 20000);
+    // Waits for the process to end by itself; its exit code, or -1.
+    int waitExit(int ms = 10000);
     void stop();
     bool isRunning() const;
     quint16 port() const { return m_port; }

@@ -32,55 +32,6 @@ QByteArray command(quint32 code, const QVariantList& values)
     return data;
 }
 
-ServiceProcess::~ServiceProcess()
-{
-    stop();
-}
-
-bool ServiceProcess::start(const QStringList& arguments)
-{
-    m_process.start(QStringLiteral(VELMORA_BIN_DIR "/velmora-service"),
-                    QStringList{QStringLiteral("--port"), QStringLiteral("0")} + arguments);
-    const QRegularExpression ready(QStringLiteral("listening on 127\\.0\\.0\\.1:(\\d+)"));
-    QByteArray output;
-    QElapsedTimer timer;
-    timer.start();
-    while (timer.elapsed() < 15000) {
-        if (!m_process.waitForReadyRead(200) && m_process.state() == QProcess::NotRunning)
-            return false;
-        output += m_process.readAllStandardOutput();
-        const QRegularExpressionMatch match = ready.match(QString::fromUtf8(output));
-        if (match.hasMatch()) {
-            m_port = quint16(match.captured(1).toUInt());
-            return m_port != 0;
-        }
-    }
-    return false;
-}
-
-int ServiceProcess::waitExit(int ms)
-{
-    if (m_process.state() != QProcess::NotRunning && !m_process.waitForFinished(ms))
-        return -1;
-    return m_process.exitStatus() == QProcess::NormalExit ? m_process.exitCode() : -1;
-}
-
-QString ServiceProcess::standardError()
-{
-    return QString::fromUtf8(m_process.readAllStandardError());
-}
-
-void ServiceProcess::stop()
-{
-    if (m_process.state() == QProcess::NotRunning)
-        return;
-    m_process.terminate();
-    if (!m_process.waitForFinished(5000)) {
-        m_process.kill();
-        m_process.waitForFinished(5000);
-    }
-}
-
 bool TestClient::connectTo(quint16 port)
 {
     connect(&m_socket, &QTcpSocket::readyRead, this, &TestClient::readFrames, Qt::UniqueConnection);

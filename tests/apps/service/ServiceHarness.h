@@ -5,31 +5,12 @@
 
 #include <QList>
 #include <QObject>
-#include <QProcess>
 #include <QTcpSocket>
 #include <QVariantList>
 
 #include <functional>
 
-// Runs bin/velmora-service and waits until it listens.
-class ServiceProcess
-{
-public:
-    ~ServiceProcess();
-
-    // Starts with --port 0; false when no "listening on" line came.
-    bool start(const QStringList& arguments);
-    quint16 port() const { return m_port; }
-    // Waits for the process to end by itself; its exit code, or -1.
-    int waitExit(int ms = 10000);
-    QString standardError();
-    // SIGTERM, then kill when it does not end.
-    void stop();
-
-private:
-    QProcess m_process;
-    quint16 m_port = 0;
-};
+#include "ServiceProcess.h"
 
 // A decoded reply frame.
 struct Reply

@@ -127,7 +127,7 @@ private:
 bool TestService::startService(const QStringList& arguments)
 {
     m_service = std::make_unique<ServiceProcess>();
-    if (!m_service->start(arguments))
+    if (!m_service->startWith(QStringList{QStringLiteral("--port"), QStringLiteral("0")} + arguments))
         return false;
     m_client = std::make_unique<TestClient>();
     if (!m_client->connectTo(m_service->port()))
@@ -556,7 +556,7 @@ void TestService::logsRequestsAndReplies()
     QCOMPARE(m_client->call(Zone, command(SET_STRAT, {3u, 0u})).result, quint32(DONE));
     QCOMPARE(m_client->call(Zone, command(SET_ASTATE, {99u, 1u, 0u})).result, quint32(INV_AREA));
     m_service->stop();
-    const QStringList lines = m_service->standardError().split(QLatin1Char('\n'));
+    const QStringList lines = m_service->errors().split(QLatin1Char('\n'));
     auto has = [&](const QString& pattern) {
         const QRegularExpression re(pattern);
         return std::any_of(lines.cbegin(), lines.cend(),
@@ -589,9 +589,9 @@ void TestService::badInput()
     QFETCH(QString, message);
 
     ServiceProcess service;
-    QVERIFY(!service.start(arguments));
+    QVERIFY(!service.startWith(QStringList{QStringLiteral("--port"), QStringLiteral("0")} + arguments));
     QCOMPARE(service.waitExit(), 1);
-    QVERIFY2(service.standardError().contains(message), qPrintable(message));
+    QVERIFY2(service.errors().contains(message), qPrintable(message));
 }
 
 QTEST_GUILESS_MAIN(TestService)

@@ -4,6 +4,7 @@
 #include <QCursor>
 #include <QDomElement>
 #include <QPainter>
+#include <QPixmap>
 #include <QPolygonF>
 
 #include <cmath>
@@ -147,6 +148,23 @@ QPainterPath AbstractItem::polygonShape(int w, int h, int n)
     }
     path.closeSubpath();
     return path;
+}
+
+QPixmap* AbstractItem::createIconPixmap()
+{
+    return qobject_cast<QApplication*>(QCoreApplication::instance()) ? new QPixmap(32, 32) : nullptr;
+}
+
+QIcon AbstractItem::renderIcon(QPixmap* pixmap, const std::function<void(QPainter*)>& paintState) const
+{
+    if (!pixmap)
+        return QIcon();
+    pixmap->fill(isShown() ? Qt::transparent : Qt::yellow);
+    QPainter painter(pixmap);
+    painter.setRenderHint(QPainter::Antialiasing);
+    paintState(&painter);
+    painter.end();
+    return QIcon(*pixmap);
 }
 
 QBrush AbstractItem::deviceBrush(const QPainter* painter, const QColor& color, Qt::BrushStyle style)

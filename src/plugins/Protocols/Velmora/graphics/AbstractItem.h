@@ -6,6 +6,8 @@
 #include <QPainterPath>
 #include <QScopedPointer>
 
+#include <functional>
+
 class QDomElement;
 
 namespace Rare {
@@ -39,6 +41,12 @@ public:
     static QPainterPath polygonShape(int w, int h, int n);
     // A brush whose pattern stays fixed in device pixels at every zoom.
     static QBrush deviceBrush(const QPainter* painter, const QColor& color, Qt::BrushStyle style);
+
+protected:
+    // The 32 x 32 pixmap an item's icon is drawn on; none without a QApplication.
+    static QPixmap* createIconPixmap();
+    // Draws the state on the pixmap: transparent behind it while shown, yellow while hidden.
+    QIcon renderIcon(QPixmap* pixmap, const std::function<void(QPainter*)>& paintState) const;
 
 private:
     class Private;

@@ -1,6 +1,5 @@
 #include "Area.h"
 
-#include <QApplication>
 #include <QPainter>
 #include <QPixmap>
 
@@ -23,8 +22,7 @@ Area::Area(QObject* area, QGraphicsItem* parent)
 {
     d->area = qobject_cast<Velmora::Area*>(area);
     d->iconShape = polygonShape(32, 32, 4);
-    if (qobject_cast<QApplication*>(QCoreApplication::instance()))
-        d->iconPixmap.reset(new QPixmap(32, 32));
+    d->iconPixmap.reset(createIconPixmap());
 }
 
 Area::~Area() = default;
@@ -49,17 +47,11 @@ void Area::paint(QPainter* painter, const QStyleOptionGraphicsItem*, QWidget*)
 
 QIcon Area::icon()
 {
-    if (!d->iconPixmap)
-        return QIcon();
-    d->iconPixmap->fill(isShown() ? Qt::transparent : Qt::yellow);
-    {
-        QPainter painter(d->iconPixmap.data());
-        painter.setRenderHint(QPainter::Antialiasing);
-        const int controlSource = d->area ? d->area->controlSource() : -1;
-        const int specialState = d->area ? d->area->specialState() : -1;
-        paintState(&painter, d->iconShape, false, controlSource, specialState);
-    }
-    return QIcon(*d->iconPixmap);
+    const int controlSource = d->area ? d->area->controlSource() : -1;
+    const int specialState = d->area ? d->area->specialState() : -1;
+    return renderIcon(d->iconPixmap.data(), [&](QPainter* painter) {
+        paintState(painter, d->iconShape, false, controlSource, specialState);
+    });
 }
 
 QColor Area::fillColor(int controlSource)

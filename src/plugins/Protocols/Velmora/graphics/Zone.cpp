@@ -1,6 +1,5 @@
 #include "Zone.h"
 
-#include <QApplication>
 #include <QPainter>
 #include <QPixmap>
 
@@ -23,8 +22,7 @@ Zone::Zone(QObject* zone, QGraphicsItem* parent)
 {
     d->zone = qobject_cast<Velmora::Zone*>(zone);
     d->iconShape = polygonShape(32, 32, 3);
-    if (qobject_cast<QApplication*>(QCoreApplication::instance()))
-        d->iconPixmap.reset(new QPixmap(32, 32));
+    d->iconPixmap.reset(createIconPixmap());
 }
 
 Zone::~Zone() = default;
@@ -38,17 +36,11 @@ void Zone::paint(QPainter* painter, const QStyleOptionGraphicsItem*, QWidget*)
 
 QIcon Zone::icon()
 {
-    if (!d->iconPixmap)
-        return QIcon();
-    d->iconPixmap->fill(isShown() ? Qt::transparent : Qt::yellow);
-    {
-        QPainter painter(d->iconPixmap.data());
-        painter.setRenderHint(QPainter::Antialiasing);
-        const bool connected = d->zone && d->zone->isConnected();
-        const int controlSource = d->zone ? d->zone->controlSource() : -1;
-        paintState(&painter, d->iconShape, false, connected, controlSource);
-    }
-    return QIcon(*d->iconPixmap);
+    const bool connected = d->zone && d->zone->isConnected();
+    const int controlSource = d->zone ? d->zone->controlSource() : -1;
+    return renderIcon(d->iconPixmap.data(), [&](QPainter* painter) {
+        paintState(painter, d->iconShape, false, connected, controlSource);
+    });
 }
 
 QColor Zone::fillColor(bool connected, int controlSource)
