@@ -131,6 +131,9 @@ QVariant Zone::modelData(int column, int role)
 
 void Zone::setScene(QGraphicsScene* scene)
 {
+    // A scene destroyed before the zone took the zone's items with it.
+    if (!d->item)
+        return;
     QGraphicsScene* current = d->item->scene();
     if (current == scene)
         return;

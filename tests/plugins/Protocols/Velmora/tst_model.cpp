@@ -67,6 +67,7 @@ private slots:
     void rootWithOtherName();
     void areaStateRelay();
     void mapItemsFollowModel();
+    void sceneDiesFirst();
 
 private:
     QString write(const QByteArray& content);
@@ -341,6 +342,26 @@ void ModelTest::mapItemsFollowModel()
     zone.setScene(nullptr);
     QVERIFY(scene.items().isEmpty());
     QCOMPARE(area->scene(), nullptr);
+}
+
+void ModelTest::sceneDiesFirst()
+{
+    Zone zone;
+    QVERIFY(zone.load(QStringLiteral(VELMORA_EXAMPLES "/north.xtsc")));
+    {
+        QGraphicsScene scene;
+        zone.setScene(&scene);
+    }
+    // The scene took the map items along; the model carries on without them.
+    QCOMPARE(zone.graphicsItem(), nullptr);
+    QCOMPARE(zone.area(3)->graphicsItem(), nullptr);
+    QGraphicsScene other;
+    zone.setScene(&other);
+    QVERIFY(other.items().isEmpty());
+    zone.setProperty("visible", false);
+    zone.area(3)->setProperty("selected", true);
+    QVERIFY(!zone.area(3)->modelData(0, Qt::DecorationRole).isValid());
+    QCOMPARE(zone.area(3)->modelData(1, Qt::DisplayRole), QVariant("Centre"));
 }
 
 QTEST_MAIN(ModelTest)
