@@ -39,11 +39,6 @@ bool TestClient::connectTo(quint16 port)
     return m_socket.waitForConnected(5000);
 }
 
-bool TestClient::isConnected() const
-{
-    return m_socket.state() == QAbstractSocket::ConnectedState;
-}
-
 int TestClient::send(int zone, const QByteArray& data, int tag)
 {
     Semtra::Command::Message message;
@@ -73,7 +68,9 @@ Reply TestClient::waitReply(int number, const QList<QVariant::Type>& types, int 
         return reply;
     auto it = std::find_if(frames.cbegin(), frames.cend(), isReply);
     reply.kind = it->kind;
+    reply.objectId = it->objectId;
     const QByteArray data = it->data.toByteArray();
+    reply.size = data.size();
     if (reply.kind != Semtra::Command::Reply || data.size() < 16)
         return reply;
     reply.result = qFromLittleEndian<quint32>(data.constData() + 8);

@@ -16,6 +16,8 @@
 struct Reply
 {
     int kind = -1; // -1: no reply came
+    int objectId = 0;
+    int size = 0; // of the frame's data
     quint32 result = 0;
     quint32 code = 0;
     QVariantList values;
@@ -28,7 +30,6 @@ class TestClient : public QObject
 
 public:
     bool connectTo(quint16 port);
-    bool isConnected() const;
     // Sends a request frame; returns its number.
     int send(int zone, const QByteArray& data, int tag = Semtra::VelmoraTag);
     void sendRaw(const QByteArray& bytes);

@@ -14,34 +14,36 @@
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
-#include <QPointF>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtTest>
+
+namespace {
+
+const QByteArray StoredConfig = QByteArray("controller 101\nprogram 1 cycle 90\n\0\xff\xfe", 37);
+
+enum Answer { Data, Empty, Error };
+
+} // namespace
 
 class TestHostLogic : public QObject
 {
     Q_OBJECT
 private slots:
     void initTestCase();
-
     void commandLine_data();
     void commandLine();
-
     void storageAnswers_data();
     void storageAnswers();
     void storageSignals_data();
     void storageSignals();
-
     void resultCodes_data();
     void resultCodes();
     void resultText_data();
     void resultText();
-
     void parseAddress_data();
     void parseAddress();
     void recentFiles();
-
     void valueText_data();
     void valueText();
     void dynamicProperties();
@@ -54,6 +56,14 @@ void TestHostLogic::initTestCase()
 {
     QVERIFY(m_dir.isValid());
     QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, m_dir.filePath(QStringLiteral("settings")));
+    // The storage folder: a configuration that is not text, and one that cannot be read.
+    QVERIFY(QDir(m_dir.path()).mkpath(QStringLiteral("storage/5.cfg")));
+    QFile file(m_dir.filePath(QStringLiteral("storage/101.cfg")));
+    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(StoredConfig) == StoredConfig.size());
+    file.close();
+    // Outside the folder: must never be reachable through an id.
+    QFile outside(m_dir.filePath(QStringLiteral("101.cfg")));
+    QVERIFY(outside.open(QIODevice::WriteOnly) && outside.write("outside") == 7);
 }
 
 void TestHostLogic::commandLine_data()
@@ -68,10 +78,6 @@ void TestHostLogic::commandLine_data()
     QTest::newRow("blanks around") << "  \tGET_STATE \t " << true << "GET_STATE" << QVariant();
     QTest::newRow("tab separates") << "SET_ASTATE\t3 1 60" << true << "SET_ASTATE" << QVariant("3 1 60");
     QTest::newRow("inner spacing kept") << "CMD \"a  b\"   7 " << true << "CMD" << QVariant("\"a  b\"   7");
-    QTest::newRow("byte parameter") << "SET_DPROG 101 30 #0a0b0c" << true << "SET_DPROG"
-                                    << QVariant("101 30 #0a0b0c");
-    QTest::newRow("numeric command") << "4352" << true << "4352" << QVariant();
-    QTest::newRow("empty") << "" << false << "" << QVariant();
     QTest::newRow("blank") << "   \t " << false << "" << QVariant();
 }
 
@@ -85,24 +91,13 @@ void TestHostLogic::commandLine()
     const CommandLine line = CommandLine::parse(text);
     QCOMPARE(line.isValid(), valid);
     QCOMPARE(line.command(), command);
-    QCOMPARE(line.commandArgument().isValid(), valid);
-    if (valid) {
-        QCOMPARE(line.commandArgument().type(), QVariant::String);
-        QCOMPARE(line.commandArgument().toString(), command);
-    }
-    // The zone tells "no parameter" from "empty text" by validity alone.
-    QCOMPARE(line.parameterArgument().isValid(), parameter.isValid());
-    if (parameter.isValid()) {
-        QCOMPARE(line.parameterArgument().type(), QVariant::String);
-        QCOMPARE(line.parameterArgument().toString(), parameter.toString());
-    }
+    // Both go to the zone as text; it tells "no parameter" from "empty text" by validity alone.
+    const QVariant commandArgument = valid ? QVariant(command) : QVariant();
+    QCOMPARE(line.commandArgument().userType(), commandArgument.userType());
+    QCOMPARE(line.commandArgument(), commandArgument);
+    QCOMPARE(line.parameterArgument().userType(), parameter.userType());
+    QCOMPARE(line.parameterArgument(), parameter);
 }
-
-namespace {
-
-enum Answer { Data, Empty, Error };
-
-} // namespace
 
 void TestHostLogic::storageAnswers_data()
 {
@@ -118,9 +113,7 @@ void TestHostLogic::storageAnswers_data()
     QTest::newRow("offline") << "getConfig" << QVariantList{"101"} << false << int(Error);
     QTest::newRow("unknown method") << "putConfig" << QVariantList{"101"} << true << int(Error);
     QTest::newRow("no argument") << "getConfig" << QVariantList{} << true << int(Error);
-    QTest::newRow("two arguments") << "getConfig" << QVariantList{"101", "102"} << true << int(Error);
     QTest::newRow("path in the id") << "getConfig" << QVariantList{"../101"} << true << int(Error);
-    QTest::newRow("empty id") << "getConfig" << QVariantList{""} << true << int(Error);
 }
 
 void TestHostLogic::storageAnswers()
@@ -130,24 +123,8 @@ void TestHostLogic::storageAnswers()
     QFETCH(bool, online);
     QFETCH(int, answer);
 
-    const QString folder = m_dir.filePath(QStringLiteral("storage"));
-    QVERIFY(QDir().mkpath(folder));
-    // Bytes that are not text: the configuration is handed on unchanged.
-    QByteArray content("controller 101\nprogram 1 cycle 90\n");
-    content.append('\0').append("\xff\xfe", 2);
-    QFile file(QDir(folder).filePath(QStringLiteral("101.cfg")));
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(content);
-    file.close();
-    QVERIFY(QDir(folder).mkpath(QStringLiteral("5.cfg")));
-    // Outside the folder: must never be reachable through an id.
-    QFile outside(m_dir.filePath(QStringLiteral("101.cfg")));
-    QVERIFY(outside.open(QIODevice::WriteOnly));
-    outside.write("outside");
-    outside.close();
-
     StorageService storage;
-    storage.setDirectory(folder);
+    storage.setDirectory(m_dir.filePath(QStringLiteral("storage")));
     storage.setOnline(online);
     QVariant result;
     // Called by name, as the module calls it.
@@ -155,17 +132,13 @@ void TestHostLogic::storageAnswers()
                                       Q_ARG(QVariantList, args)));
     QCOMPARE(result.type(), QVariant::ByteArray);
     const QByteArray bytes = result.toByteArray();
-    switch (answer) {
-    case Data:
-        QCOMPARE(bytes, content);
-        break;
-    case Empty:
-        QVERIFY(bytes.isEmpty());
-        break;
-    case Error:
+    if (answer == Error) {
+        // An error names its reason.
         QVERIFY2(bytes.startsWith("<Error>") && bytes.endsWith("</Error>"), bytes.constData());
         QVERIFY(bytes.size() > int(qstrlen("<Error></Error>")));
-        break;
+    } else {
+        // Handed on unchanged, though not text.
+        QCOMPARE(bytes, answer == Data ? StoredConfig : QByteArray());
     }
 }
 
@@ -176,9 +149,7 @@ void TestHostLogic::storageSignals_data()
     QTest::addColumn<int>("disconnected");
 
     QTest::newRow("stays online") << QList<bool>{true, true} << 0 << 0;
-    QTest::newRow("goes offline") << QList<bool>{false} << 0 << 1;
     QTest::newRow("offline twice") << QList<bool>{false, false} << 0 << 1;
-    QTest::newRow("off and on") << QList<bool>{false, true} << 1 << 1;
     QTest::newRow("flapping") << QList<bool>{false, true, false, true} << 2 << 2;
 }
 
@@ -202,47 +173,28 @@ void TestHostLogic::resultCodes_data()
 {
     QTest::addColumn<qint64>("code");
     QTest::addColumn<bool>("known");
-    QTest::addColumn<QString>("symbol");
-    QTest::addColumn<QString>("text");
     QTest::addColumn<bool>("success");
 
-    QTest::newRow("0") << qint64(0) << true << "OK" << "команда выполнена успешно" << true;
-    QTest::newRow("2") << qint64(2) << true << "INVALID_PARAM" << "Устройство вернуло неверный блок параметров"
-                       << false;
-    // Same symbol, other code, other text.
-    QTest::newRow("8") << qint64(8) << true << "INVALID_PARAM" << "Неверный блок параметров" << false;
-    QTest::newRow("11") << qint64(11) << true << "CONNECTION_ERROR" << "Потеря связи с сервером" << false;
-    QTest::newRow("17") << qint64(17) << true << "NO_RIGHTS" << "Недостаточно прав для выполнения команды" << false;
-    QTest::newRow("4608") << qint64(4608) << true << ">OK" << "команда завершилась успешно" << true;
-    QTest::newRow("4609") << qint64(4609) << true << ">INV_STRAT" << "неправильный номер стратегии" << false;
-    QTest::newRow("4617") << qint64(4617) << true << ">UNIDENT"
-                          << "неизвестная команда или неправильный формат команды" << false;
-    QTest::newRow("4621") << qint64(4621) << true << ">INV_CMD"
-                          << "не найден соответствующий метод в корневом объекте" << false;
-    for (qint64 gap : {1, 3, 4, 16, 18, 4607, 4622, -1})
-        QTest::newRow(qPrintable(QStringLiteral("gap %1").arg(gap))) << gap << false << QString() << QString() << false;
+    // Both ends of both tables, their gaps and beyond.
+    for (qint64 code : {0, 4608})
+        QTest::addRow("%lld", code) << code << true << true;
+    for (qint64 code : {2, 17, 4609, 4621})
+        QTest::addRow("%lld", code) << code << true << false;
+    for (qint64 code : {-1, 1, 16, 18, 4607, 4622})
+        QTest::addRow("gap %lld", code) << code << false << false;
 }
 
 void TestHostLogic::resultCodes()
 {
     QFETCH(qint64, code);
     QFETCH(bool, known);
-    QFETCH(QString, symbol);
-    QFETCH(QString, text);
     QFETCH(bool, success);
 
+    // How a code reads is checked through the log's result text below.
     ResultCodes::Entry entry;
     QCOMPARE(ResultCodes::lookup(code, &entry), known);
+    QCOMPARE(!entry.symbol.isEmpty() && !entry.text.isEmpty(), known);
     QCOMPARE(ResultCodes::isSuccess(code), success);
-    const QString described = ResultCodes::describe(code);
-    QVERIFY(described.startsWith(QString::number(code) + QLatin1Char(' ')));
-    if (known) {
-        QCOMPARE(entry.symbol, symbol);
-        QCOMPARE(entry.text, text);
-        QVERIFY(described.contains(symbol) && described.contains(text));
-    } else {
-        QVERIFY(described.contains(QLatin1String("unknown")));
-    }
 }
 
 void TestHostLogic::resultText_data()
@@ -288,17 +240,14 @@ void TestHostLogic::parseAddress_data()
     QTest::addColumn<QString>("host");
     QTest::addColumn<int>("port");
 
-    QTest::newRow("host and port") << "127.0.0.1:7411" << true << "127.0.0.1" << 7411;
-    QTest::newRow("name") << "control-centre:9000" << true << "control-centre" << 9000;
+    QTest::newRow("host and port") << "control-centre:7411" << true << "control-centre" << 7411;
     QTest::newRow("default port") << "localhost" << true << "localhost" << int(Settings::DefaultPort);
     QTest::newRow("blanks") << "  localhost:1 " << true << "localhost" << 1;
     QTest::newRow("highest port") << "h:65535" << true << "h" << 65535;
     QTest::newRow("port zero") << "h:0" << false << "" << 0;
     QTest::newRow("port too large") << "h:65536" << false << "" << 0;
     QTest::newRow("port not a number") << "h:http" << false << "" << 0;
-    QTest::newRow("empty port") << "h:" << false << "" << 0;
     QTest::newRow("no host") << ":7411" << false << "" << 0;
-    QTest::newRow("empty") << "" << false << "" << 0;
 }
 
 void TestHostLogic::parseAddress()
@@ -308,13 +257,12 @@ void TestHostLogic::parseAddress()
     QFETCH(QString, host);
     QFETCH(int, port);
 
+    // A refused address leaves the outputs alone.
     QString parsedHost;
     quint16 parsedPort = 0;
     QCOMPARE(Settings::parseAddress(text, &parsedHost, &parsedPort), valid);
-    if (valid) {
-        QCOMPARE(parsedHost, host);
-        QCOMPARE(int(parsedPort), port);
-    }
+    QCOMPARE(parsedHost, host);
+    QCOMPARE(int(parsedPort), port);
 }
 
 void TestHostLogic::recentFiles()
@@ -347,15 +295,10 @@ void TestHostLogic::valueText_data()
     static QObject named;
     named.setObjectName(QStringLiteral("link"));
     QTest::newRow("hash bytes") << QVariant(QByteArray("\x01\xab\x00\xff", 4)) << "01ab00ff";
-    QTest::newRow("no bytes") << QVariant(QByteArray()) << "";
-    QTest::newRow("true") << QVariant(true) << "true";
-    QTest::newRow("false") << QVariant(false) << "false";
     QTest::newRow("null time") << QVariant(QDateTime()) << "—";
-    QTest::newRow("point") << QVariant(QPointF(49.1, 55.78)) << "49.100000, 55.780000";
     QTest::newRow("no object") << QVariant::fromValue<QObject*>(nullptr) << "—";
     QTest::newRow("named object") << QVariant::fromValue<QObject*>(&named) << "QObject \"link\"";
     QTest::newRow("invalid") << QVariant() << "—";
-    QTest::newRow("minus one") << QVariant(-1) << "-1";
 }
 
 void TestHostLogic::valueText()
