@@ -19,17 +19,6 @@ namespace {
 constexpr int ObjectId = 42;
 constexpr int Tag = Semtra::VelmoraTag;
 
-Message makeMessage(int number, int objectId, int kind, int tag, const QByteArray& data)
-{
-    Message m;
-    m.number = number;
-    m.objectId = objectId;
-    m.kind = kind;
-    m.tag = tag;
-    m.data = data;
-    return m;
-}
-
 // The service's end: a listening socket on a free port of the loopback.
 class Service
 {
@@ -116,9 +105,9 @@ void TestTcpConnection::linkLifecycle()
 
     // Announced objects, one of them withdrawn again.
     const QByteArray stamp = Semtra::Wire::encodeReply(45000.5, 0, 0, {}).left(8);
-    service.send(makeMessage(0, ObjectId, Semtra::Command::Connected, Tag, stamp));
-    service.send(makeMessage(0, 7, Semtra::Command::Connected, Tag, stamp));
-    service.send(makeMessage(0, 7, Semtra::Command::Disconnected, Tag, QByteArray()));
+    service.send(Message{0, ObjectId, Semtra::Command::Connected, Tag, stamp});
+    service.send(Message{0, 7, Semtra::Command::Connected, Tag, stamp});
+    service.send(Message{0, 7, Semtra::Command::Disconnected, Tag, QByteArray()});
     QTRY_COMPARE(messages.size(), 3);
     QCOMPARE(messageAt(messages, 0).kind, int(Semtra::Command::Connected));
     QCOMPARE(messageAt(messages, 0).data.toByteArray(), stamp);
@@ -187,7 +176,7 @@ void TestTcpConnection::garbage_data()
     QTest::addColumn<int>("messagesBefore");
 
     const QByteArray announce = Semtra::Wire::encodeFrame(
-        makeMessage(0, ObjectId, Semtra::Command::Connected, Tag, QByteArray(8, '\0')));
+        Message{0, ObjectId, Semtra::Command::Connected, Tag, QByteArray(8, '\0')});
     QTest::newRow("short length") << QByteArray::fromHex("03000000aabbcc") << 0;
     QTest::newRow("huge length") << QByteArray::fromHex("ffffffff") << 0;
     QTest::newRow("text") << QByteArray("GET / HTTP/1.1\r\nHost: x\r\n\r\n") << 0;

@@ -39,17 +39,6 @@ public slots:
     void connectionStateChanged(const Semtra::Connection::State s) { states << s; }
 };
 
-Message makeMessage(int number, int objectId, int kind, int tag, const QByteArray& data)
-{
-    Message m;
-    m.number = number;
-    m.objectId = objectId;
-    m.kind = kind;
-    m.tag = tag;
-    m.data = data;
-    return m;
-}
-
 QString describe(const Message& m)
 {
     return QStringLiteral("%1/%2/%3/%4/%5").arg(m.number).arg(m.objectId).arg(m.kind).arg(m.tag)
@@ -95,7 +84,7 @@ void TestWire::queuedSignals()
                              SLOT(message(const Semtra::Command::Message&)), Qt::QueuedConnection));
     QVERIFY(QObject::connect(&connection, SIGNAL(stateChanged(const Semtra::Connection::State)), &receiver,
                              SLOT(connectionStateChanged(const Semtra::Connection::State)), Qt::QueuedConnection));
-    const Message sent = makeMessage(7, 42, Semtra::Command::Connected, Semtra::VelmoraTag, hex("0000000040f8d840"));
+    const Message sent = Message{7, 42, Semtra::Command::Connected, Semtra::VelmoraTag, hex("0000000040f8d840")};
     connection.send(sent);
     connection.setState(Semtra::Connection::Closing);
     QVERIFY(receiver.messages.isEmpty());
@@ -178,8 +167,8 @@ void TestWire::encoders()
 void TestWire::frame()
 {
     // The example frame of the protocol document.
-    const Message m = makeMessage(1, 42, Semtra::Command::Request, Semtra::VelmoraTag,
-                                  hex("01100000" "02000000" "3c000000"));
+    const Message m = Message{1, 42, Semtra::Command::Request, Semtra::VelmoraTag,
+                                  hex("01100000" "02000000" "3c000000")};
     const QByteArray frame = hex("1c000000" "01000000" "2a000000" "02000000" "92191129"
                                  "01100000" "02000000" "3c000000");
     QCOMPARE(Semtra::Wire::encodeFrame(m).toHex(), frame.toHex());
@@ -206,10 +195,10 @@ void TestWire::frameReaderSplit()
 {
     QFETCH(int, chunk);
     QList<Message> sent;
-    sent << makeMessage(1, 2, Semtra::Command::Reply, Semtra::VelmoraTag, hex("00"))
-         << makeMessage(0, 7, Semtra::Command::Disconnected, 5, QByteArray())
-         << makeMessage(-1, -2, 11, -3, QByteArray(300, 'x'))
-         << makeMessage(4, 4, Semtra::Command::Event, 4, hex("0300000000000000000000000105000000"));
+    sent << Message{1, 2, Semtra::Command::Reply, Semtra::VelmoraTag, hex("00")}
+         << Message{0, 7, Semtra::Command::Disconnected, 5, QByteArray()}
+         << Message{-1, -2, 11, -3, QByteArray(300, 'x')}
+         << Message{4, 4, Semtra::Command::Event, 4, hex("0300000000000000000000000105000000")};
     QByteArray stream;
     for (const Message& m : sent)
         stream += Semtra::Wire::encodeFrame(m);
@@ -237,7 +226,7 @@ void TestWire::frameReaderMalformed_data()
     QTest::addColumn<int>("framesBefore");
     QTest::addColumn<bool>("malformed");
 
-    const QByteArray good = Semtra::Wire::encodeFrame(makeMessage(1, 1, 1, 1, hex("aa")));
+    const QByteArray good = Semtra::Wire::encodeFrame(Message{1, 1, 1, 1, hex("aa")});
     QTest::newRow("length 0") << hex("00000000") << 0 << true;
     QTest::newRow("length 15") << hex("0f000000") + QByteArray(15, '\0') << 0 << true;
     QTest::newRow("one over the limit") << hex("01000001") << 0 << true;
@@ -262,12 +251,12 @@ void TestWire::frameReaderMalformed()
     const FrameReader::Status last = malformed ? FrameReader::Malformed : FrameReader::NeedMore;
     QCOMPARE(reader.next(&m), last);
     // Stays put until cleared, and reads again afterwards.
-    reader.append(Semtra::Wire::encodeFrame(makeMessage(9, 9, 9, 9, QByteArray())));
+    reader.append(Semtra::Wire::encodeFrame(Message{9, 9, 9, 9, QByteArray()}));
     if (malformed)
         QCOMPARE(reader.next(&m), FrameReader::Malformed);
     reader.clear();
     QCOMPARE(reader.pending(), 0);
-    reader.append(Semtra::Wire::encodeFrame(makeMessage(9, 9, 9, 9, QByteArray())));
+    reader.append(Semtra::Wire::encodeFrame(Message{9, 9, 9, 9, QByteArray()}));
     QCOMPARE(reader.next(&m), FrameReader::Ready);
     QCOMPARE(m.number, 9);
 }

@@ -86,6 +86,15 @@ void Zone::Private::setConnected()
     linkUpQuery();
 }
 
+void Zone::Private::clearAreaState(Area* area)
+{
+    // Not ||: all three are set whatever the first ones returned.
+    const bool changed = area->setControlSource(-1) | area->setCurrentState(-1)
+        | area->setSpecialState(-1);
+    if (changed)
+        emitAreaChanged(area);
+}
+
 void Zone::Private::setDisconnected()
 {
     if (!connected)
@@ -93,15 +102,8 @@ void Zone::Private::setDisconnected()
     emit zone->connected(false);
     lastConnectionEventTime = QDateTime::currentDateTime();
     const QList<Area*> all = areas->values();
-    for (Area* area : all) {
-        if (area->controlSource() == -1 && area->currentState() == -1
-            && area->specialState() == -1)
-            continue;
-        area->setControlSource(-1);
-        area->setCurrentState(-1);
-        area->setSpecialState(-1);
-        emitAreaChanged(area);
-    }
+    for (Area* area : all)
+        clearAreaState(area);
     connected = false;
     m_strategy = -1;
     m_controlSource = -1;
@@ -233,13 +235,7 @@ void Zone::Private::setAreasState(const QString& text)
         const auto it = reported.constFind(area->id());
         if (it == reported.constEnd()) {
             // Not reported: no value.
-            if (area->controlSource() == -1 && area->currentState() == -1
-                && area->specialState() == -1)
-                continue;
-            area->setControlSource(-1);
-            area->setCurrentState(-1);
-            area->setSpecialState(-1);
-            emitAreaChanged(area);
+            clearAreaState(area);
             continue;
         }
         // Once anything has changed, every listed area is redrawn and signalled.

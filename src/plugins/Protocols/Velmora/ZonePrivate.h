@@ -107,6 +107,8 @@ public slots:
     void connectionStateChanged(Semtra::Connection::State state);
 
 private:
+    // All three of the area's values back to -1; signals when any was set.
+    void clearAreaState(Area* area);
     // Sets a property of the reply's or event's list, by position.
     void applyValues(const QList<QByteArray>& properties, const QVariantList& values);
 
