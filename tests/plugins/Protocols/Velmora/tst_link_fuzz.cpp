@@ -4,6 +4,7 @@
 #include "CommandTable.h"
 #include "MessageCapture.h"
 #include "OffscreenLeaks.h"
+#include "ReportedState.h"
 #include "Zone.h"
 #include "ZonePrivate.h"
 
@@ -183,16 +184,7 @@ quint32 seed()
 // The model's reported values in a comparable form.
 QString snapshot(Zone& zone)
 {
-    QString text = QStringLiteral("%1 %2").arg(zone.controlSource()).arg(zone.currentStrategy());
-    for (int id : {3, 4, 7}) {
-        const Area* a = zone.area(uint(id));
-        text += QStringLiteral(" %1:%2,%3,%4")
-                    .arg(id)
-                    .arg(a->controlSource())
-                    .arg(a->currentState())
-                    .arg(a->specialState());
-    }
-    return text;
+    return reportedState(zone, {3, 4, 7});
 }
 
 // What a well-formed areas text must leave in the model; empty when the text

@@ -2,6 +2,7 @@
 #include "CommandTable.h"
 #include "MessageCapture.h"
 #include "OffscreenLeaks.h"
+#include "ReportedState.h"
 #include "Zone.h"
 #include "ZonePrivate.h"
 
@@ -154,20 +155,7 @@ public:
         dirty.clear();
     }
     // "source strategy id:cs,state,special ..." with the areas in id order.
-    QString state()
-    {
-        QString text = QString::number(zone.controlSource()) + ' '
-            + QString::number(zone.currentStrategy());
-        for (int id : {3, 4, 7}) {
-            const Area* a = zone.area(uint(id));
-            text += QStringLiteral(" %1:%2,%3,%4")
-                        .arg(id)
-                        .arg(a->controlSource())
-                        .arg(a->currentState())
-                        .arg(a->specialState());
-        }
-        return text;
-    }
+    QString state() { return reportedState(zone, {3, 4, 7}); }
     QString areas() { return state().section(' ', 2); }
     // Areas that told the host of a change since the last reset, in id order;
     // each must also have asked for a repaint of its map item, and no other.
