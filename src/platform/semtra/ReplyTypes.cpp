@@ -1,6 +1,7 @@
 #include "ReplyTypes.h"
 
 #include <QHash>
+#include <QPair>
 #include <QReadLocker>
 #include <QReadWriteLock>
 #include <QWriteLocker>
@@ -15,7 +16,7 @@ namespace {
 struct Registry
 {
     QReadWriteLock lock;
-    QHash<int, QList<QVariant::Type>> types;
+    QHash<QPair<int, int>, QList<QVariant::Type>> types;
 };
 
 Registry& registry()
@@ -26,18 +27,18 @@ Registry& registry()
 
 } // namespace
 
-void registerReply(int replyCode, const QList<QVariant::Type>& types)
+void registerReply(int tag, int replyCode, const QList<QVariant::Type>& types)
 {
     Registry& r = registry();
     QWriteLocker locker(&r.lock);
-    r.types.insert(replyCode, types);
+    r.types.insert(qMakePair(tag, replyCode), types);
 }
 
-QList<QVariant::Type> types(int replyCode)
+QList<QVariant::Type> types(int tag, int replyCode)
 {
     Registry& r = registry();
     QReadLocker locker(&r.lock);
-    return r.types.value(replyCode);
+    return r.types.value(qMakePair(tag, replyCode));
 }
 
 } // namespace ReplyTypes

@@ -76,8 +76,9 @@ QVariantList Response::data() const
     if (!m_finished || m_error != 0 || m_reply.size() < HeadSize)
         return QVariantList();
     const auto* bytes = reinterpret_cast<const unsigned char*>(m_reply.constData());
+    const int tag = m_request ? m_request->tag() : 0;
     return Rare::getParams(bytes + HeadSize, m_reply.size() - HeadSize,
-                           Semtra::ReplyTypes::types(int(replyCode())));
+                           Semtra::ReplyTypes::types(tag, int(replyCode())));
 }
 
 void Response::beforeFinished()

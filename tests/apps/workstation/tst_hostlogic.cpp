@@ -221,7 +221,7 @@ void TestHostLogic::resultText()
     QFETCH(int, error);
     QFETCH(QStringList, fragments);
 
-    Semtra::ReplyTypes::registerReply(4352, {QVariant::UInt, QVariant::UInt, QVariant::String});
+    Semtra::ReplyTypes::registerReply(Semtra::VelmoraTag, 4352, {QVariant::UInt, QVariant::UInt, QVariant::String});
     Request request(1, 12, 4352, QVariant(), Semtra::VelmoraTag);
     Response response(&request);
     if (error)

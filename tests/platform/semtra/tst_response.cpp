@@ -19,6 +19,8 @@ using Types = QList<QVariant::Type>;
 constexpr int StateReply = 0x7100;
 constexpr int HashReply = 0x7104;
 constexpr int UnknownReply = 0x7fff;
+// Another module's protocol in the same host, reusing our reply codes.
+constexpr int OtherTag = 0x10203040;
 
 // Records whether finished() had already been seen when the hook ran.
 class HookedResponse : public Response
@@ -58,17 +60,24 @@ private slots:
 
 void TestResponse::initTestCase()
 {
-    Semtra::ReplyTypes::registerReply(StateReply, {QVariant::UInt, QVariant::UInt, QVariant::String});
-    Semtra::ReplyTypes::registerReply(HashReply, {QVariant::ByteArray});
+    Semtra::ReplyTypes::registerReply(Semtra::VelmoraTag, StateReply,
+                                      {QVariant::UInt, QVariant::UInt, QVariant::String});
+    Semtra::ReplyTypes::registerReply(Semtra::VelmoraTag, HashReply, {QVariant::ByteArray});
+    // Registered after ours: must not change how our replies decode.
+    Semtra::ReplyTypes::registerReply(OtherTag, StateReply, {QVariant::ByteArray});
+    Semtra::ReplyTypes::registerReply(OtherTag, HashReply, {QVariant::UInt});
 }
 
 void TestResponse::registry()
 {
-    QVERIFY(Semtra::ReplyTypes::types(UnknownReply).isEmpty());
-    // A second registration replaces the first.
-    Semtra::ReplyTypes::registerReply(0x7200, {QVariant::UInt});
-    Semtra::ReplyTypes::registerReply(0x7200, {QVariant::String, QVariant::UInt});
-    QCOMPARE(Semtra::ReplyTypes::types(0x7200), (Types{QVariant::String, QVariant::UInt}));
+    QVERIFY(Semtra::ReplyTypes::types(Semtra::VelmoraTag, UnknownReply).isEmpty());
+    QVERIFY(Semtra::ReplyTypes::types(OtherTag + 1, StateReply).isEmpty());
+    QCOMPARE(Semtra::ReplyTypes::types(OtherTag, StateReply), Types{QVariant::ByteArray});
+    // A second registration for the same protocol replaces the first.
+    Semtra::ReplyTypes::registerReply(Semtra::VelmoraTag, 0x7200, {QVariant::UInt});
+    Semtra::ReplyTypes::registerReply(Semtra::VelmoraTag, 0x7200, {QVariant::String, QVariant::UInt});
+    QCOMPARE(Semtra::ReplyTypes::types(Semtra::VelmoraTag, 0x7200),
+             (Types{QVariant::String, QVariant::UInt}));
 }
 
 void TestResponse::registryThreads()
@@ -78,8 +87,8 @@ void TestResponse::registryThreads()
     for (int t = 0; t < 4; ++t) {
         threads.emplace_back([t] {
             for (int i = 0; i < 500; ++i) {
-                Semtra::ReplyTypes::registerReply(0x8000 + t * 1000 + i, {QVariant::UInt, QVariant::String});
-                Semtra::ReplyTypes::types(StateReply);
+                Semtra::ReplyTypes::registerReply(t, 0x8000 + i, {QVariant::UInt, QVariant::String});
+                Semtra::ReplyTypes::types(Semtra::VelmoraTag, StateReply);
             }
         });
     }
@@ -87,9 +96,9 @@ void TestResponse::registryThreads()
         thread.join();
     for (int t = 0; t < 4; ++t) {
         for (int i = 0; i < 500; ++i)
-            QCOMPARE(Semtra::ReplyTypes::types(0x8000 + t * 1000 + i).size(), 2);
+            QCOMPARE(Semtra::ReplyTypes::types(t, 0x8000 + i).size(), 2);
     }
-    QCOMPARE(Semtra::ReplyTypes::types(StateReply).size(), 3);
+    QCOMPARE(Semtra::ReplyTypes::types(Semtra::VelmoraTag, StateReply).size(), 3);
 }
 
 void TestResponse::data_data()

@@ -154,7 +154,7 @@ const struct TablesAtLoad
         const CommandTable& commands = CommandTable::instance();
         for (auto it = commands.replyParamTypes.constBegin();
              it != commands.replyParamTypes.constEnd(); ++it)
-            Semtra::ReplyTypes::registerReply(it.key(), it.value());
+            Semtra::ReplyTypes::registerReply(Semtra::VelmoraTag, it.key(), it.value());
         ResultCodeTable::instance();
         EventTable::instance();
     }

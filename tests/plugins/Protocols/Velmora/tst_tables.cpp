@@ -153,7 +153,7 @@ void TestTables::replyTypesRegistered()
     response.finish(Semtra::Wire::encodeReply(0, 0, 0x1100, block));
     QCOMPARE(response.data(), (QVariantList{1u, 2u, QStringLiteral("3 1 1 0")}));
     for (int code : CommandTable::instance().replyName.keys())
-        QCOMPARE(Semtra::ReplyTypes::types(code), CommandTable::replyTypes(code));
+        QCOMPARE(Semtra::ReplyTypes::types(Semtra::VelmoraTag, code), CommandTable::replyTypes(code));
 }
 
 void TestTables::resultCodes_data()
