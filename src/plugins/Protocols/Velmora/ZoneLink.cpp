@@ -124,11 +124,13 @@ bool Zone::message(const Semtra::Command::Message& message)
     case Semtra::Command::Event: {
         if (!message.data.canConvert<QByteArray>())
             return false;
-        // Lives for the duration of the signals: receivers read it in their slot.
-        const Notification notification(message.data.toByteArray(), message.tag);
-        emit this->notification(&notification);
-        emit this->notification(static_cast<const QObject*>(&notification), this);
-        return d->applyEvent(notification);
+        // Deleted later, not at the end of this call, so that queued
+        // receivers still find it; dies with the zone at the latest.
+        auto* notification = new Notification(message.data.toByteArray(), message.tag, d);
+        emit this->notification(static_cast<const Notification*>(notification));
+        emit this->notification(static_cast<const QObject*>(notification), this);
+        notification->deleteLater();
+        return d->applyEvent(*notification);
     }
     case Semtra::Command::Connected: {
         // An 8-byte little-endian double; anything else gives no time.
@@ -155,10 +157,11 @@ bool Zone::message(const Semtra::Command::Message& message)
     }
 
     const QByteArray data = message.data.toByteArray();
-    const auto it = d->responses.find(message.number);
-    if (it != d->responses.end()) {
+    const auto it = d->responses.constFind(message.number);
+    if (it != d->responses.constEnd()) {
+        // The entry stays open while the host hears of it, so that a request
+        // sent from its slots does not look like the first one opened.
         const QPointer<Response> response = it.value();
-        d->responses.erase(it);
         if (response) {
             if (message.kind == Semtra::Command::Reply)
                 response->finish(data);
@@ -166,11 +169,17 @@ bool Zone::message(const Semtra::Command::Message& message)
                 response->setError(message.kind);
             emit responseFinished(static_cast<const Response*>(response.data()));
             emit responseFinished(static_cast<const QObject*>(response.data()), this);
+        }
+        // A receiver may have changed the open requests (a link coming up
+        // forgets them all): only this reply's own entry goes.
+        const auto again = d->responses.find(message.number);
+        if (again != d->responses.end() && again.value() == response) {
+            d->responses.erase(again);
             if (response)
                 response->deleteLater();
+            if (d->responses.isEmpty())
+                d->zoneStateChanged();
         }
-        if (d->responses.isEmpty())
-            d->zoneStateChanged();
     } else {
         qWarning("Object: Velmora::Zone: id:%d msg num:%d. Invalid response! in %s:%d", id(),
                  message.number, __FILE__, __LINE__);

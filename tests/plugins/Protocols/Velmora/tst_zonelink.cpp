@@ -223,6 +223,9 @@ private slots:
     void foreignMessages();
     void replaceConnection();
     void destroyedWhileConnected();
+    void queuedNotification();
+    void chainedRequest_data();
+    void chainedRequest();
 };
 
 void TestZoneLink::linkUp_data()
@@ -725,6 +728,74 @@ void TestZoneLink::destroyedWhileConnected()
     // Nothing reaches the dead zone.
     connection.deliver(message(0, 0, eventData("1 3")));
     connection.setLinkState(0);
+}
+
+void TestZoneLink::queuedNotification()
+{
+    Link link;
+    link.up();
+    QStringList seen;
+    // A host may read events later, from its event loop.
+    connect(&link.zone, qOverload<const Notification*>(&Zone::notification), this,
+            [&](const Notification* n) {
+                seen << QStringLiteral("%1:%2").arg(n->id()).arg(n->data().value(0).toInt());
+            },
+            Qt::QueuedConnection);
+    connect(&link.zone, qOverload<const QObject*, QObject*>(&Zone::notification), this,
+            [&](const QObject* n, QObject* zone) {
+                QCOMPARE(zone, &link.zone);
+                seen << QStringLiteral("obj:%1").arg(qobject_cast<const Notification*>(n)->id());
+            },
+            Qt::QueuedConnection);
+    QVERIFY(link.deliver(message(0, 0, eventData("1 3"))));
+    QVERIFY(link.deliver(message(0, 0, eventData("0 2"))));
+    QVERIFY(seen.isEmpty());
+    QCoreApplication::processEvents();
+    QCOMPARE(seen, (QStringList{"1:3", "obj:1", "0:2", "obj:0"}));
+    // Once every receiver has run, the events are freed.
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QVERIFY(link.d()->findChildren<Notification*>().isEmpty());
+}
+
+void TestZoneLink::chainedRequest_data()
+{
+    QTest::addColumn<int>("from"); // 0: the response's finished(), 1 and 2: the zone's signals
+    QTest::addColumn<QString>("log");
+    // A next request sent while the old one is being finished is not the
+    // first one opened: no stateChanged ("zone"), and the old response is
+    // reported finished before anything else.
+    QTest::newRow("finished()") << 0 << "request request2 finished finished2";
+    QTest::newRow("responseFinished(Response)") << 1 << "finished request request2 finished2";
+    QTest::newRow("responseFinished(QObject, zone)") << 2 << "finished finished2 request request2";
+}
+
+void TestZoneLink::chainedRequest()
+{
+    QFETCH(int, from);
+    QFETCH(QString, log);
+    Link link;
+    link.up();
+    Response* first = link.zone.sendCommand(GetState);
+    QPointer<Response> next;
+    auto chain = [&] {
+        if (!next)
+            next = link.zone.sendCommand("GET_CONFIG_SIZE");
+    };
+    if (from == 0)
+        connect(first, &Response::finished, this, chain);
+    else if (from == 1)
+        connect(&link.zone, qOverload<const Response*>(&Zone::responseFinished), this, chain);
+    else
+        connect(&link.zone, qOverload<const QObject*, QObject*>(&Zone::responseFinished), this, chain);
+    link.reset();
+    QVERIFY(link.deliver(message(first->request()->number(), 1, stateReply(1, 1, "3 1 1 0 4 2 2 0 7 1 1 0"))));
+    QCOMPARE(link.log.join(' '), log);
+    QVERIFY(next);
+    QCOMPARE(link.d()->responses.keys(), QList<int>{next->request()->number()});
+    // The chained request, answered, closes the last one: now the zone says so.
+    link.reset();
+    QVERIFY(link.deliver(message(next->request()->number(), 1, replyData(0x1105, {5u}))));
+    QCOMPARE(link.log.join(' '), QStringLiteral("finished finished2 zone"));
 }
 
 QTEST_MAIN(TestZoneLink)
