@@ -5,6 +5,7 @@
 
 #include "AreaPrivate.h"
 #include "Vocabulary.h"
+#include "XmlText.h"
 #include "Zone.h"
 #include "graphics/Area.h"
 
@@ -26,15 +27,15 @@ Area::Area(QObject* parent)
 
 Area::~Area()
 {
-    // With a zone, the zone's map item owns ours and may already have deleted it.
-    if (!d->zone)
-        delete d->item.data();
+    // The zone's map item owns ours and may have deleted it already; an area
+    // that dies first (one whose element failed to load) takes its item along,
+    // so no item is left pointing at it.
+    delete d->item.data();
 }
 
 QList<int> Area::controllerIds(const QDomElement& area)
 {
-    const QDomElement controllers = area.firstChildElement(Xml::Controllers);
-    const QString text = controllers.firstChild().toText().data();
+    const QString text = Xml::firstText(area.firstChildElement(Xml::Controllers));
     QList<int> ids;
     const QStringList parts = text.split(QLatin1Char(','));
     for (const QString& part : parts) {
@@ -53,6 +54,7 @@ bool Area::loadFromElement(const QDomElement& element, QString* error)
     // A missing or broken outline leaves the area without one; it never fails the load.
     QString geometryError;
     d->item->loadGeometry(element, &geometryError);
+    d->outline = d->item->path();
 
     if (d->zone)
         d->states->setSourceName(d->zone->fileName());
@@ -64,6 +66,14 @@ bool Area::loadFromElement(const QDomElement& element, QString* error)
 
     d->objects = controllerIds(element);
     return true;
+}
+
+void Area::restoreItem(QGraphicsItem* zoneItem)
+{
+    if (d->item)
+        return;
+    d->item = new Rare::Graphics::Area(this, zoneItem);
+    d->item->setPath(d->outline);
 }
 
 QGraphicsItem* Area::graphicsItem() const

@@ -41,6 +41,9 @@ public:
     bool setSpecialState(int value);
     // Repaints the map item.
     void redraw();
+    // Makes the map item again, below the zone's item, when a destroyed scene
+    // took it.
+    void restoreItem(QGraphicsItem* zoneItem);
 
     // The numeric ids of an Area element's Controllers text, in order.
     static QList<int> controllerIds(const QDomElement& area);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QList>
+#include <QPainterPath>
 #include <QPointer>
 
 #include "Area.h"
@@ -19,6 +20,8 @@ public:
     // Owned by the zone's map item, its parent item; guarded because the zone
     // deletes its item before the areas.
     QPointer<Rare::Graphics::Area> item;
+    // The outline as read, so that an item lost with its scene can be made again.
+    QPainterPath outline;
     Objects<BaseObject>* states = nullptr;
     QList<int> objects;
     Zone* zone = nullptr;

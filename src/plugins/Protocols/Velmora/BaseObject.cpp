@@ -2,8 +2,6 @@
 
 #include <QDomElement>
 
-#include <limits>
-
 #include "Vocabulary.h"
 
 namespace Velmora {
@@ -41,9 +39,10 @@ void BaseObject::setId(int id)
 bool BaseObject::loadFromElement(const QDomElement& element, QString* error)
 {
     bool ok = false;
+    // Ids are unsigned 32-bit numbers kept in an int: the same bits the
+    // service sends, so lookups by either agree.
     const uint id = element.attribute(Xml::id).toUInt(&ok);
-    // Ids live in an int; a larger number is as unusable as a missing one.
-    if (!ok || id > uint(std::numeric_limits<int>::max())) {
+    if (!ok) {
         if (error)
             *error = tr("Line %1 element:%2. Missing attribute id")
                          .arg(element.lineNumber())

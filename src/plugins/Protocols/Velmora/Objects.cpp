@@ -22,6 +22,13 @@ void Objects<T>::insert(T* object)
 }
 
 template<typename T>
+void Objects<T>::clear()
+{
+    m_objects.clear();
+    qDeleteAll(children());
+}
+
+template<typename T>
 void Objects<T>::warnDuplicate(const QDomElement& element, int id) const
 {
     qWarning("%s: line %d element:%s. Duplicate id %d; the later element is used",

@@ -34,6 +34,8 @@ public:
     int size() const { return m_objects.size(); }
     bool isEmpty() const { return m_objects.isEmpty(); }
     void insert(T* object);
+    // Deletes every object, those left out of the hash by a duplicate id too.
+    void clear();
 
 private:
     T* create(QObject* owner);

@@ -1,6 +1,8 @@
 #include "Plugin.h"
 
+#include <QCoreApplication>
 #include <QGraphicsScene>
+#include <QVector>
 #include <QLoggingCategory>
 
 #include "Area.h"
@@ -41,14 +43,38 @@ struct LibraryInit
     }
 } libraryInit;
 
+// Map items need Qt's type registry when they are torn down, and at process
+// exit the registry is gone before the library is unloaded. So the zones of
+// every root object go while the application still exists.
+Q_GLOBAL_STATIC(QVector<Plugin*>, liveRoots)
+
+void deleteZonesBeforeExit()
+{
+    if (!liveRoots.exists())
+        return;
+    const QVector<Plugin*> roots = *liveRoots;
+    for (Plugin* root : roots)
+        qDeleteAll(root->findChildren<Zone*>(QString(), Qt::FindDirectChildrenOnly));
+}
+
 } // namespace
 
 Plugin::Plugin(QObject* parent)
     : QObject(parent)
 {
+    if (liveRoots->isEmpty())
+        qAddPostRoutine(deleteZonesBeforeExit);
+    liveRoots->append(this);
 }
 
-Plugin::~Plugin() = default;
+Plugin::~Plugin()
+{
+    if (liveRoots.isDestroyed())
+        return;
+    liveRoots->removeAll(this);
+    if (liveRoots->isEmpty())
+        qRemovePostRoutine(deleteZonesBeforeExit);
+}
 
 QObject* Plugin::load(QString fileName)
 {

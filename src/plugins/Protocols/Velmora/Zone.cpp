@@ -38,7 +38,11 @@ bool Zone::load(QString fileName)
         qWarning("%s", qUtf8Printable(tr("Error opening file %1: %2").arg(fileName, file.errorString())));
         return false;
     }
-    const QByteArray digest = tokenDigest(&file);
+    const TokenDigest pass = digestTokens(&file);
+    if (pass.tooDeep) {
+        warnSyntaxError(fileName, pass.line, pass.column, pass.error);
+        return false;
+    }
 
     file.seek(0);
     QDomDocument document;
@@ -46,21 +50,40 @@ bool Zone::load(QString fileName)
     int line = 0;
     int column = 0;
     if (!document.setContent(&file, false, &message, &line, &column)) {
-        qWarning("%s", qUtf8Printable(tr("Error processing file %1 (%2:%3): %4")
-                                          .arg(fileName)
-                                          .arg(line)
-                                          .arg(column)
-                                          .arg(message)));
+        warnSyntaxError(fileName, line, column, message);
         return false;
     }
+    if (!pass.isComplete()) {
+        // The document parser accepts what the streaming reader did not (an
+        // undeclared entity): the hash covers only the part before it.
+        qWarning("%s", qUtf8Printable(tr("File %1: the configuration hash covers the file only up "
+                                         "to %2:%3, where reading its tokens stopped: %4")
+                                          .arg(fileName)
+                                          .arg(pass.line)
+                                          .arg(pass.column)
+                                          .arg(pass.error)));
+    }
 
+    // A reload replaces what an earlier load built.
+    d->clearModel();
+    d->restoreItems();
     QString error;
     if (!loadFromElement(document.documentElement(), &error)) {
         qWarning("%s", qUtf8Printable(tr("Error processing file %1: %2").arg(fileName, error)));
         return false;
     }
-    setProperty("localHash", digest);
+    setProperty("localHash", pass.digest);
     return true;
+}
+
+void Zone::warnSyntaxError(const QString& fileName, qint64 line, qint64 column,
+                           const QString& message)
+{
+    qWarning("%s", qUtf8Printable(tr("Error processing file %1 (%2:%3): %4")
+                                      .arg(fileName)
+                                      .arg(line)
+                                      .arg(column)
+                                      .arg(message)));
 }
 
 namespace {
@@ -87,7 +110,10 @@ bool Zone::loadFromElement(const QDomElement& root, QString* error)
     if (!BaseObject::loadFromElement(root, error))
         return false;
     QString geometryError;
-    d->item->loadGeometry(root, &geometryError);
+    if (d->item) {
+        d->item->loadGeometry(root, &geometryError);
+        d->outline = d->item->path();
+    }
 
     d->controllers->setSourceName(d->fileName);
     d->areas->setSourceName(d->fileName);
@@ -132,8 +158,11 @@ QVariant Zone::modelData(int column, int role)
 void Zone::setScene(QGraphicsScene* scene)
 {
     // A scene destroyed before the zone took the zone's items with it.
-    if (!d->item)
-        return;
+    if (!d->item) {
+        if (!scene)
+            return;
+        d->restoreItems();
+    }
     QGraphicsScene* current = d->item->scene();
     if (current == scene)
         return;
@@ -145,7 +174,7 @@ void Zone::setScene(QGraphicsScene* scene)
 
 Controller* Zone::controller(uint id)
 {
-    return id > uint(std::numeric_limits<int>::max()) ? nullptr : d->controllers->value(int(id));
+    return d->controllers->value(int(id));
 }
 
 QList<Controller*> Zone::controllers()
@@ -155,7 +184,7 @@ QList<Controller*> Zone::controllers()
 
 Area* Zone::area(uint id)
 {
-    return id > uint(std::numeric_limits<int>::max()) ? nullptr : d->areas->value(int(id));
+    return d->areas->value(int(id));
 }
 
 QList<Area*> Zone::areas()
@@ -165,7 +194,7 @@ QList<Area*> Zone::areas()
 
 QObject* Zone::strategy(uint id)
 {
-    return id > uint(std::numeric_limits<int>::max()) ? nullptr : d->strategies->value(int(id));
+    return d->strategies->value(int(id));
 }
 
 QList<Strategy*> Zone::strategies()

@@ -75,6 +75,10 @@ public:
     class Private;
 
 private:
+    // Logs a file that is not well-formed, with where the reading stopped.
+    static void warnSyntaxError(const QString& fileName, qint64 line, qint64 column,
+                                const QString& message);
+
     friend class Private;
     Private* d;
 };

@@ -13,6 +13,7 @@
 #include "CommandTable.h"
 #include "Controller.h"
 #include "EventTable.h"
+#include "Plugin.h"
 #include "Strategy.h"
 
 namespace Velmora {
@@ -65,6 +66,32 @@ void Zone::Private::zoneStateChanged()
     if (item)
         item->update();
     emit zone->stateChanged(zone);
+}
+
+void Zone::Private::clearModel()
+{
+    controllers->clear();
+    areas->clear();
+    strategies->clear();
+}
+
+void Zone::Private::restoreItems()
+{
+    if (item)
+        return;
+    item = new Rare::Graphics::Zone(zone, nullptr);
+    item->setPath(outline);
+    const QList<Area*> all = areas->values();
+    for (Area* area : all)
+        area->restoreItem(item);
+    // New items start shown; take the root's common visibility as load does.
+    if (auto* root = qobject_cast<Plugin*>(zone->parent())) {
+        if (!root->isVisible()) {
+            zone->setVisible(false);
+            for (Area* area : all)
+                area->setVisible(false);
+        }
+    }
 }
 
 // --- Link state -------------------------------------------------------------

@@ -4,6 +4,7 @@
 #include <QDebug>
 #include <QMap>
 #include <QObject>
+#include <QPainterPath>
 #include <QPointer>
 
 #include "semtra/Connection.h"
@@ -84,11 +85,17 @@ public:
     bool applyReply(int number, const QByteArray& data);
     // Redraws the zone's map item and tells the host.
     void zoneStateChanged();
+    // Deletes the objects of an earlier load, with their map items.
+    void clearModel();
+    // Makes the map items again after a destroyed scene took them.
+    void restoreItems();
 
     Zone* zone;
     // Owns the area items as its child items. Guarded: a scene destroyed
     // before the zone deletes the items it holds.
     QPointer<Rare::Graphics::Zone> item;
+    // The zone outline as read, kept for restoreItems().
+    QPainterPath outline;
     int eventMask = 255;
     int messageCounter = 0;
     bool connected = false;

@@ -1,5 +1,7 @@
 #include <QApplication>
 #include <QGraphicsItem>
+#include <QGraphicsScene>
+#include <QGraphicsView>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -22,11 +24,15 @@ private slots:
     void everyPrefix();
     void randomMutations_data();
     void randomMutations();
+    void deepNesting_data();
+    void deepNesting();
+    void failedReloadOnScene_data();
+    void failedReloadOnScene();
 
 private:
     // Loads bytes through a file; returns whether it loaded, and checks that a
     // failure was explained.
-    bool loadChecked(const QByteArray& content, const QByteArray& label);
+    bool loadChecked(const QByteArray& content, const QByteArray& label, Zone* into = nullptr);
     static QByteArray mutate(QByteArray data, QRandomGenerator* random);
 
     QTemporaryDir m_dir;
@@ -41,7 +47,7 @@ void LoadFuzzTest::initTestCase()
     QVERIFY(m_original.size() > 500);
 }
 
-bool LoadFuzzTest::loadChecked(const QByteArray& content, const QByteArray& label)
+bool LoadFuzzTest::loadChecked(const QByteArray& content, const QByteArray& label, Zone* into)
 {
     const QString path = m_dir.filePath(QStringLiteral("fuzz.xtsc"));
     QFile file(path);
@@ -50,7 +56,8 @@ bool LoadFuzzTest::loadChecked(const QByteArray& content, const QByteArray& labe
     file.close();
 
     MessageCapture capture;
-    Zone zone;
+    Zone own;
+    Zone& zone = into ? *into : own;
     const bool loaded = zone.load(path);
     if (!loaded && capture.messages().isEmpty())
         qFatal("load failed without a reason: %s", label.constData());
@@ -125,6 +132,98 @@ void LoadFuzzTest::randomMutations()
     // Some mutations hit only text or values and still load.
     QVERIFY(loaded > 0);
     QVERIFY(loaded < cases);
+}
+
+void LoadFuzzTest::deepNesting_data()
+{
+    QTest::addColumn<int>("depth");
+    QTest::addColumn<bool>("loads");
+    QTest::newRow("at the bound") << 256 << true;
+    QTest::newRow("one past") << 257 << false;
+    // Deep enough to exhaust the stack of a recursive parser.
+    QTest::newRow("40,000 levels") << 40000 << false;
+}
+
+void LoadFuzzTest::deepNesting()
+{
+    QFETCH(int, depth);
+    QFETCH(bool, loads);
+    // The zone is the first level; each further level on a line of its own.
+    QByteArray content = "<Zone id=\"1\">\n";
+    for (int level = 2; level <= depth; ++level)
+        content += "<x>\n";
+    for (int level = 2; level <= depth; ++level)
+        content += "</x>";
+    content += "</Zone>";
+    const QString path = m_dir.filePath(QStringLiteral("deep.xtsc"));
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    QCOMPARE(file.write(content), qint64(content.size()));
+    file.close();
+
+    MessageCapture capture;
+    Zone zone;
+    QCOMPARE(zone.load(path), loads);
+    if (loads) {
+        QVERIFY(capture.messages().isEmpty());
+        return;
+    }
+    // Refused where the 257th level opens: line 257, just after its tag.
+    QCOMPARE(capture.messages(),
+             QStringList{QStringLiteral("Error processing file %1 (257:4): Elements nested deeper "
+                                        "than 256 levels").arg(path)});
+    QVERIFY(!zone.property("localHash").isValid());
+}
+
+void LoadFuzzTest::failedReloadOnScene_data()
+{
+    QTest::addColumn<QByteArray>("reload");
+    QTest::addColumn<int>("areasLeft");
+    // The second area fails its id check after the first was built.
+    QTest::newRow("bad area id") << QByteArray(R"(<Zone id="1"><Areas>
+        <Area id="1"><Geometry>0,0;50,0;50,50</Geometry></Area>
+        <Area id="x"><Geometry>0,0;90,0;90,90</Geometry></Area>
+        <Area id="3"><Geometry>10,10;20,10;20,20</Geometry></Area></Areas></Zone>)") << 1;
+    QTest::newRow("bad strategy id") << QByteArray(R"(<Zone id="1"><Areas>
+        <Area id="1"><Geometry>0,0;50,0;50,50</Geometry></Area></Areas>
+        <Strategies><Strategy/></Strategies></Zone>)") << 1;
+    QTest::newRow("syntax error") << QByteArray("<Zone id=\"1\"><Areas>") << 2;
+}
+
+void LoadFuzzTest::failedReloadOnScene()
+{
+    QFETCH(QByteArray, reload);
+    QFETCH(int, areasLeft);
+    QGraphicsScene scene;
+    QGraphicsView view(&scene);
+    view.resize(200, 200);
+    view.show();
+    Zone zone;
+    QVERIFY(loadChecked(R"(<Zone id="1"><Geometry>-10,-10;110,-10;110,110</Geometry><Areas>
+        <Area id="1"><Geometry>0,0;100,0;100,100</Geometry></Area>
+        <Area id="2"><Geometry>0,0;60,0;60,60</Geometry></Area></Areas></Zone>)",
+                        "first load", &zone));
+    zone.setScene(&scene);
+    for (Velmora::Area* area : zone.areas())
+        area->setProperty("selected", true); // selected areas paint and take hits
+    view.fitInView(scene.itemsBoundingRect());
+
+    QVERIFY(!loadChecked(reload, "reload", &zone));
+    QCOMPARE(zone.areas().size(), areasLeft);
+    // Every item left on the scene belongs to a live object of the zone.
+    QSet<QObject*> live{&zone};
+    for (Velmora::Area* area : zone.areas())
+        live << area;
+    const QList<QGraphicsItem*> items = scene.items();
+    QCOMPARE(items.size(), 1 + areasLeft);
+    for (QGraphicsItem* item : items)
+        QVERIFY(live.contains(item->data(0).value<QObject*>()));
+    // Painting and hit-testing touch every item (the sanitizer watches).
+    view.viewport()->repaint();
+    scene.items(QPointF(30, 30));
+    QVERIFY(!view.grab().isNull());
+    for (int y = 0; y < 200; y += 10)
+        view.itemAt(QPoint(y, y));
 }
 
 QTEST_MAIN(LoadFuzzTest)

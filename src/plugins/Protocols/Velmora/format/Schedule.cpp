@@ -1,4 +1,5 @@
 #include "Schedule.h"
+#include "XmlText.h"
 
 #include "Vocabulary.h"
 
@@ -53,7 +54,7 @@ Schedule::Schedule(const QDomElement& calendar, const QString& targetAttribute)
     readDayCards(calendar);
     readSpecialDays(calendar);
     const QDomElement week = calendar.firstChildElement(Xml::WeekDistribution);
-    m_week = parseWeekDistribution(week.text());
+    m_week = parseWeekDistribution(Xml::firstText(week));
 }
 
 int Schedule::parseTime(const QString& text)
@@ -89,7 +90,7 @@ Schedule::Day Schedule::readEntries(const QDomElement& parent) const
     for (QDomElement e = parent.firstChildElement(Xml::Time); !e.isNull();
          e = e.nextSiblingElement(Xml::Time)) {
         Entry entry;
-        entry.minute = parseTime(e.text());
+        entry.minute = parseTime(Xml::firstText(e));
         if (entry.minute < 0 || !parseId(e.attribute(m_attribute), &entry.target))
             continue;
         day.append(entry);

@@ -1,6 +1,7 @@
 #include "TokenDigest.h"
 
 #include <QBuffer>
+#include <QCoreApplication>
 #include <QCryptographicHash>
 #include <QXmlStreamReader>
 
@@ -49,16 +50,26 @@ void addStartElement(TokenHash& hash, const QXmlStreamReader& reader)
 
 } // namespace
 
-QByteArray tokenDigest(QIODevice* device)
+TokenDigest digestTokens(QIODevice* device)
 {
     TokenHash hash;
+    TokenDigest result;
     QXmlStreamReader reader(device);
+    int depth = 0;
     while (!reader.atEnd()) {
         switch (reader.readNext()) {
         case QXmlStreamReader::StartElement:
+            if (++depth > MaxNestingDepth) {
+                reader.raiseError(QCoreApplication::translate(
+                    "Velmora::TokenDigest", "Elements nested deeper than %1 levels")
+                                      .arg(MaxNestingDepth));
+                result.tooDeep = true;
+                break;
+            }
             addStartElement(hash, reader);
             break;
         case QXmlStreamReader::EndElement:
+            --depth;
             hash.add(reader.name());
             break;
         case QXmlStreamReader::Characters:
@@ -69,7 +80,19 @@ QByteArray tokenDigest(QIODevice* device)
             break;
         }
     }
-    return hash.result();
+    result.digest = hash.result();
+    if (reader.hasError()) {
+        result.error = reader.errorString();
+        result.line = reader.lineNumber();
+        // Counted from 1, as the document parser counts its columns.
+        result.column = reader.columnNumber() + 1;
+    }
+    return result;
+}
+
+QByteArray tokenDigest(QIODevice* device)
+{
+    return digestTokens(device).digest;
 }
 
 QByteArray tokenDigest(const QByteArray& document)

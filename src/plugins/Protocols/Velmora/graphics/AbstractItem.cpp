@@ -10,6 +10,7 @@
 #include <cmath>
 
 #include "Vocabulary.h"
+#include "XmlText.h"
 
 namespace Rare {
 namespace Graphics {
@@ -69,6 +70,7 @@ bool parsePoints(const QString& text, QPolygonF* polygon)
 
 bool AbstractItem::loadGeometry(const QDomElement& element, QString* error)
 {
+    setPath(QPainterPath());
     const QDomElement geometry = element.firstChildElement(Velmora::Xml::Geometry);
     if (geometry.isNull()) {
         if (error)
@@ -78,7 +80,7 @@ bool AbstractItem::loadGeometry(const QDomElement& element, QString* error)
         return true;
     }
     QPolygonF polygon;
-    if (!parsePoints(geometry.text(), &polygon)) {
+    if (!parsePoints(Velmora::Xml::firstText(geometry), &polygon)) {
         if (error)
             *error = tr("Line %1 element:%2. Invalid geometry")
                          .arg(geometry.lineNumber())

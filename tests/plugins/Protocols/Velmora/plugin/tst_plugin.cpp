@@ -5,6 +5,7 @@
 #include <QMetaMethod>
 #include <QMetaProperty>
 #include <QPluginLoader>
+#include <QProcess>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -77,6 +78,8 @@ private slots:
     void loadWhileHidden();
     void badFiles_data();
     void badFiles();
+    void quitWithZonesLoaded_data();
+    void quitWithZonesLoaded();
 
 private:
     QPluginLoader m_loader;
@@ -255,6 +258,25 @@ void PluginTest::badFiles()
     QCOMPARE(loaded.count(), 0);
     QVERIFY2(capture.contains(message), qPrintable(capture.messages().join('\n')));
     QVERIFY(m_root->children().isEmpty());
+}
+
+void PluginTest::quitWithZonesLoaded_data()
+{
+    QTest::addColumn<QString>("scene");
+    QTest::newRow("no scene") << "none";
+    QTest::newRow("scene that outlives main") << "static-scene";
+    QTest::newRow("scene and view on main's stack") << "stack-view";
+}
+
+void PluginTest::quitWithZonesLoaded()
+{
+    QFETCH(QString, scene);
+    QProcess host;
+    host.start(QStringLiteral(VELMORA_BIN_DIR "/quit_host"),
+               {pluginPath(), example("zarechny.xtsc"), scene});
+    QVERIFY(host.waitForFinished(60000));
+    const QByteArray errors = host.readAllStandardError();
+    QVERIFY2(host.exitStatus() == QProcess::NormalExit && host.exitCode() == 0, errors.constData());
 }
 
 QTEST_MAIN(PluginTest)

@@ -1,0 +1,47 @@
+// A host that loads zones and returns from main without deleting them, as a
+// host may: the module must tear them down cleanly at exit.
+//   quit_host PLUGIN ZONEFILE none|static-scene|stack-view
+#include <QApplication>
+#include <QGraphicsScene>
+#include <QGraphicsView>
+#include <QPluginLoader>
+
+#include <cstdio>
+
+#include "OffscreenLeaks.h"
+
+int main(int argc, char* argv[])
+{
+    QApplication app(argc, argv);
+    if (argc != 4) {
+        std::fprintf(stderr, "usage: quit_host PLUGIN ZONEFILE none|static-scene|stack-view\n");
+        return 2;
+    }
+    QPluginLoader loader(QString::fromLocal8Bit(argv[1]));
+    QObject* root = loader.instance();
+    QObject* zone = nullptr;
+    if (!root
+        || !QMetaObject::invokeMethod(root, "load", Q_RETURN_ARG(QObject*, zone),
+                                      Q_ARG(QString, QString::fromLocal8Bit(argv[2])))
+        || !zone) {
+        std::fprintf(stderr, "cannot load the zone\n");
+        return 3;
+    }
+    const QByteArray mode = argv[3];
+    QGraphicsScene* scene = nullptr;
+    if (mode == "static-scene") {
+        // Outlives main and the application.
+        static QGraphicsScene longLived;
+        scene = &longLived;
+    }
+    QGraphicsScene stackScene;
+    QGraphicsView view(&stackScene);
+    if (mode == "stack-view") {
+        scene = &stackScene;
+        view.show();
+    }
+    if (scene && !QMetaObject::invokeMethod(zone, "setScene", Q_ARG(QGraphicsScene*, scene)))
+        return 4;
+    QCoreApplication::processEvents();
+    return 0;
+}
