@@ -70,6 +70,11 @@ void Zone::Private::zoneStateChanged()
 
 void Zone::Private::clearModel()
 {
+    // An outline that fails to read leaves the item's outline as it was; a
+    // reload starts from none.
+    outline = QPainterPath();
+    if (item)
+        item->setPath(outline);
     controllers->clear();
     areas->clear();
     strategies->clear();

@@ -70,7 +70,6 @@ bool parsePoints(const QString& text, QPolygonF* polygon)
 
 bool AbstractItem::loadGeometry(const QDomElement& element, QString* error)
 {
-    setPath(QPainterPath());
     const QDomElement geometry = element.firstChildElement(Velmora::Xml::Geometry);
     if (geometry.isNull()) {
         if (error)
