@@ -2,6 +2,7 @@
 // notification decode, property setters, map item redraw, stateChanged. The
 // floor is the decoding alone (frames and notifications). Prints figures and
 // never fails on time.
+#include "Protocol.h"
 #include "Area.h"
 #include "Zone.h"
 
@@ -63,7 +64,7 @@ QByteArray frame(int number, int kind, const QByteArray& data)
     m.number = number;
     m.objectId = ZoneId;
     m.kind = kind;
-    m.tag = Semtra::VelmoraTag;
+    m.tag = Velmora::Protocol::Tag;
     m.data = data;
     return Semtra::Wire::encodeFrame(m);
 }
@@ -151,7 +152,7 @@ int main(int argc, char* argv[])
         Message up;
         up.objectId = ZoneId;
         up.kind = Semtra::Command::Connected;
-        up.tag = Semtra::VelmoraTag;
+        up.tag = Velmora::Protocol::Tag;
         up.data = QByteArray(8, '\0');
         zone.message(up);
         QString state;

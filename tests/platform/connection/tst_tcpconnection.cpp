@@ -1,3 +1,4 @@
+#include "Protocol.h"
 #include <connection/TcpConnection.h>
 #include <semtra/Request.h>
 #include <semtra/Wire.h>
@@ -17,7 +18,7 @@ using Semtra::Wire::FrameReader;
 namespace {
 
 constexpr int ObjectId = 42;
-constexpr int Tag = Semtra::VelmoraTag;
+constexpr int Tag = Velmora::Protocol::Tag;
 
 // The service's end: a listening socket on a free port of the loopback.
 class Service

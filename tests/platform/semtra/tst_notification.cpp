@@ -1,3 +1,4 @@
+#include "Protocol.h"
 #include "Values.h"
 
 #include <semtra/Notification.h>
@@ -67,11 +68,11 @@ void TestNotification::decode()
     QFETCH(QDateTime, time);
     QFETCH(QVariantList, values);
 
-    const Notification n(QByteArray(bytes.constData(), bytes.size()), Semtra::VelmoraTag);
+    const Notification n(QByteArray(bytes.constData(), bytes.size()), Velmora::Protocol::Tag);
     QCOMPARE(n.id(), id);
     QCOMPARE(n.timeStamp(), time);
     QCOMPARE(describe(n.data()), describe(values));
-    QCOMPARE(n.tag(), Semtra::VelmoraTag);
+    QCOMPARE(n.tag(), Velmora::Protocol::Tag);
     QCOMPARE(n.bytes(), bytes);
 }
 

@@ -1,3 +1,4 @@
+#include "Protocol.h"
 #include "Values.h"
 
 #include <semtra/ReplyTypes.h>
@@ -60,9 +61,9 @@ private slots:
 
 void TestResponse::initTestCase()
 {
-    Semtra::ReplyTypes::registerReply(Semtra::VelmoraTag, StateReply,
+    Semtra::ReplyTypes::registerReply(Velmora::Protocol::Tag, StateReply,
                                       {QVariant::UInt, QVariant::UInt, QVariant::String});
-    Semtra::ReplyTypes::registerReply(Semtra::VelmoraTag, HashReply, {QVariant::ByteArray});
+    Semtra::ReplyTypes::registerReply(Velmora::Protocol::Tag, HashReply, {QVariant::ByteArray});
     // Registered after ours: must not change how our replies decode.
     Semtra::ReplyTypes::registerReply(OtherTag, StateReply, {QVariant::ByteArray});
     Semtra::ReplyTypes::registerReply(OtherTag, HashReply, {QVariant::UInt});
@@ -70,13 +71,13 @@ void TestResponse::initTestCase()
 
 void TestResponse::registry()
 {
-    QVERIFY(Semtra::ReplyTypes::types(Semtra::VelmoraTag, UnknownReply).isEmpty());
+    QVERIFY(Semtra::ReplyTypes::types(Velmora::Protocol::Tag, UnknownReply).isEmpty());
     QVERIFY(Semtra::ReplyTypes::types(OtherTag + 1, StateReply).isEmpty());
     QCOMPARE(Semtra::ReplyTypes::types(OtherTag, StateReply), Types{QVariant::ByteArray});
     // A second registration for the same protocol replaces the first.
-    Semtra::ReplyTypes::registerReply(Semtra::VelmoraTag, 0x7200, {QVariant::UInt});
-    Semtra::ReplyTypes::registerReply(Semtra::VelmoraTag, 0x7200, {QVariant::String, QVariant::UInt});
-    QCOMPARE(Semtra::ReplyTypes::types(Semtra::VelmoraTag, 0x7200),
+    Semtra::ReplyTypes::registerReply(Velmora::Protocol::Tag, 0x7200, {QVariant::UInt});
+    Semtra::ReplyTypes::registerReply(Velmora::Protocol::Tag, 0x7200, {QVariant::String, QVariant::UInt});
+    QCOMPARE(Semtra::ReplyTypes::types(Velmora::Protocol::Tag, 0x7200),
              (Types{QVariant::String, QVariant::UInt}));
 }
 
@@ -88,7 +89,7 @@ void TestResponse::registryThreads()
         threads.emplace_back([t] {
             for (int i = 0; i < 500; ++i) {
                 Semtra::ReplyTypes::registerReply(t, 0x8000 + i, {QVariant::UInt, QVariant::String});
-                Semtra::ReplyTypes::types(Semtra::VelmoraTag, StateReply);
+                Semtra::ReplyTypes::types(Velmora::Protocol::Tag, StateReply);
             }
         });
     }
@@ -98,7 +99,7 @@ void TestResponse::registryThreads()
         for (int i = 0; i < 500; ++i)
             QCOMPARE(Semtra::ReplyTypes::types(t, 0x8000 + i).size(), 2);
     }
-    QCOMPARE(Semtra::ReplyTypes::types(Semtra::VelmoraTag, StateReply).size(), 3);
+    QCOMPARE(Semtra::ReplyTypes::types(Velmora::Protocol::Tag, StateReply).size(), 3);
 }
 
 void TestResponse::data_data()
@@ -137,7 +138,7 @@ void TestResponse::data()
     QFETCH(qint64, replyCode);
     QFETCH(QVariantList, expected);
 
-    Request request(1, 2, 4352, QVariant(), Semtra::VelmoraTag);
+    Request request(1, 2, 4352, QVariant(), Velmora::Protocol::Tag);
     Response response(&request);
     // The owner arranges parents; the response takes none of its own.
     QVERIFY(!response.parent() && !request.parent());
@@ -175,7 +176,7 @@ void TestResponse::finishedOnce()
 
     const QByteArray reply = Semtra::Wire::encodeReply(
         0, 0, StateReply, Semtra::Wire::encodeParams({4u, 5u}, {QVariant::UInt, QVariant::UInt}));
-    Request request(1, 2, 4352, QVariant(), Semtra::VelmoraTag);
+    Request request(1, 2, 4352, QVariant(), Velmora::Protocol::Tag);
     HookedResponse response(&request);
     for (const QString& call : calls.split(QLatin1Char(' '))) {
         if (call == QLatin1String("f"))
@@ -192,7 +193,7 @@ void TestResponse::finishedOnce()
 
 void TestResponse::finishFromSlot()
 {
-    Request request(1, 2, 4352, QVariant(), Semtra::VelmoraTag);
+    Request request(1, 2, 4352, QVariant(), Velmora::Protocol::Tag);
     Response response(&request);
     int calls = 0;
     connect(&response, &Response::finished, this, [&] {

@@ -1,3 +1,4 @@
+#include "Protocol.h"
 #include "Values.h"
 
 #include <semtra/Connection.h>
@@ -84,7 +85,7 @@ void TestWire::queuedSignals()
                              SLOT(message(const Semtra::Command::Message&)), Qt::QueuedConnection));
     QVERIFY(QObject::connect(&connection, SIGNAL(stateChanged(const Semtra::Connection::State)), &receiver,
                              SLOT(connectionStateChanged(const Semtra::Connection::State)), Qt::QueuedConnection));
-    const Message sent = Message{7, 42, Semtra::Command::Connected, Semtra::VelmoraTag, hex("0000000040f8d840")};
+    const Message sent = Message{7, 42, Semtra::Command::Connected, Velmora::Protocol::Tag, hex("0000000040f8d840")};
     connection.send(sent);
     connection.setState(Semtra::Connection::Closing);
     QVERIFY(receiver.messages.isEmpty());
@@ -167,7 +168,7 @@ void TestWire::encoders()
 void TestWire::frame()
 {
     // The example frame of the protocol document.
-    const Message m = Message{1, 42, Semtra::Command::Request, Semtra::VelmoraTag,
+    const Message m = Message{1, 42, Semtra::Command::Request, Velmora::Protocol::Tag,
                                   hex("01100000" "02000000" "3c000000")};
     const QByteArray frame = hex("1c000000" "01000000" "2a000000" "02000000" "92191129"
                                  "01100000" "02000000" "3c000000");
@@ -195,7 +196,7 @@ void TestWire::frameReaderSplit()
 {
     QFETCH(int, chunk);
     QList<Message> sent;
-    sent << Message{1, 2, Semtra::Command::Reply, Semtra::VelmoraTag, hex("00")}
+    sent << Message{1, 2, Semtra::Command::Reply, Velmora::Protocol::Tag, hex("00")}
          << Message{0, 7, Semtra::Command::Disconnected, 5, QByteArray()}
          << Message{-1, -2, 11, -3, QByteArray(300, 'x')}
          << Message{4, 4, Semtra::Command::Event, 4, hex("0300000000000000000000000105000000")};

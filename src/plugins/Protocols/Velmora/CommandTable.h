@@ -45,14 +45,4 @@ private:
     QHash<QString, int> m_codeByName;
 };
 
-namespace Table {
-
-// A column cell as written in the tables' source: elements between '|', empty
-// parts kept; an empty cell has no elements.
-QStringList splitList(const char* cell);
-QList<QVariant::Type> splitTypes(const char* cell);
-QList<QByteArray> splitNames(const char* cell);
-
-} // namespace Table
-
 } // namespace Velmora

@@ -9,6 +9,7 @@
 #include "semtra/Response.h"
 
 #include "CommandTable.h"
+#include "Protocol.h"
 #include "ZonePrivate.h"
 
 #include <cstring>
@@ -57,7 +58,7 @@ void Zone::refresh()
     if (!d->connection
         || !QMetaObject::invokeMethod(d->connection, "contains", Qt::DirectConnection,
                                       Q_RETURN_ARG(bool, contains),
-                                      Q_ARG(int, Private::ProtocolTag), Q_ARG(int, id()))) {
+                                      Q_ARG(int, Protocol::Tag), Q_ARG(int, id()))) {
         qWarning("Zone::refresh: error metacall connection::contains");
         return;
     }
@@ -101,7 +102,7 @@ Response* Zone::sendCommand(QVariant command, QVariant param)
         return nullptr;
 
     const int number = d->nextMessageNumber();
-    auto* request = new Request(number, id(), QVariant(code), param, Private::ProtocolTag);
+    auto* request = new Request(number, id(), QVariant(code), param, Protocol::Tag);
     auto* response = new Response(request);
     request->setParent(response);
     // Ours until finished; dies with the zone if never answered.
@@ -117,7 +118,7 @@ Response* Zone::sendCommand(QVariant command, QVariant param)
 
 bool Zone::message(const Semtra::Command::Message& message)
 {
-    if (message.tag != Private::ProtocolTag || message.objectId != id())
+    if (message.tag != Protocol::Tag || message.objectId != id())
         return false;
 
     switch (message.kind) {

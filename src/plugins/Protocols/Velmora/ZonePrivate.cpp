@@ -14,6 +14,7 @@
 #include "Controller.h"
 #include "EventTable.h"
 #include "Plugin.h"
+#include "Protocol.h"
 #include "Strategy.h"
 
 namespace Velmora {
@@ -155,8 +156,8 @@ void Zone::Private::linkUpQuery()
     QByteArray mask(4, '\0');
     for (int i = 0; i < 4; ++i)
         mask[i] = char((quint32(eventMask) >> (8 * i)) & 0xFF);
-    zone->sendCommand(SetEventCode, mask);
-    zone->sendCommand(GetStateCode);
+    zone->sendCommand(Protocol::SetEvent, mask);
+    zone->sendCommand(Protocol::GetState);
 }
 
 int Zone::Private::nextMessageNumber()
@@ -197,7 +198,7 @@ bool Zone::Private::applyReply(int number, const QByteArray& data)
         return false;
     }
     const quint32 result = readU32(data.constData() + 8);
-    if (result != ResultOk && result != ResultDone)
+    if (!Protocol::isSuccess(result))
         return true;
     const int replyCode = int(readU32(data.constData() + 12));
     const auto* block = reinterpret_cast<const unsigned char*>(data.constData()) + ReplyHeadSize;

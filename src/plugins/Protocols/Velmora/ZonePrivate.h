@@ -38,14 +38,6 @@ class Zone::Private : public QObject
     Q_PROPERTY(int areaState READ areaState WRITE setAreaState)
     Q_PROPERTY(int areaSpecialState READ areaSpecialState WRITE setAreaSpecialState)
 public:
-    // Sent with every request and expected in every message for a zone.
-    static constexpr int ProtocolTag = 0x29111992;
-    // Data requests answered with a state or a hash, and the event mask command.
-    static constexpr int SetEventCode = 0x1007;
-    static constexpr int GetStateCode = 0x1100;
-    // Result codes that carry a reply's parameters.
-    static constexpr quint32 ResultOk = 0;
-    static constexpr quint32 ResultDone = 0x1200;
     // Time stamp, result code, reply code.
     static constexpr int ReplyHeadSize = 16;
 

@@ -1,5 +1,6 @@
 // Random and broken input on every path into the zone link. Buffers are
 // allocated at their exact size so that the sanitizer sees any read past them.
+#include "Protocol.h"
 #include "Area.h"
 #include "CommandTable.h"
 #include "MessageCapture.h"
@@ -23,7 +24,7 @@ using Velmora::Zone;
 
 namespace {
 
-constexpr int Tag = Semtra::VelmoraTag;
+constexpr int Tag = Velmora::Protocol::Tag;
 constexpr int ZoneId = 12;
 const QString ZoneFile = QStringLiteral(VELMORA_TEST_DATA "/link/zone.xtsc");
 const int Codes[] = {0x1100, 0x1101, 0x1102, 0x1103, 0x1104, 0x1105, 0x1001, 0x7777};
@@ -263,7 +264,7 @@ void TestLinkFuzz::replies()
         int number = 1000000 + i;
         Response* response = nullptr;
         if (fuzz.chance(50)) {
-            response = zone->sendCommand(Zone::Private::GetStateCode);
+            response = zone->sendCommand(Velmora::Protocol::GetState);
             number = response->request()->number();
         }
         const QString before = snapshot(*zone);

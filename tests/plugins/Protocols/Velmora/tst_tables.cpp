@@ -1,3 +1,4 @@
+#include "Protocol.h"
 #include "CommandTable.h"
 #include "EventTable.h"
 #include "ResultCodeTable.h"
@@ -147,13 +148,13 @@ void TestTables::replyTypesRegistered()
     // call from us.
     const QByteArray block = Semtra::Wire::encodeParams(
         {1u, 2u, QStringLiteral("3 1 1 0")}, CommandTable::replyTypes(0x1100));
-    auto* request = new Request(1, 12, 0x1100, QVariant(), Semtra::VelmoraTag);
+    auto* request = new Request(1, 12, 0x1100, QVariant(), Velmora::Protocol::Tag);
     Response response(request);
     request->setParent(&response);
     response.finish(Semtra::Wire::encodeReply(0, 0, 0x1100, block));
     QCOMPARE(response.data(), (QVariantList{1u, 2u, QStringLiteral("3 1 1 0")}));
     for (int code : CommandTable::instance().replyName.keys())
-        QCOMPARE(Semtra::ReplyTypes::types(Semtra::VelmoraTag, code), CommandTable::replyTypes(code));
+        QCOMPARE(Semtra::ReplyTypes::types(Velmora::Protocol::Tag, code), CommandTable::replyTypes(code));
 }
 
 void TestTables::resultCodes_data()
@@ -191,9 +192,9 @@ void TestTables::splitCells()
 {
     QFETCH(QByteArray, cell);
     QFETCH(QStringList, parts);
-    QCOMPARE(Velmora::Table::splitList(cell.constData()), parts);
+    QCOMPARE(Velmora::Protocol::splitList(cell.constData()), parts);
     // An empty element names no type and must not pass for one.
-    const QList<QVariant::Type> types = Velmora::Table::splitTypes(cell.constData());
+    const QList<QVariant::Type> types = Velmora::Protocol::splitTypes(cell.constData());
     QCOMPARE(types.size(), parts.size());
     for (int i = 0; i < parts.size(); ++i)
         QCOMPARE(types.at(i) == QVariant::Invalid, parts.at(i) != "uint");

@@ -1,3 +1,4 @@
+#include "Protocol.h"
 #include "Area.h"
 #include "CommandTable.h"
 #include "MessageCapture.h"
@@ -26,7 +27,7 @@ using Velmora::Zone;
 
 namespace {
 
-constexpr int Tag = Semtra::VelmoraTag;
+constexpr int Tag = Velmora::Protocol::Tag;
 constexpr int ZoneId = 12;
 constexpr int GetConfigHash = 0x1104;
 constexpr int SetEvent = 0x1007;

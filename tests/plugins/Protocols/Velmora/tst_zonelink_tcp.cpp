@@ -1,4 +1,5 @@
 // The zone link against the control-service simulator over TCP.
+#include "Protocol.h"
 #include "Area.h"
 #include "OffscreenLeaks.h"
 #include "ServiceProcess.h"
@@ -199,7 +200,7 @@ void TestZoneLinkTcp::refreshAfterAnnouncement()
     QVERIFY2(service.start({ZoneFile}), qPrintable(service.errors()));
     TcpLink link;
     link.connection.connectToService(QStringLiteral("127.0.0.1"), service.port());
-    QTRY_VERIFY_WITH_TIMEOUT(link.connection.contains(Semtra::VelmoraTag, ZoneId), 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(link.connection.contains(Velmora::Protocol::Tag, ZoneId), 10000);
 
     // The announcement went by before the zone listened: refresh asks.
     link.zone.setConnection(&link.connection);
