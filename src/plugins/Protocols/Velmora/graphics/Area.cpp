@@ -4,9 +4,12 @@
 #include <QPixmap>
 
 #include "../Area.h"
+#include "Protocol.h"
 
 namespace Rare {
 namespace Graphics {
+
+using namespace Velmora::Protocol;
 
 class Area::Private
 {
@@ -29,8 +32,8 @@ Area::~Area() = default;
 
 bool Area::isHidden() const
 {
-    const int controlSource = d->area ? d->area->controlSource() : -1;
-    return controlSource < 1 && !isSelected();
+    const int controlSource = d->area ? d->area->controlSource() : NoControlSource;
+    return controlSource < Calendar && !isSelected();
 }
 
 QPainterPath Area::shape() const
@@ -47,8 +50,8 @@ void Area::paint(QPainter* painter, const QStyleOptionGraphicsItem*, QWidget*)
 
 QIcon Area::icon()
 {
-    const int controlSource = d->area ? d->area->controlSource() : -1;
-    const int specialState = d->area ? d->area->specialState() : -1;
+    const int controlSource = d->area ? d->area->controlSource() : NoControlSource;
+    const int specialState = d->area ? d->area->specialState() : NoSpecialStateReported;
     return renderIcon(d->iconPixmap.data(), [&](QPainter* painter) {
         paintState(painter, d->iconShape, false, controlSource, specialState);
     });
@@ -57,16 +60,16 @@ QIcon Area::icon()
 QColor Area::fillColor(int controlSource)
 {
     switch (controlSource) {
-    case -1:
+    case NoControlSource:
         return Qt::gray;
-    case 0:
+    case NotControlled:
         return Qt::white;
-    case 1:
-    case 3:
+    case Calendar:
+    case LocalControl:
         return Qt::green;
-    case 2:
+    case Adaptive:
         return Qt::darkGreen;
-    case 4:
+    case Operator:
         return Qt::darkCyan;
     default:
         return Qt::red;
@@ -76,14 +79,14 @@ QColor Area::fillColor(int controlSource)
 QColor Area::overlayColor(int specialState)
 {
     switch (specialState) {
-    case -1:
-    case 0:
+    case NoSpecialStateReported:
+    case NoSpecialState:
         return QColor();
-    case 1:
+    case LocalMode:
         return Qt::white;
-    case 2:
+    case YellowFlashing:
         return Qt::yellow;
-    case 3:
+    case Off:
         return Qt::black;
     default:
         return Qt::red;

@@ -4,9 +4,12 @@
 #include <QPixmap>
 
 #include "../Zone.h"
+#include "Protocol.h"
 
 namespace Rare {
 namespace Graphics {
+
+using namespace Velmora::Protocol;
 
 class Zone::Private
 {
@@ -30,14 +33,14 @@ Zone::~Zone() = default;
 void Zone::paint(QPainter* painter, const QStyleOptionGraphicsItem*, QWidget*)
 {
     const bool connected = d->zone && d->zone->isConnected();
-    const int controlSource = d->zone ? d->zone->controlSource() : -1;
+    const int controlSource = d->zone ? d->zone->controlSource() : NoControlSource;
     paintState(painter, shape(), isSelected(), connected, controlSource);
 }
 
 QIcon Zone::icon()
 {
     const bool connected = d->zone && d->zone->isConnected();
-    const int controlSource = d->zone ? d->zone->controlSource() : -1;
+    const int controlSource = d->zone ? d->zone->controlSource() : NoControlSource;
     return renderIcon(d->iconPixmap.data(), [&](QPainter* painter) {
         paintState(painter, d->iconShape, false, connected, controlSource);
     });
@@ -48,15 +51,15 @@ QColor Zone::fillColor(bool connected, int controlSource)
     if (!connected)
         return Qt::gray;
     switch (controlSource) {
-    case 0:
+    case NotControlled:
         return Qt::white;
-    case 1:
+    case Calendar:
         return Qt::green;
-    case 2:
+    case Adaptive:
         return Qt::darkGreen;
-    case 4:
+    case Operator:
         return Qt::darkCyan;
-    default:
+    default: // local control among them: the zone is out of the centre's hands
         return Qt::red;
     }
 }

@@ -7,11 +7,13 @@
 #include <QtTest>
 
 #include "Area.h"
+#include "Protocol.h"
 #include "Zone.h"
 #include "OffscreenLeaks.h"
 #include "graphics/Area.h"
 #include "graphics/Zone.h"
 
+using namespace Velmora::Protocol;
 using Velmora::Area;
 using Velmora::Zone;
 
@@ -168,10 +170,10 @@ void MapItemsTest::areaFill_data()
 {
     QTest::addColumn<int>("controlSource");
     QTest::addColumn<QColor>("colour");
-    QTest::newRow("calendar") << 1 << QColor(Qt::green);
-    QTest::newRow("adaptive") << 2 << QColor(Qt::darkGreen);
-    QTest::newRow("local") << 3 << QColor(Qt::green);
-    QTest::newRow("4") << 4 << QColor(Qt::darkCyan);
+    QTest::newRow("calendar") << int(Calendar) << QColor(Qt::green);
+    QTest::newRow("adaptive") << int(Adaptive) << QColor(Qt::darkGreen);
+    QTest::newRow("local") << int(LocalControl) << QColor(Qt::green);
+    QTest::newRow("operator") << int(Operator) << QColor(Qt::darkCyan);
     QTest::newRow("unknown") << 9 << QColor(Qt::red);
 }
 
@@ -191,8 +193,8 @@ void MapItemsTest::areaFill()
 
 void MapItemsTest::specialStateOverlay()
 {
-    m_area->setControlSource(1);
-    m_area->setSpecialState(3);
+    m_area->setControlSource(Calendar);
+    m_area->setSpecialState(Off);
     QImage image(100, 100, QImage::Format_ARGB32);
     image.fill(Qt::transparent);
     QPainter painter(&image);
@@ -214,8 +216,8 @@ void MapItemsTest::hiddenUntilControlledOrSelected_data()
 {
     QTest::addColumn<int>("controlSource");
     QTest::addColumn<QColor>("selectedColour");
-    QTest::newRow("no value") << -1 << QColor(Qt::gray);
-    QTest::newRow("zero") << 0 << QColor(Qt::white);
+    QTest::newRow("no value") << int(NoControlSource) << QColor(Qt::gray);
+    QTest::newRow("not controlled") << int(NotControlled) << QColor(Qt::white);
 }
 
 void MapItemsTest::hiddenUntilControlledOrSelected()
@@ -236,14 +238,14 @@ void MapItemsTest::zoneColours_data()
     QTest::addColumn<bool>("connected");
     QTest::addColumn<int>("controlSource");
     QTest::addColumn<QColor>("colour");
-    QTest::newRow("down, calendar") << false << 1 << QColor(Qt::gray);
-    QTest::newRow("down, no value") << false << -1 << QColor(Qt::gray);
-    QTest::newRow("up, zero") << true << 0 << QColor(Qt::white);
-    QTest::newRow("up, calendar") << true << 1 << QColor(Qt::green);
-    QTest::newRow("up, adaptive") << true << 2 << QColor(Qt::darkGreen);
-    QTest::newRow("up, local is red for a zone") << true << 3 << QColor(Qt::red);
-    QTest::newRow("up, 4") << true << 4 << QColor(Qt::darkCyan);
-    QTest::newRow("up, no value") << true << -1 << QColor(Qt::red);
+    QTest::newRow("down, calendar") << false << int(Calendar) << QColor(Qt::gray);
+    QTest::newRow("down, no value") << false << int(NoControlSource) << QColor(Qt::gray);
+    QTest::newRow("up, not controlled") << true << int(NotControlled) << QColor(Qt::white);
+    QTest::newRow("up, calendar") << true << int(Calendar) << QColor(Qt::green);
+    QTest::newRow("up, adaptive") << true << int(Adaptive) << QColor(Qt::darkGreen);
+    QTest::newRow("up, local is red for a zone") << true << int(LocalControl) << QColor(Qt::red);
+    QTest::newRow("up, operator") << true << int(Operator) << QColor(Qt::darkCyan);
+    QTest::newRow("up, no value") << true << int(NoControlSource) << QColor(Qt::red);
 }
 
 void MapItemsTest::zoneColours()
@@ -266,7 +268,7 @@ void MapItemsTest::showAndHide()
     QVERIFY(item->isVisible());
     m_area->setProperty("visible", true);
     QCOMPARE(item->boundingRect(), bounds);
-    m_area->setControlSource(1);
+    m_area->setControlSource(Calendar);
     QCOMPARE(areaPixel(m_scene).rgb(), QColor(Qt::green).rgb());
 }
 
@@ -284,7 +286,7 @@ void MapItemsTest::iconShape()
 
 void MapItemsTest::icons()
 {
-    m_area->setControlSource(2);
+    m_area->setControlSource(Adaptive);
     QImage shown = m_area->modelData(0, Qt::DecorationRole).value<QIcon>().pixmap(32, 32).toImage();
     QCOMPARE(shown.size(), QSize(32, 32));
     QCOMPARE(shown.pixelColor(0, 0).alpha(), 0);
