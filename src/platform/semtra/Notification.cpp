@@ -3,9 +3,7 @@
 #include "Rare.h"
 #include "Wire.h"
 
-#include <QtEndian>
 
-#include <cstring>
 
 namespace {
 
@@ -35,11 +33,8 @@ Notification::Notification(const QByteArray& data, int tag, QObject* parent)
     const int size = m_bytes.size();
     if (size < 12)
         return;
-    m_id = int(qFromLittleEndian<quint32>(bytes));
-    const quint64 bits = qFromLittleEndian<quint64>(bytes + 4);
-    double stamp;
-    std::memcpy(&stamp, &bits, sizeof stamp);
-    m_timeStamp = Rare::doubleToDateTime(stamp);
+    m_id = int(Semtra::Wire::readU32(m_bytes.constData()));
+    m_timeStamp = Rare::doubleToDateTime(Semtra::Wire::readDouble(m_bytes.constData() + 4));
 
     int offset = 12;
     while (offset < size) {

@@ -3,8 +3,8 @@
 #include "Rare.h"
 #include "ReplyTypes.h"
 #include "Request.h"
+#include "Wire.h"
 
-#include <QtEndian>
 
 namespace {
 
@@ -61,14 +61,14 @@ qint64 Response::resultCode() const
 {
     if (m_reply.size() < HeadSize)
         return -1;
-    return qFromLittleEndian<quint32>(m_reply.constData() + 8);
+    return Semtra::Wire::readU32(m_reply.constData() + 8);
 }
 
 qint64 Response::replyCode() const
 {
     if (m_reply.size() < HeadSize)
         return -1;
-    return qFromLittleEndian<quint32>(m_reply.constData() + 12);
+    return Semtra::Wire::readU32(m_reply.constData() + 12);
 }
 
 QVariantList Response::data() const

@@ -63,12 +63,20 @@ void putListElement(QByteArray* out, const QVariant& value)
     }
 }
 
-quint32 getU32(const char* data)
+} // namespace
+
+quint32 readU32(const char* data)
 {
     return qFromLittleEndian<quint32>(data);
 }
 
-} // namespace
+double readDouble(const char* data)
+{
+    const quint64 bits = qFromLittleEndian<quint64>(data);
+    double value;
+    std::memcpy(&value, &bits, sizeof value);
+    return value;
+}
 
 QByteArray encodeRequestParam(const QVariant& param)
 {
@@ -108,7 +116,7 @@ int decodeValue(const unsigned char* data, int size, QVariant::Type type, QVaria
 {
     if (!data || size < 4)
         return -1;
-    const quint32 head = qFromLittleEndian<quint32>(data);
+    const quint32 head = readU32(reinterpret_cast<const char*>(data));
     switch (type) {
     case QVariant::UInt:
         *value = QVariant(uint(head));
@@ -245,15 +253,15 @@ FrameReader::Status FrameReader::next(Command::Message* message)
     if (available < 4)
         return NeedMore;
     const char* head = m_buffer.constData() + m_offset;
-    const quint32 length = getU32(head);
+    const quint32 length = readU32(head);
     if (length < 16 || length > quint32(MaxFrameSize))
         return Malformed;
     if (quint32(available - 4) < length)
         return NeedMore;
-    message->number = int(getU32(head + 4));
-    message->objectId = int(getU32(head + 8));
-    message->kind = int(getU32(head + 12));
-    message->tag = int(getU32(head + 16));
+    message->number = int(readU32(head + 4));
+    message->objectId = int(readU32(head + 8));
+    message->kind = int(readU32(head + 12));
+    message->tag = int(readU32(head + 16));
     message->data = QByteArray(head + 20, int(length) - 16);
     m_offset += 4 + int(length);
     if (m_offset == m_buffer.size()) {

@@ -41,6 +41,11 @@ SEMTRA_EXPORT QByteArray encodeReply(double stamp, quint32 result, quint32 reply
 // Event data: event id, time stamp, then tagged values (1 uint, 2 QString, 3 QByteArray).
 SEMTRA_EXPORT QByteArray encodeEvent(quint32 eventId, double stamp, const QVariantList& values);
 
+// Little-endian numbers as every format here stores them; the caller checks
+// that 4 or 8 bytes are there.
+SEMTRA_EXPORT quint32 readU32(const char* data);
+SEMTRA_EXPORT double readDouble(const char* data);
+
 // Inverse of Rare::doubleToDateTime(); NaN for an invalid date-time.
 SEMTRA_EXPORT double dateTimeToDouble(const QDateTime& time);
 

@@ -9,10 +9,10 @@
 #include "semtra/Response.h"
 
 #include "CommandTable.h"
+#include "LittleEndian.h"
 #include "Protocol.h"
 #include "ZonePrivate.h"
 
-#include <cstring>
 
 namespace Velmora {
 
@@ -138,14 +138,8 @@ bool Zone::message(const Semtra::Command::Message& message)
         d->connectionTime = QDateTime();
         if (message.data.userType() == QMetaType::QByteArray) {
             const QByteArray bytes = message.data.toByteArray();
-            if (bytes.size() >= 8) {
-                quint64 bits = 0;
-                for (int i = 7; i >= 0; --i)
-                    bits = bits << 8 | quint64(quint8(bytes.at(i)));
-                double stamp;
-                std::memcpy(&stamp, &bits, sizeof stamp);
-                d->connectionTime = Rare::doubleToDateTime(stamp);
-            }
+            if (bytes.size() >= 8)
+                d->connectionTime = Rare::doubleToDateTime(LittleEndian::readDouble(bytes.constData()));
         }
         d->setConnected();
         return true;

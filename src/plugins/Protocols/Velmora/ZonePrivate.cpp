@@ -13,6 +13,7 @@
 #include "CommandTable.h"
 #include "Controller.h"
 #include "EventTable.h"
+#include "LittleEndian.h"
 #include "Plugin.h"
 #include "Protocol.h"
 #include "Strategy.h"
@@ -20,12 +21,6 @@
 namespace Velmora {
 
 namespace {
-
-quint32 readU32(const char* bytes)
-{
-    const auto* b = reinterpret_cast<const unsigned char*>(bytes);
-    return quint32(b[0]) | quint32(b[1]) << 8 | quint32(b[2]) << 16 | quint32(b[3]) << 24;
-}
 
 // One area's group of the areas-state string.
 struct AreaValues
@@ -197,10 +192,10 @@ bool Zone::Private::applyReply(int number, const QByteArray& data)
                              << data.toHex();
         return false;
     }
-    const quint32 result = readU32(data.constData() + 8);
+    const quint32 result = LittleEndian::readU32(data.constData() + 8);
     if (!Protocol::isSuccess(result))
         return true;
-    const int replyCode = int(readU32(data.constData() + 12));
+    const int replyCode = int(LittleEndian::readU32(data.constData() + 12));
     const auto* block = reinterpret_cast<const unsigned char*>(data.constData()) + ReplyHeadSize;
     const QVariantList values =
         Rare::getParams(block, data.size() - ReplyHeadSize, CommandTable::replyTypes(replyCode));
