@@ -3,6 +3,7 @@
 #include <QDomElement>
 #include <QLoggingCategory>
 
+#include "Logging.h"
 #include "AreaPrivate.h"
 #include "Vocabulary.h"
 #include "XmlText.h"
@@ -62,7 +63,7 @@ bool Area::loadFromElement(const QDomElement& element, QString* error)
         element.firstChildElement(Xml::States).firstChildElement(Xml::State);
     QString stateError;
     if (!d->states->loadElements(firstState, &stateError, this))
-        qWarning("Object: Velmora::Area: id:%d. Invalid states.", id());
+        qCWarning(lcLoad, "Object: Velmora::Area: id:%d. Invalid states.", id());
 
     d->objects = controllerIds(element);
     return true;

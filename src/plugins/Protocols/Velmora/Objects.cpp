@@ -2,6 +2,7 @@
 
 #include <QLoggingCategory>
 
+#include "Logging.h"
 #include "Area.h"
 #include "Controller.h"
 #include "Strategy.h"
@@ -31,7 +32,7 @@ void Objects<T>::clear()
 template<typename T>
 void Objects<T>::warnDuplicate(const QDomElement& element, int id) const
 {
-    qWarning("%s: line %d element:%s. Duplicate id %d; the later element is used",
+    qCWarning(Velmora::lcLoad, "%s: line %d element:%s. Duplicate id %d; the later element is used",
              qUtf8Printable(sourceName()), element.lineNumber(), qUtf8Printable(element.tagName()),
              id);
 }

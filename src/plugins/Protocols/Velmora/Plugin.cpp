@@ -5,6 +5,7 @@
 #include <QVector>
 #include <QLoggingCategory>
 
+#include "Logging.h"
 #include "Area.h"
 #include "Controller.h"
 #include "Strategy.h"
@@ -93,7 +94,7 @@ void Plugin::editZone(QString fileName, QObject* cnfStorage)
     Q_UNUSED(cnfStorage)
     if (fileName.isEmpty())
         return;
-    qWarning("Velmora::Plugin::editZone: zone editing is not available in this build (%s)",
+    qCWarning(lcEdit, "Velmora::Plugin::editZone: zone editing is not available in this build (%s)",
              qUtf8Printable(fileName));
 }
 

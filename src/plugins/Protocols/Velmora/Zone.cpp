@@ -5,6 +5,7 @@
 #include <QGraphicsScene>
 #include <QLoggingCategory>
 
+#include "Logging.h"
 #include "Area.h"
 #include "Controller.h"
 #include "Strategy.h"
@@ -35,7 +36,7 @@ bool Zone::load(QString fileName)
     d->fileName = fileName;
     QFile file(fileName);
     if (!file.open(QIODevice::ReadOnly)) {
-        qWarning("%s", qUtf8Printable(tr("Error opening file %1: %2").arg(fileName, file.errorString())));
+        qCWarning(lcLoad, "%s", qUtf8Printable(tr("Error opening file %1: %2").arg(fileName, file.errorString())));
         return false;
     }
     const TokenDigest pass = digestTokens(&file);
@@ -56,7 +57,7 @@ bool Zone::load(QString fileName)
     if (!pass.isComplete()) {
         // The document parser accepts what the streaming reader did not (an
         // undeclared entity): the hash covers only the part before it.
-        qWarning("%s", qUtf8Printable(tr("File %1: the configuration hash covers the file only up "
+        qCWarning(lcLoad, "%s", qUtf8Printable(tr("File %1: the configuration hash covers the file only up "
                                          "to %2:%3, where reading its tokens stopped: %4")
                                           .arg(fileName)
                                           .arg(pass.line)
@@ -69,7 +70,7 @@ bool Zone::load(QString fileName)
     d->restoreItems();
     QString error;
     if (!loadFromElement(document.documentElement(), &error)) {
-        qWarning("%s", qUtf8Printable(tr("Error processing file %1: %2").arg(fileName, error)));
+        qCWarning(lcLoad, "%s", qUtf8Printable(tr("Error processing file %1: %2").arg(fileName, error)));
         return false;
     }
     setProperty("localHash", pass.digest);
@@ -79,7 +80,7 @@ bool Zone::load(QString fileName)
 void Zone::warnSyntaxError(const QString& fileName, qint64 line, qint64 column,
                            const QString& message)
 {
-    qWarning("%s", qUtf8Printable(tr("Error processing file %1 (%2:%3): %4")
+    qCWarning(lcLoad, "%s", qUtf8Printable(tr("Error processing file %1 (%2:%3): %4")
                                       .arg(fileName)
                                       .arg(line)
                                       .arg(column)

@@ -1,4 +1,5 @@
 // Zone operations of the link to the control service.
+#include "Logging.h"
 #include "Zone.h"
 
 #include <QMetaObject>
@@ -59,7 +60,7 @@ void Zone::refresh()
         || !QMetaObject::invokeMethod(d->connection, "contains", Qt::DirectConnection,
                                       Q_RETURN_ARG(bool, contains),
                                       Q_ARG(int, Protocol::Tag), Q_ARG(int, id()))) {
-        qWarning("Zone::refresh: error metacall connection::contains");
+        qCWarning(lcLink, "Zone::refresh: error metacall connection::contains");
         return;
     }
     if (contains)
@@ -176,9 +177,9 @@ bool Zone::message(const Semtra::Command::Message& message)
                 d->zoneStateChanged();
         }
     } else {
-        qWarning("Object: Velmora::Zone: id:%d msg num:%d. Invalid response! in %s:%d", id(),
+        qCWarning(lcLink, "Object: Velmora::Zone: id:%d msg num:%d. Invalid response! in %s:%d", id(),
                  message.number, __FILE__, __LINE__);
-        qDebug("%s", data.toHex().constData());
+        qCDebug(lcLink, "%s", data.toHex().constData());
     }
     if (message.kind != Semtra::Command::Reply)
         return false;
@@ -192,7 +193,7 @@ void Zone::hashReaded()
         return;
     const QVariantList values = response->data();
     if (values.isEmpty()) {
-        qWarning("GET_CONFIG_HASH invalid response!");
+        qCWarning(lcLink, "GET_CONFIG_HASH invalid response!");
         return;
     }
     setProperty("remoteHash", values.first());

@@ -8,6 +8,7 @@
 #include <QPointer>
 
 #include "semtra/Connection.h"
+#include "Logging.h"
 #include "Objects.h"
 #include "Zone.h"
 #include "graphics/Zone.h"
@@ -15,9 +16,6 @@
 class Notification;
 class Response;
 
-// A warning that starts with the source location: path(line): items...
-#define VELMORA_WARNING_AT() \
-    (qWarning().nospace().noquote() << __FILE__ << "(" << __LINE__ << "):").space()
 
 namespace Velmora {
 
