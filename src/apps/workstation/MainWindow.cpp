@@ -250,6 +250,7 @@ QJsonObject MainWindow::stateJson() const
     const QPoint origin = m_map->viewport()->mapTo(this, QPoint(0, 0));
     state.insert(QStringLiteral("mapViewport"), StateDump::rect(QRect(origin, m_map->viewport()->size())));
     state.insert(QStringLiteral("lights"), m_lights->count());
+    state.insert(QStringLiteral("plugin"), m_host->pluginFile());
     return state;
 }
 

@@ -48,7 +48,8 @@ public:
     void setPersistSettings(bool persist);
 
     StorageService* storage() const;
-    // Zones as the dump shows them, with the map's place in the window.
+    // Zones as the dump shows them, with the map's place in the window and
+    // the module library in use.
     QJsonObject stateJson() const;
     bool saveScreenshot(const QString& fileName);
 

@@ -16,6 +16,12 @@ MapView::MapView(QGraphicsScene* scene, QWidget* parent)
     setViewportUpdateMode(QGraphicsView::FullViewportUpdate);
     setMouseTracking(true);
     setTransform(QTransform::fromScale(1, -1));
+    // A fitted map refits on every viewport resize. Scroll bars shown as
+    // needed would make the viewport size depend on the zoom, and the zoom on
+    // the viewport size: near the limit a bar appears, the refit zooms out,
+    // the bar goes, the refit zooms in, for ever. Panning is by dragging.
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
 }
 
 qreal MapView::aspectFor(const QRectF& sceneRect)

@@ -4,7 +4,8 @@
 
 // The map: scene y is latitude, so the view (never the scene) is flipped to
 // put north up. Longitudes are compressed by cos(latitude) so shapes keep
-// their ground proportions. Wheel zooms around the cursor, dragging pans.
+// their ground proportions. Wheel zooms around the cursor, dragging pans;
+// there are no scroll bars.
 class MapView : public QGraphicsView
 {
     Q_OBJECT

@@ -86,6 +86,11 @@ bool ModuleHost::loadPlugin(const QString& path, QString* error)
     return true;
 }
 
+QString ModuleHost::pluginFile() const
+{
+    return m_loader.fileName();
+}
+
 QObject* ModuleHost::root() const
 {
     return m_root;

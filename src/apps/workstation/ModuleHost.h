@@ -28,6 +28,8 @@ public:
     static QString defaultPluginPath();
     // Refuses a library whose metadata does not declare the module interface.
     bool loadPlugin(const QString& path, QString* error);
+    // The library loadPlugin last looked at, as the loader resolved it.
+    QString pluginFile() const;
     QObject* root() const;
 
     QGraphicsScene* scene() const;

@@ -1,3 +1,4 @@
+#include "Arguments.h"
 #include "MainWindow.h"
 #include "ModuleHost.h"
 #include "StateDump.h"
@@ -7,6 +8,7 @@
 #include <QTimer>
 
 #include <cstdio>
+#include <vector>
 
 namespace {
 
@@ -32,15 +34,11 @@ int main(int argc, char* argv[])
     if (qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")
         && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    QApplication::setOrganizationName(QStringLiteral("Velmora"));
-    QApplication::setApplicationName(QStringLiteral("velmora-workstation"));
 
-    QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral("Traffic-control workstation hosting the Velmora zone module."));
-    parser.addHelpOption();
-    const QCommandLineOption pluginOption(QStringLiteral("plugin"), QStringLiteral("The module to load."),
-                                          QStringLiteral("path"), ModuleHost::defaultPluginPath());
+    const QCommandLineOption pluginOption(QStringLiteral("plugin"),
+                                          QStringLiteral("The module to load (default: ../plugins/libVelmora.so "
+                                                         "next to the program)."),
+                                          QStringLiteral("path"));
     const QCommandLineOption serviceOption(QStringLiteral("service"),
                                            QStringLiteral("Connect to the control service at host:port."),
                                            QStringLiteral("host:port"));
@@ -56,10 +54,53 @@ int main(int argc, char* argv[])
     const QCommandLineOption dumpOption(QStringLiteral("dump-state"),
                                         QStringLiteral("Write the zones' state as JSON at quit."),
                                         QStringLiteral("file"));
-    parser.addOptions({pluginOption, serviceOption, storageOption, screenshotOption, quitAfterOption, dumpOption});
+    const QList<QCommandLineOption> options{pluginOption,     serviceOption,   storageOption,
+                                            screenshotOption, quitAfterOption, dumpOption};
+
+    // QApplication would take "--plugin PATH" for one of Qt's own plug-ins.
+    QList<QByteArray> valueOptions;
+    for (const QCommandLineOption& option : options) {
+        if (!option.valueName().isEmpty()) {
+            for (const QString& name : option.names())
+                valueOptions.append(name.toLatin1());
+        }
+    }
+    QList<QByteArray> qtArguments;
+    for (int i = 0; i < argc; ++i)
+        qtArguments.append(QByteArray(argv[i]));
+    QByteArray missingValue;
+    qtArguments = Arguments::joinOptionValues(qtArguments, valueOptions, &missingValue);
+    if (!missingValue.isEmpty()) {
+        fail(QStringLiteral("--%1 needs a value").arg(QString::fromLatin1(missingValue)));
+        return 2;
+    }
+    // QApplication keeps the pointers: both outlive it.
+    std::vector<char*> qtArgv;
+    for (QByteArray& argument : qtArguments)
+        qtArgv.push_back(argument.data());
+    qtArgv.push_back(nullptr);
+    int qtArgc = int(qtArgv.size()) - 1;
+
+    QApplication app(qtArgc, qtArgv.data());
+    QApplication::setOrganizationName(QStringLiteral("Velmora"));
+    QApplication::setApplicationName(QStringLiteral("velmora-workstation"));
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral("Traffic-control workstation hosting the Velmora zone module."));
+    parser.addHelpOption();
+    parser.addOptions(options);
     parser.addPositionalArgument(QStringLiteral("files"), QStringLiteral("Zone configurations (.xtsc)."),
                                  QStringLiteral("FILE..."));
     parser.process(app);
+
+    QString pluginPath = ModuleHost::defaultPluginPath();
+    if (parser.isSet(pluginOption)) {
+        pluginPath = parser.value(pluginOption);
+        if (pluginPath.isEmpty()) {
+            fail(QStringLiteral("--plugin needs the path of the module"));
+            return 2;
+        }
+    }
 
     int quitAfter = -1;
     if (parser.isSet(quitAfterOption)) {
@@ -82,7 +123,7 @@ int main(int argc, char* argv[])
 
     ModuleHost host;
     QString error;
-    if (!host.loadPlugin(parser.value(pluginOption), &error)) {
+    if (!host.loadPlugin(pluginPath, &error)) {
         fail(error);
         return 2;
     }

@@ -1,3 +1,4 @@
+#include "Arguments.h"
 #include "CommandLine.h"
 #include "LogDock.h"
 #include "OffscreenLeaks.h"
@@ -47,6 +48,8 @@ private slots:
     void valueText_data();
     void valueText();
     void dynamicProperties();
+    void joinOptionValues_data();
+    void joinOptionValues();
 
 private:
     QTemporaryDir m_dir;
@@ -324,6 +327,57 @@ void TestHostLogic::dynamicProperties()
     QCOMPARE(rows.at(1).second, QStringLiteral("true"));
     QCOMPARE(rows.at(2).second, QStringLiteral("00112233"));
     QVERIFY(PropertiesDock::describe(nullptr).isEmpty());
+}
+
+void TestHostLogic::joinOptionValues_data()
+{
+    QTest::addColumn<QByteArrayList>("arguments");
+    QTest::addColumn<QByteArrayList>("expected");
+    QTest::addColumn<QByteArray>("missingValue");
+
+    const QByteArray program = "velmora-workstation";
+    QTest::newRow("path after the option") << QByteArrayList{program, "--plugin", "/a/lib.so", "z.xtsc"}
+                                           << QByteArrayList{program, "--plugin=/a/lib.so", "z.xtsc"} << QByteArray();
+    QTest::newRow("one word already") << QByteArrayList{program, "--plugin=/a/lib.so"}
+                                      << QByteArrayList{program, "--plugin=/a/lib.so"} << QByteArray();
+    QTest::newRow("every option with a value")
+        << QByteArrayList{program, "--service", "h:1", "--quit-after", "5", "--dump-state", "d.json"}
+        << QByteArrayList{program, "--service=h:1", "--quit-after=5", "--dump-state=d.json"} << QByteArray();
+    QTest::newRow("a value that reads like the option")
+        << QByteArrayList{program, "--screenshot", "--plugin", "z.xtsc"}
+        << QByteArrayList{program, "--screenshot=--plugin", "z.xtsc"} << QByteArray();
+    QTest::newRow("an option taken as the path") << QByteArrayList{program, "--plugin", "--service", "h:1"}
+                                                 << QByteArrayList{program, "--plugin=--service", "h:1"}
+                                                 << QByteArray();
+    QTest::newRow("empty path") << QByteArrayList{program, "--plugin", ""} << QByteArrayList{program, "--plugin="}
+                                << QByteArray();
+    QTest::newRow("path bytes kept") << QByteArrayList{program, "--plugin", "/m\xfc/lib.so"}
+                                     << QByteArrayList{program, "--plugin=/m\xfc/lib.so"} << QByteArray();
+    QTest::newRow("flags, files and Qt's options pass")
+        << QByteArrayList{program, "--help", "-qwindowgeometry", "800x600", "-plugin", "evdevtouch", "a.xtsc"}
+        << QByteArrayList{program, "--help", "-qwindowgeometry", "800x600", "-plugin", "evdevtouch", "a.xtsc"}
+        << QByteArray();
+    QTest::newRow("files after --") << QByteArrayList{program, "--storage", "s", "--", "--plugin", "x"}
+                                    << QByteArrayList{program, "--storage=s", "--", "--plugin", "x"} << QByteArray();
+    QTest::newRow("option without its value") << QByteArrayList{program, "a.xtsc", "--plugin"}
+                                              << QByteArrayList{program, "a.xtsc", "--plugin"}
+                                              << QByteArray("plugin");
+    QTest::newRow("another option without its value") << QByteArrayList{program, "--plugin", "p", "--storage"}
+                                                      << QByteArrayList{program, "--plugin=p", "--storage"}
+                                                      << QByteArray("storage");
+    QTest::newRow("program only") << QByteArrayList{program} << QByteArrayList{program} << QByteArray();
+}
+
+void TestHostLogic::joinOptionValues()
+{
+    QFETCH(QByteArrayList, arguments);
+    QFETCH(QByteArrayList, expected);
+    QFETCH(QByteArray, missingValue);
+
+    const QByteArrayList valueOptions{"plugin", "service", "storage", "screenshot", "quit-after", "dump-state"};
+    QByteArray missing = "stale";
+    QCOMPARE(Arguments::joinOptionValues(arguments, valueOptions, &missing), expected);
+    QCOMPARE(missing, missingValue);
 }
 
 QTEST_MAIN(TestHostLogic)

@@ -9,6 +9,8 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QMouseEvent>
+#include <QStyle>
 #include <QTemporaryDir>
 #include <QtMath>
 #include <QtTest>
@@ -31,6 +33,9 @@ private slots:
     void fitNorthUp();
     void zoomKeepsCursorPoint_data();
     void zoomKeepsCursorPoint();
+    void fitSettles_data();
+    void fitSettles();
+    void dragPans();
 
 private:
     QString writeFile(const QString& name, const QByteArray& content);
@@ -41,6 +46,54 @@ void TestMapLayers::initTestCase()
 {
     QVERIFY(m_dir.isValid());
 }
+
+namespace {
+
+// Counts the resizes a widget goes through.
+class ResizeCounter : public QObject
+{
+public:
+    explicit ResizeCounter(QWidget* widget)
+    {
+        widget->installEventFilter(this);
+    }
+    int count = 0;
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        if (event->type() == QEvent::Resize)
+            ++count;
+        return false;
+    }
+};
+
+// Where a fitted rectangle lies on the view, north up.
+QRectF onView(const MapView& view, const QRectF& rect)
+{
+    return QRectF(view.mapFromScene(QPointF(rect.left(), rect.bottom())),
+                  view.mapFromScene(QPointF(rect.right(), rect.top())));
+}
+
+// Whole, and filling the viewport in one direction.
+bool fitsWhole(const MapView& view, const QRectF& rect, QString* why)
+{
+    const QRectF shown = onView(view, rect);
+    const QRectF viewport(QPointF(0, 0), QSizeF(view.viewport()->size()));
+    const qreal filled = qMax(shown.width() / viewport.width(), shown.height() / viewport.height());
+    *why = QStringLiteral("%1,%2 %3x%4 in %5x%6")
+               .arg(shown.x())
+               .arg(shown.y())
+               .arg(shown.width())
+               .arg(shown.height())
+               .arg(viewport.width())
+               .arg(viewport.height());
+    return viewport.adjusted(-1, -1, 1, 1).contains(shown) && filled > 0.85;
+}
+
+enum SceneShape { WideEdge, TallEdge, LargerAllRound };
+
+} // namespace
 
 QString TestMapLayers::writeFile(const QString& name, const QByteArray& content)
 {
@@ -244,6 +297,108 @@ void TestMapLayers::zoomKeepsCursorPoint()
              qPrintable(QStringLiteral("%1,%2").arg(after.x()).arg(after.y())));
     // Still north up after zooming.
     QVERIFY(view.transform().m22() < 0);
+}
+
+void TestMapLayers::fitSettles_data()
+{
+    QTest::addColumn<QSize>("size");
+    QTest::addColumn<int>("shape");
+
+    const QList<QSize> sizes{{800, 600}, {1024, 500}, {500, 700}, {333, 251}};
+    for (const QSize& size : sizes) {
+        const QString name = QStringLiteral("%1x%2").arg(size.width()).arg(size.height());
+        QTest::addRow("%s, scene width on the edge", qPrintable(name)) << size << int(WideEdge);
+        QTest::addRow("%s, scene height on the edge", qPrintable(name)) << size << int(TallEdge);
+        QTest::addRow("%s, scene larger all round", qPrintable(name)) << size << int(LargerAllRound);
+    }
+}
+
+void TestMapLayers::fitSettles()
+{
+    QFETCH(QSize, size);
+    QFETCH(int, shape);
+
+    QGraphicsScene scene;
+    MapView view(&scene);
+    const int frame = view.frameWidth();
+    const int bar = view.style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, &view);
+    const qreal usable = 1.0 - 2 * MapView::FitMargin;
+    // The viewport without scroll bars, along and across the edge direction.
+    const bool wide = shape != TallEdge;
+    const qreal along = (wide ? size.width() : size.height()) - 2 * frame;
+    const qreal across = (wide ? size.height() : size.width()) - 2 * frame;
+    // A plane-unit rectangle fitted by its extent across: 100 units there,
+    // half of what would fill the viewport along.
+    const qreal fitAcross = 100;
+    const qreal fitAlong = 0.5 * fitAcross * (along - bar) / across;
+    // With a bar along the edge the viewport loses `bar` pixels across, and
+    // the fitted zoom drops from high to low. A scene between the two zooms'
+    // worth of pixels along needs that bar only while the bar is not there;
+    // across, the scene is ten times the fitted extent.
+    const qreal high = usable * across / fitAcross;
+    const qreal low = usable * (across - bar) / fitAcross;
+    qreal sceneAlong = (along - bar) / qSqrt(high * low);
+    if (shape == LargerAllRound)
+        sceneAlong = 10 * fitAlong;
+    const qreal sceneAcross = 10 * fitAcross;
+    QVERIFY(sceneAlong > fitAlong);
+    const QRectF fitted = wide ? QRectF(-fitAlong / 2, -fitAcross / 2, fitAlong, fitAcross)
+                               : QRectF(-fitAcross / 2, -fitAlong / 2, fitAcross, fitAlong);
+    scene.setSceneRect(wide ? QRectF(-sceneAlong / 2, -sceneAcross / 2, sceneAlong, sceneAcross)
+                            : QRectF(-sceneAcross / 2, -sceneAlong / 2, sceneAcross, sceneAlong));
+
+    view.resize(size);
+    view.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&view));
+    ResizeCounter resizes(view.viewport());
+    view.fitRect(fitted);
+    QTest::qWait(100);
+    // Settled at once: a view that refits into its own scroll bars resizes
+    // its viewport thousands of times a second.
+    QVERIFY2(resizes.count <= 1, qPrintable(QStringLiteral("%1 resizes").arg(resizes.count)));
+    QString why;
+    QVERIFY2(fitsWhole(view, fitted, &why), qPrintable(why));
+
+    // Still fitted, and settled, after the window changes size.
+    resizes.count = 0;
+    view.resize(size + QSize(37, -23));
+    QTest::qWait(100);
+    QVERIFY2(resizes.count <= 2, qPrintable(QStringLiteral("%1 resizes").arg(resizes.count)));
+    QVERIFY2(fitsWhole(view, fitted, &why), qPrintable(why));
+}
+
+void TestMapLayers::dragPans()
+{
+    // Without scroll bars, dragging is how the map is moved.
+    const QRectF rect(QPointF(49.1035, 55.7815), QPointF(49.1545, 55.7975));
+    QGraphicsScene scene;
+    scene.setSceneRect(rect.adjusted(-0.2, -0.2, 0.2, 0.2));
+    MapView view(&scene);
+    view.resize(800, 600);
+    view.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&view));
+    view.fitRect(rect);
+
+    const QPoint from(400, 300);
+    const QPoint to(330, 360);
+    const QPointF grabbed = view.mapToScene(from);
+    auto send = [&view](QEvent::Type type, const QPoint& pos, Qt::MouseButtons buttons) {
+        QMouseEvent event(type, pos, view.viewport()->mapToGlobal(pos), Qt::LeftButton, buttons, Qt::NoModifier);
+        QApplication::sendEvent(view.viewport(), &event);
+    };
+    send(QEvent::MouseButtonPress, from, Qt::LeftButton);
+    send(QEvent::MouseMove, (from + to) / 2, Qt::LeftButton);
+    send(QEvent::MouseMove, to, Qt::LeftButton);
+    send(QEvent::MouseButtonRelease, to, Qt::NoButton);
+
+    const QPointF under = view.mapFromScene(grabbed);
+    QVERIFY2((under - QPointF(to)).manhattanLength() <= 2.0,
+             qPrintable(QStringLiteral("%1,%2").arg(under.x()).arg(under.y())));
+    // A dragged map is the user's: a resize keeps the zoom.
+    const qreal zoom = view.zoom();
+    view.resize(700, 500);
+    QTest::qWait(50);
+    QCOMPARE(view.zoom(), zoom);
 }
 
 QTEST_MAIN(TestMapLayers)

@@ -1,6 +1,8 @@
 #include "ServiceProcess.h"
 
 #include <QColor>
+#include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QImage>
 #include <QJsonArray>
@@ -17,8 +19,25 @@ namespace {
 const QString workstationProgram = QStringLiteral(VELMORA_BIN_DIR "/velmora-workstation");
 const QString zoneFile = QStringLiteral(VELMORA_EXAMPLES "/zarechny.xtsc");
 const QString storageFolder = QStringLiteral(VELMORA_EXAMPLES "/storage");
+const QString pluginFile = QStringLiteral(VELMORA_PLUGIN_DIR "/libVelmora.so");
+// A hundred areas whose fitted map once sat where the map's scroll bars kept
+// showing and hiding each other, so the window never settled.
+const QString manyAreasFile = QStringLiteral(VELMORA_TEST_DATA "/workstation/freeze-100-areas.xtsc");
 // Long enough for the link to come up and the map to be drawn, also under the sanitizers.
 const int sessionLength = 5000;
+// A short session, and the time a workstation may take on top of it to load,
+// quit and write its dump under the sanitizers on a busy machine. A window that
+// never settles runs far longer.
+const int shortSession = 1000;
+const int quitSlack = 10000;
+
+struct Run
+{
+    bool finished = false;
+    int exitCode = -1;
+    qint64 elapsed = 0;
+    QString output;
+};
 
 struct ZoneFacts
 {
@@ -58,8 +77,15 @@ private slots:
     void initTestCase();
     void liveSession();
     void serviceWithOtherConfiguration();
+    void quitsOnTime_data();
+    void quitsOnTime();
+    void pluginOption_data();
+    void pluginOption();
 
 private:
+    // Runs the workstation offscreen with its settings in the test's folder;
+    // kills it when it is still running after `timeout` ms.
+    Run runWorkstation(const QStringList& arguments, int timeout);
     // Runs the workstation offscreen against the service for one session and
     // reads back its state dump; the screenshot goes to screenshot when given.
     bool runSession(quint16 port, const QString& screenshot, QJsonObject* state, QString* failure);
@@ -72,6 +98,36 @@ void TestWorkstationSession::initTestCase()
     QVERIFY(m_dir.isValid());
     QVERIFY2(ServiceProcess::isBuilt(), qPrintable(ServiceProcess::program()));
     QVERIFY2(QFile::exists(workstationProgram), qPrintable(workstationProgram));
+    QVERIFY2(QFile::exists(pluginFile), qPrintable(pluginFile));
+    QVERIFY2(QFile::exists(manyAreasFile), qPrintable(manyAreasFile));
+}
+
+Run TestWorkstationSession::runWorkstation(const QStringList& arguments, int timeout)
+{
+    QProcess workstation;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    // The user's recent files and window layout stay out of it.
+    environment.insert(QStringLiteral("XDG_CONFIG_HOME"), m_dir.filePath(QStringLiteral("config")));
+    workstation.setProcessEnvironment(environment);
+    workstation.setProcessChannelMode(QProcess::MergedChannels);
+    Run run;
+    QElapsedTimer clock;
+    clock.start();
+    workstation.start(workstationProgram, arguments);
+    if (!workstation.waitForStarted(10000)) {
+        run.output = workstation.errorString();
+        return run;
+    }
+    run.finished = workstation.waitForFinished(timeout);
+    run.elapsed = clock.elapsed();
+    if (!run.finished) {
+        workstation.kill();
+        workstation.waitForFinished();
+    }
+    run.output = QString::fromLocal8Bit(workstation.readAll());
+    run.exitCode = workstation.exitStatus() == QProcess::NormalExit ? workstation.exitCode() : -1;
+    return run;
 }
 
 bool TestWorkstationSession::runSession(quint16 port, const QString& screenshot, QJsonObject* state,
@@ -87,23 +143,9 @@ bool TestWorkstationSession::runSession(quint16 port, const QString& screenshot,
         arguments << QStringLiteral("--screenshot") << screenshot;
     arguments << zoneFile;
 
-    QProcess workstation;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-    // The user's recent files and window layout stay out of it.
-    environment.insert(QStringLiteral("XDG_CONFIG_HOME"), m_dir.filePath(QStringLiteral("config")));
-    workstation.setProcessEnvironment(environment);
-    workstation.setProcessChannelMode(QProcess::MergedChannels);
-    workstation.start(workstationProgram, arguments);
-    if (!workstation.waitForStarted(10000) || !workstation.waitForFinished(120000)) {
-        *failure = workstation.errorString();
-        workstation.kill();
-        workstation.waitForFinished();
-        return false;
-    }
-    const QByteArray output = workstation.readAll();
-    if (workstation.exitStatus() != QProcess::NormalExit || workstation.exitCode() != 0) {
-        *failure = QStringLiteral("exit code %1:\n%2").arg(workstation.exitCode()).arg(QString::fromLocal8Bit(output));
+    const Run run = runWorkstation(arguments, 120000);
+    if (!run.finished || run.exitCode != 0) {
+        *failure = QStringLiteral("exit code %1:\n%2").arg(run.exitCode).arg(run.output);
         return false;
     }
     QFile file(dump);
@@ -206,6 +248,132 @@ void TestWorkstationSession::serviceWithOtherConfiguration()
     QCOMPARE(zone.value("currentStrategy").toInt(), -1);
     for (const QJsonValue& value : zone.value("areas").toArray())
         QCOMPARE(value.toObject().value("currentState").toInt(), -1);
+}
+
+void TestWorkstationSession::quitsOnTime_data()
+{
+    QTest::addColumn<QSize>("window");
+    QTest::addColumn<bool>("service");
+
+    // The window's own default size is where the map of this zone once froze.
+    QTest::newRow("default window") << QSize() << false;
+    QTest::newRow("default window, service connected") << QSize() << true;
+    QTest::newRow("small window") << QSize(640, 480) << false;
+    QTest::newRow("tall window, service connected") << QSize(900, 1300) << true;
+}
+
+void TestWorkstationSession::quitsOnTime()
+{
+    QFETCH(QSize, window);
+    QFETCH(bool, service);
+
+    ServiceProcess simulator;
+    const QString dump = m_dir.filePath(QStringLiteral("quit.json"));
+    QFile::remove(dump);
+    QStringList arguments{QStringLiteral("--quit-after"), QString::number(shortSession),
+                          QStringLiteral("--dump-state"), dump};
+    if (window.isValid()) {
+        // Qt's own option for the first window's geometry.
+        arguments << QStringLiteral("-qwindowgeometry")
+                  << QStringLiteral("%1x%2").arg(window.width()).arg(window.height());
+    }
+    if (service) {
+        // The calendar keeps state events coming, each one a repaint of the map.
+        QVERIFY2(simulator.start({manyAreasFile}, 0, {QStringLiteral("--calendar"), QStringLiteral("--speed"),
+                                                      QStringLiteral("60")}),
+                 qPrintable(simulator.errors()));
+        arguments << QStringLiteral("--service") << QStringLiteral("127.0.0.1:%1").arg(simulator.port());
+    }
+    arguments << manyAreasFile;
+
+    const Run run = runWorkstation(arguments, shortSession + quitSlack);
+    QVERIFY2(run.finished, qPrintable(QStringLiteral("still running %1 ms after it should have quit:\n%2")
+                                          .arg(run.elapsed - shortSession)
+                                          .arg(run.output)));
+    QVERIFY2(run.exitCode == 0, qPrintable(QStringLiteral("exit code %1:\n%2").arg(run.exitCode).arg(run.output)));
+    QVERIFY2(run.elapsed >= shortSession, qPrintable(QStringLiteral("quit after %1 ms").arg(run.elapsed)));
+
+    QFile file(dump);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QJsonObject state = QJsonDocument::fromJson(file.readAll()).object();
+    const QJsonArray zones = state.value("zones").toArray();
+    QCOMPARE(zones.size(), 1);
+    const QJsonObject zone = zones.first().toObject();
+    QCOMPARE(zone.value("areas").toArray().size(), readZoneFacts(manyAreasFile).areas.size());
+    if (service)
+        QVERIFY2(zone.value("isConnected").toBool(), "the zone's link never came up");
+    const QJsonObject viewport = state.value("mapViewport").toObject();
+    const QRect mapRect(viewport.value("x").toInt(), viewport.value("y").toInt(), viewport.value("width").toInt(),
+                        viewport.value("height").toInt());
+    QVERIFY(!mapRect.isEmpty());
+    // The window had the size asked for.
+    if (window.isValid())
+        QVERIFY2(QRect(QPoint(0, 0), window).contains(mapRect), qPrintable(QStringLiteral("map at %1,%2 %3x%4")
+                                                                              .arg(mapRect.x())
+                                                                              .arg(mapRect.y())
+                                                                              .arg(mapRect.width())
+                                                                              .arg(mapRect.height())));
+}
+
+void TestWorkstationSession::pluginOption_data()
+{
+    QTest::addColumn<QStringList>("options");
+    // The library the workstation must have used; empty when it must refuse to start.
+    QTest::addColumn<QString>("used");
+    // What the refusal must name.
+    QTest::addColumn<QString>("reported");
+
+    const QString missing = m_dir.filePath(QStringLiteral("nowhere/libVelmora.so"));
+    // Elsewhere and named otherwise: only the option can have found it.
+    const QString copy = m_dir.filePath(QStringLiteral("modules/libVelmoraCopy.so"));
+    const QString canonical = QFileInfo(pluginFile).canonicalFilePath();
+
+    QTest::newRow("missing library") << QStringList{QStringLiteral("--plugin"), missing} << QString() << missing;
+    QTest::newRow("missing library, one word") << QStringList{QStringLiteral("--plugin=") + missing} << QString()
+                                               << missing;
+    QTest::newRow("not a plug-in") << QStringList{QStringLiteral("--plugin"), zoneFile} << QString() << zoneFile;
+    QTest::newRow("no path") << QStringList{QStringLiteral("--plugin=")} << QString()
+                             << QStringLiteral("--plugin");
+    QTest::newRow("the module") << QStringList{QStringLiteral("--plugin"), pluginFile} << canonical << QString();
+    QTest::newRow("the module, one word") << QStringList{QStringLiteral("--plugin=") + pluginFile} << canonical
+                                          << QString();
+    QTest::newRow("a copy of the module") << QStringList{QStringLiteral("--plugin"), copy} << copy << QString();
+    QTest::newRow("the module, then a missing one")
+        << QStringList{QStringLiteral("--plugin"), pluginFile, QStringLiteral("--plugin"), missing} << QString()
+        << missing;
+}
+
+void TestWorkstationSession::pluginOption()
+{
+    QFETCH(QStringList, options);
+    QFETCH(QString, used);
+    QFETCH(QString, reported);
+
+    const QString copy = m_dir.filePath(QStringLiteral("modules/libVelmoraCopy.so"));
+    if (options.contains(copy) && !QFile::exists(copy)) {
+        QVERIFY(QDir(m_dir.path()).mkpath(QStringLiteral("modules")));
+        QVERIFY(QFile::copy(pluginFile, copy));
+    }
+    const QString dump = m_dir.filePath(QStringLiteral("plugin.json"));
+    QFile::remove(dump);
+    const Run run = runWorkstation(options + QStringList{QStringLiteral("--quit-after"), QStringLiteral("200"),
+                                                         QStringLiteral("--dump-state"), dump, zoneFile},
+                                   quitSlack);
+    QVERIFY2(run.finished, qPrintable(run.output));
+
+    if (used.isEmpty()) {
+        // Refused before any window: the default module would have started.
+        QVERIFY2(run.exitCode == 2, qPrintable(QStringLiteral("exit code %1:\n%2").arg(run.exitCode).arg(run.output)));
+        QVERIFY2(run.output.contains(reported), qPrintable(run.output));
+        QVERIFY(!QFile::exists(dump));
+        return;
+    }
+    QVERIFY2(run.exitCode == 0, qPrintable(QStringLiteral("exit code %1:\n%2").arg(run.exitCode).arg(run.output)));
+    QFile file(dump);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QJsonObject state = QJsonDocument::fromJson(file.readAll()).object();
+    QCOMPARE(QFileInfo(state.value("plugin").toString()).canonicalFilePath(), QFileInfo(used).canonicalFilePath());
+    QCOMPARE(state.value("zones").toArray().size(), 1);
 }
 
 QTEST_GUILESS_MAIN(TestWorkstationSession)
