@@ -2,9 +2,9 @@
 // notification decode, property setters, map item redraw, stateChanged. The
 // floor is the decoding alone (frames and notifications). Prints figures and
 // never fails on time.
-#include "Protocol.h"
-#include "Area.h"
-#include "Zone.h"
+#include "Velmora/format/Protocol.h"
+#include "Velmora/Area.h"
+#include "Velmora/Zone.h"
 
 #include <semtra/Notification.h>
 #include <semtra/Wire.h>

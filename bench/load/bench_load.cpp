@@ -11,7 +11,7 @@
 
 #include <sys/resource.h>
 
-#include "Zone.h"
+#include "Velmora/Zone.h"
 
 namespace {
 

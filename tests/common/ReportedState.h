@@ -4,8 +4,8 @@
 
 #include <initializer_list>
 
-#include "Area.h"
-#include "Zone.h"
+#include "Velmora/Area.h"
+#include "Velmora/Zone.h"
 
 // What the service has reported into a zone, comparable as text:
 // "source strategy id:source,state,special ..." for the given areas, in order.

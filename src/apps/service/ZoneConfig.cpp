@@ -1,7 +1,7 @@
 #include "ZoneConfig.h"
 
-#include "TokenDigest.h"
-#include "Vocabulary.h"
+#include "Velmora/format/TokenDigest.h"
+#include "Velmora/format/Vocabulary.h"
 
 #include <QDomDocument>
 #include <QFile>

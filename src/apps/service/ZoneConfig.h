@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Schedule.h"
+#include "Velmora/format/Schedule.h"
 
 #include <QByteArray>
 #include <QHash>

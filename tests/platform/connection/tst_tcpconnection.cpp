@@ -1,4 +1,4 @@
-#include "Protocol.h"
+#include "Velmora/format/Protocol.h"
 #include <connection/TcpConnection.h>
 #include <semtra/Request.h>
 #include <semtra/Wire.h>

@@ -1,4 +1,4 @@
-#include "Protocol.h"
+#include "Velmora/format/Protocol.h"
 #include "Values.h"
 
 #include <semtra/Notification.h>

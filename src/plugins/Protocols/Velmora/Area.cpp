@@ -5,8 +5,8 @@
 
 #include "Logging.h"
 #include "AreaPrivate.h"
-#include "Vocabulary.h"
-#include "XmlText.h"
+#include "format/Vocabulary.h"
+#include "format/XmlText.h"
 #include "Zone.h"
 #include "graphics/Area.h"
 

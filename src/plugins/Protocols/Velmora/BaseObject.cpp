@@ -2,7 +2,7 @@
 
 #include <QDomElement>
 
-#include "Vocabulary.h"
+#include "format/Vocabulary.h"
 
 namespace Velmora {
 

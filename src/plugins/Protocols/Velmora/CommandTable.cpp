@@ -2,7 +2,7 @@
 
 #include "EventTable.h"
 #include "ResultCodeTable.h"
-#include "Protocol.h"
+#include "format/Protocol.h"
 
 #include "semtra/ReplyTypes.h"
 

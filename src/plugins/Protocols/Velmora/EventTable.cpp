@@ -1,6 +1,6 @@
 #include "EventTable.h"
 
-#include "Protocol.h"
+#include "format/Protocol.h"
 
 namespace Velmora {
 

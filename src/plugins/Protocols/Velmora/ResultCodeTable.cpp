@@ -1,6 +1,6 @@
 #include "ResultCodeTable.h"
 
-#include "Protocol.h"
+#include "format/Protocol.h"
 
 namespace Velmora {
 

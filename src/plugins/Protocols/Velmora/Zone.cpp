@@ -9,8 +9,8 @@
 #include "Area.h"
 #include "Controller.h"
 #include "Strategy.h"
-#include "TokenDigest.h"
-#include "Vocabulary.h"
+#include "format/TokenDigest.h"
+#include "format/Vocabulary.h"
 #include "ZonePrivate.h"
 
 namespace Velmora {

@@ -11,7 +11,7 @@
 
 #include "CommandTable.h"
 #include "LittleEndian.h"
-#include "Protocol.h"
+#include "format/Protocol.h"
 #include "ZonePrivate.h"
 
 

@@ -15,7 +15,7 @@
 #include "EventTable.h"
 #include "LittleEndian.h"
 #include "Plugin.h"
-#include "Protocol.h"
+#include "format/Protocol.h"
 #include "Strategy.h"
 
 namespace Velmora {

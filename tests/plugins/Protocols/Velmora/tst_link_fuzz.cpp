@@ -1,13 +1,13 @@
 // Random and broken input on every path into the zone link. Buffers are
 // allocated at their exact size so that the sanitizer sees any read past them.
-#include "Protocol.h"
-#include "Area.h"
-#include "CommandTable.h"
+#include "Velmora/format/Protocol.h"
+#include "Velmora/Area.h"
+#include "Velmora/CommandTable.h"
 #include "MessageCapture.h"
 #include "OffscreenLeaks.h"
 #include "ReportedState.h"
-#include "Zone.h"
-#include "ZonePrivate.h"
+#include "Velmora/Zone.h"
+#include "Velmora/ZonePrivate.h"
 
 #include <semtra/Request.h>
 #include <semtra/Response.h>

@@ -6,10 +6,10 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include "Area.h"
+#include "Velmora/Area.h"
 #include "MessageCapture.h"
 #include "OffscreenLeaks.h"
-#include "Zone.h"
+#include "Velmora/Zone.h"
 
 using Velmora::Zone;
 

@@ -6,12 +6,12 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include "Area.h"
-#include "Controller.h"
+#include "Velmora/Area.h"
+#include "Velmora/Controller.h"
 #include "MessageCapture.h"
 #include "OffscreenLeaks.h"
-#include "Strategy.h"
-#include "Zone.h"
+#include "Velmora/Strategy.h"
+#include "Velmora/Zone.h"
 
 using Velmora::Area;
 using Velmora::Zone;

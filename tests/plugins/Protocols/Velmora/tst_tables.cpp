@@ -1,8 +1,8 @@
-#include "Protocol.h"
-#include "CommandTable.h"
-#include "EventTable.h"
-#include "ResultCodeTable.h"
-#include "ZonePrivate.h"
+#include "Velmora/format/Protocol.h"
+#include "Velmora/CommandTable.h"
+#include "Velmora/EventTable.h"
+#include "Velmora/ResultCodeTable.h"
+#include "Velmora/ZonePrivate.h"
 
 #include <semtra/ReplyTypes.h>
 #include <semtra/Response.h>

@@ -1,11 +1,11 @@
-#include "Protocol.h"
-#include "Area.h"
-#include "CommandTable.h"
+#include "Velmora/format/Protocol.h"
+#include "Velmora/Area.h"
+#include "Velmora/CommandTable.h"
 #include "MessageCapture.h"
 #include "OffscreenLeaks.h"
 #include "ReportedState.h"
-#include "Zone.h"
-#include "ZonePrivate.h"
+#include "Velmora/Zone.h"
+#include "Velmora/ZonePrivate.h"
 
 #include <semtra/Connection.h>
 #include <semtra/Notification.h>

@@ -1,11 +1,11 @@
 // The zone link against the control-service simulator over TCP.
-#include "Protocol.h"
-#include "Area.h"
+#include "Velmora/format/Protocol.h"
+#include "Velmora/Area.h"
 #include "OffscreenLeaks.h"
 #include "ServiceProcess.h"
-#include "Zone.h"
-#include "graphics/Area.h"
-#include "graphics/Zone.h"
+#include "Velmora/Zone.h"
+#include "Velmora/graphics/Area.h"
+#include "Velmora/graphics/Zone.h"
 
 #include <connection/TcpConnection.h>
 #include <semtra/Request.h>

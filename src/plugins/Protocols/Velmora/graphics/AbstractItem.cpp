@@ -9,8 +9,8 @@
 
 #include <cmath>
 
-#include "Vocabulary.h"
-#include "XmlText.h"
+#include "format/Vocabulary.h"
+#include "format/XmlText.h"
 
 namespace Rare {
 namespace Graphics {

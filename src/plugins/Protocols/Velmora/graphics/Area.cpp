@@ -4,7 +4,7 @@
 #include <QPixmap>
 
 #include "../Area.h"
-#include "Protocol.h"
+#include "format/Protocol.h"
 
 namespace Rare {
 namespace Graphics {

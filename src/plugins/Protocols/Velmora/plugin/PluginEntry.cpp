@@ -1,6 +1,6 @@
 #include <QtGlobal>
 
-#include "Plugin.h"
+#include "Velmora/Plugin.h"
 
 // The loader's entry points are generated with Velmora::Plugin's meta-object.
 // Referencing it from an exported function keeps that code, and with it the

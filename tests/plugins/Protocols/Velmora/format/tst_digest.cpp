@@ -2,7 +2,7 @@
 #include <QTextCodec>
 #include <QtTest>
 
-#include "TokenDigest.h"
+#include "Velmora/format/TokenDigest.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "Schedule.h"
+#include "Velmora/format/Schedule.h"
 
 #include <QDomDocument>
 #include <QtTest>

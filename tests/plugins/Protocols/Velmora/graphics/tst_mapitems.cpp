@@ -6,12 +6,12 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include "Area.h"
-#include "Protocol.h"
-#include "Zone.h"
+#include "Velmora/Area.h"
+#include "Velmora/format/Protocol.h"
+#include "Velmora/Zone.h"
 #include "OffscreenLeaks.h"
-#include "graphics/Area.h"
-#include "graphics/Zone.h"
+#include "Velmora/graphics/Area.h"
+#include "Velmora/graphics/Zone.h"
 
 using namespace Velmora::Protocol;
 using Velmora::Area;

@@ -12,7 +12,7 @@
 
 #include "MessageCapture.h"
 #include "OffscreenLeaks.h"
-#include "ModuleInterface.h"
+#include "Velmora/plugin/ModuleInterface.h"
 
 namespace {
 
