@@ -55,7 +55,7 @@ void TcpConnection::connectToService(const QString& host, quint16 port)
     m_reader.clear();
     m_host = host;
     m_port = port;
-    m_retryDelay = FirstRetryDelay;
+    m_retryDelay = m_firstRetryDelay;
     m_wanted = true;
     m_socket->connectToHost(m_host, m_port);
 }
@@ -85,6 +85,29 @@ quint16 TcpConnection::port() const
 int TcpConnection::retryDelay() const
 {
     return m_retryDelay;
+}
+
+int TcpConnection::firstRetryDelay() const
+{
+    return m_firstRetryDelay;
+}
+
+void TcpConnection::setFirstRetryDelay(int milliseconds)
+{
+    m_firstRetryDelay = qMax(1, milliseconds);
+    m_maxRetryDelay = qMax(m_maxRetryDelay, m_firstRetryDelay);
+    m_retryDelay = qMin(m_retryDelay, m_maxRetryDelay);
+}
+
+int TcpConnection::maxRetryDelay() const
+{
+    return m_maxRetryDelay;
+}
+
+void TcpConnection::setMaxRetryDelay(int milliseconds)
+{
+    m_maxRetryDelay = qMax(m_firstRetryDelay, milliseconds);
+    m_retryDelay = qMin(m_retryDelay, m_maxRetryDelay);
 }
 
 bool TcpConnection::contains(int tag, int id) const
@@ -129,11 +152,11 @@ void TcpConnection::socketStateChanged(QAbstractSocket::SocketState socketState)
         withdrawAll();
     }
     if (next == Connected)
-        m_retryDelay = FirstRetryDelay;
+        m_retryDelay = m_firstRetryDelay;
     setState(next);
     if (next == Unconnected && m_wanted && !m_retryTimer.isActive()) {
         m_retryTimer.start(m_retryDelay);
-        m_retryDelay = qMin(m_retryDelay * 2, MaxRetryDelay);
+        m_retryDelay = qMin(m_retryDelay * 2, m_maxRetryDelay);
     }
 }
 

@@ -19,10 +19,13 @@ namespace Semtra {
 class TcpConnection : public Connection
 {
     Q_OBJECT
+    // Retry delays in milliseconds after the link is lost or refused,
+    // doubling from the first up to the cap.
+    Q_PROPERTY(int firstRetryDelay READ firstRetryDelay WRITE setFirstRetryDelay)
+    Q_PROPERTY(int maxRetryDelay READ maxRetryDelay WRITE setMaxRetryDelay)
 public:
-    // Retry delays after the link is lost or refused, doubling up to the cap.
-    static constexpr int FirstRetryDelay = 250;
-    static constexpr int MaxRetryDelay = 5000;
+    static constexpr int DefaultFirstRetryDelay = 250;
+    static constexpr int DefaultMaxRetryDelay = 5000;
 
     explicit TcpConnection(QObject* parent = nullptr);
     ~TcpConnection() override;
@@ -35,6 +38,10 @@ public:
     quint16 port() const;
     // The delay before the next retry.
     int retryDelay() const;
+    int firstRetryDelay() const;
+    void setFirstRetryDelay(int milliseconds);
+    int maxRetryDelay() const;
+    void setMaxRetryDelay(int milliseconds);
 
     Q_INVOKABLE bool contains(int tag, int id) const override;
 
@@ -56,7 +63,9 @@ private:
     QSet<QPair<int, int>> m_objects; // (tag, object id)
     QString m_host;
     quint16 m_port = 0;
-    int m_retryDelay = FirstRetryDelay;
+    int m_firstRetryDelay = DefaultFirstRetryDelay;
+    int m_maxRetryDelay = DefaultMaxRetryDelay;
+    int m_retryDelay = DefaultFirstRetryDelay;
     bool m_wanted = false;
     State m_state = Unconnected;
 };

@@ -71,6 +71,19 @@ public:
     FrameReader reader;
 };
 
+// Retries after 10 ms rather than a quarter second: the tests wait on
+// conditions, and a real delay would only make them slow.
+class FastConnection : public TcpConnection
+{
+public:
+    static constexpr int FirstDelay = 10;
+    FastConnection()
+    {
+        setFirstRetryDelay(FirstDelay);
+        setMaxRetryDelay(8 * FirstDelay);
+    }
+};
+
 Message messageAt(const QSignalSpy& spy, int i)
 {
     return spy.at(i).at(0).value<Message>();
@@ -94,7 +107,7 @@ void TestTcpConnection::linkLifecycle()
 {
     Service service;
     QVERIFY(service.listen());
-    TcpConnection connection;
+    FastConnection connection;
     QSignalSpy states(&connection, &Connection::stateChanged);
     QSignalSpy messages(&connection, &Connection::message);
 
@@ -150,12 +163,12 @@ void TestTcpConnection::linkLifecycle()
     service.server.close();
     service.socket->close();
     QTRY_VERIFY(connection.state() < Connection::Connected);
-    QTest::qWait(600); // a few refused attempts
-    QVERIFY(connection.retryDelay() > TcpConnection::FirstRetryDelay);
+    // A few refused attempts make the delay grow.
+    QTRY_VERIFY(connection.retryDelay() > FastConnection::FirstDelay);
     QVERIFY(service.listen(port));
     QVERIFY(service.accept(10000));
     QTRY_COMPARE(connection.state(), Connection::Connected);
-    QCOMPARE(connection.retryDelay(), TcpConnection::FirstRetryDelay);
+    QCOMPARE(connection.retryDelay(), FastConnection::FirstDelay);
     // Every change was announced: no two equal states in a row.
     for (int i = 1; i < states.size(); ++i)
         QVERIFY(states.at(i).at(0) != states.at(i - 1).at(0));
@@ -163,7 +176,7 @@ void TestTcpConnection::linkLifecycle()
 
 void TestTcpConnection::requestWhileDown()
 {
-    TcpConnection connection;
+    FastConnection connection;
     QCOMPARE(connection.state(), Connection::Unconnected);
     Request request(1, ObjectId, 4352, QVariant(), Tag);
     QTest::ignoreMessage(QtWarningMsg, QRegularExpression("not connected"));
@@ -192,7 +205,7 @@ void TestTcpConnection::garbage()
 
     Service service;
     QVERIFY(service.listen());
-    TcpConnection connection;
+    FastConnection connection;
     QSignalSpy messages(&connection, &Connection::message);
     connection.connectToService(QStringLiteral("127.0.0.1"), service.port());
     QVERIFY(service.accept());
@@ -215,7 +228,7 @@ void TestTcpConnection::randomBytes()
 {
     Service service;
     QVERIFY(service.listen());
-    TcpConnection connection;
+    FastConnection connection;
     QSignalSpy messages(&connection, &Connection::message);
     connection.connectToService(QStringLiteral("127.0.0.1"), service.port());
     QRandomGenerator random(99);
@@ -287,7 +300,7 @@ void TestTcpConnection::disconnectStopsRetrying()
 {
     Service service;
     QVERIFY(service.listen());
-    TcpConnection connection;
+    FastConnection connection;
     connection.connectToService(QStringLiteral("127.0.0.1"), service.port());
     QVERIFY(service.accept());
     QTRY_COMPARE(connection.state(), Connection::Connected);
@@ -295,7 +308,8 @@ void TestTcpConnection::disconnectStopsRetrying()
     connection.disconnectFromService();
     QTRY_COMPARE(connection.state(), Connection::Unconnected);
     QTRY_COMPARE(closed.size(), 1);
-    QTest::qWait(TcpConnection::FirstRetryDelay * 3);
+    // Long enough for several retries, were there any.
+    QTest::qWait(FastConnection::FirstDelay * 10);
     QVERIFY(!service.server.hasPendingConnections());
 }
 
