@@ -30,9 +30,10 @@ private slots:
     void failedReloadOnScene();
 
 private:
-    // Loads bytes through a file; returns whether it loaded, and checks that a
-    // failure was explained.
-    bool loadChecked(const QByteArray& content, const QByteArray& label, Zone* into = nullptr);
+    // Loads bytes through a file into the zone (a fresh one when none is
+    // given) and returns whether it loaded. What must not happen either way
+    // (a failure without a reason, an item outside its zone) goes to *fault.
+    bool loadChecked(const QByteArray& content, QString* fault, Zone* into = nullptr);
     static QByteArray mutate(QByteArray data, QRandomGenerator* random);
 
     QTemporaryDir m_dir;
@@ -47,12 +48,14 @@ void LoadFuzzTest::initTestCase()
     QVERIFY(m_original.size() > 500);
 }
 
-bool LoadFuzzTest::loadChecked(const QByteArray& content, const QByteArray& label, Zone* into)
+bool LoadFuzzTest::loadChecked(const QByteArray& content, QString* fault, Zone* into)
 {
     const QString path = m_dir.filePath(QStringLiteral("fuzz.xtsc"));
     QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(content) != content.size())
-        qFatal("cannot write %s", qPrintable(path));
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(content) != content.size()) {
+        *fault = QStringLiteral("cannot write ") + path;
+        return false;
+    }
     file.close();
 
     MessageCapture capture;
@@ -60,12 +63,12 @@ bool LoadFuzzTest::loadChecked(const QByteArray& content, const QByteArray& labe
     Zone& zone = into ? *into : own;
     const bool loaded = zone.load(path);
     if (!loaded && capture.messages().isEmpty())
-        qFatal("load failed without a reason: %s", label.constData());
+        *fault = QStringLiteral("load failed without a reason");
     if (loaded) {
         // Whatever loaded is a consistent tree: every area hangs in the zone's item.
         for (Velmora::Area* area : zone.areas()) {
             if (area->graphicsItem()->parentItem() != zone.graphicsItem())
-                qFatal("area item outside its zone: %s", label.constData());
+                *fault = QStringLiteral("area %1's item outside its zone").arg(area->id());
         }
         for (int column = 0; column < 3; ++column)
             zone.modelData(column, Qt::DecorationRole);
@@ -76,8 +79,11 @@ bool LoadFuzzTest::loadChecked(const QByteArray& content, const QByteArray& labe
 void LoadFuzzTest::everyPrefix()
 {
     int loaded = 0;
-    for (int size = 0; size <= m_original.size(); ++size)
-        loaded += loadChecked(m_original.left(size), "prefix " + QByteArray::number(size));
+    for (int size = 0; size <= m_original.size(); ++size) {
+        QString fault;
+        loaded += loadChecked(m_original.left(size), &fault);
+        QVERIFY2(fault.isEmpty(), qPrintable(QStringLiteral("prefix %1: %2").arg(size).arg(fault)));
+    }
     // Only the whole file (and it with some trailing bytes cut) parses.
     QVERIFY(loaded >= 1);
     QVERIFY(loaded < 10);
@@ -94,7 +100,7 @@ QByteArray LoadFuzzTest::mutate(QByteArray data, QRandomGenerator* random)
 {
     static const QByteArray interesting[] = {"<", ">", "\"", ";", ",", "&amp;", "&#0;", "-1",
                                              "99999999999", "<!--", "-->", "<Area id=\"3\">", "\xff\xfe",
-                                             "<![CDATA[", "\0"};
+                                             "<![CDATA[", QByteArray("\0", 1)};
     const int edits = 1 + random->bounded(4);
     for (int i = 0; i < edits && !data.isEmpty(); ++i) {
         const int at = random->bounded(data.size());
@@ -126,8 +132,12 @@ void LoadFuzzTest::randomMutations()
     int loaded = 0;
     const int cases = 400;
     for (int i = 0; i < cases; ++i) {
-        const QByteArray label = QByteArray::number(seed) + '/' + QByteArray::number(i);
-        loaded += loadChecked(mutate(m_original, &random), label);
+        const QByteArray mutated = mutate(m_original, &random);
+        QString fault;
+        loaded += loadChecked(mutated, &fault);
+        QVERIFY2(fault.isEmpty(), qPrintable(QStringLiteral("case %1 (%2): %3")
+                                                  .arg(i)
+                                                  .arg(QString::fromLatin1(mutated.toBase64()), fault)));
     }
     // Some mutations hit only text or values and still load.
     QVERIFY(loaded > 0);
@@ -199,16 +209,18 @@ void LoadFuzzTest::failedReloadOnScene()
     view.resize(200, 200);
     view.show();
     Zone zone;
+    QString fault;
     QVERIFY(loadChecked(R"(<Zone id="1"><Geometry>-10,-10;110,-10;110,110</Geometry><Areas>
         <Area id="1"><Geometry>0,0;100,0;100,100</Geometry></Area>
         <Area id="2"><Geometry>0,0;60,0;60,60</Geometry></Area></Areas></Zone>)",
-                        "first load", &zone));
+                        &fault, &zone));
     zone.setScene(&scene);
     for (Velmora::Area* area : zone.areas())
         area->setProperty("selected", true); // selected areas paint and take hits
     view.fitInView(scene.itemsBoundingRect());
 
-    QVERIFY(!loadChecked(reload, "reload", &zone));
+    QVERIFY(!loadChecked(reload, &fault, &zone));
+    QVERIFY2(fault.isEmpty(), qPrintable(fault));
     QCOMPARE(zone.areas().size(), areasLeft);
     // Every item left on the scene belongs to a live object of the zone.
     QSet<QObject*> live{&zone};
