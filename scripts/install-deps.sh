@@ -5,6 +5,7 @@ set -euo pipefail
 PACKAGES=(
     build-essential cmake ninja-build pkg-config
     qtbase5-dev qtbase5-dev-tools libqt5xml5 libqt5network5
+    qttools5-dev qttools5-dev-tools
     qt5-gtk-platformtheme fonts-dejavu-core
     xvfb xauth
     python3 python3-dev python3-bs4 python3-lxml
