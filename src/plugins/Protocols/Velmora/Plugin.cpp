@@ -9,6 +9,7 @@
 #include "Area.h"
 #include "Controller.h"
 #include "Strategy.h"
+#include "Translations.h"
 #include "Zone.h"
 
 static void initVelmoraResources()
@@ -63,6 +64,10 @@ void deleteZonesBeforeExit()
 Plugin::Plugin(QObject* parent)
     : QObject(parent)
 {
+    // The host made its application before asking for us: the user's
+    // language applies from the first dialog on.
+    static const bool translated = installTranslation();
+    Q_UNUSED(translated)
     if (liveRoots->isEmpty())
         qAddPostRoutine(deleteZonesBeforeExit);
     liveRoots->append(this);
