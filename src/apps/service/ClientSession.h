@@ -5,17 +5,38 @@
 
 #include <QHash>
 #include <QObject>
+#include <QTimer>
 
 class QTcpSocket;
 
 namespace Service {
 
 // One connected client: frames in, frames out, and its event masks per zone.
+//
+// A client pays for its own greed: its requests are handled a slice at a time
+// so that others get their turn, reading stops while too much output waits
+// for it, and a client that lets its output pile up is dropped.
 class ClientSession : public QObject
 {
     Q_OBJECT
 
 public:
+    // Reading a client's requests stops above this much unsent output...
+    static constexpr qint64 PauseAbove = 4 * 1024 * 1024;
+    // ...and goes on once it is down to this.
+    static constexpr qint64 ResumeAt = 2 * 1024 * 1024;
+    // A client that stays paused this long is dropped: on the loopback a
+    // reading client drains megabytes in milliseconds.
+    static constexpr int StallMs = 3000;
+    // Above this the connection is dropped at once: room for the largest
+    // reply (a 16 MiB program) on top of PauseAbove, plus events, which reach
+    // a paused client too.
+    static constexpr qint64 DropAbove = 32 * 1024 * 1024;
+    // Requests handled in one go before other clients are served.
+    static constexpr int FramesPerSlice = 64;
+    // What the socket takes from the client ahead of us; the rest waits in TCP.
+    static constexpr qint64 ReadBufferBytes = 64 * 1024;
+
     ClientSession(int number, QTcpSocket* socket, QObject* parent = nullptr);
 
     int number() const { return m_number; }
@@ -26,19 +47,32 @@ public:
 
 signals:
     void frameReceived(ClientSession* session, const Semtra::Command::Message& message);
-    // A frame could not be read; the session has dropped the connection.
-    void malformed(ClientSession* session);
+    // The session has dropped the connection for `reason` (a bad frame, output
+    // that piled up); `closed` follows.
+    void dropped(ClientSession* session, const QString& reason);
+    // The connection is gone and every request that came before has been handled.
     void closed(ClientSession* session);
 
 private slots:
-    void readFrames();
+    void dataArrived();
+    void readSlice();
+    void outputSent();
+    void outputStalled();
     void socketClosed();
 
 private:
+    void queueSlice();
+    void drop(const QString& reason);
+    void finish();
+
     int m_number;
     QTcpSocket* m_socket;
     Semtra::Wire::FrameReader m_reader;
     QHash<int, quint32> m_masks;
+    QTimer m_stall;
+    bool m_paused = false;
+    bool m_sliceQueued = false;
+    bool m_peerGone = false;
     bool m_closed = false;
 };
 

@@ -90,7 +90,7 @@ void Server::acceptClients()
     while (QTcpSocket* socket = m_server->nextPendingConnection()) {
         auto* session = new ClientSession(++m_lastClient, socket, this);
         connect(session, &ClientSession::frameReceived, this, &Server::handleFrame);
-        connect(session, &ClientSession::malformed, this, &Server::dropMalformed);
+        connect(session, &ClientSession::dropped, this, &Server::noteDropped);
         connect(session, &ClientSession::closed, this, &Server::removeClient);
         m_clients.append(session);
         m_log.note(QStringLiteral("client %1 connected from port %2")
@@ -145,10 +145,9 @@ void Server::reply(ClientSession* session, const Message& request, const Outcome
     m_log.reply(session->number(), request, outcome);
 }
 
-void Server::dropMalformed(ClientSession* session)
+void Server::noteDropped(ClientSession* session, const QString& reason)
 {
-    m_log.note(QStringLiteral("client %1: malformed frame, connection dropped")
-                   .arg(session->number()));
+    m_log.note(QStringLiteral("client %1: %2, connection dropped").arg(session->number()).arg(reason));
 }
 
 void Server::removeClient(ClientSession* session)

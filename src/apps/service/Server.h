@@ -35,7 +35,7 @@ public:
 private slots:
     void acceptClients();
     void handleFrame(ClientSession* session, const Semtra::Command::Message& message);
-    void dropMalformed(ClientSession* session);
+    void noteDropped(ClientSession* session, const QString& reason);
     void removeClient(ClientSession* session);
 
 private:

@@ -17,6 +17,41 @@ void putU32(QByteArray* out, quint32 value)
 
 } // namespace
 
+qint64 childProcess(const QString& program)
+{
+    const QString wanted = QFileInfo(program).canonicalFilePath();
+    const QString parent = QString::number(QCoreApplication::applicationPid());
+    const QStringList entries = QDir(QStringLiteral("/proc")).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+    for (const QString& entry : entries) {
+        bool numeric = false;
+        const qint64 pid = entry.toLongLong(&numeric);
+        if (!numeric)
+            continue;
+        QFile stat(QStringLiteral("/proc/%1/stat").arg(entry));
+        if (!stat.open(QIODevice::ReadOnly))
+            continue;
+        // "pid (name) state ppid ...": the name may hold blanks and parentheses.
+        const QByteArray line = stat.readAll();
+        const QList<QByteArray> fields = line.mid(line.lastIndexOf(')') + 2).split(' ');
+        if (fields.size() > 1 && fields.at(1) == parent.toLatin1()
+            && QFileInfo(QStringLiteral("/proc/%1/exe").arg(entry)).canonicalFilePath() == wanted)
+            return pid;
+    }
+    return 0;
+}
+
+qint64 residentKiB(qint64 pid)
+{
+    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray& line : status.readAll().split('\n')) {
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').value(0).toLongLong();
+    }
+    return -1;
+}
+
 QByteArray command(quint32 code, const QVariantList& values)
 {
     QByteArray data;
@@ -49,6 +84,26 @@ int TestClient::send(int zone, const QByteArray& data, int tag)
     message.data = data;
     sendRaw(Semtra::Wire::encodeFrame(message));
     return message.number;
+}
+
+int TestClient::sendBurst(int zone, const QByteArray& data, int count)
+{
+    // One frame repeated, each copy numbered.
+    const QByteArray frame =
+        Semtra::Wire::encodeFrame({0, zone, Semtra::Command::Request, Semtra::VelmoraTag, data});
+    QByteArray bytes = frame.repeated(count);
+    for (int i = 0; i < count; ++i)
+        qToLittleEndian(quint32(++m_number), bytes.data() + qsizetype(i) * frame.size() + 4);
+    sendRaw(bytes);
+    return m_number;
+}
+
+void TestClient::setReading(bool on)
+{
+    m_reading = on;
+    m_socket.setReadBufferSize(on ? 0 : 4096);
+    if (on)
+        readFrames();
 }
 
 void TestClient::sendRaw(const QByteArray& bytes)
@@ -138,6 +193,8 @@ QStringList TestClient::takeEvents(int zone)
 
 void TestClient::readFrames()
 {
+    if (!m_reading)
+        return;
     m_reader.append(m_socket.readAll());
     Semtra::Command::Message message;
     while (m_reader.next(&message) == Semtra::Wire::FrameReader::Ready)

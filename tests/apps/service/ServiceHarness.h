@@ -32,6 +32,8 @@ public:
     bool connectTo(quint16 port);
     // Sends a request frame; returns its number.
     int send(int zone, const QByteArray& data, int tag = Semtra::VelmoraTag);
+    // Sends `count` copies of a request in one write; returns the last number.
+    int sendBurst(int zone, const QByteArray& data, int count);
     void sendRaw(const QByteArray& bytes);
 
     // Waits for the reply to a number and decodes its block by `types`.
@@ -41,6 +43,12 @@ public:
     // Waits until a frame matches.
     bool waitFor(const std::function<bool(const Semtra::Command::Message&)>& match, int ms = 5000);
     bool waitDisconnected(int ms = 5000);
+    bool isConnected() const { return m_socket.state() == QAbstractSocket::ConnectedState; }
+    // Bytes written that the socket has not handed to the kernel yet.
+    qint64 unsent() const { return m_socket.bytesToWrite(); }
+    // Off: the client takes no more than a few kilobytes off its socket, so
+    // the kernel's buffers fill as with a peer that has stopped reading.
+    void setReading(bool on);
 
     // Events received so far as "id:v1,v2", and forgets them.
     QStringList takeEvents(int zone);
@@ -58,7 +66,13 @@ private:
     QTcpSocket m_socket;
     Semtra::Wire::FrameReader m_reader;
     int m_number = 0;
+    bool m_reading = true;
 };
+
+// The process id of this test's child running `program`, or 0.
+qint64 childProcess(const QString& program);
+// A process's resident memory (VmRSS) in KiB, or -1.
+qint64 residentKiB(qint64 pid);
 
 // Request data: the code, then uint values as 4 bytes and byte arrays with
 // their length, as a workstation sends them.

@@ -1,6 +1,6 @@
 #include "ServiceHarness.h"
 
-#include "TokenDigest.h"
+#include "Velmora/format/TokenDigest.h"
 
 #include <semtra/Rare.h>
 
@@ -111,6 +111,8 @@ private slots:
     void brokenFrames_data();
     void brokenFrames();
     void manyClients();
+    void greedyClient_data();
+    void greedyClient();
 
     void clock_data();
     void clock();
@@ -416,6 +418,88 @@ void TestService::manyClients()
     QCOMPARE(m_client->call(Zone, command(SET_STRAT, {2u, 0u})).result, quint32(DONE));
     for (auto& client : clients)
         QCOMPARE(nextEvents(*client), (QStringList{"0:4", "1:2", "2:4,0"}));
+}
+
+void TestService::greedyClient_data()
+{
+    QTest::addColumn<QByteArray>("request");
+    QTest::addColumn<int>("count"); // sent in one go
+    QTest::addColumn<int>("readAfter"); // ms; -1: never
+    QTest::addColumn<QByteArray>("more"); // sent on and on while the client does not read
+    QTest::addColumn<bool>("dropped");
+    // How much the service's resident size may grow, -1: not measured. Under
+    // AddressSanitizer freed memory stays resident for a while, so only a
+    // flood that the service stops handling early can be measured this way.
+    QTest::addColumn<int>("growthMiB");
+
+    // Half a megabyte of requests in one go, answered a slice at a time and
+    // all of them.
+    QTest::newRow("many small requests")
+        << command(GET_STATE) << 20000 << 200 << command(GET_STATE) << false << -1;
+    // 60 MB of replies, more than a client may leave unsent: the service waits
+    // for the client to read instead of piling them up.
+    QTest::newRow("large replies, read late")
+        << command(GET_CONFIG, {0u}) << 15000 << 500 << command(GET_CONFIG, {0u}) << false << -1;
+    // 400 MB of replies nobody reads, and 15 MB programs sent as fast as the
+    // service takes them: they must stay with the client.
+    QTest::newRow("large replies, never read")
+        << command(GET_CONFIG, {0u}) << 100000 << -1 << command(SET_DPROG, {106u, 0u, QByteArray(15 << 20, 'p')})
+        << true << 150;
+}
+
+void TestService::greedyClient()
+{
+    QFETCH(QByteArray, request);
+    QFETCH(int, count);
+    QFETCH(int, readAfter);
+    QFETCH(QByteArray, more);
+    QFETCH(bool, dropped);
+    QFETCH(int, growthMiB);
+
+    const qint64 service = childProcess(ServiceProcess::program());
+    QVERIFY(service > 0);
+    const qint64 before = residentKiB(service);
+
+    TestClient greedy;
+    QVERIFY(greedy.connectTo(m_service->port()));
+    QVERIFY(greedy.waitFor([](const Message& m) { return m.objectId == SecondZone; }));
+    const int announced = greedy.frames.size();
+    greedy.setReading(false);
+    int last = greedy.sendBurst(Zone, request, count);
+
+    // The other client asks throughout and must not wait for the greedy one.
+    QElapsedTimer elapsed;
+    elapsed.start();
+    qint64 slowest = 0;
+    qint64 peak = before;
+    auto settled = [&] {
+        return dropped ? !greedy.isConnected() : greedy.frames.size() >= announced + last;
+    };
+    while (!settled() && elapsed.elapsed() < 15000) {
+        const bool reading = readAfter >= 0 && elapsed.elapsed() >= readAfter;
+        greedy.setReading(reading);
+        // Sending on also shows the greedy client when the service hangs up.
+        if (!reading && greedy.isConnected() && greedy.unsent() < (16 << 20))
+            last = greedy.send(Zone, more);
+        QElapsedTimer asked;
+        asked.start();
+        QCOMPARE(m_client->call(Zone, command(GET_STATE), StateTypes).kind, int(Semtra::Command::Reply));
+        slowest = qMax(slowest, asked.elapsed());
+        peak = qMax(peak, residentKiB(service));
+        QTest::qWait(50);
+    }
+    QVERIFY2(slowest < 1500, qPrintable(QStringLiteral("a reply took %1 ms").arg(slowest)));
+    if (growthMiB >= 0)
+        QVERIFY2(peak - before < growthMiB * 1024,
+                 qPrintable(QStringLiteral("the service grew by %1 MiB").arg((peak - before) / 1024)));
+    QCOMPARE(greedy.isConnected(), !dropped);
+    if (!dropped) {
+        // Every request answered once, in order.
+        QCOMPARE(greedy.frames.size(), announced + last);
+        for (int i = 0; i < last; ++i)
+            QCOMPARE(greedy.frames.at(announced + i).number, i + 1);
+    }
+    QCOMPARE(stateOf(*m_client), InitialState);
 }
 
 void TestService::clock_data()
