@@ -34,7 +34,7 @@ Message frame(int number, int zone, int kind, const QByteArray& data)
     message.number = number;
     message.objectId = zone;
     message.kind = kind;
-    message.tag = Semtra::VelmoraTag;
+    message.tag = Velmora::Protocol::Tag;
     message.data = data;
     return message;
 }
@@ -115,7 +115,7 @@ void Server::handleFrame(ClientSession* session, const Message& message)
                        .arg(message.kind));
         return;
     }
-    if (message.tag != Semtra::VelmoraTag) {
+    if (message.tag != Velmora::Protocol::Tag) {
         refuse(session, message, InvalidDeviceType, QStringLiteral("unknown protocol tag"));
         return;
     }

@@ -56,14 +56,14 @@ void ServiceLog::request(int client, const Semtra::Command::Message& message,
                          const Outcome& outcome)
 {
     write(QStringLiteral("%1 -> %2(%3)")
-              .arg(prefix(client, message), commandName(outcome.code),
+              .arg(prefix(client, message), Velmora::Protocol::commandName(outcome.code),
                    formatValues(outcome.params)));
 }
 
 void ServiceLog::reply(int client, const Semtra::Command::Message& message, const Outcome& outcome)
 {
     QString line = QStringLiteral("%1 <- %2 result %3 %4")
-                       .arg(prefix(client, message), commandName(outcome.code))
+                       .arg(prefix(client, message), Velmora::Protocol::commandName(outcome.code))
                        .arg(outcome.result)
                        .arg(resultSymbol(outcome.result));
     if (!outcome.values.isEmpty())

@@ -3,6 +3,7 @@
 #include "Velmora/format/TokenDigest.h"
 #include "Velmora/format/Vocabulary.h"
 
+#include <QBuffer>
 #include <QDomDocument>
 #include <QFile>
 
@@ -67,7 +68,16 @@ bool ZoneConfig::load(const QString& path, QString* error)
         return false;
     }
     const QByteArray bytes = file.readAll();
-    m_digest = Velmora::tokenDigest(bytes);
+    QBuffer buffer;
+    buffer.setData(bytes);
+    buffer.open(QIODevice::ReadOnly);
+    const Velmora::TokenDigest pass = Velmora::digestTokens(&buffer);
+    // Refused before the document parser recurses through it.
+    if (pass.tooDeep) {
+        *error = QStringLiteral("%1:%2:%3: %4").arg(path).arg(pass.line).arg(pass.column).arg(pass.error);
+        return false;
+    }
+    m_digest = pass.digest;
     m_base64 = bytes.toBase64();
 
     QDomDocument document;

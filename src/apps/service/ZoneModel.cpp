@@ -43,7 +43,7 @@ ZoneModel::ZoneModel(const ZoneConfig* config, bool runCalendar)
 void ZoneModel::start(const QDateTime& now)
 {
     m_regime = Regime::Automatic;
-    m_controlSource = CalendarSource;
+    m_controlSource = Calendar;
     for (const AreaConfig& area : m_config->areas()) {
         AreaLive live;
         live.state = firstState(area);
@@ -72,7 +72,7 @@ quint32 ZoneModel::setStrategy(int strategy, int timeout, const QDateTime& now, 
     if (!m_config->strategy(strategy))
         return InvStrat;
     setRegime(Regime::Operator, timeout, now);
-    setZoneSource(OperatorSource, events);
+    setZoneSource(Operator, events);
     applyStrategy(strategy, now, events);
     return Done;
 }
@@ -80,14 +80,14 @@ quint32 ZoneModel::setStrategy(int strategy, int timeout, const QDateTime& now, 
 quint32 ZoneModel::setLocal(int timeout, const QDateTime& now, ZoneEvents* events)
 {
     setRegime(Regime::Local, timeout, now);
-    setZoneSource(LocalSource, events);
+    setZoneSource(LocalControl, events);
     return Done;
 }
 
 quint32 ZoneModel::setDefault(const QDateTime& now, ZoneEvents* events)
 {
     setRegime(Regime::Automatic, 0, now);
-    setZoneSource(CalendarSource, events);
+    setZoneSource(Calendar, events);
     applyStrategy(automaticStrategy(now), now, events);
     return Done;
 }
@@ -110,8 +110,7 @@ quint32 ZoneModel::setAreaSpecialState(int areaId, int special, int timeout, con
     const AreaConfig* area = m_config->area(areaId);
     if (!area)
         return InvArea;
-    // Predefined states: 1 local control, 2 yellow flashing, 3 off.
-    if (special < 1 || special > 3)
+    if (special < LocalMode || special > Off)
         return InvPState;
     holdArea(*area, m_areas[areaId].state, special, timeout, now, events);
     return Done;
@@ -158,7 +157,7 @@ void ZoneModel::setZoneSource(int source, ZoneEvents* events)
     if (source == m_controlSource)
         return;
     m_controlSource = source;
-    events->append(event(0, {source}));
+    events->append(event(ZoneControlSourceEvent, {source}));
 }
 
 void ZoneModel::setRegime(Regime regime, int timeout, const QDateTime& now)
@@ -174,7 +173,7 @@ void ZoneModel::applyStrategy(int strategy, const QDateTime& now, ZoneEvents* ev
     if (strategy != m_strategy) {
         m_strategy = strategy;
         if (strategy >= 0)
-            events->append(event(1, {strategy}));
+            events->append(event(StrategyEvent, {strategy}));
     }
     for (const AreaConfig& area : m_config->areas()) {
         AreaLive next;
@@ -189,9 +188,9 @@ void ZoneModel::updateArea(const AreaConfig& area, const AreaLive& next, ZoneEve
 {
     AreaLive& live = m_areas[area.id];
     if (next.controlSource != live.controlSource)
-        events->append(event(2, {area.id, next.controlSource}));
+        events->append(event(AreaControlSourceEvent, {area.id, next.controlSource}));
     if (next.state != live.state || next.special != live.special)
-        events->append(event(3, {area.id, next.state, next.special}));
+        events->append(event(AreaStateEvent, {area.id, next.state, next.special}));
     live = next;
 }
 
@@ -199,7 +198,7 @@ void ZoneModel::holdArea(const AreaConfig& area, int state, int special, int tim
                          const QDateTime& now, ZoneEvents* events)
 {
     AreaLive next;
-    next.controlSource = OperatorSource;
+    next.controlSource = Operator;
     next.state = state;
     next.special = special;
     next.held = true;
@@ -221,12 +220,12 @@ int ZoneModel::automaticStrategy(const QDateTime& now) const
 int ZoneModel::strategySource(int area) const
 {
     const StrategyConfig* strategy = m_config->strategy(m_strategy);
-    return strategy ? strategy->areaSources.value(area, NotInStrategy) : NotInStrategy;
+    return strategy ? strategy->areaSources.value(area, NotControlled) : NotControlled;
 }
 
 int ZoneModel::calendarState(const AreaConfig& area, int source, const QDateTime& now) const
 {
-    if (!m_runCalendar || source != CalendarSource)
+    if (!m_runCalendar || source != Calendar)
         return -1;
     const int planned = area.calendar.activeAt(now);
     return area.states.contains(planned) ? planned : -1;

@@ -2,6 +2,8 @@
 
 #include "ZoneConfig.h"
 
+#include "Velmora/format/Protocol.h"
+
 #include <QDateTime>
 #include <QHash>
 #include <QVariantList>
@@ -16,14 +18,6 @@ struct ZoneEvent
     QVariantList values;
 };
 using ZoneEvents = QVector<ZoneEvent>;
-
-// Control source values reported for the zone and its areas.
-enum ControlSource {
-    NotInStrategy = 0,
-    CalendarSource = 1,
-    LocalSource = 3,
-    OperatorSource = 4,
-};
 
 // The live state of one zone and the rules that change it (docs/service.md).
 // Operations return a result code and append the events their changes cause.
@@ -61,7 +55,7 @@ private:
 
     struct AreaLive
     {
-        int controlSource = NotInStrategy;
+        int controlSource = Velmora::Protocol::NotControlled;
         int state = 0;
         int special = 0;
         bool held = false;   // an operator command is in force
@@ -85,7 +79,7 @@ private:
     bool m_runCalendar;
     Regime m_regime = Regime::Automatic;
     QDateTime m_regimeUntil;
-    int m_controlSource = CalendarSource;
+    int m_controlSource = Velmora::Protocol::Calendar;
     int m_strategy = -1;
     QHash<int, AreaLive> m_areas;
     QHash<int, QByteArray> m_programs;
