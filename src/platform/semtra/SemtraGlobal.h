@@ -7,8 +7,3 @@
 #else
 #define SEMTRA_EXPORT Q_DECL_IMPORT
 #endif
-
-namespace Semtra {
-// Protocol tag of the Velmora zones; other protocols use other tags.
-constexpr int VelmoraTag = 0x29111992;
-}

@@ -1,3 +1,4 @@
+#include "Velmora/format/Protocol.h"
 #include "ServiceHarness.h"
 
 #include <semtra/Notification.h>
@@ -90,7 +91,7 @@ int TestClient::sendBurst(int zone, const QByteArray& data, int count)
 {
     // One frame repeated, each copy numbered.
     const QByteArray frame =
-        Semtra::Wire::encodeFrame({0, zone, Semtra::Command::Request, Semtra::VelmoraTag, data});
+        Semtra::Wire::encodeFrame({0, zone, Semtra::Command::Request, Velmora::Protocol::Tag, data});
     QByteArray bytes = frame.repeated(count);
     for (int i = 0; i < count; ++i)
         qToLittleEndian(quint32(++m_number), bytes.data() + qsizetype(i) * frame.size() + 4);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Velmora/format/Protocol.h"
 #include <semtra/Message.h>
 #include <semtra/Wire.h>
 
@@ -31,7 +32,7 @@ class TestClient : public QObject
 public:
     bool connectTo(quint16 port);
     // Sends a request frame; returns its number.
-    int send(int zone, const QByteArray& data, int tag = Semtra::VelmoraTag);
+    int send(int zone, const QByteArray& data, int tag = Velmora::Protocol::Tag);
     // Sends `count` copies of a request in one write; returns the last number.
     int sendBurst(int zone, const QByteArray& data, int count);
     void sendRaw(const QByteArray& bytes);

@@ -1,3 +1,4 @@
+#include "Velmora/format/Protocol.h"
 #include "ServiceHarness.h"
 
 #include "Velmora/format/TokenDigest.h"
@@ -159,7 +160,7 @@ void TestService::announcesEveryZone()
     QList<int> zones;
     for (const Message& m : qAsConst(m_client->frames)) {
         QCOMPARE(m.kind, int(Semtra::Command::Connected));
-        QCOMPARE(m.tag, Semtra::VelmoraTag);
+        QCOMPARE(m.tag, Velmora::Protocol::Tag);
         // An 8-byte time stamp; without --start the service clock is the real one.
         const QDateTime stamp = stampOf(m);
         QVERIFY(stamp.isValid() && qAbs(stamp.secsTo(QDateTime::currentDateTimeUtc())) < 60);
@@ -181,7 +182,7 @@ void TestService::queries_data()
 
     auto ask = [](const char* name, int zone, const QByteArray& request, const QList<QVariant::Type>& types,
                   const QVariantList& values, const QByteArray& before = {}, quint32 result = 0) {
-        QTest::newRow(name) << before << zone << int(Semtra::VelmoraTag) << request << types
+        QTest::newRow(name) << before << zone << int(Velmora::Protocol::Tag) << request << types
                             << int(Semtra::Command::Reply) << result << values;
     };
     const QByteArray config = fileBytes("zone.xtsc").toBase64();
@@ -210,7 +211,7 @@ void TestService::queries_data()
     ask("program of another zone", SecondZone, command(GET_DPROG, {106u}), {U, B}, {},
         command(SET_DPROG, {106u, 0u, QByteArray("p")}), INV_CONT);
     // Not ours to answer: an empty frame of that kind.
-    QTest::newRow("zone not served") << QByteArray() << 999 << int(Semtra::VelmoraTag) << command(GET_STATE)
+    QTest::newRow("zone not served") << QByteArray() << 999 << int(Velmora::Protocol::Tag) << command(GET_STATE)
                                      << StateTypes << 7 << 0u << QVariantList();
     QTest::newRow("other protocol") << QByteArray() << Zone << 0x12345678 << command(GET_STATE) << StateTypes << 6
                                     << 0u << QVariantList();
@@ -360,7 +361,7 @@ void TestService::brokenFrames_data()
     QTest::addColumn<int>("how"); // 0: garbage, 1: the client leaves after them, 2: sent byte by byte
 
     auto frame = [](const QByteArray& data) {
-        return Semtra::Wire::encodeFrame({41, Zone, Semtra::Command::Request, Semtra::VelmoraTag, data});
+        return Semtra::Wire::encodeFrame({41, Zone, Semtra::Command::Request, Velmora::Protocol::Tag, data});
     };
     QTest::newRow("length below a header") << QByteArray::fromHex("03000000aabbcc") << 0;
     QTest::newRow("text, read as a length above the limit") << QByteArray("GET / HTTP/1.0\r\n\r\n") << 0;

@@ -1,3 +1,4 @@
+#include "Velmora/format/Protocol.h"
 #include "ClientSession.h"
 
 #include <semtra/Wire.h>
@@ -33,7 +34,7 @@ QByteArray requests(int count)
 {
     QByteArray bytes;
     for (int n = 1; n <= count; ++n)
-        bytes += Semtra::Wire::encodeFrame({n, 7, Semtra::Command::Request, Semtra::VelmoraTag, QByteArray(4, '\0')});
+        bytes += Semtra::Wire::encodeFrame({n, 7, Semtra::Command::Request, Velmora::Protocol::Tag, QByteArray(4, '\0')});
     return bytes;
 }
 
