@@ -6,20 +6,27 @@ namespace Service {
 
 namespace {
 constexpr quint32 AllEvents = 0xFF;
-constexpr qint64 MiB = 1024 * 1024;
+
+QString kib(qint64 bytes)
+{
+    return QStringLiteral("%1 KiB").arg(bytes / 1024);
 }
 
-ClientSession::ClientSession(int number, QTcpSocket* socket, QObject* parent)
+} // namespace
+
+ClientSession::ClientSession(int number, QTcpSocket* socket, const ClientLimits& limits,
+                             QObject* parent)
     : QObject(parent)
     , m_number(number)
     , m_socket(socket)
+    , m_limits(limits)
 {
     m_socket->setParent(this);
     // Unbounded, the socket would keep reading while we pause, and the client
     // would fill our memory instead of its TCP window.
     m_socket->setReadBufferSize(ReadBufferBytes);
     m_stall.setSingleShot(true);
-    m_stall.setInterval(StallMs);
+    m_stall.setInterval(m_limits.stallMs);
     connect(&m_stall, &QTimer::timeout, this, &ClientSession::outputStalled);
     connect(m_socket, &QTcpSocket::readyRead, this, &ClientSession::dataArrived);
     connect(m_socket, &QTcpSocket::bytesWritten, this, &ClientSession::outputSent);
@@ -33,9 +40,9 @@ void ClientSession::send(const Semtra::Command::Message& message)
         return;
     m_socket->write(Semtra::Wire::encodeFrame(message));
     const qint64 waiting = m_socket->bytesToWrite();
-    if (waiting > DropAbove) {
-        drop(QStringLiteral("more than %1 MiB of output unsent").arg(DropAbove / MiB));
-    } else if (waiting > PauseAbove && !m_paused) {
+    if (waiting > m_limits.dropAbove) {
+        drop(QStringLiteral("more than %1 of output unsent").arg(kib(m_limits.dropAbove)));
+    } else if (waiting > m_limits.pauseAbove && !m_paused) {
         m_paused = true;
         m_stall.start();
     }
@@ -106,7 +113,7 @@ void ClientSession::queueSlice()
 
 void ClientSession::outputSent()
 {
-    if (!m_paused || m_socket->bytesToWrite() > ResumeAt)
+    if (!m_paused || m_socket->bytesToWrite() > m_limits.resumeAt())
         return;
     m_paused = false;
     m_stall.stop();
@@ -117,7 +124,9 @@ void ClientSession::outputSent()
 void ClientSession::outputStalled()
 {
     if (m_paused)
-        drop(QStringLiteral("output not down to %1 MiB within %2 s").arg(ResumeAt / MiB).arg(StallMs / 1000));
+        drop(QStringLiteral("output not down to %1 within %2 ms")
+                 .arg(kib(m_limits.resumeAt()))
+                 .arg(m_limits.stallMs));
 }
 
 void ClientSession::drop(const QString& reason)

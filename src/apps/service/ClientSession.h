@@ -11,6 +11,22 @@ class QTcpSocket;
 
 namespace Service {
 
+// How much a client may leave unread before it is paused or dropped.
+struct ClientLimits
+{
+    // Reading a client's requests stops above this much unsent output...
+    qint64 pauseAbove = 4 * 1024 * 1024;
+    // ...and goes on once it is down to half of it.
+    qint64 resumeAt() const { return pauseAbove / 2; }
+    // A client that stays paused this long is dropped: on the loopback a
+    // reading client drains megabytes in milliseconds.
+    int stallMs = 3000;
+    // Above this the connection is dropped at once: room for the largest
+    // reply (a 16 MiB program) on top of pauseAbove, plus events, which reach
+    // a paused client too.
+    qint64 dropAbove = 32 * 1024 * 1024;
+};
+
 // One connected client: frames in, frames out, and its event masks per zone.
 //
 // A client pays for its own greed: its requests are handled a slice at a time
@@ -21,23 +37,13 @@ class ClientSession : public QObject
     Q_OBJECT
 
 public:
-    // Reading a client's requests stops above this much unsent output...
-    static constexpr qint64 PauseAbove = 4 * 1024 * 1024;
-    // ...and goes on once it is down to this.
-    static constexpr qint64 ResumeAt = 2 * 1024 * 1024;
-    // A client that stays paused this long is dropped: on the loopback a
-    // reading client drains megabytes in milliseconds.
-    static constexpr int StallMs = 3000;
-    // Above this the connection is dropped at once: room for the largest
-    // reply (a 16 MiB program) on top of PauseAbove, plus events, which reach
-    // a paused client too.
-    static constexpr qint64 DropAbove = 32 * 1024 * 1024;
     // Requests handled in one go before other clients are served.
     static constexpr int FramesPerSlice = 64;
     // What the socket takes from the client ahead of us; the rest waits in TCP.
     static constexpr qint64 ReadBufferBytes = 64 * 1024;
 
-    ClientSession(int number, QTcpSocket* socket, QObject* parent = nullptr);
+    ClientSession(int number, QTcpSocket* socket, const ClientLimits& limits = ClientLimits(),
+                  QObject* parent = nullptr);
 
     int number() const { return m_number; }
     void send(const Semtra::Command::Message& message);
@@ -67,6 +73,7 @@ private:
 
     int m_number;
     QTcpSocket* m_socket;
+    ClientLimits m_limits;
     Semtra::Wire::FrameReader m_reader;
     QHash<int, quint32> m_masks;
     QTimer m_stall;

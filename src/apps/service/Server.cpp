@@ -85,10 +85,15 @@ void Server::broadcast(int zone, const ZoneEvents& events)
     }
 }
 
+void Server::setClientLimits(const ClientLimits& limits)
+{
+    m_limits = limits;
+}
+
 void Server::acceptClients()
 {
     while (QTcpSocket* socket = m_server->nextPendingConnection()) {
-        auto* session = new ClientSession(++m_lastClient, socket, this);
+        auto* session = new ClientSession(++m_lastClient, socket, m_limits, this);
         connect(session, &ClientSession::frameReceived, this, &Server::handleFrame);
         connect(session, &ClientSession::dropped, this, &Server::noteDropped);
         connect(session, &ClientSession::closed, this, &Server::removeClient);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ClientSession.h"
 #include "CommandDispatcher.h"
 #include "ZoneModel.h"
 
@@ -13,7 +14,6 @@ class QTcpServer;
 
 namespace Service {
 
-class ClientSession;
 class ServiceLog;
 class SimClock;
 
@@ -27,6 +27,8 @@ public:
     Server(const QList<ZoneModel*>& zones, const SimClock& clock, ServiceLog& log,
            QObject* parent = nullptr);
 
+    // Applies to clients that connect afterwards.
+    void setClientLimits(const ClientLimits& limits);
     bool listen(quint16 port, QString* error);
     quint16 port() const;
 
@@ -52,6 +54,7 @@ private:
     QTcpServer* m_server;
     QList<ClientSession*> m_clients;
     int m_lastClient = 0;
+    ClientLimits m_limits;
 };
 
 } // namespace Service

@@ -43,6 +43,25 @@ bool readStart(const QString& text, QDateTime* start, QString* error)
     return true;
 }
 
+// "PAUSE_KIB,DROP_KIB,STALL_MS"
+bool readLimits(const QString& text, ClientLimits* limits, QString* error)
+{
+    const QStringList parts = text.split(QLatin1Char(','));
+    bool ok[3] = {false, false, false};
+    const qint64 pause = parts.value(0).toLongLong(&ok[0]);
+    const qint64 drop = parts.value(1).toLongLong(&ok[1]);
+    const int stall = parts.value(2).toInt(&ok[2]);
+    if (parts.size() != 3 || !ok[0] || !ok[1] || !ok[2] || pause < 1 || drop <= pause || stall < 1) {
+        *error = QStringLiteral("invalid client limits (PAUSE_KIB,DROP_KIB,STALL_MS with "
+                                "DROP above PAUSE): %1").arg(text);
+        return false;
+    }
+    limits->pauseAbove = pause * 1024;
+    limits->dropAbove = drop * 1024;
+    limits->stallMs = stall;
+    return true;
+}
+
 } // namespace
 
 bool ServiceOptions::parse(const QCoreApplication& app, QString* error)
@@ -66,7 +85,12 @@ bool ServiceOptions::parse(const QCoreApplication& app, QString* error)
         StartFormat);
     const QCommandLineOption quietOption(
         QStringLiteral("quiet"), QStringLiteral("Do not log requests, replies and events."));
-    parser.addOptions({portOption, calendarOption, speedOption, startOption, quietOption});
+    const QCommandLineOption limitsOption(
+        QStringLiteral("client-limits"),
+        QStringLiteral("Unsent output at which a client's reading pauses, at which it is dropped "
+                       "(KiB), and how long it may stay paused (ms); default 4096,32768,3000."),
+        QStringLiteral("PAUSE,DROP,STALL"));
+    parser.addOptions({portOption, calendarOption, speedOption, startOption, quietOption, limitsOption});
     parser.addPositionalArgument(QStringLiteral("files"),
                                  QStringLiteral("Zone configurations (.xtsc)."),
                                  QStringLiteral("FILE.xtsc..."));
@@ -82,7 +106,8 @@ bool ServiceOptions::parse(const QCoreApplication& app, QString* error)
     }
     return readPort(parser.value(portOption), &port, error)
         && readSpeed(parser.value(speedOption), &speed, error)
-        && (!parser.isSet(startOption) || readStart(parser.value(startOption), &start, error));
+        && (!parser.isSet(startOption) || readStart(parser.value(startOption), &start, error))
+        && (!parser.isSet(limitsOption) || readLimits(parser.value(limitsOption), &limits, error));
 }
 
 } // namespace Service

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ClientSession.h"
+
 #include <QDateTime>
 #include <QStringList>
 
@@ -16,6 +18,7 @@ struct ServiceOptions
     double speed = 1.0;
     QDateTime start; // local time; now when not given
     bool quiet = false;
+    ClientLimits limits;
     QStringList files;
 
     // Reads the command line; on a bad option *error says why. --help and

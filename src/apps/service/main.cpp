@@ -70,6 +70,7 @@ int main(int argc, char* argv[])
 
     ServiceLog log(clock, options.quiet);
     Server server(zones, clock, log);
+    server.setClientLimits(options.limits);
     if (!server.listen(options.port, &error))
         return fail(QStringLiteral("cannot listen on port %1: %2").arg(options.port).arg(error));
     CalendarDriver driver(zones, clock, server);

@@ -144,8 +144,15 @@ void TestService::init()
 {
     // These start their own service with other options.
     static const QStringList own{"clock", "logsRequestsAndReplies", "badInput"};
-    if (!own.contains(QLatin1String(QTest::currentTestFunction())))
-        QVERIFY(startService({QStringLiteral("--quiet"), dataFile("zone.xtsc"), dataFile("second.xtsc")}));
+    const QString test = QLatin1String(QTest::currentTestFunction());
+    // Greedy clients meet small limits, so that a flood of a few megabytes
+    // shows what the defaults do with a hundred.
+    const QStringList limits = test == QLatin1String("greedyClient")
+        ? QStringList{QStringLiteral("--client-limits"), QStringLiteral("256,2048,500")}
+        : QStringList();
+    if (!own.contains(test))
+        QVERIFY(startService(QStringList{QStringLiteral("--quiet"), dataFile("zone.xtsc"), dataFile("second.xtsc")}
+                             + limits));
 }
 
 void TestService::cleanup()
@@ -433,18 +440,18 @@ void TestService::greedyClient_data()
     // flood that the service stops handling early can be measured this way.
     QTest::addColumn<int>("growthMiB");
 
-    // Half a megabyte of requests in one go, answered a slice at a time and
-    // all of them.
+    // The service runs with 256 KiB to pause, 2 MiB to drop, 500 ms to drain.
+    // Requests in one go, answered a slice at a time and all of them.
     QTest::newRow("many small requests")
-        << command(GET_STATE) << 20000 << 200 << command(GET_STATE) << false << -1;
-    // 60 MB of replies, more than a client may leave unsent: the service waits
+        << command(GET_STATE) << 5000 << 100 << command(GET_STATE) << false << -1;
+    // 6 MB of replies, more than a client may leave unsent: the service waits
     // for the client to read instead of piling them up.
     QTest::newRow("large replies, read late")
-        << command(GET_CONFIG, {0u}) << 15000 << 500 << command(GET_CONFIG, {0u}) << false << -1;
-    // 400 MB of replies nobody reads, and 15 MB programs sent as fast as the
+        << command(GET_CONFIG, {0u}) << 1500 << 200 << command(GET_CONFIG, {0u}) << false << -1;
+    // 40 MB of replies nobody reads, and 1 MB programs sent as fast as the
     // service takes them: they must stay with the client.
     QTest::newRow("large replies, never read")
-        << command(GET_CONFIG, {0u}) << 100000 << -1 << command(SET_DPROG, {106u, 0u, QByteArray(15 << 20, 'p')})
+        << command(GET_CONFIG, {0u}) << 10000 << -1 << command(SET_DPROG, {106u, 0u, QByteArray(1 << 20, 'p')})
         << true << 150;
 }
 
