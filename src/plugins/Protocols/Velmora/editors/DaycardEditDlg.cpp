@@ -1,0 +1,283 @@
+#include "DaycardEditDlg.h"
+#include "ui_DaycardEditDlg.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QPalette>
+#include <QTime>
+#include <QTimeEdit>
+
+#include "DomMetaType.h"
+#include "format/Vocabulary.h"
+#include "format/XmlText.h"
+
+namespace Xml = Velmora::Xml;
+using Velmora::Editors::editedCell;
+using Velmora::Editors::setEditedCell;
+
+namespace {
+
+const QString timeFormat = QStringLiteral("hh:mm");
+
+void markCell(QTableWidgetItem* cell, bool fault)
+{
+    cell->setBackground(fault ? QBrush(Qt::red) : QBrush());
+}
+
+} // namespace
+
+DaycardEditDlg::DaycardEditDlg(QDomElement choices, QDomElement dayCard, QWidget* parent)
+    : QDialog(parent)
+    , ui(new Ui::DaycardEditDlg)
+{
+    Velmora::Editors::registerDomElementType();
+    ui->setupUi(this);
+
+    m_document = choices.ownerDocument();
+    m_stateChoices = choices.tagName() == Xml::States;
+    if (m_stateChoices)
+        ui->timeData->horizontalHeaderItem(1)->setText(tr("State"));
+    m_cardId = dayCard.attribute(Xml::id);
+
+    const QString choiceTag = m_stateChoices ? QString(Xml::State) : QString(Xml::Strategy);
+    for (QDomElement choice = choices.firstChildElement(choiceTag); !choice.isNull();
+         choice = choice.nextSiblingElement(choiceTag)) {
+        const QString id = choice.attribute(Xml::id);
+        m_choices.insert(id, id + QStringLiteral(" (") + choice.attribute(Xml::name) + QStringLiteral(")"));
+    }
+
+    // Rows go in unsorted; with sorting on, each insert would move the row
+    // before its second cell is set.
+    QTableWidget* table = ui->timeData;
+    table->setSortingEnabled(false);
+    const QString reference = referenceAttribute();
+    for (QDomElement time = dayCard.firstChildElement(Xml::Time); !time.isNull();
+         time = time.nextSiblingElement(Xml::Time)) {
+        const int row = table->rowCount();
+        table->insertRow(row);
+        table->setItem(row, 0, new QTableWidgetItem(Xml::firstText(time)));
+        const QString id = time.attribute(reference);
+        auto* choice = new QTableWidgetItem(m_choices.value(id, id));
+        choice->setData(Qt::UserRole, id);
+        markCell(choice, !m_choices.contains(id));
+        table->setItem(row, 1, choice);
+    }
+    // A day reads from morning to night.
+    table->horizontalHeader()->setSortIndicator(0, Qt::AscendingOrder);
+    table->setSortingEnabled(true);
+    table->resizeColumnToContents(1);
+}
+
+DaycardEditDlg::~DaycardEditDlg()
+{
+    delete ui;
+}
+
+QString DaycardEditDlg::referenceAttribute() const
+{
+    return m_stateChoices ? QString(Xml::state_id) : QString(Xml::strategy_id);
+}
+
+QDomElement DaycardEditDlg::dayCardElement(QDomDocument doc)
+{
+    // An element made by a null document would belong to a document that dies
+    // on return; the choices' document outlives it.
+    if (doc.isNull())
+        doc = m_document;
+    QDomElement card = doc.createElement(Xml::DayCard);
+    if (!m_cardId.isEmpty())
+        card.setAttribute(Xml::id, m_cardId);
+    const QString reference = referenceAttribute();
+    const QTableWidget* table = ui->timeData;
+    for (int row = 0; row < table->rowCount(); ++row) {
+        QDomElement time = doc.createElement(Xml::Time);
+        const QTableWidgetItem* timeCell = table->item(row, 0);
+        const QTableWidgetItem* choiceCell = table->item(row, 1);
+        time.setAttribute(reference, choiceCell ? choiceCell->data(Qt::UserRole).toString() : QString());
+        time.appendChild(doc.createTextNode(timeCell ? timeCell->text() : QString()));
+        card.appendChild(time);
+    }
+    return card;
+}
+
+bool DaycardEditDlg::validate()
+{
+    bool ok = true;
+    QTableWidget* table = ui->timeData;
+    for (int row = 0; row < table->rowCount(); ++row) {
+        if (QTableWidgetItem* timeCell = table->item(row, 0)) {
+            const bool fault = QTime::fromString(timeCell->text(), timeFormat).isNull();
+            markCell(timeCell, fault);
+            ok = ok && !fault;
+        }
+        if (QTableWidgetItem* choiceCell = table->item(row, 1)) {
+            const bool fault = !m_choices.contains(choiceCell->data(Qt::UserRole).toString());
+            markCell(choiceCell, fault);
+            ok = ok && !fault;
+        }
+    }
+    if (table->rowCount() == 0) {
+        QPalette palette = table->palette();
+        palette.setColor(QPalette::Base, Qt::red);
+        table->setPalette(palette);
+        ok = false;
+    } else {
+        table->setPalette(QPalette());
+    }
+    return ok;
+}
+
+void DaycardEditDlg::closeCellEditors()
+{
+    // Removing a cell widget schedules its deletion and keeps the view's own
+    // bookkeeping right; deleting it behind the view's back would not.
+    QTableWidget* table = ui->timeData;
+    for (int row = 0; row < table->rowCount(); ++row) {
+        for (int column = 0; column < table->columnCount(); ++column) {
+            if (table->cellWidget(row, column))
+                table->removeCellWidget(row, column);
+        }
+    }
+    table->setCurrentItem(nullptr);
+}
+
+void DaycardEditDlg::hideButtonBox()
+{
+    ui->buttonBox->hide();
+}
+
+QWidget* DaycardEditDlg::focusedCellEditor() const
+{
+    const QTableWidget* table = ui->timeData;
+    // The focus may sit in an editor's inner line edit.
+    for (QWidget* widget = QApplication::focusWidget(); widget && widget != table;
+         widget = widget->parentWidget()) {
+        if (!qobject_cast<QTimeEdit*>(widget) && !qobject_cast<QComboBox*>(widget))
+            continue;
+        for (int row = 0; row < table->rowCount(); ++row) {
+            for (int column = 0; column < table->columnCount(); ++column) {
+                if (table->cellWidget(row, column) == widget)
+                    return widget;
+            }
+        }
+    }
+    return nullptr;
+}
+
+void DaycardEditDlg::passKeyOn(QKeyEvent* event)
+{
+    if (isWindow())
+        QDialog::keyPressEvent(event);
+    else
+        event->ignore(); // embedded: the window around us decides
+}
+
+void DaycardEditDlg::keyPressEvent(QKeyEvent* event)
+{
+    const int key = event->key();
+    const bool isReturn = key == Qt::Key_Return || key == Qt::Key_Enter;
+    if (key != Qt::Key_Escape && !isReturn) {
+        passKeyOn(event);
+        return;
+    }
+    if (QWidget* editor = focusedCellEditor()) {
+        // The key ends the open cell editor only. Taken here, so that neither
+        // this dialog nor a dialog embedding it closes.
+        QTableWidget* table = ui->timeData;
+        for (int row = 0; row < table->rowCount(); ++row) {
+            for (int column = 0; column < table->columnCount(); ++column) {
+                if (table->cellWidget(row, column) == editor)
+                    table->removeCellWidget(row, column);
+            }
+        }
+        table->setFocus();
+        event->accept();
+        return;
+    }
+    if (isReturn && !validate()) {
+        event->accept();
+        return;
+    }
+    passKeyOn(event);
+}
+
+void DaycardEditDlg::on_timeData_itemDoubleClicked(QTableWidgetItem* item)
+{
+    if (!item)
+        return;
+    QTableWidget* table = ui->timeData;
+    if (item->column() == 0) {
+        auto* editor = new QTimeEdit;
+        editor->setDisplayFormat(timeFormat);
+        editor->setTime(QTime::fromString(item->text(), timeFormat));
+        setEditedCell(editor, item);
+        table->setCellWidget(item->row(), 0, editor);
+        connect(editor, &QTimeEdit::timeChanged, this,
+                QOverload<QTime>::of(&DaycardEditDlg::dcCellEditComplete));
+        editor->setFocus();
+    } else if (item->column() == 1) {
+        auto* editor = new QComboBox;
+        for (auto it = m_choices.cbegin(); it != m_choices.cend(); ++it)
+            editor->addItem(it.value(), it.key());
+        editor->setCurrentIndex(editor->findText(item->text(), Qt::MatchExactly | Qt::MatchCaseSensitive));
+        setEditedCell(editor, item);
+        table->setCellWidget(item->row(), 1, editor);
+        connect(editor, QOverload<int>::of(&QComboBox::currentIndexChanged), this,
+                QOverload<int>::of(&DaycardEditDlg::dcCellEditComplete));
+        editor->setFocus();
+    }
+}
+
+void DaycardEditDlg::dcCellEditComplete(QTime time)
+{
+    if (QTableWidgetItem* cell = editedCell(sender(), ui->timeData))
+        cell->setText(time.toString(timeFormat));
+}
+
+void DaycardEditDlg::dcCellEditComplete(int index)
+{
+    auto* editor = qobject_cast<QComboBox*>(sender());
+    QTableWidgetItem* cell = editedCell(editor, ui->timeData);
+    if (!cell || index < 0)
+        return;
+    cell->setText(editor->itemText(index));
+    cell->setData(Qt::UserRole, editor->itemData(index));
+}
+
+void DaycardEditDlg::on_timeData_currentItemChanged(QTableWidgetItem* current, QTableWidgetItem* previous)
+{
+    Q_UNUSED(current);
+    if (previous && ui->timeData->cellWidget(previous->row(), previous->column()))
+        ui->timeData->removeCellWidget(previous->row(), previous->column());
+}
+
+void DaycardEditDlg::on_addCard_clicked()
+{
+    QTableWidget* table = ui->timeData;
+    table->setSortingEnabled(false);
+    const int row = table->rowCount();
+    table->insertRow(row);
+    auto* timeCell = new QTableWidgetItem(QStringLiteral("00:00"));
+    table->setItem(row, 0, timeCell);
+    table->setItem(row, 1, new QTableWidgetItem);
+    table->setCurrentItem(timeCell);
+    on_timeData_itemDoubleClicked(timeCell);
+    table->setSortingEnabled(true);
+}
+
+void DaycardEditDlg::on_delCard_clicked()
+{
+    QTableWidget* table = ui->timeData;
+    for (QList<QTableWidgetItem*> selected = table->selectedItems(); !selected.isEmpty();
+         selected = table->selectedItems())
+        table->removeRow(selected.first()->row());
+}
+
+void DaycardEditDlg::on_buttonBox_accepted()
+{
+    closeCellEditors();
+    if (validate())
+        accept();
+}

@@ -1,0 +1,45 @@
+#include "DomMetaType.h"
+
+#include <QTableWidget>
+#include <QVariant>
+
+namespace Velmora {
+namespace Editors {
+
+int registerDomElementType()
+{
+    static const int id = qRegisterMetaType<QDomElement>("QDomElement");
+    return id;
+}
+
+namespace {
+
+// Elements in item data are known by name as soon as the library is loaded.
+const int domElementTypeAtLoad = registerDomElementType();
+
+} // namespace
+
+void setEditedCell(QObject* editor, QTableWidgetItem* cell)
+{
+    editor->setProperty("item", QVariant::fromValue(cell));
+}
+
+QTableWidgetItem* editedCell(const QObject* editor, const QTableWidget* table)
+{
+    if (!editor || !table)
+        return nullptr;
+    auto* cell = editor->property("item").value<QTableWidgetItem*>();
+    if (!cell)
+        return nullptr;
+    // Compare pointers only: a cell whose row was removed is already deleted.
+    for (int row = 0; row < table->rowCount(); ++row) {
+        for (int column = 0; column < table->columnCount(); ++column) {
+            if (table->item(row, column) == cell)
+                return cell;
+        }
+    }
+    return nullptr;
+}
+
+} // namespace Editors
+} // namespace Velmora

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QDomElement>
+#include <QMetaType>
+#include <QTableWidgetItem>
+
+class QObject;
+class QTableWidget;
+
+// Types the editors keep in item data and in the cell editors' "item" property.
+// Declared once here; every editor includes this header rather than declaring
+// them again (a second declaration of the same type does not compile).
+Q_DECLARE_METATYPE(QDomElement)
+Q_DECLARE_METATYPE(QTableWidgetItem*)
+
+namespace Velmora {
+namespace Editors {
+
+// Registers "QDomElement" by name; runs when the library is loaded and may be
+// called again at no cost. Returns the type id.
+int registerDomElementType();
+
+// A cell editor (a combo box or time editor put into a table cell) carries the
+// cell it edits in its dynamic property "item".
+void setEditedCell(QObject* editor, QTableWidgetItem* cell);
+// The cell that `editor` edits, or null when the editor carries none or its
+// cell is no longer in `table` (its row was deleted while the editor lived).
+QTableWidgetItem* editedCell(const QObject* editor, const QTableWidget* table);
+
+} // namespace Editors
+} // namespace Velmora

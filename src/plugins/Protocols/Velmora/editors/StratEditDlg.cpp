@@ -1,0 +1,197 @@
+#include "StratEditDlg.h"
+#include "ui_StratEditDlg.h"
+
+#include <QComboBox>
+#include <QPalette>
+#include <QTextStream>
+
+#include <algorithm>
+
+#include "DomMetaType.h"
+#include "Logging.h"
+#include "format/Vocabulary.h"
+
+namespace Xml = Velmora::Xml;
+using Velmora::Editors::editedCell;
+using Velmora::Editors::setEditedCell;
+
+namespace {
+
+enum Column { AreaColumn = 0, UsedColumn = 1, SourceColumn = 2 };
+
+void markCell(QTableWidgetItem* cell, bool fault)
+{
+    cell->setBackground(fault ? QBrush(Qt::red) : QBrush());
+}
+
+void markField(QWidget* field, bool fault)
+{
+    if (fault) {
+        QPalette palette = field->palette();
+        palette.setColor(QPalette::Base, Qt::red);
+        field->setPalette(palette);
+    } else {
+        field->setPalette(QPalette());
+    }
+}
+
+} // namespace
+
+StratEditDlg::StratEditDlg(QDomElement areas, QDomElement strategies, QDomElement strategy, QWidget* parent)
+    : QDialog(parent)
+    , ui(new Ui::StratEditDlg)
+{
+    Velmora::Editors::registerDomElementType();
+    ui->setupUi(this);
+    m_document = strategies.isNull() ? areas.ownerDocument() : strategies.ownerDocument();
+    m_controlSources.insert(QStringLiteral("1"), tr("calendar"));
+    m_controlSources.insert(QStringLiteral("2"), tr("adaptive system"));
+    m_controlSources.insert(QStringLiteral("3"), tr("local control"));
+
+    const QString ownId = strategy.attribute(Xml::id);
+    for (QDomElement other = strategies.firstChildElement(Xml::Strategy); !other.isNull();
+         other = other.nextSiblingElement(Xml::Strategy)) {
+        const QString idText = other.attribute(Xml::id);
+        bool isNumber = false;
+        const int id = idText.toInt(&isNumber);
+        if (idText != ownId && isNumber)
+            m_otherIds.append(id);
+    }
+    if (ownId.isEmpty())
+        ui->stratId->setValue(m_otherIds.isEmpty() ? 1 : *std::max_element(m_otherIds.cbegin(), m_otherIds.cend()) + 1);
+    else
+        ui->stratId->setValue(ownId.toInt());
+    ui->stratName->setText(strategy.attribute(Xml::name));
+
+    QMap<QString, QString> sourceOfArea;
+    for (QDomElement use = strategy.firstChildElement(Xml::Area); !use.isNull(); use = use.nextSiblingElement(Xml::Area))
+        sourceOfArea.insert(use.attribute(Xml::id), use.attribute(Xml::control_source));
+
+    QTableWidget* table = ui->areas;
+    for (QDomElement area = areas.firstChildElement(Xml::Area); !area.isNull(); area = area.nextSiblingElement(Xml::Area)) {
+        const QString id = area.attribute(Xml::id);
+        const QString source = sourceOfArea.value(id);
+        const int row = table->rowCount();
+        table->insertRow(row);
+        auto* areaCell = new QTableWidgetItem(id + QStringLiteral(" (") + area.attribute(Xml::name) + QStringLiteral(")"));
+        areaCell->setData(Qt::UserRole, id);
+        table->setItem(row, AreaColumn, areaCell);
+        auto* usedCell = new QTableWidgetItem;
+        usedCell->setData(Qt::EditRole, !source.isEmpty());
+        table->setItem(row, UsedColumn, usedCell);
+        auto* sourceCell = new QTableWidgetItem(sourceName(source));
+        sourceCell->setData(Qt::UserRole, source);
+        table->setItem(row, SourceColumn, sourceCell);
+    }
+    table->resizeColumnsToContents();
+}
+
+StratEditDlg::~StratEditDlg()
+{
+    delete ui;
+}
+
+QString StratEditDlg::sourceName(const QString& value) const
+{
+    return m_controlSources.value(value, value);
+}
+
+QDomElement StratEditDlg::strategyElement(QDomDocument doc)
+{
+    // An element made by a null document would belong to a document that dies
+    // on return; the zone's document outlives it.
+    if (doc.isNull())
+        doc = m_document;
+    QDomElement strategy = doc.createElement(Xml::Strategy);
+    strategy.setAttribute(Xml::id, ui->stratId->value());
+    strategy.setAttribute(Xml::name, ui->stratName->text());
+    const QTableWidget* table = ui->areas;
+    for (int row = 0; row < table->rowCount(); ++row) {
+        if (!table->item(row, UsedColumn)->data(Qt::EditRole).toBool())
+            continue;
+        QDomElement use = doc.createElement(Xml::Area);
+        use.setAttribute(Xml::id, table->item(row, AreaColumn)->data(Qt::UserRole).toString());
+        use.setAttribute(Xml::control_source, table->item(row, SourceColumn)->data(Qt::UserRole).toString());
+        strategy.appendChild(use);
+    }
+    QString xml;
+    QTextStream stream(&xml);
+    strategy.save(stream, 4);
+    qCDebug(Velmora::lcEdit).noquote() << "Strategy built:" << xml.trimmed();
+    return strategy;
+}
+
+void StratEditDlg::on_areas_itemDoubleClicked(QTableWidgetItem* item)
+{
+    if (!item)
+        return;
+    QTableWidget* table = ui->areas;
+    const int row = item->row();
+    if (item->column() == UsedColumn) {
+        const bool used = !item->data(Qt::EditRole).toBool();
+        item->setData(Qt::EditRole, used);
+        // The stored source outlives an unticked row; ticking it again shows
+        // what would be written, rather than an empty cell.
+        QTableWidgetItem* sourceCell = table->item(row, SourceColumn);
+        sourceCell->setText(used ? sourceName(sourceCell->data(Qt::UserRole).toString()) : QString());
+    } else if (item->column() == SourceColumn) {
+        auto* editor = new QComboBox;
+        setEditedCell(editor, item);
+        for (auto it = m_controlSources.cbegin(); it != m_controlSources.cend(); ++it)
+            editor->addItem(it.value(), it.key());
+        editor->setCurrentIndex(editor->findText(item->text(), Qt::MatchExactly | Qt::MatchCaseSensitive));
+        table->setCellWidget(row, SourceColumn, editor);
+        connect(editor, QOverload<int>::of(&QComboBox::currentIndexChanged), this, &StratEditDlg::csCellEditComplete);
+        editor->setFocus();
+    }
+}
+
+void StratEditDlg::csCellEditComplete(int index)
+{
+    auto* editor = qobject_cast<QComboBox*>(sender());
+    QTableWidgetItem* cell = editedCell(editor, ui->areas);
+    if (!cell || index < 0)
+        return;
+    cell->setText(editor->itemText(index));
+    cell->setData(Qt::UserRole, editor->itemData(index));
+    ui->areas->item(cell->row(), UsedColumn)->setData(Qt::EditRole, true);
+}
+
+void StratEditDlg::on_areas_currentItemChanged(QTableWidgetItem* current, QTableWidgetItem* previous)
+{
+    Q_UNUSED(current);
+    if (previous && ui->areas->cellWidget(previous->row(), previous->column()))
+        ui->areas->removeCellWidget(previous->row(), previous->column());
+}
+
+void StratEditDlg::on_buttonBox_accepted()
+{
+    bool ok = true;
+    bool anyUsed = false;
+    QTableWidget* table = ui->areas;
+    for (int row = 0; row < table->rowCount(); ++row) {
+        QTableWidgetItem* usedCell = table->item(row, UsedColumn);
+        QTableWidgetItem* sourceCell = table->item(row, SourceColumn);
+        markCell(usedCell, false);
+        const bool used = usedCell->data(Qt::EditRole).toBool();
+        const bool fault = used && !m_controlSources.contains(sourceCell->data(Qt::UserRole).toString());
+        markCell(sourceCell, fault);
+        ok = ok && !fault;
+        anyUsed = anyUsed || used;
+    }
+    if (!anyUsed) {
+        for (int row = 0; row < table->rowCount(); ++row)
+            markCell(table->item(row, UsedColumn), true);
+        ok = false;
+    }
+    // A zone without areas has no cell to colour; the empty table shows why.
+    markField(table, table->rowCount() == 0);
+    table->setCurrentItem(nullptr);
+
+    const bool idTaken = m_otherIds.contains(ui->stratId->value());
+    markField(ui->stratId, idTaken);
+    const bool nameMissing = ui->stratName->text().isEmpty();
+    markField(ui->stratName, nameMissing);
+    if (ok && !idTaken && !nameMissing)
+        accept();
+}

@@ -1,0 +1,209 @@
+#include <QApplication>
+#include <QComboBox>
+#include <QDialogButtonBox>
+#include <QDomDocument>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QTableWidget>
+#include <QtTest>
+
+#include "OffscreenLeaks.h"
+#include "Velmora/editors/StratEditDlg.h"
+
+namespace {
+
+// Strategy 2 drives area 4 by a source no editor offers ("9"); zone 8 has no areas.
+const char* const zonesXml = R"(<Zones><Zone id="7"><Strategies>
+<Strategy id="1" name="Day" default="1"><Area id="3" control_source="1"/></Strategy>
+<Strategy id="2" name="Night"><Area id="3" control_source="3"/><Area id="4" control_source="9"/></Strategy>
+<Strategy id="7" name="Event"/></Strategies>
+<Areas><Area id="3" name="Centre"/><Area id="4" name="River"/><Area id="5" name="Port"/></Areas></Zone>
+<Zone id="8"><Strategies><Strategy id="4" name="Only"/></Strategies></Zone>
+<Zone id="9"><Strategies/><Areas><Area id="1" name="A"/></Areas></Zone></Zones>)";
+
+// "Strategy id=8 name=X | Area control_source=2 id=5 | ...", attributes sorted.
+QString describe(const QDomElement& element)
+{
+    QStringList lines;
+    for (QDomElement e = element; !e.isNull(); e = e == element ? e.firstChildElement() : e.nextSiblingElement()) {
+        QStringList parts;
+        for (int i = 0; i < e.attributes().count(); ++i)
+            parts << e.attributes().item(i).nodeName() + '=' + e.attributes().item(i).nodeValue();
+        parts.sort();
+        lines << e.tagName() + ' ' + parts.join(' ');
+    }
+    return lines.join(" | ");
+}
+
+} // namespace
+
+class StratEditDlgTest : public QObject
+{
+    Q_OBJECT
+
+    QDomDocument doc;
+    QDomElement zone;
+    QScopedPointer<StratEditDlg> dialog;
+    QTableWidget* table = nullptr;
+
+    // Opens the editor on strategy `id` of zone `zoneId`; an empty id: a new one.
+    void open(const QString& zoneId, const QString& id)
+    {
+        QVERIFY(doc.setContent(QString(zonesXml)));
+        for (zone = doc.documentElement().firstChildElement(); zone.attribute("id") != zoneId;)
+            zone = zone.nextSiblingElement();
+        QDomElement strategy;
+        const QDomElement strategies = zone.firstChildElement("Strategies");
+        for (QDomElement s = strategies.firstChildElement(); !s.isNull(); s = s.nextSiblingElement())
+            strategy = !id.isEmpty() && s.attribute("id") == id ? s : strategy;
+        dialog.reset(new StratEditDlg(zone.firstChildElement("Areas"), strategies, strategy));
+        dialog->show();
+        QVERIFY(QTest::qWaitForWindowExposed(dialog.data()));
+        table = dialog->findChild<QTableWidget*>("areas");
+    }
+
+    // "toggle ROW", "source ROW NAME...", "id N", "name TEXT", "ok".
+    void act(const QStringList& actions)
+    {
+        for (const QString& action : actions) {
+            const QString verb = action.section(' ', 0, 0), rest = action.section(' ', 1);
+            if (verb == "ok") {
+                QTest::mouseClick(dialog->findChild<QDialogButtonBox*>("buttonBox")->button(QDialogButtonBox::Ok), Qt::LeftButton);
+            } else if (verb == "id" || verb == "name") {
+                auto* field = dialog->findChild<QWidget*>(verb == "id" ? "stratId" : "stratName");
+                QTest::keyClick(field, Qt::Key_A, Qt::ControlModifier);
+                QTest::keyClick(field, Qt::Key_Delete);
+                QTest::keyClicks(field, rest);
+                continue;
+            }
+            const int row = rest.section(' ', 0, 0).toInt(), column = verb == "toggle" ? 1 : 2;
+            const QPoint at = table->visualItemRect(table->item(row, column)).center();
+            QTest::mouseClick(table->viewport(), Qt::LeftButton, {}, at);
+            QTest::mouseDClick(table->viewport(), Qt::LeftButton, {}, at);
+            if (verb == "source") {
+                auto* editor = qobject_cast<QComboBox*>(table->cellWidget(row, 2));
+                QVERIFY2(editor && editor->findText(rest.section(' ', 1)) >= 0, qPrintable(action));
+                editor->setCurrentIndex(editor->findText(rest.section(' ', 1)));
+            }
+        }
+    }
+
+    // "Area|used|source" per row, after the actions.
+    QStringList rows() const
+    {
+        QStringList result;
+        for (int row = 0; row < table->rowCount(); ++row)
+            result << table->item(row, 0)->text() + (table->item(row, 1)->data(Qt::EditRole).toBool() ? "|used|" : "|-|")
+                    + table->item(row, 2)->text();
+        return result;
+    }
+
+    // Everything shown red: "stratId", "stratName", "areas", "used:ROW", "source:ROW".
+    QStringList redMarks() const
+    {
+        QStringList red;
+        for (const char* name : {"stratId", "stratName", "areas"})
+            if (dialog->findChild<QWidget*>(name)->palette().color(QPalette::Base) == Qt::red)
+                red << name;
+        for (int row = 0; row < table->rowCount(); ++row)
+            for (int column : {1, 2})
+                if (table->item(row, column)->background() == QBrush(Qt::red))
+                    red << QString(column == 1 ? "used:%1" : "source:%1").arg(row);
+        return red;
+    }
+
+private slots:
+    void cleanup() { dialog.reset(); }
+    void shown_data();
+    void shown();
+    void edit_data();
+    void edit();
+};
+
+void StratEditDlgTest::shown_data()
+{
+    QTest::addColumn<QString>("zone");
+    QTest::addColumn<QString>("strategy");
+    QTest::addColumn<QStringList>("actions");
+    QTest::addColumn<int>("id");
+    QTest::addColumn<QStringList>("rows");
+
+    QTest::newRow("new after ids 1, 2, 7") << "7" << "" << QStringList() << 8
+        << QStringList{"3 (Centre)|-|", "4 (River)|-|", "5 (Port)|-|"};
+    QTest::newRow("new, first of its zone") << "9" << "" << QStringList() << 1 << QStringList{"1 (A)|-|"};
+    QTest::newRow("areas used or not, unknown source raw") << "7" << "2" << QStringList() << 2
+        << QStringList{"3 (Centre)|used|local control", "4 (River)|used|9", "5 (Port)|-|"};
+    QTest::newRow("source chosen in an unused row uses it") << "7" << "1" << QStringList{"source 2 adaptive system"} << 1
+        << QStringList{"3 (Centre)|used|calendar", "4 (River)|-|", "5 (Port)|used|adaptive system"};
+    QTest::newRow("unticked, ticked again: source kept") << "7" << "2" << QStringList{"toggle 0", "toggle 1", "toggle 1"}
+        << 2 << QStringList{"3 (Centre)|-|", "4 (River)|used|9", "5 (Port)|-|"};
+}
+
+void StratEditDlgTest::shown()
+{
+    QFETCH(QString, zone);
+    QFETCH(QString, strategy);
+    QFETCH(QStringList, actions);
+    QFETCH(int, id);
+    QFETCH(QStringList, rows);
+
+    open(zone, strategy);
+    act(actions);
+    QCOMPARE(dialog->findChild<QSpinBox*>("stratId")->value(), id);
+    QCOMPARE(this->rows(), rows);
+}
+
+void StratEditDlgTest::edit_data()
+{
+    QTest::addColumn<QString>("zone");
+    QTest::addColumn<QString>("strategy");
+    QTest::addColumn<QStringList>("actions");
+    QTest::addColumn<QString>("outcome"); // the built strategy, or what is red
+
+    QTest::newRow("new, one area adaptive") << "7" << "" << QStringList{"name Evening", "source 2 adaptive system"}
+        << "Strategy id=8 name=Evening | Area control_source=2 id=5";
+    QTest::newRow("unchanged: id kept, default never written") << "7" << "1" << QStringList()
+        << "Strategy id=1 name=Day | Area control_source=1 id=3";
+    QTest::newRow("unticked area left out, unknown source with it") << "7" << "2" << QStringList{"toggle 1"}
+        << "Strategy id=2 name=Night | Area control_source=3 id=3";
+    QTest::newRow("sources replaced, areas in table order") << "7" << "2"
+        << QStringList{"source 2 calendar", "source 1 local control"}
+        << "Strategy id=2 name=Night | Area control_source=3 id=3 | Area control_source=3 id=4 | Area control_source=1 id=5";
+    QTest::newRow("re-ticked area keeps its source") << "7" << "1" << QStringList{"toggle 0", "toggle 0"}
+        << "Strategy id=1 name=Day | Area control_source=1 id=3";
+    QTest::newRow("id of another strategy") << "7" << "1" << QStringList{"id 7"} << "stratId";
+    QTest::newRow("taken id mended, renamed") << "7" << "1" << QStringList{"id 7", "ok", "id 5", "name Late"}
+        << "Strategy id=5 name=Late | Area control_source=1 id=3";
+    QTest::newRow("new one given a taken id, empty name") << "7" << "" << QStringList{"id 2", "source 0 calendar"}
+        << "stratId stratName";
+    QTest::newRow("used area, unknown source") << "7" << "2" << QStringList() << "source:1";
+    QTest::newRow("ticked area without source") << "7" << "1" << QStringList{"toggle 2"} << "source:2";
+    QTest::newRow("no area used") << "7" << "1" << QStringList{"toggle 0"} << "used:0 used:1 used:2";
+    QTest::newRow("no area used, mended") << "7" << "1" << QStringList{"toggle 0", "ok", "toggle 0"}
+        << "Strategy id=1 name=Day | Area control_source=1 id=3";
+    QTest::newRow("zone without areas") << "8" << "" << QStringList{"name Lonely"} << "areas";
+}
+
+void StratEditDlgTest::edit()
+{
+    QFETCH(QString, zone);
+    QFETCH(QString, strategy);
+    QFETCH(QStringList, actions);
+    QFETCH(QString, outcome);
+
+    open(zone, strategy);
+    const QString before = doc.toString();
+    act(actions << "ok");
+    if (dialog->isVisible()) {
+        QCOMPARE(redMarks().join(' '), outcome);
+    } else {
+        QCOMPARE(redMarks(), QStringList());
+        QCOMPARE(dialog->result(), int(QDialog::Accepted));
+        QCOMPARE(describe(dialog->strategyElement(doc)), outcome);
+        QCOMPARE(doc.toString(), before);
+    }
+}
+
+QTEST_MAIN(StratEditDlgTest)
+#include "tst_strateditdlg.moc"
