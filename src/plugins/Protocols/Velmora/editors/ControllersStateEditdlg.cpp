@@ -1,0 +1,508 @@
+#include "ControllersStateEditdlg.h"
+#include "ui_ControllersStateEditdlg.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QDir>
+#include <QEventLoop>
+#include <QFile>
+#include <QFileInfo>
+#include <QLoggingCategory>
+#include <QMenu>
+#include <QMessageBox>
+#include <QPalette>
+#include <QProcess>
+#include <QSignalBlocker>
+#include <QTemporaryFile>
+#include <QTextStream>
+#include <QVariant>
+
+#include "ComboBoxDelegate.h"
+#include "DomMetaType.h"
+#include "Logging.h"
+#include "format/Vocabulary.h"
+
+namespace Xml = Velmora::Xml;
+
+namespace {
+
+enum Column { ControllerColumn = 0, SpecialStateColumn = 1, ProgramColumn = 2, SpecialProgramColumn = 3 };
+
+// The program editor's names: the one it ships under first, then the plain
+// executable name of platforms without the suffix.
+const char* const ToolNames[] = {"morvix.exe", "morvix"};
+
+// The application's own folder first, then the PATH entries in order.
+QString findTool()
+{
+    QStringList folders{QCoreApplication::applicationDirPath()};
+    folders += qEnvironmentVariable("PATH").split(QDir::listSeparator(), Qt::SkipEmptyParts);
+    for (const char* name : ToolNames) {
+        const bool plain = !QLatin1String(name).endsWith(QLatin1String(".exe"));
+        for (const QString& folder : folders) {
+            const QFileInfo candidate{QDir(folder), QLatin1String(name)};
+            // Without the suffix only an executable file counts: a folder or a
+            // data file named morvix is no tool.
+            if (candidate.isFile() && (!plain || candidate.isExecutable()))
+                return candidate.absoluteFilePath();
+        }
+    }
+    return QString();
+}
+
+QString tempTemplate(const char* name)
+{
+    return QDir(QDir::tempPath()).filePath(QLatin1String(name));
+}
+
+void markInvalid(QWidget* field, bool invalid)
+{
+    if (!invalid) {
+        // An empty palette hands the field back to its parent's.
+        field->setPalette(QPalette());
+        return;
+    }
+    QPalette palette = field->palette();
+    palette.setColor(QPalette::Base, Qt::red);
+    field->setPalette(palette);
+}
+
+QString cellText(const QTableWidget* table, int row, int column)
+{
+    const QTableWidgetItem* item = table->item(row, column);
+    return item ? item->text() : QString();
+}
+
+} // namespace
+
+ControllersStateEditdlg::ControllersStateEditdlg(QDomElement states, QDomElement state, QWidget* parent)
+    : QDialog(parent)
+    , ui(new Ui::ControllersStateEditdlg)
+    , m_stateDelegate(new ComboBoxDelegate(this,
+                                           {tr("local control"), tr("yellow flashing"), tr("off")},
+                                           {QStringLiteral("1"), QStringLiteral("2"), QStringLiteral("3")}))
+    , m_progDelegate(new ComboBoxDelegate(this, QStringList(), QStringList()))
+{
+    Velmora::Editors::registerDomElementType();
+    ui->setupUi(this);
+    ui->states->setItemDelegateForColumn(SpecialStateColumn, m_stateDelegate);
+    ui->states->setItemDelegateForColumn(ProgramColumn, m_progDelegate);
+    connect(m_progDelegate, QOverload<const QModelIndex&>::of(&ComboBoxDelegate::createEditor), this,
+            &ControllersStateEditdlg::progDelegateCreateEditor);
+
+    const QString id = state.attribute(Xml::id);
+    for (QDomElement other = states.firstChildElement(Xml::State); !other.isNull();
+         other = other.nextSiblingElement(Xml::State)) {
+        const QString otherId = other.attribute(Xml::id);
+        if (otherId != id)
+            m_otherStateIds.append(otherId.toInt());
+    }
+    if (id.isEmpty()) {
+        int largest = 0;
+        for (int other : qAsConst(m_otherStateIds))
+            largest = qMax(largest, other);
+        ui->stateId->setValue(largest + 1);
+    } else {
+        ui->stateId->setValue(id.toInt());
+    }
+    ui->stateName->setText(state.attribute(Xml::name));
+
+    {
+        const QSignalBlocker blocker(ui->states);
+        for (QDomElement controller = state.firstChildElement(Xml::Controller); !controller.isNull();
+             controller = controller.nextSiblingElement(Xml::Controller)) {
+            const int row = ui->states->rowCount();
+            ui->states->insertRow(row);
+
+            // The controllers come from the area: their ids are not edited here.
+            auto* idItem = new QTableWidgetItem(controller.attribute(Xml::id));
+            idItem->setFlags(Qt::ItemIsSelectable | Qt::ItemIsEnabled);
+            idItem->setData(Qt::UserRole, QVariant::fromValue(controller));
+            ui->states->setItem(row, ControllerColumn, idItem);
+
+            const QString specialState = controller.attribute(Xml::state);
+            if (!specialState.isEmpty())
+                ui->states->setItem(row, SpecialStateColumn,
+                                    new QTableWidgetItem(m_stateDelegate->textOf(specialState)));
+
+            const QString programId = controller.attribute(Xml::program_id);
+            if (!programId.isEmpty()) {
+                auto* programItem = new QTableWidgetItem(programId);
+                programItem->setData(Qt::UserRole, programId);
+                ui->states->setItem(row, ProgramColumn, programItem);
+            }
+
+            QDomElement program = controller.firstChildElement(Xml::Program);
+            if (program.isNull())
+                program = controller.firstChildElement(Xml::Controller);
+            QString programText;
+            if (!program.isNull()) {
+                QTextStream stream(&programText);
+                program.save(stream, -1);
+            }
+            // Every row has its special-program cell, so that it can be
+            // selected for the context menu even before a program exists.
+            auto* specialItem = new QTableWidgetItem;
+            specialItem->setFlags(Qt::ItemIsSelectable | Qt::ItemIsEnabled);
+            if (!programText.isEmpty()) {
+                specialItem->setText(tr("defined"));
+                specialItem->setData(Qt::UserRole, programText.toUtf8());
+            }
+            ui->states->setItem(row, SpecialProgramColumn, specialItem);
+        }
+    }
+    ui->states->resizeColumnsToContents();
+}
+
+ControllersStateEditdlg::~ControllersStateEditdlg()
+{
+    delete ui;
+}
+
+void ControllersStateEditdlg::setRpcObject(QObject* rpcObject)
+{
+    if (m_rpcObject) {
+        disconnect(m_rpcObject, SIGNAL(rpcDisconnected()), this, SLOT(rpcDisconnected()));
+        disconnect(m_rpcObject, SIGNAL(rpcConnected()), this, SLOT(rpcConnected()));
+    }
+    m_rpcObject = rpcObject;
+    if (m_rpcObject) {
+        connect(m_rpcObject, SIGNAL(rpcDisconnected()), this, SLOT(rpcDisconnected()));
+        connect(m_rpcObject, SIGNAL(rpcConnected()), this, SLOT(rpcConnected()));
+    }
+}
+
+QDomElement ControllersStateEditdlg::stateElement(QDomDocument doc)
+{
+    QDomElement state = doc.createElement(Xml::State);
+    state.setAttribute(Xml::id, ui->stateId->text());
+    state.setAttribute(Xml::name, ui->stateName->text());
+    for (int row = 0; row < ui->states->rowCount(); ++row) {
+        QDomElement controller = doc.createElement(Xml::Controller);
+        controller.setAttribute(Xml::id, cellText(ui->states, row, ControllerColumn));
+
+        const QString specialState = cellText(ui->states, row, SpecialStateColumn);
+        if (!specialState.isEmpty()) {
+            // A code the editor does not offer (such as "0") was shown as
+            // itself and goes back unchanged.
+            const QString code = m_stateDelegate->valueOf(specialState);
+            controller.setAttribute(Xml::state, code.isEmpty() ? specialState : code);
+        }
+
+        const QString programId = cellText(ui->states, row, ProgramColumn);
+        if (!programId.isEmpty())
+            controller.setAttribute(Xml::program_id, programId);
+
+        const QTableWidgetItem* specialItem = ui->states->item(row, SpecialProgramColumn);
+        if (specialItem && !specialItem->text().isEmpty()) {
+            QDomDocument program;
+            if (program.setContent(specialItem->data(Qt::UserRole).toByteArray()))
+                controller.appendChild(doc.importNode(program.documentElement(), true));
+        }
+        state.appendChild(controller);
+    }
+    return state;
+}
+
+void ControllersStateEditdlg::on_buttonBox_accepted()
+{
+    // An open cell editor: the table's current cell change below commits it.
+    if (auto* editor = qobject_cast<QComboBox*>(QApplication::focusWidget()))
+        editor->deleteLater();
+    ui->states->setCurrentItem(nullptr);
+
+    const bool idTaken = m_otherStateIds.contains(ui->stateId->value());
+    markInvalid(ui->stateId, idTaken);
+
+    const bool nameMissing = ui->stateName->text().isEmpty();
+    markInvalid(ui->stateName, nameMissing);
+    if (!nameMissing && !idTaken)
+        accept();
+}
+
+void ControllersStateEditdlg::on_states_customContextMenuRequested(const QPoint& pos)
+{
+    QTableWidgetItem* item = selectedProgramItem();
+    if (!item || !m_rpcObject)
+        return;
+    QMenu menu(this);
+    menu.addAction(tr("Change"), this, &ControllersStateEditdlg::changeCurrentStateItem);
+    if (!cellText(ui->states, item->row(), ProgramColumn).isEmpty())
+        menu.addAction(tr("Change local"), this, &ControllersStateEditdlg::changeLocalCurrentStateItem);
+    menu.exec(ui->states->viewport()->mapToGlobal(pos));
+}
+
+void ControllersStateEditdlg::changeCurrentStateItem()
+{
+    if (QTableWidgetItem* item = selectedProgramItem())
+        editProgram(item->row(), false);
+}
+
+void ControllersStateEditdlg::changeLocalCurrentStateItem()
+{
+    if (QTableWidgetItem* item = selectedProgramItem())
+        editProgram(item->row(), true);
+}
+
+void ControllersStateEditdlg::on_states_itemChanged(QTableWidgetItem* item)
+{
+    if (!item || item->column() < SpecialStateColumn || item->column() > SpecialProgramColumn ||
+        item->text().isEmpty())
+        return;
+    // A controller runs one of the three: the new value replaces the others.
+    const QSignalBlocker blocker(ui->states);
+    for (int column = SpecialStateColumn; column <= SpecialProgramColumn; ++column) {
+        if (column == item->column())
+            continue;
+        if (QTableWidgetItem* other = ui->states->item(item->row(), column)) {
+            other->setText(QString());
+            other->setData(Qt::UserRole, QVariant());
+        }
+    }
+}
+
+void ControllersStateEditdlg::on_states_currentItemChanged(QTableWidgetItem*, QTableWidgetItem* previous)
+{
+    if (!previous)
+        return;
+    if (QWidget* widget = ui->states->cellWidget(previous->row(), previous->column())) {
+        ui->states->removeCellWidget(previous->row(), previous->column());
+        widget->deleteLater();
+    }
+}
+
+void ControllersStateEditdlg::on_states_doubleClicked(const QModelIndex& index)
+{
+    if (index.column() == SpecialProgramColumn && m_rpcObject)
+        editProgram(index.row(), false);
+}
+
+void ControllersStateEditdlg::progDelegateCreateEditor(const QModelIndex& index)
+{
+    auto* delegate = qobject_cast<ComboBoxDelegate*>(sender());
+    if (!delegate)
+        delegate = m_progDelegate;
+    // The lists still hold the previous cell's programs, which belong to
+    // another controller: offer nothing unless this one's can be read.
+    delegate->texts.clear();
+    delegate->values.clear();
+
+    if (!m_rpcObject)
+        return;
+    const QString tool = findTool();
+    if (tool.isEmpty())
+        return;
+    const QTableWidgetItem* idItem = ui->states->item(index.row(), ControllerColumn);
+    if (!idItem)
+        return;
+    const QByteArray config = readConfig(idItem->text().toInt());
+    if (config.isEmpty())
+        return;
+
+    QTemporaryFile configFile(tempTemplate("velmora-controller-XXXXXX.cfg"));
+    QTemporaryFile listFile(tempTemplate("velmora-programs-XXXXXX.txt"));
+    if (!configFile.open() || !listFile.open())
+        return;
+    if (configFile.write(config) != config.size())
+        return;
+    configFile.close();
+    listFile.close();
+
+    const QStringList arguments{QStringLiteral("--controller-config"), configFile.fileName(),
+                                QStringLiteral("--get-prog-list"), listFile.fileName()};
+    if (!runTool(tool, arguments))
+        return;
+
+    // Read by name: the tool may have replaced the file rather than written it.
+    QFile list(listFile.fileName());
+    if (!list.open(QIODevice::ReadOnly))
+        return;
+    QStringList programs;
+    for (QByteArray line : list.readAll().split('\n')) {
+        if (line.endsWith('\r'))
+            line.chop(1);
+        if (!line.isEmpty())
+            programs.append(QString::fromUtf8(line));
+    }
+    delegate->texts = programs;
+}
+
+void ControllersStateEditdlg::rpcConnected()
+{
+    showWarning(tr("Warning"), tr("RPC Object connected"));
+}
+
+void ControllersStateEditdlg::rpcDisconnected()
+{
+    showWarning(tr("Warning"), tr("RPC Object disconnected"));
+}
+
+QTableWidgetItem* ControllersStateEditdlg::selectedProgramItem() const
+{
+    const QList<QTableWidgetItem*> selected = ui->states->selectedItems();
+    if (selected.size() != 1 || selected.first()->column() != SpecialProgramColumn)
+        return nullptr;
+    return selected.first();
+}
+
+void ControllersStateEditdlg::editProgram(int row, bool local)
+{
+    if (!m_rpcObject)
+        return;
+    const QString tool = findTool();
+    if (tool.isEmpty())
+        return;
+    const QTableWidgetItem* idItem = ui->states->item(row, ControllerColumn);
+    if (!idItem)
+        return;
+    const int controllerId = idItem->text().toInt();
+
+    uint programId = 0;
+    if (local) {
+        programId = cellText(ui->states, row, ProgramColumn).toUInt();
+        if (programId == 0)
+            local = false;
+    }
+
+    const QByteArray config = readConfig(controllerId);
+    if (config.isEmpty())
+        return;
+
+    // Both files go when this function returns, whichever way it does.
+    QTemporaryFile configFile(tempTemplate("velmora-controller-XXXXXX.cfg"));
+    QTemporaryFile programFile(tempTemplate("velmora-program-XXXXXX.xml"));
+    if (!configFile.open() || !programFile.open() || configFile.write(config) != config.size()) {
+        showWarning(tr("Error"), tr("Error creating temporary file"));
+        return;
+    }
+    configFile.close();
+
+    QStringList arguments{QStringLiteral("--controller-config"), configFile.fileName(),
+                          QStringLiteral("--object-id"), QString::number(controllerId),
+                          QStringLiteral("--edit-prog"), programFile.fileName()};
+    const QTableWidgetItem* specialItem = ui->states->item(row, SpecialProgramColumn);
+    const QByteArray current = specialItem ? specialItem->data(Qt::UserRole).toByteArray() : QByteArray();
+    if (!local && !current.isEmpty()) {
+        if (programFile.write(current) != current.size()) {
+            showWarning(tr("Error"), tr("Error creating temporary file"));
+            return;
+        }
+    } else {
+        arguments << QStringLiteral("--prog-id") << QString::number(programId);
+    }
+    programFile.close();
+
+    if (!runTool(tool, arguments))
+        return;
+
+    // Read by name: the tool may have replaced the file rather than written it.
+    QFile result(programFile.fileName());
+    if (!result.open(QIODevice::ReadOnly)) {
+        showWarning(tr("Error"), tr("Error open result file"));
+        return;
+    }
+    const QByteArray program = result.readAll();
+    if (program.isEmpty())
+        return;
+
+    QTableWidgetItem* target = ui->states->item(row, SpecialProgramColumn);
+    if (!target) {
+        target = new QTableWidgetItem;
+        target->setFlags(Qt::ItemIsSelectable | Qt::ItemIsEnabled);
+        target->setData(Qt::UserRole, program);
+        target->setText(tr("defined"));
+        ui->states->setItem(row, SpecialProgramColumn, target);
+    } else {
+        // Changing the data alone is a change too: the other columns empty
+        // even when the text was "defined" already.
+        target->setData(Qt::UserRole, program);
+        target->setText(tr("defined"));
+    }
+}
+
+QByteArray ControllersStateEditdlg::readConfig(int controllerId)
+{
+    QVariant reply;
+    const bool called = m_rpcObject &&
+        QMetaObject::invokeMethod(m_rpcObject, "invoke", Qt::DirectConnection, Q_RETURN_ARG(QVariant, reply),
+                                  Q_ARG(QString, QStringLiteral("getConfig")),
+                                  Q_ARG(QVariantList, QVariantList{QString::number(controllerId)}));
+    if (!called) {
+        showWarning(tr("Error"), tr("When calling method 'getConfig' error occurred in storage service"));
+        return QByteArray();
+    }
+
+    const QByteArray bytes = reply.toByteArray();
+    static const QByteArray errorOpen("<Error>");
+    static const QByteArray errorClose("</Error>");
+    if (bytes.startsWith(errorOpen)) {
+        const int end = bytes.indexOf(errorClose, errorOpen.size());
+        if (end >= 0)
+            showWarning(tr("Error"), QString::fromUtf8(bytes.mid(errorOpen.size(), end - errorOpen.size())));
+        else
+            showWarning(tr("Error"), tr("Storage service return empty data"));
+        return QByteArray();
+    }
+    if (bytes.isEmpty())
+        showWarning(tr("Error"), tr("Storage service return empty data"));
+    return bytes;
+}
+
+bool ControllersStateEditdlg::runTool(const QString& tool, const QStringList& arguments)
+{
+    QProcess process;
+    process.setProcessChannelMode(QProcess::ForwardedChannels);
+    QEventLoop loop;
+    bool ended = false;
+    bool failedToStart = false;
+    connect(&process, QOverload<int, QProcess::ExitStatus>::of(&QProcess::finished), &loop, [&] {
+        ended = true;
+        loop.quit();
+    });
+    // A tool that never starts never finishes either: stop waiting at once.
+    connect(&process, &QProcess::errorOccurred, &loop, [&](QProcess::ProcessError error) {
+        if (error != QProcess::FailedToStart)
+            return;
+        failedToStart = true;
+        ended = true;
+        loop.quit();
+    });
+
+    process.start(tool, arguments);
+    QList<QPointer<QWidget>> disabled;
+    const QWidgetList windows = QApplication::topLevelWidgets();
+    for (QWidget* window : windows) {
+        if (window->isEnabled()) {
+            window->setEnabled(false);
+            disabled.append(window);
+        }
+    }
+    if (!ended)
+        loop.exec();
+    for (const QPointer<QWidget>& window : qAsConst(disabled)) {
+        if (window)
+            window->setEnabled(true);
+    }
+
+    if (failedToStart) {
+        showWarning(tr("Error"), tr("The program editor %1 could not be started: %2")
+                                     .arg(QDir::toNativeSeparators(tool), process.errorString()));
+        return false;
+    }
+    if (process.exitStatus() != QProcess::NormalExit) {
+        qCWarning(Velmora::lcEdit).noquote() << tr("The program editor %1 crashed").arg(tool);
+        return false;
+    }
+    if (process.exitCode() != 0) {
+        qCWarning(Velmora::lcEdit).noquote()
+            << tr("The program editor %1 exited with status %2").arg(tool).arg(process.exitCode());
+        return false;
+    }
+    return true;
+}
+
+void ControllersStateEditdlg::showWarning(const QString& title, const QString& text)
+{
+    QMessageBox box(QMessageBox::Warning, title, text, QMessageBox::Ok, this);
+    box.exec();
+}
