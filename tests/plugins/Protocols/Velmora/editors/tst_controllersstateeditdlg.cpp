@@ -295,7 +295,8 @@ QStringList TestControllersStateEditdlg::leftInTemp() const
 
 void TestControllersStateEditdlg::initTestCase()
 {
-    // Looked up before PATH: main() sees to it that there is none.
+    // Looked up before PATH: the editors' tests are built in a folder of their
+    // own, away from the real morvix.
     QVERIFY(!QFile::exists(QCoreApplication::applicationDirPath() + "/morvix.exe"));
     QVERIFY(!QFile::exists(QCoreApplication::applicationDirPath() + "/morvix"));
     m_path = qgetenv("PATH");
@@ -731,36 +732,5 @@ void TestControllersStateEditdlg::storageSignals()
     QVERIFY(runs().isEmpty());
 }
 
-// The dialog looks for the tool in the application's folder first, and the
-// build puts the real morvix next to the tests: then the suite runs from a
-// copy in a folder of its own.
-static int runFromOwnFolder(const QStringList& arguments)
-{
-    const QFileInfo self(QCoreApplication::applicationFilePath());
-    QTemporaryDir folder(self.absoluteDir().filePath(self.fileName() + QStringLiteral("-XXXXXX")));
-    const QString copy = folder.filePath(self.fileName());
-    if (!folder.isValid() || !QFile::copy(self.filePath(), copy) ||
-        !QFile::setPermissions(copy, QFile::permissions(self.filePath()))) {
-        qCritical("cannot copy the test to a folder of its own");
-        return 1;
-    }
-    QProcess suite;
-    suite.setProcessChannelMode(QProcess::ForwardedChannels);
-    suite.start(copy, arguments.mid(1));
-    if (!suite.waitForFinished(-1) || suite.exitStatus() != QProcess::NormalExit)
-        return 1;
-    return suite.exitCode();
-}
-
-int main(int argc, char* argv[])
-{
-    QApplication app(argc, argv);
-    const QDir own(QCoreApplication::applicationDirPath());
-    if (own.exists(QStringLiteral("morvix")) || own.exists(QStringLiteral("morvix.exe")))
-        return runFromOwnFolder(app.arguments());
-    TestControllersStateEditdlg test;
-    QTEST_SET_MAIN_SOURCE_PATH
-    return QTest::qExec(&test, argc, argv);
-}
-
+QTEST_MAIN(TestControllersStateEditdlg)
 #include "tst_controllersstateeditdlg.moc"
