@@ -1,0 +1,354 @@
+"""Tests of the TRANSYT report conversion script, run with Debian's /usr/bin/python3 (bs4, lxml)."""
+
+import contextlib
+import io
+import os
+import subprocess
+import sys
+import tempfile
+import threading
+import unittest
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+ROOT = os.path.normpath(os.path.join(HERE, "..", "..", "..", "..", ".."))
+SCRIPT = os.path.join(ROOT, "src", "plugins", "Protocols", "Velmora", "resources", "transyt2velmora.py")
+DATA = os.path.join(ROOT, "tests", "data", "transyt")
+EXAMPLE = os.path.join(ROOT, "examples", "transyt", "old-town.html")
+
+sys.path.insert(0, os.path.dirname(SCRIPT))
+import transyt2velmora as t2v  # noqa: E402
+from lxml import etree  # noqa: E402
+
+SECTION_TABLES = ("Run Summary", "Stage Sequences", "Resultant Stages", "Analysis Set Details")
+
+
+def table(header, rows, tbody=True):
+    lines = ["<TR>" + "".join("<TH>%s" % h for h in header)]
+    lines += ["<TR>" + "".join("<TD>%s" % c for c in row) for row in rows]
+    inner = "\n".join(lines)
+    return "<TABLE border=1>%s\n</TABLE>" % ("<TBODY>\n%s\n</TBODY>" % inner if tbody else inner)
+
+
+def section(title, start, cycle, description, stages, tbody=True, omit=()):
+    """One section; `stages` maps a controller to rows (stage, start, shift, length), in row order,
+    or to (sequence text, rows) when the sequence is not the rows' stages in order."""
+    parts = ["<P class=tablenameLevel0>%s" % title]
+    tables = {
+        "Run Summary": table(["Set", "Description", "Network", "Start Time", "Cycle"],
+                             [[1, description, "Net", start, cycle]], tbody),
+        "Stage Sequences": table(["Controller", "Stream", "Sequence", "Stages"],
+                                 [[c, 1, 1, s[0] if isinstance(s, tuple) else ",".join(str(r[0]) for r in s)]
+                                  for c, s in stages.items()], tbody),
+        "Resultant Stages": table(["Controller", "Stage", "Stream", "Phases", "Min", "Start", "Offset", "Duration"],
+                                  [[c, r[0], 1, "A", 7, r[1], r[2], r[3]]
+                                   for c, s in stages.items() for r in (s[1] if isinstance(s, tuple) else s)], tbody),
+        "Analysis Set Details": table(["ID", "Description"], [[1, description]], tbody),
+    }
+    for name in SECTION_TABLES:
+        if name not in omit:
+            parts.append("<P class=tablenameLevel1>%s\n%s" % (name.replace(" ", "&nbsp;"), tables[name]))
+    return "\n".join(parts)
+
+
+def report(sections, area_id=7, name="North", controllers=None, controller_table=True):
+    """A report in the layout TRANSYT exports: title table, contents, controller table, sections.
+    `sections` are (title, section html)."""
+    controllers = controllers or ["101"]
+    title = ("<TABLE><TR><TD><TABLE><TR><TD>Area Name:<TD>%s<TR><TD>Project:<TD>x.tp"
+             "<TR><TD>Area ID:<TD>%s</TABLE></TABLE>" % (name, area_id))
+    contents = "<DIV class=contents>%s</DIV>" % "".join(
+        "<P class=Contents0><A class=Contents0 href='#s%d'>%s</A>" % (i, s[0]) for i, s in enumerate(sections))
+    stream = ("<P class=tablenameLevel1>Controller Stream\n" + table(["Controller", "Stream"], [[c, 1] for c in controllers])
+              if controller_table else "")
+    return "<HTML><BODY>\n%s\n%s\n%s\n%s\n</BODY></HTML>" % (
+        title, contents, stream, "\n".join(html for _, html in sections))
+
+
+class ReportCase(unittest.TestCase):
+    def setUp(self):
+        self.dir = tempfile.TemporaryDirectory()
+        self.addCleanup(self.dir.cleanup)
+
+    def path(self, name):
+        return os.path.join(self.dir.name, name)
+
+    def write(self, html, name="report.html"):
+        path = self.path(name)
+        with open(path, "w", encoding="utf-8") as handle:
+            handle.write(html)
+        return path
+
+    def convert(self, html):
+        """The Area element and the printed lines."""
+        out = io.StringIO()
+        area = t2v.convert(self.write(html), out)
+        return area, out.getvalue().splitlines()
+
+    @staticmethod
+    def phases(area, state_id, controller):
+        program = area.find("States/State[@id='%s']/Controller[@id='%s']/Program" % (state_id, controller))
+        return [(p.text, int(p.get("start")), int(p.get("length")), int(p.get("full_length")))
+                for p in program.findall("Phase")]
+
+
+class DayCards(ReportCase):
+    def calendar(self, codes):
+        sections = [(title, section(title, "0%d:00" % i, 60, code, {"101": [(1, 0, 0, 25), (2, 30, 0, 25)]}))
+                    for i, (title, code) in enumerate(codes, 1)]
+        area, _ = self.convert(report(sections, controllers=["101"]))
+        cards = [[(t.get("state_id"), t.text) for t in card.findall("Time")]
+                 for card in area.findall("Calendar/DayCards/DayCard")]
+        ids = [card.get("id") for card in area.findall("Calendar/DayCards/DayCard")]
+        self.assertEqual(ids, [str(i) for i in range(1, len(ids) + 1)])
+        return area.findtext("Calendar/WeekDistribution"), cards
+
+    def test_sharing(self):
+        cases = [
+            ("no calendar codes: one empty card for every day",
+             [("A", "Morning plan"), ("B", "Evening plan")],
+             "1,1,1,1,1,1,1", [[]]),
+            ("Monday A, Tuesday B, Wednesday A: cards numbered by first appearance",
+             [("A", "{Velmora:w1,3}"), ("B", "{Velmora:w2}")],
+             "1,2,1,3,3,3,3", [[("1", "01:00")], [("2", "02:00")], []]),
+            ("equal lists share a card, times in section order",
+             [("A", "{Velmora:w6,7}"), ("B", "{Velmora:w1,2,3,4,5,6,7}"), ("C", "{Velmora:w1,2,3,4,5}")],
+             "1,1,1,1,1,2,2", [[("2", "02:00"), ("3", "03:00")], [("1", "01:00"), ("2", "02:00")]]),
+            ("a weekday listed twice counts once; other codes add nothing",
+             [("A", "{Velmora:w1,1}"), ("B", "{Velmora:s5}")],
+             "1,2,2,2,2,2,2", [[("1", "01:00")], []]),
+        ]
+        for what, codes, distribution, cards in cases:
+            with self.subTest(what):
+                self.assertEqual(self.calendar(codes), (distribution, cards))
+
+    def test_out_of_range_day_is_reported_during_conversion(self):
+        stages = {"1": [(1, 0, 0, 25), (2, 30, 0, 25)]}
+        area, lines = self.convert(report([("S", section("S", "07:00", 60, "{Velmora:w1,2,8}", stages))],
+                                          controllers=["1"]))
+        self.assertIn("ошибка в \"{Velmora:w1,2,8}\": индекс 8 выходит за разрешённые пределы", lines)
+        self.assertEqual(area.findtext("Calendar/WeekDistribution"), "1,1,2,2,2,2,2")
+
+
+class FullLengths(ReportCase):
+    def test_phases(self):
+        # rows: controller -> (stage, start, shift, length) in report order; expected (id, start, length, full)
+        cases = [
+            ("0, 30, 60 in 90", 90, {"1": [(1, 0, 4, 25), (2, 30, 4, 25), (3, 60, 4, 25)]},
+             {"1": [("1", 0, 25, 30), ("2", 30, 25, 30), ("3", 60, 25, 30)]}),
+            ("start before the previous one wraps round the cycle", 90,
+             {"1": [(1, 60, 0, 25), (2, 0, 0, 20), (3, 26, 0, 28)]},
+             {"1": [("1", 60, 25, 30), ("2", 0, 20, 26), ("3", 26, 28, 34)]}),
+            ("equal starts give 0, which counts as known", 60, {"1": [(1, 0, 0, 5), (2, 0, 0, 30), (3, 40, 0, 15)]},
+             {"1": [("1", 0, 5, 0), ("2", 0, 30, 40), ("3", 40, 15, 20)]}),
+            ("last phase gets what the cycle leaves, whatever its start", 100,
+             {"1": [(1, 0, 0, 30), (2, 45, 0, 30), (3, 70, 0, 10)]},
+             {"1": [("1", 0, 30, 45), ("2", 45, 30, 25), ("3", 70, 10, 30)]}),
+            ("rows of the next controller do not end the previous one's last phase", 60,
+             {"1": [(1, 0, 0, 20), (2, 30, 0, 20)], "2": [(1, 10, 7, 20), (2, 40, 7, 15)]},
+             {"1": [("1", 0, 20, 30), ("2", 30, 20, 30)], "2": [("1", 10, 20, 30), ("2", 40, 15, 30)]}),
+            ("phases in sequence order, not row order", 60, {"1": ("3,1,2", [(1, 0, 0, 15), (2, 20, 0, 15), (3, 40, 0, 15)])},
+             {"1": [("3", 40, 15, 20), ("1", 0, 15, 20), ("2", 20, 15, 20)]}),
+            ("a single phase fills the cycle", 45, {"1": [(1, 5, 0, 40)]}, {"1": [("1", 5, 40, 45)]}),
+        ]
+        for what, cycle, stages, expected in cases:
+            with self.subTest(what):
+                html = report([("S", section("S", "07:00", cycle, "x", stages))], controllers=list(stages))
+                area, _ = self.convert(html)
+                for controller, phases in expected.items():
+                    self.assertEqual(self.phases(area, 1, controller), phases)
+
+    def test_cycle_shift_from_the_controllers_last_row(self):
+        stages = {"1": [(1, 0, 3, 20), (2, 30, 9, 20)], "2": [(1, 0, 4, 25), (2, 30, 4, 25)]}
+        area, _ = self.convert(report([("S", section("S", "07:00", 60, "x", stages))], controllers=["1", "2"]))
+        shifts = [p.get("cycle_shift") for p in area.findall("States/State/Controller/Program")]
+        self.assertEqual(shifts, ["9", "4"])
+
+
+class WeekdayCodes(unittest.TestCase):
+    def test_codes(self):
+        error = "ошибка в \"%s\": индекс %s выходит за разрешённые пределы"
+        cases = [
+            ("{Velmora:w1,2,8}", [1, 2], [error % ("{Velmora:w1,2,8}", 8)]),
+            ("{Velmora:w0,7}", [7], [error % ("{Velmora:w0,7}", 0)]),
+            ("{Velmora: W 6, 7 }", [6, 7], []),
+            ("{Velmora:w1,x,-2}", [1], [error % ("{Velmora:w1,x,-2}", "x"), error % ("{Velmora:w1,x,-2}", "-2")]),
+            ("{Velmora:w}", [], []),
+            ("{velmora:w1}", None, []),          # the marker is case-sensitive
+            ("Peak {Velmora:w1}", None, []),     # only at the start
+            ("{Velmora:s1,2}", None, []),        # not a weekday code
+        ]
+        for description, days, messages in cases:
+            with self.subTest(description):
+                out = io.StringIO()
+                self.assertEqual(t2v.weekdays_of(description, out), days)
+                self.assertEqual(out.getvalue().splitlines(), messages)
+
+
+class MissingParts(ReportCase):
+    def test_missing_part_raises(self):
+        good = {"1": [(1, 0, 0, 25), (2, 30, 0, 25)]}
+        later = ("Later", section("Later", "12:00", 60, "x", good))
+        cases = [(name, report([("First", section("First", "07:00", 60, "x", good, omit=(name,))), later],
+                               controllers=["1"]))
+                 for name in SECTION_TABLES]
+        cases += [
+            ("Controller Stream", report([("S", section("S", "07:00", 60, "x", good))], controller_table=False)),
+            ("phase", report([("S", section("S", "07:00", 60, "x", {"1": ("1,2,3", good["1"])}))],
+                             controllers=["1"])),
+            ("section start", report([("S", section("S", "07:00", 60, "x", good))], controllers=["1"])
+             .replace("<P class=tablenameLevel0>S", "<P class=tablenameLevel0>Renamed")),
+            ("row", report([("S", section("S", "07:00", 60, "x", good))], controllers=["1"])
+             .replace("<TR><TD>1<TD>x<TD>Net<TD>07:00<TD>60", "")),
+        ]
+        for what, html in cases:
+            with self.subTest(what):
+                # A section's tables are not borrowed from the next section.
+                with self.assertRaises(t2v.ReportError):
+                    self.convert(html)
+
+
+class Output(ReportCase):
+    def test_text(self):
+        stages = {"5": [(1, 0, 2, 25), (2, 30, 2, 25)]}
+        html = report([("Утро", section("Утро", "07:00", 60, "{Velmora:w1}", stages))],
+                      area_id=" 12 ", name="Центр &amp; <b>юг</b>", controllers=["5"])
+        area, lines = self.convert(html)
+        text = t2v.area_text(area)
+        self.assertTrue(text.startswith('<Area id="12" name="&#1062;&#1077;&#1085;&#1090;&#1088; &amp; &#1102;&#1075;">'),
+                        text[:80])
+        text.encode("ascii")
+        self.assertIn('<State id="1" name="&#1059;&#1090;&#1088;&#1086; (&#1058;&#1074;&#1082;&#1083;.=07:00, '
+                      '&#1058;&#1094;=60)">', text)
+        self.assertIn('<Program type="2" cycle_length="60" cycle_shift="2">1,2<Phase start="0" length="25" '
+                      'full_length="30">1</Phase>', text)
+        self.assertEqual([child.tag for child in area], ["Controllers", "Calendar", "States"])
+        self.assertEqual([child.tag for child in area.find("Calendar")], ["WeekDistribution", "DayCards"])
+        self.assertIsNone(area.find("Geometry"))
+        self.assertEqual(lines, [
+            "обработка файла " + self.path("report.html"),
+            "нормализация html",
+            "преобразование html в xml",
+            "обработка xml-данных",
+            "обработка состояния id=1 \"Утро (Твкл.=07:00, Тц=60)\"",
+            "создание выходных данных",
+        ])
+
+    def test_tables_with_and_without_tbody_read_alike(self):
+        stages = {"1": [(1, 0, 0, 25), (2, 30, 0, 25)], "2": [(1, 50, 3, 20), (2, 10, 3, 30)]}
+        texts = {}
+        for tbody in (True, False):
+            with self.subTest(tbody=tbody):
+                html = report([("S", section("S", "07:00", 60, "{Velmora:w2}", stages, tbody=tbody))],
+                              controllers=["1", "2"])
+                texts[tbody] = t2v.area_text(self.convert(html)[0])
+        self.assertEqual(texts[True], texts[False])
+
+    def test_sample_reports(self):
+        expected = etree.parse(os.path.join(DATA, "small-expected.xml"), etree.XMLParser(remove_blank_text=True))
+        out = io.StringIO()
+        area = t2v.convert(os.path.join(DATA, "small.html"), out)
+        self.assertEqual(etree.tostring(area), etree.tostring(expected.getroot()))
+
+        out = io.StringIO()
+        area = t2v.convert(EXAMPLE, out)
+        self.assertEqual(area.findtext("Controllers"), "112,113,114,115")  # 114 has two streams
+        self.assertEqual([s.get("id") for s in area.findall("States/State")], ["1", "2", "3", "4"])
+        self.assertEqual(area.findtext("Calendar/WeekDistribution"), "1,1,1,1,1,2,2")
+        self.assertEqual(out.getvalue().count("выходит за разрешённые пределы"), 1)
+        self.assertEqual(self.phases(area, 3, "114"), [("1", 70, 25, 35), ("2", 5, 15, 20), ("3", 25, 20, 25),
+                                                       ("4", 50, 15, 20)])
+
+
+class EmbeddedUse(ReportCase):
+    """The script as the dialog runs it: a namespace with report_file, a worker thread `th`."""
+
+    def run_embedded(self, path):
+        namespace = {"__name__": "embedded_test", "report_file": path}
+        out, err = io.StringIO(), io.StringIO()
+        with open(SCRIPT, encoding="utf-8") as handle:
+            code = compile(handle.read(), SCRIPT, "exec")
+        with contextlib.redirect_stdout(out), contextlib.redirect_stderr(err):
+            exec(code, namespace)
+            self.assertIsInstance(namespace["th"], threading.Thread)
+            namespace["th"].join(60)
+        self.assertFalse(namespace["th"].is_alive())
+        return namespace, out.getvalue(), err.getvalue()
+
+    def test_worker_sets_result_string(self):
+        namespace, out, err = self.run_embedded(os.path.join(DATA, "small.html"))
+        self.assertEqual(err, "")
+        self.assertEqual(out.splitlines()[-1], "завершено")
+        self.assertEqual(namespace["result_string"], t2v.area_text(t2v.convert(os.path.join(DATA, "small.html"),
+                                                                               io.StringIO())))
+
+    def test_failure_leaves_no_result(self):
+        for what, path in (("missing table", os.path.join(DATA, "missing-table.html")),
+                           ("missing file", self.path("absent.html"))):
+            with self.subTest(what):
+                namespace, out, err = self.run_embedded(path)
+                self.assertNotIn("result_string", namespace)
+                self.assertIn("Traceback", err)
+                self.assertNotIn("завершено", out)
+
+
+class StandAlone(ReportCase):
+    def run_script(self, *args):
+        done = subprocess.run([sys.executable, SCRIPT] + list(args), capture_output=True, timeout=120,
+                              env=dict(os.environ, PYTHONIOENCODING="utf-8"))
+        self.assertEqual(done.returncode, 0, done.stderr.decode("utf-8", "replace"))
+        return done.stdout.decode("utf-8").splitlines()
+
+    def test_o_writes_utf8(self):
+        target = self.path("area.xml")
+        lines = self.run_script(os.path.join(DATA, "small.html"), "-o", target)
+        self.assertIn("сохранение резульатат в " + target, lines)
+        with open(target, "rb") as handle:
+            data = handle.read()
+        self.assertIn("Заречье — юг".encode("utf-8"), data)
+        written = etree.fromstring(data, etree.XMLParser(remove_blank_text=True))
+        expected = etree.parse(os.path.join(DATA, "small-expected.xml"), etree.XMLParser(remove_blank_text=True))
+        self.assertEqual(etree.tostring(written), etree.tostring(expected.getroot()))
+
+    def test_ot_replaces_the_area_and_keeps_its_outline(self):
+        zone = self.path("zone.xtsc")
+        original = ("<Zone id=\"1\">\n    <Areas>\n"
+                    "        <Area id=\"5\" name=\"Other\"><Geometry>0,0;1,0;1,1</Geometry></Area>\n"
+                    "        <Area id=\"21\" name=\"Old\"><Controllers>9</Controllers>"
+                    "<Geometry>2,2;3,2;3,3;2,3</Geometry><States/></Area>\n"
+                    "    </Areas>\n</Zone>\n").encode("utf-8")
+        with open(zone, "wb") as handle:
+            handle.write(original)
+        with open(self.path("zone.bak"), "wb") as handle:
+            handle.write(b"an older backup")
+
+        lines = self.run_script(os.path.join(DATA, "small.html"), "-ot", zone)
+
+        self.assertIn("обработка конфигурации velmora: " + zone, lines)
+        self.assertIn("обновление файла конфигурации velmora", lines)
+        with open(self.path("zone.bak"), "rb") as handle:
+            self.assertEqual(handle.read(), original)
+        with open(zone, "rb") as handle:
+            data = handle.read()
+        self.assertFalse(data.startswith(b"<?xml"))
+        root = etree.fromstring(data)
+        areas = root.findall("Areas/Area")
+        self.assertEqual([(a.get("id"), a.get("name")) for a in areas], [("5", "Other"), ("21", "Заречье — юг")])
+        self.assertEqual(areas[0].findtext("Geometry"), "0,0;1,0;1,1")
+        replaced = areas[1]
+        self.assertEqual([c.tag for c in replaced], ["Geometry", "Controllers", "Calendar", "States"])
+        self.assertEqual(replaced.findtext("Geometry"), "2,2;3,2;3,3;2,3")
+        self.assertEqual(replaced.findtext("Controllers"), "201,202,203")
+
+    def test_ot_without_the_area_leaves_the_file(self):
+        zone = self.path("zone.xtsc")
+        with open(zone, "wb") as handle:
+            handle.write(b"<Zone id=\"1\"><Areas><Area id=\"4\"/></Areas></Zone>")
+        done = subprocess.run([sys.executable, SCRIPT, os.path.join(DATA, "small.html"), "-ot", zone],
+                              capture_output=True, timeout=120)
+        self.assertNotEqual(done.returncode, 0)
+        self.assertIn(b"ReportError", done.stderr)
+        self.assertFalse(os.path.exists(self.path("zone.bak")))
+
+
+if __name__ == "__main__":
+    unittest.main()
