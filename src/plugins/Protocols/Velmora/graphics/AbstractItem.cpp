@@ -9,6 +9,7 @@
 
 #include <cmath>
 
+#include "format/GeometryText.h"
 #include "format/Vocabulary.h"
 #include "format/XmlText.h"
 
@@ -44,30 +45,6 @@ void AbstractItem::setPath(const QPainterPath& path)
     d->rect = d->path.boundingRect();
 }
 
-namespace {
-
-// Parses "x,y;x,y;..." after simplifying white space; every field must hold
-// exactly two numbers.
-bool parsePoints(const QString& text, QPolygonF* polygon)
-{
-    const QStringList points = text.simplified().split(QLatin1Char(';'));
-    for (const QString& point : points) {
-        const QStringList xy = point.split(QLatin1Char(','));
-        if (xy.size() != 2)
-            return false;
-        bool okX = false;
-        bool okY = false;
-        const double x = xy.at(0).toDouble(&okX);
-        const double y = xy.at(1).toDouble(&okY);
-        if (!okX || !okY)
-            return false;
-        polygon->append(QPointF(x, y));
-    }
-    return true;
-}
-
-} // namespace
-
 bool AbstractItem::loadGeometry(const QDomElement& element, QString* error)
 {
     const QDomElement geometry = element.firstChildElement(Velmora::Xml::Geometry);
@@ -79,7 +56,7 @@ bool AbstractItem::loadGeometry(const QDomElement& element, QString* error)
         return true;
     }
     QPolygonF polygon;
-    if (!parsePoints(Velmora::Xml::firstText(geometry), &polygon)) {
+    if (!Velmora::Geometry::parsePoints(Velmora::Xml::firstText(geometry), &polygon)) {
         if (error)
             *error = tr("Line %1 element:%2. Invalid geometry")
                          .arg(geometry.lineNumber())
