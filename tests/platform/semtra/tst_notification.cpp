@@ -41,19 +41,20 @@ void TestNotification::decode_data()
     QTest::addColumn<int>("id");
     QTest::addColumn<QDateTime>("time");
     QTest::addColumn<QVariantList>("values");
-
     const QDateTime noon(QDate(2023, 3, 15), QTime(12, 0), Qt::UTC);
+    auto row = [&](const char* name, const QByteArray& bytes, const QVariantList& values) {
+        QTest::newRow(name) << bytes << 3 << noon << values;
+    };
+
     const QByteArray head = Event3.left(12);
-    QTest::newRow("three values") << Event3 << 3 << noon << Event3Values;
-    QTest::newRow("no values") << head << 3 << noon << QVariantList{};
-    QTest::newRow("tag 0 stops") << head + hex("0101000000" "00" "0102000000") << 3 << noon << QVariantList{1u};
-    QTest::newRow("tag 4 stops") << head + hex("04" "01000000") << 3 << noon << QVariantList{};
-    QTest::newRow("tag ff stops") << head + hex("0105000000" "ff") << 3 << noon << QVariantList{5u};
-    QTest::newRow("huge text length") << head + hex("02" "ffffffff" "41") << 3 << noon << QVariantList{};
-    QTest::newRow("bytes length one too many") << head + hex("0101000000" "03" "03000000" "0102") << 3 << noon
-                                               << QVariantList{1u};
-    QTest::newRow("nan stamp") << hex("01000000" "000000000000f87f" "0102000000") << 1 << QDateTime()
-                               << QVariantList{2u};
+    row("three values", Event3, Event3Values);
+    row("no values", head, {});
+    row("tag 0 stops", head + hex("0101000000" "00" "0102000000"), {1u});
+    row("tag 4 stops", head + hex("04" "01000000"), {});
+    row("tag ff stops", head + hex("0105000000" "ff"), {5u});
+    row("huge text length", head + hex("02" "ffffffff" "41"), {});
+    row("bytes length one too many", head + hex("0101000000" "03" "03000000" "0102"), {1u});
+    QTest::newRow("nan stamp") << hex("01000000" "000000000000f87f" "0102000000") << 1 << QDateTime() << QVariantList{2u};
     QTest::newRow("largest id") << hex("ffffffff" "0000000000000000") << -1
                                 << QDateTime(QDate(1899, 12, 30), QTime(0, 0), Qt::UTC) << QVariantList{};
     QTest::newRow("encoder") << Semtra::Wire::encodeEvent(2, 45000.5, {9u, 4, QStringLiteral("x"), QByteArray(), 1.5})

@@ -6,9 +6,9 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include "Velmora/Area.h"
 #include "MessageCapture.h"
 #include "OffscreenLeaks.h"
+#include "Velmora/Area.h"
 #include "Velmora/Zone.h"
 
 using Velmora::Zone;
@@ -30,6 +30,7 @@ private slots:
     void failedReloadOnScene();
 
 private:
+    QString write(const QByteArray& content);
     // Loads bytes through a file into the zone (a fresh one when none is
     // given) and returns whether it loaded. What must not happen either way
     // (a failure without a reason, an item outside its zone) goes to *fault.
@@ -37,6 +38,7 @@ private:
     static QByteArray mutate(QByteArray data, QRandomGenerator* random);
 
     QTemporaryDir m_dir;
+    int m_files = 0;
     QByteArray m_original;
 };
 
@@ -48,20 +50,25 @@ void LoadFuzzTest::initTestCase()
     QVERIFY(m_original.size() > 500);
 }
 
+// A new file each time: rewriting one file from empty makes the file system
+// flush it on close, which only slows the run.
+QString LoadFuzzTest::write(const QByteArray& content)
+{
+    const QString path = m_dir.filePath(QStringLiteral("fuzz%1.xtsc").arg(++m_files));
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(content) != content.size())
+        qFatal("cannot write %s", qPrintable(path));
+    return path;
+}
+
 bool LoadFuzzTest::loadChecked(const QByteArray& content, QString* fault, Zone* into)
 {
-    const QString path = m_dir.filePath(QStringLiteral("fuzz.xtsc"));
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(content) != content.size()) {
-        *fault = QStringLiteral("cannot write ") + path;
-        return false;
-    }
-    file.close();
-
+    const QString path = write(content);
     MessageCapture capture;
     Zone own;
     Zone& zone = into ? *into : own;
     const bool loaded = zone.load(path);
+    QFile::remove(path);
     if (!loaded && capture.messages().isEmpty())
         *fault = QStringLiteral("load failed without a reason");
     if (loaded) {
@@ -92,8 +99,8 @@ void LoadFuzzTest::everyPrefix()
 void LoadFuzzTest::randomMutations_data()
 {
     QTest::addColumn<quint32>("seed");
-    for (quint32 seed = 1; seed <= 8; ++seed)
-        QTest::newRow(qPrintable(QStringLiteral("seed %1").arg(seed))) << seed;
+    for (quint32 seed = 1; seed <= 6; ++seed)
+        QTest::addRow("seed %u", seed) << seed;
 }
 
 QByteArray LoadFuzzTest::mutate(QByteArray data, QRandomGenerator* random)
@@ -101,8 +108,7 @@ QByteArray LoadFuzzTest::mutate(QByteArray data, QRandomGenerator* random)
     static const QByteArray interesting[] = {"<", ">", "\"", ";", ",", "&amp;", "&#0;", "-1",
                                              "99999999999", "<!--", "-->", "<Area id=\"3\">", "\xff\xfe",
                                              "<![CDATA[", QByteArray("\0", 1)};
-    const int edits = 1 + random->bounded(4);
-    for (int i = 0; i < edits && !data.isEmpty(); ++i) {
+    for (int i = 1 + random->bounded(4); i > 0 && !data.isEmpty(); --i) {
         const int at = random->bounded(data.size());
         switch (random->bounded(5)) {
         case 0:
@@ -130,14 +136,13 @@ void LoadFuzzTest::randomMutations()
     QFETCH(quint32, seed);
     QRandomGenerator random(seed);
     int loaded = 0;
-    const int cases = 400;
+    const int cases = 300;
     for (int i = 0; i < cases; ++i) {
         const QByteArray mutated = mutate(m_original, &random);
         QString fault;
         loaded += loadChecked(mutated, &fault);
-        QVERIFY2(fault.isEmpty(), qPrintable(QStringLiteral("case %1 (%2): %3")
-                                                  .arg(i)
-                                                  .arg(QString::fromLatin1(mutated.toBase64()), fault)));
+        QVERIFY2(fault.isEmpty(),
+                 qPrintable(QStringLiteral("case %1 (%2): %3").arg(i).arg(QString::fromLatin1(mutated.toBase64()), fault)));
     }
     // Some mutations hit only text or values and still load.
     QVERIFY(loaded > 0);
@@ -159,30 +164,15 @@ void LoadFuzzTest::deepNesting()
     QFETCH(int, depth);
     QFETCH(bool, loads);
     // The zone is the first level; each further level on a line of its own.
-    QByteArray content = "<Zone id=\"1\">\n";
-    for (int level = 2; level <= depth; ++level)
-        content += "<x>\n";
-    for (int level = 2; level <= depth; ++level)
-        content += "</x>";
-    content += "</Zone>";
-    const QString path = m_dir.filePath(QStringLiteral("deep.xtsc"));
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    QCOMPARE(file.write(content), qint64(content.size()));
-    file.close();
-
+    const QString path = write("<Zone id=\"1\">\n" + QByteArray("<x>\n").repeated(depth - 1)
+                               + QByteArray("</x>").repeated(depth - 1) + "</Zone>");
     MessageCapture capture;
     Zone zone;
     QCOMPARE(zone.load(path), loads);
-    if (loads) {
-        QVERIFY(capture.messages().isEmpty());
-        return;
-    }
     // Refused where the 257th level opens: line 257, just after its tag.
-    QCOMPARE(capture.messages(),
-             QStringList{QStringLiteral("Error processing file %1 (257:4): Elements nested deeper "
-                                        "than 256 levels").arg(path)});
-    QVERIFY(!zone.property("localHash").isValid());
+    const QString refusal = QStringLiteral("Error processing file %1 (257:4): Elements nested deeper than 256 levels");
+    QCOMPARE(capture.messages(), loads ? QStringList() : QStringList{refusal.arg(path)});
+    QCOMPARE(zone.property("localHash").isValid(), loads);
 }
 
 void LoadFuzzTest::failedReloadOnScene_data()
