@@ -1,95 +1,53 @@
 #include "Inspector.h"
 
-#include <QCoreApplication>
-#include <QDir>
-#include <QFileInfo>
-#include <QJsonObject>
+#include "ModuleCalls.h"
+
 #include <QMetaObject>
-#include <QMetaProperty>
-#include <QPluginLoader>
-
-#include "ModuleInterface.h"
-
-namespace {
-
-QStringList* capturedMessages = nullptr;
-
-void captureMessage(QtMsgType type, const QMessageLogContext&, const QString& message)
-{
-    if (capturedMessages && type != QtDebugMsg && type != QtInfoMsg)
-        capturedMessages->append(message);
-}
-
-} // namespace
 
 Inspector::Inspector(QTextStream& out)
     : m_out(out)
 {
 }
 
-QString Inspector::defaultPluginPath()
-{
-    return QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("../plugins/libVelmora.so"));
-}
-
 bool Inspector::loadPlugin(const QString& path, QString* error)
 {
-    QPluginLoader loader(path);
-    const QString iid = loader.metaData().value(QStringLiteral("IID")).toString();
-    if (iid != QLatin1String(VELMORA_MODULE_IID)) {
-        *error = QStringLiteral("%1 is not a Velmora module (%2)").arg(path, loader.errorString());
+    if (!m_plugin.load(path, error))
         return false;
-    }
-    m_root = loader.instance();
-    if (!m_root) {
-        *error = loader.errorString();
-        return false;
-    }
-    m_out << m_root->metaObject()->className() << " moduleVersion="
-          << m_root->property("moduleVersion").toString() << '\n';
+    QObject* root = m_plugin.root();
+    m_out << root->metaObject()->className() << " moduleVersion=" << root->property("moduleVersion").toString()
+          << '\n';
     return true;
 }
 
 bool Inspector::inspectFile(const QString& fileName)
 {
-    QStringList messages;
-    capturedMessages = &messages;
-    const QtMessageHandler previous = qInstallMessageHandler(captureMessage);
-    QObject* zone = nullptr;
-    QMetaObject::invokeMethod(m_root, "load", Q_RETURN_ARG(QObject*, zone), Q_ARG(QString, fileName));
-    qInstallMessageHandler(previous);
-    capturedMessages = nullptr;
+    // The module's messages are part of the report, not noise on the side.
+    const VelmoraHost::ZoneLoad loaded =
+        VelmoraHost::loadZone(m_plugin.root(), fileName, VelmoraHost::WarningCapture::Swallow);
 
     m_out << "== " << fileName << '\n';
-    if (zone) {
-        printObject(zone, 0);
-        m_out << "localHash " << zone->property("localHash").toByteArray().toHex() << '\n';
+    if (loaded.zone) {
+        printObject(loaded.zone, 0);
+        m_out << "localHash " << loaded.zone->property("localHash").toByteArray().toHex() << '\n';
     } else {
         m_out << "load failed\n";
     }
-    for (const QString& message : qAsConst(messages))
+    // A zone refused by the host has no message of the module's to show why.
+    const QStringList messages = loaded.warnings.isEmpty() && !loaded.zone ? QStringList{loaded.error}
+                                                                           : loaded.warnings;
+    for (const QString& message : messages)
         m_out << "message: " << message << '\n';
-    const bool loaded = zone != nullptr;
     // Zones die while Qt's type registry is still alive, not at library unload.
-    delete zone;
-    return loaded;
-}
-
-QVariant Inspector::modelData(QObject* object, int column, int role)
-{
-    QVariant value;
-    if (object->metaObject()->indexOfMethod("modelData(int,int)") < 0)
-        return value;
-    QMetaObject::invokeMethod(object, "modelData", Q_RETURN_ARG(QVariant, value), Q_ARG(int, column),
-                              Q_ARG(int, role));
-    return value;
+    const bool accepted = loaded.zone != nullptr;
+    delete loaded.zone;
+    return accepted;
 }
 
 QString Inspector::rowText(QObject* object)
 {
     QStringList columns;
     for (int column = 0; column < 3; ++column) {
-        const QVariant value = modelData(object, column, Qt::DisplayRole);
+        const QVariant value = VelmoraHost::modelData(object, column, Qt::DisplayRole);
         if (value.isValid())
             columns << value.toString();
     }
@@ -101,9 +59,10 @@ void Inspector::printObject(const QObject* object, int depth)
     auto* mutableObject = const_cast<QObject*>(object);
     m_out << QString(depth * 2, QLatin1Char(' ')) << object->metaObject()->className() << ": "
           << rowText(mutableObject);
+    // Areas list their controllers; nothing else has objects().
     if (object->metaObject()->indexOfMethod("objects()") >= 0) {
         QList<int> ids;
-        QMetaObject::invokeMethod(mutableObject, "objects", Q_RETURN_ARG(QList<int>, ids));
+        VelmoraHost::invoke(mutableObject, "objects", Q_RETURN_ARG(QList<int>, ids));
         QStringList texts;
         for (int id : qAsConst(ids))
             texts << QString::number(id);

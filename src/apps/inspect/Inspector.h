@@ -1,8 +1,9 @@
 #pragma once
 
 #include <QObject>
-#include <QStringList>
 #include <QTextStream>
+
+#include "ModulePlugin.h"
 
 // Loads the module as a host does and prints what it sees: the object tree
 // through QObject children and modelData, the digest of each file, and the
@@ -17,13 +18,10 @@ public:
     // Loads one file; false when the module refused it.
     bool inspectFile(const QString& fileName);
 
-    static QString defaultPluginPath();
-
 private:
     void printObject(const QObject* object, int depth);
     static QString rowText(QObject* object);
-    static QVariant modelData(QObject* object, int column, int role);
 
     QTextStream& m_out;
-    QObject* m_root = nullptr;
+    VelmoraHost::ModulePlugin m_plugin;
 };

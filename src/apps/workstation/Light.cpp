@@ -14,27 +14,39 @@ constexpr qreal LightZ = 10.0;
 
 } // namespace
 
+// Tells its light when the scene deletes it, so the light never holds a
+// dangling marker whichever of the two goes first.
+class Light::Marker : public QGraphicsEllipseItem
+{
+public:
+    explicit Marker(Light* light)
+        : QGraphicsEllipseItem(-MarkerSize / 2, -MarkerSize / 2, MarkerSize, MarkerSize)
+        , m_light(light)
+    {
+    }
+    ~Marker() override
+    {
+        if (m_light)
+            m_light->m_marker = nullptr;
+    }
+
+    Light* m_light;
+};
+
 Light::Light(int id, const QPointF& basePoint, QObject* parent)
     : QObject(parent)
     , m_id(id)
     , m_basePoint(basePoint)
-    , m_item(new QGraphicsEllipseItem(-MarkerSize / 2, -MarkerSize / 2, MarkerSize, MarkerSize))
 {
-    m_item->setPos(basePoint);
-    // Map scales are tiny (degrees); the marker keeps its pixel size instead.
-    m_item->setFlag(QGraphicsItem::ItemIgnoresTransformations);
-    m_item->setFlag(QGraphicsItem::ItemIsSelectable);
-    m_item->setZValue(LightZ);
-    // Dark housing with a light rim: unsaturated, so it never reads as a state colour.
-    m_item->setBrush(QColor(40, 40, 40));
-    m_item->setPen(QPen(QColor(245, 245, 245), 1.5));
-    m_item->setToolTip(tr("Traffic light %1").arg(id));
-    m_item->setData(0, QVariant::fromValue<QObject*>(this));
 }
 
 Light::~Light()
 {
-    delete m_item;
+    if (m_marker) {
+        m_marker->m_light = nullptr;
+        // Deleting an item takes it off its scene.
+        delete m_marker;
+    }
 }
 
 int Light::id() const
@@ -49,13 +61,28 @@ QPointF Light::basePoint() const
 
 QGraphicsEllipseItem* Light::item() const
 {
-    return m_item;
+    return m_marker;
 }
 
 void Light::addToScene(QGraphicsScene* scene)
 {
-    if (scene && m_item->scene() != scene)
-        scene->addItem(m_item);
+    if (!scene)
+        return;
+    if (!m_marker) {
+        m_marker = new Marker(this);
+        m_marker->setPos(m_basePoint);
+        // Map scales are tiny (degrees); the marker keeps its pixel size instead.
+        m_marker->setFlag(QGraphicsItem::ItemIgnoresTransformations);
+        m_marker->setFlag(QGraphicsItem::ItemIsSelectable);
+        m_marker->setZValue(LightZ);
+        // Dark housing with a light rim: unsaturated, so it never reads as a state colour.
+        m_marker->setBrush(QColor(40, 40, 40));
+        m_marker->setPen(QPen(QColor(245, 245, 245), 1.5));
+        m_marker->setToolTip(tr("Traffic light %1").arg(m_id));
+        m_marker->setData(0, QVariant::fromValue<QObject*>(this));
+    }
+    if (m_marker->scene() != scene)
+        scene->addItem(m_marker);
 }
 
 } // namespace Semtra

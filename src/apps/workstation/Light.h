@@ -10,6 +10,8 @@ namespace Semtra {
 
 // A traffic light on the map. The module recognises host lights by this class
 // name and reads "id" and "basePoint" by name, so both are part of the contract.
+// Its marker belongs to the scene it is put on, like every item there; the
+// light only keeps track of it, and takes it off the map when it goes itself.
 class Light : public QObject
 {
     Q_OBJECT
@@ -25,14 +27,17 @@ public:
     int id() const;
     QPointF basePoint() const;
 
-    // The marker; owned by the light, on no scene until addToScene().
+    // The marker on the map; null before addToScene() and after the scene went.
     QGraphicsEllipseItem* item() const;
+    // Puts the marker on the scene (moving it from another one), which owns it from then on.
     void addToScene(QGraphicsScene* scene);
 
 private:
+    class Marker;
+
     int m_id;
     QPointF m_basePoint;
-    QGraphicsEllipseItem* m_item;
+    Marker* m_marker = nullptr;
 };
 
 } // namespace Semtra

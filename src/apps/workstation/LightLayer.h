@@ -3,6 +3,7 @@
 #include <QHash>
 #include <QList>
 #include <QObject>
+#include <QPointer>
 #include <QRectF>
 #include <QString>
 
@@ -37,6 +38,7 @@ public:
     QRectF boundingRect() const;
 
 private:
-    QGraphicsScene* m_scene;
+    // The scene may go first; lights loaded after that stay off the map.
+    QPointer<QGraphicsScene> m_scene;
     QHash<QString, QList<Semtra::Light*>> m_lights;
 };

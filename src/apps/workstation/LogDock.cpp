@@ -1,6 +1,6 @@
 #include "LogDock.h"
 
-#include "ResultCodes.h"
+#include "Velmora/format/Protocol.h"
 
 #include <QDateTime>
 #include <QFont>
@@ -13,20 +13,13 @@
 
 namespace {
 
+namespace Protocol = Velmora::Protocol;
+
+// Names are the protocol's own wording, as the operators know them.
 QString eventName(int id)
 {
-    switch (id) {
-    case 0:
-        return LogDock::tr("zone control source");
-    case 1:
-        return LogDock::tr("current strategy");
-    case 2:
-        return LogDock::tr("area control source");
-    case 3:
-        return LogDock::tr("area state");
-    default:
-        return LogDock::tr("unknown event");
-    }
+    const Protocol::EventRow* row = Protocol::findEvent(id);
+    return row ? QString::fromUtf8(row->name) : LogDock::tr("unknown event");
 }
 
 } // namespace
@@ -74,18 +67,26 @@ QString LogDock::valuesText(const QVariantList& values)
     return texts.join(QLatin1String(", "));
 }
 
+QString LogDock::resultCodeText(qint64 code)
+{
+    const Protocol::ResultRow* row = Protocol::findResult(code);
+    if (!row)
+        return tr("%1 (unknown result code)").arg(code);
+    return QStringLiteral("%1 %2 (%3)").arg(code).arg(QString::fromUtf8(row->symbol), QString::fromUtf8(row->text));
+}
+
 QString LogDock::resultText(const Response* response)
 {
     if (!response)
         return tr("no response");
     if (response->error() != 0)
-        return tr("failed: %1").arg(ResultCodes::describe(response->error()));
+        return tr("failed: %1").arg(resultCodeText(response->error()));
     const qint64 result = response->resultCode();
     if (result < 0)
         return tr("reply without a head (%1 bytes): %2")
             .arg(response->reply().size())
             .arg(QString::fromLatin1(response->reply().toHex(' ')));
-    QString text = tr("result %1, reply %2").arg(ResultCodes::describe(result)).arg(response->replyCode());
+    QString text = tr("result %1, reply %2").arg(resultCodeText(result)).arg(response->replyCode());
     const QVariantList values = response->data();
     if (!values.isEmpty())
         text += tr(": %1").arg(valuesText(values));

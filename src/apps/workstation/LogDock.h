@@ -23,10 +23,12 @@ public:
     static QString zoneLabel(QObject* zone);
     // Values as the log prints them: numbers plain, text quoted, bytes in hex.
     static QString valuesText(const QVariantList& values);
+    // "4609 >INV_STRAT (неправильный номер стратегии)", or "1 (unknown result code)".
+    static QString resultCodeText(qint64 code);
     // The outcome of a finished response: transport error, or result code with
     // symbol and text, the reply code and the reply values.
     static QString resultText(const Response* response);
-    // Event id with a short name, its own time stamp and values.
+    // Event id with its name, its own time stamp and values.
     static QString eventText(const Notification* notification);
     // Command code and parameter of a request as it goes out.
     static QString requestText(const Request* request);

@@ -1,6 +1,7 @@
 #include "MainWindow.h"
 
 #include "CommandLine.h"
+#include "HostLogging.h"
 #include "LightLayer.h"
 #include "LogDock.h"
 #include "MapView.h"
@@ -29,11 +30,11 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QStatusBar>
+#include <QTimer>
 #include <QToolBar>
 
 namespace {
 
-constexpr int StatusInterval = 1000;
 constexpr int MessageTimeout = 8000;
 
 QString connectionStateText(Semtra::Connection::State state)
@@ -113,16 +114,13 @@ MainWindow::MainWindow(ModuleHost* host, QWidget* parent)
         });
     }
 
-    m_statusTimer.setInterval(StatusInterval);
-    connect(&m_statusTimer, &QTimer::timeout, this, &MainWindow::updateStatus);
-    m_statusTimer.start();
-    updateStatus();
+    updateServiceStatus();
+    updateHashStatus();
 }
 
 MainWindow::~MainWindow()
 {
     m_host->unloadAll();
-    m_lights->clearAll();
     m_host->setScene(nullptr);
     m_host->setConnection(nullptr);
 }
@@ -193,6 +191,7 @@ void MainWindow::createStatusBar()
     m_cursorLabel->setMinimumWidth(260);
     m_linkLabel = new QLabel(this);
     m_hashLabel = new QLabel(this);
+    m_hashLabel->setObjectName(QStringLiteral("hashStatus"));
     m_hashLabel->setStyleSheet(QStringLiteral("QLabel { color: white; background: #c62828; padding: 0 6px; }"));
     m_hashLabel->hide();
     statusBar()->addPermanentWidget(m_hashLabel);
@@ -241,7 +240,7 @@ void MainWindow::connectToService(const QString& host, quint16 port)
     m_logDock->logInfo(tr("connecting to %1:%2").arg(host).arg(port));
     m_connection->connectToService(host, port);
     m_disconnectAction->setEnabled(true);
-    updateStatus();
+    updateServiceStatus();
 }
 
 QJsonObject MainWindow::stateJson() const
@@ -473,6 +472,9 @@ void MainWindow::zoneResponseFinished(QObject* zone, const Response* response)
 {
     if (!m_typedResponses.contains(response))
         m_logDock->logResult(zone, response);
+    // The reply may have been the service's configuration hash.
+    updateHashStatus();
+    refreshProperties(zone);
 }
 
 void MainWindow::zoneAdded(QObject* zone)
@@ -491,7 +493,7 @@ void MainWindow::zoneAdded(QObject* zone)
         m_propertiesDock->setObject(zone);
     m_logDock->logInfo(tr("%1 loaded from %2").arg(LogDock::zoneLabel(zone), file));
     updateCommandTarget();
-    updateStatus();
+    updateHashStatus();
 }
 
 void MainWindow::zoneAboutToBeRemoved(QObject* zone)
@@ -504,6 +506,7 @@ void MainWindow::zoneAboutToBeRemoved(QObject* zone)
     m_treeModel->objectAboutToBeRemoved(zone);
     m_lights->clear(ModuleHost::zoneFile(zone));
     updateCommandTarget();
+    updateHashStatus(zone);
 }
 
 void MainWindow::zoneReloaded(const QString& fileName, QObject* zone)
@@ -523,17 +526,17 @@ void MainWindow::reloadFailed(const QString& fileName, const QString& reason)
 void MainWindow::objectStateChanged(const QObject* object)
 {
     m_treeModel->objectChanged(object);
-    if (m_propertiesDock->object() == object)
-        m_propertiesDock->refresh();
+    refreshProperties(object);
     if (ModuleHost::isZone(object))
-        updateStatus();
+        updateHashStatus();
 }
 
 void MainWindow::zoneLinkChanged(QObject* zone, bool up)
 {
     m_logDock->logInfo(up ? tr("%1 link up").arg(LogDock::zoneLabel(zone))
                           : tr("%1 link down").arg(LogDock::zoneLabel(zone)));
-    updateStatus();
+    refreshProperties(zone);
+    updateHashStatus();
 }
 
 void MainWindow::connectionStateChanged(Semtra::Connection::State state)
@@ -541,7 +544,7 @@ void MainWindow::connectionStateChanged(Semtra::Connection::State state)
     m_logDock->logInfo(tr("service connection: %1").arg(connectionStateText(state)));
     if (state >= Semtra::Connection::Connected)
         m_host->refreshZones();
-    updateStatus();
+    updateServiceStatus();
 }
 
 void MainWindow::treeObjectSelected(QObject* object)
@@ -552,8 +555,9 @@ void MainWindow::treeObjectSelected(QObject* object)
         return;
     m_syncingSelection = true;
     m_scene->clearSelection();
-    if (object->metaObject()->indexOfProperty("selected") >= 0)
-        object->setProperty("selected", true);
+    // Containers have no map item, hence no "selected".
+    if (object->metaObject()->indexOfProperty("selected") >= 0 && !object->setProperty("selected", true))
+        qCWarning(lcHost, "Cannot select %s on the map", object->metaObject()->className());
     m_syncingSelection = false;
 }
 
@@ -577,7 +581,13 @@ void MainWindow::cursorMoved(const QPointF& scenePos)
     m_cursorLabel->setText(tr("lon %1  lat %2").arg(scenePos.x(), 0, 'f', 6).arg(scenePos.y(), 0, 'f', 6));
 }
 
-void MainWindow::updateStatus()
+void MainWindow::refreshProperties(const QObject* changed)
+{
+    if (changed && m_propertiesDock->object() == changed)
+        m_propertiesDock->refresh();
+}
+
+void MainWindow::updateServiceStatus()
 {
     const Semtra::Connection::State state = m_connection->state();
     if (m_connection->hostName().isEmpty())
@@ -587,9 +597,13 @@ void MainWindow::updateStatus()
                                  .arg(m_connection->hostName())
                                  .arg(m_connection->port())
                                  .arg(connectionStateText(state)));
+}
+
+void MainWindow::updateHashStatus(const QObject* leaving)
+{
     QStringList mismatched;
     for (QObject* zone : m_host->zones()) {
-        if (zone->property("hashInvalid").toBool())
+        if (zone != leaving && zone->property("hashInvalid").toBool())
             mismatched << QString::number(zone->property("id").toInt());
     }
     if (mismatched.isEmpty()) {

@@ -4,7 +4,6 @@
 #include <QMainWindow>
 #include <QPointer>
 #include <QSet>
-#include <QTimer>
 
 #include "Settings.h"
 #include "semtra/Connection.h"
@@ -82,7 +81,7 @@ private slots:
     void treeObjectSelected(QObject* object);
     void sceneSelectionChanged();
     void cursorMoved(const QPointF& scenePos);
-    void updateStatus();
+    void updateServiceStatus();
     void updateRecentMenu();
 
 private:
@@ -92,6 +91,12 @@ private:
     // The zone a command or an edit is meant for: the selected one, or the only one.
     QObject* targetZone() const;
     void updateCommandTarget();
+    // The hash mismatch banner, from the zones' hashInvalid; a zone about to
+    // go (leaving) no longer counts. The module sets hashInvalid before the
+    // reply that carries the service's hash is announced as finished.
+    void updateHashStatus(const QObject* leaving = nullptr);
+    // Rereads the properties shown when they are those of the object that changed.
+    void refreshProperties(const QObject* changed);
     void updateSceneRect();
     QRectF zoneRect(QObject* zone) const;
 
@@ -114,7 +119,6 @@ private:
     QLabel* m_hashLabel = nullptr;
     QMenu* m_recentMenu = nullptr;
     QAction* m_disconnectAction = nullptr;
-    QTimer m_statusTimer;
 
     // Responses of typed commands: logged through their own finished().
     QSet<const Response*> m_typedResponses;

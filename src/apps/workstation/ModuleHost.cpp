@@ -1,45 +1,18 @@
 #include "ModuleHost.h"
 
-#include "ModuleInterface.h"
+#include "ModuleCalls.h"
 
 #include <QApplication>
 #include <QDialog>
-#include <QDir>
 #include <QFileInfo>
 #include <QGraphicsItem>
 #include <QGraphicsScene>
 #include <QSet>
-#include <QStringList>
+
+using VelmoraHost::connectByName;
+using VelmoraHost::invoke;
 
 namespace {
-
-// The module reports load failures only through the message log.
-QStringList* capturedWarnings = nullptr;
-QtMessageHandler previousHandler = nullptr;
-
-void captureWarning(QtMsgType type, const QMessageLogContext& context, const QString& message)
-{
-    if (capturedWarnings && type != QtDebugMsg && type != QtInfoMsg)
-        capturedWarnings->append(message);
-    if (previousHandler)
-        previousHandler(type, context, message);
-}
-
-class WarningCapture
-{
-public:
-    explicit WarningCapture(QStringList* target)
-    {
-        capturedWarnings = target;
-        previousHandler = qInstallMessageHandler(captureWarning);
-    }
-    ~WarningCapture()
-    {
-        qInstallMessageHandler(previousHandler);
-        previousHandler = nullptr;
-        capturedWarnings = nullptr;
-    }
-};
 
 const char ZoneClass[] = "Velmora::Zone";
 const char AreaClass[] = "Velmora::Area";
@@ -58,37 +31,23 @@ ModuleHost::~ModuleHost()
         disconnect(m_root, nullptr, this, nullptr);
 }
 
-QString ModuleHost::defaultPluginPath()
-{
-    return QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("../plugins/libVelmora.so"));
-}
-
 bool ModuleHost::loadPlugin(const QString& path, QString* error)
 {
-    m_loader.setFileName(path);
-    const QString iid = m_loader.metaData().value(QStringLiteral("IID")).toString();
-    if (iid != QLatin1String(VELMORA_MODULE_IID)) {
-        *error = iid.isEmpty() ? tr("%1 is not a Qt plug-in: %2").arg(path, m_loader.errorString())
-                               : tr("%1 declares the interface %2, not a Velmora module").arg(path, iid);
+    if (!m_plugin.load(path, error))
         return false;
-    }
-    QObject* root = m_loader.instance();
-    if (!root) {
-        *error = m_loader.errorString();
-        return false;
-    }
+    QObject* root = m_plugin.root();
     if (m_root != root) {
         if (m_root)
             disconnect(m_root, nullptr, this, nullptr);
         m_root = root;
-        connect(root, SIGNAL(zoneEdited(QString)), this, SLOT(onZoneEdited(QString)));
+        connectByName(root, SIGNAL(zoneEdited(QString)), this, SLOT(onZoneEdited(QString)));
     }
     return true;
 }
 
 QString ModuleHost::pluginFile() const
 {
-    return m_loader.fileName();
+    return m_plugin.fileName();
 }
 
 QObject* ModuleHost::root() const
@@ -105,7 +64,7 @@ void ModuleHost::setScene(QGraphicsScene* scene)
 {
     m_scene = scene;
     for (QObject* zone : zones())
-        QMetaObject::invokeMethod(zone, "setScene", Q_ARG(QGraphicsScene*, scene));
+        invoke(zone, "setScene", Q_ARG(QGraphicsScene*, scene));
 }
 
 QObject* ModuleHost::connection() const
@@ -117,7 +76,7 @@ void ModuleHost::setConnection(QObject* connection)
 {
     m_connection = connection;
     for (QObject* zone : zones())
-        QMetaObject::invokeMethod(zone, "setConnection", Q_ARG(QObject*, connection));
+        invoke(zone, "setConnection", Q_ARG(QObject*, connection));
 }
 
 void ModuleHost::refreshZones()
@@ -125,44 +84,33 @@ void ModuleHost::refreshZones()
     if (!m_connection)
         return;
     for (QObject* zone : zones())
-        QMetaObject::invokeMethod(zone, "refresh");
+        invoke(zone, "refresh");
 }
 
 QObject* ModuleHost::invokeLoad(const QString& fileName, QString* error)
 {
-    if (!m_root) {
-        *error = tr("The module is not loaded");
-        return nullptr;
-    }
-    QStringList warnings;
-    QObject* zone = nullptr;
-    bool invoked;
-    {
-        WarningCapture capture(&warnings);
-        invoked = QMetaObject::invokeMethod(m_root, "load", Q_RETURN_ARG(QObject*, zone),
-                                            Q_ARG(QString, QFileInfo(fileName).absoluteFilePath()));
-    }
-    if (!invoked)
-        *error = tr("The module has no load(QString)");
-    else if (!zone)
-        *error = warnings.isEmpty() ? tr("The module refused %1").arg(fileName) : warnings.join(QLatin1Char('\n'));
-    return zone;
+    const VelmoraHost::ZoneLoad loaded =
+        VelmoraHost::loadZone(m_root, QFileInfo(fileName).absoluteFilePath(), VelmoraHost::WarningCapture::PassOn);
+    if (!loaded.zone)
+        *error = loaded.error;
+    return loaded.zone;
 }
 
 void ModuleHost::attach(QObject* zone)
 {
     if (m_scene)
-        QMetaObject::invokeMethod(zone, "setScene", Q_ARG(QGraphicsScene*, m_scene.data()));
-    connect(zone, SIGNAL(stateChanged(const QObject*)), this, SLOT(onStateChanged(const QObject*)));
-    connect(zone, SIGNAL(areaStateChanged(const QObject*)), this, SLOT(onStateChanged(const QObject*)));
-    connect(zone, SIGNAL(notification(const Notification*)), this, SLOT(onNotification(const Notification*)));
-    connect(zone, SIGNAL(connected(bool)), this, SLOT(onLinkChanged(bool)));
-    connect(zone, SIGNAL(request(const Request*)), this, SLOT(onRequest(const Request*)));
-    connect(zone, SIGNAL(responseFinished(const Response*)), this, SLOT(onResponseFinished(const Response*)));
+        invoke(zone, "setScene", Q_ARG(QGraphicsScene*, m_scene.data()));
+    connectByName(zone, SIGNAL(stateChanged(const QObject*)), this, SLOT(onStateChanged(const QObject*)));
+    connectByName(zone, SIGNAL(areaStateChanged(const QObject*)), this, SLOT(onStateChanged(const QObject*)));
+    connectByName(zone, SIGNAL(notification(const Notification*)), this, SLOT(onNotification(const Notification*)));
+    connectByName(zone, SIGNAL(connected(bool)), this, SLOT(onLinkChanged(bool)));
+    connectByName(zone, SIGNAL(request(const Request*)), this, SLOT(onRequest(const Request*)));
+    connectByName(zone, SIGNAL(responseFinished(const Response*)), this,
+                  SLOT(onResponseFinished(const Response*)));
     if (m_connection) {
-        QMetaObject::invokeMethod(zone, "setConnection", Q_ARG(QObject*, m_connection.data()));
+        invoke(zone, "setConnection", Q_ARG(QObject*, m_connection.data()));
         // The service announced its objects before this zone existed.
-        QMetaObject::invokeMethod(zone, "refresh");
+        invoke(zone, "refresh");
     }
 }
 
@@ -218,8 +166,8 @@ Response* ModuleHost::sendCommand(QObject* zone, const QVariant& command, const 
     Response* response = nullptr;
     if (!zone)
         return nullptr;
-    QMetaObject::invokeMethod(zone, "sendCommand", Q_RETURN_ARG(Response*, response), Q_ARG(QVariant, command),
-                              Q_ARG(QVariant, parameter));
+    invoke(zone, "sendCommand", Q_RETURN_ARG(Response*, response), Q_ARG(QVariant, command),
+           Q_ARG(QVariant, parameter));
     return response;
 }
 
@@ -229,7 +177,8 @@ bool ModuleHost::editZone(const QString& fileOrFolder, QObject* storage)
         return false;
     const QWidgetList before = QApplication::topLevelWidgets();
     const QSet<QWidget*> known(before.begin(), before.end());
-    QMetaObject::invokeMethod(m_root, "editZone", Q_ARG(QString, fileOrFolder), Q_ARG(QObject*, storage));
+    if (!invoke(m_root, "editZone", Q_ARG(QString, fileOrFolder), Q_ARG(QObject*, storage)))
+        return false;
     // The editor is modal but not blocking: if there is one, it is showing now.
     for (QWidget* widget : QApplication::topLevelWidgets()) {
         if (!known.contains(widget) && qobject_cast<QDialog*>(widget) && widget->isVisible())
@@ -254,7 +203,7 @@ QObject* ModuleHost::zoneOf(QObject* object)
 
 QString ModuleHost::zoneFile(QObject* zone)
 {
-    return modelData(zone, 2, Qt::DisplayRole).toString();
+    return VelmoraHost::modelData(zone, 2, Qt::DisplayRole).toString();
 }
 
 QList<QObject*> ModuleHost::areasOf(QObject* zone)
@@ -270,25 +219,12 @@ QList<QObject*> ModuleHost::areasOf(QObject* zone)
     return areas;
 }
 
-bool ModuleHost::hasModelData(const QObject* object)
-{
-    return object && object->metaObject()->indexOfMethod("modelData(int,int)") >= 0;
-}
-
-QVariant ModuleHost::modelData(QObject* object, int column, int role)
-{
-    QVariant value;
-    if (hasModelData(object))
-        QMetaObject::invokeMethod(object, "modelData", Q_RETURN_ARG(QVariant, value), Q_ARG(int, column),
-                                  Q_ARG(int, role));
-    return value;
-}
-
 QGraphicsItem* ModuleHost::graphicsItem(QObject* object)
 {
     QGraphicsItem* item = nullptr;
+    // Only the module's map objects have an item; the host's lights do not.
     if (object && object->metaObject()->indexOfMethod("graphicsItem()") >= 0)
-        QMetaObject::invokeMethod(object, "graphicsItem", Q_RETURN_ARG(QGraphicsItem*, item));
+        invoke(object, "graphicsItem", Q_RETURN_ARG(QGraphicsItem*, item));
     return item;
 }
 

@@ -2,10 +2,11 @@
 
 #include <QList>
 #include <QObject>
-#include <QPluginLoader>
 #include <QPointer>
 #include <QString>
 #include <QVariant>
+
+#include "ModulePlugin.h"
 
 class QGraphicsItem;
 class QGraphicsScene;
@@ -15,7 +16,8 @@ class Response;
 
 // The workstation's side of the Velmora module: loads the plug-in and drives
 // its root object and zones purely through the meta-object system (methods,
-// properties and signals by name), as any host of the module does.
+// properties and signals by name), as any host of the module does. A call or
+// connection by name that does not take is logged (velmora.host).
 class ModuleHost : public QObject
 {
     Q_OBJECT
@@ -24,9 +26,7 @@ public:
     // Deletes the loaded zones: they must not outlive the application object.
     ~ModuleHost() override;
 
-    // <application dir>/../plugins/libVelmora.so
-    static QString defaultPluginPath();
-    // Refuses a library whose metadata does not declare the module interface.
+    // Refuses a library that is not the module, or lacks what hosts call.
     bool loadPlugin(const QString& path, QString* error);
     // The library loadPlugin last looked at, as the loader resolved it.
     QString pluginFile() const;
@@ -60,8 +60,6 @@ public:
     static QObject* zoneOf(QObject* object);
     static QString zoneFile(QObject* zone);
     static QList<QObject*> areasOf(QObject* zone);
-    static bool hasModelData(const QObject* object);
-    static QVariant modelData(QObject* object, int column, int role);
     static QGraphicsItem* graphicsItem(QObject* object);
     static bool sameFile(const QString& a, const QString& b);
 
@@ -92,7 +90,7 @@ private:
     QObject* invokeLoad(const QString& fileName, QString* error);
     void attach(QObject* zone);
 
-    QPluginLoader m_loader;
+    VelmoraHost::ModulePlugin m_plugin;
     QPointer<QObject> m_root;
     QPointer<QGraphicsScene> m_scene;
     QPointer<QObject> m_connection;

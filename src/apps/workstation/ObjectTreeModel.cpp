@@ -1,6 +1,6 @@
 #include "ObjectTreeModel.h"
 
-#include "ModuleHost.h"
+#include "ModuleCalls.h"
 
 ObjectTreeModel::ObjectTreeModel(QObject* parent)
     : QAbstractItemModel(parent)
@@ -39,7 +39,7 @@ ObjectTreeModel::Node* ObjectTreeModel::buildNode(QObject* object, Node* parent)
     // Rows are kept by pointer; a zone deleted behind the host's back must not leave one dangling.
     connect(object, &QObject::destroyed, this, &ObjectTreeModel::objectDestroyed, Qt::UniqueConnection);
     for (QObject* child : object->children()) {
-        if (ModuleHost::hasModelData(child))
+        if (VelmoraHost::hasModelData(child))
             node->children.append(buildNode(child, node));
     }
     return node;
@@ -118,7 +118,7 @@ QVariant ObjectTreeModel::data(const QModelIndex& index, int role) const
     case Qt::DecorationRole:
     case Qt::ToolTipRole:
     case Qt::StatusTipRole:
-        return ModuleHost::modelData(nodeAt(index)->object, index.column(), role);
+        return VelmoraHost::modelData(nodeAt(index)->object, index.column(), role);
     default:
         return QVariant();
     }
@@ -147,7 +147,7 @@ Qt::ItemFlags ObjectTreeModel::flags(const QModelIndex& index) const
 
 void ObjectTreeModel::objectAdded(QObject* object)
 {
-    if (!object || m_nodes.contains(object) || !ModuleHost::hasModelData(object))
+    if (!object || m_nodes.contains(object) || !VelmoraHost::hasModelData(object))
         return;
     Node* parentNode = m_nodes.value(object->parent());
     if (!parentNode)

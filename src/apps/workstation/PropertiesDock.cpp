@@ -20,9 +20,6 @@ PropertiesDock::PropertiesDock(QWidget* parent)
     m_table->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_table->setAlternatingRowColors(true);
     setWidget(m_table);
-    m_timer.setInterval(RefreshInterval);
-    connect(&m_timer, &QTimer::timeout, this, &PropertiesDock::refresh);
-    m_timer.start();
 }
 
 QObject* PropertiesDock::object() const

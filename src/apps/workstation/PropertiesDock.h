@@ -2,19 +2,17 @@
 
 #include <QDockWidget>
 #include <QPointer>
-#include <QTimer>
 
 class QTableWidget;
 
 // The selected object's properties, read through its meta-object: declared
 // ones first, then dynamic ones (hashInvalid, localHash, remoteHash ...).
-// Live values: refreshed on state changes and once a second.
+// Live values: the window refreshes it when the object, or its zone, says
+// something changed (state, link, reply, event).
 class PropertiesDock : public QDockWidget
 {
     Q_OBJECT
 public:
-    static constexpr int RefreshInterval = 1000;
-
     explicit PropertiesDock(QWidget* parent = nullptr);
 
     QObject* object() const;
@@ -30,5 +28,4 @@ public slots:
 private:
     QTableWidget* m_table;
     QPointer<QObject> m_object;
-    QTimer m_timer;
 };

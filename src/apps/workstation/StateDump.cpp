@@ -2,12 +2,13 @@
 
 #include "ModuleHost.h"
 
-#include <QFile>
-#include <algorithm>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QObject>
+#include <QSaveFile>
 #include <QVariant>
+
+#include <algorithm>
 
 namespace StateDump {
 
@@ -65,13 +66,19 @@ QJsonObject rect(const QRect& rect)
 
 bool write(const QString& fileName, const QJsonObject& state, QString* error)
 {
-    QFile file(fileName);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+    // Whole or not at all: a script must never read half a dump as the state.
+    QSaveFile file(fileName);
+    if (!file.open(QIODevice::WriteOnly)) {
         *error = file.errorString();
         return false;
     }
-    file.write(QJsonDocument(state).toJson(QJsonDocument::Indented));
-    if (!file.flush()) {
+    const QByteArray json = QJsonDocument(state).toJson(QJsonDocument::Indented);
+    if (file.write(json) != json.size()) {
+        *error = file.errorString();
+        file.cancelWriting();
+        return false;
+    }
+    if (!file.commit()) {
         *error = file.errorString();
         return false;
     }

@@ -15,6 +15,7 @@ namespace StateDump {
 QJsonObject zones(const QList<QObject*>& zones);
 // The map's viewport inside the main window, so a screenshot can be cropped to it.
 QJsonObject rect(const QRect& rect);
+// Replaces the file whole, or leaves it as it was and says why in *error.
 bool write(const QString& fileName, const QJsonObject& state, QString* error);
 
 } // namespace StateDump

@@ -1,6 +1,8 @@
 #include "Arguments.h"
 #include "MainWindow.h"
 #include "ModuleHost.h"
+#include "ModulePlugin.h"
+#include "OffscreenLeaks.h"
 #include "StateDump.h"
 
 #include <QApplication>
@@ -8,7 +10,6 @@
 #include <QTimer>
 
 #include <cstdio>
-#include <vector>
 
 namespace {
 
@@ -20,13 +21,6 @@ void fail(const QString& message)
 }
 
 } // namespace
-
-// Qt's offscreen platform plug-in (screenshots, tests) never frees its screen;
-// LeakSanitizer builds should report only leaks of our own. Unused otherwise.
-extern "C" const char* __lsan_default_suppressions()
-{
-    return "leak:libqoffscreen.so\n";
-}
 
 int main(int argc, char* argv[])
 {
@@ -58,30 +52,13 @@ int main(int argc, char* argv[])
                                             screenshotOption, quitAfterOption, dumpOption};
 
     // QApplication would take "--plugin PATH" for one of Qt's own plug-ins.
-    QList<QByteArray> valueOptions;
-    for (const QCommandLineOption& option : options) {
-        if (!option.valueName().isEmpty()) {
-            for (const QString& name : option.names())
-                valueOptions.append(name.toLatin1());
-        }
-    }
-    QList<QByteArray> qtArguments;
-    for (int i = 0; i < argc; ++i)
-        qtArguments.append(QByteArray(argv[i]));
-    QByteArray missingValue;
-    qtArguments = Arguments::joinOptionValues(qtArguments, valueOptions, &missingValue);
-    if (!missingValue.isEmpty()) {
-        fail(QStringLiteral("--%1 needs a value").arg(QString::fromLatin1(missingValue)));
+    ApplicationArguments arguments(argc, argv, options);
+    if (!arguments.missingValue().isEmpty()) {
+        fail(QStringLiteral("--%1 needs a value").arg(QString::fromLocal8Bit(arguments.missingValue())));
         return 2;
     }
-    // QApplication keeps the pointers: both outlive it.
-    std::vector<char*> qtArgv;
-    for (QByteArray& argument : qtArguments)
-        qtArgv.push_back(argument.data());
-    qtArgv.push_back(nullptr);
-    int qtArgc = int(qtArgv.size()) - 1;
 
-    QApplication app(qtArgc, qtArgv.data());
+    QApplication app(arguments.argc(), arguments.argv());
     QApplication::setOrganizationName(QStringLiteral("Velmora"));
     QApplication::setApplicationName(QStringLiteral("velmora-workstation"));
 
@@ -93,7 +70,7 @@ int main(int argc, char* argv[])
                                  QStringLiteral("FILE..."));
     parser.process(app);
 
-    QString pluginPath = ModuleHost::defaultPluginPath();
+    QString pluginPath = VelmoraHost::defaultPluginPath();
     if (parser.isSet(pluginOption)) {
         pluginPath = parser.value(pluginOption);
         if (pluginPath.isEmpty()) {

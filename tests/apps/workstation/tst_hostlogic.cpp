@@ -1,12 +1,13 @@
-#include "Arguments.h"
 #include "CommandLine.h"
 #include "LogDock.h"
 #include "OffscreenLeaks.h"
 #include "PropertiesDock.h"
-#include "ResultCodes.h"
 #include "Settings.h"
+#include "StateDump.h"
 #include "StorageService.h"
 
+#include "Velmora/format/Protocol.h"
+#include "semtra/Notification.h"
 #include "semtra/ReplyTypes.h"
 #include "semtra/Request.h"
 #include "semtra/Response.h"
@@ -15,6 +16,10 @@
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -38,18 +43,18 @@ private slots:
     void storageAnswers();
     void storageSignals_data();
     void storageSignals();
-    void resultCodes_data();
-    void resultCodes();
     void resultText_data();
     void resultText();
+    void eventText_data();
+    void eventText();
     void parseAddress_data();
     void parseAddress();
     void recentFiles();
     void valueText_data();
     void valueText();
     void dynamicProperties();
-    void joinOptionValues_data();
-    void joinOptionValues();
+    void stateDump_data();
+    void stateDump();
 
 private:
     QTemporaryDir m_dir;
@@ -172,34 +177,6 @@ void TestHostLogic::storageSignals()
     QCOMPARE(storage.isOnline(), toggles.last());
 }
 
-void TestHostLogic::resultCodes_data()
-{
-    QTest::addColumn<qint64>("code");
-    QTest::addColumn<bool>("known");
-    QTest::addColumn<bool>("success");
-
-    // Both ends of both tables, their gaps and beyond.
-    for (qint64 code : {0, 4608})
-        QTest::addRow("%lld", code) << code << true << true;
-    for (qint64 code : {2, 17, 4609, 4621})
-        QTest::addRow("%lld", code) << code << true << false;
-    for (qint64 code : {-1, 1, 16, 18, 4607, 4622})
-        QTest::addRow("gap %lld", code) << code << false << false;
-}
-
-void TestHostLogic::resultCodes()
-{
-    QFETCH(qint64, code);
-    QFETCH(bool, known);
-    QFETCH(bool, success);
-
-    // How a code reads is checked through the log's result text below.
-    ResultCodes::Entry entry;
-    QCOMPARE(ResultCodes::lookup(code, &entry), known);
-    QCOMPARE(!entry.symbol.isEmpty() && !entry.text.isEmpty(), known);
-    QCOMPARE(ResultCodes::isSuccess(code), success);
-}
-
 void TestHostLogic::resultText_data()
 {
     QTest::addColumn<QByteArray>("reply");
@@ -213,7 +190,12 @@ void TestHostLogic::resultText_data()
     QTest::newRow("refused strategy") << Semtra::Wire::encodeReply(45000.5, 4609, 4097, QByteArray()) << 0
                                       << QStringList{"4609 >INV_STRAT", "неправильный номер стратегии"};
     QTest::newRow("transport error") << QByteArray() << 11 << QStringList{"failed", "11 CONNECTION_ERROR"};
-    QTest::newRow("unknown error") << QByteArray() << 99 << QStringList{"failed", "99", "unknown"};
+    QTest::newRow("unknown error") << QByteArray() << 99 << QStringList{"failed", "99 (unknown result code)"};
+    QTest::newRow("last service code")
+        << Semtra::Wire::encodeReply(45000.5, 4621, 4097, QByteArray()) << 0
+        << QStringList{"4621 >INV_CMD (не найден соответствующий метод в корневом объекте)"};
+    QTest::newRow("past the service codes") << Semtra::Wire::encodeReply(45000.5, 4622, 4097, QByteArray()) << 0
+                                            << QStringList{"4622 (unknown result code)"};
     QTest::newRow("headless reply") << QByteArray("\x01\x02\x03", 3) << 0
                                     << QStringList{"without a head", "3 bytes", "01 02 03"};
 }
@@ -224,14 +206,41 @@ void TestHostLogic::resultText()
     QFETCH(int, error);
     QFETCH(QStringList, fragments);
 
-    Semtra::ReplyTypes::registerReply(Semtra::VelmoraTag, 4352, {QVariant::UInt, QVariant::UInt, QVariant::String});
-    Request request(1, 12, 4352, QVariant(), Semtra::VelmoraTag);
+    using Velmora::Protocol::Tag;
+    Semtra::ReplyTypes::registerReply(Tag, 4352, {QVariant::UInt, QVariant::UInt, QVariant::String});
+    Request request(1, 12, 4352, QVariant(), Tag);
     Response response(&request);
     if (error)
         response.setError(error);
     else
         response.finish(reply);
     const QString text = LogDock::resultText(&response);
+    for (const QString& fragment : fragments)
+        QVERIFY2(text.contains(fragment), qPrintable(text));
+}
+
+void TestHostLogic::eventText_data()
+{
+    QTest::addColumn<QByteArray>("event");
+    QTest::addColumn<QStringList>("fragments");
+
+    // Named in the protocol's own words, as results are.
+    QTest::newRow("area state")
+        << Semtra::Wire::encodeEvent(3, 45000.5, {3u, 5u, 2u})
+        << QStringList{"event 3 (изменение текущего состояния района)", "3, 5, 2"};
+    QTest::newRow("strategy") << Semtra::Wire::encodeEvent(1, 45000.5, {2u})
+                              << QStringList{"event 1 (изменение текущей стратегии)", ": 2"};
+    QTest::newRow("unknown event") << Semtra::Wire::encodeEvent(9, 45000.5, {})
+                                   << QStringList{"event 9 (unknown event)"};
+}
+
+void TestHostLogic::eventText()
+{
+    QFETCH(QByteArray, event);
+    QFETCH(QStringList, fragments);
+
+    const Notification notification(event, Velmora::Protocol::Tag);
+    const QString text = LogDock::eventText(&notification);
     for (const QString& fragment : fragments)
         QVERIFY2(text.contains(fragment), qPrintable(text));
 }
@@ -329,55 +338,43 @@ void TestHostLogic::dynamicProperties()
     QVERIFY(PropertiesDock::describe(nullptr).isEmpty());
 }
 
-void TestHostLogic::joinOptionValues_data()
+void TestHostLogic::stateDump_data()
 {
-    QTest::addColumn<QByteArrayList>("arguments");
-    QTest::addColumn<QByteArrayList>("expected");
-    QTest::addColumn<QByteArray>("missingValue");
+    QTest::addColumn<QString>("target"); // relative to the test's folder
+    QTest::addColumn<bool>("written");
 
-    const QByteArray program = "velmora-workstation";
-    QTest::newRow("path after the option") << QByteArrayList{program, "--plugin", "/a/lib.so", "z.xtsc"}
-                                           << QByteArrayList{program, "--plugin=/a/lib.so", "z.xtsc"} << QByteArray();
-    QTest::newRow("one word already") << QByteArrayList{program, "--plugin=/a/lib.so"}
-                                      << QByteArrayList{program, "--plugin=/a/lib.so"} << QByteArray();
-    QTest::newRow("every option with a value")
-        << QByteArrayList{program, "--service", "h:1", "--quit-after", "5", "--dump-state", "d.json"}
-        << QByteArrayList{program, "--service=h:1", "--quit-after=5", "--dump-state=d.json"} << QByteArray();
-    QTest::newRow("a value that reads like the option")
-        << QByteArrayList{program, "--screenshot", "--plugin", "z.xtsc"}
-        << QByteArrayList{program, "--screenshot=--plugin", "z.xtsc"} << QByteArray();
-    QTest::newRow("an option taken as the path") << QByteArrayList{program, "--plugin", "--service", "h:1"}
-                                                 << QByteArrayList{program, "--plugin=--service", "h:1"}
-                                                 << QByteArray();
-    QTest::newRow("empty path") << QByteArrayList{program, "--plugin", ""} << QByteArrayList{program, "--plugin="}
-                                << QByteArray();
-    QTest::newRow("path bytes kept") << QByteArrayList{program, "--plugin", "/m\xfc/lib.so"}
-                                     << QByteArrayList{program, "--plugin=/m\xfc/lib.so"} << QByteArray();
-    QTest::newRow("flags, files and Qt's options pass")
-        << QByteArrayList{program, "--help", "-qwindowgeometry", "800x600", "-plugin", "evdevtouch", "a.xtsc"}
-        << QByteArrayList{program, "--help", "-qwindowgeometry", "800x600", "-plugin", "evdevtouch", "a.xtsc"}
-        << QByteArray();
-    QTest::newRow("files after --") << QByteArrayList{program, "--storage", "s", "--", "--plugin", "x"}
-                                    << QByteArrayList{program, "--storage=s", "--", "--plugin", "x"} << QByteArray();
-    QTest::newRow("option without its value") << QByteArrayList{program, "a.xtsc", "--plugin"}
-                                              << QByteArrayList{program, "a.xtsc", "--plugin"}
-                                              << QByteArray("plugin");
-    QTest::newRow("another option without its value") << QByteArrayList{program, "--plugin", "p", "--storage"}
-                                                      << QByteArrayList{program, "--plugin=p", "--storage"}
-                                                      << QByteArray("storage");
-    QTest::newRow("program only") << QByteArrayList{program} << QByteArrayList{program} << QByteArray();
+    QTest::newRow("new file") << "dump.json" << true;
+    QTest::newRow("over an older dump") << "older.json" << true;
+    QTest::newRow("folder that is not there") << "no-such-folder/dump.json" << false;
+    QTest::newRow("a folder in the way") << "storage" << false;
 }
 
-void TestHostLogic::joinOptionValues()
+void TestHostLogic::stateDump()
 {
-    QFETCH(QByteArrayList, arguments);
-    QFETCH(QByteArrayList, expected);
-    QFETCH(QByteArray, missingValue);
+    QFETCH(QString, target);
+    QFETCH(bool, written);
 
-    const QByteArrayList valueOptions{"plugin", "service", "storage", "screenshot", "quit-after", "dump-state"};
-    QByteArray missing = "stale";
-    QCOMPARE(Arguments::joinOptionValues(arguments, valueOptions, &missing), expected);
-    QCOMPARE(missing, missingValue);
+    const QString path = m_dir.filePath(target);
+    const QByteArray older = "{\"zones\":[]}";
+    if (target == QLatin1String("older.json")) {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(older) == older.size());
+    }
+    const QJsonObject state{{QStringLiteral("zones"), QJsonArray{QJsonObject{{QStringLiteral("id"), 12}}}},
+                            {QStringLiteral("lights"), 47}};
+    QString error;
+    QCOMPARE(StateDump::write(path, state, &error), written);
+    QCOMPARE(error.isEmpty(), written);
+    if (!written) {
+        QVERIFY(!QFileInfo(path).isFile());
+        return;
+    }
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(QJsonDocument::fromJson(file.readAll()).object(), state);
+    // No temporary file is left beside it.
+    const QString name = QFileInfo(path).fileName();
+    QCOMPARE(QDir(m_dir.path()).entryList({name + QLatin1Char('*')}, QDir::Files), QStringList{name});
 }
 
 QTEST_MAIN(TestHostLogic)

@@ -10,10 +10,13 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QMouseEvent>
+#include <QPointer>
 #include <QStyle>
 #include <QTemporaryDir>
 #include <QtMath>
 #include <QtTest>
+
+#include <memory>
 
 class TestMapLayers : public QObject
 {
@@ -28,6 +31,8 @@ private slots:
     void badLightFiles_data();
     void badLightFiles();
     void reloadReplaces();
+    void markerOwnership_data();
+    void markerOwnership();
 
     void fitNorthUp_data();
     void fitNorthUp();
@@ -217,6 +222,57 @@ void TestMapLayers::reloadReplaces()
     layer.clear(QStringLiteral("a"));
     QCOMPARE(scene.items().size(), 2);
     QCOMPARE(layer.boundingRect(), QRectF(QPointF(1, 2), QPointF(3, 4)));
+}
+
+void TestMapLayers::markerOwnership_data()
+{
+    QTest::addColumn<QString>("first"); // what goes first
+
+    QTest::newRow("the scene") << "scene";
+    QTest::newRow("the layer") << "layer";
+    QTest::newRow("the zone's lights") << "lights";
+}
+
+void TestMapLayers::markerOwnership()
+{
+    QFETCH(QString, first);
+
+    const QString path = writeFile(QStringLiteral("two.lights.json"),
+                                   "{\"lights\":[{\"id\":1,\"x\":1,\"y\":2},{\"id\":2,\"x\":3,\"y\":4}]}");
+    auto scene = std::make_unique<QGraphicsScene>();
+    auto layer = std::make_unique<LightLayer>(scene.get());
+    QString error;
+    QVERIFY2(layer->load(QStringLiteral("zone"), path, &error), qPrintable(error));
+    QList<QPointer<Semtra::Light>> lights;
+    for (Semtra::Light* light : layer->lights(QStringLiteral("zone"))) {
+        QVERIFY(light->item() && light->item()->scene() == scene.get());
+        lights << light;
+    }
+    QCOMPARE(lights.size(), 2);
+
+    // Whichever goes first, nothing is deleted twice or left behind (the sanitizers watch).
+    if (first == QLatin1String("scene")) {
+        scene.reset();
+        for (const QPointer<Semtra::Light>& light : qAsConst(lights))
+            QVERIFY(light && !light->item());
+        // Lights read after the scene went stay off any map.
+        QVERIFY(layer->load(QStringLiteral("later"), path, &error));
+        QCOMPARE(layer->count(), 4);
+        for (Semtra::Light* light : layer->lights(QStringLiteral("later")))
+            QVERIFY(!light->item());
+        layer.reset();
+    } else if (first == QLatin1String("layer")) {
+        layer.reset();
+        QVERIFY(scene->items().isEmpty());
+        scene.reset();
+    } else {
+        layer->clear(QStringLiteral("zone"));
+        QVERIFY(scene->items().isEmpty());
+        scene.reset();
+        layer.reset();
+    }
+    for (const QPointer<Semtra::Light>& light : qAsConst(lights))
+        QVERIFY(!light);
 }
 
 void TestMapLayers::fitNorthUp_data()

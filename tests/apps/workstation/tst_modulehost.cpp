@@ -16,8 +16,10 @@
 #include <QGraphicsScene>
 #include <QIcon>
 #include <QLineEdit>
+#include <QLabel>
 #include <QPointer>
 #include <QSignalSpy>
+#include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTreeView>
 #include <QtTest>
@@ -53,6 +55,17 @@ QModelIndex indexAt(const QAbstractItemModel& model, const QString& path)
 QString displayText(const QAbstractItemModel& model, const QModelIndex& index, int column)
 {
     return model.data(index.sibling(index.row(), column), Qt::DisplayRole).toString();
+}
+
+// The value shown for a property in the properties dock; null when there is no such row.
+QString shownProperty(const PropertiesDock* dock, const char* name)
+{
+    const auto* table = dock->findChild<QTableWidget*>();
+    for (int row = 0; table && row < table->rowCount(); ++row) {
+        if (table->item(row, 0) && table->item(row, 0)->text() == QLatin1String(name))
+            return table->item(row, 1)->text();
+    }
+    return QString();
 }
 
 // The plug-in loaded, and a checked tree model that follows the host as the window's does.
@@ -115,6 +128,8 @@ private slots:
     void selectionFollows();
     void typedCommands_data();
     void typedCommands();
+    void liveStatus_data();
+    void liveStatus();
 
 private:
     QTemporaryDir m_dir;
@@ -396,6 +411,53 @@ void TestModuleHost::typedCommands()
         QTRY_VERIFY2_WITH_TIMEOUT(w.log->text().mid(before).contains(fragment), qPrintable(w.log->text().mid(before)),
                                   10000);
     QVERIFY(!logged.isEmpty() || w.log->text().size() == before);
+}
+
+void TestModuleHost::liveStatus_data()
+{
+    QTest::addColumn<bool>("sameConfiguration");
+    QTest::newRow("service with this configuration") << true;
+    QTest::newRow("service with another configuration") << false;
+}
+
+void TestModuleHost::liveStatus()
+{
+    QFETCH(bool, sameConfiguration);
+
+    // Nothing polls: the banner and the zone's properties follow its signals alone.
+    const QString zarechny = QStringLiteral(VELMORA_EXAMPLES "/zarechny.xtsc");
+    QString served = zarechny;
+    if (!sameConfiguration) {
+        QByteArray edited = readAll(zarechny);
+        const int name = edited.indexOf("name=\"", edited.indexOf("<Area id="));
+        QVERIFY(name > 0);
+        served = m_dir.filePath(QStringLiteral("served.xtsc"));
+        QVERIFY(writeAll(served, edited.insert(name + 6, "Renamed ")));
+    }
+    ServiceProcess service;
+    QVERIFY2(service.start({served}), qPrintable(service.errors()));
+    Window w(zarechny);
+    QVERIFY(w.opened);
+    auto* properties = w.window->findChild<PropertiesDock*>();
+    auto* banner = w.window->findChild<QLabel*>(QStringLiteral("hashStatus"));
+    QVERIFY(properties && banner);
+    QObject* zone = w.host.zones().value(0);
+    QCOMPARE(properties->object(), zone);
+    QCOMPARE(shownProperty(properties, "isConnected"), QStringLiteral("false"));
+
+    w.window->connectToService(QStringLiteral("127.0.0.1"), service.port());
+    // The service's hash arrives with a reply of the link's own queries.
+    QTRY_VERIFY_WITH_TIMEOUT(!shownProperty(properties, "remoteHash").isNull(), 10000);
+    QCOMPARE(shownProperty(properties, "isConnected"), QStringLiteral("true"));
+    QCOMPARE(shownProperty(properties, "hashInvalid"),
+             sameConfiguration ? QStringLiteral("false") : QStringLiteral("true"));
+    QCOMPARE(banner->isHidden(), sameConfiguration);
+    if (!sameConfiguration)
+        QVERIFY2(banner->text().contains(QLatin1String("zone 12")), qPrintable(banner->text()));
+
+    // The link going down shows at once as well.
+    service.stop();
+    QTRY_COMPARE_WITH_TIMEOUT(shownProperty(properties, "isConnected"), QStringLiteral("false"), 10000);
 }
 
 QTEST_MAIN(TestModuleHost)

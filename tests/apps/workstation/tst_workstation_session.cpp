@@ -332,6 +332,9 @@ void TestWorkstationSession::pluginOption_data()
     QTest::newRow("missing library, one word") << QStringList{QStringLiteral("--plugin=") + missing} << QString()
                                                << missing;
     QTest::newRow("not a plug-in") << QStringList{QStringLiteral("--plugin"), zoneFile} << QString() << zoneFile;
+    QTest::newRow("not the module hosts call")
+        << QStringList{QStringLiteral("--plugin"), QStringLiteral(VELMORA_INCOMPLETE_MODULE)} << QString()
+        << QStringLiteral("signal zoneLoaded(QObject*): missing");
     QTest::newRow("no path") << QStringList{QStringLiteral("--plugin=")} << QString()
                              << QStringLiteral("--plugin");
     QTest::newRow("the module") << QStringList{QStringLiteral("--plugin"), pluginFile} << canonical << QString();

@@ -4,10 +4,11 @@
 #include <QApplication>
 #include <QGraphicsScene>
 #include <QGraphicsView>
-#include <QPluginLoader>
 
 #include <cstdio>
 
+#include "ModuleCalls.h"
+#include "ModulePlugin.h"
 #include "OffscreenLeaks.h"
 
 int main(int argc, char* argv[])
@@ -17,13 +18,14 @@ int main(int argc, char* argv[])
         std::fprintf(stderr, "usage: quit_host PLUGIN ZONEFILE none|static-scene|stack-view\n");
         return 2;
     }
-    QPluginLoader loader(QString::fromLocal8Bit(argv[1]));
-    QObject* root = loader.instance();
-    QObject* zone = nullptr;
-    if (!root
-        || !QMetaObject::invokeMethod(root, "load", Q_RETURN_ARG(QObject*, zone),
-                                      Q_ARG(QString, QString::fromLocal8Bit(argv[2])))
-        || !zone) {
+    VelmoraHost::ModulePlugin plugin;
+    QString error;
+    if (!plugin.load(QString::fromLocal8Bit(argv[1]), &error)) {
+        std::fprintf(stderr, "%s\n", qPrintable(error));
+        return 3;
+    }
+    QObject* zone = VelmoraHost::loadZone(plugin.root(), QString::fromLocal8Bit(argv[2])).zone;
+    if (!zone) {
         std::fprintf(stderr, "cannot load the zone\n");
         return 3;
     }
@@ -40,7 +42,7 @@ int main(int argc, char* argv[])
         scene = &stackScene;
         view.show();
     }
-    if (scene && !QMetaObject::invokeMethod(zone, "setScene", Q_ARG(QGraphicsScene*, scene)))
+    if (scene && !VelmoraHost::invoke(zone, "setScene", Q_ARG(QGraphicsScene*, scene)))
         return 4;
     QCoreApplication::processEvents();
     return 0;

@@ -1,0 +1,3 @@
+#include "HostLogging.h"
+
+Q_LOGGING_CATEGORY(lcHost, "velmora.host")

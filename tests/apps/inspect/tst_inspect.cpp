@@ -1,0 +1,84 @@
+#include <QDir>
+#include <QFileInfo>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QtTest>
+
+namespace {
+
+const QString program = QStringLiteral(VELMORA_BIN_DIR "/velmora-inspect");
+const QString modulePath = QStringLiteral(VELMORA_PLUGIN_DIR "/libVelmora.so");
+const QString northFile = QStringLiteral(VELMORA_EXAMPLES "/north.xtsc");
+
+} // namespace
+
+class TestInspect : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void pluginOption_data();
+    void pluginOption();
+
+private:
+    QTemporaryDir m_dir;
+};
+
+void TestInspect::initTestCase()
+{
+    QVERIFY(m_dir.isValid());
+    QVERIFY2(QFile::exists(program), qPrintable(program));
+}
+
+void TestInspect::pluginOption_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("exitCode");
+    // Expected in what the program wrote, stdout and stderr together.
+    QTest::addColumn<QStringList>("said");
+
+    const QString missing = m_dir.filePath(QStringLiteral("nowhere/libVelmora.so"));
+    const QString refused = QStringLiteral(VELMORA_TEST_DATA "/model/syntax-error.xtsc");
+    const QStringList printed{"Velmora::Plugin moduleVersion=", "== " + northFile, "Velmora::Zone: 7 | North",
+                              "Container: Strategys(2)", "localHash "};
+
+    // QApplication would take both words for one of Qt's own plug-ins and the
+    // default module would load instead.
+    QTest::newRow("missing module") << QStringList{"--plugin", missing, northFile} << 2 << QStringList{missing};
+    QTest::newRow("missing module, one word") << QStringList{"--plugin=" + missing, northFile} << 2
+                                              << QStringList{missing};
+    QTest::newRow("not a plug-in") << QStringList{"--plugin", northFile, northFile} << 2
+                                   << QStringList{northFile, "not a Qt plug-in"};
+    QTest::newRow("not the module hosts call")
+        << QStringList{"--plugin", QStringLiteral(VELMORA_INCOMPLETE_MODULE), northFile} << 2
+        << QStringList{"signal zoneLoaded(QObject*): missing"};
+    QTest::newRow("no path") << QStringList{northFile, "--plugin"} << 2 << QStringList{"--plugin needs a value"};
+    QTest::newRow("the module") << QStringList{"--plugin", modulePath, northFile} << 0 << printed;
+    QTest::newRow("the default module") << QStringList{northFile} << 0 << printed;
+    QTest::newRow("a refused file") << QStringList{"--plugin", modulePath, northFile, refused} << 1
+                                    << (printed + QStringList{"== " + refused, "load failed",
+                                                              "message: Error processing file"});
+}
+
+void TestInspect::pluginOption()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(int, exitCode);
+    QFETCH(QStringList, said);
+
+    QProcess inspect;
+    inspect.setProcessChannelMode(QProcess::MergedChannels);
+    inspect.start(program, arguments);
+    QVERIFY2(inspect.waitForFinished(60000), qPrintable(inspect.errorString()));
+    const QString output = QString::fromLocal8Bit(inspect.readAll());
+    QVERIFY2(inspect.exitStatus() == QProcess::NormalExit && inspect.exitCode() == exitCode,
+             qPrintable(QStringLiteral("exit code %1:\n%2").arg(inspect.exitCode()).arg(output)));
+    for (const QString& text : said)
+        QVERIFY2(output.contains(text), qPrintable(output));
+    // A module refused is a module not used: nothing of one is printed.
+    if (exitCode == 2)
+        QVERIFY2(!output.contains(QLatin1String("moduleVersion=")), qPrintable(output));
+}
+
+QTEST_GUILESS_MAIN(TestInspect)
+#include "tst_inspect.moc"
