@@ -9,6 +9,7 @@ PACKAGES=(
     qt5-gtk-platformtheme fonts-dejavu-core
     xvfb xauth
     python3 python3-dev python3-bs4 python3-lxml
+    gdal-bin
 )
 
 missing=()

@@ -1,0 +1,214 @@
+#include "KmlImportDlg.h"
+#include "ui_KmlImportDlg.h"
+
+#include <QBrush>
+#include <QComboBox>
+#include <QGraphicsPathItem>
+#include <QGraphicsScene>
+#include <QPainterPath>
+#include <QPen>
+
+#include "KmlImport.h"
+#include "Logging.h"
+#include "editors/DomMetaType.h"
+#include "format/GeometryText.h"
+
+using Velmora::Editors::editedCell;
+using Velmora::Editors::setEditedCell;
+
+namespace {
+
+enum Column { NameColumn, TypeColumn, KmlColumn };
+
+constexpr int CoordinatesRole = Qt::UserRole;
+constexpr int PreviewRole = Qt::UserRole + 1;
+
+// Above the map items and the editors' outline overlays.
+constexpr qreal PreviewZ = 110.0;
+
+} // namespace
+
+KmlImportDlg::KmlImportDlg(const QString& fileName, const QString& zoneName, const QStringList& areaNames,
+                           QWidget* parent, QGraphicsScene* scene)
+    : QDialog(parent)
+    , ui(new Ui::KmlImportDlg)
+    , m_scene(scene)
+{
+    ui->setupUi(this);
+
+    QList<Velmora::Kml::Placemark> placemarks;
+    QString error;
+    if (!Velmora::Kml::readPlacemarks(fileName, &placemarks, &error)) {
+        // Nothing to assign: no rows either, so "OK" changes nothing.
+        qCWarning(Velmora::lcEdit).noquote() << error;
+        return;
+    }
+
+    for (const Velmora::Kml::Placemark& placemark : qAsConst(placemarks)) {
+        // A row holds a name only, so a name that comes twice means its first placemark.
+        if (!m_kmlNames.contains(placemark.name))
+            m_kmlNames.append(placemark.name);
+        auto* entry = new QListWidgetItem(placemark.name, ui->kmlItems);
+        entry->setData(CoordinatesRole, placemark.coordinates);
+        addPreview(ui->kmlItems->count() - 1, placemark.coordinates);
+    }
+
+    addRow(zoneName, tr("zone"));
+    m_zoneItem = ui->velmoraItems->item(0, NameColumn);
+    QStringList offered;
+    for (const QString& area : areaNames) {
+        // Areas are known by name: one row serves every area of that name,
+        // and an unnamed area cannot be told apart at all.
+        if (area.isEmpty() || offered.contains(area))
+            continue;
+        offered.append(area);
+        addRow(area, tr("area"));
+    }
+    ui->velmoraItems->resizeColumnsToContents();
+}
+
+KmlImportDlg::~KmlImportDlg()
+{
+    // A scene that went first took its items with it.
+    if (m_scene)
+        qDeleteAll(m_previews);
+    delete ui;
+}
+
+void KmlImportDlg::addRow(const QString& name, const QString& type)
+{
+    QTableWidget* table = ui->velmoraItems;
+    const int row = table->rowCount();
+    table->insertRow(row);
+    table->setItem(row, NameColumn, new QTableWidgetItem(name));
+    table->setItem(row, TypeColumn, new QTableWidgetItem(type));
+    table->setItem(row, KmlColumn, new QTableWidgetItem(m_kmlNames.contains(name) ? name : QString()));
+}
+
+void KmlImportDlg::addPreview(int row, const QString& coordinates)
+{
+    if (!m_scene)
+        return;
+    const QVector<QPointF> points = Velmora::Geometry::parsePointsLenient(coordinates);
+    QPainterPath path;
+    for (const QPointF& point : points) {
+        if (path.elementCount() == 0)
+            path.moveTo(point);
+        else
+            path.lineTo(point);
+    }
+    path.closeSubpath();
+    // Scene units are degrees: a pen of width 1 would cover a whole town.
+    QPen pen;
+    pen.setCosmetic(true);
+    QGraphicsPathItem* preview = m_scene->addPath(path, pen, QBrush(Qt::white, Qt::SolidPattern));
+    preview->setZValue(PreviewZ);
+    preview->hide();
+    m_previews.append(preview);
+    ui->kmlItems->item(row)->setData(PreviewRole, QVariant::fromValue<QGraphicsItem*>(preview));
+}
+
+QString KmlImportDlg::zoneKmlName() const
+{
+    return m_zoneKmlName;
+}
+
+QString KmlImportDlg::zoneCoordinates() const
+{
+    return m_zoneCoordinates;
+}
+
+bool KmlImportDlg::replaceNamesOn() const
+{
+    return ui->replaceNames->isChecked();
+}
+
+QString KmlImportDlg::areaKmlName(const QString& areaName) const
+{
+    return m_areaAssignments.value(areaName).first;
+}
+
+QString KmlImportDlg::areaCoordinates(const QString& areaName) const
+{
+    return m_areaAssignments.value(areaName).second;
+}
+
+void KmlImportDlg::on_velmoraItems_itemDoubleClicked(QTableWidgetItem* item)
+{
+    if (!item || item->column() != KmlColumn)
+        return;
+    auto* editor = new QComboBox;
+    editor->addItem(tr("not using"));
+    editor->addItems(m_kmlNames);
+    // An empty cell has no current entry; "not using" is chosen explicitly.
+    editor->setCurrentIndex(item->text().isEmpty()
+                                ? -1
+                                : editor->findText(item->text(), Qt::MatchExactly | Qt::MatchCaseSensitive));
+    setEditedCell(editor, item);
+    ui->velmoraItems->setCellWidget(item->row(), KmlColumn, editor);
+    connect(editor, QOverload<int>::of(&QComboBox::currentIndexChanged), this, &KmlImportDlg::cellEditComplete);
+    editor->setFocus();
+}
+
+void KmlImportDlg::cellEditComplete(int index)
+{
+    auto* editor = qobject_cast<QComboBox*>(sender());
+    QTableWidgetItem* cell = editedCell(editor, ui->velmoraItems);
+    if (!cell || index < 0)
+        return;
+    cell->setText(index == 0 ? QString() : editor->itemText(index));
+}
+
+void KmlImportDlg::on_velmoraItems_currentItemChanged(QTableWidgetItem* current, QTableWidgetItem* previous)
+{
+    Q_UNUSED(current)
+    if (previous && ui->velmoraItems->cellWidget(previous->row(), previous->column()))
+        ui->velmoraItems->removeCellWidget(previous->row(), previous->column());
+}
+
+QString KmlImportDlg::coordinatesOf(const QString& name) const
+{
+    for (int row = 0; row < ui->kmlItems->count(); ++row) {
+        const QListWidgetItem* entry = ui->kmlItems->item(row);
+        if (entry->text() == name)
+            return entry->data(CoordinatesRole).toString();
+    }
+    return QString();
+}
+
+void KmlImportDlg::on_buttonBox_accepted()
+{
+    // Closes an open combo box; its choice is already in the cell.
+    ui->velmoraItems->setCurrentItem(nullptr);
+
+    m_zoneKmlName.clear();
+    m_zoneCoordinates.clear();
+    m_areaAssignments.clear();
+    const QTableWidget* table = ui->velmoraItems;
+    for (int row = 0; row < table->rowCount(); ++row) {
+        const QString kmlName = table->item(row, KmlColumn)->text();
+        const QString coordinates = kmlName.isEmpty() ? QString() : coordinatesOf(kmlName);
+        if (coordinates.isEmpty())
+            continue;
+        if (table->item(row, NameColumn) == m_zoneItem) {
+            m_zoneKmlName = kmlName;
+            m_zoneCoordinates = coordinates;
+        } else {
+            m_areaAssignments.insert(table->item(row, NameColumn)->text(), qMakePair(kmlName, coordinates));
+        }
+    }
+    accept();
+}
+
+void KmlImportDlg::on_kmlItems_currentRowChanged(int row)
+{
+    if (m_shownPreview && m_scene)
+        m_shownPreview->hide();
+    m_shownPreview = nullptr;
+    const QListWidgetItem* entry = ui->kmlItems->item(row);
+    if (!entry || !m_scene)
+        return;
+    m_shownPreview = qgraphicsitem_cast<QGraphicsPathItem*>(entry->data(PreviewRole).value<QGraphicsItem*>());
+    if (m_shownPreview)
+        m_shownPreview->show();
+}

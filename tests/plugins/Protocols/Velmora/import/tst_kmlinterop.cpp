@@ -1,0 +1,172 @@
+// KML exchanged with GDAL, the usual peer of other map software: what
+// ogr2ogr writes imports, and what we export ogrinfo reads.
+#include <QDialogButtonBox>
+#include <QDomDocument>
+#include <QProcess>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include "OffscreenLeaks.h"
+#include "Velmora/format/XmlText.h"
+#include "Velmora/import/KmlExport.h"
+#include "Velmora/import/KmlImport.h"
+#include "Velmora/import/KmlImportDlg.h"
+
+namespace {
+
+struct Run
+{
+    int exitCode = -1;
+    QString out;
+    QString err;
+};
+
+Run run(const QString& program, const QStringList& arguments)
+{
+    QProcess process;
+    process.start(program, arguments);
+    Run result;
+    if (!process.waitForFinished(60000) || process.exitStatus() != QProcess::NormalExit)
+        return result;
+    result.exitCode = process.exitCode();
+    result.out = QString::fromUtf8(process.readAllStandardOutput());
+    result.err = QString::fromUtf8(process.readAllStandardError());
+    return result;
+}
+
+QDomElement zoneWithAreas(QDomDocument* document, const QStringList& areas)
+{
+    QString xml = QStringLiteral("<Zone id=\"1\" name=\"North\"><Areas>");
+    for (const QString& area : areas)
+        xml += QStringLiteral("<Area name=\"%1\"/>").arg(area);
+    document->setContent(xml + QStringLiteral("</Areas></Zone>"));
+    return document->documentElement();
+}
+
+void setOutline(QDomElement element, const QString& text)
+{
+    element.appendChild(element.ownerDocument().createElement(QStringLiteral("Geometry")))
+        .appendChild(element.ownerDocument().createTextNode(text));
+}
+
+// ogrinfo's features as "name=x y,x y,...": the name field and the outer
+// ring of the polygon, altitudes left out.
+QStringList features(const QString& listing)
+{
+    static const QRegularExpression name(QStringLiteral("^\\s+Name \\(String\\) = (.*)$"));
+    static const QRegularExpression polygon(QStringLiteral("^\\s+POLYGON(?: Z)? \\(\\(([^)]*)\\)"));
+    QStringList found;
+    QString current;
+    for (const QString& line : listing.split(QLatin1Char('\n'))) {
+        const QRegularExpressionMatch named = name.match(line);
+        if (named.hasMatch())
+            current = named.captured(1);
+        const QRegularExpressionMatch ring = polygon.match(line);
+        if (!ring.hasMatch())
+            continue;
+        QStringList points;
+        for (const QString& point : ring.captured(1).split(QLatin1Char(',')))
+            points << point.trimmed().section(QLatin1Char(' '), 0, 1);
+        found << current + QLatin1Char('=') + points.join(QLatin1Char(','));
+        current.clear();
+    }
+    return found;
+}
+
+} // namespace
+
+class KmlInteropTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void importOgr2ogrOutput();
+    void ogrinfoReadsExport_data();
+    void ogrinfoReadsExport();
+
+private:
+    QString m_ogr2ogr;
+    QString m_ogrinfo;
+    QTemporaryDir m_dir;
+};
+
+void KmlInteropTest::initTestCase()
+{
+    QVERIFY(m_dir.isValid());
+    m_ogr2ogr = QStandardPaths::findExecutable(QStringLiteral("ogr2ogr"));
+    m_ogrinfo = QStandardPaths::findExecutable(QStringLiteral("ogrinfo"));
+    if (m_ogr2ogr.isEmpty() || m_ogrinfo.isEmpty()) {
+        // CI installs it: there, a missing GDAL is a broken setup, not a reason to pass.
+        if (qgetenv("CI") == "true")
+            QFAIL("GDAL's ogr2ogr and ogrinfo are missing (Debian package gdal-bin), and CI=true");
+        QSKIP("GDAL's ogr2ogr and ogrinfo are not installed (Debian package gdal-bin): KML exchange not checked");
+    }
+}
+
+void KmlInteropTest::importOgr2ogrOutput()
+{
+    const QString kml = m_dir.filePath(QStringLiteral("districts.kml"));
+    const Run converted = run(m_ogr2ogr, {"-f", "KML", kml, QStringLiteral(VELMORA_TEST_DATA "/kml/districts.geojson")});
+    QVERIFY2(converted.exitCode == 0, qPrintable(converted.err));
+
+    QDomDocument document;
+    QDomElement zone = zoneWithAreas(&document, {"Центр", "Park", "Lake"});
+    KmlImportDlg dialog(kml, QStringLiteral("North"), Velmora::Kml::areaNames(zone));
+    dialog.show();
+    QTest::mouseClick(dialog.findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok), Qt::LeftButton);
+    QString zoneName;
+    Velmora::Kml::applyImport(dialog, zone, &zoneName);
+
+    // ogr2ogr puts the placemarks in a folder, closes rings and writes no
+    // altitudes; the multipolygon gives its first part, the hole is ignored,
+    // the feature without a name is not offered.
+    QStringList outlines{Velmora::Xml::firstText(zone.firstChildElement(QStringLiteral("Geometry")))};
+    for (const QDomElement& area : Velmora::Kml::areaElements(zone))
+        outlines << Velmora::Xml::firstText(area.firstChildElement(QStringLiteral("Geometry")));
+    QCOMPARE(outlines, (QStringList{"37.5,55.7;37.65,55.7;37.65,55.8;37.5,55.8", "37.51,55.71;37.55,55.71;37.55,55.75",
+                                    "37.56,55.72;37.59,55.72;37.59,55.75;37.56,55.75", ""}));
+}
+
+void KmlInteropTest::ogrinfoReadsExport_data()
+{
+    QTest::addColumn<QString>("driver");
+
+    const Run formats = run(m_ogrinfo, {"--formats"});
+    for (const QString& driver : {QStringLiteral("KML"), QStringLiteral("LIBKML")}) {
+        if (formats.out.contains(QStringLiteral("\n  %1 -vector-").arg(driver)))
+            QTest::newRow(qPrintable(driver)) << driver;
+    }
+}
+
+void KmlInteropTest::ogrinfoReadsExport()
+{
+    QFETCH(QString, driver);
+
+    QDomDocument document;
+    QDomElement zone = zoneWithAreas(&document, {"Центр", "Park", "No outline"});
+    setOutline(zone, "37.5,55.7;37.65,55.7;37.65,55.8;37.5,55.8");
+    const QList<QDomElement> areas = Velmora::Kml::areaElements(zone);
+    setOutline(areas.at(0), "37.51,55.71;37.55,55.71;37.55,55.75");
+    setOutline(areas.at(1), "37.56,55.72;37.59,55.72;37.59,55.75;37.56,55.72");
+    const QString kml = m_dir.filePath(QStringLiteral("export.kml"));
+    QVERIFY(Velmora::Kml::exportZone(kml, QStringLiteral("Север"), zone));
+
+    // GDAL has two KML readers; each row keeps the other one out.
+    const QString other = driver == QLatin1String("KML") ? QStringLiteral("LIBKML") : QStringLiteral("KML");
+    const Run listing = run(m_ogrinfo, {"--config", "GDAL_SKIP", other, "-ro", "-al", kml});
+    QVERIFY2(listing.exitCode == 0, qPrintable(listing.err));
+    QVERIFY2(listing.out.contains(QStringLiteral("using driver `%1' successful").arg(driver)), qPrintable(listing.out));
+    // Not even a warning: GDAL complains about rings that are not closed.
+    QVERIFY2(!listing.err.contains(QLatin1String("Warning")), qPrintable(listing.err));
+    QCOMPARE(features(listing.out),
+             (QStringList{"Север=37.5 55.7,37.65 55.7,37.65 55.8,37.5 55.8,37.5 55.7",
+                          "Центр=37.51 55.71,37.55 55.71,37.55 55.75,37.51 55.71",
+                          "Park=37.56 55.72,37.59 55.72,37.59 55.75,37.56 55.72"}));
+}
+
+QTEST_MAIN(KmlInteropTest)
+#include "tst_kmlinterop.moc"
