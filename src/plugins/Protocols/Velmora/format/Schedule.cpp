@@ -6,6 +6,7 @@
 #include <QRegularExpression>
 
 #include <algorithm>
+#include <limits>
 
 namespace Velmora {
 
@@ -36,6 +37,8 @@ bool parseDay(const QString& text, int* day, int* month, int* year)
     return QDate::isValid(*year ? *year : 2000, *month, *day);
 }
 
+constexpr int MinutesPerDay = 24 * 60;
+
 QDateTime onDate(const QDateTime& like, const QDate& date, int minute)
 {
     QDateTime result = like;
@@ -55,6 +58,11 @@ Schedule::Schedule(const QDomElement& calendar, const QString& targetAttribute)
     readSpecialDays(calendar);
     const QDomElement week = calendar.firstChildElement(Xml::WeekDistribution);
     m_week = parseWeekDistribution(Xml::firstText(week));
+}
+
+bool Schedule::parseSpecialDay(const QString& text, int* day, int* month, int* year)
+{
+    return parseDay(text, day, month, year);
 }
 
 int Schedule::parseTime(const QString& text)
@@ -105,7 +113,7 @@ void Schedule::readDayCards(const QDomElement& calendar)
     const QDomElement cards = calendar.firstChildElement(Xml::DayCards);
     for (QDomElement e = cards.firstChildElement(Xml::DayCard); !e.isNull();
          e = e.nextSiblingElement(Xml::DayCard)) {
-        int id;
+        int id = -1;
         // The first card of an id wins, as a lookup in file order would find it.
         if (parseId(e.attribute(Xml::id), &id) && !m_cards.contains(id))
             m_cards.insert(id, readEntries(e));
@@ -128,11 +136,19 @@ void Schedule::readSpecialDays(const QDomElement& calendar)
 const Schedule::SpecialDay* Schedule::specialDayOn(const QDate& date) const
 {
     const SpecialDay* yearly = nullptr;
+    if (m_specialDays.isEmpty())
+        return yearly;
+    // Split once: each QDate accessor converts the day number again, and a
+    // year's preview asks this for every day of every area.
+    int year = 0;
+    int month = 0;
+    int day = 0;
+    date.getDate(&year, &month, &day);
     for (const SpecialDay& special : m_specialDays) {
-        if (special.day != date.day() || special.month != date.month())
+        if (special.day != day || special.month != month)
             continue;
         // A dated entry is more specific than a yearly one for the same day.
-        if (special.year == date.year())
+        if (special.year == year)
             return &special;
         if (special.year == 0 && !yearly)
             yearly = &special;
@@ -148,6 +164,41 @@ Schedule::Day Schedule::entriesOn(const QDate& date) const
         return special->entries;
     const int card = m_week.at(date.dayOfWeek() - 1);
     return card < 0 ? Day() : m_cards.value(card);
+}
+
+QVector<Schedule::Span> Schedule::spans(const QDate& first, const QDate& last) const
+{
+    QVector<Span> result;
+    if (!first.isValid() || !last.isValid() || last < first)
+        return result;
+    const qint64 days = first.daysTo(last) + 1;
+    if (days > std::numeric_limits<int>::max() / MinutesPerDay)
+        return result; // minutes of the range would not fit an int
+    // Appends [start, end) with target, merging with an equal predecessor.
+    auto extend = [&result](int start, int end, int target) {
+        if (start >= end)
+            return;
+        if (!result.isEmpty() && result.last().target == target)
+            result.last().end = end;
+        else
+            result.append(Span{start, end, target});
+    };
+    Day previous = entriesOn(first.addDays(-1));
+    int dayStart = 0;
+    for (qint64 d = 0; d < days; ++d, dayStart += MinutesPerDay) {
+        const Day today = entriesOn(first.addDays(d));
+        // Rule 6: until today's first entry the previous day's last one runs.
+        int target = previous.isEmpty() ? -1 : previous.last().target;
+        int from = 0;
+        for (const Entry& entry : today) {
+            extend(dayStart + from, dayStart + entry.minute, target);
+            from = entry.minute;
+            target = entry.target; // equal times: the last in file order stays
+        }
+        extend(dayStart + from, dayStart + MinutesPerDay, target);
+        previous = today;
+    }
+    return result;
 }
 
 int Schedule::activeAt(const QDateTime& when) const

@@ -22,6 +22,15 @@ public:
     };
     using Day = QVector<Entry>; // sorted by minute; equal times keep file order
 
+    // A run of one active id over whole minutes, counted from midnight of the
+    // first day asked for: [start, end).
+    struct Span
+    {
+        int start = 0;
+        int end = 0;
+        int target = -1; // -1: nothing active
+    };
+
     Schedule() = default;
     // targetAttribute: "strategy_id" for the zone calendar, "state_id" for areas.
     Schedule(const QDomElement& calendar, const QString& targetAttribute);
@@ -36,11 +45,20 @@ public:
     // card of the week distribution; empty when neither gives one.
     Day entriesOn(const QDate& date) const;
 
+    // What activeAt gives at every minute of the days first..last (both
+    // included, wall-clock days of 1440 minutes), as spans that cover them
+    // without gap; neighbouring spans have different targets. Empty when a
+    // date is invalid or last is before first.
+    QVector<Span> spans(const QDate& first, const QDate& last) const;
+
     // Seven card ids, Monday first, -1 for a day without card; all -1 when the
     // text does not split into seven fields.
     static QVector<int> parseWeekDistribution(const QString& text);
     // "hh:mm" as minutes after midnight, -1 when malformed.
     static int parseTime(const QString& text);
+    // A special day's "dd.MM" (*year set to 0: every year) or "dd.MM.yyyy";
+    // false when it is neither or names no real date ("29.02" counts as real).
+    static bool parseSpecialDay(const QString& text, int* day, int* month, int* year);
 
 private:
     struct SpecialDay

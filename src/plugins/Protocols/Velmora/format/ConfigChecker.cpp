@@ -1,0 +1,647 @@
+#include "ConfigChecker.h"
+
+#include "GeometryText.h"
+#include "Schedule.h"
+#include "Vocabulary.h"
+#include "XmlText.h"
+
+#include <QFile>
+#include <QHash>
+#include <QPointF>
+#include <QSet>
+#include <QStringList>
+
+#include <algorithm>
+#include <cmath>
+
+namespace Velmora {
+
+namespace {
+
+using Finding = ConfigFinding;
+
+bool parseId(const QString& text, int* id)
+{
+    bool ok = false;
+    const int value = text.trimmed().toInt(&ok);
+    if (!ok || value < 0)
+        return false;
+    *id = value;
+    return true;
+}
+
+// ---- Outline geometry ----
+
+struct Vertex
+{
+    QPointF point;
+    int number = 0; // 1-based position in the text
+};
+
+// Cross product of (a - o) and (b - o), zero when nearly collinear for the
+// lengths involved: coordinates are degrees, so plain == 0 would miss rounding.
+int orientation(const QPointF& o, const QPointF& a, const QPointF& b)
+{
+    const double ax = a.x() - o.x();
+    const double ay = a.y() - o.y();
+    const double bx = b.x() - o.x();
+    const double by = b.y() - o.y();
+    const double cross = ax * by - ay * bx;
+    const double scale = std::hypot(ax, ay) * std::hypot(bx, by);
+    if (std::abs(cross) <= 1e-12 * scale)
+        return 0;
+    return cross > 0 ? 1 : -1;
+}
+
+// p collinear with segment a-b: whether it lies on the segment.
+bool withinBox(const QPointF& a, const QPointF& b, const QPointF& p)
+{
+    return p.x() >= std::min(a.x(), b.x()) && p.x() <= std::max(a.x(), b.x())
+        && p.y() >= std::min(a.y(), b.y()) && p.y() <= std::max(a.y(), b.y());
+}
+
+bool segmentsMeet(const QPointF& a, const QPointF& b, const QPointF& c, const QPointF& d)
+{
+    const int o1 = orientation(a, b, c);
+    const int o2 = orientation(a, b, d);
+    const int o3 = orientation(c, d, a);
+    const int o4 = orientation(c, d, b);
+    if (o1 * o2 < 0 && o3 * o4 < 0)
+        return true;
+    return (o1 == 0 && withinBox(a, b, c)) || (o2 == 0 && withinBox(a, b, d))
+        || (o3 == 0 && withinBox(c, d, a)) || (o4 == 0 && withinBox(c, d, b));
+}
+
+// Edges i (from vertex i to i + 1, closing back to 0) and j > i that meet
+// anywhere but at the vertex that adjacent edges share. False when none do.
+bool findCrossing(const QVector<Vertex>& v, int* first, int* second)
+{
+    const int n = v.size();
+    auto at = [&v, n](int i) { return v.at(i % n).point; };
+    for (int i = 0; i < n; ++i) {
+        for (int j = i + 1; j < n; ++j) {
+            const bool adjacent = j == i + 1 || (i == 0 && j == n - 1);
+            bool meet;
+            if (adjacent) {
+                // Sharing one vertex is normal; folding back along each other is not.
+                const int shared = j == i + 1 ? j : 0;
+                const QPointF s = at(shared);
+                const QPointF p = at(shared == j ? i : 1);
+                const QPointF q = at(shared == j ? j + 1 : n - 1);
+                meet = orientation(s, p, q) == 0
+                    && (p.x() - s.x()) * (q.x() - s.x()) + (p.y() - s.y()) * (q.y() - s.y()) > 0;
+            } else {
+                meet = segmentsMeet(at(i), at(i + 1), at(j), at(j + 1));
+            }
+            if (meet) {
+                *first = i;
+                *second = j;
+                return true;
+            }
+        }
+    }
+    return false;
+}
+
+// ---- The walk over the document ----
+
+class Walk
+{
+    Q_DECLARE_TR_FUNCTIONS(Velmora::ConfigChecker)
+
+public:
+    ConfigFindings findings;
+
+    void zone(const QDomElement& root);
+
+private:
+    void report(Finding::Severity severity, const QDomElement& element, QLatin1String kind,
+                const QString& message);
+    void error(const QDomElement& e, QLatin1String kind, const QString& message)
+    {
+        report(Finding::Error, e, kind, message);
+    }
+    void warning(const QDomElement& e, QLatin1String kind, const QString& message)
+    {
+        report(Finding::Warning, e, kind, message);
+    }
+
+    // The element's id, or -1 after reporting it missing.
+    int requireId(const QDomElement& element);
+    // Reports an id seen before in the same list; true when it is new.
+    bool unique(QHash<int, int>* seen, int id, const QDomElement& element, const QString& what);
+
+    void outline(const QDomElement& owner, const QString& ownerText);
+    void controllers(const QDomElement& root);
+    void strategies(const QDomElement& root);
+    void collectAreas(const QDomElement& root);
+    void area(const QDomElement& element, int id);
+    void states(const QDomElement& area, int areaId, const QSet<int>& areaControllers);
+
+    struct CalendarLevel
+    {
+        QString owner;         // "the zone", "area 3"
+        QLatin1String attribute;
+        const QSet<int>* targets;
+        QLatin1String unknownKind;
+        bool isZone = false;
+    };
+    void calendar(const QDomElement& owner, const CalendarLevel& level);
+    void entries(const QDomElement& parent, const QString& what, const CalendarLevel& level);
+    void week(const QDomElement& calendar, const QSet<int>& cards, const CalendarLevel& level);
+    void specialDays(const QDomElement& calendar, const CalendarLevel& level);
+
+    static QString weekdayName(int index);
+
+    QSet<int> m_areas;
+    QSet<int> m_strategies;
+};
+
+QString Walk::weekdayName(int index)
+{
+    switch (index) {
+    case 0: return tr("Monday");
+    case 1: return tr("Tuesday");
+    case 2: return tr("Wednesday");
+    case 3: return tr("Thursday");
+    case 4: return tr("Friday");
+    case 5: return tr("Saturday");
+    default: return tr("Sunday");
+    }
+}
+
+void Walk::report(Finding::Severity severity, const QDomElement& element, QLatin1String kind,
+                  const QString& message)
+{
+    Finding f;
+    f.severity = severity;
+    f.line = std::max(0, element.lineNumber());
+    f.column = std::max(0, element.columnNumber());
+    f.kind = kind;
+    f.message = message;
+    f.path = ConfigChecker::elementPath(element);
+    findings.append(f);
+}
+
+int Walk::requireId(const QDomElement& element)
+{
+    int id = -1;
+    if (parseId(element.attribute(Xml::id), &id))
+        return id;
+    error(element, CheckKind::MissingId,
+          tr("%1 element without a valid id (a whole number, 0 or more).").arg(element.tagName()));
+    return -1;
+}
+
+bool Walk::unique(QHash<int, int>* seen, int id, const QDomElement& element, const QString& what)
+{
+    const auto it = seen->constFind(id);
+    if (it == seen->cend()) {
+        seen->insert(id, element.lineNumber());
+        return true;
+    }
+    error(element, CheckKind::DuplicateId,
+          tr("%1 repeats the one on line %2; only the first counts.").arg(what).arg(*it));
+    return false;
+}
+
+void Walk::zone(const QDomElement& root)
+{
+    const int id = requireId(root);
+    outline(root, id >= 0 ? tr("zone %1").arg(id) : tr("the zone"));
+    controllers(root);
+    collectAreas(root);
+    strategies(root);
+
+    const QDomElement list = root.firstChildElement(Xml::Areas);
+    QHash<int, int> seen;
+    for (QDomElement e = list.firstChildElement(Xml::Area); !e.isNull(); e = e.nextSiblingElement(Xml::Area)) {
+        const int areaId = requireId(e);
+        if (areaId >= 0)
+            unique(&seen, areaId, e, tr("Area %1").arg(areaId));
+        // A repeated area is checked too: its faults are there all the same.
+        area(e, areaId);
+    }
+
+    const CalendarLevel level{tr("the zone"), Xml::strategy_id, &m_strategies, CheckKind::UnknownStrategy, true};
+    calendar(root, level);
+}
+
+void Walk::controllers(const QDomElement& root)
+{
+    const QDomElement list = root.firstChildElement(Xml::Controllers);
+    QHash<int, int> seen;
+    for (QDomElement e = list.firstChildElement(Xml::Controller); !e.isNull();
+         e = e.nextSiblingElement(Xml::Controller)) {
+        const int id = requireId(e);
+        if (id >= 0)
+            unique(&seen, id, e, tr("Controller %1").arg(id));
+    }
+}
+
+// Strategies refer to areas, so the area ids are known before strategies are read.
+void Walk::collectAreas(const QDomElement& root)
+{
+    const QDomElement list = root.firstChildElement(Xml::Areas);
+    for (QDomElement e = list.firstChildElement(Xml::Area); !e.isNull(); e = e.nextSiblingElement(Xml::Area)) {
+        int id = -1;
+        if (parseId(e.attribute(Xml::id), &id))
+            m_areas.insert(id);
+    }
+}
+
+void Walk::strategies(const QDomElement& root)
+{
+    const QDomElement list = root.firstChildElement(Xml::Strategies);
+    QHash<int, int> seen;
+    QVector<int> defaults;
+    int first = -1;
+    for (QDomElement e = list.firstChildElement(Xml::Strategy); !e.isNull();
+         e = e.nextSiblingElement(Xml::Strategy)) {
+        const int id = requireId(e);
+        if (id < 0)
+            continue;
+        if (unique(&seen, id, e, tr("Strategy %1").arg(id)))
+            m_strategies.insert(id);
+        if (first < 0)
+            first = id;
+        const QString value = e.attribute(Xml::default_).toLower();
+        if (value == QLatin1String("true") || value == QLatin1String("1"))
+            defaults.append(id);
+
+        QHash<int, int> areas;
+        for (QDomElement a = e.firstChildElement(Xml::Area); !a.isNull(); a = a.nextSiblingElement(Xml::Area)) {
+            const int areaId = requireId(a);
+            if (areaId < 0)
+                continue;
+            if (!unique(&areas, areaId, a, tr("Area %1 of strategy %2").arg(areaId).arg(id)))
+                continue;
+            if (!m_areas.contains(areaId))
+                error(a, CheckKind::UnknownArea,
+                      tr("Strategy %1 uses area %2, which the zone does not have.").arg(id).arg(areaId));
+            const QString source = a.attribute(Xml::control_source);
+            const QString trimmed = source.trimmed();
+            if (trimmed != QLatin1String("1") && trimmed != QLatin1String("2") && trimmed != QLatin1String("3"))
+                error(a, CheckKind::BadControlSource,
+                      tr("Strategy %1 gives area %2 the control source \"%3\"; it must be 1 (calendar), "
+                         "2 (adaptive) or 3 (local).")
+                          .arg(id)
+                          .arg(areaId)
+                          .arg(source));
+        }
+    }
+    const QDomElement where = list.isNull() ? root : list;
+    if (first < 0)
+        error(where, CheckKind::NoStrategy, tr("The zone has no strategy, so nothing controls its areas."));
+    else if (defaults.isEmpty())
+        warning(where, CheckKind::NoDefault,
+                tr("No strategy is marked default; strategy %1, the first, stands in.").arg(first));
+    else if (defaults.size() > 1)
+        warning(where, CheckKind::SeveralDefaults,
+                tr("Strategies %1 and %2 are both marked default; the first counts.")
+                    .arg(defaults.at(0))
+                    .arg(defaults.at(1)));
+}
+
+void Walk::area(const QDomElement& element, int id)
+{
+    const QString owner = id >= 0 ? tr("area %1").arg(id) : tr("an area without id");
+    outline(element, owner);
+
+    QSet<int> listed;
+    const QDomElement list = element.firstChildElement(Xml::Controllers);
+    if (!list.isNull()) {
+        const QStringList fields = Xml::firstText(list).split(QLatin1Char(','));
+        // An empty text is an area without controllers.
+        if (!(fields.size() == 1 && fields.first().trimmed().isEmpty())) {
+            for (const QString& field : fields) {
+                int controller = -1;
+                if (!parseId(field, &controller)) {
+                    error(list, CheckKind::BadIdList,
+                          tr("The controllers of %1 include \"%2\", which is not a controller id.")
+                              .arg(owner, field));
+                } else if (listed.contains(controller)) {
+                    error(list, CheckKind::DuplicateId,
+                          tr("Controller %1 is listed twice in the controllers of %2.").arg(controller).arg(owner));
+                } else {
+                    listed.insert(controller);
+                }
+            }
+        }
+    }
+    states(element, id, listed);
+
+    QSet<int> stateIds;
+    const QDomElement statesList = element.firstChildElement(Xml::States);
+    for (QDomElement s = statesList.firstChildElement(Xml::State); !s.isNull(); s = s.nextSiblingElement(Xml::State)) {
+        int stateId = -1;
+        if (parseId(s.attribute(Xml::id), &stateId))
+            stateIds.insert(stateId);
+    }
+    const CalendarLevel level{owner, Xml::state_id, &stateIds, CheckKind::UnknownState, false};
+    calendar(element, level);
+}
+
+void Walk::states(const QDomElement& area, int areaId, const QSet<int>& areaControllers)
+{
+    const QDomElement list = area.firstChildElement(Xml::States);
+    const QString owner = areaId >= 0 ? tr("area %1").arg(areaId) : tr("an area without id");
+    QHash<int, int> seen;
+    for (QDomElement s = list.firstChildElement(Xml::State); !s.isNull(); s = s.nextSiblingElement(Xml::State)) {
+        const int id = requireId(s);
+        if (id >= 0)
+            unique(&seen, id, s, tr("State %1 of %2").arg(id).arg(owner));
+        const QString state = id >= 0 ? tr("State %1 of %2").arg(id).arg(owner) : tr("A state of %1").arg(owner);
+        const QString inState = id >= 0 ? tr("state %1 of %2").arg(id).arg(owner) : tr("a state of %1").arg(owner);
+        QHash<int, int> controllers;
+        for (QDomElement c = s.firstChildElement(Xml::Controller); !c.isNull();
+             c = c.nextSiblingElement(Xml::Controller)) {
+            const int controller = requireId(c);
+            if (controller < 0)
+                continue;
+            if (!unique(&controllers, controller, c, tr("Controller %1 in %2").arg(controller).arg(inState)))
+                continue;
+            if (!areaControllers.contains(controller))
+                error(c, CheckKind::UnknownController,
+                      tr("%1 sets controller %2, which is not in the area's controller list.")
+                          .arg(state)
+                          .arg(controller));
+        }
+    }
+}
+
+void Walk::calendar(const QDomElement& owner, const CalendarLevel& level)
+{
+    const QDomElement calendar = owner.firstChildElement(Xml::Calendar);
+    if (calendar.isNull()) {
+        warning(owner, CheckKind::NoCalendar,
+                tr("There is no calendar for %1, so nothing is ever planned for it.").arg(level.owner));
+        return;
+    }
+    QSet<int> cards;
+    QHash<int, int> seen;
+    const QDomElement list = calendar.firstChildElement(Xml::DayCards);
+    for (QDomElement e = list.firstChildElement(Xml::DayCard); !e.isNull(); e = e.nextSiblingElement(Xml::DayCard)) {
+        const int id = requireId(e);
+        if (id >= 0 && unique(&seen, id, e, tr("Day card %1 of %2").arg(id).arg(level.owner)))
+            cards.insert(id);
+        entries(e, id >= 0 ? tr("Day card %1 of %2").arg(id).arg(level.owner)
+                           : tr("A day card of %1").arg(level.owner),
+                level);
+    }
+    week(calendar, cards, level);
+    specialDays(calendar, level);
+}
+
+void Walk::entries(const QDomElement& parent, const QString& what, const CalendarLevel& level)
+{
+    for (QDomElement e = parent.firstChildElement(Xml::Time); !e.isNull(); e = e.nextSiblingElement(Xml::Time)) {
+        const QString time = Xml::firstText(e);
+        if (Schedule::parseTime(time) < 0)
+            error(e, CheckKind::BadTime,
+                  tr("%1 has an entry starting at \"%2\", which is no time from 00:00 to 23:59 (hh:mm); "
+                     "the entry is ignored.")
+                      .arg(what, time));
+        int target = -1;
+        if (!parseId(e.attribute(level.attribute), &target)) {
+            error(e, CheckKind::BadTarget,
+                  tr("%1 has an entry without a valid %2; the entry is ignored.").arg(what, level.attribute));
+        } else if (!level.targets->contains(target)) {
+            if (level.isZone)
+                error(e, level.unknownKind,
+                      tr("%1 names strategy %2, which the zone does not have.").arg(what).arg(target));
+            else
+                error(e, level.unknownKind,
+                      tr("%1 names state %2, which %3 does not have.").arg(what).arg(target).arg(level.owner));
+        }
+    }
+}
+
+void Walk::week(const QDomElement& calendar, const QSet<int>& cards, const CalendarLevel& level)
+{
+    const QDomElement week = calendar.firstChildElement(Xml::WeekDistribution);
+    if (week.isNull()) {
+        warning(calendar, CheckKind::NoWeek,
+                tr("The calendar of %1 has no week distribution, so no day gets a day card.").arg(level.owner));
+        return;
+    }
+    const QString text = Xml::firstText(week);
+    // What the editors write for a new calendar: incomplete, not broken.
+    if (text.trimmed().isEmpty()) {
+        warning(week, CheckKind::WeekEmptyDay,
+                tr("The week distribution of %1 is empty, so no day gets a day card.").arg(level.owner));
+        return;
+    }
+    const QStringList fields = text.split(QLatin1Char(','));
+    if (fields.size() != 7) {
+        error(week, CheckKind::WeekFields,
+              tr("The week distribution of %1 needs seven fields, Monday first, separated by commas; "
+                 "it has %2.")
+                  .arg(level.owner)
+                  .arg(fields.size()));
+        return;
+    }
+    QStringList empty;
+    for (int day = 0; day < 7; ++day) {
+        const QString field = fields.at(day).trimmed();
+        int card = -1;
+        if (field.isEmpty())
+            empty << weekdayName(day);
+        else if (!parseId(field, &card))
+            error(week, CheckKind::WeekBadField,
+                  tr("The week distribution of %1 gives \"%2\" for %3, which is not a day card id.")
+                      .arg(level.owner, field, weekdayName(day)));
+        else if (!cards.contains(card))
+            error(week, CheckKind::UnknownDayCard,
+                  tr("The week distribution of %1 names day card %2 for %3, which the calendar does not have.")
+                      .arg(level.owner)
+                      .arg(card)
+                      .arg(weekdayName(day)));
+    }
+    if (!empty.isEmpty())
+        warning(week, CheckKind::WeekEmptyDay,
+                tr("The week distribution of %1 leaves %2 without a day card.")
+                    .arg(level.owner, empty.join(QStringLiteral(", "))));
+}
+
+void Walk::specialDays(const QDomElement& calendar, const CalendarLevel& level)
+{
+    const QDomElement list = calendar.firstChildElement(Xml::SpecialDays);
+    QHash<int, int> ids;
+    QHash<QString, int> dates; // normalised date -> line of its first special day
+    for (QDomElement e = list.firstChildElement(Xml::SpecialDay); !e.isNull();
+         e = e.nextSiblingElement(Xml::SpecialDay)) {
+        // The id is optional; when present it must be one.
+        if (!e.attribute(Xml::id).isEmpty()) {
+            const int id = requireId(e);
+            if (id >= 0)
+                unique(&ids, id, e, tr("Special day %1 of %2").arg(id).arg(level.owner));
+        }
+        const QString text = e.attribute(Xml::day);
+        const QString what = tr("Special day %1 of %2").arg(text.trimmed(), level.owner);
+        int day = -1;
+        int month = -1;
+        int year = -1;
+        if (!Schedule::parseSpecialDay(text, &day, &month, &year)) {
+            error(e, CheckKind::BadDate,
+                  tr("Special day \"%1\" of %2 is no valid date (dd.MM or dd.MM.yyyy); it never applies.")
+                      .arg(text, level.owner));
+        } else {
+            const QString key = QStringLiteral("%1.%2.%3").arg(day).arg(month).arg(year);
+            const auto it = dates.constFind(key);
+            if (it != dates.cend())
+                warning(e, CheckKind::DuplicateDay,
+                        tr("%1 repeats the one on line %2; only the first applies.").arg(what).arg(*it));
+            else
+                dates.insert(key, e.lineNumber());
+        }
+        entries(e, what, level);
+    }
+}
+
+void Walk::outline(const QDomElement& owner, const QString& ownerText)
+{
+    const QDomElement geometry = owner.firstChildElement(Xml::Geometry);
+    if (geometry.isNull()) {
+        warning(owner, CheckKind::MissingOutline,
+                tr("There is no outline (Geometry) for %1, so the map cannot show it.").arg(ownerText));
+        return;
+    }
+    const QString text = Xml::firstText(geometry);
+    if (text.trimmed().isEmpty()) {
+        warning(geometry, CheckKind::MissingOutline,
+                tr("The outline of %1 is empty, so the map cannot show it.").arg(ownerText));
+        return;
+    }
+    QVector<QPointF> points;
+    if (!Geometry::parsePoints(text, &points)) {
+        error(geometry, CheckKind::BadOutline,
+              tr("The outline of %1 is not a list of x,y points separated by ';'.").arg(ownerText));
+        return;
+    }
+    // Repeated points (and a last point that closes the ring again) add no edge.
+    QVector<Vertex> vertices;
+    for (int i = 0; i < points.size(); ++i) {
+        if (vertices.isEmpty() || vertices.last().point != points.at(i))
+            vertices.append(Vertex{points.at(i), i + 1});
+    }
+    if (vertices.size() > 1 && vertices.last().point == vertices.first().point)
+        vertices.removeLast();
+    if (vertices.size() < 3) {
+        error(geometry, CheckKind::FewPoints,
+              tr("The outline of %1 needs at least three distinct points; it has %2.")
+                  .arg(ownerText)
+                  .arg(vertices.size()));
+        return;
+    }
+    int first = -1;
+    int second = -1;
+    if (findCrossing(vertices, &first, &second)) {
+        const int n = vertices.size();
+        error(geometry, CheckKind::SelfCrossing,
+              tr("The outline of %1 crosses itself: the edge from point %2 to %3 meets the edge from "
+                 "point %4 to %5.")
+                  .arg(ownerText)
+                  .arg(vertices.at(first).number)
+                  .arg(vertices.at((first + 1) % n).number)
+                  .arg(vertices.at(second).number)
+                  .arg(vertices.at((second + 1) % n).number));
+    }
+}
+
+} // namespace
+
+ConfigFindings ConfigChecker::check(const QDomDocument& document)
+{
+    Walk walk;
+    const QDomElement root = document.documentElement();
+    if (!root.isNull())
+        walk.zone(root);
+    // Sections are walked in dependency order; readers want file order.
+    std::stable_sort(walk.findings.begin(), walk.findings.end(),
+                     [](const Finding& a, const Finding& b) { return a.line < b.line; });
+    return walk.findings;
+}
+
+ConfigFindings ConfigChecker::checkFile(const QString& path)
+{
+    Finding failure;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        failure.kind = CheckKind::CannotOpen;
+        failure.message = tr("Cannot open the file: %1.").arg(file.errorString());
+        return {failure};
+    }
+    QDomDocument document;
+    QString message;
+    int line = 0;
+    int column = 0;
+    if (!document.setContent(&file, false, &message, &line, &column)) {
+        failure.kind = CheckKind::XmlSyntax;
+        failure.line = line;
+        failure.column = column;
+        failure.message = tr("The file is not well-formed XML: %1.").arg(message);
+        return {failure};
+    }
+    return check(document);
+}
+
+QString ConfigChecker::formatFinding(const ConfigFinding& finding, const QString& fileName)
+{
+    // Severity words stay English: editors and scripts match on them.
+    const QLatin1String severity(finding.isError() ? "error" : "warning");
+    if (finding.line > 0)
+        return QStringLiteral("%1:%2: %3: %4").arg(fileName).arg(finding.line).arg(severity, finding.message);
+    return QStringLiteral("%1: %2: %3").arg(fileName, severity, finding.message);
+}
+
+QString ConfigChecker::formatFindings(const ConfigFindings& findings, const QString& fileName)
+{
+    QString text;
+    for (const ConfigFinding& finding : findings)
+        text += formatFinding(finding, fileName) + QLatin1Char('\n');
+    return text;
+}
+
+int ConfigChecker::errorCount(const ConfigFindings& findings)
+{
+    return int(std::count_if(findings.cbegin(), findings.cend(), [](const Finding& f) { return f.isError(); }));
+}
+
+int ConfigChecker::warningCount(const ConfigFindings& findings)
+{
+    return findings.size() - errorCount(findings);
+}
+
+QString ConfigChecker::elementPath(const QDomElement& element)
+{
+    if (element.isNull())
+        return {};
+    QStringList parts;
+    for (QDomElement e = element; !e.isNull(); e = e.parentNode().toElement()) {
+        const QDomElement parent = e.parentNode().toElement();
+        if (parent.isNull()) {
+            if (parts.isEmpty())
+                parts.prepend(e.tagName()); // the root itself
+            break;
+        }
+        QString part = e.tagName();
+        if (!e.attribute(Xml::id).isEmpty()) {
+            part += QStringLiteral("[id=%1]").arg(e.attribute(Xml::id));
+        } else if (e.tagName() == Xml::SpecialDay && !e.attribute(Xml::day).isEmpty()) {
+            part += QStringLiteral("[day=%1]").arg(e.attribute(Xml::day));
+        } else {
+            // Position among siblings of its name, when it has any.
+            int index = 1;
+            for (QDomElement s = e.previousSiblingElement(e.tagName()); !s.isNull();
+                 s = s.previousSiblingElement(e.tagName()))
+                ++index;
+            if (index > 1 || !e.nextSiblingElement(e.tagName()).isNull())
+                part += QStringLiteral("[%1]").arg(index);
+        }
+        parts.prepend(part);
+    }
+    return parts.join(QLatin1Char('/'));
+}
+
+} // namespace Velmora

@@ -1,0 +1,222 @@
+#include "Velmora/format/ConfigChecker.h"
+
+#include <QDomDocument>
+#include <QFile>
+#include <QtTest>
+
+using Velmora::ConfigChecker;
+using Velmora::ConfigFinding;
+using Velmora::ConfigFindings;
+
+namespace {
+
+QString fixture(const QString& name)
+{
+    return QStringLiteral(VELMORA_TEST_DATA "/check/%1.xtsc").arg(name);
+}
+
+// "LINE severity kind" per finding, in order.
+QStringList summary(const ConfigFindings& findings)
+{
+    QStringList lines;
+    for (const ConfigFinding& f : findings)
+        lines << QStringLiteral("%1 %2 %3").arg(f.line).arg(f.isError() ? "error" : "warning", f.kind);
+    return lines;
+}
+
+// A zone without faults but for its one area's outline (no Geometry element
+// for a null text) and week distribution.
+QDomDocument zoneWith(const QString& outline, const QString& week)
+{
+    const QString geometry = outline.isNull() ? QString() : QStringLiteral("<Geometry>%1</Geometry>").arg(outline);
+    QDomDocument document;
+    document.setContent(QStringLiteral(
+        "<Zone id='1'><Geometry>0,0;1,0;1,1</Geometry>"
+        "<Calendar><DayCards><DayCard id='1'><Time strategy_id='1'>00:00</Time></DayCard></DayCards>"
+        "<WeekDistribution>1,1,1,1,1,1,1</WeekDistribution></Calendar>"
+        "<Strategies><Strategy id='1' default='1'><Area id='2' control_source='1'/></Strategy></Strategies>"
+        "<Areas><Area id='2'>%1<Controllers/><States><State id='1'/></States>"
+        "<Calendar><DayCards><DayCard id='1'><Time state_id='1'>00:00</Time></DayCard></DayCards>"
+        "<WeekDistribution>%2</WeekDistribution></Calendar></Area></Areas></Zone>")
+                            .arg(geometry, week));
+    return document;
+}
+
+} // namespace
+
+// The configuration checker: one fixture per kind of fault, each a copy of a
+// clean zone with that one fault; edge cases of outlines and week texts; the
+// shipped examples.
+class TestConfigChecker : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void faults_data();
+    void faults();
+    void snippets_data();
+    void snippets();
+    void examplesHaveNoErrors_data();
+    void examplesHaveNoErrors();
+    void formatting();
+};
+
+void TestConfigChecker::faults_data()
+{
+    QTest::addColumn<QString>("name");         // the fixture; its main finding has this kind
+    QTest::addColumn<QStringList>("expected"); // every finding: "LINE severity kind"
+    QTest::addColumn<QString>("path");         // of the main finding
+    QTest::addColumn<QString>("mention");      // a part of the main finding's message
+
+    auto row = [](const char* name, const QStringList& expected, const char* path, const char* mention) {
+        QTest::newRow(name) << QString::fromLatin1(name) << expected << QString::fromLatin1(path)
+                            << QString::fromLatin1(mention);
+    };
+    row("clean", {}, "", "");
+    row("missing-id", {"73 error missing-id"}, "Areas/Area[id=2]/States/State[3]", "State element");
+    row("duplicate-id", {"26 error duplicate-id"}, "Strategies/Strategy[id=2]", "line 23");
+    row("bad-id-list", {"67 error bad-id-list"}, "Areas/Area[id=2]/Controllers", "\"2x\"");
+    row("unknown-strategy", {"13 error unknown-strategy"}, "Calendar/DayCards/DayCard[id=2]/Time[2]", "strategy 9");
+    row("unknown-state", {"45 error unknown-state"}, "Areas/Area[id=1]/Calendar/DayCards/DayCard[id=1]/Time[2]",
+        "state 9");
+    row("unknown-day-card", {"75 error unknown-day-card"}, "Areas/Area[id=2]/Calendar/WeekDistribution",
+        "day card 4 for Saturday");
+    row("unknown-area", {"25 error unknown-area"}, "Strategies/Strategy[id=2]/Area[id=8]", "area 8");
+    row("unknown-controller", {"71 error unknown-controller"}, "Areas/Area[id=2]/States/State[id=5]/Controller[id=11]",
+        "controller 11");
+    row("bad-control-source", {"21 error bad-control-source"}, "Strategies/Strategy[id=1]/Area[id=2]", "\"5\"");
+    row("week-fields", {"16 error week-fields"}, "Calendar/WeekDistribution", "it has 6");
+    row("week-bad-field", {"16 error week-bad-field"}, "Calendar/WeekDistribution", "\"one\" for Wednesday");
+    row("week-empty-day", {"75 warning week-empty-day"}, "Areas/Area[id=2]/Calendar/WeekDistribution",
+        "Saturday, Sunday");
+    row("no-week", {"74 warning no-week"}, "Areas/Area[id=2]/Calendar", "area 2");
+    row("no-calendar", {"65 warning no-calendar"}, "Areas/Area[id=2]", "area 2");
+    row("bad-time", {"12 error bad-time"}, "Calendar/DayCards/DayCard[id=2]/Time[1]", "\"25:00\"");
+    row("bad-target", {"79 error bad-target"}, "Areas/Area[id=2]/Calendar/DayCards/DayCard[id=3]/Time[2]", "state_id");
+    row("bad-date", {"53 error bad-date"}, "Areas/Area[id=1]/Calendar/SpecialDays/SpecialDay[day=30.02]", "\"30.02\"");
+    row("duplicate-day", {"56 warning duplicate-day"}, "Areas/Area[id=1]/Calendar/SpecialDays/SpecialDay[day=01.05]",
+        "line 53");
+    row("missing-outline", {"65 warning missing-outline"}, "Areas/Area[id=2]", "area 2");
+    row("bad-outline", {"66 error bad-outline"}, "Areas/Area[id=2]/Geometry", "area 2");
+    row("few-points", {"66 error few-points"}, "Areas/Area[id=2]/Geometry", "it has 2");
+    row("self-crossing", {"66 error self-crossing"}, "Areas/Area[id=2]/Geometry",
+        "point 2 to 3 meets the edge from point 4 to 1");
+    // Without strategies every zone calendar entry names a missing one too.
+    row("no-strategy",
+        {"7 error unknown-strategy", "8 error unknown-strategy", "9 error unknown-strategy",
+         "12 error unknown-strategy", "13 error unknown-strategy", "18 error no-strategy"},
+        "Strategies", "no strategy");
+    row("no-default", {"18 warning no-default"}, "Strategies", "strategy 1, the first");
+    row("several-defaults", {"18 warning several-defaults"}, "Strategies", "Strategies 1 and 2");
+    row("not-xml", {"4 error xml-syntax"}, "", "well-formed");
+    row("no-such-file", {"0 error cannot-open"}, "", "Cannot open");
+}
+
+void TestConfigChecker::faults()
+{
+    QFETCH(QString, name);
+    QFETCH(QStringList, expected);
+    QFETCH(QString, path);
+    QFETCH(QString, mention);
+
+    const ConfigFindings findings = ConfigChecker::checkFile(fixture(name));
+    QCOMPARE(summary(findings), expected);
+    for (const ConfigFinding& f : findings) {
+        QVERIFY(f.message.endsWith(QLatin1Char('.')));
+        if (f.kind == name || expected.size() == 1) {
+            QCOMPARE(f.path, path);
+            QVERIFY2(f.message.contains(mention), qPrintable(f.message));
+        }
+    }
+    // Checking a document leaves it as it was, and finds what the file check found.
+    QFile file(fixture(name));
+    QDomDocument document;
+    if (file.open(QIODevice::ReadOnly) && document.setContent(&file)) {
+        const QString before = document.toString();
+        QCOMPARE(summary(ConfigChecker::check(document)), expected);
+        QCOMPARE(document.toString(), before);
+    }
+}
+
+void TestConfigChecker::snippets_data()
+{
+    QTest::addColumn<QString>("outline"); // null: no Geometry element
+    QTest::addColumn<QString>("week");
+    QTest::addColumn<QString>("kind");    // empty: no finding
+    QTest::addColumn<bool>("error");
+
+    const QString square = QStringLiteral("0,0;10,0;10,10;0,10");
+    const QString everyDay = QStringLiteral("1,1,1,1,1,1,1");
+    auto outline = [&everyDay](const char* name, const QString& text, const char* kind, bool error) {
+        QTest::newRow(name) << text << everyDay << QString::fromLatin1(kind) << error;
+    };
+    outline("closing point repeated", "0,0;10,0;10,10;0,0", "", false);
+    outline("concave, blanks, exponent", " 0,0; 4 ,0;4,4;2,1;0,4e0 ", "", false);
+    outline("degrees", "49.1048,55.784;49.1096,55.7828;49.1157,55.7834;49.1157,55.7877;49.1058,55.7887", "", false);
+    outline("no element", QString(), "missing-outline", false);
+    outline("blank text", " \n ", "missing-outline", false);
+    outline("trailing separator", "0,0;10,0;10,10;", "bad-outline", true);
+    outline("three coordinates", "0,0,1;10,0;10,10", "bad-outline", true);
+    outline("repeats do not count", "0,0;0,0;10,10;10,10;0,0", "few-points", true);
+    outline("on a line", "0,0;10,0;20,0", "self-crossing", true);
+    outline("folds back", "0,0;10,0;5,0;5,5", "self-crossing", true);
+    outline("touches itself at a point", "0,0;4,0;2,2;4,4;0,4;2,2", "self-crossing", true);
+    outline("vertex on an edge", "0,0;4,0;4,4;2,0;0,4", "self-crossing", true);
+
+    auto week = [&square](const char* name, const char* text, const char* kind, bool error) {
+        QTest::newRow(name) << square << QString::fromLatin1(text) << QString::fromLatin1(kind) << error;
+    };
+    week("blanks around ids", " 1 , 1,1,1,1,1,1 ", "", false);
+    week("empty text of a new calendar", "", "week-empty-day", false);
+    week("all seven empty", ",,,,,,", "week-empty-day", false);
+    week("trailing comma", "1,1,1,1,1,1,1,", "week-fields", true);
+    week("negative id", "1,1,1,-1,1,1,1", "week-bad-field", true);
+}
+
+void TestConfigChecker::snippets()
+{
+    QFETCH(QString, outline);
+    QFETCH(QString, week);
+    QFETCH(QString, kind);
+    QFETCH(bool, error);
+
+    const ConfigFindings findings = ConfigChecker::check(zoneWith(outline, week));
+    QStringList kinds;
+    for (const ConfigFinding& f : findings)
+        kinds << f.kind;
+    QCOMPARE(kinds, kind.isEmpty() ? QStringList() : QStringList{kind});
+    if (!findings.isEmpty())
+        QCOMPARE(findings.first().isError(), error);
+}
+
+void TestConfigChecker::examplesHaveNoErrors_data()
+{
+    QTest::addColumn<QString>("path");
+    QTest::newRow("north") << QStringLiteral(VELMORA_EXAMPLES "/north.xtsc");
+    QTest::newRow("zarechny") << QStringLiteral(VELMORA_EXAMPLES "/zarechny.xtsc");
+}
+
+void TestConfigChecker::examplesHaveNoErrors()
+{
+    QFETCH(QString, path);
+    const ConfigFindings findings = ConfigChecker::checkFile(path);
+    QVERIFY2(ConfigChecker::errorCount(findings) == 0, qPrintable(ConfigChecker::formatFindings(findings, path)));
+}
+
+void TestConfigChecker::formatting()
+{
+    const ConfigFindings findings = ConfigChecker::checkFile(fixture(QStringLiteral("no-strategy")));
+    QCOMPARE(ConfigChecker::errorCount(findings), 6);
+    QCOMPARE(ConfigChecker::warningCount(findings), 0);
+    const QString text = ConfigChecker::formatFindings(findings, QStringLiteral("z.xtsc"));
+    QCOMPARE(text.count(QLatin1Char('\n')), 6);
+    QVERIFY(text.startsWith(QStringLiteral("z.xtsc:7: error: Day card 1 of the zone names strategy 2, ")));
+
+    ConfigFinding warning;
+    warning.severity = ConfigFinding::Warning;
+    warning.message = QStringLiteral("Something.");
+    QCOMPARE(ConfigChecker::formatFinding(warning, QStringLiteral("a.xtsc")), QStringLiteral("a.xtsc: warning: Something."));
+}
+
+QTEST_GUILESS_MAIN(TestConfigChecker)
+#include "tst_configchecker.moc"
