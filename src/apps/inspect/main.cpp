@@ -1,10 +1,67 @@
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QDomDocument>
+#include <QFile>
 #include <QTextStream>
+
+#include "Velmora/format/ConfigChecker.h"
+#include "Velmora/format/SchedulePreview.h"
 
 #include "Arguments.h"
 #include "Inspector.h"
 #include "OffscreenLeaks.h"
+
+namespace {
+
+// --check: every file's findings as FILE:LINE: severity: message; 1 when any
+// file has an error.
+int checkFiles(const QStringList& files, QTextStream& out)
+{
+    int errors = 0;
+    for (const QString& file : files) {
+        const Velmora::ConfigFindings findings = Velmora::ConfigChecker::checkFile(file);
+        for (const Velmora::ConfigFinding& finding : findings)
+            out << Velmora::ConfigChecker::formatFinding(finding, file) << '\n';
+        errors += Velmora::ConfigChecker::errorCount(findings);
+    }
+    return errors ? 1 : 0;
+}
+
+// --schedule: what runs when in each file over the range, a table per area.
+int printSchedules(const QString& range, const QStringList& files, QTextStream& out, QTextStream& err)
+{
+    QDate first;
+    QDate last;
+    if (!Velmora::SchedulePreview::parseRange(range, &first, &last)) {
+        err << "velmora-inspect: --schedule needs yyyy-MM-dd or yyyy-MM-dd..yyyy-MM-dd, not \"" << range
+            << "\"\n";
+        return 2;
+    }
+    int status = 0;
+    for (const QString& file : files) {
+        QFile input(file);
+        QDomDocument document;
+        QString message;
+        int line = 0;
+        if (!input.open(QIODevice::ReadOnly) || !document.setContent(&input, false, &message, &line)) {
+            err << "velmora-inspect: " << file << ": "
+                << (message.isEmpty() ? input.errorString() : QStringLiteral("%1 (line %2)").arg(message).arg(line))
+                << '\n';
+            status = 1;
+            continue;
+        }
+        const Velmora::SchedulePreview preview(document.documentElement(), first, last);
+        if (preview.isNull()) {
+            err << "velmora-inspect: " << file << ": " << preview.error() << '\n';
+            status = 1;
+            continue;
+        }
+        out << "== " << file << '\n' << preview.renderTable();
+    }
+    return status;
+}
+
+} // namespace
 
 int main(int argc, char* argv[])
 {
@@ -18,8 +75,16 @@ int main(int argc, char* argv[])
                                           QStringLiteral("The module to load (default: ../plugins/libVelmora.so "
                                                          "next to the program)."),
                                           QStringLiteral("path"));
+    const QCommandLineOption checkOption(
+        QStringLiteral("check"),
+        QStringLiteral("Check the files for dangling references, duplicate ids and malformed texts; "
+                       "exit status 1 when there are errors."));
+    const QCommandLineOption scheduleOption(
+        QStringLiteral("schedule"),
+        QStringLiteral("Print which strategy and which area states run in the date range."),
+        QStringLiteral("DATE[..DATE]"));
     // QApplication would take "--plugin PATH" for one of Qt's own plug-ins.
-    ApplicationArguments arguments(argc, argv, {pluginOption});
+    ApplicationArguments arguments(argc, argv, {pluginOption, scheduleOption});
     QTextStream err(stderr);
     if (!arguments.missingValue().isEmpty()) {
         err << "velmora-inspect: --" << QString::fromLocal8Bit(arguments.missingValue()) << " needs a value\n";
@@ -31,7 +96,7 @@ int main(int argc, char* argv[])
     parser.setApplicationDescription(
         QStringLiteral("Loads zone configuration files through the Velmora module and prints what a host sees."));
     parser.addHelpOption();
-    parser.addOption(pluginOption);
+    parser.addOptions({pluginOption, checkOption, scheduleOption});
     parser.addPositionalArgument(QStringLiteral("file"), QStringLiteral("Zone configuration files (.xtsc)."),
                                  QStringLiteral("FILE..."));
     parser.process(app);
@@ -42,6 +107,12 @@ int main(int argc, char* argv[])
         err << parser.helpText();
         return 2;
     }
+    // Both read the files themselves: no module is needed.
+    if (parser.isSet(checkOption))
+        return checkFiles(files, out);
+    if (parser.isSet(scheduleOption))
+        return printSchedules(parser.value(scheduleOption), files, out, err);
+
     QString pluginPath = VelmoraHost::defaultPluginPath();
     if (parser.isSet(pluginOption)) {
         pluginPath = parser.value(pluginOption);

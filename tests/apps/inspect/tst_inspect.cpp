@@ -58,6 +58,19 @@ void TestInspect::pluginOption_data()
     QTest::newRow("a refused file") << QStringList{"--plugin", modulePath, northFile, refused} << 1
                                     << (printed + QStringList{"== " + refused, "load failed",
                                                               "message: Error processing file"});
+
+    // Checking and previewing read the files themselves, without the module.
+    const QString dangling = QStringLiteral(VELMORA_TEST_DATA "/check/unknown-state.xtsc");
+    QTest::newRow("check: clean") << QStringList{"--check", QStringLiteral(VELMORA_EXAMPLES "/zarechny.xtsc")} << 0
+                                  << QStringList{};
+    QTest::newRow("check: warnings only") << QStringList{"--check", northFile} << 0
+                                          << QStringList{northFile + ":31: warning: "};
+    QTest::newRow("check: an error") << QStringList{"--check", northFile, dangling} << 1
+                                     << QStringList{dangling + ":", ": error: "};
+    QTest::newRow("schedule: a day") << QStringList{"--schedule", "2026-12-07", northFile} << 0
+                                     << QStringList{"  06:00  22:00  1 Day", "Area 3 Centre", "07:00  22:00  1 Peak"};
+    QTest::newRow("schedule: a bad range") << QStringList{"--schedule", "2026-12-40", northFile} << 2
+                                           << QStringList{"--schedule needs"};
 }
 
 void TestInspect::pluginOption()
