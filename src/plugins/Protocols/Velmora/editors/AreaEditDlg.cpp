@@ -1,0 +1,792 @@
+#include "AreaEditDlg.h"
+#include "ui_AreaEditDlg.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QCursor>
+#include <QGraphicsScene>
+#include <QHBoxLayout>
+#include <QMenu>
+#include <QPalette>
+#include <QPushButton>
+#include <QSignalBlocker>
+
+#include "ControllersStateEditdlg.h"
+#include "DaycardEditDlg.h"
+#include "DomMetaType.h"
+#include "SpecialDayEditdlg.h"
+#include "format/Vocabulary.h"
+#include "format/XmlText.h"
+#include "graphics/AreaGraphicsItem.h"
+#include "graphics/GraphicsArea.h"
+#include "import/KeepGeometry.h"
+#include "import/TolImportDlg.h"
+
+// The core is a static library: the form's icons are there only once its
+// resources are registered, also in programs that link the core directly.
+static void initAreaEditResources()
+{
+    Q_INIT_RESOURCE(velmora);
+}
+
+namespace Xml = Velmora::Xml;
+using Velmora::Editors::editedCell;
+using Velmora::Editors::setEditedCell;
+
+namespace {
+
+constexpr int DaysOfWeek = 7;
+
+void markInvalid(QWidget* field, bool invalid)
+{
+    if (!invalid) {
+        field->setPalette(QPalette()); // back to the parent's
+        return;
+    }
+    QPalette palette = field->palette();
+    palette.setColor(QPalette::Base, Qt::red);
+    field->setPalette(palette);
+}
+
+QDomElement ensureChild(QDomElement parent, const QString& tag)
+{
+    QDomElement child = parent.firstChildElement(tag);
+    if (child.isNull())
+        child = parent.appendChild(parent.ownerDocument().createElement(tag)).toElement();
+    return child;
+}
+
+// Texts are set through the element's first text child, which therefore has
+// to exist, even empty: a file's <Controllers/> has none.
+QDomText ensureText(QDomElement element)
+{
+    QDomText text = Xml::firstTextNode(element);
+    if (text.isNull())
+        text = element.appendChild(element.ownerDocument().createTextNode(QString())).toText();
+    return text;
+}
+
+void setText(QDomElement element, const QString& value)
+{
+    ensureText(element).setData(value);
+}
+
+bool isEmptyElement(const QDomElement& element)
+{
+    return element.firstChildElement().isNull();
+}
+
+// Removes the `tag` children whose `attribute` is `value`; true when any went.
+bool removeChildren(QDomElement parent, const QString& tag, const QString& attribute, const QString& value)
+{
+    bool removed = false;
+    for (QDomElement child = parent.firstChildElement(tag); !child.isNull();) {
+        const QDomElement next = child.nextSiblingElement(tag);
+        if (child.attribute(attribute) == value) {
+            parent.removeChild(child);
+            removed = true;
+        }
+        child = next;
+    }
+    return removed;
+}
+
+QDomElement childWithId(const QDomElement& parent, const QString& tag, const QString& id)
+{
+    for (QDomElement child = parent.firstChildElement(tag); !child.isNull(); child = child.nextSiblingElement(tag)) {
+        if (child.attribute(Xml::id) == id)
+            return child;
+    }
+    return QDomElement();
+}
+
+void appendController(QDomElement state, const QString& number)
+{
+    QDomElement controller = state.ownerDocument().createElement(Xml::Controller);
+    controller.setAttribute(Xml::id, number);
+    controller.setAttribute(Xml::state, QStringLiteral("1"));
+    state.appendChild(controller);
+}
+
+QDomElement elementOf(const QListWidgetItem* item)
+{
+    return item ? item->data(Qt::UserRole).value<QDomElement>() : QDomElement();
+}
+
+} // namespace
+
+AreaEditDlg::AreaEditDlg(QDomElement areas, QDomElement area, QWidget* parent, QGraphicsScene* scene)
+    : QDialog(parent)
+    , ui(new Ui::AreaEditDlg)
+    , m_scene(scene)
+{
+    static const bool resources = (initAreaEditResources(), true);
+    Q_UNUSED(resources)
+    Velmora::Editors::registerDomElementType();
+    ui->setupUi(this);
+
+    // A copy: cancelling leaves the zone editor's document untouched.
+    m_area = area.isNull() ? areas.ownerDocument().createElement(Xml::Area) : area.cloneNode(true).toElement();
+    ensureSkeleton();
+
+    const QString id = m_area.attribute(Xml::id);
+    int largest = 0;
+    for (QDomElement other = areas.firstChildElement(Xml::Area); !other.isNull();
+         other = other.nextSiblingElement(Xml::Area)) {
+        const QString otherId = other.attribute(Xml::id);
+        if (otherId == id)
+            continue;
+        m_otherAreaIds.append(otherId.toInt());
+        largest = qMax(largest, otherId.toInt());
+    }
+    if (id.isEmpty())
+        ui->areaId->setValue(largest + 1);
+
+    ui->controllersFromMap->setEnabled(m_scene != nullptr);
+    auto* wholeWeek = new QAction(tr("use for whole week"), ui->daycards);
+    connect(wholeWeek, &QAction::triggered, this, &AreaEditDlg::useCurrentDaycardOnWholeWeek);
+    ui->daycards->addAction(wholeWeek);
+
+    fillForm();
+    m_overlay = new GraphicsArea(m_scene, geometryText());
+}
+
+AreaEditDlg::~AreaEditDlg()
+{
+    // A tool window still open must not report to a dialog half gone.
+    if (m_toolWindow)
+        m_toolWindow->disconnect(this);
+    // Whatever this editor put on the map leaves with it; the QPointers are
+    // null when the scene went first and took the items along.
+    delete m_creation;
+    delete m_overlay;
+    delete ui;
+}
+
+void AreaEditDlg::ensureSkeleton()
+{
+    QDomElement calendar = ensureChild(m_area, Xml::Calendar);
+    ensureChild(calendar, Xml::DayCards);
+    ensureText(ensureChild(calendar, Xml::WeekDistribution));
+    ensureText(ensureChild(m_area, Xml::Geometry));
+    // Older files may lack these; added controllers and states would go nowhere.
+    ensureText(ensureChild(m_area, Xml::Controllers));
+    ensureChild(m_area, Xml::States);
+}
+
+QDomElement AreaEditDlg::statesElement() const
+{
+    return m_area.firstChildElement(Xml::States);
+}
+
+QDomElement AreaEditDlg::dayCardsElement() const
+{
+    return m_area.firstChildElement(Xml::Calendar).firstChildElement(Xml::DayCards);
+}
+
+QDomElement AreaEditDlg::specialDaysElement() const
+{
+    return m_area.firstChildElement(Xml::Calendar).firstChildElement(Xml::SpecialDays);
+}
+
+QString AreaEditDlg::geometryText() const
+{
+    return Xml::firstText(m_area.firstChildElement(Xml::Geometry));
+}
+
+void AreaEditDlg::setGeometryText(const QString& text)
+{
+    setText(ensureChild(m_area, Xml::Geometry), text);
+}
+
+void AreaEditDlg::fillForm()
+{
+    closeWeekCellEditors();
+    const QSignalBlocker blocker(ui->controllers);
+    ui->controllers->clear();
+    ui->states->clear();
+    ui->daycards->clear();
+    ui->specilaDays->clear();
+
+    const QString id = m_area.attribute(Xml::id);
+    if (!id.isEmpty())
+        ui->areaId->setValue(id.toInt());
+    ui->areaName->setText(m_area.attribute(Xml::name));
+
+    const QStringList numbers =
+        Xml::firstText(m_area.firstChildElement(Xml::Controllers)).split(QLatin1Char(','), Qt::SkipEmptyParts);
+    for (const QString& number : numbers) {
+        if (!number.trimmed().isEmpty())
+            addController(number.trimmed());
+    }
+
+    const QDomElement states = statesElement();
+    for (QDomElement state = states.firstChildElement(Xml::State); !state.isNull();
+         state = state.nextSiblingElement(Xml::State))
+        addStateItem(state);
+
+    const QDomElement cards = dayCardsElement();
+    for (QDomElement card = cards.firstChildElement(Xml::DayCard); !card.isNull();
+         card = card.nextSiblingElement(Xml::DayCard))
+        addListItem(ui->daycards, card.attribute(Xml::id), card);
+
+    const QString week = Xml::firstText(m_area.firstChildElement(Xml::Calendar).firstChildElement(Xml::WeekDistribution));
+    const QStringList days = week.split(QLatin1Char(','));
+    for (int day = 0; day < DaysOfWeek; ++day) {
+        QTableWidgetItem* cell = ui->weekDistrib->item(0, day);
+        if (!cell) {
+            cell = new QTableWidgetItem;
+            ui->weekDistrib->setItem(0, day, cell);
+        }
+        // A text that is no week at all shows as seven empty days.
+        cell->setText(days.size() == DaysOfWeek ? days.at(day) : QString());
+    }
+
+    const QDomElement specialDays = specialDaysElement();
+    for (QDomElement day = specialDays.firstChildElement(Xml::SpecialDay); !day.isNull();
+         day = day.nextSiblingElement(Xml::SpecialDay))
+        addListItem(ui->specilaDays, day.attribute(Xml::day), day);
+}
+
+QListWidgetItem* AreaEditDlg::addListItem(QListWidget* list, const QString& text, const QDomElement& element)
+{
+    auto* item = new QListWidgetItem(text, list);
+    item->setData(Qt::UserRole, QVariant::fromValue(element));
+    return item;
+}
+
+// ---- controllers
+
+void AreaEditDlg::addController(const QString& number)
+{
+    const QSignalBlocker blocker(ui->controllers);
+    auto* item = new QListWidgetItem(number, ui->controllers);
+    item->setData(Qt::UserRole, number);
+    item->setFlags(item->flags() | Qt::ItemIsEditable);
+    const QDomElement states = statesElement();
+    for (QDomElement state = states.firstChildElement(Xml::State); !state.isNull();
+         state = state.nextSiblingElement(Xml::State)) {
+        if (childWithId(state, Xml::Controller, number).isNull())
+            appendController(state, number);
+    }
+}
+
+void AreaEditDlg::on_addController_clicked()
+{
+    QListWidgetItem* item = nullptr;
+    {
+        const QSignalBlocker blocker(ui->controllers);
+        item = new QListWidgetItem(ui->controllers);
+        item->setFlags(item->flags() | Qt::ItemIsEditable);
+    }
+    ui->controllers->setCurrentItem(item);
+    ui->controllers->editItem(item);
+}
+
+void AreaEditDlg::on_controllers_itemChanged(QListWidgetItem* item)
+{
+    if (!item)
+        return;
+    const QString previous = item->data(Qt::UserRole).toString();
+    const QString number = item->text();
+    if (number == previous)
+        return;
+    const QSignalBlocker blocker(ui->controllers);
+    // Emptying a number is no deletion (Delete is): the states would keep a
+    // controller that the area's list no longer names.
+    if (number.isEmpty() ||
+        ui->controllers->findItems(number, Qt::MatchExactly | Qt::MatchCaseSensitive).size() > 1) {
+        item->setText(previous);
+        return;
+    }
+    item->setData(Qt::UserRole, number);
+
+    const QDomElement states = statesElement();
+    for (QDomElement state = states.lastChildElement(Xml::State); !state.isNull();
+         state = state.previousSiblingElement(Xml::State)) {
+        QDomElement old = previous.isEmpty() ? QDomElement() : childWithId(state, Xml::Controller, previous);
+        // A state never names a controller twice.
+        if (!childWithId(state, Xml::Controller, number).isNull()) {
+            if (!old.isNull())
+                state.removeChild(old);
+        } else if (!old.isNull()) {
+            old.setAttribute(Xml::id, number);
+        } else {
+            appendController(state, number);
+        }
+    }
+}
+
+void AreaEditDlg::on_delController_clicked()
+{
+    deleteControllers(ui->controllers->selectedItems());
+}
+
+void AreaEditDlg::deleteControllers(const QList<QListWidgetItem*>& items)
+{
+    QSet<QString> removed;
+    for (QListWidgetItem* item : items) {
+        for (const QString& number : {item->text(), item->data(Qt::UserRole).toString()}) {
+            if (!number.isEmpty())
+                removed.insert(number);
+        }
+        delete item;
+    }
+    if (removed.isEmpty())
+        return;
+    for (int row = ui->states->count() - 1; row >= 0; --row) {
+        QListWidgetItem* stateItem = ui->states->item(row);
+        QDomElement state = elementOf(stateItem);
+        bool changed = false;
+        for (const QString& number : qAsConst(removed))
+            changed = removeChildren(state, Xml::Controller, Xml::id, number) || changed;
+        if (changed && isEmptyElement(state))
+            deleteState(stateItem);
+    }
+}
+
+// ---- states
+
+void AreaEditDlg::addStateItem(const QDomElement& state, QListWidgetItem* item)
+{
+    if (!item)
+        item = new QListWidgetItem(ui->states);
+    item->setText(state.attribute(Xml::id) + QStringLiteral(" (") + state.attribute(Xml::name) + QStringLiteral(")"));
+    item->setData(Qt::UserRole, QVariant::fromValue(state));
+}
+
+void AreaEditDlg::on_addState_clicked()
+{
+    QDomDocument document = m_area.ownerDocument();
+    QDomElement state = document.createElement(Xml::State);
+    for (int row = 0; row < ui->controllers->count(); ++row) {
+        const QString number = ui->controllers->item(row)->text();
+        if (!number.isEmpty())
+            appendController(state, number);
+    }
+    QDomElement states = statesElement();
+    ControllersStateEditdlg editor(states, state, this);
+    editor.setRpcObject(cnfStorage);
+    if (editor.exec() != QDialog::Accepted)
+        return;
+    const QDomElement result = editor.stateElement(document);
+    states.appendChild(result);
+    addStateItem(result);
+}
+
+void AreaEditDlg::on_states_itemDoubleClicked(QListWidgetItem* item)
+{
+    const QDomElement old = elementOf(item);
+    if (old.isNull())
+        return;
+    QDomElement states = old.parentNode().toElement();
+    if (states.isNull())
+        states = statesElement();
+    ControllersStateEditdlg editor(states, old, this);
+    editor.setRpcObject(cnfStorage);
+    if (editor.exec() != QDialog::Accepted)
+        return;
+    const QDomElement result = editor.stateElement(m_area.ownerDocument());
+    states.replaceChild(result, old);
+    const QString from = old.attribute(Xml::id);
+    const QString to = result.attribute(Xml::id);
+    if (from != to)
+        renameStateReferences(from, to);
+    addStateItem(result, item);
+}
+
+void AreaEditDlg::renameStateReferences(const QString& from, const QString& to)
+{
+    // Cards and special days name the state by id: a new id is theirs too,
+    // or they would switch to a state that no longer exists.
+    const QDomElement lists[] = {dayCardsElement(), specialDaysElement()};
+    const QString tags[] = {Xml::DayCard, Xml::SpecialDay};
+    for (int i = 0; i < 2; ++i) {
+        for (QDomElement entry = lists[i].firstChildElement(tags[i]); !entry.isNull();
+             entry = entry.nextSiblingElement(tags[i])) {
+            for (QDomElement time = entry.firstChildElement(Xml::Time); !time.isNull();
+                 time = time.nextSiblingElement(Xml::Time)) {
+                if (time.attribute(Xml::state_id) == from)
+                    time.setAttribute(Xml::state_id, to);
+            }
+        }
+    }
+}
+
+void AreaEditDlg::on_delState_clicked()
+{
+    const QList<QListWidgetItem*> selected = ui->states->selectedItems();
+    for (QListWidgetItem* item : selected)
+        deleteState(item);
+}
+
+void AreaEditDlg::deleteState(QListWidgetItem* item)
+{
+    QDomElement state = elementOf(item);
+    if (state.isNull()) {
+        delete item;
+        return;
+    }
+    const QString id = state.attribute(Xml::id);
+    state.parentNode().removeChild(state);
+
+    QSet<QString> emptiedCards;
+    const QDomElement cards = dayCardsElement();
+    for (QDomElement card = cards.firstChildElement(Xml::DayCard); !card.isNull();
+         card = card.nextSiblingElement(Xml::DayCard)) {
+        if (removeChildren(card, Xml::Time, Xml::state_id, id) && isEmptyElement(card))
+            emptiedCards.insert(card.attribute(Xml::id));
+    }
+    deleteDayCards(emptiedCards);
+
+    QDomElement specialDays = specialDaysElement();
+    for (QDomElement day = specialDays.firstChildElement(Xml::SpecialDay); !day.isNull();) {
+        const QDomElement next = day.nextSiblingElement(Xml::SpecialDay);
+        if (removeChildren(day, Xml::Time, Xml::state_id, id) && isEmptyElement(day)) {
+            specialDays.removeChild(day);
+            for (int row = ui->specilaDays->count() - 1; row >= 0; --row) {
+                if (elementOf(ui->specilaDays->item(row)) == day)
+                    delete ui->specilaDays->item(row);
+            }
+        }
+        day = next;
+    }
+    delete item;
+}
+
+// ---- day cards and the week
+
+void AreaEditDlg::on_addDaycard_clicked()
+{
+    QDomElement cards = dayCardsElement();
+    int largest = 0;
+    for (QDomElement card = cards.firstChildElement(Xml::DayCard); !card.isNull();
+         card = card.nextSiblingElement(Xml::DayCard))
+        largest = qMax(largest, card.attribute(Xml::id).toInt());
+    QDomDocument document = m_area.ownerDocument();
+    QDomElement card = document.createElement(Xml::DayCard);
+    card.setAttribute(Xml::id, QString::number(largest + 1));
+
+    DaycardEditDlg editor(statesElement(), card, this);
+    if (editor.exec() != QDialog::Accepted)
+        return;
+    const QDomElement result = editor.dayCardElement(document);
+    cards.appendChild(result);
+    addListItem(ui->daycards, result.attribute(Xml::id), result);
+}
+
+void AreaEditDlg::on_daycards_itemDoubleClicked(QListWidgetItem* item)
+{
+    const QDomElement old = elementOf(item);
+    if (old.isNull())
+        return;
+    DaycardEditDlg editor(statesElement(), old, this);
+    if (editor.exec() != QDialog::Accepted)
+        return;
+    const QDomElement result = editor.dayCardElement(m_area.ownerDocument());
+    old.parentNode().replaceChild(result, old);
+    item->setData(Qt::UserRole, QVariant::fromValue(result));
+}
+
+void AreaEditDlg::on_delDayCard_clicked()
+{
+    const QList<QListWidgetItem*> selected = ui->daycards->selectedItems();
+    for (QListWidgetItem* item : selected)
+        deleteDayCard(item);
+}
+
+void AreaEditDlg::deleteDayCards(const QSet<QString>& ids)
+{
+    if (ids.isEmpty())
+        return;
+    for (int row = ui->daycards->count() - 1; row >= 0; --row) {
+        QListWidgetItem* item = ui->daycards->item(row);
+        if (ids.contains(elementOf(item).attribute(Xml::id)))
+            deleteDayCard(item);
+    }
+}
+
+void AreaEditDlg::deleteDayCard(QListWidgetItem* item)
+{
+    QDomElement card = elementOf(item);
+    if (!card.isNull())
+        card.parentNode().removeChild(card);
+    // An open cell editor would still offer the card.
+    closeWeekCellEditors();
+    for (int day = 0; day < DaysOfWeek; ++day) {
+        QTableWidgetItem* cell = ui->weekDistrib->item(0, day);
+        if (cell && cell->text() == item->text()) {
+            cell->setText(QString());
+            cell->setData(Qt::UserRole, QVariant());
+        }
+    }
+    delete item;
+}
+
+void AreaEditDlg::on_daycards_customContextMenuRequested(QPoint pos)
+{
+    if (ui->daycards->count() == 0 || ui->daycards->selectedItems().isEmpty())
+        return;
+    QMenu::exec(ui->daycards->actions(), ui->daycards->viewport()->mapToGlobal(pos), nullptr, ui->daycards);
+}
+
+void AreaEditDlg::useCurrentDaycardOnWholeWeek()
+{
+    const QList<QListWidgetItem*> selected = ui->daycards->selectedItems();
+    if (selected.isEmpty() || selected.first()->text().isEmpty())
+        return;
+    closeWeekCellEditors();
+    for (int day = 0; day < DaysOfWeek; ++day) {
+        if (QTableWidgetItem* cell = ui->weekDistrib->item(0, day))
+            cell->setText(selected.first()->text());
+    }
+}
+
+void AreaEditDlg::on_weekDistrib_itemDoubleClicked(QTableWidgetItem* item)
+{
+    if (!item)
+        return;
+    auto* editor = new QComboBox;
+    setEditedCell(editor, item);
+    for (int row = 0; row < ui->daycards->count(); ++row)
+        editor->addItem(ui->daycards->item(row)->text());
+    editor->setCurrentIndex(editor->findText(item->text(), Qt::MatchExactly | Qt::MatchCaseSensitive));
+    ui->weekDistrib->setCellWidget(item->row(), item->column(), editor);
+    connect(editor, &QComboBox::currentTextChanged, this, &AreaEditDlg::wdCellEditComplete);
+    editor->setFocus();
+}
+
+void AreaEditDlg::wdCellEditComplete(QString daycard)
+{
+    if (QTableWidgetItem* cell = editedCell(sender(), ui->weekDistrib))
+        cell->setText(daycard);
+}
+
+void AreaEditDlg::on_weekDistrib_currentItemChanged(QTableWidgetItem* current, QTableWidgetItem* previous)
+{
+    Q_UNUSED(current)
+    if (previous && ui->weekDistrib->cellWidget(previous->row(), previous->column()))
+        ui->weekDistrib->removeCellWidget(previous->row(), previous->column());
+}
+
+void AreaEditDlg::closeWeekCellEditors()
+{
+    // removeCellWidget deletes the editor later and keeps the view's books right.
+    for (int day = 0; day < ui->weekDistrib->columnCount(); ++day) {
+        if (ui->weekDistrib->cellWidget(0, day))
+            ui->weekDistrib->removeCellWidget(0, day);
+    }
+}
+
+// ---- special days
+
+void AreaEditDlg::on_addSpecialDay_clicked()
+{
+    QDomElement specialDays = specialDaysElement();
+    SpecialDayEditdlg editor(statesElement(), specialDays, QDomElement(), this);
+    if (editor.exec() != QDialog::Accepted)
+        return;
+    const QDomElement result = editor.specialDayElement();
+    if (result.isNull())
+        return;
+    if (specialDays.isNull())
+        specialDays = ensureChild(m_area.firstChildElement(Xml::Calendar), Xml::SpecialDays);
+    specialDays.appendChild(result);
+    addListItem(ui->specilaDays, result.attribute(Xml::day), result);
+}
+
+void AreaEditDlg::on_specilaDays_itemDoubleClicked(QListWidgetItem* item)
+{
+    const QDomElement old = elementOf(item);
+    if (old.isNull())
+        return;
+    QDomElement specialDays = old.parentNode().toElement();
+    SpecialDayEditdlg editor(statesElement(), specialDays, old, this);
+    if (editor.exec() != QDialog::Accepted)
+        return;
+    const QDomElement result = editor.specialDayElement();
+    if (result.isNull())
+        return;
+    specialDays.replaceChild(result, old);
+    item->setText(result.attribute(Xml::day));
+    item->setData(Qt::UserRole, QVariant::fromValue(result));
+}
+
+void AreaEditDlg::on_delSpecialDay_clicked()
+{
+    const QList<QListWidgetItem*> selected = ui->specilaDays->selectedItems();
+    for (QListWidgetItem* item : selected) {
+        QDomElement day = elementOf(item);
+        if (!day.isNull())
+            day.parentNode().removeChild(day);
+        delete item;
+    }
+}
+
+// ---- TRANSYT report
+
+void AreaEditDlg::on_loadTol_clicked()
+{
+    const QString report = TolImportDlg::selectReport(this);
+    if (report.isEmpty())
+        return;
+    TolImportDlg import(report, this);
+    if (import.exec() == QDialog::Accepted)
+        applyImportedArea(import.result());
+}
+
+void AreaEditDlg::applyImportedArea(const QDomElement& imported)
+{
+    if (imported.isNull())
+        return;
+    // The report has no outline: the area keeps its own, with the text child
+    // that outline editing and creation from the map write into.
+    m_area = Velmora::keepGeometry(imported.cloneNode(true).toElement(), m_area);
+    ensureSkeleton();
+    fillForm();
+}
+
+// ---- the map
+
+void AreaEditDlg::hideForMap()
+{
+    hide();
+    if (parentWidget())
+        parentWidget()->hide();
+}
+
+void AreaEditDlg::showAfterMap()
+{
+    if (parentWidget())
+        parentWidget()->show();
+    show();
+}
+
+void AreaEditDlg::openToolWindow(const QString& title, const QString& button, const QSize& size,
+                                 void (AreaEditDlg::*finished)(int))
+{
+    auto* window = new QDialog(this, Qt::Tool);
+    window->setWindowTitle(title);
+    auto* layout = new QHBoxLayout(window);
+    auto* end = new QPushButton(button, window);
+    layout->addWidget(end);
+    connect(end, &QPushButton::clicked, window, &QDialog::accept);
+    connect(window, &QDialog::finished, this, finished);
+    window->resize(size);
+    window->move(QCursor::pos());
+    window->show();
+    m_toolWindow = window;
+}
+
+void AreaEditDlg::on_controllersFromMap_clicked()
+{
+    if (!m_scene || m_creation || m_toolWindow)
+        return;
+    hideForMap();
+    openToolWindow(tr("Area creation"), tr("end creation"), QSize(100, 50), &AreaEditDlg::areaGraphicsFinished);
+    m_creation = new AreaGraphicsItem(this, m_scene, true);
+}
+
+void AreaEditDlg::areaGraphicsFinished(int result)
+{
+    auto* window = qobject_cast<QDialog*>(sender());
+    if (!window) {
+        showAfterMap();
+        return;
+    }
+    const QStringList picked = m_creation ? m_creation->lightIds() : QStringList();
+    if (result == QDialog::Accepted && !picked.isEmpty()) {
+        QList<QListWidgetItem*> dropped;
+        for (int row = 0; row < ui->controllers->count(); ++row) {
+            if (!picked.contains(ui->controllers->item(row)->text()))
+                dropped.append(ui->controllers->item(row));
+        }
+        deleteControllers(dropped);
+        for (const QString& id : picked) {
+            if (ui->controllers->findItems(id, Qt::MatchExactly | Qt::MatchCaseSensitive).isEmpty())
+                addController(id);
+        }
+        setGeometryText(m_creation->outlineText());
+        if (m_overlay) {
+            m_overlay->setPos(0, 0);
+            m_overlay->setOutlineText(geometryText());
+        }
+    }
+    delete m_creation;
+    if (m_scene)
+        m_scene->clearSelection();
+    window->deleteLater();
+    m_toolWindow = nullptr;
+    showAfterMap();
+}
+
+void AreaEditDlg::on_editGeometry_clicked()
+{
+    if (!m_scene || !m_overlay || m_toolWindow)
+        return;
+    hideForMap();
+    openToolWindow(tr("Area edit"), tr("end edit"), QSize(150, 50), &AreaEditDlg::editGeometryFinished);
+    m_overlay->setEditMode(true);
+}
+
+void AreaEditDlg::editGeometryFinished(int result)
+{
+    if (m_overlay) {
+        m_overlay->setEditMode(false);
+        if (result == QDialog::Accepted)
+            setGeometryText(m_overlay->outlineText());
+        // The text holds scene coordinates: an outline dragged whole (Shift)
+        // would otherwise be shown moved twice.
+        m_overlay->setPos(0, 0);
+        m_overlay->setOutlineText(geometryText());
+    }
+    if (auto* window = qobject_cast<QDialog*>(sender()))
+        window->deleteLater();
+    m_toolWindow = nullptr;
+    showAfterMap();
+}
+
+// ---- acceptance and the result
+
+void AreaEditDlg::on_buttonBox_accepted()
+{
+    // An open week-cell editor has set its cell already.
+    closeWeekCellEditors();
+
+    const bool idTaken = m_otherAreaIds.contains(ui->areaId->value());
+    markInvalid(ui->areaId, idTaken);
+    const bool nameMissing = ui->areaName->text().isEmpty();
+    markInvalid(ui->areaName, nameMissing);
+    bool dayMissing = false;
+    for (int day = 0; day < DaysOfWeek; ++day) {
+        QTableWidgetItem* cell = ui->weekDistrib->item(0, day);
+        const bool empty = !cell || cell->text().isEmpty();
+        if (cell)
+            cell->setBackground(empty ? QBrush(Qt::red) : QBrush());
+        dayMissing = dayMissing || empty;
+    }
+    if (!idTaken && !nameMissing && !dayMissing)
+        accept();
+}
+
+QDomElement AreaEditDlg::areaElement()
+{
+    m_area.setAttribute(Xml::id, QString::number(ui->areaId->value()));
+    m_area.setAttribute(Xml::name, ui->areaName->text());
+
+    QStringList numbers;
+    for (int row = 0; row < ui->controllers->count(); ++row) {
+        const QString number = ui->controllers->item(row)->text();
+        if (!number.isEmpty())
+            numbers.append(number);
+    }
+    setText(ensureChild(m_area, Xml::Controllers), numbers.join(QLatin1Char(',')));
+
+    QStringList week;
+    for (int day = 0; day < DaysOfWeek; ++day) {
+        const QTableWidgetItem* cell = ui->weekDistrib->item(0, day);
+        week.append(cell ? cell->text() : QString());
+    }
+    setText(ensureChild(ensureChild(m_area, Xml::Calendar), Xml::WeekDistribution), week.join(QLatin1Char(',')));
+    return m_area;
+}

@@ -1,0 +1,108 @@
+#pragma once
+
+#include <QDialog>
+#include <QDomElement>
+#include <QList>
+#include <QPointer>
+#include <QSet>
+#include <QString>
+
+class AreaGraphicsItem;
+class GraphicsArea;
+class QGraphicsScene;
+class QListWidget;
+class QListWidgetItem;
+class QPoint;
+class QSize;
+class QTableWidgetItem;
+
+namespace Ui {
+class AreaEditDlg;
+}
+
+// Edits one control area of the zone: id and name, its controllers, its
+// states, day cards, special days and weekly schedule, and its outline on the
+// map. Works on a deep copy of the area element, so that cancelling leaves the
+// zone editor's document as it was; areaElement() hands the edited copy back.
+// While the editor lives its outline is shown on the scene; the overlay and a
+// running creation from the map go with the editor.
+class AreaEditDlg : public QDialog
+{
+    Q_OBJECT
+
+public:
+    // `areas` is the zone's Areas element (for the ids taken), `area` the
+    // element to edit: one of `areas` or an unattached new one. `scene` may be
+    // null: then nothing is shown or picked on the map.
+    AreaEditDlg(QDomElement areas, QDomElement area, QWidget* parent, QGraphicsScene* scene);
+    ~AreaEditDlg() override;
+
+    // The host's storage service, handed to every controllers state editor
+    // opened from here; set by the opener before the dialog is shown.
+    QPointer<QObject> cnfStorage;
+
+    // Writes the form into the edited element and returns it.
+    QDomElement areaElement();
+
+    // Puts an area converted from a TRANSYT report in place of the edited
+    // one: its id, name, controllers, states and calendar replace ours, the
+    // outline stays, and the form shows the new area.
+    void applyImportedArea(const QDomElement& imported);
+
+private slots:
+    void on_daycards_itemDoubleClicked(QListWidgetItem* item);
+    void on_addDaycard_clicked();
+    void on_delDayCard_clicked();
+    void on_states_itemDoubleClicked(QListWidgetItem* item);
+    void on_addState_clicked();
+    void on_delState_clicked();
+    void on_addController_clicked();
+    void on_delController_clicked();
+    void on_weekDistrib_itemDoubleClicked(QTableWidgetItem* item);
+    void on_weekDistrib_currentItemChanged(QTableWidgetItem* current, QTableWidgetItem* previous);
+    void wdCellEditComplete(QString daycard);
+    void on_controllers_itemChanged(QListWidgetItem* item);
+    void on_buttonBox_accepted();
+    void on_specilaDays_itemDoubleClicked(QListWidgetItem* item);
+    void on_addSpecialDay_clicked();
+    void on_delSpecialDay_clicked();
+    void on_loadTol_clicked();
+    void useCurrentDaycardOnWholeWeek();
+    void on_daycards_customContextMenuRequested(QPoint pos);
+    void on_controllersFromMap_clicked();
+    void areaGraphicsFinished(int result);
+    void on_editGeometry_clicked();
+    void editGeometryFinished(int result);
+
+private:
+    void ensureSkeleton();
+    void fillForm();
+    QDomElement statesElement() const;
+    QDomElement dayCardsElement() const;
+    QDomElement specialDaysElement() const;
+    void setGeometryText(const QString& text);
+    QString geometryText() const;
+
+    void addController(const QString& number);
+    void deleteControllers(const QList<QListWidgetItem*>& items);
+    void addStateItem(const QDomElement& state, QListWidgetItem* item = nullptr);
+    void deleteState(QListWidgetItem* item);
+    void renameStateReferences(const QString& from, const QString& to);
+    void deleteDayCards(const QSet<QString>& ids);
+    void deleteDayCard(QListWidgetItem* item);
+    QListWidgetItem* addListItem(QListWidget* list, const QString& text, const QDomElement& element);
+    void closeWeekCellEditors();
+
+    void hideForMap();
+    void showAfterMap();
+    void openToolWindow(const QString& title, const QString& button, const QSize& size,
+                        void (AreaEditDlg::*finished)(int));
+
+    Ui::AreaEditDlg* ui;
+    QList<int> m_otherAreaIds;
+    QDomElement m_area;
+    QPointer<QGraphicsScene> m_scene;
+    QPointer<AreaGraphicsItem> m_creation;
+    QPointer<GraphicsArea> m_overlay;
+    QPointer<QDialog> m_toolWindow;
+};

@@ -1,0 +1,537 @@
+#include <QAction>
+#include <QApplication>
+#include <QComboBox>
+#include <QDialogButtonBox>
+#include <QDomDocument>
+#include <QGraphicsEllipseItem>
+#include <QGraphicsScene>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QTableWidget>
+#include <QtTest>
+
+#include <functional>
+
+#include "OffscreenLeaks.h"
+#include "Velmora/editors/AreaEditDlg.h"
+#include "Velmora/format/GeometryText.h"
+#include "Velmora/format/XmlText.h"
+#include "Velmora/graphics/AreaGraphicsItem.h"
+#include "Velmora/graphics/GraphicsArea.h"
+
+// The host's traffic light as the module sees it, behind a selectable map item.
+namespace Semtra {
+class Light : public QObject
+{
+    Q_OBJECT
+    Q_PROPERTY(QVariant id MEMBER m_id)
+    Q_PROPERTY(QVariant basePoint MEMBER m_basePoint)
+public:
+    Light(const QString& id, const QString& basePoint, QObject* parent) : QObject(parent), m_id(id), m_basePoint(basePoint) {}
+    QVariant m_id, m_basePoint;
+};
+} // namespace Semtra
+
+// The host's storage service, reached by name only.
+class FakeStorage : public QObject
+{
+    Q_OBJECT
+public:
+    Q_INVOKABLE QVariant invoke(QString, QVariantList) { return QByteArray(); }
+signals:
+    void rpcConnected();
+    void rpcDisconnected();
+};
+
+namespace {
+
+const char* const zoneXml = R"(<Zone id="7"><Areas>
+<Area id="3" name="Centre"><Geometry>10,10;500,10;500,400</Geometry><Controllers>101,102</Controllers>
+ <States><State id="1" name="Peak"><Controller id="101" state="2"/><Controller id="102" program_id="4"/></State>
+  <State id="2" name="Calm"><Controller id="102" state="1"/></State></States>
+ <Calendar><WeekDistribution>1,1,1,1,1,2,2</WeekDistribution>
+  <DayCards><DayCard id="1"><Time state_id="1">07:00</Time><Time state_id="2">20:00</Time></DayCard>
+   <DayCard id="2"><Time state_id="2">00:00</Time></DayCard></DayCards>
+  <SpecialDays><SpecialDay day="01.05"><Time state_id="2">00:00</Time></SpecialDay>
+   <SpecialDay day="09.05.2031"><Time state_id="1">00:00</Time><Time state_id="2">12:00</Time></SpecialDay></SpecialDays>
+ </Calendar></Area>
+<Area id="4" name="North"><Controllers/><States/><Calendar><WeekDistribution>1,1,1,1,1,1</WeekDistribution><DayCards/></Calendar></Area>
+</Areas></Zone>)";
+
+// What a zone editor hands over for a new area: unattached, without id.
+const char* const newAreaXml = "<Area><Controllers></Controllers><States/><Calendar><WeekDistribution/><DayCards/></Calendar></Area>";
+
+// As the TRANSYT conversion returns it: no outline.
+const char* const importedXml = R"(<Area id="9" name="Imported"><Controllers>5,6</Controllers>
+<Calendar><WeekDistribution>1,1,1,1,1,1,1</WeekDistribution><DayCards><DayCard id="1"><Time state_id="1">07:00</Time></DayCard></DayCards></Calendar>
+<States><State id="1" name="Plan"><Controller id="5"><Program type="2" cycle_length="90" cycle_shift="0">1</Program></Controller><Controller id="6"/></State></States></Area>)";
+
+const QString centre = "3 Centre | g=10,10;500,10;500,400 | c=101,102 | s=1:101/2,102/p4 2:102/1,101/1"
+                       " | d=1:07:00>1,20:00>2 2:00:00>2 | w=1,1,1,1,1,2,2 | x=01.05:00:00>2 09.05.2031:00:00>1,12:00>2";
+
+QString times(const QDomElement& parent)
+{
+    QStringList rows;
+    for (QDomElement t = parent.firstChildElement("Time"); !t.isNull(); t = t.nextSiblingElement("Time"))
+        rows << Velmora::Xml::firstText(t) + '>' + t.attribute("state_id");
+    return rows.join(',');
+}
+
+// "id name | g=outline | c=controllers | s=states | d=day cards | w=week | x=special days"
+QString summary(const QDomElement& area)
+{
+    const QDomElement geometry = area.firstChildElement("Geometry");
+    QStringList parts{area.attribute("id") + ' ' + area.attribute("name"),
+                      geometry.isNull() ? "no geometry" : Velmora::Xml::firstTextNode(geometry).isNull()
+                          ? "g without text" : "g=" + Velmora::Xml::firstText(geometry),
+                      "c=" + Velmora::Xml::firstText(area.firstChildElement("Controllers"))};
+    QStringList states, cards, days;
+    for (QDomElement s = area.firstChildElement("States").firstChildElement(); !s.isNull(); s = s.nextSiblingElement()) {
+        QStringList controllers;
+        for (QDomElement c = s.firstChildElement(); !c.isNull(); c = c.nextSiblingElement())
+            controllers << c.attribute("id") + '/' + c.attribute("state") +
+                               (c.hasAttribute("program_id") ? 'p' + c.attribute("program_id") : QString());
+        states << s.attribute("id") + ':' + controllers.join(',');
+    }
+    const QDomElement calendar = area.firstChildElement("Calendar");
+    for (QDomElement d = calendar.firstChildElement("DayCards").firstChildElement(); !d.isNull(); d = d.nextSiblingElement())
+        cards << d.attribute("id") + ':' + times(d);
+    for (QDomElement d = calendar.firstChildElement("SpecialDays").firstChildElement(); !d.isNull(); d = d.nextSiblingElement())
+        days << d.attribute("day") + ':' + times(d);
+    parts << "s=" + states.join(' ') << "d=" + cards.join(' ')
+          << "w=" + Velmora::Xml::firstText(calendar.firstChildElement("WeekDistribution")) << "x=" + days.join(' ');
+    return parts.join(" | ");
+}
+
+} // namespace
+
+class AreaEditDlgTest : public QObject
+{
+    Q_OBJECT
+
+    QDomDocument doc;
+    QScopedPointer<QDialog> zoneEditor; // the parent the area editor hides with itself
+    QScopedPointer<QGraphicsScene> scene;
+    QPointer<AreaEditDlg> dialog;
+    FakeStorage storage;
+    QObject lights;
+
+    // Sub-dialogs run modal inside the slots; each is answered by the next
+    // expectation of its class, from a timer that fires in their loops.
+    struct Expectation {
+        const char* className;
+        std::function<void(QWidget*)> act;
+    };
+    QList<Expectation> expected;
+    QStringList boxes;
+    QTimer poll;
+    int unanswered = 0;
+
+    void open(const QString& id, bool withScene = true)
+    {
+        QVERIFY(doc.setContent(QString(zoneXml)));
+        const QDomElement areas = doc.documentElement().firstChildElement("Areas");
+        QDomElement area;
+        for (QDomElement a = areas.firstChildElement(); !a.isNull(); a = a.nextSiblingElement())
+            area = a.attribute("id") == id ? a : area;
+        QDomDocument skeleton;
+        if (area.isNull() && skeleton.setContent(QString(newAreaXml)))
+            area = doc.importNode(skeleton.documentElement(), true).toElement();
+        zoneEditor.reset(new QDialog);
+        zoneEditor->show();
+        scene.reset(withScene ? new QGraphicsScene : nullptr);
+        dialog = new AreaEditDlg(areas, area, zoneEditor.data(), scene.data());
+        dialog->cnfStorage = &storage;
+        dialog->show();
+        QVERIFY(QTest::qWaitForWindowExposed(dialog.data()));
+    }
+
+    template <class T = QWidget> T* widget(const char* name) const { return dialog->findChild<T*>(name); }
+    QListWidget* list(const QString& name) const { return widget<QListWidget>(qPrintable(name)); }
+    void click(const QString& button) { QTest::mouseClick(widget<QPushButton>(qPrintable(button)), Qt::LeftButton); }
+
+    GraphicsArea* overlayOnScene() const
+    {
+        for (QGraphicsItem* item : scene->items())
+            if (auto* area = qobject_cast<GraphicsArea*>(item->toGraphicsObject()))
+                return area;
+        return nullptr;
+    }
+
+    static void clickAt(QAbstractItemView* view, const QRect& rect, bool twice)
+    {
+        QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, rect.center());
+        if (twice)
+            QTest::mouseDClick(view->viewport(), Qt::LeftButton, {}, rect.center());
+    }
+
+    // The item whose text is `text` or starts with `text` and a blank.
+    void select(const QString& listName, const QString& text, bool twice = false)
+    {
+        QListWidget* view = list(listName);
+        QList<QListWidgetItem*> found = view->findItems(text, Qt::MatchExactly);
+        found = found.isEmpty() ? view->findItems(text + ' ', Qt::MatchStartsWith) : found;
+        QVERIFY2(found.size() == 1, qPrintable(text));
+        clickAt(view, view->visualItemRect(found.first()), twice);
+    }
+
+    void typeInto(QListWidget* view, const QString& text)
+    {
+        QPointer<QLineEdit> editor;
+        for (QLineEdit* e : view->viewport()->findChildren<QLineEdit*>())
+            editor = e->isVisible() ? e : editor.data();
+        QVERIFY(editor);
+        editor->setText(text);
+        QTest::keyClick(editor, Qt::Key_Return);
+        QTRY_VERIFY(!editor || !editor->isVisible()); // the view takes the text from a queued call
+    }
+
+    // A cell's combo box editor, set to the entry with that data (or text).
+    static void pickInCell(QTableWidget* table, int row, int column, const QString& value)
+    {
+        clickAt(table, table->visualItemRect(table->item(row, column)), true);
+        auto* combo = qobject_cast<QComboBox*>(table->cellWidget(row, column));
+        QVERIFY(combo);
+        combo->setCurrentIndex(combo->findData(value) >= 0 ? combo->findData(value) : combo->findText(value));
+    }
+
+    static void ok(QWidget* window)
+    {
+        for (QDialogButtonBox* box : window->findChildren<QDialogButtonBox*>())
+            if (box->isVisible())
+                box->button(QDialogButtonBox::Ok)->click();
+    }
+
+    QDialog* toolWindow() const
+    {
+        for (QDialog* window : dialog->findChildren<QDialog*>())
+            if (window->windowFlags().testFlag(Qt::Tool) && window->isVisible())
+                return window;
+        return nullptr;
+    }
+
+    void pickLight(const QString& id, double x, double y)
+    {
+        auto* item = new QGraphicsEllipseItem(-4, -4, 8, 8);
+        item->setPos(x, y);
+        item->setFlag(QGraphicsItem::ItemIsSelectable);
+        item->setData(0, QVariant::fromValue<QObject*>(new Semtra::Light(id, QString("%1 %2").arg(x).arg(y), &lights)));
+        scene->addItem(item);
+        scene->clearSelection();
+        item->setSelected(true);
+    }
+
+    void expect(const char* className, std::function<void(QWidget*)> act) { expected << Expectation{className, act}; }
+
+    // One word list per action; "-" is an empty text.
+    void act(const QStringList& actions)
+    {
+        for (const QString& action : actions) {
+            QStringList w = action.split(' ');
+            w.replaceInStrings(QRegularExpression("^-$"), QString());
+            const QString& verb = w[0];
+            if (verb == "select") {                  // select LIST TEXT
+                select(w[1], w.mid(2).join(' '));
+            } else if (verb == "click") {            // click BUTTON
+                click(w[1]);
+            } else if (verb == "addController") {    // addController NUMBER
+                click("addController");
+                typeInto(list("controllers"), w[1]);
+            } else if (verb == "rename") {           // rename NUMBER NEW
+                select("controllers", w[1], true);
+                typeInto(list("controllers"), w[2]);
+            } else if (verb == "week") {             // week DAY CARD
+                pickInCell(widget<QTableWidget>("weekDistrib"), 0, w[1].toInt(), w[2]);
+            } else if (verb == "wholeWeek") {        // wholeWeek CARD, from the list's menu
+                select("daycards", w[1]);
+                list("daycards")->actions().first()->trigger();
+            } else if (verb == "set") {              // set areaId N, set areaName TEXT
+                if (auto* spin = widget<QSpinBox>(qPrintable(w[1])))
+                    spin->setValue(w[2].toInt());
+                else
+                    widget<QLineEdit>(qPrintable(w[1]))->setText(w[2]);
+            } else if (verb == "addState" || verb == "editState") { // addState NAME [storage]; editState STATE NEWID
+                const bool storageCall = w.value(2) == "storage";
+                expect("ControllersStateEditdlg", [=](QWidget* editor) {
+                    if (verb == "editState")
+                        editor->findChild<QSpinBox*>("stateId")->setValue(w[2].toInt());
+                    else
+                        editor->findChild<QLineEdit*>("stateName")->setText(w[1]);
+                    if (storageCall) // heard only by an editor that was handed the storage service
+                        QTimer::singleShot(0, &storage, [this] { emit storage.rpcConnected(); });
+                    else
+                        ok(editor);
+                });
+                if (storageCall) {
+                    expect("QMessageBox", [this](QWidget* box) {
+                        boxes << box->windowTitle() + ": " + static_cast<QMessageBox*>(box)->text();
+                        static_cast<QMessageBox*>(box)->button(QMessageBox::Ok)->click();
+                    });
+                    expect("ControllersStateEditdlg", ok);
+                }
+                if (verb == "addState")
+                    click("addState");
+                else
+                    select("states", w[1], true);
+                QCOMPARE(boxes, storageCall ? QStringList{"Warning: RPC Object connected"} : QStringList());
+            } else if (verb == "addDaycard" || verb == "editCard" || verb == "addSpecialDay") {
+                // addDaycard STATE; editCard CARD STATE; addSpecialDay STATE: a row at 00:00 for STATE
+                const QString state = w.last();
+                expect(verb == "addSpecialDay" ? "SpecialDayEditdlg" : "DaycardEditDlg", [state](QWidget* editor) {
+                    QTest::mouseClick(editor->findChild<QPushButton*>("addCard"), Qt::LeftButton);
+                    auto* table = editor->findChild<QTableWidget*>("timeData");
+                    pickInCell(table, table->currentRow(), 1, state);
+                    ok(editor);
+                });
+                if (verb == "editCard")
+                    select("daycards", w[1], true);
+                else
+                    click(verb);
+            } else if (verb == "edit" || verb == "create") {
+                click(verb == "edit" ? "editGeometry" : "controllersFromMap");
+                QVERIFY(toolWindow());
+                QCOMPARE(toolWindow()->windowTitle(), verb == "edit" ? "Area edit" : "Area creation");
+                QVERIFY(!dialog->isVisible() && !zoneEditor->isVisible());
+            } else if (verb == "move") {             // move X,Y X,Y: a vertex dragged
+                const QStringList from = w[1].split(','), to = w[2].split(',');
+                overlayOnScene()->movePoint(QPointF(from[0].toDouble(), from[1].toDouble()),
+                                            QPointF(to[0].toDouble(), to[1].toDouble()));
+            } else if (verb == "shift") {            // shift DX,DY: the whole outline dragged with Shift
+                const QStringList by = w[1].split(',');
+                overlayOnScene()->moveBy(by[0].toDouble(), by[1].toDouble());
+            } else if (verb == "pick") {             // pick ID X Y: a light selected on the map
+                pickLight(w[1], w[2].toDouble(), w[3].toDouble());
+            } else if (verb == "end" || verb == "close") { // the tool window's button, or its close box
+                QVERIFY(toolWindow());
+                if (verb == "end")
+                    QTest::mouseClick(toolWindow()->findChild<QPushButton*>(), Qt::LeftButton);
+                else
+                    toolWindow()->close();
+                QVERIFY(dialog->isVisible() && zoneEditor->isVisible());
+            } else if (verb == "import") {           // a TRANSYT conversion's result
+                QDomDocument report; // the import's own document, gone before the area is read
+                QVERIFY(report.setContent(QString(importedXml)));
+                dialog->applyImportedArea(report.documentElement());
+            } else if (verb == "dropScene") {        // the host's map goes before the editor
+                scene.reset();
+            } else if (verb == "destroy") {
+                delete dialog;
+                return;
+            } else if (verb == "ok") {
+                ok(dialog);
+            } else {
+                QFAIL(qPrintable("unknown action " + action));
+            }
+            QVERIFY2(expected.isEmpty(), qPrintable(action + ": a sub-dialog did not appear"));
+        }
+    }
+
+    // What is red after OK, or "" when the dialog accepted.
+    QString red() const
+    {
+        if (dialog->result() == QDialog::Accepted && !dialog->isVisible())
+            return QString();
+        QStringList faults;
+        for (const char* field : {"areaId", "areaName"})
+            if (widget(field)->palette().color(QPalette::Base) == Qt::red)
+                faults << field;
+        for (int day = 0; day < 7; ++day)
+            if (widget<QTableWidget>("weekDistrib")->item(0, day)->background() == QBrush(Qt::red))
+                faults << "w" + QString::number(day);
+        return faults.isEmpty() ? "open, nothing red" : faults.join(',');
+    }
+
+private slots:
+    void initTestCase()
+    {
+        connect(&poll, &QTimer::timeout, this, [this] {
+            QWidget* modal = QApplication::activeModalWidget();
+            if (!modal) {
+                unanswered = 0;
+            } else if (!expected.isEmpty() && modal->inherits(expected.first().className)) {
+                unanswered = 0;
+                expected.takeFirst().act(modal);
+            } else if (++unanswered > 400) {
+                unanswered = 0;
+                modal->close(); // nobody answers it: fail rather than hang
+            }
+        });
+        poll.start(5);
+    }
+    void cleanup()
+    {
+        delete dialog;
+        scene.reset();
+        zoneEditor.reset();
+        expected.clear();
+        boxes.clear();
+    }
+    void edit_data();
+    void edit();
+    void map_data();
+    void map();
+    void withoutScene();
+};
+
+void AreaEditDlgTest::edit_data()
+{
+    QTest::addColumn<QString>("area");
+    QTest::addColumn<QStringList>("actions"); // OK is clicked after them
+    QTest::addColumn<QString>("expected");    // the returned area
+    QTest::addColumn<QString>("faults");      // what is red, "" when accepted
+
+    const QString all = "w0,w1,w2,w3,w4,w5,w6";
+    QTest::newRow("opened and accepted: states completed with every controller") << "3" << QStringList() << centre << "";
+    QTest::newRow("controller added to every state") << "3" << QStringList{"addController 12"}
+        << QString(centre).replace("c=101,102", "c=101,102,12").replace("p4 2:", "p4,12/1 2:").replace("101/1 |", "101/1,12/1 |") << "";
+    QTest::newRow("controller renamed in every state") << "3" << QStringList{"rename 102 103"}
+        << QString(centre).replace("102", "103") << "";
+    QTest::newRow("rename to a listed number refused") << "3" << QStringList{"rename 102 101"} << centre << "";
+    QTest::newRow("emptied number restored") << "3" << QStringList{"rename 101 -"} << centre << "";
+    QTest::newRow("controller deleted from every state") << "3" << QStringList{"select controllers 101", "click delController"}
+        << QString(centre).replace("c=101,102", "c=102").replace("101/2,", "").replace(",101/1", "") << "";
+    QTest::newRow("last controllers deleted: states, times, cards, special days go")
+        << "3" << QStringList{"select controllers 101", "click delController", "select controllers 102", "click delController"}
+        << "3 Centre | g=10,10;500,10;500,400 | c= | s= | d= | w=,,,,,, | x=" << all;
+    QTest::newRow("state deleted: its times, emptied card and special day go")
+        << "3" << QStringList{"select states 2 (Calm)", "click delState"}
+        << "3 Centre | g=10,10;500,10;500,400 | c=101,102 | s=1:101/2,102/p4 | d=1:07:00>1 | w=1,1,1,1,1,, | x=09.05.2031:00:00>1"
+        << "w5,w6";
+    QTest::newRow("day card deleted clears its weekdays") << "3" << QStringList{"select daycards 1", "click delDayCard"}
+        << QString(centre).replace("1:07:00>1,20:00>2 ", "").replace("w=1,1,1,1,1,2,2", "w=,,,,,2,2") << "w0,w1,w2,w3,w4";
+    QTest::newRow("emptied weekdays given a card again")
+        << "3" << QStringList{"select daycards 2", "click delDayCard", "week 5 1", "week 6 1"}
+        << QString(centre).replace(" 2:00:00>2", "").replace("w=1,1,1,1,1,2,2", "w=1,1,1,1,1,1,1") << "";
+    QTest::newRow("card used for the whole week") << "3" << QStringList{"wholeWeek 2"}
+        << QString(centre).replace("w=1,1,1,1,1,2,2", "w=2,2,2,2,2,2,2") << "";
+    QTest::newRow("special day deleted") << "3" << QStringList{"select specilaDays 01.05", "click delSpecialDay"}
+        << QString(centre).replace("01.05:00:00>2 ", "") << "";
+    QTest::newRow("id of another area, empty name") << "3" << QStringList{"set areaId 4", "set areaName -"}
+        << QString(centre).replace("3 Centre", "4 ") << "areaId,areaName";
+    QTest::newRow("file without texts: controller kept, six-day week shown empty")
+        << "4" << QStringList{"addController 12"} << "4 North | g= | c=12 | s= | d= | w=,,,,,, | x=" << all;
+    QTest::newRow("new area: next free id, nothing scheduled") << "" << QStringList{"set areaName South"}
+        << "5 South | g= | c= | s= | d= | w=,,,,,, | x=" << all;
+
+    // A new special day starts on today, or the next day not taken yet.
+    const QDate date = QDate::currentDate();
+    const QString today = date.toString("dd.MM");
+    const QString free = (today == "01.05" ? date.addDays(1) : date).toString("dd.MM");
+    QTest::newRow("state added with every controller; storage handed on") << "3" << QStringList{"addState Night storage"}
+        << QString(centre).replace(",101/1 |", ",101/1 3:101/1,102/1 |") << "";
+    QTest::newRow("state renumbered: cards and special days follow") << "3" << QStringList{"editState 2 7"}
+        << QString(centre).replace(" 2:102/1", " 7:102/1").replace(">2", ">7") << "";
+    QTest::newRow("card added") << "3" << QStringList{"addDaycard 2"}
+        << QString(centre).replace("2:00:00>2 |", "2:00:00>2 3:00:00>2 |") << "";
+    QTest::newRow("card edited in place") << "3" << QStringList{"editCard 1 2"}
+        << QString(centre).replace("1:07:00>1,20:00>2", "1:00:00>2,07:00>1,20:00>2") << "";
+    QTest::newRow("special day added") << "3" << QStringList{"addSpecialDay 1"}
+        << QString(centre).replace("12:00>2", "12:00>2 " + free + ":00:00>1") << "";
+    QTest::newRow("first special day of an area") << "4" << QStringList{"addState S", "addSpecialDay 1"}
+        << "4 North | g= | c= | s=1: | d= | w=,,,,,, | x=" + today + ":00:00>1" << all;
+}
+
+void AreaEditDlgTest::edit()
+{
+    QFETCH(QString, area);
+    QFETCH(QStringList, actions);
+    QFETCH(QString, expected);
+    QFETCH(QString, faults);
+
+    open(area);
+    const QString before = doc.toString();
+    act(actions << "ok");
+    QCOMPARE(red(), faults);
+    QCOMPARE(doc.toString(), before); // the zone's document changes only when the zone editor takes the element
+    const QDomElement result = dialog->areaElement();
+    QCOMPARE(summary(result), expected);
+    QVERIFY(result.ownerDocument() == doc);
+}
+
+void AreaEditDlgTest::map_data()
+{
+    QTest::addColumn<QStringList>("actions");
+    QTest::addColumn<QString>("expected"); // "corridor: ..." for an outline made from the picks
+
+    const QString rest = centre.mid(centre.indexOf(" | c="));
+    QTest::newRow("vertex moved") << QStringList{"edit", "move 500,10 600,20", "end"}
+        << "3 Centre | g=10,10;600,20;500,400" + rest;
+    QTest::newRow("whole outline moved") << QStringList{"edit", "shift 5,5", "end"}
+        << "3 Centre | g=15,15;505,15;505,405" + rest;
+    QTest::newRow("tool window closed: edit discarded") << QStringList{"edit", "move 500,10 600,20", "close"} << centre;
+    const QString imported = " | c=5,6 | s=1:5/,6/ | d=1:07:00>1 | w=1,1,1,1,1,1,1 | x=";
+    QTest::newRow("imported area keeps the outline") << QStringList{"import"}
+        << "9 Imported | g=10,10;500,10;500,400" + imported;
+    QTest::newRow("outline edited after an import")
+        << QStringList{"import", "edit", "move 10,10 0,0", "end"} << "9 Imported | g=0,0;500,10;500,400" + imported;
+    QTest::newRow("three lights: exactly their controllers, states of the old ones gone")
+        << QStringList{"create", "pick 201 49.1 55.7", "pick 202 49.11 55.7", "pick 202 49.11 55.7", "pick 203 49.11 55.71", "end"}
+        << "corridor: c=201,202,203 | s= | d= | w=,,,,,, | x=";
+    QTest::newRow("a picked controller keeps its settings")
+        << QStringList{"create", "pick 102 49.1 55.7", "pick 7 49.11 55.7", "end"}
+        << "corridor: c=102,7 | s=1:102/p4,7/1 2:102/1,7/1 | d=1:07:00>1,20:00>2 2:00:00>2 | w=1,1,1,1,1,2,2"
+           " | x=01.05:00:00>2 09.05.2031:00:00>1,12:00>2";
+    QTest::newRow("no light picked") << QStringList{"create", "end"} << centre;
+    QTest::newRow("creation window closed") << QStringList{"create", "pick 7 49.1 55.7", "close"} << centre;
+    // Whatever the editor put on the map goes with it; the host's lights stay.
+    QTest::newRow("editor gone") << QStringList{"pick 7 49.1 55.7", "destroy"} << "gone";
+    QTest::newRow("editor gone while editing") << QStringList{"edit", "pick 7 49.1 55.7", "destroy"} << "gone";
+    QTest::newRow("editor gone while creating") << QStringList{"create", "pick 7 49.1 55.7", "destroy"} << "gone";
+    QTest::newRow("map gone first") << QStringList{"create", "pick 7 49.1 55.7", "dropScene", "destroy"} << "gone";
+}
+
+void AreaEditDlgTest::map()
+{
+    QFETCH(QStringList, actions);
+    QFETCH(QString, expected);
+
+    open("3");
+    act(actions);
+    if (expected == "gone") {
+        QVERIFY(!dialog && !QApplication::overrideCursor());
+        const QList<QGraphicsItem*> left = scene ? scene->items() : QList<QGraphicsItem*>();
+        for (QGraphicsItem* item : left)
+            QVERIFY(item->data(0).value<QObject*>()->inherits("Semtra::Light"));
+        QCOMPARE(left.size(), scene ? 1 : 0);
+        return;
+    }
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QVERIFY(!toolWindow());
+    const QDomElement area = dialog->areaElement();
+    const QString text = Velmora::Xml::firstText(area.firstChildElement("Geometry"));
+    if (expected.startsWith("corridor: ")) {
+        const QString described = summary(area);
+        QCOMPARE(described.mid(described.indexOf("c=")), expected.mid(10));
+        QVector<QPointF> points;
+        QVERIFY(Velmora::Geometry::parsePoints(text, &points));
+        QVERIFY(points.size() > 8 && points.first() == points.last());
+        for (QGraphicsItem* item : scene->items()) // every picked light lies inside
+            if (item->data(0).value<QObject*>())
+                QVERIFY(QPolygonF(points).containsPoint(item->pos(), Qt::OddEvenFill));
+    } else {
+        QCOMPARE(summary(area), expected);
+    }
+    QVERIFY(!dialog->findChild<AreaGraphicsItem*>());
+    // The overlay shows what is stored, where it is stored.
+    GraphicsArea* shown = overlayOnScene();
+    QVERIFY(shown && !shown->isEditing());
+    QVector<QPointF> stored = Velmora::Geometry::parsePointsLenient(text);
+    if (stored.size() > 1 && stored.first() == stored.last())
+        stored.removeLast();
+    QCOMPARE(shown->scenePolygon(), QPolygonF(stored));
+}
+
+void AreaEditDlgTest::withoutScene()
+{
+    // Nothing to pick from, nowhere to edit: the editor stays as it is.
+    open("3", false);
+    QVERIFY(!widget("controllersFromMap")->isEnabled());
+    click("editGeometry");
+    QVERIFY(dialog->isVisible() && !toolWindow());
+}
+
+QTEST_MAIN(AreaEditDlgTest)
+#include "tst_areaeditdlg.moc"
