@@ -1,9 +1,19 @@
 #include "Plugin.h"
 
+#include <QApplication>
 #include <QCoreApplication>
+#include <QDir>
+#include <QDomDocument>
+#include <QFileDialog>
+#include <QFileInfo>
 #include <QGraphicsScene>
-#include <QVector>
+#include <QGraphicsView>
 #include <QLoggingCategory>
+#include <QMessageBox>
+#include <QRegularExpression>
+#include <QSaveFile>
+#include <QTextStream>
+#include <QVector>
 
 #include "Logging.h"
 #include "Area.h"
@@ -11,6 +21,8 @@
 #include "Strategy.h"
 #include "Translations.h"
 #include "Zone.h"
+#include "editors/ZoneEditDlg.h"
+#include "format/Vocabulary.h"
 
 static void initVelmoraResources()
 {
@@ -96,11 +108,35 @@ QObject* Plugin::load(QString fileName)
 
 void Plugin::editZone(QString fileName, QObject* cnfStorage)
 {
-    Q_UNUSED(cnfStorage)
     if (fileName.isEmpty())
         return;
-    qCWarning(lcEdit, "Velmora::Plugin::editZone: zone editing is not available in this build (%s)",
-             qUtf8Printable(fileName));
+    if (!qobject_cast<QApplication*>(QCoreApplication::instance())) {
+        qCWarning(lcEdit, "Velmora::Plugin::editZone: the zone editor needs a widget application (%s)",
+                  qUtf8Printable(fileName));
+        return;
+    }
+    QWidget* mainWindow = nullptr;
+    const QWidgetList windows = QApplication::topLevelWidgets();
+    for (QWidget* window : windows) {
+        if (window->inherits("QMainWindow")) {
+            mainWindow = window;
+            break;
+        }
+    }
+    QGraphicsScene* scene = nullptr;
+    if (mainWindow) {
+        if (auto* view = mainWindow->findChild<QGraphicsView*>())
+            scene = view->scene();
+    }
+
+    // A directory: a new zone, written there under its name.
+    const QString editedFile = QFileInfo(fileName).isDir() ? QString() : fileName;
+    auto* editor = new ZoneEditDlg(editedFile, mainWindow, scene);
+    editor->cnfStorage = cnfStorage;
+    editor->setProperty("zone_file", fileName);
+    connect(editor, &QDialog::finished, this, &Plugin::zoneEditComplete);
+    editor->setModal(true);
+    editor->show();
 }
 
 void Plugin::editZone(QString fileName)
@@ -140,9 +176,95 @@ void Plugin::setVisible(bool visible)
 
 void Plugin::zoneEditComplete(int result)
 {
-    Q_UNUSED(result)
-    if (QObject* editor = sender())
-        editor->deleteLater();
+    auto* editor = qobject_cast<ZoneEditDlg*>(sender());
+    if (!editor)
+        return;
+    if (result == QDialog::Accepted) {
+        const QDomDocument document = editor->zoneDocument();
+        QWidget* parent = editor->parentWidget();
+        const QString caption = tr("Select file for save");
+        const QString filter = tr("zone configuration files (*.xtsc)");
+        QString path = editor->property("zone_file").toString();
+        if (QFileInfo(path).isDir()) {
+            path = QDir(path).absoluteFilePath(document.documentElement().attribute(Xml::name)
+                                               + QStringLiteral(".xtsc"));
+            if (QFileInfo::exists(path))
+                path = askSaveFileName(parent, caption, path, filter);
+        }
+        // The user's whole edit is in this document: when it cannot be
+        // written, the user may put it elsewhere, or drop it knowingly.
+        while (!path.isEmpty()) {
+            QString error;
+            if (writeDocument(document, path, &error)) {
+                emit zoneEdited(path);
+                break;
+            }
+            qCWarning(lcEdit, "%s", qUtf8Printable(tr("Cannot open file %1 for writing").arg(path)));
+            showWarning(parent, tr("Error"),
+                        tr("The zone could not be saved to %1: %2\n"
+                           "Choose another file to keep your changes.")
+                            .arg(QDir::toNativeSeparators(path), error));
+            path = askSaveFileName(parent, caption, path, filter);
+        }
+    }
+    editor->deleteLater();
+}
+
+QString Plugin::askSaveFileName(QWidget* parent, const QString& caption, const QString& proposed,
+                                const QString& filter)
+{
+    return QFileDialog::getSaveFileName(parent, caption, proposed, filter);
+}
+
+void Plugin::showWarning(QWidget* parent, const QString& title, const QString& text)
+{
+    QMessageBox::warning(parent, title, text);
+}
+
+bool Plugin::writeDocument(QDomDocument document, const QString& path, QString* error)
+{
+    // Files are UTF-8 whatever the user's locale, so that a file reads back
+    // the same everywhere. A declaration the file came with says so; none is
+    // added.
+    QDomProcessingInstruction declaration = document.firstChild().toProcessingInstruction();
+    if (!declaration.isNull() && declaration.target() == QLatin1String("xml")) {
+        const auto pseudoAttribute = [&declaration](const char* name) {
+            const QRegularExpression pattern(QLatin1String("\\b") + QLatin1String(name)
+                                             + QLatin1String("\\s*=\\s*(?:\"([^\"]*)\"|'([^']*)')"));
+            const QRegularExpressionMatch match = pattern.match(declaration.data());
+            return match.captured(1) + match.captured(2);
+        };
+        const QString version = pseudoAttribute("version");
+        const QString standalone = pseudoAttribute("standalone");
+        QString data = QStringLiteral("version=\"%1\" encoding=\"UTF-8\"")
+                           .arg(version.isEmpty() ? QStringLiteral("1.0") : version);
+        if (!standalone.isEmpty())
+            data += QStringLiteral(" standalone=\"%1\"").arg(standalone);
+        declaration.setData(data);
+    }
+
+    // The old file is replaced only when the whole document was written.
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Text)) {
+        *error = file.errorString();
+        return false;
+    }
+    QTextStream stream(&file);
+    stream.setCodec("UTF-8");
+    // Takes the codec from the declaration, which now names UTF-8, and keeps
+    // a document without one without.
+    document.save(stream, 4, QDomNode::EncodingFromDocument);
+    stream.flush();
+    if (stream.status() != QTextStream::Ok) {
+        *error = file.errorString();
+        file.cancelWriting();
+        return false;
+    }
+    if (!file.commit()) {
+        *error = file.errorString();
+        return false;
+    }
+    return true;
 }
 
 } // namespace Velmora

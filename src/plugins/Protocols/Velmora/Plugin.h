@@ -5,6 +5,9 @@
 
 #include "plugin/ModuleInterface.h"
 
+class QDomDocument;
+class QWidget;
+
 namespace Velmora {
 
 // The module's one root object: loads zones, shows or hides them, opens the
@@ -37,7 +40,20 @@ public slots:
 private slots:
     void zoneEditComplete(int result);
 
+protected:
+    // The user's part in writing an edit back, overridden by tests that
+    // answer in the user's place; no part of the meta-object.
+    // A save-file dialog; empty when the user cancelled.
+    virtual QString askSaveFileName(QWidget* parent, const QString& caption, const QString& proposed,
+                                    const QString& filter);
+    // A modal warning box.
+    virtual void showWarning(QWidget* parent, const QString& title, const QString& text);
+
 private:
+    // Writes the whole document to `path`, replacing the file only once all of
+    // it was written; on failure the old file stays as it was.
+    static bool writeDocument(QDomDocument document, const QString& path, QString* error);
+
     bool m_visible = true;
 };
 

@@ -1,0 +1,857 @@
+#include "ZoneEditDlg.h"
+#include "ui_ZoneEditDlg.h"
+
+#include <QAction>
+#include <QBrush>
+#include <QComboBox>
+#include <QCursor>
+#include <QFile>
+#include <QFileInfo>
+#include <QGraphicsPathItem>
+#include <QGraphicsScene>
+#include <QHBoxLayout>
+#include <QMenu>
+#include <QPainterPath>
+#include <QPalette>
+#include <QPen>
+#include <QPushButton>
+#include <QSplitter>
+#include <QStringList>
+
+#include <algorithm>
+
+#include "AreaEditDlg.h"
+#include "DaycardEditDlg.h"
+#include "DomMetaType.h"
+#include "Logging.h"
+#include "StratEditDlg.h"
+#include "format/GeometryText.h"
+#include "format/Vocabulary.h"
+#include "format/XmlText.h"
+#include "graphics/GraphicsArea.h"
+#include "import/KmlExport.h"
+#include "import/KmlImport.h"
+#include "import/KmlImportDlg.h"
+
+// An area item keeps its outline preview, an area editor the item it edits.
+Q_DECLARE_METATYPE(QGraphicsPathItem*)
+Q_DECLARE_METATYPE(QListWidgetItem*)
+
+namespace Xml = Velmora::Xml;
+using Velmora::Editors::editedCell;
+using Velmora::Editors::setEditedCell;
+
+namespace {
+
+enum StrategyColumn { IdColumn = 0, NameColumn = 1, DefaultColumn = 2 };
+constexpr int PreviewRole = Qt::UserRole + 1;
+constexpr int DaysOfWeek = 7;
+
+void markCell(QTableWidgetItem* cell, bool fault)
+{
+    cell->setBackground(fault ? QBrush(Qt::red) : QBrush());
+}
+
+void markField(QWidget* field, bool fault)
+{
+    if (fault) {
+        QPalette palette = field->palette();
+        palette.setColor(QPalette::Base, Qt::red);
+        field->setPalette(palette);
+    } else {
+        field->setPalette(QPalette());
+    }
+}
+
+template<typename Item>
+QDomElement elementOf(const Item* item)
+{
+    return item ? item->data(Qt::UserRole).template value<QDomElement>() : QDomElement();
+}
+
+QDomElement ensureChild(QDomElement parent, const QString& tag)
+{
+    QDomElement child = parent.firstChildElement(tag);
+    if (child.isNull())
+        child = parent.appendChild(parent.ownerDocument().createElement(tag)).toElement();
+    return child;
+}
+
+// Setting an element's text changes its first text child, so it must have one.
+QDomText ensureText(QDomElement element)
+{
+    QDomText text = Xml::firstTextNode(element);
+    if (text.isNull())
+        text = element.appendChild(element.ownerDocument().createTextNode(QString())).toText();
+    return text;
+}
+
+bool isDefault(const QDomElement& strategy)
+{
+    const QString value = strategy.attribute(Xml::default_).toLower();
+    return value == QLatin1String("true") || value == QLatin1String("1");
+}
+
+QString areaText(const QDomElement& area)
+{
+    return area.attribute(Xml::id) + QStringLiteral(" (") + area.attribute(Xml::name) + QStringLiteral(")");
+}
+
+QPainterPath outlinePath(const QString& geometry)
+{
+    QPainterPath path;
+    const QVector<QPointF> points = Velmora::Geometry::parsePointsLenient(geometry);
+    for (int i = 0; i < points.size(); ++i) {
+        if (i == 0)
+            path.moveTo(points.at(i));
+        else
+            path.lineTo(points.at(i));
+    }
+    return path;
+}
+
+// A sub-dialog run to its end inside a slot. It goes with this scope, unless
+// it already went with its parent while it ran (the host closed the editor).
+template<typename Dialog>
+class SubDialog
+{
+public:
+    explicit SubDialog(Dialog* dialog)
+        : m_dialog(dialog)
+    {
+    }
+    ~SubDialog() { delete m_dialog.data(); }
+    SubDialog(const SubDialog&) = delete;
+    SubDialog& operator=(const SubDialog&) = delete;
+
+    // True when the user accepted it and it, and so its opener, still lives.
+    bool accepted() { return m_dialog->exec() == QDialog::Accepted && m_dialog; }
+    Dialog* operator->() const { return m_dialog.data(); }
+
+private:
+    QPointer<Dialog> m_dialog;
+};
+
+} // namespace
+
+ZoneEditDlg::ZoneEditDlg(QString fileName, QWidget* parent, QGraphicsScene* scene)
+    : QDialog(parent)
+    , ui(new Ui::ZoneEditDlg)
+    , m_scene(scene)
+{
+    Velmora::Editors::registerDomElementType();
+    qRegisterMetaType<QGraphicsPathItem*>("QGraphicsPathItem*");
+    ui->setupUi(this);
+
+    if (!fileName.isEmpty() && QFileInfo::exists(fileName) && !readFile(fileName)) {
+        // Nothing of a file we could not read is offered for editing, or saved.
+        m_document = QDomDocument();
+        QMetaObject::invokeMethod(this, &QDialog::reject, Qt::QueuedConnection);
+    }
+    if (m_document.documentElement().isNull())
+        m_document.appendChild(m_document.createElement(Xml::Zone));
+    m_zone = m_document.documentElement();
+    ensureSkeleton();
+    fillForm();
+    makeSplitter();
+}
+
+ZoneEditDlg::~ZoneEditDlg()
+{
+    // Taking the previews away must not make the list show another one.
+    ui->areas->blockSignals(true);
+    // Nothing of the editor stays on the map. Items of a scene that was
+    // deleted first went with it.
+    if (m_scene)
+        qDeleteAll(m_previews);
+    delete m_overlay.data();
+    delete ui;
+}
+
+bool ZoneEditDlg::readFile(const QString& fileName)
+{
+    QFile file(fileName);
+    if (!file.open(QIODevice::ReadOnly)) {
+        qCCritical(Velmora::lcEdit, "%s",
+                   qUtf8Printable(tr("Error opening file %1: %2").arg(fileName, file.errorString())));
+        return false;
+    }
+    QString error;
+    int line = 0;
+    int column = 0;
+    if (!m_document.setContent(file.readAll(), false, &error, &line, &column)) {
+        const QString message = tr("Error processing file %1 (%2:%3): %4");
+        qCCritical(Velmora::lcEdit, "%s", qUtf8Printable(message.arg(fileName).arg(line).arg(column).arg(error)));
+        return false;
+    }
+    return true;
+}
+
+void ZoneEditDlg::ensureSkeleton()
+{
+    QDomElement calendar = ensureChild(m_zone, Xml::Calendar);
+    ensureChild(calendar, Xml::DayCards);
+    ensureText(ensureChild(calendar, Xml::WeekDistribution));
+    ensureChild(m_zone, Xml::Strategies);
+    ensureChild(m_zone, Xml::Areas);
+}
+
+void ZoneEditDlg::fillForm()
+{
+    ui->exportKml->setEnabled(!geometryText().isEmpty());
+    ui->zoneId->setValue(m_zone.attribute(Xml::id).toInt(nullptr, 10));
+    ui->zoneName->setText(m_zone.attribute(Xml::name));
+
+    for (QDomElement area = areasElement().firstChildElement(Xml::Area); !area.isNull();
+         area = area.nextSiblingElement(Xml::Area))
+        fillAreaItem(area);
+
+    for (QDomElement strategy = strategiesElement().firstChildElement(Xml::Strategy); !strategy.isNull();
+         strategy = strategy.nextSiblingElement(Xml::Strategy))
+        addStrategyRow(strategy);
+    ui->strategies->resizeColumnsToContents();
+    for (QPushButton* button : {ui->addStrat, ui->delStrat}) {
+        auto* action = new QAction(button->icon(), button->text(), ui->strategies);
+        connect(action, &QAction::triggered, button, &QPushButton::clicked);
+        ui->strategies->addAction(action);
+    }
+    ui->strategies->setContextMenuPolicy(Qt::ActionsContextMenu);
+
+    for (QDomElement card = dayCardsElement().firstChildElement(Xml::DayCard); !card.isNull();
+         card = card.nextSiblingElement(Xml::DayCard))
+        addDayCardItem(card);
+    auto* wholeWeek = new QAction(tr("use for whole week"), ui->daycards);
+    connect(wholeWeek, &QAction::triggered, this, &ZoneEditDlg::useCurrentDaycardOnWholeWeek);
+    ui->daycards->addAction(wholeWeek);
+
+    // A text of another length is no week; the user fills all seven days again.
+    const QStringList days =
+        Xml::firstText(calendarElement().firstChildElement(Xml::WeekDistribution)).split(QLatin1Char(','));
+    for (int day = 0; day < DaysOfWeek; ++day) {
+        QTableWidgetItem* cell = ui->weekDistrib->item(0, day);
+        if (!cell) {
+            cell = new QTableWidgetItem;
+            ui->weekDistrib->setItem(0, day, cell);
+        }
+        cell->setText(days.size() == DaysOfWeek ? days.at(day) : QString());
+    }
+
+    m_overlay = new GraphicsArea(m_scene.data(), geometryText());
+}
+
+void ZoneEditDlg::makeSplitter()
+{
+    // The three lists share the width as the user drags it.
+    auto* splitter = new QSplitter(Qt::Horizontal, this);
+    splitter->setObjectName(QStringLiteral("splitter"));
+    for (QWidget* box : {ui->areasBox, ui->strategiesBox, ui->daycardsBox}) {
+        ui->groupsLayout->removeWidget(box);
+        splitter->addWidget(box);
+    }
+    ui->mainLayout->removeItem(ui->groupsLayout);
+    delete ui->groupsLayout;
+    ui->groupsLayout = nullptr;
+    ui->mainLayout->insertWidget(1, splitter);
+}
+
+QDomElement ZoneEditDlg::calendarElement() const
+{
+    return m_zone.firstChildElement(Xml::Calendar);
+}
+
+QDomElement ZoneEditDlg::dayCardsElement() const
+{
+    return calendarElement().firstChildElement(Xml::DayCards);
+}
+
+QDomElement ZoneEditDlg::strategiesElement() const
+{
+    return m_zone.firstChildElement(Xml::Strategies);
+}
+
+QDomElement ZoneEditDlg::areasElement() const
+{
+    return m_zone.firstChildElement(Xml::Areas);
+}
+
+QString ZoneEditDlg::geometryText() const
+{
+    return Xml::firstText(m_zone.firstChildElement(Xml::Geometry));
+}
+
+void ZoneEditDlg::setGeometryText(const QString& text)
+{
+    ensureText(ensureChild(m_zone, Xml::Geometry)).setData(text);
+}
+
+QDomDocument ZoneEditDlg::zoneDocument()
+{
+    closeWeekCellEditors();
+    // The number, not the spin box's text: that is written in the user's locale.
+    m_zone.setAttribute(Xml::id, QString::number(ui->zoneId->value()));
+    m_zone.setAttribute(Xml::name, ui->zoneName->text());
+    QStringList days;
+    for (int day = 0; day < DaysOfWeek; ++day) {
+        const QTableWidgetItem* cell = ui->weekDistrib->item(0, day);
+        days << (cell ? cell->text() : QString());
+    }
+    const QDomElement week = ensureChild(ensureChild(m_zone, Xml::Calendar), Xml::WeekDistribution);
+    ensureText(week).setData(days.join(QLatin1Char(',')));
+    return m_document.cloneNode(true).toDocument();
+}
+
+// Areas
+
+void ZoneEditDlg::fillAreaItem(const QDomElement& area, QListWidgetItem* item)
+{
+    const bool isNew = !item;
+    if (isNew)
+        item = new QListWidgetItem;
+    item->setText(areaText(area));
+    item->setData(Qt::UserRole, QVariant::fromValue(area));
+    const QDomElement geometry = area.firstChildElement(Xml::Geometry);
+    if (m_scene && !geometry.isNull()) {
+        const QPainterPath path = outlinePath(Xml::firstText(geometry));
+        QGraphicsPathItem* preview = previewOf(item);
+        if (preview) {
+            preview->setPath(path);
+        } else {
+            QPen pen(Qt::black);
+            pen.setCosmetic(true);
+            preview = m_scene->addPath(path, pen, QBrush(Qt::white));
+            m_previews.append(preview);
+            item->setData(PreviewRole, QVariant::fromValue(preview));
+        }
+        // The current area's outline stays in view.
+        preview->setVisible(preview == m_shownPreview);
+    }
+    // Added with its data, so that becoming current shows its preview.
+    if (isNew)
+        ui->areas->addItem(item);
+}
+
+QGraphicsPathItem* ZoneEditDlg::previewOf(const QListWidgetItem* item) const
+{
+    // Previews of a scene that was deleted went with it.
+    return item && m_scene ? item->data(PreviewRole).value<QGraphicsPathItem*>() : nullptr;
+}
+
+void ZoneEditDlg::deletePreview(QListWidgetItem* item)
+{
+    QGraphicsPathItem* preview = previewOf(item);
+    if (!preview)
+        return;
+    if (preview == m_shownPreview)
+        m_shownPreview = nullptr;
+    m_previews.removeOne(preview);
+    item->setData(PreviewRole, QVariant());
+    delete preview;
+}
+
+bool ZoneEditDlg::isAreaItem(const QListWidgetItem* item) const
+{
+    for (int row = 0; item && row < ui->areas->count(); ++row) {
+        if (ui->areas->item(row) == item)
+            return true;
+    }
+    return false;
+}
+
+void ZoneEditDlg::on_areas_currentRowChanged(int currentRow)
+{
+    if (m_shownPreview && m_scene)
+        m_shownPreview->hide();
+    m_shownPreview = previewOf(ui->areas->item(currentRow));
+    if (m_shownPreview)
+        m_shownPreview->show();
+}
+
+void ZoneEditDlg::openAreaEditor(const QDomElement& area, void (ZoneEditDlg::*finished)(int), QListWidgetItem* item)
+{
+    // Modal, but the zone editor does not wait: the area editor hides both
+    // while the user works on the map.
+    auto* editor = new AreaEditDlg(areasElement(), area, this, m_scene.data());
+    editor->cnfStorage = cnfStorage.data();
+    if (item)
+        editor->setProperty("item", QVariant::fromValue(item));
+    connect(editor, &QDialog::finished, this, finished);
+    editor->setModal(true);
+    editor->show();
+}
+
+void ZoneEditDlg::on_addArea_clicked()
+{
+    QDomElement area = m_document.createElement(Xml::Area);
+    QDomElement controllers = m_document.createElement(Xml::Controllers);
+    controllers.appendChild(m_document.createTextNode(QString()));
+    area.appendChild(controllers);
+    area.appendChild(m_document.createElement(Xml::States));
+    QDomElement calendar = m_document.createElement(Xml::Calendar);
+    QDomElement week = m_document.createElement(Xml::WeekDistribution);
+    week.appendChild(m_document.createTextNode(QString()));
+    calendar.appendChild(week);
+    calendar.appendChild(m_document.createElement(Xml::DayCards));
+    area.appendChild(calendar);
+    openAreaEditor(area, &ZoneEditDlg::areaCreateFinished, nullptr);
+}
+
+void ZoneEditDlg::areaCreateFinished(int result)
+{
+    auto* editor = qobject_cast<AreaEditDlg*>(sender());
+    if (!editor)
+        return;
+    if (result == QDialog::Accepted) {
+        const QDomElement area = areasElement().appendChild(editor->areaElement()).toElement();
+        fillAreaItem(area);
+    }
+    editor->deleteLater();
+}
+
+void ZoneEditDlg::on_areas_itemDoubleClicked(QListWidgetItem* item)
+{
+    const QDomElement area = elementOf(item);
+    if (!area.isNull())
+        openAreaEditor(area, &ZoneEditDlg::areaEditFinished, item);
+}
+
+void ZoneEditDlg::areaEditFinished(int result)
+{
+    auto* editor = qobject_cast<AreaEditDlg*>(sender());
+    if (!editor)
+        return;
+    auto* item = editor->property("item").value<QListWidgetItem*>();
+    const QDomElement old = isAreaItem(item) ? elementOf(item) : QDomElement();
+    if (result == QDialog::Accepted && !old.isNull()) {
+        const QString oldId = old.attribute(Xml::id);
+        const QDomElement area = editor->areaElement();
+        areasElement().replaceChild(area, old);
+        // Strategies name their areas by id: a renumbered area stays theirs.
+        const QString newId = area.attribute(Xml::id);
+        for (QDomElement strategy = strategiesElement().firstChildElement(Xml::Strategy);
+             oldId != newId && !strategy.isNull(); strategy = strategy.nextSiblingElement(Xml::Strategy)) {
+            for (QDomElement use = strategy.firstChildElement(Xml::Area); !use.isNull();
+                 use = use.nextSiblingElement(Xml::Area)) {
+                if (use.attribute(Xml::id) == oldId)
+                    use.setAttribute(Xml::id, newId);
+            }
+        }
+        // The preview follows an outline drawn in the area editor.
+        fillAreaItem(area, item);
+    }
+    editor->deleteLater();
+}
+
+void ZoneEditDlg::on_delArea_clicked()
+{
+    QTableWidget* table = ui->strategies;
+    const QList<QListWidgetItem*> selected = ui->areas->selectedItems();
+    for (QListWidgetItem* item : selected) {
+        QDomElement area = elementOf(item);
+        if (area.isNull())
+            continue;
+        deletePreview(item);
+        const QString id = area.attribute(Xml::id);
+        // A strategy that used only this area has nothing left to drive.
+        for (int row = 0; row < table->rowCount();) {
+            QDomElement strategy = elementOf(table->item(row, IdColumn));
+            bool emptied = false;
+            for (QDomElement use = strategy.firstChildElement(Xml::Area); !use.isNull();
+                 use = use.nextSiblingElement(Xml::Area)) {
+                if (use.attribute(Xml::id) == id) {
+                    strategy.removeChild(use);
+                    emptied = !strategy.hasChildNodes();
+                    break;
+                }
+            }
+            if (emptied)
+                deleteStrategy(row);
+            else
+                ++row;
+        }
+        areasElement().removeChild(area);
+        delete item;
+    }
+}
+
+// Strategies
+
+void ZoneEditDlg::addStrategyRow(const QDomElement& strategy, int row)
+{
+    QTableWidget* table = ui->strategies;
+    if (row < 0)
+        row = table->rowCount();
+    table->insertRow(row);
+    auto* idCell = new QTableWidgetItem(strategy.attribute(Xml::id));
+    idCell->setData(Qt::UserRole, QVariant::fromValue(strategy));
+    table->setItem(row, IdColumn, idCell);
+    table->setItem(row, NameColumn, new QTableWidgetItem(strategy.attribute(Xml::name)));
+    auto* defaultCell = new QTableWidgetItem;
+    defaultCell->setData(Qt::EditRole, isDefault(strategy));
+    table->setItem(row, DefaultColumn, defaultCell);
+}
+
+void ZoneEditDlg::on_addStrat_clicked()
+{
+    SubDialog<StratEditDlg> editor(new StratEditDlg(areasElement(), strategiesElement(), QDomElement(), this));
+    if (!editor.accepted())
+        return;
+    QDomElement strategy = editor->strategyElement(m_document);
+    // A zone always has a default strategy; its first one is it.
+    if (ui->strategies->rowCount() == 0)
+        strategy.setAttribute(Xml::default_, 1);
+    addStrategyRow(strategy);
+    strategiesElement().appendChild(strategy);
+}
+
+void ZoneEditDlg::on_strategies_itemDoubleClicked(QTableWidgetItem* item)
+{
+    if (!item)
+        return;
+    QTableWidget* table = ui->strategies;
+    const int row = item->row();
+    if (item->column() == DefaultColumn) {
+        item->setData(Qt::EditRole, !item->data(Qt::EditRole).toBool());
+        for (int other = 0; other < table->rowCount(); ++other) {
+            QDomElement strategy = elementOf(table->item(other, IdColumn));
+            if (other == row) {
+                strategy.setAttribute(Xml::default_, 1);
+                continue;
+            }
+            if (QTableWidgetItem* cell = table->item(other, DefaultColumn))
+                cell->setData(Qt::EditRole, false);
+            strategy.removeAttribute(Xml::default_);
+        }
+        return;
+    }
+
+    QTableWidgetItem* idCell = table->item(row, IdColumn);
+    const QDomElement old = elementOf(idCell);
+    if (old.isNull())
+        return;
+    QDomElement strategies = old.parentNode().toElement();
+    SubDialog<StratEditDlg> editor(new StratEditDlg(areasElement(), strategies, old, this));
+    if (!editor.accepted())
+        return;
+    QDomElement strategy = editor->strategyElement(m_document);
+    const QTableWidgetItem* defaultCell = table->item(row, DefaultColumn);
+    if (defaultCell && defaultCell->data(Qt::EditRole).toBool())
+        strategy.setAttribute(Xml::default_, 1);
+    strategies.replaceChild(strategy, old);
+    // Day cards name their strategies by id: a renumbered strategy stays theirs.
+    const QString oldId = old.attribute(Xml::id);
+    const QString newId = strategy.attribute(Xml::id);
+    for (QDomElement card = dayCardsElement().firstChildElement(Xml::DayCard); oldId != newId && !card.isNull();
+         card = card.nextSiblingElement(Xml::DayCard)) {
+        for (QDomElement time = card.firstChildElement(Xml::Time); !time.isNull();
+             time = time.nextSiblingElement(Xml::Time)) {
+            if (time.attribute(Xml::strategy_id) == oldId)
+                time.setAttribute(Xml::strategy_id, newId);
+        }
+    }
+    idCell->setData(Qt::UserRole, QVariant::fromValue(strategy));
+    idCell->setText(newId);
+    if (QTableWidgetItem* nameCell = table->item(row, NameColumn))
+        nameCell->setText(strategy.attribute(Xml::name));
+}
+
+void ZoneEditDlg::on_delStrat_clicked()
+{
+    QTableWidget* table = ui->strategies;
+    for (QList<QTableWidgetItem*> selected = table->selectedItems(); !selected.isEmpty();
+         selected = table->selectedItems())
+        deleteStrategy(selected.first()->row());
+}
+
+void ZoneEditDlg::deleteStrategy(int row)
+{
+    QTableWidget* table = ui->strategies;
+    QDomElement strategy = elementOf(table->item(row, IdColumn));
+    if (!strategy.isNull()) {
+        strategiesElement().removeChild(strategy);
+        const QString id = strategy.attribute(Xml::id);
+        // Switching to a strategy that is gone means nothing; a card left
+        // without switching points goes too.
+        QSet<QString> emptied;
+        for (QDomElement card = dayCardsElement().firstChildElement(Xml::DayCard); !card.isNull();
+             card = card.nextSiblingElement(Xml::DayCard)) {
+            bool changed = false;
+            for (QDomElement time = card.firstChildElement(Xml::Time); !time.isNull();) {
+                const QDomElement next = time.nextSiblingElement(Xml::Time);
+                if (time.attribute(Xml::strategy_id) == id) {
+                    card.removeChild(time);
+                    changed = true;
+                }
+                time = next;
+            }
+            if (changed && !card.hasChildNodes())
+                emptied.insert(card.attribute(Xml::id));
+        }
+        deleteDayCards(emptied);
+    }
+    table->removeRow(row);
+}
+
+// Day cards and the week
+
+void ZoneEditDlg::addDayCardItem(const QDomElement& card)
+{
+    auto* item = new QListWidgetItem(card.attribute(Xml::id));
+    item->setData(Qt::UserRole, QVariant::fromValue(card));
+    ui->daycards->addItem(item);
+}
+
+void ZoneEditDlg::on_addDaycard_clicked()
+{
+    QList<int> ids;
+    for (QDomElement card = dayCardsElement().firstChildElement(Xml::DayCard); !card.isNull();
+         card = card.nextSiblingElement(Xml::DayCard))
+        ids.append(card.attribute(Xml::id).toInt());
+    const int id = ids.isEmpty() ? 1 : *std::max_element(ids.cbegin(), ids.cend()) + 1;
+    QDomElement card = m_document.createElement(Xml::DayCard);
+    card.setAttribute(Xml::id, id);
+
+    SubDialog<DaycardEditDlg> editor(new DaycardEditDlg(strategiesElement(), card, this));
+    if (!editor.accepted())
+        return;
+    const QDomElement built = dayCardsElement().appendChild(editor->dayCardElement(m_document)).toElement();
+    addDayCardItem(built);
+}
+
+void ZoneEditDlg::on_daycards_itemDoubleClicked(QListWidgetItem* item)
+{
+    const QDomElement old = elementOf(item);
+    if (old.isNull())
+        return;
+    SubDialog<DaycardEditDlg> editor(new DaycardEditDlg(strategiesElement(), old, this));
+    if (!editor.accepted())
+        return;
+    const QDomElement card = editor->dayCardElement(m_document);
+    dayCardsElement().replaceChild(card, old);
+    item->setData(Qt::UserRole, QVariant::fromValue(card));
+}
+
+void ZoneEditDlg::on_delDayCard_clicked()
+{
+    const QList<QListWidgetItem*> selected = ui->daycards->selectedItems();
+    for (QListWidgetItem* item : selected)
+        deleteDayCard(item);
+}
+
+void ZoneEditDlg::deleteDayCards(const QSet<QString>& ids)
+{
+    for (int row = ui->daycards->count() - 1; row >= 0; --row) {
+        QListWidgetItem* item = ui->daycards->item(row);
+        if (ids.contains(elementOf(item).attribute(Xml::id)))
+            deleteDayCard(item);
+    }
+}
+
+void ZoneEditDlg::deleteDayCard(QListWidgetItem* item)
+{
+    const QDomElement card = elementOf(item);
+    if (card.isNull())
+        return;
+    dayCardsElement().removeChild(card);
+    // A weekday without its card is empty again, and blocks acceptance.
+    for (int day = 0; day < DaysOfWeek; ++day) {
+        QTableWidgetItem* cell = ui->weekDistrib->item(0, day);
+        if (cell && cell->text() == item->text()) {
+            cell->setText(QString());
+            cell->setData(Qt::UserRole, QVariant());
+        }
+    }
+    delete item;
+}
+
+void ZoneEditDlg::on_daycards_customContextMenuRequested(QPoint pos)
+{
+    QListWidget* list = ui->daycards;
+    if (list->count() > 0 && !list->selectedItems().isEmpty())
+        QMenu::exec(list->actions(), list->mapToGlobal(pos), nullptr, list);
+}
+
+void ZoneEditDlg::useCurrentDaycardOnWholeWeek()
+{
+    const QList<QListWidgetItem*> selected = ui->daycards->selectedItems();
+    if (selected.isEmpty())
+        return;
+    const QString card = selected.first()->text();
+    if (card.isEmpty())
+        return;
+    for (int day = 0; day < DaysOfWeek; ++day) {
+        if (QTableWidgetItem* cell = ui->weekDistrib->item(0, day))
+            cell->setText(card);
+    }
+}
+
+void ZoneEditDlg::on_weekDistrib_itemDoubleClicked(QTableWidgetItem* item)
+{
+    if (!item)
+        return;
+    auto* editor = new QComboBox;
+    setEditedCell(editor, item);
+    for (int row = 0; row < ui->daycards->count(); ++row)
+        editor->addItem(ui->daycards->item(row)->text());
+    // The cell's card, or none: adding the first entry made that one current.
+    editor->setCurrentIndex(editor->findText(item->text(), Qt::MatchExactly | Qt::MatchCaseSensitive));
+    ui->weekDistrib->setCellWidget(item->row(), item->column(), editor);
+    connect(editor, &QComboBox::currentTextChanged, this, &ZoneEditDlg::wdCellEditComplete);
+    editor->setFocus();
+}
+
+void ZoneEditDlg::wdCellEditComplete(QString daycard)
+{
+    if (QTableWidgetItem* cell = editedCell(sender(), ui->weekDistrib))
+        cell->setText(daycard);
+}
+
+void ZoneEditDlg::on_weekDistrib_currentItemChanged(QTableWidgetItem* current, QTableWidgetItem* previous)
+{
+    Q_UNUSED(current)
+    if (previous && ui->weekDistrib->cellWidget(previous->row(), previous->column()))
+        ui->weekDistrib->removeCellWidget(previous->row(), previous->column());
+}
+
+void ZoneEditDlg::closeWeekCellEditors()
+{
+    // Their cells already hold what was chosen. Removing them through the view
+    // schedules their deletion and keeps the view's bookkeeping right.
+    QTableWidget* week = ui->weekDistrib;
+    for (int day = 0; day < week->columnCount(); ++day) {
+        if (week->cellWidget(0, day))
+            week->removeCellWidget(0, day);
+    }
+}
+
+// Acceptance
+
+void ZoneEditDlg::on_buttonBox_accepted()
+{
+    closeWeekCellEditors();
+    bool ok = true;
+
+    const bool noName = ui->zoneName->text().isEmpty();
+    markField(ui->zoneName, noName);
+    ok = ok && !noName;
+
+    for (int day = 0; day < DaysOfWeek; ++day) {
+        if (QTableWidgetItem* cell = ui->weekDistrib->item(0, day)) {
+            const bool fault = cell->text().isEmpty();
+            markCell(cell, fault);
+            ok = ok && !fault;
+        }
+    }
+
+    QTableWidget* table = ui->strategies;
+    markField(table, table->rowCount() == 0);
+    if (table->rowCount() == 0) {
+        ok = false;
+    } else {
+        bool anyDefault = false;
+        for (int row = 0; row < table->rowCount(); ++row) {
+            const QTableWidgetItem* cell = table->item(row, DefaultColumn);
+            anyDefault = anyDefault || (cell && cell->data(Qt::EditRole).toBool());
+        }
+        for (int row = 0; row < table->rowCount(); ++row) {
+            if (QTableWidgetItem* cell = table->item(row, DefaultColumn))
+                markCell(cell, !anyDefault);
+        }
+        ok = ok && anyDefault;
+    }
+
+    if (ok)
+        accept();
+}
+
+// The outline on the map
+
+void ZoneEditDlg::on_editZoneGeometry_clicked()
+{
+    if (!m_scene || !m_overlay)
+        return;
+    // The map is the user's while the outline is edited.
+    hide();
+    auto* tool = new QDialog(this, Qt::Tool);
+    tool->setWindowTitle(tr("Zone edit"));
+    auto* layout = new QHBoxLayout(tool);
+    auto* endEdit = new QPushButton(tr("end edit"), tool);
+    layout->addWidget(endEdit);
+    connect(endEdit, &QPushButton::clicked, tool, &QDialog::accept);
+    connect(tool, &QDialog::finished, this, &ZoneEditDlg::zoneGraphicsEditFinished);
+    tool->resize(150, 50);
+    tool->move(QCursor::pos());
+    tool->show();
+    m_overlay->setEditMode(true);
+}
+
+void ZoneEditDlg::zoneGraphicsEditFinished(int result)
+{
+    if (m_overlay) {
+        m_overlay->setEditMode(false);
+        if (result == QDialog::Accepted)
+            setGeometryText(m_overlay->outlineText());
+        else
+            m_overlay->setOutlineText(geometryText()); // the edit is discarded
+    }
+    if (auto* tool = qobject_cast<QDialog*>(sender()); tool && tool->parent() == this)
+        tool->deleteLater();
+    show();
+}
+
+// KML
+
+QString ZoneEditDlg::selectKmlImportFile()
+{
+    return Velmora::Kml::selectImportFile(this);
+}
+
+QString ZoneEditDlg::selectKmlExportFile()
+{
+    return Velmora::Kml::selectExportFile(this);
+}
+
+void ZoneEditDlg::on_exportKml_clicked()
+{
+    const QString fileName = selectKmlExportFile();
+    if (!fileName.isEmpty())
+        Velmora::Kml::exportZone(fileName, ui->zoneName->text(), m_zone); // a failure is logged there
+}
+
+void ZoneEditDlg::on_importKml_clicked()
+{
+    const QString fileName = selectKmlImportFile();
+    if (fileName.isEmpty())
+        return;
+    auto* dialog = new KmlImportDlg(fileName, ui->zoneName->text(), Velmora::Kml::areaNames(m_zone), this,
+                                    m_scene.data());
+    connect(dialog, &QDialog::finished, this, &ZoneEditDlg::kmlImportFinished);
+    // The user compares the placemarks' previews with the map.
+    hide();
+    dialog->setWindowFlags(dialog->windowFlags() | Qt::Tool);
+    dialog->show();
+}
+
+void ZoneEditDlg::kmlImportFinished(int result)
+{
+    auto* dialog = qobject_cast<KmlImportDlg*>(sender());
+    if (dialog && result == QDialog::Accepted) {
+        QString zoneName = ui->zoneName->text();
+        const Velmora::Kml::AppliedImport applied = Velmora::Kml::applyImport(*dialog, m_zone, &zoneName);
+        if (applied.zoneRenamed)
+            ui->zoneName->setText(zoneName);
+        // Items show the names, previews the outlines the import replaced.
+        if (applied.areasRenamed || !applied.areas.isEmpty()) {
+            for (int row = 0; row < ui->areas->count(); ++row) {
+                QListWidgetItem* item = ui->areas->item(row);
+                const QDomElement area = elementOf(item);
+                if (!area.isNull())
+                    fillAreaItem(area, item);
+            }
+        }
+        if (m_overlay)
+            m_overlay->setOutlineText(geometryText());
+    }
+    if (dialog)
+        dialog->deleteLater();
+    show();
+}

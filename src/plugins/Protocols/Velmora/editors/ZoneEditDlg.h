@@ -1,0 +1,109 @@
+#pragma once
+
+#include <QDialog>
+#include <QDomDocument>
+#include <QDomElement>
+#include <QList>
+#include <QPointer>
+#include <QSet>
+#include <QString>
+
+class GraphicsArea;
+class QGraphicsPathItem;
+class QGraphicsScene;
+class QListWidgetItem;
+class QPoint;
+class QTableWidgetItem;
+
+namespace Ui {
+class ZoneEditDlg;
+}
+
+// Edits one zone configuration: the zone's id and name, its areas, strategies,
+// day cards and weekly schedule, and its outline on the map. Works on its own
+// copy of the configuration; areas, strategies and day cards are edited in
+// their own dialogs, whose elements are put in place here. Nothing reaches a
+// file: the opener takes zoneDocument() after the dialog was accepted.
+class ZoneEditDlg : public QDialog
+{
+    Q_OBJECT
+
+public:
+    // An empty or non-existent `fileName` starts a new zone. A file that
+    // cannot be read or parsed is logged and the dialog closes itself as
+    // rejected once the event loop runs. `scene` may be null: then nothing is
+    // shown or edited on the map.
+    ZoneEditDlg(QString fileName, QWidget* parent = nullptr, QGraphicsScene* scene = nullptr);
+    ~ZoneEditDlg() override;
+
+    // The host's storage service; the editor only hands it to every area
+    // editor it opens. Set by the opener before the dialog is shown.
+    QPointer<QObject> cnfStorage;
+
+    // Writes the form into the document and returns a copy of it.
+    QDomDocument zoneDocument();
+
+protected:
+    // The KML files to read and write; empty when the user cancelled.
+    virtual QString selectKmlImportFile();
+    virtual QString selectKmlExportFile();
+
+private slots:
+    void on_weekDistrib_itemDoubleClicked(QTableWidgetItem* item);
+    void wdCellEditComplete(QString daycard);
+    void on_daycards_itemDoubleClicked(QListWidgetItem* item);
+    void on_weekDistrib_currentItemChanged(QTableWidgetItem* current, QTableWidgetItem* previous);
+    void on_addDaycard_clicked();
+    void on_delDayCard_clicked();
+    void on_strategies_itemDoubleClicked(QTableWidgetItem* item);
+    void on_addStrat_clicked();
+    void on_delStrat_clicked();
+    void on_areas_itemDoubleClicked(QListWidgetItem* item);
+    void on_addArea_clicked();
+    void on_delArea_clicked();
+    void on_buttonBox_accepted();
+    void on_importKml_clicked();
+    void on_exportKml_clicked();
+    void on_daycards_customContextMenuRequested(QPoint pos);
+    void areaCreateFinished(int result);
+    void areaEditFinished(int result);
+    void kmlImportFinished(int result);
+    void useCurrentDaycardOnWholeWeek();
+    void on_areas_currentRowChanged(int currentRow);
+    void zoneGraphicsEditFinished(int result);
+    void on_editZoneGeometry_clicked();
+
+private:
+    bool readFile(const QString& fileName);
+    void ensureSkeleton();
+    void fillForm();
+    void makeSplitter();
+
+    QDomElement calendarElement() const;
+    QDomElement dayCardsElement() const;
+    QDomElement strategiesElement() const;
+    QDomElement areasElement() const;
+    QString geometryText() const;
+    void setGeometryText(const QString& text);
+
+    void fillAreaItem(const QDomElement& area, QListWidgetItem* item = nullptr);
+    QGraphicsPathItem* previewOf(const QListWidgetItem* item) const;
+    void deletePreview(QListWidgetItem* item);
+    bool isAreaItem(const QListWidgetItem* item) const;
+    void openAreaEditor(const QDomElement& area, void (ZoneEditDlg::*finished)(int), QListWidgetItem* item);
+
+    void addStrategyRow(const QDomElement& strategy, int row = -1);
+    void deleteStrategy(int row);
+    void addDayCardItem(const QDomElement& card);
+    void deleteDayCard(QListWidgetItem* item);
+    void deleteDayCards(const QSet<QString>& ids);
+    void closeWeekCellEditors();
+
+    Ui::ZoneEditDlg* ui;
+    QDomDocument m_document;
+    QDomElement m_zone;
+    QPointer<QGraphicsScene> m_scene;
+    QPointer<GraphicsArea> m_overlay;
+    QGraphicsPathItem* m_shownPreview = nullptr;
+    QList<QGraphicsPathItem*> m_previews; // every area preview, so none outlives the editor
+};

@@ -1,0 +1,370 @@
+#include <QApplication>
+#include <QDialogButtonBox>
+#include <QDir>
+#include <QGraphicsScene>
+#include <QGraphicsView>
+#include <QLineEdit>
+#include <QMainWindow>
+#include <QPointer>
+#include <QPushButton>
+#include <QScopeGuard>
+#include <QSignalSpy>
+#include <QSplitter>
+#include <QTemporaryDir>
+#include <QTextCodec>
+#include <QtTest>
+
+#include <csignal>
+#include <functional>
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include "MessageCapture.h"
+#include "OffscreenLeaks.h"
+#include "Velmora/Plugin.h"
+#include "Velmora/editors/ZoneEditDlg.h"
+
+namespace {
+
+// The worked example, named in Cyrillic so that an encoding slip shows.
+const char* const zoneXml = R"(<Zone id="7" name="Север"><Geometry>0,0;1000,0;1000,800;0,800</Geometry>
+<Calendar><DayCards><DayCard id="1"><Time strategy_id="1">06:00</Time><Time strategy_id="2">22:00</Time></DayCard>
+</DayCards><WeekDistribution>1,1,1,1,1,1,1</WeekDistribution></Calendar>
+<Strategies><Strategy id="1" name="День" default="1"><Area id="3" control_source="1"/></Strategy>
+<Strategy id="2" name="Ночь"><Area id="3" control_source="3"/></Strategy></Strategies>
+<Areas><Area id="3" name="Центр"><Geometry>10,10;500,10;500,400</Geometry><Controllers>101,102</Controllers>
+<States><State id="1" name="Пик"><Controller id="101" state="2"/><Controller id="102" state="1"/></State></States>
+<Calendar><WeekDistribution>1,1,1,1,1,,</WeekDistribution><DayCards><DayCard id="1"><Time state_id="1">07:00</Time>
+</DayCard></DayCards></Calendar></Area></Areas></Zone>)";
+
+// The root object with the user's answers given in advance: save-file
+// dialogs take the next answer (none left: cancel), warning boxes are counted.
+class AnsweredRoot : public Velmora::Plugin
+{
+public:
+    QStringList answers;
+    QStringList asked; // "caption | filter | proposed file name"
+    QStringList warnings;
+    std::function<void()> beforeAnswer;
+
+protected:
+    QString askSaveFileName(QWidget*, const QString& caption, const QString& proposed, const QString& filter) override
+    {
+        asked << caption + " | " + filter + " | " + QFileInfo(proposed).fileName();
+        if (beforeAnswer)
+            beforeAnswer();
+        return answers.isEmpty() ? QString() : answers.takeFirst();
+    }
+    void showWarning(QWidget*, const QString& title, const QString&) override { warnings << title; }
+};
+
+QByteArray read(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+void write(const QString& path, const QByteArray& bytes)
+{
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write(bytes);
+}
+
+// The open zone editor, found as a host would: the dialog carrying "zone_file".
+QDialog* openEditor()
+{
+    for (QWidget* widget : QApplication::allWidgets()) {
+        auto* dialog = qobject_cast<QDialog*>(widget);
+        if (dialog && dialog->property("zone_file").isValid() && dialog->isVisible())
+            return dialog;
+    }
+    return nullptr;
+}
+
+// "id name | areas ... | strategies ...", read by name as a host reads it.
+QString describe(QObject* zone)
+{
+    QStringList areas, strategies;
+    for (QObject* container : zone->children()) {
+        for (QObject* child : container->children()) {
+            const QString item = child->property("id").toString() + " " + child->property("name").toString();
+            if (child->inherits("Velmora::Area"))
+                areas << item;
+            else if (child->inherits("Velmora::Strategy"))
+                strategies << item;
+        }
+    }
+    std::sort(strategies.begin(), strategies.end());
+    return zone->property("id").toString() + " " + zone->property("name").toString() + " | areas " + areas.join(',')
+           + " | strategies " + strategies.join(',');
+}
+
+QObject* load(QObject* root, const QString& path)
+{
+    QObject* zone = nullptr;
+    QMetaObject::invokeMethod(root, "load", Q_RETURN_ARG(QObject*, zone), Q_ARG(QString, path));
+    return zone;
+}
+
+} // namespace
+
+class EditZoneTest : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir dir;
+
+    QString path(const QString& name) const { return name == "." ? dir.path() : dir.filePath(name); }
+
+    // Opens the editor through the root object's meta-object and finishes it
+    // as the user does: "ok", "cancel", or "new NAME", which names a new zone
+    // and accepts it. (A new zone passes the editor's own checks only with
+    // areas, strategies and day cards made in their editors, which the
+    // editor's test covers; here what the root object does with it counts.)
+    void edit(AnsweredRoot* root, const QString& target, const QString& user)
+    {
+        QVERIFY(QMetaObject::invokeMethod(root, "editZone", Q_ARG(QString, target)));
+        QPointer<QDialog> editor = openEditor();
+        QVERIFY(editor && editor->isModal());
+        QCOMPARE(editor->property("zone_file").toString(), target);
+        auto* buttons = editor->findChild<QDialogButtonBox*>("buttonBox");
+        if (user.startsWith("new ")) {
+            QTest::keyClicks(editor->findChild<QLineEdit*>("zoneName"), user.mid(4));
+            editor->accept();
+        } else {
+            const auto button = user == "ok" ? QDialogButtonBox::Ok : QDialogButtonBox::Cancel;
+            QTest::mouseClick(buttons->button(button), Qt::LeftButton);
+        }
+        QVERIFY(!editor->isVisible());
+        QTRY_VERIFY(!editor); // deleted, whatever the result
+    }
+
+private slots:
+    void init()
+    {
+        QVERIFY(dir.isValid());
+        QDir(dir.path()).removeRecursively();
+        QVERIFY(QDir().mkpath(dir.path()));
+    }
+    void placement_data();
+    void placement();
+    void writeBack_data();
+    void writeBack();
+    void readBack_data();
+    void readBack();
+};
+
+void EditZoneTest::placement_data()
+{
+    QTest::addColumn<QString>("host"); // "map", "deep map", "window", "none"
+    QTest::addColumn<QString>("file");
+
+    QTest::newRow("main window with its map") << "map" << "zone.xtsc";
+    QTest::newRow("map deep inside the window") << "deep map" << "zone.xtsc";
+    QTest::newRow("main window without a map") << "window" << "zone.xtsc";
+    QTest::newRow("no main window") << "none" << "zone.xtsc";
+    QTest::newRow("no file name") << "map" << "";
+}
+
+void EditZoneTest::placement()
+{
+    QFETCH(QString, host);
+    QFETCH(QString, file);
+
+    write(path("zone.xtsc"), zoneXml);
+    QGraphicsScene scene;
+    QScopedPointer<QWidget> window(host == "none" ? new QWidget : new QMainWindow);
+    if (host.endsWith("map")) {
+        QWidget* central = new QGraphicsView(&scene);
+        if (host == "deep map") {
+            auto* splitter = new QSplitter;
+            splitter->addWidget(new QWidget);
+            splitter->addWidget(central);
+            central = splitter;
+        }
+        static_cast<QMainWindow*>(window.data())->setCentralWidget(central);
+    }
+    AnsweredRoot root;
+    QObject storage;
+    QSignalSpy edited(&root, SIGNAL(zoneEdited(QString)));
+    const QString target = file.isEmpty() ? file : path(file);
+    QVERIFY(QMetaObject::invokeMethod(&root, "editZone", Q_ARG(QString, target), Q_ARG(QObject*, &storage)));
+    QPointer<QDialog> editor = openEditor();
+    QCOMPARE(bool(editor), !file.isEmpty());
+    if (!editor)
+        return;
+    QCOMPARE(editor->parentWidget(), host == "none" ? nullptr : window.data());
+    QCOMPARE(qobject_cast<ZoneEditDlg*>(editor)->cnfStorage.data(), &storage);
+    // The map shows the zone's outline and its area's while the editor is open.
+    QCOMPARE(scene.items().size(), host.endsWith("map") ? 2 : 0);
+    editor->reject();
+    QTRY_VERIFY(!editor);
+    QCOMPARE(scene.items().size(), 0);
+    QCOMPARE(edited.count(), 0);
+    QCOMPARE(read(path("zone.xtsc")), QByteArray(zoneXml));
+}
+
+void EditZoneTest::writeBack_data()
+{
+    QTest::addColumn<QStringList>("existing"); // zone.xtsc holds the example, others old text
+    QTest::addColumn<QString>("target");       // "." is the folder
+    QTest::addColumn<QString>("failure");      // how writing fails: "", "blocked", "full", "read-only"
+    QTest::addColumn<QString>("user");
+    QTest::addColumn<QStringList>("answers");  // of save-file dialogs
+    QTest::addColumn<QStringList>("asked");    // proposed file names
+    QTest::addColumn<QString>("written");      // empty: nothing
+
+    const QStringList none, zone{"zone.xtsc"}, fresh{"Fresh.xtsc"};
+    QTest::newRow("existing file") << zone << "zone.xtsc" << "" << "ok" << none << none << "zone.xtsc";
+    QTest::newRow("file not there yet") << none << "new.xtsc" << "" << "new Fresh" << none << none << "new.xtsc";
+    QTest::newRow("folder, name free") << zone << "." << "" << "new Fresh" << none << none << "Fresh.xtsc";
+    QTest::newRow("folder, name taken: another file") << fresh << "." << "" << "new Fresh" << QStringList{"Other.xtsc"}
+                                                      << fresh << "Other.xtsc";
+    QTest::newRow("folder, name taken: replaced") << fresh << "." << "" << "new Fresh" << fresh << fresh
+                                                  << "Fresh.xtsc";
+    QTest::newRow("folder, name taken: cancelled") << fresh << "." << "" << "new Fresh" << none << fresh << "";
+    QTest::newRow("editor cancelled") << zone << "zone.xtsc" << "" << "cancel" << none << none << "";
+    // After a failed write the user is warned and offered the save-file dialog.
+    QTest::newRow("folder is a file, given up") << zone << "blocker/zone.xtsc" << "blocked" << "new Fresh" << none
+                                                << zone << "";
+    QTest::newRow("folder is a file, saved elsewhere") << zone << "blocker/zone.xtsc" << "blocked" << "new Fresh"
+                                                       << QStringList{"other.xtsc"} << zone << "other.xtsc";
+    QTest::newRow("disk full part-way, given up") << zone << "zone.xtsc" << "full" << "ok" << none << zone << "";
+    QTest::newRow("disk full part-way, saved elsewhere") << zone << "zone.xtsc" << "full" << "ok"
+                                                         << QStringList{"other.xtsc"} << zone << "other.xtsc";
+    QTest::newRow("read-only file") << zone << "zone.xtsc" << "read-only" << "ok" << none << zone << "";
+}
+
+void EditZoneTest::writeBack()
+{
+    QFETCH(QStringList, existing);
+    QFETCH(QString, target);
+    QFETCH(QString, failure);
+    QFETCH(QString, user);
+    QFETCH(QStringList, answers);
+    QFETCH(QStringList, asked);
+    QFETCH(QString, written);
+
+    if (failure == "read-only" && geteuid() == 0)
+        QSKIP("root writes read-only files; the other failures hold for root too");
+    QMap<QString, QByteArray> before;
+    for (const QString& file : existing) {
+        before[file] = file == "zone.xtsc" ? QByteArray(zoneXml) : "old " + file.toUtf8();
+        write(path(file), before[file]);
+    }
+    write(path("blocker"), "not a folder");
+    before["blocker"] = "not a folder";
+    if (failure == "read-only")
+        QVERIFY(QFile::setPermissions(path(target), QFile::ReadOwner));
+    // A full disk: writes beyond 256 bytes fail until the user makes room,
+    // before choosing another file.
+    rlimit usual{};
+    getrlimit(RLIMIT_FSIZE, &usual);
+    const auto makeRoom = [usual] { setrlimit(RLIMIT_FSIZE, &usual); };
+    const auto roomMade = qScopeGuard(makeRoom);
+    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    const auto handlerBack = qScopeGuard([oldHandler] { std::signal(SIGXFSZ, oldHandler); });
+    const rlimit full{256, usual.rlim_max};
+    if (failure == "full")
+        setrlimit(RLIMIT_FSIZE, &full);
+
+    QMainWindow window;
+    AnsweredRoot root;
+    for (const QString& answer : answers)
+        root.answers << path(answer);
+    root.beforeAnswer = makeRoom;
+    QSignalSpy edited(&root, SIGNAL(zoneEdited(QString)));
+    MessageCapture messages;
+
+    edit(&root, path(target), user);
+
+    for (QString& question : asked)
+        question = "Select file for save | zone configuration files (*.xtsc) | " + question;
+    QCOMPARE(root.asked, asked);
+    const QString failed = "Cannot open file " + path(target) + " for writing";
+    QCOMPARE(messages.messages().filter(dir.path()), failure.isEmpty() ? QStringList() : QStringList{failed});
+    QCOMPARE(root.warnings, failure.isEmpty() ? QStringList() : QStringList{"Error"});
+    // Files other than the one written are as they were; no half-written file is left.
+    for (auto it = before.cbegin(); it != before.cend(); ++it)
+        if (it.key() != written)
+            QCOMPARE(read(path(it.key())), it.value());
+    QStringList files = before.keys();
+    if (!written.isEmpty() && !files.contains(written))
+        files << written;
+    files.sort(Qt::CaseInsensitive);
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), files);
+    QCOMPARE(edited.count(), written.isEmpty() ? 0 : 1);
+    if (written.isEmpty())
+        return;
+    QCOMPARE(edited.first().first().toString(), path(written));
+    QObject* zone = load(&root, path(written));
+    QVERIFY(zone);
+    QCOMPARE(zone->property("name").toString(), user == "ok" ? QString::fromUtf8("Север") : user.mid(4));
+    // Four blanks a level, and no declaration the file did not have.
+    QVERIFY(read(path(written)).startsWith("<Zone "));
+    QVERIFY(read(path(written)).contains("\n    <Calendar>\n        <DayCards"));
+}
+
+void EditZoneTest::readBack_data()
+{
+    QTest::addColumn<QByteArray>("source");
+    QTest::addColumn<QByteArray>("declaration"); // the written file's first line, if any
+
+    const QByteArray utf8 = zoneXml;
+    const QByteArray cp1251 = QTextCodec::codecForName("windows-1251")->fromUnicode(QString::fromUtf8(utf8));
+    QTest::newRow("UTF-8, undeclared") << utf8 << QByteArray();
+    QTest::newRow("windows-1251, declared") << "<?xml version='1.0' encoding='windows-1251'?>\n" + cp1251
+                                            << QByteArray("<?xml version=\"1.0\" encoding=\"UTF-8\"?>");
+    QTest::newRow("declared without encoding, standalone") << "<?xml version=\"1.0\" standalone='yes'?>\n" + utf8
+        << QByteArray("<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>");
+}
+
+// Whatever the user's locale, the written file is the same UTF-8 and loads
+// with the same configuration hash.
+void EditZoneTest::readBack()
+{
+    QFETCH(QByteArray, source);
+    QFETCH(QByteArray, declaration);
+
+    QMainWindow window;
+    AnsweredRoot root;
+    QByteArray firstBytes, firstHash;
+    QTextCodec* const codec = QTextCodec::codecForLocale();
+    const QLocale locale;
+    const auto restore = qScopeGuard([codec, locale] {
+        QTextCodec::setCodecForLocale(codec);
+        QLocale::setDefault(locale);
+    });
+    const QList<QPair<QByteArray, QLocale::Language>> users{{"UTF-8", QLocale::Russian},
+                                                            {"ISO-8859-1", QLocale::German}};
+    for (const auto& user : users) {
+        QTextCodec::setCodecForLocale(QTextCodec::codecForName(user.first));
+        QLocale::setDefault(QLocale(user.second));
+        write(path("zone.xtsc"), source);
+        QSignalSpy edited(&root, SIGNAL(zoneEdited(QString)));
+        edit(&root, path("zone.xtsc"), "ok");
+        QCOMPARE(edited.count(), 1);
+
+        const QByteArray bytes = read(path("zone.xtsc"));
+        QTextCodec::ConverterState state;
+        QTextCodec::codecForName("UTF-8")->toUnicode(bytes.constData(), bytes.size(), &state);
+        QCOMPARE(state.invalidChars, 0);
+        QCOMPARE(bytes.startsWith("<?xml"), !declaration.isEmpty());
+        if (!declaration.isEmpty())
+            QCOMPARE(bytes.left(bytes.indexOf('\n')), declaration);
+        QScopedPointer<QObject> zone(load(&root, path("zone.xtsc")));
+        QVERIFY(zone);
+        QCOMPARE(describe(zone.data()),
+                 QString::fromUtf8("7 Север | areas 3 Центр | strategies 1 День,2 Ночь"));
+        const QByteArray hash = zone->property("localHash").toByteArray();
+        QCOMPARE(hash.size(), 16);
+        QCOMPARE(bytes, firstBytes.isEmpty() ? bytes : firstBytes);
+        QCOMPARE(hash, firstHash.isEmpty() ? hash : firstHash);
+        firstBytes = bytes;
+        firstHash = hash;
+    }
+}
+
+QTEST_MAIN(EditZoneTest)
+#include "tst_editzone.moc"
