@@ -54,6 +54,27 @@ QJsonObject zones(const QList<QObject*>& zones)
     return QJsonObject{{QStringLiteral("zones"), zoneArray}};
 }
 
+bool allLinked(const QJsonObject& state)
+{
+    const QJsonArray zones = state.value(QStringLiteral("zones")).toArray();
+    if (zones.isEmpty())
+        return false;
+    for (const QJsonValue& value : zones) {
+        const QJsonObject zone = value.toObject();
+        if (!zone.value(QStringLiteral("isConnected")).toBool())
+            return false;
+        if (zone.value(QStringLiteral("hashInvalid")).toBool())
+            continue;
+        if (zone.value(QStringLiteral("currentStrategy")).toInt(-1) == -1)
+            return false;
+        for (const QJsonValue& area : zone.value(QStringLiteral("areas")).toArray()) {
+            if (area.toObject().value(QStringLiteral("currentState")).toInt(-1) == -1)
+                return false;
+        }
+    }
+    return true;
+}
+
 QJsonObject rect(const QRect& rect)
 {
     return QJsonObject{

@@ -13,6 +13,10 @@ namespace StateDump {
 // {"zones":[{"id","file","isConnected","hashInvalid","controlSource",
 //   "currentStrategy","areas":[{"id","controlSource","currentState","specialState"}]}]}
 QJsonObject zones(const QList<QObject*>& zones);
+// True when there is a zone and every zone's link is up with its state
+// known: a strategy and every area's state reported, or the configuration
+// check failed (then the service's state is not taken at all).
+bool allLinked(const QJsonObject& state);
 // The map's viewport inside the main window, so a screenshot can be cropped to it.
 QJsonObject rect(const QRect& rect);
 // Replaces the file whole, or leaves it as it was and says why in *error.

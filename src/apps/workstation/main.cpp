@@ -45,11 +45,15 @@ int main(int argc, char* argv[])
     const QCommandLineOption quitAfterOption(QStringLiteral("quit-after"),
                                              QStringLiteral("Quit (after the screenshot) this many ms after start."),
                                              QStringLiteral("ms"));
+    const QCommandLineOption linkedOption(
+        QStringLiteral("quit-when-linked"),
+        QStringLiteral("Quit (after the screenshot) once every zone's link is up and its state known; "
+                       "--quit-after then bounds the wait."));
     const QCommandLineOption dumpOption(QStringLiteral("dump-state"),
                                         QStringLiteral("Write the zones' state as JSON at quit."),
                                         QStringLiteral("file"));
     const QList<QCommandLineOption> options{pluginOption,     serviceOption,   storageOption,
-                                            screenshotOption, quitAfterOption, dumpOption};
+                                            screenshotOption, quitAfterOption, linkedOption, dumpOption};
 
     // QApplication would take "--plugin PATH" for one of Qt's own plug-ins.
     ApplicationArguments arguments(argc, argv, options);
@@ -120,15 +124,30 @@ int main(int argc, char* argv[])
         window.connectToService(serviceHost, servicePort);
 
     int exitCode = 0;
-    if (quitAfter >= 0) {
-        const QString screenshot = parser.value(screenshotOption);
-        QTimer::singleShot(quitAfter, &window, [screenshot, &window, &exitCode] {
-            if (!screenshot.isEmpty() && !window.saveScreenshot(screenshot)) {
-                fail(QStringLiteral("cannot write %1").arg(screenshot));
-                exitCode = 1;
-            }
-            window.close();
+    const QString screenshot = parser.value(screenshotOption);
+    bool finished = false;
+    auto finish = [screenshot, &window, &exitCode, &finished] {
+        if (finished)
+            return;
+        finished = true;
+        if (!screenshot.isEmpty() && !window.saveScreenshot(screenshot)) {
+            fail(QStringLiteral("cannot write %1").arg(screenshot));
+            exitCode = 1;
+        }
+        window.close();
+    };
+    if (quitAfter >= 0)
+        QTimer::singleShot(quitAfter, &window, finish);
+    QTimer linkedCheck;
+    if (parser.isSet(linkedOption)) {
+        // Checked from the event loop, so the map has been painted with the
+        // state that made the condition true.
+        linkedCheck.setInterval(100);
+        QObject::connect(&linkedCheck, &QTimer::timeout, &window, [&window, finish] {
+            if (StateDump::allLinked(window.stateJson()))
+                finish();
         });
+        linkedCheck.start();
     }
     const int loopResult = app.exec();
     if (exitCode == 0)

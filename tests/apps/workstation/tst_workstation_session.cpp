@@ -23,12 +23,13 @@ const QString pluginFile = QStringLiteral(VELMORA_PLUGIN_DIR "/libVelmora.so");
 // A hundred areas whose fitted map once sat where the map's scroll bars kept
 // showing and hiding each other, so the window never settled.
 const QString manyAreasFile = QStringLiteral(VELMORA_TEST_DATA "/workstation/freeze-100-areas.xtsc");
-// Long enough for the link to come up and the map to be drawn, also under the sanitizers.
-const int sessionLength = 5000;
+// A session ends once the zone is linked; this only bounds a link that never
+// comes up, generously for the sanitizers on a busy machine.
+const int sessionLength = 60000;
 // A short session, and the time a workstation may take on top of it to load,
 // quit and write its dump under the sanitizers on a busy machine. A window that
 // never settles runs far longer.
-const int shortSession = 1000;
+const int shortSession = 300;
 const int quitSlack = 10000;
 
 struct Run
@@ -138,6 +139,7 @@ bool TestWorkstationSession::runSession(quint16 port, const QString& screenshot,
     QStringList arguments{QStringLiteral("--service"), QStringLiteral("127.0.0.1:%1").arg(port),
                           QStringLiteral("--storage"), storageFolder,
                           QStringLiteral("--quit-after"), QString::number(sessionLength),
+                          QStringLiteral("--quit-when-linked"),
                           QStringLiteral("--dump-state"), dump};
     if (!screenshot.isEmpty())
         arguments << QStringLiteral("--screenshot") << screenshot;
