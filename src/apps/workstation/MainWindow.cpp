@@ -372,7 +372,7 @@ void MainWindow::editZone()
         return;
     }
     if (!m_host->editZone(ModuleHost::zoneFile(zone), m_storage))
-        statusBar()->showMessage(tr("Zone editing is not available yet"), MessageTimeout);
+        statusBar()->showMessage(tr("The zone editor could not be opened (see the log)"), MessageTimeout);
 }
 
 void MainWindow::newZoneInFolder()
@@ -381,7 +381,7 @@ void MainWindow::newZoneInFolder()
     if (folder.isEmpty())
         return;
     if (!m_host->editZone(folder, m_storage))
-        statusBar()->showMessage(tr("Zone editing is not available yet"), MessageTimeout);
+        statusBar()->showMessage(tr("The zone editor could not be opened (see the log)"), MessageTimeout);
 }
 
 void MainWindow::connectDialog()
