@@ -27,10 +27,15 @@ stop_service() {
 trap stop_service EXIT
 trap 'exit 130' INT TERM
 
+# The simulated clock starts on this week's Monday at 06:29, a minute before the
+# example's morning strategy takes over, so the first seconds already show changes.
+MONDAY=$(date -d "-$(( ($(date +%u) + 6) % 7 )) days" +%Y-%m-%d)
+START="${MONDAY}T06:29"
+
 # Starts the service on the given port (0: any free one) and sets PORT to the
 # port it reports; fails when it does not come up.
 start_service() {
-    "$BUILD/bin/velmora-service" --port "$1" --calendar --speed 60 "$ZONE" >"$SERVICE_LOG" 2>&1 &
+    "$BUILD/bin/velmora-service" --port "$1" --calendar --speed 60 --start "$START" "$ZONE" >"$SERVICE_LOG" 2>&1 &
     SERVICE_PID=$!
     for _ in $(seq 1 100); do
         if grep -q 'listening on 127.0.0.1:' "$SERVICE_LOG" 2>/dev/null; then
