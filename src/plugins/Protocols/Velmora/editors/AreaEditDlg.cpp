@@ -33,43 +33,12 @@ namespace Xml = Velmora::Xml;
 using Velmora::Editors::editedCell;
 using Velmora::Editors::setEditedCell;
 
+using Velmora::Editors::markCell;
+using Velmora::Editors::markField;
+
 namespace {
 
 constexpr int DaysOfWeek = 7;
-
-void markInvalid(QWidget* field, bool invalid)
-{
-    if (!invalid) {
-        field->setPalette(QPalette()); // back to the parent's
-        return;
-    }
-    QPalette palette = field->palette();
-    palette.setColor(QPalette::Base, Qt::red);
-    field->setPalette(palette);
-}
-
-QDomElement ensureChild(QDomElement parent, const QString& tag)
-{
-    QDomElement child = parent.firstChildElement(tag);
-    if (child.isNull())
-        child = parent.appendChild(parent.ownerDocument().createElement(tag)).toElement();
-    return child;
-}
-
-// Texts are set through the element's first text child, which therefore has
-// to exist, even empty: a file's <Controllers/> has none.
-QDomText ensureText(QDomElement element)
-{
-    QDomText text = Xml::firstTextNode(element);
-    if (text.isNull())
-        text = element.appendChild(element.ownerDocument().createTextNode(QString())).toText();
-    return text;
-}
-
-void setText(QDomElement element, const QString& value)
-{
-    ensureText(element).setData(value);
-}
 
 bool isEmptyElement(const QDomElement& element)
 {
@@ -165,13 +134,13 @@ AreaEditDlg::~AreaEditDlg()
 
 void AreaEditDlg::ensureSkeleton()
 {
-    QDomElement calendar = ensureChild(m_area, Xml::Calendar);
-    ensureChild(calendar, Xml::DayCards);
-    ensureText(ensureChild(calendar, Xml::WeekDistribution));
-    ensureText(ensureChild(m_area, Xml::Geometry));
+    QDomElement calendar = Xml::ensureChild(m_area, Xml::Calendar);
+    Xml::ensureChild(calendar, Xml::DayCards);
+    Xml::ensureTextNode(Xml::ensureChild(calendar, Xml::WeekDistribution));
+    Xml::ensureTextNode(Xml::ensureChild(m_area, Xml::Geometry));
     // Older files may lack these; added controllers and states would go nowhere.
-    ensureText(ensureChild(m_area, Xml::Controllers));
-    ensureChild(m_area, Xml::States);
+    Xml::ensureTextNode(Xml::ensureChild(m_area, Xml::Controllers));
+    Xml::ensureChild(m_area, Xml::States);
 }
 
 QDomElement AreaEditDlg::statesElement() const
@@ -196,7 +165,7 @@ QString AreaEditDlg::geometryText() const
 
 void AreaEditDlg::setGeometryText(const QString& text)
 {
-    setText(ensureChild(m_area, Xml::Geometry), text);
+    Xml::setText(Xml::ensureChild(m_area, Xml::Geometry), text);
 }
 
 void AreaEditDlg::fillForm()
@@ -571,11 +540,7 @@ void AreaEditDlg::on_weekDistrib_currentItemChanged(QTableWidgetItem* current, Q
 
 void AreaEditDlg::closeWeekCellEditors()
 {
-    // removeCellWidget deletes the editor later and keeps the view's books right.
-    for (int day = 0; day < ui->weekDistrib->columnCount(); ++day) {
-        if (ui->weekDistrib->cellWidget(0, day))
-            ui->weekDistrib->removeCellWidget(0, day);
-    }
+    Velmora::Editors::removeRowEditors(ui->weekDistrib, 0);
 }
 
 // ---- special days
@@ -590,7 +555,7 @@ void AreaEditDlg::on_addSpecialDay_clicked()
     if (result.isNull())
         return;
     if (specialDays.isNull())
-        specialDays = ensureChild(m_area.firstChildElement(Xml::Calendar), Xml::SpecialDays);
+        specialDays = Xml::ensureChild(m_area.firstChildElement(Xml::Calendar), Xml::SpecialDays);
     specialDays.appendChild(result);
     addListItem(ui->specilaDays, result.attribute(Xml::day), result);
 }
@@ -754,15 +719,15 @@ void AreaEditDlg::on_buttonBox_accepted()
     closeWeekCellEditors();
 
     const bool idTaken = m_otherAreaIds.contains(ui->areaId->value());
-    markInvalid(ui->areaId, idTaken);
+    markField(ui->areaId, idTaken);
     const bool nameMissing = ui->areaName->text().isEmpty();
-    markInvalid(ui->areaName, nameMissing);
+    markField(ui->areaName, nameMissing);
     bool dayMissing = false;
     for (int day = 0; day < DaysOfWeek; ++day) {
         QTableWidgetItem* cell = ui->weekDistrib->item(0, day);
         const bool empty = !cell || cell->text().isEmpty();
         if (cell)
-            cell->setBackground(empty ? QBrush(Qt::red) : QBrush());
+            markCell(cell, empty);
         dayMissing = dayMissing || empty;
     }
     if (!idTaken && !nameMissing && !dayMissing)
@@ -780,13 +745,13 @@ QDomElement AreaEditDlg::areaElement()
         if (!number.isEmpty())
             numbers.append(number);
     }
-    setText(ensureChild(m_area, Xml::Controllers), numbers.join(QLatin1Char(',')));
+    Xml::setText(Xml::ensureChild(m_area, Xml::Controllers), numbers.join(QLatin1Char(',')));
 
     QStringList week;
     for (int day = 0; day < DaysOfWeek; ++day) {
         const QTableWidgetItem* cell = ui->weekDistrib->item(0, day);
         week.append(cell ? cell->text() : QString());
     }
-    setText(ensureChild(ensureChild(m_area, Xml::Calendar), Xml::WeekDistribution), week.join(QLatin1Char(',')));
+    Xml::setText(Xml::ensureChild(Xml::ensureChild(m_area, Xml::Calendar), Xml::WeekDistribution), week.join(QLatin1Char(',')));
     return m_area;
 }

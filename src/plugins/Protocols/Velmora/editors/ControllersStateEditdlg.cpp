@@ -24,6 +24,8 @@
 
 namespace Xml = Velmora::Xml;
 
+using Velmora::Editors::markField;
+
 namespace {
 
 enum Column { ControllerColumn = 0, SpecialStateColumn = 1, ProgramColumn = 2, SpecialProgramColumn = 3 };
@@ -53,18 +55,6 @@ QString findTool()
 QString tempTemplate(const char* name)
 {
     return QDir(QDir::tempPath()).filePath(QLatin1String(name));
-}
-
-void markInvalid(QWidget* field, bool invalid)
-{
-    if (!invalid) {
-        // An empty palette hands the field back to its parent's.
-        field->setPalette(QPalette());
-        return;
-    }
-    QPalette palette = field->palette();
-    palette.setColor(QPalette::Base, Qt::red);
-    field->setPalette(palette);
 }
 
 QString cellText(const QTableWidget* table, int row, int column)
@@ -212,10 +202,10 @@ void ControllersStateEditdlg::on_buttonBox_accepted()
     ui->states->setCurrentItem(nullptr);
 
     const bool idTaken = m_otherStateIds.contains(ui->stateId->value());
-    markInvalid(ui->stateId, idTaken);
+    markField(ui->stateId, idTaken);
 
     const bool nameMissing = ui->stateName->text().isEmpty();
-    markInvalid(ui->stateName, nameMissing);
+    markField(ui->stateName, nameMissing);
     if (!nameMissing && !idTaken)
         accept();
 }

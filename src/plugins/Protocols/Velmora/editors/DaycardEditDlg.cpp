@@ -15,16 +15,13 @@
 
 namespace Xml = Velmora::Xml;
 using Velmora::Editors::editedCell;
+using Velmora::Editors::markCell;
+using Velmora::Editors::markField;
 using Velmora::Editors::setEditedCell;
 
 namespace {
 
 const QString timeFormat = QStringLiteral("hh:mm");
-
-void markCell(QTableWidgetItem* cell, bool fault)
-{
-    cell->setBackground(fault ? QBrush(Qt::red) : QBrush());
-}
 
 } // namespace
 
@@ -118,14 +115,8 @@ bool DaycardEditDlg::validate()
             ok = ok && !fault;
         }
     }
-    if (table->rowCount() == 0) {
-        QPalette palette = table->palette();
-        palette.setColor(QPalette::Base, Qt::red);
-        table->setPalette(palette);
-        ok = false;
-    } else {
-        table->setPalette(QPalette());
-    }
+    markField(table, table->rowCount() == 0);
+    ok = ok && table->rowCount() > 0;
     return ok;
 }
 

@@ -1,5 +1,6 @@
 #include "DomMetaType.h"
 
+#include <QPalette>
 #include <QTableWidget>
 #include <QVariant>
 
@@ -39,6 +40,30 @@ QTableWidgetItem* editedCell(const QObject* editor, const QTableWidget* table)
         }
     }
     return nullptr;
+}
+
+void markCell(QTableWidgetItem* cell, bool fault)
+{
+    cell->setBackground(fault ? QBrush(Qt::red) : QBrush());
+}
+
+void markField(QWidget* field, bool fault)
+{
+    if (!fault) {
+        field->setPalette(QPalette());
+        return;
+    }
+    QPalette palette = field->palette();
+    palette.setColor(QPalette::Base, Qt::red);
+    field->setPalette(palette);
+}
+
+void removeRowEditors(QTableWidget* table, int row)
+{
+    for (int column = 0; column < table->columnCount(); ++column) {
+        if (table->cellWidget(row, column))
+            table->removeCellWidget(row, column);
+    }
 }
 
 } // namespace Editors

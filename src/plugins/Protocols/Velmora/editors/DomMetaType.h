@@ -6,6 +6,7 @@
 
 class QObject;
 class QTableWidget;
+class QWidget;
 
 // Types the editors keep in item data and in the cell editors' "item" property.
 // Declared once here; every editor includes this header rather than declaring
@@ -26,6 +27,15 @@ void setEditedCell(QObject* editor, QTableWidgetItem* cell);
 // The cell that `editor` edits, or null when the editor carries none or its
 // cell is no longer in `table` (its row was deleted while the editor lived).
 QTableWidgetItem* editedCell(const QObject* editor, const QTableWidget* table);
+
+// Invalid input is shown in red and keeps the dialog open: a cell gets a solid
+// red background, a field a red base colour; false restores the default look.
+void markCell(QTableWidgetItem* cell, bool fault);
+void markField(QWidget* field, bool fault);
+
+// Removes the cell editors of one table row; their cells already hold what was
+// chosen. Through the view, which deletes them later and keeps its books right.
+void removeRowEditors(QTableWidget* table, int row);
 
 } // namespace Editors
 } // namespace Velmora

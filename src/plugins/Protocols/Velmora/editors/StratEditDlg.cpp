@@ -13,27 +13,13 @@
 
 namespace Xml = Velmora::Xml;
 using Velmora::Editors::editedCell;
+using Velmora::Editors::markCell;
+using Velmora::Editors::markField;
 using Velmora::Editors::setEditedCell;
 
 namespace {
 
 enum Column { AreaColumn = 0, UsedColumn = 1, SourceColumn = 2 };
-
-void markCell(QTableWidgetItem* cell, bool fault)
-{
-    cell->setBackground(fault ? QBrush(Qt::red) : QBrush());
-}
-
-void markField(QWidget* field, bool fault)
-{
-    if (fault) {
-        QPalette palette = field->palette();
-        palette.setColor(QPalette::Base, Qt::red);
-        field->setPalette(palette);
-    } else {
-        field->setPalette(QPalette());
-    }
-}
 
 } // namespace
 

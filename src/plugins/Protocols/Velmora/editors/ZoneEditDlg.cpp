@@ -39,6 +39,8 @@ Q_DECLARE_METATYPE(QListWidgetItem*)
 
 namespace Xml = Velmora::Xml;
 using Velmora::Editors::editedCell;
+using Velmora::Editors::markCell;
+using Velmora::Editors::markField;
 using Velmora::Editors::setEditedCell;
 
 namespace {
@@ -47,43 +49,10 @@ enum StrategyColumn { IdColumn = 0, NameColumn = 1, DefaultColumn = 2 };
 constexpr int PreviewRole = Qt::UserRole + 1;
 constexpr int DaysOfWeek = 7;
 
-void markCell(QTableWidgetItem* cell, bool fault)
-{
-    cell->setBackground(fault ? QBrush(Qt::red) : QBrush());
-}
-
-void markField(QWidget* field, bool fault)
-{
-    if (fault) {
-        QPalette palette = field->palette();
-        palette.setColor(QPalette::Base, Qt::red);
-        field->setPalette(palette);
-    } else {
-        field->setPalette(QPalette());
-    }
-}
-
 template<typename Item>
 QDomElement elementOf(const Item* item)
 {
     return item ? item->data(Qt::UserRole).template value<QDomElement>() : QDomElement();
-}
-
-QDomElement ensureChild(QDomElement parent, const QString& tag)
-{
-    QDomElement child = parent.firstChildElement(tag);
-    if (child.isNull())
-        child = parent.appendChild(parent.ownerDocument().createElement(tag)).toElement();
-    return child;
-}
-
-// Setting an element's text changes its first text child, so it must have one.
-QDomText ensureText(QDomElement element)
-{
-    QDomText text = Xml::firstTextNode(element);
-    if (text.isNull())
-        text = element.appendChild(element.ownerDocument().createTextNode(QString())).toText();
-    return text;
 }
 
 bool isDefault(const QDomElement& strategy)
@@ -189,11 +158,11 @@ bool ZoneEditDlg::readFile(const QString& fileName)
 
 void ZoneEditDlg::ensureSkeleton()
 {
-    QDomElement calendar = ensureChild(m_zone, Xml::Calendar);
-    ensureChild(calendar, Xml::DayCards);
-    ensureText(ensureChild(calendar, Xml::WeekDistribution));
-    ensureChild(m_zone, Xml::Strategies);
-    ensureChild(m_zone, Xml::Areas);
+    QDomElement calendar = Xml::ensureChild(m_zone, Xml::Calendar);
+    Xml::ensureChild(calendar, Xml::DayCards);
+    Xml::ensureTextNode(Xml::ensureChild(calendar, Xml::WeekDistribution));
+    Xml::ensureChild(m_zone, Xml::Strategies);
+    Xml::ensureChild(m_zone, Xml::Areas);
 }
 
 void ZoneEditDlg::fillForm()
@@ -281,7 +250,7 @@ QString ZoneEditDlg::geometryText() const
 
 void ZoneEditDlg::setGeometryText(const QString& text)
 {
-    ensureText(ensureChild(m_zone, Xml::Geometry)).setData(text);
+    Xml::ensureTextNode(Xml::ensureChild(m_zone, Xml::Geometry)).setData(text);
 }
 
 QDomDocument ZoneEditDlg::zoneDocument()
@@ -295,8 +264,8 @@ QDomDocument ZoneEditDlg::zoneDocument()
         const QTableWidgetItem* cell = ui->weekDistrib->item(0, day);
         days << (cell ? cell->text() : QString());
     }
-    const QDomElement week = ensureChild(ensureChild(m_zone, Xml::Calendar), Xml::WeekDistribution);
-    ensureText(week).setData(days.join(QLatin1Char(',')));
+    const QDomElement week = Xml::ensureChild(Xml::ensureChild(m_zone, Xml::Calendar), Xml::WeekDistribution);
+    Xml::ensureTextNode(week).setData(days.join(QLatin1Char(',')));
     return m_document.cloneNode(true).toDocument();
 }
 
@@ -714,13 +683,7 @@ void ZoneEditDlg::on_weekDistrib_currentItemChanged(QTableWidgetItem* current, Q
 
 void ZoneEditDlg::closeWeekCellEditors()
 {
-    // Their cells already hold what was chosen. Removing them through the view
-    // schedules their deletion and keeps the view's bookkeeping right.
-    QTableWidget* week = ui->weekDistrib;
-    for (int day = 0; day < week->columnCount(); ++day) {
-        if (week->cellWidget(0, day))
-            week->removeCellWidget(0, day);
-    }
+    Velmora::Editors::removeRowEditors(ui->weekDistrib, 0);
 }
 
 // Acceptance

@@ -13,5 +13,13 @@ QDomText firstTextNode(const QDomElement& element);
 // The text of firstTextNode(), empty when there is none.
 QString firstText(const QDomElement& element);
 
+// Writers set an element's text through its first text child, which must
+// therefore exist, even empty (a file's <Controllers/> has none).
+// The first `tag` child, appended when there is none.
+QDomElement ensureChild(QDomElement parent, const QString& tag);
+// The first text child, an empty one appended when there is none.
+QDomText ensureTextNode(QDomElement element);
+void setText(QDomElement element, const QString& value);
+
 } // namespace Xml
 } // namespace Velmora

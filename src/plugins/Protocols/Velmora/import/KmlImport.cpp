@@ -68,19 +68,9 @@ void collect(const QDomElement& container, QList<Placemark>* placemarks)
     }
 }
 
-QDomElement geometryWithText(QDomElement element)
-{
-    QDomElement geometry = element.firstChildElement(Xml::Geometry);
-    if (geometry.isNull())
-        geometry = element.appendChild(element.ownerDocument().createElement(Xml::Geometry)).toElement();
-    if (Xml::firstTextNode(geometry).isNull())
-        geometry.appendChild(element.ownerDocument().createTextNode(QString()));
-    return geometry;
-}
-
 void setOutline(QDomElement element, const QString& text)
 {
-    Xml::firstTextNode(geometryWithText(element)).setData(text);
+    Xml::setText(Xml::ensureChild(element, Xml::Geometry), text);
 }
 
 } // namespace
