@@ -515,14 +515,8 @@ void AreaEditDlg::on_weekDistrib_itemDoubleClicked(QTableWidgetItem* item)
 {
     if (!item)
         return;
-    auto* editor = new QComboBox;
-    setEditedCell(editor, item);
-    for (int row = 0; row < ui->daycards->count(); ++row)
-        editor->addItem(ui->daycards->item(row)->text());
-    editor->setCurrentIndex(editor->findText(item->text(), Qt::MatchExactly | Qt::MatchCaseSensitive));
-    ui->weekDistrib->setCellWidget(item->row(), item->column(), editor);
+    QComboBox* editor = Velmora::Editors::openDayCardChooser(ui->weekDistrib, item, ui->daycards);
     connect(editor, &QComboBox::currentTextChanged, this, &AreaEditDlg::wdCellEditComplete);
-    editor->setFocus();
 }
 
 void AreaEditDlg::wdCellEditComplete(QString daycard)

@@ -1,5 +1,7 @@
 #include "DomMetaType.h"
 
+#include <QComboBox>
+#include <QListWidget>
 #include <QPalette>
 #include <QTableWidget>
 #include <QVariant>
@@ -56,6 +58,19 @@ void markField(QWidget* field, bool fault)
     QPalette palette = field->palette();
     palette.setColor(QPalette::Base, Qt::red);
     field->setPalette(palette);
+}
+
+QComboBox* openDayCardChooser(QTableWidget* week, QTableWidgetItem* cell, const QListWidget* cards)
+{
+    auto* editor = new QComboBox;
+    setEditedCell(editor, cell);
+    for (int row = 0; row < cards->count(); ++row)
+        editor->addItem(cards->item(row)->text());
+    // The cell's card, or none: adding the first entry made that one current.
+    editor->setCurrentIndex(editor->findText(cell->text(), Qt::MatchExactly | Qt::MatchCaseSensitive));
+    week->setCellWidget(cell->row(), cell->column(), editor);
+    editor->setFocus();
+    return editor;
 }
 
 void removeRowEditors(QTableWidget* table, int row)

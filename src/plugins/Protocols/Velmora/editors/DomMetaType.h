@@ -5,6 +5,8 @@
 #include <QTableWidgetItem>
 
 class QObject;
+class QComboBox;
+class QListWidget;
 class QTableWidget;
 class QWidget;
 
@@ -32,6 +34,10 @@ QTableWidgetItem* editedCell(const QObject* editor, const QTableWidget* table);
 // red background, a field a red base colour; false restores the default look.
 void markCell(QTableWidgetItem* cell, bool fault);
 void markField(QWidget* field, bool fault);
+
+// Puts a combo box of the day cards listed in `cards` into a week cell, the
+// cell's card current (none when the cell is empty); the caller connects it.
+QComboBox* openDayCardChooser(QTableWidget* week, QTableWidgetItem* cell, const QListWidget* cards);
 
 // Removes the cell editors of one table row; their cells already hold what was
 // chosen. Through the view, which deletes them later and keeps its books right.

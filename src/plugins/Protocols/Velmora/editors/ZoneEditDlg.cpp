@@ -657,15 +657,8 @@ void ZoneEditDlg::on_weekDistrib_itemDoubleClicked(QTableWidgetItem* item)
 {
     if (!item)
         return;
-    auto* editor = new QComboBox;
-    setEditedCell(editor, item);
-    for (int row = 0; row < ui->daycards->count(); ++row)
-        editor->addItem(ui->daycards->item(row)->text());
-    // The cell's card, or none: adding the first entry made that one current.
-    editor->setCurrentIndex(editor->findText(item->text(), Qt::MatchExactly | Qt::MatchCaseSensitive));
-    ui->weekDistrib->setCellWidget(item->row(), item->column(), editor);
+    QComboBox* editor = Velmora::Editors::openDayCardChooser(ui->weekDistrib, item, ui->daycards);
     connect(editor, &QComboBox::currentTextChanged, this, &ZoneEditDlg::wdCellEditComplete);
-    editor->setFocus();
 }
 
 void ZoneEditDlg::wdCellEditComplete(QString daycard)
