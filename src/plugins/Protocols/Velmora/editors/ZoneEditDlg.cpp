@@ -10,11 +10,14 @@
 #include <QGraphicsPathItem>
 #include <QGraphicsScene>
 #include <QHBoxLayout>
+#include <QListWidget>
 #include <QMenu>
 #include <QPainterPath>
 #include <QPalette>
 #include <QPen>
 #include <QPushButton>
+#include <QRegularExpression>
+#include <QVBoxLayout>
 #include <QSplitter>
 #include <QStringList>
 
@@ -25,6 +28,7 @@
 #include "DomMetaType.h"
 #include "Logging.h"
 #include "StratEditDlg.h"
+#include "format/ConfigChecker.h"
 #include "format/GeometryText.h"
 #include "format/Vocabulary.h"
 #include "format/XmlText.h"
@@ -123,6 +127,7 @@ ZoneEditDlg::ZoneEditDlg(QString fileName, QWidget* parent, QGraphicsScene* scen
     ensureSkeleton();
     fillForm();
     makeSplitter();
+    addCheckButton();
 }
 
 ZoneEditDlg::~ZoneEditDlg()
@@ -810,4 +815,86 @@ void ZoneEditDlg::kmlImportFinished(int result)
     if (dialog)
         dialog->deleteLater();
     show();
+}
+
+// Checking: what the checker finds in the form as it stands. It informs and
+// never blocks acceptance; the dialog's own validation does that.
+
+void ZoneEditDlg::addCheckButton()
+{
+    auto* check = new QPushButton(tr("Check"), this);
+    check->setObjectName(QStringLiteral("checkZone"));
+    check->setToolTip(tr("List what the configuration refers to but lacks, repeats or gets wrong"));
+    ui->bottomLayout->insertWidget(ui->bottomLayout->indexOf(ui->exportKml) + 1, check);
+    connect(check, &QPushButton::clicked, this, &ZoneEditDlg::checkZone);
+}
+
+void ZoneEditDlg::checkZone()
+{
+    const Velmora::ConfigFindings findings = Velmora::ConfigChecker::check(zoneDocument());
+    if (!m_findings) {
+        auto* window = new QDialog(this, Qt::Tool);
+        window->setWindowTitle(tr("Check"));
+        window->resize(560, 240);
+        auto* layout = new QVBoxLayout(window);
+        m_findings = new QListWidget(window);
+        m_findings->setObjectName(QStringLiteral("findings"));
+        layout->addWidget(m_findings);
+        connect(m_findings, &QListWidget::itemClicked, this, &ZoneEditDlg::showFinding);
+    }
+    m_findings->clear();
+    for (const Velmora::ConfigFinding& finding : findings) {
+        const QString severity = finding.isError() ? tr("error") : tr("warning");
+        auto* item = new QListWidgetItem(
+            finding.line > 0 ? tr("%1: %2 (line %3)").arg(severity, finding.message).arg(finding.line)
+                             : tr("%1: %2").arg(severity, finding.message),
+            m_findings);
+        item->setData(Qt::UserRole, finding.path);
+        if (finding.isError())
+            item->setForeground(Qt::red);
+    }
+    if (findings.isEmpty())
+        new QListWidgetItem(tr("No faults found."), m_findings);
+    m_findings->parentWidget()->show();
+    m_findings->parentWidget()->raise();
+}
+
+void ZoneEditDlg::showFinding(QListWidgetItem* item)
+{
+    if (item)
+        selectElementAt(item->data(Qt::UserRole).toString());
+}
+
+void ZoneEditDlg::selectElementAt(const QString& path)
+{
+    static const QRegularExpression area(QStringLiteral("^Areas/Area\\[id=(\\d+)\\]"));
+    static const QRegularExpression strategy(QStringLiteral("^Strategies/Strategy\\[id=(\\d+)\\]"));
+    static const QRegularExpression card(QStringLiteral("^Calendar/DayCards/DayCard\\[id=(\\d+)\\]"));
+    QRegularExpressionMatch match = area.match(path);
+    if (match.hasMatch()) {
+        for (int row = 0; row < ui->areas->count(); ++row) {
+            const QDomElement element = ui->areas->item(row)->data(Qt::UserRole).value<QDomElement>();
+            if (element.attribute(Xml::id) == match.captured(1)) {
+                ui->areas->setCurrentRow(row);
+                return;
+            }
+        }
+        return;
+    }
+    match = strategy.match(path);
+    if (match.hasMatch()) {
+        for (int row = 0; row < ui->strategies->rowCount(); ++row) {
+            if (ui->strategies->item(row, 0) && ui->strategies->item(row, 0)->text() == match.captured(1)) {
+                ui->strategies->selectRow(row);
+                return;
+            }
+        }
+        return;
+    }
+    match = card.match(path);
+    if (match.hasMatch()) {
+        const QList<QListWidgetItem*> items = ui->daycards->findItems(match.captured(1), Qt::MatchExactly);
+        if (!items.isEmpty())
+            ui->daycards->setCurrentItem(items.first());
+    }
 }

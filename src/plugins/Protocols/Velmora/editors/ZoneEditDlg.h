@@ -11,6 +11,7 @@
 class GraphicsArea;
 class QGraphicsPathItem;
 class QGraphicsScene;
+class QListWidget;
 class QListWidgetItem;
 class QPoint;
 class QTableWidgetItem;
@@ -72,6 +73,8 @@ private slots:
     void on_areas_currentRowChanged(int currentRow);
     void zoneGraphicsEditFinished(int result);
     void on_editZoneGeometry_clicked();
+    void checkZone();
+    void showFinding(QListWidgetItem* item);
 
 private:
     bool readFile(const QString& fileName);
@@ -98,6 +101,9 @@ private:
     void deleteDayCard(QListWidgetItem* item);
     void deleteDayCards(const QSet<QString>& ids);
     void closeWeekCellEditors();
+    void addCheckButton();
+    // Selects the row of the area, strategy or day card a checker path names.
+    void selectElementAt(const QString& path);
 
     Ui::ZoneEditDlg* ui;
     QDomDocument m_document;
@@ -106,4 +112,5 @@ private:
     QPointer<GraphicsArea> m_overlay;
     QGraphicsPathItem* m_shownPreview = nullptr;
     QList<QGraphicsPathItem*> m_previews; // every area preview, so none outlives the editor
+    QPointer<QListWidget> m_findings; // the last check's findings, in a tool window
 };
