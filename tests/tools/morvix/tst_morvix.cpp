@@ -9,6 +9,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include "DomText.h"
 #include "OffscreenLeaks.h"
 #include "ProgramWindow.h"
 
@@ -20,49 +21,14 @@ const char* const HandedOver = "<Program type=\"2\" cycle_length=\"60\" cycle_sh
                                "<Phase start=\"0\" length=\"20\" full_length=\"30\">2</Phase>"
                                "<Phase start=\"30\" length=\"25\" full_length=\"30\">1</Phase></Program>";
 
-// "Tag a=1 b=2 'text' [children]" with the attributes sorted.
-QString describe(const QDomElement& element)
-{
-    QStringList attributes;
-    const QDomNamedNodeMap map = element.attributes();
-    for (int i = 0; i < map.count(); ++i)
-        attributes << map.item(i).nodeName() + '=' + map.item(i).nodeValue();
-    attributes.sort();
-    QString text = QStringList(QStringList{element.tagName()} + attributes).join(' ');
-    for (QDomNode node = element.firstChild(); !node.isNull(); node = node.nextSibling()) {
-        if (node.isText())
-            text += " '" + node.toText().data() + '\'';
-        else if (node.isElement())
-            text += " [" + describe(node.toElement()) + ']';
-    }
-    return text;
-}
-
 QString describeFile(const QString& name)
 {
-    QFile file(name);
-    QDomDocument doc;
-    if (!file.open(QIODevice::ReadOnly) || !doc.setContent(&file))
-        return QStringLiteral("(no program)");
-    return describe(doc.documentElement());
+    return describeXml(readFile(name));
 }
 
 QString phase(int id, int start, int length, int full)
 {
     return QStringLiteral("[Phase full_length=%1 length=%2 start=%3 '%4']").arg(full).arg(length).arg(start).arg(id);
-}
-
-QByteArray readAll(const QString& name)
-{
-    QFile file(name);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(missing)");
-}
-
-void writeFile(const QString& name, const QByteArray& bytes)
-{
-    QFile file(name);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(bytes);
 }
 
 struct Run
@@ -156,7 +122,7 @@ void TestMorvix::listsSignalPrograms_data()
     QTest::addColumn<QByteArray>("config");
     QTest::addColumn<QByteArray>("list");
 
-    QTest::newRow("storage 101") << readAll(Storage + "/101.cfg") << QByteArray("1\n2\n3\n4\n");
+    QTest::newRow("storage 101") << readFile(Storage + "/101.cfg") << QByteArray("1\n2\n3\n4\n");
     QTest::newRow("order of the text")
         << QByteArray("program 7 cycle 60 greens 30 20\n# program 8 cycle 60\nprogram 2 cycle 0 flash yellow\n")
         << QByteArray("7\n2\n");
@@ -168,10 +134,11 @@ void TestMorvix::listsSignalPrograms()
     QFETCH(QByteArray, config);
     QFETCH(QByteArray, list);
 
-    writeFile(path("controller.cfg"), config);
+    QVERIFY(writeFile(path("controller.cfg"), config));
     const Run run = morvix({"--controller-config", path("controller.cfg"), "--get-prog-list", path("list.txt")});
     QCOMPARE(run.exitCode, 0);
-    QCOMPARE(readAll(path("list.txt")), list);
+    QVERIFY(QFile::exists(path("list.txt"))); // written even when empty
+    QCOMPARE(readFile(path("list.txt")), list);
 }
 
 void TestMorvix::everyExampleControllerHasItsPrograms()
@@ -183,10 +150,10 @@ void TestMorvix::everyExampleControllerHasItsPrograms()
             const QString config = Storage + '/' + it.key() + ".cfg";
             const Run run = morvix({"--controller-config", config, "--get-prog-list", path("list.txt")});
             QVERIFY2(run.exitCode == 0, qPrintable(config + ": " + run.errors));
-            const QStringList listed = QString::fromUtf8(readAll(path("list.txt"))).split('\n', Qt::SkipEmptyParts);
+            const QStringList listed = QString::fromUtf8(readFile(path("list.txt"))).split('\n', Qt::SkipEmptyParts);
             for (const QString& program : it.value())
                 QVERIFY2(listed.contains(program), qPrintable(config + " lacks program " + program));
-            QVERIFY(readAll(config).contains("controller " + it.key().toUtf8() + '\n'));
+            QVERIFY(readFile(config).contains("controller " + it.key().toUtf8() + '\n'));
         }
     }
 }
@@ -198,7 +165,7 @@ void TestMorvix::savesProgram_data()
     QTest::addColumn<QByteArray>("programFile");
     QTest::addColumn<QString>("saved");
 
-    const QByteArray storage101 = readAll(Storage + "/101.cfg");
+    const QByteArray storage101 = readFile(Storage + "/101.cfg");
     // intergreen 4 3 4 3; the last phase runs to the end of the cycle.
     const QString program2 = "Program cycle_length=105 cycle_shift=0 type=2 '1,2,3,4' " + phase(1, 0, 19, 23) + ' ' +
         phase(2, 23, 22, 25) + ' ' + phase(3, 48, 25, 29) + ' ' + phase(4, 77, 21, 28);
@@ -230,8 +197,8 @@ void TestMorvix::savesProgram()
     QFETCH(QByteArray, programFile);
     QFETCH(QString, saved);
 
-    writeFile(path("controller.cfg"), config);
-    writeFile(path("program.xml"), programFile);
+    QVERIFY(writeFile(path("controller.cfg"), config));
+    QVERIFY(writeFile(path("program.xml"), programFile));
     const Run run = morvix(QStringList{"--controller-config", path("controller.cfg"), "--object-id", "101",
                                        "--edit-prog", path("program.xml")} + programId);
     QVERIFY2(run.exitCode == 0, run.errors.constData());
@@ -275,8 +242,8 @@ void TestMorvix::refuses()
     QFETCH(QByteArray, programFile);
     QFETCH(int, exitCode);
 
-    writeFile(path("controller.cfg"), config);
-    writeFile(path("program.xml"), programFile);
+    QVERIFY(writeFile(path("controller.cfg"), config));
+    QVERIFY(writeFile(path("program.xml"), programFile));
     arguments.replaceInStrings(QRegularExpression("^CFG$"), path("controller.cfg"));
     arguments.replaceInStrings(QRegularExpression("^PROG$"), path("program.xml"));
     arguments.replaceInStrings(QRegularExpression("^LIST$"), path("list.txt"));
@@ -285,7 +252,7 @@ void TestMorvix::refuses()
     const Run run = morvix(arguments);
     QCOMPARE(run.exitCode, exitCode);
     QVERIFY(run.errors.startsWith("morvix: "));
-    QCOMPARE(readAll(path("program.xml")), programFile);
+    QCOMPARE(readFile(path("program.xml")), programFile);
     QVERIFY(!QFile::exists(path("list.txt")));
 }
 
@@ -313,7 +280,7 @@ void TestMorvix::windowSaves()
     SpecialProgram program;
     QString error;
     QVERIFY(SpecialProgram::fromXml(HandedOver, &program, &error));
-    writeFile(path("program.xml"), HandedOver);
+    QVERIFY(writeFile(path("program.xml"), HandedOver));
     ProgramWindow window(program, 101, path("program.xml"));
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
@@ -332,7 +299,7 @@ void TestMorvix::windowSaves()
     if (saved.isEmpty()) {
         QVERIFY(window.isVisible());
         QVERIFY(!window.findChild<QLabel*>(QStringLiteral("fault"))->text().isEmpty());
-        QCOMPARE(readAll(path("program.xml")), QByteArray(HandedOver));
+        QCOMPARE(readFile(path("program.xml")), QByteArray(HandedOver));
     } else {
         QCOMPARE(window.result(), int(QDialog::Accepted));
         QCOMPARE(describeFile(path("program.xml")), saved);

@@ -1,26 +1,27 @@
 #include <QAction>
 #include <QApplication>
-#include <QComboBox>
 #include <QDialogButtonBox>
 #include <QDomDocument>
 #include <QGraphicsEllipseItem>
 #include <QGraphicsScene>
 #include <QLineEdit>
 #include <QListWidget>
-#include <QMessageBox>
 #include <QPushButton>
 #include <QSpinBox>
 #include <QTableWidget>
 #include <QtTest>
 
-#include <functional>
+#include <memory>
 
+#include "DomText.h"
+#include "FakeStorage.h"
 #include "OffscreenLeaks.h"
 #include "Velmora/editors/AreaEditDlg.h"
 #include "Velmora/format/GeometryText.h"
 #include "Velmora/format/XmlText.h"
 #include "Velmora/graphics/AreaGraphicsItem.h"
 #include "Velmora/graphics/GraphicsArea.h"
+#include "WidgetDriver.h"
 
 // The host's traffic light as the module sees it, behind a selectable map item.
 namespace Semtra {
@@ -34,17 +35,6 @@ public:
     QVariant m_id, m_basePoint;
 };
 } // namespace Semtra
-
-// The host's storage service, reached by name only.
-class FakeStorage : public QObject
-{
-    Q_OBJECT
-public:
-    Q_INVOKABLE QVariant invoke(QString, QVariantList) { return QByteArray(); }
-signals:
-    void rpcConnected();
-    void rpcDisconnected();
-};
 
 namespace {
 
@@ -118,28 +108,20 @@ class AreaEditDlgTest : public QObject
     QPointer<AreaEditDlg> dialog;
     FakeStorage storage;
     QObject lights;
-
     // Sub-dialogs run modal inside the slots; each is answered by the next
-    // expectation of its class, from a timer that fires in their loops.
-    struct Expectation {
-        const char* className;
-        std::function<void(QWidget*)> act;
-    };
-    QList<Expectation> expected;
-    QStringList boxes;
-    QTimer poll;
-    int unanswered = 0;
+    // expectation of its class.
+    std::unique_ptr<PopupAnswerer> answerer;
 
     void open(const QString& id, bool withScene = true)
     {
-        QVERIFY(doc.setContent(QString(zoneXml)));
+        parseXml(&doc, zoneXml);
         const QDomElement areas = doc.documentElement().firstChildElement("Areas");
         QDomElement area;
         for (QDomElement a = areas.firstChildElement(); !a.isNull(); a = a.nextSiblingElement())
             area = a.attribute("id") == id ? a : area;
         QDomDocument skeleton;
-        if (area.isNull() && skeleton.setContent(QString(newAreaXml)))
-            area = doc.importNode(skeleton.documentElement(), true).toElement();
+        if (area.isNull())
+            area = doc.importNode(parseXml(&skeleton, newAreaXml), true).toElement();
         zoneEditor.reset(new QDialog);
         zoneEditor->show();
         scene.reset(withScene ? new QGraphicsScene : nullptr);
@@ -147,6 +129,7 @@ class AreaEditDlgTest : public QObject
         dialog->cnfStorage = &storage;
         dialog->show();
         QVERIFY(QTest::qWaitForWindowExposed(dialog.data()));
+        answerer = std::make_unique<PopupAnswerer>();
     }
 
     template <class T = QWidget> T* widget(const char* name) const { return dialog->findChild<T*>(name); }
@@ -161,13 +144,6 @@ class AreaEditDlgTest : public QObject
         return nullptr;
     }
 
-    static void clickAt(QAbstractItemView* view, const QRect& rect, bool twice)
-    {
-        QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, rect.center());
-        if (twice)
-            QTest::mouseDClick(view->viewport(), Qt::LeftButton, {}, rect.center());
-    }
-
     // The item whose text is `text` or starts with `text` and a blank.
     void select(const QString& listName, const QString& text, bool twice = false)
     {
@@ -175,7 +151,7 @@ class AreaEditDlgTest : public QObject
         QList<QListWidgetItem*> found = view->findItems(text, Qt::MatchExactly);
         found = found.isEmpty() ? view->findItems(text + ' ', Qt::MatchStartsWith) : found;
         QVERIFY2(found.size() == 1, qPrintable(text));
-        clickAt(view, view->visualItemRect(found.first()), twice);
+        Drive::clickIndex(view, view->model()->index(view->row(found.first()), 0), twice);
     }
 
     void typeInto(QListWidget* view, const QString& text)
@@ -189,20 +165,9 @@ class AreaEditDlgTest : public QObject
         QTRY_VERIFY(!editor || !editor->isVisible()); // the view takes the text from a queued call
     }
 
-    // A cell's combo box editor, set to the entry with that data (or text).
     static void pickInCell(QTableWidget* table, int row, int column, const QString& value)
     {
-        clickAt(table, table->visualItemRect(table->item(row, column)), true);
-        auto* combo = qobject_cast<QComboBox*>(table->cellWidget(row, column));
-        QVERIFY(combo);
-        combo->setCurrentIndex(combo->findData(value) >= 0 ? combo->findData(value) : combo->findText(value));
-    }
-
-    static void ok(QWidget* window)
-    {
-        for (QDialogButtonBox* box : window->findChildren<QDialogButtonBox*>())
-            if (box->isVisible())
-                box->button(QDialogButtonBox::Ok)->click();
+        QVERIFY(Drive::choose(Drive::openCellEditor(table, row, column), value));
     }
 
     QDialog* toolWindow() const
@@ -223,8 +188,6 @@ class AreaEditDlgTest : public QObject
         scene->clearSelection();
         item->setSelected(true);
     }
-
-    void expect(const char* className, std::function<void(QWidget*)> act) { expected << Expectation{className, act}; }
 
     // One word list per action; "-" is an empty text.
     void act(const QStringList& actions)
@@ -255,7 +218,7 @@ class AreaEditDlgTest : public QObject
                     widget<QLineEdit>(qPrintable(w[1]))->setText(w[2]);
             } else if (verb == "addState" || verb == "editState") { // addState NAME [storage]; editState STATE NEWID
                 const bool storageCall = w.value(2) == "storage";
-                expect("ControllersStateEditdlg", [=](QWidget* editor) {
+                answerer->expect("ControllersStateEditdlg", [=](QWidget* editor) {
                     if (verb == "editState")
                         editor->findChild<QSpinBox*>("stateId")->setValue(w[2].toInt());
                     else
@@ -263,28 +226,23 @@ class AreaEditDlgTest : public QObject
                     if (storageCall) // heard only by an editor that was handed the storage service
                         QTimer::singleShot(0, &storage, [this] { emit storage.rpcConnected(); });
                     else
-                        ok(editor);
+                        Drive::clickButton(editor);
                 });
-                if (storageCall) {
-                    expect("QMessageBox", [this](QWidget* box) {
-                        boxes << box->windowTitle() + ": " + static_cast<QMessageBox*>(box)->text();
-                        static_cast<QMessageBox*>(box)->button(QMessageBox::Ok)->click();
-                    });
-                    expect("ControllersStateEditdlg", ok);
-                }
+                if (storageCall)
+                    answerer->expect("ControllersStateEditdlg", [](QWidget* editor) { Drive::clickButton(editor); });
                 if (verb == "addState")
                     click("addState");
                 else
                     select("states", w[1], true);
-                QCOMPARE(boxes, storageCall ? QStringList{"Warning: RPC Object connected"} : QStringList());
+                QCOMPARE(answerer->boxes, storageCall ? QStringList{"Warning: RPC Object connected"} : QStringList());
             } else if (verb == "addDaycard" || verb == "editCard" || verb == "addSpecialDay") {
                 // addDaycard STATE; editCard CARD STATE; addSpecialDay STATE: a row at 00:00 for STATE
                 const QString state = w.last();
-                expect(verb == "addSpecialDay" ? "SpecialDayEditdlg" : "DaycardEditDlg", [state](QWidget* editor) {
+                answerer->expect(verb == "addSpecialDay" ? "SpecialDayEditdlg" : "DaycardEditDlg", [state](QWidget* editor) {
                     QTest::mouseClick(editor->findChild<QPushButton*>("addCard"), Qt::LeftButton);
                     auto* table = editor->findChild<QTableWidget*>("timeData");
                     pickInCell(table, table->currentRow(), 1, state);
-                    ok(editor);
+                    Drive::clickButton(editor);
                 });
                 if (verb == "editCard")
                     select("daycards", w[1], true);
@@ -299,9 +257,6 @@ class AreaEditDlgTest : public QObject
                 const QStringList from = w[1].split(','), to = w[2].split(',');
                 overlayOnScene()->movePoint(QPointF(from[0].toDouble(), from[1].toDouble()),
                                             QPointF(to[0].toDouble(), to[1].toDouble()));
-            } else if (verb == "shift") {            // shift DX,DY: the whole outline dragged with Shift
-                const QStringList by = w[1].split(',');
-                overlayOnScene()->moveBy(by[0].toDouble(), by[1].toDouble());
             } else if (verb == "pick") {             // pick ID X Y: a light selected on the map
                 pickLight(w[1], w[2].toDouble(), w[3].toDouble());
             } else if (verb == "end" || verb == "close") { // the tool window's button, or its close box
@@ -313,19 +268,18 @@ class AreaEditDlgTest : public QObject
                 QVERIFY(dialog->isVisible() && zoneEditor->isVisible());
             } else if (verb == "import") {           // a TRANSYT conversion's result
                 QDomDocument report; // the import's own document, gone before the area is read
-                QVERIFY(report.setContent(QString(importedXml)));
-                dialog->applyImportedArea(report.documentElement());
+                dialog->applyImportedArea(parseXml(&report, importedXml));
             } else if (verb == "dropScene") {        // the host's map goes before the editor
                 scene.reset();
             } else if (verb == "destroy") {
                 delete dialog;
                 return;
             } else if (verb == "ok") {
-                ok(dialog);
+                Drive::clickButton(dialog);
             } else {
                 QFAIL(qPrintable("unknown action " + action));
             }
-            QVERIFY2(expected.isEmpty(), qPrintable(action + ": a sub-dialog did not appear"));
+            QVERIFY2(answerer->allAnswered(), qPrintable(action + ": a sub-dialog did not appear"));
         }
     }
 
@@ -336,38 +290,20 @@ class AreaEditDlgTest : public QObject
             return QString();
         QStringList faults;
         for (const char* field : {"areaId", "areaName"})
-            if (widget(field)->palette().color(QPalette::Base) == Qt::red)
+            if (Drive::isRed(widget(field)))
                 faults << field;
-        for (int day = 0; day < 7; ++day)
-            if (widget<QTableWidget>("weekDistrib")->item(0, day)->background() == QBrush(Qt::red))
-                faults << "w" + QString::number(day);
+        for (const QString& cell : Drive::redCells(widget<QTableWidget>("weekDistrib")))
+            faults << "w" + cell.section(':', 1, 1);
         return faults.isEmpty() ? "open, nothing red" : faults.join(',');
     }
 
 private slots:
-    void initTestCase()
-    {
-        connect(&poll, &QTimer::timeout, this, [this] {
-            QWidget* modal = QApplication::activeModalWidget();
-            if (!modal) {
-                unanswered = 0;
-            } else if (!expected.isEmpty() && modal->inherits(expected.first().className)) {
-                unanswered = 0;
-                expected.takeFirst().act(modal);
-            } else if (++unanswered > 400) {
-                unanswered = 0;
-                modal->close(); // nobody answers it: fail rather than hang
-            }
-        });
-        poll.start(5);
-    }
     void cleanup()
     {
+        answerer.reset();
         delete dialog;
         scene.reset();
         zoneEditor.reset();
-        expected.clear();
-        boxes.clear();
     }
     void edit_data();
     void edit();
@@ -459,8 +395,6 @@ void AreaEditDlgTest::map_data()
     const QString rest = centre.mid(centre.indexOf(" | c="));
     QTest::newRow("vertex moved") << QStringList{"edit", "move 500,10 600,20", "end"}
         << "3 Centre | g=10,10;600,20;500,400" + rest;
-    QTest::newRow("whole outline moved") << QStringList{"edit", "shift 5,5", "end"}
-        << "3 Centre | g=15,15;505,15;505,405" + rest;
     QTest::newRow("tool window closed: edit discarded") << QStringList{"edit", "move 500,10 600,20", "close"} << centre;
     const QString imported = " | c=5,6 | s=1:5/,6/ | d=1:07:00>1 | w=1,1,1,1,1,1,1 | x=";
     QTest::newRow("imported area keeps the outline") << QStringList{"import"}

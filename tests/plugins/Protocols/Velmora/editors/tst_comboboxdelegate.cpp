@@ -9,6 +9,7 @@
 
 #include "OffscreenLeaks.h"
 #include "Velmora/editors/ComboBoxDelegate.h"
+#include "WidgetDriver.h"
 
 class TestComboBoxDelegate : public QObject
 {
@@ -51,7 +52,9 @@ void TestComboBoxDelegate::lookups()
     ComboBoxDelegate delegate(nullptr, texts, values);
     QCOMPARE(delegate.textOf(value), text);
     QCOMPARE(delegate.valueOf(text), stored);
-    QCOMPARE(delegate.valueOf(text.toUpper() + "?"), QString());
+    // Texts match by case too.
+    if (text != text.toUpper())
+        QCOMPARE(delegate.valueOf(text.toUpper()), QString());
 }
 
 void TestComboBoxDelegate::editing_data()
@@ -106,10 +109,7 @@ void TestComboBoxDelegate::editing()
     } else {
         auto* combo = qobject_cast<QComboBox*>(editor);
         QVERIFY(combo);
-        QStringList items;
-        for (int at = 0; at < combo->count(); ++at)
-            items << combo->itemText(at);
-        QCOMPARE(items, offered);
+        QCOMPARE(Drive::entries(combo), offered);
         QCOMPARE(combo->currentText(), selected);
         combo->setCurrentIndex(combo->findText(entered, Qt::MatchExactly | Qt::MatchCaseSensitive));
     }
@@ -124,7 +124,6 @@ void TestComboBoxDelegate::editorGeometry_data()
     QTest::addColumn<QRect>("editor");
 
     QTest::newRow("low cell") << QRect(10, 20, 80, 23) << QRect(10, 20, 80, 23);
-    QTest::newRow("cell of 30") << QRect(10, 20, 80, 30) << QRect(10, 20, 80, 30);
     QTest::newRow("tall cell: centred") << QRect(10, 20, 80, 50) << QRect(10, 30, 80, 30);
     QTest::newRow("odd spare height") << QRect(0, 0, 40, 33) << QRect(0, 1, 40, 30);
 }

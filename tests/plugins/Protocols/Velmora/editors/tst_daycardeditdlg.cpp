@@ -1,5 +1,4 @@
 #include <QApplication>
-#include <QComboBox>
 #include <QDialogButtonBox>
 #include <QDomDocument>
 #include <QPushButton>
@@ -7,10 +6,11 @@
 #include <QTimeEdit>
 #include <QtTest>
 
+#include "DomText.h"
 #include "OffscreenLeaks.h"
 #include "Velmora/editors/DaycardEditDlg.h"
 #include "Velmora/editors/DomMetaType.h"
-#include "Velmora/format/XmlText.h"
+#include "WidgetDriver.h"
 
 namespace {
 
@@ -18,59 +18,25 @@ namespace {
 const char* const zoneXml = R"(<Zone id="7"><Strategies><Strategy id="1" name="Day"/><Strategy id="2" name="Night"/>
 <Strategy id="10" name="Event"/></Strategies><States><State id="1" name="Peak"/><State id="2" name="Calm"/></States></Zone>)";
 
-// "DayCard id=5 | 07:00 strategy_id=2 | ...": tag, then each child's text, with attributes sorted.
-QString describe(const QDomElement& element)
-{
-    const auto line = [](const QString& head, const QDomElement& e) {
-        QStringList parts;
-        for (int i = 0; i < e.attributes().count(); ++i)
-            parts << e.attributes().item(i).nodeName() + '=' + e.attributes().item(i).nodeValue();
-        parts.sort();
-        return QStringList(QStringList{head} + parts).join(' ').trimmed();
-    };
-    QStringList parts{line(element.tagName(), element)};
-    for (QDomElement c = element.firstChildElement(); !c.isNull(); c = c.nextSiblingElement())
-        parts << line(Velmora::Xml::firstText(c), c);
-    return parts.join(" | ");
-}
-
-// Red cells as "row:column:text".
-QStringList redCells(const QTableWidget* table)
-{
-    QStringList red;
-    for (int row = 0; row < table->rowCount(); ++row)
-        for (int column = 0; column < 2; ++column)
-            if (table->item(row, column)->background() == QBrush(Qt::red))
-                red << QString("%1:%2:%3").arg(row).arg(column).arg(table->item(row, column)->text());
-    return red;
-}
-
-void doubleClick(QTableWidget* table, int row, int column)
-{
-    const QPoint at = table->visualItemRect(table->item(row, column)).center();
-    QTest::mouseClick(table->viewport(), Qt::LeftButton, {}, at);
-    QTest::mouseDClick(table->viewport(), Qt::LeftButton, {}, at);
-}
-
 // Rows as shown: "add HH:MM [ID]", "time ROW HH:MM", "pick ROW ID", "del ROW", "ok".
 void run(QDialog* dialog, const QStringList& actions)
 {
     auto* table = dialog->findChild<QTableWidget*>("timeData");
     for (const QString& action : actions) {
         const QStringList w = action.split(' ');
-        int row = w.size() > 1 ? w[1].toInt() : 0;
+        int row = w.value(1).toInt();
         if (w[0] == "ok") {
-            QTest::mouseClick(dialog->findChild<QDialogButtonBox*>("buttonBox")->button(QDialogButtonBox::Ok), Qt::LeftButton);
+            Drive::clickButton(dialog);
+            continue;
+        } else if (w[0] == "del") {
+            Drive::clickCell(table, row, 0);
+            QTest::mouseClick(dialog->findChild<QPushButton*>("delCard"), Qt::LeftButton);
             continue;
         } else if (w[0] == "add") {
             QTest::mouseClick(dialog->findChild<QPushButton*>("addCard"), Qt::LeftButton);
             row = table->currentRow(); // the new row, its time editor open
-        } else if (w[0] == "del") {
-            QTest::mouseClick(table->viewport(), Qt::LeftButton, {}, table->visualItemRect(table->item(row, 0)).center());
-            QTest::mouseClick(dialog->findChild<QPushButton*>("delCard"), Qt::LeftButton);
-            continue;
         } else if (w[0] == "time") {
-            doubleClick(table, row, 0);
+            Drive::openCellEditor(table, row, 0);
         }
         if (w[0] != "pick") {
             auto* editor = qobject_cast<QTimeEdit*>(table->cellWidget(row, 0));
@@ -78,12 +44,8 @@ void run(QDialog* dialog, const QStringList& actions)
             editor->setTime(QTime::fromString(w[w[0] == "add" ? 1 : 2], "hh:mm"));
             row = table->currentRow(); // the row moved to its sorted place
         }
-        if (w[0] == "pick" || (w[0] == "add" && w.size() > 2)) {
-            doubleClick(table, row, 1);
-            auto* editor = qobject_cast<QComboBox*>(table->cellWidget(row, 1));
-            QVERIFY2(editor && editor->findData(w.last()) >= 0, qPrintable(action));
-            editor->setCurrentIndex(editor->findData(w.last()));
-        }
+        if (w[0] == "pick" || (w[0] == "add" && w.size() > 2))
+            QVERIFY2(Drive::choose(Drive::openCellEditor(table, row, 1), w.last()), qPrintable(action));
     }
 }
 
@@ -129,30 +91,29 @@ void DaycardEditDlgTest::edit_data()
     QTest::addColumn<QString>("outcome"); // the built card, or what is red: "row:column:text", "table"
 
     QTest::newRow("new zone card, rows added out of order") << "Strategies" << "<DayCard id='5'/>"
-        << QStringList{"add 22:00 1", "add 07:00 2"} << "DayCard id=5 | 07:00 strategy_id=2 | 22:00 strategy_id=1";
+        << QStringList{"add 22:00 1", "add 07:00 2"} << "DayCard id=5 [Time strategy_id=2 '07:00'] [Time strategy_id=1 '22:00']";
     QTest::newRow("area card writes state_id") << "States" << "<DayCard id='2'/>"
-        << QStringList{"add 12:15 2"} << "DayCard id=2 | 12:15 state_id=2";
+        << QStringList{"add 12:15 2"} << "DayCard id=2 [Time state_id=2 '12:15']";
     QTest::newRow("special day card has no id") << "States" << "" << QStringList{"add 08:00 1"}
-        << "DayCard | 08:00 state_id=1";
+        << "DayCard [Time state_id=1 '08:00']";
     QTest::newRow("loaded card sorted, first text child") << "Strategies"
         << "<DayCard id='1'><Time strategy_id='2'>22:00</Time><Time strategy_id='10'><!--c-->06:00<!--d-->x</Time></DayCard>"
-        << QStringList() << "DayCard id=1 | 06:00 strategy_id=10 | 22:00 strategy_id=2";
+        << QStringList() << "DayCard id=1 [Time strategy_id=10 '06:00'] [Time strategy_id=2 '22:00']";
     QTest::newRow("area card reads state_id only") << "States"
         << "<DayCard id='1'><Time strategy_id='1' state_id='2'>07:00</Time></DayCard>" << QStringList()
-        << "DayCard id=1 | 07:00 state_id=2";
+        << "DayCard id=1 [Time state_id=2 '07:00']";
     QTest::newRow("changed time moves its row") << "Strategies"
         << "<DayCard id='1'><Time strategy_id='1'>06:00</Time><Time strategy_id='2'>22:00</Time></DayCard>"
-        << QStringList{"time 0 23:00"} << "DayCard id=1 | 22:00 strategy_id=2 | 23:00 strategy_id=1";
+        << QStringList{"time 0 23:00"} << "DayCard id=1 [Time strategy_id=2 '22:00'] [Time strategy_id=1 '23:00']";
     QTest::newRow("deleted strategy shown raw") << "Strategies"
         << "<DayCard><Time strategy_id='7'>06:00</Time><Time strategy_id='1'>09:00</Time></DayCard>" << QStringList()
         << "0:1:7";
     QTest::newRow("deleted strategy replaced, editor left open") << "Strategies"
         << "<DayCard id='1'><Time strategy_id='7'>06:00</Time></DayCard>" << QStringList{"ok", "pick 0 10", "add 05:00 2"}
-        << "DayCard id=1 | 05:00 strategy_id=2 | 06:00 strategy_id=10";
+        << "DayCard id=1 [Time strategy_id=2 '05:00'] [Time strategy_id=10 '06:00']";
     QTest::newRow("row naming a deleted strategy deleted") << "Strategies"
         << "<DayCard id='1'><Time strategy_id='7'>06:00</Time><Time strategy_id='1'>09:00</Time></DayCard>"
-        << QStringList{"del 0"} << "DayCard id=1 | 09:00 strategy_id=1";
-    QTest::newRow("no rows") << "Strategies" << "<DayCard id='5'/>" << QStringList() << "table";
+        << QStringList{"del 0"} << "DayCard id=1 [Time strategy_id=1 '09:00']";
     QTest::newRow("last row deleted") << "States" << "<DayCard><Time state_id='1'>07:00</Time></DayCard>"
         << QStringList{"del 0"} << "table";
     QTest::newRow("added row without choice") << "Strategies" << "<DayCard/>" << QStringList{"add 08:00"} << "0:1:";
@@ -174,8 +135,8 @@ void DaycardEditDlgTest::edit()
     QVERIFY(QTest::qWaitForWindowExposed(&dialog));
     run(&dialog, actions << "ok");
     auto* table = dialog.findChild<QTableWidget*>("timeData");
-    QStringList red = redCells(table);
-    if (table->palette().color(QPalette::Base) == Qt::red)
+    QStringList red = Drive::redCells(table);
+    if (Drive::isRed(table))
         red << "table";
     if (dialog.isVisible()) {
         QCOMPARE(red.join(' '), outcome);
@@ -192,25 +153,23 @@ void DaycardEditDlgTest::edit()
 
 void DaycardEditDlgTest::keysCloseEditorFirst_data()
 {
-    QTest::addColumn<int>("column"); // the open editor's, -1 for none
-    QTest::addColumn<int>("key");
-    QTest::addColumn<int>("secondKey");
+    QTest::addColumn<int>("column"); // the open editor's
+    QTest::addColumn<int>("key");    // pressed twice
     QTest::addColumn<QString>("card");
     QTest::addColumn<int>("result"); // -1: still open
 
     const QString valid = "<DayCard><Time strategy_id='1'>06:00</Time></DayCard>";
     const QString faulty = "<DayCard><Time strategy_id='7'>06:00</Time></DayCard>";
-    QTest::newRow("escape in time editor") << 0 << int(Qt::Key_Escape) << int(Qt::Key_Escape) << valid << 0;
-    QTest::newRow("escape in choice editor") << 1 << int(Qt::Key_Escape) << int(Qt::Key_Escape) << valid << 0;
-    QTest::newRow("return in time editor") << 0 << int(Qt::Key_Return) << int(Qt::Key_Return) << valid << 1;
-    QTest::newRow("return on a faulty card") << 1 << int(Qt::Key_Return) << int(Qt::Key_Return) << faulty << -1;
+    QTest::newRow("escape in time editor") << 0 << int(Qt::Key_Escape) << valid << 0;
+    QTest::newRow("escape in choice editor") << 1 << int(Qt::Key_Escape) << valid << 0;
+    QTest::newRow("return in time editor") << 0 << int(Qt::Key_Return) << valid << 1;
+    QTest::newRow("return on a faulty card") << 1 << int(Qt::Key_Return) << faulty << -1;
 }
 
 void DaycardEditDlgTest::keysCloseEditorFirst()
 {
     QFETCH(int, column);
     QFETCH(int, key);
-    QFETCH(int, secondKey);
     QFETCH(QString, card);
     QFETCH(int, result);
 
@@ -219,8 +178,7 @@ void DaycardEditDlgTest::keysCloseEditorFirst()
     QApplication::setActiveWindow(&dialog);
     QVERIFY(QTest::qWaitForWindowActive(&dialog));
     auto* table = dialog.findChild<QTableWidget*>("timeData");
-    doubleClick(table, 0, column);
-    QWidget* editor = table->cellWidget(0, column);
+    QWidget* editor = Drive::openCellEditor(table, 0, column);
     QTRY_VERIFY(editor && (editor == QApplication::focusWidget() || editor->isAncestorOf(QApplication::focusWidget())));
 
     QTest::keyClick(QApplication::focusWidget(), Qt::Key(key));
@@ -231,10 +189,10 @@ void DaycardEditDlgTest::keysCloseEditorFirst()
     dialog.resize(dialog.size() + QSize(30, 30));
     QCoreApplication::processEvents();
 
-    QTest::keyClick(QApplication::focusWidget(), Qt::Key(secondKey));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key(key));
     QCOMPARE(dialog.isVisible(), result < 0);
     if (result < 0)
-        QCOMPARE(redCells(table), QStringList{"0:1:7"});
+        QCOMPARE(Drive::redCells(table), QStringList{"0:1:7"});
     else
         QCOMPARE(dialog.result(), result);
 }

@@ -1,6 +1,5 @@
 #include <QApplication>
 #include <QCheckBox>
-#include <QComboBox>
 #include <QDateEdit>
 #include <QDialogButtonBox>
 #include <QDomDocument>
@@ -9,9 +8,10 @@
 #include <QTimeEdit>
 #include <QtTest>
 
+#include "DomText.h"
 #include "OffscreenLeaks.h"
 #include "Velmora/editors/SpecialDayEditdlg.h"
-#include "Velmora/format/XmlText.h"
+#include "WidgetDriver.h"
 
 namespace {
 
@@ -28,21 +28,6 @@ QString yearly(int daysFromToday)
     return today.addDays(daysFromToday).toString("dd.MM");
 }
 
-// "SpecialDay day=01.05 id=4 | 00:00 state_id=2 | ...", attributes sorted.
-QString describe(const QDomElement& element)
-{
-    QStringList lines;
-    for (QDomElement e = element; !e.isNull(); e = e == element ? e.firstChildElement() : e.nextSiblingElement()) {
-        QStringList parts{e == element ? e.tagName() : Velmora::Xml::firstText(e)};
-        QStringList attributes;
-        for (int i = 0; i < e.attributes().count(); ++i)
-            attributes << e.attributes().item(i).nodeName() + '=' + e.attributes().item(i).nodeValue();
-        attributes.sort();
-        lines << (parts + attributes).join(' ');
-    }
-    return lines.join(" | ");
-}
-
 } // namespace
 
 class SpecialDayEditdlgTest : public QObject
@@ -57,7 +42,7 @@ class SpecialDayEditdlgTest : public QObject
     // `taken` days only (the fixture's own days could meet today).
     void open(const QString& day, const QStringList& taken = {})
     {
-        QVERIFY(doc.setContent(QString(areaXml)));
+        parseXml(&doc, areaXml);
         QDomElement days = doc.documentElement().firstChildElement("Calendar").firstChildElement("SpecialDays");
         QDomElement edited;
         for (QDomElement e = days.firstChildElement(); !e.isNull(); e = e.nextSiblingElement())
@@ -74,13 +59,6 @@ class SpecialDayEditdlgTest : public QObject
 
     QDateEdit* dateEdit() const { return dialog->findChild<QDateEdit*>("dateEdit"); }
 
-    void doubleClick(int row, int column)
-    {
-        const QPoint at = table->visualItemRect(table->item(row, column)).center();
-        QTest::mouseClick(table->viewport(), Qt::LeftButton, {}, at);
-        QTest::mouseDClick(table->viewport(), Qt::LeftButton, {}, at);
-    }
-
     // "tick" (the every-year box), "date yyyy-MM-dd", "add HH:MM STATE", "del" (row 0), "ok".
     void act(const QStringList& actions)
     {
@@ -90,25 +68,18 @@ class SpecialDayEditdlgTest : public QObject
                 auto* box = dialog->findChild<QCheckBox*>("everyYear");
                 QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(5, box->height() / 2));
             } else if (w[0] == "ok") {
-                // The dialog's own box; the embedded card's is hidden.
-                for (QDialogButtonBox* box : dialog->findChildren<QDialogButtonBox*>("buttonBox"))
-                    if (box->isVisible())
-                        QTest::mouseClick(box->button(QDialogButtonBox::Ok), Qt::LeftButton);
+                Drive::clickButton(dialog.data()); // the dialog's own box; the embedded card's is hidden
             } else if (w[0] == "date") {
                 dateEdit()->setDate(QDate::fromString(w[1], Qt::ISODate));
             } else if (w[0] == "del") {
-                QTest::mouseClick(table->viewport(), Qt::LeftButton, {}, table->visualItemRect(table->item(0, 0)).center());
+                Drive::clickCell(table, 0, 0);
                 QTest::mouseClick(dialog->findChild<QPushButton*>("delCard"), Qt::LeftButton);
             } else if (w[0] == "add") {
                 QTest::mouseClick(dialog->findChild<QPushButton*>("addCard"), Qt::LeftButton);
                 auto* time = qobject_cast<QTimeEdit*>(table->cellWidget(table->currentRow(), 0));
                 QVERIFY(time);
                 time->setTime(QTime::fromString(w[1], "hh:mm"));
-                const int row = table->currentRow();
-                doubleClick(row, 1);
-                auto* state = qobject_cast<QComboBox*>(table->cellWidget(row, 1));
-                QVERIFY(state);
-                state->setCurrentIndex(state->findData(w[2]));
+                QVERIFY(Drive::choose(Drive::openCellEditor(table, table->currentRow(), 1), w[2]));
             }
         }
     }
@@ -159,19 +130,18 @@ void SpecialDayEditdlgTest::edit_data()
     QTest::addColumn<QStringList>("actions");
     QTest::addColumn<QString>("outcome"); // the built day, or what is red: "table", "state"
 
-    QTest::newRow("every year kept, with its id") << "01.05" << QStringList() << "SpecialDay day=01.05 id=4 | 00:00 state_id=2";
+    QTest::newRow("every year kept, with its id") << "01.05" << QStringList() << "SpecialDay day=01.05 id=4 [Time state_id=2 '00:00']";
     QTest::newRow("unticked: this year's date only") << "01.05" << QStringList{"tick"}
-        << QString("SpecialDay day=01.05.%1 id=4 | 00:00 state_id=2").arg(today.year());
+        << QString("SpecialDay day=01.05.%1 id=4 [Time state_id=2 '00:00']").arg(today.year());
     QTest::newRow("one date made yearly, rows sorted") << "09.05.2031" << QStringList{"tick"}
-        << "SpecialDay day=09.05 | 07:00 state_id=1 | 20:00 state_id=2";
+        << "SpecialDay day=09.05 [Time state_id=1 '07:00'] [Time state_id=2 '20:00']";
     QTest::newRow("one date moved, a row deleted") << "09.05.2031" << QStringList{"date 2032-01-02", "del"}
-        << "SpecialDay day=02.01.2032 | 20:00 state_id=2";
-    QTest::newRow("29 February stays yearly") << "29.02" << QStringList() << "SpecialDay day=29.02 | 00:00 state_id=2";
+        << "SpecialDay day=02.01.2032 [Time state_id=2 '20:00']";
+    QTest::newRow("29 February stays yearly") << "29.02" << QStringList() << "SpecialDay day=29.02 [Time state_id=2 '00:00']";
     QTest::newRow("new, without id") << "" << QStringList{"add 18:00 2", "add 06:30 1"}
-        << "SpecialDay day=" + yearly(0) + " | 06:30 state_id=1 | 18:00 state_id=2";
+        << "SpecialDay day=" + yearly(0) + " [Time state_id=1 '06:30'] [Time state_id=2 '18:00']";
     QTest::newRow("new on a picked date, once, after a refusal") << ""
-        << QStringList{"date 2030-12-31", "tick", "ok", "add 00:00 2"} << "SpecialDay day=31.12.2030 | 00:00 state_id=2";
-    QTest::newRow("new, no rows") << "" << QStringList() << "table";
+        << QStringList{"date 2030-12-31", "tick", "ok", "add 00:00 2"} << "SpecialDay day=31.12.2030 [Time state_id=2 '00:00']";
     QTest::newRow("no Time elements") << "24.12" << QStringList() << "table";
     QTest::newRow("only row deleted") << "01.05" << QStringList{"del"} << "table";
     QTest::newRow("state that no longer exists") << "31.12" << QStringList() << "state";
@@ -187,8 +157,8 @@ void SpecialDayEditdlgTest::edit()
     const QString before = doc.toString();
     act(actions << "ok");
     if (dialog->isVisible()) {
-        const bool tableRed = table->palette().color(QPalette::Base) == Qt::red;
-        const bool stateRed = table->rowCount() > 0 && table->item(0, 1)->background() == QBrush(Qt::red);
+        const bool tableRed = Drive::isRed(table);
+        const bool stateRed = table->rowCount() > 0 && Drive::isRed(table->item(0, 1));
         QCOMPARE(QString(tableRed ? "table" : stateRed ? "state" : "nothing red"), outcome);
         return;
     }
@@ -207,8 +177,7 @@ void SpecialDayEditdlgTest::escapeInTheEmbeddedCard()
     QApplication::setActiveWindow(dialog.data());
     QVERIFY(QTest::qWaitForWindowActive(dialog.data()));
     for (int column : {0, 1}) {
-        doubleClick(0, column);
-        QWidget* editor = table->cellWidget(0, column);
+        QWidget* editor = Drive::openCellEditor(table, 0, column);
         QTRY_VERIFY(editor && (editor == QApplication::focusWidget() || editor->isAncestorOf(QApplication::focusWidget())));
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
         QVERIFY(dialog->isVisible() && table->isVisible());

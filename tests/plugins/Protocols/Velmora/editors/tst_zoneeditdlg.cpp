@@ -1,7 +1,6 @@
 #include <QAction>
 #include <QApplication>
 #include <QBoxLayout>
-#include <QComboBox>
 #include <QDialogButtonBox>
 #include <QGraphicsPathItem>
 #include <QGraphicsScene>
@@ -16,8 +15,9 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include <functional>
+#include <memory>
 
+#include "DomText.h"
 #include "MessageCapture.h"
 #include "OffscreenLeaks.h"
 #include "Velmora/editors/AreaEditDlg.h"
@@ -27,6 +27,7 @@
 #include "Velmora/format/XmlText.h"
 #include "Velmora/graphics/GraphicsArea.h"
 #include "Velmora/import/KmlImportDlg.h"
+#include "WidgetDriver.h"
 
 namespace {
 
@@ -84,50 +85,6 @@ QString summary(const QDomDocument& document)
         .join(" | ");
 }
 
-// Runs `answer` inside the event loop of the next modal Dialog, as the user
-// working in it; the timer stops once it answered.
-template<typename Dialog>
-QTimer* whenModal(std::function<void(Dialog*)> answer)
-{
-    auto* timer = new QTimer;
-    QObject::connect(timer, &QTimer::timeout, [timer, answer] {
-        if (auto* dialog = qobject_cast<Dialog*>(QApplication::activeModalWidget())) {
-            timer->stop();
-            answer(dialog);
-        }
-    });
-    timer->start(5);
-    return timer;
-}
-
-void clickOk(QWidget* dialog)
-{
-    QTest::mouseClick(dialog->findChild<QDialogButtonBox*>("buttonBox")->button(QDialogButtonBox::Ok), Qt::LeftButton);
-}
-
-void retype(QWidget* field, const QString& text)
-{
-    QTest::keyClick(field, Qt::Key_A, Qt::ControlModifier);
-    QTest::keyClick(field, Qt::Key_Delete);
-    QTest::keyClicks(field, text);
-}
-
-void clickCell(QTableWidget* table, int row, int column, bool twice = false)
-{
-    const QPoint at = table->visualItemRect(table->item(row, column)).center();
-    QTest::mouseClick(table->viewport(), Qt::LeftButton, {}, at);
-    if (twice)
-        QTest::mouseDClick(table->viewport(), Qt::LeftButton, {}, at);
-}
-
-void clickRow(QListWidget* list, int row, bool twice = false)
-{
-    const QPoint at = list->visualItemRect(list->item(row)).center();
-    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, at);
-    if (twice)
-        QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, at);
-}
-
 // KML files come from the test, not from a file dialog.
 class KmlZoneEditDlg : public ZoneEditDlg
 {
@@ -155,11 +112,8 @@ class ZoneEditDlgTest : public QObject
     void open(const QString& xml)
     {
         QString fileName;
-        if (!xml.isEmpty()) {
-            QFile file(fileName = dir.filePath("zone.xtsc"));
-            QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-            file.write(xml.toUtf8());
-        }
+        if (!xml.isEmpty())
+            QVERIFY(writeFile(fileName = dir.filePath("zone.xtsc"), xml.toUtf8()));
         dialog.reset(new KmlZoneEditDlg(fileName, nullptr, &scene));
         dialog->cnfStorage = &storage;
         dialog->show();
@@ -182,83 +136,74 @@ class ZoneEditDlgTest : public QObject
         const QStringList w = action.split(' ');
         const int row = w.value(1).toInt();
         auto* strategies = widget<QTableWidget>("strategies");
-        QTimer* modal = nullptr;
+        PopupAnswerer editors;
         if (w[0] == "ok") {
-            clickOk(dialog.data());
+            Drive::clickButton(dialog.data());
         } else if (w[0] == "name") {
-            retype(widget("zoneName"), w.mid(1).join(' '));
+            Drive::retype(widget("zoneName"), w.mid(1).join(' '));
         } else if (w[0] == "default") {
-            clickCell(strategies, row, 2, true);
+            Drive::clickCell(strategies, row, 2, true);
         } else if (w[0] == "delStrat") {
-            clickCell(strategies, row, 0);
+            Drive::clickCell(strategies, row, 0);
             QTest::mouseClick(widget<QPushButton>("delStrat"), Qt::LeftButton);
         } else if (w[0] == "delCard" || w[0] == "delArea") {
-            clickRow(widget<QListWidget>(w[0] == "delCard" ? "daycards" : "areas"), row);
+            Drive::clickRow(widget<QListWidget>(w[0] == "delCard" ? "daycards" : "areas"), row);
             QTest::mouseClick(widget<QPushButton>(w[0] == "delCard" ? "delDayCard" : "delArea"), Qt::LeftButton);
         } else if (w[0] == "week") {
-            clickRow(widget<QListWidget>("daycards"), row);
+            Drive::clickRow(widget<QListWidget>("daycards"), row);
             widget<QListWidget>("daycards")->actions().first()->trigger();
         } else if (w[0] == "day") {
-            auto* week = widget<QTableWidget>("weekDistrib");
-            clickCell(week, 0, row, true);
-            auto* editor = qobject_cast<QComboBox*>(week->cellWidget(0, row));
-            QVERIFY2(editor && editor->findText(w[2]) >= 0, qPrintable(action));
-            editor->setCurrentIndex(editor->findText(w[2]));
+            QVERIFY2(Drive::choose(Drive::openCellEditor(widget<QTableWidget>("weekDistrib"), 0, row), w[2]),
+                     qPrintable(action));
         } else if (w[0] == "addStrat" || w[0] == "editStrat") {
             const QString name = w.value(w[0] == "addStrat" ? 1 : 2), id = w.value(3);
-            modal = whenModal<StratEditDlg>([name, id](StratEditDlg* editor) {
+            editors.expect("StratEditDlg", [name, id](QWidget* editor) {
                 if (name == "-")
-                    return editor->reject();
-                retype(editor->findChild<QLineEdit*>("stratName"), name);
+                    return static_cast<QDialog*>(editor)->reject();
+                Drive::retype(editor->findChild<QLineEdit*>("stratName"), name);
                 if (!id.isEmpty())
-                    retype(editor->findChild<QSpinBox*>("stratId"), id);
-                auto* used = editor->findChild<QTableWidget*>("areas"); // the first area by calendar
-                clickCell(used, 0, 2, true);
-                auto* source = qobject_cast<QComboBox*>(used->cellWidget(0, 2));
-                source->setCurrentIndex(source->findText("calendar"));
-                clickOk(editor);
+                    Drive::retype(editor->findChild<QSpinBox*>("stratId"), id);
+                // The first area by calendar.
+                Drive::choose(Drive::openCellEditor(editor->findChild<QTableWidget*>("areas"), 0, 2), "calendar");
+                Drive::clickButton(editor);
             });
             if (w[0] == "addStrat")
                 QTest::mouseClick(widget<QPushButton>("addStrat"), Qt::LeftButton);
             else
-                clickCell(strategies, row, 1, true);
+                Drive::clickCell(strategies, row, 1, true);
         } else if (w[0] == "addCard") {
             const QString strategy = w[1];
-            modal = whenModal<DaycardEditDlg>([strategy](DaycardEditDlg* editor) {
+            editors.expect("DaycardEditDlg", [strategy](QWidget* editor) {
                 auto* times = editor->findChild<QTableWidget*>("timeData");
                 QTest::mouseClick(editor->findChild<QPushButton*>("addCard"), Qt::LeftButton);
-                clickCell(times, times->currentRow(), 1, true);
-                auto* choice = qobject_cast<QComboBox*>(times->cellWidget(times->currentRow(), 1));
-                choice->setCurrentIndex(choice->findData(strategy));
-                clickOk(editor);
+                Drive::choose(Drive::openCellEditor(times, times->currentRow(), 1), strategy);
+                Drive::clickButton(editor);
             });
             QTest::mouseClick(widget<QPushButton>("addDaycard"), Qt::LeftButton);
         } else if (w[0] == "addArea" || w[0] == "editArea") {
             if (w[0] == "addArea")
                 QTest::mouseClick(widget<QPushButton>("addArea"), Qt::LeftButton);
             else
-                clickRow(widget<QListWidget>("areas"), row, true);
+                Drive::clickRow(widget<QListWidget>("areas"), row, true);
             AreaEditDlg* editor = nullptr;
             for (AreaEditDlg* opened : dialog->findChildren<AreaEditDlg*>())
                 editor = opened->isVisible() ? opened : editor;
             QVERIFY2(editor && editor->isModal(), qPrintable(action));
             QCOMPARE(editor->cnfStorage.data(), &storage);
-            retype(editor->findChild<QSpinBox*>("areaId"), w[w.size() - 2]);
-            retype(editor->findChild<QLineEdit*>("areaName"), w.last());
+            Drive::retype(editor->findChild<QSpinBox*>("areaId"), w[w.size() - 2]);
+            Drive::retype(editor->findChild<QLineEdit*>("areaName"), w.last());
             // A new area passes its own editor only with day cards (its own
             // test's matter); here what counts is what comes back.
             QPointer<AreaEditDlg> closed = editor;
             if (w[0] == "addArea")
                 editor->accept();
             else
-                clickOk(editor);
+                Drive::clickButton(editor);
             QTRY_VERIFY2(!closed, qPrintable(action)); // deleted once finished
         } else {
             QFAIL(qPrintable("unknown action " + action));
         }
-        const bool unanswered = modal && modal->isActive();
-        delete modal;
-        QVERIFY2(!unanswered, qPrintable("no editor opened for " + action));
+        QVERIFY2(editors.allAnswered(), qPrintable("no editor opened for " + action));
     }
 
     // What is shown red: "zoneName", "strategies", "day:D", "default:ROW".
@@ -266,15 +211,12 @@ class ZoneEditDlgTest : public QObject
     {
         QStringList red;
         for (const char* name : {"zoneName", "strategies"})
-            if (widget(name)->palette().color(QPalette::Base) == Qt::red)
+            if (Drive::isRed(widget(name)))
                 red << name;
-        for (int day = 0; day < 7; ++day)
-            if (widget<QTableWidget>("weekDistrib")->item(0, day)->background() == QBrush(Qt::red))
-                red << QString("day:%1").arg(day);
-        auto* strategies = widget<QTableWidget>("strategies");
-        for (int row = 0; row < strategies->rowCount(); ++row)
-            if (strategies->item(row, 2)->background() == QBrush(Qt::red))
-                red << QString("default:%1").arg(row);
+        for (const QString& cell : Drive::redCells(widget<QTableWidget>("weekDistrib")))
+            red << "day:" + cell.section(':', 1, 1);
+        for (const QString& cell : Drive::redCells(widget<QTableWidget>("strategies")))
+            red << "default:" + cell.section(':', 0, 0);
         return red.join(' ');
     }
 
@@ -330,9 +272,7 @@ void ZoneEditDlgTest::unreadable()
     QFETCH(QString, content);
     QString fileName = dir.path();
     if (!content.isEmpty()) {
-        QFile file(fileName = dir.filePath("broken.xtsc"));
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write(content.toUtf8());
+        QVERIFY(writeFile(fileName = dir.filePath("broken.xtsc"), content.toUtf8()));
     }
     MessageCapture messages;
     KmlZoneEditDlg editor(fileName, nullptr, nullptr);
@@ -459,7 +399,7 @@ void ZoneEditDlgTest::map()
     QDialog* tool = nullptr;
     for (const QString& action : actions) {
         if (action.startsWith("current")) {
-            clickRow(widget<QListWidget>("areas"), action.section(' ', 1).toInt());
+            Drive::clickRow(widget<QListWidget>("areas"), action.section(' ', 1).toInt());
         } else if (action == "drag") {
             QTest::mouseClick(widget<QPushButton>("editZoneGeometry"), Qt::LeftButton);
             for (QDialog* window : dialog->findChildren<QDialog*>())
@@ -509,16 +449,14 @@ void ZoneEditDlgTest::kml()
     if (kml.isEmpty()) {
         QTest::mouseClick(widget<QPushButton>("exportKml"), Qt::LeftButton);
     } else {
-        QFile file(dialog->kmlFile);
-        QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        file.write(kml.toUtf8());
+        QVERIFY(writeFile(dialog->kmlFile, kml.toUtf8()));
     }
-    clickRow(widget<QListWidget>("areas"), 0);
+    Drive::clickRow(widget<QListWidget>("areas"), 0);
     QTest::mouseClick(widget<QPushButton>("importKml"), Qt::LeftButton);
     auto* import = dialog->findChild<KmlImportDlg*>();
     QVERIFY(import && import->isVisible() && !dialog->isVisible());
     if (ok)
-        clickOk(import);
+        Drive::clickButton(import);
     else
         import->reject();
     QVERIFY(dialog->isVisible());

@@ -27,7 +27,6 @@ void GeometryTextTest::numbers_data()
     QTest::addColumn<QString>("text");
     QTest::newRow("zero") << 0.0 << "0";
     QTest::newRow("negative zero") << -0.0 << "0";
-    QTest::newRow("negative") << -2.5 << "-2.5";
     QTest::newRow("degrees") << 49.1035 << "49.1035";
     QTest::newRow("binary noise rounds away") << 0.1 + 0.2 << "0.3";
     QTest::newRow("zeros left by rounding dropped") << 55.78150000001 << "55.7815";
@@ -37,7 +36,6 @@ void GeometryTextTest::numbers_data()
     QTest::newRow("rounding carries into the exponent") << 999999999999.5 << "1e+12";
     QTest::newRow("exponent -4 stays fixed") << 0.0001 << "0.0001";
     QTest::newRow("exponent -5 is shorter") << -0.000025 << "-2.5e-05";
-    QTest::newRow("huge") << 1e300 << "1e+300";
     QTest::newRow("largest double") << std::numeric_limits<double>::max() << "1.79769313486e+308";
 }
 

@@ -157,18 +157,19 @@ void AreaCreationTest::corridor_data()
         qreal m11;
         qreal m22;
     } views[] = {{"north up", 1e4, -1e4}, {"at 53 degrees north", 0.6e4, -1e4}, {"no view", 0, 0}};
+    // Ends, joins and lone lights are round in every view; the order of the
+    // picks does not depend on one.
     for (const auto& view : views) {
         const QByteArray on = QByteArray(", ") + view.name;
-        QTest::newRow("straight line" + on) << view.m11 << view.m22 << Points{a, b, c} << Picks{0, 1, 2}
-                                            << QStringList{"11", "12", "13"} << Points{a, b, c};
         QTest::newRow("right angle" + on) << view.m11 << view.m22 << Points{a, b, up} << Picks{0, 1, 2}
                                           << QStringList{"11", "12", "13"} << Points{a, b, up};
         QTest::newRow("single light" + on) << view.m11 << view.m22 << Points{b} << Picks{0} << QStringList{"11"}
                                            << Points{b};
-        QTest::newRow("out of order, a light twice" + on) << view.m11 << view.m22 << Points{a, b, c}
-                                                          << Picks{2, 0, 2, 1} << QStringList{"13", "11", "12"}
-                                                          << Points{c, a, b};
     }
+    QTest::newRow("straight line") << 1e4 << -1e4 << Points{a, b, c} << Picks{0, 1, 2}
+                                   << QStringList{"11", "12", "13"} << Points{a, b, c};
+    QTest::newRow("out of order, a light twice") << 1e4 << -1e4 << Points{a, b, c} << Picks{2, 0, 2, 1}
+                                                 << QStringList{"13", "11", "12"} << Points{c, a, b};
 }
 
 void AreaCreationTest::corridor()

@@ -50,8 +50,6 @@ private slots:
     void handleAtZoom();
     void endingEdit_data();
     void endingEdit();
-    void badOutlines_data();
-    void badOutlines();
     void handlesAndTextStayInStep();
 
 private:
@@ -223,6 +221,20 @@ void OutlineEditingTest::clicks_data()
     QTest::newRow("into an empty outline") << "" << "i" << "49.1015,55.7795" << 0;
     QTest::newRow("Delete removes the selected") << square << "p1 c2 del" << "49.1,55.78;49.1,55.782" << 0;
     QTest::newRow("Ctrl+click deselects") << square << "p1 c2 c1 del" << "49.1,55.78;49.102,55.78;49.1,55.782" << 1;
+    // Odd stored outlines take a click like any other: nothing is "repaired".
+    QTest::newRow("one point") << "49.1,55.78" << "i" << "49.1,55.78;49.1015,55.7795" << 1;
+    QTest::newRow("closing point dropped") << square + ";49.1,55.78" << "i" << square + ";49.1015,55.7795" << 4;
+    QTest::newRow("duplicate points") << "49.1,55.78;49.102,55.78;49.102,55.78" << "i"
+                                      << "49.1,55.78;49.102,55.78;49.102,55.78;49.1015,55.7795" << 3;
+    QTest::newRow("self-intersecting") << "49.1,55.78;49.102,55.782;49.102,55.78;49.1,55.782" << "i"
+                                       << "49.1,55.78;49.102,55.782;49.102,55.78;49.1,55.782;49.1015,55.7795" << 4;
+    QTest::newRow("largest doubles") << "49.1,55.78;1.79769313486e+308,-1.79769313486e+308" << "i"
+                                     << "49.1,55.78;1.79769313486e+308,-1.79769313486e+308;49.1015,55.7795" << 2;
+    QTest::newRow("not numbers") << "49.1,55.78;nan,inf" << "i" << "49.1,55.78;0,0;49.1015,55.7795" << 2;
+    QTest::newRow("lone coordinate and trailing ;") << "49.1,55.78;7;49.102,55.78;" << "i"
+                                                   << "49.1,55.78;49.102,55.78;49.1015,55.7795" << 2;
+    QTest::newRow("words and a third coordinate") << "a,55.78;49.102,55.78,1" << "i"
+                                                  << "0,55.78;49.102,55.78;49.1015,55.7795" << 2;
 }
 
 void OutlineEditingTest::clicks()
@@ -232,6 +244,7 @@ void OutlineEditingTest::clicks()
     QFETCH(QString, written);
     QFETCH(int, current);
     m_area->setOutlineText(stored);
+    m_view->viewport()->grab(); // drawn, whatever the numbers
     m_area->setEditMode(true);
     const QStringList list = steps.split(QLatin1Char(' '));
     for (const QString& step : list) {
@@ -257,6 +270,9 @@ void OutlineEditingTest::clicks()
     checkHandlesMatchText();
     // Removed handles leave the scene once their click is over.
     QTRY_COMPARE(m_scene->items().size(), 1 + m_area->polygon().size());
+    m_view->viewport()->grab();
+    m_area->setEditMode(false);
+    QCOMPARE(m_area->outlineText(), written);
 }
 
 void OutlineEditingTest::handleAtZoom_data()
@@ -266,7 +282,6 @@ void OutlineEditingTest::handleAtZoom_data()
     QTest::addColumn<bool>("onHandle");
     for (const qreal zoom : {1e4, 1e7}) {
         const QByteArray at = QByteArray::number(zoom, 'g', 1);
-        QTest::newRow(at + ", centre") << zoom << QPoint(0, 0) << true;
         QTest::newRow(at + ", corner of the square") << zoom << QPoint(3, -3) << true;
         QTest::newRow(at + ", just beside") << zoom << QPoint(5, 0) << false;
     }
@@ -350,42 +365,6 @@ void OutlineEditingTest::endingEdit()
     }
     if (m_scene)
         QCOMPARE(m_scene->items().size(), m_area ? 1 : 0);
-}
-
-void OutlineEditingTest::badOutlines_data()
-{
-    QTest::addColumn<QString>("stored");
-    QTest::addColumn<QString>("written");
-    // Each gets one click below the square: nothing is "repaired".
-    QTest::newRow("empty") << "" << "49.1015,55.7795";
-    QTest::newRow("one point") << "49.1,55.78" << "49.1,55.78;49.1015,55.7795";
-    QTest::newRow("two points") << "49.1,55.78;49.102,55.78" << "49.1,55.78;49.102,55.78;49.1015,55.7795";
-    QTest::newRow("closing point dropped") << square + ";49.1,55.78" << square + ";49.1015,55.7795";
-    QTest::newRow("duplicate points") << "49.1,55.78;49.102,55.78;49.102,55.78"
-                                      << "49.1,55.78;49.102,55.78;49.102,55.78;49.1015,55.7795";
-    QTest::newRow("self-intersecting") << "49.1,55.78;49.102,55.782;49.102,55.78;49.1,55.782"
-                                       << "49.1,55.78;49.102,55.782;49.102,55.78;49.1,55.782;49.1015,55.7795";
-    QTest::newRow("huge coordinates") << "49.1,55.78;1e+300,55.78;1e+300,-1e+300"
-                                      << "49.1,55.78;1e+300,55.78;1e+300,-1e+300;49.1015,55.7795";
-    QTest::newRow("largest doubles") << "49.1,55.78;1.79769313486e+308,-1.79769313486e+308"
-                                     << "49.1,55.78;1.79769313486e+308,-1.79769313486e+308;49.1015,55.7795";
-    QTest::newRow("not numbers") << "49.1,55.78;nan,inf" << "49.1,55.78;0,0;49.1015,55.7795";
-    QTest::newRow("lone coordinate and trailing ;") << "49.1,55.78;7;49.102,55.78;" << "49.1,55.78;49.102,55.78;49.1015,55.7795";
-    QTest::newRow("words and a third coordinate") << "a,55.78;49.102,55.78,1" << "0,55.78;49.102,55.78;49.1015,55.7795";
-}
-
-void OutlineEditingTest::badOutlines()
-{
-    QFETCH(QString, stored);
-    QFETCH(QString, written);
-    m_area->setOutlineText(stored);
-    m_view->viewport()->grab();
-    m_area->setEditMode(true);
-    click(pixel(below));
-    m_view->viewport()->grab();
-    checkHandlesMatchText();
-    m_area->setEditMode(false);
-    QCOMPARE(m_area->outlineText(), written);
 }
 
 void OutlineEditingTest::handlesAndTextStayInStep()

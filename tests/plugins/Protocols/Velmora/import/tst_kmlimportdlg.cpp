@@ -8,7 +8,6 @@
 #include <QFileDialog>
 #include <QGraphicsPathItem>
 #include <QGraphicsScene>
-#include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
 #include <QSettings>
@@ -17,17 +16,19 @@
 #include <QStyleOptionButton>
 #include <QTableWidget>
 #include <QTemporaryDir>
-#include <QTimer>
 #include <QtTest>
 
 #include <memory>
 
+#include "DomText.h"
 #include "MessageCapture.h"
 #include "OffscreenLeaks.h"
 #include "Velmora/format/XmlText.h"
 #include "Velmora/import/KmlExport.h"
 #include "Velmora/import/KmlImport.h"
 #include "Velmora/import/KmlImportDlg.h"
+#include "Velmora/import/TolImportDlg.h"
+#include "WidgetDriver.h"
 
 namespace {
 
@@ -59,11 +60,10 @@ QString kmlDocument(const QString& body)
     return QStringLiteral("<kml xmlns=\"http://www.opengis.net/kml/2.2\"><Document>%1</Document></kml>").arg(body);
 }
 
-QString writeFile(const QTemporaryDir& dir, const QString& text)
+QString writeKml(const QTemporaryDir& dir, const QString& text)
 {
     const QString path = dir.filePath(QStringLiteral("in.kml"));
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(text.toUtf8()) < 0)
+    if (!writeFile(path, text.toUtf8()))
         qFatal("cannot write %s", qPrintable(path));
     return path;
 }
@@ -78,35 +78,9 @@ QListWidget* kmlList(QDialog* dialog)
     return dialog->findChild<QListWidget*>(QStringLiteral("kmlItems"));
 }
 
-QStringList column(QDialog* dialog, int column)
-{
-    QStringList texts;
-    for (int row = 0; row < table(dialog)->rowCount(); ++row)
-        texts << table(dialog)->item(row, column)->text();
-    return texts;
-}
-
-QStringList listed(QDialog* dialog)
-{
-    QStringList texts;
-    for (int row = 0; row < kmlList(dialog)->count(); ++row)
-        texts << kmlList(dialog)->item(row)->text();
-    return texts;
-}
-
 QComboBox* openChooser(QDialog* dialog, int row)
 {
-    QTableWidget* view = table(dialog);
-    const QPoint at = view->visualItemRect(view->item(row, 2)).center();
-    QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, at);
-    QTest::mouseDClick(view->viewport(), Qt::LeftButton, {}, at);
-    return qobject_cast<QComboBox*>(view->cellWidget(row, 2));
-}
-
-void clickButton(QDialog* dialog, QDialogButtonBox::StandardButton which)
-{
-    QTest::mouseClick(dialog->findChild<QDialogButtonBox*>(QStringLiteral("buttonBox"))->button(which),
-                      Qt::LeftButton);
+    return qobject_cast<QComboBox*>(Drive::openCellEditor(table(dialog), row, 2));
 }
 
 // Actions: "pick ROW ENTRY" (ENTRY may be "not using"), "replace", "ok", "cancel".
@@ -114,9 +88,9 @@ void run(QDialog* dialog, const QStringList& actions)
 {
     for (const QString& action : actions) {
         if (action == QLatin1String("ok")) {
-            clickButton(dialog, QDialogButtonBox::Ok);
+            Drive::clickButton(dialog);
         } else if (action == QLatin1String("cancel")) {
-            clickButton(dialog, QDialogButtonBox::Cancel);
+            Drive::clickButton(dialog, QDialogButtonBox::Cancel);
         } else if (action == QLatin1String("replace")) {
             // On the box itself: the check box spans the dialog, its middle is empty space.
             auto* box = dialog->findChild<QCheckBox*>(QStringLiteral("replaceNames"));
@@ -163,7 +137,7 @@ class KmlImportDlgTest : public QObject
 
 private slots:
     void initTestCase();
-    void form();
+    void offered();
     void assign_data();
     void assign();
     void kmlVariants_data();
@@ -172,8 +146,8 @@ private slots:
     void unreadableFile();
     void previews();
     void previewsOfADeletedScene();
-    void fileDialogRemembersTheDirectory_data();
-    void fileDialogRemembersTheDirectory();
+    void fileDialogsRememberTheFolder_data();
+    void fileDialogsRememberTheFolder();
 
 private:
     QTemporaryDir m_dir;
@@ -187,39 +161,28 @@ void KmlImportDlgTest::initTestCase()
     QCoreApplication::setApplicationName(QStringLiteral("tst_kmlimportdlg"));
 }
 
-void KmlImportDlgTest::form()
+void KmlImportDlgTest::offered()
 {
     QDomDocument zone;
     QVERIFY(zone.setContent(QString(zoneXml)));
-    KmlImportDlg dialog(writeFile(m_dir, kmlDocument(placemarks)), QStringLiteral("North"),
+    KmlImportDlg dialog(writeKml(m_dir, kmlDocument(placemarks)), QStringLiteral("North"),
                         Velmora::Kml::areaNames(zone.documentElement()));
-    QCOMPARE(dialog.metaObject()->className(), "KmlImportDlg");
     QCOMPARE(dialog.windowTitle(), QStringLiteral("Kml import"));
     QCOMPARE(dialog.size(), QSize(634, 389));
-    QCOMPARE(dialog.findChild<QCheckBox*>(QStringLiteral("replaceNames"))->text(), QStringLiteral("Replace names"));
-    QCOMPARE(dialog.findChild<QLabel*>(QStringLiteral("label"))->text(), QStringLiteral("Kml areas:"));
-    QTableWidget* view = table(&dialog);
-    QCOMPARE(view->editTriggers(), QAbstractItemView::NoEditTriggers);
-    QStringList headers;
-    for (int column = 0; column < view->columnCount(); ++column)
-        headers << view->horizontalHeaderItem(column)->text();
-    QCOMPARE(headers, (QStringList{"Item name", "Item type", "Kml area"}));
+    QCOMPARE(table(&dialog)->editTriggers(), QAbstractItemView::NoEditTriggers);
 
     // Unnamed areas and placemarks, and rings that are none, are not offered; a shared name once.
-    QCOMPARE(column(&dialog, 0), (QStringList{"North", "Centre", "Park"}));
-    QCOMPARE(column(&dialog, 1), (QStringList{"zone", "area", "area"}));
-    QCOMPARE(column(&dialog, 2), (QStringList{"North", "Centre", "Park"}));
-    QCOMPARE(listed(&dialog), (QStringList{"North", "Centre", "Park", "River"}));
+    QCOMPARE(Drive::texts(table(&dialog), 0), (QStringList{"North", "Centre", "Park"}));
+    QCOMPARE(Drive::texts(table(&dialog), 1), (QStringList{"zone", "area", "area"}));
+    QCOMPARE(Drive::texts(table(&dialog), 2), (QStringList{"North", "Centre", "Park"}));
+    QCOMPARE(Drive::texts(kmlList(&dialog)), (QStringList{"North", "Centre", "Park", "River"}));
     QComboBox* chooser = openChooser(&dialog, 1);
     QVERIFY(chooser);
-    QStringList entries;
-    for (int i = 0; i < chooser->count(); ++i)
-        entries << chooser->itemText(i);
-    QCOMPARE(entries, (QStringList{"not using", "North", "Centre", "Park", "River"}));
+    QCOMPARE(Drive::entries(chooser), (QStringList{"not using", "North", "Centre", "Park", "River"}));
 
     // Moving on to another cell takes the chooser away.
-    QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, view->visualItemRect(view->item(2, 0)).center());
-    QVERIFY(!view->cellWidget(1, 2));
+    Drive::clickCell(table(&dialog), 2, 0);
+    QVERIFY(!table(&dialog)->cellWidget(1, 2));
 }
 
 void KmlImportDlgTest::assign_data()
@@ -254,7 +217,7 @@ void KmlImportDlgTest::assign()
     QDomDocument document;
     QVERIFY(document.setContent(QString(zoneXml)));
     const QDomElement zone = document.documentElement();
-    KmlImportDlg dialog(writeFile(m_dir, kmlDocument(placemarks)), QStringLiteral("North"),
+    KmlImportDlg dialog(writeKml(m_dir, kmlDocument(placemarks)), QStringLiteral("North"),
                         Velmora::Kml::areaNames(zone));
     dialog.show();
     run(&dialog, actions);
@@ -329,8 +292,8 @@ void KmlImportDlgTest::kmlVariants()
     QDomDocument document;
     QVERIFY(document.setContent(QStringLiteral("<Zone id=\"1\" name=\"North\"/>")));
     QDomElement zone = document.documentElement();
-    KmlImportDlg dialog(writeFile(m_dir, kml), QStringLiteral("North"), QStringList());
-    QCOMPARE(listed(&dialog), outline.isEmpty() ? QStringList() : QStringList{"North"});
+    KmlImportDlg dialog(writeKml(m_dir, kml), QStringLiteral("North"), QStringList());
+    QCOMPARE(Drive::texts(kmlList(&dialog)), outline.isEmpty() ? QStringList() : QStringList{"North"});
     dialog.show();
     run(&dialog, {"ok"});
 
@@ -346,7 +309,7 @@ void KmlImportDlgTest::unreadableFile_data()
     QTest::addColumn<QString>("warning");
 
     QTest::newRow("missing") << m_dir.filePath("missing.kml") << "Error open kml file: No such file or directory";
-    QTest::newRow("not XML") << writeFile(m_dir, "<kml><Document>" + placemarks) << "invalid kml file";
+    QTest::newRow("not XML") << writeKml(m_dir, "<kml><Document>" + placemarks) << "invalid kml file";
 }
 
 void KmlImportDlgTest::unreadableFile()
@@ -389,7 +352,7 @@ void KmlImportDlgTest::previews()
 {
     QGraphicsScene scene;
     QGraphicsRectItem* host = scene.addRect(0, 0, 100, 100);
-    auto dialog = std::make_unique<KmlImportDlg>(writeFile(m_dir, kmlDocument(placemarks)), QStringLiteral("North"),
+    auto dialog = std::make_unique<KmlImportDlg>(writeKml(m_dir, kmlDocument(placemarks)), QStringLiteral("North"),
                                                  QStringList(), nullptr, &scene);
     QCOMPARE(scene.items().size(), 1 + 4);
     QVERIFY(shownPaths(scene).isEmpty());
@@ -420,7 +383,7 @@ void KmlImportDlgTest::previews()
 void KmlImportDlgTest::previewsOfADeletedScene()
 {
     auto scene = std::make_unique<QGraphicsScene>();
-    KmlImportDlg dialog(writeFile(m_dir, kmlDocument(placemarks)), QStringLiteral("North"), QStringList(), nullptr,
+    KmlImportDlg dialog(writeKml(m_dir, kmlDocument(placemarks)), QStringLiteral("North"), QStringList(), nullptr,
                         scene.get());
     kmlList(&dialog)->setCurrentRow(1);
     scene.reset();
@@ -429,48 +392,54 @@ void KmlImportDlgTest::previewsOfADeletedScene()
     QCOMPARE(kmlList(&dialog)->currentRow(), 2);
 }
 
-void KmlImportDlgTest::fileDialogRemembersTheDirectory_data()
+void KmlImportDlgTest::fileDialogsRememberTheFolder_data()
 {
     QTest::addColumn<QString>("key");
-    QTest::addColumn<bool>("save");
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QString>("caption");
+    QTest::addColumn<QString>("filter");
 
-    QTest::newRow("import") << "KmlImportOfdDir" << false;
-    QTest::newRow("export") << "KmlExportOfdDir" << true;
+    QTest::newRow("KML import") << "KmlImportOfdDir" << "import" << "Select kml file" << "Kml files (*.kml)";
+    QTest::newRow("KML export") << "KmlExportOfdDir" << "export" << "Select kml file" << "Kml files (*.kml)";
+    QTest::newRow("TRANSYT report") << "TolOfdDir" << "report" << "Select transyt report"
+                                    << "HTML files (*.html *.htm)";
 }
 
-void KmlImportDlgTest::fileDialogRemembersTheDirectory()
+// The host's INI settings keep the folder last chosen, and the next dialog opens there.
+void KmlImportDlgTest::fileDialogsRememberTheFolder()
 {
     QFETCH(QString, key);
-    QFETCH(bool, save);
+    QFETCH(QString, kind);
+    QFETCH(QString, caption);
+    QFETCH(QString, filter);
 
     QTemporaryDir first;
     QTemporaryDir second;
     QVERIFY(first.isValid() && second.isValid());
-    const QString chosen = second.filePath(QStringLiteral("outlines.kml"));
-    if (!save)
-        QVERIFY(QFile(chosen).open(QIODevice::WriteOnly));
+    const QString chosen = second.filePath(QStringLiteral("chosen.file"));
+    if (kind != QLatin1String("export"))
+        QVERIFY(writeFile(chosen, QByteArray()));
     QSettings settings(QSettings::IniFormat, QSettings::UserScope, QCoreApplication::organizationName(),
                        QCoreApplication::applicationName());
     settings.setValue(key, first.path());
     settings.sync();
 
     QString shownDir;
-    QString caption;
-    QStringList filters;
-    QTimer::singleShot(0, this, [&] {
-        QFileDialog* dialog = nullptr;
-        QTRY_VERIFY(dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget()));
+    QStringList shown;
+    PopupAnswerer answerer;
+    answerer.expect("QFileDialog", [&](QWidget* window) {
+        auto* dialog = static_cast<QFileDialog*>(window);
         shownDir = dialog->directory().absolutePath();
-        caption = dialog->windowTitle();
-        filters = dialog->nameFilters();
+        shown << dialog->windowTitle() << dialog->nameFilters();
         dialog->selectFile(chosen);
-        static_cast<QDialog*>(dialog)->accept();
+        static_cast<QDialog*>(dialog)->accept(); // QFileDialog makes it protected
     });
-    const QString file = save ? Velmora::Kml::selectExportFile(nullptr) : Velmora::Kml::selectImportFile(nullptr);
+    const QString file = kind == QLatin1String("import") ? Velmora::Kml::selectImportFile(nullptr)
+        : kind == QLatin1String("export")                ? Velmora::Kml::selectExportFile(nullptr)
+                                                         : TolImportDlg::selectReport(nullptr);
     QCOMPARE(file, chosen);
     QCOMPARE(shownDir, QDir(first.path()).absolutePath());
-    QCOMPARE(caption, QStringLiteral("Select kml file"));
-    QCOMPARE(filters, QStringList{"Kml files (*.kml)"});
+    QCOMPARE(shown, (QStringList{caption, filter}));
     settings.sync();
     QCOMPARE(settings.value(key).toString(), QDir(second.path()).absolutePath());
 }

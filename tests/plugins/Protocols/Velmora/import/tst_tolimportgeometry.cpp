@@ -27,13 +27,6 @@ QDomElement area(const QDomDocument& document, const QString& id)
     return QDomElement();
 }
 
-QDomElement parse(QDomDocument* document, const QString& xml)
-{
-    if (!document->setContent(xml))
-        qFatal("bad test document");
-    return document->documentElement();
-}
-
 } // namespace
 
 class TolImportGeometryTest : public QObject
@@ -77,19 +70,19 @@ void TolImportGeometryTest::keepGeometry()
     QFETCH(QString, expected);
 
     QDomDocument zone;
-    parse(&zone, zoneXml);
+    parseXml(&zone, zoneXml);
     const QDomElement old = area(zone, oldId);
-    const QString oldBefore = domText(old);
+    const QString oldBefore = describe(old);
     QDomDocument other;
-    QDomElement fresh = parse(&other, imported);
+    QDomElement fresh = parseXml(&other, imported);
     if (sameDocument)
         fresh = zone.importNode(fresh, true).toElement();
 
     const QDomElement result = Velmora::keepGeometry(fresh, old);
 
     QDomDocument expectedDocument;
-    QCOMPARE(domText(result), domText(parse(&expectedDocument, expected)));
-    QCOMPARE(domText(old), oldBefore);
+    QCOMPARE(describe(result), describe(parseXml(&expectedDocument, expected)));
+    QCOMPARE(describe(old), oldBefore);
     QVERIFY(result.ownerDocument() == zone);
 
     // The area takes the old one's place, and the outline editor can set its text.
@@ -106,7 +99,7 @@ void TolImportGeometryTest::keepGeometry()
 void TolImportGeometryTest::nullOldAreaLeavesTheImport()
 {
     QDomDocument other;
-    const QDomElement fresh = parse(&other, R"(<Area id="2"><States/></Area>)");
+    const QDomElement fresh = parseXml(&other, R"(<Area id="2"><States/></Area>)");
     const QDomElement result = Velmora::keepGeometry(fresh, QDomElement());
     QVERIFY(result == fresh);
     QVERIFY(result.firstChildElement("Geometry").isNull());

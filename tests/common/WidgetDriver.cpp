@@ -1,0 +1,184 @@
+#include "WidgetDriver.h"
+
+#include <QAbstractItemView>
+#include <QAction>
+#include <QApplication>
+#include <QComboBox>
+#include <QContextMenuEvent>
+#include <QListWidget>
+#include <QMenu>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QtTest>
+
+namespace Drive {
+
+void clickIndex(QAbstractItemView* view, const QModelIndex& index, bool twice, Qt::KeyboardModifiers modifiers)
+{
+    const QPoint at = view->visualRect(index).center();
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, modifiers, at);
+    if (twice)
+        QTest::mouseDClick(view->viewport(), Qt::LeftButton, modifiers, at);
+}
+
+void clickCell(QTableWidget* table, int row, int column, bool twice, Qt::KeyboardModifiers modifiers)
+{
+    clickIndex(table, table->model()->index(row, column), twice, modifiers);
+}
+
+void clickRow(QListWidget* list, int row, bool twice)
+{
+    clickIndex(list, list->model()->index(row, 0), twice);
+}
+
+QWidget* openCellEditor(QTableWidget* table, int row, int column)
+{
+    clickCell(table, row, column, true);
+    return table->cellWidget(row, column);
+}
+
+bool choose(QWidget* editor, const QString& value)
+{
+    auto* combo = qobject_cast<QComboBox*>(editor);
+    const int index = !combo ? -1 : combo->findData(value) >= 0 ? combo->findData(value) : combo->findText(value);
+    if (index < 0)
+        return false;
+    combo->setCurrentIndex(index);
+    return true;
+}
+
+QStringList entries(const QComboBox* combo)
+{
+    QStringList texts;
+    for (int i = 0; i < combo->count(); ++i)
+        texts << combo->itemText(i);
+    return texts;
+}
+
+QStringList texts(const QAbstractItemView* view, int column)
+{
+    QStringList shown;
+    for (int row = 0; row < view->model()->rowCount(); ++row)
+        shown << view->model()->index(row, column).data().toString();
+    return shown;
+}
+
+void rightClick(QAbstractItemView* view, const QModelIndex& index)
+{
+    const QPoint at = view->visualRect(index).center();
+    QContextMenuEvent event(QContextMenuEvent::Mouse, at, view->viewport()->mapToGlobal(at));
+    QApplication::sendEvent(view->viewport(), &event);
+}
+
+void clickButton(QWidget* dialog, QDialogButtonBox::StandardButton which)
+{
+    // A dialog may embed another's form, whose button box it hides.
+    for (QDialogButtonBox* box : dialog->findChildren<QDialogButtonBox*>()) {
+        if (box->isVisible() && box->button(which)) {
+            QTest::mouseClick(box->button(which), Qt::LeftButton);
+            return;
+        }
+    }
+    QFAIL("no visible button box with that button");
+}
+
+void retype(QWidget* field, const QString& text)
+{
+    QTest::keyClick(field, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClick(field, Qt::Key_Delete);
+    QTest::keyClicks(field, text);
+}
+
+bool isRed(const QWidget* field)
+{
+    return field->palette().color(QPalette::Base) == Qt::red;
+}
+
+bool isRed(const QTableWidgetItem* item)
+{
+    return item && item->background() == QBrush(Qt::red);
+}
+
+QStringList redCells(const QTableWidget* table)
+{
+    QStringList red;
+    for (int row = 0; row < table->rowCount(); ++row) {
+        for (int column = 0; column < table->columnCount(); ++column) {
+            if (isRed(table->item(row, column)))
+                red << QStringLiteral("%1:%2:%3").arg(row).arg(column).arg(table->item(row, column)->text());
+        }
+    }
+    return red;
+}
+
+} // namespace Drive
+
+PopupAnswerer::PopupAnswerer(QWidget* observed, const QString& menuChoice)
+    : menuChoice(menuChoice)
+    , m_observed(observed)
+{
+    for (QWidget* window : QApplication::topLevelWidgets()) {
+        if (window->isVisible())
+            m_present << window;
+    }
+    connect(&m_timer, &QTimer::timeout, this, &PopupAnswerer::look);
+    m_timer.start(5);
+}
+
+void PopupAnswerer::expect(const char* className, std::function<void(QWidget*)> act)
+{
+    m_expected << Expectation{className, std::move(act)};
+}
+
+void PopupAnswerer::look()
+{
+    sawDisabled = sawDisabled || (m_observed && !m_observed->isEnabled());
+    const QWidgetList windows = QApplication::topLevelWidgets();
+    for (QWidget* window : windows) {
+        if (!window->isVisible())
+            continue;
+        if (auto* box = qobject_cast<QMessageBox*>(window)) {
+            boxes << box->windowTitle() + QStringLiteral(": ") + box->text();
+            if (QAbstractButton* ok = box->button(QMessageBox::Ok))
+                ok->click();
+            else
+                box->close();
+        } else if (auto* menu = qobject_cast<QMenu*>(window)) {
+            if (menu != m_pendingMenu)
+                answerMenu(menu);
+        }
+    }
+    QWidget* modal = QApplication::activeModalWidget();
+    if (!modal || m_present.contains(modal) || qobject_cast<QMessageBox*>(modal)) {
+        m_unanswered = 0;
+    } else if (!m_expected.isEmpty() && modal->inherits(m_expected.first().className)) {
+        m_unanswered = 0;
+        m_expected.takeFirst().act(modal);
+    } else if (++m_unanswered > 400) {
+        m_unanswered = 0;
+        modal->close();
+    }
+}
+
+void PopupAnswerer::answerMenu(QMenu* menu)
+{
+    QStringList texts;
+    QAction* chosen = nullptr;
+    for (QAction* action : menu->actions()) {
+        texts << action->text();
+        chosen = action->text() == menuChoice ? action : chosen;
+    }
+    menus << texts;
+    if (!chosen) {
+        menu->close();
+        return;
+    }
+    // From the event loop, not from this tick: the entry runs nested loops
+    // in which this timer must keep firing.
+    m_pendingMenu = menu;
+    QTimer::singleShot(0, menu, [menu, chosen] {
+        menu->setActiveAction(chosen);
+        QTest::keyClick(menu, Qt::Key_Return);
+    });
+}

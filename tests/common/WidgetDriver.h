@@ -1,0 +1,83 @@
+#pragma once
+
+#include <QDialogButtonBox>
+#include <QList>
+#include <QObject>
+#include <QPointer>
+#include <QStringList>
+#include <QTimer>
+#include <QVariant>
+
+#include <functional>
+
+class QAbstractItemView;
+class QComboBox;
+class QListWidget;
+class QMenu;
+class QModelIndex;
+class QTableWidget;
+class QTableWidgetItem;
+class QWidget;
+
+// Widgets driven as a user drives them: clicks where the item is shown.
+namespace Drive {
+
+// Clicks the item's centre; `twice` adds a double click, which opens an editor.
+void clickIndex(QAbstractItemView* view, const QModelIndex& index, bool twice = false,
+                Qt::KeyboardModifiers modifiers = {});
+void clickCell(QTableWidget* table, int row, int column, bool twice = false, Qt::KeyboardModifiers modifiers = {});
+void clickRow(QListWidget* list, int row, bool twice = false);
+// Double-clicks the cell; the editor it opened, or nullptr.
+QWidget* openCellEditor(QTableWidget* table, int row, int column);
+// Sets a combo box (an editor) to the entry whose data, or else text, is `value`; false when none.
+bool choose(QWidget* combo, const QString& value);
+QStringList entries(const QComboBox* combo);
+// The texts a view shows in one column, top down.
+QStringList texts(const QAbstractItemView* view, int column = 0);
+// The context menu event a right click sends.
+void rightClick(QAbstractItemView* view, const QModelIndex& index);
+// Clicks the button of the dialog's visible button box.
+void clickButton(QWidget* dialog, QDialogButtonBox::StandardButton which = QDialogButtonBox::Ok);
+// Replaces a field's text: select all, delete, type.
+void retype(QWidget* field, const QString& text);
+// Marked red, as the dialogs mark what they refuse.
+bool isRed(const QWidget* field);
+bool isRed(const QTableWidgetItem* item);
+// "row:column" of every red cell.
+QStringList redCells(const QTableWidget* table);
+
+} // namespace Drive
+
+// Answers what opens inside nested event loops, polling as a user would look:
+// message boxes are read ("title: text") and closed with OK; a context menu is
+// read and closed, or `menuChoice` is activated; a modal window goes to the
+// next expectation when it is of its class. A modal window nobody expects is
+// closed after two seconds: the test fails instead of hanging.
+class PopupAnswerer : public QObject
+{
+public:
+    explicit PopupAnswerer(QWidget* observed = nullptr, const QString& menuChoice = QString());
+    void expect(const char* className, std::function<void(QWidget*)> act);
+    bool allAnswered() const { return m_expected.isEmpty(); }
+
+    QStringList boxes;
+    QList<QStringList> menus;
+    QString menuChoice;
+    bool sawDisabled = false; // the observed window, while answering
+
+private:
+    void look();
+    void answerMenu(QMenu* menu);
+
+    struct Expectation
+    {
+        const char* className;
+        std::function<void(QWidget*)> act;
+    };
+    QList<Expectation> m_expected;
+    QTimer m_timer;
+    QPointer<QWidget> m_observed;
+    QPointer<QMenu> m_pendingMenu;
+    QList<QPointer<QWidget>> m_present; // open before: the test's own windows
+    int m_unanswered = 0;
+};
