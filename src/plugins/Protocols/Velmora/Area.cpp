@@ -12,18 +12,37 @@
 
 namespace Velmora {
 
-Area::Private::Private(Area* area)
+Area::Private::Private(Area* area, Zone* owner, QGraphicsItem* zoneItem)
     : q(area)
-    , zone(qobject_cast<Zone*>(area->parent()))
+    , item(new Rare::Graphics::Area(area, zoneItem))
+    , states(new Objects<BaseObject>(Area::tr("States"), area))
+    , zone(owner)
 {
-    item = new Rare::Graphics::Area(area, zone ? zone->graphicsItem() : nullptr);
-    states = new Objects<BaseObject>(Area::tr("States"), area);
 }
+
+namespace {
+
+QGraphicsItem* zoneItem(const Zone* zone)
+{
+    return zone ? zone->graphicsItem() : nullptr;
+}
+
+} // namespace
 
 Area::Area(QObject* parent)
     : GraphicsObject(parent)
-    , d(new Private(this))
+    , d(new Private(this, qobject_cast<Zone*>(parent), zoneItem(qobject_cast<Zone*>(parent))))
 {
+}
+
+Area::Area(Zone* zone, int id, const QString& name)
+    : GraphicsObject(nullptr)
+    , d(new Private(this, zone, nullptr))
+{
+    setId(id);
+    setName(name);
+    if (zone)
+        d->states->setSourceName(zone->fileName());
 }
 
 Area::~Area()
@@ -37,15 +56,29 @@ Area::~Area()
 QList<int> Area::controllerIds(const QDomElement& area)
 {
     const QString text = Xml::firstText(area.firstChildElement(Xml::Controllers));
+    return controllerIds(QStringRef(&text));
+}
+
+QList<int> Area::controllerIds(const QStringRef& text)
+{
     QList<int> ids;
-    const QStringList parts = text.split(QLatin1Char(','));
-    for (const QString& part : parts) {
+    int start = 0;
+    for (;;) {
+        const int comma = text.indexOf(QLatin1Char(','), start);
+        const int end = comma < 0 ? text.size() : comma;
         bool ok = false;
-        const int id = part.toInt(&ok);
+        const int id = text.mid(start, end - start).toInt(&ok);
         if (ok)
             ids.append(id);
+        if (comma < 0)
+            return ids;
+        start = comma + 1;
     }
-    return ids;
+}
+
+void Area::warnInvalidStates(int areaId)
+{
+    qCWarning(lcLoad, "Object: Velmora::Area: id:%d. Invalid states.", areaId);
 }
 
 bool Area::loadFromElement(const QDomElement& element, QString* error)
@@ -63,7 +96,7 @@ bool Area::loadFromElement(const QDomElement& element, QString* error)
         element.firstChildElement(Xml::States).firstChildElement(Xml::State);
     QString stateError;
     if (!d->states->loadElements(firstState, &stateError, this))
-        qCWarning(lcLoad, "Object: Velmora::Area: id:%d. Invalid states.", id());
+        warnInvalidStates(id());
 
     d->objects = controllerIds(element);
     return true;

@@ -18,6 +18,9 @@ class Area : public GraphicsObject
 public:
     // With a zone as parent the area's map item hangs below the zone's.
     explicit Area(QObject* parent = nullptr);
+    // An area read by the streaming loader: it belongs to the zone, but joins
+    // the zone's objects and map item only once the whole file has loaded.
+    Area(Zone* zone, int id, const QString& name);
     ~Area() override;
 
     bool loadFromElement(const QDomElement& element, QString* error) override;
@@ -47,6 +50,12 @@ public:
 
     // The numeric ids of an Area element's Controllers text, in order.
     static QList<int> controllerIds(const QDomElement& area);
+    // The same of the text itself: the parts between commas that convert to
+    // decimal numbers.
+    static QList<int> controllerIds(const QStringRef& text);
+    // The warning for a State element without a valid id, which ends the
+    // area's states.
+    static void warnInvalidStates(int areaId);
 
 signals:
     void stateChanged(const QObject* area);
@@ -55,6 +64,7 @@ public:
     class Private;
 
 private:
+    friend class Private;
     QScopedPointer<Private> d;
 };
 

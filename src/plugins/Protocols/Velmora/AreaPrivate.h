@@ -14,7 +14,9 @@ namespace Velmora {
 class Area::Private
 {
 public:
-    explicit Private(Area* area);
+    Private(Area* area, Zone* zone, QGraphicsItem* zoneItem);
+
+    static Private* get(Area* area) { return area->d.data(); }
 
     Area* q;
     // Owned by the zone's map item, its parent item; guarded because the zone

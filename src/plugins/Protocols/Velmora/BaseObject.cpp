@@ -19,6 +19,14 @@ BaseObject::BaseObject(QObject* parent)
 {
 }
 
+BaseObject::BaseObject(int id, const QString& name, QObject* parent)
+    : QObject(parent)
+    , d(new Private)
+{
+    d->id = id;
+    d->name = name;
+}
+
 BaseObject::~BaseObject() = default;
 
 int BaseObject::id() const
@@ -36,21 +44,45 @@ void BaseObject::setId(int id)
     d->id = id;
 }
 
-bool BaseObject::loadFromElement(const QDomElement& element, QString* error)
+void BaseObject::setName(const QString& name)
+{
+    d->name = name;
+}
+
+bool BaseObject::readId(const QString& text, int* id)
+{
+    return readId(QStringRef(&text), id);
+}
+
+bool BaseObject::readId(const QStringRef& text, int* id)
 {
     bool ok = false;
     // Ids are unsigned 32-bit numbers kept in an int: the same bits the
     // service sends, so lookups by either agree.
-    const uint id = element.attribute(Xml::id).toUInt(&ok);
-    if (!ok) {
+    const uint value = text.toUInt(&ok);
+    if (ok)
+        *id = int(value);
+    return ok;
+}
+
+QString BaseObject::missingIdError(int line, const QString& tag)
+{
+    return tr("Line %1 element:%2. Missing attribute id").arg(line).arg(tag);
+}
+
+bool BaseObject::loadFromElement(const QDomElement& element, QString* error)
+{
+    int id = -1;
+    if (!readId(element.attribute(Xml::id), &id)) {
         if (error)
-            *error = tr("Line %1 element:%2. Missing attribute id")
-                         .arg(element.lineNumber())
-                         .arg(element.tagName());
+            *error = missingIdError(element.lineNumber(), element.tagName());
         return false;
     }
-    d->id = int(id);
-    d->name = element.attribute(Xml::name);
+    d->id = id;
+    // A copy of its own: the document's string would keep the document's
+    // memory from going back to the system after it is freed.
+    const QString name = element.attribute(Xml::name);
+    d->name = name.isNull() ? QString() : QString(name.constData(), name.size());
     return true;
 }
 

@@ -16,6 +16,8 @@ class BaseObject : public QObject
     Q_PROPERTY(QString name READ name)
 public:
     explicit BaseObject(QObject* parent = nullptr);
+    // An object read from a file: its id and name are known when it is made.
+    BaseObject(int id, const QString& name, QObject* parent = nullptr);
     ~BaseObject() override;
 
     virtual int id() const;
@@ -25,8 +27,16 @@ public:
 
     Q_INVOKABLE QVariant modelData(int column, int role);
 
+    // The conversion of an id attribute: an unsigned 32-bit number kept in an
+    // int. False when the text is no such number.
+    static bool readId(const QString& text, int* id);
+    static bool readId(const QStringRef& text, int* id);
+    // The text that fails a load for an element without a valid id.
+    static QString missingIdError(int line, const QString& tag);
+
 protected:
     void setId(int id);
+    void setName(const QString& name);
     // Display and edit texts shared by every model class: id, then name.
     QVariant idNameData(int column, int role) const;
 

@@ -1,5 +1,9 @@
 #include "Container.h"
 
+#include <QLoggingCategory>
+
+#include "Logging.h"
+
 Container::Container(const QString& title, QObject* parent)
     : QObject(parent)
 {
@@ -23,4 +27,10 @@ void Container::setSourceName(const QString& fileName)
 QString Container::sourceName() const
 {
     return m_sourceName;
+}
+
+void Container::warnDuplicate(const QString& sourceName, int line, const QString& tag, int id)
+{
+    qCWarning(Velmora::lcLoad, "%s: line %d element:%s. Duplicate id %d; the later element is used",
+              qUtf8Printable(sourceName), line, qUtf8Printable(tag), id);
 }

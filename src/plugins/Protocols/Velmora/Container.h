@@ -21,6 +21,9 @@ public:
     void setSourceName(const QString& fileName);
     QString sourceName() const;
 
+    // The warning for a list element whose id an earlier element of the list has.
+    static void warnDuplicate(const QString& sourceName, int line, const QString& tag, int id);
+
 private:
     QString m_sourceName;
 };

@@ -2,21 +2,23 @@
 
 namespace Velmora {
 
-// Nothing yet beyond id and name; kept so controllers can grow without an ABI break.
 class Controller::Private
 {
 };
 
 Controller::Controller(QObject* parent)
     : BaseObject(parent)
-    , d(new Private)
 {
 }
 
 Controller::Controller(int id, QObject* parent)
-    : Controller(parent)
+    : BaseObject(id, QString(), parent)
 {
-    setId(id);
+}
+
+Controller::Controller(int id, const QString& name, QObject* parent)
+    : BaseObject(id, name, parent)
+{
 }
 
 Controller::~Controller() = default;

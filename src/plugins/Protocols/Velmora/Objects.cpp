@@ -1,8 +1,5 @@
 #include "Objects.h"
 
-#include <QLoggingCategory>
-
-#include "Logging.h"
 #include "Area.h"
 #include "Controller.h"
 #include "Strategy.h"
@@ -23,18 +20,19 @@ void Objects<T>::insert(T* object)
 }
 
 template<typename T>
+void Objects<T>::adopt(const QVector<T*>& objects, const QHash<int, T*>& index)
+{
+    Q_ASSERT(m_objects.isEmpty());
+    for (T* object : objects)
+        object->setParent(this);
+    m_objects = index;
+}
+
+template<typename T>
 void Objects<T>::clear()
 {
     m_objects.clear();
     qDeleteAll(children());
-}
-
-template<typename T>
-void Objects<T>::warnDuplicate(const QDomElement& element, int id) const
-{
-    qCWarning(Velmora::lcLoad, "%s: line %d element:%s. Duplicate id %d; the later element is used",
-             qUtf8Printable(sourceName()), element.lineNumber(), qUtf8Printable(element.tagName()),
-             id);
 }
 
 template<typename T>
@@ -51,7 +49,7 @@ bool Objects<T>::loadElements(const QDomElement& first, QString* error, QObject*
             return false;
         }
         if (m_objects.contains(object->id()))
-            warnDuplicate(element, object->id());
+            warnDuplicate(sourceName(), element.lineNumber(), element.tagName(), object->id());
         insert(object);
     }
     return true;

@@ -3,6 +3,7 @@
 #include <QDomElement>
 #include <QHash>
 #include <QList>
+#include <QVector>
 
 #include "Container.h"
 
@@ -34,12 +35,14 @@ public:
     int size() const { return m_objects.size(); }
     bool isEmpty() const { return m_objects.isEmpty(); }
     void insert(T* object);
+    // Takes objects built elsewhere, in document order, with the index their
+    // ids gave (later elements win); the container must be empty.
+    void adopt(const QVector<T*>& objects, const QHash<int, T*>& index);
     // Deletes every object, those left out of the hash by a duplicate id too.
     void clear();
 
 private:
     T* create(QObject* owner);
-    void warnDuplicate(const QDomElement& element, int id) const;
 
     QHash<int, T*> m_objects;
 };

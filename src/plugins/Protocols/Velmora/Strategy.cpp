@@ -7,6 +7,11 @@ Strategy::Strategy(QObject* parent)
 {
 }
 
+Strategy::Strategy(int id, const QString& name, QObject* parent)
+    : BaseObject(id, name, parent)
+{
+}
+
 Strategy::~Strategy() = default;
 
 bool Strategy::loadFromElement(const QDomElement& element, QString* error)

@@ -10,6 +10,7 @@ class Strategy : public BaseObject
     Q_OBJECT
 public:
     explicit Strategy(QObject* parent = nullptr);
+    Strategy(int id, const QString& name, QObject* parent = nullptr);
     ~Strategy() override;
 
     bool loadFromElement(const QDomElement& element, QString* error) override;

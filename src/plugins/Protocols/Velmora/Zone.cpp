@@ -9,6 +9,7 @@
 #include "Area.h"
 #include "Controller.h"
 #include "Strategy.h"
+#include "StreamLoader.h"
 #include "format/TokenDigest.h"
 #include "format/Vocabulary.h"
 #include "ZonePrivate.h"
@@ -33,24 +34,55 @@ Zone::~Zone()
 
 bool Zone::load(QString fileName)
 {
+    return load(fileName, Reading::OnePass);
+}
+
+bool Zone::load(const QString& fileName, Reading reading)
+{
     d->fileName = fileName;
+    d->documentParsed = false;
     QFile file(fileName);
     if (!file.open(QIODevice::ReadOnly)) {
         qCWarning(lcLoad, "%s", qUtf8Printable(tr("Error opening file %1: %2").arg(fileName, file.errorString())));
         return false;
     }
-    const TokenDigest pass = digestTokens(&file);
+    if (reading == Reading::Document)
+        return loadDocument(&file, digestTokens(&file));
+
+    TokenDigest pass;
+    {
+        StreamLoader loader(this);
+        loader.read(&file);
+        if (loader.isSettled()) {
+            QString error;
+            if (!loader.commit(&error)) {
+                qCWarning(lcLoad, "%s", qUtf8Printable(tr("Error processing file %1: %2").arg(fileName, error)));
+                return false;
+            }
+            setProperty("localHash", loader.pass().digest);
+            return true;
+        }
+        pass = loader.pass();
+        // What the pass built goes before the document is parsed.
+    }
+    return loadDocument(&file, pass);
+}
+
+bool Zone::loadDocument(QIODevice* file, const TokenDigest& pass)
+{
+    const QString& fileName = d->fileName;
     if (pass.tooDeep) {
         warnSyntaxError(fileName, pass.line, pass.column, pass.error);
         return false;
     }
 
-    file.seek(0);
+    d->documentParsed = true;
+    file->seek(0);
     QDomDocument document;
     QString message;
     int line = 0;
     int column = 0;
-    if (!document.setContent(&file, false, &message, &line, &column)) {
+    if (!document.setContent(file, false, &message, &line, &column)) {
         warnSyntaxError(fileName, line, column, message);
         return false;
     }
@@ -71,6 +103,8 @@ bool Zone::load(QString fileName)
     QString error;
     if (!loadFromElement(document.documentElement(), &error)) {
         qCWarning(lcLoad, "%s", qUtf8Printable(tr("Error processing file %1: %2").arg(fileName, error)));
+        // A failed load leaves no objects, not the part built before the fault.
+        d->clearModel();
         return false;
     }
     setProperty("localHash", pass.digest);

@@ -76,6 +76,12 @@ void Zone::Private::clearModel()
     strategies->clear();
 }
 
+void Zone::Private::setIdentity(int id, const QString& name)
+{
+    zone->setId(id);
+    zone->setName(name);
+}
+
 void Zone::Private::restoreItems()
 {
     if (item)

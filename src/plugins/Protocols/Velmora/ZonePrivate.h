@@ -77,6 +77,8 @@ public:
     void zoneStateChanged();
     // Deletes the objects of an earlier load, with their map items.
     void clearModel();
+    // The zone's id and name as the root element gives them.
+    void setIdentity(int id, const QString& name);
     // Makes the map items again after a destroyed scene took them.
     void restoreItems();
 
@@ -99,6 +101,9 @@ public:
     Objects<Area>* areas;
     Objects<Strategy>* strategies;
     QString fileName;
+    // Whether the last load parsed a document (the document path, or a file
+    // the streaming pass could not settle).
+    bool documentParsed = false;
 
 public slots:
     void connectionStateChanged(Semtra::Connection::State state);

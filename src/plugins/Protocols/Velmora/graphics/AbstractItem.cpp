@@ -55,17 +55,26 @@ bool AbstractItem::loadGeometry(const QDomElement& element, QString* error)
                          .arg(element.tagName());
         return true;
     }
-    QPolygonF polygon;
-    if (!Velmora::Geometry::parsePoints(Velmora::Xml::firstText(geometry), &polygon)) {
+    QPainterPath path;
+    if (!readOutline(Velmora::Xml::firstText(geometry), &path)) {
         if (error)
             *error = tr("Line %1 element:%2. Invalid geometry")
                          .arg(geometry.lineNumber())
                          .arg(element.tagName());
         return true;
     }
-    QPainterPath path;
-    path.addPolygon(polygon);
     setPath(path);
+    return true;
+}
+
+bool AbstractItem::readOutline(const QString& text, QPainterPath* path)
+{
+    QPolygonF polygon;
+    if (!Velmora::Geometry::parsePoints(text, &polygon))
+        return false;
+    QPainterPath read;
+    read.addPolygon(polygon);
+    *path = read;
     return true;
 }
 

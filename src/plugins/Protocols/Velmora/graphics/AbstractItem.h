@@ -37,6 +37,9 @@ public:
     bool isShown() const;
     void setShown(bool shown);
 
+    // The outline a Geometry text gives, as loadGeometry() reads it. False,
+    // leaving *path as it was, for a text that is no point list.
+    static bool readOutline(const QString& text, QPainterPath* path);
     // A regular polygon of n vertices inscribed in a w x h box, for icons.
     static QPainterPath polygonShape(int w, int h, int n);
     // A brush whose pattern stays fixed in device pixels at every zoom.
@@ -44,6 +47,7 @@ public:
 
 protected:
     // The 32 x 32 pixmap an item's icon is drawn on; none without a QApplication.
+    // Items make theirs when first asked for an icon: most never are.
     static QPixmap* createIconPixmap();
     // Draws the state on the pixmap: transparent behind it while shown, yellow while hidden.
     QIcon renderIcon(QPixmap* pixmap, const std::function<void(QPainter*)>& paintState) const;

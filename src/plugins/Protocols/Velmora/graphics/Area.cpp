@@ -11,11 +11,22 @@ namespace Graphics {
 
 using namespace Velmora::Protocol;
 
+namespace {
+
+// The icon's diamond, one for all items.
+const QPainterPath& iconShape()
+{
+    static const QPainterPath shape = AbstractItem::polygonShape(32, 32, 4);
+    return shape;
+}
+
+} // namespace
+
 class Area::Private
 {
 public:
     Velmora::Area* area = nullptr;
-    QPainterPath iconShape;
+    // Made by the first icon() under a QApplication.
     QScopedPointer<QPixmap> iconPixmap;
 };
 
@@ -24,8 +35,6 @@ Area::Area(QObject* area, QGraphicsItem* parent)
     , d(new Private)
 {
     d->area = qobject_cast<Velmora::Area*>(area);
-    d->iconShape = polygonShape(32, 32, 4);
-    d->iconPixmap.reset(createIconPixmap());
 }
 
 Area::~Area() = default;
@@ -52,8 +61,10 @@ QIcon Area::icon()
 {
     const int controlSource = d->area ? d->area->controlSource() : NoControlSource;
     const int specialState = d->area ? d->area->specialState() : NoSpecialStateReported;
+    if (!d->iconPixmap)
+        d->iconPixmap.reset(createIconPixmap());
     return renderIcon(d->iconPixmap.data(), [&](QPainter* painter) {
-        paintState(painter, d->iconShape, false, controlSource, specialState);
+        paintState(painter, iconShape(), false, controlSource, specialState);
     });
 }
 

@@ -11,11 +11,22 @@ namespace Graphics {
 
 using namespace Velmora::Protocol;
 
+namespace {
+
+// The icon's triangle, one for all items.
+const QPainterPath& iconShape()
+{
+    static const QPainterPath shape = AbstractItem::polygonShape(32, 32, 3);
+    return shape;
+}
+
+} // namespace
+
 class Zone::Private
 {
 public:
     Velmora::Zone* zone = nullptr;
-    QPainterPath iconShape;
+    // Made by the first icon() under a QApplication.
     QScopedPointer<QPixmap> iconPixmap;
 };
 
@@ -24,8 +35,6 @@ Zone::Zone(QObject* zone, QGraphicsItem* parent)
     , d(new Private)
 {
     d->zone = qobject_cast<Velmora::Zone*>(zone);
-    d->iconShape = polygonShape(32, 32, 3);
-    d->iconPixmap.reset(createIconPixmap());
 }
 
 Zone::~Zone() = default;
@@ -41,8 +50,10 @@ QIcon Zone::icon()
 {
     const bool connected = d->zone && d->zone->isConnected();
     const int controlSource = d->zone ? d->zone->controlSource() : NoControlSource;
+    if (!d->iconPixmap)
+        d->iconPixmap.reset(createIconPixmap());
     return renderIcon(d->iconPixmap.data(), [&](QPainter* painter) {
-        paintState(painter, d->iconShape, false, connected, controlSource);
+        paintState(painter, iconShape(), false, connected, controlSource);
     });
 }
 
