@@ -200,94 +200,27 @@ void ByteWatch::scan(const char* p, const char* end)
     }
 }
 
-// Feeds the MD4 digest exactly as digestTokens() does (each token's UTF-8
-// bytes, nothing between them) through a buffer, so that the hash takes a few
-// large pieces instead of one per token.
-class TokenFeed
+// The streaming reader takes names that the document parser refuses; a file
+// with such a name goes to the document path. Plain: a letter or '_', then
+// letters, digits, '_', '-', '.'.
+bool isNameStart(ushort c)
 {
-public:
-    TokenFeed()
-        : m_buffer(new char[Capacity])
-    {
-    }
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_';
+}
 
-    void add(const QStringRef& text)
-    {
-        const int size = text.size();
-        if (size > Capacity - m_used)
-            flush();
-        if (size > Capacity) {
-            m_hash.addData(text.toUtf8());
-            return;
-        }
-        const QChar* chars = text.unicode();
-        char* out = m_buffer.get() + m_used;
-        for (int i = 0; i < size; ++i) {
-            const ushort c = chars[i].unicode();
-            if (c >= 0x80) {
-                addUtf8(text.toUtf8());
-                return;
-            }
-            out[i] = char(c);
-        }
-        m_used += size;
-    }
-
-    // Adds a name. False when the name is not plain ASCII (a letter or '_',
-    // then letters, digits, '_', '-', '.'): the streaming reader takes names
-    // that the document parser refuses.
-    bool addName(const QStringRef& name)
-    {
-        add(name);
-        const QChar* chars = name.unicode();
-        const int size = name.size();
-        if (size == 0 || !isNameStart(chars[0].unicode()))
+bool isPlainName(const QStringRef& name)
+{
+    const QChar* chars = name.unicode();
+    const int size = name.size();
+    if (size == 0 || !isNameStart(chars[0].unicode()))
+        return false;
+    for (int i = 1; i < size; ++i) {
+        const ushort c = chars[i].unicode();
+        if (!isNameStart(c) && !(c >= '0' && c <= '9') && c != '-' && c != '.')
             return false;
-        for (int i = 1; i < size; ++i) {
-            const ushort c = chars[i].unicode();
-            if (!isNameStart(c) && !(c >= '0' && c <= '9') && c != '-' && c != '.')
-                return false;
-        }
-        return true;
     }
-
-    QByteArray result()
-    {
-        flush();
-        return m_hash.result();
-    }
-
-private:
-    static constexpr int Capacity = 1 << 16;
-
-    static bool isNameStart(ushort c)
-    {
-        return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_';
-    }
-
-    void addUtf8(const QByteArray& bytes)
-    {
-        if (bytes.size() > Capacity - m_used)
-            flush();
-        if (bytes.size() > Capacity) {
-            m_hash.addData(bytes);
-            return;
-        }
-        std::memcpy(m_buffer.get() + m_used, bytes.constData(), size_t(bytes.size()));
-        m_used += bytes.size();
-    }
-
-    void flush()
-    {
-        if (m_used > 0)
-            m_hash.addData(m_buffer.get(), m_used);
-        m_used = 0;
-    }
-
-    QCryptographicHash m_hash {QCryptographicHash::Md4};
-    std::unique_ptr<char[]> m_buffer;
-    int m_used = 0;
-};
+    return true;
+}
 
 // Encodings both parsers decode alike, byte for byte.
 bool isPlainEncoding(const QStringRef& name, bool utf8Mark)
@@ -316,9 +249,12 @@ bool isBlank(const QStringRef& text)
 
 } // namespace
 
-class StreamLoader::Private
+class StreamLoader::Private final : public TokenObserver
 {
 public:
+    // Builds from each token the digest pass reads.
+    void observe(const QXmlStreamReader& reader, int openElements) override;
+
     // What an element is to the model, from its place under its parent.
     enum Role : quint8 {
         Skip, // nothing the model reads, down to its last descendant
@@ -396,15 +332,13 @@ public:
             suspicious = true;
     }
 
-    // The element just opened at `depth`; its names and values are hashed.
+    // The element just opened at `depth`.
     void startElement(const QXmlStreamReader& reader)
     {
         const QXmlStreamAttributes attributes = reader.attributes();
-        bool plain = feed.addName(reader.name());
-        for (const QXmlStreamAttribute& attribute : attributes) {
-            plain = feed.addName(attribute.name()) && plain;
-            feed.add(attribute.value());
-        }
+        bool plain = isPlainName(reader.name());
+        for (const QXmlStreamAttribute& attribute : attributes)
+            plain = isPlainName(attribute.name()) && plain;
         if (!plain || !reader.namespaceDeclarations().isEmpty())
             suspicious = true;
         if (suspicious)
@@ -593,7 +527,8 @@ public:
     }
 
     Zone* zone;
-    TokenFeed feed;
+    // The file's bytes as the reader sees them, while reading.
+    ByteWatch* bytes = nullptr;
     TokenDigest pass;
     bool suspicious = false;
     int depth = 0;
@@ -634,52 +569,40 @@ StreamLoader::~StreamLoader() = default;
 void StreamLoader::read(QIODevice* device)
 {
     ByteWatch bytes(device);
-    QXmlStreamReader reader(&bytes);
-    // The same walk as digestTokens(), token for token: the digest and where
-    // and why reading stopped must come out the same.
-    while (!reader.atEnd()) {
-        switch (reader.readNext()) {
-        case QXmlStreamReader::StartDocument:
-            d->startDocument(reader, bytes.startsWithUtf8Mark());
-            break;
-        case QXmlStreamReader::StartElement:
-            if (++d->depth > MaxNestingDepth) {
-                reader.raiseError(QCoreApplication::translate(
-                    "Velmora::TokenDigest", "Elements nested deeper than %1 levels")
-                                      .arg(MaxNestingDepth));
-                d->pass.tooDeep = true;
-                break;
-            }
-            d->startElement(reader);
-            break;
-        case QXmlStreamReader::EndElement:
-            d->endElement();
-            --d->depth;
-            d->feed.add(reader.name());
-            break;
-        case QXmlStreamReader::Characters:
-            if (!reader.isWhitespace())
-                d->feed.add(reader.text());
-            if (!d->suspicious)
-                d->characters(reader);
-            break;
-        case QXmlStreamReader::DTD:
-        case QXmlStreamReader::EntityReference:
-        case QXmlStreamReader::ProcessingInstruction:
-            d->suspicious = true;
-            break;
-        default:
-            break;
-        }
-    }
-    d->pass.digest = d->feed.result();
-    if (reader.hasError()) {
-        d->pass.error = reader.errorString();
-        d->pass.line = reader.lineNumber();
-        d->pass.column = reader.columnNumber() + 1;
-    }
+    // The digest's own walk: the digest, and where and why reading stopped,
+    // come out exactly as for a file that is only digested.
+    d->bytes = &bytes;
+    d->pass = digestTokens(&bytes, d.data());
+    d->bytes = nullptr;
     if (bytes.isSuspicious())
         d->suspicious = true;
+}
+
+void StreamLoader::Private::observe(const QXmlStreamReader& reader, int openElements)
+{
+    depth = openElements;
+    switch (reader.tokenType()) {
+    case QXmlStreamReader::StartDocument:
+        startDocument(reader, bytes->startsWithUtf8Mark());
+        break;
+    case QXmlStreamReader::StartElement:
+        startElement(reader);
+        break;
+    case QXmlStreamReader::EndElement:
+        endElement();
+        break;
+    case QXmlStreamReader::Characters:
+        if (!suspicious)
+            characters(reader);
+        break;
+    case QXmlStreamReader::DTD:
+    case QXmlStreamReader::EntityReference:
+    case QXmlStreamReader::ProcessingInstruction:
+        suspicious = true;
+        break;
+    default:
+        break;
+    }
 }
 
 const TokenDigest& StreamLoader::pass() const

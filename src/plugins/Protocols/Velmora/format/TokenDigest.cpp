@@ -5,37 +5,70 @@
 #include <QCryptographicHash>
 #include <QXmlStreamReader>
 
+#include <cstring>
+
 namespace Velmora {
 
 namespace {
 
-// Feeds tokens as UTF-8. Most tokens are ASCII: those go through one reused
-// buffer instead of a new byte array per token.
+// Feeds tokens as UTF-8 with nothing between them, through a buffer, so that
+// the hash takes a few large pieces instead of one per token.
 class TokenHash
 {
 public:
-    void add(QStringRef text)
+    void add(const QStringRef& text)
     {
         const int size = text.size();
+        if (size > Capacity - m_used)
+            flush();
+        if (size > Capacity) {
+            m_hash.addData(text.toUtf8());
+            return;
+        }
         const QChar* chars = text.unicode();
-        m_buffer.resize(size);
-        char* out = m_buffer.data();
+        char* out = m_buffer.data() + m_used;
         for (int i = 0; i < size; ++i) {
             const ushort c = chars[i].unicode();
             if (c >= 0x80) {
-                m_hash.addData(text.toUtf8());
+                addUtf8(text.toUtf8());
                 return;
             }
             out[i] = char(c);
         }
-        m_hash.addData(m_buffer.constData(), size);
+        m_used += size;
     }
 
-    QByteArray result() const { return m_hash.result(); }
+    QByteArray result()
+    {
+        flush();
+        return m_hash.result();
+    }
 
 private:
+    static constexpr int Capacity = 1 << 16;
+
+    void addUtf8(const QByteArray& bytes)
+    {
+        if (bytes.size() > Capacity - m_used)
+            flush();
+        if (bytes.size() > Capacity) {
+            m_hash.addData(bytes);
+            return;
+        }
+        std::memcpy(m_buffer.data() + m_used, bytes.constData(), size_t(bytes.size()));
+        m_used += bytes.size();
+    }
+
+    void flush()
+    {
+        if (m_used > 0)
+            m_hash.addData(m_buffer.constData(), m_used);
+        m_used = 0;
+    }
+
     QCryptographicHash m_hash {QCryptographicHash::Md4};
-    QByteArray m_buffer;
+    QByteArray m_buffer {Capacity, Qt::Uninitialized};
+    int m_used = 0;
 };
 
 void addStartElement(TokenHash& hash, const QXmlStreamReader& reader)
@@ -50,26 +83,28 @@ void addStartElement(TokenHash& hash, const QXmlStreamReader& reader)
 
 } // namespace
 
-TokenDigest digestTokens(QIODevice* device)
+TokenObserver::~TokenObserver() = default;
+
+TokenDigest digestTokens(QIODevice* device, TokenObserver* observer)
 {
     TokenHash hash;
     TokenDigest result;
     QXmlStreamReader reader(device);
     int depth = 0;
     while (!reader.atEnd()) {
-        switch (reader.readNext()) {
+        const QXmlStreamReader::TokenType token = reader.readNext();
+        switch (token) {
         case QXmlStreamReader::StartElement:
             if (++depth > MaxNestingDepth) {
                 reader.raiseError(QCoreApplication::translate(
                     "Velmora::TokenDigest", "Elements nested deeper than %1 levels")
                                       .arg(MaxNestingDepth));
                 result.tooDeep = true;
-                break;
+                continue;
             }
             addStartElement(hash, reader);
             break;
         case QXmlStreamReader::EndElement:
-            --depth;
             hash.add(reader.name());
             break;
         case QXmlStreamReader::Characters:
@@ -79,6 +114,10 @@ TokenDigest digestTokens(QIODevice* device)
         default:
             break;
         }
+        if (observer)
+            observer->observe(reader, depth);
+        if (token == QXmlStreamReader::EndElement)
+            --depth;
     }
     result.digest = hash.result();
     if (reader.hasError()) {

@@ -4,6 +4,7 @@
 #include <QString>
 
 class QIODevice;
+class QXmlStreamReader;
 
 namespace Velmora {
 
@@ -28,9 +29,21 @@ struct TokenDigest
     bool isComplete() const { return error.isEmpty(); }
 };
 
+// Sees the tokens of a digest pass as they are read, so that a reader can build
+// its model in the same pass.
+class TokenObserver
+{
+public:
+    virtual ~TokenObserver();
+    // Called for every token after it was digested, except a start tag past
+    // the nesting bound. `depth` counts the open elements, the one a start tag
+    // opens or an end tag closes included.
+    virtual void observe(const QXmlStreamReader& reader, int depth) = 0;
+};
+
 // Reads from the device's current position to the end of the document, the
 // first syntax error or the first element nested too deep.
-TokenDigest digestTokens(QIODevice* device);
+TokenDigest digestTokens(QIODevice* device, TokenObserver* observer = nullptr);
 QByteArray tokenDigest(QIODevice* device);
 QByteArray tokenDigest(const QByteArray& document);
 
