@@ -528,8 +528,7 @@ void AreaEditDlg::wdCellEditComplete(QString daycard)
 void AreaEditDlg::on_weekDistrib_currentItemChanged(QTableWidgetItem* current, QTableWidgetItem* previous)
 {
     Q_UNUSED(current)
-    if (previous && ui->weekDistrib->cellWidget(previous->row(), previous->column()))
-        ui->weekDistrib->removeCellWidget(previous->row(), previous->column());
+    Velmora::Editors::removeCellEditor(ui->weekDistrib, previous);
 }
 
 void AreaEditDlg::closeWeekCellEditors()

@@ -253,12 +253,7 @@ void ControllersStateEditdlg::on_states_itemChanged(QTableWidgetItem* item)
 
 void ControllersStateEditdlg::on_states_currentItemChanged(QTableWidgetItem*, QTableWidgetItem* previous)
 {
-    if (!previous)
-        return;
-    if (QWidget* widget = ui->states->cellWidget(previous->row(), previous->column())) {
-        ui->states->removeCellWidget(previous->row(), previous->column());
-        widget->deleteLater();
-    }
+    Velmora::Editors::removeCellEditor(ui->states, previous);
 }
 
 void ControllersStateEditdlg::on_states_doubleClicked(const QModelIndex& index)

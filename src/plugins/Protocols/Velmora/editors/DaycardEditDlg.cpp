@@ -240,8 +240,7 @@ void DaycardEditDlg::dcCellEditComplete(int index)
 void DaycardEditDlg::on_timeData_currentItemChanged(QTableWidgetItem* current, QTableWidgetItem* previous)
 {
     Q_UNUSED(current);
-    if (previous && ui->timeData->cellWidget(previous->row(), previous->column()))
-        ui->timeData->removeCellWidget(previous->row(), previous->column());
+    Velmora::Editors::removeCellEditor(ui->timeData, previous);
 }
 
 void DaycardEditDlg::on_addCard_clicked()

@@ -73,6 +73,12 @@ QComboBox* openDayCardChooser(QTableWidget* week, QTableWidgetItem* cell, const 
     return editor;
 }
 
+void removeCellEditor(QTableWidget* table, const QTableWidgetItem* cell)
+{
+    if (cell && table->cellWidget(cell->row(), cell->column()))
+        table->removeCellWidget(cell->row(), cell->column());
+}
+
 void removeRowEditors(QTableWidget* table, int row)
 {
     for (int column = 0; column < table->columnCount(); ++column) {

@@ -39,6 +39,10 @@ void markField(QWidget* field, bool fault);
 // cell's card current (none when the cell is empty); the caller connects it.
 QComboBox* openDayCardChooser(QTableWidget* week, QTableWidgetItem* cell, const QListWidget* cards);
 
+// Removes the editor a cell holds, if any: what the user leaves is taken as
+// chosen. Through the view, which deletes the editor later.
+void removeCellEditor(QTableWidget* table, const QTableWidgetItem* cell);
+
 // Removes the cell editors of one table row; their cells already hold what was
 // chosen. Through the view, which deletes them later and keeps its books right.
 void removeRowEditors(QTableWidget* table, int row);

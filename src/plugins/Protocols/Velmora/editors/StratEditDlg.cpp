@@ -146,8 +146,7 @@ void StratEditDlg::csCellEditComplete(int index)
 void StratEditDlg::on_areas_currentItemChanged(QTableWidgetItem* current, QTableWidgetItem* previous)
 {
     Q_UNUSED(current);
-    if (previous && ui->areas->cellWidget(previous->row(), previous->column()))
-        ui->areas->removeCellWidget(previous->row(), previous->column());
+    Velmora::Editors::removeCellEditor(ui->areas, previous);
 }
 
 void StratEditDlg::on_buttonBox_accepted()

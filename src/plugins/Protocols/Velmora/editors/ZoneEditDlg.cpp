@@ -675,8 +675,7 @@ void ZoneEditDlg::wdCellEditComplete(QString daycard)
 void ZoneEditDlg::on_weekDistrib_currentItemChanged(QTableWidgetItem* current, QTableWidgetItem* previous)
 {
     Q_UNUSED(current)
-    if (previous && ui->weekDistrib->cellWidget(previous->row(), previous->column()))
-        ui->weekDistrib->removeCellWidget(previous->row(), previous->column());
+    Velmora::Editors::removeCellEditor(ui->weekDistrib, previous);
 }
 
 void ZoneEditDlg::closeWeekCellEditors()

@@ -162,8 +162,7 @@ void KmlImportDlg::cellEditComplete(int index)
 void KmlImportDlg::on_velmoraItems_currentItemChanged(QTableWidgetItem* current, QTableWidgetItem* previous)
 {
     Q_UNUSED(current)
-    if (previous && ui->velmoraItems->cellWidget(previous->row(), previous->column()))
-        ui->velmoraItems->removeCellWidget(previous->row(), previous->column());
+    Velmora::Editors::removeCellEditor(ui->velmoraItems, previous);
 }
 
 QString KmlImportDlg::coordinatesOf(const QString& name) const
