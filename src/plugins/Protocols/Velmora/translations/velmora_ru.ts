@@ -500,5 +500,33 @@ Choose another file to keep your changes.</source>
         <source>end edit</source>
         <translation>завершить изменение</translation>
     </message>
+    <message>
+        <source>Check</source>
+        <translation>Проверить</translation>
+    </message>
+    <message>
+        <source>List what the configuration refers to but lacks, repeats or gets wrong</source>
+        <translation>Показать, на что конфигурация ссылается без цели, что повторяет или задаёт неверно</translation>
+    </message>
+    <message>
+        <source>error</source>
+        <translation>ошибка</translation>
+    </message>
+    <message>
+        <source>warning</source>
+        <translation>предупреждение</translation>
+    </message>
+    <message>
+        <source>%1: %2 (line %3)</source>
+        <translation>%1: %2 (строка %3)</translation>
+    </message>
+    <message>
+        <source>%1: %2</source>
+        <translation>%1: %2</translation>
+    </message>
+    <message>
+        <source>No faults found.</source>
+        <translation>Ошибок не найдено.</translation>
+    </message>
 </context>
 </TS>
