@@ -1,5 +1,17 @@
 #include "CommandLine.h"
 
+#include "ProtocolWords.h"
+
+#include "Velmora/format/Protocol.h"
+#include "semtra/Rare.h"
+
+#include <QAbstractItemView>
+#include <QCompleter>
+#include <QKeyEvent>
+#include <QStringListModel>
+
+namespace Protocol = Velmora::Protocol;
+
 CommandLine CommandLine::parse(const QString& text)
 {
     CommandLine line;
@@ -38,4 +50,166 @@ QVariant CommandLine::commandArgument() const
 QVariant CommandLine::parameterArgument() const
 {
     return m_parameters.isEmpty() ? QVariant() : QVariant(m_parameters);
+}
+
+int CommandLine::code() const
+{
+    bool isNumber = false;
+    const int number = m_command.toInt(&isNumber, 0);
+    if (isNumber)
+        return Protocol::findCommand(number) ? number : -1;
+    for (const Protocol::CommandRow& row : Protocol::commands()) {
+        if (m_command.compare(QLatin1String(row.name), Qt::CaseInsensitive) == 0)
+            return row.code;
+    }
+    return -1;
+}
+
+QString CommandLine::usage(int code)
+{
+    const QStringList names = ProtocolWords::commandParameters(code);
+    QString text = ProtocolWords::commandName(code);
+    for (const QString& name : names)
+        text += QStringLiteral(" <%1>").arg(name);
+    return text;
+}
+
+bool CommandLine::check(QString* message) const
+{
+    if (!isValid()) {
+        *message = QObject::tr("type a command");
+        return false;
+    }
+    const int command = code();
+    const Protocol::CommandRow* row = Protocol::findCommand(command);
+    if (!row) {
+        *message = QObject::tr("unknown command %1").arg(m_command);
+        return false;
+    }
+    // The values as the module will read them from the text.
+    const QByteArray text = m_parameters.toLocal8Bit();
+    const char* cursor = text.constData();
+    QVariantList values;
+    for (QVariant value = Rare::getParam(cursor); value.isValid(); value = Rare::getParam(cursor))
+        values.append(value);
+    const QString rest = QString::fromLocal8Bit(cursor).trimmed();
+    const QList<QVariant::Type> types = Protocol::splitTypes(row->paramTypes);
+    const QStringList names = ProtocolWords::commandParameters(command);
+    auto nameOf = [&names](int i) {
+        return i < names.size() ? names.at(i) : QObject::tr("parameter %1").arg(i + 1);
+    };
+    if (!rest.isEmpty()) {
+        const QString word = rest.section(QLatin1Char(' '), 0, 0);
+        if (values.size() < types.size() && types.at(values.size()) == QVariant::UInt)
+            *message = QObject::tr("%1 must be a number, not \"%2\"").arg(nameOf(values.size()), word);
+        else
+            *message = QObject::tr("\"%1\" is no value (numbers, \"text\" or #hex)").arg(word);
+        return false;
+    }
+    if (values.size() != row->paramCount) {
+        *message = row->paramCount == 0
+            ? QObject::tr("%1 takes no parameters").arg(ProtocolWords::commandName(command))
+            : QObject::tr("%1 takes %2 parameter(s), not %3: %4")
+                  .arg(ProtocolWords::commandName(command))
+                  .arg(row->paramCount)
+                  .arg(values.size())
+                  .arg(usage(command));
+        return false;
+    }
+    for (int i = 0; i < values.size() && i < types.size(); ++i) {
+        const int type = values.at(i).userType();
+        const QVariant::Type wanted = types.at(i);
+        if (wanted == QVariant::UInt && type != QMetaType::UInt) {
+            *message = QObject::tr("%1 must be a number of 0 or more").arg(nameOf(i));
+            return false;
+        }
+        if (wanted == QVariant::ByteArray && type != QMetaType::QByteArray) {
+            *message = QObject::tr("%1 must be bytes in hex, like #0a1b").arg(nameOf(i));
+            return false;
+        }
+        if (wanted == QVariant::String && type != QMetaType::QString) {
+            *message = QObject::tr("%1 must be a \"quoted text\"").arg(nameOf(i));
+            return false;
+        }
+    }
+    return true;
+}
+
+void CommandHistory::add(const QString& line)
+{
+    resetBrowsing();
+    const QString trimmed = line.trimmed();
+    if (trimmed.isEmpty() || (!m_entries.isEmpty() && m_entries.last() == trimmed))
+        return;
+    m_entries.append(trimmed);
+    while (m_entries.size() > MaxEntries)
+        m_entries.removeFirst();
+}
+
+QStringList CommandHistory::entries() const
+{
+    return m_entries;
+}
+
+QString CommandHistory::older(const QString& current)
+{
+    if (m_entries.isEmpty())
+        return current;
+    if (m_position < 0) {
+        m_draft = current;
+        m_position = m_entries.size();
+    }
+    if (m_position > 0)
+        --m_position;
+    return m_entries.at(m_position);
+}
+
+QString CommandHistory::newer(const QString& current)
+{
+    if (m_position < 0)
+        return current;
+    ++m_position;
+    if (m_position >= m_entries.size()) {
+        const QString draft = m_draft;
+        resetBrowsing();
+        return draft;
+    }
+    return m_entries.at(m_position);
+}
+
+void CommandHistory::resetBrowsing()
+{
+    m_position = -1;
+    m_draft.clear();
+}
+
+CommandEdit::CommandEdit(QWidget* parent)
+    : QLineEdit(parent)
+{
+    auto* completer = new QCompleter(new QStringListModel(ProtocolWords::commandNames(), this), this);
+    completer->setCaseSensitivity(Qt::CaseInsensitive);
+    completer->setCompletionMode(QCompleter::PopupCompletion);
+    setCompleter(completer);
+}
+
+CommandHistory& CommandEdit::history()
+{
+    return m_history;
+}
+
+void CommandEdit::keyPressEvent(QKeyEvent* event)
+{
+    // While the completion list is open, Up and Down move in it.
+    const bool completing = completer() && completer()->popup() && completer()->popup()->isVisible();
+    if (!completing && event->key() == Qt::Key_Up) {
+        setText(m_history.older(text()));
+        event->accept();
+        return;
+    }
+    if (!completing && event->key() == Qt::Key_Down) {
+        setText(m_history.newer(text()));
+        event->accept();
+        return;
+    }
+    QLineEdit::keyPressEvent(event);
 }

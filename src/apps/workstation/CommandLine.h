@@ -1,11 +1,12 @@
 #pragma once
 
+#include <QLineEdit>
 #include <QString>
+#include <QStringList>
 #include <QVariant>
 
 // A typed command line split for the zone's sendCommand: the first word is the
-// command, the rest is handed over as text. The module reads the values from
-// that text itself, so nothing here knows the protocol.
+// command, the rest is handed over as text, which the module reads into values.
 class CommandLine
 {
 public:
@@ -22,7 +23,54 @@ public:
     QVariant commandArgument() const;
     QVariant parameterArgument() const;
 
+    // The protocol's code of the command, by name (any case) or as a number; -1 when unknown.
+    int code() const;
+    // Checks the line against the protocol's command row before anything is
+    // sent: a known command, as many parameters as it takes, each of its type,
+    // read as the module will read them. False with the reason in *message.
+    bool check(QString* message) const;
+    // "SET_STRAT strategy timeout (s)".
+    static QString usage(int code);
+
 private:
     QString m_command;
     QString m_parameters;
+};
+
+// The lines sent, for Up and Down: oldest first, no blank lines, no line
+// twice in a row, at most MaxEntries. Browsing keeps the line being written
+// and gives it back past the newest entry.
+class CommandHistory
+{
+public:
+    static constexpr int MaxEntries = 100;
+
+    void add(const QString& line);
+    QStringList entries() const;
+    // The entry before the one shown; `current` is what the line holds now.
+    QString older(const QString& current);
+    QString newer(const QString& current);
+    // Back to the line being written: the next older() starts at the newest.
+    void resetBrowsing();
+
+private:
+    QStringList m_entries;
+    int m_position = -1; // -1: not browsing
+    QString m_draft;
+};
+
+// The command line: Up and Down walk the history, command names complete.
+class CommandEdit : public QLineEdit
+{
+    Q_OBJECT
+public:
+    explicit CommandEdit(QWidget* parent = nullptr);
+
+    CommandHistory& history();
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+
+private:
+    CommandHistory m_history;
 };

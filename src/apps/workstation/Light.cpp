@@ -3,7 +3,9 @@
 #include <QBrush>
 #include <QGraphicsEllipseItem>
 #include <QGraphicsScene>
+#include <QPainter>
 #include <QPen>
+#include <QStyleOptionGraphicsItem>
 
 namespace Semtra {
 
@@ -28,6 +30,27 @@ public:
     {
         if (m_light)
             m_light->m_marker = nullptr;
+    }
+
+    QRectF boundingRect() const override
+    {
+        const qreal half = HighlightSize / 2 + 1;
+        return QRectF(-half, -half, 2 * half, 2 * half);
+    }
+
+    // A ring instead of Qt's dashed selection box: it must read at a glance
+    // which light belongs to the controller chosen in the tree.
+    void paint(QPainter* painter, const QStyleOptionGraphicsItem* option, QWidget*) override
+    {
+        painter->setRenderHint(QPainter::Antialiasing);
+        if (option->state & QStyle::State_Selected) {
+            painter->setPen(QPen(QColor(255, 214, 0), 3.0));
+            painter->setBrush(Qt::NoBrush);
+            painter->drawEllipse(QPointF(0, 0), HighlightSize / 2 - 1.5, HighlightSize / 2 - 1.5);
+        }
+        painter->setPen(pen());
+        painter->setBrush(brush());
+        painter->drawEllipse(rect());
     }
 
     Light* m_light;
@@ -59,6 +82,20 @@ QPointF Light::basePoint() const
     return m_basePoint;
 }
 
+void Light::setController(const QString& name)
+{
+    m_controller = name;
+    if (m_marker)
+        m_marker->setToolTip(toolTip());
+}
+
+QString Light::toolTip() const
+{
+    if (m_controller.isEmpty())
+        return tr("Traffic light of controller %1").arg(m_id);
+    return tr("Traffic light of controller %1 \"%2\"").arg(m_id).arg(m_controller);
+}
+
 QGraphicsEllipseItem* Light::item() const
 {
     return m_marker;
@@ -78,7 +115,7 @@ void Light::addToScene(QGraphicsScene* scene)
         // Dark housing with a light rim: unsaturated, so it never reads as a state colour.
         m_marker->setBrush(QColor(40, 40, 40));
         m_marker->setPen(QPen(QColor(245, 245, 245), 1.5));
-        m_marker->setToolTip(tr("Traffic light %1").arg(m_id));
+        m_marker->setToolTip(toolTip());
         m_marker->setData(0, QVariant::fromValue<QObject*>(this));
     }
     if (m_marker->scene() != scene)

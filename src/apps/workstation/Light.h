@@ -20,12 +20,18 @@ class Light : public QObject
 public:
     // Diameter of the marker in device pixels, whatever the zoom.
     static constexpr qreal MarkerSize = 9.0;
+    // A selected marker (its controller chosen anywhere) gets a ring this wide.
+    static constexpr qreal HighlightSize = 17.0;
 
     Light(int id, const QPointF& basePoint, QObject* parent = nullptr);
     ~Light() override;
 
     int id() const;
     QPointF basePoint() const;
+
+    // The controller that runs the light, as the tool tip names it.
+    void setController(const QString& name);
+    QString toolTip() const;
 
     // The marker on the map; null before addToScene() and after the scene went.
     QGraphicsEllipseItem* item() const;
@@ -37,6 +43,7 @@ private:
 
     int m_id;
     QPointF m_basePoint;
+    QString m_controller;
     Marker* m_marker = nullptr;
 };
 

@@ -82,6 +82,15 @@ QList<Semtra::Light*> LightLayer::lights(const QString& key) const
     return m_lights.value(key);
 }
 
+QString LightLayer::keyOf(const Semtra::Light* light) const
+{
+    for (auto it = m_lights.cbegin(); it != m_lights.cend(); ++it) {
+        if (it.value().contains(const_cast<Semtra::Light*>(light)))
+            return it.key();
+    }
+    return QString();
+}
+
 int LightLayer::count() const
 {
     int total = 0;

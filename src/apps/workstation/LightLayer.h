@@ -33,6 +33,8 @@ public:
     void clearAll();
 
     QList<Semtra::Light*> lights(const QString& key) const;
+    // The key a light was loaded under; empty for a light not of this layer.
+    QString keyOf(const Semtra::Light* light) const;
     int count() const;
     // Scene rectangle around every light's base point; null when there are none.
     QRectF boundingRect() const;

@@ -4,18 +4,23 @@
 #include <QString>
 #include <QVariantList>
 
+#include "LogModel.h"
+
 class Notification;
-class QPlainTextEdit;
+class QTreeView;
 class Request;
 class Response;
 
 // Everything said between the workstation and the zones: requests, their
-// results with the reply values, events and link changes, time-stamped.
+// results with the reply values, events and link changes. Commands and
+// replies by name, results and codes in words with the code beside them, the
+// protocol's own (Russian) wording in the tool tip; failures in red. Each line
+// has this computer's time and, for replies and events, the service's.
 class LogDock : public QDockWidget
 {
     Q_OBJECT
 public:
-    static constexpr int MaxLines = 5000;
+    static constexpr int MaxLines = LogModel::MaxLines;
 
     explicit LogDock(QWidget* parent = nullptr);
 
@@ -23,16 +28,25 @@ public:
     static QString zoneLabel(QObject* zone);
     // Values as the log prints them: numbers plain, text quoted, bytes in hex.
     static QString valuesText(const QVariantList& values);
-    // "4609 >INV_STRAT (неправильный номер стратегии)", or "1 (unknown result code)".
+    // "no such strategy (>INV_STRAT 4609)", or "unknown result (1)".
     static QString resultCodeText(qint64 code);
-    // The outcome of a finished response: transport error, or result code with
-    // symbol and text, the reply code and the reply values.
-    static QString resultText(const Response* response);
-    // Event id with its name, its own time stamp and values.
+    // The outcome of a finished response in words: the reply's name, whether
+    // it succeeded, and its values; a STATE reply decoded, with the zone's
+    // strategy and area names when the zone is given.
+    static QString resultText(const Response* response, QObject* zone = nullptr);
+    // The protocol row's own text for the response's result.
+    static QString resultOriginal(const Response* response);
+    static bool isFailure(const Response* response);
+    // Event id with its name and values in words.
     static QString eventText(const Notification* notification);
-    // Command code and parameter of a request as it goes out.
+    // Command name, its parameters by name, and what it does.
     static QString requestText(const Request* request);
+    // The decoded STATE reply: zone control source, strategy, each area's state.
+    static QString stateText(const QVariantList& values, QObject* zone);
 
+    LogModel* model() const;
+    QTreeView* view() const;
+    // Every line, those still waiting for the view included.
     QString text() const;
 
 public slots:
@@ -42,9 +56,13 @@ public slots:
     void logResult(QObject* zone, const Response* response);
     void logEvent(QObject* zone, const Notification* notification);
     void logInfo(const QString& text);
+    void logFailure(const QString& text);
 
 private:
-    void append(const QString& line);
+    void append(LogEntry entry);
+    void followEnd();
 
-    QPlainTextEdit* m_view;
+    LogModel* m_model;
+    QTreeView* m_view;
+    bool m_atEnd = true;
 };

@@ -1,14 +1,19 @@
 #include "MainWindow.h"
 
 #include "CommandLine.h"
+#include "ConnectDialog.h"
 #include "HostLogging.h"
+#include "LinkMonitor.h"
 #include "LightLayer.h"
+#include "Light.h"
 #include "LogDock.h"
+#include "MapLegend.h"
 #include "MapView.h"
 #include "ModuleHost.h"
 #include "ObjectTreeDock.h"
 #include "ObjectTreeModel.h"
 #include "PropertiesDock.h"
+#include "ProtocolWords.h"
 #include "StateDump.h"
 #include "StorageService.h"
 
@@ -18,12 +23,17 @@
 #include "semtra/Response.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCloseEvent>
+#include <QComboBox>
+#include <QDialogButtonBox>
+#include <QTextBrowser>
+#include <QVBoxLayout>
+#include <QHash>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QGraphicsItem>
 #include <QGraphicsScene>
-#include <QInputDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -32,6 +42,9 @@
 #include <QStatusBar>
 #include <QTimer>
 #include <QToolBar>
+#include <QtMath>
+
+#include <cmath>
 
 namespace {
 
@@ -67,11 +80,13 @@ MainWindow::MainWindow(ModuleHost* host, QWidget* parent)
     , m_objectsDock(new ObjectTreeDock(m_treeModel, this))
     , m_propertiesDock(new PropertiesDock(this))
     , m_logDock(new LogDock(this))
+    , m_legend(new MapLegend(this))
+    , m_links(new LinkMonitor(this))
     , m_storage(new StorageService(this))
     , m_connection(new Semtra::TcpConnection(this))
 {
     setWindowTitle(tr("Velmora Workstation"));
-    m_scene->setBackgroundBrush(QColor(236, 238, 232));
+    m_scene->setBackgroundBrush(MapLegend::mapBackground());
     setCentralWidget(m_map);
     m_storage->setDirectory(m_settings.storageDirectory());
 
@@ -80,6 +95,11 @@ MainWindow::MainWindow(ModuleHost* host, QWidget* parent)
     // up by itself once the connection does.
     m_host->setConnection(m_connection);
     m_treeModel->setRoot(m_host->root());
+    QString legendError;
+    if (!m_legend->build(m_host->root(), &legendError))
+        qCWarning(lcHost, "Legend without swatches: %s", qUtf8Printable(legendError));
+    m_map->setToolTipText([this](QObject* object) { return objectToolTip(object); });
+    m_treeModel->setHostColumn(tr("Link"), [this](const QObject* object, int role) { return linkColumn(object, role); });
 
     createDocks();
     createMenus();
@@ -98,6 +118,7 @@ MainWindow::MainWindow(ModuleHost* host, QWidget* parent)
     connect(m_scene, &QGraphicsScene::selectionChanged, this, &MainWindow::sceneSelectionChanged);
     connect(m_map, &MapView::cursorMoved, this, &MainWindow::cursorMoved);
     connect(m_objectsDock, &ObjectTreeDock::objectSelected, this, &MainWindow::treeObjectSelected);
+    connect(m_links, &LinkMonitor::statusChanged, this, &MainWindow::linkStatusChanged);
 
     // Zones loaded before the window existed.
     for (QObject* zone : m_host->zones())
@@ -111,6 +132,7 @@ MainWindow::MainWindow(ModuleHost* host, QWidget* parent)
             resizeDocks({m_objectsDock}, {470}, Qt::Horizontal);
             resizeDocks({m_objectsDock, m_propertiesDock}, {330, 300}, Qt::Vertical);
             resizeDocks({m_logDock}, {170}, Qt::Vertical);
+            resizeDocks({m_legend}, {300}, Qt::Horizontal);
         });
     }
 
@@ -132,18 +154,25 @@ void MainWindow::createDocks()
     addDockWidget(Qt::LeftDockWidgetArea, m_objectsDock);
     addDockWidget(Qt::LeftDockWidgetArea, m_propertiesDock);
     addDockWidget(Qt::BottomDockWidgetArea, m_logDock);
+    addDockWidget(Qt::RightDockWidgetArea, m_legend);
 
     auto* commandBar = new QToolBar(tr("Command"), this);
     commandBar->setObjectName(QStringLiteral("CommandBar"));
     commandBar->setMovable(false);
-    m_commandTarget = new QLabel(commandBar);
-    m_commandEdit = new QLineEdit(commandBar);
+    m_zoneChoice = new QComboBox(commandBar);
+    m_zoneChoice->setObjectName(QStringLiteral("commandZone"));
+    m_zoneChoice->setToolTip(tr("The zone typed commands go to"));
+    m_zoneChoice->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+    m_commandEdit = new CommandEdit(commandBar);
     m_commandEdit->setObjectName(QStringLiteral("commandLine"));
-    m_commandEdit->setPlaceholderText(tr("Command for the zone, e.g. SET_STRAT 2 60 or GET_STATE"));
-    commandBar->addWidget(m_commandTarget);
+    m_commandEdit->setPlaceholderText(tr("Command for the zone, e.g. SET_STRAT 2 60 or GET_STATE (Up: earlier commands)"));
+    commandBar->addWidget(new QLabel(tr(" Command for "), commandBar));
+    commandBar->addWidget(m_zoneChoice);
     commandBar->addWidget(m_commandEdit);
     addToolBar(Qt::BottomToolBarArea, commandBar);
     connect(m_commandEdit, &QLineEdit::returnPressed, this, &MainWindow::runCommand);
+    connect(m_zoneChoice, QOverload<int>::of(&QComboBox::activated), this,
+            [this](int index) { setCommandZone(m_zoneChoice->itemData(index).value<QObject*>()); });
     updateCommandTarget();
 }
 
@@ -153,8 +182,19 @@ void MainWindow::createMenus()
     file->addAction(tr("&Open zone…"), this, &MainWindow::openZoneDialog, QKeySequence::Open);
     file->addAction(tr("&Edit zone…"), this, &MainWindow::editZone);
     file->addAction(tr("&New zone in folder…"), this, &MainWindow::newZoneInFolder);
+    file->addAction(tr("&Close zone"), this, [this] {
+        if (QObject* zone = targetZone())
+            closeZone(zone);
+        else
+            statusBar()->showMessage(tr("Choose the zone to close"), MessageTimeout);
+    }, QKeySequence::Close);
     m_recentMenu = file->addMenu(tr("&Recent files"));
     connect(m_recentMenu, &QMenu::aboutToShow, this, &MainWindow::updateRecentMenu);
+    file->addSeparator();
+    m_reopenAction = file->addAction(tr("Reopen the last session at start"));
+    m_reopenAction->setCheckable(true);
+    m_reopenAction->setChecked(m_settings.reopenSession());
+    connect(m_reopenAction, &QAction::toggled, this, [this](bool on) { m_settings.setReopenSession(on); });
     file->addSeparator();
     file->addAction(tr("&Quit"), this, &QWidget::close, QKeySequence::Quit);
 
@@ -169,6 +209,7 @@ void MainWindow::createMenus()
     view->addAction(m_objectsDock->toggleViewAction());
     view->addAction(m_propertiesDock->toggleViewAction());
     view->addAction(m_logDock->toggleViewAction());
+    view->addAction(m_legend->toggleViewAction());
 
     QMenu* service = menuBar()->addMenu(tr("&Service"));
     service->addAction(tr("&Connect…"), this, &MainWindow::connectDialog);
@@ -183,6 +224,10 @@ void MainWindow::createMenus()
         m_logDock->logInfo(on ? tr("storage service online") : tr("storage service offline"));
     });
     service->addAction(tr("Storage &folder…"), this, &MainWindow::chooseStorageFolder);
+
+    QMenu* help = menuBar()->addMenu(tr("&Help"));
+    help->addAction(tr("&Getting started"), this, &MainWindow::showGettingStarted, QKeySequence::HelpContents);
+    help->addAction(tr("&About"), this, &MainWindow::showAbout);
 }
 
 void MainWindow::createStatusBar()
@@ -228,18 +273,41 @@ bool MainWindow::openZone(const QString& fileName)
             m_settings.removeRecentFile(fileName);
         return false;
     }
-    if (known)
+    qreal distance = 0;
+    if (known) {
         statusBar()->showMessage(tr("%1 is already open").arg(fileName), MessageTimeout);
+    } else if (isFarFromOthers(zone, &distance)) {
+        const QRectF rect = zoneRect(zone);
+        const QString apart = MapView::isGeographic(rect)
+            ? tr("about %1 km").arg(qRound(distance * 111.32))
+            : tr("%1 units").arg(qRound(distance));
+        statusBar()->showMessage(tr("Zone %1 lies far from the other zones (%2 away): View → Fit zone shows it")
+                                     .arg(zone->property("id").toInt())
+                                     .arg(apart),
+                                 3 * MessageTimeout);
+    }
     if (m_persistSettings)
         m_settings.addRecentFile(fileName);
     return true;
 }
 
+void MainWindow::closeZone(QObject* zone)
+{
+    if (!zone)
+        return;
+    m_logDock->logInfo(tr("%1 closed").arg(LogDock::zoneLabel(zone)));
+    m_host->unloadZone(zone);
+}
+
 void MainWindow::connectToService(const QString& host, quint16 port)
 {
     m_logDock->logInfo(tr("connecting to %1:%2").arg(host).arg(port));
+    m_serviceWanted = true;
+    m_links->setService(QStringLiteral("%1:%2").arg(host).arg(port), true);
     m_connection->connectToService(host, port);
     m_disconnectAction->setEnabled(true);
+    if (m_persistSettings)
+        m_settings.setServiceAddress(QStringLiteral("%1:%2").arg(host).arg(port));
     updateServiceStatus();
 }
 
@@ -250,6 +318,17 @@ QJsonObject MainWindow::stateJson() const
     state.insert(QStringLiteral("mapViewport"), StateDump::rect(QRect(origin, m_map->viewport()->size())));
     state.insert(QStringLiteral("lights"), m_lights->count());
     state.insert(QStringLiteral("plugin"), m_host->pluginFile());
+    state.insert(QStringLiteral("legend"), m_legend->toJson());
+    state.insert(QStringLiteral("status"), statusText());
+    // Each zone's link in words, beside what the zone itself says.
+    QJsonArray zones = state.value(QStringLiteral("zones")).toArray();
+    const QList<QObject*> loaded = m_host->zones();
+    for (int i = 0; i < zones.size() && i < loaded.size(); ++i) {
+        QJsonObject zone = zones.at(i).toObject();
+        zone.insert(QStringLiteral("link"), LinkMonitor::text(m_links->status(loaded.at(i))));
+        zones.replace(i, zone);
+    }
+    state.insert(QStringLiteral("zones"), zones);
     return state;
 }
 
@@ -260,24 +339,92 @@ bool MainWindow::saveScreenshot(const QString& fileName)
 
 void MainWindow::closeEvent(QCloseEvent* event)
 {
-    if (m_persistSettings)
+    if (m_persistSettings) {
         m_settings.setWindow(saveGeometry(), saveState());
+        saveSession();
+    }
     event->accept();
 }
 
 QObject* MainWindow::targetZone() const
 {
-    if (QObject* zone = ModuleHost::zoneOf(m_objectsDock->currentObject()))
-        return zone;
-    const QList<QObject*> zones = m_host->zones();
-    return zones.size() == 1 ? zones.first() : nullptr;
+    return m_commandZone;
 }
 
-void MainWindow::updateCommandTarget()
+QObject* MainWindow::commandZone() const
 {
-    QObject* zone = targetZone();
-    m_commandTarget->setText(zone ? tr(" Zone %1: ").arg(zone->property("id").toInt()) : tr(" No zone: "));
-    m_commandEdit->setEnabled(zone != nullptr);
+    return m_commandZone;
+}
+
+void MainWindow::setCommandZone(QObject* zone)
+{
+    if (zone && !m_host->zones().contains(zone))
+        return;
+    m_commandZone = zone;
+    updateCommandTarget();
+}
+
+void MainWindow::updateCommandTarget(const QObject* leaving)
+{
+    QList<QObject*> zones = m_host->zones();
+    zones.removeAll(const_cast<QObject*>(leaving));
+    // The only zone is the target by itself; a zone gone leaves the first one.
+    if (!m_commandZone && !zones.isEmpty())
+        m_commandZone = zones.first();
+    updateZoneChoice(zones);
+    m_commandEdit->setEnabled(m_commandZone != nullptr);
+}
+
+void MainWindow::updateZoneChoice(const QList<QObject*>& zones)
+{
+    const QSignalBlocker blocker(m_zoneChoice);
+    m_zoneChoice->clear();
+    for (QObject* zone : zones)
+        m_zoneChoice->addItem(tr("zone %1 \"%2\"").arg(zone->property("id").toInt()).arg(zone->property("name").toString()),
+                              QVariant::fromValue(zone));
+    if (m_zoneChoice->count() == 0)
+        m_zoneChoice->addItem(tr("no zone open"));
+    const int current = m_zoneChoice->findData(QVariant::fromValue(m_commandZone.data()));
+    m_zoneChoice->setCurrentIndex(qMax(0, current));
+    m_zoneChoice->setEnabled(zones.size() > 1);
+}
+
+void MainWindow::stackZones()
+{
+    // Smaller zones above larger ones: a district drawn over the small zone
+    // inside it would take every click meant for that zone.
+    for (QObject* zone : m_host->zones()) {
+        QGraphicsItem* item = ModuleHost::graphicsItem(zone);
+        if (!item)
+            continue;
+        const QRectF rect = item->boundingRect();
+        item->setZValue(-std::log1p(qMax<qreal>(0, rect.width() * rect.height())));
+    }
+}
+
+bool MainWindow::isFarFromOthers(QObject* zone, qreal* distance) const
+{
+    const QRectF own = zoneRect(zone);
+    if (own.isEmpty())
+        return false;
+    qreal nearest = -1;
+    qreal extent = qMax(own.width(), own.height());
+    for (QObject* other : m_host->zones()) {
+        if (other == zone)
+            continue;
+        const QRectF rect = zoneRect(other);
+        if (rect.isEmpty())
+            continue;
+        const QPointF gap = own.center() - rect.center();
+        const qreal apart = std::hypot(gap.x(), gap.y());
+        nearest = nearest < 0 ? apart : qMin(nearest, apart);
+        extent = qMax(extent, qMax(rect.width(), rect.height()));
+    }
+    if (nearest < 0)
+        return false;
+    *distance = nearest;
+    // Seen together, the zones would be specks on a map this many of them wide.
+    return nearest > 20 * extent;
 }
 
 QRectF MainWindow::zoneRect(QObject* zone) const
@@ -340,6 +487,15 @@ void MainWindow::fitZone()
 
 void MainWindow::fitAll()
 {
+    QObject* target = targetZone();
+    qreal distance = 0;
+    if (target && m_host->zones().size() > 1 && isFarFromOthers(target, &distance)) {
+        statusBar()->showMessage(tr("The zones lie too far apart to be seen together; showing zone %1")
+                                     .arg(target->property("id").toInt()),
+                                 MessageTimeout);
+        fitZone();
+        return;
+    }
     QRectF rect;
     for (QObject* zone : m_host->zones()) {
         const QRectF zr = zoneRect(zone);
@@ -386,26 +542,23 @@ void MainWindow::newZoneInFolder()
 
 void MainWindow::connectDialog()
 {
-    bool ok = false;
-    const QString address = QInputDialog::getText(this, tr("Connect to the control service"), tr("Address (host:port):"),
-                                                  QLineEdit::Normal, m_settings.serviceAddress(), &ok);
-    if (!ok)
+    ConnectDialog dialog(m_settings.serviceAddress(), this);
+    if (dialog.exec() != QDialog::Accepted)
         return;
     QString host;
     quint16 port = 0;
-    if (!Settings::parseAddress(address, &host, &port)) {
-        QMessageBox::warning(this, tr("Warning"), tr("\"%1\" is not a host:port address").arg(address));
-        return;
-    }
-    m_settings.setServiceAddress(QStringLiteral("%1:%2").arg(host).arg(port));
-    connectToService(host, port);
+    if (Settings::parseAddress(dialog.address(), &host, &port))
+        connectToService(host, port);
 }
 
 void MainWindow::disconnectService()
 {
+    m_serviceWanted = false;
+    m_links->setService(QStringLiteral("%1:%2").arg(m_connection->hostName()).arg(m_connection->port()), false);
     m_connection->disconnectFromService();
     m_disconnectAction->setEnabled(false);
     m_logDock->logInfo(tr("disconnected from the service"));
+    updateServiceStatus();
 }
 
 void MainWindow::chooseStorageFolder()
@@ -436,28 +589,40 @@ void MainWindow::runCommand()
         return;
     QObject* zone = targetZone();
     if (!zone) {
-        m_logDock->logNotSent(nullptr, line.command(), tr("select a zone first"));
+        m_logDock->logNotSent(nullptr, line.command(), tr("open a zone first"));
+        statusBar()->showMessage(tr("%1 not sent: open a zone first").arg(line.command()), MessageTimeout);
+        return;
+    }
+    // Refused here, before anything goes out: the line stays for correcting.
+    QString problem;
+    if (!line.check(&problem)) {
+        m_logDock->logNotSent(zone, line.command(), problem);
+        statusBar()->showMessage(tr("%1 not sent: %2").arg(line.command(), problem), MessageTimeout);
         return;
     }
     m_sendingTyped = true;
     Response* response = m_host->sendCommand(zone, line.commandArgument(), line.parameterArgument());
     m_sendingTyped = false;
     if (!response) {
-        // The zone says no more than null; the likely reasons are these two.
-        const QString reason = zone->property("isConnected").toBool()
-            ? tr("unknown command or unsupported parameters")
-            : tr("the zone is not connected");
+        // The line passed our checks, so the zone refused for want of a link.
+        const QString reason = zone->property("isConnected").toBool() ? tr("the zone refused it")
+                                                                       : tr("the zone is not connected");
         m_logDock->logNotSent(zone, line.command(), reason);
+        statusBar()->showMessage(tr("%1 not sent: %2").arg(line.command(), reason), MessageTimeout);
         return;
     }
     const QString typed = line.parameters().isEmpty() ? line.command()
                                                       : line.command() + QLatin1Char(' ') + line.parameters();
     m_logDock->logRequest(zone, response->request(), typed);
     m_typedResponses.insert(response);
+    statusBar()->showMessage(tr("%1 sent, waiting for the reply").arg(typed), MessageTimeout);
     QPointer<QObject> zoneGuard(zone);
-    connect(response, &Response::finished, m_logDock,
-            [this, zoneGuard, response] { m_logDock->logResult(zoneGuard, response); });
+    connect(response, &Response::finished, this, [this, zoneGuard, response] {
+        m_logDock->logResult(zoneGuard, response);
+        statusBar()->showMessage(LogDock::resultText(response, zoneGuard), 2 * MessageTimeout);
+    });
     connect(response, &QObject::destroyed, this, [this, response] { m_typedResponses.remove(response); });
+    m_commandEdit->history().add(m_commandEdit->text());
     m_commandEdit->clear();
 }
 
@@ -472,6 +637,8 @@ void MainWindow::zoneResponseFinished(QObject* zone, const Response* response)
 {
     if (!m_typedResponses.contains(response))
         m_logDock->logResult(zone, response);
+    if (response && response->error() == 0)
+        m_links->zoneAnswered(zone);
     // The reply may have been the service's configuration hash.
     updateHashStatus();
     refreshProperties(zone);
@@ -488,10 +655,13 @@ void MainWindow::zoneAdded(QObject* zone)
         if (!m_lights->load(file, lightsFile, &error))
             m_logDock->logInfo(error);
     }
+    nameLights(zone);
     updateSceneRect();
     if (!m_propertiesDock->object())
         m_propertiesDock->setObject(zone);
     m_logDock->logInfo(tr("%1 loaded from %2").arg(LogDock::zoneLabel(zone), file));
+    stackZones();
+    m_links->addZone(zone);
     updateCommandTarget();
     updateHashStatus();
 }
@@ -505,7 +675,12 @@ void MainWindow::zoneAboutToBeRemoved(QObject* zone)
         m_propertiesDock->setObject(nullptr);
     m_treeModel->objectAboutToBeRemoved(zone);
     m_lights->clear(ModuleHost::zoneFile(zone));
-    updateCommandTarget();
+    m_links->removeZone(zone);
+    // The zone is still a child of the root: everything here is made without it.
+    if (m_commandZone == zone)
+        m_commandZone = nullptr;
+    updateCommandTarget(zone);
+    updateServiceStatus();
     updateHashStatus(zone);
 }
 
@@ -515,6 +690,7 @@ void MainWindow::zoneReloaded(const QString& fileName, QObject* zone)
     statusBar()->showMessage(tr("Reloaded %1").arg(fileName), MessageTimeout);
     m_propertiesDock->setObject(zone);
     m_objectsDock->showObject(zone);
+    setCommandZone(zone);
 }
 
 void MainWindow::reloadFailed(const QString& fileName, const QString& reason)
@@ -527,34 +703,137 @@ void MainWindow::objectStateChanged(const QObject* object)
 {
     m_treeModel->objectChanged(object);
     refreshProperties(object);
-    if (ModuleHost::isZone(object))
+    if (ModuleHost::isZone(object)) {
+        m_links->zoneChanged(const_cast<QObject*>(object));
         updateHashStatus();
+    }
 }
 
 void MainWindow::zoneLinkChanged(QObject* zone, bool up)
 {
     m_logDock->logInfo(up ? tr("%1 link up").arg(LogDock::zoneLabel(zone))
                           : tr("%1 link down").arg(LogDock::zoneLabel(zone)));
+    m_links->zoneLinkChanged(zone, up);
     refreshProperties(zone);
     updateHashStatus();
+}
+
+void MainWindow::linkStatusChanged(QObject* zone)
+{
+    m_treeModel->objectChanged(zone);
+    updateServiceStatus();
+}
+
+QVariant MainWindow::linkColumn(const QObject* object, int role) const
+{
+    if (!ModuleHost::isZone(object))
+        return QVariant();
+    auto* zone = const_cast<QObject*>(object);
+    const LinkMonitor::Status status = m_links->status(zone);
+    switch (role) {
+    case Qt::DisplayRole:
+        return LinkMonitor::text(status);
+    case Qt::ToolTipRole:
+        return m_links->reason(zone);
+    case Qt::ForegroundRole:
+        if (status == LinkMonitor::Linked)
+            return QBrush(QColor(46, 125, 50));
+        if (status == LinkMonitor::NotAnswering || status == LinkMonitor::HashMismatch)
+            return QBrush(QColor(198, 40, 40));
+        return QBrush(QColor(110, 110, 110));
+    default:
+        return QVariant();
+    }
 }
 
 void MainWindow::connectionStateChanged(Semtra::Connection::State state)
 {
     m_logDock->logInfo(tr("service connection: %1").arg(connectionStateText(state)));
+    m_links->connectionStateChanged(int(state));
     if (state >= Semtra::Connection::Connected)
         m_host->refreshZones();
     updateServiceStatus();
 }
 
+void MainWindow::nameLights(QObject* zone)
+{
+    QHash<int, QString> names;
+    for (const QObject* controller : ModuleHost::controllersOf(zone))
+        names.insert(controller->property("id").toInt(), controller->property("name").toString());
+    for (Semtra::Light* light : m_lights->lights(ModuleHost::zoneFile(zone)))
+        light->setController(names.value(light->id()));
+}
+
+QObject* MainWindow::controllerOfLight(const QObject* object) const
+{
+    const auto* light = qobject_cast<const Semtra::Light*>(object);
+    if (!light)
+        return nullptr;
+    QObject* zone = m_host->zoneForFile(m_lights->keyOf(light));
+    for (QObject* controller : ModuleHost::controllersOf(zone)) {
+        if (controller->property("id").toInt() == light->id())
+            return controller;
+    }
+    return nullptr;
+}
+
+void MainWindow::highlightLights(QObject* controller)
+{
+    QObject* zone = ModuleHost::zoneOf(controller);
+    const int id = controller->property("id").toInt();
+    for (Semtra::Light* light : m_lights->lights(ModuleHost::zoneFile(zone))) {
+        if (light->id() == id && light->item())
+            light->item()->setSelected(true);
+    }
+}
+
+QString MainWindow::objectToolTip(QObject* object) const
+{
+    using namespace ProtocolWords;
+    if (const auto* light = qobject_cast<const Semtra::Light*>(object))
+        return light->toolTip();
+    QObject* zone = ModuleHost::zoneOf(object);
+    const int strategy = zone ? zone->property("currentStrategy").toInt() : -1;
+    const QString strategyName = ModuleHost::strategyName(zone, strategy);
+    const QString strategyText = strategy < 0 ? tr("not reported")
+        : strategyName.isEmpty()               ? QString::number(strategy)
+                                               : tr("%1 \"%2\"").arg(strategy).arg(strategyName);
+    if (ModuleHost::isArea(object)) {
+        const int source = object->property("controlSource").toInt();
+        const int state = object->property("currentState").toInt();
+        const QString stateName = ModuleHost::stateName(object, state);
+        QStringList lines{tr("Area %1 \"%2\"").arg(object->property("id").toInt()).arg(object->property("name").toString()),
+                          tr("Control source: %1").arg(controlSourceWithCode(source)),
+                          tr("State: %1").arg(state < 0 ? tr("not reported")
+                                              : stateName.isEmpty() ? QString::number(state)
+                                                                    : tr("%1 \"%2\"").arg(state).arg(stateName)),
+                          tr("Special state: %1").arg(specialStateWithCode(object->property("specialState").toInt())),
+                          tr("Current strategy: %1").arg(strategyText)};
+        return lines.join(QLatin1Char('\n'));
+    }
+    if (ModuleHost::isZone(object)) {
+        QStringList lines{tr("Zone %1 \"%2\"").arg(object->property("id").toInt()).arg(object->property("name").toString()),
+                          tr("Control source: %1").arg(controlSourceWithCode(object->property("controlSource").toInt())),
+                          tr("Current strategy: %1").arg(strategyText)};
+        if (object->property("hashInvalid").toBool())
+            lines << tr("Configuration differs from the service's (hash mismatch)");
+        return lines.join(QLatin1Char('\n'));
+    }
+    return QString();
+}
+
 void MainWindow::treeObjectSelected(QObject* object)
 {
     m_propertiesDock->setObject(object);
-    updateCommandTarget();
+    // Choosing in the tree is choosing the zone for commands.
+    if (QObject* zone = ModuleHost::zoneOf(object))
+        setCommandZone(zone);
     if (!object)
         return;
     m_syncingSelection = true;
     m_scene->clearSelection();
+    if (ModuleHost::isController(object))
+        highlightLights(object);
     // Containers have no map item, hence no "selected".
     if (object->metaObject()->indexOfProperty("selected") >= 0 && !object->setProperty("selected", true))
         qCWarning(lcHost, "Cannot select %s on the map", object->metaObject()->className());
@@ -571,9 +850,11 @@ void MainWindow::sceneSelectionChanged()
     QObject* object = items.first()->data(0).value<QObject*>();
     if (!object)
         return;
+    // A light stands for its controller: the tree and the properties show that.
+    if (QObject* controller = controllerOfLight(object))
+        object = controller;
     m_objectsDock->showObject(object);
     m_propertiesDock->setObject(object);
-    updateCommandTarget();
 }
 
 void MainWindow::cursorMoved(const QPointF& scenePos)
@@ -584,19 +865,29 @@ void MainWindow::cursorMoved(const QPointF& scenePos)
 void MainWindow::refreshProperties(const QObject* changed)
 {
     if (changed && m_propertiesDock->object() == changed)
-        m_propertiesDock->refresh();
+        m_propertiesDock->scheduleRefresh();
 }
 
 void MainWindow::updateServiceStatus()
 {
-    const Semtra::Connection::State state = m_connection->state();
-    if (m_connection->hostName().isEmpty())
-        m_linkLabel->setText(tr("Service: not connected"));
-    else
-        m_linkLabel->setText(tr("Service %1:%2 %3")
-                                 .arg(m_connection->hostName())
-                                 .arg(m_connection->port())
-                                 .arg(connectionStateText(state)));
+    m_linkLabel->setText(m_links->summary());
+    QStringList reasons;
+    for (QObject* zone : m_host->zones())
+        reasons << tr("Zone %1: %2").arg(zone->property("id").toInt()).arg(m_links->reason(zone));
+    m_linkLabel->setToolTip(reasons.join(QLatin1Char('\n')));
+}
+
+QString MainWindow::statusText() const
+{
+    QStringList parts{m_linkLabel->text()};
+    if (!m_hashLabel->isHidden())
+        parts << m_hashLabel->text();
+    return parts.join(QLatin1String(" | "));
+}
+
+LinkMonitor* MainWindow::linkMonitor() const
+{
+    return m_links;
 }
 
 void MainWindow::updateHashStatus(const QObject* leaving)
@@ -613,4 +904,76 @@ void MainWindow::updateHashStatus(const QObject* leaving)
                                  .arg(mismatched.join(QLatin1String(", "))));
         m_hashLabel->show();
     }
+}
+
+void MainWindow::saveSession()
+{
+    QStringList files;
+    for (QObject* zone : m_host->zones())
+        files << ModuleHost::zoneFile(zone);
+    m_settings.setSession(files, m_serviceWanted);
+}
+
+bool MainWindow::restoreSession()
+{
+    if (!m_settings.reopenSession())
+        return false;
+    bool any = false;
+    for (const QString& file : m_settings.sessionFiles())
+        any = openZone(file) || any;
+    QString host;
+    quint16 port = 0;
+    if (m_settings.sessionConnected() && Settings::parseAddress(m_settings.serviceAddress(), &host, &port)) {
+        connectToService(host, port);
+        any = true;
+    }
+    if (any)
+        m_logDock->logInfo(tr("last session reopened (File → Reopen the last session at start)"));
+    return any;
+}
+
+void MainWindow::showAbout()
+{
+    const QString module = m_host->root() ? m_host->root()->property("moduleVersion").toString() : QString();
+    QMessageBox::about(this, tr("About Velmora Workstation"),
+                       tr("<h3>Velmora Workstation %1</h3>"
+                          "<p>Zone module %2<br>loaded from %3</p>"
+                          "<p>Qt %4</p>")
+                           .arg(QStringLiteral(VELMORA_WORKSTATION_VERSION),
+                                module.isEmpty() ? tr("(version unknown)") : module,
+                                m_host->pluginFile().toHtmlEscaped(), QString::fromLatin1(qVersion())));
+}
+
+void MainWindow::showGettingStarted()
+{
+    auto* dialog = new QDialog(this);
+    dialog->setObjectName(QStringLiteral("GettingStarted"));
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->setWindowTitle(tr("Getting started"));
+    auto* text = new QTextBrowser(dialog);
+    text->setHtml(tr(
+        "<h3>Getting started</h3>"
+        "<ol>"
+        "<li><b>Open a zone</b>: File → Open zone… and choose a <i>.xtsc</i> file. The zone appears on the map "
+        "and in the object tree; its lights come from the <i>.lights.json</i> file beside it.</li>"
+        "<li><b>Connect</b>: Service → Connect… and give the control service's address (host:port). The "
+        "status bar and the tree's <i>Link</i> column say how the link is: connecting, linked, not answering "
+        "or hash mismatch.</li>"
+        "<li><b>Read the map</b>: the Legend dock explains every fill, hatch and outline. Hover an area for "
+        "its state in words; click a light to find its controller.</li>"
+        "<li><b>Send a command</b>: choose the zone beside the command line, type e.g. <tt>SET_STRAT 2 60</tt> "
+        "and press Enter. Up and Down bring back earlier commands; the reply shows in the status bar and "
+        "the log.</li>"
+        "<li><b>Edit</b>: File → Edit zone… opens the zone editor; when you accept, the zone is saved and "
+        "reloaded.</li>"
+        "</ol>"
+        "<p>The log's <i>Local time</i> is this computer's clock; <i>Service time</i> is the time stamp the "
+        "service put on its replies and events.</p>"));
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, dialog);
+    connect(buttons, &QDialogButtonBox::rejected, dialog, &QDialog::close);
+    auto* layout = new QVBoxLayout(dialog);
+    layout->addWidget(text);
+    layout->addWidget(buttons);
+    dialog->resize(560, 420);
+    dialog->show();
 }

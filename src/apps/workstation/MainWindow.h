@@ -8,8 +8,11 @@
 #include "Settings.h"
 #include "semtra/Connection.h"
 
+class CommandEdit;
 class LightLayer;
+class LinkMonitor;
 class LogDock;
+class MapLegend;
 class MapView;
 class ModuleHost;
 class Notification;
@@ -17,6 +20,7 @@ class ObjectTreeDock;
 class ObjectTreeModel;
 class PropertiesDock;
 class QAction;
+class QComboBox;
 class QGraphicsScene;
 class QLabel;
 class QLineEdit;
@@ -41,12 +45,28 @@ public:
     ~MainWindow() override;
 
     bool openZone(const QString& fileName);
+    void closeZone(QObject* zone);
     void connectToService(const QString& host, quint16 port);
+    void disconnectService();
+    // Reopens the files of the last session and reconnects to its service
+    // when that was connected, if the user keeps that on. True when it did anything.
+    bool restoreSession();
+    // The zones open now and whether the service is wanted, for the next start.
+    void saveSession();
+    LinkMonitor* linkMonitor() const;
+    // The zone typed commands go to and edits are made on: chosen in the tree
+    // or beside the command line, never by a click on the map.
+    QObject* commandZone() const;
+    void setCommandZone(QObject* zone);
+    // The status line, the link's words included.
+    QString statusText() const;
     void setStorageDirectory(const QString& directory);
     // Automated sessions leave the user's recent files and layout alone.
     void setPersistSettings(bool persist);
 
     StorageService* storage() const;
+    // The map's tool tip for a module object or a light: name, id, state in words.
+    QString objectToolTip(QObject* object) const;
     // Zones as the dump shows them, with the map's place in the window and
     // the module library in use.
     QJsonObject stateJson() const;
@@ -54,7 +74,10 @@ public:
 
 public slots:
     void fitZone();
+    // Every zone, or the command zone alone when the zones lie too far apart to be seen together.
     void fitAll();
+    void showAbout();
+    void showGettingStarted();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -64,7 +87,6 @@ private slots:
     void editZone();
     void newZoneInFolder();
     void connectDialog();
-    void disconnectService();
     void chooseStorageFolder();
     void runCommand();
 
@@ -77,6 +99,7 @@ private slots:
     void zoneResponseFinished(QObject* zone, const Response* response);
     void zoneLinkChanged(QObject* zone, bool up);
     void connectionStateChanged(Semtra::Connection::State state);
+    void linkStatusChanged(QObject* zone);
 
     void treeObjectSelected(QObject* object);
     void sceneSelectionChanged();
@@ -88,9 +111,15 @@ private:
     void createMenus();
     void createDocks();
     void createStatusBar();
-    // The zone a command or an edit is meant for: the selected one, or the only one.
     QObject* targetZone() const;
-    void updateCommandTarget();
+    // A zone about to go (leaving) is no longer a choice.
+    void updateCommandTarget(const QObject* leaving = nullptr);
+    void updateZoneChoice(const QList<QObject*>& zones);
+    // Puts smaller zones above larger ones, so that no zone hides another from clicks.
+    void stackZones();
+    // Far from the other zones: too far to be seen together with them.
+    bool isFarFromOthers(QObject* zone, qreal* distance) const;
+    QVariant linkColumn(const QObject* object, int role) const;
     // The hash mismatch banner, from the zones' hashInvalid; a zone about to
     // go (leaving) no longer counts. The module sets hashInvalid before the
     // reply that carries the service's hash is announced as finished.
@@ -99,6 +128,10 @@ private:
     void refreshProperties(const QObject* changed);
     void updateSceneRect();
     QRectF zoneRect(QObject* zone) const;
+    // Names the lights of a zone after their controllers.
+    void nameLights(QObject* zone);
+    QObject* controllerOfLight(const QObject* light) const;
+    void highlightLights(QObject* controller);
 
     ModuleHost* m_host;
     Settings m_settings;
@@ -109,16 +142,21 @@ private:
     ObjectTreeDock* m_objectsDock;
     PropertiesDock* m_propertiesDock;
     LogDock* m_logDock;
+    MapLegend* m_legend;
+    LinkMonitor* m_links;
     StorageService* m_storage;
     Semtra::TcpConnection* m_connection;
 
-    QLineEdit* m_commandEdit = nullptr;
-    QLabel* m_commandTarget = nullptr;
+    CommandEdit* m_commandEdit = nullptr;
+    QComboBox* m_zoneChoice = nullptr;
+    QPointer<QObject> m_commandZone;
     QLabel* m_cursorLabel = nullptr;
     QLabel* m_linkLabel = nullptr;
     QLabel* m_hashLabel = nullptr;
     QMenu* m_recentMenu = nullptr;
     QAction* m_disconnectAction = nullptr;
+    QAction* m_reopenAction = nullptr;
+    bool m_serviceWanted = false;
 
     // Responses of typed commands: logged through their own finished().
     QSet<const Response*> m_typedResponses;

@@ -1,9 +1,35 @@
 #include "MapView.h"
 
+#include "MapLegend.h"
+#include "ModuleHost.h"
+
+#include <QDateTime>
+#include <QGraphicsItem>
+#include <QGraphicsScene>
+#include <QHelpEvent>
 #include <QMouseEvent>
+#include <QPainter>
 #include <QScrollBar>
+#include <QToolTip>
 #include <QWheelEvent>
 #include <QtMath>
+
+namespace {
+
+// A degree of latitude on the ground.
+constexpr qreal MetresPerDegree = 111320.0;
+
+QObject* objectOf(const QGraphicsItem* item)
+{
+    return item ? item->data(0).value<QObject*>() : nullptr;
+}
+
+bool isArea(const QObject* object)
+{
+    return object && object->inherits("Velmora::Area");
+}
+
+} // namespace
 
 MapView::MapView(QGraphicsScene* scene, QWidget* parent)
     : QGraphicsView(scene, parent)
@@ -13,7 +39,12 @@ MapView::MapView(QGraphicsScene* scene, QWidget* parent)
     setDragMode(QGraphicsView::ScrollHandDrag);
     setTransformationAnchor(QGraphicsView::NoAnchor);
     setResizeAnchor(QGraphicsView::AnchorViewCenter);
-    setViewportUpdateMode(QGraphicsView::FullViewportUpdate);
+    // Redrawing is ours: scene changes ask for a frame, the frame rate decides when.
+    setViewportUpdateMode(QGraphicsView::NoViewportUpdate);
+    m_frameTimer.setSingleShot(true);
+    connect(&m_frameTimer, &QTimer::timeout, this, [this] { viewport()->update(); });
+    if (scene)
+        connect(scene, &QGraphicsScene::changed, this, &MapView::requestFrame);
     setMouseTracking(true);
     setTransform(QTransform::fromScale(1, -1));
     // A fitted map refits on every viewport resize. Scroll bars shown as
@@ -24,11 +55,15 @@ MapView::MapView(QGraphicsScene* scene, QWidget* parent)
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
 }
 
+bool MapView::isGeographic(const QRectF& sceneRect)
+{
+    return sceneRect.isValid() && sceneRect.left() >= -180 && sceneRect.right() <= 180 && sceneRect.top() >= -90
+        && sceneRect.bottom() <= 90 && sceneRect.width() < 10 && sceneRect.height() < 10;
+}
+
 qreal MapView::aspectFor(const QRectF& sceneRect)
 {
-    const bool geographic = sceneRect.isValid() && sceneRect.left() >= -180 && sceneRect.right() <= 180
-        && sceneRect.top() >= -90 && sceneRect.bottom() <= 90 && sceneRect.width() < 10 && sceneRect.height() < 10;
-    if (!geographic)
+    if (!isGeographic(sceneRect))
         return 1.0;
     // Clamped so that a polar zone does not collapse to a line.
     return qMax(0.1, qCos(qDegreesToRadians(sceneRect.center().y())));
@@ -44,6 +79,7 @@ void MapView::fitRect(const QRectF& sceneRect)
     }
     m_fitted = rect;
     m_aspect = aspectFor(rect);
+    m_geographic = isGeographic(rect);
     const qreal usable = 1.0 - 2 * FitMargin;
     const qreal byWidth = rect.width() > 0 ? size.width() * usable / (rect.width() * m_aspect) : qInf();
     const qreal byHeight = rect.height() > 0 ? size.height() * usable / rect.height() : qInf();
@@ -73,6 +109,43 @@ qreal MapView::aspect() const
     return m_aspect;
 }
 
+int MapView::frameCount() const
+{
+    return m_frames;
+}
+
+qint64 MapView::lastFrameTime() const
+{
+    return m_lastFrameTime;
+}
+
+void MapView::requestFrame()
+{
+    if (m_frameTimer.isActive())
+        return;
+    const qint64 since = m_sinceFrame.isValid() ? m_sinceFrame.elapsed() : qint64(MinFrameInterval);
+    if (since >= MinFrameInterval)
+        viewport()->update();
+    else
+        m_frameTimer.start(int(MinFrameInterval - since));
+}
+
+void MapView::paintEvent(QPaintEvent* event)
+{
+    m_frameTimer.stop();
+    m_sinceFrame.start();
+    QGraphicsView::paintEvent(event);
+    ++m_frames;
+    m_lastFrameTime = QDateTime::currentMSecsSinceEpoch();
+}
+
+void MapView::scrollContentsBy(int dx, int dy)
+{
+    QGraphicsView::scrollContentsBy(dx, dy);
+    // Panning is the user's own move: drawn at once.
+    viewport()->update();
+}
+
 void MapView::applyZoom(qreal zoom)
 {
     const QRectF scene = sceneRect();
@@ -80,6 +153,7 @@ void MapView::applyZoom(qreal zoom)
     if (extent > 0)
         zoom = qBound(MinScenePixels / extent, zoom, MaxScenePixels / extent);
     setTransform(QTransform::fromScale(zoom * m_aspect, -zoom));
+    viewport()->update();
 }
 
 void MapView::wheelEvent(QWheelEvent* event)
@@ -96,13 +170,239 @@ void MapView::wheelEvent(QWheelEvent* event)
 void MapView::mouseMoveEvent(QMouseEvent* event)
 {
     emit cursorMoved(mapToScene(event->pos()));
+    if (m_panning) {
+        const QPoint delta = event->pos() - m_panFrom;
+        m_panFrom = event->pos();
+        horizontalScrollBar()->setValue(horizontalScrollBar()->value() - delta.x());
+        verticalScrollBar()->setValue(verticalScrollBar()->value() - delta.y());
+        event->accept();
+        return;
+    }
     QGraphicsView::mouseMoveEvent(event);
+}
+
+void MapView::setToolTipText(const TextOf& text)
+{
+    m_toolTipText = text;
+}
+
+QString MapView::toolTipAt(const QPoint& viewPos, QObject** object) const
+{
+    // The topmost item that shows there: hidden areas have no shape, so they
+    // let the tip through to what is drawn.
+    const QList<QGraphicsItem*> hits = items(viewPos);
+    for (QGraphicsItem* item : hits) {
+        QObject* owner = objectOf(item);
+        if (!owner)
+            continue;
+        const QString text = m_toolTipText ? m_toolTipText(owner) : QString();
+        if (object)
+            *object = owner;
+        return text.isEmpty() ? item->toolTip() : text;
+    }
+    if (object)
+        *object = nullptr;
+    return QString();
+}
+
+bool MapView::viewportEvent(QEvent* event)
+{
+    if (event->type() == QEvent::ToolTip) {
+        auto* help = static_cast<QHelpEvent*>(event);
+        const QString text = toolTipAt(help->pos());
+        if (text.isEmpty()) {
+            QToolTip::hideText();
+            event->ignore();
+        } else {
+            QToolTip::showText(help->globalPos(), text, viewport());
+        }
+        return true;
+    }
+    return QGraphicsView::viewportEvent(event);
+}
+
+QList<QPair<QString, QRect>> MapView::labels() const
+{
+    return m_labels;
+}
+
+QPointF MapView::labelPoint(const QPolygonF& outline)
+{
+    // The area-weighted centroid (shoelace); concave outlines may put it outside.
+    qreal twiceArea = 0, cx = 0, cy = 0;
+    for (int i = 0; i < outline.size(); ++i) {
+        const QPointF& a = outline.at(i);
+        const QPointF& b = outline.at((i + 1) % outline.size());
+        const qreal cross = a.x() * b.y() - b.x() * a.y();
+        twiceArea += cross;
+        cx += (a.x() + b.x()) * cross;
+        cy += (a.y() + b.y()) * cross;
+    }
+    const QPointF middle = outline.boundingRect().center();
+    if (qFuzzyIsNull(twiceArea))
+        return middle;
+    const QPointF centroid(cx / (3 * twiceArea), cy / (3 * twiceArea));
+    return outline.containsPoint(centroid, Qt::OddEvenFill) ? centroid : middle;
+}
+
+void MapView::scaleBar(qreal pixelsPerUnit, bool geographic, int pixels, qreal* width, QString* text)
+{
+    // Ground length per pixel: metres for maps in degrees, the file's units otherwise.
+    const qreal perPixel = (geographic ? MetresPerDegree : 1.0) / pixelsPerUnit;
+    const qreal wanted = perPixel * pixels;
+    // The round length (1, 2 or 5 times a power of ten) nearest to it, by ratio.
+    const qreal power = qPow(10.0, qFloor(std::log10(wanted)));
+    qreal length = power;
+    for (qreal step : {2.0, 5.0, 10.0}) {
+        if (qAbs(std::log(power * step / wanted)) < qAbs(std::log(length / wanted)))
+            length = power * step;
+    }
+    *width = length / perPixel;
+    if (!geographic)
+        *text = tr("%1 units").arg(length);
+    else if (length >= 1000)
+        *text = tr("%1 km").arg(length / 1000);
+    else
+        *text = tr("%1 m").arg(length);
+}
+
+void MapView::drawForeground(QPainter* painter, const QRectF& rect)
+{
+    drawMismatches(painter, rect);
+    painter->save();
+    painter->resetTransform();
+    drawLabels(painter, rect);
+    drawScaleBar(painter);
+    drawNorthArrow(painter);
+    painter->restore();
+}
+
+void MapView::drawMismatches(QPainter* painter, const QRectF& rect)
+{
+    if (!scene())
+        return;
+    const QList<QGraphicsItem*> shown = scene()->items(rect, Qt::IntersectsItemBoundingRect);
+    for (const QGraphicsItem* item : shown) {
+        const QObject* object = objectOf(item);
+        if (ModuleHost::isZone(object) && object->property("hashInvalid").toBool())
+            MapLegend::paintMismatch(painter, item->mapToScene(item->shape()));
+    }
+}
+
+void MapView::drawLabels(QPainter* painter, const QRectF& rect)
+{
+    m_labels.clear();
+    if (!scene())
+        return;
+    QFont font = this->font();
+    font.setPixelSize(LabelPixelSize);
+    const QFontMetrics metrics(font);
+    painter->setFont(font);
+    painter->setRenderHint(QPainter::Antialiasing);
+    const QList<QGraphicsItem*> shown = scene()->items(rect, Qt::IntersectsItemBoundingRect);
+    for (const QGraphicsItem* item : shown) {
+        const QObject* area = objectOf(item);
+        if (!isArea(area))
+            continue;
+        // Most areas of a large zone seen whole are far too small: cheaply out first.
+        const QRectF onScreen = mapFromScene(item->sceneBoundingRect()).boundingRect();
+        if (onScreen.width() < 2 * LabelPixelSize || onScreen.height() < metrics.height() + 4)
+            continue;
+        // An area the map does not draw gets no name either.
+        const QPainterPath outline = item->shape();
+        if (outline.isEmpty())
+            continue;
+        const QString name = area->property("name").toString();
+        if (name.isEmpty())
+            continue;
+        const QPolygonF onView = mapFromScene(item->mapToScene(outline.toFillPolygon()));
+        const QRectF bounds = onView.boundingRect();
+        const int textWidth = metrics.horizontalAdvance(name);
+        // Too small on screen to hold its name: no name, rather than clutter.
+        if (bounds.width() < textWidth + 6 || bounds.height() < metrics.height() + 4)
+            continue;
+        const QPointF centre = labelPoint(onView);
+        const QRect box(qRound(centre.x() - textWidth / 2.0), qRound(centre.y() - metrics.height() / 2.0),
+                        textWidth, metrics.height());
+        // A light halo keeps the name readable over every fill and hatch.
+        QPainterPath text;
+        text.addText(box.left(), box.top() + metrics.ascent(), font, name);
+        painter->strokePath(text, QPen(QColor(255, 255, 255, 220), 3.0, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+        painter->fillPath(text, QColor(25, 25, 25));
+        m_labels.append({name, box});
+    }
+}
+
+void MapView::drawScaleBar(QPainter* painter)
+{
+    if (zoom() <= 0)
+        return;
+    qreal width = 0;
+    QString text;
+    scaleBar(zoom(), m_geographic, 120, &width, &text);
+    const QRect area = viewport()->rect();
+    const QPointF left(area.left() + 14, area.bottom() - 14);
+    const QPointF right = left + QPointF(width, 0);
+    painter->setRenderHint(QPainter::Antialiasing, false);
+    for (const auto& pen : {QPen(QColor(255, 255, 255, 220), 5.0), QPen(QColor(30, 30, 30), 2.0)}) {
+        painter->setPen(pen);
+        painter->drawLine(left, right);
+        painter->drawLine(left, left - QPointF(0, 6));
+        painter->drawLine(right, right - QPointF(0, 6));
+    }
+    QFont font = this->font();
+    font.setPixelSize(11);
+    painter->setFont(font);
+    painter->setPen(QColor(30, 30, 30));
+    painter->drawText(QPointF(left.x() + 4, left.y() - 6), text);
+}
+
+void MapView::drawNorthArrow(QPainter* painter)
+{
+    // The view keeps north up, so the arrow always points straight up.
+    const QRect area = viewport()->rect();
+    const QPointF tip(area.right() - 24, area.top() + 12);
+    QPainterPath arrow;
+    arrow.moveTo(tip);
+    arrow.lineTo(tip + QPointF(8, 22));
+    arrow.lineTo(tip + QPointF(0, 16));
+    arrow.lineTo(tip + QPointF(-8, 22));
+    arrow.closeSubpath();
+    painter->setRenderHint(QPainter::Antialiasing);
+    painter->setPen(QPen(QColor(255, 255, 255, 220), 1.5));
+    painter->setBrush(QColor(30, 30, 30));
+    painter->drawPath(arrow);
+    QFont font = this->font();
+    font.setPixelSize(12);
+    font.setBold(true);
+    painter->setFont(font);
+    painter->setPen(QColor(30, 30, 30));
+    painter->drawText(QRectF(tip.x() - 10, tip.y() + 22, 20, 16), Qt::AlignCenter, QStringLiteral("N"));
 }
 
 void MapView::mousePressEvent(QMouseEvent* event)
 {
     m_fitted = QRectF();
+    if (event->button() == Qt::MiddleButton) {
+        // The middle button pans wherever it is pressed, over items too.
+        m_panning = true;
+        m_panFrom = event->pos();
+        viewport()->setCursor(Qt::ClosedHandCursor);
+        event->accept();
+        return;
+    }
     QGraphicsView::mousePressEvent(event);
+}
+
+void MapView::mouseReleaseEvent(QMouseEvent* event)
+{
+    if (m_panning && event->button() == Qt::MiddleButton) {
+        m_panning = false;
+        viewport()->unsetCursor();
+        event->accept();
+        return;
+    }
+    QGraphicsView::mouseReleaseEvent(event);
 }
 
 void MapView::resizeEvent(QResizeEvent* event)

@@ -1,11 +1,22 @@
 #pragma once
 
+#include <QElapsedTimer>
 #include <QGraphicsView>
+#include <QTimer>
+
+#include <functional>
 
 // The map: scene y is latitude, so the view (never the scene) is flipped to
 // put north up. Longitudes are compressed by cos(latitude) so shapes keep
-// their ground proportions. Wheel zooms around the cursor, dragging pans;
-// there are no scroll bars.
+// their ground proportions. Wheel zooms around the cursor; dragging with the
+// middle button, or with the left one on empty map, pans; there are no scroll
+// bars. Over the items the map writes the areas' names, outlines zones whose
+// configuration differs from their service's, and shows a scale bar and a
+// north arrow.
+//
+// The map is redrawn at most every MinFrameInterval ms: under a storm of
+// state changes it shows the latest state at a steady rate instead of
+// spending the thread on frames nobody can see.
 class MapView : public QGraphicsView
 {
     Q_OBJECT
@@ -16,11 +27,32 @@ public:
     // beyond the upper one QGraphicsView's integer scroll range overflows.
     static constexpr qreal MinScenePixels = 40.0;
     static constexpr qreal MaxScenePixels = 2.0e8;
+    static constexpr int MinFrameInterval = 40;
+    // Names are drawn at this pixel size, and only where they fit into their area.
+    static constexpr int LabelPixelSize = 12;
+
+    // What the map knows of the objects behind its items; the window supplies it.
+    using TextOf = std::function<QString(QObject*)>;
 
     explicit MapView(QGraphicsScene* scene, QWidget* parent = nullptr);
 
     // cos(latitude) for geographic rectangles, 1 for anything else.
     static qreal aspectFor(const QRectF& sceneRect);
+    // Longitude and latitude in degrees, rather than plain units.
+    static bool isGeographic(const QRectF& sceneRect);
+    // The scale bar for a map showing `pixelsPerUnit`: a round length of about
+    // `pixels` pixels, its width in pixels, and its text ("500 m", "2 km", "50 units").
+    static void scaleBar(qreal pixelsPerUnit, bool geographic, int pixels, qreal* width, QString* text);
+    // Where an outline's name goes: its centroid, or the middle of its
+    // bounding rectangle when the centroid falls outside it.
+    static QPointF labelPoint(const QPolygonF& outline);
+
+    // The tool tip for the object behind an item; an empty text leaves the item's own.
+    void setToolTipText(const TextOf& text);
+    // The object whose tool tip the map would show at a viewport point, and its text.
+    QString toolTipAt(const QPoint& viewPos, QObject** object = nullptr) const;
+    // The names drawn in the last frame, with their viewport rectangles.
+    QList<QPair<QString, QRect>> labels() const;
 
     // Shows the rectangle whole, centred, north up; it stays fitted through
     // resizes until the user zooms or pans.
@@ -30,6 +62,13 @@ public:
     // Pixels per scene unit, vertically.
     qreal zoom() const;
     qreal aspect() const;
+    // Frames drawn so far, and when the last one was (ms since the epoch; 0 before the first).
+    int frameCount() const;
+    qint64 lastFrameTime() const;
+
+public slots:
+    // Redraws soon, within the frame rate.
+    void requestFrame();
 
 signals:
     // The scene point under the cursor: longitude, latitude.
@@ -40,10 +79,28 @@ protected:
     void mouseMoveEvent(QMouseEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
+    void scrollContentsBy(int dx, int dy) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    bool viewportEvent(QEvent* event) override;
+    void drawForeground(QPainter* painter, const QRectF& rect) override;
 
 private:
     void applyZoom(qreal zoom);
+    void drawLabels(QPainter* painter, const QRectF& rect);
+    void drawMismatches(QPainter* painter, const QRectF& rect);
+    void drawScaleBar(QPainter* painter);
+    void drawNorthArrow(QPainter* painter);
 
     qreal m_aspect = 1.0;
+    bool m_geographic = false;
     QRectF m_fitted;
+    TextOf m_toolTipText;
+    QList<QPair<QString, QRect>> m_labels;
+    bool m_panning = false;
+    QPoint m_panFrom;
+    QTimer m_frameTimer;
+    QElapsedTimer m_sinceFrame;
+    int m_frames = 0;
+    qint64 m_lastFrameTime = 0;
 };

@@ -16,6 +16,7 @@ namespace {
 
 const char ZoneClass[] = "Velmora::Zone";
 const char AreaClass[] = "Velmora::Area";
+const char ControllerClass[] = "Velmora::Controller";
 
 } // namespace
 
@@ -217,6 +218,61 @@ QList<QObject*> ModuleHost::areasOf(QObject* zone)
             areas.append(object);
     }
     return areas;
+}
+
+QObject* ModuleHost::areaById(QObject* zone, int id)
+{
+    const QList<QObject*> areas = areasOf(zone);
+    for (QObject* area : areas) {
+        if (area->property("id").toInt() == id)
+            return area;
+    }
+    return nullptr;
+}
+
+QList<QObject*> ModuleHost::controllersOf(QObject* zone)
+{
+    QList<QObject*> controllers;
+    if (!zone)
+        return controllers;
+    const QList<QObject*> all = zone->findChildren<QObject*>();
+    for (QObject* object : all) {
+        if (object->inherits(ControllerClass))
+            controllers.append(object);
+    }
+    return controllers;
+}
+
+bool ModuleHost::isController(const QObject* object)
+{
+    return object && object->inherits(ControllerClass);
+}
+
+bool ModuleHost::isArea(const QObject* object)
+{
+    return object && object->inherits(AreaClass);
+}
+
+QString ModuleHost::stateName(QObject* area, int id)
+{
+    if (!isArea(area) || id < 0)
+        return QString();
+    // The module hands the state out as its own base class; a pointer is a
+    // pointer, so it is taken by that type's name.
+    QObject* state = nullptr;
+    if (!QMetaObject::invokeMethod(area, "state", QGenericReturnArgument("Velmora::BaseObject*", &state),
+                                   Q_ARG(int, id)))
+        return QString();
+    return state ? state->property("name").toString() : QString();
+}
+
+QString ModuleHost::strategyName(QObject* zone, int id)
+{
+    if (!zone || id < 0)
+        return QString();
+    QObject* strategy = nullptr;
+    invoke(zone, "strategy", Q_RETURN_ARG(QObject*, strategy), Q_ARG(uint, uint(id)));
+    return strategy ? strategy->property("name").toString() : QString();
 }
 
 QGraphicsItem* ModuleHost::graphicsItem(QObject* object)

@@ -60,6 +60,14 @@ public:
     static QObject* zoneOf(QObject* object);
     static QString zoneFile(QObject* zone);
     static QList<QObject*> areasOf(QObject* zone);
+    static QObject* areaById(QObject* zone, int id);
+    static QList<QObject*> controllersOf(QObject* zone);
+    static bool isController(const QObject* object);
+    static bool isArea(const QObject* object);
+    // The name of one of an area's states; empty when it has none of that id.
+    static QString stateName(QObject* area, int id);
+    // The strategy's name as the zone's file gives it; empty when there is none.
+    static QString strategyName(QObject* zone, int id);
     static QGraphicsItem* graphicsItem(QObject* object);
     static bool sameFile(const QString& a, const QString& b);
 

@@ -18,6 +18,9 @@ ObjectTreeDock::ObjectTreeDock(ObjectTreeModel* model, QWidget* parent)
     m_view->header()->setStretchLastSection(true);
     m_view->setColumnWidth(0, 190);
     m_view->setColumnWidth(1, 200);
+    // The link status goes next to the name, before the long file path.
+    m_view->header()->moveSection(ObjectTreeModel::HostColumn, 1);
+    m_view->setColumnWidth(ObjectTreeModel::HostColumn, 150);
     setWidget(m_view);
     connect(m_view->selectionModel(), &QItemSelectionModel::currentChanged, this, &ObjectTreeDock::currentChanged);
 }

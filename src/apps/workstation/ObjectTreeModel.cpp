@@ -5,6 +5,9 @@
 ObjectTreeModel::ObjectTreeModel(QObject* parent)
     : QAbstractItemModel(parent)
 {
+    m_refreshTimer.setSingleShot(true);
+    m_refreshTimer.setInterval(RefreshInterval);
+    connect(&m_refreshTimer, &QTimer::timeout, this, &ObjectTreeModel::flushChanges);
 }
 
 ObjectTreeModel::~ObjectTreeModel()
@@ -30,6 +33,13 @@ QObject* ObjectTreeModel::root() const
     return m_root ? m_root->object : nullptr;
 }
 
+void ObjectTreeModel::setHostColumn(const QString& title, const HostData& data)
+{
+    m_hostTitle = title;
+    m_hostData = data;
+    emit headerDataChanged(Qt::Horizontal, HostColumn, HostColumn);
+}
+
 ObjectTreeModel::Node* ObjectTreeModel::buildNode(QObject* object, Node* parent)
 {
     auto* node = new Node;
@@ -39,8 +49,11 @@ ObjectTreeModel::Node* ObjectTreeModel::buildNode(QObject* object, Node* parent)
     // Rows are kept by pointer; a zone deleted behind the host's back must not leave one dangling.
     connect(object, &QObject::destroyed, this, &ObjectTreeModel::objectDestroyed, Qt::UniqueConnection);
     for (QObject* child : object->children()) {
-        if (VelmoraHost::hasModelData(child))
-            node->children.append(buildNode(child, node));
+        if (VelmoraHost::hasModelData(child)) {
+            Node* childNode = buildNode(child, node);
+            childNode->row = node->children.size();
+            node->children.append(childNode);
+        }
     }
     return node;
 }
@@ -50,13 +63,14 @@ void ObjectTreeModel::forget(Node* node)
     for (Node* child : qAsConst(node->children))
         forget(child);
     m_nodes.remove(node->object);
+    m_changed.remove(node->object);
     disconnect(node->object, &QObject::destroyed, this, &ObjectTreeModel::objectDestroyed);
     delete node;
 }
 
 int ObjectTreeModel::rowOf(const Node* node) const
 {
-    return node->parent ? node->parent->children.indexOf(const_cast<Node*>(node)) : 0;
+    return node->parent ? node->row : 0;
 }
 
 ObjectTreeModel::Node* ObjectTreeModel::nodeAt(const QModelIndex& index) const
@@ -113,6 +127,8 @@ QVariant ObjectTreeModel::data(const QModelIndex& index, int role) const
 {
     if (!index.isValid())
         return QVariant();
+    if (index.column() == HostColumn)
+        return m_hostData ? m_hostData(nodeAt(index)->object, role) : QVariant();
     switch (role) {
     case Qt::DisplayRole:
     case Qt::DecorationRole:
@@ -135,6 +151,8 @@ QVariant ObjectTreeModel::headerData(int section, Qt::Orientation orientation, i
         return tr("Name");
     case 2:
         return tr("File");
+    case HostColumn:
+        return m_hostTitle;
     default:
         return QVariant();
     }
@@ -155,7 +173,9 @@ void ObjectTreeModel::objectAdded(QObject* object)
     const QModelIndex parentIndex = parentNode == m_root ? QModelIndex() : createIndex(rowOf(parentNode), 0, parentNode);
     const int row = parentNode->children.size();
     beginInsertRows(parentIndex, row, row);
-    parentNode->children.append(buildNode(object, parentNode));
+    Node* node = buildNode(object, parentNode);
+    node->row = row;
+    parentNode->children.append(node);
     endInsertRows();
 }
 
@@ -169,17 +189,32 @@ void ObjectTreeModel::objectAboutToBeRemoved(QObject* object)
     const int row = rowOf(node);
     beginRemoveRows(parentIndex, row, row);
     parentNode->children.removeAt(row);
+    for (int later = row; later < parentNode->children.size(); ++later)
+        parentNode->children.at(later)->row = later;
     forget(node);
     endRemoveRows();
 }
 
 void ObjectTreeModel::objectChanged(const QObject* object)
 {
-    const QModelIndex first = indexOf(object);
-    if (!first.isValid())
+    if (!m_nodes.contains(object) || object == root())
         return;
-    emit dataChanged(first, first.sibling(first.row(), ColumnCount - 1),
-                     {Qt::DisplayRole, Qt::DecorationRole, Qt::ToolTipRole, Qt::StatusTipRole});
+    m_changed.insert(object);
+    if (!m_refreshTimer.isActive())
+        m_refreshTimer.start();
+}
+
+void ObjectTreeModel::flushChanges()
+{
+    m_refreshTimer.stop();
+    const QSet<const QObject*> changed = m_changed;
+    m_changed.clear();
+    for (const QObject* object : changed) {
+        const QModelIndex first = indexOf(object);
+        if (first.isValid())
+            emit dataChanged(first, first.sibling(first.row(), ColumnCount - 1),
+                             {Qt::DisplayRole, Qt::DecorationRole, Qt::ToolTipRole, Qt::StatusTipRole});
+    }
 }
 
 void ObjectTreeModel::objectDestroyed(QObject* object)

@@ -3,17 +3,30 @@
 #include <QAbstractItemModel>
 #include <QHash>
 #include <QPointer>
+#include <QSet>
+#include <QTimer>
 #include <QVector>
+
+#include <functional>
 
 // The module's object tree as a host sees it: QObject children from the root
 // object down, every object that answers modelData(int,int) one row, columns
 // 0 to 2 taken from modelData with the row's role. The tree is read when an
 // object is added; the module adds or removes nothing inside a loaded zone.
+// A last column is the host's own: the window fills it (the zones' link status).
+// Live changes are gathered and redrawn together, at most every
+// RefreshInterval ms: an object that changes a hundred times in between is
+// redrawn (and its icon rendered) once.
 class ObjectTreeModel : public QAbstractItemModel
 {
     Q_OBJECT
 public:
-    static constexpr int ColumnCount = 3;
+    static constexpr int ModuleColumns = 3;
+    static constexpr int HostColumn = ModuleColumns;
+    static constexpr int ColumnCount = ModuleColumns + 1;
+    // The host column's value of an object for a role; invalid for nothing.
+    using HostData = std::function<QVariant(const QObject*, int role)>;
+    static constexpr int RefreshInterval = 100;
 
     explicit ObjectTreeModel(QObject* parent = nullptr);
     ~ObjectTreeModel() override;
@@ -21,6 +34,7 @@ public:
     // Rebuilds the tree below root (the root object itself is not a row).
     void setRoot(QObject* root);
     QObject* root() const;
+    void setHostColumn(const QString& title, const HostData& data);
 
     QObject* objectAt(const QModelIndex& index) const;
     // Column 0 of the object's row; invalid for objects that are not rows.
@@ -39,8 +53,10 @@ public slots:
     void objectAdded(QObject* object);
     // Must come before the object is deleted.
     void objectAboutToBeRemoved(QObject* object);
-    // Redraws the object's row (its icon and tool tip follow the live state).
+    // Redraws the object's row soon (its icon and tool tip follow the live state).
     void objectChanged(const QObject* object);
+    // Redraws the rows of every object changed since the last time, now.
+    void flushChanges();
 
 private slots:
     void objectDestroyed(QObject* object);
@@ -50,6 +66,9 @@ private:
     {
         QObject* object = nullptr;
         Node* parent = nullptr;
+        // Its place among its parent's children, kept so that finding a row
+        // is no search through a thousand siblings.
+        int row = 0;
         QVector<Node*> children;
     };
 
@@ -60,4 +79,8 @@ private:
 
     Node* m_root = nullptr;
     QHash<const QObject*, Node*> m_nodes;
+    QSet<const QObject*> m_changed;
+    QString m_hostTitle;
+    HostData m_hostData;
+    QTimer m_refreshTimer;
 };

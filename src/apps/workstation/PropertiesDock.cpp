@@ -1,6 +1,13 @@
 #include "PropertiesDock.h"
 
+#include "ModuleHost.h"
+#include "ProtocolWords.h"
+
+#include <QCheckBox>
 #include <QDateTime>
+#include <QHash>
+#include <QSet>
+#include <QVBoxLayout>
 #include <QHeaderView>
 #include <QMetaProperty>
 #include <QPointF>
@@ -10,6 +17,7 @@
 PropertiesDock::PropertiesDock(QWidget* parent)
     : QDockWidget(tr("Properties"), parent)
     , m_table(new QTableWidget(0, 2, this))
+    , m_showAll(new QCheckBox(tr("Show all (Qt's internals too)"), this))
 {
     setObjectName(QStringLiteral("PropertiesDock"));
     m_table->setHorizontalHeaderLabels({tr("Property"), tr("Value")});
@@ -19,7 +27,24 @@ PropertiesDock::PropertiesDock(QWidget* parent)
     m_table->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_table->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_table->setAlternatingRowColors(true);
-    setWidget(m_table);
+    m_showAll->setObjectName(QStringLiteral("showAll"));
+    connect(m_showAll, &QCheckBox::toggled, this, &PropertiesDock::setShowAll);
+    auto* box = new QWidget(this);
+    auto* layout = new QVBoxLayout(box);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(2);
+    layout->addWidget(m_table);
+    layout->addWidget(m_showAll);
+    setWidget(box);
+    m_refreshTimer.setSingleShot(true);
+    m_refreshTimer.setInterval(RefreshInterval);
+    connect(&m_refreshTimer, &QTimer::timeout, this, &PropertiesDock::refresh);
+}
+
+void PropertiesDock::scheduleRefresh()
+{
+    if (!m_refreshTimer.isActive())
+        m_refreshTimer.start();
 }
 
 QObject* PropertiesDock::object() const
@@ -37,13 +62,26 @@ void PropertiesDock::setObject(QObject* object)
     refresh();
 }
 
+bool PropertiesDock::showsAll() const
+{
+    return m_showAll->isChecked();
+}
+
+void PropertiesDock::setShowAll(bool all)
+{
+    if (m_showAll->isChecked() != all)
+        m_showAll->setChecked(all);
+    refresh();
+}
+
 void PropertiesDock::refresh()
 {
-    const QList<QPair<QString, QString>> rows = describe(m_object);
+    m_refreshTimer.stop();
+    const QList<Row> rows = describe(m_object, showsAll());
     m_table->setRowCount(rows.size());
     for (int row = 0; row < rows.size(); ++row) {
         for (int column = 0; column < 2; ++column) {
-            const QString& text = column == 0 ? rows.at(row).first : rows.at(row).second;
+            const QString& text = column == 0 ? rows.at(row).label : rows.at(row).text;
             QTableWidgetItem* item = m_table->item(row, column);
             if (!item) {
                 item = new QTableWidgetItem;
@@ -52,27 +90,104 @@ void PropertiesDock::refresh()
             // Untouched cells keep the user's selection and scroll position steady.
             if (item->text() != text)
                 item->setText(text);
+            if (column == 0) {
+                item->setData(Qt::UserRole, rows.at(row).name);
+                item->setToolTip(rows.at(row).name);
+            }
         }
     }
 }
 
-QList<QPair<QString, QString>> PropertiesDock::describe(const QObject* object)
+QString PropertiesDock::shownValue(const QString& name) const
 {
-    QList<QPair<QString, QString>> rows;
+    for (int row = 0; row < m_table->rowCount(); ++row) {
+        const QTableWidgetItem* key = m_table->item(row, 0);
+        if (key && key->data(Qt::UserRole).toString() == name)
+            return m_table->item(row, 1)->text();
+    }
+    return QString();
+}
+
+bool PropertiesDock::isInternal(const QByteArray& name)
+{
+    static const QSet<QByteArray> internal{"objectName", "graphicsScene", "graphicsObject", "connection",
+                                           "toolTip",    "position",      "object"};
+    return internal.contains(name) || name.startsWith("_q_");
+}
+
+QString PropertiesDock::label(const QByteArray& name)
+{
+    static const QHash<QByteArray, const char*> labels{
+        {"id", "Id"},
+        {"name", "Name"},
+        {"isConnected", "Linked"},
+        {"controlSource", "Control source"},
+        {"currentStrategy", "Current strategy"},
+        {"currentState", "Current state"},
+        {"specialState", "Special state"},
+        {"connectionTime", "Linked since (service's time)"},
+        {"lastConnectionEventTime", "Last link change (local time)"},
+        {"hashInvalid", "Configuration differs (hash mismatch)"},
+        {"localHash", "Configuration hash (file)"},
+        {"remoteHash", "Configuration hash (service)"},
+        {"visible", "Visible"},
+        {"selected", "Selected"},
+        {"basePoint", "Position"},
+        {"directory", "Folder"},
+        {"online", "Online"},
+    };
+    const auto it = labels.constFind(name);
+    return it == labels.constEnd() ? QString::fromLatin1(name) : tr(it.value());
+}
+
+QList<PropertiesDock::Row> PropertiesDock::describe(QObject* object, bool showAll)
+{
+    QList<Row> rows;
     if (!object)
         return rows;
+    auto add = [&](const QByteArray& name, const QVariant& value) {
+        if (!showAll && isInternal(name))
+            return;
+        rows.append(Row{QString::fromLatin1(name), label(name), valueText(name, value, object)});
+    };
     const QMetaObject* meta = object->metaObject();
     for (int i = 0; i < meta->propertyCount(); ++i) {
         const QMetaProperty property = meta->property(i);
-        rows.append({QString::fromLatin1(property.name()), valueText(property.read(object))});
+        add(property.name(), property.read(object));
     }
     for (const QByteArray& name : object->dynamicPropertyNames()) {
-        // Qt's own bookkeeping properties are of no interest here.
+        // Qt's own bookkeeping properties are of no interest, even to "show all".
         if (name.startsWith("_q_"))
             continue;
-        rows.append({QString::fromLatin1(name), valueText(object->property(name.constData()))});
+        add(name, object->property(name.constData()));
     }
     return rows;
+}
+
+QString PropertiesDock::valueText(const QByteArray& name, const QVariant& value, QObject* object)
+{
+    bool isNumber = false;
+    const int number = value.toInt(&isNumber);
+    const QString unreported = tr("not reported (%1)").arg(number);
+    if (name == "controlSource" && isNumber)
+        return ProtocolWords::controlSourceWithCode(number);
+    if (name == "specialState" && isNumber)
+        return ProtocolWords::specialStateWithCode(number);
+    if (name == "currentStrategy" && isNumber) {
+        if (number < 0)
+            return unreported;
+        const QString strategy = ModuleHost::strategyName(object, number);
+        return strategy.isEmpty() ? QString::number(number) : tr("%1 (%2)").arg(strategy).arg(number);
+    }
+    if (name == "currentState" && isNumber) {
+        if (number < 0)
+            return unreported;
+        const QString state = ModuleHost::stateName(object, number);
+        return state.isEmpty() ? QString::number(number) : tr("%1 (%2)").arg(state).arg(number);
+    }
+    if (value.type() == QVariant::Bool)
+        return value.toBool() ? tr("yes") : tr("no");
+    return valueText(value);
 }
 
 QString PropertiesDock::valueText(const QVariant& value)
@@ -84,7 +199,7 @@ QString PropertiesDock::valueText(const QVariant& value)
     case QMetaType::QByteArray:
         return QString::fromLatin1(value.toByteArray().toHex());
     case QMetaType::Bool:
-        return value.toBool() ? QStringLiteral("true") : QStringLiteral("false");
+        return value.toBool() ? tr("yes") : tr("no");
     case QMetaType::QDateTime: {
         const QDateTime time = value.toDateTime();
         return time.isValid() ? time.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")) : none;

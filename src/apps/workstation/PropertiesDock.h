@@ -2,30 +2,58 @@
 
 #include <QDockWidget>
 #include <QPointer>
+#include <QTimer>
 
+class QCheckBox;
 class QTableWidget;
 
 // The selected object's properties, read through its meta-object: declared
 // ones first, then dynamic ones (hashInvalid, localHash, remoteHash ...).
-// Live values: the window refreshes it when the object, or its zone, says
-// something changed (state, link, reply, event).
+// Values the protocol codes are shown in words with the code beside them
+// ("Local (3)", a strategy or state by its name); Qt's own bookkeeping
+// (objectName, graphicsScene ...) only with "Show all". Live values: the
+// window asks for a refresh when the object, or its zone, says something
+// changed, and the table rereads at most every RefreshInterval ms.
 class PropertiesDock : public QDockWidget
 {
     Q_OBJECT
 public:
+    static constexpr int RefreshInterval = 100;
+
+    struct Row
+    {
+        QString name;  // the property's own name
+        QString label; // what the table shows for it
+        QString text;  // the value in words
+    };
+
     explicit PropertiesDock(QWidget* parent = nullptr);
 
     QObject* object() const;
-    // Property names and display texts, in table order.
-    static QList<QPair<QString, QString>> describe(const QObject* object);
+    bool showsAll() const;
+    // The rows shown for an object: Qt's internals only with showAll.
+    static QList<Row> describe(QObject* object, bool showAll = false);
+    // Properties that are Qt's or the map's plumbing rather than the object's own.
+    static bool isInternal(const QByteArray& name);
+    // The label for a property: "Control source" for controlSource.
+    static QString label(const QByteArray& name);
+    // A property's value in words; the object gives names to strategy and state numbers.
+    static QString valueText(const QByteArray& name, const QVariant& value, QObject* object);
     // Byte arrays in hex, null times and objects as dashes, points as "x, y".
     static QString valueText(const QVariant& value);
+    // The shown value of a property by its own name; null when it is not shown.
+    QString shownValue(const QString& name) const;
 
 public slots:
     void setObject(QObject* object);
     void refresh();
+    // Rereads the values soon: changes in quick succession are read once.
+    void scheduleRefresh();
+    void setShowAll(bool all);
 
 private:
     QTableWidget* m_table;
+    QCheckBox* m_showAll;
     QPointer<QObject> m_object;
+    QTimer m_refreshTimer;
 };

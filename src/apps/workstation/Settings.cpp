@@ -10,6 +10,9 @@ const char GeometryKey[] = "window/geometry";
 const char StateKey[] = "window/state";
 const char ServiceKey[] = "service/address";
 const char StorageKey[] = "storage/directory";
+const char SessionFilesKey[] = "session/files";
+const char SessionConnectedKey[] = "session/connected";
+const char ReopenKey[] = "session/reopen";
 
 } // namespace
 
@@ -76,6 +79,35 @@ QString Settings::storageDirectory() const
 void Settings::setStorageDirectory(const QString& directory)
 {
     m_settings.setValue(QLatin1String(StorageKey), directory);
+}
+
+QStringList Settings::sessionFiles() const
+{
+    return m_settings.value(QLatin1String(SessionFilesKey)).toStringList();
+}
+
+bool Settings::sessionConnected() const
+{
+    return m_settings.value(QLatin1String(SessionConnectedKey), false).toBool();
+}
+
+void Settings::setSession(const QStringList& files, bool connected)
+{
+    QStringList paths;
+    for (const QString& file : files)
+        paths << QFileInfo(file).absoluteFilePath();
+    m_settings.setValue(QLatin1String(SessionFilesKey), paths);
+    m_settings.setValue(QLatin1String(SessionConnectedKey), connected);
+}
+
+bool Settings::reopenSession() const
+{
+    return m_settings.value(QLatin1String(ReopenKey), true).toBool();
+}
+
+void Settings::setReopenSession(bool reopen)
+{
+    m_settings.setValue(QLatin1String(ReopenKey), reopen);
 }
 
 bool Settings::parseAddress(const QString& text, QString* host, quint16* port)

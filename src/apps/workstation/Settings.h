@@ -29,6 +29,15 @@ public:
     QString storageDirectory() const;
     void setStorageDirectory(const QString& directory);
 
+    // The last session: the zones open and whether the service was connected
+    // when the workstation closed, and whether a start without files brings
+    // them back (on unless the user turned it off).
+    QStringList sessionFiles() const;
+    bool sessionConnected() const;
+    void setSession(const QStringList& files, bool connected);
+    bool reopenSession() const;
+    void setReopenSession(bool reopen);
+
     // "host:port" or "host" (default port). False for an empty host or a port
     // outside 1..65535.
     static bool parseAddress(const QString& text, QString* host, quint16* port);

@@ -118,10 +118,13 @@ int main(int argc, char* argv[])
     for (const QString& file : parser.positionalArguments())
         allLoaded = window.openZone(file) && allLoaded;
     window.show();
-    // Fitting needs the viewport's final size, known once the window is shown.
-    QTimer::singleShot(0, &window, &MainWindow::fitAll);
     if (!serviceHost.isEmpty())
         window.connectToService(serviceHost, servicePort);
+    // A plain start carries on where the user left off (unless turned off in File).
+    if (quitAfter < 0 && parser.positionalArguments().isEmpty() && serviceHost.isEmpty())
+        window.restoreSession();
+    // Fitting needs the viewport's final size, known once the window is shown.
+    QTimer::singleShot(0, &window, &MainWindow::fitAll);
 
     int exitCode = 0;
     const QString screenshot = parser.value(screenshotOption);

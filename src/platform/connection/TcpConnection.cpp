@@ -2,6 +2,7 @@
 
 #include "semtra/Request.h"
 
+#include <QElapsedTimer>
 #include <QPointer>
 #include <QTcpSocket>
 #include <QtDebug>
@@ -9,6 +10,9 @@
 namespace Semtra {
 
 namespace {
+
+// Bytes taken off the socket at a time, when the frames read so far are used up.
+constexpr qint64 ReadChunk = 64 * 1024;
 
 Connection::State fromSocket(QAbstractSocket::SocketState state)
 {
@@ -36,6 +40,10 @@ TcpConnection::TcpConnection(QObject* parent)
     Command::registerMessageType();
     m_retryTimer.setSingleShot(true);
     connect(&m_retryTimer, &QTimer::timeout, this, &TcpConnection::retry);
+    m_sliceTimer.setSingleShot(true);
+    m_sliceTimer.setInterval(0);
+    connect(&m_sliceTimer, &QTimer::timeout, this, &TcpConnection::readFrames);
+    m_socket->setReadBufferSize(ReadBufferSize);
     connect(m_socket, &QAbstractSocket::stateChanged, this, &TcpConnection::socketStateChanged);
     connect(m_socket, &QIODevice::readyRead, this, &TcpConnection::readFrames);
 }
@@ -45,14 +53,19 @@ TcpConnection::~TcpConnection()
     // Nobody listens to a half-destroyed object's socket.
     m_socket->disconnect(this);
     m_retryTimer.stop();
+    m_sliceTimer.stop();
 }
 
 void TcpConnection::connectToService(const QString& host, quint16 port)
 {
     m_wanted = false;
     m_retryTimer.stop();
-    m_socket->abort();
+    // What the old link still had to deliver is of no use on the new one.
+    m_sliceTimer.stop();
     m_reader.clear();
+    m_socket->abort();
+    if (m_linkLost)
+        finishLinkLoss();
     m_host = host;
     m_port = port;
     m_retryDelay = m_firstRetryDelay;
@@ -99,6 +112,21 @@ void TcpConnection::setFirstRetryDelay(int milliseconds)
     m_retryDelay = qMin(m_retryDelay, m_maxRetryDelay);
 }
 
+int TcpConnection::sliceBudget() const
+{
+    return m_sliceBudget;
+}
+
+void TcpConnection::setSliceBudget(int milliseconds)
+{
+    m_sliceBudget = qMax(1, milliseconds);
+}
+
+qint64 TcpConnection::backlog() const
+{
+    return m_reader.pending() + m_socket->bytesAvailable();
+}
+
 int TcpConnection::maxRetryDelay() const
 {
     return m_maxRetryDelay;
@@ -121,7 +149,7 @@ void TcpConnection::request(const Request* request)
         qWarning("TcpConnection::request: null request");
         return;
     }
-    if (m_state != Connected) {
+    if (m_state != Connected || m_linkLost) {
         // The module keeps its response open; it learns of the link by state.
         qWarning("TcpConnection::request: not connected, request %d for object %d dropped",
                  request->number(), request->objectId());
@@ -144,13 +172,29 @@ void TcpConnection::request(const Request* request)
 
 void TcpConnection::socketStateChanged(QAbstractSocket::SocketState socketState)
 {
+    if (m_linkLost) {
+        // Still delivering what the lost link brought; the state follows after.
+        return;
+    }
     const State next = fromSocket(socketState);
     if (next == m_state)
         return;
     if (m_state >= Connected && next < Connected) {
-        m_reader.clear();
-        withdrawAll();
+        // The service's last words count: whatever it sent before the link
+        // went is delivered first, in slices like any other frames.
+        if (m_socket->isOpen())
+            m_reader.append(m_socket->readAll());
+        m_linkLost = true;
+        readFrames();
+        return;
     }
+    enterState(next);
+}
+
+void TcpConnection::enterState(State next)
+{
+    if (next == m_state)
+        return;
     if (next == Connected)
         m_retryDelay = m_firstRetryDelay;
     setState(next);
@@ -160,21 +204,49 @@ void TcpConnection::socketStateChanged(QAbstractSocket::SocketState socketState)
     }
 }
 
+void TcpConnection::finishLinkLoss()
+{
+    m_linkLost = false;
+    m_sliceTimer.stop();
+    m_reader.clear();
+    QPointer<TcpConnection> guard(this);
+    withdrawAll();
+    if (!guard)
+        return;
+    // The socket may have gone on to unconnected meanwhile.
+    enterState(fromSocket(m_socket->state()));
+}
+
 void TcpConnection::readFrames()
 {
-    m_reader.append(m_socket->readAll());
+    m_sliceTimer.stop();
     // A receiver may delete us or drop the link from its slot.
     QPointer<TcpConnection> guard(this);
+    QElapsedTimer slice;
+    slice.start();
     while (guard && m_state == Connected) {
         Command::Message frame;
         const Wire::FrameReader::Status status = m_reader.next(&frame);
-        if (status == Wire::FrameReader::NeedMore)
-            return;
+        if (status == Wire::FrameReader::NeedMore) {
+            if (m_linkLost) {
+                finishLinkLoss();
+                return;
+            }
+            // Read in chunks as the frames are used up: the rest waits in the
+            // socket's bounded buffer, and beyond it on the service's side.
+            if (m_socket->bytesAvailable() <= 0)
+                return;
+            m_reader.append(m_socket->read(ReadChunk));
+            continue;
+        }
         if (status == Wire::FrameReader::Malformed) {
             qWarning("TcpConnection: malformed frame from %s:%u, closing the link",
                      qPrintable(m_host), unsigned(m_port));
             m_reader.clear();
-            m_socket->abort();
+            if (m_linkLost)
+                finishLinkLoss();
+            else
+                m_socket->abort();
             return;
         }
         const QPair<int, int> key(frame.tag, frame.objectId);
@@ -183,6 +255,11 @@ void TcpConnection::readFrames()
         else if (frame.kind == Command::Disconnected)
             m_objects.remove(key);
         emit message(frame);
+        if (guard && slice.elapsed() >= m_sliceBudget) {
+            // The event loop's turn; the next slice follows right after it.
+            m_sliceTimer.start();
+            return;
+        }
     }
 }
 

@@ -16,6 +16,13 @@ namespace Semtra {
 // The host's command connection over TCP. Frames from the service become
 // message() signals; requests go out as request frames. While wanted, a lost or
 // refused link is retried with a growing delay.
+//
+// Frames are handed on in slices of at most sliceBudget milliseconds, with a
+// return to the event loop between them: a service that sends faster than the
+// receivers apply never freezes the thread. The socket keeps a bounded read
+// buffer, so such a service is slowed down by TCP instead of filling memory.
+// Frames received before the link went down are still delivered, in order,
+// before the announced objects are reported lost and the state goes down.
 class TcpConnection : public Connection
 {
     Q_OBJECT
@@ -23,9 +30,13 @@ class TcpConnection : public Connection
     // doubling from the first up to the cap.
     Q_PROPERTY(int firstRetryDelay READ firstRetryDelay WRITE setFirstRetryDelay)
     Q_PROPERTY(int maxRetryDelay READ maxRetryDelay WRITE setMaxRetryDelay)
+    Q_PROPERTY(int sliceBudget READ sliceBudget WRITE setSliceBudget)
 public:
     static constexpr int DefaultFirstRetryDelay = 250;
     static constexpr int DefaultMaxRetryDelay = 5000;
+    static constexpr int DefaultSliceBudget = 4;
+    // Bytes the socket holds before TCP flow control holds the service back.
+    static constexpr qint64 ReadBufferSize = 256 * 1024;
 
     explicit TcpConnection(QObject* parent = nullptr);
     ~TcpConnection() override;
@@ -42,6 +53,11 @@ public:
     void setFirstRetryDelay(int milliseconds);
     int maxRetryDelay() const;
     void setMaxRetryDelay(int milliseconds);
+    // Longest stretch of delivering frames before the event loop gets a turn.
+    int sliceBudget() const;
+    void setSliceBudget(int milliseconds);
+    // Received frames (whole or not) not yet delivered, in bytes.
+    qint64 backlog() const;
 
     Q_INVOKABLE bool contains(int tag, int id) const override;
 
@@ -55,18 +71,27 @@ private slots:
 
 private:
     void setState(State state);
+    // A state change of the link, with the retry it may call for.
+    void enterState(State next);
     void withdrawAll();
+    // After the socket went down and every received frame was delivered.
+    void finishLinkLoss();
 
     QTcpSocket* m_socket;
     Wire::FrameReader m_reader;
     QTimer m_retryTimer;
+    // The next slice of frames, after the event loop had its turn.
+    QTimer m_sliceTimer;
     QSet<QPair<int, int>> m_objects; // (tag, object id)
     QString m_host;
     quint16 m_port = 0;
     int m_firstRetryDelay = DefaultFirstRetryDelay;
     int m_maxRetryDelay = DefaultMaxRetryDelay;
     int m_retryDelay = DefaultFirstRetryDelay;
+    int m_sliceBudget = DefaultSliceBudget;
     bool m_wanted = false;
+    // The socket is down; frames still in the reader are being delivered.
+    bool m_linkLost = false;
     State m_state = Unconnected;
 };
 

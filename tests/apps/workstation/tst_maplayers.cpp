@@ -40,7 +40,14 @@ private slots:
     void zoomKeepsCursorPoint();
     void fitSettles_data();
     void fitSettles();
+    void dragPans_data();
     void dragPans();
+    void scaleBar_data();
+    void scaleBar();
+    void labelPoint_data();
+    void labelPoint();
+    void frameRate_data();
+    void frameRate();
 
 private:
     QString writeFile(const QString& name, const QByteArray& content);
@@ -423,8 +430,25 @@ void TestMapLayers::fitSettles()
     QVERIFY2(fitsWhole(view, fitted, &why), qPrintable(why));
 }
 
+void TestMapLayers::dragPans_data()
+{
+    QTest::addColumn<int>("button");
+    QTest::addColumn<bool>("overItem");
+    QTest::addColumn<bool>("pans");
+
+    QTest::newRow("left on empty map") << int(Qt::LeftButton) << false << true;
+    QTest::newRow("middle on empty map") << int(Qt::MiddleButton) << false << true;
+    QTest::newRow("middle over an item") << int(Qt::MiddleButton) << true << true;
+    // The left button over an item is for the item: a click selects it.
+    QTest::newRow("left over an item") << int(Qt::LeftButton) << true << false;
+}
+
 void TestMapLayers::dragPans()
 {
+    QFETCH(int, button);
+    QFETCH(bool, overItem);
+    QFETCH(bool, pans);
+
     // Without scroll bars, dragging is how the map is moved.
     const QRectF rect(QPointF(49.1035, 55.7815), QPointF(49.1545, 55.7975));
     QGraphicsScene scene;
@@ -438,23 +462,136 @@ void TestMapLayers::dragPans()
     const QPoint from(400, 300);
     const QPoint to(330, 360);
     const QPointF grabbed = view.mapToScene(from);
-    auto send = [&view](QEvent::Type type, const QPoint& pos, Qt::MouseButtons buttons) {
-        QMouseEvent event(type, pos, view.viewport()->mapToGlobal(pos), Qt::LeftButton, buttons, Qt::NoModifier);
+    if (overItem) {
+        auto* item = scene.addRect(QRectF(grabbed - QPointF(0.002, 0.002), QSizeF(0.004, 0.004)));
+        item->setFlag(QGraphicsItem::ItemIsSelectable);
+    }
+    const auto pressed = Qt::MouseButton(button);
+    auto send = [&view, pressed](QEvent::Type type, const QPoint& pos, Qt::MouseButtons buttons) {
+        QMouseEvent event(type, pos, view.viewport()->mapToGlobal(pos), pressed, buttons, Qt::NoModifier);
         QApplication::sendEvent(view.viewport(), &event);
     };
-    send(QEvent::MouseButtonPress, from, Qt::LeftButton);
-    send(QEvent::MouseMove, (from + to) / 2, Qt::LeftButton);
-    send(QEvent::MouseMove, to, Qt::LeftButton);
+    send(QEvent::MouseButtonPress, from, pressed);
+    send(QEvent::MouseMove, (from + to) / 2, pressed);
+    send(QEvent::MouseMove, to, pressed);
     send(QEvent::MouseButtonRelease, to, Qt::NoButton);
 
     const QPointF under = view.mapFromScene(grabbed);
-    QVERIFY2((under - QPointF(to)).manhattanLength() <= 2.0,
+    const QPointF expected = pans ? QPointF(to) : QPointF(from);
+    QVERIFY2((under - expected).manhattanLength() <= 2.0,
              qPrintable(QStringLiteral("%1,%2").arg(under.x()).arg(under.y())));
+    if (!pans)
+        return;
     // A dragged map is the user's: a resize keeps the zoom.
     const qreal zoom = view.zoom();
     view.resize(700, 500);
     QTest::qWait(50);
     QCOMPARE(view.zoom(), zoom);
+}
+
+void TestMapLayers::scaleBar_data()
+{
+    QTest::addColumn<qreal>("pixelsPerUnit");
+    QTest::addColumn<bool>("geographic");
+    QTest::addColumn<qreal>("width");
+    QTest::addColumn<QString>("text");
+
+    QTest::newRow("plain units") << 1.0 << false << 100.0 << "100 units";
+    QTest::newRow("plain units, zoomed out") << 0.3 << false << 150.0 << "500 units";
+    QTest::newRow("metres") << 111320.0 << true << 100.0 << "100 m";
+    QTest::newRow("five hundred metres") << 111320.0 / 4 << true << 125.0 << "500 m";
+    QTest::newRow("kilometres") << 11132.0 << true << 100.0 << "1 km";
+    QTest::newRow("two kilometres") << 111320.0 / 15 << true << 133.0 << "2 km";
+}
+
+// A round length of about 120 pixels, in metres on maps in degrees.
+void TestMapLayers::scaleBar()
+{
+    QFETCH(qreal, pixelsPerUnit);
+    QFETCH(bool, geographic);
+    QFETCH(qreal, width);
+    QFETCH(QString, text);
+
+    qreal shownWidth = 0;
+    QString shownText;
+    MapView::scaleBar(pixelsPerUnit, geographic, 120, &shownWidth, &shownText);
+    QCOMPARE(shownText, text);
+    QVERIFY2(qAbs(shownWidth - width) < 1.0, qPrintable(QString::number(shownWidth)));
+}
+
+void TestMapLayers::labelPoint_data()
+{
+    QTest::addColumn<QPolygonF>("outline");
+    QTest::addColumn<QPointF>("point");
+
+    QTest::newRow("square") << QPolygonF({{0, 0}, {4, 0}, {4, 4}, {0, 4}}) << QPointF(2, 2);
+    QTest::newRow("triangle") << QPolygonF({{0, 0}, {6, 0}, {0, 6}}) << QPointF(2, 2);
+    QTest::newRow("clockwise triangle") << QPolygonF({{0, 0}, {0, 6}, {6, 0}}) << QPointF(2, 2);
+    // A U whose centroid lies in its gap: the middle of its bounds instead.
+    QTest::newRow("centroid outside")
+        << QPolygonF({{0, 0}, {10, 0}, {10, 10}, {9, 10}, {9, 1}, {1, 1}, {1, 10}, {0, 10}}) << QPointF(5, 5);
+    QTest::newRow("no area") << QPolygonF(QVector<QPointF>{{0, 0}, {4, 4}}) << QPointF(2, 2);
+}
+
+void TestMapLayers::labelPoint()
+{
+    QFETCH(QPolygonF, outline);
+    QFETCH(QPointF, point);
+    const QPointF found = MapView::labelPoint(outline);
+    QVERIFY2((found - point).manhattanLength() < 1e-9, qPrintable(QStringLiteral("%1,%2").arg(found.x()).arg(found.y())));
+}
+
+void TestMapLayers::frameRate_data()
+{
+    QTest::addColumn<int>("changes");  // item changes, one per turn of the event loop
+    QTest::addColumn<int>("interval"); // ms between them
+
+    QTest::newRow("a storm of changes") << 400 << 0;
+    QTest::newRow("changes now and then") << 4 << 2 * MapView::MinFrameInterval;
+    QTest::newRow("a single change") << 1 << 0;
+}
+
+// However fast the scene changes, the map is drawn at most every
+// MinFrameInterval ms, and always once more after the last change.
+void TestMapLayers::frameRate()
+{
+    QFETCH(int, changes);
+    QFETCH(int, interval);
+
+    QGraphicsScene scene(0, 0, 100, 100);
+    QList<QGraphicsRectItem*> items;
+    for (int i = 0; i < 50; ++i)
+        items << scene.addRect(QRectF(i * 2, 0, 1, 1), QPen(), Qt::green);
+    MapView view(&scene);
+    view.resize(400, 300);
+    view.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&view));
+    view.fitRect(scene.sceneRect());
+    QTest::qWait(3 * MapView::MinFrameInterval);
+
+    const int before = view.frameCount();
+    QElapsedTimer clock;
+    clock.start();
+    qint64 lastChange = 0;
+    for (int i = 0; i < changes; ++i) {
+        lastChange = QDateTime::currentMSecsSinceEpoch();
+        // Each change a real one: the items start green.
+        items.at(i % items.size())->setBrush((i / items.size()) % 2 ? Qt::green : Qt::red);
+        if (interval)
+            QTest::qWait(interval);
+        else
+            QCoreApplication::processEvents();
+    }
+    const qint64 elapsed = clock.elapsed();
+    QTRY_VERIFY(view.lastFrameTime() >= lastChange);
+    const int frames = view.frameCount() - before;
+    // One frame may come at the start, the rest a frame interval apart, one after the end.
+    const int most = int(elapsed / MapView::MinFrameInterval) + 2;
+    QVERIFY2(frames <= most, qPrintable(QStringLiteral("%1 frames in %2 ms").arg(frames).arg(elapsed)));
+    // Spread-out changes are each drawn.
+    if (interval >= MapView::MinFrameInterval)
+        QVERIFY2(frames >= changes, qPrintable(QStringLiteral("%1 frames for %2 changes").arg(frames).arg(changes)));
+    QVERIFY(frames >= 1);
 }
 
 QTEST_MAIN(TestMapLayers)

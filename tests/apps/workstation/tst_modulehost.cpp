@@ -18,6 +18,7 @@
 #include <QLineEdit>
 #include <QLabel>
 #include <QPointer>
+#include <QStatusBar>
 #include <QSignalSpy>
 #include <QTableWidget>
 #include <QTemporaryDir>
@@ -60,12 +61,7 @@ QString displayText(const QAbstractItemModel& model, const QModelIndex& index, i
 // The value shown for a property in the properties dock; null when there is no such row.
 QString shownProperty(const PropertiesDock* dock, const char* name)
 {
-    const auto* table = dock->findChild<QTableWidget*>();
-    for (int row = 0; table && row < table->rowCount(); ++row) {
-        if (table->item(row, 0) && table->item(row, 0)->text() == QLatin1String(name))
-            return table->item(row, 1)->text();
-    }
-    return QString();
+    return dock->shownValue(QLatin1String(name));
 }
 
 // The plug-in loaded, and a checked tree model that follows the host as the window's does.
@@ -205,9 +201,14 @@ void TestModuleHost::treeRows()
     if (!icon)
         return;
     // The icon shows live state: its change, announced by the object (an area's
-    // reaches the host through its zone), redraws the whole row.
+    // reaches the host through its zone), redraws the whole row; changes in
+    // quick succession redraw it once.
     QSignalSpy changed(&tree.model, &QAbstractItemModel::dataChanged);
-    QVERIFY(QMetaObject::invokeMethod(object, "stateChanged", Q_ARG(const QObject*, object)));
+    for (int i = 0; i < 3; ++i)
+        QVERIFY(QMetaObject::invokeMethod(object, "stateChanged", Q_ARG(const QObject*, object)));
+    QCOMPARE(changed.count(), 0);
+    QTRY_COMPARE(changed.count(), 1);
+    QTest::qWait(2 * ObjectTreeModel::RefreshInterval);
     QCOMPARE(changed.count(), 1);
     QCOMPARE(changed.first().at(0).toModelIndex(), index);
     QCOMPARE(changed.first().at(1).toModelIndex().column(), ObjectTreeModel::ColumnCount - 1);
@@ -307,12 +308,11 @@ void TestModuleHost::reloadOnZoneEdited()
 void TestModuleHost::selectionFollows_data()
 {
     QTest::addColumn<QString>("from");   // "tree" or "map"
-    QTest::addColumn<QString>("target"); // tree path, or "light"
+    QTest::addColumn<QString>("target"); // tree path
 
     QTest::newRow("area row selects the area on the map") << "tree" << "0/1/0";
     QTest::newRow("zone row selects the zone on the map") << "tree" << "0";
     QTest::newRow("area on the map selects its row") << "map" << "0/1/0";
-    QTest::newRow("light on the map shows its properties") << "map" << "light";
 }
 
 void TestModuleHost::selectionFollows()
@@ -327,20 +327,6 @@ void TestModuleHost::selectionFollows()
     auto* map = w.window->findChild<MapView*>();
     QVERIFY(tree && properties && map);
     QGraphicsScene* scene = map->scene();
-
-    if (target == QLatin1String("light")) {
-        const QList<QGraphicsItem*> items = scene->items();
-        const auto light = std::find_if(items.cbegin(), items.cend(), [](QGraphicsItem* item) {
-            const QObject* object = item->data(0).value<QObject*>();
-            return object && object->inherits("Semtra::Light");
-        });
-        QVERIFY(light != items.cend());
-        const QObject* current = tree->currentObject();
-        (*light)->setSelected(true);
-        QCOMPARE(properties->object()->metaObject()->className(), "Semtra::Light");
-        QCOMPARE(tree->currentObject(), current);
-        return;
-    }
 
     const QModelIndex index = indexAt(*tree->model(), target);
     QObject* object = tree->model()->objectAt(index);
@@ -366,22 +352,34 @@ void TestModuleHost::typedCommands_data()
     QTest::addColumn<QString>("text");
     QTest::addColumn<bool>("sent"); // else the text stays for the user to correct
     QTest::addColumn<QStringList>("logged");
+    QTest::addColumn<QString>("tip"); // in the tool tip of the last line
 
     QTest::newRow("link down") << false << "SET_STRAT 2 60" << false
-                               << QStringList{"SET_STRAT not sent: the zone is not connected",
-                                              "zone 12 \"Zarechny District\""};
-    QTest::newRow("blank") << false << "   " << false << QStringList();
+                               << QStringList{"zone 12 SET_STRAT not sent: the zone is not connected"} << "";
+    QTest::newRow("blank") << false << "   " << false << QStringList() << "";
     // Numbers 1 to 3 are the link's own queries when it comes up.
     QTest::newRow("state query") << true << "GET_STATE" << true
-                                 << QStringList{"#4 zone 12", "GET_STATE (code 4352)", "← result 0 OK", "reply 4352: "};
+                                 << QStringList{"zone 12 #4 → GET_STATE — read the zone's state",
+                                                "#4 ← STATE: done (OK 0); zone "}
+                                 << "команда выполнена успешно";
     QTest::newRow("strategy") << true << "set_strat 2 0" << true
-                              << QStringList{"set_strat 2 0 (code 4097: 2, 0)", "4608 >OK"};
+                              << QStringList{"#4 → SET_STRAT strategy 2, timeout (s) 0 — set strategy",
+                                             "#4 ← SET_STRAT: done (>OK 4608)"}
+                              << "команда завершилась успешно";
     QTest::newRow("unknown strategy") << true << "SET_STRAT 99 0" << true
-                                      << QStringList{"4609 >INV_STRAT", "неправильный номер стратегии"};
-    QTest::newRow("text reply") << true << "GET_REFER 0" << true
-                                << QStringList{"reply 4353: \"zone\", 12, \"Zarechny District\""};
+                                      << QStringList{"#4 ← SET_STRAT refused: no such strategy (>INV_STRAT 4609)"}
+                                      << "неправильный номер стратегии";
+    // Checked against the protocol's rows before anything goes out.
+    QTest::newRow("one parameter short") << true << "SET_STRAT 2" << false
+                                         << QStringList{"zone 12 SET_STRAT not sent: SET_STRAT takes 2 parameter(s), not 1"}
+                                         << "";
+    QTest::newRow("a word for a number") << true << "SET_STRAT two 60" << false
+                                         << QStringList{"SET_STRAT not sent: strategy must be a number, not \"two\""}
+                                         << "";
     QTest::newRow("unknown command") << true << "NO_SUCH_COMMAND 1" << false
-                                     << QStringList{"NO_SUCH_COMMAND not sent: unknown command or unsupported parameters"};
+                                     << QStringList{"NO_SUCH_COMMAND not sent: unknown command NO_SUCH_COMMAND"} << "";
+    QTest::newRow("text reply") << true << "GET_REFER 0" << true
+                                << QStringList{"#4 ← REFER: done (OK 0); \"zone\", 12, \"Zarechny District\""} << "";
 }
 
 void TestModuleHost::typedCommands()
@@ -390,6 +388,7 @@ void TestModuleHost::typedCommands()
     QFETCH(QString, text);
     QFETCH(bool, sent);
     QFETCH(QStringList, logged);
+    QFETCH(QString, tip);
 
     const QString zarechny = QStringLiteral(VELMORA_EXAMPLES "/zarechny.xtsc");
     ServiceProcess service;
@@ -400,9 +399,8 @@ void TestModuleHost::typedCommands()
         QVERIFY2(service.start({zarechny}), qPrintable(service.errors()));
         w.window->connectToService(QStringLiteral("127.0.0.1"), service.port());
         // The link's own three queries are answered first.
-        QTRY_VERIFY_WITH_TIMEOUT(w.log->text().contains(QLatin1String("#3 zone 12"))
-                                     && w.log->text().count(QStringLiteral("←")) == 3,
-                                 10000);
+        QTRY_VERIFY2_WITH_TIMEOUT(w.log->text().contains(QStringLiteral("zone 12 #3 ←")), qPrintable(w.log->text()),
+                                  10000);
     }
     const int before = w.log->text().size();
     w.type(text);
@@ -411,6 +409,28 @@ void TestModuleHost::typedCommands()
         QTRY_VERIFY2_WITH_TIMEOUT(w.log->text().mid(before).contains(fragment), qPrintable(w.log->text().mid(before)),
                                   10000);
     QVERIFY(!logged.isEmpty() || w.log->text().size() == before);
+    // The outcome shows in the status bar too; refused lines send nothing.
+    auto* status = w.window->statusBar();
+    if (!logged.isEmpty() && !sent)
+        QVERIFY2(status->currentMessage().contains(QLatin1String("not sent")), qPrintable(status->currentMessage()));
+    if (online && !sent) {
+        QTest::qWait(200);
+        QVERIFY2(!w.log->text().mid(before).contains(QStringLiteral("#4 →")), qPrintable(w.log->text().mid(before)));
+    }
+    if (sent)
+        QTRY_VERIFY2_WITH_TIMEOUT(status->currentMessage().contains(logged.last().section(QStringLiteral("← "), 1)),
+                                  qPrintable(status->currentMessage()), 10000);
+    if (tip.isEmpty())
+        return;
+    // The reply's line has the protocol's own wording of its result.
+    LogModel* model = w.log->model();
+    model->flush();
+    QString toolTip;
+    for (int row = 0; row < model->rowCount(); ++row) {
+        if (model->index(row, LogModel::MessageColumn).data().toString().contains(logged.last()))
+            toolTip = model->index(row, LogModel::MessageColumn).data(Qt::ToolTipRole).toString();
+    }
+    QVERIFY2(toolTip.contains(tip), qPrintable(toolTip));
 }
 
 void TestModuleHost::liveStatus_data()
@@ -443,21 +463,30 @@ void TestModuleHost::liveStatus()
     QVERIFY(properties && banner);
     QObject* zone = w.host.zones().value(0);
     QCOMPARE(properties->object(), zone);
-    QCOMPARE(shownProperty(properties, "isConnected"), QStringLiteral("false"));
+    QCOMPARE(shownProperty(properties, "isConnected"), QStringLiteral("no"));
+    QCOMPARE(shownProperty(properties, "currentStrategy"), QStringLiteral("not reported (-1)"));
+    // Qt's own properties are not the operator's business.
+    QVERIFY(shownProperty(properties, "graphicsScene").isNull());
 
     w.window->connectToService(QStringLiteral("127.0.0.1"), service.port());
     // The service's hash arrives with a reply of the link's own queries.
     QTRY_VERIFY_WITH_TIMEOUT(!shownProperty(properties, "remoteHash").isNull(), 10000);
-    QCOMPARE(shownProperty(properties, "isConnected"), QStringLiteral("true"));
-    QCOMPARE(shownProperty(properties, "hashInvalid"),
-             sameConfiguration ? QStringLiteral("false") : QStringLiteral("true"));
+    QCOMPARE(shownProperty(properties, "isConnected"), QStringLiteral("yes"));
+    QCOMPARE(shownProperty(properties, "hashInvalid"), sameConfiguration ? QStringLiteral("no") : QStringLiteral("yes"));
+    if (sameConfiguration) {
+        // The strategy by its name in the file, and the control source in words.
+        QTRY_VERIFY_WITH_TIMEOUT(shownProperty(properties, "currentStrategy").endsWith(QLatin1String(" (1)")), 10000);
+        QVERIFY2(!shownProperty(properties, "currentStrategy").startsWith(QLatin1String("1")),
+                 qPrintable(shownProperty(properties, "currentStrategy")));
+        QCOMPARE(shownProperty(properties, "controlSource"), QStringLiteral("Calendar (1)"));
+    }
     QCOMPARE(banner->isHidden(), sameConfiguration);
     if (!sameConfiguration)
         QVERIFY2(banner->text().contains(QLatin1String("zone 12")), qPrintable(banner->text()));
 
     // The link going down shows at once as well.
     service.stop();
-    QTRY_COMPARE_WITH_TIMEOUT(shownProperty(properties, "isConnected"), QStringLiteral("false"), 10000);
+    QTRY_COMPARE_WITH_TIMEOUT(shownProperty(properties, "isConnected"), QStringLiteral("no"), 10000);
 }
 
 QTEST_MAIN(TestModuleHost)

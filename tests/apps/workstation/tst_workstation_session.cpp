@@ -9,6 +9,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QHash>
 #include <QSet>
 #include <QTemporaryDir>
 #include <QXmlStreamReader>
@@ -194,6 +195,29 @@ void TestWorkstationSession::liveSession()
     QCOMPARE(areaIds, facts.areas);
     QVERIFY(state.value("lights").toInt() > 0);
 
+    // The link in words: linked only because the service answered.
+    QCOMPARE(zone.value("link").toString(), QStringLiteral("linked"));
+    const QString status = state.value("status").toString();
+    QVERIFY2(status.contains(QLatin1String("zone 12 linked")), qPrintable(status));
+    // The legend explains the map, each swatch painted by the module's items.
+    QSet<QString> sections;
+    QHash<QString, QString> swatches;
+    for (const QJsonValue& value : state.value("legend").toArray()) {
+        const QJsonObject entry = value.toObject();
+        sections.insert(entry.value("section").toString());
+        swatches.insert(entry.value("text").toString(), entry.value("swatch").toString());
+    }
+    QCOMPARE(sections, (QSet<QString>{"Zone", "Control area", "Map"}));
+    const QString background = QColor(236, 238, 232).name();
+    for (const char* drawn : {"Calendar (1)", "Adaptive (2)", "Operator (4)", "Yellow flashing (2)", "Not linked",
+                              "Hash mismatch", "Traffic light"}) {
+        QVERIFY2(swatches.contains(QLatin1String(drawn)), drawn);
+        QVERIFY2(!swatches.value(QLatin1String(drawn)).isEmpty() && swatches.value(QLatin1String(drawn)) != background,
+                 drawn);
+    }
+    QCOMPARE(swatches.value(QStringLiteral("Not drawn")), background);
+    QVERIFY(swatches.value(QStringLiteral("Calendar (1)")) != swatches.value(QStringLiteral("Adaptive (2)")));
+
     // The map in the screenshot shows the state colours, not only grey.
     QImage image(screenshot);
     QVERIFY(!image.isNull());
@@ -246,6 +270,9 @@ void TestWorkstationSession::serviceWithOtherConfiguration()
     const QJsonObject zone = zones.first().toObject();
     QVERIFY(zone.value("isConnected").toBool());
     QVERIFY(zone.value("hashInvalid").toBool());
+    QCOMPARE(zone.value("link").toString(), QStringLiteral("hash mismatch"));
+    QVERIFY2(state.value("status").toString().contains(QLatin1String("zone 12 hash mismatch")),
+             qPrintable(state.value("status").toString()));
     // Without the calendar no event moves anything, and the state reply is not taken.
     QCOMPARE(zone.value("currentStrategy").toInt(), -1);
     for (const QJsonValue& value : zone.value("areas").toArray())

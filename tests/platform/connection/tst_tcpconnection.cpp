@@ -69,6 +69,8 @@ class TestTcpConnection : public QObject
 private slots:
     void linkLifecycle();
     void incomingBytes();
+    void slicedDelivery_data();
+    void slicedDelivery();
 };
 
 void TestTcpConnection::linkLifecycle()
@@ -245,6 +247,109 @@ void TestTcpConnection::incomingBytes()
             QVERIFY2(announced.remove(qMakePair(loss.tag, loss.objectId)), qPrintable(input));
         }
     }
+}
+
+void TestTcpConnection::slicedDelivery_data()
+{
+    QTest::addColumn<int>("frames");
+    QTest::addColumn<int>("cost");   // microseconds a receiver spends on each frame
+    QTest::addColumn<int>("budget"); // the connection's slice, in milliseconds
+    QTest::addColumn<bool>("hangUp"); // the service closes right after sending
+
+    QTest::newRow("burst, link stays") << 3000 << 20 << 2 << false;
+    QTest::newRow("burst, then the service hangs up") << 3000 << 20 << 2 << true;
+    QTest::newRow("one frame, then the service hangs up") << 1 << 20 << 2 << true;
+    // More than the socket may buffer: the service is held back, not read ahead.
+    QTest::newRow("flood") << 60000 << 2 << 4 << false;
+}
+
+// A burst of frames reaches the receivers whole and in order, but in slices
+// with the event loop running between them; what the service sent before
+// hanging up comes before the loss of its objects and before the link is down.
+void TestTcpConnection::slicedDelivery()
+{
+    QFETCH(int, frames);
+    QFETCH(int, cost);
+    QFETCH(int, budget);
+    QFETCH(bool, hangUp);
+
+    Service service;
+    QVERIFY(service.listen());
+    FastConnection connection;
+    connection.setSliceBudget(budget);
+    QCOMPARE(connection.sliceBudget(), budget);
+    connection.connectToService(QStringLiteral("127.0.0.1"), service.server.serverPort());
+    QVERIFY(service.accept());
+    QTRY_COMPARE(connection.state(), Connection::Connected);
+
+    // The event loop's turns, counted by a timer that fires at every one.
+    int turn = 0;
+    QTimer ticker;
+    ticker.setInterval(0);
+    QObject::connect(&ticker, &QTimer::timeout, [&turn] { ++turn; });
+    ticker.start();
+
+    struct Seen
+    {
+        int number, kind, turn;
+        bool linkUp;
+    };
+    QVector<Seen> seen;
+    qint64 largestBacklog = 0;
+    QSignalSpy states(&connection, &Connection::stateChanged);
+    QObject::connect(&connection, &Connection::message, [&](const Message& m) {
+        QElapsedTimer busy;
+        busy.start();
+        while (busy.nsecsElapsed() < cost * 1000) {
+        }
+        seen.append({m.number, m.kind, turn, connection.state() == Connection::Connected});
+        largestBacklog = qMax(largestBacklog, connection.backlog());
+    });
+
+    QByteArray burst = Semtra::Wire::encodeFrame(Message{0, ObjectId, Semtra::Command::Connected, Tag, QByteArray(8, '\0')});
+    for (int i = 1; i <= frames; ++i) {
+        const QByteArray event = Semtra::Wire::encodeEvent(3, 45000.5, {3u, uint(i % 5), 0u});
+        burst += Semtra::Wire::encodeFrame(Message{i, ObjectId, Semtra::Command::Event, Tag, event});
+    }
+    service.socket->write(burst);
+    if (hangUp)
+        service.socket->disconnectFromHost();
+
+    const int expected = 1 + frames + (hangUp ? 1 : 0);
+    QTRY_COMPARE_WITH_TIMEOUT(seen.size(), expected, 30000);
+    for (int i = 1; i <= frames; ++i) {
+        QCOMPARE(seen.at(i).number, i);
+        QCOMPARE(seen.at(i).kind, int(Semtra::Command::Event));
+        QVERIFY(seen.at(i).linkUp);
+    }
+    if (hangUp) {
+        QCOMPARE(seen.last().kind, int(Semtra::Command::Disconnected));
+        // Reported lost while the state still said connected: the loss comes first.
+        QVERIFY(seen.last().linkUp);
+        // Then the link went down (the quick retry may have it up again by now).
+        QTRY_VERIFY(!states.isEmpty()
+                    && states.first().at(0).value<Connection::State>() < Connection::Connected);
+    }
+
+    // Each frame takes at least `cost`, so a slice holds at most budget / cost
+    // of them, and one more that started just before the budget ran out. One
+    // turn of the event loop may see two slices: the one due, and one for data
+    // that has just come in.
+    const int perSlice = 2 * (budget * 1000 / cost + 1);
+    int longest = 0;
+    for (int i = 0; i < seen.size();) {
+        int j = i;
+        while (j < seen.size() && seen.at(j).turn == seen.at(i).turn)
+            ++j;
+        longest = qMax(longest, j - i);
+        i = j;
+    }
+    QVERIFY2(longest <= perSlice, qPrintable(QStringLiteral("%1 frames in one turn").arg(longest)));
+    if (frames > perSlice)
+        QVERIFY(seen.last().turn > seen.first().turn);
+    // Read as used: what waits on our side is bounded, whatever the service has sent.
+    QVERIFY2(largestBacklog <= TcpConnection::ReadBufferSize + 2 * 64 * 1024,
+             qPrintable(QStringLiteral("%1 bytes waiting").arg(largestBacklog)));
 }
 
 QTEST_MAIN(TestTcpConnection)
