@@ -27,22 +27,12 @@
 
 #include <memory>
 
+#include "DomText.h"
+
 namespace {
 
 const QString pluginPath = QStringLiteral(VELMORA_BIN_DIR "/../plugins/libVelmora.so");
 const QString northFile = QStringLiteral(VELMORA_EXAMPLES "/north.xtsc");
-
-QByteArray readAll(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-bool writeAll(const QString& path, const QByteArray& content)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(content) == content.size();
-}
 
 // "0/1/0": row 0, then its row 1, then that one's row 0.
 QModelIndex indexAt(const QAbstractItemModel& model, const QString& path)
@@ -218,7 +208,7 @@ void TestModuleHost::treeRows()
 void TestModuleHost::unloadRemovesRows()
 {
     const QString copy = m_dir.filePath(QStringLiteral("other.xtsc"));
-    QVERIFY(writeAll(copy, readAll(northFile).replace("id=\"7\"", "id=\"8\"")));
+    QVERIFY(writeFile(copy, readFile(northFile).replace("id=\"7\"", "id=\"8\"")));
 
     Tree tree;
     QPointer<QObject> first = tree.host.loadZone(northFile, &tree.error);
@@ -247,7 +237,7 @@ void TestModuleHost::reloadOnZoneEdited_data()
     QTest::addColumn<bool>("oldKept");
     QTest::addColumn<QString>("name"); // of the zone for the edited file afterwards
 
-    const QByteArray north = readAll(northFile);
+    const QByteArray north = readFile(northFile);
     QVERIFY(!north.isEmpty());
     const QByteArray renamed = QByteArray(north).replace("name=\"North\"", "name=\"North edited\"");
     const QByteArray other = QByteArray(north).replace("id=\"7\" name=\"North\"", "id=\"9\" name=\"Second\"");
@@ -270,7 +260,7 @@ void TestModuleHost::reloadOnZoneEdited()
     QTemporaryDir folder;
     QVERIFY(folder.isValid());
     const QString original = folder.filePath(QStringLiteral("north.xtsc"));
-    QVERIFY(writeAll(original, readAll(northFile)));
+    QVERIFY(writeFile(original, readFile(northFile)));
 
     QGraphicsScene scene;
     Semtra::TcpConnection connection;
@@ -281,7 +271,7 @@ void TestModuleHost::reloadOnZoneEdited()
     QVERIFY2(old, qPrintable(tree.error));
 
     const QString path = folder.path() + QLatin1Char('/') + edited;
-    QVERIFY(writeAll(path, content));
+    QVERIFY(writeFile(path, content));
     QSignalSpy failed(&tree.host, &ModuleHost::reloadFailed);
     QSignalSpy reloaded(&tree.host, &ModuleHost::zoneReloaded);
     // The module says so after writing an accepted edit.
@@ -448,11 +438,11 @@ void TestModuleHost::liveStatus()
     const QString zarechny = QStringLiteral(VELMORA_EXAMPLES "/zarechny.xtsc");
     QString served = zarechny;
     if (!sameConfiguration) {
-        QByteArray edited = readAll(zarechny);
+        QByteArray edited = readFile(zarechny);
         const int name = edited.indexOf("name=\"", edited.indexOf("<Area id="));
         QVERIFY(name > 0);
         served = m_dir.filePath(QStringLiteral("served.xtsc"));
-        QVERIFY(writeAll(served, edited.insert(name + 6, "Renamed ")));
+        QVERIFY(writeFile(served, edited.insert(name + 6, "Renamed ")));
     }
     ServiceProcess service;
     QVERIFY2(service.start({served}), qPrintable(service.errors()));

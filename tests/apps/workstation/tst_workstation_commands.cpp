@@ -25,22 +25,12 @@
 
 #include <memory>
 
+#include "DomText.h"
+
 namespace {
 
 const QString pluginPath = QStringLiteral(VELMORA_BIN_DIR "/../plugins/libVelmora.so");
 const QString northFile = QStringLiteral(VELMORA_EXAMPLES "/north.xtsc");
-
-QByteArray readAll(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-bool writeAll(const QString& path, const QByteArray& content)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(content) == content.size();
-}
 
 QObject* zoneWithId(ModuleHost& host, int id)
 {
@@ -96,20 +86,20 @@ void TestCommands::initTestCase()
 {
     QVERIFY(m_dir.isValid());
     QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, m_dir.filePath(QStringLiteral("settings")));
-    const QByteArray north = readAll(northFile);
+    const QByteArray north = readFile(northFile);
     QVERIFY(!north.isEmpty());
     m_small = m_dir.filePath(QStringLiteral("small.xtsc"));
-    QVERIFY(writeAll(m_small, QByteArray(north)
+    QVERIFY(writeFile(m_small, QByteArray(north)
                                   .replace("id=\"7\" name=\"North\"", "id=\"9\" name=\"Small\"")
                                   .replace("0,0;1000,0;1000,800;0,800", "600,500;800,500;800,700;600,700")
                                   .replace("10,10;500,10;500,400", "750,650;790,650;790,690")));
     m_far = m_dir.filePath(QStringLiteral("far.xtsc"));
-    QVERIFY(writeAll(m_far, QByteArray(north)
+    QVERIFY(writeFile(m_far, QByteArray(north)
                                 .replace("id=\"7\" name=\"North\"", "id=\"8\" name=\"Far\"")
                                 .replace("0,0;1000,0;1000,800;0,800", "1000000,0;1001000,0;1001000,800;1000000,800")
                                 .replace("10,10;500,10;500,400", "1000010,10;1000500,10;1000500,400")));
     m_near = m_dir.filePath(QStringLiteral("near.xtsc"));
-    QVERIFY(writeAll(m_near, QByteArray(north)
+    QVERIFY(writeFile(m_near, QByteArray(north)
                                  .replace("id=\"7\" name=\"North\"", "id=\"6\" name=\"Near\"")
                                  .replace("0,0;1000,0;1000,800;0,800", "1100,0;2100,0;2100,800;1100,800")
                                  .replace("10,10;500,10;500,400", "1110,10;1500,10;1500,400")));
