@@ -105,6 +105,26 @@ bool fitsWhole(const MapView& view, const QRectF& rect, QString* why)
 
 enum SceneShape { WideEdge, TallEdge, LargerAllRound };
 
+// A shown 800 x 600 map view on the example district's extent, with room
+// around it to zoom and pan.
+struct FittedMap
+{
+    const QRectF rect {QPointF(49.1035, 55.7815), QPointF(49.1545, 55.7975)};
+    QGraphicsScene scene;
+    MapView view {&scene};
+
+    bool fit()
+    {
+        scene.setSceneRect(rect.adjusted(-0.2, -0.2, 0.2, 0.2));
+        view.resize(800, 600);
+        view.show();
+        if (!QTest::qWaitForWindowExposed(&view))
+            return false;
+        view.fitRect(rect);
+        return true;
+    }
+};
+
 } // namespace
 
 QString TestMapLayers::writeFile(const QString& name, const QByteArray& content)
@@ -341,14 +361,9 @@ void TestMapLayers::zoomKeepsCursorPoint()
 {
     QFETCH(qreal, factor);
 
-    const QRectF rect(QPointF(49.1035, 55.7815), QPointF(49.1545, 55.7975));
-    QGraphicsScene scene;
-    scene.setSceneRect(rect.adjusted(-0.2, -0.2, 0.2, 0.2));
-    MapView view(&scene);
-    view.resize(800, 600);
-    view.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&view));
-    view.fitRect(rect);
+    FittedMap map;
+    QVERIFY(map.fit());
+    MapView& view = map.view;
 
     const QPoint cursor(230, 170);
     const QPointF under = view.mapToScene(cursor);
@@ -450,14 +465,10 @@ void TestMapLayers::dragPans()
     QFETCH(bool, pans);
 
     // Without scroll bars, dragging is how the map is moved.
-    const QRectF rect(QPointF(49.1035, 55.7815), QPointF(49.1545, 55.7975));
-    QGraphicsScene scene;
-    scene.setSceneRect(rect.adjusted(-0.2, -0.2, 0.2, 0.2));
-    MapView view(&scene);
-    view.resize(800, 600);
-    view.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&view));
-    view.fitRect(rect);
+    FittedMap map;
+    QVERIFY(map.fit());
+    MapView& view = map.view;
+    QGraphicsScene& scene = map.scene;
 
     const QPoint from(400, 300);
     const QPoint to(330, 360);
