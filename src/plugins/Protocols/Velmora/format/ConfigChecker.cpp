@@ -20,16 +20,6 @@ namespace {
 
 using Finding = ConfigFinding;
 
-bool parseId(const QString& text, int* id)
-{
-    bool ok = false;
-    const int value = text.trimmed().toInt(&ok);
-    if (!ok || value < 0)
-        return false;
-    *id = value;
-    return true;
-}
-
 // ---- Outline geometry ----
 
 struct Vertex
@@ -186,7 +176,7 @@ void Walk::report(Finding::Severity severity, const QDomElement& element, QLatin
 int Walk::requireId(const QDomElement& element)
 {
     int id = -1;
-    if (parseId(element.attribute(Xml::id), &id))
+    if (Schedule::parseId(element.attribute(Xml::id), &id))
         return id;
     error(element, CheckKind::MissingId,
           tr("%1 element without a valid id (a whole number, 0 or more).").arg(element.tagName()));
@@ -245,7 +235,7 @@ void Walk::collectAreas(const QDomElement& root)
     const QDomElement list = root.firstChildElement(Xml::Areas);
     for (QDomElement e = list.firstChildElement(Xml::Area); !e.isNull(); e = e.nextSiblingElement(Xml::Area)) {
         int id = -1;
-        if (parseId(e.attribute(Xml::id), &id))
+        if (Schedule::parseId(e.attribute(Xml::id), &id))
             m_areas.insert(id);
     }
 }
@@ -316,7 +306,7 @@ void Walk::area(const QDomElement& element, int id)
         if (!(fields.size() == 1 && fields.first().trimmed().isEmpty())) {
             for (const QString& field : fields) {
                 int controller = -1;
-                if (!parseId(field, &controller)) {
+                if (!Schedule::parseId(field, &controller)) {
                     error(list, CheckKind::BadIdList,
                           tr("The controllers of %1 include \"%2\", which is not a controller id.")
                               .arg(owner, field));
@@ -335,7 +325,7 @@ void Walk::area(const QDomElement& element, int id)
     const QDomElement statesList = element.firstChildElement(Xml::States);
     for (QDomElement s = statesList.firstChildElement(Xml::State); !s.isNull(); s = s.nextSiblingElement(Xml::State)) {
         int stateId = -1;
-        if (parseId(s.attribute(Xml::id), &stateId))
+        if (Schedule::parseId(s.attribute(Xml::id), &stateId))
             stateIds.insert(stateId);
     }
     const CalendarLevel level{owner, Xml::state_id, &stateIds, CheckKind::UnknownState, false};
@@ -403,7 +393,7 @@ void Walk::entries(const QDomElement& parent, const QString& what, const Calenda
                      "the entry is ignored.")
                       .arg(what, time));
         int target = -1;
-        if (!parseId(e.attribute(level.attribute), &target)) {
+        if (!Schedule::parseId(e.attribute(level.attribute), &target)) {
             error(e, CheckKind::BadTarget,
                   tr("%1 has an entry without a valid %2; the entry is ignored.").arg(what, level.attribute));
         } else if (!level.targets->contains(target)) {
@@ -447,7 +437,7 @@ void Walk::week(const QDomElement& calendar, const QSet<int>& cards, const Calen
         int card = -1;
         if (field.isEmpty())
             empty << weekdayName(day);
-        else if (!parseId(field, &card))
+        else if (!Schedule::parseId(field, &card))
             error(week, CheckKind::WeekBadField,
                   tr("The week distribution of %1 gives \"%2\" for %3, which is not a day card id.")
                       .arg(level.owner, field, weekdayName(day)));

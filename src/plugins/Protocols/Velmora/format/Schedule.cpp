@@ -12,16 +12,6 @@ namespace Velmora {
 
 namespace {
 
-bool parseId(const QString& text, int* id)
-{
-    bool ok = false;
-    const int value = text.trimmed().toInt(&ok);
-    if (!ok || value < 0)
-        return false;
-    *id = value;
-    return true;
-}
-
 // "dd.MM" (every year) or "dd.MM.yyyy"; *year stays 0 for the yearly form.
 bool parseDay(const QString& text, int* day, int* month, int* year)
 {
@@ -65,6 +55,16 @@ bool Schedule::parseSpecialDay(const QString& text, int* day, int* month, int* y
     return parseDay(text, day, month, year);
 }
 
+bool Schedule::parseId(const QString& text, int* id)
+{
+    bool ok = false;
+    const int value = text.trimmed().toInt(&ok);
+    if (!ok || value < 0)
+        return false;
+    *id = value;
+    return true;
+}
+
 int Schedule::parseTime(const QString& text)
 {
     static const QRegularExpression pattern(QStringLiteral("^(\\d{2}):(\\d{2})$"));
@@ -86,7 +86,7 @@ QVector<int> Schedule::parseWeekDistribution(const QString& text)
         return week;
     for (int i = 0; i < 7; ++i) {
         int id;
-        if (parseId(fields.at(i), &id))
+        if (Schedule::parseId(fields.at(i), &id))
             week[i] = id;
     }
     return week;
@@ -99,7 +99,7 @@ Schedule::Day Schedule::readEntries(const QDomElement& parent) const
          e = e.nextSiblingElement(Xml::Time)) {
         Entry entry;
         entry.minute = parseTime(Xml::firstText(e));
-        if (entry.minute < 0 || !parseId(e.attribute(m_attribute), &entry.target))
+        if (entry.minute < 0 || !Schedule::parseId(e.attribute(m_attribute), &entry.target))
             continue;
         day.append(entry);
     }
@@ -115,7 +115,7 @@ void Schedule::readDayCards(const QDomElement& calendar)
          e = e.nextSiblingElement(Xml::DayCard)) {
         int id = -1;
         // The first card of an id wins, as a lookup in file order would find it.
-        if (parseId(e.attribute(Xml::id), &id) && !m_cards.contains(id))
+        if (Schedule::parseId(e.attribute(Xml::id), &id) && !m_cards.contains(id))
             m_cards.insert(id, readEntries(e));
     }
 }

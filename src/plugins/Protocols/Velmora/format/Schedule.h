@@ -56,6 +56,8 @@ public:
     static QVector<int> parseWeekDistribution(const QString& text);
     // "hh:mm" as minutes after midnight, -1 when malformed.
     static int parseTime(const QString& text);
+    // An id attribute: a whole number, 0 or more, blanks around allowed.
+    static bool parseId(const QString& text, int* id);
     // A special day's "dd.MM" (*year set to 0: every year) or "dd.MM.yyyy";
     // false when it is neither or names no real date ("29.02" counts as real).
     static bool parseSpecialDay(const QString& text, int* day, int* month, int* year);
