@@ -14,6 +14,7 @@
 #include "ObjectTreeModel.h"
 #include "PropertiesDock.h"
 #include "ProtocolWords.h"
+#include "ScheduleDock.h"
 #include "StateDump.h"
 #include "StorageService.h"
 
@@ -155,6 +156,11 @@ void MainWindow::createDocks()
     addDockWidget(Qt::LeftDockWidgetArea, m_propertiesDock);
     addDockWidget(Qt::BottomDockWidgetArea, m_logDock);
     addDockWidget(Qt::RightDockWidgetArea, m_legend);
+    // The plan shares the bottom with the log, which stays in front.
+    m_scheduleDock = new ScheduleDock(this);
+    addDockWidget(Qt::BottomDockWidgetArea, m_scheduleDock);
+    tabifyDockWidget(m_logDock, m_scheduleDock);
+    m_logDock->raise();
 
     auto* commandBar = new QToolBar(tr("Command"), this);
     commandBar->setObjectName(QStringLiteral("CommandBar"));
@@ -210,6 +216,7 @@ void MainWindow::createMenus()
     view->addAction(m_propertiesDock->toggleViewAction());
     view->addAction(m_logDock->toggleViewAction());
     view->addAction(m_legend->toggleViewAction());
+    view->addAction(m_scheduleDock->toggleViewAction());
 
     QMenu* service = menuBar()->addMenu(tr("&Service"));
     service->addAction(tr("&Connect…"), this, &MainWindow::connectDialog);
@@ -373,6 +380,7 @@ void MainWindow::updateCommandTarget(const QObject* leaving)
         m_commandZone = zones.first();
     updateZoneChoice(zones);
     m_commandEdit->setEnabled(m_commandZone != nullptr);
+    m_scheduleDock->setZone(m_commandZone);
 }
 
 void MainWindow::updateZoneChoice(const QList<QObject*>& zones)
@@ -703,6 +711,7 @@ void MainWindow::objectStateChanged(const QObject* object)
 {
     m_treeModel->objectChanged(object);
     refreshProperties(object);
+    m_scheduleDock->objectStateChanged(object);
     if (ModuleHost::isZone(object)) {
         m_links->zoneChanged(const_cast<QObject*>(object));
         updateHashStatus();

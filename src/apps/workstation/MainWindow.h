@@ -27,6 +27,7 @@ class QLineEdit;
 class QMenu;
 class Request;
 class Response;
+class ScheduleDock;
 class StorageService;
 
 namespace Semtra {
@@ -143,6 +144,7 @@ private:
     PropertiesDock* m_propertiesDock;
     LogDock* m_logDock;
     MapLegend* m_legend;
+    ScheduleDock* m_scheduleDock = nullptr;
     LinkMonitor* m_links;
     StorageService* m_storage;
     Semtra::TcpConnection* m_connection;

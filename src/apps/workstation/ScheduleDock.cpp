@@ -1,0 +1,274 @@
+#include "ScheduleDock.h"
+
+#include "ModuleHost.h"
+#include "ScheduleChart.h"
+
+#include "Velmora/format/SchedulePreview.h"
+
+#include <QDateEdit>
+#include <QDir>
+#include <QDomDocument>
+#include <QFile>
+#include <QFileInfo>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QScrollArea>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+namespace {
+
+// A file being written announces itself several times: it is read once quiet.
+constexpr int FileSettleMs = 200;
+
+bool readDocument(const QString& fileName, QDomDocument* document, QString* error)
+{
+    QFile file(fileName);
+    if (!file.open(QIODevice::ReadOnly)) {
+        *error = file.errorString();
+        return false;
+    }
+    QString message;
+    int line = 0;
+    int column = 0;
+    if (document->setContent(&file, false, &message, &line, &column))
+        return true;
+    *error = ScheduleDock::tr("%1 (line %2, column %3)").arg(message).arg(line).arg(column);
+    return false;
+}
+
+// Size and time of the last change: a file replaced under its name shows here
+// even when the watcher lost sight of it.
+QString fileStamp(const QString& fileName)
+{
+    const QFileInfo info(fileName);
+    return info.exists() ? QStringLiteral("%1 %2").arg(info.lastModified().toMSecsSinceEpoch()).arg(info.size())
+                         : QString();
+}
+
+} // namespace
+
+ScheduleDock::ScheduleDock(QWidget* parent)
+    : QDockWidget(tr("Schedule"), parent)
+    , m_chart(new ScheduleChart)
+{
+    setObjectName(QStringLiteral("scheduleDock"));
+    auto* body = new QWidget(this);
+    m_message = new QLabel(body);
+    m_message->setObjectName(QStringLiteral("scheduleMessage"));
+    m_message->setWordWrap(true);
+    m_message->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    m_message->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    m_scroll = new QScrollArea(body);
+    m_scroll->setWidget(m_chart);
+    m_scroll->setWidgetResizable(true);
+    m_scroll->setFrameShape(QFrame::NoFrame);
+    auto* layout = new QVBoxLayout(body);
+    layout->setContentsMargins(4, 2, 4, 2);
+    layout->addWidget(createDayBar());
+    layout->addWidget(m_message, 1);
+    layout->addWidget(m_scroll, 1);
+    setWidget(body);
+
+    m_rebuildTimer.setSingleShot(true);
+    connect(&m_rebuildTimer, &QTimer::timeout, this, &ScheduleDock::rebuild);
+    m_clock.setSingleShot(true);
+    connect(&m_clock, &QTimer::timeout, this, &ScheduleDock::tick);
+    connect(&m_watcher, &QFileSystemWatcher::fileChanged, this, [this] { scheduleRebuild(FileSettleMs); });
+    connect(&m_watcher, &QFileSystemWatcher::directoryChanged, this, &ScheduleDock::directoryChanged);
+    tick();
+    rebuild();
+}
+
+QWidget* ScheduleDock::createDayBar()
+{
+    auto* bar = new QWidget;
+    auto* back = new QToolButton(bar);
+    back->setObjectName(QStringLiteral("scheduleDayBack"));
+    back->setArrowType(Qt::LeftArrow);
+    back->setToolTip(tr("Previous day"));
+    m_date = new QDateEdit(QDate::currentDate(), bar);
+    m_date->setObjectName(QStringLiteral("scheduleDate"));
+    m_date->setCalendarPopup(true);
+    m_date->setDisplayFormat(QStringLiteral("ddd yyyy-MM-dd"));
+    m_date->setToolTip(tr("The day the schedule shows"));
+    // Room for the weekday the format puts in front, and the popup's arrow.
+    m_date->setMinimumWidth(m_date->fontMetrics().horizontalAdvance(QStringLiteral("Wed 0000-00-00")) + 40);
+    auto* forward = new QToolButton(bar);
+    forward->setObjectName(QStringLiteral("scheduleDayForward"));
+    forward->setArrowType(Qt::RightArrow);
+    forward->setToolTip(tr("Next day"));
+    auto* today = new QToolButton(bar);
+    today->setObjectName(QStringLiteral("scheduleToday"));
+    today->setText(tr("Today"));
+    m_zoneLabel = new QLabel(bar);
+
+    auto* layout = new QHBoxLayout(bar);
+    layout->setContentsMargins(0, 0, 0, 0);
+    for (QWidget* widget : {static_cast<QWidget*>(back), static_cast<QWidget*>(m_date), static_cast<QWidget*>(forward),
+                            static_cast<QWidget*>(today)})
+        layout->addWidget(widget);
+    layout->addSpacing(12);
+    layout->addWidget(m_zoneLabel, 1);
+
+    connect(back, &QToolButton::clicked, this, [this] { setDate(date().addDays(-1)); });
+    connect(forward, &QToolButton::clicked, this, [this] { setDate(date().addDays(1)); });
+    connect(today, &QToolButton::clicked, this, [this] { setDate(QDate::currentDate()); });
+    connect(m_date, &QDateEdit::dateChanged, this, [this] {
+        tick();
+        scheduleRebuild(0);
+    });
+    return bar;
+}
+
+QObject* ScheduleDock::zone() const
+{
+    return m_zone;
+}
+
+QDate ScheduleDock::date() const
+{
+    return m_date->date();
+}
+
+ScheduleChart* ScheduleDock::chart() const
+{
+    return m_chart;
+}
+
+QString ScheduleDock::message() const
+{
+    return m_message->text();
+}
+
+void ScheduleDock::setZone(QObject* zone)
+{
+    if (zone == m_zone)
+        return;
+    m_zone = zone;
+    m_areas.clear();
+    for (QObject* area : ModuleHost::areasOf(zone)) {
+        const int id = area->property("id").toInt();
+        if (!m_areas.contains(id))
+            m_areas.insert(id, area);
+    }
+    m_file = zone ? ModuleHost::zoneFile(zone) : QString();
+    const QString name = zone ? zone->property("name").toString() : QString();
+    m_zoneLabel->setText(zone ? tr("Zone %1 \"%2\"").arg(zone->property("id").toInt()).arg(name) : QString());
+    m_zoneLabel->setToolTip(QDir::toNativeSeparators(m_file));
+    m_chart->clearLive();
+    scheduleRebuild(0);
+}
+
+void ScheduleDock::setDate(const QDate& date)
+{
+    m_date->setDate(date);
+}
+
+void ScheduleDock::scheduleRebuild(int delay)
+{
+    // Zone, day and file changes coming together make one rebuild.
+    m_rebuildTimer.start(delay);
+}
+
+void ScheduleDock::rebuild()
+{
+    m_rebuildTimer.stop();
+    if (!m_zone)
+        m_file.clear();
+    watchFile();
+    if (!m_zone) {
+        m_chart->setPreview(Velmora::SchedulePreview());
+        showMessage(tr("No zone is open. The schedule of the zone that commands go to shows here."));
+        return;
+    }
+    QDomDocument document;
+    QString error;
+    if (!readDocument(m_file, &document, &error)) {
+        m_chart->setPreview(Velmora::SchedulePreview());
+        showMessage(tr("Cannot read the schedule from %1: %2").arg(QDir::toNativeSeparators(m_file), error));
+        return;
+    }
+    const Velmora::SchedulePreview preview(document.documentElement(), date(), date());
+    m_chart->setPreview(preview);
+    if (preview.isNull()) {
+        showMessage(tr("No schedule from %1: %2").arg(QDir::toNativeSeparators(m_file), preview.error()));
+        return;
+    }
+    showMessage(QString());
+    refreshLive();
+}
+
+void ScheduleDock::showMessage(const QString& text)
+{
+    m_message->setText(text);
+    m_message->setVisible(!text.isEmpty());
+    m_scroll->setVisible(text.isEmpty());
+}
+
+void ScheduleDock::watchFile()
+{
+    // The folder too: a file removed and written again is seen there.
+    const QString folder = m_file.isEmpty() ? QString() : QFileInfo(m_file).absolutePath();
+    QStringList stale = m_watcher.files() + m_watcher.directories();
+    stale.removeAll(folder);
+    stale.removeAll(m_file);
+    if (!stale.isEmpty())
+        m_watcher.removePaths(stale);
+    if (!folder.isEmpty() && !m_watcher.directories().contains(folder))
+        m_watcher.addPath(folder);
+    if (QFileInfo::exists(m_file) && !m_watcher.files().contains(m_file))
+        m_watcher.addPath(m_file);
+    m_stamp = fileStamp(m_file);
+}
+
+void ScheduleDock::directoryChanged()
+{
+    // Other files come and go in the folder; only this one's change counts.
+    if (!m_file.isEmpty() && fileStamp(m_file) != m_stamp)
+        scheduleRebuild(FileSettleMs);
+}
+
+void ScheduleDock::refreshLive()
+{
+    m_chart->clearLive();
+    if (!m_zone || !m_zone->property("isConnected").toBool())
+        return;
+    m_chart->setLiveStrategy(m_zone->property("currentStrategy").toInt(), m_zone->property("controlSource").toInt());
+    for (const QPointer<QObject>& area : qAsConst(m_areas)) {
+        if (area)
+            setLiveArea(area);
+    }
+}
+
+void ScheduleDock::setLiveArea(const QObject* area)
+{
+    m_chart->setLiveArea(area->property("id").toInt(), area->property("currentState").toInt(),
+                         area->property("controlSource").toInt());
+}
+
+void ScheduleDock::objectStateChanged(const QObject* object)
+{
+    if (!m_zone || !object)
+        return;
+    if (object == m_zone) {
+        // Link changes and the zone's strategy: everything may have moved.
+        refreshLive();
+        return;
+    }
+    const auto area = m_areas.constFind(object->property("id").toInt());
+    if (area != m_areas.constEnd() && area.value() == object && m_zone->property("isConnected").toBool())
+        setLiveArea(object);
+}
+
+void ScheduleDock::tick()
+{
+    const QDateTime now = QDateTime::currentDateTime();
+    // Left on today, the dock moves on to the next day at midnight.
+    const bool wasToday = m_today.isValid() && date() == m_today;
+    m_today = now.date();
+    if (wasToday && date() != m_today)
+        setDate(m_today);
+    m_chart->setNowMinute(date() == m_today ? now.time().hour() * 60 + now.time().minute() : -1);
+    m_clock.start(60000 - now.time().second() * 1000 - now.time().msec() + 20);
+}

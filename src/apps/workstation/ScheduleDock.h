@@ -1,0 +1,63 @@
+#pragma once
+
+#include <QDate>
+#include <QDockWidget>
+#include <QFileSystemWatcher>
+#include <QHash>
+#include <QPointer>
+#include <QTimer>
+
+class QDateEdit;
+class QLabel;
+class QScrollArea;
+class ScheduleChart;
+
+// The chosen day's plan of one zone, drawn by ScheduleChart, with the
+// service's live state marked where it departs from the plan. The plan is
+// read from the zone's file whenever the day, the zone or the file changes;
+// live changes and the passing minutes only redraw.
+class ScheduleDock : public QDockWidget
+{
+    Q_OBJECT
+public:
+    explicit ScheduleDock(QWidget* parent = nullptr);
+
+    QObject* zone() const;
+    QDate date() const;
+    ScheduleChart* chart() const;
+    // Why no chart is shown (no zone, a file that cannot be read, no plan
+    // for the day); empty while the chart shows.
+    QString message() const;
+
+public slots:
+    // The zone whose plan is shown; null shows none.
+    void setZone(QObject* zone);
+    void setDate(const QDate& date);
+    // A zone or an area reported new live values.
+    void objectStateChanged(const QObject* object);
+
+private:
+    QWidget* createDayBar();
+    void scheduleRebuild(int delay);
+    void rebuild();
+    void showMessage(const QString& text);
+    void watchFile();
+    void directoryChanged();
+    void refreshLive();
+    void setLiveArea(const QObject* area);
+    void tick();
+
+    QPointer<QObject> m_zone;
+    QString m_file;
+    QString m_stamp; // the file as last read: size and time
+    QHash<int, QPointer<QObject>> m_areas; // by id
+    QDateEdit* m_date = nullptr;
+    QLabel* m_zoneLabel = nullptr;
+    QLabel* m_message = nullptr;
+    QScrollArea* m_scroll = nullptr;
+    ScheduleChart* m_chart = nullptr;
+    QTimer m_rebuildTimer;
+    QTimer m_clock;
+    QFileSystemWatcher m_watcher;
+    QDate m_today; // as the clock last saw it, to follow midnight
+};
