@@ -1,12 +1,10 @@
+// Editing an outline on the map with the mouse, on a north-up view.
 #include <QApplication>
 #include <QGraphicsScene>
 #include <QGraphicsView>
 #include <QMouseEvent>
 #include <QPointer>
-#include <QRandomGenerator>
 #include <QtTest>
-
-#include <algorithm>
 
 #include "OffscreenLeaks.h"
 #include "Velmora/format/GeometryText.h"
@@ -20,18 +18,6 @@ const QString square = QStringLiteral("49.1,55.78;49.102,55.78;49.102,55.782;49.
 const QPointF squareCentre(49.101, 55.781);
 // 50 pixels below the square at the starting zoom, on no handle.
 const QPointF below(49.1015, 55.7795);
-
-// Points as the outline text gives them back, in a fixed order.
-QList<QPointF> asWritten(const QList<QPointF>& points)
-{
-    QList<QPointF> rounded;
-    for (const QPointF& p : points)
-        rounded.append(QPointF(QString::number(p.x(), 'g', 12).toDouble(), QString::number(p.y(), 'g', 12).toDouble()));
-    std::sort(rounded.begin(), rounded.end(), [](const QPointF& a, const QPointF& b) {
-        return a.x() < b.x() || (a.x() == b.x() && a.y() < b.y());
-    });
-    return rounded;
-}
 
 } // namespace
 
@@ -50,14 +36,26 @@ private slots:
     void handleAtZoom();
     void endingEdit_data();
     void endingEdit();
-    void handlesAndTextStayInStep();
 
 private:
-    void setZoom(qreal pixelsPerDegree, const QPointF& centre);
+    void setZoom(qreal pixelsPerDegree, const QPointF& centre)
+    {
+        m_view->setTransform(QTransform::fromScale(pixelsPerDegree, -pixelsPerDegree));
+        m_view->centerOn(centre);
+    }
     QPoint pixel(const QPointF& scenePoint) const { return m_view->mapFromScene(scenePoint); }
-    QPoint handlePixel(int vertex) const { return pixel(m_area->mapToScene(m_area->polygon().at(vertex))); }
-    EditMarker* handleOf(int vertex) const;
-    void click(const QPoint& pos, Qt::MouseButton button = Qt::LeftButton, Qt::KeyboardModifiers modifiers = {});
+    QPoint handlePixel(int vertex) const { return pixel(m_area->mapToScene(m_area->polygon().value(vertex))); }
+    EditMarker* handleOf(int vertex) const
+    {
+        for (EditMarker* marker : m_area->markers())
+            if (marker->pos() == m_area->polygon().value(vertex))
+                return marker;
+        return nullptr;
+    }
+    void click(const QPoint& pos, Qt::MouseButton button = Qt::LeftButton, Qt::KeyboardModifiers modifiers = {})
+    {
+        QTest::mouseClick(m_view->viewport(), button, modifiers, pos);
+    }
     void drag(const QPoint& from, const QPoint& to, Qt::KeyboardModifiers modifiers = {});
     void checkHandlesMatchText();
 
@@ -91,29 +89,6 @@ void OutlineEditingTest::cleanup()
         QGuiApplication::restoreOverrideCursor();
 }
 
-void OutlineEditingTest::setZoom(qreal pixelsPerDegree, const QPointF& centre)
-{
-    // North up, as on the host's map.
-    m_view->setTransform(QTransform::fromScale(pixelsPerDegree, -pixelsPerDegree));
-    m_view->centerOn(centre);
-}
-
-EditMarker* OutlineEditingTest::handleOf(int vertex) const
-{
-    const QList<EditMarker*> markers = m_area->markers();
-    for (EditMarker* marker : markers) {
-        if (marker->pos() == m_area->polygon().value(vertex))
-            return marker;
-    }
-    return nullptr;
-}
-
-void OutlineEditingTest::click(const QPoint& pos, Qt::MouseButton button, Qt::KeyboardModifiers modifiers)
-{
-    QTest::mousePress(m_view->viewport(), button, modifiers, pos);
-    QTest::mouseRelease(m_view->viewport(), button, modifiers, pos);
-}
-
 void OutlineEditingTest::drag(const QPoint& from, const QPoint& to, Qt::KeyboardModifiers modifiers)
 {
     QWidget* viewport = m_view->viewport();
@@ -130,14 +105,14 @@ void OutlineEditingTest::drag(const QPoint& from, const QPoint& to, Qt::Keyboard
 // What the handles show and what the outline text says are the same points.
 void OutlineEditingTest::checkHandlesMatchText()
 {
-    QList<QPointF> shown;
-    const QList<EditMarker*> markers = m_area->markers();
-    for (const EditMarker* marker : markers)
-        shown.append(marker->scenePos());
-    QVector<QPointF> written;
+    QStringList shown;
+    for (const EditMarker* marker : m_area->markers())
+        shown << Velmora::Geometry::formatPoints({marker->scenePos()});
     const QString text = m_area->outlineText();
-    QVERIFY2(text.isEmpty() || Velmora::Geometry::parsePoints(text, &written), qPrintable(text));
-    QVERIFY2(asWritten(shown) == asWritten(written.toList()), qPrintable(text));
+    QStringList written = text.isEmpty() ? QStringList() : text.split(QLatin1Char(';'));
+    shown.sort();
+    written.sort();
+    QCOMPARE(shown, written);
     const int current = m_area->currentIndex();
     QVERIFY(current < written.size() && (current >= 0 || written.isEmpty()));
 }
@@ -150,8 +125,6 @@ void OutlineEditingTest::dragHandle_data()
     QTest::addColumn<QPoint>("delta");
     QTest::addColumn<QString>("written");
     // North up: dragging down lowers the latitude.
-    QTest::newRow("1e5, right and up") << 1e5 << 1 << 0 << QPoint(30, -20)
-                                      << "49.1,55.78;49.1023,55.7802;49.102,55.782;49.1,55.782";
     QTest::newRow("1e6, left and down") << 1e6 << 3 << 0 << QPoint(-50, 40)
                                        << "49.1,55.78;49.102,55.78;49.102,55.782;49.09995,55.78196";
     QTest::newRow("1e4, onto the next vertex") << 1e4 << 0 << 0 << QPoint(20, 0)
@@ -180,8 +153,7 @@ void OutlineEditingTest::dragHandle()
     if (modifiers == Qt::ControlModifier) {
         click(handlePixel(vertex));
         click(handlePixel(2), Qt::LeftButton, Qt::ControlModifier);
-    }
-    if (modifiers == Qt::ShiftModifier) {
+    } else if (modifiers == Qt::ShiftModifier) {
         QTest::keyPress(m_view, Qt::Key_Shift);
         QCOMPARE(QGuiApplication::overrideCursor()->shape(), Qt::SizeAllCursor);
     }
@@ -211,30 +183,21 @@ void OutlineEditingTest::clicks_data()
                                          << "49.1,55.78;49.102,55.78;49.102,55.782;49.1,55.782;49.1015,55.7795" << 4;
     QTest::newRow("after the pressed handle") << square << "p1 i"
                                               << "49.1,55.78;49.102,55.78;49.1015,55.7795;49.102,55.782;49.1,55.782" << 2;
-    QTest::newRow("right click on the first") << square << "r0" << "49.102,55.78;49.102,55.782;49.1,55.782" << 2;
     QTest::newRow("right click on the third") << square << "r2" << "49.1,55.78;49.102,55.78;49.1,55.782" << 1;
     QTest::newRow("after a deleted first, at the end") << square << "r0 i"
                                                        << "49.102,55.78;49.102,55.782;49.1,55.782;49.1015,55.7795" << 3;
-    QTest::newRow("after a deleted third, before the fourth") << square << "r2 i"
-                                                              << "49.1,55.78;49.102,55.78;49.1015,55.7795;49.1,55.782" << 2;
     QTest::newRow("only vertex deleted, then one added") << "49.1,55.78" << "r0 i" << "49.1015,55.7795" << 0;
-    QTest::newRow("into an empty outline") << "" << "i" << "49.1015,55.7795" << 0;
     QTest::newRow("Delete removes the selected") << square << "p1 c2 del" << "49.1,55.78;49.1,55.782" << 0;
     QTest::newRow("Ctrl+click deselects") << square << "p1 c2 c1 del" << "49.1,55.78;49.102,55.78;49.1,55.782" << 1;
     // Odd stored outlines take a click like any other: nothing is "repaired".
-    QTest::newRow("one point") << "49.1,55.78" << "i" << "49.1,55.78;49.1015,55.7795" << 1;
     QTest::newRow("closing point dropped") << square + ";49.1,55.78" << "i" << square + ";49.1015,55.7795" << 4;
     QTest::newRow("duplicate points") << "49.1,55.78;49.102,55.78;49.102,55.78" << "i"
                                       << "49.1,55.78;49.102,55.78;49.102,55.78;49.1015,55.7795" << 3;
-    QTest::newRow("self-intersecting") << "49.1,55.78;49.102,55.782;49.102,55.78;49.1,55.782" << "i"
-                                       << "49.1,55.78;49.102,55.782;49.102,55.78;49.1,55.782;49.1015,55.7795" << 4;
     QTest::newRow("largest doubles") << "49.1,55.78;1.79769313486e+308,-1.79769313486e+308" << "i"
                                      << "49.1,55.78;1.79769313486e+308,-1.79769313486e+308;49.1015,55.7795" << 2;
-    QTest::newRow("not numbers") << "49.1,55.78;nan,inf" << "i" << "49.1,55.78;0,0;49.1015,55.7795" << 2;
-    QTest::newRow("lone coordinate and trailing ;") << "49.1,55.78;7;49.102,55.78;" << "i"
-                                                   << "49.1,55.78;49.102,55.78;49.1015,55.7795" << 2;
-    QTest::newRow("words and a third coordinate") << "a,55.78;49.102,55.78,1" << "i"
-                                                  << "0,55.78;49.102,55.78;49.1015,55.7795" << 2;
+    // Numbers that are none read as 0; a lone coordinate goes, a third one is dropped.
+    QTest::newRow("lenient reading") << "49.1,55.78;nan,inf;7;a,55.78;49.102,55.78,1;" << "i"
+                                     << "49.1,55.78;0,0;0,55.78;49.102,55.78;49.1015,55.7795" << 4;
 }
 
 void OutlineEditingTest::clicks()
@@ -246,19 +209,15 @@ void OutlineEditingTest::clicks()
     m_area->setOutlineText(stored);
     m_view->viewport()->grab(); // drawn, whatever the numbers
     m_area->setEditMode(true);
-    const QStringList list = steps.split(QLatin1Char(' '));
-    for (const QString& step : list) {
+    for (const QString& step : steps.split(QLatin1Char(' '))) {
         const int vertex = step.mid(1).toInt();
         if (step == QLatin1String("i"))
             click(pixel(below));
         else if (step == QLatin1String("del"))
             QTest::keyClick(m_view, Qt::Key_Delete);
-        else if (step.startsWith(QLatin1Char('p')))
-            click(handlePixel(vertex));
-        else if (step.startsWith(QLatin1Char('c')))
-            click(handlePixel(vertex), Qt::LeftButton, Qt::ControlModifier);
-        else if (step.startsWith(QLatin1Char('r')))
-            click(handlePixel(vertex), Qt::RightButton);
+        else
+            click(handlePixel(vertex), step.startsWith('r') ? Qt::RightButton : Qt::LeftButton,
+                  step.startsWith('c') ? Qt::ControlModifier : Qt::NoModifier);
     }
     QCOMPARE(m_area->outlineText(), written);
     QCOMPARE(m_area->currentIndex(), current);
@@ -270,7 +229,6 @@ void OutlineEditingTest::clicks()
     checkHandlesMatchText();
     // Removed handles leave the scene once their click is over.
     QTRY_COMPARE(m_scene->items().size(), 1 + m_area->polygon().size());
-    m_view->viewport()->grab();
     m_area->setEditMode(false);
     QCOMPARE(m_area->outlineText(), written);
 }
@@ -296,28 +254,21 @@ void OutlineEditingTest::handleAtZoom()
     const QImage plain = m_view->viewport()->grab().toImage();
     m_area->setEditMode(true);
     const QImage edited = m_view->viewport()->grab().toImage();
-    // What editing adds around a vertex is its handle: 7 pixels square at any zoom.
+    // What editing adds around a vertex is its handle, of one pixel size at any zoom.
     const QPoint centre = handlePixel(1);
     QRect drawn;
-    for (int y = centre.y() - 12; y <= centre.y() + 12; ++y) {
-        for (int x = centre.x() - 12; x <= centre.x() + 12; ++x) {
-            if (plain.pixel(x, y) != edited.pixel(x, y))
-                drawn |= QRect(x, y, 1, 1);
-        }
-    }
+    for (int y = centre.y() - 12; y <= centre.y() + 12; ++y)
+        for (int x = centre.x() - 12; x <= centre.x() + 12; ++x)
+            drawn |= plain.pixel(x, y) != edited.pixel(x, y) ? QRect(x, y, 1, 1) : QRect();
     QVERIFY2(drawn.width() >= 7 && drawn.width() <= 8 && drawn.height() == drawn.width(),
              qPrintable(QStringLiteral("%1 x %2").arg(drawn.width()).arg(drawn.height())));
 
-    // A press on the square makes its vertex current; elsewhere it adds one.
-    const QString stored = m_area->outlineText();
+    // A press on the handle makes its vertex current; beside it, it adds one.
     click(centre + offset);
-    if (onHandle) {
-        QCOMPARE(m_area->outlineText(), stored);
-        QCOMPARE(m_area->currentIndex(), 1);
-    } else {
-        QCOMPARE(m_area->currentIndex(), 4);
+    QCOMPARE(m_area->currentIndex(), onHandle ? 1 : 4);
+    QCOMPARE(m_area->polygon().size(), onHandle ? 4 : 5);
+    if (!onHandle)
         QCOMPARE(handlePixel(4), centre + offset);
-    }
 }
 
 void OutlineEditingTest::endingEdit_data()
@@ -336,13 +287,9 @@ void OutlineEditingTest::endingEdit()
     QCOMPARE(QGuiApplication::overrideCursor()->shape(), Qt::CrossCursor);
     click(handlePixel(2), Qt::RightButton);
     click(pixel(below));
-    if (how == QLatin1String("off")) {
-        m_area->setEditMode(false);
-    } else if (how == QLatin1String("shift")) {
+    if (how == QLatin1String("shift"))
         QTest::keyPress(m_view, Qt::Key_Shift);
-        m_area->setEditMode(false);
-        QVERIFY(!m_area->isShiftMode() && !(m_area->flags() & QGraphicsItem::ItemIsMovable));
-    } else if (how == QLatin1String("delete")) {
+    if (how == QLatin1String("delete")) {
         delete m_area;
     } else if (how == QLatin1String("scene")) {
         delete m_view;
@@ -350,6 +297,9 @@ void OutlineEditingTest::endingEdit()
         m_view = nullptr;
         m_scene = nullptr;
         QVERIFY(m_area.isNull());
+    } else {
+        m_area->setEditMode(false);
+        QVERIFY(!m_area->isShiftMode() && !(m_area->flags() & QGraphicsItem::ItemIsMovable));
     }
     QVERIFY(!QGuiApplication::overrideCursor());
     QCoreApplication::processEvents();
@@ -365,34 +315,6 @@ void OutlineEditingTest::endingEdit()
     }
     if (m_scene)
         QCOMPARE(m_scene->items().size(), m_area ? 1 : 0);
-}
-
-void OutlineEditingTest::handlesAndTextStayInStep()
-{
-    // A long mixed edit, with a fixed seed so that a failure replays.
-    QRandomGenerator random(20240611);
-    m_area->setEditMode(true);
-    const QRect area(50, 50, 300, 300);
-    const auto anyPixel = [&] { return area.topLeft() + QPoint(random.bounded(300), random.bounded(300)); };
-    for (int step = 0; step < 120 && !QTest::currentTestFailed(); ++step) {
-        const int count = m_area->polygon().size();
-        const int vertex = count > 0 ? random.bounded(count) : -1;
-        const int action = random.bounded(5);
-        if (action < 2)
-            click(anyPixel());
-        else if (vertex < 0 || !area.contains(handlePixel(vertex)))
-            continue;
-        else if (action == 2)
-            click(handlePixel(vertex), Qt::RightButton);
-        else if (action == 3)
-            drag(handlePixel(vertex), anyPixel());
-        else if (action == 4)
-            click(handlePixel(vertex), Qt::LeftButton, Qt::ControlModifier);
-        if (random.bounded(8) == 0)
-            QTest::keyClick(m_view, Qt::Key_Delete);
-        checkHandlesMatchText();
-    }
-    QTRY_COMPARE(m_scene->items().size(), 1 + m_area->polygon().size());
 }
 
 QTEST_MAIN(OutlineEditingTest)

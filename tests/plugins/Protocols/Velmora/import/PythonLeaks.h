@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QDir>
+
 // The embedded interpreter is never finalised (threads started by scripts may
 // outlive every module), so what Python and the libraries it loaded hold is
 // still held at exit: lxml keeps a libxml2 parser context for every thread
@@ -13,4 +15,12 @@ extern "C" const char* __lsan_default_suppressions()
            "leak:libxml2.so\n"
            "leak:libxslt.so\n"
            "leak:libqoffscreen.so\n";
+}
+
+// The check at exit stops every thread, and one still tearing down (a Python
+// worker just past its end) can crash it: a test that ran workers waits until
+// the process is back to the threads it had before.
+inline int threadCount()
+{
+    return QDir(QStringLiteral("/proc/self/task")).entryList(QDir::Dirs | QDir::NoDotAndDotDot).size();
 }

@@ -1,4 +1,5 @@
-// The TRANSYT import dialog, offscreen, with the interpreter initialised by the module.
+// The TRANSYT import dialog, offscreen, with the interpreter initialised by
+// the module; and the imported area taking the edited one's place.
 #pragma push_macro("slots")
 #undef slots
 #include <Python.h>
@@ -7,9 +8,7 @@
 #include <QAbstractEventDispatcher>
 #include <QApplication>
 #include <QDialogButtonBox>
-#include <QDomDocument>
 #include <QPushButton>
-#include <QResource>
 #include <QTextBlock>
 #include <QTextEdit>
 #include <QtTest>
@@ -19,6 +18,7 @@
 #include "DomText.h"
 #include "PythonLeaks.h"
 #include "Velmora/import/EmbeddedPython.h"
+#include "Velmora/import/KeepGeometry.h"
 #include "Velmora/import/TolImportDlg.h"
 
 using Velmora::EmbeddedPython;
@@ -28,14 +28,14 @@ namespace {
 const QString dataDir = QStringLiteral(VELMORA_TEST_DATA "/transyt/");
 const QString smallReport = dataDir + QStringLiteral("small.html");
 
+QPushButton* okOf(TolImportDlg* dialog)
+{
+    return dialog->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok);
+}
+
 QTextEdit* logOf(TolImportDlg* dialog)
 {
     return dialog->findChild<QTextEdit*>(QStringLiteral("output"));
-}
-
-QPushButton* okOf(TolImportDlg* dialog)
-{
-    return dialog->findChild<QDialogButtonBox*>(QStringLiteral("buttonBox"))->button(QDialogButtonBox::Ok);
 }
 
 QStringList lines(TolImportDlg* dialog)
@@ -49,9 +49,8 @@ QString redText(TolImportDlg* dialog)
     QString red;
     for (QTextBlock block = logOf(dialog)->document()->begin(); block.isValid(); block = block.next()) {
         for (auto it = block.begin(); !it.atEnd(); ++it) {
-            const QTextFragment fragment = it.fragment();
-            if (fragment.charFormat().foreground().color() == Qt::red)
-                red += fragment.text() + QLatin1Char('\n');
+            if (it.fragment().charFormat().foreground().color() == Qt::red)
+                red += it.fragment().text() + QLatin1Char('\n');
         }
     }
     return red;
@@ -63,9 +62,19 @@ bool pollingEnded(TolImportDlg* dialog)
     return QAbstractEventDispatcher::instance()->registeredTimers(dialog).isEmpty();
 }
 
-QString expectedArea()
+// Rather than wait out the once-a-second poll: once the worker has ended and
+// all it wrote has arrived, the dialog gets its timer's event.
+void finishImport(TolImportDlg* dialog)
 {
-    return describeXml(readFile(dataDir + QStringLiteral("small-expected.xml")));
+    auto* module = dialog->findChild<EmbeddedPython*>();
+    QVERIFY(module);
+    QTRY_VERIFY_WITH_TIMEOUT(!module->call(QStringLiteral("th.is_alive")).toBool(), 60000);
+    QCoreApplication::sendPostedEvents();
+    const auto timers = QAbstractEventDispatcher::instance()->registeredTimers(dialog);
+    QCOMPARE(timers.size(), 1);
+    QTimerEvent poll(timers.first().timerId);
+    QCoreApplication::sendEvent(dialog, &poll);
+    QVERIFY(pollingEnded(dialog));
 }
 
 } // namespace
@@ -76,18 +85,19 @@ class TolImportDlgTest : public QObject
 
 private slots:
     void initTestCase();
+    void cleanupTestCase() { QTRY_COMPARE(threadCount(), m_threads); }
     void cleanup();
-    void form();
-    void brokenReport_data();
-    void brokenReport();
-    void missingLibrary();
-    void resultThatIsNotXml();
+    void failedImport_data();
+    void failedImport();
     void cancelWhileConverting();
+    void keepGeometry_data();
+    void keepGeometry();
 
 private:
     // Runs Python in a module of the test's own, to patch what the script uses.
-    void patch(const QString& source);
+    void patch(const QString& source) { QVERIFY(m_hooks->runScript(source)); }
     std::unique_ptr<EmbeddedPython> m_hooks;
+    int m_threads = 0;
 };
 
 void TolImportDlgTest::initTestCase()
@@ -95,98 +105,61 @@ void TolImportDlgTest::initTestCase()
     QVERIFY(!Py_IsInitialized());
     m_hooks = std::make_unique<EmbeddedPython>();
     QVERIFY(m_hooks->isValid());
-    QVERIFY(Py_IsInitialized());
-    QVERIFY(m_hooks->runScript(QStringLiteral("import sys, threading, bs4, lxml.etree\n"
-                                              "originals = (bs4.BeautifulSoup, lxml.etree.tostring)\n")));
+    m_threads = threadCount();
+    patch(QStringLiteral("import sys, threading, bs4, lxml.etree\n"
+                         "originals = (bs4.BeautifulSoup, lxml.etree.tostring)\n"));
 }
 
 void TolImportDlgTest::cleanup()
 {
-    QVERIFY(m_hooks->runScript(QStringLiteral("bs4.BeautifulSoup, lxml.etree.tostring = originals\n"
-                                              "sys.modules['bs4'] = bs4\n")));
+    patch(QStringLiteral("bs4.BeautifulSoup, lxml.etree.tostring = originals\nsys.modules['bs4'] = bs4\n"));
 }
 
-void TolImportDlgTest::patch(const QString& source)
+void TolImportDlgTest::failedImport_data()
 {
-    QVERIFY(m_hooks->runScript(source));
+    QTest::addColumn<QString>("hook");
+    QTest::addColumn<QString>("report");
+    QTest::addColumn<bool>("worker");
+    QTest::addColumn<QStringList>("red");
+    QTest::addColumn<QString>("shown"); // the result text, shown as it is; empty: none
+
+    // A trace keeps its indentation.
+    QTest::newRow("report lacks a table")
+        << "" << dataDir + "missing-table.html" << true
+        << QStringList{"Traceback", "\n  File ", "ReportError", "\"Morning\"", "Resultant Stages"} << "";
+    // The script stops while it starts, on this thread: nothing is left to poll.
+    QTest::newRow("library missing") << "sys.modules['bs4'] = None" << smallReport << false
+                                     << QStringList{"ModuleNotFoundError", "bs4", "in <module>"} << "";
+    // Starts with an HTML tag: the log must not render it.
+    QTest::newRow("result not XML") << "lxml.etree.tostring = lambda *a, **k: b'<p>not an <b>area</p>'"
+                                    << smallReport << true << QStringList{"output xml parsing error"}
+                                    << "<p>not an <b>area</p>";
 }
 
-void TolImportDlgTest::form()
+void TolImportDlgTest::failedImport()
 {
-    TolImportDlg dialog(smallReport);
-    QCOMPARE(dialog.windowTitle(), QStringLiteral("Import report data"));
-    QCOMPARE(dialog.size(), QSize(523, 263));
-    QVERIFY(!okOf(&dialog)->isEnabled());
-    QVERIFY(dialog.result().isNull());
+    QFETCH(QString, hook);
+    QFETCH(QString, report);
+    QFETCH(bool, worker);
+    QFETCH(QStringList, red);
+    QFETCH(QString, shown);
+
+    patch(hook);
+    TolImportDlg dialog(report);
     // The interpreter lock is free while the dialog waits for its worker.
     QVERIFY(!PyGILState_Check());
-    // The script is carried compressed.
-    QResource resource(QStringLiteral(":/script/transyt2velmora.py"));
-    QVERIFY(resource.isValid());
-    QVERIFY(resource.compressionAlgorithm() != QResource::NoCompression);
-}
-
-void TolImportDlgTest::brokenReport_data()
-{
-    QTest::addColumn<QString>("report");
-    QTest::addColumn<QStringList>("error");
-
-    QTest::newRow("missing table") << dataDir + "missing-table.html"
-                                   << QStringList{"Traceback", "ReportError", "\"Morning\"", "Resultant Stages"};
-    QTest::newRow("missing file") << dataDir + "no-such-report.html"
-                                  << QStringList{"FileNotFoundError", "no-such-report.html"};
-}
-
-void TolImportDlgTest::brokenReport()
-{
-    QFETCH(QString, report);
-    QFETCH(QStringList, error);
-
-    TolImportDlg dialog(report);
-    QTRY_VERIFY_WITH_TIMEOUT(pollingEnded(&dialog), 60000);
-    const QString red = redText(&dialog);
-    for (const QString& part : error)
-        QVERIFY2(red.contains(part), qPrintable(red));
-    // A trace keeps its indentation.
-    QVERIFY2(red.contains(QLatin1String("\n  File ")), qPrintable(red));
-    QVERIFY(!lines(&dialog).contains(QStringLiteral("завершено")));
-    QVERIFY(!okOf(&dialog)->isEnabled());
-    QVERIFY(dialog.result().isNull());
-}
-
-void TolImportDlgTest::missingLibrary()
-{
-    patch(QStringLiteral("sys.modules['bs4'] = None"));
-    TolImportDlg dialog(smallReport);
-    // The script stops while it starts, on this thread; nothing is left to poll.
-    QVERIFY(pollingEnded(&dialog));
-    const QString red = redText(&dialog);
-    QVERIFY2(red.contains(QLatin1String("ModuleNotFoundError")) && red.contains(QLatin1String("bs4")), qPrintable(red));
-    QVERIFY2(red.contains(QLatin1String("in <module>")), qPrintable(red));
-    QVERIFY(!okOf(&dialog)->isEnabled());
-}
-
-void TolImportDlgTest::resultThatIsNotXml()
-{
-    // Starts with an HTML tag: the log must still show it as it is.
-    const QString text = QStringLiteral("<p>not an <b>area</p>");
-    patch(QStringLiteral("lxml.etree.tostring = lambda *a, **k: b\"%1\"").arg(text));
-    TolImportDlg dialog(smallReport);
-    QTRY_VERIFY_WITH_TIMEOUT(pollingEnded(&dialog), 60000);
-
-    QDomDocument document;
-    QString message;
-    int line = 0;
-    int column = 0;
-    QVERIFY(!document.setContent(text, &message, &line, &column));
+    QCOMPARE(pollingEnded(&dialog), !worker);
+    if (worker)
+        finishImport(&dialog);
+    const QString redLines = redText(&dialog);
+    for (const QString& part : red)
+        QVERIFY2(redLines.contains(part), qPrintable(redLines));
     const QStringList log = lines(&dialog);
-    QCOMPARE(log.mid(log.size() - 3),
-             (QStringList{"завершено", text,
-                          QStringLiteral("output xml parsing error (line %1,column %2): %3")
-                              .arg(line)
-                              .arg(column)
-                              .arg(message)}));
-    QCOMPARE(redText(&dialog), log.last() + QLatin1Char('\n'));
+    QCOMPARE(log.contains(QStringLiteral("завершено")), !shown.isEmpty());
+    if (!shown.isEmpty()) {
+        QCOMPARE(log.at(log.size() - 2), shown);
+        QVERIFY(!redLines.contains(shown));
+    }
     QVERIFY(!okOf(&dialog)->isEnabled());
     QVERIFY(dialog.result().isNull());
 }
@@ -216,7 +189,8 @@ void TolImportDlgTest::cancelWhileConverting()
     TolImportDlg second(smallReport);
     QTRY_COMPARE(m_hooks->variable(QStringLiteral("workers")).toList().size(), 2);
     patch(QStringLiteral("gate.set()"));
-    QTRY_VERIFY_WITH_TIMEOUT(okOf(&second)->isEnabled(), 60000);
+    finishImport(&second);
+    QVERIFY(okOf(&second)->isEnabled());
 
     // The orphan ran to its end after its module was dropped; what it wrote
     // was already posted, and went nowhere.
@@ -229,11 +203,63 @@ void TolImportDlgTest::cancelWhileConverting()
                                           "обработка состояния id=2 \"Weekend (Твкл.=09:00, Тц=50)\"",
                                           "создание выходных данных", "завершено"}));
     QCOMPARE(redText(&second), QString());
-    // The area as converted, without an outline of its own.
-    QCOMPARE(describe(second.result()), expectedArea());
-    QVERIFY(second.result().firstChildElement(QStringLiteral("Geometry")).isNull());
-    okOf(&second)->click();
-    QCOMPARE(second.QDialog::result(), int(QDialog::Accepted));
+    QCOMPARE(describe(second.result()), describeXml(readFile(dataDir + QStringLiteral("small-expected.xml"))));
+}
+
+void TolImportDlgTest::keepGeometry_data()
+{
+    QTest::addColumn<QString>("oldId"); // empty: no area was being edited
+    QTest::addColumn<bool>("sameDocument");
+    QTest::addColumn<QString>("expected");
+
+    const QString rest = QStringLiteral("<Controllers>1,2</Controllers><States/></Area>");
+    const QString kept = "<Area id=\"3\"><Geometry>49.1,55.7;49.2,55.7;49.2,55.8</Geometry>" + rest;
+    const QString blank = "<Area id=\"3\"><Geometry/>" + rest;
+    // The import's own outlines always give way.
+    QTest::newRow("outline carried over") << "3" << false << kept;
+    QTest::newRow("import already in the editor's document") << "3" << true << kept;
+    QTest::newRow("edited area without outline") << "4" << false << blank;
+    QTest::newRow("empty outline element") << "5" << false << blank;
+    QTest::newRow("no edited area") << "" << false << "";
+}
+
+void TolImportDlgTest::keepGeometry()
+{
+    QFETCH(QString, oldId);
+    QFETCH(bool, sameDocument);
+    QFETCH(QString, expected);
+
+    QDomDocument zone;
+    const QDomElement areas = parseXml(&zone, R"(<Areas>
+        <Area id="3"><Geometry>49.1,55.7;49.2,55.7;49.2,55.8</Geometry><Controllers>112</Controllers></Area>
+        <Area id="4"><Controllers/></Area><Area id="5"><Geometry/></Area></Areas>)");
+    QDomElement old;
+    for (QDomElement a = areas.firstChildElement(); !a.isNull() && !oldId.isEmpty(); a = a.nextSiblingElement())
+        old = a.attribute("id") == oldId ? a : old;
+    const QString oldBefore = describe(old);
+    QDomDocument other;
+    const QString imported = "<Area id=\"3\"><Geometry>0,0;1,1</Geometry><Controllers>1,2</Controllers>"
+                             "<Geometry>2,2</Geometry><States/></Area>";
+    QDomElement fresh = parseXml(&other, imported);
+    if (sameDocument)
+        fresh = zone.importNode(fresh, true).toElement();
+
+    const QDomElement result = Velmora::keepGeometry(fresh, old);
+    if (old.isNull()) {
+        QVERIFY(result == fresh);
+        return;
+    }
+    QDomDocument expectedDocument;
+    QCOMPARE(describe(result), describe(parseXml(&expectedDocument, expected)));
+    QCOMPARE(describe(old), oldBefore);
+    QVERIFY(result.ownerDocument() == zone);
+
+    // The area takes the old one's place, and the outline editor can set its text.
+    QVERIFY(!QDomElement(areas).replaceChild(result, old).isNull());
+    QDomNode text = result.firstChildElement("Geometry").firstChild();
+    QVERIFY(text.isText());
+    text.setNodeValue("7,7;8,7;8,8");
+    QCOMPARE(result.firstChildElement("Geometry").text(), QStringLiteral("7,7;8,7;8,8"));
 }
 
 QTEST_MAIN(TolImportDlgTest)

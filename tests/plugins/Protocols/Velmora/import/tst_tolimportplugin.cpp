@@ -25,10 +25,12 @@ void TolImportPluginTest::importFromALocallyLoadedLibrary()
     const auto run = reinterpret_cast<Probe>(probe.resolve("tolImportProbe"));
     QVERIFY(run);
 
+    const int threads = threadCount();
     QString text;
     QVERIFY2(run(QStringLiteral(VELMORA_TEST_DATA "/transyt/small.html"), &text), qPrintable(text));
     QVERIFY2(text.startsWith(QLatin1String("<Area ")) && text.contains(QLatin1String("<Controllers>201,202,203<")),
              qPrintable(text));
+    QTRY_COMPARE(threadCount(), threads);
 }
 
 QTEST_MAIN(TolImportPluginTest)
