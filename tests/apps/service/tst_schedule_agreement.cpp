@@ -13,17 +13,14 @@ using Velmora::SchedulePreview;
 
 namespace {
 
-QString timeOf(int minute)
+// "hh:mm id:v1,v2"
+QString eventText(int minute, int id, const QVariantList& values)
 {
-    return QTime(minute / 60, minute % 60).toString(QStringLiteral("hh:mm"));
-}
-
-QString eventText(int minute, const Service::ZoneEvent& event)
-{
-    QStringList values;
-    for (const QVariant& value : event.values)
-        values << QString::number(value.toInt());
-    return QStringLiteral("%1 %2:%3").arg(timeOf(minute)).arg(event.id).arg(values.join(QLatin1Char(',')));
+    QStringList texts;
+    for (const QVariant& value : values)
+        texts << value.toString();
+    return QStringLiteral("%1 %2:%3").arg(QTime(0, 0).addSecs(60 * minute).toString(QStringLiteral("hh:mm"))).arg(id)
+        .arg(texts.join(QLatin1Char(',')));
 }
 
 struct Run
@@ -40,14 +37,12 @@ Run simulate(const Service::ZoneConfig& config, const QDate& date)
     // UTC: a calendar day of 1440 minutes, whatever the machine's time zone.
     const QDateTime midnight(date, QTime(0, 0), Qt::UTC);
     model.start(midnight);
-    Run run;
-    run.strategy = model.strategy();
-    run.areasState = model.areasState();
+    Run run{model.strategy(), model.areasState(), {}};
     for (int minute = 1; minute < SchedulePreview::MinutesPerDay; ++minute) {
         Service::ZoneEvents events;
         model.tick(midnight.addSecs(60 * minute), &events);
         for (const Service::ZoneEvent& event : events)
-            run.events << eventText(minute, event);
+            run.events << eventText(minute, int(event.id), event.values);
     }
     return run;
 }
@@ -66,16 +61,16 @@ Run predict(const SchedulePreview& preview)
     auto step = [&](int minute, int strategy, QStringList* events) {
         const bool applied = strategy != running;
         if (applied)
-            *events << QStringLiteral("%1 1:%2").arg(timeOf(minute)).arg(strategy);
+            *events << eventText(minute, 1, {strategy});
         running = strategy;
         for (int a = 0; a < areas.size(); ++a) {
             const int source = applied ? std::max(0, preview.controlSource(strategy, areas[a].id)) : live[a].first;
             const PlanInterval* planned = SchedulePreview::intervalAt(areas[a].plan, minute);
             const int state = source == Velmora::Protocol::Calendar && planned->hasPlan() ? planned->id : live[a].second;
             if (source != live[a].first)
-                *events << QStringLiteral("%1 2:%2,%3").arg(timeOf(minute)).arg(areas[a].id).arg(source);
+                *events << eventText(minute, 2, {areas[a].id, source});
             if (state != live[a].second)
-                *events << QStringLiteral("%1 3:%2,%3,0").arg(timeOf(minute)).arg(areas[a].id).arg(state);
+                *events << eventText(minute, 3, {areas[a].id, state, 0});
             live[a] = {source, state};
         }
     };
@@ -147,9 +142,8 @@ void TestScheduleAgreement::sameDay()
     QString error;
     QVERIFY2(config.load(path, &error), qPrintable(error));
     QFile file(path);
-    QVERIFY(file.open(QIODevice::ReadOnly));
     QDomDocument document;
-    QVERIFY(document.setContent(&file));
+    QVERIFY(file.open(QIODevice::ReadOnly) && document.setContent(&file));
     const SchedulePreview preview(document.documentElement(), date, date);
     QVERIFY2(!preview.isNull(), qPrintable(preview.error()));
 
