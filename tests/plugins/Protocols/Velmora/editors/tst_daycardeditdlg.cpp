@@ -1,201 +1,291 @@
 #include <QApplication>
-#include <QDialogButtonBox>
+#include <QCheckBox>
+#include <QDateEdit>
 #include <QDomDocument>
 #include <QPushButton>
 #include <QTableWidget>
 #include <QTimeEdit>
+#include <QWindow>
 #include <QtTest>
+
+#include <functional>
+#include <memory>
 
 #include "DomText.h"
 #include "OffscreenLeaks.h"
 #include "Velmora/editors/DaycardEditDlg.h"
-#include "Velmora/editors/DomMetaType.h"
+#include "Velmora/editors/SpecialDayEditdlg.h"
 #include "WidgetDriver.h"
 
 namespace {
 
-// Strategy ids sort as text in the choice editor: "1" < "10" < "2".
+// Strategy ids sort as text in the choice editor: "1" < "10" < "2". Special
+// day 31.12 names a state that is gone.
 const char* const zoneXml = R"(<Zone id="7"><Strategies><Strategy id="1" name="Day"/><Strategy id="2" name="Night"/>
-<Strategy id="10" name="Event"/></Strategies><States><State id="1" name="Peak"/><State id="2" name="Calm"/></States></Zone>)";
+<Strategy id="10" name="Event"/></Strategies><States><State id="1" name="Peak"/><State id="2" name="Calm"/></States>
+<SpecialDays><SpecialDay day="01.05" id="4"><Time state_id="2">00:00</Time></SpecialDay>
+<SpecialDay day="09.05.2031"><Time state_id="2">20:00</Time><Time state_id="1">07:00</Time></SpecialDay>
+<SpecialDay day="29.02"><Time state_id="2">00:00</Time></SpecialDay>
+<SpecialDay day="31.12"><Time state_id="9">00:00</Time></SpecialDay><SpecialDay day="24.12"/></SpecialDays></Zone>)";
 
-// Rows as shown: "add HH:MM [ID]", "time ROW HH:MM", "pick ROW ID", "del ROW", "ok".
-void run(QDialog* dialog, const QStringList& actions)
+const QDate today = QDate::currentDate();
+
+QString yearly(int daysFromToday)
 {
-    auto* table = dialog->findChild<QTableWidget*>("timeData");
-    for (const QString& action : actions) {
-        const QStringList w = action.split(' ');
-        int row = w.value(1).toInt();
-        if (w[0] == "ok") {
-            Drive::clickButton(dialog);
-            continue;
-        } else if (w[0] == "del") {
-            Drive::clickCell(table, row, 0);
-            QTest::mouseClick(dialog->findChild<QPushButton*>("delCard"), Qt::LeftButton);
-            continue;
-        } else if (w[0] == "add") {
-            QTest::mouseClick(dialog->findChild<QPushButton*>("addCard"), Qt::LeftButton);
-            row = table->currentRow(); // the new row, its time editor open
-        } else if (w[0] == "time") {
-            Drive::openCellEditor(table, row, 0);
-        }
-        if (w[0] != "pick") {
-            auto* editor = qobject_cast<QTimeEdit*>(table->cellWidget(row, 0));
-            QVERIFY2(editor, qPrintable(action));
-            editor->setTime(QTime::fromString(w[w[0] == "add" ? 1 : 2], "hh:mm"));
-            row = table->currentRow(); // the row moved to its sorted place
-        }
-        if (w[0] == "pick" || (w[0] == "add" && w.size() > 2))
-            QVERIFY2(Drive::choose(Drive::openCellEditor(table, row, 1), w.last()), qPrintable(action));
-    }
+    return today.addDays(daysFromToday).toString("dd.MM");
 }
 
 } // namespace
 
+// The day card editor, alone and embedded in the special day editor.
 class DaycardEditDlgTest : public QObject
 {
     Q_OBJECT
 
     QDomDocument doc;
+    std::unique_ptr<QDialog> dialog;
+
     QDomElement choices(const QString& level) const { return doc.documentElement().firstChildElement(level); }
-    QDomElement card(const QString& xml)
+    QTableWidget* table() const { return dialog->findChild<QTableWidget*>("timeData"); }
+
+    void show()
+    {
+        dialog->show();
+        QTRY_VERIFY(dialog->windowHandle()->isExposed());
+    }
+    void openCard(const QString& level, const QString& xml)
     {
         QDomDocument part;
-        return part.setContent(xml) ? doc.importNode(part.documentElement(), true).toElement() : QDomElement();
+        const QDomElement card = xml.isEmpty() ? QDomElement() : doc.importNode(parseXml(&part, xml), true).toElement();
+        dialog = std::make_unique<DaycardEditDlg>(choices(level), card);
+        show();
+    }
+    // The special day whose `day` is given, or a new one among the `taken` days only.
+    void openSpecialDay(const QString& day, const QStringList& taken = {})
+    {
+        QDomElement days = choices("SpecialDays");
+        QDomElement edited;
+        for (QDomElement e = days.firstChildElement(); !e.isNull(); e = e.nextSiblingElement())
+            edited = !day.isEmpty() && e.attribute("day") == day ? e : edited;
+        while (day.isEmpty() && days.hasChildNodes())
+            days.removeChild(days.firstChild());
+        for (const QString& text : taken)
+            days.appendChild(doc.createElement("SpecialDay")).toElement().setAttribute("day", text);
+        dialog = std::make_unique<SpecialDayEditdlg>(choices("States"), days, edited);
+        show();
+    }
+
+    // Red cells as "row:column:text", and "table" when the table is.
+    QString red() const
+    {
+        return (Drive::redCells(table()) + QStringList(Drive::isRed(table()) ? "table" : "")).join(' ').trimmed();
+    }
+
+    // "add HH:MM [ID]" (a row, its time editor open), "time ROW HH:MM", "pick ROW ID", "del ROW", "ok",
+    // "red MARKS" (what red() shows by then); on a special day also "tick" (every year) and "date yyyy-MM-dd".
+    void act(const QStringList& actions)
+    {
+        for (const QString& action : actions) {
+            const QStringList w = action.split(' ');
+            int row = w.value(1).toInt();
+            if (w[0] == "ok") {
+                Drive::clickButton(dialog.get()); // a special day's own box; the embedded card's is hidden
+            } else if (w[0] == "red") {
+                QCOMPARE(red(), w.mid(1).join(' '));
+            } else if (w[0] == "tick") {
+                auto* box = dialog->findChild<QCheckBox*>("everyYear");
+                QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(5, box->height() / 2));
+            } else if (w[0] == "date") {
+                dialog->findChild<QDateEdit*>("dateEdit")->setDate(QDate::fromString(w[1], Qt::ISODate));
+            } else if (w[0] == "del") {
+                Drive::clickCell(table(), row, 0);
+                QTest::mouseClick(dialog->findChild<QPushButton*>("delCard"), Qt::LeftButton);
+            } else if (w[0] == "pick") {
+                QVERIFY2(Drive::choose(Drive::openCellEditor(table(), row, 1), w[2]), qPrintable(action));
+            } else {
+                if (w[0] == "add") {
+                    QTest::mouseClick(dialog->findChild<QPushButton*>("addCard"), Qt::LeftButton);
+                    row = table()->currentRow();
+                } else {
+                    Drive::openCellEditor(table(), row, 0);
+                }
+                auto* editor = qobject_cast<QTimeEdit*>(table()->cellWidget(row, 0));
+                QVERIFY2(editor, qPrintable(action));
+                editor->setTime(QTime::fromString(w[w[0] == "add" ? 1 : 2], "hh:mm"));
+                row = table()->currentRow(); // the row moved to its sorted place
+                if (w[0] == "add" && w.size() > 2)
+                    QVERIFY2(Drive::choose(Drive::openCellEditor(table(), row, 1), w.last()), qPrintable(action));
+            }
+        }
+    }
+
+    // After OK: the element built, or what is red; the document is never edited.
+    QString outcome(const std::function<QDomElement()>& element, const QString& before)
+    {
+        if (dialog->isVisible()) {
+            // Open editors were closed so that the colours show.
+            QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+            return table()->findChildren<QTimeEdit*>().isEmpty() ? red() : "an editor left open";
+        }
+        const QDomElement built = element();
+        const bool untouched = dialog->result() == QDialog::Accepted && red().isEmpty() && doc.toString() == before
+                               && built.ownerDocument() == doc;
+        return untouched ? describe(built) : "accepted, but red or the document changed";
     }
 
 private slots:
-    void init() { QVERIFY(doc.setContent(QString(zoneXml))); }
-    void elementTypeKnownAtLoad() { QCOMPARE(QMetaType::type("QDomElement"), qMetaTypeId<QDomElement>()); }
-    void edit_data();
-    void edit();
-    void keysCloseEditorFirst_data();
-    void keysCloseEditorFirst();
-    void elementWithoutDocument();
-};
+    void init() { parseXml(&doc, zoneXml); }
+    void cleanup() { dialog.reset(); }
 
-// A caller that hands no document still gets an element that outlives the call.
-void DaycardEditDlgTest::elementWithoutDocument()
-{
-    DaycardEditDlg dialog(choices("Strategies"), card("<DayCard id=\"4\"><Time strategy_id=\"1\">06:00</Time></DayCard>"));
-    const QDomElement element = dialog.dayCardElement(QDomDocument());
-    QCOMPARE(element.ownerDocument(), doc);
-    QCOMPARE(element.attribute("id"), QStringLiteral("4"));
-    QCOMPARE(element.firstChildElement("Time").text(), QStringLiteral("06:00"));
-}
+    void elementTypeKnownAtLoad() { QVERIFY(QMetaType::type("QDomElement") != QMetaType::UnknownType); }
 
-void DaycardEditDlgTest::edit_data()
-{
-    QTest::addColumn<QString>("level");
-    QTest::addColumn<QString>("card");
-    QTest::addColumn<QStringList>("actions");
-    QTest::addColumn<QString>("outcome"); // the built card, or what is red: "row:column:text", "table"
+    void card_data()
+    {
+        QTest::addColumn<QString>("level");
+        QTest::addColumn<QString>("card");
+        QTest::addColumn<QStringList>("actions");
+        QTest::addColumn<QString>("result"); // the built card, or what is red
 
-    QTest::newRow("new zone card, rows added out of order") << "Strategies" << "<DayCard id='5'/>"
-        << QStringList{"add 22:00 1", "add 07:00 2"} << "DayCard id=5 [Time strategy_id=2 '07:00'] [Time strategy_id=1 '22:00']";
-    QTest::newRow("area card writes state_id") << "States" << "<DayCard id='2'/>"
-        << QStringList{"add 12:15 2"} << "DayCard id=2 [Time state_id=2 '12:15']";
-    QTest::newRow("special day card has no id") << "States" << "" << QStringList{"add 08:00 1"}
-        << "DayCard [Time state_id=1 '08:00']";
-    QTest::newRow("loaded card sorted, first text child") << "Strategies"
-        << "<DayCard id='1'><Time strategy_id='2'>22:00</Time><Time strategy_id='10'><!--c-->06:00<!--d-->x</Time></DayCard>"
-        << QStringList() << "DayCard id=1 [Time strategy_id=10 '06:00'] [Time strategy_id=2 '22:00']";
-    QTest::newRow("area card reads state_id only") << "States"
-        << "<DayCard id='1'><Time strategy_id='1' state_id='2'>07:00</Time></DayCard>" << QStringList()
-        << "DayCard id=1 [Time state_id=2 '07:00']";
-    QTest::newRow("changed time moves its row") << "Strategies"
-        << "<DayCard id='1'><Time strategy_id='1'>06:00</Time><Time strategy_id='2'>22:00</Time></DayCard>"
-        << QStringList{"time 0 23:00"} << "DayCard id=1 [Time strategy_id=2 '22:00'] [Time strategy_id=1 '23:00']";
-    QTest::newRow("deleted strategy shown raw") << "Strategies"
-        << "<DayCard><Time strategy_id='7'>06:00</Time><Time strategy_id='1'>09:00</Time></DayCard>" << QStringList()
-        << "0:1:7";
-    QTest::newRow("deleted strategy replaced, editor left open") << "Strategies"
-        << "<DayCard id='1'><Time strategy_id='7'>06:00</Time></DayCard>" << QStringList{"ok", "pick 0 10", "add 05:00 2"}
-        << "DayCard id=1 [Time strategy_id=2 '05:00'] [Time strategy_id=10 '06:00']";
-    QTest::newRow("row naming a deleted strategy deleted") << "Strategies"
-        << "<DayCard id='1'><Time strategy_id='7'>06:00</Time><Time strategy_id='1'>09:00</Time></DayCard>"
-        << QStringList{"del 0"} << "DayCard id=1 [Time strategy_id=1 '09:00']";
-    QTest::newRow("last row deleted") << "States" << "<DayCard><Time state_id='1'>07:00</Time></DayCard>"
-        << QStringList{"del 0"} << "table";
-    QTest::newRow("added row without choice") << "Strategies" << "<DayCard/>" << QStringList{"add 08:00"} << "0:1:";
-    QTest::newRow("times that are no times") << "States"
-        << "<DayCard><Time state_id='1'>25:00</Time><Time state_id='2'>7.30</Time></DayCard>" << QStringList()
-        << "0:0:25:00 1:0:7.30";
-}
-
-void DaycardEditDlgTest::edit()
-{
-    QFETCH(QString, level);
-    QFETCH(QString, card);
-    QFETCH(QStringList, actions);
-    QFETCH(QString, outcome);
-
-    const QString before = doc.toString();
-    DaycardEditDlg dialog(choices(level), this->card(card));
-    dialog.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
-    run(&dialog, actions << "ok");
-    auto* table = dialog.findChild<QTableWidget*>("timeData");
-    QStringList red = Drive::redCells(table);
-    if (Drive::isRed(table))
-        red << "table";
-    if (dialog.isVisible()) {
-        QCOMPARE(red.join(' '), outcome);
-        // Open editors were closed so that the colours show.
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        QVERIFY(table->findChildren<QTimeEdit*>().isEmpty());
-    } else {
-        QCOMPARE(red, QStringList());
-        QCOMPARE(dialog.result(), int(QDialog::Accepted));
-        QCOMPARE(describe(dialog.dayCardElement(doc)), outcome);
-        QCOMPARE(doc.toString(), before); // the table is edited, never the document
+        QTest::newRow("new zone card, rows added out of order") << "Strategies" << "<DayCard id='5'/>"
+            << QStringList{"add 22:00 1", "add 07:00 2"} << "DayCard id=5 [Time strategy_id=2 '07:00'] [Time strategy_id=1 '22:00']";
+        QTest::newRow("special day card: state_id, no id") << "States" << "" << QStringList{"add 08:00 1"}
+            << "DayCard [Time state_id=1 '08:00']";
+        QTest::newRow("loaded area card sorted: first text child, state_id only") << "States"
+            << "<DayCard id='1'><Time state_id='2'>22:00</Time><Time strategy_id='2' state_id='1'><!--c-->06:00<!--d-->x</Time></DayCard>"
+            << QStringList() << "DayCard id=1 [Time state_id=1 '06:00'] [Time state_id=2 '22:00']";
+        QTest::newRow("deleted strategy shown raw, its row deleted; a changed time moves its row") << "Strategies"
+            << "<DayCard id='1'><Time strategy_id='7'>06:00</Time><Time strategy_id='1'>09:00</Time>"
+               "<Time strategy_id='2'>22:00</Time></DayCard>"
+            << QStringList{"ok", "red 0:1:7", "del 0", "time 0 23:00"}
+            << "DayCard id=1 [Time strategy_id=2 '22:00'] [Time strategy_id=1 '23:00']";
+        QTest::newRow("deleted strategy replaced, editor left open") << "Strategies"
+            << "<DayCard id='1'><Time strategy_id='7'>06:00</Time></DayCard>" << QStringList{"ok", "pick 0 10", "add 05:00 2"}
+            << "DayCard id=1 [Time strategy_id=2 '05:00'] [Time strategy_id=10 '06:00']";
+        QTest::newRow("no rows, then a row without its choice") << "States"
+            << "<DayCard><Time state_id='1'>07:00</Time></DayCard>" << QStringList{"del 0", "ok", "red table", "add 08:00"}
+            << "0:1:";
+        QTest::newRow("times that are no times") << "States"
+            << "<DayCard><Time state_id='1'>25:00</Time><Time state_id='2'>7.30</Time></DayCard>" << QStringList()
+            << "0:0:25:00 1:0:7.30";
     }
-}
+    void card()
+    {
+        QFETCH(QString, level);
+        QFETCH(QString, card);
+        QFETCH(QStringList, actions);
+        QFETCH(QString, result);
+        const QString before = doc.toString();
+        openCard(level, card);
+        act(actions << "ok");
+        QCOMPARE(outcome([this] { return static_cast<DaycardEditDlg*>(dialog.get())->dayCardElement(doc); }, before),
+                 result);
+    }
 
-void DaycardEditDlgTest::keysCloseEditorFirst_data()
-{
-    QTest::addColumn<int>("column"); // the open editor's
-    QTest::addColumn<int>("key");    // pressed twice
-    QTest::addColumn<QString>("card");
-    QTest::addColumn<int>("result"); // -1: still open
+    // A caller that hands no document still gets an element that outlives the call.
+    void elementWithoutDocument()
+    {
+        openCard("Strategies", "<DayCard id=\"4\"><Time strategy_id=\"1\">06:00</Time></DayCard>");
+        const QDomElement element = static_cast<DaycardEditDlg*>(dialog.get())->dayCardElement(QDomDocument());
+        QCOMPARE(element.ownerDocument(), doc);
+        QCOMPARE(describe(element), QStringLiteral("DayCard id=4 [Time strategy_id=1 '06:00']"));
+    }
 
-    const QString valid = "<DayCard><Time strategy_id='1'>06:00</Time></DayCard>";
-    const QString faulty = "<DayCard><Time strategy_id='7'>06:00</Time></DayCard>";
-    QTest::newRow("escape in time editor") << 0 << int(Qt::Key_Escape) << valid << 0;
-    QTest::newRow("escape in choice editor") << 1 << int(Qt::Key_Escape) << valid << 0;
-    QTest::newRow("return in time editor") << 0 << int(Qt::Key_Return) << valid << 1;
-    QTest::newRow("return on a faulty card") << 1 << int(Qt::Key_Return) << faulty << -1;
-}
+    void specialDay_data()
+    {
+        QTest::addColumn<QString>("day");
+        QTest::addColumn<QStringList>("taken"); // for a new day: the area's special days
+        QTest::addColumn<QStringList>("actions");
+        QTest::addColumn<QString>("shown");  // "yearly dd.MM" or "once dd.MM.yyyy"
+        QTest::addColumn<QString>("result"); // the built day, or what is red
 
-void DaycardEditDlgTest::keysCloseEditorFirst()
-{
-    QFETCH(int, column);
-    QFETCH(int, key);
-    QFETCH(QString, card);
-    QFETCH(int, result);
+        QStringList wholeYear; // every "dd.MM" of a leap year
+        for (QDate d(2024, 1, 1); d.year() == 2024; d = d.addDays(1))
+            wholeYear << d.toString("dd.MM");
+        const QStringList none;
+        QTest::newRow("unticked: this year's date only, id kept") << "01.05" << none << QStringList{"tick"} << "yearly 01.05"
+            << QString("SpecialDay day=01.05.%1 id=4 [Time state_id=2 '00:00']").arg(today.year());
+        QTest::newRow("one date made yearly, rows sorted") << "09.05.2031" << none << QStringList{"tick"}
+            << "once 09.05.2031" << "SpecialDay day=09.05 [Time state_id=1 '07:00'] [Time state_id=2 '20:00']";
+        QTest::newRow("one date moved, a row deleted") << "09.05.2031" << none << QStringList{"date 2032-01-02", "del 0"}
+            << "once 09.05.2031" << "SpecialDay day=02.01.2032 [Time state_id=2 '20:00']";
+        QTest::newRow("29 February stays yearly") << "29.02" << none << QStringList() << "yearly 29.02"
+            << "SpecialDay day=29.02 [Time state_id=2 '00:00']";
+        QTest::newRow("new, on today: a one-off today does not count") << "" << QStringList{today.toString("dd.MM.yyyy")}
+            << QStringList{"add 18:00 2", "add 06:30 1"} << "yearly " + yearly(0)
+            << "SpecialDay day=" + yearly(0) + " [Time state_id=1 '06:30'] [Time state_id=2 '18:00']";
+        QTest::newRow("new skips taken days") << "" << QStringList{yearly(1), yearly(3), yearly(0)} << QStringList()
+                                              << "yearly " + yearly(2) << "table";
+        QTest::newRow("new with every day taken still opens") << "" << wholeYear << QStringList()
+                                                              << "yearly " + yearly(366) << "table";
+        QTest::newRow("new on a picked date, once, after a refusal") << "" << none
+            << QStringList{"date 2030-12-31", "tick", "ok", "red table", "add 00:00 2"} << "yearly " + yearly(0)
+            << "SpecialDay day=31.12.2030 [Time state_id=2 '00:00']";
+        QTest::newRow("no Time elements") << "24.12" << none << QStringList() << "yearly 24.12" << "table";
+        QTest::newRow("state that no longer exists") << "31.12" << none << QStringList() << "yearly 31.12" << "0:1:9";
+    }
+    void specialDay()
+    {
+        QFETCH(QString, day);
+        QFETCH(QStringList, taken);
+        QFETCH(QStringList, actions);
+        QFETCH(QString, shown);
+        QFETCH(QString, result);
+        openSpecialDay(day, taken);
+        const QString before = doc.toString();
+        const bool everyYear = dialog->findChild<QCheckBox*>("everyYear")->isChecked();
+        auto* date = dialog->findChild<QDateEdit*>("dateEdit");
+        QCOMPARE(QString(everyYear ? "yearly " : "once ") + date->text(), shown);
+        QVERIFY(date->date().year() >= (everyYear ? today.year() : 2000)); // 29.02 lands in a leap year
+        act(actions << "ok");
+        QCOMPARE(outcome([this] { return static_cast<SpecialDayEditdlg*>(dialog.get())->specialDayElement(); }, before),
+                 result);
+    }
 
-    DaycardEditDlg dialog(choices("Strategies"), this->card(card));
-    dialog.show();
-    QApplication::setActiveWindow(&dialog);
-    QVERIFY(QTest::qWaitForWindowActive(&dialog));
-    auto* table = dialog.findChild<QTableWidget*>("timeData");
-    QWidget* editor = Drive::openCellEditor(table, 0, column);
-    QTRY_VERIFY(editor && (editor == QApplication::focusWidget() || editor->isAncestorOf(QApplication::focusWidget())));
+    // Escape and Return end an open cell editor only, not the card nor a
+    // special day around it; pressed again they act on the dialog.
+    void keysCloseEditorFirst_data()
+    {
+        QTest::addColumn<bool>("embedded"); // in the special day 01.05, else alone
+        QTest::addColumn<int>("column");    // the open editor's
+        QTest::addColumn<int>("key");
+        QTest::addColumn<bool>("valid");
+        QTest::addColumn<int>("result"); // -1: still open
+        QTest::newRow("escape in the choice editor") << false << 1 << int(Qt::Key_Escape) << true << 0;
+        QTest::newRow("return in the time editor") << false << 0 << int(Qt::Key_Return) << true << 1;
+        QTest::newRow("return on a faulty card") << false << 1 << int(Qt::Key_Return) << false << -1;
+        QTest::newRow("embedded: escape in the time editor") << true << 0 << int(Qt::Key_Escape) << true << 0;
+        QTest::newRow("embedded: return in the choice editor") << true << 1 << int(Qt::Key_Return) << true << 1;
+    }
+    void keysCloseEditorFirst()
+    {
+        QFETCH(bool, embedded);
+        QFETCH(int, column);
+        QFETCH(int, key);
+        QFETCH(bool, valid);
+        QFETCH(int, result);
+        if (embedded)
+            openSpecialDay("01.05");
+        else
+            openCard("Strategies", QString("<DayCard><Time strategy_id='%1'>06:00</Time></DayCard>").arg(valid ? 1 : 7));
+        QApplication::setActiveWindow(dialog.get());
+        QTRY_VERIFY(dialog->isActiveWindow());
+        QWidget* editor = Drive::openCellEditor(table(), 0, column);
+        QTRY_VERIFY(editor && (editor == QApplication::focusWidget() || editor->isAncestorOf(QApplication::focusWidget())));
 
-    QTest::keyClick(QApplication::focusWidget(), Qt::Key(key));
-    QVERIFY(dialog.isVisible());
-    QVERIFY(!table->cellWidget(0, column));
-    // Once the editor is deleted the view must not touch it when laying out.
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    dialog.resize(dialog.size() + QSize(30, 30));
-    QCoreApplication::processEvents();
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key(key));
+        QVERIFY(dialog->isVisible() && table()->isVisible());
+        QVERIFY(!table()->cellWidget(0, column));
+        // Once the editor is deleted the view must not touch it when laying out.
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        dialog->resize(dialog->size() + QSize(30, 30));
+        QCoreApplication::processEvents();
 
-    QTest::keyClick(QApplication::focusWidget(), Qt::Key(key));
-    QCOMPARE(dialog.isVisible(), result < 0);
-    if (result < 0)
-        QCOMPARE(Drive::redCells(table), QStringList{"0:1:7"});
-    else
-        QCOMPARE(dialog.result(), result);
-}
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key(key));
+        QCOMPARE(dialog->isVisible() ? -1 : dialog->result(), result);
+        if (!valid)
+            QCOMPARE(red(), QStringLiteral("0:1:7"));
+    }
+};
 
 QTEST_MAIN(DaycardEditDlgTest)
 #include "tst_daycardeditdlg.moc"

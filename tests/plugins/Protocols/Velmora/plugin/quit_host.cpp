@@ -1,6 +1,7 @@
 // A host that loads zones and returns from main without deleting them, as a
-// host may: the module must tear them down cleanly at exit.
-//   quit_host PLUGIN ZONEFILE none|static-scene|stack-view
+// host may: the module must tear them down cleanly at exit. One zone has no
+// scene, one a scene that outlives main, one a scene and view on main's stack.
+//   quit_host PLUGIN ZONEFILE
 #include <QApplication>
 #include <QGraphicsScene>
 #include <QGraphicsView>
@@ -14,8 +15,8 @@
 int main(int argc, char* argv[])
 {
     QApplication app(argc, argv);
-    if (argc != 4) {
-        std::fprintf(stderr, "usage: quit_host PLUGIN ZONEFILE none|static-scene|stack-view\n");
+    if (argc != 3) {
+        std::fprintf(stderr, "usage: quit_host PLUGIN ZONEFILE\n");
         return 2;
     }
     VelmoraHost::ModulePlugin plugin;
@@ -24,26 +25,19 @@ int main(int argc, char* argv[])
         std::fprintf(stderr, "%s\n", qPrintable(error));
         return 3;
     }
-    QObject* zone = VelmoraHost::loadZone(plugin.root(), QString::fromLocal8Bit(argv[2])).zone;
-    if (!zone) {
-        std::fprintf(stderr, "cannot load the zone\n");
-        return 3;
-    }
-    const QByteArray mode = argv[3];
-    QGraphicsScene* scene = nullptr;
-    if (mode == "static-scene") {
-        // Outlives main and the application.
-        static QGraphicsScene longLived;
-        scene = &longLived;
-    }
+    static QGraphicsScene longLived;
     QGraphicsScene stackScene;
     QGraphicsView view(&stackScene);
-    if (mode == "stack-view") {
-        scene = &stackScene;
-        view.show();
+    view.show();
+    for (QGraphicsScene* scene : {static_cast<QGraphicsScene*>(nullptr), &longLived, &stackScene}) {
+        QObject* zone = VelmoraHost::loadZone(plugin.root(), QString::fromLocal8Bit(argv[2])).zone;
+        if (!zone) {
+            std::fprintf(stderr, "cannot load the zone\n");
+            return 3;
+        }
+        if (scene && !VelmoraHost::invoke(zone, "setScene", Q_ARG(QGraphicsScene*, scene)))
+            return 4;
     }
-    if (scene && !VelmoraHost::invoke(zone, "setScene", Q_ARG(QGraphicsScene*, scene)))
-        return 4;
     QCoreApplication::processEvents();
     return 0;
 }

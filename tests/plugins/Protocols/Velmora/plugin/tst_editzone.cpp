@@ -44,7 +44,7 @@ class AnsweredRoot : public Velmora::Plugin
 {
 public:
     QStringList answers;
-    QStringList asked; // "caption | filter | proposed file name"
+    QStringList asked; // proposed file names
     QStringList warnings;
     std::function<void()> beforeAnswer;
 
@@ -70,24 +70,6 @@ QDialog* openEditor()
     return nullptr;
 }
 
-// "id name | areas ... | strategies ...", read by name as a host reads it.
-QString describe(QObject* zone)
-{
-    QStringList areas, strategies;
-    for (QObject* container : zone->children()) {
-        for (QObject* child : container->children()) {
-            const QString item = child->property("id").toString() + " " + child->property("name").toString();
-            if (child->inherits("Velmora::Area"))
-                areas << item;
-            else if (child->inherits("Velmora::Strategy"))
-                strategies << item;
-        }
-    }
-    std::sort(strategies.begin(), strategies.end());
-    return zone->property("id").toString() + " " + zone->property("name").toString() + " | areas " + areas.join(',')
-           + " | strategies " + strategies.join(',');
-}
-
 QObject* load(QObject* root, const QString& path)
 {
     QObject* zone = nullptr;
@@ -97,6 +79,8 @@ QObject* load(QObject* root, const QString& path)
 
 } // namespace
 
+// editZone as a host calls it: the editor placed over the host's window and
+// map, the accepted zone written back and announced.
 class EditZoneTest : public QObject
 {
     Q_OBJECT
@@ -116,13 +100,12 @@ class EditZoneTest : public QObject
         QPointer<QDialog> editor = openEditor();
         QVERIFY(editor && editor->isModal());
         QCOMPARE(editor->property("zone_file").toString(), target);
-        auto* buttons = editor->findChild<QDialogButtonBox*>("buttonBox");
         if (user.startsWith("new ")) {
             QTest::keyClicks(editor->findChild<QLineEdit*>("zoneName"), user.mid(4));
             editor->accept();
         } else {
             const auto button = user == "ok" ? QDialogButtonBox::Ok : QDialogButtonBox::Cancel;
-            QTest::mouseClick(buttons->button(button), Qt::LeftButton);
+            QTest::mouseClick(editor->findChild<QDialogButtonBox*>("buttonBox")->button(button), Qt::LeftButton);
         }
         QVERIFY(!editor->isVisible());
         QTRY_VERIFY(!editor); // deleted, whatever the result
@@ -135,221 +118,189 @@ private slots:
         QDir(dir.path()).removeRecursively();
         QVERIFY(QDir().mkpath(dir.path()));
     }
-    void placement_data();
-    void placement();
-    void writeBack_data();
-    void writeBack();
-    void readBack_data();
-    void readBack();
-};
 
-void EditZoneTest::placement_data()
-{
-    QTest::addColumn<QString>("host"); // "map", "deep map", "window", "none"
-    QTest::addColumn<QString>("file");
-
-    QTest::newRow("main window with its map") << "map" << "zone.xtsc";
-    QTest::newRow("map deep inside the window") << "deep map" << "zone.xtsc";
-    QTest::newRow("main window without a map") << "window" << "zone.xtsc";
-    QTest::newRow("no main window") << "none" << "zone.xtsc";
-    QTest::newRow("no file name") << "map" << "";
-}
-
-void EditZoneTest::placement()
-{
-    QFETCH(QString, host);
-    QFETCH(QString, file);
-
-    QVERIFY(writeFile(path("zone.xtsc"), zoneXml));
-    QGraphicsScene scene;
-    QScopedPointer<QWidget> window(host == "none" ? new QWidget : new QMainWindow);
-    if (host.endsWith("map")) {
-        QWidget* central = new QGraphicsView(&scene);
-        if (host == "deep map") {
+    void placement_data()
+    {
+        QTest::addColumn<QString>("host"); // "map" (deep in the window), "window", "none"
+        QTest::addColumn<QString>("file");
+        QTest::newRow("main window, its map deep inside") << "map" << "zone.xtsc";
+        QTest::newRow("main window without a map") << "window" << "zone.xtsc";
+        QTest::newRow("no main window") << "none" << "zone.xtsc";
+        QTest::newRow("no file name") << "map" << "";
+    }
+    void placement()
+    {
+        QFETCH(QString, host);
+        QFETCH(QString, file);
+        QVERIFY(writeFile(path("zone.xtsc"), zoneXml));
+        QGraphicsScene scene;
+        QScopedPointer<QWidget> window(host == "none" ? new QWidget : new QMainWindow);
+        if (host == "map") {
             auto* splitter = new QSplitter;
             splitter->addWidget(new QWidget);
-            splitter->addWidget(central);
-            central = splitter;
+            splitter->addWidget(new QGraphicsView(&scene));
+            static_cast<QMainWindow*>(window.data())->setCentralWidget(splitter);
         }
-        static_cast<QMainWindow*>(window.data())->setCentralWidget(central);
-    }
-    AnsweredRoot root;
-    QObject storage;
-    QSignalSpy edited(&root, SIGNAL(zoneEdited(QString)));
-    const QString target = file.isEmpty() ? file : path(file);
-    QVERIFY(QMetaObject::invokeMethod(&root, "editZone", Q_ARG(QString, target), Q_ARG(QObject*, &storage)));
-    QPointer<QDialog> editor = openEditor();
-    QCOMPARE(bool(editor), !file.isEmpty());
-    if (!editor)
-        return;
-    QCOMPARE(editor->parentWidget(), host == "none" ? nullptr : window.data());
-    QCOMPARE(qobject_cast<ZoneEditDlg*>(editor)->cnfStorage.data(), &storage);
-    // The map shows the zone's outline and its area's while the editor is open.
-    QCOMPARE(scene.items().size(), host.endsWith("map") ? 2 : 0);
-    editor->reject();
-    QTRY_VERIFY(!editor);
-    QCOMPARE(scene.items().size(), 0);
-    QCOMPARE(edited.count(), 0);
-    QCOMPARE(readFile(path("zone.xtsc")), QByteArray(zoneXml));
-}
-
-void EditZoneTest::writeBack_data()
-{
-    QTest::addColumn<QStringList>("existing"); // zone.xtsc holds the example, others old text
-    QTest::addColumn<QString>("target");       // "." is the folder
-    QTest::addColumn<QString>("failure");      // how writing fails: "", "blocked", "full", "read-only"
-    QTest::addColumn<QString>("user");
-    QTest::addColumn<QStringList>("answers");  // of save-file dialogs
-    QTest::addColumn<QStringList>("asked");    // proposed file names
-    QTest::addColumn<QString>("written");      // empty: nothing
-
-    const QStringList none, zone{"zone.xtsc"}, fresh{"Fresh.xtsc"};
-    QTest::newRow("existing file") << zone << "zone.xtsc" << "" << "ok" << none << none << "zone.xtsc";
-    QTest::newRow("file not there yet") << none << "new.xtsc" << "" << "new Fresh" << none << none << "new.xtsc";
-    QTest::newRow("folder, name free") << zone << "." << "" << "new Fresh" << none << none << "Fresh.xtsc";
-    QTest::newRow("folder, name taken: another file") << fresh << "." << "" << "new Fresh" << QStringList{"Other.xtsc"}
-                                                      << fresh << "Other.xtsc";
-    QTest::newRow("folder, name taken: replaced") << fresh << "." << "" << "new Fresh" << fresh << fresh
-                                                  << "Fresh.xtsc";
-    QTest::newRow("folder, name taken: cancelled") << fresh << "." << "" << "new Fresh" << none << fresh << "";
-    QTest::newRow("editor cancelled") << zone << "zone.xtsc" << "" << "cancel" << none << none << "";
-    // After a failed write the user is warned and offered the save-file dialog.
-    QTest::newRow("folder is a file, given up") << zone << "blocker/zone.xtsc" << "blocked" << "new Fresh" << none
-                                                << zone << "";
-    QTest::newRow("disk full part-way, saved elsewhere") << zone << "zone.xtsc" << "full" << "ok"
-                                                         << QStringList{"other.xtsc"} << zone << "other.xtsc";
-    QTest::newRow("read-only file") << zone << "zone.xtsc" << "read-only" << "ok" << none << zone << "";
-}
-
-void EditZoneTest::writeBack()
-{
-    QFETCH(QStringList, existing);
-    QFETCH(QString, target);
-    QFETCH(QString, failure);
-    QFETCH(QString, user);
-    QFETCH(QStringList, answers);
-    QFETCH(QStringList, asked);
-    QFETCH(QString, written);
-
-    if (failure == "read-only" && geteuid() == 0)
-        QSKIP("root writes read-only files; the other failures hold for root too");
-    QMap<QString, QByteArray> before;
-    for (const QString& file : existing) {
-        before[file] = file == "zone.xtsc" ? QByteArray(zoneXml) : "old " + file.toUtf8();
-        QVERIFY(writeFile(path(file), before[file]));
-    }
-    QVERIFY(writeFile(path("blocker"), "not a folder"));
-    before["blocker"] = "not a folder";
-    if (failure == "read-only")
-        QVERIFY(QFile::setPermissions(path(target), QFile::ReadOwner));
-    // A full disk: writes beyond 256 bytes fail until the user makes room,
-    // before choosing another file.
-    rlimit usual{};
-    getrlimit(RLIMIT_FSIZE, &usual);
-    const auto makeRoom = [usual] { setrlimit(RLIMIT_FSIZE, &usual); };
-    const auto roomMade = qScopeGuard(makeRoom);
-    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-    const auto handlerBack = qScopeGuard([oldHandler] { std::signal(SIGXFSZ, oldHandler); });
-    const rlimit full{256, usual.rlim_max};
-    if (failure == "full")
-        setrlimit(RLIMIT_FSIZE, &full);
-
-    QMainWindow window;
-    AnsweredRoot root;
-    for (const QString& answer : answers)
-        root.answers << path(answer);
-    root.beforeAnswer = makeRoom;
-    QSignalSpy edited(&root, SIGNAL(zoneEdited(QString)));
-    MessageCapture messages;
-
-    edit(&root, path(target), user);
-
-    for (QString& question : asked)
-        question = "Select file for save | zone configuration files (*.xtsc) | " + question;
-    QCOMPARE(root.asked, asked);
-    const QString failed = "Cannot open file " + path(target) + " for writing";
-    QCOMPARE(messages.messages().filter(dir.path()), failure.isEmpty() ? QStringList() : QStringList{failed});
-    QCOMPARE(root.warnings, failure.isEmpty() ? QStringList() : QStringList{"Error"});
-    // Files other than the one written are as they were; no half-written file is left.
-    for (auto it = before.cbegin(); it != before.cend(); ++it)
-        if (it.key() != written)
-            QCOMPARE(readFile(path(it.key())), it.value());
-    QStringList files = before.keys();
-    if (!written.isEmpty() && !files.contains(written))
-        files << written;
-    files.sort(Qt::CaseInsensitive);
-    QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), files);
-    QCOMPARE(edited.count(), written.isEmpty() ? 0 : 1);
-    if (written.isEmpty())
-        return;
-    QCOMPARE(edited.first().first().toString(), path(written));
-    QObject* zone = load(&root, path(written));
-    QVERIFY(zone);
-    QCOMPARE(zone->property("name").toString(), user == "ok" ? QString::fromUtf8("Север") : user.mid(4));
-    // Four blanks a level, and no declaration the file did not have.
-    QVERIFY(readFile(path(written)).startsWith("<Zone "));
-    QVERIFY(readFile(path(written)).contains("\n    <Calendar>\n        <DayCards"));
-}
-
-void EditZoneTest::readBack_data()
-{
-    QTest::addColumn<QByteArray>("source");
-    QTest::addColumn<QByteArray>("declaration"); // the written file's first line, if any
-
-    const QByteArray utf8 = zoneXml;
-    const QByteArray cp1251 = QTextCodec::codecForName("windows-1251")->fromUnicode(QString::fromUtf8(utf8));
-    QTest::newRow("UTF-8, undeclared") << utf8 << QByteArray();
-    QTest::newRow("windows-1251, declared") << "<?xml version='1.0' encoding='windows-1251'?>\n" + cp1251
-                                            << QByteArray("<?xml version=\"1.0\" encoding=\"UTF-8\"?>");
-    QTest::newRow("declared without encoding, standalone") << "<?xml version=\"1.0\" standalone='yes'?>\n" + utf8
-        << QByteArray("<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>");
-}
-
-// Whatever the user's locale, the written file is the same UTF-8 and loads
-// with the same configuration hash.
-void EditZoneTest::readBack()
-{
-    QFETCH(QByteArray, source);
-    QFETCH(QByteArray, declaration);
-
-    QMainWindow window;
-    AnsweredRoot root;
-    QByteArray firstBytes, firstHash;
-    QTextCodec* const codec = QTextCodec::codecForLocale();
-    const QLocale locale;
-    const auto restore = qScopeGuard([codec, locale] {
-        QTextCodec::setCodecForLocale(codec);
-        QLocale::setDefault(locale);
-    });
-    const QList<QPair<QByteArray, QLocale::Language>> users{{"UTF-8", QLocale::Russian},
-                                                            {"ISO-8859-1", QLocale::German}};
-    for (const auto& user : users) {
-        QTextCodec::setCodecForLocale(QTextCodec::codecForName(user.first));
-        QLocale::setDefault(QLocale(user.second));
-        QVERIFY(writeFile(path("zone.xtsc"), source));
+        AnsweredRoot root;
+        QObject storage;
         QSignalSpy edited(&root, SIGNAL(zoneEdited(QString)));
-        edit(&root, path("zone.xtsc"), "ok");
-        QCOMPARE(edited.count(), 1);
-
-        const QByteArray bytes = readFile(path("zone.xtsc"));
-        QTextCodec::ConverterState state;
-        QTextCodec::codecForName("UTF-8")->toUnicode(bytes.constData(), bytes.size(), &state);
-        QCOMPARE(state.invalidChars, 0);
-        QCOMPARE(bytes.startsWith("<?xml"), !declaration.isEmpty());
-        if (!declaration.isEmpty())
-            QCOMPARE(bytes.left(bytes.indexOf('\n')), declaration);
-        QScopedPointer<QObject> zone(load(&root, path("zone.xtsc")));
-        QVERIFY(zone);
-        QCOMPARE(describe(zone.data()),
-                 QString::fromUtf8("7 Север | areas 3 Центр | strategies 1 День,2 Ночь"));
-        const QByteArray hash = zone->property("localHash").toByteArray();
-        QCOMPARE(hash.size(), 16);
-        QCOMPARE(bytes, firstBytes.isEmpty() ? bytes : firstBytes);
-        QCOMPARE(hash, firstHash.isEmpty() ? hash : firstHash);
-        firstBytes = bytes;
-        firstHash = hash;
+        const QString target = file.isEmpty() ? file : path(file);
+        QVERIFY(QMetaObject::invokeMethod(&root, "editZone", Q_ARG(QString, target), Q_ARG(QObject*, &storage)));
+        QPointer<QDialog> editor = openEditor();
+        QCOMPARE(bool(editor), !file.isEmpty());
+        if (!editor)
+            return;
+        QCOMPARE(editor->parentWidget(), host == "none" ? nullptr : window.data());
+        QCOMPARE(qobject_cast<ZoneEditDlg*>(editor)->cnfStorage.data(), &storage);
+        // The map shows the zone's outline and its area's while the editor is open.
+        QCOMPARE(scene.items().size(), host == "map" ? 2 : 0);
+        editor->reject();
+        QTRY_VERIFY(!editor);
+        QCOMPARE(scene.items().size(), 0);
+        QCOMPARE(edited.count(), 0);
+        QCOMPARE(readFile(path("zone.xtsc")), QByteArray(zoneXml));
     }
-}
+
+    void writeBack_data()
+    {
+        QTest::addColumn<QStringList>("existing"); // zone.xtsc holds the example, others old text
+        QTest::addColumn<QString>("target");       // "." is the folder
+        QTest::addColumn<QString>("failure");      // how writing fails: "", "blocked", "full", "read-only"
+        QTest::addColumn<QString>("user");
+        QTest::addColumn<QStringList>("answers");  // of save-file dialogs
+        QTest::addColumn<QStringList>("asked");    // proposed file names
+        QTest::addColumn<QString>("written");      // empty: nothing
+
+        const QStringList none, zone{"zone.xtsc"}, fresh{"Fresh.xtsc"};
+        QTest::newRow("existing file") << zone << "zone.xtsc" << "" << "ok" << none << none << "zone.xtsc";
+        QTest::newRow("file not there yet") << none << "new.xtsc" << "" << "new Fresh" << none << none << "new.xtsc";
+        QTest::newRow("folder, name free") << zone << "." << "" << "new Fresh" << none << none << "Fresh.xtsc";
+        QTest::newRow("folder, name taken: another file") << fresh << "." << "" << "new Fresh" << QStringList{"Other.xtsc"}
+                                                          << fresh << "Other.xtsc";
+        QTest::newRow("folder, name taken: cancelled") << fresh << "." << "" << "new Fresh" << none << fresh << "";
+        QTest::newRow("editor cancelled") << zone << "zone.xtsc" << "" << "cancel" << none << none << "";
+        // After a failed write the user is warned and offered the save-file dialog.
+        QTest::newRow("folder is a file, given up") << zone << "blocker/zone.xtsc" << "blocked" << "new Fresh" << none
+                                                    << zone << "";
+        QTest::newRow("disk full part-way, saved elsewhere") << zone << "zone.xtsc" << "full" << "ok"
+                                                             << QStringList{"other.xtsc"} << zone << "other.xtsc";
+        QTest::newRow("read-only file") << zone << "zone.xtsc" << "read-only" << "ok" << none << zone << "";
+    }
+    void writeBack()
+    {
+        QFETCH(QStringList, existing);
+        QFETCH(QString, target);
+        QFETCH(QString, failure);
+        QFETCH(QString, user);
+        QFETCH(QStringList, answers);
+        QFETCH(QStringList, asked);
+        QFETCH(QString, written);
+        if (failure == "read-only" && geteuid() == 0)
+            QSKIP("root writes read-only files; the other failures hold for root too");
+        QMap<QString, QByteArray> before;
+        for (const QString& file : existing) {
+            before[file] = file == "zone.xtsc" ? QByteArray(zoneXml) : "old " + file.toUtf8();
+            QVERIFY(writeFile(path(file), before[file]));
+        }
+        QVERIFY(writeFile(path("blocker"), before["blocker"] = "not a folder"));
+        if (failure == "read-only")
+            QVERIFY(QFile::setPermissions(path(target), QFile::ReadOwner));
+        // A full disk: writes beyond 256 bytes fail until the user makes room,
+        // before choosing another file.
+        rlimit usual{};
+        getrlimit(RLIMIT_FSIZE, &usual);
+        const auto makeRoom = [usual] { setrlimit(RLIMIT_FSIZE, &usual); };
+        const auto roomMade = qScopeGuard(makeRoom);
+        const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+        const auto handlerBack = qScopeGuard([oldHandler] { std::signal(SIGXFSZ, oldHandler); });
+        const rlimit full{256, usual.rlim_max};
+        if (failure == "full")
+            setrlimit(RLIMIT_FSIZE, &full);
+
+        QMainWindow window;
+        AnsweredRoot root;
+        for (const QString& answer : answers)
+            root.answers << path(answer);
+        root.beforeAnswer = makeRoom;
+        QSignalSpy edited(&root, SIGNAL(zoneEdited(QString)));
+        MessageCapture messages;
+        edit(&root, path(target), user);
+
+        for (QString& question : asked)
+            question = "Select file for save | zone configuration files (*.xtsc) | " + question;
+        QCOMPARE(root.asked, asked);
+        const QString failed = "Cannot open file " + path(target) + " for writing";
+        QCOMPARE(messages.messages().filter(dir.path()), failure.isEmpty() ? QStringList() : QStringList{failed});
+        QCOMPARE(root.warnings, failure.isEmpty() ? QStringList() : QStringList{"Error"});
+        // Files other than the one written are as they were; no half-written file is left.
+        for (auto it = before.cbegin(); it != before.cend(); ++it)
+            if (it.key() != written)
+                QCOMPARE(readFile(path(it.key())), it.value());
+        QStringList files = before.keys();
+        if (!written.isEmpty() && !files.contains(written))
+            files << written;
+        files.sort(Qt::CaseInsensitive);
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), files);
+        QCOMPARE(edited.count(), written.isEmpty() ? 0 : 1);
+        if (written.isEmpty())
+            return;
+        QCOMPARE(edited.first().first().toString(), path(written));
+        QObject* zone = load(&root, path(written));
+        QVERIFY(zone);
+        QCOMPARE(zone->property("name").toString(), user == "ok" ? QString::fromUtf8("Север") : user.mid(4));
+        // Four blanks a level, and no declaration the file did not have.
+        QVERIFY(readFile(path(written)).startsWith("<Zone "));
+        QVERIFY(readFile(path(written)).contains("\n    <Calendar>\n        <DayCards"));
+    }
+
+    void readBack_data()
+    {
+        QTest::addColumn<QByteArray>("source");
+        QTest::addColumn<QByteArray>("declaration"); // the written file's first line
+
+        const QByteArray cp1251 = QTextCodec::codecForName("windows-1251")->fromUnicode(QString::fromUtf8(zoneXml));
+        QTest::newRow("windows-1251, declared") << "<?xml version='1.0' encoding='windows-1251'?>\n" + cp1251
+                                                << QByteArray("<?xml version=\"1.0\" encoding=\"UTF-8\"?>");
+        QTest::newRow("declared without encoding, standalone") << "<?xml version=\"1.0\" standalone='yes'?>\n" + QByteArray(zoneXml)
+            << QByteArray("<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>");
+    }
+    // Whatever the user's locale, the written file is the same UTF-8 and loads
+    // with the same configuration hash.
+    void readBack()
+    {
+        QFETCH(QByteArray, source);
+        QFETCH(QByteArray, declaration);
+        QMainWindow window;
+        AnsweredRoot root;
+        QTextCodec* const codec = QTextCodec::codecForLocale();
+        const QLocale locale;
+        const auto restore = qScopeGuard([codec, locale] {
+            QTextCodec::setCodecForLocale(codec);
+            QLocale::setDefault(locale);
+        });
+        QList<QByteArray> written, hashes;
+        const QList<QPair<QByteArray, QLocale::Language>> users{{"UTF-8", QLocale::Russian}, {"ISO-8859-1", QLocale::German}};
+        for (const auto& user : users) {
+            QTextCodec::setCodecForLocale(QTextCodec::codecForName(user.first));
+            QLocale::setDefault(QLocale(user.second));
+            QVERIFY(writeFile(path("zone.xtsc"), source));
+            edit(&root, path("zone.xtsc"), "ok");
+            const QByteArray bytes = readFile(path("zone.xtsc"));
+            QTextCodec::ConverterState state;
+            QTextCodec::codecForName("UTF-8")->toUnicode(bytes.constData(), bytes.size(), &state);
+            QCOMPARE(state.invalidChars, 0);
+            QCOMPARE(bytes.left(bytes.indexOf('\n')), declaration);
+            QScopedPointer<QObject> zone(load(&root, path("zone.xtsc")));
+            QVERIFY(zone);
+            QCOMPARE(zone->property("name").toString(), QString::fromUtf8("Север"));
+            written << bytes;
+            hashes << zone->property("localHash").toByteArray();
+        }
+        QCOMPARE(written.first(), written.last());
+        QCOMPARE(hashes.first(), hashes.last());
+        QCOMPARE(hashes.first().size(), 16);
+    }
+};
 
 QTEST_MAIN(EditZoneTest)
 #include "tst_editzone.moc"
