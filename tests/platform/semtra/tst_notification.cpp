@@ -42,24 +42,19 @@ void TestNotification::decode_data()
     QTest::addColumn<QDateTime>("time");
     QTest::addColumn<QVariantList>("values");
     const QDateTime noon(QDate(2023, 3, 15), QTime(12, 0), Qt::UTC);
-    auto row = [&](const char* name, const QByteArray& bytes, const QVariantList& values) {
-        QTest::newRow(name) << bytes << 3 << noon << values;
-    };
-
     const QByteArray head = Event3.left(12);
-    row("three values", Event3, Event3Values);
-    row("no values", head, {});
-    row("tag 0 stops", head + hex("0101000000" "00" "0102000000"), {1u});
-    row("tag 4 stops", head + hex("04" "01000000"), {});
-    row("tag ff stops", head + hex("0105000000" "ff"), {5u});
-    row("huge text length", head + hex("02" "ffffffff" "41"), {});
-    row("bytes length one too many", head + hex("0101000000" "03" "03000000" "0102"), {1u});
-    QTest::newRow("nan stamp") << hex("01000000" "000000000000f87f" "0102000000") << 1 << QDateTime() << QVariantList{2u};
+    QTest::newRow("three values") << Event3 << 3 << noon << Event3Values;
+    QTest::newRow("tag 0 stops") << head + hex("0101000000" "00" "0102000000") << 3 << noon << QVariantList{1u};
+    QTest::newRow("tag ff stops") << head + hex("0105000000" "ff") << 3 << noon << QVariantList{5u};
+    QTest::newRow("huge text length") << head + hex("02" "ffffffff" "41") << 3 << noon << QVariantList{};
+    QTest::newRow("bytes length one too many") << head + hex("0101000000" "03" "03000000" "0102") << 3 << noon
+                                               << QVariantList{1u};
+    QTest::newRow("nan stamp") << hex("01000000" "000000000000f87f" "0102000000") << 1 << QDateTime()
+                               << QVariantList{2u};
     QTest::newRow("largest id") << hex("ffffffff" "0000000000000000") << -1
                                 << QDateTime(QDate(1899, 12, 30), QTime(0, 0), Qt::UTC) << QVariantList{};
     QTest::newRow("encoder") << Semtra::Wire::encodeEvent(2, 45000.5, {9u, 4, QStringLiteral("x"), QByteArray(), 1.5})
                              << 2 << noon << QVariantList{9u, 4u, QStringLiteral("x"), QByteArray()};
-    QTest::newRow("empty") << QByteArray() << -1 << QDateTime() << QVariantList{};
 }
 
 void TestNotification::decode()
@@ -68,7 +63,6 @@ void TestNotification::decode()
     QFETCH(int, id);
     QFETCH(QDateTime, time);
     QFETCH(QVariantList, values);
-
     const Notification n(QByteArray(bytes.constData(), bytes.size()), Velmora::Protocol::Tag);
     QCOMPARE(n.id(), id);
     QCOMPARE(n.timeStamp(), time);
@@ -77,6 +71,7 @@ void TestNotification::decode()
     QCOMPARE(n.bytes(), bytes);
 }
 
+// Cut anywhere: a value counts only when all of it is there.
 void TestNotification::truncated()
 {
     for (int cut = 0; cut <= Event3.size(); ++cut) {
@@ -95,30 +90,23 @@ void TestNotification::truncated()
 void TestNotification::fuzz()
 {
     QRandomGenerator random(4711);
-    for (int round = 0; round < 5000; ++round) {
+    for (int round = 0; round < 1000; ++round) {
         QVariantList values;
         for (int i = random.bounded(5); i > 0; --i) {
-            switch (random.bounded(3)) {
-            case 0:
-                values << random.generate();
-                break;
-            case 1:
-                values << QString(random.bounded(6), QLatin1Char('a' + random.bounded(26)));
-                break;
-            default:
-                values << QByteArray(random.bounded(6), char(random.bounded(256)));
-            }
+            const int kind = random.bounded(3);
+            const int size = random.bounded(6);
+            values << (kind == 0   ? QVariant(random.generate())
+                       : kind == 1 ? QVariant(QString(size, QLatin1Char('a' + random.bounded(26))))
+                                   : QVariant(QByteArray(size, char(random.bounded(256)))));
         }
-        const quint32 id = random.bounded(4);
-        QByteArray bytes = Semtra::Wire::encodeEvent(id, random.generateDouble() * 50000, values);
+        QByteArray bytes = Semtra::Wire::encodeEvent(random.bounded(4), random.generateDouble() * 50000, values);
         for (int n = random.bounded(4); n > 0; --n)
             bytes[random.bounded(bytes.size())] = char(random.bounded(256));
         bytes.truncate(random.bounded(bytes.size() + 1));
 
         const Notification n(QByteArray(bytes.constData(), bytes.size()), 0);
         if (bytes.size() < 12) {
-            QCOMPARE(n.id(), -1);
-            QVERIFY(n.data().isEmpty());
+            QVERIFY(n.id() == -1 && n.data().isEmpty());
             continue;
         }
         QCOMPARE(quint32(n.id()), qFromLittleEndian<quint32>(bytes.constData()));

@@ -4,7 +4,6 @@
 #include <semtra/Connection.h>
 #include <semtra/Wire.h>
 
-#include <QSignalSpy>
 #include <QtTest>
 
 using Semtra::Command::Message;
@@ -40,12 +39,13 @@ public slots:
 };
 
 // The protocol document's example: SET_STRAT 2 60 as request 1 for object 42.
-const Message DocumentFrame{1, 42, Semtra::Command::Request, Velmora::Protocol::Tag, hex("01100000" "02000000" "3c000000")};
+const Message DocumentFrame{1, 42, Semtra::Command::Request, Velmora::Protocol::Tag,
+                            hex("01100000" "02000000" "3c000000")};
 
 QString describe(const Message& m)
 {
-    return QStringLiteral("%1/%2/%3/%4/%5").arg(m.number).arg(m.objectId).arg(m.kind).arg(m.tag)
-        .arg(::describe(m.data));
+    return QStringLiteral("%1/%2/%3/%4/%5")
+        .arg(m.number).arg(m.objectId).arg(m.kind).arg(m.tag).arg(::describe(m.data));
 }
 
 } // namespace
@@ -57,19 +57,15 @@ private slots:
     void queuedSignals();
     void encoders_data();
     void encoders();
-    void frameReaderSplit_data();
-    void frameReaderSplit();
-    void frameReaderMalformed_data();
-    void frameReaderMalformed();
+    void frameReader_data();
+    void frameReader();
 };
 
 void TestWire::queuedSignals()
 {
     // Nothing here has used the types yet: the library registered them at load.
-    const int messageType = QMetaType::type("Semtra::Command::Message");
     QVERIFY(QMetaType::type("Semtra::Connection::State") != QMetaType::UnknownType);
-    QVERIFY(messageType != QMetaType::UnknownType);
-    QCOMPARE(messageType, qMetaTypeId<Message>());
+    QCOMPARE(QMetaType::type("Semtra::Command::Message"), qMetaTypeId<Message>());
     LoopConnection connection;
     Receiver receiver;
     // Connected by written signature, queued, as a module in another thread would.
@@ -77,49 +73,45 @@ void TestWire::queuedSignals()
                              SLOT(message(const Semtra::Command::Message&)), Qt::QueuedConnection));
     QVERIFY(QObject::connect(&connection, SIGNAL(stateChanged(const Semtra::Connection::State)), &receiver,
                              SLOT(connectionStateChanged(const Semtra::Connection::State)), Qt::QueuedConnection));
-    const Message sent = Message{7, 42, Semtra::Command::Connected, Velmora::Protocol::Tag, hex("0000000040f8d840")};
-    connection.send(sent);
+    connection.send(DocumentFrame);
     connection.setState(Semtra::Connection::Closing);
     QVERIFY(receiver.messages.isEmpty());
-    QTRY_COMPARE(receiver.messages.size(), 1);
-    QTRY_COMPARE(receiver.states.size(), 1);
-    QCOMPARE(describe(receiver.messages.first()), describe(sent));
-    QCOMPARE(receiver.states.first(), Semtra::Connection::Closing);
+    QCoreApplication::processEvents();
+    QCOMPARE(receiver.messages.size(), 1);
+    QCOMPARE(describe(receiver.messages.first()), describe(DocumentFrame));
+    QCOMPARE(receiver.states, QList<Semtra::Connection::State>{Semtra::Connection::Closing});
 }
 
 void TestWire::encoders_data()
 {
     QTest::addColumn<QByteArray>("bytes");
     QTest::addColumn<QByteArray>("expected");
-
     using namespace Semtra::Wire;
     auto param = [](const char* name, const QVariant& param, const char* bytes) {
         QTest::newRow(name) << encodeRequestParam(param) << hex(bytes);
     };
     param("no parameter", QVariant(), "");
     param("int", -2, "feffffff");
-    param("uint", 4097u, "01100000");
     param("64-bit", qlonglong(0x0102030405060708), "0807060504030201");
     param("unsigned 64-bit", qulonglong(0xF000000000000001), "01000000000000f0");
-    param("event mask", hex("ff000000"), "ff000000");
     param("list of all kinds", QVariantList{1u, -1, QStringLiteral("ab"), hex("01"), qlonglong(2)},
           "01000000" "ffffffff" "02000000" "6162" "01000000" "01" "0200000000000000");
     param("list skips others", QVariantList{true, 3u, 1.5}, "03000000");
-    param("empty list", QVariantList{}, "");
     param("double", 2.0, "");
-    param("text", QStringLiteral("2 60"), "");
-    QTest::newRow("request data") << encodeRequestData(4097, QVariantList{2u, 60u}) << hex("01100000" "02000000" "3c000000");
-
+    QTest::newRow("request data") << encodeRequestData(4097, QVariantList{2u, 60u})
+                                  << hex("01100000" "02000000" "3c000000");
     const QList<QVariant::Type> state{QVariant::UInt, QVariant::UInt, QVariant::String};
     QTest::newRow("reply") << encodeReply(25569.0, 4608, 4352, encodeParams({1u, 2u, QStringLiteral("x")}, state))
                            << hex("0000000040f8d840" "00120000" "00110000" "01000000" "02000000" "01000000" "78");
-    QTest::newRow("params convert by type") << encodeParams({QStringLiteral("12"), 5u}, {QVariant::UInt, QVariant::ByteArray})
-                                            << hex("0c000000" "01000000" "35");
+    QTest::newRow("params convert by type")
+        << encodeParams({QStringLiteral("12"), 5u}, {QVariant::UInt, QVariant::ByteArray})
+        << hex("0c000000" "01000000" "35");
     QTest::newRow("params, fewer values") << encodeParams({1u}, state) << hex("01000000");
-    QTest::newRow("params, unsupported type") << encodeParams({1u, 2u, 3u}, {QVariant::UInt, QVariant::Double, QVariant::UInt})
-                                              << hex("01000000");
+    QTest::newRow("params, unsupported type")
+        << encodeParams({1u, 2u, 3u}, {QVariant::UInt, QVariant::Double, QVariant::UInt}) << hex("01000000");
     QTest::newRow("event") << encodeEvent(3, 1.25, {5u, QStringLiteral("é"), hex("00"), -1, 2.5})
-                           << hex("03000000" "000000000000f43f" "0105000000" "0202000000c3a9" "030100000000" "01ffffffff");
+                           << hex("03000000" "000000000000f43f" "0105000000" "0202000000c3a9" "030100000000"
+                                  "01ffffffff");
     // The example frame of the protocol document.
     QTest::newRow("frame") << encodeFrame(DocumentFrame) << hex("1c000000" "01000000" "2a000000" "02000000" "92191129"
                                                                 "01100000" "02000000" "3c000000");
@@ -132,73 +124,48 @@ void TestWire::encoders()
     QCOMPARE(bytes.toHex(), expected.toHex());
 }
 
-void TestWire::frameReaderSplit_data()
+void TestWire::frameReader_data()
 {
-    QTest::addColumn<int>("chunk"); // bytes per append; 0 = all at once
-    QTest::newRow("all at once") << 0;
-    QTest::newRow("byte by byte") << 1;
-    QTest::newRow("three bytes") << 3;
-    QTest::newRow("seventeen bytes") << 17;
-}
-
-void TestWire::frameReaderSplit()
-{
-    QFETCH(int, chunk);
-    const QList<Message> sent{DocumentFrame, Message{0, 7, Semtra::Command::Disconnected, 5, QByteArray()},
-                              Message{-1, -2, 11, -3, QByteArray(300, 'x')},
-                              Message{4, 4, Semtra::Command::Event, 4, hex("0300000000000000000000000105000000")}};
-    QByteArray stream;
-    for (const Message& m : sent)
-        stream += Semtra::Wire::encodeFrame(m);
-
-    FrameReader reader;
-    QStringList received;
-    const int step = chunk > 0 ? chunk : stream.size();
-    for (int at = 0; at < stream.size(); at += step) {
-        reader.append(stream.mid(at, step));
-        Message m;
-        FrameReader::Status status;
-        while ((status = reader.next(&m)) == FrameReader::Ready)
-            received << describe(m);
-        QCOMPARE(status, FrameReader::NeedMore);
-    }
-    QStringList expected;
-    for (const Message& m : sent)
-        expected << describe(m);
-    QCOMPARE(received, expected);
-    QCOMPARE(reader.pending(), 0);
-}
-
-void TestWire::frameReaderMalformed_data()
-{
-    QTest::addColumn<QByteArray>("bytes");
-    QTest::addColumn<int>("framesBefore");
+    QTest::addColumn<QByteArray>("bytes"); // after the frames of the stream
+    QTest::addColumn<int>("chunk");        // bytes per append; 0 = all at once
     QTest::addColumn<bool>("malformed");
-
-    const QByteArray good = Semtra::Wire::encodeFrame(Message{1, 1, 1, 1, hex("aa")});
+    QTest::newRow("all at once") << QByteArray() << 0 << false;
+    QTest::newRow("byte by byte") << QByteArray() << 1 << false;
+    QTest::newRow("seventeen bytes") << QByteArray() << 17 << false;
     QTest::newRow("length 0") << hex("00000000") << 0 << true;
-    QTest::newRow("length 15") << hex("0f000000") + QByteArray(15, '\0') << 0 << true;
     QTest::newRow("one over the limit") << hex("01000001") << 0 << true;
-    QTest::newRow("length ffffffff") << hex("ffffffff") << 0 << true;
-    QTest::newRow("after a good frame") << good + hex("03000000") << 1 << true;
+    QTest::newRow("length 15, byte by byte") << hex("0f000000") + QByteArray(15, '\0') << 1 << true;
     QTest::newRow("at the limit waits") << hex("00000001") + QByteArray(100, '\0') << 0 << false;
-    QTest::newRow("length 16, empty data") << hex("10000000") + QByteArray(16, '\0') << 1 << false;
     QTest::newRow("three bytes wait") << hex("ffffff") << 0 << false;
 }
 
-void TestWire::frameReaderMalformed()
+// A stream in chunks: the frames before a fault come whole and in order; a
+// malformed length stays reported until the reader is cleared.
+void TestWire::frameReader()
 {
     QFETCH(QByteArray, bytes);
-    QFETCH(int, framesBefore);
+    QFETCH(int, chunk);
     QFETCH(bool, malformed);
-
+    const QList<Message> sent{DocumentFrame, Message{0, 7, Semtra::Command::Disconnected, 5, QByteArray()},
+                              Message{-1, -2, 11, -3, QByteArray(300, 'x')}};
+    QByteArray stream;
+    QStringList expected, received;
+    for (const Message& m : sent) {
+        stream += Semtra::Wire::encodeFrame(m);
+        expected << describe(m);
+    }
+    stream += bytes;
     FrameReader reader;
-    reader.append(bytes);
+    const int step = chunk > 0 ? chunk : stream.size();
     Message m;
-    for (int i = 0; i < framesBefore; ++i)
-        QCOMPARE(reader.next(&m), FrameReader::Ready);
-    QCOMPARE(reader.next(&m), malformed ? FrameReader::Malformed : FrameReader::NeedMore);
-    // Stays put until cleared, and reads again afterwards.
+    FrameReader::Status status = FrameReader::NeedMore;
+    for (int at = 0; at < stream.size() && status != FrameReader::Malformed; at += step) {
+        reader.append(stream.mid(at, step));
+        while ((status = reader.next(&m)) == FrameReader::Ready)
+            received << describe(m);
+    }
+    QCOMPARE(received, expected);
+    QCOMPARE(status, malformed ? FrameReader::Malformed : FrameReader::NeedMore);
     const QByteArray next = Semtra::Wire::encodeFrame(Message{9, 9, 9, 9, QByteArray()});
     reader.append(next);
     if (malformed)

@@ -1,29 +1,47 @@
+// The model a configuration file gives. The streaming pass must give what the
+// document parser gives: the same success or failure, messages, model and
+// localHash; damaged files load or fail with a reason, never crash or read out
+// of bounds (this runs under the sanitizers).
 #include <QApplication>
+#include <QDirIterator>
 #include <QGraphicsItem>
 #include <QGraphicsScene>
-#include <QIcon>
+#include <QGraphicsView>
+#include <QRandomGenerator>
 #include <QTemporaryDir>
+#include <QTextCodec>
 #include <QtTest>
 
 #include "MessageCapture.h"
 #include "OffscreenLeaks.h"
 #include "Velmora/Area.h"
+#include "Velmora/AreaPrivate.h"
 #include "Velmora/Controller.h"
 #include "Velmora/Strategy.h"
 #include "Velmora/Zone.h"
+#include "Velmora/ZonePrivate.h"
+#include "Velmora/graphics/AbstractItem.h"
 
 using Velmora::Area;
 using Velmora::BaseObject;
 using Velmora::Zone;
+using Reading = Velmora::Zone::Reading;
 
 namespace {
 
 const QString North = QStringLiteral(VELMORA_EXAMPLES "/north.xtsc");
 
-QString named(const BaseObject* object)
+QByteArray contentOf(const QString& path)
 {
-    const QString id = QString::number(uint(object->id()));
-    return object->name().isEmpty() ? id : id + QLatin1Char('=') + object->name();
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+QVariant modelData(QObject* object, int column, int role)
+{
+    QVariant data;
+    QMetaObject::invokeMethod(object, "modelData", Q_RETURN_ARG(QVariant, data), Q_ARG(int, column), Q_ARG(int, role));
+    return data;
 }
 
 // "id[=name]" of each object in id order, with what `more` adds.
@@ -31,8 +49,10 @@ template<typename T, typename More>
 QString list(const QList<T*>& objects, More more)
 {
     QMap<uint, QString> parts;
-    for (T* object : objects)
-        parts.insert(uint(object->id()), named(object) + more(object));
+    for (T* object : objects) {
+        const QString id = QString::number(uint(object->id()));
+        parts.insert(uint(object->id()), (object->name().isEmpty() ? id : id + '=' + object->name()) + more(object));
+    }
     return parts.values().join(QLatin1Char(' '));
 }
 
@@ -46,21 +66,161 @@ QString tree(Zone& zone)
             ids << QString::number(id);
         return QStringLiteral("[%1]{%2}").arg(ids.join(','), list(a->states(), nothing));
     };
-    return QStringList{named(&zone), list(zone.controllers(), nothing), list(zone.areas(), area),
-                       list(zone.strategies(), nothing)}.join(QStringLiteral(" | ")).simplified();
+    return QStringList{list(QList<Zone*>{&zone}, nothing), list(zone.controllers(), nothing), list(zone.areas(), area),
+                       list(zone.strategies(), nothing)}
+        .join(QStringLiteral(" | "))
+        .simplified();
 }
 
-// The titles of an object's children as a host's tree shows them.
-QString childTexts(const QObject* object)
+QStringList* captured = nullptr;
+
+// Everything logged, with category and severity: both readings must log the same.
+void capture(QtMsgType type, const QMessageLogContext& context, const QString& message)
 {
-    QStringList texts;
-    for (QObject* child : object->children()) {
-        QVariant text;
-        QMetaObject::invokeMethod(child, "modelData", Q_RETURN_ARG(QVariant, text), Q_ARG(int, 0),
-                                  Q_ARG(int, Qt::DisplayRole));
-        texts << text.toString();
+    if (captured)
+        captured->append(QStringLiteral("%1/%2: %3").arg(QLatin1String(context.category)).arg(type).arg(message));
+}
+
+QString pathText(const QPainterPath& path)
+{
+    QStringList points;
+    for (int i = 0; i < path.elementCount(); ++i) {
+        const QPainterPath::Element e = path.elementAt(i);
+        points << QStringLiteral("%1:%2,%3").arg(e.type).arg(e.x, 0, 'g', 17).arg(e.y, 0, 'g', 17);
     }
-    return texts.join(QLatin1Char(' '));
+    return points.join(QLatin1Char(' '));
+}
+
+// The outline shown, and the one kept for remaking the item after a scene took it.
+QString outlineText(const QGraphicsItem* item, const QPainterPath& kept)
+{
+    const auto* mapItem = dynamic_cast<const Rare::Graphics::AbstractItem*>(item);
+    if (!mapItem)
+        return QStringLiteral("no item");
+    const QString shown = pathText(mapItem->path());
+    return shown == pathText(kept) ? shown : shown + QStringLiteral(" kept ") + pathText(kept);
+}
+
+// "id=name", and whether the lookup by id finds another object.
+QString named(const BaseObject* object, bool indexed)
+{
+    return QStringLiteral("%1=%2%3").arg(uint(object->id())).arg(object->name(), indexed ? "" : " (shadowed)");
+}
+
+// The whole model a load left, beyond tree(): the containers' children in
+// their order (so duplicates shadowed in the index show too), outlines, which
+// objects the lookups find, the map items' hierarchy and the area signals
+// relayed by the zone.
+QString describe(Zone& zone)
+{
+    const QVariant hash = zone.property("localHash");
+    QStringList lines{QStringLiteral("zone %1 file %2 hash %3 outline %4")
+                          .arg(named(&zone, true), zone.fileName(), QString::fromLatin1(hash.toByteArray().toHex()))
+                          .arg(outlineText(zone.graphicsItem(), Zone::Private::get(&zone)->outline))};
+    int relayed = 0;
+    const QMetaObject::Connection relay =
+        QObject::connect(&zone, &Zone::areaStateChanged, [&relayed](const QObject*) { ++relayed; });
+    for (QObject* container : zone.children()) {
+        lines << modelData(container, 0, Qt::DisplayRole).toString();
+        for (QObject* child : container->children()) {
+            if (auto* area = qobject_cast<Area*>(child)) {
+                QStringList controllers, states;
+                for (int id : area->objects())
+                    controllers << QString::number(id);
+                for (QObject* stateContainer : area->children()) {
+                    for (QObject* state : stateContainer->children()) {
+                        auto* stateObject = qobject_cast<BaseObject*>(state);
+                        states << named(stateObject, area->state(stateObject->id()) == stateObject);
+                    }
+                }
+                relayed = 0;
+                emit area->stateChanged(area);
+                lines << QStringLiteral("  area %1 [%2] {%3} relayed %4 zone %5 item under zone %6 outline %7")
+                             .arg(named(area, zone.area(uint(area->id())) == area), controllers.join(','),
+                                  states.join(' '))
+                             .arg(relayed)
+                             .arg(area->zone() == &zone)
+                             .arg(area->graphicsItem() && area->graphicsItem()->parentItem() == zone.graphicsItem())
+                             .arg(outlineText(area->graphicsItem(), Area::Private::get(area)->outline));
+            } else if (auto* controller = qobject_cast<Velmora::Controller*>(child)) {
+                lines << "  controller " + named(controller, zone.controller(uint(controller->id())) == controller);
+            } else if (auto* strategy = qobject_cast<Velmora::Strategy*>(child)) {
+                lines << "  strategy " + named(strategy, zone.strategy(uint(strategy->id())) == strategy);
+            } else {
+                lines << QStringLiteral("  stranger ") + child->metaObject()->className();
+            }
+        }
+    }
+    QObject::disconnect(relay);
+    // Area items in stacking order, named by their areas.
+    QStringList items;
+    if (QGraphicsItem* zoneItem = zone.graphicsItem()) {
+        for (QGraphicsItem* item : zoneItem->childItems())
+            items << QString::number(uint(qobject_cast<Area*>(item->data(0).value<QObject*>())->id()));
+    }
+    // Icons are drawn from the outlines (the sanitizer watches).
+    for (int column = 0; column < 3; ++column)
+        zone.modelData(column, Qt::DecorationRole);
+    return lines.join('\n') + QStringLiteral("\nitems ") + items.join(' ');
+}
+
+// Bytes that keep the two parsers apart unless the streaming pass hands the
+// file over: blanks inside values, references, markup the model does not
+// read, names and encodings off the plain path, and the structure it reads.
+const QList<QByteArray> Pieces = {
+    "\t", "\n", "\r\n", " ", "&#9;", "&#10;", "&#32;", "&#xA0;", "&#0;", "&amp;", "&nope;", "<![CDATA[", "]]>",
+    "<![CDATA[7,8]]>", "<!--c-->", "<!-- - -->", "<?pi x?>", "<!DOCTYPE Zone>", "xmlns:p=\"u\" ", "p:", "\xc2\xa0",
+    "\xc2\xb7", "\xe2\x80\xa8", "\xef\xbb\xbf", "\xff\xfe", "\xd0\x9f", "\x01", QByteArray("\0", 1), "\"", "'", "=",
+    "<", ">", "/", ",", ";", "-1", "4294967296", " id=\"5\"", " name=\"x\ty\"", "<Area id=\"3\">", "</Area>",
+};
+
+// Values and texts that the model reads one way or another.
+const QList<QByteArray> Values = {
+    "", "x", " 7 ", "+7", "-1", "4294967295", "4294967296", "a b", "&amp;", "&#9;", "\xd0\x9f", "1,,x,3",
+    " 4 , 5 ", "0,0;1,0;1,1", "0,0;1,0;", "1e2,0;0,-2.5e1;0,0", "<![CDATA[3,4]]>", "<!--c-->1,2", "<x/>",
+};
+
+// Elements the model reads, whole, to put between two tags.
+const QList<QByteArray> Elements = {
+    "<Area id=\"3\"/>", "<Area id=\"9\"><Controllers>9,10</Controllers><States><State id=\"2\"/></States></Area>",
+    "<Area/>", "<State id=\"1\" name=\"Again\"/>", "<State/>", "<Controller id=\"5\"/>", "<Strategy/>",
+    "<Geometry>0,0;1,0;1,1</Geometry>", "<Controllers><Controller id=\"6\"/></Controllers>", "<Strategies/>",
+};
+
+// Damage of every kind: most of it breaks the syntax; the changes of values,
+// texts and whole elements keep files well-formed, so that the model's own
+// reading is exercised as much as the parsers'.
+QByteArray mutate(QByteArray data, QRandomGenerator* random)
+{
+    const auto pick = [random](const QList<QByteArray>& list) { return list.at(random->bounded(list.size())); };
+    // A random position inside the data, just after `what`.
+    const auto after = [&data, random](const char* what) {
+        const int found = data.indexOf(what, random->bounded(data.size()));
+        return found < 0 ? -1 : found + int(qstrlen(what));
+    };
+    for (int i = 1 + random->bounded(3); i > 0 && !data.isEmpty(); --i) {
+        const int at = random->bounded(data.size());
+        const int kind = random->bounded(9);
+        if (kind == 0) {
+            data[at] = char(random->bounded(256));
+        } else if (kind == 1) {
+            data.remove(at, 1 + random->bounded(24));
+        } else if (kind == 2) {
+            data.insert(at, pick(Pieces));
+        } else if (kind == 3) {
+            data.insert(at, data.mid(random->bounded(data.size()), random->bounded(96)));
+        } else if (kind == 4) {
+            data.truncate(at);
+        } else if (kind <= 6) { // an attribute value, or the text between two tags
+            const int start = after(kind == 5 ? "=\"" : ">");
+            const int end = start < 0 ? -1 : data.indexOf(kind == 5 ? '"' : '<', start);
+            if (end >= 0)
+                data.replace(start, end - start, pick(Values));
+        } else if (after(">") >= 0) {
+            data.insert(after(">"), pick(Elements));
+        }
+    }
+    return data;
 }
 
 } // namespace
@@ -73,23 +233,27 @@ private slots:
     void workedExample();
     void modelData_data();
     void modelData();
-    void controllerLists_data();
-    void controllerLists();
     void trees_data();
     void trees();
-    void unsignedIds();
-    void missingIds_data();
-    void missingIds();
-    void partialDigestIsReported_data();
-    void partialDigestIsReported();
     void sceneDiesFirst();
+    void bothReadings_data();
+    void bothReadings();
+    void everyPrefix();
+    void mutations_data();
+    void mutations();
+    void reloads_data();
+    void reloads();
 
 private:
     QString write(const QByteArray& content);
+    // Loads both ways, after `before` when given; *fault says how they differ.
+    bool same(const QByteArray& content, QString* fault, bool* onePass = nullptr, const QByteArray& before = {});
+
     QTemporaryDir m_dir;
     int m_files = 0;
 };
 
+// A new file each time: rewriting one file makes the file system flush it.
 QString ModelTest::write(const QByteArray& content)
 {
     const QString path = m_dir.filePath(QStringLiteral("zone%1.xtsc").arg(++m_files));
@@ -99,28 +263,55 @@ QString ModelTest::write(const QByteArray& content)
     return path;
 }
 
+bool ModelTest::same(const QByteArray& content, QString* fault, bool* onePass, const QByteArray& before)
+{
+    const QString path = write(content);
+    QString outcome[2];
+    for (Reading reading : {Reading::OnePass, Reading::Document}) {
+        Zone zone;
+        if (!before.isEmpty() && !zone.load(write(before), Reading::Document))
+            qFatal("the zone to reload does not load");
+        QStringList messages;
+        captured = &messages;
+        const QtMessageHandler previous = qInstallMessageHandler(capture);
+        const bool loaded = zone.load(path, reading);
+        qInstallMessageHandler(previous);
+        captured = nullptr;
+        if (!loaded && messages.isEmpty())
+            messages << QStringLiteral("(failed without a reason)");
+        outcome[int(reading)] =
+            QStringLiteral("loaded %1\n%2\n%3").arg(loaded).arg(messages.join('\n'), describe(zone));
+        if (reading == Reading::OnePass && onePass)
+            *onePass = !Zone::Private::get(&zone)->documentParsed;
+    }
+    QFile::remove(path);
+    if (outcome[0] == outcome[1] && !outcome[0].contains(QLatin1String("(failed without a reason)")))
+        return true;
+    *fault = QStringLiteral("file (base64) %1\n%2\n--- document:\n%3")
+                 .arg(QString::fromLatin1(content.toBase64()), outcome[0], outcome[1]);
+    return false;
+}
+
 void ModelTest::workedExample()
 {
     Zone zone;
     QVERIFY(zone.load(North));
     QCOMPARE(tree(zone), QStringLiteral("7=North | 101 102 | 3=Centre[101,102]{1=Peak} | 1=Day 2=Night"));
-    QCOMPARE(zone.fileName(), North);
     Area* area = zone.area(3);
     QCOMPARE(area->zone(), &zone);
     QCOMPARE(area->graphicsItem()->parentItem(), zone.graphicsItem());
-    QCOMPARE(zone.strategy(2)->property("name").toString(), QStringLiteral("Night"));
     QCOMPARE(area->state(2), nullptr);
     QCOMPARE(zone.controller(999), nullptr);
     QCOMPARE(zone.area(uint(-1)), nullptr);
-
     // The host sees three titled containers, in this order, under the zone.
-    QCOMPARE(childTexts(&zone), QStringLiteral("Controllers(2) Control areas(1) Strategys(2)"));
-    QCOMPARE(childTexts(area), QStringLiteral("States(1)"));
+    QStringList titles;
+    for (QObject* child : zone.children())
+        titles << ::modelData(child, 0, Qt::DisplayRole).toString();
+    QCOMPARE(titles, (QStringList{"Controllers(2)", "Control areas(1)", "Strategys(2)"}));
     // Nothing reported yet.
-    QCOMPARE(QList<int>({zone.controlSource(), zone.currentStrategy(), area->controlSource(),
-                         area->currentState(), area->specialState()}),
+    QCOMPARE(QList<int>({zone.controlSource(), zone.currentStrategy(), area->controlSource(), area->currentState(),
+                         area->specialState()}),
              QList<int>({-1, -1, -1, -1, -1}));
-    QVERIFY(!zone.isConnected());
     QCOMPARE(zone.property("localHash").toByteArray().size(), 16);
 }
 
@@ -130,22 +321,19 @@ void ModelTest::modelData_data()
     QTest::addColumn<int>("column");
     QTest::addColumn<int>("role");
     QTest::addColumn<QVariant>("expected");
-
     const QVariant none;
     QTest::newRow("zone id") << "zone" << 0 << int(Qt::DisplayRole) << QVariant(7);
     QTest::newRow("zone name edit") << "zone" << 1 << int(Qt::EditRole) << QVariant("North");
     QTest::newRow("zone file") << "zone" << 2 << int(Qt::DisplayRole) << QVariant(North);
     QTest::newRow("zone column 3") << "zone" << 3 << int(Qt::DisplayRole) << none;
     QTest::newRow("area column 2") << "area" << 2 << int(Qt::DisplayRole) << none;
-    QTest::newRow("area tip") << "area" << 5 << int(Qt::ToolTipRole) << QVariant("TIP");
+    QTest::newRow("area tip in any column") << "area" << 5 << int(Qt::ToolTipRole) << QVariant("TIP");
     QTest::newRow("area status tip") << "area" << 0 << int(Qt::StatusTipRole) << QVariant("TIP");
     QTest::newRow("area font role") << "area" << 0 << int(Qt::FontRole) << none;
-    QTest::newRow("controller id") << "controller" << 0 << int(Qt::EditRole) << QVariant(101);
     QTest::newRow("controller icon") << "controller" << 0 << int(Qt::DecorationRole) << none;
     QTest::newRow("controller tip") << "controller" << 0 << int(Qt::ToolTipRole) << none;
     QTest::newRow("state name") << "state" << 1 << int(Qt::DisplayRole) << QVariant("Peak");
     QTest::newRow("strategy name") << "strategy" << 1 << int(Qt::DisplayRole) << QVariant("Night");
-    QTest::newRow("container title") << "container" << 0 << int(Qt::DisplayRole) << QVariant("Strategys(2)");
     QTest::newRow("container column 1") << "container" << 1 << int(Qt::DisplayRole) << none;
 }
 
@@ -155,7 +343,6 @@ void ModelTest::modelData()
     QFETCH(int, column);
     QFETCH(int, role);
     QFETCH(QVariant, expected);
-
     Zone zone;
     QVERIFY(zone.load(North));
     zone.area(3)->setToolTip(QStringLiteral("TIP"));
@@ -163,67 +350,71 @@ void ModelTest::modelData()
         {"zone", &zone}, {"area", zone.area(3)}, {"controller", zone.controller(101)},
         {"state", zone.area(3)->state(1)}, {"strategy", zone.strategy(2)}, {"container", zone.children().at(2)},
     };
-    QVariant actual;
-    QVERIFY(QMetaObject::invokeMethod(objects.value(object), "modelData", Q_RETURN_ARG(QVariant, actual),
-                                      Q_ARG(int, column), Q_ARG(int, role)));
-    QCOMPARE(actual, expected);
-}
-
-void ModelTest::controllerLists_data()
-{
-    QTest::addColumn<QByteArray>("text");
-    QTest::addColumn<QString>("ids");
-    QTest::newRow("file order") << QByteArray("7,3,5") << "7,3,5";
-    QTest::newRow("empty") << QByteArray("") << "";
-    QTest::newRow("holes and words") << QByteArray("7,,x,5,") << "7,5";
-    QTest::newRow("blanks around") << QByteArray(" 8 , 9") << "8,9";
-    // The list is the element's first text node, wherever it stands.
-    QTest::newRow("comment first") << QByteArray("<!--c-->1,2") << "1,2";
-    QTest::newRow("comment inside") << QByteArray("1,2<!--c-->,3") << "1,2";
-    QTest::newRow("CDATA") << QByteArray("<![CDATA[4,5]]>") << "4,5";
-}
-
-void ModelTest::controllerLists()
-{
-    QFETCH(QByteArray, text);
-    QFETCH(QString, ids);
-    Zone zone;
-    QVERIFY(zone.load(write("<Zone id=\"1\"><Areas><Area id=\"2\"><Controllers>" + text
-                            + "</Controllers></Area></Areas></Zone>")));
-    // Without a Controllers list the zone's controllers come from the same text.
-    QStringList sorted = ids.split(',', Qt::SkipEmptyParts);
-    std::sort(sorted.begin(), sorted.end());
-    QCOMPARE(tree(zone), QStringLiteral("1 | %1 | 2[%2]{} |").arg(sorted.join(' '), ids).simplified());
+    QCOMPARE(::modelData(objects.value(object), column, role), expected);
 }
 
 void ModelTest::trees_data()
 {
     QTest::addColumn<QByteArray>("content");
-    QTest::addColumn<QString>("tree");
-    QTest::addColumn<QString>("message"); // FILE stands for the file's path
-
-    QTest::newRow("controllers from all areas") << QByteArray(R"(<Zone id="1"><Areas>
-        <Area id="2"><Controllers>5,6,x</Controllers></Area><Area id="3"><Controllers>6,7</Controllers></Area>
-        <Area id="4"/></Areas></Zone>)") << "1 | 5 6 7 | 2[5,6]{} 3[6,7]{} 4[]{} |" << "";
-    QTest::newRow("listed controllers win") << QByteArray(R"(<Zone id="1">
-        <Controllers><Controller id="9" name="Main / Park"/></Controllers>
-        <Areas><Area id="2"><Controllers>5,6</Controllers></Area></Areas></Zone>)")
-                                            << "1 | 9=Main / Park | 2[5,6]{} |" << "";
-    QTest::newRow("comments and strangers in lists") << QByteArray(R"(<Zone id="1"><Areas>
-            <Area id="1"/><!-- added later --><Area id="2"/><Note id="77">not an area</Note><Area id="3"/>
-        </Areas><Strategies><Strategy id="1"/><!-- x --><Strategy id="2"/></Strategies></Zone>)")
-                                                     << "1 | | 1[]{} 2[]{} 3[]{} | 1 2" << "";
-    QTest::newRow("bad state cuts the list short") << QByteArray(R"(<Zone id="1"><Areas><Area id="3"><States>
-        <State id="1" name="First"/><State name="Broken"/><State id="3" name="Third"/>
-        </States></Area><Area id="4"/></Areas></Zone>)")
-                                                   << "1 | | 3[]{1=First} 4[]{} |"
-                                                   << "Object: Velmora::Area: id:3. Invalid states.";
-    QTest::newRow("duplicate id") << QByteArray("<Zone id=\"1\">\n<Strategies>\n<Strategy id=\"5\" name=\"first\"/>\n"
-                                                "<Strategy id=\"5\" name=\"second\"/>\n</Strategies>\n</Zone>")
-                                  << "1 | | | 5=second"
-                                  << "FILE: line 4 element:Strategy. Duplicate id 5; the later element is used";
-    QTest::newRow("root of another name") << QByteArray(R"(<Configuration id="3" name="Other"/>)")
-                                          << "3=Other | | |" << "";
+    QTest::addColumn<QString>("tree");    // empty: the load fails
+    QTest::addColumn<QString>("message"); // the one message logged, in part; FILE: the file's path
+    const auto row = [](const char* name, const QByteArray& content, const char* tree, const QString& message = {}) {
+        QTest::newRow(name) << content << QString::fromUtf8(tree) << message;
+    };
+    const auto area = [](const QByteArray& controllers) {
+        return "<Zone id=\"1\"><Areas><Area id=\"2\"><Controllers>" + controllers
+            + "</Controllers></Area></Areas></Zone>";
+    };
+    // Without a Controllers list the zone's controllers are those the areas name.
+    row("controllers in file order", area("7,3,5"), "1 | 3 5 7 | 2[7,3,5]{} |");
+    row("holes, words and blanks", area(" 7,,x, 5 ,"), "1 | 5 7 | 2[7,5]{} |");
+    // The list is the element's first text node, wherever it stands.
+    row("comment first", area("<!--c-->1,2"), "1 | 1 2 | 2[1,2]{} |");
+    row("comment inside", area("1,2<!--c-->,3"), "1 | 1 2 | 2[1,2]{} |");
+    row("CDATA", area("<![CDATA[4,5]]>"), "1 | 4 5 | 2[4,5]{} |");
+    row("controllers from all areas", R"(<Zone id="1"><Areas><Area id="2"><Controllers>5,6</Controllers></Area>
+        <Area id="3"><Controllers>6,7</Controllers></Area><Area id="4"/></Areas></Zone>)",
+        "1 | 5 6 7 | 2[5,6]{} 3[6,7]{} 4[]{} |");
+    row("listed controllers win", R"(<Zone id="1"><Controllers><Controller id="9" name="Main / Park"/></Controllers>
+        <Areas><Area id="2"><Controllers>5,6</Controllers></Area></Areas></Zone>)", "1 | 9=Main / Park | 2[5,6]{} |");
+    row("comments and strangers in lists", R"(<Zone id="1"><Areas><Area id="1"/><!-- added later --><Area id="2"/>
+        <Note id="77">not an area</Note><Area id="3"/></Areas><Strategies><Strategy id="1"/><!-- x -->
+        <Strategy id="2"/></Strategies></Zone>)", "1 | | 1[]{} 2[]{} 3[]{} | 1 2");
+    row("root of another name", R"(<Configuration id="3" name="Other"/>)", "3=Other | | |");
+    row("unsigned ids", R"(<Zone id="3000000000"><Areas><Area id="4294967295"><States><State id="3000000001"/>
+        </States></Area></Areas><Strategies><Strategy id="2147483648"/></Strategies></Zone>)",
+        "3000000000 | | 4294967295[]{3000000001} | 2147483648");
+    row("bad state cuts the list short", R"(<Zone id="1"><Areas><Area id="3"><States><State id="1" name="First"/>
+        <State name="Broken"/><State id="3" name="Third"/></States></Area><Area id="4"/></Areas></Zone>)",
+        "1 | | 3[]{1=First} 4[]{} |", "Object: Velmora::Area: id:3. Invalid states.");
+    row("duplicate id", "<Zone id=\"1\">\n<Strategies>\n<Strategy id=\"5\" name=\"first\"/>\n"
+        "<Strategy id=\"5\" name=\"second\"/>\n</Strategies>\n</Zone>",
+        "1 | | | 5=second", "FILE: line 4 element:Strategy. Duplicate id 5; the later element is used");
+    // The document parser accepts an undeclared entity, so the file loads; but
+    // its hash cannot tell it from files that share the part before (line 3).
+    const QString partial = QStringLiteral("File FILE: the configuration hash covers the file only up to 3:");
+    row("entity in text", "<Zone id=\"1\">\n<Areas>\n<Area id=\"2\" name=\"a\">&nope;</Area>\n</Areas>\n</Zone>",
+        "1 | | 2=a[]{} |", partial);
+    row("entity in attribute", "<Zone id=\"1\">\n\n<Areas><Area id=\"2\" note=\"x&nope;y\"/></Areas>\n</Zone>",
+        "1 | | 2[]{} |", partial);
+    // Ids that are missing, not numbers or out of range fail the load.
+    const QString missing = QStringLiteral("Error processing file FILE: Line %1 element:%2. Missing attribute id");
+    row("controller without id", "<Zone id=\"1\">\n<Controllers>\n<Controller id=\"1\"/>\n<Controller name=\"no\"/>"
+        "\n</Controllers>\n</Zone>", "", missing.arg(4).arg("Controller"));
+    row("area id a word", "<Zone id=\"1\">\n<Areas>\n\n<Area id=\"x\"/>\n</Areas>\n</Zone>", "",
+        missing.arg(4).arg("Area"));
+    row("negative strategy id", "<Zone id=\"1\">\n<Strategies>\n<Strategy id=\"-2\"/>\n</Strategies>\n</Zone>", "",
+        missing.arg(3).arg("Strategy"));
+    row("root id beyond 32 bits", "<Zone id=\"4294967296\"/>", "", missing.arg(1).arg("Zone"));
+    // Refused where the 257th level opens (line 257, just after its tag),
+    // before a document parser recurses through them all.
+    const auto nested = [](int depth) {
+        return "<Zone id=\"1\">\n" + QByteArray("<x>\n").repeated(depth - 1) + QByteArray("</x>").repeated(depth - 1)
+            + "</Zone>";
+    };
+    row("nested to the bound", nested(256), "1 | | |");
+    row("nested 40,000 levels", nested(40000), "",
+        "Error processing file FILE (257:4): Elements nested deeper than 256 levels");
 }
 
 void ModelTest::trees()
@@ -234,74 +425,17 @@ void ModelTest::trees()
     const QString path = write(content);
     MessageCapture capture;
     Zone zone;
-    QVERIFY(zone.load(path));
-    QCOMPARE(::tree(zone), tree);
-    const QStringList messages = message.isEmpty() ? QStringList() : QStringList(message.replace("FILE", path));
-    QCOMPARE(capture.messages(), messages);
-}
-
-void ModelTest::unsignedIds()
-{
-    Zone zone;
-    QVERIFY(zone.load(write(R"(<Zone id="3000000000"><Areas>
-        <Area id="4294967295"><States><State id="3000000001"/></States></Area>
-    </Areas><Strategies><Strategy id="2147483648"/></Strategies></Zone>)")));
-    QCOMPARE(tree(zone), QStringLiteral("3000000000 | | 4294967295[]{3000000001} | 2147483648"));
-    QVERIFY(zone.area(4294967295u));
-    QVERIFY(zone.strategy(2147483648u));
-}
-
-void ModelTest::missingIds_data()
-{
-    QTest::addColumn<QByteArray>("content");
-    QTest::addColumn<QString>("reason");
-    QTest::newRow("root") << QByteArray("<Zone name=\"x\">\n</Zone>") << "Line 1 element:Zone. Missing attribute id";
-    QTest::newRow("controller") << QByteArray("<Zone id=\"1\">\n<Controllers>\n<Controller id=\"1\"/>\n"
-                                              "<Controller name=\"no id\"/>\n</Controllers>\n</Zone>")
-                                << "Line 4 element:Controller. Missing attribute id";
-    QTest::newRow("area") << QByteArray("<Zone id=\"1\">\n<Areas>\n\n<Area id=\"x\"/>\n</Areas>\n</Zone>")
-                          << "Line 4 element:Area. Missing attribute id";
-    QTest::newRow("strategy") << QByteArray("<Zone id=\"1\">\n<Strategies>\n<Strategy id=\"-2\"/>\n"
-                                            "</Strategies>\n</Zone>")
-                              << "Line 3 element:Strategy. Missing attribute id";
-    QTest::newRow("id beyond 32 bits") << QByteArray("<Zone id=\"4294967296\"/>")
-                                       << "Line 1 element:Zone. Missing attribute id";
-}
-
-void ModelTest::missingIds()
-{
-    QFETCH(QByteArray, content);
-    QFETCH(QString, reason);
-    const QString path = write(content);
-    MessageCapture capture;
-    Zone zone;
-    QVERIFY(!zone.load(path));
-    QCOMPARE(capture.messages(), QStringList{QStringLiteral("Error processing file %1: %2").arg(path, reason)});
-    QVERIFY(!zone.property("localHash").isValid());
-}
-
-void ModelTest::partialDigestIsReported_data()
-{
-    QTest::addColumn<QByteArray>("content");
-    QTest::newRow("entity in text")
-        << QByteArray("<Zone id=\"1\">\n<Areas>\n<Area id=\"2\" name=\"a\">&nope;</Area>\n</Areas>\n</Zone>");
-    QTest::newRow("entity in attribute")
-        << QByteArray("<Zone id=\"1\">\n\n<Areas><Area id=\"2\" name=\"x&nope;y\"/></Areas>\n</Zone>");
-}
-
-void ModelTest::partialDigestIsReported()
-{
-    QFETCH(QByteArray, content);
-    const QString path = write(content);
-    MessageCapture capture;
-    Zone zone;
-    // The document parser accepts the file, so it loads; but its hash cannot
-    // tell it from other files that share the part before the entity (line 3).
-    QVERIFY(zone.load(path));
-    QVERIFY(zone.area(2));
-    QCOMPARE(capture.messages().size(), 1);
-    const QString message = capture.messages().first();
-    QVERIFY2(message.contains(path) && message.contains(QStringLiteral(" 3:")), qPrintable(message));
+    QCOMPARE(zone.load(path), !tree.isEmpty());
+    if (!tree.isEmpty())
+        QCOMPARE(::tree(zone), tree);
+    QCOMPARE(zone.property("localHash").isValid(), !tree.isEmpty());
+    message.replace("FILE", path);
+    QCOMPARE(capture.messages().size(), int(!message.isEmpty()));
+    if (!message.isEmpty())
+        QVERIFY2(capture.messages().first().startsWith(message), qPrintable(capture.messages().first()));
+    // And the streaming pass agrees with the document parser.
+    QString fault;
+    QVERIFY2(same(content, &fault), qPrintable(fault));
 }
 
 void ModelTest::sceneDiesFirst()
@@ -343,6 +477,213 @@ void ModelTest::sceneDiesFirst()
     QCOMPARE(zone.graphicsItem()->boundingRect(), QRectF(0, 0, 1000, 800));
     QCOMPARE(area->graphicsItem()->boundingRect(), QRectF(10, 10, 490, 390));
     QVERIFY(area->modelData(0, Qt::DecorationRole).isValid());
+}
+
+void ModelTest::bothReadings_data()
+{
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<int>("onePass"); // settled without a document parse; -1: either way
+    const auto row = [](const char* name, const QByteArray& content, int onePass) {
+        QTest::newRow(name) << content << onePass;
+    };
+    // What users open first is read once; the fixtures as they are.
+    QDirIterator examples(QStringLiteral(VELMORA_EXAMPLES), {QStringLiteral("*.xtsc")}, QDir::Files);
+    QDirIterator fixtures(QStringLiteral(VELMORA_TEST_DATA), {QStringLiteral("*.xtsc")}, QDir::Files,
+                          QDirIterator::Subdirectories);
+    const QDir root(QStringLiteral(VELMORA_EXAMPLES "/.."));
+    for (QDirIterator* files : {&examples, &fixtures}) {
+        while (files->hasNext()) {
+            const QString path = files->next();
+            // Size is not the point here.
+            if (QFileInfo(path).size() < 100000)
+                row(qPrintable(root.relativeFilePath(path)), contentOf(path), files == &examples ? 1 : -1);
+        }
+    }
+
+    // Lists read in the document path's order, whatever the file's order:
+    // the areas' fault wins over the strategies' although it comes later.
+    row("faults in two lists", "<Zone id=\"1\">\n<Strategies><Strategy/></Strategies>\n<Areas>\n<Area id=\"2\"/>"
+        "<Area id=\"2\"/>\n<Area/></Areas>\n<Controllers><Controller id=\"4\"/><Controller id=\"4\"/>"
+        "</Controllers></Zone>", true);
+    row("warnings of every list, later lists first",
+        "<Zone id=\"1\"><Strategies>\n<Strategy id=\"1\"/>\n<Strategy id=\"1\"/></Strategies>\n<Areas><Area id=\"2\">"
+        "<States>\n<State id=\"1\"/>\n<State id=\"1\"/>\n<State/>\n<State id=\"3\"/></States></Area>\n<Area id=\"2\"/>"
+        "</Areas>\n<Controllers>\n<Controller id=\"7\" name=\"a\"/>\n<Controller id=\"7\" name=\"b\"/>"
+        "</Controllers></Zone>", true);
+    row("root without id after a good area", "<Zone name=\"x\"><Areas><Area id=\"1\"/></Areas></Zone>", true);
+    row("only the first list of each name",
+        "<Zone id=\"1\"><Areas><Area id=\"1\"><Controllers>1</Controllers><Controllers>2</Controllers>"
+        "<Geometry>0,0;1,0;1,1</Geometry><Geometry>0,0;5,0;5,5</Geometry><States/><States><State id=\"4\"/>"
+        "</States></Area></Areas><Areas><Area id=\"2\"/></Areas><Geometry>x</Geometry><Geometry>0,0;9,0;9,9</Geometry></Zone>", true);
+    row("lists in strangers do not count",
+        "<Zone id=\"1\"><Calendar><Areas><Area id=\"5\"/></Areas></Calendar><Areas><x><Area id=\"6\"/></x>"
+        "<Area id=\"7\"><x><Controllers>4</Controllers></x></Area></Areas></Zone>", true);
+    row("first text after children and comments",
+        "<Zone id=\"1\"><Areas><Area id=\"1\"><Controllers><x>9</x> \n<!--c--> 3,4<!--d-->,5</Controllers><Geometry>"
+        "<![CDATA[]]>0,0;1,0;1,1</Geometry></Area><Area id=\"2\"><Geometry>\n  <![CDATA[ 0,0;2,0;2,2 ]]></Geometry>"
+        "<Controllers>&#32;&#xA0;<x/>8,9</Controllers></Area></Areas></Zone>", true);
+    row("references in names and texts",
+        "<Zone id=\"&#49;\" name=\"A &amp; B &#9; &#10;\"><Areas><Area id=\"1\" name=\"&lt;&#x41F;&gt;\"><Controllers>"
+        "1&#44;2</Controllers></Area></Areas></Zone>", true);
+    row("carriage returns outside values",
+        "<Zone id=\"1\"\r\n name=\"n\">\r\n<Areas>\r<Area id=\"2\">\r\n<Controllers>\r\n1,\r2\r</Controllers><Geometry>"
+        "0,0;\r\n1,0;1,1\r</Geometry></Area>\r\n<Area id=\"2\"/></Areas>\r\n</Zone>\r\n", true);
+    row("out-of-range ids", "<Zone id=\"4294967295\"><Areas><Area id=\" 4294967294 \"><Controllers>2147483648,-1,+5"
+        "</Controllers><States><State id=\"3000000000\"/></States></Area></Areas><Strategies><Strategy id=\"0\"/>"
+        "</Strategies></Zone>", true);
+    // Texts the reader hands over in several pieces.
+    row("an outline across read blocks", "<Zone id=\"1\"><Areas><Area id=\"1\"><Geometry>"
+        + QByteArray("12.5,-7e2;").repeated(3000) + "0,0</Geometry></Area></Areas></Zone>", true);
+    row("UTF-8 names with a byte order mark and a declaration", "\xef\xbb\xbf<?xml version=\"1.0\" encoding=\"UTF-8\"?>"
+        "\n<Zone id=\"1\" name=\"" + QStringLiteral("Заречный").toUtf8() + "\"/>", true);
+    row("windows-1251", "<?xml version=\"1.0\" encoding=\"windows-1251\"?>\n<Zone id=\"1\" name=\""
+        + QTextCodec::codecForName("windows-1251")->fromUnicode(QStringLiteral("Заречный")) + "\"/>", true);
+    // Far into the file, across read blocks, past markup that holds quotes
+    // and closing brackets.
+    const QByteArray deep = "<Zone id=\"1\"><!--" + QByteArray("- ]]> ?> \" > '").repeated(2000)
+        + "--><![CDATA[\"]]]><x a='>\"'/><Areas><Area id=\"2\" name=\"a b\"/></Areas></Zone>";
+    row("names deep in the file", deep, true);
+
+    // What the two parsers read differently goes to the document parser.
+    row("tab in a name deep in the file", QByteArray(deep).replace("a b", "a\tb"), false);
+    row("tab in a name after a declaration", "<?xml version=\"1.0\" encoding='UTF-8' ?>\n<Zone id=\"1\"><Areas>"
+        "<Area id=\"2\" name=\"a\tb\"/></Areas></Zone>", false);
+    row("name with a middle dot", "<Zone id=\"1\"><A\xc2\xb7x/></Zone>", false);
+    row("processing instruction", "<Zone id=\"1\"><?p\x01?></Zone>", false);
+    row("namespace", "<Zone id=\"1\" xmlns:p=\"u\"><p:Areas><Area id=\"2\"/></p:Areas></Zone>", false);
+    row("document type with an entity", "<!DOCTYPE Zone [<!ENTITY c \"3,4\">]><Zone id=\"1\"><Areas><Area id=\"2\">"
+        "<Controllers>&c;</Controllers></Area></Areas></Zone>", false);
+    row("UTF-16", QTextCodec::codecForName("UTF-16")->fromUnicode(QStringLiteral("<Zone id=\"1\" name=\"Север\"/>")),
+        false);
+    row("latin-1", "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?><Zone id=\"1\" name=\"\xe9\"/>", false);
+    row("byte order mark against the declaration",
+        "\xef\xbb\xbf<?xml version=\"1.0\" encoding=\"windows-1251\"?><Zone id=\"1\" name=\"\xd0\x97\"/>", false);
+    row("syntax error at the end", "<Zone id=\"1\"><Areas><Area id=\"2\"/><Area/></Areas></Zone><x/>", false);
+    row("empty", QByteArray(), false);
+}
+
+void ModelTest::bothReadings()
+{
+    QFETCH(QByteArray, content);
+    QFETCH(int, onePass);
+    QString fault;
+    bool settled = false;
+    QVERIFY2(same(content, &fault, &settled), qPrintable(fault));
+    if (onePass >= 0)
+        QCOMPARE(settled, bool(onePass));
+}
+
+// Cut at every byte: inside names, values, references, comments and CDATA.
+void ModelTest::everyPrefix()
+{
+    const QByteArray whole = "<Zone id=\"7\" name='N &amp; S'><!-- c --><Geometry>0,0;9,0;9,9</Geometry><Areas>"
+                             "<Area id=\"3\" name=\"C\"><Controllers><![CDATA[1,2]]></Controllers><States>"
+                             "<State id=\"1\"/></States></Area><Area id=\"3\"/></Areas><Strategies>"
+                             "<Strategy id=\"1\"/></Strategies></Zone>\n";
+    int onePass = 0;
+    for (int size = 0; size <= whole.size(); ++size) {
+        QString fault;
+        bool settled = false;
+        QVERIFY2(same(whole.left(size), &fault, &settled),
+                 qPrintable(QStringLiteral("prefix %1: %2").arg(size).arg(fault)));
+        onePass += settled;
+    }
+    // Complete only from its end tag on: with and without the line break.
+    QCOMPARE(onePass, 2);
+}
+
+void ModelTest::mutations_data()
+{
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<quint32>("seed");
+    QTest::addColumn<int>("cases");
+    QTest::newRow("north, seed 1") << "north" << 1u << 150;
+    QTest::newRow("north, seed 2") << "north" << 2u << 150;
+    QTest::newRow("zarechny, seed 7") << "zarechny" << 7u << 20;
+}
+
+void ModelTest::mutations()
+{
+    QFETCH(QString, file);
+    QFETCH(quint32, seed);
+    QFETCH(int, cases);
+    const QByteArray original = contentOf(QStringLiteral(VELMORA_EXAMPLES "/%1.xtsc").arg(file));
+    QRandomGenerator random(seed);
+    int loadedOnePass = 0;
+    for (int i = 0; i < cases; ++i) {
+        QString fault;
+        bool onePass = false;
+        QVERIFY2(same(mutate(original, &random), &fault, &onePass),
+                 qPrintable(QStringLiteral("case %1: %2").arg(i).arg(fault)));
+        loadedOnePass += onePass;
+    }
+    // Both ways are exercised: ordinary damage (a changed value or name) is
+    // settled in one pass, syntax errors and suspicious bytes are parsed.
+    QVERIFY2(loadedOnePass > cases / 5 && loadedOnePass < cases - cases / 5,
+             qPrintable(QStringLiteral("%1 of %2 in one pass").arg(loadedOnePass).arg(cases)));
+}
+
+void ModelTest::reloads_data()
+{
+    QTest::addColumn<QByteArray>("reload");
+    QTest::addColumn<int>("areasLeft"); // -1: the load fails and leaves the zone as it was
+    QTest::newRow("good file") << QByteArray("<Zone id=\"2\"><Areas><Area id=\"8\"/></Areas></Zone>") << 1;
+    QTest::newRow("suspicious and good") << QByteArray("<Zone id=\"3\" name=\"a\tb\"><Areas><Area id=\"4\"/>"
+                                                       "<Area id=\"5\"/><Area id=\"6\"/></Areas></Zone>") << 3;
+    // A load that fails in the model, after the first area was built, leaves
+    // no objects, of the old model or the new.
+    QTest::newRow("bad area id") << QByteArray(R"(<Zone id="1"><Areas>
+        <Area id="1"><Geometry>0,0;50,0;50,50</Geometry></Area>
+        <Area id="x"><Geometry>0,0;90,0;90,90</Geometry></Area>
+        <Area id="3"><Geometry>10,10;20,10;20,20</Geometry></Area></Areas></Zone>)") << 0;
+    QTest::newRow("bad strategy id") << QByteArray(R"(<Zone id="1"><Areas>
+        <Area id="1"><Geometry>0,0;50,0;50,50</Geometry></Area></Areas>
+        <Strategies><Strategy/></Strategies></Zone>)") << 0;
+    QTest::newRow("root without id") << QByteArray("<Zone><Areas><Area id=\"1\"/></Areas></Zone>") << 0;
+    // A file that does not parse leaves the loaded model alone.
+    QTest::newRow("syntax error") << QByteArray("<Zone id=\"1\"><Areas>") << -1;
+    QTest::newRow("nested too deep") << ("<Zone id=\"1\">" + QByteArray("<x>").repeated(300)) << -1;
+}
+
+void ModelTest::reloads()
+{
+    QFETCH(QByteArray, reload);
+    QFETCH(int, areasLeft);
+    const QByteArray first = R"(<Zone id="1"><Geometry>-10,-10;110,-10;110,110</Geometry><Areas>
+        <Area id="1"><Geometry>0,0;100,0;100,100</Geometry></Area>
+        <Area id="2"><Geometry>0,0;60,0;60,60</Geometry></Area></Areas></Zone>)";
+    QString fault;
+    QVERIFY2(same(reload, &fault, nullptr, first), qPrintable(fault));
+
+    // Again on a scene that paints the selected areas and takes hits.
+    QGraphicsScene scene;
+    QGraphicsView view(&scene);
+    view.resize(200, 200);
+    view.show();
+    Zone zone;
+    QVERIFY(zone.load(write(first)));
+    zone.setScene(&scene);
+    for (Area* area : zone.areas())
+        area->setProperty("selected", true);
+    view.fitInView(scene.itemsBoundingRect());
+    MessageCapture capture;
+    QCOMPARE(zone.load(write(reload)), areasLeft > 0);
+    const int left = areasLeft < 0 ? 2 : areasLeft;
+    QCOMPARE(zone.areas().size(), left);
+    if (areasLeft == 0)
+        QVERIFY(zone.controllers().isEmpty() && zone.strategies().isEmpty());
+    // Every item left on the scene belongs to a live object of the zone.
+    QSet<QObject*> live{&zone};
+    for (Area* area : zone.areas())
+        live << area;
+    const QList<QGraphicsItem*> items = scene.items();
+    QCOMPARE(items.size(), 1 + left);
+    for (QGraphicsItem* item : items)
+        QVERIFY(live.contains(item->data(0).value<QObject*>()));
+    // Painting and hit-testing touch every item (the sanitizer watches).
+    QVERIFY(!view.grab().isNull());
+    for (int y = 0; y < 200; y += 10)
+        view.itemAt(QPoint(y, y));
 }
 
 QTEST_MAIN(ModelTest)

@@ -1,5 +1,7 @@
 #include "Velmora/format/Schedule.h"
 
+#include "DomText.h"
+
 #include <QDomDocument>
 #include <QtTest>
 
@@ -34,10 +36,7 @@ QString cardCalendar(const char* times, const char* week = "1,1,1,1,1,1,1")
 // An empty text gives a null element.
 QDomElement parse(QDomDocument& document, const QString& xml)
 {
-    QString error;
-    if (!xml.isEmpty() && !document.setContent(xml, &error))
-        qFatal("bad test calendar: %s", qPrintable(error));
-    return document.documentElement();
+    return xml.isEmpty() ? QDomElement() : parseXml(&document, xml);
 }
 
 QDateTime at(const char* text)
@@ -80,19 +79,12 @@ void TestSchedule::activeAt_data()
     row("06:59 carries the previous evening", week, strategy, at("2027-05-04T06:59"), 2);
     row("07:00 starts the entry", week, strategy, at("2027-05-04T07:00"), 1);
     row("seconds do not count", week, strategy, QDateTime(QDate(2027, 5, 4), QTime(6, 59, 59, 999)), 2);
-    row("21:59", week, strategy, at("2027-05-04T21:59"), 1);
-    row("22:00", week, strategy, at("2027-05-04T22:00"), 2);
     row("saturday card", week, strategy, at("2027-05-08T09:00"), 3);
     row("sunday carries saturday", week, strategy, at("2027-05-09T12:00"), 3);
     row("monday midnight after sunday", week, strategy, at("2027-05-10T00:00"), -1);
     row("other attribute", week, state, at("2027-05-03T12:00"), -1);
     row("no time", week, strategy, QDateTime(), -1);
     row("no calendar", QString(), strategy, at("2027-05-03T12:00"), -1);
-
-    const QString fiveDays = cardCalendar("<Time strategy_id='1'>07:00</Time><Time strategy_id='2'>22:00</Time>",
-                                          "1,1,1,1,1,,");
-    row("five days: saturday carries friday", fiveDays, strategy, at("2027-05-08T12:00"), 2);
-    row("five days: sunday none", fiveDays, strategy, at("2027-05-09T12:00"), -1);
 
     const QString yearly = areaCalendar("<SpecialDay day='01.05'><Time state_id='5'>10:00</Time>"
                                         "<Time state_id='6'>18:00</Time></SpecialDay>");
@@ -108,7 +100,6 @@ void TestSchedule::activeAt_data()
     const QString both = areaCalendar("<SpecialDay day='01.05'><Time state_id='5'>10:00</Time></SpecialDay>"
                                       "<SpecialDay day='01.05.2027'><Time state_id='8'>10:00</Time></SpecialDay>");
     row("dated beats yearly", both, state, at("2027-05-01T12:00"), 8);
-    row("yearly in other years", both, state, at("2028-05-01T12:00"), 5);
 
     const QString leap = areaCalendar("<SpecialDay day='29.02'><Time state_id='9'>00:00</Time></SpecialDay>");
     row("29.02 in a leap year", leap, state, at("2028-02-29T12:00"), 9);
@@ -180,12 +171,9 @@ void TestSchedule::weekDistribution_data()
 
     const QVector<int> none(7, -1);
     QTest::newRow("five days, six commas") << "1,1,1,1,1,," << QVector<int>{1, 1, 1, 1, 1, -1, -1};
-    QTest::newRow("all different") << "1,2,3,4,5,6,7" << QVector<int>{1, 2, 3, 4, 5, 6, 7};
     QTest::newRow("blanks and bad fields") << " 1 , 2,x,,-3,5,6" << QVector<int>{1, 2, -1, -1, -1, 5, 6};
-    QTest::newRow("only commas") << ",,,,,," << none;
     QTest::newRow("empty") << "" << none;
     QTest::newRow("three fields") << "1,2,3" << none;
-    QTest::newRow("eight fields") << "1,2,3,4,5,6,7,8" << none;
     QTest::newRow("other separator") << "1;2;3;4;5;6;7" << none;
 }
 
@@ -207,7 +195,6 @@ void TestSchedule::nextChange_data()
     QTest::newRow("exactly at a change") << week << at("2027-05-04T22:00") << at("2027-05-05T07:00");
     QTest::newRow("into the weekend card") << week << at("2027-05-07T23:00") << at("2027-05-08T09:00");
     QTest::newRow("carry ends at midnight") << week << at("2027-05-08T10:00") << at("2027-05-10T00:00");
-    QTest::newRow("from nothing") << week << at("2027-05-10T00:30") << at("2027-05-10T07:00");
     QTest::newRow("from no time") << week << QDateTime() << QDateTime();
     QTest::newRow("never changes") << cardCalendar("<Time strategy_id='4'>05:00</Time>") << at("2027-05-04T12:00")
                                    << QDateTime();
