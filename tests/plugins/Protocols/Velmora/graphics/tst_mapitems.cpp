@@ -36,14 +36,117 @@ class MapItemsTest : public QObject
     Q_OBJECT
 
 private slots:
-    void init();
-    void cleanup();
-    void outlines_data();
-    void outlines();
-    void areaPainting_data();
-    void areaPainting();
-    void specialStateOverlay();
-    void hiddenArea();
+    void init()
+    {
+        const QString path = m_dir.filePath(QStringLiteral("zone.xtsc"));
+        QVERIFY(writeFile(path, R"(<Zone id="1"><Geometry>-50,-50;150,-50;150,150;-50,150</Geometry>
+            <Areas><Area id="2"><Geometry>0,0;100,0;100,100;0,100</Geometry></Area></Areas></Zone>)"));
+        m_zone = new Velmora::Zone;
+        QVERIFY(m_zone->load(path));
+        m_area = m_zone->area(2);
+        m_scene = new QGraphicsScene;
+        m_zone->setScene(m_scene);
+        qobject_cast<Rare::Graphics::Zone*>(m_zone->graphicsObject())->setShown(false);
+    }
+
+    void cleanup()
+    {
+        delete m_zone;
+        delete m_scene;
+    }
+
+    void outlines_data()
+    {
+        QTest::addColumn<QString>("geometry"); // "-": no Geometry element
+        QTest::addColumn<int>("points");       // 0: refused, the item keeps its outline of 3
+        QTest::addColumn<QRectF>("bounds");
+        QTest::addColumn<QString>("error");
+        const QRectF kept(0, 0, 4, 4);
+        const QString invalid = QStringLiteral("Line 2 element:Area. Invalid geometry");
+        QTest::newRow("blanks around numbers") << " 1 , 2 ;\n 3,4 ;\t5,-6e1 " << 3 << QRectF(1, -60, 4, 64) << "";
+        // The text is the first text child: what follows a comment is not part of it.
+        QTest::newRow("comment inside") << "0,0;10,0<!--x-->;10,10" << 2 << QRectF(0, 0, 10, 0) << "";
+        QTest::newRow("trailing semicolon") << "1,2;3,4;" << 0 << kept << invalid;
+        QTest::newRow("three fields") << "1,2,3;4,5" << 0 << kept << invalid;
+        QTest::newRow("word") << "0,0;a,1;2,2" << 0 << kept << invalid;
+        QTest::newRow("no Geometry") << "-" << 0 << kept << "Line 1 element:Area. Missing tag 'Geometry'";
+    }
+    void outlines()
+    {
+        QFETCH(QString, geometry);
+        QFETCH(int, points);
+        QFETCH(QRectF, bounds);
+        QFETCH(QString, error);
+        Rare::Graphics::Area item(nullptr, nullptr);
+        QDomDocument first, document;
+        QVERIFY(item.loadGeometry(parseXml(&first, "<Area><Geometry>0,0;4,0;4,4</Geometry></Area>"), nullptr));
+        const QString element = geometry == QLatin1String("-") ? "<Outline/>" : "<Geometry>" + geometry + "</Geometry>";
+        QString message;
+        QVERIFY(item.loadGeometry(parseXml(&document, "<Area id=\"1\">\n" + element + "</Area>"), &message));
+        QCOMPARE(message, error);
+        QCOMPARE(item.boundingRect(), bounds);
+        // The closed outline repeats its first point.
+        const QPolygonF polygon = item.path().toFillPolygon();
+        QCOMPARE(polygon.size(), (points > 0 ? points : 3) + 1);
+        QCOMPARE(polygon.first(), polygon.last());
+    }
+
+    void areaPainting_data()
+    {
+        QTest::addColumn<int>("controlSource");
+        QTest::addColumn<bool>("selected");
+        QTest::addColumn<QColor>("colour"); // invalid: nothing painted, and no hits either
+        QTest::newRow("calendar") << int(Calendar) << false << QColor(Qt::green);
+        QTest::newRow("calendar, selected") << int(Calendar) << true << QColor(Qt::green);
+        // Areas the strategy does not control show only while selected.
+        QTest::newRow("not controlled") << int(NotControlled) << false << QColor();
+        QTest::newRow("not controlled, selected") << int(NotControlled) << true << QColor(Qt::white);
+    }
+    void areaPainting()
+    {
+        QFETCH(int, controlSource);
+        QFETCH(bool, selected);
+        QFETCH(QColor, colour);
+        m_area->setControlSource(controlSource);
+        m_area->setProperty("selected", selected);
+        const QColor pixel = render(m_scene).pixelColor(50, 50);
+        // Unselected areas are drawn at 70% opacity.
+        const int alpha = !colour.isValid() ? 0 : selected ? 255 : 178;
+        QVERIFY2(qAbs(pixel.alpha() - alpha) <= 2, qPrintable(QString::number(pixel.alpha())));
+        if (colour.isValid())
+            QCOMPARE(pixel.rgb(), colour.rgb());
+        QCOMPARE(m_scene->items(QPointF(50, 50)).contains(m_area->graphicsItem()), colour.isValid());
+    }
+
+    void specialStateOverlay()
+    {
+        // Switched off: black hatching over the state's colour.
+        m_area->setControlSource(Calendar);
+        m_area->setSpecialState(Off);
+        const QImage image = render(m_scene);
+        QSet<QRgb> colours;
+        for (int y = 10; y < 90; ++y)
+            for (int x = 10; x < 90; ++x)
+                colours << (image.pixel(x, y) & 0xffffff);
+        QVERIFY(colours.contains(0) && colours.contains(QColor(Qt::green).rgb() & 0xffffff));
+    }
+
+    void hiddenArea()
+    {
+        auto* item = qobject_cast<Rare::Graphics::Area*>(m_area->graphicsObject());
+        const QRectF bounds = item->boundingRect();
+        m_area->setControlSource(Calendar);
+        // Hidden by an empty outline, not by QGraphicsItem: child items stay.
+        m_area->setProperty("visible", false);
+        QVERIFY(item->boundingRect().isEmpty() && item->shape().isEmpty());
+        QVERIFY(item->isVisible());
+        // Its icon says so with a yellow ground.
+        const QImage icon = m_area->modelData(0, Qt::DecorationRole).value<QIcon>().pixmap(32, 32).toImage();
+        QCOMPARE(icon.pixelColor(0, 0).rgb(), QColor(Qt::yellow).rgb());
+        m_area->setProperty("visible", true);
+        QCOMPARE(item->boundingRect(), bounds);
+        QCOMPARE(render(m_scene).pixelColor(50, 50).rgb(), QColor(Qt::green).rgb());
+    }
 
 private:
     QTemporaryDir m_dir;
@@ -51,125 +154,6 @@ private:
     Velmora::Area* m_area = nullptr;
     QGraphicsScene* m_scene = nullptr;
 };
-
-void MapItemsTest::init()
-{
-    const QString path = m_dir.filePath(QStringLiteral("zone.xtsc"));
-    QVERIFY(writeFile(path, R"(<Zone id="1"><Geometry>-50,-50;150,-50;150,150;-50,150</Geometry>
-        <Areas><Area id="2"><Geometry>0,0;100,0;100,100;0,100</Geometry></Area></Areas></Zone>)"));
-    m_zone = new Velmora::Zone;
-    QVERIFY(m_zone->load(path));
-    m_area = m_zone->area(2);
-    m_scene = new QGraphicsScene;
-    m_zone->setScene(m_scene);
-    qobject_cast<Rare::Graphics::Zone*>(m_zone->graphicsObject())->setShown(false);
-}
-
-void MapItemsTest::cleanup()
-{
-    delete m_zone;
-    delete m_scene;
-}
-
-void MapItemsTest::outlines_data()
-{
-    QTest::addColumn<QString>("geometry"); // "-": no Geometry element
-    QTest::addColumn<int>("points");       // 0: refused, the item keeps its outline
-    QTest::addColumn<QRectF>("bounds");
-    QTest::addColumn<QString>("error");
-    const QRectF kept(0, 0, 4, 4);
-    const QString invalid = QStringLiteral("Line 2 element:Area. Invalid geometry");
-    QTest::newRow("blanks around numbers") << " 1 , 2 ;\n 3,4 ;\t5,-6e1 " << 3 << QRectF(QPointF(1, -60), QPointF(5, 4))
-                                           << "";
-    // The text is the first text child: what follows a comment is not part of it.
-    QTest::newRow("comment inside") << "0,0;10,0<!--x-->;10,10" << 2 << QRectF(0, 0, 10, 0) << "";
-    QTest::newRow("trailing semicolon") << "1,2;3,4;" << 0 << kept << invalid;
-    QTest::newRow("three fields") << "1,2,3;4,5" << 0 << kept << invalid;
-    QTest::newRow("word") << "0,0;a,1;2,2" << 0 << kept << invalid;
-    QTest::newRow("no Geometry") << "-" << 0 << kept << "Line 1 element:Area. Missing tag 'Geometry'";
-}
-
-void MapItemsTest::outlines()
-{
-    QFETCH(QString, geometry);
-    QFETCH(int, points);
-    QFETCH(QRectF, bounds);
-    QFETCH(QString, error);
-    Rare::Graphics::Area item(nullptr, nullptr);
-    QDomDocument first;
-    QVERIFY(item.loadGeometry(parseXml(&first, "<Area><Geometry>0,0;4,0;4,4</Geometry></Area>"), nullptr));
-    QDomDocument document;
-    const QString element = geometry == QLatin1String("-") ? "<Outline/>" : "<Geometry>" + geometry + "</Geometry>";
-    const QString xml = "<Area id=\"1\">\n" + element + "</Area>";
-    QString message;
-    QVERIFY(item.loadGeometry(parseXml(&document, xml), &message));
-    QCOMPARE(message, error);
-    QCOMPARE(item.boundingRect(), bounds);
-    if (points > 0) {
-        // The closed outline repeats its first point.
-        const QPolygonF polygon = item.path().toFillPolygon();
-        QCOMPARE(polygon.size(), points + 1);
-        QCOMPARE(polygon.first(), polygon.last());
-    }
-}
-
-void MapItemsTest::areaPainting_data()
-{
-    QTest::addColumn<int>("controlSource");
-    QTest::addColumn<bool>("selected");
-    QTest::addColumn<QColor>("colour"); // invalid: nothing painted, and no hits either
-    QTest::newRow("calendar") << int(Calendar) << false << QColor(Qt::green);
-    QTest::newRow("calendar, selected") << int(Calendar) << true << QColor(Qt::green);
-    // Areas the strategy does not control show only while selected.
-    QTest::newRow("not controlled") << int(NotControlled) << false << QColor();
-    QTest::newRow("not controlled, selected") << int(NotControlled) << true << QColor(Qt::white);
-}
-
-void MapItemsTest::areaPainting()
-{
-    QFETCH(int, controlSource);
-    QFETCH(bool, selected);
-    QFETCH(QColor, colour);
-    m_area->setControlSource(controlSource);
-    m_area->setProperty("selected", selected);
-    const QColor pixel = render(m_scene).pixelColor(50, 50);
-    // Unselected areas are drawn at 70% opacity.
-    const int alpha = !colour.isValid() ? 0 : selected ? 255 : 178;
-    QVERIFY2(qAbs(pixel.alpha() - alpha) <= 2, qPrintable(QString::number(pixel.alpha())));
-    if (colour.isValid())
-        QCOMPARE(pixel.rgb(), colour.rgb());
-    QCOMPARE(m_scene->items(QPointF(50, 50)).contains(m_area->graphicsItem()), colour.isValid());
-}
-
-void MapItemsTest::specialStateOverlay()
-{
-    // Switched off: black hatching over the state's colour.
-    m_area->setControlSource(Calendar);
-    m_area->setSpecialState(Off);
-    const QImage image = render(m_scene);
-    QSet<QRgb> colours;
-    for (int y = 10; y < 90; ++y)
-        for (int x = 10; x < 90; ++x)
-            colours << (image.pixel(x, y) & 0xffffff);
-    QVERIFY(colours.contains(0) && colours.contains(QColor(Qt::green).rgb() & 0xffffff));
-}
-
-void MapItemsTest::hiddenArea()
-{
-    auto* item = qobject_cast<Rare::Graphics::Area*>(m_area->graphicsObject());
-    const QRectF bounds = item->boundingRect();
-    m_area->setControlSource(Calendar);
-    // Hidden by an empty outline, not by QGraphicsItem: child items stay.
-    m_area->setProperty("visible", false);
-    QVERIFY(item->boundingRect().isEmpty() && item->shape().isEmpty());
-    QVERIFY(item->isVisible());
-    // Its icon says so with a yellow ground.
-    const QImage icon = m_area->modelData(0, Qt::DecorationRole).value<QIcon>().pixmap(32, 32).toImage();
-    QCOMPARE(icon.pixelColor(0, 0).rgb(), QColor(Qt::yellow).rgb());
-    m_area->setProperty("visible", true);
-    QCOMPARE(item->boundingRect(), bounds);
-    QCOMPARE(render(m_scene).pixelColor(50, 50).rgb(), QColor(Qt::green).rgb());
-}
 
 QTEST_MAIN(MapItemsTest)
 #include "tst_mapitems.moc"

@@ -13,11 +13,12 @@
 
 namespace {
 
-// A 0.002-degree square on the map, as stored in a configuration.
-const QString square = QStringLiteral("49.1,55.78;49.102,55.78;49.102,55.782;49.1,55.782");
-const QPointF squareCentre(49.101, 55.781);
-// 50 pixels below the square at the starting zoom, on no handle.
-const QPointF below(49.1015, 55.7795);
+// A 0.002-degree square on the map, corners A to D as stored in a configuration; I is `below`,
+// 50 pixels under the square at the starting zoom, on no handle.
+const QString A = "49.1,55.78", B = "49.102,55.78", C = "49.102,55.782", D = "49.1,55.782", I = "49.1015,55.7795";
+const QPointF squareCentre(49.101, 55.781), below(49.1015, 55.7795);
+QString points(const QStringList& list) { return list.join(QLatin1Char(';')); }
+const QString square = points({A, B, C, D});
 
 } // namespace
 
@@ -26,16 +27,215 @@ class OutlineEditingTest : public QObject
     Q_OBJECT
 
 private slots:
-    void init();
-    void cleanup();
-    void dragHandle_data();
-    void dragHandle();
-    void clicks_data();
-    void clicks();
-    void handleAtZoom_data();
-    void handleAtZoom();
-    void endingEdit_data();
-    void endingEdit();
+    void init()
+    {
+        m_scene = new QGraphicsScene;
+        m_scene->setSceneRect(QRectF(48.9, 55.6, 0.4, 0.4));
+        m_view = new QGraphicsView(m_scene);
+        m_view->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        m_view->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        m_view->setFrameShape(QFrame::NoFrame);
+        m_view->resize(400, 400);
+        setZoom(1e5, squareCentre);
+        m_view->show();
+        QVERIFY(QTest::qWaitForWindowExposed(m_view));
+        m_area = new GraphicsArea(m_scene, square);
+    }
+
+    void cleanup()
+    {
+        delete m_area;
+        delete m_view;
+        delete m_scene;
+        // A failed test must not leave its cursors to the next one.
+        while (QGuiApplication::overrideCursor())
+            QGuiApplication::restoreOverrideCursor();
+    }
+
+    void dragHandle_data()
+    {
+        QTest::addColumn<qreal>("zoom");
+        QTest::addColumn<int>("vertex");
+        QTest::addColumn<int>("modifier");
+        QTest::addColumn<QPoint>("delta");
+        QTest::addColumn<QString>("written");
+        // North up: dragging down lowers the latitude.
+        QTest::newRow("1e6, left and down") << 1e6 << 3 << 0 << QPoint(-50, 40)
+                                           << points({A, B, C, "49.09995,55.78196"});
+        QTest::newRow("1e4, onto the next vertex") << 1e4 << 0 << 0 << QPoint(20, 0) << points({B, B, C, D});
+        // Two pixels apart, the handles overlap; vertex 0's is on top.
+        QTest::newRow("1e3, overlapping handles") << 1e3 << 0 << 0 << QPoint(-150, 150)
+                                                 << points({"48.95,55.63", B, C, D});
+        // Vertex 2 Ctrl+clicked first: every selected handle moves.
+        QTest::newRow("Ctrl") << 1e5 << 0 << int(Qt::ControlModifier) << QPoint(10, 10)
+                              << points({"49.1001,55.7799", B, "49.1021,55.7819", D});
+        // Written where it is shown: the whole outline 0.001 east and 0.0005 south.
+        QTest::newRow("Shift") << 1e5 << 1 << int(Qt::ShiftModifier) << QPoint(100, 50)
+                               << "49.101,55.7795;49.103,55.7795;49.103,55.7815;49.101,55.7815";
+    }
+    void dragHandle()
+    {
+        QFETCH(qreal, zoom);
+        QFETCH(int, vertex);
+        QFETCH(int, modifier);
+        QFETCH(QPoint, delta);
+        QFETCH(QString, written);
+        const auto modifiers = Qt::KeyboardModifiers(modifier);
+        m_area->setEditMode(true);
+        setZoom(zoom, m_area->polygon().at(vertex));
+        if (modifiers == Qt::ControlModifier) {
+            click(handlePixel(vertex));
+            click(handlePixel(2), Qt::LeftButton, Qt::ControlModifier);
+        } else if (modifiers == Qt::ShiftModifier) {
+            QTest::keyPress(m_view, Qt::Key_Shift);
+            QCOMPARE(QGuiApplication::overrideCursor()->shape(), Qt::SizeAllCursor);
+        }
+        QSignalSpy changed(m_area.data(), &GraphicsArea::outlineChanged);
+        EditMarker* handle = handleOf(vertex);
+        const QPoint from = handlePixel(vertex);
+        drag(from, from + delta, modifiers);
+        if (modifiers == Qt::ShiftModifier)
+            QTest::keyRelease(m_view, Qt::Key_Shift);
+
+        QCOMPARE(m_area->outlineText(), written);
+        QCOMPARE(pixel(handle->scenePos()), from + delta);
+        QCOMPARE(QGuiApplication::overrideCursor()->shape(), Qt::CrossCursor);
+        QVERIFY(!changed.isEmpty() && !(m_area->flags() & QGraphicsItem::ItemIsMovable));
+        checkHandlesMatchText();
+    }
+
+    void clicks_data()
+    {
+        QTest::addColumn<QString>("stored");
+        QTest::addColumn<QString>("steps");
+        QTest::addColumn<QString>("written");
+        QTest::addColumn<int>("current");
+        // i: click below the square; pK: click handle K; cK: Ctrl+click it; rK: right-click it.
+        QTest::newRow("first click appends") << square << "i" << points({A, B, C, D, I}) << 4;
+        QTest::newRow("after the pressed handle") << square << "p1 i" << points({A, B, I, C, D}) << 2;
+        QTest::newRow("right click on the third") << square << "r2" << points({A, B, D}) << 1;
+        QTest::newRow("after a deleted first, at the end") << square << "r0 i" << points({B, C, D, I}) << 3;
+        QTest::newRow("only vertex deleted, then one added") << A << "r0 i" << I << 0;
+        QTest::newRow("Delete removes the selected") << square << "p1 c2 del" << points({A, D}) << 0;
+        QTest::newRow("Ctrl+click deselects") << square << "p1 c2 c1 del" << points({A, B, D}) << 1;
+        // Odd stored outlines take a click like any other: nothing is "repaired".
+        QTest::newRow("closing point dropped") << points({A, B, C, D, A}) << "i" << points({A, B, C, D, I}) << 4;
+        QTest::newRow("duplicate points") << points({A, B, B}) << "i" << points({A, B, B, I}) << 3;
+        const QString huge = QStringLiteral("1.79769313486e+308,-1.79769313486e+308");
+        QTest::newRow("largest doubles") << points({A, huge}) << "i" << points({A, huge, I}) << 2;
+        // Numbers that are none read as 0; a lone coordinate goes, a third one is dropped.
+        QTest::newRow("lenient reading") << A + ";nan,inf;7;a,55.78;49.102,55.78,1;" << "i"
+                                         << points({A, "0,0", "0,55.78", B, I}) << 4;
+    }
+    void clicks()
+    {
+        QFETCH(QString, stored);
+        QFETCH(QString, steps);
+        QFETCH(QString, written);
+        QFETCH(int, current);
+        m_area->setOutlineText(stored);
+        m_view->viewport()->grab(); // drawn, whatever the numbers
+        m_area->setEditMode(true);
+        for (const QString& step : steps.split(QLatin1Char(' '))) {
+            const int vertex = step.mid(1).toInt();
+            if (step == QLatin1String("i"))
+                click(pixel(below));
+            else if (step == QLatin1String("del"))
+                QTest::keyClick(m_view, Qt::Key_Delete);
+            else
+                click(handlePixel(vertex), step.startsWith('r') ? Qt::RightButton : Qt::LeftButton,
+                      step.startsWith('c') ? Qt::ControlModifier : Qt::NoModifier);
+        }
+        QCOMPARE(m_area->outlineText(), written);
+        QCOMPARE(m_area->currentIndex(), current);
+        // The new handle is the only one selected; after a removal the next one is selected too.
+        if (steps.endsWith(QLatin1Char('i')))
+            QCOMPARE(m_scene->selectedItems(), QList<QGraphicsItem*>{handleOf(current)});
+        else
+            QVERIFY(handleOf(current)->isSelected());
+        checkHandlesMatchText();
+        // Removed handles leave the scene once their click is over.
+        QTRY_COMPARE(m_scene->items().size(), 1 + m_area->polygon().size());
+        m_area->setEditMode(false);
+        QCOMPARE(m_area->outlineText(), written);
+    }
+
+    void handleAtZoom_data()
+    {
+        QTest::addColumn<qreal>("zoom");
+        QTest::addColumn<QPoint>("offset");
+        QTest::addColumn<bool>("onHandle");
+        for (const qreal zoom : {1e4, 1e7}) {
+            const QByteArray at = QByteArray::number(zoom, 'g', 1);
+            QTest::newRow(at + ", corner of the square") << zoom << QPoint(3, -3) << true;
+            QTest::newRow(at + ", just beside") << zoom << QPoint(5, 0) << false;
+        }
+    }
+    void handleAtZoom()
+    {
+        QFETCH(qreal, zoom);
+        QFETCH(QPoint, offset);
+        QFETCH(bool, onHandle);
+        setZoom(zoom, m_area->polygon().at(1));
+        const QImage plain = m_view->viewport()->grab().toImage();
+        m_area->setEditMode(true);
+        const QImage edited = m_view->viewport()->grab().toImage();
+        // What editing adds around a vertex is its handle, of one pixel size at any zoom.
+        const QPoint centre = handlePixel(1);
+        QRect drawn;
+        for (int y = centre.y() - 12; y <= centre.y() + 12; ++y)
+            for (int x = centre.x() - 12; x <= centre.x() + 12; ++x)
+                drawn |= plain.pixel(x, y) != edited.pixel(x, y) ? QRect(x, y, 1, 1) : QRect();
+        QVERIFY2(drawn.width() >= 7 && drawn.width() <= 8 && drawn.height() == drawn.width(),
+                 qPrintable(QStringLiteral("%1 x %2").arg(drawn.width()).arg(drawn.height())));
+        // A press on the handle makes its vertex current; beside it, it adds one.
+        click(centre + offset);
+        QCOMPARE(m_area->currentIndex(), onHandle ? 1 : 4);
+        QCOMPARE(m_area->polygon().size(), onHandle ? 4 : 5);
+        QCOMPARE(handlePixel(m_area->currentIndex()), onHandle ? centre : centre + offset);
+    }
+
+    void endingEdit_data()
+    {
+        QTest::addColumn<QString>("how");
+        QTest::newRow("edit mode off") << "off";
+        QTest::newRow("edit mode off with Shift held") << "shift";
+        QTest::newRow("overlay deleted by its editor") << "delete";
+        QTest::newRow("scene deleted under the overlay") << "scene";
+    }
+    void endingEdit()
+    {
+        QFETCH(QString, how);
+        m_area->setEditMode(true);
+        QCOMPARE(QGuiApplication::overrideCursor()->shape(), Qt::CrossCursor);
+        click(handlePixel(2), Qt::RightButton);
+        click(pixel(below));
+        if (how == QLatin1String("shift"))
+            QTest::keyPress(m_view, Qt::Key_Shift);
+        if (how == QLatin1String("delete")) {
+            delete m_area;
+        } else if (how == QLatin1String("scene")) {
+            delete m_view;
+            delete m_scene;
+            QVERIFY(m_area.isNull());
+        } else {
+            m_area->setEditMode(false);
+            QVERIFY(!m_area->isShiftMode() && !(m_area->flags() & QGraphicsItem::ItemIsMovable));
+        }
+        QVERIFY(!QGuiApplication::overrideCursor());
+        QCoreApplication::processEvents();
+        if (m_area) {
+            QVERIFY(m_area->childItems().isEmpty() && m_area->currentIndex() == -1);
+            // Without the editing filter nothing takes a click, and it changes nothing.
+            const QPoint pos = pixel(squareCentre);
+            QMouseEvent press(QEvent::MouseButtonPress, pos, m_view->viewport()->mapToGlobal(pos), Qt::LeftButton,
+                              Qt::LeftButton, Qt::NoModifier);
+            QVERIFY(!QApplication::sendEvent(m_view->viewport(), &press));
+            QCOMPARE(m_area->polygon().size(), 4);
+        }
+        if (m_scene)
+            QCOMPARE(m_scene->items().size(), m_area ? 1 : 0);
+    }
 
 private:
     void setZoom(qreal pixelsPerDegree, const QPointF& centre)
@@ -56,266 +256,37 @@ private:
     {
         QTest::mouseClick(m_view->viewport(), button, modifiers, pos);
     }
-    void drag(const QPoint& from, const QPoint& to, Qt::KeyboardModifiers modifiers = {});
-    void checkHandlesMatchText();
 
-    QGraphicsScene* m_scene = nullptr;
-    QGraphicsView* m_view = nullptr;
+    void drag(const QPoint& from, const QPoint& to, Qt::KeyboardModifiers modifiers)
+    {
+        QWidget* viewport = m_view->viewport();
+        QTest::mousePress(viewport, Qt::LeftButton, modifiers, from);
+        // QTest's own moves carry no buttons; a drag needs them.
+        for (int step = 1; step <= 3; ++step) {
+            const QPoint pos = from + (to - from) * step / 3;
+            QMouseEvent move(QEvent::MouseMove, pos, viewport->mapToGlobal(pos), Qt::NoButton, Qt::LeftButton,
+                             modifiers);
+            QApplication::sendEvent(viewport, &move);
+        }
+        QTest::mouseRelease(viewport, Qt::LeftButton, modifiers, to);
+    }
+
+    // What the handles show and what the outline text says are the same points.
+    void checkHandlesMatchText()
+    {
+        QStringList shown, written = m_area->outlineText().split(QLatin1Char(';'), Qt::SkipEmptyParts);
+        for (const EditMarker* marker : m_area->markers())
+            shown << Velmora::Geometry::formatPoints({marker->scenePos()});
+        shown.sort();
+        written.sort();
+        QCOMPARE(shown, written);
+        QVERIFY(m_area->currentIndex() < written.size() && (m_area->currentIndex() >= 0 || written.isEmpty()));
+    }
+
+    QPointer<QGraphicsScene> m_scene;
+    QPointer<QGraphicsView> m_view;
     QPointer<GraphicsArea> m_area;
 };
-
-void OutlineEditingTest::init()
-{
-    m_scene = new QGraphicsScene;
-    m_scene->setSceneRect(QRectF(48.9, 55.6, 0.4, 0.4));
-    m_view = new QGraphicsView(m_scene);
-    m_view->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    m_view->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    m_view->setFrameShape(QFrame::NoFrame);
-    m_view->resize(400, 400);
-    setZoom(1e5, squareCentre);
-    m_view->show();
-    QVERIFY(QTest::qWaitForWindowExposed(m_view));
-    m_area = new GraphicsArea(m_scene, square);
-}
-
-void OutlineEditingTest::cleanup()
-{
-    delete m_area;
-    delete m_view;
-    delete m_scene;
-    // A failed test must not leave its cursors to the next one.
-    while (QGuiApplication::overrideCursor())
-        QGuiApplication::restoreOverrideCursor();
-}
-
-void OutlineEditingTest::drag(const QPoint& from, const QPoint& to, Qt::KeyboardModifiers modifiers)
-{
-    QWidget* viewport = m_view->viewport();
-    QTest::mousePress(viewport, Qt::LeftButton, modifiers, from);
-    // QTest's own moves carry no buttons; a drag needs them.
-    for (int step = 1; step <= 3; ++step) {
-        const QPoint pos = from + (to - from) * step / 3;
-        QMouseEvent move(QEvent::MouseMove, pos, viewport->mapToGlobal(pos), Qt::NoButton, Qt::LeftButton, modifiers);
-        QApplication::sendEvent(viewport, &move);
-    }
-    QTest::mouseRelease(viewport, Qt::LeftButton, modifiers, to);
-}
-
-// What the handles show and what the outline text says are the same points.
-void OutlineEditingTest::checkHandlesMatchText()
-{
-    QStringList shown;
-    for (const EditMarker* marker : m_area->markers())
-        shown << Velmora::Geometry::formatPoints({marker->scenePos()});
-    const QString text = m_area->outlineText();
-    QStringList written = text.isEmpty() ? QStringList() : text.split(QLatin1Char(';'));
-    shown.sort();
-    written.sort();
-    QCOMPARE(shown, written);
-    const int current = m_area->currentIndex();
-    QVERIFY(current < written.size() && (current >= 0 || written.isEmpty()));
-}
-
-void OutlineEditingTest::dragHandle_data()
-{
-    QTest::addColumn<qreal>("zoom");
-    QTest::addColumn<int>("vertex");
-    QTest::addColumn<int>("modifier");
-    QTest::addColumn<QPoint>("delta");
-    QTest::addColumn<QString>("written");
-    // North up: dragging down lowers the latitude.
-    QTest::newRow("1e6, left and down") << 1e6 << 3 << 0 << QPoint(-50, 40)
-                                       << "49.1,55.78;49.102,55.78;49.102,55.782;49.09995,55.78196";
-    QTest::newRow("1e4, onto the next vertex") << 1e4 << 0 << 0 << QPoint(20, 0)
-                                              << "49.102,55.78;49.102,55.78;49.102,55.782;49.1,55.782";
-    // Two pixels apart, the handles overlap; vertex 0's is on top.
-    QTest::newRow("1e3, overlapping handles") << 1e3 << 0 << 0 << QPoint(-150, 150)
-                                             << "48.95,55.63;49.102,55.78;49.102,55.782;49.1,55.782";
-    // Vertex 2 Ctrl+clicked first: every selected handle moves.
-    QTest::newRow("Ctrl") << 1e5 << 0 << int(Qt::ControlModifier) << QPoint(10, 10)
-                          << "49.1001,55.7799;49.102,55.78;49.1021,55.7819;49.1,55.782";
-    // Written where it is shown: the whole outline 0.001 east and 0.0005 south.
-    QTest::newRow("Shift") << 1e5 << 1 << int(Qt::ShiftModifier) << QPoint(100, 50)
-                           << "49.101,55.7795;49.103,55.7795;49.103,55.7815;49.101,55.7815";
-}
-
-void OutlineEditingTest::dragHandle()
-{
-    QFETCH(qreal, zoom);
-    QFETCH(int, vertex);
-    QFETCH(int, modifier);
-    QFETCH(QPoint, delta);
-    QFETCH(QString, written);
-    const auto modifiers = Qt::KeyboardModifiers(modifier);
-    m_area->setEditMode(true);
-    setZoom(zoom, m_area->polygon().at(vertex));
-    if (modifiers == Qt::ControlModifier) {
-        click(handlePixel(vertex));
-        click(handlePixel(2), Qt::LeftButton, Qt::ControlModifier);
-    } else if (modifiers == Qt::ShiftModifier) {
-        QTest::keyPress(m_view, Qt::Key_Shift);
-        QCOMPARE(QGuiApplication::overrideCursor()->shape(), Qt::SizeAllCursor);
-    }
-    QSignalSpy changed(m_area.data(), &GraphicsArea::outlineChanged);
-    EditMarker* handle = handleOf(vertex);
-    const QPoint from = handlePixel(vertex);
-    drag(from, from + delta, modifiers);
-    if (modifiers == Qt::ShiftModifier)
-        QTest::keyRelease(m_view, Qt::Key_Shift);
-
-    QCOMPARE(m_area->outlineText(), written);
-    QCOMPARE(pixel(handle->scenePos()), from + delta);
-    QVERIFY(!changed.isEmpty());
-    QCOMPARE(QGuiApplication::overrideCursor()->shape(), Qt::CrossCursor);
-    QVERIFY(!(m_area->flags() & QGraphicsItem::ItemIsMovable));
-    checkHandlesMatchText();
-}
-
-void OutlineEditingTest::clicks_data()
-{
-    QTest::addColumn<QString>("stored");
-    QTest::addColumn<QString>("steps");
-    QTest::addColumn<QString>("written");
-    QTest::addColumn<int>("current");
-    // i: click below the square; pK: click handle K; cK: Ctrl+click it; rK: right-click it.
-    QTest::newRow("first click appends") << square << "i"
-                                         << "49.1,55.78;49.102,55.78;49.102,55.782;49.1,55.782;49.1015,55.7795" << 4;
-    QTest::newRow("after the pressed handle") << square << "p1 i"
-                                              << "49.1,55.78;49.102,55.78;49.1015,55.7795;49.102,55.782;49.1,55.782" << 2;
-    QTest::newRow("right click on the third") << square << "r2" << "49.1,55.78;49.102,55.78;49.1,55.782" << 1;
-    QTest::newRow("after a deleted first, at the end") << square << "r0 i"
-                                                       << "49.102,55.78;49.102,55.782;49.1,55.782;49.1015,55.7795" << 3;
-    QTest::newRow("only vertex deleted, then one added") << "49.1,55.78" << "r0 i" << "49.1015,55.7795" << 0;
-    QTest::newRow("Delete removes the selected") << square << "p1 c2 del" << "49.1,55.78;49.1,55.782" << 0;
-    QTest::newRow("Ctrl+click deselects") << square << "p1 c2 c1 del" << "49.1,55.78;49.102,55.78;49.1,55.782" << 1;
-    // Odd stored outlines take a click like any other: nothing is "repaired".
-    QTest::newRow("closing point dropped") << square + ";49.1,55.78" << "i" << square + ";49.1015,55.7795" << 4;
-    QTest::newRow("duplicate points") << "49.1,55.78;49.102,55.78;49.102,55.78" << "i"
-                                      << "49.1,55.78;49.102,55.78;49.102,55.78;49.1015,55.7795" << 3;
-    QTest::newRow("largest doubles") << "49.1,55.78;1.79769313486e+308,-1.79769313486e+308" << "i"
-                                     << "49.1,55.78;1.79769313486e+308,-1.79769313486e+308;49.1015,55.7795" << 2;
-    // Numbers that are none read as 0; a lone coordinate goes, a third one is dropped.
-    QTest::newRow("lenient reading") << "49.1,55.78;nan,inf;7;a,55.78;49.102,55.78,1;" << "i"
-                                     << "49.1,55.78;0,0;0,55.78;49.102,55.78;49.1015,55.7795" << 4;
-}
-
-void OutlineEditingTest::clicks()
-{
-    QFETCH(QString, stored);
-    QFETCH(QString, steps);
-    QFETCH(QString, written);
-    QFETCH(int, current);
-    m_area->setOutlineText(stored);
-    m_view->viewport()->grab(); // drawn, whatever the numbers
-    m_area->setEditMode(true);
-    for (const QString& step : steps.split(QLatin1Char(' '))) {
-        const int vertex = step.mid(1).toInt();
-        if (step == QLatin1String("i"))
-            click(pixel(below));
-        else if (step == QLatin1String("del"))
-            QTest::keyClick(m_view, Qt::Key_Delete);
-        else
-            click(handlePixel(vertex), step.startsWith('r') ? Qt::RightButton : Qt::LeftButton,
-                  step.startsWith('c') ? Qt::ControlModifier : Qt::NoModifier);
-    }
-    QCOMPARE(m_area->outlineText(), written);
-    QCOMPARE(m_area->currentIndex(), current);
-    // The new handle is the only one selected; after a removal the next one is selected too.
-    if (steps.endsWith(QLatin1Char('i')))
-        QCOMPARE(m_scene->selectedItems(), QList<QGraphicsItem*>{handleOf(current)});
-    else
-        QVERIFY(handleOf(current)->isSelected());
-    checkHandlesMatchText();
-    // Removed handles leave the scene once their click is over.
-    QTRY_COMPARE(m_scene->items().size(), 1 + m_area->polygon().size());
-    m_area->setEditMode(false);
-    QCOMPARE(m_area->outlineText(), written);
-}
-
-void OutlineEditingTest::handleAtZoom_data()
-{
-    QTest::addColumn<qreal>("zoom");
-    QTest::addColumn<QPoint>("offset");
-    QTest::addColumn<bool>("onHandle");
-    for (const qreal zoom : {1e4, 1e7}) {
-        const QByteArray at = QByteArray::number(zoom, 'g', 1);
-        QTest::newRow(at + ", corner of the square") << zoom << QPoint(3, -3) << true;
-        QTest::newRow(at + ", just beside") << zoom << QPoint(5, 0) << false;
-    }
-}
-
-void OutlineEditingTest::handleAtZoom()
-{
-    QFETCH(qreal, zoom);
-    QFETCH(QPoint, offset);
-    QFETCH(bool, onHandle);
-    setZoom(zoom, m_area->polygon().at(1));
-    const QImage plain = m_view->viewport()->grab().toImage();
-    m_area->setEditMode(true);
-    const QImage edited = m_view->viewport()->grab().toImage();
-    // What editing adds around a vertex is its handle, of one pixel size at any zoom.
-    const QPoint centre = handlePixel(1);
-    QRect drawn;
-    for (int y = centre.y() - 12; y <= centre.y() + 12; ++y)
-        for (int x = centre.x() - 12; x <= centre.x() + 12; ++x)
-            drawn |= plain.pixel(x, y) != edited.pixel(x, y) ? QRect(x, y, 1, 1) : QRect();
-    QVERIFY2(drawn.width() >= 7 && drawn.width() <= 8 && drawn.height() == drawn.width(),
-             qPrintable(QStringLiteral("%1 x %2").arg(drawn.width()).arg(drawn.height())));
-
-    // A press on the handle makes its vertex current; beside it, it adds one.
-    click(centre + offset);
-    QCOMPARE(m_area->currentIndex(), onHandle ? 1 : 4);
-    QCOMPARE(m_area->polygon().size(), onHandle ? 4 : 5);
-    if (!onHandle)
-        QCOMPARE(handlePixel(4), centre + offset);
-}
-
-void OutlineEditingTest::endingEdit_data()
-{
-    QTest::addColumn<QString>("how");
-    QTest::newRow("edit mode off") << "off";
-    QTest::newRow("edit mode off with Shift held") << "shift";
-    QTest::newRow("overlay deleted by its editor") << "delete";
-    QTest::newRow("scene deleted under the overlay") << "scene";
-}
-
-void OutlineEditingTest::endingEdit()
-{
-    QFETCH(QString, how);
-    m_area->setEditMode(true);
-    QCOMPARE(QGuiApplication::overrideCursor()->shape(), Qt::CrossCursor);
-    click(handlePixel(2), Qt::RightButton);
-    click(pixel(below));
-    if (how == QLatin1String("shift"))
-        QTest::keyPress(m_view, Qt::Key_Shift);
-    if (how == QLatin1String("delete")) {
-        delete m_area;
-    } else if (how == QLatin1String("scene")) {
-        delete m_view;
-        delete m_scene;
-        m_view = nullptr;
-        m_scene = nullptr;
-        QVERIFY(m_area.isNull());
-    } else {
-        m_area->setEditMode(false);
-        QVERIFY(!m_area->isShiftMode() && !(m_area->flags() & QGraphicsItem::ItemIsMovable));
-    }
-    QVERIFY(!QGuiApplication::overrideCursor());
-    QCoreApplication::processEvents();
-    if (m_area) {
-        QVERIFY(m_area->childItems().isEmpty());
-        QCOMPARE(m_area->currentIndex(), -1);
-        // Without the editing filter nothing takes a click, and it changes nothing.
-        const QPoint pos = pixel(squareCentre);
-        QMouseEvent press(QEvent::MouseButtonPress, pos, m_view->viewport()->mapToGlobal(pos), Qt::LeftButton,
-                          Qt::LeftButton, Qt::NoModifier);
-        QVERIFY(!QApplication::sendEvent(m_view->viewport(), &press));
-        QCOMPARE(m_area->polygon().size(), 4);
-    }
-    if (m_scene)
-        QCOMPARE(m_scene->items().size(), m_area ? 1 : 0);
-}
 
 QTEST_MAIN(OutlineEditingTest)
 #include "tst_outlineediting.moc"

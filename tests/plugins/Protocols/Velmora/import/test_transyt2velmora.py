@@ -64,7 +64,7 @@ def one_section(stages, cycle=60, description="x", **kwargs):
     return report([("S", section("S", "07:00", cycle, description, stages, **kwargs))], controllers=list(stages))
 
 
-class Conversion(unittest.TestCase):
+class InTemporaryDir(unittest.TestCase):
     def setUp(self):
         self.dir = tempfile.TemporaryDirectory()
         self.addCleanup(self.dir.cleanup)
@@ -72,10 +72,19 @@ class Conversion(unittest.TestCase):
     def path(self, name):
         return os.path.join(self.dir.name, name)
 
+    def write(self, name, data):
+        with open(self.path(name), "wb") as handle:
+            handle.write(data.encode("utf-8") if isinstance(data, str) else data)
+
+    def read(self, name):
+        with open(self.path(name), "rb") as handle:
+            return handle.read()
+
+
+class Conversion(InTemporaryDir):
     def convert(self, html):
         """The Area element and the printed lines."""
-        with open(self.path("report.html"), "w", encoding="utf-8") as handle:
-            handle.write(html)
+        self.write("report.html", html)
         out = io.StringIO()
         area = t2v.convert(self.path("report.html"), out)
         return area, out.getvalue().splitlines()
@@ -180,8 +189,8 @@ class Conversion(unittest.TestCase):
                         text[:80])
         self.assertIn('<Program type="2" cycle_length="60" cycle_shift="2">1,2<Phase start="0" length="25" '
                       'full_length="30">1</Phase>', text)
-        self.assertEqual([child.tag for child in area], ["Controllers", "Calendar", "States"])
-        self.assertEqual([child.tag for child in area.find("Calendar")], ["WeekDistribution", "DayCards"])
+        self.assertEqual([[c.tag for c in e] for e in (area, area.find("Calendar"))],
+                         [["Controllers", "Calendar", "States"], ["WeekDistribution", "DayCards"]])
         self.assertEqual(lines, ["обработка файла " + self.path("report.html"), "нормализация html",
                                  "преобразование html в xml", "обработка xml-данных",
                                  "обработка состояния id=1 \"Утро (Твкл.=07:00, Тц=60)\"", "создание выходных данных"])
@@ -204,14 +213,8 @@ class Conversion(unittest.TestCase):
                                                        ("4", 50, 15, 20)])
 
 
-class StandAlone(unittest.TestCase):
+class StandAlone(InTemporaryDir):
     """The script run as a program, in this process: its exit and its printed lines."""
-
-    def setUp(self):
-        self.dir = tempfile.TemporaryDirectory()
-        self.addCleanup(self.dir.cleanup)
-        self.zone = os.path.join(self.dir.name, "zone.xtsc")
-        self.backup = os.path.join(self.dir.name, "zone.bak")
 
     def run_script(self, *args):
         out = io.StringIO()
@@ -222,49 +225,35 @@ class StandAlone(unittest.TestCase):
         return out.getvalue().splitlines()
 
     def test_o_writes_utf8(self):
-        target = os.path.join(self.dir.name, "area.xml")
-        self.assertIn("сохранение резульатат в " + target, self.run_script("-o", target))
-        with open(target, "rb") as handle:
-            data = handle.read()
+        self.assertIn("сохранение резульатат в " + self.path("area.xml"), self.run_script("-o", self.path("area.xml")))
+        data = self.read("area.xml")
         self.assertIn("Заречье — юг".encode("utf-8"), data)
         parser = etree.XMLParser(remove_blank_text=True)
         expected = etree.parse(os.path.join(DATA, "small-expected.xml"), parser).getroot()
         self.assertEqual(etree.tostring(etree.fromstring(data, parser)), etree.tostring(expected))
 
     def test_ot_replaces_the_area_and_keeps_its_outline(self):
-        original = ("<Zone id=\"1\">\n    <Areas>\n"
-                    "        <Area id=\"5\" name=\"Other\"><Geometry>0,0;1,0;1,1</Geometry></Area>\n"
-                    "        <Area id=\"21\" name=\"Old\"><Controllers>9</Controllers>"
-                    "<Geometry>2,2;3,2;3,3;2,3</Geometry><States/></Area>\n"
-                    "    </Areas>\n</Zone>\n").encode("utf-8")
-        with open(self.zone, "wb") as handle:
-            handle.write(original)
-        with open(self.backup, "wb") as handle:
-            handle.write(b"an older backup")
-
-        lines = self.run_script("-ot", self.zone)
-
-        self.assertIn("обновление файла конфигурации velmora", lines)
-        with open(self.backup, "rb") as handle:
-            self.assertEqual(handle.read(), original)
-        with open(self.zone, "rb") as handle:
-            data = handle.read()
+        original = ("<Zone id=\"1\">\n    <Areas>\n        <Area id=\"5\" name=\"Other\"><Geometry>0,0;1,0;1,1</Geometry></Area>\n"
+                    "        <Area id=\"21\" name=\"Old\"><Controllers>9</Controllers><Geometry>2,2;3,2;3,3;2,3</Geometry>"
+                    "<States/></Area>\n    </Areas>\n</Zone>\n").encode("utf-8")
+        self.write("zone.xtsc", original)
+        self.write("zone.bak", b"an older backup")
+        self.assertIn("обновление файла конфигурации velmora", self.run_script("-ot", self.path("zone.xtsc")))
+        self.assertEqual(self.read("zone.bak"), original)
+        data = self.read("zone.xtsc")
         self.assertFalse(data.startswith(b"<?xml"))
         areas = etree.fromstring(data).findall("Areas/Area")
-        self.assertEqual([(a.get("id"), a.get("name")) for a in areas], [("5", "Other"), ("21", "Заречье — юг")])
-        self.assertEqual(areas[0].findtext("Geometry"), "0,0;1,0;1,1")
+        self.assertEqual([(a.get("id"), a.get("name"), a.findtext("Geometry")) for a in areas],
+                         [("5", "Other", "0,0;1,0;1,1"), ("21", "Заречье — юг", "2,2;3,2;3,3;2,3")])
         self.assertEqual([c.tag for c in areas[1]], ["Geometry", "Controllers", "Calendar", "States"])
-        self.assertEqual(areas[1].findtext("Geometry"), "2,2;3,2;3,3;2,3")
         self.assertEqual(areas[1].findtext("Controllers"), "201,202,203")
 
     def test_ot_without_the_area_leaves_the_file(self):
-        with open(self.zone, "wb") as handle:
-            handle.write(b"<Zone id=\"1\"><Areas><Area id=\"4\"/></Areas></Zone>")
+        self.write("zone.xtsc", b"<Zone id=\"1\"><Areas><Area id=\"4\"/></Areas></Zone>")
         with self.assertRaises(Exception) as failed:  # the script's own class, not t2v's
-            self.run_script("-ot", self.zone)
+            self.run_script("-ot", self.path("zone.xtsc"))
         self.assertEqual(type(failed.exception).__name__, "ReportError")
-        self.assertFalse(os.path.exists(self.backup))
-
+        self.assertFalse(os.path.exists(self.path("zone.bak")))
 
 if __name__ == "__main__":
     unittest.main()

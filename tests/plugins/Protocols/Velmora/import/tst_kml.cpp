@@ -1,5 +1,4 @@
-// Outlines read from KML through the import dialog, driven as a user would,
-// offscreen; and outlines written as KML.
+// Outlines read from KML through the import dialog, driven as a user would, offscreen; and outlines written as KML.
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
@@ -7,10 +6,9 @@
 #include <QGraphicsPathItem>
 #include <QGraphicsScene>
 #include <QListWidget>
+#include <QRegularExpression>
 #include <QSettings>
 #include <QStandardPaths>
-#include <QStyle>
-#include <QStyleOptionButton>
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -34,31 +32,28 @@ using namespace Velmora;
 
 namespace {
 
-// Two areas share a name, one has none, one has no outline yet; a comment
-// sits between areas.
+// Two areas share a name, one has none, one has no outline yet; a comment sits between areas.
 const char* const zoneXml = R"(<Zone id="1" name="North"><Geometry>0,0;9,0;9,9</Geometry><Areas>
-<Area id="1" name="Centre"><Geometry>1,1;2,1;2,2</Geometry></Area>
-<Area id="2" name="Park"/>
-<!-- the old town -->
-<Area id="3" name="Centre"><Geometry>3,3;4,3;4,4</Geometry></Area>
-<Area id="4"><Geometry>5,5;6,5;6,6</Geometry></Area>
+<Area id="1" name="Centre"><Geometry>1,1;2,1;2,2</Geometry></Area><Area id="2" name="Park"/><!-- the old town -->
+<Area id="3" name="Centre"><Geometry>3,3;4,3;4,4</Geometry></Area><Area id="4"><Geometry>5,5;6,5;6,6</Geometry></Area>
 </Areas></Zone>)";
+const QString untouched = QStringLiteral("zone North: 0,0;9,0;9,9 | Centre: 1,1;2,1;2,2 | Park: - | "
+                                         "Centre: 3,3;4,3;4,4 | : 5,5;6,5;6,6");
 
 QString ring(const QString& coordinates)
 {
     return "<Polygon><outerBoundaryIs><LinearRing><coordinates>" + coordinates
         + "</coordinates></LinearRing></outerBoundaryIs></Polygon>";
 }
-
 QString placemark(const QString& name, const QString& geometry)
 {
     return "<Placemark><name>" + name + "</name>" + geometry + "</Placemark>";
 }
-
 QString kmlDocument(const QString& body)
 {
     return "<kml xmlns=\"http://www.opengis.net/kml/2.2\"><Document>" + body + "</Document></kml>";
 }
+QString north(const QString& coordinates) { return kmlDocument(placemark("North", ring(coordinates))); }
 
 // Besides the four usable placemarks: one without a name and one whose ring is no ring.
 const QString placemarks = placemark("North", ring("10,10,0 19,10,0 19,19,0 10,10,0 "))
@@ -66,15 +61,8 @@ const QString placemarks = placemark("North", ring("10,10,0 19,10,0 19,19,0 10,1
     + placemark("River", ring("15,15,0 16,15,0 16,16,0")) + placemark("", ring("1,1,0 2,2,0 3,1,0 "))
     + placemark("Broken", ring("1,1,0 2,x,0 3,1,0 "));
 
-QTableWidget* table(QDialog* dialog)
-{
-    return dialog->findChild<QTableWidget*>(QStringLiteral("velmoraItems"));
-}
-
-QListWidget* kmlList(QDialog* dialog)
-{
-    return dialog->findChild<QListWidget*>(QStringLiteral("kmlItems"));
-}
+QTableWidget* table(QDialog* dialog) { return dialog->findChild<QTableWidget*>(QStringLiteral("velmoraItems")); }
+QListWidget* kmlList(QDialog* dialog) { return dialog->findChild<QListWidget*>(QStringLiteral("kmlItems")); }
 
 // "zone NAME: OUTLINE | AREA: OUTLINE | ...", "-" for an item without Geometry.
 QString describe(const QString& zoneName, const QDomElement& zone)
@@ -89,8 +77,18 @@ QString describe(const QString& zoneName, const QDomElement& zone)
     return parts.join(QStringLiteral(" | "));
 }
 
-const QString untouched = QStringLiteral("zone North: 0,0;9,0;9,9 | Centre: 1,1;2,1;2,2 | Park: - | "
-                                         "Centre: 3,3;4,3;4,4 | : 5,5;6,5;6,6");
+// "NAME=OUTLINE" of every placemark the reader offers, or its error.
+QStringList placemarksIn(const QString& file)
+{
+    QList<Kml::Placemark> found;
+    QString error;
+    if (!Kml::readPlacemarks(file, &found, &error))
+        return {"error: " + error};
+    QStringList read;
+    for (const Kml::Placemark& p : found)
+        read << p.name + "=" + p.coordinates;
+    return read;
+}
 
 } // namespace
 
@@ -99,20 +97,294 @@ class KmlTest : public QObject
     Q_OBJECT
 
 private slots:
-    void initTestCase();
-    void offered();
-    void assign_data();
-    void assign();
-    void kmlVariants_data();
-    void kmlVariants();
-    void unreadableFile_data();
-    void unreadableFile();
-    void previews();
-    void fileDialogsRememberTheFolder_data();
-    void fileDialogsRememberTheFolder();
-    void exportZone();
-    void failedExportKeepsTheOldFile_data();
-    void failedExportKeepsTheOldFile();
+    void initTestCase()
+    {
+        QVERIFY(m_dir.isValid());
+        QStandardPaths::setTestModeEnabled(true);
+        QCoreApplication::setOrganizationName(QStringLiteral("velmora-tests"));
+        QCoreApplication::setApplicationName(QStringLiteral("tst_kml"));
+    }
+
+    void assign_data()
+    {
+        QTest::addColumn<QStringList>("actions"); // "pick ROW ENTRY", "replace", "ok"
+        QTest::addColumn<QString>("expected");
+        const QString zone = QStringLiteral("zone North: 0,0;9,0;9,9 | ");
+        QTest::newRow("same names, replace changes no name")
+            << QStringList{"replace", "ok"}
+            << "zone North: 10,10;19,10;19,19 | Centre: 11,11;12,11;12,12 | Park: 13,13;14,13;14,14 | "
+               "Centre: 11,11;12,11;12,12 | : 5,5;6,5;6,6";
+        QTest::newRow("other placemark, not using")
+            << QStringList{"pick 1 River", "pick 0 not using", "pick 2 not using", "ok"}
+            << zone + "Centre: 15,15;16,15;16,16 | Park: - | Centre: 15,15;16,15;16,16 | : 5,5;6,5;6,6";
+        QTest::newRow("chooser still open at OK")
+            << QStringList{"pick 0 not using", "pick 1 not using", "pick 2 River", "ok"}
+            << zone + "Centre: 1,1;2,1;2,2 | Park: 15,15;16,15;16,16 | Centre: 3,3;4,3;4,4 | : 5,5;6,5;6,6";
+        QTest::newRow("replace names")
+            << QStringList{"replace", "pick 0 not using", "pick 1 River", "pick 2 not using", "ok"}
+            << zone + "River: 15,15;16,15;16,16 | Park: - | River: 15,15;16,15;16,16 | : 5,5;6,5;6,6";
+        QTest::newRow("replace the zone's name")
+            << QStringList{"pick 0 Park", "pick 1 not using", "pick 2 not using", "replace", "ok"}
+            << "zone Park: 13,13;14,13;14,14 | " + untouched.mid(untouched.indexOf("Centre"));
+    }
+    void assign()
+    {
+        QFETCH(QStringList, actions);
+        QFETCH(QString, expected);
+        const QDomElement zone = parseXml(&m_document, zoneXml);
+        KmlImportDlg dialog(writeKml(kmlDocument(placemarks)), QStringLiteral("North"), Kml::areaNames(zone));
+        dialog.show();
+        // Unnamed areas and placemarks, and rings that are none, are not offered; a shared name once.
+        const QStringList names{"North", "Centre", "Park"};
+        QCOMPARE(Drive::texts(table(&dialog), 0) + Drive::texts(table(&dialog), 2), names + names);
+        QCOMPARE(Drive::texts(kmlList(&dialog)), names + QStringList{"River"});
+        auto* offered = qobject_cast<QComboBox*>(Drive::openCellEditor(table(&dialog), 1, 2));
+        QVERIFY(offered);
+        QCOMPARE(Drive::entries(offered), QStringList{"not using"} + names + QStringList{"River"});
+        // Moving on to another cell takes the chooser away.
+        Drive::clickCell(table(&dialog), 2, 0);
+        QVERIFY(!table(&dialog)->cellWidget(1, 2));
+
+        for (const QString& action : actions) {
+            if (action == QLatin1String("ok")) {
+                Drive::clickButton(&dialog);
+            } else if (action == QLatin1String("replace")) {
+                auto* box = dialog.findChild<QCheckBox*>(QStringLiteral("replaceNames"));
+                QTest::keyClick(box, Qt::Key_Space);
+                QVERIFY(box->isChecked());
+            } else {
+                const int row = action.section(QLatin1Char(' '), 1, 1).toInt();
+                auto* chooser = qobject_cast<QComboBox*>(Drive::openCellEditor(table(&dialog), row, 2));
+                QVERIFY2(chooser, qPrintable(action));
+                // The chooser starts on what the cell shows.
+                QCOMPARE(chooser->currentText(), table(&dialog)->item(row, 2)->text());
+                QVERIFY(Drive::choose(chooser, action.section(QLatin1Char(' '), 2)));
+            }
+        }
+        QVERIFY(!dialog.isVisible());
+        QString zoneName = QStringLiteral("North");
+        const Kml::AppliedImport applied = Kml::applyImport(dialog, zone, &zoneName);
+        QCOMPARE(describe(zoneName, zone), expected);
+        QCOMPARE((QList<bool>{applied.zoneOutline, applied.zoneRenamed, applied.areasRenamed}),
+                 (QList<bool>{!expected.startsWith(QLatin1String("zone North: 0,0;")),
+                              zoneName != QLatin1String("North"), expected.contains(QLatin1String("River:"))}));
+    }
+
+    void kmlVariants_data()
+    {
+        QTest::addColumn<QString>("kml");
+        QTest::addColumn<QString>("outline"); // empty: no usable placemark
+        QTest::newRow("tabs, line breaks, no blank at the end") << north("\n\t1.5,2,0\t3,2,0\r\n  3,4.25,0")
+                                                               << "1.5,2;3,2;3,4.25";
+        QTest::newRow("altitudes, blanks after commas") << north("1.5, 2, 120 3 ,2,-4.5 3,\n4.25,1e3")
+                                                        << "1.5,2;3,2;3,4.25";
+        QTest::newRow("no altitude, closed") << north("1.5,2 3,2 3,4.25 1.5,2") << "1.5,2;3,2;3,4.25";
+        QTest::newRow("numbers kept as written") << north("37.617500,55.75,0 37.63,55.75,0 37.63,55.7601,0")
+                                                 << "37.617500,55.75;37.63,55.75;37.63,55.7601";
+        QTest::newRow("MultiGeometry, first usable polygon")
+            << kmlDocument(placemark("North", "<MultiGeometry>" + ring("0,0 1,1") + "<MultiGeometry>"
+                                                  + ring("5,5 6,5 6,6") + "</MultiGeometry>" + ring("7,7 8,7 8,8")
+                                                  + "</MultiGeometry>"))
+            << "5,5;6,5;6,6";
+        QTest::newRow("nested folders, no Document")
+            << "<kml xmlns=\"http://www.opengis.net/kml/2.2\"><Folder><name>x</name><Document><Folder>"
+                   + placemark("North", ring("5,5 6,5 6,6")) + "</Folder></Document></Folder></kml>"
+            << "5,5;6,5;6,6";
+        QTest::newRow("no namespace, name padded")
+            << "<kml><Document>" + placemark("\n  North\n", ring("5,5 6,5 6,6")) + "</Document></kml>" << "5,5;6,5;6,6";
+        QTest::newRow("prefixed, KML 2.1")
+            << "<k:kml xmlns:k=\"http://earth.google.com/kml/2.1\"><k:Document><k:Placemark><k:name>North</k:name>"
+               "<k:Polygon><k:outerBoundaryIs><k:LinearRing><k:coordinates>5,5 6,5 6,6</k:coordinates></k:LinearRing>"
+               "</k:outerBoundaryIs></k:Polygon></k:Placemark></k:Document></k:kml>"
+            << "5,5;6,5;6,6";
+        QTest::newRow("inner boundary ignored")
+            << kmlDocument(placemark("North", "<Polygon><innerBoundaryIs><LinearRing><coordinates>7,7 8,7 8,8"
+                                              "</coordinates></LinearRing></innerBoundaryIs><outerBoundaryIs>"
+                                              "<LinearRing><coordinates>5,5 6,5 6,6</coordinates></LinearRing>"
+                                              "</outerBoundaryIs></Polygon>"))
+            << "5,5;6,5;6,6";
+        QTest::newRow("four numbers in a tuple") << north("1,2,0,0 3,2,0 3,4,0") << "";
+        QTest::newRow("two points, closed") << north("1,2,0 3,2,0 1,2,0") << "";
+        QTest::newRow("point, not polygon")
+            << kmlDocument(placemark("North", "<Point><coordinates>1,2,0</coordinates></Point>")) << "";
+    }
+    void kmlVariants()
+    {
+        QFETCH(QString, kml);
+        QFETCH(QString, outline);
+        QCOMPARE(placemarksIn(writeKml(kml)), outline.isEmpty() ? QStringList() : QStringList{"North=" + outline});
+    }
+
+    void unreadableFile_data()
+    {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<QString>("warning");
+        QTest::newRow("missing") << m_dir.filePath("missing.kml") << "Error open kml file: No such file or directory";
+        QTest::newRow("not XML") << writeKml("<kml><Document>" + placemarks) << "invalid kml file";
+    }
+    void unreadableFile()
+    {
+        QFETCH(QString, file);
+        QFETCH(QString, warning);
+        const QDomElement zone = parseXml(&m_document, zoneXml);
+        MessageCapture messages;
+        KmlImportDlg dialog(file, QStringLiteral("North"), Kml::areaNames(zone));
+        QCOMPARE(messages.messages(), QStringList{warning});
+        QCOMPARE(table(&dialog)->rowCount() + kmlList(&dialog)->count(), 0);
+        dialog.show();
+        Drive::clickButton(&dialog);
+        QString zoneName = QStringLiteral("North");
+        Kml::applyImport(dialog, zone, &zoneName);
+        QCOMPARE(describe(zoneName, zone), untouched);
+    }
+
+    void previews()
+    {
+        auto scene = std::make_unique<QGraphicsScene>();
+        QGraphicsRectItem* host = scene->addRect(0, 0, 100, 100);
+        const auto shown = [&] {
+            QList<QGraphicsPathItem*> paths;
+            for (QGraphicsItem* item : scene->items())
+                if (auto* path = qgraphicsitem_cast<QGraphicsPathItem*>(item); path && path->isVisible())
+                    paths << path;
+            return paths;
+        };
+        const QString file = writeKml(kmlDocument(placemarks));
+        auto dialog = std::make_unique<KmlImportDlg>(file, "North", QStringList(), nullptr, scene.get());
+        QCOMPARE(scene->items().size(), 1 + 4);
+        QVERIFY(shown().isEmpty());
+        dialog->show();
+        QListWidget* list = kmlList(dialog.get());
+        for (const int row : {2, 0, 3}) {
+            Drive::clickRow(list, row);
+            QCOMPARE(shown().size(), 1);
+            // The placemark's ring in scene coordinates, filled, above the map.
+            QPolygonF ring;
+            QVERIFY(Geometry::parsePoints(list->item(row)->data(Qt::UserRole).toString(), &ring));
+            QCOMPARE(shown().first()->path().toFillPolygon(), ring << ring.first());
+            QCOMPARE(shown().first()->brush(), QBrush(Qt::white));
+            QVERIFY(shown().first()->zValue() > host->zValue());
+        }
+        dialog.reset();
+        QCOMPARE(scene->items(), QList<QGraphicsItem*>{host});
+        // A scene that goes first takes the previews with it; choosing and closing touch none of them.
+        KmlImportDlg orphan(file, QStringLiteral("North"), QStringList(), nullptr, scene.get());
+        kmlList(&orphan)->setCurrentRow(1);
+        scene.reset();
+        kmlList(&orphan)->setCurrentRow(2);
+    }
+
+    void fileDialogsRememberTheFolder_data()
+    {
+        QTest::addColumn<QString>("key");
+        QTest::newRow("KML import") << "KmlImportOfdDir";
+        QTest::newRow("KML export") << "KmlExportOfdDir";
+        QTest::newRow("TRANSYT report") << "TolOfdDir";
+    }
+    // The host's INI settings keep the folder last chosen, and the next dialog opens there.
+    void fileDialogsRememberTheFolder()
+    {
+        QFETCH(QString, key);
+        QTemporaryDir first, second;
+        const QString chosen = second.filePath(QStringLiteral("chosen.file"));
+        // A save dialog would ask before replacing a file.
+        QVERIFY(key == QLatin1String("KmlExportOfdDir") || writeFile(chosen, QByteArray()));
+        QSettings settings(QSettings::IniFormat, QSettings::UserScope, QCoreApplication::organizationName(),
+                           QCoreApplication::applicationName());
+        settings.setValue(key, first.path());
+        settings.sync();
+        QString shownDir;
+        PopupAnswerer answerer;
+        answerer.expect("QFileDialog", [&](QWidget* window) {
+            auto* dialog = static_cast<QFileDialog*>(window);
+            shownDir = dialog->directory().absolutePath();
+            dialog->selectFile(chosen);
+            static_cast<QDialog*>(dialog)->accept(); // QFileDialog makes it protected
+        });
+        const QString file = key == QLatin1String("KmlImportOfdDir") ? Kml::selectImportFile(nullptr)
+            : key == QLatin1String("KmlExportOfdDir")                ? Kml::selectExportFile(nullptr)
+                                                                     : TolImportDlg::selectReport(nullptr);
+        settings.sync();
+        QCOMPARE((QStringList{file, shownDir, settings.value(key).toString()}),
+                 (QStringList{chosen, QDir(first.path()).absolutePath(), QDir(second.path()).absolutePath()}));
+    }
+
+    // Outlines the map would not draw give no placemark; the editor's name field names the zone; rings are closed, and
+    // numbers go out and come back as written: by the editors (exponents, twelve digits) or by hand.
+    void exportZone()
+    {
+        const QDomElement zone = parseXml(&m_document, R"(<Zone name="North">
+            <Geometry>37.5,55.7;37.65,55.7;37.65,55.8</Geometry><Areas>
+            <Area name="Центр"><Geometry>37.6175123457,55.7512;0.50,0.50;1.000,0.5;-180,-90</Geometry></Area>
+            <Area name="Park"/><Area name="Empty"><Geometry/></Area><Area name="Line"><Geometry>0,0;1,1</Geometry></Area>
+            <Area name="Trailing"><Geometry>0,0;1,0;1,1;</Geometry></Area><Area name="Nan"><Geometry>0,0;nan,0;1,1</Geometry></Area>
+            <Area name="Closed"><Geometry>-0.1275,51.5072;1e-05,51.5;-1.5e-05,51.49;-0.12750,51.5072</Geometry></Area>
+            <Area name="Blanks"><Geometry> 1.5 , 2 ;&#10;3,2;&#9;3,4.25 </Geometry></Area>
+            <Area><Geometry>5,5;6,5;6,6</Geometry></Area></Areas></Zone>)");
+        const QString file = m_dir.filePath(QStringLiteral("export.kml"));
+        QString error;
+        QVERIFY2(Kml::exportZone(file, QStringLiteral("Север"), zone, &error) && error.isEmpty(), qPrintable(error));
+
+        const QByteArray bytes = readFile(file);
+        QVERIFY2(bytes.startsWith(R"(<?xml version="1.0" encoding="UTF-8"?>)"), bytes.constData());
+        QVERIFY(bytes.contains(u8"<name>Центр</name>"));
+        QDomDocument kml;
+        QVERIFY(kml.setContent(bytes, true));
+        QCOMPARE(kml.documentElement().namespaceURI(), QStringLiteral("http://www.opengis.net/kml/2.2"));
+        // Rings as written, each one the outer boundary of a polygon.
+        QStringList written;
+        static const QRegularExpression ring("<Polygon>\\s*<outerBoundaryIs>\\s*<LinearRing>\\s*<coordinates>([^<]*)<");
+        for (auto it = ring.globalMatch(QString::fromUtf8(bytes)); it.hasNext();)
+            written << it.next().captured(1);
+        QCOMPARE(written, (QStringList{"37.5,55.7,0 37.65,55.7,0 37.65,55.8,0 37.5,55.7,0 ",
+                                       "37.6175123457,55.7512,0 0.50,0.50,0 1.000,0.5,0 -180,-90,0 "
+                                       "37.6175123457,55.7512,0 ",
+                                       "-0.1275,51.5072,0 1e-05,51.5,0 -1.5e-05,51.49,0 -0.1275,51.5072,0 ",
+                                       "1.5,2,0 3,2,0 3,4.25,0 1.5,2,0 ", "5,5,0 6,5,0 6,6,0 5,5,0 "}));
+        QCOMPARE(placemarksIn(file), (QStringList{"Север=37.5,55.7;37.65,55.7;37.65,55.8",
+                                                  "Центр=37.6175123457,55.7512;0.50,0.50;1.000,0.5;-180,-90",
+                                                  "Closed=-0.1275,51.5072;1e-05,51.5;-1.5e-05,51.49",
+                                                  "Blanks=1.5,2;3,2;3,4.25"}));
+    }
+
+    void failedExportKeepsTheOldFile_data()
+    {
+        QTest::addColumn<QString>("target");
+        QTest::addColumn<QString>("error");
+        QTest::newRow("folder missing") << "missing/out.kml" << "Error open kml file: ";
+        // As on a full disk: the file size limit stops the export's temporary file.
+        QTest::newRow("write fails half way") << "old.kml" << "Error writing kml file %1: ";
+    }
+    void failedExportKeepsTheOldFile()
+    {
+        QFETCH(QString, target);
+        QFETCH(QString, error);
+        QString areas;
+        for (int i = 0; i < 100; ++i)
+            areas += QStringLiteral("<Area name=\"Area %1\"><Geometry>0,0;10,0;10,10</Geometry></Area>").arg(i);
+        const QDomElement zone = parseXml(&m_document, "<Zone><Areas>" + areas + "</Areas></Zone>");
+        QTemporaryDir dir;
+        const QString file = dir.filePath(target);
+        const QByteArray old = "<kml>the previous export</kml>";
+        QVERIFY(writeFile(dir.filePath("old.kml"), old));
+
+        rlimit saved{};
+        QCOMPARE(getrlimit(RLIMIT_FSIZE, &saved), 0);
+        const rlimit small{1024, saved.rlim_max};
+        const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+        QString reason;
+        MessageCapture messages;
+        QCOMPARE(setrlimit(RLIMIT_FSIZE, &small), 0);
+        const bool written = Kml::exportZone(file, QStringLiteral("North"), zone, &reason);
+        setrlimit(RLIMIT_FSIZE, &saved);
+        std::signal(SIGXFSZ, previousHandler);
+
+        QVERIFY(!written);
+        QVERIFY2(reason.startsWith(error.contains("%1") ? error.arg(file) : error), qPrintable(reason));
+        QCOMPARE(messages.messages(), QStringList{reason});
+        QCOMPARE(readFile(dir.filePath("old.kml")), old);
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"old.kml"});
+    }
 
 private:
     QString writeKml(const QString& text)
@@ -123,348 +395,6 @@ private:
     QTemporaryDir m_dir;
     QDomDocument m_document;
 };
-
-void KmlTest::initTestCase()
-{
-    QVERIFY(m_dir.isValid());
-    QStandardPaths::setTestModeEnabled(true);
-    QCoreApplication::setOrganizationName(QStringLiteral("velmora-tests"));
-    QCoreApplication::setApplicationName(QStringLiteral("tst_kml"));
-}
-
-void KmlTest::offered()
-{
-    const QDomElement zone = parseXml(&m_document, zoneXml);
-    KmlImportDlg dialog(writeKml(kmlDocument(placemarks)), QStringLiteral("North"), Kml::areaNames(zone));
-    // Unnamed areas and placemarks, and rings that are none, are not offered; a shared name once.
-    QCOMPARE(Drive::texts(table(&dialog), 0), (QStringList{"North", "Centre", "Park"}));
-    QCOMPARE(Drive::texts(table(&dialog), 2), (QStringList{"North", "Centre", "Park"}));
-    QCOMPARE(Drive::texts(kmlList(&dialog)), (QStringList{"North", "Centre", "Park", "River"}));
-    auto* chooser = qobject_cast<QComboBox*>(Drive::openCellEditor(table(&dialog), 1, 2));
-    QVERIFY(chooser);
-    QCOMPARE(Drive::entries(chooser), (QStringList{"not using", "North", "Centre", "Park", "River"}));
-    // Moving on to another cell takes the chooser away.
-    Drive::clickCell(table(&dialog), 2, 0);
-    QVERIFY(!table(&dialog)->cellWidget(1, 2));
-}
-
-void KmlTest::assign_data()
-{
-    QTest::addColumn<QStringList>("actions"); // "pick ROW ENTRY", "replace", "ok"
-    QTest::addColumn<QString>("expected");
-
-    const QString zone = QStringLiteral("zone North: 0,0;9,0;9,9 | ");
-    QTest::newRow("same names, replace changes no name")
-        << QStringList{"replace", "ok"}
-        << "zone North: 10,10;19,10;19,19 | Centre: 11,11;12,11;12,12 | Park: 13,13;14,13;14,14 | "
-           "Centre: 11,11;12,11;12,12 | : 5,5;6,5;6,6";
-    QTest::newRow("other placemark, not using")
-        << QStringList{"pick 1 River", "pick 0 not using", "pick 2 not using", "ok"}
-        << zone + "Centre: 15,15;16,15;16,16 | Park: - | Centre: 15,15;16,15;16,16 | : 5,5;6,5;6,6";
-    QTest::newRow("chooser still open at OK")
-        << QStringList{"pick 0 not using", "pick 1 not using", "pick 2 River", "ok"}
-        << zone + "Centre: 1,1;2,1;2,2 | Park: 15,15;16,15;16,16 | Centre: 3,3;4,3;4,4 | : 5,5;6,5;6,6";
-    QTest::newRow("replace names")
-        << QStringList{"replace", "pick 0 not using", "pick 1 River", "pick 2 not using", "ok"}
-        << zone + "River: 15,15;16,15;16,16 | Park: - | River: 15,15;16,15;16,16 | : 5,5;6,5;6,6";
-    QTest::newRow("replace the zone's name")
-        << QStringList{"pick 0 Park", "pick 1 not using", "pick 2 not using", "replace", "ok"}
-        << "zone Park: 13,13;14,13;14,14 | " + untouched.mid(untouched.indexOf("Centre"));
-}
-
-void KmlTest::assign()
-{
-    QFETCH(QStringList, actions);
-    QFETCH(QString, expected);
-
-    const QDomElement zone = parseXml(&m_document, zoneXml);
-    KmlImportDlg dialog(writeKml(kmlDocument(placemarks)), QStringLiteral("North"), Kml::areaNames(zone));
-    dialog.show();
-    for (const QString& action : actions) {
-        if (action == QLatin1String("ok")) {
-            Drive::clickButton(&dialog);
-        } else if (action == QLatin1String("replace")) {
-            // On the box itself: the check box spans the dialog, its middle is empty space.
-            auto* box = dialog.findChild<QCheckBox*>(QStringLiteral("replaceNames"));
-            QStyleOptionButton option;
-            option.initFrom(box);
-            QTest::mouseClick(box, Qt::LeftButton, {},
-                              box->style()->subElementRect(QStyle::SE_CheckBoxIndicator, &option, box).center());
-            QVERIFY(box->isChecked());
-        } else {
-            const int row = action.section(QLatin1Char(' '), 1, 1).toInt();
-            auto* chooser = qobject_cast<QComboBox*>(Drive::openCellEditor(table(&dialog), row, 2));
-            QVERIFY2(chooser, qPrintable(action));
-            // The chooser starts on what the cell shows.
-            QCOMPARE(chooser->currentText(), table(&dialog)->item(row, 2)->text());
-            QVERIFY(Drive::choose(chooser, action.section(QLatin1Char(' '), 2)));
-        }
-    }
-    QVERIFY(!dialog.isVisible());
-
-    QString zoneName = QStringLiteral("North");
-    const Kml::AppliedImport applied = Kml::applyImport(dialog, zone, &zoneName);
-    QCOMPARE(describe(zoneName, zone), expected);
-    QCOMPARE(applied.zoneOutline, !expected.startsWith(QLatin1String("zone North: 0,0;")));
-    QCOMPARE(applied.zoneRenamed, zoneName != QLatin1String("North"));
-    QCOMPARE(applied.areasRenamed, expected.contains(QLatin1String("River:")));
-}
-
-void KmlTest::kmlVariants_data()
-{
-    QTest::addColumn<QString>("kml");
-    QTest::addColumn<QString>("outline"); // empty: no usable placemark
-
-    const auto north = [](const QString& coordinates) { return kmlDocument(placemark("North", ring(coordinates))); };
-    QTest::newRow("tabs, line breaks, no blank at the end") << north("\n\t1.5,2,0\t3,2,0\r\n  3,4.25,0")
-                                                           << "1.5,2;3,2;3,4.25";
-    QTest::newRow("altitudes, blanks after commas") << north("1.5, 2, 120 3 ,2,-4.5 3,\n4.25,1e3")
-                                                    << "1.5,2;3,2;3,4.25";
-    QTest::newRow("no altitude, closed") << north("1.5,2 3,2 3,4.25 1.5,2") << "1.5,2;3,2;3,4.25";
-    QTest::newRow("numbers kept as written") << north("37.617500,55.75,0 37.63,55.75,0 37.63,55.7601,0")
-                                             << "37.617500,55.75;37.63,55.75;37.63,55.7601";
-    QTest::newRow("MultiGeometry, first usable polygon")
-        << kmlDocument(placemark("North", "<MultiGeometry>" + ring("0,0 1,1") + "<MultiGeometry>" + ring("5,5 6,5 6,6")
-                                              + "</MultiGeometry>" + ring("7,7 8,7 8,8") + "</MultiGeometry>"))
-        << "5,5;6,5;6,6";
-    QTest::newRow("nested folders, no Document")
-        << "<kml xmlns=\"http://www.opengis.net/kml/2.2\"><Folder><name>x</name><Document><Folder>"
-               + placemark("North", ring("5,5 6,5 6,6")) + "</Folder></Document></Folder></kml>"
-        << "5,5;6,5;6,6";
-    QTest::newRow("no namespace, name padded")
-        << "<kml><Document>" + placemark("\n  North\n", ring("5,5 6,5 6,6")) + "</Document></kml>" << "5,5;6,5;6,6";
-    QTest::newRow("prefixed, KML 2.1")
-        << "<k:kml xmlns:k=\"http://earth.google.com/kml/2.1\"><k:Document><k:Placemark><k:name>North</k:name>"
-           "<k:Polygon><k:outerBoundaryIs><k:LinearRing><k:coordinates>5,5 6,5 6,6</k:coordinates></k:LinearRing>"
-           "</k:outerBoundaryIs></k:Polygon></k:Placemark></k:Document></k:kml>"
-        << "5,5;6,5;6,6";
-    QTest::newRow("inner boundary ignored")
-        << kmlDocument(placemark("North", "<Polygon><innerBoundaryIs><LinearRing><coordinates>7,7 8,7 8,8</coordinates>"
-                                          "</LinearRing></innerBoundaryIs><outerBoundaryIs><LinearRing><coordinates>"
-                                          "5,5 6,5 6,6</coordinates></LinearRing></outerBoundaryIs></Polygon>"))
-        << "5,5;6,5;6,6";
-    QTest::newRow("four numbers in a tuple") << north("1,2,0,0 3,2,0 3,4,0") << "";
-    QTest::newRow("two points, closed") << north("1,2,0 3,2,0 1,2,0") << "";
-    QTest::newRow("point, not polygon") << kmlDocument(placemark("North", "<Point><coordinates>1,2,0</coordinates>"
-                                                                          "</Point>"))
-                                        << "";
-}
-
-void KmlTest::kmlVariants()
-{
-    QFETCH(QString, kml);
-    QFETCH(QString, outline);
-
-    QList<Kml::Placemark> found;
-    QString error;
-    QVERIFY2(Kml::readPlacemarks(writeKml(kml), &found, &error), qPrintable(error));
-    QStringList read;
-    for (const Kml::Placemark& p : found)
-        read << p.name + "=" + p.coordinates;
-    QCOMPARE(read, outline.isEmpty() ? QStringList() : QStringList{"North=" + outline});
-}
-
-void KmlTest::unreadableFile_data()
-{
-    QTest::addColumn<QString>("file");
-    QTest::addColumn<QString>("warning");
-
-    QTest::newRow("missing") << m_dir.filePath("missing.kml") << "Error open kml file: No such file or directory";
-    QTest::newRow("not XML") << writeKml("<kml><Document>" + placemarks) << "invalid kml file";
-}
-
-void KmlTest::unreadableFile()
-{
-    QFETCH(QString, file);
-    QFETCH(QString, warning);
-
-    const QDomElement zone = parseXml(&m_document, zoneXml);
-    MessageCapture messages;
-    KmlImportDlg dialog(file, QStringLiteral("North"), Kml::areaNames(zone));
-    QCOMPARE(messages.messages(), QStringList{warning});
-    QCOMPARE(table(&dialog)->rowCount(), 0);
-    QCOMPARE(kmlList(&dialog)->count(), 0);
-    dialog.show();
-    Drive::clickButton(&dialog);
-    QString zoneName = QStringLiteral("North");
-    Kml::applyImport(dialog, zone, &zoneName);
-    QCOMPARE(describe(zoneName, zone), untouched);
-}
-
-void KmlTest::previews()
-{
-    auto scene = std::make_unique<QGraphicsScene>();
-    QGraphicsRectItem* host = scene->addRect(0, 0, 100, 100);
-    const auto shown = [&] {
-        QList<QGraphicsPathItem*> paths;
-        for (QGraphicsItem* item : scene->items())
-            if (auto* path = qgraphicsitem_cast<QGraphicsPathItem*>(item); path && path->isVisible())
-                paths << path;
-        return paths;
-    };
-    auto dialog = std::make_unique<KmlImportDlg>(writeKml(kmlDocument(placemarks)), QStringLiteral("North"),
-                                                 QStringList(), nullptr, scene.get());
-    QCOMPARE(scene->items().size(), 1 + 4);
-    QVERIFY(shown().isEmpty());
-    dialog->show();
-
-    QListWidget* list = kmlList(dialog.get());
-    for (const int row : {2, 0, 3}) {
-        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(list->item(row)).center());
-        QCOMPARE(shown().size(), 1);
-        // The placemark's ring in scene coordinates, filled, above the map.
-        QPainterPath expected;
-        QPolygonF ringPoints;
-        QVERIFY(Geometry::parsePoints(list->item(row)->data(Qt::UserRole).toString(), &ringPoints));
-        expected.addPolygon(ringPoints);
-        expected.closeSubpath();
-        QCOMPARE(shown().first()->path().toFillPolygon(), expected.toFillPolygon());
-        QCOMPARE(shown().first()->brush(), QBrush(Qt::white));
-        QVERIFY(shown().first()->zValue() > host->zValue());
-    }
-    dialog.reset();
-    QCOMPARE(scene->items(), QList<QGraphicsItem*>{host});
-
-    // A scene that goes first takes the previews with it; choosing and
-    // closing touch none of them.
-    KmlImportDlg orphan(writeKml(kmlDocument(placemarks)), QStringLiteral("North"), QStringList(), nullptr,
-                        scene.get());
-    kmlList(&orphan)->setCurrentRow(1);
-    scene.reset();
-    kmlList(&orphan)->setCurrentRow(2);
-}
-
-void KmlTest::fileDialogsRememberTheFolder_data()
-{
-    QTest::addColumn<QString>("key");
-    QTest::newRow("KML import") << "KmlImportOfdDir";
-    QTest::newRow("KML export") << "KmlExportOfdDir";
-    QTest::newRow("TRANSYT report") << "TolOfdDir";
-}
-
-// The host's INI settings keep the folder last chosen, and the next dialog opens there.
-void KmlTest::fileDialogsRememberTheFolder()
-{
-    QFETCH(QString, key);
-
-    QTemporaryDir first;
-    QTemporaryDir second;
-    const QString chosen = second.filePath(QStringLiteral("chosen.file"));
-    // A save dialog would ask before replacing a file.
-    if (key != QLatin1String("KmlExportOfdDir"))
-        QVERIFY(writeFile(chosen, QByteArray()));
-    QSettings settings(QSettings::IniFormat, QSettings::UserScope, QCoreApplication::organizationName(),
-                       QCoreApplication::applicationName());
-    settings.setValue(key, first.path());
-    settings.sync();
-
-    QString shownDir;
-    PopupAnswerer answerer;
-    answerer.expect("QFileDialog", [&](QWidget* window) {
-        auto* dialog = static_cast<QFileDialog*>(window);
-        shownDir = dialog->directory().absolutePath();
-        dialog->selectFile(chosen);
-        static_cast<QDialog*>(dialog)->accept(); // QFileDialog makes it protected
-    });
-    const QString file = key == QLatin1String("KmlImportOfdDir") ? Kml::selectImportFile(nullptr)
-        : key == QLatin1String("KmlExportOfdDir")                ? Kml::selectExportFile(nullptr)
-                                                                 : TolImportDlg::selectReport(nullptr);
-    QCOMPARE(file, chosen);
-    QCOMPARE(shownDir, QDir(first.path()).absolutePath());
-    settings.sync();
-    QCOMPARE(settings.value(key).toString(), QDir(second.path()).absolutePath());
-}
-
-// Outlines the map would not draw give no placemark; the editor's name field
-// names the zone; rings are closed, and numbers go out and come back as
-// written: by the editors (exponents, twelve digits) or by hand.
-void KmlTest::exportZone()
-{
-    const QDomElement zone = parseXml(&m_document, R"(<Zone name="North">
-        <Geometry>37.5,55.7;37.65,55.7;37.65,55.8</Geometry><Areas><Area name="Центр"><Geometry>37.6175123457,55.7512;0.50,0.50;1.000,0.5;-180,-90</Geometry></Area>
-        <Area name="Park"/><Area name="Empty"><Geometry/></Area>
-        <Area name="Trailing"><Geometry>0,0;1,0;1,1;</Geometry></Area>
-        <Area name="Line"><Geometry>0,0;1,1</Geometry></Area><Area name="Nan"><Geometry>0,0;nan,0;1,1</Geometry></Area>
-        <Area name="Closed"><Geometry>-0.1275,51.5072;1e-05,51.5;-1.5e-05,51.49;-0.12750,51.5072</Geometry></Area>
-        <Area name="Blanks"><Geometry> 1.5 , 2 ;&#10;3,2;&#9;3,4.25 </Geometry></Area>
-        <Area><Geometry>5,5;6,5;6,6</Geometry></Area></Areas></Zone>)");
-    const QString file = m_dir.filePath(QStringLiteral("export.kml"));
-    QString error;
-    QVERIFY(Kml::exportZone(file, QStringLiteral("Север"), zone, &error));
-    QCOMPARE(error, QString());
-
-    const QByteArray bytes = readFile(file);
-    QVERIFY2(bytes.startsWith(R"(<?xml version="1.0" encoding="UTF-8"?>)"), bytes.constData());
-    QVERIFY(bytes.contains(u8"<name>Центр</name>"));
-    QDomDocument kml;
-    QVERIFY(kml.setContent(bytes, true));
-    const QString ns = QStringLiteral("http://www.opengis.net/kml/2.2");
-    QCOMPARE(kml.documentElement().namespaceURI() + " " + kml.documentElement().localName(), ns + " kml");
-    QStringList written;
-    const QDomNodeList all = kml.elementsByTagNameNS(ns, QStringLiteral("Placemark"));
-    for (int i = 0; i < all.size(); ++i) {
-        const QDomElement p = all.at(i).toElement();
-        const QDomNodeList coordinates = p.elementsByTagNameNS(ns, QStringLiteral("coordinates"));
-        QCOMPARE(coordinates.at(0).parentNode().parentNode().parentNode().localName(), QStringLiteral("Polygon"));
-        written << p.elementsByTagNameNS(ns, QStringLiteral("name")).at(0).toElement().text() + "="
-                + coordinates.at(0).toElement().text();
-    }
-    QCOMPARE(written, (QStringList{"Север=37.5,55.7,0 37.65,55.7,0 37.65,55.8,0 37.5,55.7,0 ",
-                                   "Центр=37.6175123457,55.7512,0 0.50,0.50,0 1.000,0.5,0 -180,-90,0 "
-                                   "37.6175123457,55.7512,0 ",
-                                   "Closed=-0.1275,51.5072,0 1e-05,51.5,0 -1.5e-05,51.49,0 -0.1275,51.5072,0 ",
-                                   "Blanks=1.5,2,0 3,2,0 3,4.25,0 1.5,2,0 ", "=5,5,0 6,5,0 6,6,0 5,5,0 "}));
-
-    QList<Kml::Placemark> found;
-    QVERIFY(Kml::readPlacemarks(file, &found, &error));
-    QStringList read;
-    for (const Kml::Placemark& p : found)
-        read << p.coordinates;
-    QCOMPARE(read, (QStringList{"37.5,55.7;37.65,55.7;37.65,55.8", "37.6175123457,55.7512;0.50,0.50;1.000,0.5;-180,-90",
-                                "-0.1275,51.5072;1e-05,51.5;-1.5e-05,51.49", "1.5,2;3,2;3,4.25"}));
-}
-
-void KmlTest::failedExportKeepsTheOldFile_data()
-{
-    QTest::addColumn<QString>("target");
-    QTest::addColumn<QString>("error");
-    QTest::newRow("folder missing") << "missing/out.kml" << "Error open kml file: ";
-    // As on a full disk: the file size limit stops the export's temporary file.
-    QTest::newRow("write fails half way") << "old.kml" << "Error writing kml file %1: ";
-}
-
-void KmlTest::failedExportKeepsTheOldFile()
-{
-    QFETCH(QString, target);
-    QFETCH(QString, error);
-
-    QString areas;
-    for (int i = 0; i < 100; ++i)
-        areas += QStringLiteral("<Area name=\"Area %1\"><Geometry>0,0;10,0;10,10</Geometry></Area>").arg(i);
-    const QDomElement zone = parseXml(&m_document, "<Zone><Areas>" + areas + "</Areas></Zone>");
-    QTemporaryDir dir;
-    const QString file = dir.filePath(target);
-    const QByteArray old = "<kml>the previous export</kml>";
-    QVERIFY(writeFile(dir.filePath("old.kml"), old));
-
-    rlimit saved{};
-    QCOMPARE(getrlimit(RLIMIT_FSIZE, &saved), 0);
-    rlimit small = saved;
-    small.rlim_cur = 1024;
-    const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
-    QString reason;
-    MessageCapture messages;
-    QCOMPARE(setrlimit(RLIMIT_FSIZE, &small), 0);
-    const bool written = Kml::exportZone(file, QStringLiteral("North"), zone, &reason);
-    setrlimit(RLIMIT_FSIZE, &saved);
-    std::signal(SIGXFSZ, previousHandler);
-
-    QVERIFY(!written);
-    QVERIFY2(reason.startsWith(error.contains("%1") ? error.arg(file) : error), qPrintable(reason));
-    QCOMPARE(messages.messages(), QStringList{reason});
-    QCOMPARE(readFile(dir.filePath("old.kml")), old);
-    QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"old.kml"});
-}
 
 QTEST_MAIN(KmlTest)
 #include "tst_kml.moc"

@@ -12,44 +12,34 @@
 
 namespace {
 
+// Exit code (-1 when it did not end normally), standard output, standard error.
 struct Run
 {
     int exitCode = -1;
-    QString out;
-    QString err;
+    QString out, err;
 };
 
 Run run(const QString& program, const QStringList& arguments)
 {
     QProcess process;
     process.start(program, arguments);
-    Run result;
-    if (process.waitForFinished(60000) && process.exitStatus() == QProcess::NormalExit)
-        result = {process.exitCode(), QString::fromUtf8(process.readAllStandardOutput()),
-                  QString::fromUtf8(process.readAllStandardError())};
-    return result;
+    if (!process.waitForFinished(60000) || process.exitStatus() != QProcess::NormalExit)
+        return {};
+    return {process.exitCode(), process.readAllStandardOutput(), process.readAllStandardError()};
 }
 
-// ogrinfo's features as "name=x y,x y,...": the name field and the outer
-// ring of the polygon, altitudes left out.
+// ogrinfo's features as "name=x y,x y,...": the name field and the polygon's outer ring, altitudes left out.
 QStringList features(const QString& listing)
 {
-    static const QRegularExpression name(QStringLiteral("^\\s+Name \\(String\\) = (.*)$"));
-    static const QRegularExpression polygon(QStringLiteral("^\\s+POLYGON(?: Z)? \\(\\(([^)]*)\\)"));
+    static const QRegularExpression feature(QStringLiteral("Name \\(String\\) = ([^\\n]*)\\n(?:[^\\n]*\\n)*?"
+                                                           "\\s+POLYGON(?: Z)? \\(\\(([^)]*)\\)"));
     QStringList found;
-    QString current;
-    for (const QString& line : listing.split(QLatin1Char('\n'))) {
-        const QRegularExpressionMatch named = name.match(line);
-        if (named.hasMatch())
-            current = named.captured(1);
-        const QRegularExpressionMatch ring = polygon.match(line);
-        if (!ring.hasMatch())
-            continue;
+    for (auto it = feature.globalMatch(listing); it.hasNext();) {
+        const QRegularExpressionMatch match = it.next();
         QStringList points;
-        for (const QString& point : ring.captured(1).split(QLatin1Char(',')))
+        for (const QString& point : match.captured(2).split(QLatin1Char(',')))
             points << point.trimmed().section(QLatin1Char(' '), 0, 1);
-        found << current + QLatin1Char('=') + points.join(QLatin1Char(','));
-        current.clear();
+        found << match.captured(1) + QLatin1Char('=') + points.join(QLatin1Char(','));
     }
     return found;
 }
@@ -60,87 +50,74 @@ class KmlInteropTest : public QObject
 {
     Q_OBJECT
 
-private slots:
-    void initTestCase();
-    void importOgr2ogrOutput();
-    void ogrinfoReadsExport_data();
-    void ogrinfoReadsExport();
-
-private:
-    QString m_ogr2ogr;
-    QString m_ogrinfo;
+    QString m_ogr2ogr, m_ogrinfo;
     QTemporaryDir m_dir;
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(m_dir.isValid());
+        m_ogr2ogr = QStandardPaths::findExecutable(QStringLiteral("ogr2ogr"));
+        m_ogrinfo = QStandardPaths::findExecutable(QStringLiteral("ogrinfo"));
+        if (m_ogr2ogr.isEmpty() || m_ogrinfo.isEmpty()) {
+            // CI installs it: there, a missing GDAL is a broken setup, not a reason to pass.
+            if (qgetenv("CI") == "true")
+                QFAIL("GDAL's ogr2ogr and ogrinfo are missing (Debian package gdal-bin), and CI=true");
+            QSKIP("GDAL's ogr2ogr and ogrinfo are not installed (Debian package gdal-bin): KML exchange not checked");
+        }
+    }
+
+    // ogr2ogr puts the placemarks in a folder, closes rings and writes no altitudes; the
+    // multipolygon gives its first part, the hole is ignored, the feature without a name is not offered.
+    void importOgr2ogrOutput()
+    {
+        const QString kml = m_dir.filePath(QStringLiteral("districts.kml"));
+        const Run converted = run(m_ogr2ogr, {"-f", "KML", kml, VELMORA_TEST_DATA "/kml/districts.geojson"});
+        QVERIFY2(converted.exitCode == 0, qPrintable(converted.err));
+        QList<Velmora::Kml::Placemark> placemarks;
+        QString error;
+        QVERIFY2(Velmora::Kml::readPlacemarks(kml, &placemarks, &error), qPrintable(error));
+        QStringList read;
+        for (const Velmora::Kml::Placemark& placemark : placemarks)
+            read << placemark.name + "=" + placemark.coordinates;
+        QCOMPARE(read, (QStringList{"North=37.5,55.7;37.65,55.7;37.65,55.8;37.5,55.8",
+                                    "Центр=37.51,55.71;37.55,55.71;37.55,55.75",
+                                    "Park=37.56,55.72;37.59,55.72;37.59,55.75;37.56,55.75"}));
+    }
+
+    void ogrinfoReadsExport_data()
+    {
+        QTest::addColumn<QString>("driver");
+        const Run formats = run(m_ogrinfo, {"--formats"});
+        for (const QString& driver : {QStringLiteral("KML"), QStringLiteral("LIBKML")})
+            if (formats.out.contains(QStringLiteral("\n  %1 -vector-").arg(driver)))
+                QTest::newRow(qPrintable(driver)) << driver;
+    }
+    void ogrinfoReadsExport()
+    {
+        QFETCH(QString, driver);
+        QDomDocument document;
+        QVERIFY(document.setContent(QStringLiteral(
+            "<Zone name=\"North\"><Geometry>37.5,55.7;37.65,55.7;37.65,55.8;37.5,55.8</Geometry><Areas>"
+            "<Area name=\"Центр\"><Geometry>37.51,55.71;37.55,55.71;37.55,55.75</Geometry></Area>"
+            "<Area name=\"Park\"><Geometry>37.56,55.72;37.59,55.72;37.59,55.75;37.56,55.72</Geometry></Area>"
+            "<Area name=\"No outline\"/></Areas></Zone>")));
+        const QString kml = m_dir.filePath(QStringLiteral("export.kml"));
+        QVERIFY(Velmora::Kml::exportZone(kml, QStringLiteral("Север"), document.documentElement()));
+        // GDAL has two KML readers; each row keeps the other one out.
+        const QString other = driver == QLatin1String("KML") ? QStringLiteral("LIBKML") : QStringLiteral("KML");
+        const Run listing = run(m_ogrinfo, {"--config", "GDAL_SKIP", other, "-ro", "-al", kml});
+        QVERIFY2(listing.exitCode == 0, qPrintable(listing.err));
+        QVERIFY2(listing.out.contains(QStringLiteral("using driver `%1' successful").arg(driver)),
+                 qPrintable(listing.out));
+        // Not even a warning: GDAL complains about rings that are not closed.
+        QVERIFY2(!listing.err.contains(QLatin1String("Warning")), qPrintable(listing.err));
+        QCOMPARE(features(listing.out),
+                 (QStringList{"Север=37.5 55.7,37.65 55.7,37.65 55.8,37.5 55.8,37.5 55.7",
+                              "Центр=37.51 55.71,37.55 55.71,37.55 55.75,37.51 55.71",
+                              "Park=37.56 55.72,37.59 55.72,37.59 55.75,37.56 55.72"}));
+    }
 };
-
-void KmlInteropTest::initTestCase()
-{
-    QVERIFY(m_dir.isValid());
-    m_ogr2ogr = QStandardPaths::findExecutable(QStringLiteral("ogr2ogr"));
-    m_ogrinfo = QStandardPaths::findExecutable(QStringLiteral("ogrinfo"));
-    if (m_ogr2ogr.isEmpty() || m_ogrinfo.isEmpty()) {
-        // CI installs it: there, a missing GDAL is a broken setup, not a reason to pass.
-        if (qgetenv("CI") == "true")
-            QFAIL("GDAL's ogr2ogr and ogrinfo are missing (Debian package gdal-bin), and CI=true");
-        QSKIP("GDAL's ogr2ogr and ogrinfo are not installed (Debian package gdal-bin): KML exchange not checked");
-    }
-}
-
-void KmlInteropTest::importOgr2ogrOutput()
-{
-    const QString kml = m_dir.filePath(QStringLiteral("districts.kml"));
-    const Run converted = run(m_ogr2ogr, {"-f", "KML", kml, QStringLiteral(VELMORA_TEST_DATA "/kml/districts.geojson")});
-    QVERIFY2(converted.exitCode == 0, qPrintable(converted.err));
-
-    // ogr2ogr puts the placemarks in a folder, closes rings and writes no
-    // altitudes; the multipolygon gives its first part, the hole is ignored,
-    // the feature without a name is not offered.
-    QList<Velmora::Kml::Placemark> placemarks;
-    QString error;
-    QVERIFY2(Velmora::Kml::readPlacemarks(kml, &placemarks, &error), qPrintable(error));
-    QStringList read;
-    for (const Velmora::Kml::Placemark& placemark : placemarks)
-        read << placemark.name + "=" + placemark.coordinates;
-    QCOMPARE(read, (QStringList{"North=37.5,55.7;37.65,55.7;37.65,55.8;37.5,55.8",
-                                "Центр=37.51,55.71;37.55,55.71;37.55,55.75",
-                                "Park=37.56,55.72;37.59,55.72;37.59,55.75;37.56,55.75"}));
-}
-
-void KmlInteropTest::ogrinfoReadsExport_data()
-{
-    QTest::addColumn<QString>("driver");
-
-    const Run formats = run(m_ogrinfo, {"--formats"});
-    for (const QString& driver : {QStringLiteral("KML"), QStringLiteral("LIBKML")}) {
-        if (formats.out.contains(QStringLiteral("\n  %1 -vector-").arg(driver)))
-            QTest::newRow(qPrintable(driver)) << driver;
-    }
-}
-
-void KmlInteropTest::ogrinfoReadsExport()
-{
-    QFETCH(QString, driver);
-
-    QDomDocument document;
-    QVERIFY(document.setContent(QStringLiteral(
-        "<Zone name=\"North\"><Geometry>37.5,55.7;37.65,55.7;37.65,55.8;37.5,55.8</Geometry><Areas>"
-        "<Area name=\"Центр\"><Geometry>37.51,55.71;37.55,55.71;37.55,55.75</Geometry></Area>"
-        "<Area name=\"Park\"><Geometry>37.56,55.72;37.59,55.72;37.59,55.75;37.56,55.72</Geometry></Area>"
-        "<Area name=\"No outline\"/></Areas></Zone>")));
-    const QString kml = m_dir.filePath(QStringLiteral("export.kml"));
-    QVERIFY(Velmora::Kml::exportZone(kml, QStringLiteral("Север"), document.documentElement()));
-
-    // GDAL has two KML readers; each row keeps the other one out.
-    const QString other = driver == QLatin1String("KML") ? QStringLiteral("LIBKML") : QStringLiteral("KML");
-    const Run listing = run(m_ogrinfo, {"--config", "GDAL_SKIP", other, "-ro", "-al", kml});
-    QVERIFY2(listing.exitCode == 0, qPrintable(listing.err));
-    QVERIFY2(listing.out.contains(QStringLiteral("using driver `%1' successful").arg(driver)), qPrintable(listing.out));
-    // Not even a warning: GDAL complains about rings that are not closed.
-    QVERIFY2(!listing.err.contains(QLatin1String("Warning")), qPrintable(listing.err));
-    QCOMPARE(features(listing.out),
-             (QStringList{"Север=37.5 55.7,37.65 55.7,37.65 55.8,37.5 55.8,37.5 55.7",
-                          "Центр=37.51 55.71,37.55 55.71,37.55 55.75,37.51 55.71",
-                          "Park=37.56 55.72,37.59 55.72,37.59 55.75,37.56 55.72"}));
-}
 
 QTEST_GUILESS_MAIN(KmlInteropTest)
 #include "tst_kmlinterop.moc"

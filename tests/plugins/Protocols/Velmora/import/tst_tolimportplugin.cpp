@@ -1,7 +1,6 @@
-// The import inside a library opened with RTLD_LOCAL, the way hosts open the
-// module: the interpreter's extension modules (lxml) must still load. This
-// program links neither the module nor Python, so nothing of either is in
-// the global scope beforehand.
+// The import inside a library opened with RTLD_LOCAL, the way hosts open the module: the interpreter's extension
+// modules (lxml) must still load. This program links neither the module nor Python, so nothing of either is in the
+// global scope beforehand.
 #include <QApplication>
 #include <QLibrary>
 #include <QtTest>

@@ -8,13 +8,11 @@
 
 #include "Velmora/import/TolImportDlg.h"
 
-// Runs the dialog on the report until its worker has ended. Returns whether
-// it gave a result; *text is the result's XML, or else the log.
+// Runs the dialog on the report until its worker has ended: true and the result's XML, or false and the log.
 extern "C" Q_DECL_EXPORT bool tolImportProbe(const QString& report, QString* text)
 {
     TolImportDlg dialog(report);
-    // Each poll waits up to half a second for the worker, so this does not
-    // spin; the dialog's own timer would first wait a second.
+    // Each poll waits up to half a second for the worker; the dialog's own timer would first wait a second.
     for (int polls = 0; polls < 120; ++polls) {
         QCoreApplication::sendPostedEvents();
         const auto timers = QAbstractEventDispatcher::instance()->registeredTimers(&dialog);
