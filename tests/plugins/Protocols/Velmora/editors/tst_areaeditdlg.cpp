@@ -1,28 +1,9 @@
-#include <QAction>
-#include <QApplication>
-#include <QDomDocument>
-#include <QGraphicsEllipseItem>
-#include <QGraphicsScene>
-#include <QLineEdit>
-#include <QListWidget>
-#include <QPushButton>
-#include <QSpinBox>
-#include <QTableWidget>
-#include <QWindow>
-#include <QtTest>
-
-#include <functional>
-#include <memory>
-
-#include "DomText.h"
+#include "EditorTest.h"
 #include "FakeStorage.h"
-#include "OffscreenLeaks.h"
 #include "Velmora/editors/AreaEditDlg.h"
 #include "Velmora/format/GeometryText.h"
 #include "Velmora/format/XmlText.h"
 #include "Velmora/graphics/AreaGraphicsItem.h"
-#include "Velmora/graphics/GraphicsArea.h"
-#include "WidgetDriver.h"
 
 // The host's traffic light as the module sees it, behind a selectable map item.
 namespace Semtra {
@@ -38,6 +19,8 @@ public:
 } // namespace Semtra
 
 namespace {
+
+using Velmora::Xml::firstText;
 
 const char* const zoneXml = R"(<Zone id="7"><Areas>
 <Area id="3" name="Centre"><Geometry>10,10;500,10;500,400</Geometry><Controllers>101,102</Controllers>
@@ -63,43 +46,32 @@ const char* const importedXml = R"(<Area id="9" name="Imported"><Controllers>5,6
 const QString centre = "3 Centre | g=10,10;500,10;500,400 | c=101,102 | s=1:101/2,102/p4 2:102/1,101/1"
                        " | d=1:07:00>1,20:00>2 2:00:00>2 | w=1,1,1,1,1,2,2 | x=01.05:00:00>2 09.05.2031:00:00>1,12:00>2";
 
-// The elements under `parent` (through `path` first), each as `text` makes it, joined by `separator`.
-QString each(QDomElement parent, const QString& path, const std::function<QString(const QDomElement&)>& text,
-             char separator = ' ')
+QDomElement at(QDomElement element, const QString& path)
 {
-    for (const QString& step : path.split('/', Qt::SkipEmptyParts))
-        parent = parent.firstChildElement(step);
-    QStringList parts;
-    for (QDomElement e = parent.firstChildElement(); !e.isNull(); e = e.nextSiblingElement())
-        parts << text(e);
-    return parts.join(separator);
-}
-
-QString times(const QDomElement& parent)
-{
-    return each(parent, "", [](const QDomElement& t) { return Velmora::Xml::firstText(t) + '>' + t.attribute("state_id"); }, ',');
+    for (const QString& step : path.split('/'))
+        element = element.firstChildElement(step);
+    return element;
 }
 
 // "id name | g=outline | c=controllers | s=states | d=day cards | w=week | x=special days"
 QString summary(const QDomElement& area)
 {
-    const QDomElement geometry = area.firstChildElement("Geometry");
-    const auto text = [&area](const char* path) { return Velmora::Xml::firstText(area.firstChildElement(path)); };
-    const QString states = each(area, "States", [](const QDomElement& s) {
-        return s.attribute("id") + ':' + each(s, "", [](const QDomElement& c) {
-                   return c.attribute("id") + '/' + c.attribute("state")
-                          + (c.hasAttribute("program_id") ? 'p' + c.attribute("program_id") : QString());
-               }, ',');
-    });
-    const auto day = [](const char* name) {
-        return [name](const QDomElement& d) { return d.attribute(name) + ':' + times(d); };
+    const auto time = [](const QDomElement& t) { return firstText(t) + '>' + t.attribute("state_id"); };
+    const auto day = [time](const char* key) {
+        return [time, key](const QDomElement& d) { return d.attribute(key) + ':' + each(d, time, ','); };
     };
+    const auto controller = [](const QDomElement& c) {
+        return c.attribute("id") + '/' + c.attribute("state") + (c.hasAttribute("program_id") ? 'p' + c.attribute("program_id") : "");
+    };
+    const auto state = [controller](const QDomElement& s) { return s.attribute("id") + ':' + each(s, controller, ','); };
+    const QDomElement geometry = area.firstChildElement("Geometry");
     return QStringList{area.attribute("id") + ' ' + area.attribute("name"),
-                       geometry.isNull() ? "no geometry" : Velmora::Xml::firstTextNode(geometry).isNull()
-                           ? "g without text" : "g=" + text("Geometry"),
-                       "c=" + text("Controllers"), "s=" + states, "d=" + each(area, "Calendar/DayCards", day("id")),
-                       "w=" + Velmora::Xml::firstText(area.firstChildElement("Calendar").firstChildElement("WeekDistribution")),
-                       "x=" + each(area, "Calendar/SpecialDays", day("day"))}
+                       geometry.isNull() ? "no geometry"
+                       : Velmora::Xml::firstTextNode(geometry).isNull() ? "g without text" : "g=" + firstText(geometry),
+                       "c=" + firstText(at(area, "Controllers")), "s=" + each(at(area, "States"), state),
+                       "d=" + each(at(area, "Calendar/DayCards"), day("id")),
+                       "w=" + firstText(at(area, "Calendar/WeekDistribution")),
+                       "x=" + each(at(area, "Calendar/SpecialDays"), day("day"))}
         .join(" | ");
 }
 
@@ -121,8 +93,7 @@ class AreaEditDlgTest : public QObject
 
     void open(const QString& id, bool withScene = true)
     {
-        parseXml(&doc, zoneXml);
-        const QDomElement areas = doc.documentElement().firstChildElement("Areas");
+        const QDomElement areas = at(parseXml(&doc, zoneXml), "Areas");
         QDomElement area;
         for (QDomElement a = areas.firstChildElement(); !a.isNull(); a = a.nextSiblingElement())
             area = a.attribute("id") == id ? a : area;
@@ -134,21 +105,11 @@ class AreaEditDlgTest : public QObject
         scene.reset(withScene ? new QGraphicsScene : nullptr);
         dialog = new AreaEditDlg(areas, area, zoneEditor.data(), scene.data());
         dialog->cnfStorage = &storage;
-        dialog->show();
-        QTRY_VERIFY(dialog->windowHandle()->isExposed());
+        showExposed(dialog);
         answerer = std::make_unique<PopupAnswerer>();
     }
 
     template <class T = QWidget> T* widget(const QString& name) const { return dialog->findChild<T*>(name); }
-    void click(const QString& button) { QTest::mouseClick(widget<QPushButton>(button), Qt::LeftButton); }
-
-    GraphicsArea* overlayOnScene() const
-    {
-        for (QGraphicsItem* item : scene->items())
-            if (auto* area = qobject_cast<GraphicsArea*>(item->toGraphicsObject()))
-                return area;
-        return nullptr;
-    }
 
     // The item whose text is `text` or starts with `text` and a blank.
     void select(const QString& listName, const QString& text, bool twice = false)
@@ -172,19 +133,6 @@ class AreaEditDlgTest : public QObject
         QTRY_VERIFY(!editor || !editor->isVisible()); // the view takes the text from a queued call
     }
 
-    static void pickInCell(QTableWidget* table, int row, int column, const QString& value)
-    {
-        QVERIFY(Drive::choose(Drive::openCellEditor(table, row, column), value));
-    }
-
-    QDialog* toolWindow() const
-    {
-        for (QDialog* window : dialog->findChildren<QDialog*>())
-            if (window->windowFlags().testFlag(Qt::Tool) && window->isVisible())
-                return window;
-        return nullptr;
-    }
-
     // One word list per action; "-" is an empty text.
     void act(const QStringList& actions)
     {
@@ -195,15 +143,15 @@ class AreaEditDlgTest : public QObject
             if (verb == "select") {                  // select LIST TEXT
                 select(w[1], w.mid(2).join(' '));
             } else if (verb == "click") {            // click BUTTON
-                click(w[1]);
-            } else if (verb == "addController") {    // addController NUMBER
-                click("addController");
-                typeInto("controllers", w[1]);
-            } else if (verb == "rename") {           // rename NUMBER NEW
-                select("controllers", w[1], true);
-                typeInto("controllers", w[2]);
+                press(dialog, w[1]);
+            } else if (verb == "addController" || verb == "rename") { // addController NUMBER, rename NUMBER NEW
+                if (verb == "rename")
+                    select("controllers", w[1], true);
+                else
+                    press(dialog, verb);
+                typeInto("controllers", w.last());
             } else if (verb == "week") {             // week DAY CARD
-                pickInCell(widget<QTableWidget>("weekDistrib"), 0, w[1].toInt(), w[2]);
+                pick(widget<QTableWidget>("weekDistrib"), 0, w[1].toInt(), w[2]);
             } else if (verb == "wholeWeek") {        // wholeWeek CARD, from the list's menu
                 select("daycards", w[1]);
                 widget<QListWidget>("daycards")->actions().first()->trigger();
@@ -227,32 +175,27 @@ class AreaEditDlgTest : public QObject
                 if (storageCall)
                     answerer->expect("ControllersStateEditdlg", [](QWidget* editor) { Drive::clickButton(editor); });
                 if (verb == "addState")
-                    click("addState");
+                    press(dialog, verb);
                 else
                     select("states", w[1], true);
                 QCOMPARE(answerer->boxes, storageCall ? QStringList{"Warning: RPC Object connected"} : QStringList());
             } else if (verb == "addDaycard" || verb == "editCard" || verb == "addSpecialDay") {
                 // addDaycard STATE; editCard CARD STATE; addSpecialDay STATE: a row at 00:00 for STATE
-                const QString state = w.last();
-                answerer->expect(verb == "addSpecialDay" ? "SpecialDayEditdlg" : "DaycardEditDlg", [state](QWidget* editor) {
-                    QTest::mouseClick(editor->findChild<QPushButton*>("addCard"), Qt::LeftButton);
-                    auto* table = editor->findChild<QTableWidget*>("timeData");
-                    pickInCell(table, table->currentRow(), 1, state);
-                    Drive::clickButton(editor);
-                });
+                answerer->expect(verb == "addSpecialDay" ? "SpecialDayEditdlg" : "DaycardEditDlg",
+                                 [w](QWidget* editor) { addRowAndAccept(editor, w.last()); });
                 if (verb == "editCard")
                     select("daycards", w[1], true);
                 else
-                    click(verb);
+                    press(dialog, verb);
             } else if (verb == "edit" || verb == "create") {
-                click(verb == "edit" ? "editGeometry" : "controllersFromMap");
-                QVERIFY(toolWindow());
-                QCOMPARE(toolWindow()->windowTitle(), verb == "edit" ? "Area edit" : "Area creation");
+                press(dialog, verb == "edit" ? "editGeometry" : "controllersFromMap");
+                QVERIFY(toolWindow(dialog));
+                QCOMPARE(toolWindow(dialog)->windowTitle(), verb == "edit" ? "Area edit" : "Area creation");
                 QVERIFY(!dialog->isVisible() && !zoneEditor->isVisible());
             } else if (verb == "move") {             // move X,Y X,Y: a vertex dragged
                 const QStringList from = w[1].split(','), to = w[2].split(',');
-                overlayOnScene()->movePoint(QPointF(from[0].toDouble(), from[1].toDouble()),
-                                            QPointF(to[0].toDouble(), to[1].toDouble()));
+                overlay(scene.data())->movePoint(QPointF(from[0].toDouble(), from[1].toDouble()),
+                                                 QPointF(to[0].toDouble(), to[1].toDouble()));
             } else if (verb == "pick") {             // pick ID X Y: a light selected on the map
                 auto* item = new QGraphicsEllipseItem(-4, -4, 8, 8);
                 item->setPos(w[2].toDouble(), w[3].toDouble());
@@ -262,11 +205,11 @@ class AreaEditDlgTest : public QObject
                 scene->clearSelection();
                 item->setSelected(true);
             } else if (verb == "end" || verb == "close") { // the tool window's button, or its close box
-                QVERIFY(toolWindow());
+                QVERIFY(toolWindow(dialog));
                 if (verb == "end")
-                    QTest::mouseClick(toolWindow()->findChild<QPushButton*>(), Qt::LeftButton);
+                    QTest::mouseClick(toolWindow(dialog)->findChild<QPushButton*>(), Qt::LeftButton);
                 else
-                    toolWindow()->close();
+                    toolWindow(dialog)->close();
                 QVERIFY(dialog->isVisible() && zoneEditor->isVisible());
             } else if (verb == "import") {           // a TRANSYT conversion's result
                 QDomDocument report; // the import's own document, gone before the area is read
@@ -292,12 +235,8 @@ class AreaEditDlgTest : public QObject
     {
         if (dialog->result() == QDialog::Accepted && !dialog->isVisible())
             return QString();
-        QStringList faults;
-        for (const char* field : {"areaId", "areaName"})
-            if (Drive::isRed(widget(field)))
-                faults << field;
-        for (const QString& cell : Drive::redCells(widget<QTableWidget>("weekDistrib")))
-            faults << "w" + cell.section(':', 1, 1);
+        const auto day = [](const QString&, const QString& column) { return "w" + column; };
+        const QStringList faults = markedRed(dialog, {"areaId", "areaName"}, "weekDistrib", day);
         return faults.isEmpty() ? "open, nothing red" : faults.join(',');
     }
 
@@ -415,20 +354,17 @@ private slots:
             return;
         }
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        QVERIFY(!toolWindow());
+        QVERIFY(!toolWindow(dialog));
         const QDomElement area = dialog->areaElement();
-        const QString text = Velmora::Xml::firstText(area.firstChildElement("Geometry"));
         // An outline made from picked lights is the corridor's matter; here, what the area holds.
         const QString described = summary(area);
-        if (expected.startsWith("corridor: "))
-            QCOMPARE(described.mid(described.indexOf("c=")), expected.mid(10));
-        else
-            QCOMPARE(described, expected);
+        QCOMPARE(expected.startsWith("corridor: ") ? "corridor: " + described.mid(described.indexOf("c=")) : described,
+                 expected);
         QVERIFY(!dialog->findChild<AreaGraphicsItem*>());
         // The overlay shows what is stored, where it is stored.
-        GraphicsArea* shown = overlayOnScene();
+        GraphicsArea* shown = overlay(scene.data());
         QVERIFY(shown && !shown->isEditing());
-        QVector<QPointF> stored = Velmora::Geometry::parsePointsLenient(text);
+        QVector<QPointF> stored = Velmora::Geometry::parsePointsLenient(firstText(area.firstChildElement("Geometry")));
         if (stored.size() > 1 && stored.first() == stored.last())
             stored.removeLast();
         QCOMPARE(shown->scenePolygon(), QPolygonF(stored));
@@ -439,8 +375,8 @@ private slots:
     {
         open("3", false);
         QVERIFY(!widget("controllersFromMap")->isEnabled());
-        click("editGeometry");
-        QVERIFY(dialog->isVisible() && !toolWindow());
+        press(dialog, "editGeometry");
+        QVERIFY(dialog->isVisible() && !toolWindow(dialog));
     }
 };
 

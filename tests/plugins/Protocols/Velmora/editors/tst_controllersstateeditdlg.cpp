@@ -1,30 +1,8 @@
-#include <QApplication>
-#include <QComboBox>
-#include <QDomDocument>
-#include <QJsonDocument>
-#include <QJsonObject>
-#include <QLineEdit>
-#include <QPainter>
-#include <QSpinBox>
-#include <QStandardItemModel>
-#include <QTableWidget>
-#include <QTemporaryDir>
-#include <QWindow>
-#include <QtTest>
-
-#include <memory>
-
-#include "DomText.h"
+#include "EditorTest.h"
 #include "FakeStorage.h"
 #include "MessageCapture.h"
-#include "OffscreenLeaks.h"
 #include "Velmora/editors/ComboBoxDelegate.h"
 #include "Velmora/editors/ControllersStateEditdlg.h"
-#include "WidgetDriver.h"
-
-#ifndef FAKE_MORVIX
-#error "FAKE_MORVIX names the scripted program editor (fake_morvix/)"
-#endif
 
 namespace {
 
@@ -41,10 +19,32 @@ const QString SignalProgram = "<Controller id=\"7\" program_id=\"2\"/>";
 // A signal program (%1) and a special program.
 const QString Both = QString("<Controller id=\"7\" program_id=\"%1\">%2</Controller>").arg("%1", OldProgram);
 
+// The program editor as the tests script it: each run is recorded in a folder
+// of its own under FAKE_RECORD (the path it ran as, its arguments, the files
+// it was handed); it writes FAKE_LIST as the program list and FAKE_PROGRAM as
+// the program (FAKE_REMOVE=1 deletes the program file instead), then ends with
+// status FAKE_STATUS, or by a signal when FAKE_CRASH=1.
+const char* const FakeTool = R"(#!/bin/sh
+PATH=/usr/bin:/bin
+n=0
+while [ -e "$FAKE_RECORD/$n" ]; do n=$((n + 1)); done
+run="$FAKE_RECORD/$n"
+mkdir -p "$run" && echo "$0" > "$run/path" && printf '%s\n' "$@" > "$run/args"
+while [ $# -gt 1 ]; do
+    case "$1" in
+    --controller-config) cp "$2" "$run/config" ;;
+    --get-prog-list) [ -z "${FAKE_LIST+set}" ] || printf %s "$FAKE_LIST" > "$2" ;;
+    --edit-prog) cp "$2" "$run/program"
+        if [ "$FAKE_REMOVE" = 1 ]; then rm "$2"; elif [ -n "${FAKE_PROGRAM+set}" ]; then printf %s "$FAKE_PROGRAM" > "$2"; fi ;;
+    esac
+    shift
+done
+[ "$FAKE_CRASH" != 1 ] || kill -ABRT $$
+exit "${FAKE_STATUS:-0}"
+)";
+
 // Notes whether the window it watches was disabled at some moment.
-class DisabledWatch : public QObject
-{
-public:
+struct DisabledWatch : QObject {
     bool seen = false;
     bool eventFilter(QObject* watched, QEvent* event) override
     {
@@ -53,7 +53,27 @@ public:
     }
 };
 
+// args: temporary files as "TMP", "(no configuration)" when not handed Config;
+// program: what the program file held when the tool started.
+struct Run { QString path, args; QByteArray program; };
+
+// The second row's program list and configuration; the entries offered (none:
+// free text), the text the editor opens with, the messages shown.
+struct ChoiceCase { QByteArray list, config; QStringList offered; QString shown; QStringList boxes; };
+struct MenuCase { QString controller; int column; bool twoSelected, withStorage; QStringList offered; };
+// action: a menu entry, or a double click; programId: --prog-id, none when empty.
+struct EditCase { QString controller, action, programId; QByteArray handedOver; };
+// folders: PATH, as setToolFolders() takes it; reply: the storage service's,
+// invalid when it has no invoke(); runBy: "folder/name" of the tool that ran;
+// box: the message shown, a trailing '*' standing for any rest.
+struct ToolCase { QStringList folders; QByteArray environment; QVariant reply; QString runBy; bool changed; QString box; };
+
 } // namespace
+
+Q_DECLARE_METATYPE(ChoiceCase)
+Q_DECLARE_METATYPE(MenuCase)
+Q_DECLARE_METATYPE(EditCase)
+Q_DECLARE_METATYPE(ToolCase)
 
 // The controllers state editor and the program editor it runs: a scripted
 // fake put on PATH.
@@ -61,7 +81,7 @@ class TestControllersStateEditdlg : public QObject
 {
     Q_OBJECT
 
-    QTemporaryDir* m_scratch = nullptr;
+    std::unique_ptr<QTemporaryDir> m_scratch;
     int m_folders = 0;
     QDomDocument m_doc;
     QByteArray m_path;
@@ -78,13 +98,13 @@ class TestControllersStateEditdlg : public QObject
         m_dialog = std::make_unique<ControllersStateEditdlg>(m_doc.documentElement(),
                                                              m_doc.documentElement().lastChildElement());
         m_dialog->setRpcObject(storage);
-        m_dialog->show();
-        QTRY_VERIFY(m_dialog->windowHandle()->isExposed());
+        showExposed(m_dialog.get());
         m_answerer = std::make_unique<PopupAnswerer>(m_dialog.get(), menuChoice);
     }
 
     QTableWidget* table() const { return m_dialog->findChild<QTableWidget*>("states"); }
     QWidget* openEditor(int row, int column) { return Drive::openCellEditor(table(), row, column); }
+    void rightClick(int column) { Drive::rightClick(table(), table()->model()->index(0, column)); }
 
     // Columns 1 to 3 of a row joined by '|'.
     QString choices(int row) const
@@ -107,10 +127,10 @@ class TestControllersStateEditdlg : public QObject
             folder.mkpath(".");
             for (const QString& file : files.split(',', Qt::SkipEmptyParts)) {
                 const QString path = folder.filePath(file.section(':', 0, 0));
-                if (file.endsWith(":plain"))
-                    writeFile(path, "#!/bin/sh\n");
-                else
-                    QFile::link(FAKE_MORVIX, path);
+                const bool plain = file.endsWith(":plain");
+                writeFile(path, plain ? "#!/bin/sh\n" : FakeTool);
+                if (!plain)
+                    QFile::setPermissions(path, QFile::permissions(path) | QFile::ExeOwner);
             }
             paths << folder.path();
         }
@@ -118,17 +138,19 @@ class TestControllersStateEditdlg : public QObject
         return paths;
     }
 
-    // The fake's runs: program, args, and what its config and program files held.
-    QList<QJsonObject> runs() const
+    QList<Run> runs() const
     {
-        QList<QJsonObject> result;
-        for (const QByteArray& line : readFile(m_scratch->filePath("record")).split('\n'))
-            if (!line.isEmpty())
-                result << QJsonDocument::fromJson(line).object();
+        QList<Run> result;
+        const QString tmp = QRegularExpression::escape(m_scratch->filePath("tmp/"));
+        for (QString run; QDir(run = m_scratch->filePath("record/%1").arg(result.size())).exists();) {
+            QStringList args = QString(readFile(run + "/args")).split('\n', Qt::SkipEmptyParts);
+            args.replaceInStrings(QRegularExpression('^' + tmp + ".+"), "TMP");
+            if (readFile(run + "/config") != Config)
+                args << "(no configuration)";
+            result << Run{readFile(run + "/path").trimmed(), args.join(' '), readFile(run + "/program")};
+        }
         return result;
     }
-
-    QStringList argsOf(const QJsonObject& run) const { return run.value("args").toVariant().toStringList(); }
 
     // Temporary files the editor left.
     QStringList leftInTemp() const
@@ -141,18 +163,18 @@ private slots:
     {
         // Looked up before PATH: the editors' tests are built in a folder of
         // their own, away from the real morvix.
-        QVERIFY(!QFile::exists(QCoreApplication::applicationDirPath() + "/morvix.exe"));
-        QVERIFY(!QFile::exists(QCoreApplication::applicationDirPath() + "/morvix"));
+        for (const char* name : {"/morvix.exe", "/morvix"})
+            QVERIFY(!QFile::exists(QCoreApplication::applicationDirPath() + name));
         m_path = qgetenv("PATH");
     }
     void init()
     {
-        m_scratch = new QTemporaryDir;
+        m_scratch = std::make_unique<QTemporaryDir>();
         QVERIFY(QDir(m_scratch->path()).mkdir("tmp"));
         qputenv("TMPDIR", m_scratch->filePath("tmp").toLocal8Bit());
-        qputenv("FAKE_MORVIX_RECORD", m_scratch->filePath("record").toLocal8Bit());
-        qputenv("FAKE_MORVIX_PROGRAM", NewProgram);
-        for (const char* name : {"FAKE_MORVIX_LIST", "FAKE_MORVIX_REMOVE_PROGRAM", "FAKE_MORVIX_EXIT", "FAKE_MORVIX_CRASH"})
+        qputenv("FAKE_RECORD", m_scratch->filePath("record").toLocal8Bit());
+        qputenv("FAKE_PROGRAM", NewProgram);
+        for (const char* name : {"FAKE_LIST", "FAKE_REMOVE", "FAKE_STATUS", "FAKE_CRASH"})
             qunsetenv(name);
         setToolFolders({"morvix.exe"});
         m_storage.reply = QByteArray(Config);
@@ -164,7 +186,7 @@ private slots:
         m_dialog.reset();
         qputenv("PATH", m_path);
         qunsetenv("TMPDIR");
-        delete m_scratch;
+        m_scratch.reset();
     }
 
     void stateElement_data()
@@ -201,10 +223,10 @@ private slots:
     {
         QTest::addColumn<int>("id");
         QTest::addColumn<QString>("name");
-        QTest::addColumn<QString>("red"); // "id", "name"; none: accepted
+        QTest::addColumn<QString>("red"); // none: accepted
         QTest::newRow("own id") << 9 << "Evening" << "";
-        QTest::newRow("taken id") << 5 << "Evening" << "id";
-        QTest::newRow("no name") << 4 << "" << "name";
+        QTest::newRow("taken id") << 5 << "Evening" << "stateId";
+        QTest::newRow("no name") << 4 << "" << "stateName";
     }
     void acceptance()
     {
@@ -222,8 +244,7 @@ private slots:
         stateId->setValue(id);
         QTest::keyClicks(stateName, name);
         Drive::clickButton(m_dialog.get());
-        const QString marks = QString(Drive::isRed(stateId) ? "id " : "") + (Drive::isRed(stateName) ? "name" : "");
-        QCOMPARE(marks.trimmed(), red);
+        QCOMPARE(markedRed(m_dialog.get(), {"stateId", "stateName"}).join(' '), red);
         QCOMPARE(m_dialog->isVisible(), !red.isEmpty());
         if (red.isEmpty())
             QCOMPARE(describe(m_dialog->stateElement(m_doc)), QString("State id=%1 name=%2 [Controller id=7]").arg(id).arg(name));
@@ -235,21 +256,23 @@ private slots:
     {
         QTest::addColumn<int>("column");
         QTest::addColumn<QString>("choice");
-        QTest::newRow("special state") << 1 << "off";
-        QTest::newRow("program") << 2 << "3";
+        QTest::addColumn<QString>("kept"); // choices(), then the controller's attribute
+        QTest::newRow("special state") << 1 << "off" << "off|| state=3";
+        QTest::newRow("program") << 2 << "3" << "|3| program_id=3";
     }
     void exclusiveColumns()
     {
         QFETCH(int, column);
         QFETCH(QString, choice);
-        qputenv("FAKE_MORVIX_LIST", "1\n2\n3\n");
+        QFETCH(QString, kept);
+        qputenv("FAKE_LIST", "1\n2\n3\n");
         open(QString("<Controller id=\"7\" state=\"2\" program_id=\"2\">%1</Controller>").arg(OldProgram), &m_storage);
         QCOMPARE(choices(0), QStringLiteral("yellow flashing|2|defined"));
         QWidget* combo = openEditor(0, column);
         QVERIFY(Drive::choose(combo, choice));
         QTest::keyClick(combo, Qt::Key_Return);
-        QTRY_COMPARE(choices(0), column == 1 ? choice + "||" : '|' + choice + '|');
-        QCOMPARE(firstController(), "Controller id=7 " + QString(column == 1 ? "state=3" : "program_id=3"));
+        QTRY_COMPARE(choices(0), kept.section(' ', 0, 0));
+        QCOMPARE(firstController(), "Controller id=7 " + kept.section(' ', 1));
         QCOMPARE(m_answerer->boxes, QStringList());
     }
 
@@ -257,120 +280,90 @@ private slots:
     // controller, never what it listed for the first row.
     void programChoices_data()
     {
-        QTest::addColumn<QByteArray>("list");
-        QTest::addColumn<QByteArray>("config");
-        QTest::addColumn<QStringList>("offered"); // none: free text
-        QTest::addColumn<QString>("shown");       // what the editor opens with
-        QTest::addColumn<QStringList>("boxes");
+        QTest::addColumn<ChoiceCase>("c");
         const QByteArray config = Config;
         QTest::newRow("one id a line; blank lines and carriage returns dropped")
-            << QByteArray("\n3\r\n\n4\n12") << config << QStringList{"3", "4", "12"} << "4" << QStringList();
-        QTest::newRow("the cell's program not offered: the first") << QByteArray("3\n12\n") << config
-                                                                    << QStringList{"3", "12"} << "3" << QStringList();
-        QTest::newRow("no programs") << QByteArray() << config << QStringList() << "4" << QStringList();
-        QTest::newRow("no configuration") << QByteArray("9\n") << QByteArray() << QStringList() << "4"
-                                          << QStringList{"Error: Storage service return empty data"};
+            << ChoiceCase{"\n3\r\n\n4\n12", config, {"3", "4", "12"}, "4", {}};
+        QTest::newRow("the cell's program not offered: the first") << ChoiceCase{"3\n12\n", config, {"3", "12"}, "3", {}};
+        QTest::newRow("no programs") << ChoiceCase{{}, config, {}, "4", {}};
+        QTest::newRow("no configuration")
+            << ChoiceCase{"9\n", {}, {}, "4", {"Error: Storage service return empty data"}};
     }
     void programChoices()
     {
-        QFETCH(QByteArray, list);
-        QFETCH(QByteArray, config);
-        QFETCH(QStringList, offered);
-        QFETCH(QString, shown);
-        QFETCH(QStringList, boxes);
+        QFETCH(ChoiceCase, c);
         open("<Controller id=\"7\" program_id=\"1\"/><Controller id=\"8\" program_id=\"4\"/>", &m_storage);
-        qputenv("FAKE_MORVIX_LIST", "1\n2\n");
+        qputenv("FAKE_LIST", "1\n2\n");
         auto* first = qobject_cast<QComboBox*>(openEditor(0, ProgramColumn));
         QVERIFY(first);
         QCOMPARE(Drive::entries(first), (QStringList{"1", "2"}));
         QTest::keyClick(first, Qt::Key_Escape);
 
-        qputenv("FAKE_MORVIX_LIST", list);
-        m_storage.reply = config;
+        qputenv("FAKE_LIST", c.list);
+        m_storage.reply = c.config;
         QWidget* editor = openEditor(1, ProgramColumn);
         auto* combo = qobject_cast<QComboBox*>(editor);
         auto* line = qobject_cast<QLineEdit*>(editor);
-        QCOMPARE(combo ? Drive::entries(combo) : QStringList(), offered);
-        QCOMPARE(combo ? combo->currentText() : line ? line->text() : QString(), shown);
-        QCOMPARE(m_answerer->boxes, boxes);
+        QCOMPARE(combo ? Drive::entries(combo) : QStringList(), c.offered);
+        QCOMPARE(combo ? combo->currentText() : line ? line->text() : QString(), c.shown);
+        QCOMPARE(m_answerer->boxes, c.boxes);
         QCOMPARE(m_storage.calls, (QList<QVariantList>{{"7"}, {"8"}}));
-        const QList<QJsonObject> tool = runs();
-        QCOMPARE(tool.size(), config.isEmpty() ? 1 : 2);
-        const QStringList args = argsOf(tool.last());
-        QCOMPARE(args, (QStringList{"--controller-config", args.value(1), "--get-prog-list", args.value(3)}));
-        QCOMPARE(tool.last().value("config").toString(), QString::fromLatin1(Config));
+        const QList<Run> tool = runs();
+        QCOMPARE(tool.size(), c.config.isEmpty() ? 1 : 2);
+        QCOMPARE(tool.last().args, "--controller-config TMP --get-prog-list TMP");
         QCOMPARE(leftInTemp(), QStringList());
     }
 
     void contextMenu_data()
     {
-        QTest::addColumn<QString>("controller");
-        QTest::addColumn<int>("column");
-        QTest::addColumn<bool>("twoSelected");
-        QTest::addColumn<bool>("withStorage");
-        QTest::addColumn<QStringList>("offered"); // none: no menu
-        QTest::newRow("signal program") << SignalProgram << 3 << false << true << QStringList{"Change", "Change local"};
-        QTest::newRow("nothing yet") << "<Controller id=\"7\"/>" << 3 << false << true << QStringList{"Change"};
-        QTest::newRow("no storage service") << SignalProgram << 3 << false << false << QStringList();
-        QTest::newRow("program column") << SignalProgram << 2 << false << true << QStringList();
-        QTest::newRow("two cells selected") << SignalProgram << 3 << true << true << QStringList();
+        QTest::addColumn<MenuCase>("c");
+        QTest::newRow("signal program") << MenuCase{SignalProgram, 3, false, true, {"Change", "Change local"}};
+        QTest::newRow("nothing yet") << MenuCase{"<Controller id=\"7\"/>", 3, false, true, {"Change"}};
+        QTest::newRow("no storage service") << MenuCase{SignalProgram, 3, false, false, {}};
+        QTest::newRow("program column") << MenuCase{SignalProgram, 2, false, true, {}};
+        QTest::newRow("two cells selected") << MenuCase{SignalProgram, 3, true, true, {}};
     }
     void contextMenu()
     {
-        QFETCH(QString, controller);
-        QFETCH(int, column);
-        QFETCH(bool, twoSelected);
-        QFETCH(bool, withStorage);
-        QFETCH(QStringList, offered);
-        open(controller, withStorage ? &m_storage : nullptr);
-        Drive::clickCell(table(), 0, column);
-        if (twoSelected)
+        QFETCH(MenuCase, c);
+        open(c.controller, c.withStorage ? &m_storage : nullptr);
+        Drive::clickCell(table(), 0, c.column);
+        if (c.twoSelected)
             Drive::clickCell(table(), 0, ControllerColumn, false, Qt::ControlModifier);
-        Drive::rightClick(table(), table()->model()->index(0, column));
-        QCOMPARE(m_answerer->menus, offered.isEmpty() ? QList<QStringList>() : QList<QStringList>{offered});
+        rightClick(c.column);
+        QCOMPARE(m_answerer->menus, c.offered.isEmpty() ? QList<QStringList>() : QList<QStringList>{c.offered});
     }
 
     void programEdit_data()
     {
-        QTest::addColumn<QString>("controller");
-        QTest::addColumn<QString>("action");    // a menu entry, or a double click
-        QTest::addColumn<QString>("programId"); // --prog-id; none when empty
-        QTest::addColumn<QByteArray>("handedOver");
-        QTest::newRow("double click on a special state: new") << "<Controller id=\"7\" state=\"1\"/>" << "double click"
-                                                              << "0" << QByteArray();
-        QTest::newRow("change: handed over") << Special << "Change" << "" << QByteArray(OldProgram);
-        QTest::newRow("change local") << SignalProgram << "Change local" << "2" << QByteArray();
-        QTest::newRow("change local: special program not handed over") << Both.arg(4) << "Change local" << "4"
-                                                                        << QByteArray();
-        QTest::newRow("change local on a non-number") << "<Controller id=\"7\" program_id=\"x7\"/>" << "Change local"
-                                                      << "0" << QByteArray();
-        QTest::newRow("change local on 0: handed over") << Both.arg(0) << "Change local" << "" << QByteArray(OldProgram);
+        QTest::addColumn<EditCase>("c");
+        QTest::newRow("double click on a special state: new")
+            << EditCase{"<Controller id=\"7\" state=\"1\"/>", "double click", "0", {}};
+        QTest::newRow("change: handed over") << EditCase{Special, "Change", "", OldProgram};
+        QTest::newRow("change local") << EditCase{SignalProgram, "Change local", "2", {}};
+        QTest::newRow("change local: special program not handed over") << EditCase{Both.arg(4), "Change local", "4", {}};
+        QTest::newRow("change local on a non-number")
+            << EditCase{"<Controller id=\"7\" program_id=\"x7\"/>", "Change local", "0", {}};
+        QTest::newRow("change local on 0: handed over") << EditCase{Both.arg(0), "Change local", "", OldProgram};
     }
     void programEdit()
     {
-        QFETCH(QString, controller);
-        QFETCH(QString, action);
-        QFETCH(QString, programId);
-        QFETCH(QByteArray, handedOver);
-        open(controller, &m_storage, action);
+        QFETCH(EditCase, c);
+        open(c.controller, &m_storage, c.action);
         DisabledWatch disabled;
         m_dialog->installEventFilter(&disabled);
-        if (action == "double click") {
+        if (c.action == "double click") {
             openEditor(0, SpecialProgramColumn);
         } else {
             Drive::clickCell(table(), 0, SpecialProgramColumn);
-            Drive::rightClick(table(), table()->model()->index(0, SpecialProgramColumn));
+            rightClick(SpecialProgramColumn);
         }
-        const QList<QJsonObject> tool = runs();
+        const QList<Run> tool = runs();
         QCOMPARE(tool.size(), 1);
         QCOMPARE(m_storage.calls, QList<QVariantList>{{"7"}});
-        const QStringList args = argsOf(tool.first());
-        QStringList expected{"--controller-config", args.value(1), "--object-id", "7", "--edit-prog", args.value(5)};
-        if (!programId.isEmpty())
-            expected << "--prog-id" << programId;
-        QCOMPARE(args, expected);
-        QCOMPARE(tool.first().value("config").toString(), QString::fromLatin1(Config));
-        QCOMPARE(describeXml(tool.first().value("programFile").toString().toUtf8()), describeXml(handedOver));
+        QCOMPARE(tool.first().args, "--controller-config TMP --object-id 7 --edit-prog TMP"
+                                        + (c.programId.isEmpty() ? "" : " --prog-id " + c.programId));
+        QCOMPARE(describeXml(tool.first().program), describeXml(c.handedOver));
         // Disabled while the tool runs, enabled again after.
         QVERIFY(disabled.seen && m_dialog->isEnabled());
         QCOMPARE(leftInTemp(), QStringList());
@@ -382,69 +375,56 @@ private slots:
 
     void toolOutcome_data()
     {
-        QTest::addColumn<QStringList>("folders"); // PATH, as setToolFolders() takes it
-        QTest::addColumn<QByteArray>("environment");
-        QTest::addColumn<QVariant>("reply"); // the storage service's; invalid: it has no invoke()
-        QTest::addColumn<QString>("runBy");  // "folder/name" of the tool that ran; none when empty
-        QTest::addColumn<bool>("changed");
-        QTest::addColumn<QString>("box"); // the message shown; a trailing '*' stands for any rest
+        QTest::addColumn<ToolCase>("c");
         const QStringList exe{"morvix.exe"};
         const QVariant config = QByteArray(Config);
-        const auto row = [&](const char* name, const QStringList& folders, const QByteArray& environment,
-                             const QVariant& reply, const QString& runBy, bool changed, const QString& box) {
-            QTest::newRow(name) << folders << environment << reply << runBy << changed << box;
-        };
         // The suffixed name along PATH first, then the plain one.
-        row("suffixed name first, first on PATH", {"morvix", "", "morvix.exe", "morvix.exe"}, {}, config,
-            "2/morvix.exe", true, "");
-        row("plain name: an executable only", {"morvix:plain", "morvix"}, {}, config, "1/morvix", true, "");
-        row("no tool", {"morvix:plain"}, {}, config, "", false, "");
-        row("tool cannot start", {"morvix.exe:plain"}, {}, config, "", false, "Error: The program editor *");
-        row("exit status 3", exe, "FAKE_MORVIX_EXIT=3", config, "0/morvix.exe", false, "");
-        row("crash", exe, "FAKE_MORVIX_CRASH=1", config, "0/morvix.exe", false, "");
-        row("nothing saved", exe, "FAKE_MORVIX_PROGRAM=", config, "0/morvix.exe", false, "");
-        row("result file gone", exe, "FAKE_MORVIX_REMOVE_PROGRAM=1", config, "0/morvix.exe", false,
-            "Error: Error open result file");
-        row("configuration as text", exe, {}, QString::fromLatin1(Config), "0/morvix.exe", true, "");
-        row("storage: empty", exe, {}, QByteArray(), "", false, "Error: Storage service return empty data");
-        row("storage: error up to the first closing tag", exe, {},
-            QByteArray("<Error>Disk is offline</Error>b</Error>"), "", false, "Error: Disk is offline");
-        row("storage: error without closing tag", exe, {}, QByteArray("<Error>Disk is offline"), "", false,
-            "Error: Storage service return empty data");
-        row("storage: no invoke method", exe, {}, QVariant(), "", false,
-            "Error: When calling method 'getConfig' error occurred in storage service");
+        QTest::newRow("suffixed name first, first on PATH")
+            << ToolCase{{"morvix", "", "morvix.exe", "morvix.exe"}, {}, config, "2/morvix.exe", true, ""};
+        QTest::newRow("plain name: an executable only")
+            << ToolCase{{"morvix:plain", "morvix"}, {}, config, "1/morvix", true, ""};
+        QTest::newRow("no tool") << ToolCase{{"morvix:plain"}, {}, config, "", false, ""};
+        QTest::newRow("tool cannot start")
+            << ToolCase{{"morvix.exe:plain"}, {}, config, "", false, "Error: The program editor *"};
+        QTest::newRow("exit status 3") << ToolCase{exe, "FAKE_STATUS=3", config, "0/morvix.exe", false, ""};
+        QTest::newRow("crash") << ToolCase{exe, "FAKE_CRASH=1", config, "0/morvix.exe", false, ""};
+        QTest::newRow("nothing saved") << ToolCase{exe, "FAKE_PROGRAM=", config, "0/morvix.exe", false, ""};
+        QTest::newRow("result file gone")
+            << ToolCase{exe, "FAKE_REMOVE=1", config, "0/morvix.exe", false, "Error: Error open result file"};
+        QTest::newRow("configuration as text") << ToolCase{exe, {}, QString(Config), "0/morvix.exe", true, ""};
+        QTest::newRow("storage: empty")
+            << ToolCase{exe, {}, QByteArray(), "", false, "Error: Storage service return empty data"};
+        QTest::newRow("storage: error up to the first closing tag")
+            << ToolCase{exe, {}, QByteArray("<Error>Disk is offline</Error>b</Error>"), "", false, "Error: Disk is offline"};
+        QTest::newRow("storage: error without closing tag")
+            << ToolCase{exe, {}, QByteArray("<Error>Disk is offline"), "", false, "Error: Storage service return empty data"};
+        QTest::newRow("storage: no invoke method") << ToolCase{
+            exe, {}, QVariant(), "", false, "Error: When calling method 'getConfig' error occurred in storage service"};
     }
     void toolOutcome()
     {
-        QFETCH(QStringList, folders);
-        QFETCH(QByteArray, environment);
-        QFETCH(QVariant, reply);
-        QFETCH(QString, runBy);
-        QFETCH(bool, changed);
-        QFETCH(QString, box);
-        m_storage.reply = reply;
+        QFETCH(ToolCase, c);
+        m_storage.reply = c.reply;
         QObject mute; // an object without invoke() or the signals
-        const QStringList paths = setToolFolders(folders);
-        if (!environment.isEmpty())
-            qputenv(environment.left(environment.indexOf('=')), environment.mid(environment.indexOf('=') + 1));
+        const QStringList paths = setToolFolders(c.folders);
+        if (!c.environment.isEmpty())
+            qputenv(c.environment.left(c.environment.indexOf('=')), c.environment.mid(c.environment.indexOf('=') + 1));
         MessageCapture warnings;
-        open(SignalProgram, reply.isValid() ? &m_storage : &mute);
+        open(SignalProgram, c.reply.isValid() ? &m_storage : &mute);
         openEditor(0, SpecialProgramColumn);
 
-        const QList<QJsonObject> tool = runs();
-        QCOMPARE(tool.size(), runBy.isEmpty() ? 0 : 1);
-        if (!runBy.isEmpty()) {
-            QCOMPARE(tool.first().value("program").toString(),
-                     QDir(paths.at(runBy.section('/', 0, 0).toInt())).filePath(runBy.section('/', 1)));
-            QCOMPARE(tool.first().value("config").toString(), QString::fromLatin1(Config));
+        const QList<Run> tool = runs();
+        QCOMPARE(tool.size(), c.runBy.isEmpty() ? 0 : 1);
+        if (!c.runBy.isEmpty()) {
+            QCOMPARE(tool.first().path, QDir(paths.at(c.runBy.section('/', 0, 0).toInt())).filePath(c.runBy.section('/', 1)));
+            QVERIFY2(!tool.first().args.endsWith("(no configuration)"), qPrintable(tool.first().args));
         }
-        QCOMPARE(choices(0), changed ? QStringLiteral("||defined") : QStringLiteral("|2|"));
+        QCOMPARE(choices(0), c.changed ? QStringLiteral("||defined") : QStringLiteral("|2|"));
         const QStringList boxes = m_answerer->boxes;
-        QCOMPARE(boxes.size(), box.isEmpty() ? 0 : 1);
-        if (box.endsWith('*'))
-            QVERIFY2(boxes.first().startsWith(box.chopped(1)), qPrintable(boxes.first()));
-        else if (!box.isEmpty())
-            QCOMPARE(boxes.first(), box);
+        QCOMPARE(boxes.size(), c.box.isEmpty() ? 0 : 1);
+        if (!c.box.isEmpty())
+            QVERIFY2(c.box.endsWith('*') ? boxes.first().startsWith(c.box.chopped(1)) : boxes.first() == c.box,
+                     qPrintable(boxes.first()));
         // Whatever went wrong, no window is left disabled, no file left behind.
         for (QWidget* window : QApplication::topLevelWidgets())
             QVERIFY(window->isEnabled());
@@ -477,9 +457,8 @@ private slots:
         QStyleOptionViewItem option;
         option.rect = QRect(0, 0, 120, 23);
         option.palette.setColor(QPalette::Highlight, Qt::blue);
-        option.font = QApplication::font();
         const auto render = [&](const QString& text, bool selected) {
-            model.setData(model.index(0, 0), text, Qt::DisplayRole);
+            model.setData(model.index(0, 0), text);
             option.state = selected ? QStyle::State_Selected : QStyle::State_None;
             QImage image(option.rect.size(), QImage::Format_RGB32);
             image.fill(Qt::green);

@@ -1,32 +1,15 @@
-#include <QAction>
-#include <QApplication>
-#include <QBoxLayout>
-#include <QGraphicsPathItem>
-#include <QGraphicsScene>
-#include <QLineEdit>
-#include <QListWidget>
-#include <QPushButton>
-#include <QSignalSpy>
-#include <QSpinBox>
-#include <QSplitter>
-#include <QTableWidget>
-#include <QTemporaryDir>
-#include <QWindow>
-#include <QtTest>
-
-#include <functional>
-
-#include "DomText.h"
+#include "EditorTest.h"
 #include "MessageCapture.h"
-#include "OffscreenLeaks.h"
+#include "Velmora/Translations.h"
 #include "Velmora/editors/AreaEditDlg.h"
+#include "Velmora/editors/StratEditDlg.h"
 #include "Velmora/editors/ZoneEditDlg.h"
 #include "Velmora/format/XmlText.h"
-#include "Velmora/graphics/GraphicsArea.h"
 #include "Velmora/import/KmlImportDlg.h"
-#include "WidgetDriver.h"
 
 namespace {
+
+using Velmora::Xml::firstText;
 
 // Strategies 2 and 3 use only area 3; card 2 only strategy 2, card 5 only strategy 3.
 const char* const zoneXml = R"(<Zone id="7" name="North"><Geometry>0,0;1000,0;1000,800;0,800</Geometry>
@@ -51,34 +34,32 @@ const QString kml = "<kml xmlns=\"http://www.opengis.net/kml/2.2\"><Document>" +
                     + placemark.arg("Centre", "2,2,0 4,2,0 4,4,0 ") + placemark.arg("Lake", "5,5,0 6,5,0 6,6,0 ")
                     + "</Document></kml>";
 
-// The children of `parent`, each as `text` makes it, joined by `separator`.
-QString each(const QDomElement& parent, const std::function<QString(const QDomElement&)>& text, char separator = ' ')
-{
-    QStringList parts;
-    for (QDomElement e = parent.firstChildElement(); !e.isNull(); e = e.nextSiblingElement())
-        parts << text(e);
-    return parts.join(separator);
-}
+// For the strategy editor alone: strategy 2 drives area 4 by a source no
+// editor offers ("9"); zone 8 has no areas.
+const char* const strategiesXml = R"(<Zones><Zone id="7"><Strategies>
+<Strategy id="1" name="Day" default="1"><Area id="3" control_source="1"/></Strategy>
+<Strategy id="2" name="Night"><Area id="3" control_source="3"/><Area id="4" control_source="9"/></Strategy>
+<Strategy id="7" name="Event"/></Strategies>
+<Areas><Area id="3" name="Centre"/><Area id="4" name="River"/><Area id="5" name="Port"/></Areas></Zone>
+<Zone id="8"><Strategies><Strategy id="4" name="Only"/></Strategies></Zone></Zones>)";
 
 // The document in one line; "*" marks a strategy carrying "default".
 QString summary(const QDomDocument& document)
 {
-    const QDomElement zone = document.documentElement();
-    const QDomElement calendar = zone.firstChildElement("Calendar");
-    const QString strategies = each(zone.firstChildElement("Strategies"), [](const QDomElement& s) {
-        return s.attribute("id") + (s.hasAttribute("default") ? "*" : "") + s.attribute("name") + ":"
-               + each(s, [](const QDomElement& a) { return a.attribute("id"); }, ',');
-    });
-    const QString cards = each(calendar.firstChildElement("DayCards"), [](const QDomElement& c) {
-        const auto time = [](const QDomElement& t) { return t.attribute("strategy_id") + "@" + Velmora::Xml::firstText(t); };
-        return c.attribute("id") + ":" + each(c, time, ',');
-    });
-    const QString areas = each(zone.firstChildElement("Areas"), [](const QDomElement& a) {
-        return a.attribute("id") + ":" + a.attribute("name");
-    });
-    return QStringList{"zone " + zone.attribute("id") + " " + zone.attribute("name"), "strategies " + strategies,
-                       "cards " + cards, "week " + Velmora::Xml::firstText(calendar.firstChildElement("WeekDistribution")),
-                       "areas " + areas, "outline " + Velmora::Xml::firstText(zone.firstChildElement("Geometry"))}
+    const QDomElement zone = document.documentElement(), calendar = zone.firstChildElement("Calendar");
+    const auto id = [](const QDomElement& e) { return e.attribute("id"); };
+    const auto strategy = [&](const QDomElement& s) {
+        return id(s) + (s.hasAttribute("default") ? "*" : "") + s.attribute("name") + ":" + each(s, id, ',');
+    };
+    const auto time = [](const QDomElement& t) { return t.attribute("strategy_id") + "@" + firstText(t); };
+    const auto card = [&](const QDomElement& c) { return id(c) + ":" + each(c, time, ','); };
+    const auto area = [&](const QDomElement& a) { return id(a) + ":" + a.attribute("name"); };
+    return QStringList{"zone " + id(zone) + " " + zone.attribute("name"),
+                       "strategies " + each(zone.firstChildElement("Strategies"), strategy),
+                       "cards " + each(calendar.firstChildElement("DayCards"), card),
+                       "week " + firstText(calendar.firstChildElement("WeekDistribution")),
+                       "areas " + each(zone.firstChildElement("Areas"), area),
+                       "outline " + firstText(zone.firstChildElement("Geometry"))}
         .join(" | ");
 }
 
@@ -96,6 +77,7 @@ protected:
 
 } // namespace
 
+// The zone editor, and its strategy editor alone.
 class ZoneEditDlgTest : public QObject
 {
     Q_OBJECT
@@ -104,6 +86,8 @@ class ZoneEditDlgTest : public QObject
     QGraphicsScene scene;
     QObject storage;
     QScopedPointer<KmlZoneEditDlg> dialog;
+    QDomDocument strategiesDoc;
+    QScopedPointer<StratEditDlg> strategyEditor;
 
     // The editor on `xml` (empty: a new zone), on the map.
     void open(const QString& xml)
@@ -114,8 +98,7 @@ class ZoneEditDlgTest : public QObject
         dialog.reset(new KmlZoneEditDlg(fileName, nullptr, &scene));
         dialog->cnfStorage = &storage;
         dialog->kmlFile = dir.filePath("outlines.kml");
-        dialog->show();
-        QTRY_VERIFY(dialog->windowHandle()->isExposed());
+        showExposed(dialog.data());
         // The three lists share the width through a splitter, second in the dialog.
         auto* splitter = dialog->findChild<QSplitter*>("splitter");
         QVERIFY(splitter && splitter->count() == 3);
@@ -123,98 +106,91 @@ class ZoneEditDlgTest : public QObject
     }
 
     template<typename T = QWidget> T* widget(const char* name) const { return dialog->findChild<T*>(name); }
-    void click(const char* button) { QTest::mouseClick(widget<QPushButton>(button), Qt::LeftButton); }
 
     // One user step; editing_data() and map_data() list the words.
     void act(const QString& action)
     {
         const QStringList w = action.split(' ');
+        const QString verb = w[0];
         const int row = w.value(1).toInt();
         auto* strategies = widget<QTableWidget>("strategies");
         PopupAnswerer editors;
-        if (w[0] == "ok") {
+        if (verb == "ok") {
             Drive::clickButton(dialog.data());
-        } else if (w[0] == "red") {
+        } else if (verb == "red") {
             QCOMPARE(redMarks(), w.mid(1).join(' '));
-        } else if (w[0] == "name") {
+        } else if (verb == "name") {
             Drive::retype(widget("zoneName"), w.mid(1).join(' '));
-        } else if (w[0] == "default") {
+        } else if (verb == "default") {
             Drive::clickCell(strategies, row, 2, true);
-        } else if (w[0] == "delStrat") {
+        } else if (verb == "delStrat") {
             Drive::clickCell(strategies, row, 0);
-            click("delStrat");
-        } else if (w[0] == "delCard" || w[0] == "delArea" || w[0] == "current") {
-            Drive::clickRow(widget<QListWidget>(w[0] == "delCard" ? "daycards" : "areas"), row);
-            if (w[0] != "current")
-                click(w[0] == "delCard" ? "delDayCard" : "delArea");
-        } else if (w[0] == "week") {
+            press(dialog.data(), "delStrat");
+        } else if (verb == "delCard" || verb == "week") {
             Drive::clickRow(widget<QListWidget>("daycards"), row);
-            widget<QListWidget>("daycards")->actions().first()->trigger();
-        } else if (w[0] == "day") {
-            QVERIFY2(Drive::choose(Drive::openCellEditor(widget<QTableWidget>("weekDistrib"), 0, row), w[2]), qPrintable(action));
-        } else if (w[0] == "addStrat" || w[0] == "editStrat") {
-            const QString name = w.value(w[0] == "addStrat" ? 1 : 2), id = w.value(3);
+            if (verb == "week")
+                widget<QListWidget>("daycards")->actions().first()->trigger();
+            else
+                press(dialog.data(), "delDayCard");
+        } else if (verb == "delArea" || verb == "current") {
+            Drive::clickRow(widget<QListWidget>("areas"), row);
+            if (verb == "delArea")
+                press(dialog.data(), "delArea");
+        } else if (verb == "day") {
+            pick(widget<QTableWidget>("weekDistrib"), 0, row, w[2]);
+        } else if (verb == "addStrat" || verb == "editStrat") {
+            const QString name = w.value(verb == "addStrat" ? 1 : 2), id = w.value(3);
             editors.expect("StratEditDlg", [name, id](QWidget* editor) {
                 if (name == "-")
                     return static_cast<QDialog*>(editor)->reject();
                 Drive::retype(editor->findChild<QLineEdit*>("stratName"), name);
                 if (!id.isEmpty())
                     Drive::retype(editor->findChild<QSpinBox*>("stratId"), id);
-                // The first area by calendar.
-                Drive::choose(Drive::openCellEditor(editor->findChild<QTableWidget*>("areas"), 0, 2), "calendar");
+                pick(editor->findChild<QTableWidget*>("areas"), 0, 2, "calendar");
                 Drive::clickButton(editor);
             });
-            if (w[0] == "addStrat")
-                click("addStrat");
+            if (verb == "addStrat")
+                press(dialog.data(), "addStrat");
             else
                 Drive::clickCell(strategies, row, 1, true);
-        } else if (w[0] == "addCard") {
-            const QString strategy = w[1];
-            editors.expect("DaycardEditDlg", [strategy](QWidget* editor) {
-                auto* times = editor->findChild<QTableWidget*>("timeData");
-                QTest::mouseClick(editor->findChild<QPushButton*>("addCard"), Qt::LeftButton);
-                Drive::choose(Drive::openCellEditor(times, times->currentRow(), 1), strategy);
-                Drive::clickButton(editor);
-            });
-            click("addDaycard");
-        } else if (w[0] == "addArea" || w[0] == "editArea") {
-            if (w[0] == "addArea")
-                click("addArea");
+        } else if (verb == "addCard") {
+            editors.expect("DaycardEditDlg", [w](QWidget* editor) { addRowAndAccept(editor, w[1]); });
+            press(dialog.data(), "addDaycard");
+        } else if (verb == "addArea" || verb == "editArea") {
+            if (verb == "addArea")
+                press(dialog.data(), "addArea");
             else
                 Drive::clickRow(widget<QListWidget>("areas"), row, true);
-            AreaEditDlg* editor = nullptr;
+            QPointer<AreaEditDlg> editor;
             for (AreaEditDlg* opened : dialog->findChildren<AreaEditDlg*>())
-                editor = opened->isVisible() ? opened : editor;
+                editor = opened->isVisible() ? opened : editor.data();
             QVERIFY2(editor && editor->isModal(), qPrintable(action));
             QCOMPARE(editor->cnfStorage.data(), &storage);
             Drive::retype(editor->findChild<QSpinBox*>("areaId"), w[w.size() - 2]);
             Drive::retype(editor->findChild<QLineEdit*>("areaName"), w.last());
             // A new area passes its own editor only with day cards (its own
             // test's matter); here what counts is what comes back.
-            QPointer<AreaEditDlg> closed = editor;
-            if (w[0] == "addArea")
+            if (verb == "addArea")
                 editor->accept();
             else
                 Drive::clickButton(editor);
-            QTRY_VERIFY2(!closed, qPrintable(action)); // deleted once finished
-        } else if (w[0] == "drag") { // the zone outline edited on the map: one vertex moved
-            click("editZoneGeometry");
-            // The map is the user's meanwhile.
-            QVERIFY(tool() && !dialog->isVisible() && overlay()->isEditing());
-            overlay()->movePoint(QPointF(1000, 0), QPointF(1200, 50.5));
-        } else if (w[0] == "end" || w[0] == "close") { // the tool window's button, or its close box
-            if (w[0] == "close")
-                tool()->close();
+            QTRY_VERIFY2(!editor, qPrintable(action)); // deleted once finished
+        } else if (verb == "drag") { // the zone outline edited on the map: one vertex moved
+            press(dialog.data(), "editZoneGeometry");
+            QVERIFY(toolWindow(dialog.data()) && !dialog->isVisible() && overlay(&scene)->isEditing());
+            overlay(&scene)->movePoint(QPointF(1000, 0), QPointF(1200, 50.5));
+        } else if (verb == "end" || verb == "close") { // the tool window's button, or its close box
+            if (verb == "close")
+                toolWindow(dialog.data())->close();
             else
-                QTest::mouseClick(tool()->findChild<QPushButton*>(), Qt::LeftButton);
-            QVERIFY(dialog->isVisible() && !overlay()->isEditing());
-        } else if (w[0] == "export" || w[0] == "kml") { // the editor's own KML file, or the one above
-            if (w[0] == "export")
-                click("exportKml");
-            else
-                QVERIFY(writeFile(dialog->kmlFile, kml.toUtf8()));
-        } else if (w[0] == "import") { // import ok|cancel
-            click("importKml");
+                QTest::mouseClick(toolWindow(dialog.data())->findChild<QPushButton*>(), Qt::LeftButton);
+            QVERIFY(dialog->isVisible() && !overlay(&scene)->isEditing());
+        } else if (verb == "export") { // the editor's own KML file
+            press(dialog.data(), "exportKml");
+        } else if (verb == "kml") {
+            QVERIFY(writeFile(dialog->kmlFile, kml.toUtf8()));
+        } else if (verb == "import") { // import ok|cancel
+            press(dialog.data(), "importKml");
             auto* import = dialog->findChild<KmlImportDlg*>();
             QVERIFY(import && import->isVisible() && !dialog->isVisible());
             if (w[1] == "ok")
@@ -232,15 +208,10 @@ class ZoneEditDlgTest : public QObject
     // What is shown red: "zoneName", "strategies", "day:D", "default:ROW".
     QString redMarks() const
     {
-        QStringList red;
-        for (const char* name : {"zoneName", "strategies"})
-            if (Drive::isRed(widget(name)))
-                red << name;
-        for (const QString& cell : Drive::redCells(widget<QTableWidget>("weekDistrib")))
-            red << "day:" + cell.section(':', 1, 1);
-        for (const QString& cell : Drive::redCells(widget<QTableWidget>("strategies")))
-            red << "default:" + cell.section(':', 0, 0);
-        return red.join(' ');
+        const auto day = [](const QString&, const QString& column) { return "day:" + column; };
+        const auto row = [](const QString& row, const QString&) { return "default:" + row; };
+        return (markedRed(dialog.data(), {"zoneName", "strategies"}, "weekDistrib", day)
+                + markedRed(dialog.data(), {}, "strategies", row)).join(' ');
     }
 
     // The area previews on the map: how many, and the outline of the one shown.
@@ -258,26 +229,33 @@ class ZoneEditDlgTest : public QObject
         return QString("%1 %2").arg(count).arg(shown.isEmpty() ? "none" : shown.join(';'));
     }
 
-    GraphicsArea* overlay() const
+    // The strategy editor on "ZONE/STRATEGY" of strategiesXml; no strategy: a new one.
+    QTableWidget* openStrategy(const QString& path)
     {
-        for (QGraphicsItem* item : scene.items())
-            if (auto* area = qobject_cast<GraphicsArea*>(item->toGraphicsObject()))
-                return area;
-        return nullptr;
+        QDomElement zone = parseXml(&strategiesDoc, strategiesXml).firstChildElement();
+        while (zone.attribute("id") != path.section('/', 0, 0))
+            zone = zone.nextSiblingElement();
+        const QDomElement strategies = zone.firstChildElement("Strategies");
+        QDomElement strategy;
+        for (QDomElement s = strategies.firstChildElement(); !s.isNull(); s = s.nextSiblingElement())
+            strategy = s.attribute("id") == path.section('/', 1) ? s : strategy;
+        strategyEditor.reset(new StratEditDlg(zone.firstChildElement("Areas"), strategies, strategy));
+        showExposed(strategyEditor.data());
+        return strategyEditor->findChild<QTableWidget*>("areas");
     }
 
-    QDialog* tool() const
+    // Everything shown red: "stratId", "stratName", "areas", "used:ROW", "source:ROW".
+    QString strategyRed() const
     {
-        for (QDialog* window : dialog->findChildren<QDialog*>())
-            if (window->windowTitle() == "Zone edit" && window->isVisible())
-                return window;
-        return nullptr;
+        const auto cell = [](const QString& row, const QString& column) { return (column == "1" ? "used:" : "source:") + row; };
+        return markedRed(strategyEditor.data(), {"stratId", "stratName", "areas"}, "areas", cell).join(' ');
     }
 
 private slots:
     void init() { QVERIFY(dir.isValid()); }
     void cleanup()
     {
+        strategyEditor.reset();
         dialog.reset();
         QCOMPARE(scene.items().size(), 0); // nothing of an editor stays on the map
     }
@@ -384,20 +362,17 @@ private slots:
         QTest::addColumn<QString>("previews"); // count, then the area outline shown
         QTest::addColumn<QString>("outline");  // of the zone, as saved
 
+        const QString centre = "2 10,10;500,10;500,400", river = "600,10;900,10;900,300";
         QTest::newRow("second area shown instead of the first") << QStringList{"current 0", "current 1"}
-                                                                << "2 600,10;900,10;900,300" << outline;
-        QTest::newRow("current area deleted") << QStringList{"current 0", "delArea 0"} << "1 600,10;900,10;900,300"
-                                              << outline;
-        QTest::newRow("edited area still shown") << QStringList{"current 0", "editArea 0 3 Middle"}
-                                                 << "2 10,10;500,10;500,400" << outline;
+                                                                << "2 " + river << outline;
+        QTest::newRow("current area deleted") << QStringList{"current 0", "delArea 0"} << "1 " + river << outline;
+        QTest::newRow("edited area still shown") << QStringList{"current 0", "editArea 0 3 Middle"} << centre << outline;
         QTest::newRow("zone outline edited") << QStringList{"drag", "end"} << "2 none" << "0,0;1200,50.5;1000,800;0,800";
         QTest::newRow("tool window closed: edit dropped") << QStringList{"drag", "close"} << "2 none" << outline;
-        QTest::newRow("own KML export read back") << QStringList{"export", "current 0", "import ok"}
-                                                  << "2 10,10;500,10;500,400" << outline;
+        QTest::newRow("own KML export read back") << QStringList{"export", "current 0", "import ok"} << centre << outline;
         QTest::newRow("KML outlines assigned by name") << QStringList{"kml", "current 0", "import ok"}
                                                        << "2 2,2;4,2;4,4" << "1,1;9,1;9,9";
-        QTest::newRow("KML import cancelled") << QStringList{"kml", "current 0", "import cancel"}
-                                              << "2 10,10;500,10;500,400" << outline;
+        QTest::newRow("KML import cancelled") << QStringList{"kml", "current 0", "import cancel"} << centre << outline;
     }
     void map()
     {
@@ -408,7 +383,7 @@ private slots:
         for (const QString& action : actions)
             act(action);
         QCOMPARE(this->previews(), previews);
-        QCOMPARE(overlay()->outlineText(), outline);
+        QCOMPARE(overlay(&scene)->outlineText(), outline);
         QCOMPARE(summary(dialog->zoneDocument()).section("| outline ", 1), outline);
     }
 
@@ -429,7 +404,7 @@ private slots:
         QFETCH(QString, found);
         QFETCH(QString, selected);
         open(QString::fromUtf8(readFile(VELMORA_TEST_DATA "/check/" + file + ".xtsc")));
-        click("checkZone");
+        press(dialog.data(), "checkZone");
         auto* findings = widget<QListWidget>("findings");
         QVERIFY(findings && findings->count() > 0);
         QVERIFY2(findings->item(0)->text().contains(found), qPrintable(findings->item(0)->text()));
@@ -442,6 +417,93 @@ private slots:
             current += "areas " + areas->currentItem()->text().section(" (", 0, 0);
         QCOMPARE(current, selected);
         QVERIFY(dialog->isVisible());
+    }
+
+    // Used areas show their source by name, one no editor offers by its number.
+    void strategyRows()
+    {
+        QTableWidget* table = openStrategy("7/2");
+        QStringList rows;
+        for (int row = 0; row < table->rowCount(); ++row)
+            rows << table->item(row, 0)->text() + (table->item(row, 1)->data(Qt::EditRole).toBool() ? "|used|" : "|-|")
+                        + table->item(row, 2)->text();
+        QCOMPARE(rows, (QStringList{"3 (Centre)|used|local control", "4 (River)|used|9", "5 (Port)|-|"}));
+    }
+
+    void strategy_data()
+    {
+        QTest::addColumn<QString>("strategy");    // as openStrategy() takes it
+        QTest::addColumn<QStringList>("actions"); // "toggle ROW", "source ROW NAME", "id N", "name TEXT", "ok",
+                                                  // "red MARKS": what strategyRed() shows by then
+        QTest::addColumn<QString>("outcome");     // the built strategy, or what is red
+
+        QTest::newRow("new after ids 1, 2, 7: a source chosen uses the area") << "7/"
+            << QStringList{"name Evening", "source 2 adaptive system"} << "Strategy id=8 name=Evening [Area control_source=2 id=5]";
+        QTest::newRow("id kept, default never written; a re-ticked area keeps its source") << "7/1"
+            << QStringList{"toggle 0", "toggle 0"} << "Strategy id=1 name=Day [Area control_source=1 id=3]";
+        QTest::newRow("unticked area left out, unknown source with it") << "7/2" << QStringList{"toggle 1"}
+            << "Strategy id=2 name=Night [Area control_source=3 id=3]";
+        QTest::newRow("sources replaced, areas in table order") << "7/2"
+            << QStringList{"source 2 calendar", "source 1 local control"}
+            << "Strategy id=2 name=Night [Area control_source=3 id=3] [Area control_source=3 id=4] [Area control_source=1 id=5]";
+        QTest::newRow("id of another strategy refused, then mended; renamed") << "7/1"
+            << QStringList{"id 7", "ok", "red stratId", "id 5", "name Late"} << "Strategy id=5 name=Late [Area control_source=1 id=3]";
+        QTest::newRow("new one given a taken id, empty name") << "7/" << QStringList{"id 2", "source 0 calendar"}
+            << "stratId stratName";
+        QTest::newRow("used area, unknown source") << "7/2" << QStringList() << "source:1";
+        QTest::newRow("ticked area without source") << "7/1" << QStringList{"toggle 2"} << "source:2";
+        QTest::newRow("no area used, then mended") << "7/1"
+            << QStringList{"toggle 0", "ok", "red used:0 used:1 used:2", "toggle 0"} << "Strategy id=1 name=Day [Area control_source=1 id=3]";
+        QTest::newRow("zone without areas") << "8/" << QStringList{"name Lonely"} << "areas";
+    }
+    void strategy()
+    {
+        QFETCH(QString, strategy);
+        QFETCH(QStringList, actions);
+        QFETCH(QString, outcome);
+        QTableWidget* table = openStrategy(strategy);
+        const QString before = strategiesDoc.toString();
+        for (const QString& action : actions << "ok") {
+            const QString verb = action.section(' ', 0, 0), rest = action.section(' ', 1);
+            if (verb == "ok")
+                Drive::clickButton(strategyEditor.data());
+            else if (verb == "red")
+                QCOMPARE(strategyRed(), rest);
+            else if (verb == "id" || verb == "name")
+                Drive::retype(strategyEditor->findChild<QWidget*>(verb == "id" ? "stratId" : "stratName"), rest);
+            else if (verb == "source")
+                pick(table, rest.section(' ', 0, 0).toInt(), 2, rest.section(' ', 1));
+            else
+                Drive::openCellEditor(table, rest.toInt(), 1);
+        }
+        const bool accepted = !strategyEditor->isVisible();
+        QCOMPARE(strategyRed(), accepted ? QString() : outcome);
+        if (accepted) {
+            QCOMPARE(describe(strategyEditor->strategyElement(strategiesDoc)), outcome);
+            QCOMPARE(strategiesDoc.toString(), before);
+        }
+    }
+
+    // The module carries Russian texts and shows them once installed; English
+    // stays the source. Last: the English row takes the translation away again.
+    void followsTheLanguage_data()
+    {
+        QTest::addColumn<QLocale>("locale");
+        QTest::addColumn<bool>("installed");
+        QTest::addColumn<QStringList>("texts"); // the strategy editor's title and source column header
+        QTest::newRow("Russian") << QLocale(QLocale::Russian, QLocale::Russia) << true
+                                 << QStringList{"Редактирование стратегии", "Источник управления"};
+        QTest::newRow("English: the source texts") << QLocale(QLocale::English, QLocale::UnitedStates) << false
+                                                   << QStringList{"Strategy edit", "Control source"};
+    }
+    void followsTheLanguage()
+    {
+        QFETCH(QLocale, locale);
+        QFETCH(bool, installed);
+        QFETCH(QStringList, texts);
+        QCOMPARE(Velmora::installTranslation(locale), installed);
+        QTableWidget* table = openStrategy("7/");
+        QCOMPARE((QStringList{strategyEditor->windowTitle(), table->horizontalHeaderItem(2)->text()}), texts);
     }
 };
 
