@@ -1,12 +1,23 @@
+// The file format's own pieces: the configuration checker, the token digest
+// behind the configuration hash, and outline numbers as text.
 #include "Velmora/format/ConfigChecker.h"
+#include "Velmora/format/GeometryText.h"
+#include "Velmora/format/TokenDigest.h"
 
+#include <QCryptographicHash>
 #include <QDomDocument>
 #include <QFile>
+#include <QTextCodec>
 #include <QtTest>
+
+#include <cmath>
+#include <limits>
 
 using Velmora::ConfigChecker;
 using Velmora::ConfigFinding;
 using Velmora::ConfigFindings;
+using Points = QVector<QPointF>;
+Q_DECLARE_METATYPE(Points)
 
 namespace {
 
@@ -42,25 +53,54 @@ QDomDocument zoneWith(const QString& outline, const QString& week)
     return document;
 }
 
+QByteArray md4(const QStringList& tokens)
+{
+    QCryptographicHash hash(QCryptographicHash::Md4);
+    for (const QString& token : tokens)
+        hash.addData(token.toUtf8());
+    return hash.result();
+}
+
+const char* const baseDocument = R"(<Zone id="7" name="North">
+    <Geometry>0,0;1000,0;1000,800</Geometry>
+    <Areas>
+        <Area id="3" name="Centre">
+            <Controllers>101,102</Controllers>
+            <States/>
+        </Area>
+    </Areas>
+</Zone>
+)";
+
 } // namespace
 
-// The configuration checker: one fixture per kind of fault, each a copy of a
-// clean zone with that one fault; edge cases of outlines and week texts; the
-// shipped examples.
-class TestConfigChecker : public QObject
+class TestFormat : public QObject
 {
     Q_OBJECT
 
 private slots:
+    // The checker: one fixture per kind of fault, each a copy of a clean zone
+    // with that one fault; edge cases of outlines and week texts; the examples.
     void faults_data();
     void faults();
     void snippets_data();
     void snippets();
     void examplesHaveNoErrors();
     void formatting();
+    // The digest
+    void tokens_data();
+    void tokens();
+    void variants_data();
+    void variants();
+    void readsFromCurrentPosition();
+    // Outline numbers
+    void numbers_data();
+    void numbers();
+    void pointLists_data();
+    void pointLists();
 };
 
-void TestConfigChecker::faults_data()
+void TestFormat::faults_data()
 {
     QTest::addColumn<QString>("name");         // the fixture; its main finding has this kind
     QTest::addColumn<QStringList>("expected"); // every finding: "LINE severity kind"
@@ -111,7 +151,7 @@ void TestConfigChecker::faults_data()
     row("no-such-file", {"0 error cannot-open"}, "", "Cannot open");
 }
 
-void TestConfigChecker::faults()
+void TestFormat::faults()
 {
     QFETCH(QString, name);
     QFETCH(QStringList, expected);
@@ -137,7 +177,7 @@ void TestConfigChecker::faults()
     }
 }
 
-void TestConfigChecker::snippets_data()
+void TestFormat::snippets_data()
 {
     QTest::addColumn<QString>("outline"); // null: no Geometry element
     QTest::addColumn<QString>("week");
@@ -168,7 +208,7 @@ void TestConfigChecker::snippets_data()
     week("negative id", "1,1,1,-1,1,1,1", "week-bad-field", true);
 }
 
-void TestConfigChecker::snippets()
+void TestFormat::snippets()
 {
     QFETCH(QString, outline);
     QFETCH(QString, week);
@@ -184,7 +224,7 @@ void TestConfigChecker::snippets()
         QCOMPARE(findings.first().isError(), error);
 }
 
-void TestConfigChecker::examplesHaveNoErrors()
+void TestFormat::examplesHaveNoErrors()
 {
     for (const char* name : {"north", "zarechny"}) {
         const QString path = QStringLiteral(VELMORA_EXAMPLES "/%1.xtsc").arg(QLatin1String(name));
@@ -193,20 +233,146 @@ void TestConfigChecker::examplesHaveNoErrors()
     }
 }
 
-void TestConfigChecker::formatting()
+void TestFormat::formatting()
 {
     const ConfigFindings findings = ConfigChecker::checkFile(fixture(QStringLiteral("no-strategy")));
-    QCOMPARE(ConfigChecker::errorCount(findings), 6);
-    QCOMPARE(ConfigChecker::warningCount(findings), 0);
+    QCOMPARE(QList<int>({ConfigChecker::errorCount(findings), ConfigChecker::warningCount(findings)}), QList<int>({6, 0}));
     const QString text = ConfigChecker::formatFindings(findings, QStringLiteral("z.xtsc"));
     QCOMPARE(text.count(QLatin1Char('\n')), 6);
     QVERIFY(text.startsWith(QStringLiteral("z.xtsc:7: error: Day card 1 of the zone names strategy 2, ")));
-
+    // A finding without a line names only the file.
     ConfigFinding warning;
     warning.severity = ConfigFinding::Warning;
     warning.message = QStringLiteral("Something.");
-    QCOMPARE(ConfigChecker::formatFinding(warning, QStringLiteral("a.xtsc")), QStringLiteral("a.xtsc: warning: Something."));
+    QCOMPARE(ConfigChecker::formatFinding(warning, "a.xtsc"), QStringLiteral("a.xtsc: warning: Something."));
 }
 
-QTEST_GUILESS_MAIN(TestConfigChecker)
-#include "tst_configchecker.moc"
+void TestFormat::tokens_data()
+{
+    QTest::addColumn<QByteArray>("document");
+    QTest::addColumn<QStringList>("tokens");
+    auto row = [](const char* name, const QByteArray& document, const QStringList& tokens) {
+        QTest::newRow(name) << document << tokens;
+    };
+    const QString north = QString::fromUtf8("\xd0\xa1\xd0\xb5\xd0\xb2\xd0\xb5\xd1\x80");
+
+    row("zone with empty list", R"(<Zone id="1" name="A"><Areas/></Zone>)",
+        {"Zone", "id", "1", "name", "A", "Areas", "Areas", "Zone"});
+    row("declaration, comment, PI and doctype skipped",
+        "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<!DOCTYPE Zone>\n<!-- c -->"
+        "<Zone id=\"1\"><?pi data?><!-- inner --><Areas/></Zone>",
+        {"Zone", "id", "1", "Areas", "Areas", "Zone"});
+    row("text keeps its surrounding blanks", "<Zone>\n  <Geometry>  1,2;3,4 </Geometry>\n</Zone>",
+        {"Zone", "Geometry", "  1,2;3,4 ", "Geometry", "Zone"});
+    row("entities resolved", R"(<Zone name="A &amp; B">x &lt; y</Zone>)", {"Zone", "name", "A & B", "x < y", "Zone"});
+    row("cdata included", "<Zone><![CDATA[ a<b ]]></Zone>", {"Zone", " a<b ", "Zone"});
+    row("non-ascii as utf-8", "<Zone name=\"" + north.toUtf8() + "\"/>", {"Zone", "name", north, "Zone"});
+    // The characters count, not the bytes a file's encoding gives them.
+    row("windows-1251 file",
+        "<?xml version=\"1.0\" encoding=\"windows-1251\"?><Zone name=\""
+            + QTextCodec::codecForName("windows-1251")->fromUnicode(north) + "\"/>",
+        {"Zone", "name", north, "Zone"});
+    row("stops at the first syntax error", "<Zone id=\"1\"><Areas></Zone><Tail/>", {"Zone", "id", "1", "Areas"});
+    row("empty input", QByteArray(), {});
+}
+
+void TestFormat::tokens()
+{
+    QFETCH(QByteArray, document);
+    QFETCH(QStringList, tokens);
+    QCOMPARE(Velmora::tokenDigest(document), md4(tokens));
+}
+
+void TestFormat::variants_data()
+{
+    QTest::addColumn<QByteArray>("variant");
+    QTest::addColumn<bool>("same"); // whether the hash stays that of the base document
+    const QByteArray base(baseDocument);
+    auto row = [&](const char* name, const QByteArray& variant, bool same) { QTest::newRow(name) << variant << same; };
+
+    // Layout does not count (comments and declarations: see tokens()).
+    row("re-indented", QByteArray(base).replace("\n", "").replace("    ", ""), true);
+    row("blank text between elements", QByteArray(base).replace("</Geometry>", "</Geometry>\n\n\t  \n"), true);
+    row("empty element written long", QByteArray(base).replace("<States/>", "<States></States>"), true);
+    // Content does.
+    row("attribute order", QByteArray(base).replace(R"(id="7" name="North")", R"(name="North" id="7")"), false);
+    row("element renamed", QByteArray(base).replace("Geometry>", "Outline>"), false);
+    row("attribute value", QByteArray(base).replace(R"(id="3")", R"(id="4")"), false);
+    row("text", QByteArray(base).replace("101,102", "101,103"), false);
+    row("blank inside text", QByteArray(base).replace("101,102", "101, 102"), false);
+    row("attribute added", QByteArray(base).replace("<Areas>", "<Areas version=\"1\">"), false);
+}
+
+void TestFormat::variants()
+{
+    QFETCH(QByteArray, variant);
+    QFETCH(bool, same);
+    QVERIFY(variant != QByteArray(baseDocument));
+    QCOMPARE(Velmora::tokenDigest(variant) == Velmora::tokenDigest(QByteArray(baseDocument)), same);
+}
+
+void TestFormat::readsFromCurrentPosition()
+{
+    QBuffer buffer;
+    buffer.setData(QByteArray("junk") + baseDocument);
+    QVERIFY(buffer.open(QIODevice::ReadOnly));
+    buffer.seek(4);
+    QCOMPARE(Velmora::tokenDigest(&buffer), Velmora::tokenDigest(QByteArray(baseDocument)));
+}
+
+void TestFormat::numbers_data()
+{
+    QTest::addColumn<double>("value");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("zero") << 0.0 << "0";
+    QTest::newRow("negative zero") << -0.0 << "0";
+    QTest::newRow("degrees") << 49.1035 << "49.1035";
+    QTest::newRow("binary noise rounds away") << 0.1 + 0.2 << "0.3";
+    QTest::newRow("zeros left by rounding dropped") << 55.78150000001 << "55.7815";
+    QTest::newRow("two thirds rounds up") << 2.0 / 3 << "0.666666666667";
+    QTest::newRow("twelve digits stay fixed") << 123456789012.0 << "123456789012";
+    QTest::newRow("thirteen digits go to exponent") << 1234567890123.0 << "1.23456789012e+12";
+    QTest::newRow("rounding carries into the exponent") << 999999999999.5 << "1e+12";
+    QTest::newRow("exponent -4 stays fixed") << 0.0001 << "0.0001";
+    QTest::newRow("exponent -5 is shorter") << -0.000025 << "-2.5e-05";
+    QTest::newRow("largest double") << std::numeric_limits<double>::max() << "1.79769313486e+308";
+}
+
+void TestFormat::numbers()
+{
+    QFETCH(double, value);
+    QFETCH(QString, text);
+    // The program's locale has no say in a file format.
+    QLocale::setDefault(QLocale(QLocale::German));
+    const QString written = Velmora::Geometry::formatNumber(value);
+    QLocale::setDefault(QLocale::c());
+    QCOMPARE(written, text);
+    // Twelve significant digits: read back within 5e-12 relative.
+    QVERIFY(std::abs(written.toDouble() - value) <= 5e-12 * std::abs(value));
+}
+
+void TestFormat::pointLists_data()
+{
+    QTest::addColumn<Points>("points");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("none") << Points() << "";
+    QTest::newRow("one") << Points{{1, 2}} << "1,2";
+    QTest::newRow("closed square") << Points{{0, 0}, {1000, 0}, {1000, 800}, {0, 0}} << "0,0;1000,0;1000,800;0,0";
+    QTest::newRow("mixed forms") << Points{{-1e-7, 1e15}, {2.0 / 3, 49.10351234567891}}
+                                 << "-1e-07,1e+15;0.666666666667,49.1035123457";
+}
+
+void TestFormat::pointLists()
+{
+    QFETCH(Points, points);
+    QFETCH(QString, text);
+    QCOMPARE(Velmora::Geometry::formatPoints(points), text);
+    // What was written once reads back to the same text.
+    Points read;
+    QCOMPARE(Velmora::Geometry::parsePoints(text, &read), !points.isEmpty());
+    QCOMPARE(read.size(), points.size());
+    QCOMPARE(Velmora::Geometry::formatPoints(read), text);
+}
+
+QTEST_GUILESS_MAIN(TestFormat)
+#include "tst_format.moc"
