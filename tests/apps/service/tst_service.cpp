@@ -1,5 +1,6 @@
 #include "DomText.h"
 #include "ServiceProcess.h"
+#include "Until.h"
 #include "Velmora/format/Protocol.h"
 #include "Velmora/format/TokenDigest.h"
 
@@ -43,24 +44,6 @@ QByteArray command(quint32 code, const QVariantList& values = {})
 QByteArray setProgram(uint controller, const QByteArray& program)
 {
     return command(SET_DPROG, {controller, 0u, program});
-}
-
-// Runs the event loop until the condition holds, looking after every batch of
-// events: QTRY_* and qWaitFor sleep between their looks.
-template<typename Condition>
-bool until(Condition condition, int timeout = 5000)
-{
-    QTimer wake; // so that the time limit holds when nothing happens
-    wake.start(5);
-    QElapsedTimer clock;
-    clock.start();
-    while (!condition()) {
-        if (clock.hasExpired(timeout))
-            return false;
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    }
-    return true;
 }
 
 struct Answer

@@ -1,3 +1,4 @@
+#include "Until.h"
 #include "Velmora/format/Protocol.h"
 #include <connection/TcpConnection.h>
 #include <semtra/Request.h>
@@ -23,24 +24,6 @@ constexpr int Tag = Velmora::Protocol::Tag;
 // Retries after 10 ms rather than a quarter second: the tests wait on
 // conditions, and a real delay would only make them slow.
 constexpr int FirstDelay = 10;
-
-// Runs the event loop until the condition holds, looking after every batch of
-// events: QTRY_* and qWaitFor sleep between their looks.
-template<typename Condition>
-bool until(Condition condition, int timeout = 5000)
-{
-    QTimer wake; // so that the time limit holds when nothing happens
-    wake.start(5);
-    QElapsedTimer clock;
-    clock.start();
-    while (!condition()) {
-        if (clock.hasExpired(timeout))
-            return false;
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    }
-    return true;
-}
 
 // The service's end: a listening socket on a free port of the loopback.
 class Service
