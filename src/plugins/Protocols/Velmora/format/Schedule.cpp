@@ -187,7 +187,7 @@ QVector<Schedule::Span> Schedule::spans(const QDate& first, const QDate& last) c
     int dayStart = 0;
     for (qint64 d = 0; d < days; ++d, dayStart += MinutesPerDay) {
         const Day today = entriesOn(first.addDays(d));
-        // Rule 6: until today's first entry the previous day's last one runs.
+        // docs/schedule.md, rule 6: until today's first entry the previous day's last one runs.
         int target = previous.isEmpty() ? -1 : previous.last().target;
         int from = 0;
         for (const Entry& entry : today) {
