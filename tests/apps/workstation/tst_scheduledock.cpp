@@ -10,11 +10,13 @@
 
 #include "DomText.h"
 #include "ServiceProcess.h"
+#include "Until.h"
 
 #include <QHelpEvent>
 #include <QTemporaryDir>
 #include <QToolButton>
 #include <QToolTip>
+#include <QWindow>
 #include <QtTest>
 
 #include <memory>
@@ -87,7 +89,7 @@ void TestScheduleDock::init()
     m_dock->setFloating(true);
     m_dock->resize(1200, 400);
     m_dock->show();
-    QVERIFY(QTest::qWaitForWindowExposed(m_dock));
+    QVERIFY(until([this] { return m_dock->windowHandle() && m_dock->windowHandle()->isExposed(); }));
 }
 
 void TestScheduleDock::cleanup()
@@ -98,7 +100,7 @@ void TestScheduleDock::cleanup()
 
 bool TestScheduleDock::shows(int zoneId, const QDate& date) const
 {
-    return QTest::qWaitFor(
+    return until(
         [&] {
             const Velmora::SchedulePreview& preview = m_chart->preview();
             return preview.zoneId() == zoneId && preview.firstDate() == date && m_chart->isVisible()
@@ -217,14 +219,14 @@ void TestScheduleDock::unreadableFile()
     QVERIFY(m_dock->message().isEmpty());
 
     QVERIFY(remove ? QFile::remove(file) : writeFile(file, content));
-    QTRY_VERIFY_WITH_TIMEOUT(m_dock->message().contains(says), Timeout);
+    QVERIFY(until([&] { return m_dock->message().contains(says); }, Timeout));
     QVERIFY2(m_dock->message().contains(QFileInfo(file).fileName()), qPrintable(m_dock->message()));
     QVERIFY(m_chart->preview().isNull());
     QVERIFY(!m_chart->isVisible());
     QVERIFY(!m_chart->intervalAt(QPoint(300, 60)));
 
     QVERIFY(writeFile(file, readFile(weekFile)));
-    QTRY_VERIFY_WITH_TIMEOUT(m_dock->message().isEmpty(), Timeout);
+    QVERIFY(until([&] { return m_dock->message().isEmpty(); }, Timeout));
     QCOMPARE(m_chart->preview().zoneId(), 21);
 }
 
@@ -238,11 +240,11 @@ void TestScheduleDock::followsCommandZone()
     QVERIFY(m_window->openZone(steadyFile));
     m_dock->setDate(QDate(2027, 5, 4));
     QCOMPARE(m_dock->zone(), m_window->commandZone());
-    QTRY_COMPARE(m_chart->preview().zoneId(), 21);
+    QVERIFY(until([&] { return m_chart->preview().zoneId() == 21; }));
 
     m_window->setCommandZone(m_host->zoneForFile(steadyFile));
     QCOMPARE(m_dock->zone(), m_host->zoneForFile(steadyFile));
-    QTRY_COMPARE(m_chart->preview().zoneId(), 31);
+    QVERIFY(until([&] { return m_chart->preview().zoneId() == 31; }));
 
     // Saved by the zone editor while another zone was shown.
     QVERIFY(writeFile(week, readFile(week).replace("Morning peak", "School run")));
@@ -253,10 +255,10 @@ void TestScheduleDock::followsCommandZone()
 
     m_window->closeZone(m_window->commandZone());
     QCOMPARE(m_dock->zone(), m_host->zoneForFile(steadyFile));
-    QTRY_COMPARE(m_chart->preview().zoneId(), 31);
+    QVERIFY(until([&] { return m_chart->preview().zoneId() == 31; }));
     m_window->closeZone(m_window->commandZone());
     QCOMPARE(m_dock->zone(), nullptr);
-    QTRY_VERIFY(m_chart->preview().isNull());
+    QVERIFY(until([&] { return m_chart->preview().isNull(); }));
     QVERIFY(m_dock->message().contains(QLatin1String("No zone")));
 }
 
@@ -292,10 +294,10 @@ void TestScheduleDock::liveState()
     QObject* zone = m_host->zoneForFile(steadyFile);
     const auto area = [zone](const QString& id) { return ModuleHost::areaById(zone, id.toInt()); };
     m_window->connectToService(QStringLiteral("127.0.0.1"), service.port());
-    QTRY_VERIFY_WITH_TIMEOUT(zone->property("currentStrategy").toInt() == 1
-                                 && area("1")->property("currentState").toInt() == 1
-                                 && area("2")->property("currentState").toInt() == 1,
-                             Timeout);
+    QVERIFY(until([&] {
+        return zone->property("currentStrategy").toInt() == 1 && area("1")->property("currentState").toInt() == 1
+            && area("2")->property("currentState").toInt() == 1;
+    }, Timeout));
     QVERIFY(shows(31, QDate::currentDate()));
     QVERIFY(m_chart->nowMinute() >= 0);
 
@@ -304,9 +306,9 @@ void TestScheduleDock::liveState()
         // Until the service reports the operator's hold on what it changed.
         const QString first = parameters.section(QLatin1Char(' '), 0, 0);
         if (command == QLatin1String("SET_STRAT"))
-            QTRY_COMPARE_WITH_TIMEOUT(zone->property("currentStrategy").toString(), first, Timeout);
+            QVERIFY(until([&] { return zone->property("currentStrategy").toString() == first; }, Timeout));
         else
-            QTRY_COMPARE_WITH_TIMEOUT(area(first)->property("controlSource").toInt(), 4, Timeout);
+            QVERIFY(until([&] { return area(first)->property("controlSource").toInt() == 4; }, Timeout));
     }
     m_dock->setDate(QDate::currentDate().addDays(days));
     QVERIFY(shows(31, m_dock->date()));
@@ -321,7 +323,7 @@ void TestScheduleDock::liveState()
 
     // Without the link nothing live is known, so nothing differs.
     service.stop();
-    QTRY_VERIFY_WITH_TIMEOUT(m_chart->mismatches().isEmpty(), Timeout);
+    QVERIFY(until([&] { return m_chart->mismatches().isEmpty(); }, Timeout));
 }
 
 QTEST_MAIN(TestScheduleDock)
