@@ -1,13 +1,11 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QProcess>
-#include <QTemporaryDir>
 #include <QtTest>
 
 namespace {
 
 const QString program = QStringLiteral(VELMORA_BIN_DIR "/velmora-inspect");
-const QString modulePath = QStringLiteral(VELMORA_PLUGIN_DIR "/libVelmora.so");
 const QString northFile = QStringLiteral(VELMORA_EXAMPLES "/north.xtsc");
 
 } // namespace
@@ -16,19 +14,10 @@ class TestInspect : public QObject
 {
     Q_OBJECT
 private slots:
-    void initTestCase();
+    void initTestCase() { QVERIFY2(QFile::exists(program), qPrintable(program)); }
     void pluginOption_data();
     void pluginOption();
-
-private:
-    QTemporaryDir m_dir;
 };
-
-void TestInspect::initTestCase()
-{
-    QVERIFY(m_dir.isValid());
-    QVERIFY2(QFile::exists(program), qPrintable(program));
-}
 
 void TestInspect::pluginOption_data()
 {
@@ -37,23 +26,20 @@ void TestInspect::pluginOption_data()
     // Expected in what the program wrote, stdout and stderr together.
     QTest::addColumn<QStringList>("said");
 
-    const QString missing = m_dir.filePath(QStringLiteral("nowhere/libVelmora.so"));
+    const QString missing = QDir::tempPath() + QStringLiteral("/nowhere/libVelmora.so");
     const QString refused = QStringLiteral(VELMORA_TEST_DATA "/model/syntax-error.xtsc");
-    const QStringList printed{"Velmora::Plugin moduleVersion=", "== " + northFile, "Velmora::Zone: 7 | North",
-                              "Container: Strategys(2)", "localHash "};
 
     // QApplication would take both words for one of Qt's own plug-ins and the
     // default module would load instead. Why a module is refused is the
     // loader's test; here the refusal ends the program.
     QTest::newRow("missing module") << QStringList{"--plugin", missing, northFile} << 2 << QStringList{missing};
-    QTest::newRow("missing module, one word") << QStringList{"--plugin=" + missing, northFile} << 2
-                                              << QStringList{missing};
     QTest::newRow("no path") << QStringList{northFile, "--plugin"} << 2 << QStringList{"--plugin needs a value"};
-    QTest::newRow("the module") << QStringList{"--plugin", modulePath, northFile} << 0 << printed;
-    QTest::newRow("the default module") << QStringList{northFile} << 0 << printed;
-    QTest::newRow("a refused file") << QStringList{"--plugin", modulePath, northFile, refused} << 1
-                                    << (printed + QStringList{"== " + refused, "load failed",
-                                                              "message: Error processing file"});
+    // What loads is printed; a file the module refuses fails the run.
+    QTest::newRow("the default module, a refused file")
+        << QStringList{northFile, refused} << 1
+        << QStringList{"Velmora::Plugin moduleVersion=", "== " + northFile, "Velmora::Zone: 7 | North",
+                       "Container: Strategys(2)", "localHash ", "== " + refused, "load failed",
+                       "message: Error processing file"};
 
     // Checking and previewing read the files themselves, without the module.
     const QString dangling = QStringLiteral(VELMORA_TEST_DATA "/check/unknown-state.xtsc");
@@ -63,8 +49,6 @@ void TestInspect::pluginOption_data()
                                      << QStringList{dangling + ":", ": error: "};
     QTest::newRow("schedule: a day") << QStringList{"--schedule", "2026-12-07", northFile} << 0
                                      << QStringList{"  06:00  22:00  1 Day", "Area 3 Centre", "07:00  22:00  1 Peak"};
-    QTest::newRow("schedule: a bad range") << QStringList{"--schedule", "2026-12-40", northFile} << 2
-                                           << QStringList{"--schedule needs"};
 }
 
 void TestInspect::pluginOption()

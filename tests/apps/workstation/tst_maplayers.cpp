@@ -1,14 +1,12 @@
+// The map without the module: the host's traffic lights read from their
+// files, and the view that fits, zooms, pans and draws them.
 #include "Light.h"
 #include "LightLayer.h"
 #include "MapView.h"
 #include "OffscreenLeaks.h"
 
-#include <QFile>
-#include <QGraphicsEllipseItem>
+#include <QGraphicsItem>
 #include <QGraphicsScene>
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <QMouseEvent>
 #include <QPointer>
 #include <QStyle>
@@ -18,16 +16,79 @@
 
 #include <memory>
 
+#include "DomText.h"
+
+namespace {
+
+const QByteArray twoLights = "{\"lights\":[{\"id\":1,\"x\":1,\"y\":2},{\"id\":2,\"x\":3,\"y\":4}]}";
+
+// Counts the resizes a widget goes through.
+class ResizeCounter : public QObject
+{
+public:
+    explicit ResizeCounter(QWidget* widget) { widget->installEventFilter(this); }
+    int count = 0;
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        count += event->type() == QEvent::Resize ? 1 : 0;
+        return false;
+    }
+};
+
+// A moment of the event loop: a view that refits into its own scroll bars
+// resizes its viewport thousands of times in it.
+void settle()
+{
+    QTest::qWait(20);
+}
+
+// Whole, north up, and filling the viewport in one direction; else why not.
+QString fitProblem(const MapView& view, const QRectF& rect)
+{
+    const QRectF shown(view.mapFromScene(QPointF(rect.left(), rect.bottom())),
+                       view.mapFromScene(QPointF(rect.right(), rect.top())));
+    const QRectF viewport(QPointF(0, 0), QSizeF(view.viewport()->size()));
+    const qreal filled = qMax(shown.width() / viewport.width(), shown.height() / viewport.height());
+    if (shown.isValid() && viewport.adjusted(-1, -1, 1, 1).contains(shown) && filled > 0.85)
+        return QString();
+    return QStringLiteral("%1,%2 %3x%4 in %5x%6")
+        .arg(shown.x())
+        .arg(shown.y())
+        .arg(shown.width())
+        .arg(shown.height())
+        .arg(viewport.width())
+        .arg(viewport.height());
+}
+
+// A shown map view fitted on `rect`, with room around it to zoom and pan.
+struct FittedMap
+{
+    explicit FittedMap(const QRectF& rect = QRectF(QPointF(49.1035, 55.7815), QPointF(49.1545, 55.7975)))
+    {
+        const qreal room = 4 * qMax(rect.width(), rect.height());
+        scene.setSceneRect(rect.adjusted(-room, -room, room, room));
+        view.resize(800, 600);
+        view.show();
+        shown = QTest::qWaitForWindowExposed(&view);
+        view.fitRect(rect);
+    }
+    QGraphicsScene scene;
+    MapView view{&scene};
+    bool shown = false;
+};
+
+} // namespace
+
 class TestMapLayers : public QObject
 {
     Q_OBJECT
 private slots:
-    void initTestCase();
+    void initTestCase() { QVERIFY(m_dir.isValid()); }
 
     void lightsFileFor_data();
     void lightsFileFor();
-    void exampleLights_data();
-    void exampleLights();
     void badLightFiles_data();
     void badLightFiles();
     void reloadReplaces();
@@ -50,99 +111,19 @@ private slots:
     void frameRate();
 
 private:
-    QString writeFile(const QString& name, const QByteArray& content);
+    QString file(const QString& name, const QByteArray& content)
+    {
+        return writeFile(m_dir.filePath(name), content) ? m_dir.filePath(name) : QString();
+    }
+
     QTemporaryDir m_dir;
 };
-
-void TestMapLayers::initTestCase()
-{
-    QVERIFY(m_dir.isValid());
-}
-
-namespace {
-
-// Counts the resizes a widget goes through.
-class ResizeCounter : public QObject
-{
-public:
-    explicit ResizeCounter(QWidget* widget)
-    {
-        widget->installEventFilter(this);
-    }
-    int count = 0;
-
-protected:
-    bool eventFilter(QObject*, QEvent* event) override
-    {
-        if (event->type() == QEvent::Resize)
-            ++count;
-        return false;
-    }
-};
-
-// Where a fitted rectangle lies on the view, north up.
-QRectF onView(const MapView& view, const QRectF& rect)
-{
-    return QRectF(view.mapFromScene(QPointF(rect.left(), rect.bottom())),
-                  view.mapFromScene(QPointF(rect.right(), rect.top())));
-}
-
-// Whole, and filling the viewport in one direction.
-bool fitsWhole(const MapView& view, const QRectF& rect, QString* why)
-{
-    const QRectF shown = onView(view, rect);
-    const QRectF viewport(QPointF(0, 0), QSizeF(view.viewport()->size()));
-    const qreal filled = qMax(shown.width() / viewport.width(), shown.height() / viewport.height());
-    *why = QStringLiteral("%1,%2 %3x%4 in %5x%6")
-               .arg(shown.x())
-               .arg(shown.y())
-               .arg(shown.width())
-               .arg(shown.height())
-               .arg(viewport.width())
-               .arg(viewport.height());
-    return viewport.adjusted(-1, -1, 1, 1).contains(shown) && filled > 0.85;
-}
-
-enum SceneShape { WideEdge, TallEdge, LargerAllRound };
-
-// A shown 800 x 600 map view on the example district's extent, with room
-// around it to zoom and pan.
-struct FittedMap
-{
-    const QRectF rect {QPointF(49.1035, 55.7815), QPointF(49.1545, 55.7975)};
-    QGraphicsScene scene;
-    MapView view {&scene};
-
-    bool fit()
-    {
-        scene.setSceneRect(rect.adjusted(-0.2, -0.2, 0.2, 0.2));
-        view.resize(800, 600);
-        view.show();
-        if (!QTest::qWaitForWindowExposed(&view))
-            return false;
-        view.fitRect(rect);
-        return true;
-    }
-};
-
-} // namespace
-
-QString TestMapLayers::writeFile(const QString& name, const QByteArray& content)
-{
-    const QString path = m_dir.filePath(name);
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        return QString();
-    file.write(content);
-    return path;
-}
 
 void TestMapLayers::lightsFileFor_data()
 {
     QTest::addColumn<QString>("zoneFile");
     QTest::addColumn<QString>("lightsFile");
 
-    QTest::newRow("example") << "/data/zarechny.xtsc" << "/data/zarechny.lights.json";
     QTest::newRow("dots in the name") << "/data/north.v2.xtsc" << "/data/north.v2.lights.json";
     QTest::newRow("dotted folder") << "/data.d/north" << "/data.d/north.lights.json";
     QTest::newRow("hidden file") << "/data/.zone" << "/data/.zone.lights.json";
@@ -153,48 +134,6 @@ void TestMapLayers::lightsFileFor()
     QFETCH(QString, zoneFile);
     QFETCH(QString, lightsFile);
     QCOMPARE(LightLayer::lightsFileFor(zoneFile), lightsFile);
-}
-
-void TestMapLayers::exampleLights_data()
-{
-    QTest::addColumn<QString>("file");
-    QTest::newRow("zarechny") << QStringLiteral(VELMORA_EXAMPLES "/zarechny.lights.json");
-    QTest::newRow("north") << QStringLiteral(VELMORA_EXAMPLES "/north.lights.json");
-}
-
-void TestMapLayers::exampleLights()
-{
-    QFETCH(QString, file);
-    QFile json(file);
-    QVERIFY(json.open(QIODevice::ReadOnly));
-    const QJsonArray entries = QJsonDocument::fromJson(json.readAll()).object().value("lights").toArray();
-    QVERIFY(!entries.isEmpty());
-
-    QGraphicsScene scene;
-    LightLayer layer(&scene);
-    QString error;
-    QVERIFY2(layer.load(file, file, &error), qPrintable(error));
-    const QList<Semtra::Light*> lights = layer.lights(file);
-    QCOMPARE(lights.size(), entries.size());
-    QCOMPARE(layer.count(), entries.size());
-
-    // What the module relies on to recognise a host light on the scene.
-    int found = 0;
-    for (QGraphicsItem* item : scene.items()) {
-        QObject* object = item->data(0).value<QObject*>();
-        QVERIFY(object);
-        QCOMPARE(object->metaObject()->className(), "Semtra::Light");
-        QCOMPARE(item->pos(), object->property("basePoint").toPointF());
-        QVERIFY(item->flags() & QGraphicsItem::ItemIgnoresTransformations);
-        ++found;
-    }
-    QCOMPARE(found, entries.size());
-    for (int i = 0; i < entries.size(); ++i) {
-        const QJsonObject entry = entries.at(i).toObject();
-        QCOMPARE(lights.at(i)->property("id").toInt(), entry.value("id").toInt());
-        QCOMPARE(lights.at(i)->basePoint(), QPointF(entry.value("x").toDouble(), entry.value("y").toDouble()));
-        QVERIFY(layer.boundingRect().contains(lights.at(i)->basePoint()));
-    }
 }
 
 void TestMapLayers::badLightFiles_data()
@@ -219,12 +158,10 @@ void TestMapLayers::badLightFiles()
     QFETCH(bool, loads);
     QFETCH(int, lights);
 
-    const QString path = writeFile(QStringLiteral("bad.lights.json"), content);
-    QVERIFY(!path.isEmpty());
     QGraphicsScene scene;
     LightLayer layer(&scene);
     QString error;
-    QCOMPARE(layer.load(QStringLiteral("zone"), path, &error), loads);
+    QCOMPARE(layer.load(QStringLiteral("zone"), file(QStringLiteral("bad.lights.json"), content), &error), loads);
     QCOMPARE(error.isEmpty(), loads);
     QCOMPARE(layer.count(), lights);
     QCOMPARE(scene.items().size(), lights);
@@ -232,19 +169,26 @@ void TestMapLayers::badLightFiles()
 
 void TestMapLayers::reloadReplaces()
 {
-    const QString good = writeFile(QStringLiteral("good.lights.json"),
-                                   "{\"lights\":[{\"id\":1,\"x\":1,\"y\":2},{\"id\":2,\"x\":3,\"y\":4}]}");
-    const QString broken = writeFile(QStringLiteral("broken.lights.json"), "{");
+    const QString good = file(QStringLiteral("good.lights.json"), twoLights);
     QGraphicsScene scene;
     LightLayer layer(&scene);
     QString error;
     QVERIFY(layer.load(QStringLiteral("a"), good, &error));
+    // What the module relies on to recognise a host light on the scene.
+    for (Semtra::Light* light : layer.lights(QStringLiteral("a"))) {
+        const QGraphicsItem* item = light->item();
+        QVERIFY(item && item->scene() == &scene);
+        QCOMPARE(item->data(0).value<QObject*>(), static_cast<QObject*>(light));
+        QCOMPARE(QByteArray(light->metaObject()->className()), QByteArray("Semtra::Light"));
+        QCOMPARE(item->pos(), light->property("basePoint").toPointF());
+        QVERIFY(item->flags() & QGraphicsItem::ItemIgnoresTransformations);
+    }
+    QCOMPARE(layer.lights(QStringLiteral("a")).last()->basePoint(), QPointF(3, 4));
     QVERIFY(layer.load(QStringLiteral("b"), good, &error));
     QVERIFY(layer.load(QStringLiteral("a"), good, &error));
-    QCOMPARE(layer.count(), 4);
     QCOMPARE(scene.items().size(), 4);
     // A file that no longer reads leaves the lights that were there.
-    QVERIFY(!layer.load(QStringLiteral("a"), broken, &error));
+    QVERIFY(!layer.load(QStringLiteral("a"), file(QStringLiteral("broken.lights.json"), "{"), &error));
     QCOMPARE(layer.lights(QStringLiteral("a")).size(), 2);
     layer.clear(QStringLiteral("a"));
     QCOMPARE(scene.items().size(), 2);
@@ -254,50 +198,43 @@ void TestMapLayers::reloadReplaces()
 void TestMapLayers::markerOwnership_data()
 {
     QTest::addColumn<QString>("first"); // what goes first
-
     QTest::newRow("the scene") << "scene";
     QTest::newRow("the layer") << "layer";
     QTest::newRow("the zone's lights") << "lights";
 }
 
+// Whichever goes first, nothing is deleted twice or left behind (the sanitizers watch).
 void TestMapLayers::markerOwnership()
 {
     QFETCH(QString, first);
 
-    const QString path = writeFile(QStringLiteral("two.lights.json"),
-                                   "{\"lights\":[{\"id\":1,\"x\":1,\"y\":2},{\"id\":2,\"x\":3,\"y\":4}]}");
+    const QString path = file(QStringLiteral("two.lights.json"), twoLights);
     auto scene = std::make_unique<QGraphicsScene>();
     auto layer = std::make_unique<LightLayer>(scene.get());
     QString error;
     QVERIFY2(layer->load(QStringLiteral("zone"), path, &error), qPrintable(error));
     QList<QPointer<Semtra::Light>> lights;
-    for (Semtra::Light* light : layer->lights(QStringLiteral("zone"))) {
-        QVERIFY(light->item() && light->item()->scene() == scene.get());
+    for (Semtra::Light* light : layer->lights(QStringLiteral("zone")))
         lights << light;
-    }
     QCOMPARE(lights.size(), 2);
 
-    // Whichever goes first, nothing is deleted twice or left behind (the sanitizers watch).
     if (first == QLatin1String("scene")) {
         scene.reset();
         for (const QPointer<Semtra::Light>& light : qAsConst(lights))
             QVERIFY(light && !light->item());
         // Lights read after the scene went stay off any map.
         QVERIFY(layer->load(QStringLiteral("later"), path, &error));
-        QCOMPARE(layer->count(), 4);
         for (Semtra::Light* light : layer->lights(QStringLiteral("later")))
             QVERIFY(!light->item());
-        layer.reset();
-    } else if (first == QLatin1String("layer")) {
-        layer.reset();
-        QVERIFY(scene->items().isEmpty());
-        scene.reset();
     } else {
-        layer->clear(QStringLiteral("zone"));
+        if (first == QLatin1String("layer"))
+            layer.reset();
+        else
+            layer->clear(QStringLiteral("zone"));
         QVERIFY(scene->items().isEmpty());
-        scene.reset();
-        layer.reset();
     }
+    scene.reset();
+    layer.reset();
     for (const QPointer<Semtra::Light>& light : qAsConst(lights))
         QVERIFY(!light);
 }
@@ -307,9 +244,9 @@ void TestMapLayers::fitNorthUp_data()
     QTest::addColumn<QRectF>("rect");
     QTest::addColumn<qreal>("aspect");
 
+    // On maps in degrees a degree of longitude is cos(latitude) of one of latitude.
     const QRectF zarechny(QPointF(49.1035, 55.7815), QPointF(49.1545, 55.7975));
     QTest::newRow("degrees, mid latitude") << zarechny << qCos(qDegreesToRadians(zarechny.center().y()));
-    QTest::newRow("degrees, equator") << QRectF(10.0, -0.01, 0.04, 0.02) << 1.0;
     QTest::newRow("degrees, southern") << QRectF(151.20, -33.88, 0.02, 0.02) << qCos(qDegreesToRadians(-33.87));
     QTest::newRow("plain plane units") << QRectF(0, 0, 1000, 800) << 1.0;
 }
@@ -319,32 +256,14 @@ void TestMapLayers::fitNorthUp()
     QFETCH(QRectF, rect);
     QFETCH(qreal, aspect);
 
-    QGraphicsScene scene;
-    scene.setSceneRect(rect.adjusted(-rect.width(), -rect.height(), rect.width(), rect.height()));
-    MapView view(&scene);
-    view.resize(800, 600);
-    view.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&view));
-    view.fitRect(rect);
-
-    QCOMPARE(view.aspect(), aspect);
-    const QSize viewport = view.viewport()->size();
-    const QPointF northWest = view.mapFromScene(QPointF(rect.left(), rect.bottom()));
-    const QPointF southEast = view.mapFromScene(QPointF(rect.right(), rect.top()));
-    // North is up, east is right.
-    QVERIFY(northWest.y() < southEast.y());
-    QVERIFY(northWest.x() < southEast.x());
-    // Whole, with a margin, and filling the view in one direction.
-    QVERIFY(northWest.x() >= 0 && northWest.y() >= 0);
-    QVERIFY(southEast.x() <= viewport.width() && southEast.y() <= viewport.height());
-    const qreal filledX = (southEast.x() - northWest.x()) / viewport.width();
-    const qreal filledY = (southEast.y() - northWest.y()) / viewport.height();
-    QVERIFY2(qMax(filledX, filledY) > 0.85, qPrintable(QStringLiteral("%1 %2").arg(filledX).arg(filledY)));
-    // Ground proportions: a degree of longitude is cos(latitude) of one of latitude.
-    const QTransform t = view.transform();
+    FittedMap map(rect);
+    QVERIFY(map.shown);
+    const QString problem = fitProblem(map.view, rect);
+    QVERIFY2(problem.isEmpty(), qPrintable(problem));
+    const QTransform t = map.view.transform();
     QVERIFY(qAbs(qAbs(t.m11() / t.m22()) - aspect) < 1e-9);
     // The read-out is in scene units, whatever the zoom.
-    const QPointF centre = view.mapToScene(view.mapFromScene(rect.center()));
+    const QPointF centre = map.view.mapToScene(map.view.mapFromScene(rect.center()));
     QVERIFY(qAbs(centre.x() - rect.center().x()) < rect.width() / 50);
     QVERIFY(qAbs(centre.y() - rect.center().y()) < rect.height() / 50);
 }
@@ -354,7 +273,6 @@ void TestMapLayers::zoomKeepsCursorPoint_data()
     QTest::addColumn<qreal>("factor");
     QTest::newRow("in") << 2.0;
     QTest::newRow("out") << 0.5;
-    QTest::newRow("one wheel step") << 1.25;
 }
 
 void TestMapLayers::zoomKeepsCursorPoint()
@@ -362,64 +280,54 @@ void TestMapLayers::zoomKeepsCursorPoint()
     QFETCH(qreal, factor);
 
     FittedMap map;
-    QVERIFY(map.fit());
-    MapView& view = map.view;
-
+    QVERIFY(map.shown);
     const QPoint cursor(230, 170);
-    const QPointF under = view.mapToScene(cursor);
-    const qreal before = view.zoom();
-    view.zoomBy(factor, cursor);
-    QVERIFY(qAbs(view.zoom() / before - factor) < 1e-9);
-    const QPointF after = view.mapFromScene(under);
+    const QPointF under = map.view.mapToScene(cursor);
+    const qreal before = map.view.zoom();
+    map.view.zoomBy(factor, cursor);
+    QVERIFY(qAbs(map.view.zoom() / before - factor) < 1e-9);
+    const QPointF after = map.view.mapFromScene(under);
     QVERIFY2((after - QPointF(cursor)).manhattanLength() <= 2.0,
              qPrintable(QStringLiteral("%1,%2").arg(after.x()).arg(after.y())));
-    // Still north up after zooming.
-    QVERIFY(view.transform().m22() < 0);
+    QVERIFY(map.view.transform().m22() < 0); // still north up
 }
 
 void TestMapLayers::fitSettles_data()
 {
     QTest::addColumn<QSize>("size");
-    QTest::addColumn<int>("shape");
+    QTest::addColumn<bool>("wide"); // the scene's width on the edge, else its height
 
-    const QList<QSize> sizes{{800, 600}, {1024, 500}, {500, 700}, {333, 251}};
-    for (const QSize& size : sizes) {
-        const QString name = QStringLiteral("%1x%2").arg(size.width()).arg(size.height());
-        QTest::addRow("%s, scene width on the edge", qPrintable(name)) << size << int(WideEdge);
-        QTest::addRow("%s, scene height on the edge", qPrintable(name)) << size << int(TallEdge);
-        QTest::addRow("%s, scene larger all round", qPrintable(name)) << size << int(LargerAllRound);
-    }
+    QTest::newRow("wide window, scene width on the edge") << QSize(800, 600) << true;
+    QTest::newRow("tall window, scene height on the edge") << QSize(500, 700) << false;
 }
 
+// A scene whose extent lies between what the fitted view shows with a scroll
+// bar and without one: a view that showed bars as needed would refit into its
+// own bar and out again for ever.
 void TestMapLayers::fitSettles()
 {
     QFETCH(QSize, size);
-    QFETCH(int, shape);
+    QFETCH(bool, wide);
 
     QGraphicsScene scene;
     MapView view(&scene);
     const int frame = view.frameWidth();
     const int bar = view.style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, &view);
-    const qreal usable = 1.0 - 2 * MapView::FitMargin;
     // The viewport without scroll bars, along and across the edge direction.
-    const bool wide = shape != TallEdge;
     const qreal along = (wide ? size.width() : size.height()) - 2 * frame;
     const qreal across = (wide ? size.height() : size.width()) - 2 * frame;
     // A plane-unit rectangle fitted by its extent across: 100 units there,
     // half of what would fill the viewport along.
     const qreal fitAcross = 100;
     const qreal fitAlong = 0.5 * fitAcross * (along - bar) / across;
-    // With a bar along the edge the viewport loses `bar` pixels across, and
-    // the fitted zoom drops from high to low. A scene between the two zooms'
-    // worth of pixels along needs that bar only while the bar is not there;
-    // across, the scene is ten times the fitted extent.
+    // With a bar along the edge the viewport loses `bar` pixels across and
+    // the fitted zoom drops from high to low; the scene's extent along needs
+    // the bar only while the bar is not there. Across, it is ten times the fit.
+    const qreal usable = 1.0 - 2 * MapView::FitMargin;
     const qreal high = usable * across / fitAcross;
     const qreal low = usable * (across - bar) / fitAcross;
-    qreal sceneAlong = (along - bar) / qSqrt(high * low);
-    if (shape == LargerAllRound)
-        sceneAlong = 10 * fitAlong;
+    const qreal sceneAlong = (along - bar) / qSqrt(high * low);
     const qreal sceneAcross = 10 * fitAcross;
-    QVERIFY(sceneAlong > fitAlong);
     const QRectF fitted = wide ? QRectF(-fitAlong / 2, -fitAcross / 2, fitAlong, fitAcross)
                                : QRectF(-fitAcross / 2, -fitAlong / 2, fitAcross, fitAlong);
     scene.setSceneRect(wide ? QRectF(-sceneAlong / 2, -sceneAcross / 2, sceneAlong, sceneAcross)
@@ -430,19 +338,18 @@ void TestMapLayers::fitSettles()
     QVERIFY(QTest::qWaitForWindowExposed(&view));
     ResizeCounter resizes(view.viewport());
     view.fitRect(fitted);
-    QTest::qWait(100);
-    // Settled at once: a view that refits into its own scroll bars resizes
-    // its viewport thousands of times a second.
+    settle();
     QVERIFY2(resizes.count <= 1, qPrintable(QStringLiteral("%1 resizes").arg(resizes.count)));
-    QString why;
-    QVERIFY2(fitsWhole(view, fitted, &why), qPrintable(why));
+    QString problem = fitProblem(view, fitted);
+    QVERIFY2(problem.isEmpty(), qPrintable(problem));
 
     // Still fitted, and settled, after the window changes size.
     resizes.count = 0;
     view.resize(size + QSize(37, -23));
-    QTest::qWait(100);
+    settle();
     QVERIFY2(resizes.count <= 2, qPrintable(QStringLiteral("%1 resizes").arg(resizes.count)));
-    QVERIFY2(fitsWhole(view, fitted, &why), qPrintable(why));
+    problem = fitProblem(view, fitted);
+    QVERIFY2(problem.isEmpty(), qPrintable(problem));
 }
 
 void TestMapLayers::dragPans_data()
@@ -458,23 +365,21 @@ void TestMapLayers::dragPans_data()
     QTest::newRow("left over an item") << int(Qt::LeftButton) << true << false;
 }
 
+// Without scroll bars, dragging is how the map is moved.
 void TestMapLayers::dragPans()
 {
     QFETCH(int, button);
     QFETCH(bool, overItem);
     QFETCH(bool, pans);
 
-    // Without scroll bars, dragging is how the map is moved.
     FittedMap map;
-    QVERIFY(map.fit());
+    QVERIFY(map.shown);
     MapView& view = map.view;
-    QGraphicsScene& scene = map.scene;
-
     const QPoint from(400, 300);
     const QPoint to(330, 360);
     const QPointF grabbed = view.mapToScene(from);
     if (overItem) {
-        auto* item = scene.addRect(QRectF(grabbed - QPointF(0.002, 0.002), QSizeF(0.004, 0.004)));
+        auto* item = map.scene.addRect(QRectF(grabbed - QPointF(0.002, 0.002), QSizeF(0.004, 0.004)));
         item->setFlag(QGraphicsItem::ItemIsSelectable);
     }
     const auto pressed = Qt::MouseButton(button);
@@ -488,15 +393,14 @@ void TestMapLayers::dragPans()
     send(QEvent::MouseButtonRelease, to, Qt::NoButton);
 
     const QPointF under = view.mapFromScene(grabbed);
-    const QPointF expected = pans ? QPointF(to) : QPointF(from);
-    QVERIFY2((under - expected).manhattanLength() <= 2.0,
+    QVERIFY2((under - QPointF(pans ? to : from)).manhattanLength() <= 2.0,
              qPrintable(QStringLiteral("%1,%2").arg(under.x()).arg(under.y())));
     if (!pans)
         return;
     // A dragged map is the user's: a resize keeps the zoom.
     const qreal zoom = view.zoom();
     view.resize(700, 500);
-    QTest::qWait(50);
+    settle();
     QCOMPARE(view.zoom(), zoom);
 }
 
@@ -507,11 +411,9 @@ void TestMapLayers::scaleBar_data()
     QTest::addColumn<qreal>("width");
     QTest::addColumn<QString>("text");
 
-    QTest::newRow("plain units") << 1.0 << false << 100.0 << "100 units";
     QTest::newRow("plain units, zoomed out") << 0.3 << false << 150.0 << "500 units";
     QTest::newRow("metres") << 111320.0 << true << 100.0 << "100 m";
     QTest::newRow("five hundred metres") << 111320.0 / 4 << true << 125.0 << "500 m";
-    QTest::newRow("kilometres") << 11132.0 << true << 100.0 << "1 km";
     QTest::newRow("two kilometres") << 111320.0 / 15 << true << 133.0 << "2 km";
 }
 
@@ -535,7 +437,6 @@ void TestMapLayers::labelPoint_data()
     QTest::addColumn<QPolygonF>("outline");
     QTest::addColumn<QPointF>("point");
 
-    QTest::newRow("square") << QPolygonF({{0, 0}, {4, 0}, {4, 4}, {0, 4}}) << QPointF(2, 2);
     QTest::newRow("triangle") << QPolygonF({{0, 0}, {6, 0}, {0, 6}}) << QPointF(2, 2);
     QTest::newRow("clockwise triangle") << QPolygonF({{0, 0}, {0, 6}, {6, 0}}) << QPointF(2, 2);
     // A U whose centroid lies in its gap: the middle of its bounds instead.
@@ -549,7 +450,8 @@ void TestMapLayers::labelPoint()
     QFETCH(QPolygonF, outline);
     QFETCH(QPointF, point);
     const QPointF found = MapView::labelPoint(outline);
-    QVERIFY2((found - point).manhattanLength() < 1e-9, qPrintable(QStringLiteral("%1,%2").arg(found.x()).arg(found.y())));
+    QVERIFY2((found - point).manhattanLength() < 1e-9,
+             qPrintable(QStringLiteral("%1,%2").arg(found.x()).arg(found.y())));
 }
 
 void TestMapLayers::frameRate_data()
@@ -557,8 +459,8 @@ void TestMapLayers::frameRate_data()
     QTest::addColumn<int>("changes");  // item changes, one per turn of the event loop
     QTest::addColumn<int>("interval"); // ms between them
 
-    QTest::newRow("a storm of changes") << 400 << 0;
-    QTest::newRow("changes now and then") << 4 << 2 * MapView::MinFrameInterval;
+    QTest::newRow("a storm of changes") << 100 << 0;
+    QTest::newRow("changes now and then") << 2 << MapView::MinFrameInterval + 10;
     QTest::newRow("a single change") << 1 << 0;
 }
 
@@ -577,8 +479,11 @@ void TestMapLayers::frameRate()
     view.resize(400, 300);
     view.show();
     QVERIFY(QTest::qWaitForWindowExposed(&view));
+    const qint64 fitted = QDateTime::currentMSecsSinceEpoch();
     view.fitRect(scene.sceneRect());
-    QTest::qWait(3 * MapView::MinFrameInterval);
+    QVERIFY(QTest::qWaitFor([&] { return view.lastFrameTime() >= fitted; }));
+    // The clock past that frame: a frame stamped after a change is one drawn for it.
+    QVERIFY(QTest::qWaitFor([&] { return QDateTime::currentMSecsSinceEpoch() > view.lastFrameTime(); }));
 
     const int before = view.frameCount();
     QElapsedTimer clock;
@@ -594,15 +499,13 @@ void TestMapLayers::frameRate()
             QCoreApplication::processEvents();
     }
     const qint64 elapsed = clock.elapsed();
-    QTRY_VERIFY(view.lastFrameTime() >= lastChange);
+    QVERIFY(QTest::qWaitFor([&] { return view.lastFrameTime() >= lastChange; }));
     const int frames = view.frameCount() - before;
     // One frame may come at the start, the rest a frame interval apart, one after the end.
     const int most = int(elapsed / MapView::MinFrameInterval) + 2;
     QVERIFY2(frames <= most, qPrintable(QStringLiteral("%1 frames in %2 ms").arg(frames).arg(elapsed)));
     // Spread-out changes are each drawn.
-    if (interval >= MapView::MinFrameInterval)
-        QVERIFY2(frames >= changes, qPrintable(QStringLiteral("%1 frames for %2 changes").arg(frames).arg(changes)));
-    QVERIFY(frames >= 1);
+    QVERIFY2(frames >= (interval ? changes : 1), qPrintable(QStringLiteral("%1 frames").arg(frames)));
 }
 
 QTEST_MAIN(TestMapLayers)

@@ -16,20 +16,20 @@
 #include "semtra/Message.h"
 #include "semtra/Wire.h"
 
-#include <QFile>
 #include <QGraphicsItem>
 #include <QGraphicsScene>
+#include <QPointer>
 #include <QTemporaryDir>
 #include <QTreeView>
 #include <QtTest>
 
 #include <memory>
 
+#include "DomText.h"
+
 namespace {
 
 namespace Protocol = Velmora::Protocol;
-
-const QString pluginPath = QStringLiteral(VELMORA_BIN_DIR "/../plugins/libVelmora.so");
 
 // The zone has a swatch's proportions, and its one area those of the
 // legend's areas, so that the same state must give the same pixels.
@@ -94,12 +94,10 @@ class TestMapReading : public QObject
 private slots:
     void initTestCase();
     void init();
-    void cleanup();
+    void cleanupTestCase() { m_window.reset(); }
 
-    void areaSwatches_data();
-    void areaSwatches();
-    void zoneSwatches_data();
-    void zoneSwatches();
+    void swatches_data();
+    void swatches();
     void mismatchOutline();
     void toolTips_data();
     void toolTips();
@@ -110,9 +108,9 @@ private slots:
 
 private:
     QTemporaryDir m_dir;
-    ModuleHost* m_host = nullptr;
+    ModuleHost m_host;
     std::unique_ptr<MainWindow> m_window;
-    QObject* m_zone = nullptr;
+    QPointer<QObject> m_zone;
     QObject* m_area = nullptr;
     MapView* m_map = nullptr;
 };
@@ -121,118 +119,88 @@ void TestMapReading::initTestCase()
 {
     QVERIFY(m_dir.isValid());
     QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, m_dir.filePath(QStringLiteral("settings")));
-    QFile zone(m_dir.filePath(QStringLiteral("north.xtsc")));
-    QVERIFY(zone.open(QIODevice::WriteOnly) && zone.write(zoneXml) > 0);
-    QFile lights(m_dir.filePath(QStringLiteral("north.lights.json")));
-    QVERIFY(lights.open(QIODevice::WriteOnly) && lights.write(lightsJson) > 0);
-}
-
-void TestMapReading::init()
-{
-    m_host = new ModuleHost;
+    QVERIFY(writeFile(m_dir.filePath(QStringLiteral("north.xtsc")), zoneXml));
+    QVERIFY(writeFile(m_dir.filePath(QStringLiteral("north.lights.json")), lightsJson));
     QString error;
-    QVERIFY2(m_host->loadPlugin(pluginPath, &error), qPrintable(error));
-    m_window = std::make_unique<MainWindow>(m_host);
+    QVERIFY2(m_host.loadPlugin(QStringLiteral(VELMORA_PLUGIN_DIR "/libVelmora.so"), &error), qPrintable(error));
+    m_window = std::make_unique<MainWindow>(&m_host);
     m_window->setPersistSettings(false);
-    QVERIFY(m_window->openZone(m_dir.filePath(QStringLiteral("north.xtsc"))));
     m_window->resize(1000, 700);
     m_window->show();
     QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
-    m_zone = m_host->zones().value(0);
-    m_area = ModuleHost::areaById(m_zone, 3);
     m_map = m_window->findChild<MapView*>();
-    QVERIFY(m_zone && m_area && m_map);
+    QVERIFY(m_map);
+}
+
+// Each case starts from the zone as just opened, fitted on the map.
+void TestMapReading::init()
+{
+    if (m_zone)
+        m_window->closeZone(m_zone);
+    QVERIFY(m_window->openZone(m_dir.filePath(QStringLiteral("north.xtsc"))));
+    m_zone = m_host.zones().value(0);
+    m_area = ModuleHost::areaById(m_zone, 3);
+    QVERIFY(m_zone && m_area);
     m_map->fitRect(QRectF(0, 0, 44, 28));
 }
 
-void TestMapReading::cleanup()
+void TestMapReading::swatches_data()
 {
-    m_window.reset();
-    delete m_host;
-    m_host = nullptr;
-}
-
-void TestMapReading::areaSwatches_data()
-{
-    QTest::addColumn<QString>("entry"); // how the legend's text starts
-    QTest::addColumn<int>("source");
-    QTest::addColumn<int>("special");
-    QTest::addColumn<bool>("selected");
-    QTest::addColumn<bool>("drawn");
-
-    QTest::newRow("calendar") << "Calendar (1)" << 1 << 0 << false << true;
-    QTest::newRow("adaptive") << "Adaptive (2)" << 2 << 0 << false << true;
-    QTest::newRow("local") << "Local (3)" << 3 << 0 << false << true;
-    QTest::newRow("operator") << "Operator (4)" << 4 << 0 << false << true;
-    QTest::newRow("local mode") << "Local mode (1)" << 1 << 1 << false << true;
-    QTest::newRow("yellow flashing") << "Yellow flashing (2)" << 1 << 2 << false << true;
-    QTest::newRow("off") << "Off (3)" << 1 << 3 << false << true;
-    QTest::newRow("selected") << "Selected area" << 1 << 0 << true << true;
-    QTest::newRow("not controlled") << "Not drawn" << 0 << 0 << false << false;
-}
-
-// Whatever state an area of a real zone is put in, its item paints exactly
-// the legend's swatch for that state.
-void TestMapReading::areaSwatches()
-{
-    QFETCH(QString, entry);
-    QFETCH(int, source);
-    QFETCH(int, special);
-    QFETCH(bool, selected);
-    QFETCH(bool, drawn);
-
-    auto* legend = m_window->findChild<MapLegend*>();
-    QVERIFY(legend);
-    const MapLegend::Entry* row = legend->entry(entry);
-    QVERIFY2(row, qPrintable(entry));
-    QCOMPARE(row->section, QStringLiteral("Control area"));
-
-    QVERIFY(sendEvent(m_zone, Protocol::AreaControlSourceEvent, {3u, uint(source)}));
-    QVERIFY(sendEvent(m_zone, Protocol::AreaStateEvent, {3u, 1u, uint(special)}));
-    if (selected)
-        QVERIFY(m_area->setProperty("selected", true));
-    const QImage painted = MapLegend::paintItem(ModuleHost::graphicsItem(m_area));
-    QVERIFY2(painted == row->swatch, qPrintable(imageText(painted) + " / " + imageText(row->swatch)));
-
-    QImage blank(MapLegend::SwatchSize, QImage::Format_ARGB32_Premultiplied);
-    blank.fill(MapLegend::mapBackground());
-    QCOMPARE(row->swatch != blank, drawn);
-}
-
-void TestMapReading::zoneSwatches_data()
-{
-    QTest::addColumn<QString>("entry");
-    QTest::addColumn<bool>("linked");
-    QTest::addColumn<int>("source"); // -1: none reported
+    QTest::addColumn<QString>("entry");   // the legend's text
+    QTest::addColumn<bool>("area");       // else the zone
+    QTest::addColumn<bool>("linked");     // the zone's link
+    QTest::addColumn<int>("source");      // -1: none reported
+    QTest::addColumn<int>("special");     // the area's
     QTest::addColumn<bool>("selected");
 
-    QTest::newRow("not linked") << "Not linked" << false << -1 << false;
-    QTest::newRow("calendar") << "Linked: Calendar (1)" << true << 1 << false;
-    QTest::newRow("adaptive") << "Linked: Adaptive (2)" << true << 2 << false;
-    QTest::newRow("operator") << "Linked: Operator (4)" << true << 4 << false;
-    QTest::newRow("local") << "Linked: Local (3)" << true << 3 << false;
-    QTest::newRow("not controlled") << "Linked: Not controlled (0)" << true << 0 << false;
-    QTest::newRow("selected") << "Selected zone" << false << -1 << true;
+    QTest::newRow("area: calendar") << "Calendar (1)" << true << false << 1 << 0 << false;
+    QTest::newRow("area: adaptive") << "Adaptive (2)" << true << false << 2 << 0 << false;
+    QTest::newRow("area: local") << "Local (3)" << true << false << 3 << 0 << false;
+    QTest::newRow("area: operator") << "Operator (4)" << true << false << 4 << 0 << false;
+    QTest::newRow("area: local mode") << "Local mode (1)" << true << false << 1 << 1 << false;
+    QTest::newRow("area: yellow flashing") << "Yellow flashing (2)" << true << false << 1 << 2 << false;
+    QTest::newRow("area: off") << "Off (3)" << true << false << 1 << 3 << false;
+    QTest::newRow("area: selected") << "Selected area" << true << false << 1 << 0 << true;
+    QTest::newRow("area: not controlled") << "Not drawn" << true << false << 0 << 0 << false;
+    QTest::newRow("zone: not linked") << "Not linked" << false << false << -1 << 0 << false;
+    QTest::newRow("zone: calendar") << "Linked: Calendar (1)" << false << true << 1 << 0 << false;
+    QTest::newRow("zone: adaptive") << "Linked: Adaptive (2)" << false << true << 2 << 0 << false;
+    QTest::newRow("zone: operator") << "Linked: Operator (4)" << false << true << 4 << 0 << false;
+    QTest::newRow("zone: local") << "Linked: Local (3)" << false << true << 3 << 0 << false;
+    QTest::newRow("zone: not controlled") << "Linked: Not controlled (0)" << false << true << 0 << 0 << false;
+    QTest::newRow("zone: selected") << "Selected zone" << false << false << -1 << 0 << true;
 }
 
-void TestMapReading::zoneSwatches()
+// Whatever state an area or zone is put in, its item paints exactly the
+// legend's swatch for that state; an area not drawn paints nothing.
+void TestMapReading::swatches()
 {
     QFETCH(QString, entry);
+    QFETCH(bool, area);
     QFETCH(bool, linked);
     QFETCH(int, source);
+    QFETCH(int, special);
     QFETCH(bool, selected);
 
     const MapLegend::Entry* row = m_window->findChild<MapLegend*>()->entry(entry);
     QVERIFY2(row, qPrintable(entry));
-    QCOMPARE(row->section, QStringLiteral("Zone"));
+    QCOMPARE(row->section, area ? QStringLiteral("Control area") : QStringLiteral("Zone"));
     if (linked)
         QVERIFY(deliver(m_zone, Semtra::Command::Connected, QByteArray(8, '\0')));
-    if (source >= 0)
+    if (area) {
+        QVERIFY(sendEvent(m_zone, Protocol::AreaControlSourceEvent, {3u, uint(source)}));
+        QVERIFY(sendEvent(m_zone, Protocol::AreaStateEvent, {3u, 1u, uint(special)}));
+    } else if (source >= 0) {
         QVERIFY(sendEvent(m_zone, Protocol::ZoneControlSourceEvent, {uint(source)}));
-    if (selected)
-        QVERIFY(m_zone->setProperty("selected", true));
-    const QImage painted = MapLegend::paintItem(ModuleHost::graphicsItem(m_zone));
+    }
+    QObject* object = area ? m_area : m_zone.data();
+    QVERIFY(object->setProperty("selected", selected));
+    const QImage painted = MapLegend::paintItem(ModuleHost::graphicsItem(object));
     QVERIFY2(painted == row->swatch, qPrintable(imageText(painted) + " / " + imageText(row->swatch)));
+
+    QImage blank(MapLegend::SwatchSize, QImage::Format_ARGB32_Premultiplied);
+    blank.fill(MapLegend::mapBackground());
+    QCOMPARE(row->swatch == blank, entry == QLatin1String("Not drawn"));
 }
 
 // A zone whose configuration differs from its service's gets the legend's
@@ -260,31 +228,28 @@ void TestMapReading::mismatchOutline()
 
 void TestMapReading::toolTips_data()
 {
-    QTest::addColumn<QString>("target"); // "area", "zone" or "light"
+    QTest::addColumn<QPointF>("at"); // on the map
     QTest::addColumn<QStringList>("lines");
 
-    QTest::newRow("area") << "area"
+    QTest::newRow("area") << QPointF(18, 15)
                           << QStringList{"Area 3 \"Centre\"", "Control source: Adaptive (2)", "State: 1 \"Peak\"",
                                          "Special state: Yellow flashing (2)", "Current strategy: 2 \"Night\""};
-    QTest::newRow("zone") << "zone"
+    QTest::newRow("zone") << QPointF(5, 24)
                           << QStringList{"Zone 7 \"North\"", "Control source: Calendar (1)",
                                          "Current strategy: 2 \"Night\""};
-    QTest::newRow("light") << "light" << QStringList{"Traffic light of controller 101 \"Main St / First Ave\""};
+    QTest::newRow("light") << QPointF(32, 24) << QStringList{"Traffic light of controller 101 \"Main St / First Ave\""};
 }
 
 // Hovering shows what an object is and its state in words.
 void TestMapReading::toolTips()
 {
-    QFETCH(QString, target);
+    QFETCH(QPointF, at);
     QFETCH(QStringList, lines);
 
     QVERIFY(sendEvent(m_zone, Protocol::ZoneControlSourceEvent, {1u}));
     QVERIFY(sendEvent(m_zone, Protocol::StrategyEvent, {2u}));
     QVERIFY(sendEvent(m_zone, Protocol::AreaControlSourceEvent, {3u, 2u}));
     QVERIFY(sendEvent(m_zone, Protocol::AreaStateEvent, {3u, 1u, 2u}));
-    const QPointF at = target == QLatin1String("area") ? QPointF(18, 15)
-        : target == QLatin1String("zone")              ? QPointF(5, 24)
-                                                       : QPointF(32, 24);
     QObject* object = nullptr;
     const QString text = m_map->toolTipAt(m_map->mapFromScene(at), &object);
     QVERIFY(object);
@@ -325,35 +290,29 @@ void TestMapReading::labels()
 
 void TestMapReading::lightsAndControllers_data()
 {
-    QTest::addColumn<QString>("from"); // "map": the light is clicked; "tree": the controller's row is chosen
-    QTest::newRow("a light selects its controller") << "map";
-    QTest::newRow("a controller highlights its light") << "tree";
+    QTest::addColumn<bool>("fromMap"); // the light is clicked; else the controller's row is chosen
+    QTest::newRow("a light selects its controller") << true;
+    QTest::newRow("a controller highlights its light") << false;
 }
 
 void TestMapReading::lightsAndControllers()
 {
-    QFETCH(QString, from);
+    QFETCH(bool, fromMap);
 
     auto* tree = m_window->findChild<ObjectTreeDock*>();
-    auto* properties = m_window->findChild<PropertiesDock*>();
     QObject* controller = nullptr;
-    for (QObject* candidate : ModuleHost::controllersOf(m_zone)) {
-        if (candidate->property("id").toInt() == 101)
-            controller = candidate;
-    }
-    QVERIFY(controller);
+    for (QObject* candidate : ModuleHost::controllersOf(m_zone))
+        controller = candidate->property("id").toInt() == 101 ? candidate : controller;
     QGraphicsItem* light = nullptr;
     for (QGraphicsItem* item : m_map->scene()->items()) {
         const auto* owner = qobject_cast<const Semtra::Light*>(item->data(0).value<QObject*>());
-        if (owner && owner->id() == 101)
-            light = item;
+        light = owner && owner->id() == 101 ? item : light;
     }
-    QVERIFY(light);
-
-    if (from == QLatin1String("map")) {
+    QVERIFY(controller && light);
+    if (fromMap) {
         QTest::mouseClick(m_map->viewport(), Qt::LeftButton, {}, m_map->mapFromScene(light->scenePos()));
         QCOMPARE(tree->currentObject(), controller);
-        QCOMPARE(properties->object(), controller);
+        QCOMPARE(m_window->findChild<PropertiesDock*>()->object(), controller);
     } else {
         tree->view()->setCurrentIndex(tree->model()->indexOf(controller));
         QVERIFY(light->isSelected());
