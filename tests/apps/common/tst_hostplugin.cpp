@@ -19,7 +19,6 @@ class Response;
 
 using namespace VelmoraHost;
 
-
 // Looks like the root object to a careless host, but has its members in other shapes.
 class MisshapenRoot : public QObject
 {
@@ -110,297 +109,248 @@ class TestHostPlugin : public QObject
 {
     Q_OBJECT
 private slots:
-    void initTestCase();
-    void loadPlugin_data();
-    void loadPlugin();
-    void surface_data();
-    void surface();
-    void loadZone_data();
-    void loadZone();
-    void warningCapture_data();
-    void warningCapture();
-    void joinOptionValues_data();
-    void joinOptionValues();
+    void initTestCase()
+    {
+        QString error;
+        QVERIFY2(m_module.load(modulePath, &error), qPrintable(error));
+        QVERIFY2(QFile::exists(incompletePath), qPrintable(incompletePath));
+    }
+
+    void loadPlugin_data()
+    {
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<QString>("workingFolder");
+        QTest::addColumn<bool>("loads");
+        // What the refusal must say, and what it must not (members the library has).
+        QTest::addColumn<QStringList>("said");
+        QTest::addColumn<QStringList>("unsaid");
+        const QFileInfo module(modulePath);
+        const QString qtPlugin =
+            QLibraryInfo::location(QLibraryInfo::PluginsPath) + QStringLiteral("/platforms/libqoffscreen.so");
+        const QString missing = QDir::tempPath() + QStringLiteral("/nowhere/libVelmora.so");
+
+        // The loader alone would look for it in Qt's library paths only.
+        QTest::newRow("the module, relative to the working folder")
+            << QStringLiteral("plugins/") + module.fileName() << module.dir().absoluteFilePath(QStringLiteral(".."))
+            << true << QStringList() << QStringList();
+        QTest::newRow("missing") << missing << QString() << false << QStringList{missing, "not a Qt plug-in"}
+                                 << QStringList();
+        QTest::newRow("a library, no plug-in")
+            << QStringLiteral(VELMORA_BIN_DIR "/../lib/libqt5qsemtrahlp1.so") << QString() << false
+            << QStringList{"libqt5qsemtrahlp1.so", "not a Qt plug-in"} << QStringList();
+        QTest::newRow("another interface") << qtPlugin << QString() << false
+                                           << QStringList{qtPlugin, "QPlatformIntegrationFactoryInterface",
+                                                          "not a Velmora module"}
+                                           << QStringList();
+        QTest::newRow("the interface, not the surface")
+            << incompletePath << QString() << false
+            << QStringList{incompletePath, "signal zoneLoaded(QObject*): missing",
+                           "writable property visible (bool): cannot be written",
+                           "method editZone(QString): returns int"}
+            << QStringList{"load(QString)", "zoneEdited", "moduleVersion", "setVisible"};
+    }
+
+    void loadPlugin()
+    {
+        QFETCH(QString, path);
+        QFETCH(QString, workingFolder);
+        QFETCH(bool, loads);
+        QFETCH(QStringList, said);
+        QFETCH(QStringList, unsaid);
+        const QString before = QDir::currentPath();
+        if (!workingFolder.isEmpty())
+            QVERIFY(QDir::setCurrent(workingFolder));
+        ModulePlugin plugin;
+        QString error;
+        const bool loaded = plugin.load(path, &error);
+        QDir::setCurrent(before);
+
+        QVERIFY2(loaded == loads, qPrintable(error));
+        if (loads) {
+            // One root object per process, whichever way the library was named.
+            QCOMPARE(plugin.root(), m_module.root());
+            QCOMPARE(QFileInfo(plugin.fileName()).canonicalFilePath(), QFileInfo(modulePath).canonicalFilePath());
+            return;
+        }
+        QVERIFY(!plugin.root());
+        for (const QString& text : said)
+            QVERIFY2(error.contains(text), qPrintable(error));
+        for (const QString& text : unsaid)
+            QVERIFY2(!error.contains(text), qPrintable(error));
+    }
+
+    void surface_data()
+    {
+        QTest::addColumn<bool>("zone"); // else the root object's surface
+        QTest::addColumn<QStringList>("missing");
+        // The real module's objects pass: every load of it checks them.
+        QTest::newRow("members in other shapes")
+            << false
+            << QStringList{"method load(QString) returning QObject*: returns int",
+                           "method setVisible(bool): is a signal",
+                           "property moduleVersion (QString): is of type int",
+                           "writable property visible (bool): cannot be written"};
+        QTest::newRow("a foreign zone") << true
+                                        << QStringList{"class Velmora::Zone: is a ForeignZone",
+                                                       "method sendCommand(QVariant,QVariant) returning Response*: missing"};
+    }
+
+    void surface()
+    {
+        QFETCH(bool, zone);
+        QFETCH(QStringList, missing);
+        const QMetaObject* meta = zone ? &ForeignZone::staticMetaObject : &MisshapenRoot::staticMetaObject;
+        QCOMPARE(missingMembers(meta, zone ? zoneSurface() : rootSurface()), missing);
+        // A bare QObject has none of it, and each lack is named.
+        const QVector<Member>& surface = zone ? zoneSurface() : rootSurface();
+        QCOMPARE(missingMembers(&QObject::staticMetaObject, surface).size(), surface.size());
+    }
+
+    void loadZone_data()
+    {
+        QTest::addColumn<QString>("root"); // "module", or how the fake root answers
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<bool>("accepted");
+        QTest::addColumn<QStringList>("said"); // in the error
+        QTest::newRow("the module, a good file") << "module" << northFile << true << QStringList();
+        QTest::newRow("the module refuses a file")
+            << "module" << QStringLiteral(VELMORA_TEST_DATA "/model/syntax-error.xtsc") << false
+            << QStringList{"Error processing file", "syntax-error.xtsc"};
+        QTest::newRow("refused with a warning") << "complaining" << "z.xtsc" << false
+                                                << QStringList{"Error opening file z.xtsc"};
+        QTest::newRow("refused without a word") << "silent" << "z.xtsc" << false
+                                                << QStringList{"The module refused z.xtsc"};
+        QTest::newRow("a zone hosts cannot use")
+            << "foreign" << "z.xtsc" << false
+            << QStringList{"z.xtsc", "class Velmora::Zone", "sendCommand(QVariant,QVariant)"};
+        QTest::newRow("no root object") << "none" << "z.xtsc" << false << QStringList{"not loaded"};
+    }
+
+    void loadZone()
+    {
+        QFETCH(QString, root);
+        QFETCH(QString, file);
+        QFETCH(bool, accepted);
+        QFETCH(QStringList, said);
+        FakeRoot fake;
+        fake.answer = root == QLatin1String("foreign") ? FakeRoot::Foreign
+            : root == QLatin1String("complaining")     ? FakeRoot::Complaining
+                                                       : FakeRoot::Silent;
+        QObject* target = root == QLatin1String("module") ? m_module.root()
+            : root == QLatin1String("none")               ? nullptr
+                                                          : &fake;
+        MessageCapture outer;
+        const ZoneLoad loaded = VelmoraHost::loadZone(target, file, WarningCapture::Swallow);
+        QCOMPARE(loaded.zone != nullptr, accepted);
+        QCOMPARE(loaded.error.isEmpty(), accepted);
+        for (const QString& text : said)
+            QVERIFY2(loaded.error.contains(text), qPrintable(loaded.error));
+        // The zone refused for its shape is gone again, not left to the module.
+        QVERIFY(!fake.made);
+        // The module's complaints are the load's; the capture around it still hears them.
+        QCOMPARE(loaded.warnings, outer.messages());
+        delete loaded.zone;
+    }
+
+    void warningCapture_data()
+    {
+        QTest::addColumn<bool>("nested");
+        QTest::addColumn<int>("outerMode");
+        QTest::addColumn<int>("innerMode");
+        QTest::addColumn<QStringList>("passedOn"); // what reached the handler from before
+        const int swallow = WarningCapture::Swallow, passOn = WarningCapture::PassOn;
+        QTest::newRow("one, swallowing") << false << swallow << 0 << QStringList{"after"};
+        QTest::newRow("passing on inside passing on")
+            << true << passOn << passOn << QStringList{"first", "chatter", "second", "third", "after"};
+        QTest::newRow("passing on inside swallowing") << true << swallow << passOn << QStringList{"after"};
+        QTest::newRow("swallowing inside passing on") << true << passOn << swallow << QStringList{"first", "third", "after"};
+    }
+
+    void warningCapture()
+    {
+        QFETCH(bool, nested);
+        QFETCH(int, outerMode);
+        QFETCH(int, innerMode);
+        QFETCH(QStringList, passedOn);
+        QStringList original;
+        reachedOriginal = &original;
+        const QtMessageHandler before = qInstallMessageHandler(originalHandler);
+        QStringList outerSaw;
+        QStringList innerSaw;
+        {
+            WarningCapture outer{WarningCapture::Mode(outerMode)};
+            qWarning("first");
+            if (nested) {
+                WarningCapture inner{WarningCapture::Mode(innerMode)};
+                qDebug("chatter");
+                qCritical("second");
+                innerSaw = inner.messages();
+            }
+            qWarning("third");
+            outerSaw = outer.messages();
+        }
+        qWarning("after");
+        qInstallMessageHandler(before);
+        reachedOriginal = nullptr;
+        // Debug chatter is never collected; every live capture collects the rest.
+        QCOMPARE(innerSaw, nested ? QStringList{"second"} : QStringList());
+        QCOMPARE(outerSaw, nested ? (QStringList{"first", "second", "third"}) : (QStringList{"first", "third"}));
+        // Once the captures are gone, the handler from before is back.
+        QCOMPARE(original, passedOn);
+    }
+
+    void joinOptionValues_data()
+    {
+        QTest::addColumn<QByteArrayList>("arguments");
+        QTest::addColumn<QByteArrayList>("expected");
+        QTest::addColumn<QByteArray>("missingValue");
+        const auto row = [](const char* name, const char* arguments, const char* joined, const char* missing = "") {
+            const auto words = [](const char* text) {
+                return QByteArrayList{"velmora-workstation"} + QByteArray(text).split(' ');
+            };
+            QTest::newRow(name) << words(arguments) << words(joined ? joined : arguments) << QByteArray(missing);
+        };
+        row("every option with a value", "--plugin /a/lib.so --service=h:1 --quit-after 5 --dump-state d.json z.xtsc",
+            "--plugin=/a/lib.so --service=h:1 --quit-after=5 --dump-state=d.json z.xtsc");
+        row("a value that reads like an option", "--screenshot --plugin z.xtsc", "--screenshot=--plugin z.xtsc");
+        row("empty path", "--plugin ", "--plugin=");
+        row("path bytes kept", "--plugin /m\xfc/lib.so", "--plugin=/m\xfc/lib.so");
+        row("flags, files and Qt's options pass",
+            "--help --verbose -qwindowgeometry 800x600 -plugin evdevtouch a.xtsc", nullptr);
+        row("files after --", "--storage s -- --plugin x", "--storage=s -- --plugin x");
+        row("option without its value", "--plugin p a.xtsc --storage", "--plugin=p a.xtsc --storage", "storage");
+    }
+
+    void joinOptionValues()
+    {
+        QFETCH(QByteArrayList, arguments);
+        QFETCH(QByteArrayList, expected);
+        QFETCH(QByteArray, missingValue);
+        // As a program declares them: options with a value, and a flag.
+        QList<QCommandLineOption> options{{QStringLiteral("verbose"), QString()}};
+        for (const char* name : {"plugin", "service", "storage", "screenshot", "quit-after", "dump-state"})
+            options.append({QString::fromLatin1(name), QString(), QStringLiteral("value")});
+        QByteArray missing = "stale";
+        QCOMPARE(Arguments::joinOptionValues(arguments, Arguments::valueOptionNames(options), &missing), expected);
+        QCOMPARE(missing, missingValue);
+
+        // What QApplication gets: the same words, null-terminated.
+        std::vector<QByteArray> storage(arguments.begin(), arguments.end());
+        std::vector<char*> argv;
+        for (QByteArray& argument : storage)
+            argv.push_back(argument.data());
+        ApplicationArguments application(int(argv.size()), argv.data(), options);
+        QCOMPARE(application.missingValue(), missingValue);
+        QByteArrayList seen;
+        for (int i = 0; i < application.argc(); ++i)
+            seen << QByteArray(application.argv()[i]);
+        QCOMPARE(seen, expected);
+        QVERIFY(application.argv()[application.argc()] == nullptr);
+    }
 
 private:
     ModulePlugin m_module;
 };
-
-void TestHostPlugin::initTestCase()
-{
-    QString error;
-    QVERIFY2(m_module.load(modulePath, &error), qPrintable(error));
-    QVERIFY2(QFile::exists(incompletePath), qPrintable(incompletePath));
-}
-
-void TestHostPlugin::loadPlugin_data()
-{
-    QTest::addColumn<QString>("path");
-    QTest::addColumn<QString>("workingFolder");
-    QTest::addColumn<bool>("loads");
-    // What the refusal must say, and what it must not (members the library has).
-    QTest::addColumn<QStringList>("said");
-    QTest::addColumn<QStringList>("unsaid");
-
-    const QFileInfo module(modulePath);
-    const QString qtPlugin =
-        QLibraryInfo::location(QLibraryInfo::PluginsPath) + QStringLiteral("/platforms/libqoffscreen.so");
-    const QString missing = QDir::tempPath() + QStringLiteral("/nowhere/libVelmora.so");
-
-    // The loader alone would look for it in Qt's library paths only.
-    QTest::newRow("the module, relative to the working folder")
-        << QStringLiteral("plugins/") + module.fileName() << module.dir().absoluteFilePath(QStringLiteral(".."))
-        << true << QStringList() << QStringList();
-    QTest::newRow("missing") << missing << QString() << false << QStringList{missing, "not a Qt plug-in"}
-                             << QStringList();
-    QTest::newRow("a library, no plug-in")
-        << QStringLiteral(VELMORA_BIN_DIR "/../lib/libqt5qsemtrahlp1.so") << QString() << false
-        << QStringList{"libqt5qsemtrahlp1.so", "not a Qt plug-in"} << QStringList();
-    QTest::newRow("another interface") << qtPlugin << QString() << false
-                                       << QStringList{qtPlugin, "QPlatformIntegrationFactoryInterface",
-                                                      "not a Velmora module"}
-                                       << QStringList();
-    QTest::newRow("the interface, not the surface")
-        << incompletePath << QString() << false
-        << QStringList{incompletePath, "signal zoneLoaded(QObject*): missing",
-                       "writable property visible (bool): cannot be written",
-                       "method editZone(QString): returns int"}
-        << QStringList{"load(QString)", "zoneEdited", "moduleVersion", "setVisible"};
-}
-
-void TestHostPlugin::loadPlugin()
-{
-    QFETCH(QString, path);
-    QFETCH(QString, workingFolder);
-    QFETCH(bool, loads);
-    QFETCH(QStringList, said);
-    QFETCH(QStringList, unsaid);
-
-    const QString before = QDir::currentPath();
-    if (!workingFolder.isEmpty())
-        QVERIFY(QDir::setCurrent(workingFolder));
-    ModulePlugin plugin;
-    QString error;
-    const bool loaded = plugin.load(path, &error);
-    QDir::setCurrent(before);
-
-    QVERIFY2(loaded == loads, qPrintable(error));
-    if (loads) {
-        // One root object per process, whichever way the library was named.
-        QCOMPARE(plugin.root(), m_module.root());
-        QCOMPARE(QFileInfo(plugin.fileName()).canonicalFilePath(), QFileInfo(modulePath).canonicalFilePath());
-        return;
-    }
-    QVERIFY(!plugin.root());
-    for (const QString& text : said)
-        QVERIFY2(error.contains(text), qPrintable(error));
-    for (const QString& text : unsaid)
-        QVERIFY2(!error.contains(text), qPrintable(error));
-}
-
-void TestHostPlugin::surface_data()
-{
-    QTest::addColumn<bool>("zone"); // else the root object's surface
-    QTest::addColumn<QStringList>("missing");
-
-    // The real module's objects pass: every load of it checks them.
-    QTest::newRow("members in other shapes")
-        << false
-        << QStringList{"method load(QString) returning QObject*: returns int",
-                       "method setVisible(bool): is a signal",
-                       "property moduleVersion (QString): is of type int",
-                       "writable property visible (bool): cannot be written"};
-    QTest::newRow("a foreign zone") << true
-                                    << QStringList{"class Velmora::Zone: is a ForeignZone",
-                                                   "method sendCommand(QVariant,QVariant) returning Response*: missing"};
-}
-
-void TestHostPlugin::surface()
-{
-    QFETCH(bool, zone);
-    QFETCH(QStringList, missing);
-
-    const QMetaObject* meta = zone ? &ForeignZone::staticMetaObject : &MisshapenRoot::staticMetaObject;
-    QCOMPARE(missingMembers(meta, zone ? zoneSurface() : rootSurface()), missing);
-    // A bare QObject has none of it, and each lack is named.
-    const QVector<Member>& surface = zone ? zoneSurface() : rootSurface();
-    QCOMPARE(missingMembers(&QObject::staticMetaObject, surface).size(), surface.size());
-}
-
-void TestHostPlugin::loadZone_data()
-{
-    QTest::addColumn<QString>("root"); // "module", or how the fake root answers
-    QTest::addColumn<QString>("file");
-    QTest::addColumn<bool>("accepted");
-    QTest::addColumn<QStringList>("said"); // in the error
-
-    QTest::newRow("the module, a good file") << "module" << northFile << true << QStringList();
-    QTest::newRow("the module refuses a file")
-        << "module" << QStringLiteral(VELMORA_TEST_DATA "/model/syntax-error.xtsc") << false
-        << QStringList{"Error processing file", "syntax-error.xtsc"};
-    QTest::newRow("refused with a warning") << "complaining" << "z.xtsc" << false
-                                            << QStringList{"Error opening file z.xtsc"};
-    QTest::newRow("refused without a word") << "silent" << "z.xtsc" << false
-                                            << QStringList{"The module refused z.xtsc"};
-    QTest::newRow("a zone hosts cannot use")
-        << "foreign" << "z.xtsc" << false
-        << QStringList{"z.xtsc", "class Velmora::Zone", "sendCommand(QVariant,QVariant)"};
-    QTest::newRow("no root object") << "none" << "z.xtsc" << false << QStringList{"not loaded"};
-}
-
-void TestHostPlugin::loadZone()
-{
-    QFETCH(QString, root);
-    QFETCH(QString, file);
-    QFETCH(bool, accepted);
-    QFETCH(QStringList, said);
-
-    FakeRoot fake;
-    fake.answer = root == QLatin1String("foreign") ? FakeRoot::Foreign
-        : root == QLatin1String("complaining")     ? FakeRoot::Complaining
-                                                   : FakeRoot::Silent;
-    QObject* target = root == QLatin1String("module") ? m_module.root()
-        : root == QLatin1String("none")               ? nullptr
-                                                      : &fake;
-    MessageCapture outer;
-    const ZoneLoad loaded = VelmoraHost::loadZone(target, file, WarningCapture::Swallow);
-    QCOMPARE(loaded.zone != nullptr, accepted);
-    QCOMPARE(loaded.error.isEmpty(), accepted);
-    for (const QString& text : said)
-        QVERIFY2(loaded.error.contains(text), qPrintable(loaded.error));
-    // The zone refused for its shape is gone again, not left to the module.
-    QVERIFY(!fake.made);
-    // The module's complaints are the load's; the capture around it still hears them.
-    QCOMPARE(loaded.warnings, outer.messages());
-    delete loaded.zone;
-}
-
-void TestHostPlugin::warningCapture_data()
-{
-    QTest::addColumn<bool>("nested");
-    QTest::addColumn<int>("outerMode");
-    QTest::addColumn<int>("innerMode");
-    QTest::addColumn<bool>("passedOn"); // reached the handler from before
-
-    QTest::newRow("one, swallowing") << false << int(WarningCapture::Swallow) << 0 << false;
-    QTest::newRow("passing on inside passing on")
-        << true << int(WarningCapture::PassOn) << int(WarningCapture::PassOn) << true;
-    QTest::newRow("passing on inside swallowing")
-        << true << int(WarningCapture::Swallow) << int(WarningCapture::PassOn) << false;
-    QTest::newRow("swallowing inside passing on")
-        << true << int(WarningCapture::PassOn) << int(WarningCapture::Swallow) << false;
-}
-
-void TestHostPlugin::warningCapture()
-{
-    QFETCH(bool, nested);
-    QFETCH(int, outerMode);
-    QFETCH(int, innerMode);
-    QFETCH(bool, passedOn);
-
-    QStringList original;
-    reachedOriginal = &original;
-    const QtMessageHandler before = qInstallMessageHandler(originalHandler);
-    QStringList outerSaw;
-    QStringList innerSaw;
-    {
-        WarningCapture outer{WarningCapture::Mode(outerMode)};
-        qWarning("first");
-        if (nested) {
-            WarningCapture inner{WarningCapture::Mode(innerMode)};
-            qDebug("chatter");
-            qCritical("second");
-            innerSaw = inner.messages();
-        }
-        qWarning("third");
-        outerSaw = outer.messages();
-    }
-    qWarning("after");
-    qInstallMessageHandler(before);
-    reachedOriginal = nullptr;
-
-    // Debug chatter is never collected; every live capture collects the rest.
-    QCOMPARE(innerSaw, nested ? QStringList{"second"} : QStringList());
-    QCOMPARE(outerSaw, nested ? (QStringList{"first", "second", "third"}) : (QStringList{"first", "third"}));
-    QStringList expected;
-    if (outerMode == WarningCapture::PassOn)
-        expected << "first";
-    if (nested && passedOn)
-        expected << "chatter" << "second";
-    if (outerMode == WarningCapture::PassOn)
-        expected << "third";
-    // Once the captures are gone, the handler from before is back.
-    expected << "after";
-    QCOMPARE(original, expected);
-}
-
-void TestHostPlugin::joinOptionValues_data()
-{
-    QTest::addColumn<QByteArrayList>("arguments");
-    QTest::addColumn<QByteArrayList>("expected");
-    QTest::addColumn<QByteArray>("missingValue");
-
-    const QByteArray program = "velmora-workstation";
-    QTest::newRow("every option with a value")
-        << QByteArrayList{program, "--plugin", "/a/lib.so", "--service=h:1", "--quit-after", "5", "--dump-state",
-                          "d.json", "z.xtsc"}
-        << QByteArrayList{program, "--plugin=/a/lib.so", "--service=h:1", "--quit-after=5", "--dump-state=d.json",
-                          "z.xtsc"}
-        << QByteArray();
-    QTest::newRow("a value that reads like an option")
-        << QByteArrayList{program, "--screenshot", "--plugin", "z.xtsc"}
-        << QByteArrayList{program, "--screenshot=--plugin", "z.xtsc"} << QByteArray();
-    QTest::newRow("empty path") << QByteArrayList{program, "--plugin", ""} << QByteArrayList{program, "--plugin="}
-                                << QByteArray();
-    QTest::newRow("path bytes kept") << QByteArrayList{program, "--plugin", "/m\xfc/lib.so"}
-                                     << QByteArrayList{program, "--plugin=/m\xfc/lib.so"} << QByteArray();
-    QTest::newRow("flags, files and Qt's options pass")
-        << QByteArrayList{program, "--help", "--verbose", "-qwindowgeometry", "800x600", "-plugin", "evdevtouch",
-                          "a.xtsc"}
-        << QByteArrayList{program, "--help", "--verbose", "-qwindowgeometry", "800x600", "-plugin", "evdevtouch",
-                          "a.xtsc"}
-        << QByteArray();
-    QTest::newRow("files after --") << QByteArrayList{program, "--storage", "s", "--", "--plugin", "x"}
-                                    << QByteArrayList{program, "--storage=s", "--", "--plugin", "x"} << QByteArray();
-    QTest::newRow("option without its value") << QByteArrayList{program, "--plugin", "p", "a.xtsc", "--storage"}
-                                              << QByteArrayList{program, "--plugin=p", "a.xtsc", "--storage"}
-                                              << QByteArray("storage");
-}
-
-void TestHostPlugin::joinOptionValues()
-{
-    QFETCH(QByteArrayList, arguments);
-    QFETCH(QByteArrayList, expected);
-    QFETCH(QByteArray, missingValue);
-
-    // As a program declares them: options with a value, and a flag.
-    const QList<QCommandLineOption> options{
-        {QStringLiteral("plugin"), QString(), QStringLiteral("path")},
-        {QStringLiteral("service"), QString(), QStringLiteral("host:port")},
-        {QStringLiteral("storage"), QString(), QStringLiteral("dir")},
-        {QStringLiteral("screenshot"), QString(), QStringLiteral("file")},
-        {QStringLiteral("quit-after"), QString(), QStringLiteral("ms")},
-        {QStringLiteral("dump-state"), QString(), QStringLiteral("file")},
-        {QStringLiteral("verbose"), QString()},
-    };
-    QByteArray missing = "stale";
-    QCOMPARE(Arguments::joinOptionValues(arguments, Arguments::valueOptionNames(options), &missing), expected);
-    QCOMPARE(missing, missingValue);
-
-    // What QApplication gets: the same words, null-terminated.
-    std::vector<QByteArray> storage(arguments.begin(), arguments.end());
-    std::vector<char*> argv;
-    for (QByteArray& argument : storage)
-        argv.push_back(argument.data());
-    ApplicationArguments application(int(argv.size()), argv.data(), options);
-    QCOMPARE(application.missingValue(), missingValue);
-    QCOMPARE(application.argc(), expected.size());
-    QByteArrayList seen;
-    for (int i = 0; i < application.argc(); ++i)
-        seen << QByteArray(application.argv()[i]);
-    QCOMPARE(seen, expected);
-    QVERIFY(application.argv()[application.argc()] == nullptr);
-}
 
 QTEST_MAIN(TestHostPlugin)
 #include "tst_hostplugin.moc"

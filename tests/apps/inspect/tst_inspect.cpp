@@ -15,61 +15,57 @@ class TestInspect : public QObject
     Q_OBJECT
 private slots:
     void initTestCase() { QVERIFY2(QFile::exists(program), qPrintable(program)); }
-    void pluginOption_data();
-    void pluginOption();
+    void pluginOption_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<int>("exitCode");
+        // Expected in what the program wrote, stdout and stderr together.
+        QTest::addColumn<QStringList>("said");
+        const QString missing = QDir::tempPath() + QStringLiteral("/nowhere/libVelmora.so");
+        const QString refused = QStringLiteral(VELMORA_TEST_DATA "/model/syntax-error.xtsc");
+
+        // QApplication would take both words for one of Qt's own plug-ins and the
+        // default module would load instead. Why a module is refused is the
+        // loader's test; here the refusal ends the program.
+        QTest::newRow("missing module") << QStringList{"--plugin", missing, northFile} << 2 << QStringList{missing};
+        QTest::newRow("no path") << QStringList{northFile, "--plugin"} << 2 << QStringList{"--plugin needs a value"};
+        // What loads is printed; a file the module refuses fails the run.
+        QTest::newRow("the default module, a refused file")
+            << QStringList{northFile, refused} << 1
+            << QStringList{"Velmora::Plugin moduleVersion=", "== " + northFile, "Velmora::Zone: 7 | North",
+                           "Container: Strategys(2)", "localHash ", "== " + refused, "load failed",
+                           "message: Error processing file"};
+
+        // Checking and previewing read the files themselves, without the module.
+        const QString dangling = QStringLiteral(VELMORA_TEST_DATA "/check/unknown-state.xtsc");
+        QTest::newRow("check: warnings only") << QStringList{"--check", northFile} << 0
+                                              << QStringList{northFile + ":31: warning: "};
+        QTest::newRow("check: an error") << QStringList{"--check", northFile, dangling} << 1
+                                         << QStringList{dangling + ":", ": error: "};
+        QTest::newRow("schedule: a day") << QStringList{"--schedule", "2026-12-07", northFile} << 0
+                                         << QStringList{"  06:00  22:00  1 Day", "Area 3 Centre", "07:00  22:00  1 Peak"};
+    }
+
+    void pluginOption()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(int, exitCode);
+        QFETCH(QStringList, said);
+        QProcess inspect;
+        inspect.setProcessChannelMode(QProcess::MergedChannels);
+        inspect.start(program, arguments);
+        QVERIFY2(inspect.waitForFinished(60000), qPrintable(inspect.errorString()));
+        const QString output = QString::fromLocal8Bit(inspect.readAll());
+        QVERIFY2(inspect.exitStatus() == QProcess::NormalExit && inspect.exitCode() == exitCode,
+                 qPrintable(QStringLiteral("exit code %1:\n%2").arg(inspect.exitCode()).arg(output)));
+        for (const QString& text : said)
+            QVERIFY2(output.contains(text), qPrintable(output));
+        // A module refused is a module not used: nothing of one is printed.
+        if (exitCode == 2)
+            QVERIFY2(!output.contains(QLatin1String("moduleVersion=")), qPrintable(output));
+    }
+
 };
-
-void TestInspect::pluginOption_data()
-{
-    QTest::addColumn<QStringList>("arguments");
-    QTest::addColumn<int>("exitCode");
-    // Expected in what the program wrote, stdout and stderr together.
-    QTest::addColumn<QStringList>("said");
-
-    const QString missing = QDir::tempPath() + QStringLiteral("/nowhere/libVelmora.so");
-    const QString refused = QStringLiteral(VELMORA_TEST_DATA "/model/syntax-error.xtsc");
-
-    // QApplication would take both words for one of Qt's own plug-ins and the
-    // default module would load instead. Why a module is refused is the
-    // loader's test; here the refusal ends the program.
-    QTest::newRow("missing module") << QStringList{"--plugin", missing, northFile} << 2 << QStringList{missing};
-    QTest::newRow("no path") << QStringList{northFile, "--plugin"} << 2 << QStringList{"--plugin needs a value"};
-    // What loads is printed; a file the module refuses fails the run.
-    QTest::newRow("the default module, a refused file")
-        << QStringList{northFile, refused} << 1
-        << QStringList{"Velmora::Plugin moduleVersion=", "== " + northFile, "Velmora::Zone: 7 | North",
-                       "Container: Strategys(2)", "localHash ", "== " + refused, "load failed",
-                       "message: Error processing file"};
-
-    // Checking and previewing read the files themselves, without the module.
-    const QString dangling = QStringLiteral(VELMORA_TEST_DATA "/check/unknown-state.xtsc");
-    QTest::newRow("check: warnings only") << QStringList{"--check", northFile} << 0
-                                          << QStringList{northFile + ":31: warning: "};
-    QTest::newRow("check: an error") << QStringList{"--check", northFile, dangling} << 1
-                                     << QStringList{dangling + ":", ": error: "};
-    QTest::newRow("schedule: a day") << QStringList{"--schedule", "2026-12-07", northFile} << 0
-                                     << QStringList{"  06:00  22:00  1 Day", "Area 3 Centre", "07:00  22:00  1 Peak"};
-}
-
-void TestInspect::pluginOption()
-{
-    QFETCH(QStringList, arguments);
-    QFETCH(int, exitCode);
-    QFETCH(QStringList, said);
-
-    QProcess inspect;
-    inspect.setProcessChannelMode(QProcess::MergedChannels);
-    inspect.start(program, arguments);
-    QVERIFY2(inspect.waitForFinished(60000), qPrintable(inspect.errorString()));
-    const QString output = QString::fromLocal8Bit(inspect.readAll());
-    QVERIFY2(inspect.exitStatus() == QProcess::NormalExit && inspect.exitCode() == exitCode,
-             qPrintable(QStringLiteral("exit code %1:\n%2").arg(inspect.exitCode()).arg(output)));
-    for (const QString& text : said)
-        QVERIFY2(output.contains(text), qPrintable(output));
-    // A module refused is a module not used: nothing of one is printed.
-    if (exitCode == 2)
-        QVERIFY2(!output.contains(QLatin1String("moduleVersion=")), qPrintable(output));
-}
 
 QTEST_GUILESS_MAIN(TestInspect)
 #include "tst_inspect.moc"

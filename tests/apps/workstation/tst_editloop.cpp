@@ -53,104 +53,103 @@ class TestEditLoop : public QObject
 {
     Q_OBJECT
 private slots:
-    void editNameAndOutline();
-};
+    void editNameAndOutline()
+    {
+        QTemporaryDir dir;
+        QVERIFY(dir.isValid());
+        QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, dir.filePath(QStringLiteral("settings")));
+        const QString file = dir.filePath(QStringLiteral("north.xtsc"));
+        QVERIFY(writeFile(file, readFile(QStringLiteral(VELMORA_EXAMPLES "/north.xtsc"))));
+        QVERIFY(writeFile(dir.filePath(QStringLiteral("north.lights.json")),
+                          readFile(QStringLiteral(VELMORA_EXAMPLES "/north.lights.json"))));
 
-void TestEditLoop::editNameAndOutline()
-{
-    QTemporaryDir dir;
-    QVERIFY(dir.isValid());
-    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, dir.filePath(QStringLiteral("settings")));
-    const QString file = dir.filePath(QStringLiteral("north.xtsc"));
-    QVERIFY(writeFile(file, readFile(QStringLiteral(VELMORA_EXAMPLES "/north.xtsc"))));
-    QVERIFY(writeFile(dir.filePath(QStringLiteral("north.lights.json")),
-                      readFile(QStringLiteral(VELMORA_EXAMPLES "/north.lights.json"))));
+        ModuleHost host;
+        QString error;
+        QVERIFY2(host.loadPlugin(QStringLiteral(VELMORA_PLUGIN_DIR "/libVelmora.so"), &error), qPrintable(error));
+        auto window = std::make_unique<MainWindow>(&host);
+        window->setPersistSettings(false);
+        QVERIFY(window->openZone(file));
+        window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+        window->fitAll();
+        QPointer<QObject> before = host.zones().value(0);
+        QVERIFY(before);
+        const QRectF oldOutline = areaRect(before);
+        QVERIFY(!oldOutline.isEmpty());
 
-    ModuleHost host;
-    QString error;
-    QVERIFY2(host.loadPlugin(QStringLiteral(VELMORA_PLUGIN_DIR "/libVelmora.so"), &error), qPrintable(error));
-    auto window = std::make_unique<MainWindow>(&host);
-    window->setPersistSettings(false);
-    QVERIFY(window->openZone(file));
-    window->show();
-    QVERIFY(QTest::qWaitForWindowExposed(window.get()));
-    window->fitAll();
-    QPointer<QObject> before = host.zones().value(0);
-    QVERIFY(before);
-    const QRectF oldOutline = areaRect(before);
-    QVERIFY(!oldOutline.isEmpty());
+        QAction* edit = nullptr;
+        for (QAction* action : window->menuBar()->findChildren<QAction*>())
+            edit = action->text() == QStringLiteral("&Edit zone…") ? action : edit;
+        QVERIFY(edit);
+        edit->trigger();
+        QPointer<QDialog> zoneEditor = shownDialog(QStringLiteral("ZoneEditDlg"));
+        QVERIFY2(zoneEditor, "no zone editor");
+        QCOMPARE(zoneEditor->parentWidget(), window.get());
+        auto* name = zoneEditor->findChild<QLineEdit*>(QStringLiteral("zoneName"));
+        QVERIFY(name);
+        QCOMPARE(name->text(), QStringLiteral("North"));
+        Drive::retype(name, QStringLiteral("North edited"));
 
-    QAction* edit = nullptr;
-    for (QAction* action : window->menuBar()->findChildren<QAction*>())
-        edit = action->text() == QStringLiteral("&Edit zone…") ? action : edit;
-    QVERIFY(edit);
-    edit->trigger();
-    QPointer<QDialog> zoneEditor = shownDialog(QStringLiteral("ZoneEditDlg"));
-    QVERIFY2(zoneEditor, "no zone editor");
-    QCOMPARE(zoneEditor->parentWidget(), window.get());
-    auto* name = zoneEditor->findChild<QLineEdit*>(QStringLiteral("zoneName"));
-    QVERIFY(name);
-    QCOMPARE(name->text(), QStringLiteral("North"));
-    Drive::retype(name, QStringLiteral("North edited"));
-
-    // The area, opened from the editor's list as the user does.
-    auto* areas = zoneEditor->findChild<QListWidget*>(QStringLiteral("areas"));
-    QVERIFY(areas && areas->count() == 1);
-    Drive::clickRow(areas, 0, true);
-    QPointer<QDialog> areaEditor = shownDialog(QStringLiteral("AreaEditDlg"));
-    QVERIFY2(areaEditor, "no area editor");
-    // The example leaves the weekend of the area empty; the editor refuses that.
-    auto* week = areaEditor->findChild<QTableWidget*>(QStringLiteral("weekDistrib"));
-    for (int day = 0; day < week->columnCount(); ++day) {
-        if (week->item(0, day) && week->item(0, day)->text().isEmpty()) {
-            auto* editor = qobject_cast<QComboBox*>(Drive::openCellEditor(week, 0, day));
-            QVERIFY2(editor && editor->count() > 0, qPrintable(QStringLiteral("day %1").arg(day)));
-            editor->setCurrentIndex(0);
+        // The area, opened from the editor's list as the user does.
+        auto* areas = zoneEditor->findChild<QListWidget*>(QStringLiteral("areas"));
+        QVERIFY(areas && areas->count() == 1);
+        Drive::clickRow(areas, 0, true);
+        QPointer<QDialog> areaEditor = shownDialog(QStringLiteral("AreaEditDlg"));
+        QVERIFY2(areaEditor, "no area editor");
+        // The example leaves the weekend of the area empty; the editor refuses that.
+        auto* week = areaEditor->findChild<QTableWidget*>(QStringLiteral("weekDistrib"));
+        for (int day = 0; day < week->columnCount(); ++day) {
+            if (week->item(0, day) && week->item(0, day)->text().isEmpty()) {
+                auto* editor = qobject_cast<QComboBox*>(Drive::openCellEditor(week, 0, day));
+                QVERIFY2(editor && editor->count() > 0, qPrintable(QStringLiteral("day %1").arg(day)));
+                editor->setCurrentIndex(0);
+            }
         }
+
+        // Outline editing on the workstation's own map: a click on empty map adds a vertex there.
+        QTest::mouseClick(areaEditor->findChild<QPushButton*>(QStringLiteral("editGeometry")), Qt::LeftButton);
+        QVERIFY(!areaEditor->isVisible() && !zoneEditor->isVisible());
+        QDialog* tool = nullptr;
+        for (QDialog* dialog : areaEditor->findChildren<QDialog*>())
+            tool = dialog->isVisible() && dialog->windowFlags().testFlag(Qt::Tool) ? dialog : tool;
+        QVERIFY2(tool, "no tool window for the outline");
+        auto* map = window->findChild<MapView*>();
+        const QPointF added(700, 600);
+        QVERIFY(!oldOutline.contains(added));
+        QTest::mouseClick(map->viewport(), Qt::LeftButton, {}, map->mapFromScene(added));
+        QTest::mouseClick(tool->findChild<QPushButton*>(), Qt::LeftButton);
+        QVERIFY(areaEditor->isVisible() && zoneEditor->isVisible());
+        Drive::clickButton(areaEditor);
+        QTRY_VERIFY(!areaEditor || !areaEditor->isVisible());
+        Drive::clickButton(zoneEditor);
+
+        // The module writes the file and says so; the workstation reloads it.
+        QTRY_VERIFY(!before);
+        QCOMPARE(host.zones().size(), 1);
+        QObject* after = host.zones().first();
+        QCOMPARE(after->property("name").toString(), QStringLiteral("North edited"));
+        QVERIFY(readFile(file).contains("name=\"North edited\""));
+        QVERIFY(ModuleHost::sameFile(ModuleHost::zoneFile(after), file));
+        const QRectF newOutline = areaRect(after);
+        QVERIFY2(newOutline.contains(oldOutline), "the old outline's vertices stay");
+        // The click's point is a vertex now, within the map's pixel precision.
+        const qreal pixel = 2.0 / map->zoom();
+        QVERIFY(qAbs(newOutline.right() - added.x()) <= pixel && qAbs(newOutline.bottom() - added.y()) <= pixel);
+        // The zone's map item now reaches around the new vertex too.
+        const QGraphicsItem* zoneItem = ModuleHost::graphicsItem(after);
+        QVERIFY(zoneItem && zoneItem->scene() == map->scene());
+        QVERIFY(zoneItem->mapRectToScene(zoneItem->childrenBoundingRect()).contains(newOutline));
+
+        // The tree and the properties follow the new zone.
+        auto* tree = window->findChild<ObjectTreeDock*>();
+        QCOMPARE(tree->model()->data(tree->model()->indexOf(after).siblingAtColumn(1)).toString(),
+                 QStringLiteral("North edited"));
+        QCOMPARE(window->findChild<PropertiesDock*>()->object(), after);
+        window.reset();
+        QCOMPARE(host.zones().size(), 0);
     }
 
-    // Outline editing on the workstation's own map: a click on empty map adds a vertex there.
-    QTest::mouseClick(areaEditor->findChild<QPushButton*>(QStringLiteral("editGeometry")), Qt::LeftButton);
-    QVERIFY(!areaEditor->isVisible() && !zoneEditor->isVisible());
-    QDialog* tool = nullptr;
-    for (QDialog* dialog : areaEditor->findChildren<QDialog*>())
-        tool = dialog->isVisible() && dialog->windowFlags().testFlag(Qt::Tool) ? dialog : tool;
-    QVERIFY2(tool, "no tool window for the outline");
-    auto* map = window->findChild<MapView*>();
-    const QPointF added(700, 600);
-    QVERIFY(!oldOutline.contains(added));
-    QTest::mouseClick(map->viewport(), Qt::LeftButton, {}, map->mapFromScene(added));
-    QTest::mouseClick(tool->findChild<QPushButton*>(), Qt::LeftButton);
-    QVERIFY(areaEditor->isVisible() && zoneEditor->isVisible());
-    Drive::clickButton(areaEditor);
-    QTRY_VERIFY(!areaEditor || !areaEditor->isVisible());
-    Drive::clickButton(zoneEditor);
-
-    // The module writes the file and says so; the workstation reloads it.
-    QTRY_VERIFY(!before);
-    QCOMPARE(host.zones().size(), 1);
-    QObject* after = host.zones().first();
-    QCOMPARE(after->property("name").toString(), QStringLiteral("North edited"));
-    QVERIFY(readFile(file).contains("name=\"North edited\""));
-    QVERIFY(ModuleHost::sameFile(ModuleHost::zoneFile(after), file));
-    const QRectF newOutline = areaRect(after);
-    QVERIFY2(newOutline.contains(oldOutline), "the old outline's vertices stay");
-    // The click's point is a vertex now, within the map's pixel precision.
-    const qreal pixel = 2.0 / map->zoom();
-    QVERIFY(qAbs(newOutline.right() - added.x()) <= pixel && qAbs(newOutline.bottom() - added.y()) <= pixel);
-    // The zone's map item now reaches around the new vertex too.
-    const QGraphicsItem* zoneItem = ModuleHost::graphicsItem(after);
-    QVERIFY(zoneItem && zoneItem->scene() == map->scene());
-    QVERIFY(zoneItem->mapRectToScene(zoneItem->childrenBoundingRect()).contains(newOutline));
-
-    // The tree and the properties follow the new zone.
-    auto* tree = window->findChild<ObjectTreeDock*>();
-    QCOMPARE(tree->model()->data(tree->model()->indexOf(after).siblingAtColumn(1)).toString(),
-             QStringLiteral("North edited"));
-    QCOMPARE(window->findChild<PropertiesDock*>()->object(), after);
-    window.reset();
-    QCOMPARE(host.zones().size(), 0);
-}
+};
 
 QTEST_MAIN(TestEditLoop)
 #include "tst_editloop.moc"

@@ -90,286 +90,257 @@ class TestModuleHost : public QObject
 {
     Q_OBJECT
 private slots:
-    void initTestCase();
-    void cleanup();
+    void initTestCase()
+    {
+        QVERIFY(m_dir.isValid());
+        QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, m_dir.filePath(QStringLiteral("settings")));
+    }
 
-    void treeRows_data();
-    void treeRows();
-    void liveIcons();
-    void unloadRemovesRows();
-    void reloadOnZoneEdited_data();
-    void reloadOnZoneEdited();
-    void selectionFollows_data();
-    void selectionFollows();
-    void typedCommands_data();
-    void typedCommands();
+    void cleanup()
+    {
+        // The root object is shared by every host in the process; no zone may leak into the next test.
+        Tree tree;
+        QVERIFY(tree.loaded);
+        QCOMPARE(tree.host.zones().size(), 0);
+    }
+
+    void treeRows_data()
+    {
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<QStringList>("columns"); // the first two, and whether there is an icon
+        QTest::newRow("zone") << "0" << QStringList{"7", "North", "icon"};
+        QTest::newRow("controllers") << "0/0" << QStringList{"Controllers(2)", "", ""};
+        QTest::newRow("area") << "0/1/0" << QStringList{"3", "Centre", "icon"};
+        QTest::newRow("an area's state") << "0/1/0/0/0" << QStringList{"1", "Peak", ""};
+        QTest::newRow("second strategy") << "0/2/1" << QStringList{"2", "Night", ""};
+    }
+
+    void treeRows()
+    {
+        QFETCH(QString, path);
+        QFETCH(QStringList, columns);
+        Tree tree;
+        QObject* zone = tree.host.loadZone(northFile, &tree.error);
+        QVERIFY2(zone, qPrintable(tree.error));
+        QCOMPARE(tree.model.rowCount(), 1);
+        const QModelIndex index = indexAt(tree.model, path);
+        QVERIFY(index.isValid());
+        const bool icon = !index.data(Qt::DecorationRole).value<QIcon>().isNull();
+        QCOMPARE((QStringList{shown(index, 0), shown(index, 1), icon ? "icon" : ""}), columns);
+        QObject* object = tree.model.objectAt(index);
+        QCOMPARE(tree.model.indexOf(object), index);
+        QCOMPARE(ModuleHost::zoneOf(object), zone);
+        if (object == zone) {
+            QCOMPARE(shown(index, 2), QFileInfo(northFile).absoluteFilePath());
+            QCOMPARE(index.data(Qt::ToolTipRole).toString(), zone->property("toolTip").toString());
+        }
+    }
+
+    // An icon shows live state: a change announced by the object (an area's
+    // reaches the host through its zone) redraws its whole row; changes in quick
+    // succession redraw it once.
+    void liveIcons()
+    {
+        Tree tree;
+        QVERIFY2(tree.host.loadZone(northFile, &tree.error), qPrintable(tree.error));
+        const QList<QModelIndex> rows{indexAt(tree.model, "0"), indexAt(tree.model, "0/1/0")};
+        QSignalSpy changed(&tree.model, &QAbstractItemModel::dataChanged);
+        for (int i = 0; i < 3; ++i) {
+            for (const QModelIndex& row : rows) {
+                QObject* object = tree.model.objectAt(row);
+                QVERIFY(QMetaObject::invokeMethod(object, "stateChanged", Q_ARG(const QObject*, object)));
+            }
+        }
+        QCOMPARE(changed.count(), 0);
+        QVERIFY(changed.wait(5000));
+        QCOMPARE(changed.count(), 2);
+        QVERIFY(!changed.wait(ObjectTreeModel::RefreshInterval + 20));
+        QSet<QModelIndex> redrawn;
+        for (const QList<QVariant>& change : qAsConst(changed)) {
+            redrawn.insert(change.at(0).toModelIndex());
+            QCOMPARE(change.at(1).toModelIndex().column(), ObjectTreeModel::ColumnCount - 1);
+            QVERIFY(change.at(2).value<QVector<int>>().contains(Qt::DecorationRole));
+        }
+        QCOMPARE(redrawn, (QSet<QModelIndex>{rows.at(0), rows.at(1)}));
+    }
+
+    void unloadRemovesRows()
+    {
+        const QString copy = m_dir.filePath(QStringLiteral("other.xtsc"));
+        QVERIFY(writeFile(copy, readFile(northFile).replace("id=\"7\"", "id=\"8\"")));
+
+        Tree tree;
+        QPointer<QObject> first = tree.host.loadZone(northFile, &tree.error);
+        QPointer<QObject> second = tree.host.loadZone(copy, &tree.error);
+        QVERIFY(first && second);
+        // The same file again gives the zone already there.
+        QCOMPARE(tree.host.loadZone(QFileInfo(northFile).absolutePath() + "/./north.xtsc", &tree.error), first.data());
+        QCOMPARE(tree.model.rowCount(), 2);
+
+        tree.host.unloadZone(first);
+        QVERIFY(!first);
+        QCOMPARE(tree.model.rowCount(), 1);
+        QCOMPARE(shown(tree.model.index(0, 0), 0), QStringLiteral("8"));
+        // A zone deleted behind the host's back leaves no dangling row either.
+        delete second.data();
+        QCOMPARE(tree.model.rowCount(), 0);
+    }
+
+    void reloadOnZoneEdited_data()
+    {
+        QTest::addColumn<QString>("edited");     // the file named by zoneEdited, relative to the folder
+        QTest::addColumn<QByteArray>("content"); // written there first
+        QTest::addColumn<int>("zones");
+        QTest::addColumn<bool>("oldKept");
+        QTest::addColumn<QString>("name"); // of the zone for the edited file afterwards
+        const QByteArray north = readFile(northFile);
+        const QByteArray renamed = QByteArray(north).replace("name=\"North\"", "name=\"North edited\"");
+        QTest::newRow("rewritten") << "north.xtsc" << renamed << 1 << false << "North edited";
+        QTest::newRow("other spelling of the path") << "./north.xtsc" << renamed << 1 << false << "North edited";
+        QTest::newRow("new file") << "second.xtsc"
+                                  << QByteArray(north).replace("id=\"7\" name=\"North\"", "id=\"9\" name=\"Second\"") << 2
+                                  << true << "Second";
+        QTest::newRow("no longer loads") << "north.xtsc" << QByteArray("<Zone name=\"no id\"/>") << 1 << true << "North";
+    }
+
+    void reloadOnZoneEdited()
+    {
+        QFETCH(QString, edited);
+        QFETCH(QByteArray, content);
+        QFETCH(int, zones);
+        QFETCH(bool, oldKept);
+        QFETCH(QString, name);
+        QTemporaryDir folder;
+        const QString original = folder.filePath(QStringLiteral("north.xtsc"));
+        QVERIFY(writeFile(original, readFile(northFile)));
+        QGraphicsScene scene;
+        Semtra::TcpConnection connection;
+        Tree tree;
+        tree.host.setScene(&scene);
+        tree.host.setConnection(&connection);
+        QPointer<QObject> old = tree.host.loadZone(original, &tree.error);
+        QVERIFY2(old, qPrintable(tree.error));
+
+        const QString path = folder.path() + QLatin1Char('/') + edited;
+        QVERIFY(writeFile(path, content));
+        QSignalSpy failed(&tree.host, &ModuleHost::reloadFailed);
+        QSignalSpy reloaded(&tree.host, &ModuleHost::zoneReloaded);
+        // The module says so after writing an accepted edit.
+        QVERIFY(QMetaObject::invokeMethod(tree.host.root(), "zoneEdited", Q_ARG(QString, path)));
+
+        // Zones, rows, the old zone kept, reloads failed and done.
+        const bool fails = oldKept && zones == 1;
+        QCOMPARE((QList<int>{tree.host.zones().size(), tree.model.rowCount(), bool(old), failed.count(), reloaded.count()}),
+                 (QList<int>{zones, zones, oldKept, fails, !fails}));
+        QObject* zone = tree.host.zoneForFile(path);
+        QVERIFY(zone);
+        QCOMPARE(zone->property("name").toString() + '|' + shown(tree.model.indexOf(zone), 1), name + '|' + name);
+        // Wherever it came from, the zone is on the map and on the connection.
+        QCOMPARE(zone->property("graphicsScene").value<QObject*>(), &scene);
+        QCOMPARE(zone->property("connection").value<QObject*>(), &connection);
+        int zoneItems = 0;
+        for (QGraphicsItem* item : scene.items())
+            zoneItems += ModuleHost::isZone(item->data(0).value<QObject*>()) ? 1 : 0;
+        QCOMPARE(zoneItems, zones);
+    }
+
+    void selectionFollows_data()
+    {
+        QTest::addColumn<bool>("fromTree"); // else from the map
+        QTest::addColumn<QString>("target"); // tree path
+        QTest::newRow("area row selects the area on the map") << true << "0/1/0";
+        QTest::newRow("zone row selects the zone on the map") << true << "0";
+        QTest::newRow("area on the map selects its row") << false << "0/1/0";
+    }
+
+    void selectionFollows()
+    {
+        QFETCH(bool, fromTree);
+        QFETCH(QString, target);
+        Window w(northFile);
+        QVERIFY(w.opened);
+        auto* tree = w.window->findChild<ObjectTreeDock*>();
+        auto* scene = w.window->findChild<MapView*>()->scene();
+        const QModelIndex index = indexAt(*tree->model(), target);
+        QObject* object = tree->model()->objectAt(index);
+        QGraphicsItem* item = ModuleHost::graphicsItem(object);
+        QVERIFY(object && item);
+        if (fromTree) {
+            tree->view()->setCurrentIndex(index);
+            QVERIFY(object->property("selected").toBool());
+            QCOMPARE(scene->selectedItems(), QList<QGraphicsItem*>{item});
+        } else {
+            item->setSelected(true);
+            QCOMPARE(tree->currentObject(), object);
+        }
+        QCOMPARE(w.window->findChild<PropertiesDock*>()->object(), object);
+        // Closing the window unloads its zones.
+        w.window.reset();
+        QCOMPARE(w.host.zones().size(), 0);
+    }
+
+    void typedCommands_data()
+    {
+        QTest::addColumn<bool>("online");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<bool>("sent"); // else the text stays for the user to correct
+        QTest::addColumn<QStringList>("logged");
+        QTest::newRow("link down") << false << "SET_STRAT 2 60" << false
+                                   << QStringList{"zone 12 SET_STRAT not sent: the zone is not connected"};
+        QTest::newRow("blank") << false << "   " << false << QStringList();
+        // Numbers 1 to 3 are the link's own queries when it comes up; the zone
+        // takes the command's name in any case.
+        QTest::newRow("state query") << true << "get_state" << true
+                                     << QStringList{"zone 12 #4 → GET_STATE — read the zone's state",
+                                                    "#4 ← STATE: done (OK 0); zone "};
+        // Checked against the protocol's rows before anything goes out.
+        QTest::newRow("one parameter short")
+            << true << "SET_STRAT 2" << false
+            << QStringList{"zone 12 SET_STRAT not sent: SET_STRAT takes 2 parameter(s), not 1"};
+    }
+
+    void typedCommands()
+    {
+        QFETCH(bool, online);
+        QFETCH(QString, text);
+        QFETCH(bool, sent);
+        QFETCH(QStringList, logged);
+        const QString zarechny = QStringLiteral(VELMORA_EXAMPLES "/zarechny.xtsc");
+        Window w(zarechny);
+        QVERIFY(w.opened);
+        auto* log = w.window->findChild<LogDock*>();
+        auto* line = w.window->findChild<QLineEdit*>(QStringLiteral("commandLine"));
+        QVERIFY(log && line && line->isEnabled());
+        if (online) {
+            // One service for every row: each row's window links up anew.
+            if (!m_service.isRunning())
+                QVERIFY2(m_service.start({zarechny}), qPrintable(m_service.errors()));
+            w.window->connectToService(QStringLiteral("127.0.0.1"), m_service.port());
+            // The link's own three queries are answered first.
+            QTRY_VERIFY2_WITH_TIMEOUT(log->text().contains(QStringLiteral("zone 12 #3 ←")), qPrintable(log->text()), 10000);
+        }
+        const int before = log->text().size();
+        QSignalSpy requests(&w.host, &ModuleHost::zoneRequest);
+        line->setText(text);
+        QMetaObject::invokeMethod(line, "returnPressed");
+        QCOMPARE(line->text().isEmpty(), sent);
+        QCOMPARE(requests.count(), sent ? 1 : 0); // a refused line sends nothing
+        for (const QString& fragment : logged)
+            QTRY_VERIFY2_WITH_TIMEOUT(log->text().mid(before).contains(fragment), qPrintable(log->text().mid(before)),
+                                      10000);
+        QVERIFY(!logged.isEmpty() || log->text().size() == before);
+        // The outcome shows in the status bar too.
+        if (!logged.isEmpty()) {
+            const QString outcome = sent ? logged.last().section(QStringLiteral("← "), 1) : QStringLiteral("not sent");
+            QTRY_VERIFY2_WITH_TIMEOUT(w.window->statusBar()->currentMessage().contains(outcome),
+                                      qPrintable(w.window->statusBar()->currentMessage()), 10000);
+        }
+    }
 
 private:
     QTemporaryDir m_dir;
     ServiceProcess m_service;
 };
-
-void TestModuleHost::initTestCase()
-{
-    QVERIFY(m_dir.isValid());
-    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, m_dir.filePath(QStringLiteral("settings")));
-}
-
-void TestModuleHost::cleanup()
-{
-    // The root object is shared by every host in the process; no zone may leak into the next test.
-    Tree tree;
-    QVERIFY(tree.loaded);
-    QCOMPARE(tree.host.zones().size(), 0);
-}
-
-void TestModuleHost::treeRows_data()
-{
-    QTest::addColumn<QString>("path");
-    QTest::addColumn<QString>("column0");
-    QTest::addColumn<QString>("column1");
-    QTest::addColumn<bool>("icon");
-
-    QTest::newRow("zone") << "0" << "7" << "North" << true;
-    QTest::newRow("controllers") << "0/0" << "Controllers(2)" << "" << false;
-    QTest::newRow("area") << "0/1/0" << "3" << "Centre" << true;
-    QTest::newRow("an area's state") << "0/1/0/0/0" << "1" << "Peak" << false;
-    QTest::newRow("second strategy") << "0/2/1" << "2" << "Night" << false;
-}
-
-void TestModuleHost::treeRows()
-{
-    QFETCH(QString, path);
-    QFETCH(QString, column0);
-    QFETCH(QString, column1);
-    QFETCH(bool, icon);
-
-    Tree tree;
-    QObject* zone = tree.host.loadZone(northFile, &tree.error);
-    QVERIFY2(zone, qPrintable(tree.error));
-    QCOMPARE(tree.model.rowCount(), 1);
-    const QModelIndex index = indexAt(tree.model, path);
-    QVERIFY(index.isValid());
-    QCOMPARE(shown(index, 0), column0);
-    QCOMPARE(shown(index, 1), column1);
-    QCOMPARE(!index.data(Qt::DecorationRole).value<QIcon>().isNull(), icon);
-    QObject* object = tree.model.objectAt(index);
-    QCOMPARE(tree.model.indexOf(object), index);
-    QCOMPARE(ModuleHost::zoneOf(object), zone);
-    if (object == zone) {
-        QCOMPARE(shown(index, 2), QFileInfo(northFile).absoluteFilePath());
-        QCOMPARE(index.data(Qt::ToolTipRole).toString(), zone->property("toolTip").toString());
-    }
-}
-
-// An icon shows live state: a change announced by the object (an area's
-// reaches the host through its zone) redraws its whole row; changes in quick
-// succession redraw it once.
-void TestModuleHost::liveIcons()
-{
-    Tree tree;
-    QVERIFY2(tree.host.loadZone(northFile, &tree.error), qPrintable(tree.error));
-    const QList<QModelIndex> rows{indexAt(tree.model, "0"), indexAt(tree.model, "0/1/0")};
-    QSignalSpy changed(&tree.model, &QAbstractItemModel::dataChanged);
-    for (int i = 0; i < 3; ++i) {
-        for (const QModelIndex& row : rows) {
-            QObject* object = tree.model.objectAt(row);
-            QVERIFY(QMetaObject::invokeMethod(object, "stateChanged", Q_ARG(const QObject*, object)));
-        }
-    }
-    QCOMPARE(changed.count(), 0);
-    QVERIFY(changed.wait(5000));
-    QCOMPARE(changed.count(), 2);
-    QVERIFY(!changed.wait(ObjectTreeModel::RefreshInterval + 20));
-    QSet<QModelIndex> redrawn;
-    for (const QList<QVariant>& change : qAsConst(changed)) {
-        redrawn.insert(change.at(0).toModelIndex());
-        QCOMPARE(change.at(1).toModelIndex().column(), ObjectTreeModel::ColumnCount - 1);
-        QVERIFY(change.at(2).value<QVector<int>>().contains(Qt::DecorationRole));
-    }
-    QCOMPARE(redrawn, (QSet<QModelIndex>{rows.at(0), rows.at(1)}));
-}
-
-void TestModuleHost::unloadRemovesRows()
-{
-    const QString copy = m_dir.filePath(QStringLiteral("other.xtsc"));
-    QVERIFY(writeFile(copy, readFile(northFile).replace("id=\"7\"", "id=\"8\"")));
-
-    Tree tree;
-    QPointer<QObject> first = tree.host.loadZone(northFile, &tree.error);
-    QPointer<QObject> second = tree.host.loadZone(copy, &tree.error);
-    QVERIFY(first && second);
-    // The same file again gives the zone already there.
-    QCOMPARE(tree.host.loadZone(QFileInfo(northFile).absolutePath() + "/./north.xtsc", &tree.error), first.data());
-    QCOMPARE(tree.model.rowCount(), 2);
-
-    tree.host.unloadZone(first);
-    QVERIFY(!first);
-    QCOMPARE(tree.model.rowCount(), 1);
-    QCOMPARE(shown(tree.model.index(0, 0), 0), QStringLiteral("8"));
-    // A zone deleted behind the host's back leaves no dangling row either.
-    delete second.data();
-    QCOMPARE(tree.model.rowCount(), 0);
-}
-
-void TestModuleHost::reloadOnZoneEdited_data()
-{
-    QTest::addColumn<QString>("edited");     // the file named by zoneEdited, relative to the folder
-    QTest::addColumn<QByteArray>("content"); // written there first
-    QTest::addColumn<int>("zones");
-    QTest::addColumn<bool>("oldKept");
-    QTest::addColumn<QString>("name"); // of the zone for the edited file afterwards
-
-    const QByteArray north = readFile(northFile);
-    const QByteArray renamed = QByteArray(north).replace("name=\"North\"", "name=\"North edited\"");
-    QTest::newRow("rewritten") << "north.xtsc" << renamed << 1 << false << "North edited";
-    QTest::newRow("other spelling of the path") << "./north.xtsc" << renamed << 1 << false << "North edited";
-    QTest::newRow("new file") << "second.xtsc"
-                              << QByteArray(north).replace("id=\"7\" name=\"North\"", "id=\"9\" name=\"Second\"") << 2
-                              << true << "Second";
-    QTest::newRow("no longer loads") << "north.xtsc" << QByteArray("<Zone name=\"no id\"/>") << 1 << true << "North";
-}
-
-void TestModuleHost::reloadOnZoneEdited()
-{
-    QFETCH(QString, edited);
-    QFETCH(QByteArray, content);
-    QFETCH(int, zones);
-    QFETCH(bool, oldKept);
-    QFETCH(QString, name);
-
-    QTemporaryDir folder;
-    const QString original = folder.filePath(QStringLiteral("north.xtsc"));
-    QVERIFY(writeFile(original, readFile(northFile)));
-    QGraphicsScene scene;
-    Semtra::TcpConnection connection;
-    Tree tree;
-    tree.host.setScene(&scene);
-    tree.host.setConnection(&connection);
-    QPointer<QObject> old = tree.host.loadZone(original, &tree.error);
-    QVERIFY2(old, qPrintable(tree.error));
-
-    const QString path = folder.path() + QLatin1Char('/') + edited;
-    QVERIFY(writeFile(path, content));
-    QSignalSpy failed(&tree.host, &ModuleHost::reloadFailed);
-    QSignalSpy reloaded(&tree.host, &ModuleHost::zoneReloaded);
-    // The module says so after writing an accepted edit.
-    QVERIFY(QMetaObject::invokeMethod(tree.host.root(), "zoneEdited", Q_ARG(QString, path)));
-
-    QCOMPARE(tree.host.zones().size(), zones);
-    QCOMPARE(tree.model.rowCount(), zones);
-    QCOMPARE(bool(old), oldKept);
-    QCOMPARE(failed.count(), oldKept && zones == 1 ? 1 : 0);
-    QCOMPARE(reloaded.count(), 1 - failed.count());
-    QObject* zone = tree.host.zoneForFile(path);
-    QVERIFY(zone);
-    QCOMPARE(zone->property("name").toString(), name);
-    QCOMPARE(shown(tree.model.indexOf(zone), 1), name);
-    // Wherever it came from, the zone is on the map and on the connection.
-    QCOMPARE(zone->property("graphicsScene").value<QObject*>(), &scene);
-    QCOMPARE(zone->property("connection").value<QObject*>(), &connection);
-    int zoneItems = 0;
-    for (QGraphicsItem* item : scene.items())
-        zoneItems += ModuleHost::isZone(item->data(0).value<QObject*>()) ? 1 : 0;
-    QCOMPARE(zoneItems, zones);
-}
-
-void TestModuleHost::selectionFollows_data()
-{
-    QTest::addColumn<bool>("fromTree"); // else from the map
-    QTest::addColumn<QString>("target"); // tree path
-
-    QTest::newRow("area row selects the area on the map") << true << "0/1/0";
-    QTest::newRow("zone row selects the zone on the map") << true << "0";
-    QTest::newRow("area on the map selects its row") << false << "0/1/0";
-}
-
-void TestModuleHost::selectionFollows()
-{
-    QFETCH(bool, fromTree);
-    QFETCH(QString, target);
-
-    Window w(northFile);
-    QVERIFY(w.opened);
-    auto* tree = w.window->findChild<ObjectTreeDock*>();
-    auto* scene = w.window->findChild<MapView*>()->scene();
-    const QModelIndex index = indexAt(*tree->model(), target);
-    QObject* object = tree->model()->objectAt(index);
-    QGraphicsItem* item = ModuleHost::graphicsItem(object);
-    QVERIFY(object && item);
-    if (fromTree) {
-        tree->view()->setCurrentIndex(index);
-        QVERIFY(object->property("selected").toBool());
-        QCOMPARE(scene->selectedItems(), QList<QGraphicsItem*>{item});
-    } else {
-        item->setSelected(true);
-        QCOMPARE(tree->currentObject(), object);
-    }
-    QCOMPARE(w.window->findChild<PropertiesDock*>()->object(), object);
-    // Closing the window unloads its zones.
-    w.window.reset();
-    QCOMPARE(w.host.zones().size(), 0);
-}
-
-void TestModuleHost::typedCommands_data()
-{
-    QTest::addColumn<bool>("online");
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<bool>("sent"); // else the text stays for the user to correct
-    QTest::addColumn<QStringList>("logged");
-
-    QTest::newRow("link down") << false << "SET_STRAT 2 60" << false
-                               << QStringList{"zone 12 SET_STRAT not sent: the zone is not connected"};
-    QTest::newRow("blank") << false << "   " << false << QStringList();
-    // Numbers 1 to 3 are the link's own queries when it comes up; the zone
-    // takes the command's name in any case.
-    QTest::newRow("state query") << true << "get_state" << true
-                                 << QStringList{"zone 12 #4 → GET_STATE — read the zone's state",
-                                                "#4 ← STATE: done (OK 0); zone "};
-    // Checked against the protocol's rows before anything goes out.
-    QTest::newRow("one parameter short")
-        << true << "SET_STRAT 2" << false
-        << QStringList{"zone 12 SET_STRAT not sent: SET_STRAT takes 2 parameter(s), not 1"};
-}
-
-void TestModuleHost::typedCommands()
-{
-    QFETCH(bool, online);
-    QFETCH(QString, text);
-    QFETCH(bool, sent);
-    QFETCH(QStringList, logged);
-
-    const QString zarechny = QStringLiteral(VELMORA_EXAMPLES "/zarechny.xtsc");
-    Window w(zarechny);
-    QVERIFY(w.opened);
-    auto* log = w.window->findChild<LogDock*>();
-    auto* line = w.window->findChild<QLineEdit*>(QStringLiteral("commandLine"));
-    QVERIFY(log && line && line->isEnabled());
-    if (online) {
-        // One service for every row: each row's window links up anew.
-        if (!m_service.isRunning())
-            QVERIFY2(m_service.start({zarechny}), qPrintable(m_service.errors()));
-        w.window->connectToService(QStringLiteral("127.0.0.1"), m_service.port());
-        // The link's own three queries are answered first.
-        QTRY_VERIFY2_WITH_TIMEOUT(log->text().contains(QStringLiteral("zone 12 #3 ←")), qPrintable(log->text()), 10000);
-    }
-    const int before = log->text().size();
-    QSignalSpy requests(&w.host, &ModuleHost::zoneRequest);
-    line->setText(text);
-    QMetaObject::invokeMethod(line, "returnPressed");
-    QCOMPARE(line->text().isEmpty(), sent);
-    QCOMPARE(requests.count(), sent ? 1 : 0); // a refused line sends nothing
-    for (const QString& fragment : logged)
-        QTRY_VERIFY2_WITH_TIMEOUT(log->text().mid(before).contains(fragment), qPrintable(log->text().mid(before)),
-                                  10000);
-    QVERIFY(!logged.isEmpty() || log->text().size() == before);
-    // The outcome shows in the status bar too.
-    if (!logged.isEmpty()) {
-        const QString outcome = sent ? logged.last().section(QStringLiteral("← "), 1) : QStringLiteral("not sent");
-        QTRY_VERIFY2_WITH_TIMEOUT(w.window->statusBar()->currentMessage().contains(outcome),
-                                  qPrintable(w.window->statusBar()->currentMessage()), 10000);
-    }
-}
 
 QTEST_MAIN(TestModuleHost)
 #include "tst_modulehost.moc"

@@ -51,10 +51,110 @@ class TestWorkstationSession : public QObject
 {
     Q_OBJECT
 private slots:
-    void initTestCase();
-    void liveSession();
-    void pluginOption_data();
-    void pluginOption();
+    void initTestCase()
+    {
+        QVERIFY(m_dir.isValid());
+        QVERIFY2(ServiceProcess::isBuilt(), qPrintable(ServiceProcess::program()));
+        QVERIFY2(QFile::exists(workstationProgram), qPrintable(workstationProgram));
+        m_copy = m_dir.filePath(QStringLiteral("modules/libVelmoraCopy.so"));
+        QVERIFY(QDir(m_dir.path()).mkpath(QStringLiteral("modules")));
+        QVERIFY(QFile::copy(pluginFile, m_copy));
+    }
+
+    void liveSession()
+    {
+        ServiceProcess service;
+        // The calendar drives the zone, as in a real centre; fast, so that it moves.
+        QVERIFY2(service.start({zoneFile}, 0, {"--calendar", "--speed", "60"}), qPrintable(service.errors()));
+        const QString screenshot = m_dir.filePath(QStringLiteral("session.png"));
+        // Ends once the zone is linked and its state known; --quit-after only bounds a link that never comes up.
+        const Run run = runWorkstation({"--service", QStringLiteral("127.0.0.1:%1").arg(service.port()), "--storage",
+                                        QStringLiteral(VELMORA_EXAMPLES "/storage"), "--quit-after", "60000",
+                                        "--quit-when-linked", "--screenshot", screenshot, zoneFile},
+                                       120000);
+        QVERIFY2(run.finished && run.exitCode == 0,
+                 qPrintable(QStringLiteral("exit %1:\n%2").arg(run.exitCode).arg(run.output)));
+        QVERIFY2(service.isRunning(), qPrintable(service.errors()));
+
+        const QJsonArray zones = run.state.value("zones").toArray();
+        QCOMPARE(zones.size(), 1);
+        const QJsonObject zone = zones.first().toObject();
+        int id = -1;
+        const QSet<int> areas = zoneFacts(zoneFile, &id);
+        QVERIFY(id > 0 && !areas.isEmpty());
+        QCOMPARE(zone.value("id").toInt(), id);
+        QCOMPARE(QFileInfo(zone.value("file").toString()).canonicalFilePath(), QFileInfo(zoneFile).canonicalFilePath());
+        // Linked, on the same configuration, the zone's state known.
+        QCOMPARE((QList<bool>{zone.value("isConnected").toBool(), zone.value("hashInvalid").toBool(),
+                              zone.value("controlSource").toInt() != -1, zone.value("currentStrategy").toInt() != -1}),
+                 (QList<bool>{true, false, true, true}));
+        QSet<int> seen;
+        for (const QJsonValue& value : zone.value("areas").toArray()) {
+            const QJsonObject area = value.toObject();
+            seen.insert(area.value("id").toInt());
+            QVERIFY2(area.value("controlSource").toInt() != -1 && area.value("currentState").toInt() != -1,
+                     qPrintable(QJsonDocument(area).toJson()));
+        }
+        QCOMPARE(seen, areas);
+        QVERIFY(run.state.value("lights").toInt() > 0);
+        // Linked only because the service answered, and said so in words.
+        QCOMPARE(zone.value("link").toString(), QStringLiteral("linked"));
+        const QString status = run.state.value("status").toString();
+        QVERIFY2(status.contains(QStringLiteral("zone %1 linked").arg(id)), qPrintable(status));
+
+        // The map in the screenshot shows the state colours, not only grey.
+        const QImage image = QImage(screenshot).convertToFormat(QImage::Format_RGB32);
+        const QJsonObject viewport = run.state.value("mapViewport").toObject();
+        const QRect mapRect(viewport.value("x").toInt(), viewport.value("y").toInt(), viewport.value("width").toInt(),
+                            viewport.value("height").toInt());
+        QVERIFY(mapRect.width() > 100 && mapRect.height() > 100);
+        QVERIFY(image.rect().contains(mapRect));
+        int saturated = 0;
+        for (int y = mapRect.top(); y <= mapRect.bottom(); ++y) {
+            for (int x = mapRect.left(); x <= mapRect.right(); ++x)
+                saturated += QColor(image.pixel(x, y)).hsvSaturation() > 100 ? 1 : 0;
+        }
+        const int pixels = mapRect.width() * mapRect.height();
+        QVERIFY2(saturated * 50 > pixels,
+                 qPrintable(QStringLiteral("%1 of %2 pixels coloured").arg(saturated).arg(pixels)));
+    }
+
+    void pluginOption_data()
+    {
+        QTest::addColumn<QStringList>("options");
+        // The library used, or empty when the workstation must refuse to start.
+        QTest::addColumn<QString>("used");
+        QTest::addColumn<QString>("reported"); // what a refusal names
+        const QString missing = QDir::tempPath() + QStringLiteral("/nowhere/libVelmora.so");
+        // Two words, the way Qt's own -plugin option is written: the last one counts.
+        QTest::newRow("the module, then a missing one") << QStringList{"--plugin", pluginFile, "--plugin", missing}
+                                                        << QString() << missing;
+        QTest::newRow("no path") << QStringList{"--plugin="} << QString() << "--plugin";
+        QTest::newRow("a copy of the module") << QStringList{"--plugin", "COPY"} << "COPY" << QString();
+    }
+
+    void pluginOption()
+    {
+        QFETCH(QStringList, options);
+        QFETCH(QString, used);
+        QFETCH(QString, reported);
+        options.replaceInStrings(QStringLiteral("COPY"), m_copy);
+        const int quitAfter = 100;
+        const Run run = runWorkstation(options + QStringList{"--quit-after", QString::number(quitAfter),
+                                                             QStringLiteral(VELMORA_EXAMPLES "/north.xtsc")});
+        QVERIFY2(run.finished, qPrintable(run.output));
+        if (used.isEmpty()) {
+            // Refused before any window: the default module would have started.
+            QVERIFY2(run.exitCode == 2 && run.output.contains(reported), qPrintable(run.output));
+            QVERIFY(run.state.isEmpty());
+            return;
+        }
+        QVERIFY2(run.exitCode == 0, qPrintable(run.output));
+        QVERIFY2(run.elapsed >= quitAfter, qPrintable(QStringLiteral("quit after %1 ms").arg(run.elapsed)));
+        QCOMPARE(QFileInfo(run.state.value("plugin").toString()).canonicalFilePath(),
+                 QFileInfo(m_copy).canonicalFilePath());
+        QCOMPARE(run.state.value("zones").toArray().size(), 1);
+    }
 
 private:
     // Runs the workstation offscreen with its settings in the test's folder
@@ -65,16 +165,6 @@ private:
     // Elsewhere and named otherwise: only the option can find it.
     QString m_copy;
 };
-
-void TestWorkstationSession::initTestCase()
-{
-    QVERIFY(m_dir.isValid());
-    QVERIFY2(ServiceProcess::isBuilt(), qPrintable(ServiceProcess::program()));
-    QVERIFY2(QFile::exists(workstationProgram), qPrintable(workstationProgram));
-    m_copy = m_dir.filePath(QStringLiteral("modules/libVelmoraCopy.so"));
-    QVERIFY(QDir(m_dir.path()).mkpath(QStringLiteral("modules")));
-    QVERIFY(QFile::copy(pluginFile, m_copy));
-}
 
 Run TestWorkstationSession::runWorkstation(const QStringList& arguments, int timeout)
 {
@@ -93,113 +183,13 @@ Run TestWorkstationSession::runWorkstation(const QStringList& arguments, int tim
     workstation.start(workstationProgram, QStringList{QStringLiteral("--dump-state"), dump} + arguments);
     run.finished = workstation.waitForFinished(timeout);
     run.elapsed = clock.elapsed();
-    if (!run.finished) {
-        workstation.kill();
-        workstation.waitForFinished();
-    }
-    run.output = QString::fromLocal8Bit(workstation.readAll());
     if (!run.finished)
-        run.output += workstation.errorString();
+        workstation.kill();
+    workstation.waitForFinished();
+    run.output = QString::fromLocal8Bit(workstation.readAll()) + (run.finished ? QString() : workstation.errorString());
     run.exitCode = workstation.exitStatus() == QProcess::NormalExit ? workstation.exitCode() : -1;
     run.state = QJsonDocument::fromJson(readFile(dump)).object();
     return run;
-}
-
-void TestWorkstationSession::liveSession()
-{
-    ServiceProcess service;
-    // The calendar drives the zone, as in a real centre; fast, so that it moves.
-    QVERIFY2(service.start({zoneFile}, 0, {"--calendar", "--speed", "60"}), qPrintable(service.errors()));
-    const QString screenshot = m_dir.filePath(QStringLiteral("session.png"));
-    // Ends once the zone is linked and its state known; --quit-after only bounds a link that never comes up.
-    const Run run = runWorkstation({"--service", QStringLiteral("127.0.0.1:%1").arg(service.port()), "--storage",
-                                    QStringLiteral(VELMORA_EXAMPLES "/storage"), "--quit-after", "60000",
-                                    "--quit-when-linked", "--screenshot", screenshot, zoneFile},
-                                   120000);
-    QVERIFY2(run.finished && run.exitCode == 0,
-             qPrintable(QStringLiteral("exit %1:\n%2").arg(run.exitCode).arg(run.output)));
-    QVERIFY2(service.isRunning(), qPrintable(service.errors()));
-
-    const QJsonArray zones = run.state.value("zones").toArray();
-    QCOMPARE(zones.size(), 1);
-    const QJsonObject zone = zones.first().toObject();
-    int id = -1;
-    const QSet<int> areas = zoneFacts(zoneFile, &id);
-    QVERIFY(id > 0 && !areas.isEmpty());
-    QCOMPARE(zone.value("id").toInt(), id);
-    QCOMPARE(QFileInfo(zone.value("file").toString()).canonicalFilePath(), QFileInfo(zoneFile).canonicalFilePath());
-    QVERIFY2(zone.value("isConnected").toBool(), "the zone's link never came up");
-    QVERIFY2(!zone.value("hashInvalid").toBool(), "the service works with another configuration");
-    QVERIFY(zone.value("controlSource").toInt() != -1);
-    QVERIFY(zone.value("currentStrategy").toInt() != -1);
-    QSet<int> seen;
-    for (const QJsonValue& value : zone.value("areas").toArray()) {
-        const QJsonObject area = value.toObject();
-        seen.insert(area.value("id").toInt());
-        QVERIFY2(area.value("controlSource").toInt() != -1 && area.value("currentState").toInt() != -1,
-                 qPrintable(QJsonDocument(area).toJson()));
-    }
-    QCOMPARE(seen, areas);
-    QVERIFY(run.state.value("lights").toInt() > 0);
-    // Linked only because the service answered, and said so in words.
-    QCOMPARE(zone.value("link").toString(), QStringLiteral("linked"));
-    const QString status = run.state.value("status").toString();
-    QVERIFY2(status.contains(QStringLiteral("zone %1 linked").arg(id)), qPrintable(status));
-
-    // The map in the screenshot shows the state colours, not only grey.
-    const QImage image = QImage(screenshot).convertToFormat(QImage::Format_RGB32);
-    const QJsonObject viewport = run.state.value("mapViewport").toObject();
-    const QRect mapRect(viewport.value("x").toInt(), viewport.value("y").toInt(), viewport.value("width").toInt(),
-                        viewport.value("height").toInt());
-    QVERIFY(mapRect.width() > 100 && mapRect.height() > 100);
-    QVERIFY(image.rect().contains(mapRect));
-    int saturated = 0;
-    for (int y = mapRect.top(); y <= mapRect.bottom(); ++y) {
-        for (int x = mapRect.left(); x <= mapRect.right(); ++x)
-            saturated += QColor(image.pixel(x, y)).hsvSaturation() > 100 ? 1 : 0;
-    }
-    const int pixels = mapRect.width() * mapRect.height();
-    QVERIFY2(saturated * 50 > pixels,
-             qPrintable(QStringLiteral("%1 of %2 pixels coloured").arg(saturated).arg(pixels)));
-}
-
-void TestWorkstationSession::pluginOption_data()
-{
-    QTest::addColumn<QStringList>("options");
-    // The library used, or empty when the workstation must refuse to start.
-    QTest::addColumn<QString>("used");
-    QTest::addColumn<QString>("reported"); // what a refusal names
-
-    const QString missing = QDir::tempPath() + QStringLiteral("/nowhere/libVelmora.so");
-    // Two words, the way Qt's own -plugin option is written: the last one counts.
-    QTest::newRow("the module, then a missing one") << QStringList{"--plugin", pluginFile, "--plugin", missing}
-                                                    << QString() << missing;
-    QTest::newRow("no path") << QStringList{"--plugin="} << QString() << "--plugin";
-    QTest::newRow("a copy of the module") << QStringList{"--plugin", "COPY"} << "COPY" << QString();
-}
-
-void TestWorkstationSession::pluginOption()
-{
-    QFETCH(QStringList, options);
-    QFETCH(QString, used);
-    QFETCH(QString, reported);
-
-    options.replaceInStrings(QStringLiteral("COPY"), m_copy);
-    const int quitAfter = 100;
-    const Run run = runWorkstation(options + QStringList{"--quit-after", QString::number(quitAfter),
-                                                         QStringLiteral(VELMORA_EXAMPLES "/north.xtsc")});
-    QVERIFY2(run.finished, qPrintable(run.output));
-    if (used.isEmpty()) {
-        // Refused before any window: the default module would have started.
-        QVERIFY2(run.exitCode == 2 && run.output.contains(reported), qPrintable(run.output));
-        QVERIFY(run.state.isEmpty());
-        return;
-    }
-    QVERIFY2(run.exitCode == 0, qPrintable(run.output));
-    QVERIFY2(run.elapsed >= quitAfter, qPrintable(QStringLiteral("quit after %1 ms").arg(run.elapsed)));
-    QCOMPARE(QFileInfo(run.state.value("plugin").toString()).canonicalFilePath(),
-             QFileInfo(m_copy).canonicalFilePath());
-    QCOMPARE(run.state.value("zones").toArray().size(), 1);
 }
 
 QTEST_GUILESS_MAIN(TestWorkstationSession)
