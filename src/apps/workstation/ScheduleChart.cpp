@@ -125,9 +125,10 @@ int ScheduleChart::rowAt(const QPoint& pos) const
     if (m_preview.isNull())
         return -1;
     const int y = pos.y();
-    if (y >= headerHeight() && y < headerHeight() + bandHeight())
+    const int pinned = pinnedTop();
+    if (y >= pinned + headerHeight() && y < pinned + headerHeight() + bandHeight())
         return StrategyRow;
-    if (y < areasTop())
+    if (y < pinned + areasTop()) // the header, the gap, or areas scrolled under the band
         return -1;
     const int row = 1 + (y - areasTop()) / rowHeight();
     return row < rowCount() ? row : -1;
@@ -138,7 +139,7 @@ QRect ScheduleChart::rowRect(int row) const
     if (row < 0 || row >= rowCount())
         return QRect();
     if (row == StrategyRow)
-        return QRect(0, headerHeight(), width(), bandHeight());
+        return QRect(0, pinnedTop() + headerHeight(), width(), bandHeight());
     return QRect(0, areasTop() + (row - 1) * rowHeight(), width(), rowHeight());
 }
 
@@ -207,6 +208,9 @@ QSize ScheduleChart::minimumSizeHint() const
 
 bool ScheduleChart::event(QEvent* event)
 {
+    // Scrolling moves the chart in its view: the pinned header must be drawn anew.
+    if (event->type() == QEvent::Move)
+        update();
     if (event->type() != QEvent::ToolTip)
         return QWidget::event(event);
     auto* help = static_cast<QHelpEvent*>(event);
@@ -238,6 +242,12 @@ void ScheduleChart::relayout()
     m_labelWidth = qBound(80, widest + 2 * Margin + 8, 280);
     updateGeometry();
     update();
+}
+
+int ScheduleChart::pinnedTop() const
+{
+    // In a scroll area the chart moves up as the user scrolls down.
+    return parentWidget() ? qMax(0, -y()) : 0;
 }
 
 int ScheduleChart::headerHeight() const
@@ -373,23 +383,33 @@ void ScheduleChart::paintEvent(QPaintEvent* event)
     painter.fillRect(exposed, palette().color(QPalette::Base));
     if (m_preview.isNull())
         return;
-    if (exposed.top() < headerHeight()) {
-        paintLegend(painter);
-        paintHours(painter);
-    }
-    // Only the rows the event exposes: scrolling a long zone paints a screenful.
-    const int firstRow = exposed.top() < areasTop() ? StrategyRow : 1 + (exposed.top() - areasTop()) / rowHeight();
-    const int lastRow = exposed.bottom() < areasTop()
-        ? StrategyRow
-        : qMin(rowCount() - 1, 1 + (exposed.bottom() - areasTop()) / rowHeight());
-    for (int row = firstRow; row <= lastRow; ++row)
-        paintRow(painter, row);
-    const int top = qMax(exposed.top(), headerHeight());
+    // The hours and the strategy band stay at the top of the view; the areas
+    // scroll under them. Only the rows the event exposes are painted.
+    const int pinned = pinnedTop();
+    const int areasFrom = qMax(exposed.top(), pinned + areasTop());
+    const int firstArea = 1 + qMax(0, (areasFrom - areasTop()) / rowHeight());
+    const int lastArea = qMin(rowCount() - 1, 1 + (exposed.bottom() - areasTop()) / rowHeight());
     const int bottom = qMin(exposed.bottom(), contentHeight() - Margin);
-    if (top < bottom) {
-        paintGrid(painter, top, bottom);
-        paintNow(painter, top, bottom, firstRow, lastRow);
+    painter.save();
+    painter.setClipRect(QRect(0, pinned + areasTop(), width(), height()));
+    for (int row = firstArea; row <= lastArea; ++row)
+        paintRow(painter, row);
+    if (areasFrom < bottom) {
+        paintGrid(painter, areasFrom, bottom);
+        paintNow(painter, areasFrom, bottom, firstArea, lastArea);
     }
+    painter.restore();
+
+    const int bandBottom = pinned + areasTop() - BandGap / 2;
+    painter.fillRect(QRect(0, pinned, width(), areasTop()), palette().color(QPalette::Base));
+    painter.save();
+    painter.translate(0, pinned);
+    paintLegend(painter);
+    paintHours(painter);
+    painter.restore();
+    paintRow(painter, StrategyRow);
+    paintGrid(painter, pinned + headerHeight(), bandBottom);
+    paintNow(painter, pinned + headerHeight(), bandBottom, StrategyRow, StrategyRow);
 }
 
 void ScheduleChart::paintLegend(QPainter& painter) const

@@ -40,7 +40,8 @@ public:
     // The band and one row per area.
     int rowCount() const;
     // The row under a point, label included; -1 in the header, between the
-    // band and the areas, and below the last row.
+    // band and the areas, and below the last row. The header and the band are
+    // pinned to the top of the view when the chart is scrolled.
     int rowAt(const QPoint& pos) const;
     QRect rowRect(int row) const;
     // The x of a minute on the time axis, and the minute of an x (-1 off the axis).
@@ -70,6 +71,8 @@ private:
     };
 
     void relayout();
+    // How far the chart is scrolled: where the pinned header starts.
+    int pinnedTop() const;
     int headerHeight() const;
     int bandHeight() const;
     int areasTop() const;

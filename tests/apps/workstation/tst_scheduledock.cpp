@@ -14,6 +14,8 @@
 
 #include <QHelpEvent>
 #include <QTemporaryDir>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QToolButton>
 #include <QToolTip>
 #include <QWindow>
@@ -48,6 +50,7 @@ private slots:
     void plan_data();
     void plan();
     void colours();
+    void pinnedHeader();
     void unreadableFile_data();
     void unreadableFile();
     void followsCommandZone();
@@ -192,6 +195,27 @@ void TestScheduleDock::colours()
         const QColor c = colour(3, clock);
         QVERIFY2(c.red() == c.green() && c.green() == c.blue(), qPrintable(c.name()));
     }
+}
+
+// Scrolled to the last area, the hours and the strategy band stay where they were.
+void TestScheduleDock::pinnedHeader()
+{
+    QVERIFY(m_window->openZone(weekFile));
+    m_dock->setDate(QDate(2027, 5, 4));
+    QVERIFY(shows(21, QDate(2027, 5, 4)));
+    const QRect band = m_chart->rowRect(ScheduleChart::StrategyRow);
+    const QImage header = m_chart->grab(QRect(0, 0, m_chart->width(), band.bottom() + 1)).toImage();
+    QScrollBar* bar = m_dock->findChild<QScrollArea*>()->verticalScrollBar();
+    m_dock->resize(m_dock->width(), band.bottom() + 2 * band.height());
+    QVERIFY(until([&] { return bar->maximum() > band.height() / 2; }));
+    bar->setValue(bar->maximum());
+
+    const QRect pinned = m_chart->rowRect(ScheduleChart::StrategyRow);
+    QCOMPARE(pinned.top() - bar->value(), band.top());
+    QCOMPARE(m_chart->rowAt(pinned.center()), int(ScheduleChart::StrategyRow));
+    QCOMPARE(m_chart->rowAt(QPoint(pinned.center().x(), pinned.bottom() + 2)), -1); // an area under the band
+    QWidget* view = m_dock->findChild<QScrollArea*>()->viewport();
+    QCOMPARE(view->grab(QRect(QPoint(0, 0), header.size())).toImage().convertToFormat(header.format()), header);
 }
 
 void TestScheduleDock::unreadableFile_data()
