@@ -85,6 +85,8 @@ QString LinkMonitor::reason(QObject* zone) const
         return m_service.isEmpty() ? tr("No service chosen (Service → Connect…)")
                                    : tr("Disconnected from the service at %1").arg(m_service);
     case Connecting:
+        if (!m_tcpUp && !m_failure.isEmpty())
+            return tr("Connecting to the service at %1 (last attempt: %2)").arg(m_service, m_failure);
         if (!m_tcpUp)
             return tr("Connecting to the service at %1").arg(m_service);
         if (!link.announced)
@@ -125,6 +127,8 @@ QString LinkMonitor::summary() const
 
 void LinkMonitor::setService(const QString& address, bool wanted)
 {
+    if (address != m_service)
+        m_failure.clear();
     m_service = address;
     m_wanted = wanted;
     reevaluate();
@@ -142,8 +146,15 @@ void LinkMonitor::connectionStateChanged(int state)
         m_announcedSince.clear();
     }
     m_tcpUp = up;
+    if (up)
+        m_failure.clear();
     reevaluate();
     scheduleCheck();
+}
+
+void LinkMonitor::connectionFailed(const QString& reason)
+{
+    m_failure = reason;
 }
 
 void LinkMonitor::addZone(QObject* zone)

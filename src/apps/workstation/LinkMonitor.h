@@ -38,6 +38,8 @@ public slots:
     void setService(const QString& address, bool wanted);
     // Connection::State as an int, below 4 the link is down.
     void connectionStateChanged(int state);
+    // Why the last attempt to reach the service failed, shown while connecting.
+    void connectionFailed(const QString& reason);
     void addZone(QObject* zone);
     void removeZone(QObject* zone);
     // The zone's own link (the service announced or withdrew it).
@@ -64,6 +66,7 @@ private:
 
     QHash<QObject*, ZoneLink> m_zones;
     QString m_service;
+    QString m_failure; // of the last attempt, until the link is up
     bool m_wanted = false;
     bool m_tcpUp = false;
     QElapsedTimer m_tcpSince;

@@ -116,6 +116,10 @@ MainWindow::MainWindow(ModuleHost* host, QWidget* parent)
     connect(m_host, &ModuleHost::zoneNotification, m_logDock, &LogDock::logEvent);
     connect(m_host, &ModuleHost::zoneLinkChanged, this, &MainWindow::zoneLinkChanged);
     connect(m_connection, &Semtra::TcpConnection::stateChanged, this, &MainWindow::connectionStateChanged);
+    connect(m_connection, &Semtra::TcpConnection::errorOccurred, this, [this](const QString& reason) {
+        m_links->connectionFailed(reason);
+        updateServiceStatus();
+    });
     connect(m_scene, &QGraphicsScene::selectionChanged, this, &MainWindow::sceneSelectionChanged);
     connect(m_map, &MapView::cursorMoved, this, &MainWindow::cursorMoved);
     connect(m_objectsDock, &ObjectTreeDock::objectSelected, this, &MainWindow::treeObjectSelected);

@@ -46,6 +46,10 @@ TcpConnection::TcpConnection(QObject* parent)
     m_socket->setReadBufferSize(ReadBufferSize);
     connect(m_socket, &QAbstractSocket::stateChanged, this, &TcpConnection::socketStateChanged);
     connect(m_socket, &QIODevice::readyRead, this, &TcpConnection::readFrames);
+    connect(m_socket, &QAbstractSocket::errorOccurred, this, [this] {
+        m_lastError = m_socket->errorString();
+        emit errorOccurred(m_lastError);
+    });
 }
 
 TcpConnection::~TcpConnection()
@@ -68,6 +72,7 @@ void TcpConnection::connectToService(const QString& host, quint16 port)
         finishLinkLoss();
     m_host = host;
     m_port = port;
+    m_lastError.clear();
     m_retryDelay = m_firstRetryDelay;
     m_wanted = true;
     m_socket->connectToHost(m_host, m_port);
@@ -127,6 +132,11 @@ qint64 TcpConnection::backlog() const
     return m_reader.pending() + m_socket->bytesAvailable();
 }
 
+QString TcpConnection::lastError() const
+{
+    return m_lastError;
+}
+
 int TcpConnection::maxRetryDelay() const
 {
     return m_maxRetryDelay;
@@ -179,6 +189,8 @@ void TcpConnection::socketStateChanged(QAbstractSocket::SocketState socketState)
     const State next = fromSocket(socketState);
     if (next == m_state)
         return;
+    if (socketState == QAbstractSocket::ConnectedState)
+        m_lastError.clear();
     if (m_state >= Connected && next < Connected) {
         // The service's last words count: whatever it sent before the link
         // went is delivered first, in slices like any other frames.

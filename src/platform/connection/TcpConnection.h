@@ -58,11 +58,18 @@ public:
     void setSliceBudget(int milliseconds);
     // Received frames (whole or not) not yet delivered, in bytes.
     qint64 backlog() const;
+    // Why the last attempt failed or the link was lost, in the socket's words;
+    // empty while connected and before any failure.
+    QString lastError() const;
 
     Q_INVOKABLE bool contains(int tag, int id) const override;
 
 public slots:
     void request(const Request* request) override;
+
+signals:
+    // A connection attempt failed or the link was lost; see lastError().
+    void errorOccurred(const QString& reason);
 
 private slots:
     void socketStateChanged(QAbstractSocket::SocketState socketState);
@@ -84,6 +91,7 @@ private:
     QTimer m_sliceTimer;
     QSet<QPair<int, int>> m_objects; // (tag, object id)
     QString m_host;
+    QString m_lastError;
     quint16 m_port = 0;
     int m_firstRetryDelay = DefaultFirstRetryDelay;
     int m_maxRetryDelay = DefaultMaxRetryDelay;

@@ -86,7 +86,7 @@ private slots:
         const int ample = 20000;
         QTest::newRow("no service") << "none" << ample << QList<int>{S::NotConnected} << "" << "No service chosen";
         QTest::newRow("nothing listening") << "refused" << ample << QList<int>{S::NotConnected, S::Connecting} << ""
-                                           << "Connecting to the service at 127.0.0.1:";
+                                           << "(last attempt: Connection refused)";
         QTest::newRow("takes the connection, announces late, answers nothing")
             << "silent" << 100
             << QList<int>{S::NotConnected, S::Connecting, S::NotAnswering, S::Connecting, S::NotAnswering}
@@ -94,7 +94,7 @@ private slots:
             << "announced zone 7 but has not answered its link-up requests within 0.1 s";
         QTest::newRow("the simulator, then it goes")
             << "simulator" << ample << QList<int>{S::NotConnected, S::Connecting, S::Linked, S::Connecting}
-            << "Linked to the service at 127.0.0.1:" << "Connecting to the service at 127.0.0.1:";
+            << "Linked to the service at 127.0.0.1:" << "(last attempt: Connection refused)";
         QTest::newRow("the simulator with another configuration")
             << "other" << ample << QList<int>{S::NotConnected, S::Connecting, S::HashMismatch} << "" << "hash mismatch";
     }
@@ -171,6 +171,8 @@ private slots:
         (void)QTest::qWaitFor([&] { return seen.size() >= statuses.size() || seen != statuses.mid(0, seen.size()); },
                               10000);
         QCOMPARE(seen, statuses);
+        // A refusal is known only after the attempt the status announced.
+        (void)QTest::qWaitFor([&] { return links->reason(zone).contains(reason); }, 5000);
         checkShown(window.get(), zone, LinkMonitor::Status(statuses.last()), reason);
         if (QTest::currentTestFailed())
             return;
