@@ -2,6 +2,7 @@
 
 #include "MapLegend.h"
 #include "ModuleHost.h"
+#include "ToolTips.h"
 
 #include <QDateTime>
 #include <QGraphicsItem>
@@ -10,7 +11,6 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScrollBar>
-#include <QToolTip>
 #include <QWheelEvent>
 #include <QtMath>
 
@@ -207,17 +207,8 @@ QString MapView::toolTipAt(const QPoint& viewPos, QObject** object) const
 
 bool MapView::viewportEvent(QEvent* event)
 {
-    if (event->type() == QEvent::ToolTip) {
-        auto* help = static_cast<QHelpEvent*>(event);
-        const QString text = toolTipAt(help->pos());
-        if (text.isEmpty()) {
-            QToolTip::hideText();
-            event->ignore();
-        } else {
-            QToolTip::showText(help->globalPos(), text, viewport());
-        }
-        return true;
-    }
+    if (event->type() == QEvent::ToolTip)
+        return answerToolTip(event, toolTipAt(static_cast<QHelpEvent*>(event)->pos()), viewport());
     return QGraphicsView::viewportEvent(event);
 }
 

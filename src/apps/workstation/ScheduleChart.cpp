@@ -1,12 +1,12 @@
 #include "ScheduleChart.h"
 
 #include "ProtocolWords.h"
+#include "ToolTips.h"
 
 #include <QHelpEvent>
 #include <QPainter>
 #include <QPaintEvent>
 #include <QPolygon>
-#include <QToolTip>
 
 #include <cmath>
 
@@ -213,15 +213,7 @@ bool ScheduleChart::event(QEvent* event)
         update();
     if (event->type() != QEvent::ToolTip)
         return QWidget::event(event);
-    auto* help = static_cast<QHelpEvent*>(event);
-    const QString text = toolTipAt(help->pos());
-    if (text.isEmpty()) {
-        QToolTip::hideText();
-        event->ignore();
-    } else {
-        QToolTip::showText(help->globalPos(), text, this);
-    }
-    return true;
+    return answerToolTip(event, toolTipAt(static_cast<QHelpEvent*>(event)->pos()), this);
 }
 
 void ScheduleChart::changeEvent(QEvent* event)
