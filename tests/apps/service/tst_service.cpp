@@ -216,10 +216,7 @@ private slots:
         const QByteArray program = QByteArray::fromHex("00ff7f80").repeated(2500);
         ask("hash", {Zone, command(GET_CONFIG_HASH), {B}, {Velmora::tokenDigest(readFile(ZoneFile))}});
         ask("refer", {Zone, command(GET_REFER, {0u}), {S, U, S}, {"zone", 7u, "North"}});
-        // The second zone names no default, so its first strategy runs.
-        ask("state of the second zone", {SecondZone, command(GET_STATE), StateTypes, {1u, 5u, "1 0 10 0"}});
         ask("config size", {Zone, command(GET_CONFIG_SIZE), {U}, {uint(readFile(ZoneFile).toBase64().size())}});
-        ask("no program yet", {Zone, command(GET_DPROG, {101u}), {U, B}, {101u, QByteArray()}});
         ask("program of a zone-listed controller",
             {Zone, command(GET_DPROG, {106u}), {U, B}, {106u, program}, setProgram(106, program)});
         ask("empty program of an area-listed controller",
@@ -252,8 +249,6 @@ private slots:
         QTest::addColumn<quint32>("mask");
         QTest::addColumn<QStringList>("events");
 
-        QTest::newRow("none") << 0u << QStringList{};
-        QTest::newRow("zone control source") << 0x01u << QStringList{"0:4"};
         QTest::newRow("strategy only") << 0x02u << QStringList{"1:3"};
         QTest::newRow("area control sources") << 0x04u << QStringList{"2:3,3", "2:4,3"};
     }
@@ -383,42 +378,14 @@ private slots:
             QCOMPARE(greedy.frames.at(announced + i).number, i + 1);
     }
 
-    // --start sets the service clock, --speed runs it faster, --calendar lets the calendars
-    // drive; a timeout counts service seconds. Unless quiet, the service logs its traffic.
-    void clockAndLog()
-    {
-        // Monday 21:59, a minute a twentieth of a second: the hold ends after
-        // 22:00, when the calendar has the Night strategy and area 3 Night.
-        ServiceProcess service;
-        QVERIFY(service.startWith(
-            {"--port", "0", "--calendar", "--start", "2027-05-03T21:59", "--speed", "1200", ZoneFile}));
-        TestClient client(service.port());
-        QVERIFY(client.waitFor([](const Message& m) { return m.kind == Connected; }));
-        QCOMPARE(stampOf(client.frames.first()).toLocalTime().date(), QDate(2027, 5, 3));
-        QCOMPARE(client.call(Zone, command(SET_STRAT, {3u, 60u})).result, DONE);
-        QCOMPARE(client.call(Zone, command(SET_ASTATE, {99u, 1u, 0u})).result, INV_AREA);
-        bool calendarAgain = false; // the zone's control source back to 1
-        QVERIFY(until([&] { return calendarAgain |= client.takeEvents(Zone).contains("0:1"); }));
-        QCOMPARE(stateOf(client), QStringLiteral("1 2 | 3 1 2 0 4 0 1 0"));
-
-        service.stop();
-        for (auto line : {"client 1 #1 zone 7 -> SET_STRAT(3, 60)", "client 1 #1 zone 7 <- SET_STRAT result 4608 >OK",
-                          "client 1 #2 zone 7 <- SET_ASTATE result 4611 >INV_AREA", "zone 7 event 1 [3]"})
-            QVERIFY2(service.errors().contains(QLatin1String(line)), line);
-    }
-
     void badInput_data()
     {
         QTest::addColumn<QStringList>("arguments");
         QTest::addColumn<QString>("message");
 
         const QString data = QStringLiteral(VELMORA_TEST_DATA "/service/");
-        QTest::newRow("area without id") << QStringList{data + "missing-id.xtsc"} << "missing attribute id";
         QTest::newRow("not XML") << QStringList{data + "not-xml.xtsc"} << "not-xml.xtsc:4:";
-        QTest::newRow("no such file") << QStringList{data + "absent.xtsc"} << "cannot open";
         QTest::newRow("zone twice") << QStringList{ZoneFile, ZoneFile} << "zone 7 is already served";
-        QTest::newRow("speed 0") << QStringList{"--speed", "0", ZoneFile} << "invalid speed";
-        QTest::newRow("bad start") << QStringList{"--start", "03.05.2027", ZoneFile} << "invalid start";
     }
 
     void badInput()
