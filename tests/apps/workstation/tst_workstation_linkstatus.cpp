@@ -202,41 +202,17 @@ private slots:
         QCOMPARE(seen, statuses);
     }
 
-    void connectDialog_data()
-    {
-        QTest::addColumn<QString>("address"); // PORT stands for a port of the kind the row needs
-        QTest::addColumn<bool>("accepted");
-        QTest::addColumn<QString>("problem");
-        QTest::newRow("listening") << "127.0.0.1:PORT" << true << "";
-        QTest::newRow("nothing listening") << "127.0.0.1:CLOSED" << false
-                                           << "Cannot connect: connection refused: nothing listens on 127.0.0.1:";
-        QTest::newRow("unknown host") << "no-such-host.invalid:7411" << false
-                                      << "Cannot connect: host not found: no-such-host.invalid";
-    }
-
     // The dialog keeps an address that does not work, and says why.
     void connectDialog()
     {
-        QFETCH(QString, address);
-        QFETCH(bool, accepted);
-        QFETCH(QString, problem);
-        QTcpServer listening;
-        QVERIFY(listening.listen(QHostAddress::LocalHost, 0));
-        address.replace(QLatin1String("CLOSED"), QString::number(closedPort()));
-        address.replace(QLatin1String("PORT"), QString::number(listening.serverPort()));
-
+        const QString address = QStringLiteral("127.0.0.1:%1").arg(closedPort());
         ConnectDialog dialog{QString()};
         dialog.findChild<QLineEdit*>(QStringLiteral("address"))->setText(address);
         QSignalSpy finished(&dialog, &QDialog::finished);
         dialog.show();
         QTest::mouseClick(dialog.findChild<QPushButton*>(QStringLiteral("connect")), Qt::LeftButton);
-        if (accepted) {
-            QTRY_COMPARE_WITH_TIMEOUT(finished.size(), 1, 5000);
-            QCOMPARE(dialog.result(), int(QDialog::Accepted));
-            QCOMPARE(dialog.address(), address);
-            return;
-        }
-        QTRY_VERIFY_WITH_TIMEOUT(dialog.problem().contains(problem), 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(
+            dialog.problem().contains("Cannot connect: connection refused: nothing listens on " + address), 5000);
         QCOMPARE(finished.size(), 0);
         QVERIFY(dialog.isVisible());
     }
