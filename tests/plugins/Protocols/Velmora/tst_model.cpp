@@ -225,13 +225,10 @@ class ModelTest : public QObject
 
 private slots:
     void workedExample();
-    void modelData_data();
-    void modelData();
     void trees_data();
     void trees();
     void bothReadings_data();
     void bothReadings();
-    void mutations_data();
     void mutations();
     void reloads_data();
     void reloads();
@@ -296,22 +293,13 @@ void ModelTest::workedExample()
     for (QObject* child : zone.children())
         titles << ::modelData(child, 0, Qt::DisplayRole).toString();
     QCOMPARE(titles, (QStringList{"Controllers(2)", "Control areas(1)", "Strategys(2)"}));
-    // Nothing reported yet.
-    QCOMPARE(QVector<int>({zone.controlSource(), zone.currentStrategy(), area->controlSource(), area->currentState(),
-                           area->specialState()}),
-             QVector<int>(5, -1));
-    QCOMPARE(zone.property("localHash").toByteArray().size(), 16);
 
     QGraphicsScene* scene = new QGraphicsScene;
     zone.setScene(scene);
-    QCOMPARE(zone.property("graphicsScene").value<QObject*>(), scene);
     QCOMPARE(area->scene(), scene);
     // The model's properties reach the map items.
     area->setProperty("selected", true);
     QCOMPARE(scene->selectedItems(), QList<QGraphicsItem*>{area->graphicsItem()});
-    area->setProperty("toolTip", QStringLiteral("Riverside"));
-    QCOMPARE(area->graphicsItem()->toolTip(), QStringLiteral("Riverside"));
-    QCOMPARE(area->property("position").toPointF(), area->graphicsItem()->boundingRect().center());
     zone.setScene(nullptr);
     QVERIFY(scene->items().isEmpty() && !area->scene());
 
@@ -328,46 +316,9 @@ void ModelTest::workedExample()
     QGraphicsScene other;
     zone.setScene(&other);
     QCOMPARE(other.items().size(), 2);
-    QCOMPARE(area->scene(), &other);
     QCOMPARE(area->graphicsItem()->parentItem(), zone.graphicsItem());
-    QCOMPARE(area->graphicsItem()->data(0).value<QObject*>(), area);
-    QCOMPARE(zone.graphicsItem()->boundingRect(), QRectF(0, 0, 1000, 800));
     QCOMPARE(area->graphicsItem()->boundingRect(), QRectF(10, 10, 490, 390));
     QVERIFY(area->modelData(0, Qt::DecorationRole).isValid());
-}
-
-void ModelTest::modelData_data()
-{
-    QTest::addColumn<QString>("object");
-    QTest::addColumn<int>("column");
-    QTest::addColumn<int>("role");
-    QTest::addColumn<QVariant>("expected");
-    // What the rows show (ids, names, the file) is the workstation tree's test.
-    const QVariant none;
-    QTest::newRow("zone name edit") << "zone" << 1 << int(Qt::EditRole) << QVariant("North");
-    QTest::newRow("zone column 3") << "zone" << 3 << int(Qt::DisplayRole) << none;
-    QTest::newRow("area column 2") << "area" << 2 << int(Qt::DisplayRole) << none;
-    QTest::newRow("area tip in any column") << "area" << 5 << int(Qt::ToolTipRole) << QVariant("TIP");
-    QTest::newRow("area status tip") << "area" << 0 << int(Qt::StatusTipRole) << QVariant("TIP");
-    QTest::newRow("area font role") << "area" << 0 << int(Qt::FontRole) << none;
-    QTest::newRow("controller icon") << "controller" << 0 << int(Qt::DecorationRole) << none;
-    QTest::newRow("controller tip") << "controller" << 0 << int(Qt::ToolTipRole) << none;
-    QTest::newRow("container column 1") << "container" << 1 << int(Qt::DisplayRole) << none;
-}
-
-void ModelTest::modelData()
-{
-    QFETCH(QString, object);
-    QFETCH(int, column);
-    QFETCH(int, role);
-    QFETCH(QVariant, expected);
-    Zone zone;
-    QVERIFY(zone.load(North));
-    zone.area(3)->setToolTip(QStringLiteral("TIP"));
-    const QHash<QString, QObject*> objects = {
-        {"zone", &zone}, {"area", zone.area(3)}, {"controller", zone.controller(101)}, {"container", zone.children().at(2)},
-    };
-    QCOMPARE(::modelData(objects.value(object), column, role), expected);
 }
 
 void ModelTest::trees_data()
@@ -383,21 +334,17 @@ void ModelTest::trees_data()
             + "</Controllers></Area></Areas></Zone>";
     };
     // Without a Controllers list the zone's controllers are those the areas name.
-    row("controllers in file order", area("7,3,5"), "1 | 3 5 7 | 2[7,3,5]{} |");
     row("holes, words and blanks", area(" 7,,x, 5 ,"), "1 | 5 7 | 2[7,5]{} |");
     // The list is the element's first text node, wherever it stands.
     row("comment first", area("<!--c-->1,2"), "1 | 1 2 | 2[1,2]{} |");
-    row("comment inside", area("1,2<!--c-->,3"), "1 | 1 2 | 2[1,2]{} |");
-    row("CDATA", area("<![CDATA[4,5]]>"), "1 | 4 5 | 2[4,5]{} |");
-    row("controllers from all areas", R"(<Zone id="1"><Areas><Area id="2"><Controllers>5,6</Controllers></Area>
-        <Area id="3"><Controllers>6,7</Controllers></Area><Area id="4"/></Areas></Zone>)",
-        "1 | 5 6 7 | 2[5,6]{} 3[6,7]{} 4[]{} |");
+    row("controllers from all areas, each in file order", R"(<Zone id="1"><Areas><Area id="2"><Controllers>6,5
+        </Controllers></Area><Area id="3"><Controllers>7,6</Controllers></Area><Area id="4"/></Areas></Zone>)",
+        "1 | 5 6 7 | 2[6,5]{} 3[7,6]{} 4[]{} |");
     row("listed controllers win", R"(<Zone id="1"><Controllers><Controller id="9" name="Main / Park"/></Controllers>
         <Areas><Area id="2"><Controllers>5,6</Controllers></Area></Areas></Zone>)", "1 | 9=Main / Park | 2[5,6]{} |");
     row("comments and strangers in lists", R"(<Zone id="1"><Areas><Area id="1"/><!-- added later --><Area id="2"/>
         <Note id="77">not an area</Note><Area id="3"/></Areas><Strategies><Strategy id="1"/><!-- x -->
         <Strategy id="2"/></Strategies></Zone>)", "1 | | 1[]{} 2[]{} 3[]{} | 1 2");
-    row("root of another name", R"(<Configuration id="3" name="Other"/>)", "3=Other | | |");
     row("unsigned ids", R"(<Zone id="3000000000"><Areas><Area id="4294967295"><States><State id="3000000001"/>
         </States></Area></Areas><Strategies><Strategy id="2147483648"/></Strategies></Zone>)",
         "3000000000 | | 4294967295[]{3000000001} | 2147483648");
@@ -412,14 +359,10 @@ void ModelTest::trees_data()
     const QString partial = QStringLiteral("File FILE: the configuration hash covers the file only up to 3:");
     row("entity in text", "<Zone id=\"1\">\n<Areas>\n<Area id=\"2\" name=\"a\">&nope;</Area>\n</Areas>\n</Zone>",
         "1 | | 2=a[]{} |", partial);
-    row("entity in attribute", "<Zone id=\"1\">\n\n<Areas><Area id=\"2\" note=\"x&nope;y\"/></Areas>\n</Zone>",
-        "1 | | 2[]{} |", partial);
     // Ids that are missing, not numbers or out of range fail the load.
     const QString missing = QStringLiteral("Error processing file FILE: Line %1 element:%2. Missing attribute id");
     row("controller without id", "<Zone id=\"1\">\n<Controllers>\n<Controller id=\"1\"/>\n<Controller name=\"no\"/>"
         "\n</Controllers>\n</Zone>", "", missing.arg(4).arg("Controller"));
-    row("area id a word", "<Zone id=\"1\">\n<Areas>\n\n<Area id=\"x\"/>\n</Areas>\n</Zone>", "",
-        missing.arg(4).arg("Area"));
     row("negative strategy id", "<Zone id=\"1\">\n<Strategies>\n<Strategy id=\"-2\"/>\n</Strategies>\n</Zone>", "",
         missing.arg(3).arg("Strategy"));
     row("root id beyond 32 bits", "<Zone id=\"4294967296\"/>", "", missing.arg(1).arg("Zone"));
@@ -485,7 +428,6 @@ void ModelTest::bothReadings_data()
         "<States>\n<State id=\"1\"/>\n<State id=\"1\"/>\n<State/>\n<State id=\"3\"/></States></Area>\n<Area id=\"2\"/>"
         "</Areas>\n<Controllers>\n<Controller id=\"7\" name=\"a\"/>\n<Controller id=\"7\" name=\"b\"/>"
         "</Controllers></Zone>", true);
-    row("root without id after a good area", "<Zone name=\"x\"><Areas><Area id=\"1\"/></Areas></Zone>", true);
     row("only the first list of each name",
         "<Zone id=\"1\"><Areas><Area id=\"1\"><Controllers>1</Controllers><Controllers>2</Controllers>"
         "<Geometry>0,0;1,0;1,1</Geometry><Geometry>0,0;5,0;5,5</Geometry><States/><States><State id=\"4\"/>"
@@ -497,15 +439,6 @@ void ModelTest::bothReadings_data()
         "<Zone id=\"1\"><Areas><Area id=\"1\"><Controllers><x>9</x> \n<!--c--> 3,4<!--d-->,5</Controllers><Geometry>"
         "<![CDATA[]]>0,0;1,0;1,1</Geometry></Area><Area id=\"2\"><Geometry>\n  <![CDATA[ 0,0;2,0;2,2 ]]></Geometry>"
         "<Controllers>&#32;&#xA0;<x/>8,9</Controllers></Area></Areas></Zone>", true);
-    row("references in names and texts",
-        "<Zone id=\"&#49;\" name=\"A &amp; B &#9; &#10;\"><Areas><Area id=\"1\" name=\"&lt;&#x41F;&gt;\"><Controllers>"
-        "1&#44;2</Controllers></Area></Areas></Zone>", true);
-    row("carriage returns outside values",
-        "<Zone id=\"1\"\r\n name=\"n\">\r\n<Areas>\r<Area id=\"2\">\r\n<Controllers>\r\n1,\r2\r</Controllers><Geometry>"
-        "0,0;\r\n1,0;1,1\r</Geometry></Area>\r\n<Area id=\"2\"/></Areas>\r\n</Zone>\r\n", true);
-    row("out-of-range ids", "<Zone id=\"4294967295\"><Areas><Area id=\" 4294967294 \"><Controllers>2147483648,-1,+5"
-        "</Controllers><States><State id=\"3000000000\"/></States></Area></Areas><Strategies><Strategy id=\"0\"/>"
-        "</Strategies></Zone>", true);
     // Texts the reader hands over in several pieces.
     row("an outline across read blocks", "<Zone id=\"1\"><Areas><Area id=\"1\"><Geometry>"
         + QByteArray("12.5,-7e2;").repeated(3000) + "0,0</Geometry></Area></Areas></Zone>", true);
@@ -521,19 +454,12 @@ void ModelTest::bothReadings_data()
 
     // What the two parsers read differently goes to the document parser.
     row("tab in a name deep in the file", QByteArray(deep).replace("a b", "a\tb"), false);
-    row("tab in a name after a declaration", "<?xml version=\"1.0\" encoding='UTF-8' ?>\n<Zone id=\"1\"><Areas>"
-        "<Area id=\"2\" name=\"a\tb\"/></Areas></Zone>", false);
-    row("name with a middle dot", "<Zone id=\"1\"><A\xc2\xb7x/></Zone>", false);
-    row("processing instruction", "<Zone id=\"1\"><?p\x01?></Zone>", false);
-    row("namespace", "<Zone id=\"1\" xmlns:p=\"u\"><p:Areas><Area id=\"2\"/></p:Areas></Zone>", false);
     row("document type with an entity", "<!DOCTYPE Zone [<!ENTITY c \"3,4\">]><Zone id=\"1\"><Areas><Area id=\"2\">"
         "<Controllers>&c;</Controllers></Area></Areas></Zone>", false);
     row("UTF-16", QTextCodec::codecForName("UTF-16")->fromUnicode(QStringLiteral("<Zone id=\"1\" name=\"Север\"/>")),
         false);
-    row("latin-1", "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?><Zone id=\"1\" name=\"\xe9\"/>", false);
     row("byte order mark against the declaration",
         "\xef\xbb\xbf<?xml version=\"1.0\" encoding=\"windows-1251\"?><Zone id=\"1\" name=\"\xd0\x97\"/>", false);
-    row("syntax error at the end", "<Zone id=\"1\"><Areas><Area id=\"2\"/><Area/></Areas></Zone><x/>", false);
     // Cut at every byte: inside names, values, references, comments and CDATA;
     // complete only from its end tag on, with and without the line break.
     const QByteArray whole = "<Zone id=\"7\" name='N &amp; S'><!-- c --><Geometry>0,0;9,0;9,9</Geometry><Areas>"
@@ -554,23 +480,11 @@ void ModelTest::bothReadings()
         QCOMPARE(settled, bool(onePass));
 }
 
-void ModelTest::mutations_data()
-{
-    QTest::addColumn<QString>("file");
-    QTest::addColumn<quint32>("seed");
-    QTest::addColumn<int>("cases");
-    QTest::newRow("north, seed 1") << "north" << 1u << 150;
-    QTest::newRow("north, seed 2") << "north" << 2u << 150;
-    QTest::newRow("zarechny, seed 7") << "zarechny" << 7u << 20;
-}
-
 void ModelTest::mutations()
 {
-    QFETCH(QString, file);
-    QFETCH(quint32, seed);
-    QFETCH(int, cases);
-    const QByteArray original = readFile(QStringLiteral(VELMORA_EXAMPLES "/%1.xtsc").arg(file));
-    QRandomGenerator random(seed);
+    constexpr int cases = 150;
+    const QByteArray original = readFile(North);
+    QRandomGenerator random(1);
     int loadedOnePass = 0;
     for (int i = 0; i < cases; ++i) {
         bool onePass = false;
@@ -597,13 +511,9 @@ void ModelTest::reloads_data()
         <Area id="1"><Geometry>0,0;50,0;50,50</Geometry></Area>
         <Area id="x"><Geometry>0,0;90,0;90,90</Geometry></Area>
         <Area id="3"><Geometry>10,10;20,10;20,20</Geometry></Area></Areas></Zone>)") << 0;
-    QTest::newRow("bad strategy id") << QByteArray(R"(<Zone id="1"><Areas>
-        <Area id="1"><Geometry>0,0;50,0;50,50</Geometry></Area></Areas>
-        <Strategies><Strategy/></Strategies></Zone>)") << 0;
     QTest::newRow("root without id") << QByteArray("<Zone><Areas><Area id=\"1\"/></Areas></Zone>") << 0;
     // A file that does not parse leaves the loaded model alone.
     QTest::newRow("syntax error") << QByteArray("<Zone id=\"1\"><Areas>") << -1;
-    QTest::newRow("nested too deep") << ("<Zone id=\"1\">" + QByteArray("<x>").repeated(300)) << -1;
 }
 
 void ModelTest::reloads()
