@@ -8,6 +8,7 @@
 #include <QDomDocument>
 #include <QFile>
 #include <QTextCodec>
+#include <QDir>
 #include <QtTest>
 
 #include <cmath>
@@ -85,6 +86,7 @@ private slots:
     void faults();
     void snippets_data();
     void snippets();
+    void examplesHaveNoErrors();
     void formatting();
     // The digest
     void tokens_data();
@@ -208,6 +210,18 @@ void TestFormat::snippets()
     QCOMPARE(kinds, kind.isEmpty() ? QStringList() : QStringList{kind});
     if (!findings.isEmpty())
         QCOMPARE(findings.first().isError(), error);
+}
+
+// What a user opens first must pass its own check.
+void TestFormat::examplesHaveNoErrors()
+{
+    const QDir examples(QStringLiteral(VELMORA_EXAMPLES));
+    const QStringList files = examples.entryList({QStringLiteral("*.xtsc")}, QDir::Files);
+    QVERIFY(files.size() >= 2);
+    for (const QString& name : files) {
+        const ConfigFindings findings = ConfigChecker::checkFile(examples.filePath(name));
+        QVERIFY2(ConfigChecker::errorCount(findings) == 0, qPrintable(ConfigChecker::formatFindings(findings, name)));
+    }
 }
 
 void TestFormat::formatting()
