@@ -44,6 +44,10 @@ private slots:
                                          << QStringList{dangling + ":", ": error: "};
         QTest::newRow("schedule: a day") << QStringList{"--schedule", "2026-12-07", northFile} << 0
                                          << QStringList{"  06:00  22:00  1 Day", "Area 3 Centre", "07:00  22:00  1 Peak"};
+        QTest::newRow("schedule: backwards") << QStringList{"--schedule", "2027-05-09..2027-05-03", northFile} << 2
+                                             << QStringList{"--schedule needs yyyy-MM-dd"};
+        QTest::newRow("schedule: too long") << QStringList{"--schedule", "2020-01-01..2035-01-01", northFile} << 1
+                                            << QStringList{"A preview covers at most 3660 days."};
     }
 
     void pluginOption()
