@@ -3,7 +3,6 @@
 
 #include <csignal>
 #include <sys/resource.h>
-#include <unistd.h>
 
 #include "DomText.h"
 #include "MessageCapture.h"
@@ -24,8 +23,8 @@ const char* const zoneXml = R"(<Zone id="7" name="Север"><Geometry>0,0;1000
 <Calendar><WeekDistribution>1,1,1,1,1,,</WeekDistribution><DayCards><DayCard id="1"><Time state_id="1">07:00</Time>
 </DayCard></DayCards></Calendar></Area></Areas></Zone>)";
 
-// The root object with the user's answers given in advance: save-file
-// dialogs take the next answer (none left: cancel), warning boxes are counted.
+// The root object with the user's answers given in advance: save-file dialogs take the next answer (none left: cancel),
+// warning boxes are counted.
 class AnsweredRoot : public Velmora::Plugin
 {
 public:
@@ -45,17 +44,6 @@ protected:
     void showWarning(QWidget*, const QString& title, const QString&) override { warnings << title; }
 };
 
-// The open zone editor, found as a host would: the dialog carrying "zone_file".
-QDialog* openEditor()
-{
-    for (QWidget* widget : QApplication::allWidgets()) {
-        auto* dialog = qobject_cast<QDialog*>(widget);
-        if (dialog && dialog->property("zone_file").isValid() && dialog->isVisible())
-            return dialog;
-    }
-    return nullptr;
-}
-
 QObject* load(QObject* root, const QString& path)
 {
     QObject* zone = nullptr;
@@ -63,18 +51,16 @@ QObject* load(QObject* root, const QString& path)
     return zone;
 }
 
-// The files there before (zone.xtsc holds the example, others old text); the
-// target ("." is the folder); how writing fails ("", "blocked", "full",
-// "read-only"); what the user does in the editor and answers the save-file
-// dialogs; the names those propose; the file written, none when empty.
+// The files there before (zone.xtsc holds the example, others old text); the target ("." is the folder); how writing
+// fails ("", "blocked", "full"; "cp1251" is none: the example in windows-1251, edited under a Latin-1 locale); what the
+// user does in the editor and answers the save-file dialogs; the names those propose; the file written, none when empty.
 struct WriteCase { QStringList existing; QString target, failure, user; QStringList answers, asked; QString written; };
 
 } // namespace
 
 Q_DECLARE_METATYPE(WriteCase)
 
-// editZone as a host calls it: the editor placed over the host's window and
-// map, the accepted zone written back and announced.
+// editZone as a host calls it: the editor placed over the host's window, the accepted zone written back and announced.
 class EditZoneTest : public QObject
 {
     Q_OBJECT
@@ -83,14 +69,16 @@ class EditZoneTest : public QObject
 
     QString path(const QString& name) const { return name == "." ? dir.path() : dir.filePath(name); }
 
-    // Opens the editor through the root object's meta-object and finishes it
-    // as the user does: "ok", "cancel", or "new NAME", which names a new zone
-    // and accepts it past the editor's own checks (the editor's test's matter).
+    // Opens the editor as a host does, over its main window, and finishes it as the user does: "ok", "cancel", or "new
+    // NAME", which names a new zone and accepts it past the editor's own checks (its own test's matter).
     void edit(AnsweredRoot* root, const QString& target, const QString& user)
     {
-        QVERIFY(QMetaObject::invokeMethod(root, "editZone", Q_ARG(QString, target)));
-        QPointer<QDialog> editor = openEditor();
-        QVERIFY(editor && editor->isModal());
+        QMainWindow window;
+        QObject storage;
+        QVERIFY(QMetaObject::invokeMethod(root, "editZone", Q_ARG(QString, target), Q_ARG(QObject*, &storage)));
+        QPointer<QDialog> editor = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+        QVERIFY(editor && editor->isModal() && editor->parentWidget() == &window);
+        QCOMPARE(qobject_cast<ZoneEditDlg*>(editor)->cnfStorage.data(), &storage);
         QCOMPARE(editor->property("zone_file").toString(), target);
         if (user.startsWith("new ")) {
             QTest::keyClicks(editor->findChild<QLineEdit*>("zoneName"), user.mid(4));
@@ -99,86 +87,49 @@ class EditZoneTest : public QObject
             const auto button = user == "ok" ? QDialogButtonBox::Ok : QDialogButtonBox::Cancel;
             QTest::mouseClick(editor->findChild<QDialogButtonBox*>("buttonBox")->button(button), Qt::LeftButton);
         }
-        QVERIFY(!editor->isVisible());
         QTRY_VERIFY(!editor); // deleted, whatever the result
     }
 
 private slots:
     void init() { QVERIFY(dir.isValid() && QDir(dir.path()).removeRecursively() && QDir().mkpath(dir.path())); }
 
-    void placement_data()
-    {
-        QTest::addColumn<QString>("host"); // "map" (deep in the window), "window", "none"
-        QTest::addColumn<QString>("file");
-        QTest::newRow("main window, its map deep inside") << "map" << "zone.xtsc";
-        QTest::newRow("main window without a map") << "window" << "zone.xtsc";
-        QTest::newRow("no main window") << "none" << "zone.xtsc";
-        QTest::newRow("no file name") << "map" << "";
-    }
-    void placement()
-    {
-        QFETCH(QString, host);
-        QFETCH(QString, file);
-        QVERIFY(writeFile(path("zone.xtsc"), zoneXml));
-        QGraphicsScene scene;
-        QScopedPointer<QWidget> window(host == "none" ? new QWidget : new QMainWindow);
-        if (host == "map") {
-            auto* splitter = new QSplitter;
-            splitter->addWidget(new QWidget);
-            splitter->addWidget(new QGraphicsView(&scene));
-            static_cast<QMainWindow*>(window.data())->setCentralWidget(splitter);
-        }
-        AnsweredRoot root;
-        QObject storage;
-        QSignalSpy edited(&root, SIGNAL(zoneEdited(QString)));
-        const QString target = file.isEmpty() ? file : path(file);
-        QVERIFY(QMetaObject::invokeMethod(&root, "editZone", Q_ARG(QString, target), Q_ARG(QObject*, &storage)));
-        QPointer<QDialog> editor = openEditor();
-        QCOMPARE(bool(editor), !file.isEmpty());
-        if (!editor)
-            return;
-        QCOMPARE(editor->parentWidget(), host == "none" ? nullptr : window.data());
-        QCOMPARE(qobject_cast<ZoneEditDlg*>(editor)->cnfStorage.data(), &storage);
-        // The map shows the zone's outline and its area's while the editor is open.
-        QCOMPARE(scene.items().size(), host == "map" ? 2 : 0);
-        editor->reject();
-        QTRY_VERIFY(!editor);
-        QCOMPARE(scene.items().size(), 0);
-        QCOMPARE(edited.count(), 0);
-        QCOMPARE(readFile(path("zone.xtsc")), QByteArray(zoneXml));
-    }
-
     void writeBack_data()
     {
         QTest::addColumn<WriteCase>("c");
         const QStringList none, zone{"zone.xtsc"}, fresh{"Fresh.xtsc"};
-        QTest::newRow("existing file") << WriteCase{zone, "zone.xtsc", "", "ok", none, none, "zone.xtsc"};
-        QTest::newRow("file not there yet") << WriteCase{none, "new.xtsc", "", "new Fresh", none, none, "new.xtsc"};
         QTest::newRow("folder, name free") << WriteCase{zone, ".", "", "new Fresh", none, none, "Fresh.xtsc"};
         QTest::newRow("folder, name taken: another file")
             << WriteCase{fresh, ".", "", "new Fresh", {"Other.xtsc"}, fresh, "Other.xtsc"};
         QTest::newRow("folder, name taken: cancelled") << WriteCase{fresh, ".", "", "new Fresh", none, fresh, ""};
         QTest::newRow("editor cancelled") << WriteCase{zone, "zone.xtsc", "", "cancel", none, none, ""};
+        QTest::newRow("windows-1251 file, Latin-1 locale") << WriteCase{zone, "zone.xtsc", "cp1251", "ok", none, none, "zone.xtsc"};
         // After a failed write the user is warned and offered the save-file dialog.
         QTest::newRow("folder is a file, given up") << WriteCase{zone, "blocker/zone.xtsc", "blocked", "new Fresh", none, zone, ""};
         QTest::newRow("disk full part-way, saved elsewhere")
             << WriteCase{zone, "zone.xtsc", "full", "ok", {"other.xtsc"}, zone, "other.xtsc"};
-        QTest::newRow("read-only file") << WriteCase{zone, "zone.xtsc", "read-only", "ok", none, zone, ""};
     }
     void writeBack()
     {
         QFETCH(WriteCase, c);
-        if (c.failure == "read-only" && geteuid() == 0)
-            QSKIP("root writes read-only files; the other failures hold for root too");
+        const bool cp1251 = c.failure == "cp1251";
+        const QByteArray example = cp1251 ? "<?xml version='1.0' encoding='windows-1251'?>\n"
+                + QTextCodec::codecForName("windows-1251")->fromUnicode(QString::fromUtf8(zoneXml)) : QByteArray(zoneXml);
         QMap<QString, QByteArray> before{{"blocker", "not a folder"}};
         for (const QString& file : c.existing)
-            before[file] = file == "zone.xtsc" ? QByteArray(zoneXml) : "old " + file.toUtf8();
+            before[file] = file == "zone.xtsc" ? example : "old " + file.toUtf8();
+        QTextCodec* const codec = QTextCodec::codecForLocale();
+        const QLocale locale;
+        const auto restore = qScopeGuard([codec, locale] {
+            QTextCodec::setCodecForLocale(codec);
+            QLocale::setDefault(locale);
+        });
+        if (cp1251) {
+            QTextCodec::setCodecForLocale(QTextCodec::codecForName("ISO-8859-1"));
+            QLocale::setDefault(QLocale(QLocale::German));
+        }
         for (auto it = before.cbegin(); it != before.cend(); ++it)
             QVERIFY(writeFile(path(it.key()), it.value()));
-        if (c.failure == "read-only")
-            QVERIFY(QFile::setPermissions(path(c.target), QFile::ReadOwner));
-        // A full disk: writes beyond 256 bytes fail until the user makes room,
-        // before choosing another file.
+        // A full disk: writes beyond 256 bytes fail until the user makes room, before choosing another file.
         rlimit usual{};
         getrlimit(RLIMIT_FSIZE, &usual);
         const auto makeRoom = [usual] { setrlimit(RLIMIT_FSIZE, &usual); };
@@ -188,8 +139,6 @@ private slots:
         const rlimit full{256, usual.rlim_max};
         if (c.failure == "full")
             setrlimit(RLIMIT_FSIZE, &full);
-
-        QMainWindow window;
         AnsweredRoot root;
         for (const QString& answer : c.answers)
             root.answers << path(answer);
@@ -197,11 +146,11 @@ private slots:
         QSignalSpy edited(&root, SIGNAL(zoneEdited(QString)));
         MessageCapture messages;
         edit(&root, path(c.target), c.user);
-
         QCOMPARE(root.asked, c.asked.replaceInStrings(QRegularExpression("^"), "Select file for save | zone configuration files (*.xtsc) | "));
         const QStringList failed{"Cannot open file " + path(c.target) + " for writing"};
-        QCOMPARE(messages.messages().filter(dir.path()), c.failure.isEmpty() ? QStringList() : failed);
-        QCOMPARE(root.warnings, c.failure.isEmpty() ? QStringList() : QStringList{"Error"});
+        const bool failure = !c.failure.isEmpty() && !cp1251;
+        QCOMPARE(messages.messages().filter(dir.path()), failure ? failed : QStringList());
+        QCOMPARE(root.warnings, failure ? QStringList{"Error"} : QStringList());
         // Files other than the one written are as they were; no half-written file is left.
         for (auto it = before.cbegin(); it != before.cend(); ++it)
             if (it.key() != c.written)
@@ -218,57 +167,13 @@ private slots:
         QObject* zone = load(&root, path(c.written));
         QVERIFY(zone);
         QCOMPARE(zone->property("name").toString(), c.user == "ok" ? QString::fromUtf8("Север") : c.user.mid(4));
-        // Four blanks a level, and no declaration the file did not have.
+        // UTF-8, four blanks a level, and a declaration only where the file had one.
         const QByteArray written = readFile(path(c.written));
-        QVERIFY(written.startsWith("<Zone ") && written.contains("\n    <Calendar>\n        <DayCards"));
-    }
-
-    void readBack_data()
-    {
-        QTest::addColumn<QByteArray>("source");
-        QTest::addColumn<QByteArray>("declaration"); // the written file's first line
-
-        const QByteArray cp1251 = QTextCodec::codecForName("windows-1251")->fromUnicode(QString::fromUtf8(zoneXml));
-        QTest::newRow("windows-1251, declared") << "<?xml version='1.0' encoding='windows-1251'?>\n" + cp1251
-                                                << QByteArray("<?xml version=\"1.0\" encoding=\"UTF-8\"?>");
-        QTest::newRow("declared without encoding, standalone") << "<?xml version=\"1.0\" standalone='yes'?>\n" + QByteArray(zoneXml)
-            << QByteArray("<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>");
-    }
-    // Whatever the user's locale, the written file is the same UTF-8 and loads
-    // with the same configuration hash.
-    void readBack()
-    {
-        QFETCH(QByteArray, source);
-        QFETCH(QByteArray, declaration);
-        QMainWindow window;
-        AnsweredRoot root;
-        QTextCodec* const codec = QTextCodec::codecForLocale();
-        const QLocale locale;
-        const auto restore = qScopeGuard([codec, locale] {
-            QTextCodec::setCodecForLocale(codec);
-            QLocale::setDefault(locale);
-        });
-        QList<QByteArray> written, hashes;
-        const QList<QPair<QByteArray, QLocale::Language>> users{{"UTF-8", QLocale::Russian}, {"ISO-8859-1", QLocale::German}};
-        for (const auto& user : users) {
-            QTextCodec::setCodecForLocale(QTextCodec::codecForName(user.first));
-            QLocale::setDefault(QLocale(user.second));
-            QVERIFY(writeFile(path("zone.xtsc"), source));
-            edit(&root, path("zone.xtsc"), "ok");
-            const QByteArray bytes = readFile(path("zone.xtsc"));
-            QTextCodec::ConverterState state;
-            QTextCodec::codecForName("UTF-8")->toUnicode(bytes.constData(), bytes.size(), &state);
-            QCOMPARE(state.invalidChars, 0);
-            QCOMPARE(bytes.left(bytes.indexOf('\n')), declaration);
-            QScopedPointer<QObject> zone(load(&root, path("zone.xtsc")));
-            QVERIFY(zone);
-            QCOMPARE(zone->property("name").toString(), QString::fromUtf8("Север"));
-            written << bytes;
-            hashes << zone->property("localHash").toByteArray();
-        }
-        QCOMPARE(written.first(), written.last());
-        QCOMPARE(hashes.first(), hashes.last());
-        QCOMPARE(hashes.first().size(), 16);
+        QTextCodec::ConverterState state;
+        QTextCodec::codecForName("UTF-8")->toUnicode(written.constData(), written.size(), &state);
+        QCOMPARE(state.invalidChars, 0);
+        QVERIFY(written.contains("\n    <Calendar>\n        <DayCards"));
+        QCOMPARE(written.left(written.indexOf("<Zone ")), cp1251 ? "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n" : "");
     }
 };
 
