@@ -1,11 +1,10 @@
 // The workstation's own logic, without the module: the command line, the storage
-// service, the log's words and bounds, addresses, the properties' words and the state dump.
+// service, the log's words and bounds, the properties' words and the state dump.
 #include "CommandLine.h"
 #include "LogDock.h"
 #include "LogModel.h"
 #include "OffscreenLeaks.h"
 #include "PropertiesDock.h"
-#include "Settings.h"
 #include "StateDump.h"
 #include "StorageService.h"
 
@@ -73,10 +72,8 @@ private slots:
         QTest::addColumn<QVariant>("parameter");
         QTest::addColumn<QString>("problem"); // why it is not sent; empty when it passes
         QTest::newRow("values") << "SET_STRAT 2 60" << "SET_STRAT" << QVariant("2 60") << "";
-        QTest::newRow("no parameters") << "GET_STATE \t" << "GET_STATE" << QVariant() << "";
         QTest::newRow("blank") << "   \t " << "" << QVariant() << "";
         QTest::newRow("by code, hexadecimal number") << "4097 0x2 60" << "4097" << QVariant("0x2 60") << "";
-        QTest::newRow("bytes where bytes go") << "SET_DPROG 101 60 #0a1b" << "SET_DPROG" << QVariant("101 60 #0a1b") << "";
         QTest::newRow("one too few") << "SET_STRAT 2" << "SET_STRAT" << QVariant("2")
                                      << "SET_STRAT takes 2 parameter(s), not 1: SET_STRAT <strategy> <timeout (s)>";
         QTest::newRow("number where bytes go") << "SET_DPROG 101 60 5" << "SET_DPROG" << QVariant("101 60 5")
@@ -116,8 +113,6 @@ private slots:
         QTest::newRow("missing file") << "getConfig" << QVariantList{"999"} << true << QByteArray();
         QTest::newRow("unreadable (a folder)") << "getConfig" << QVariantList{"5"} << true << QByteArray("error");
         QTest::newRow("offline") << "getConfig" << QVariantList{"101"} << false << QByteArray("error");
-        QTest::newRow("unknown method") << "putConfig" << QVariantList{"101"} << true << QByteArray("error");
-        QTest::newRow("no argument") << "getConfig" << QVariantList{} << true << QByteArray("error");
         QTest::newRow("path in the id") << "getConfig" << QVariantList{"../101"} << true << QByteArray("error");
     }
 
@@ -210,13 +205,9 @@ private slots:
         row("state reply, areas not in fours",
             {"reply", 4352, encodeReply(45000.5, 0, 4352, encodeParams({4u, 1u, QStringLiteral("1 1 2")}, stateTypes)), 0,
              {"zone Operator (4), strategy 1", "areas: \"1 1 2\" (not groups of four numbers)"}, false, true, ""});
-        row("strategy set", {"reply", 4097, encodeReply(45000.5, 4608, 4097, QByteArray()), 0,
-                             {"SET_STRAT: done (>OK 4608)"}, false, true, "команда завершилась успешно"});
         row("refused strategy", {"reply", 4097, encodeReply(45000.5, 4609, 4097, QByteArray()), 0,
                                  {"#7 ← SET_STRAT refused: no such strategy (>INV_STRAT 4609)"}, true, true,
                                  "неправильный номер стратегии"});
-        row("past the service codes", {"reply", 4097, encodeReply(45000.5, 4622, 4097, QByteArray()), 0,
-                                       {"refused: unknown result (4622)"}, true, true, ""});
         row("unknown error", {"reply", 4097, QByteArray(), 99, {"failed: unknown result (99)"}, true, false, clock});
         row("headless reply", {"reply", 4097, QByteArray("\x01\x02\x03", 3), 0,
                                {"SET_STRAT: reply without a head", "3 bytes", "01 02 03"}, true, false, clock});
@@ -261,29 +252,6 @@ private slots:
                  qPrintable(shown.data(Qt::ToolTipRole).toString()));
     }
 
-    void parseAddress_data()
-    {
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<QString>("host"); // empty: refused
-        QTest::addColumn<int>("port");
-        QTest::newRow("host and port") << "control-centre:7411" << "control-centre" << 7411;
-        for (const char* refused : {"h:0", "h:65536", ":7411"})
-            QTest::newRow(refused) << refused << "" << 0;
-    }
-
-    // A refused address leaves the outputs alone.
-    void parseAddress()
-    {
-        QFETCH(QString, text);
-        QFETCH(QString, host);
-        QFETCH(int, port);
-        QString parsedHost;
-        quint16 parsedPort = 0;
-        QCOMPARE(Settings::parseAddress(text, &parsedHost, &parsedPort), !host.isEmpty());
-        QCOMPARE(parsedHost, host);
-        QCOMPARE(int(parsedPort), port);
-    }
-
     void properties_data()
     {
         QTest::addColumn<QByteArray>("name"); // empty: any value, whatever its property
@@ -291,9 +259,7 @@ private slots:
         QTest::addColumn<QString>("text");
         QTest::newRow("hash bytes") << QByteArray() << QVariant(QByteArray("\x01\xab\x00\xff", 4)) << "01ab00ff";
         QTest::newRow("no object") << QByteArray() << QVariant::fromValue<QObject*>(nullptr) << "—";
-        QTest::newRow("a code in words") << QByteArray("controlSource") << QVariant(3) << "Local (3)";
         QTest::newRow("unknown to the protocol") << QByteArray("controlSource") << QVariant(9) << "unknown (9)";
-        QTest::newRow("a name of the module's own") << QByteArray("somethingElse") << QVariant(5) << "5";
     }
 
     // Values in words with the code beside them; no object is no crash.

@@ -43,24 +43,266 @@ class TestScheduleDock : public QObject
 {
     Q_OBJECT
 private slots:
-    void initTestCase();
-    void init();
-    void cleanup();
+    void initTestCase()
+    {
+        QVERIFY(m_dir.isValid());
+        QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, m_dir.filePath(QStringLiteral("settings")));
+    }
 
-    void plan_data();
-    void plan();
-    void colours();
-    void pinnedHeader();
-    void unreadableFile_data();
-    void unreadableFile();
-    void followsCommandZone();
-    void liveState_data();
-    void liveState();
+    void init()
+    {
+        m_window.reset(); // left by a failed init
+        m_host = std::make_unique<ModuleHost>();
+        QString error;
+        QVERIFY2(m_host->loadPlugin(pluginPath, &error), qPrintable(error));
+        m_window = std::make_unique<MainWindow>(m_host.get());
+        m_window->setPersistSettings(false);
+        m_window->show();
+        m_dock = m_window->findChild<ScheduleDock*>(QStringLiteral("scheduleDock"));
+        QVERIFY(m_dock);
+        m_chart = m_dock->findChild<ScheduleChart*>(QStringLiteral("scheduleChart"));
+        QVERIFY(m_chart);
+        // Wide enough that a few minutes are a few pixels (see shows()).
+        m_dock->setFloating(true);
+        m_dock->resize(1200, 400);
+        m_dock->show();
+        QVERIFY(until([this] { return m_dock->windowHandle() && m_dock->windowHandle()->isExposed(); }));
+    }
+
+    void cleanup()
+    {
+        m_window.reset();
+        m_host.reset();
+    }
+
+    void plan_data()
+    {
+        QTest::addColumn<QDate>("date");
+        QTest::addColumn<int>("row"); // 0 the strategies, then the areas
+        QTest::addColumn<QString>("at");
+        QTest::addColumn<int>("id");
+        QTest::addColumn<int>("missing");
+        QTest::addColumn<QString>("span"); // of the interval at that time
+        QTest::addColumn<QString>("says");
+
+        const QDate mon(2027, 5, 3);
+        const QDate tue = mon.addDays(1);
+        const QDate holiday = mon.addDays(2);
+        const QDate lacking = mon.addDays(3); // from 09:00 a strategy the file lacks
+        QTest::newRow("night carried over, to just before a change")
+            << tue << 0 << "06:25" << 4 << -1 << "00:00–06:30" << "strategy 4 \"Night\"";
+        QTest::newRow("just after a change") << tue << 0 << "06:35" << 2 << -1 << "06:30–10:00" << "2 \"Morning peak\"";
+        QTest::newRow("last minutes") << tue << 0 << "23:55" << 4 << -1 << "22:00–24:00" << "";
+        QTest::newRow("special day") << holiday << 0 << "12:00" << 3 << -1 << "00:00–24:00" << "strategy 3 \"Holiday\"";
+        QTest::newRow("special day carried over") << lacking << 0 << "08:55" << 3 << -1 << "00:00–09:00" << "";
+        QTest::newRow("missing strategy") << lacking << 0 << "09:05" << -1 << 9 << "09:00–24:00" << "strategy 9 missing";
+        QTest::newRow("first area in the file") << tue << 1 << "05:55" << 2 << -1 << "00:00–06:00" << "Area 3 \"Bridge\"";
+        QTest::newRow("area changes state") << tue << 1 << "06:05" << 1 << -1 << "06:00–21:00" << "state 1 \"Day\"";
+        QTest::newRow("missing state") << tue << 2 << "12:30" << -1 << 9 << "12:00–13:00" << "No plan: state 9 missing";
+        QTest::newRow("weekday carried over") << tue << 2 << "07:55" << 2 << -1 << "00:00–08:00" << "Area 1 \"Market\"";
+        QTest::newRow("day before without card") << mon << 2 << "07:55" << -1 << -1 << "00:00–08:00" << "No plan";
+        QTest::newRow("area without calendar") << tue << 3 << "12:00" << -1 << -1 << "00:00–24:00" << "Area 7 \"Depot\"";
+    }
+
+    // What lies under a point of the chart is what the calendars plan there.
+    void plan()
+    {
+        QFETCH(QDate, date);
+        QFETCH(int, row);
+        QFETCH(QString, at);
+        QFETCH(int, id);
+        QFETCH(int, missing);
+        QFETCH(QString, span);
+        QFETCH(QString, says);
+
+        QVERIFY(m_window->openZone(weekFile));
+        // Reached as a user steps through the days.
+        m_dock->setDate(date.addDays(-1));
+        QTest::mouseClick(m_dock->findChild<QToolButton*>(QStringLiteral("scheduleDayForward")), Qt::LeftButton);
+        QCOMPARE(m_dock->date(), date);
+        QVERIFY(shows(21, date));
+        QCOMPARE(m_chart->rowCount(), 4);
+
+        const Velmora::PlanInterval* interval = m_chart->intervalAt(pointAt(row, at));
+        QVERIFY(interval);
+        QCOMPARE(interval->id, id);
+        QCOMPARE(interval->missing, missing);
+        QCOMPARE(interval->start, minuteOf(span.left(5)));
+        QCOMPARE(interval->end, minuteOf(span.right(5)));
+        const QString tip = m_chart->toolTipAt(pointAt(row, at));
+        QVERIFY2(tip.contains(span) && tip.contains(says), qPrintable(tip));
+    }
+
+    // Scrolled to the last area, the hours and the strategy band stay where they were.
+    void pinnedHeader()
+    {
+        QVERIFY(m_window->openZone(weekFile));
+        m_dock->setDate(QDate(2027, 5, 4));
+        QVERIFY(shows(21, QDate(2027, 5, 4)));
+        const QRect band = m_chart->rowRect(ScheduleChart::StrategyRow);
+        const QImage header = m_chart->grab(QRect(0, 0, m_chart->width(), band.bottom() + 1)).toImage();
+        QScrollBar* bar = m_dock->findChild<QScrollArea*>()->verticalScrollBar();
+        m_dock->resize(m_dock->width(), band.bottom() + 2 * band.height());
+        QVERIFY(until([&] { return bar->maximum() > band.height() / 2; }));
+        bar->setValue(bar->maximum());
+
+        const QRect pinned = m_chart->rowRect(ScheduleChart::StrategyRow);
+        QCOMPARE(pinned.top() - bar->value(), band.top());
+        QCOMPARE(m_chart->rowAt(pinned.center()), int(ScheduleChart::StrategyRow));
+        QCOMPARE(m_chart->rowAt(QPoint(pinned.center().x(), pinned.bottom() + 2)), -1); // an area under the band
+        QWidget* view = m_dock->findChild<QScrollArea*>()->viewport();
+        QCOMPARE(view->grab(QRect(QPoint(0, 0), header.size())).toImage().convertToFormat(header.format()), header);
+    }
+
+    void unreadableFile_data()
+    {
+        QTest::addColumn<bool>("remove");
+        QTest::addColumn<QByteArray>("content");
+        QTest::addColumn<QString>("says");
+
+        QTest::newRow("not XML") << false << QByteArray("<Zone id=\"21\"><Calendar>") << "line 1";
+        QTest::newRow("removed") << true << QByteArray() << "No such file";
+    }
+
+    // A file that goes bad under an open zone: the reason, no chart, and the chart
+    // again once the file is good.
+    void unreadableFile()
+    {
+        QFETCH(bool, remove);
+        QFETCH(QByteArray, content);
+        QFETCH(QString, says);
+
+        const QString file = m_dir.filePath(QStringLiteral("bad.xtsc"));
+        QVERIFY(writeFile(file, readFile(weekFile)));
+        QVERIFY(m_window->openZone(file));
+        QVERIFY(shows(21, QDate::currentDate()));
+        QVERIFY(m_dock->message().isEmpty());
+
+        QVERIFY(remove ? QFile::remove(file) : writeFile(file, content));
+        QVERIFY(until([&] { return m_dock->message().contains(says); }, Timeout));
+        QVERIFY2(m_dock->message().contains(QFileInfo(file).fileName()), qPrintable(m_dock->message()));
+        QVERIFY(m_chart->preview().isNull());
+        QVERIFY(!m_chart->isVisible());
+        QVERIFY(!m_chart->intervalAt(QPoint(300, 60)));
+
+        QVERIFY(writeFile(file, readFile(weekFile)));
+        QVERIFY(until([&] { return m_dock->message().isEmpty(); }, Timeout));
+        QCOMPARE(m_chart->preview().zoneId(), 21);
+    }
+
+    // The dock shows the zone commands go to: chosen, reloaded after an edit, closed.
+    void followsCommandZone()
+    {
+        QVERIFY(m_dock->message().contains(QLatin1String("No zone")));
+        const QString week = m_dir.filePath(QStringLiteral("week.xtsc"));
+        QVERIFY(writeFile(week, readFile(weekFile)));
+        QVERIFY(m_window->openZone(week));
+        QVERIFY(m_window->openZone(steadyFile));
+        m_dock->setDate(QDate(2027, 5, 4));
+        QCOMPARE(m_dock->zone(), m_window->commandZone());
+        QVERIFY(until([&] { return m_chart->preview().zoneId() == 21; }));
+
+        m_window->setCommandZone(m_host->zoneForFile(steadyFile));
+        QCOMPARE(m_dock->zone(), m_host->zoneForFile(steadyFile));
+        QVERIFY(until([&] { return m_chart->preview().zoneId() == 31; }));
+
+        // Saved by the zone editor while another zone was shown.
+        QVERIFY(writeFile(week, readFile(week).replace("Morning peak", "School run")));
+        QVERIFY(QMetaObject::invokeMethod(m_host->root(), "zoneEdited", Q_ARG(QString, week)));
+        QCOMPARE(m_dock->zone(), m_host->zoneForFile(week));
+        QVERIFY(shows(21, m_dock->date()));
+        QVERIFY(m_chart->toolTipAt(pointAt(0, "07:00")).contains(QLatin1String("strategy 2 \"School run\"")));
+
+        m_window->closeZone(m_window->commandZone());
+        QCOMPARE(m_dock->zone(), m_host->zoneForFile(steadyFile));
+        QVERIFY(until([&] { return m_chart->preview().zoneId() == 31; }));
+        m_window->closeZone(m_window->commandZone());
+        QCOMPARE(m_dock->zone(), nullptr);
+        QVERIFY(until([&] { return m_chart->preview().isNull(); }));
+        QVERIFY(m_dock->message().contains(QLatin1String("No zone")));
+    }
+
+    void liveState_data()
+    {
+        QTest::addColumn<QString>("command");
+        QTest::addColumn<QString>("parameters");
+        QTest::addColumn<int>("days"); // from today, the day shown
+        QTest::addColumn<QVector<int>>("rows");
+        QTest::addColumn<QString>("says");
+
+        QTest::newRow("as planned") << "" << "" << 0 << QVector<int>{} << "";
+        QTest::newRow("area in another state") << "SET_ASTATE" << "2 2 0" << 0 << QVector<int>{2}
+                                               << "Live: state 2 \"Night\"; plan: state 1 \"Day\"";
+        QTest::newRow("operator's strategy") << "SET_STRAT" << "2 0" << 0 << QVector<int>{0}
+                                             << "Live: strategy 2 \"Night\"; plan: strategy 1 \"Day\"";
+        QTest::newRow("operator holds the planned state") << "SET_ASTATE" << "1 1 0" << 0 << QVector<int>{} << "";
+        QTest::newRow("another day shown") << "SET_ASTATE" << "2 2 0" << 1 << QVector<int>{} << "";
+    }
+
+    // The service's live values against the plan, at the current minute of today.
+    void liveState()
+    {
+        QFETCH(QString, command);
+        QFETCH(QString, parameters);
+        QFETCH(int, days);
+        QFETCH(QVector<int>, rows);
+        QFETCH(QString, says);
+
+        ServiceProcess service;
+        QVERIFY2(service.start({steadyFile}), qPrintable(service.errors()));
+        QVERIFY(m_window->openZone(steadyFile));
+        QObject* zone = m_host->zoneForFile(steadyFile);
+        const auto area = [zone](const QString& id) { return ModuleHost::areaById(zone, id.toInt()); };
+        m_window->connectToService(QStringLiteral("127.0.0.1"), service.port());
+        QVERIFY(until([&] {
+            return zone->property("currentStrategy").toInt() == 1 && area("1")->property("currentState").toInt() == 1
+                && area("2")->property("currentState").toInt() == 1;
+        }, Timeout));
+        QVERIFY(shows(31, QDate::currentDate()));
+        QVERIFY(m_chart->nowMinute() >= 0);
+
+        if (!command.isEmpty()) {
+            QVERIFY(m_host->sendCommand(zone, command, parameters));
+            // Until the service reports the operator's hold on what it changed.
+            const QString first = parameters.section(QLatin1Char(' '), 0, 0);
+            if (command == QLatin1String("SET_STRAT"))
+                QVERIFY(until([&] { return zone->property("currentStrategy").toString() == first; }, Timeout));
+            else
+                QVERIFY(until([&] { return area(first)->property("controlSource").toInt() == 4; }, Timeout));
+        }
+        m_dock->setDate(QDate::currentDate().addDays(days));
+        QVERIFY(shows(31, m_dock->date()));
+        QCOMPARE(m_chart->mismatches(), rows);
+        if (rows.isEmpty())
+            return;
+        // The marker sits on the now line; hovering it tells both values.
+        const QPoint marker(m_chart->xForMinute(m_chart->nowMinute()), m_chart->rowRect(rows.first()).center().y());
+        QHelpEvent hover(QEvent::ToolTip, marker, m_chart->mapToGlobal(marker));
+        QApplication::sendEvent(m_chart, &hover);
+        QVERIFY2(QToolTip::text().contains(says), qPrintable(QToolTip::text()));
+
+        // Without the link nothing live is known, so nothing differs.
+        service.stop();
+        QVERIFY(until([&] { return m_chart->mismatches().isEmpty(); }, Timeout));
+    }
 
 private:
     // The chart shows that zone's day, laid out on the dock's width.
-    bool shows(int zoneId, const QDate& date) const;
-    QPoint pointAt(int row, const QString& clock) const;
+    bool shows(int zoneId, const QDate& date) const
+    {
+        return until(
+            [&] {
+                const Velmora::SchedulePreview& preview = m_chart->preview();
+                return preview.zoneId() == zoneId && preview.firstDate() == date && m_chart->isVisible()
+                    && m_chart->width() > 1000;
+            },
+            Timeout);
+    }
+
+    QPoint pointAt(int row, const QString& clock) const
+    {
+        return QPoint(m_chart->xForMinute(minuteOf(clock)), m_chart->rowRect(row).center().y());
+    }
 
     QTemporaryDir m_dir;
     std::unique_ptr<ModuleHost> m_host;
@@ -68,287 +310,6 @@ private:
     ScheduleDock* m_dock = nullptr;
     ScheduleChart* m_chart = nullptr;
 };
-
-void TestScheduleDock::initTestCase()
-{
-    QVERIFY(m_dir.isValid());
-    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, m_dir.filePath(QStringLiteral("settings")));
-}
-
-void TestScheduleDock::init()
-{
-    m_window.reset(); // left by a failed init
-    m_host = std::make_unique<ModuleHost>();
-    QString error;
-    QVERIFY2(m_host->loadPlugin(pluginPath, &error), qPrintable(error));
-    m_window = std::make_unique<MainWindow>(m_host.get());
-    m_window->setPersistSettings(false);
-    m_window->show();
-    m_dock = m_window->findChild<ScheduleDock*>(QStringLiteral("scheduleDock"));
-    QVERIFY(m_dock);
-    m_chart = m_dock->findChild<ScheduleChart*>(QStringLiteral("scheduleChart"));
-    QVERIFY(m_chart);
-    // Wide enough that a few minutes are a few pixels (see shows()).
-    m_dock->setFloating(true);
-    m_dock->resize(1200, 400);
-    m_dock->show();
-    QVERIFY(until([this] { return m_dock->windowHandle() && m_dock->windowHandle()->isExposed(); }));
-}
-
-void TestScheduleDock::cleanup()
-{
-    m_window.reset();
-    m_host.reset();
-}
-
-bool TestScheduleDock::shows(int zoneId, const QDate& date) const
-{
-    return until(
-        [&] {
-            const Velmora::SchedulePreview& preview = m_chart->preview();
-            return preview.zoneId() == zoneId && preview.firstDate() == date && m_chart->isVisible()
-                && m_chart->width() > 1000;
-        },
-        Timeout);
-}
-
-QPoint TestScheduleDock::pointAt(int row, const QString& clock) const
-{
-    return QPoint(m_chart->xForMinute(minuteOf(clock)), m_chart->rowRect(row).center().y());
-}
-
-void TestScheduleDock::plan_data()
-{
-    QTest::addColumn<QDate>("date");
-    QTest::addColumn<int>("row"); // 0 the strategies, then the areas
-    QTest::addColumn<QString>("at");
-    QTest::addColumn<int>("id");
-    QTest::addColumn<int>("missing");
-    QTest::addColumn<QString>("span"); // of the interval at that time
-    QTest::addColumn<QString>("says");
-
-    const QDate mon(2027, 5, 3);
-    const QDate tue = mon.addDays(1);
-    const QDate holiday = mon.addDays(2);
-    const QDate lacking = mon.addDays(3); // from 09:00 a strategy the file lacks
-    QTest::newRow("night carried over") << tue << 0 << "03:00" << 4 << -1 << "00:00–06:30" << "strategy 4 \"Night\"";
-    QTest::newRow("just before a change") << tue << 0 << "06:25" << 4 << -1 << "00:00–06:30" << "";
-    QTest::newRow("just after a change") << tue << 0 << "06:35" << 2 << -1 << "06:30–10:00" << "2 \"Morning peak\"";
-    QTest::newRow("last minutes") << tue << 0 << "23:55" << 4 << -1 << "22:00–24:00" << "";
-    QTest::newRow("special day") << holiday << 0 << "12:00" << 3 << -1 << "00:00–24:00" << "strategy 3 \"Holiday\"";
-    QTest::newRow("special day carried over") << lacking << 0 << "08:55" << 3 << -1 << "00:00–09:00" << "";
-    QTest::newRow("missing strategy") << lacking << 0 << "09:05" << -1 << 9 << "09:00–24:00" << "strategy 9 missing";
-    QTest::newRow("first area in the file") << tue << 1 << "05:55" << 2 << -1 << "00:00–06:00" << "Area 3 \"Bridge\"";
-    QTest::newRow("area changes state") << tue << 1 << "06:05" << 1 << -1 << "06:00–21:00" << "state 1 \"Day\"";
-    QTest::newRow("missing state") << tue << 2 << "12:30" << -1 << 9 << "12:00–13:00" << "No plan: state 9 missing";
-    QTest::newRow("weekday carried over") << tue << 2 << "07:55" << 2 << -1 << "00:00–08:00" << "Area 1 \"Market\"";
-    QTest::newRow("day before without card") << mon << 2 << "07:55" << -1 << -1 << "00:00–08:00" << "No plan";
-    QTest::newRow("area without calendar") << tue << 3 << "12:00" << -1 << -1 << "00:00–24:00" << "Area 7 \"Depot\"";
-}
-
-// What lies under a point of the chart is what the calendars plan there.
-void TestScheduleDock::plan()
-{
-    QFETCH(QDate, date);
-    QFETCH(int, row);
-    QFETCH(QString, at);
-    QFETCH(int, id);
-    QFETCH(int, missing);
-    QFETCH(QString, span);
-    QFETCH(QString, says);
-
-    QVERIFY(m_window->openZone(weekFile));
-    // Reached as a user steps through the days.
-    m_dock->setDate(date.addDays(-1));
-    QTest::mouseClick(m_dock->findChild<QToolButton*>(QStringLiteral("scheduleDayForward")), Qt::LeftButton);
-    QCOMPARE(m_dock->date(), date);
-    QVERIFY(shows(21, date));
-    QCOMPARE(m_chart->rowCount(), 4);
-
-    const Velmora::PlanInterval* interval = m_chart->intervalAt(pointAt(row, at));
-    QVERIFY(interval);
-    QCOMPARE(interval->id, id);
-    QCOMPARE(interval->missing, missing);
-    QCOMPARE(interval->start, minuteOf(span.left(5)));
-    QCOMPARE(interval->end, minuteOf(span.right(5)));
-    const QString tip = m_chart->toolTipAt(pointAt(row, at));
-    QVERIFY2(tip.contains(span) && tip.contains(says), qPrintable(tip));
-}
-
-// A state keeps its colour wherever it is planned; no plan is drawn in greys.
-void TestScheduleDock::colours()
-{
-    QVERIFY(m_window->openZone(weekFile));
-    m_dock->setDate(QDate(2027, 5, 4));
-    QVERIFY(shows(21, QDate(2027, 5, 4)));
-    const QImage image = m_chart->grab().toImage();
-    // Along the top of the bars, above the names written in them.
-    const auto colour = [&](int row, const QString& clock) {
-        return image.pixelColor(m_chart->xForMinute(minuteOf(clock)), m_chart->rowRect(row).top() + 3);
-    };
-    // Off the hour lines drawn over the bars.
-    QCOMPARE(colour(1, "02:40"), colour(1, "23:20")); // Bridge at night, twice
-    QCOMPARE(colour(1, "02:40"), colour(2, "15:20")); // state 2 of another area
-    QVERIFY(colour(1, "02:40") != colour(1, "12:20"));
-    QVERIFY(colour(0, "08:20") != colour(0, "12:20"));
-    for (const char* clock : {"01:10", "07:13", "12:20", "18:47"}) {
-        const QColor c = colour(3, clock);
-        QVERIFY2(c.red() == c.green() && c.green() == c.blue(), qPrintable(c.name()));
-    }
-}
-
-// Scrolled to the last area, the hours and the strategy band stay where they were.
-void TestScheduleDock::pinnedHeader()
-{
-    QVERIFY(m_window->openZone(weekFile));
-    m_dock->setDate(QDate(2027, 5, 4));
-    QVERIFY(shows(21, QDate(2027, 5, 4)));
-    const QRect band = m_chart->rowRect(ScheduleChart::StrategyRow);
-    const QImage header = m_chart->grab(QRect(0, 0, m_chart->width(), band.bottom() + 1)).toImage();
-    QScrollBar* bar = m_dock->findChild<QScrollArea*>()->verticalScrollBar();
-    m_dock->resize(m_dock->width(), band.bottom() + 2 * band.height());
-    QVERIFY(until([&] { return bar->maximum() > band.height() / 2; }));
-    bar->setValue(bar->maximum());
-
-    const QRect pinned = m_chart->rowRect(ScheduleChart::StrategyRow);
-    QCOMPARE(pinned.top() - bar->value(), band.top());
-    QCOMPARE(m_chart->rowAt(pinned.center()), int(ScheduleChart::StrategyRow));
-    QCOMPARE(m_chart->rowAt(QPoint(pinned.center().x(), pinned.bottom() + 2)), -1); // an area under the band
-    QWidget* view = m_dock->findChild<QScrollArea*>()->viewport();
-    QCOMPARE(view->grab(QRect(QPoint(0, 0), header.size())).toImage().convertToFormat(header.format()), header);
-}
-
-void TestScheduleDock::unreadableFile_data()
-{
-    QTest::addColumn<bool>("remove");
-    QTest::addColumn<QByteArray>("content");
-    QTest::addColumn<QString>("says");
-
-    QTest::newRow("not XML") << false << QByteArray("<Zone id=\"21\"><Calendar>") << "line 1";
-    QTest::newRow("removed") << true << QByteArray() << "No such file";
-}
-
-// A file that goes bad under an open zone: the reason, no chart, and the chart
-// again once the file is good.
-void TestScheduleDock::unreadableFile()
-{
-    QFETCH(bool, remove);
-    QFETCH(QByteArray, content);
-    QFETCH(QString, says);
-
-    const QString file = m_dir.filePath(QStringLiteral("bad.xtsc"));
-    QVERIFY(writeFile(file, readFile(weekFile)));
-    QVERIFY(m_window->openZone(file));
-    QVERIFY(shows(21, QDate::currentDate()));
-    QVERIFY(m_dock->message().isEmpty());
-
-    QVERIFY(remove ? QFile::remove(file) : writeFile(file, content));
-    QVERIFY(until([&] { return m_dock->message().contains(says); }, Timeout));
-    QVERIFY2(m_dock->message().contains(QFileInfo(file).fileName()), qPrintable(m_dock->message()));
-    QVERIFY(m_chart->preview().isNull());
-    QVERIFY(!m_chart->isVisible());
-    QVERIFY(!m_chart->intervalAt(QPoint(300, 60)));
-
-    QVERIFY(writeFile(file, readFile(weekFile)));
-    QVERIFY(until([&] { return m_dock->message().isEmpty(); }, Timeout));
-    QCOMPARE(m_chart->preview().zoneId(), 21);
-}
-
-// The dock shows the zone commands go to: chosen, reloaded after an edit, closed.
-void TestScheduleDock::followsCommandZone()
-{
-    QVERIFY(m_dock->message().contains(QLatin1String("No zone")));
-    const QString week = m_dir.filePath(QStringLiteral("week.xtsc"));
-    QVERIFY(writeFile(week, readFile(weekFile)));
-    QVERIFY(m_window->openZone(week));
-    QVERIFY(m_window->openZone(steadyFile));
-    m_dock->setDate(QDate(2027, 5, 4));
-    QCOMPARE(m_dock->zone(), m_window->commandZone());
-    QVERIFY(until([&] { return m_chart->preview().zoneId() == 21; }));
-
-    m_window->setCommandZone(m_host->zoneForFile(steadyFile));
-    QCOMPARE(m_dock->zone(), m_host->zoneForFile(steadyFile));
-    QVERIFY(until([&] { return m_chart->preview().zoneId() == 31; }));
-
-    // Saved by the zone editor while another zone was shown.
-    QVERIFY(writeFile(week, readFile(week).replace("Morning peak", "School run")));
-    QVERIFY(QMetaObject::invokeMethod(m_host->root(), "zoneEdited", Q_ARG(QString, week)));
-    QCOMPARE(m_dock->zone(), m_host->zoneForFile(week));
-    QVERIFY(shows(21, m_dock->date()));
-    QVERIFY(m_chart->toolTipAt(pointAt(0, "07:00")).contains(QLatin1String("strategy 2 \"School run\"")));
-
-    m_window->closeZone(m_window->commandZone());
-    QCOMPARE(m_dock->zone(), m_host->zoneForFile(steadyFile));
-    QVERIFY(until([&] { return m_chart->preview().zoneId() == 31; }));
-    m_window->closeZone(m_window->commandZone());
-    QCOMPARE(m_dock->zone(), nullptr);
-    QVERIFY(until([&] { return m_chart->preview().isNull(); }));
-    QVERIFY(m_dock->message().contains(QLatin1String("No zone")));
-}
-
-void TestScheduleDock::liveState_data()
-{
-    QTest::addColumn<QString>("command");
-    QTest::addColumn<QString>("parameters");
-    QTest::addColumn<int>("days"); // from today, the day shown
-    QTest::addColumn<QVector<int>>("rows");
-    QTest::addColumn<QString>("says");
-
-    QTest::newRow("as planned") << "" << "" << 0 << QVector<int>{} << "";
-    QTest::newRow("area in another state") << "SET_ASTATE" << "2 2 0" << 0 << QVector<int>{2}
-                                           << "Live: state 2 \"Night\"; plan: state 1 \"Day\"";
-    QTest::newRow("operator's strategy") << "SET_STRAT" << "2 0" << 0 << QVector<int>{0}
-                                         << "Live: strategy 2 \"Night\"; plan: strategy 1 \"Day\"";
-    QTest::newRow("operator holds the planned state") << "SET_ASTATE" << "1 1 0" << 0 << QVector<int>{} << "";
-    QTest::newRow("another day shown") << "SET_ASTATE" << "2 2 0" << 1 << QVector<int>{} << "";
-}
-
-// The service's live values against the plan, at the current minute of today.
-void TestScheduleDock::liveState()
-{
-    QFETCH(QString, command);
-    QFETCH(QString, parameters);
-    QFETCH(int, days);
-    QFETCH(QVector<int>, rows);
-    QFETCH(QString, says);
-
-    ServiceProcess service;
-    QVERIFY2(service.start({steadyFile}), qPrintable(service.errors()));
-    QVERIFY(m_window->openZone(steadyFile));
-    QObject* zone = m_host->zoneForFile(steadyFile);
-    const auto area = [zone](const QString& id) { return ModuleHost::areaById(zone, id.toInt()); };
-    m_window->connectToService(QStringLiteral("127.0.0.1"), service.port());
-    QVERIFY(until([&] {
-        return zone->property("currentStrategy").toInt() == 1 && area("1")->property("currentState").toInt() == 1
-            && area("2")->property("currentState").toInt() == 1;
-    }, Timeout));
-    QVERIFY(shows(31, QDate::currentDate()));
-    QVERIFY(m_chart->nowMinute() >= 0);
-
-    if (!command.isEmpty()) {
-        QVERIFY(m_host->sendCommand(zone, command, parameters));
-        // Until the service reports the operator's hold on what it changed.
-        const QString first = parameters.section(QLatin1Char(' '), 0, 0);
-        if (command == QLatin1String("SET_STRAT"))
-            QVERIFY(until([&] { return zone->property("currentStrategy").toString() == first; }, Timeout));
-        else
-            QVERIFY(until([&] { return area(first)->property("controlSource").toInt() == 4; }, Timeout));
-    }
-    m_dock->setDate(QDate::currentDate().addDays(days));
-    QVERIFY(shows(31, m_dock->date()));
-    QCOMPARE(m_chart->mismatches(), rows);
-    if (rows.isEmpty())
-        return;
-    // The marker sits on the now line; hovering it tells both values.
-    const QPoint marker(m_chart->xForMinute(m_chart->nowMinute()), m_chart->rowRect(rows.first()).center().y());
-    QHelpEvent hover(QEvent::ToolTip, marker, m_chart->mapToGlobal(marker));
-    QApplication::sendEvent(m_chart, &hover);
-    QVERIFY2(QToolTip::text().contains(says), qPrintable(QToolTip::text()));
-
-    // Without the link nothing live is known, so nothing differs.
-    service.stop();
-    QVERIFY(until([&] { return m_chart->mismatches().isEmpty(); }, Timeout));
-}
 
 QTEST_MAIN(TestScheduleDock)
 #include "tst_scheduledock.moc"
