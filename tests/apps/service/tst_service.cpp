@@ -378,24 +378,13 @@ private slots:
             QCOMPARE(greedy.frames.at(announced + i).number, i + 1);
     }
 
-    void badInput_data()
-    {
-        QTest::addColumn<QStringList>("arguments");
-        QTest::addColumn<QString>("message");
-
-        const QString data = QStringLiteral(VELMORA_TEST_DATA "/service/");
-        QTest::newRow("not XML") << QStringList{data + "not-xml.xtsc"} << "not-xml.xtsc:4:";
-        QTest::newRow("zone twice") << QStringList{ZoneFile, ZoneFile} << "zone 7 is already served";
-    }
-
+    // A file it cannot serve stops the program, naming the place.
     void badInput()
     {
-        QFETCH(QStringList, arguments);
-        QFETCH(QString, message);
         ServiceProcess service;
-        QVERIFY(!service.startWith(QStringList{"--port", "0"} + arguments));
+        QVERIFY(!service.startWith({"--port", "0", QStringLiteral(VELMORA_TEST_DATA "/service/not-xml.xtsc")}));
         QCOMPARE(service.waitExit(), 1);
-        QVERIFY2(service.errors().contains(message), qPrintable(message));
+        QVERIFY2(service.errors().contains("not-xml.xtsc:4:"), qPrintable(service.errors()));
     }
 };
 

@@ -1,4 +1,3 @@
-#include "ClientSession.h"
 #include "CommandDispatcher.h"
 #include "Commands.h"
 #include "ZoneModel.h"
@@ -7,15 +6,12 @@
 #include "Velmora/format/SchedulePreview.h"
 
 #include <QDomDocument>
-#include <QTcpServer>
-#include <QTcpSocket>
 #include <QtEndian>
 #include <QtTest>
 
-#include <numeric>
+#include <algorithm>
 
 using namespace Service;
-using Semtra::Command::Message;
 using Velmora::PlanInterval;
 using Velmora::SchedulePreview;
 
@@ -111,18 +107,9 @@ QStringList predict(const SchedulePreview& preview)
     return day;
 }
 
-QByteArray requests(int count)
-{
-    QByteArray bytes;
-    for (int n = 1; n <= count; ++n)
-        bytes += Semtra::Wire::encodeFrame({n, 7, Semtra::Command::Request, Velmora::Protocol::Tag, QByteArray(4, '\0')});
-    return bytes;
-}
-
 } // namespace
 
-// The simulator's parts without the program: requests decoded and run on a
-// zone, whole days of its calendars, and how client sessions take turns.
+// The simulator's zone rules without the program: requests decoded and run on a zone.
 class TestServiceCore : public QObject
 {
     Q_OBJECT
@@ -153,7 +140,6 @@ private slots:
         row("local control stops the calendars", "local 0|@46800 tick", ">OK", "0:3", "3 1 | 3 1 1 0 4 2 1 0");
 
         // Requests that do not decode change nothing.
-        row("code after SET_EVENT", "4104 1", ">UNIDENT", "");
         row("no room for a code", "#0110", ">UNIDENT", "");
         row("one value short", "strat 3", ">INV_ARG_COUNT", "");
         row("bytes left over", "strat 3 0 #7879", ">INV_ARG_COUNT", "");
@@ -235,68 +221,6 @@ private slots:
         QCOMPARE(simulated, predict(preview));
         // A day without changes would prove nothing about their times.
         QVERIFY(simulated.size() > 1);
-    }
-
-    void sessionBursts_data()
-    {
-        QTest::addColumn<QVector<int>>("bursts"); // requests per client
-        QTest::addColumn<int>("cut");             // bytes of one more frame, sent before hanging up
-        QTest::addColumn<bool>("hangUp");         // without waiting for the replies
-
-        // Each several slices long.
-        QTest::newRow("two equal bursts") << QVector<int>{300, 300} << 0 << false;
-        QTest::newRow("three bursts") << QVector<int>{100, 200, 400} << 0 << false;
-        QTest::newRow("a slice and one more, then gone") << QVector<int>{ClientSession::FramesPerSlice + 1} << 0 << true;
-        // More than the session takes off its socket at once.
-        QTest::newRow("many requests and part of one, then gone") << QVector<int>{5000} << 10 << true;
-    }
-
-    // Sessions served by this test's own event loop: every request is handled, in order,
-    // also of a client that has gone; while another waits, none is served longer than a slice.
-    void sessionBursts()
-    {
-        QFETCH(QVector<int>, bursts);
-        QFETCH(int, cut);
-        QFETCH(bool, hangUp);
-        QVector<int> handled, seen(bursts.size()); // the client of every request handled; per client, how many
-        bool inOrder = true;
-        QStringList drops;
-        int closed = 0;
-        QTcpServer server; // owns clients and sessions, gone before what they report to
-        QVERIFY(server.listen(QHostAddress::LocalHost));
-        // Every burst lies in the sessions' sockets before any of them is read.
-        for (int i = 0; i < bursts.size(); ++i) {
-            auto* client = new QTcpSocket(&server);
-            client->connectToHost(QHostAddress::LocalHost, server.serverPort());
-            QVERIFY(client->waitForConnected(5000) && server.waitForNewConnection(5000));
-            const auto* session = new ClientSession(i, server.nextPendingConnection(), {}, &server);
-            connect(session, &ClientSession::frameReceived, this, [&](ClientSession* s, const Message& m) {
-                handled << s->number();
-                inOrder = inOrder && m.number == ++seen[s->number()];
-            });
-            connect(session, &ClientSession::dropped, this, [&](ClientSession*, const QString& why) { drops << why; });
-            connect(session, &ClientSession::closed, this, [&] { ++closed; });
-            client->write(requests(bursts.at(i)) + requests(1).left(cut));
-            while (client->bytesToWrite() > 0)
-                QVERIFY(client->waitForBytesWritten(5000));
-            if (hangUp)
-                client->disconnectFromHost();
-        }
-        QTRY_VERIFY_WITH_TIMEOUT(seen == bursts && closed == (hangUp ? bursts.size() : 0), 10000);
-        QCOMPARE(drops, QStringList());
-        QVERIFY(inOrder);
-
-        QVector<int> left = bursts;
-        int run = 0, longest = 0;
-        for (int k = 0; k < handled.size(); ++k) {
-            const int client = handled.at(k);
-            run = k > 0 && handled.at(k - 1) == client ? run + 1 : 1;
-            if (std::accumulate(left.cbegin(), left.cend(), 0) > left.at(client)) // another waits
-                longest = std::max(longest, run);
-            --left[client];
-        }
-        QVERIFY2(longest <= ClientSession::FramesPerSlice,
-                 qPrintable(QStringLiteral("%1 requests of one client in a row").arg(longest)));
     }
 };
 

@@ -57,21 +57,12 @@ private slots:
         // intergreen 4 3 4 3; the last phase runs to the end of the cycle.
         row("signal program 2", edit + QStringList{"--prog-id", "2"}, storage101, 0,
             program(105, 0, {{1, 0, 19, 23}, {2, 23, 22, 25}, {3, 48, 25, 29}, {4, 77, 21, 28}}));
-        // Program id 0 is none: the first signal program that has phases.
-        row("program id 0", edit + QStringList{"--prog-id", "0"},
-            "program 3 cycle 0 flash yellow\nprogram 5 cycle 40 greens 15 15 offset 12\n", 0,
-            program(40, 12, {{1, 0, 15, 15}, {2, 15, 15, 25}}));
         // Kept as it came, even rooted at Controller, whatever the program id.
         row("handed-over program", edit + QStringList{"--prog-id", "2"}, storage101, 0,
             program(60, 7, {{2, 0, 20, 30}, {1, 30, 25, 30}}),
             QByteArray(HandedOver).replace("Program", "Controller"));
 
         row("no arguments", {}, config, 2);
-        row("list with an object id", list + QStringList{"--object-id", "7"}, config, 2);
-        row("object id not a number", {"--controller-config", "CFG", "--object-id", "x", "--edit-prog", "PROG"}, config,
-            2);
-        row("malformed program line", list, "program 1 cycle 60 greens 25 x\n", 1);
-        row("flashing signal program", edit + QStringList{"--prog-id", "3"}, config, 1);
         row("program file not XML", edit, config, 1, {}, "<Program type=");
     }
 

@@ -173,10 +173,8 @@ private slots:
     {
         QTest::addColumn<QString>("kml");
         QTest::addColumn<QString>("outline"); // empty: no usable placemark
-        QTest::newRow("tabs, line breaks, no blank at the end") << north("\n\t1.5,2,0\t3,2,0\r\n  3,4.25,0")
-                                                               << "1.5,2;3,2;3,4.25";
-        QTest::newRow("altitudes, blanks after commas") << north("1.5, 2, 120 3 ,2,-4.5 3,\n4.25,1e3")
-                                                        << "1.5,2;3,2;3,4.25";
+        QTest::newRow("tabs, line breaks, altitudes, blanks after commas, no blank at the end")
+            << north("\n\t1.5, 2, 120\t3 ,2,-4.5\r\n  3,\n4.25,1e3") << "1.5,2;3,2;3,4.25";
         QTest::newRow("MultiGeometry, first usable polygon")
             << kmlDocument(placemark("North", "<MultiGeometry>" + ring("0,0 1,1") + "<MultiGeometry>"
                                                   + ring("5,5 6,5 6,6") + "</MultiGeometry>" + ring("7,7 8,7 8,8")
