@@ -282,7 +282,6 @@ void TestFormat::variants_data()
 
     // Layout does not count (comments and declarations: see tokens()).
     row("re-indented", QByteArray(base).replace("\n", "").replace("    ", ""), true);
-    row("blank text between elements", QByteArray(base).replace("</Geometry>", "</Geometry>\n\n\t  \n"), true);
     row("empty element written long", QByteArray(base).replace("<States/>", "<States></States>"), true);
     // Content does.
     row("attribute order", QByteArray(base).replace(R"(id="7" name="North")", R"(name="North" id="7")"), false);
@@ -312,7 +311,6 @@ void TestFormat::numbers_data()
     QTest::addColumn<double>("value");
     QTest::addColumn<QString>("text");
     QTest::newRow("zeros left by rounding dropped") << 55.78150000001 << "55.7815";
-    QTest::newRow("two thirds rounds up") << 2.0 / 3 << "0.666666666667";
     QTest::newRow("twelve digits stay fixed") << 123456789012.0 << "123456789012";
     QTest::newRow("thirteen digits go to exponent") << 1234567890123.0 << "1.23456789012e+12";
     QTest::newRow("rounding carries into the exponent") << 999999999999.5 << "1e+12";

@@ -101,11 +101,6 @@ void TestSchedule::timelines_data()
     const QString dayNight = zone(calendar(g, {"06:00=1,22:00=2"}, "1,1,1,1,1,1,"));
     row("night runs through midnight", dayNight, "2027-05-04", "2027-05-05", 0,
         "00:00=2 06:00=1 22:00=2 1.06:00=1 1.22:00=2");
-    row("a day without card carries only until midnight", dayNight, "2027-05-09", "2027-05-10", 0,
-        "00:00=2 1.00:00=- 1.06:00=1 1.22:00=2");
-    row("missing strategy: no plan, not the one before",
-        zone(calendar(g, {"00:00=1,06:00=9,12:00=2"}, "1,1,1,1,1,1,1")), "2027-05-03", "2027-05-03", 0,
-        "00:00=1 06:00=!9 12:00=2");
     row("missing day card", zone(calendar(g, {"06:00=1,22:00=2"}, "1,1,1,1,1,1,7")), "2027-05-08", "2027-05-10", 0,
         "00:00=2 06:00=1 22:00=2 2.00:00=- 2.06:00=1 2.22:00=2");
     row("unsorted and equal times: the later in file wins",
