@@ -6,7 +6,6 @@
 #include <QCursor>
 #include <QGraphicsScene>
 #include <QHBoxLayout>
-#include <QMenu>
 #include <QPalette>
 #include <QPushButton>
 #include <QSignalBlocker>
@@ -480,35 +479,20 @@ void AreaEditDlg::deleteDayCard(QListWidgetItem* item)
     QDomElement card = elementOf(item);
     if (!card.isNull())
         card.parentNode().removeChild(card);
-    // An open cell editor would still offer the card.
-    closeWeekCellEditors();
-    for (int day = 0; day < DaysOfWeek; ++day) {
-        QTableWidgetItem* cell = ui->weekDistrib->item(0, day);
-        if (cell && cell->text() == item->text()) {
-            cell->setText(QString());
-            cell->setData(Qt::UserRole, QVariant());
-        }
-    }
+    Velmora::Editors::clearDaysOf(ui->weekDistrib, item->text());
     delete item;
 }
 
 void AreaEditDlg::on_daycards_customContextMenuRequested(QPoint pos)
 {
-    if (ui->daycards->count() == 0 || ui->daycards->selectedItems().isEmpty())
-        return;
-    QMenu::exec(ui->daycards->actions(), ui->daycards->viewport()->mapToGlobal(pos), nullptr, ui->daycards);
+    Velmora::Editors::showListMenu(ui->daycards, pos);
 }
 
 void AreaEditDlg::useCurrentDaycardOnWholeWeek()
 {
     const QList<QListWidgetItem*> selected = ui->daycards->selectedItems();
-    if (selected.isEmpty() || selected.first()->text().isEmpty())
-        return;
-    closeWeekCellEditors();
-    for (int day = 0; day < DaysOfWeek; ++day) {
-        if (QTableWidgetItem* cell = ui->weekDistrib->item(0, day))
-            cell->setText(selected.first()->text());
-    }
+    if (!selected.isEmpty() && !selected.first()->text().isEmpty())
+        Velmora::Editors::setWholeWeek(ui->weekDistrib, selected.first()->text());
 }
 
 void AreaEditDlg::on_weekDistrib_itemDoubleClicked(QTableWidgetItem* item)

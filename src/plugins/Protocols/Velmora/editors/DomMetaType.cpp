@@ -2,6 +2,7 @@
 
 #include <QComboBox>
 #include <QListWidget>
+#include <QMenu>
 #include <QPalette>
 #include <QTableWidget>
 #include <QVariant>
@@ -85,6 +86,34 @@ void removeRowEditors(QTableWidget* table, int row)
         if (table->cellWidget(row, column))
             table->removeCellWidget(row, column);
     }
+}
+
+void setWholeWeek(QTableWidget* week, const QString& card)
+{
+    removeRowEditors(week, 0);
+    for (int day = 0; day < week->columnCount(); ++day) {
+        if (QTableWidgetItem* cell = week->item(0, day))
+            cell->setText(card);
+    }
+}
+
+void clearDaysOf(QTableWidget* week, const QString& card)
+{
+    removeRowEditors(week, 0);
+    for (int day = 0; day < week->columnCount(); ++day) {
+        QTableWidgetItem* cell = week->item(0, day);
+        if (cell && cell->text() == card) {
+            cell->setText(QString());
+            cell->setData(Qt::UserRole, QVariant());
+        }
+    }
+}
+
+void showListMenu(QListWidget* list, const QPoint& pos)
+{
+    if (list->selectedItems().isEmpty())
+        return;
+    QMenu::exec(list->actions(), list->viewport()->mapToGlobal(pos), nullptr, list);
 }
 
 } // namespace Editors

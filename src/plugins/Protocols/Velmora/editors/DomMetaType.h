@@ -47,5 +47,15 @@ void removeCellEditor(QTableWidget* table, const QTableWidgetItem* cell);
 // chosen. Through the view, which deletes them later and keeps its books right.
 void removeRowEditors(QTableWidget* table, int row);
 
+// The one-row week distribution: every day set to `card`, or the days that
+// name `card` emptied. Open cell editors go first, so none writes its old
+// choice back afterwards.
+void setWholeWeek(QTableWidget* week, const QString& card);
+void clearDaysOf(QTableWidget* week, const QString& card);
+
+// The list's own actions as a context menu at `pos`, which comes in the
+// coordinates of the list's viewport; nothing when no item is selected.
+void showListMenu(QListWidget* list, const QPoint& pos);
+
 } // namespace Editors
 } // namespace Velmora

@@ -11,7 +11,6 @@
 #include <QGraphicsScene>
 #include <QHBoxLayout>
 #include <QListWidget>
-#include <QMenu>
 #include <QPainterPath>
 #include <QPalette>
 #include <QPen>
@@ -627,35 +626,20 @@ void ZoneEditDlg::deleteDayCard(QListWidgetItem* item)
         return;
     dayCardsElement().removeChild(card);
     // A weekday without its card is empty again, and blocks acceptance.
-    for (int day = 0; day < DaysOfWeek; ++day) {
-        QTableWidgetItem* cell = ui->weekDistrib->item(0, day);
-        if (cell && cell->text() == item->text()) {
-            cell->setText(QString());
-            cell->setData(Qt::UserRole, QVariant());
-        }
-    }
+    Velmora::Editors::clearDaysOf(ui->weekDistrib, item->text());
     delete item;
 }
 
 void ZoneEditDlg::on_daycards_customContextMenuRequested(QPoint pos)
 {
-    QListWidget* list = ui->daycards;
-    if (list->count() > 0 && !list->selectedItems().isEmpty())
-        QMenu::exec(list->actions(), list->mapToGlobal(pos), nullptr, list);
+    Velmora::Editors::showListMenu(ui->daycards, pos);
 }
 
 void ZoneEditDlg::useCurrentDaycardOnWholeWeek()
 {
     const QList<QListWidgetItem*> selected = ui->daycards->selectedItems();
-    if (selected.isEmpty())
-        return;
-    const QString card = selected.first()->text();
-    if (card.isEmpty())
-        return;
-    for (int day = 0; day < DaysOfWeek; ++day) {
-        if (QTableWidgetItem* cell = ui->weekDistrib->item(0, day))
-            cell->setText(card);
-    }
+    if (!selected.isEmpty() && !selected.first()->text().isEmpty())
+        Velmora::Editors::setWholeWeek(ui->weekDistrib, selected.first()->text());
 }
 
 void ZoneEditDlg::on_weekDistrib_itemDoubleClicked(QTableWidgetItem* item)
