@@ -38,5 +38,26 @@ void setText(QDomElement element, const QString& value)
     ensureTextNode(element).setData(value);
 }
 
+int firstNonXmlCharacter(const QString& text)
+{
+    const int size = text.size();
+    for (int i = 0; i < size; ++i) {
+        const QChar c = text.at(i);
+        const ushort u = c.unicode();
+        if (c.isHighSurrogate()) {
+            if (i + 1 < size && text.at(i + 1).isLowSurrogate()) {
+                ++i;
+                continue;
+            }
+            return i;
+        }
+        const bool allowed = u == 0x9 || u == 0xA || u == 0xD || (u >= 0x20 && u <= 0xD7FF)
+            || (u >= 0xE000 && u <= 0xFFFD);
+        if (!allowed)
+            return i;
+    }
+    return -1;
+}
+
 } // namespace Xml
 } // namespace Velmora

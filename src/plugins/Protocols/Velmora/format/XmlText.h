@@ -21,5 +21,11 @@ QDomElement ensureChild(QDomElement parent, const QString& tag);
 QDomText ensureTextNode(QDomElement element);
 void setText(QDomElement element, const QString& value);
 
+// The index of the first character an XML 1.0 document cannot carry (control
+// characters other than tab and line breaks, lone surrogates, U+FFFE, U+FFFF),
+// or -1 when every character can be written.
+int firstNonXmlCharacter(const QString& text);
+inline bool isXmlText(const QString& text) { return firstNonXmlCharacter(text) < 0; }
+
 } // namespace Xml
 } // namespace Velmora
