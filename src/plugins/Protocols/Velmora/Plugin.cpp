@@ -10,9 +10,6 @@
 #include <QGraphicsView>
 #include <QLoggingCategory>
 #include <QMessageBox>
-#include <QRegularExpression>
-#include <QSaveFile>
-#include <QTextStream>
 #include <QVector>
 
 #include "Logging.h"
@@ -22,6 +19,7 @@
 #include "Translations.h"
 #include "Zone.h"
 #include "editors/ZoneEditDlg.h"
+#include "format/DocumentWriter.h"
 #include "format/Vocabulary.h"
 
 static void initVelmoraResources()
@@ -223,48 +221,11 @@ void Plugin::showWarning(QWidget* parent, const QString& title, const QString& t
 
 bool Plugin::writeDocument(QDomDocument document, const QString& path, QString* error)
 {
-    // Files are UTF-8 whatever the user's locale, so that a file reads back
-    // the same everywhere. A declaration the file came with says so; none is
-    // added.
-    QDomProcessingInstruction declaration = document.firstChild().toProcessingInstruction();
-    if (!declaration.isNull() && declaration.target() == QLatin1String("xml")) {
-        const auto pseudoAttribute = [&declaration](const char* name) {
-            const QRegularExpression pattern(QLatin1String("\\b") + QLatin1String(name)
-                                             + QLatin1String("\\s*=\\s*(?:\"([^\"]*)\"|'([^']*)')"));
-            const QRegularExpressionMatch match = pattern.match(declaration.data());
-            return match.captured(1) + match.captured(2);
-        };
-        const QString version = pseudoAttribute("version");
-        const QString standalone = pseudoAttribute("standalone");
-        QString data = QStringLiteral("version=\"%1\" encoding=\"UTF-8\"")
-                           .arg(version.isEmpty() ? QStringLiteral("1.0") : version);
-        if (!standalone.isEmpty())
-            data += QStringLiteral(" standalone=\"%1\"").arg(standalone);
-        declaration.setData(data);
-    }
-
-    // The old file is replaced only when the whole document was written.
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Text)) {
-        *error = file.errorString();
-        return false;
-    }
-    QTextStream stream(&file);
-    stream.setCodec("UTF-8");
-    // Takes the codec from the declaration, which now names UTF-8, and keeps
-    // a document without one without.
-    document.save(stream, 4, QDomNode::EncodingFromDocument);
-    stream.flush();
-    if (stream.status() != QTextStream::Ok) {
-        *error = file.errorString();
-        file.cancelWriting();
-        return false;
-    }
-    if (!file.commit()) {
-        *error = file.errorString();
-        return false;
-    }
-    return true;
+    // Attributes stay where the replaced file had them, so an untouched zone
+    // is written back as it was and keeps its configuration hash.
+    DocumentWriter writer;
+    writer.learnOrderFromFile(path);
+    return writer.save(document, path, error);
 }
 
 } // namespace Velmora

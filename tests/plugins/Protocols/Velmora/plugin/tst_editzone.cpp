@@ -175,6 +175,43 @@ private slots:
         QVERIFY(written.contains("\n    <Calendar>\n        <DayCards"));
         QCOMPARE(written.left(written.indexOf("<Zone ")), cp1251 ? "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n" : "");
     }
+
+    // Accepting an untouched zone writes it back as it was: the same
+    // configuration hash, and a file the module wrote comes back byte for byte.
+    void untouchedZoneKept_data()
+    {
+        QTest::addColumn<QString>("source");
+        QTest::addColumn<QByteArray>("file");
+        for (const char* file : {VELMORA_EXAMPLES "/north.xtsc", VELMORA_EXAMPLES "/zarechny.xtsc",
+                                    VELMORA_TEST_DATA "/check/clean.xtsc",
+                                    VELMORA_TEST_DATA "/workstation/schedule-week.xtsc"})
+            QTest::newRow(qPrintable(QFileInfo(file).fileName())) << QString(file) << readFile(file);
+        const QByteArray worked = QByteArray(zoneXml).replace(R"(<Zone id="7" name="Север">)", R"(<Zone name="Север" id="7">)");
+        QTest::newRow("worked example, name first") << QString() << worked;
+    }
+    void untouchedZoneKept()
+    {
+        QFETCH(QString, source);
+        QFETCH(QByteArray, file);
+        QVERIFY(!file.isEmpty());
+        const QString target = path("zone.xtsc");
+        QVERIFY(writeFile(target, file));
+        AnsweredRoot root;
+        const QObject* original = load(&root, target);
+        QVERIFY(original);
+        const QByteArray hash = original->property("localHash").toByteArray();
+        QByteArray previous = file;
+        for (int round = 0; round < 2; ++round) {
+            edit(&root, target, "ok");
+            const QByteArray written = readFile(target);
+            const QObject* reloaded = load(&root, target);
+            QVERIFY(reloaded);
+            QCOMPARE(reloaded->property("localHash").toByteArray(), hash);
+            if (!source.isEmpty() || round > 0)
+                QCOMPARE(written, previous);
+            previous = written;
+        }
+    }
 };
 
 QTEST_MAIN(EditZoneTest)

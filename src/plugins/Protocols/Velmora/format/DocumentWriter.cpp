@@ -1,0 +1,396 @@
+#include "DocumentWriter.h"
+
+#include <QBuffer>
+#include <QDomNamedNodeMap>
+#include <QFile>
+#include <QRegularExpression>
+#include <QSaveFile>
+#include <QTextStream>
+#include <QVector>
+#include <QXmlStreamReader>
+
+#include <algorithm>
+
+#include "TokenDigest.h"
+#include "XmlText.h"
+
+namespace Velmora {
+
+namespace {
+
+constexpr int IndentWidth = 4;
+
+// The order in which the format lists attributes, for what a file did not
+// have: a special day names its date before its optional id, everything else
+// starts with its id.
+int formatRank(const QString& tag, const QString& attribute)
+{
+    static const QStringList ranked{
+        QStringLiteral("id"), QStringLiteral("name"), QStringLiteral("default"), QStringLiteral("control_source"),
+        QStringLiteral("strategy_id"), QStringLiteral("state_id"), QStringLiteral("state"),
+        QStringLiteral("program_id"), QStringLiteral("type"), QStringLiteral("cycle_length"),
+        QStringLiteral("cycle_shift"), QStringLiteral("start"), QStringLiteral("length"),
+        QStringLiteral("full_length"), QStringLiteral("day")};
+    if (tag == QLatin1String("SpecialDay") && attribute == QLatin1String("day"))
+        return -1;
+    const int rank = ranked.indexOf(attribute);
+    return rank < 0 ? ranked.size() : rank;
+}
+
+void sortByFormat(const QString& tag, QStringList* names)
+{
+    std::stable_sort(names->begin(), names->end(), [&tag](const QString& a, const QString& b) {
+        const int ra = formatRank(tag, a);
+        const int rb = formatRank(tag, b);
+        return ra != rb ? ra < rb : a < b;
+    });
+}
+
+// Keys are kept as 64-bit hashes: a district has some hundred thousand
+// elements, and their paths would take more room than the file.
+quint64 keyHash(const QString& key)
+{
+    quint64 hash = 14695981039346656037ULL;
+    for (const QChar c : key) {
+        hash ^= c.unicode();
+        hash *= 1099511628211ULL;
+    }
+    return hash;
+}
+
+// An element's place among its siblings: by id where it has one, so that
+// inserting or renumbering one list entry leaves the others' places alone.
+class PlaceCounter
+{
+public:
+    QString childKey(const QString& parentKey, const QString& tag, const QString& id)
+    {
+        QString key = parentKey;
+        key += QLatin1Char('/');
+        key += tag;
+        if (!id.isNull())
+            return key + QLatin1Char('[') + id + QLatin1Char(']');
+        return key + QLatin1Char('#') + QString::number(++m_counts[tag]);
+    }
+
+private:
+    QHash<QString, int> m_counts;
+};
+
+// Text as the document writer always escaped it, so that files written
+// before keep their bytes.
+void appendEscaped(QString* out, const QString& text, bool inAttribute)
+{
+    const int size = text.size();
+    out->reserve(out->size() + size);
+    for (int i = 0; i < size; ++i) {
+        const QChar c = text.at(i);
+        switch (c.unicode()) {
+        case '<':
+            *out += QLatin1String("&lt;");
+            break;
+        case '&':
+            *out += QLatin1String("&amp;");
+            break;
+        case '"':
+            *out += inAttribute ? QLatin1String("&quot;") : QLatin1String("\"");
+            break;
+        case '>':
+            // Only where it would close a CDATA marker.
+            *out += out->endsWith(QLatin1String("]]")) ? QLatin1String("&gt;") : QLatin1String(">");
+            break;
+        case 0x9:
+            *out += inAttribute ? QLatin1String("&#x9;") : QLatin1String("\t");
+            break;
+        case 0xA:
+            *out += inAttribute ? QLatin1String("&#xa;") : QLatin1String("\n");
+            break;
+        case 0xD:
+            *out += QLatin1String("&#xd;");
+            break;
+        default:
+            *out += c;
+        }
+    }
+}
+
+QString utf8Declaration(const QString& data)
+{
+    const auto pseudoAttribute = [&data](const char* name) {
+        const QRegularExpression pattern(QLatin1String("\\b") + QLatin1String(name)
+                                         + QLatin1String("\\s*=\\s*(?:\"([^\"]*)\"|'([^']*)')"));
+        const QRegularExpressionMatch match = pattern.match(data);
+        return match.captured(1) + match.captured(2);
+    };
+    const QString version = pseudoAttribute("version");
+    const QString standalone = pseudoAttribute("standalone");
+    QString result = QStringLiteral("version=\"%1\" encoding=\"UTF-8\"")
+                         .arg(version.isEmpty() ? QStringLiteral("1.0") : version);
+    if (!standalone.isEmpty())
+        result += QStringLiteral(" standalone=\"%1\"").arg(standalone);
+    return result;
+}
+
+} // namespace
+
+class DocumentWriter::Serializer
+{
+public:
+    Serializer(const DocumentWriter& writer, QString* out)
+        : m_writer(writer)
+        , m_out(out)
+    {
+    }
+
+    bool document(const QDomDocument& document)
+    {
+        bool doctypeWritten = false;
+        for (QDomNode node = document.firstChild(); !node.isNull(); node = node.nextSibling()) {
+            const bool declaration = isDeclaration(node);
+            if (!doctypeWritten && !declaration) {
+                doctype(document.doctype());
+                doctypeWritten = true;
+            }
+            if (declaration)
+                *m_out += QLatin1String("<?xml ") + utf8Declaration(node.nodeValue()) + QLatin1String("?>\n");
+            else if (!child(node, 0, QString(), nullptr))
+                return false;
+        }
+        return true;
+    }
+
+    QString error() const { return m_error; }
+
+private:
+    static bool isDeclaration(const QDomNode& node)
+    {
+        return node.isProcessingInstruction() && node.nodeName() == QLatin1String("xml");
+    }
+
+    void doctype(const QDomDocumentType& type)
+    {
+        if (type.isNull() || type.name().isEmpty())
+            return;
+        QString text;
+        QTextStream stream(&text);
+        type.save(stream, IndentWidth);
+        stream.flush();
+        *m_out += text;
+    }
+
+    void indent(int depth) { m_out->append(QString(depth * IndentWidth, QLatin1Char(' '))); }
+
+    // Whitespace around a node is left out where it would change a text.
+    static bool afterText(const QDomNode& node) { return node.previousSibling().isText(); }
+    static bool beforeText(const QDomNode& node) { return node.nextSibling().isText(); }
+
+    bool child(const QDomNode& node, int depth, const QString& parentKey, PlaceCounter* places)
+    {
+        if (node.isElement())
+            return element(node.toElement(), depth, parentKey, places);
+        if (node.isCDATASection()) {
+            const QString value = node.nodeValue();
+            if (!carried(value, node.parentNode().nodeName() + tr(" text")))
+                return false;
+            *m_out += QLatin1String("<![CDATA[") + value + QLatin1String("]]>");
+        } else if (node.isText()) {
+            if (!carried(node.nodeValue(), node.parentNode().nodeName() + tr(" text")))
+                return false;
+            appendEscaped(m_out, node.nodeValue(), false);
+        } else if (node.isComment()) {
+            if (!carried(node.nodeValue(), tr("A comment")))
+                return false;
+            if (!afterText(node))
+                indent(depth);
+            *m_out += QLatin1String("<!--") + node.nodeValue();
+            if (node.nodeValue().endsWith(QLatin1Char('-')))
+                *m_out += QLatin1Char(' ');
+            *m_out += QLatin1String("-->");
+            if (!beforeText(node))
+                *m_out += QLatin1Char('\n');
+        } else if (node.isProcessingInstruction()) {
+            const QDomProcessingInstruction pi = node.toProcessingInstruction();
+            *m_out += QLatin1String("<?") + pi.target() + QLatin1Char(' ') + pi.data() + QLatin1String("?>\n");
+        } else if (node.isEntityReference()) {
+            *m_out += QLatin1Char('&') + node.nodeName() + QLatin1Char(';');
+        }
+        return true;
+    }
+
+    bool element(const QDomElement& element, int depth, const QString& parentKey, PlaceCounter* places)
+    {
+        const QString tag = element.tagName();
+        const QDomNamedNodeMap attributes = element.attributes();
+        const QString key = places ? places->childKey(parentKey, tag, element.attribute(QStringLiteral("id"), QString()))
+                                   : tag;
+        if (!afterText(element))
+            indent(depth);
+        *m_out += QLatin1Char('<') + tag;
+        const QStringList names = attributes.count() > 1 ? m_writer.attributeOrder(element, key)
+                                                         : QStringList(attributes.item(0).nodeName());
+        for (const QString& name : names) {
+            if (name.isEmpty())
+                continue;
+            const QString value = element.attribute(name);
+            if (!carried(value, tag + QLatin1Char(' ') + name))
+                return false;
+            *m_out += QLatin1Char(' ') + name + QLatin1String("=\"");
+            appendEscaped(m_out, value, true);
+            *m_out += QLatin1Char('"');
+        }
+        if (!element.hasChildNodes()) {
+            *m_out += QLatin1String("/>");
+        } else {
+            *m_out += QLatin1Char('>');
+            if (!element.firstChild().isText())
+                *m_out += QLatin1Char('\n');
+            PlaceCounter childPlaces;
+            for (QDomNode node = element.firstChild(); !node.isNull(); node = node.nextSibling()) {
+                if (!child(node, depth + 1, key, &childPlaces))
+                    return false;
+            }
+            if (!element.lastChild().isText())
+                indent(depth);
+            *m_out += QLatin1String("</") + tag + QLatin1Char('>');
+        }
+        if (!beforeText(element))
+            *m_out += QLatin1Char('\n');
+        return true;
+    }
+
+    bool carried(const QString& text, const QString& where)
+    {
+        const int at = Xml::firstNonXmlCharacter(text);
+        if (at < 0)
+            return true;
+        const uint code = text.at(at).unicode();
+        m_error = tr("%1 holds the character U+%2, which an XML file cannot carry")
+                      .arg(where, QStringLiteral("%1").arg(code, 4, 16, QLatin1Char('0')).toUpper());
+        return false;
+    }
+
+    const DocumentWriter& m_writer;
+    QString* m_out;
+    QString m_error;
+};
+
+void DocumentWriter::learnOrderFromFile(const QString& path)
+{
+    QFile file(path);
+    if (file.open(QIODevice::ReadOnly))
+        learnOrder(&file);
+}
+
+void DocumentWriter::learnOrder(const QByteArray& bytes)
+{
+    QBuffer buffer;
+    buffer.setData(bytes);
+    buffer.open(QIODevice::ReadOnly);
+    learnOrder(&buffer);
+}
+
+void DocumentWriter::learnOrder(QIODevice* device)
+{
+    struct Open
+    {
+        QString key;
+        PlaceCounter places;
+    };
+    QVector<Open> open;
+    QHash<QString, int> known; // an order's names joined -> its index in m_orders
+    QXmlStreamReader reader(device);
+    while (!reader.atEnd()) {
+        const QXmlStreamReader::TokenType token = reader.readNext();
+        if (token == QXmlStreamReader::EndElement) {
+            open.removeLast();
+            continue;
+        }
+        if (token != QXmlStreamReader::StartElement)
+            continue;
+        if (open.size() >= MaxNestingDepth)
+            break;
+        const QString tag = reader.qualifiedName().toString();
+        const QXmlStreamAttributes attributes = reader.attributes();
+        QStringList names;
+        QString id;
+        for (const QXmlStreamAttribute& attribute : attributes) {
+            names << attribute.qualifiedName().toString();
+            if (attribute.qualifiedName() == QLatin1String("id"))
+                id = attribute.value().toString();
+        }
+        const QString key = open.isEmpty() ? tag : open.last().places.childKey(open.last().key, tag, id);
+        open.append(Open{key, PlaceCounter()});
+        if (names.size() < 2)
+            continue;
+        const QString joined = names.join(QLatin1Char(' '));
+        auto order = known.find(joined);
+        if (order == known.end()) {
+            order = known.insert(joined, m_orders.size());
+            m_orders.append(names);
+        }
+        m_byElement.insert(keyHash(key), *order);
+    }
+}
+
+QStringList DocumentWriter::attributeOrder(const QDomElement& element, const QString& key) const
+{
+    const QDomNamedNodeMap attributes = element.attributes();
+    QStringList present;
+    for (int i = 0; i < attributes.count(); ++i)
+        present << attributes.item(i).nodeName();
+    // Kept attributes where the file had them, new ones after them.
+    const auto own = m_byElement.constFind(keyHash(key));
+    QStringList ordered;
+    if (own != m_byElement.constEnd()) {
+        for (const QString& name : m_orders.at(*own)) {
+            if (present.contains(name))
+                ordered << name;
+        }
+    }
+    QStringList added;
+    for (const QString& name : qAsConst(present)) {
+        if (!ordered.contains(name))
+            added << name;
+    }
+    sortByFormat(element.tagName(), &added);
+    return ordered + added;
+}
+
+bool DocumentWriter::serialize(const QDomDocument& document, QByteArray* out, QString* error) const
+{
+    QString text;
+    Serializer serializer(*this, &text);
+    if (!serializer.document(document)) {
+        *error = serializer.error();
+        return false;
+    }
+    *out = text.toUtf8();
+    return true;
+}
+
+bool DocumentWriter::save(const QDomDocument& document, const QString& path, QString* error) const
+{
+    QByteArray bytes;
+    if (!serialize(document, &bytes, error))
+        return false;
+    // The old file is replaced only when the whole document was written.
+    // Unbuffered, so that a short write (a full disk) shows in the count:
+    // the buffered device reports such a write as done.
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
+        *error = file.errorString();
+        return false;
+    }
+    if (file.write(bytes) != bytes.size()) {
+        *error = file.error() == QFileDevice::NoError ? tr("only part of the file could be written") : file.errorString();
+        file.cancelWriting();
+        return false;
+    }
+    if (!file.commit()) {
+        *error = file.errorString();
+        return false;
+    }
+    return true;
+}
+
+} // namespace Velmora

@@ -1,0 +1,58 @@
+#pragma once
+
+#include <QByteArray>
+#include <QCoreApplication>
+#include <QDomDocument>
+#include <QHash>
+#include <QString>
+#include <QStringList>
+#include <QVector>
+
+class QDomElement;
+class QIODevice;
+
+namespace Velmora {
+
+// Writes a configuration document so that a file comes back as it was: four
+// blanks a level as the document writer always wrote, and every element's
+// attributes in the order the replaced file had them. Attributes the file
+// did not have, and those of elements it did not have, follow in the order
+// the format lists them, so a diff of two saves shows only what was edited.
+// Elements are matched by their place: tag and id, or tag and position
+// among the siblings of that tag where there is no id.
+//
+//     DocumentWriter writer;
+//     writer.learnOrderFromFile(path); // the file about to be replaced
+//     if (!writer.save(document, path, &error))
+//         ... the old file is untouched ...
+class DocumentWriter
+{
+    Q_DECLARE_TR_FUNCTIONS(Velmora::DocumentWriter)
+
+public:
+    // Reads the attribute order of an existing file. A missing, unreadable or
+    // malformed file teaches what was read before the fault, nothing more.
+    void learnOrderFromFile(const QString& path);
+    void learnOrder(QIODevice* device);
+    void learnOrder(const QByteArray& bytes);
+
+    // The document as text, UTF-8. A declaration the document has names
+    // UTF-8; none is added. False, with the reason, when a name or text holds
+    // a character that XML cannot carry.
+    bool serialize(const QDomDocument& document, QByteArray* out, QString* error) const;
+    // Serialises and replaces `path` only when the whole text was written.
+    bool save(const QDomDocument& document, const QString& path, QString* error) const;
+
+    // The order `element`'s attributes are written in.
+    QStringList attributeOrder(const QDomElement& element, const QString& key) const;
+
+private:
+    class Serializer;
+
+    // The file's elements of two or more attributes, by their place in the
+    // tree ("Zone/Areas/Area[3]/States/State[1]", hashed) -> their order.
+    QHash<quint64, int> m_byElement;
+    QVector<QStringList> m_orders; // each order the file used, once
+};
+
+} // namespace Velmora
