@@ -1,0 +1,501 @@
+#include "ConfigDiff.h"
+
+#include <QHash>
+#include <QPointF>
+#include <QTextStream>
+#include <QVector>
+
+#include <cmath>
+
+#include "GeometryText.h"
+#include "Vocabulary.h"
+#include "XmlText.h"
+
+namespace Velmora {
+
+namespace {
+
+// Arrows and quotes as the lines show them.
+const QString arrow = QStringLiteral(" \u2192 ");
+
+QString quoted(const QString& text)
+{
+    return QLatin1Char('"') + text + QLatin1Char('"');
+}
+
+QString change(const QString& from, const QString& to)
+{
+    return from + arrow + to;
+}
+
+// Children of one tag, in file order, found by a key attribute.
+class Keyed
+{
+public:
+    Keyed(const QDomElement& parent, const QString& tag, const QString& key = Xml::id)
+    {
+        for (QDomElement e = parent.firstChildElement(tag); !e.isNull(); e = e.nextSiblingElement(tag)) {
+            const QString k = e.attribute(key);
+            if (m_index.contains(k))
+                continue; // a duplicate key: the first one counts
+            m_index.insert(k, m_keys.size());
+            m_keys << k;
+            m_elements << e;
+        }
+    }
+    const QStringList& keys() const { return m_keys; }
+    QDomElement find(const QString& key) const
+    {
+        const int i = m_index.value(key, -1);
+        return i < 0 ? QDomElement() : m_elements.at(i);
+    }
+    bool contains(const QString& key) const { return m_index.contains(key); }
+
+private:
+    QStringList m_keys;
+    QVector<QDomElement> m_elements;
+    QHash<QString, int> m_index;
+};
+
+// The keys of both, those of `before` first: changed and deleted objects
+// where they were, added ones after them.
+QStringList unionOfKeys(const Keyed& before, const Keyed& after)
+{
+    QStringList keys = before.keys();
+    for (const QString& key : after.keys())
+        if (!before.contains(key))
+            keys << key;
+    return keys;
+}
+
+// "2", "2 and 5", "2, 5 and 7".
+QString joinIds(QStringList ids)
+{
+    const QString last = ids.takeLast();
+    return ids.isEmpty() ? last : ConfigDiff::tr("%1 and %2").arg(ids.join(QStringLiteral(", ")), last);
+}
+
+// "day card 2" or "day cards 2 and 5".
+QString counted(const QString& one, const QString& several, const QStringList& ids)
+{
+    return (ids.size() == 1 ? one : several).arg(joinIds(ids));
+}
+
+bool isDefault(const QDomElement& strategy)
+{
+    const QString value = strategy.attribute(Xml::default_).toLower();
+    return value == QLatin1String("true") || value == QLatin1String("1");
+}
+
+QString controlSourceName(const QString& code)
+{
+    if (code == QLatin1String("1"))
+        return ConfigDiff::tr("calendar");
+    if (code == QLatin1String("2"))
+        return ConfigDiff::tr("adaptive");
+    if (code == QLatin1String("3"))
+        return ConfigDiff::tr("local");
+    return code.isEmpty() ? ConfigDiff::tr("none") : code;
+}
+
+QString weekdayName(int day)
+{
+    static const char* const names[] = {QT_TR_NOOP("Monday"), QT_TR_NOOP("Tuesday"), QT_TR_NOOP("Wednesday"),
+                                        QT_TR_NOOP("Thursday"), QT_TR_NOOP("Friday"), QT_TR_NOOP("Saturday"),
+                                        QT_TR_NOOP("Sunday")};
+    return ConfigDiff::tr(names[day]);
+}
+
+// A day card's or special day's entries: start time and what it selects.
+struct Entry
+{
+    QString time;
+    QString target;
+    bool operator==(const Entry& other) const { return time == other.time && target == other.target; }
+};
+
+QVector<Entry> entriesOf(const QDomElement& parent, const QString& attribute)
+{
+    QVector<Entry> entries;
+    for (QDomElement e = parent.firstChildElement(Xml::Time); !e.isNull(); e = e.nextSiblingElement(Xml::Time))
+        entries.append(Entry{Xml::firstText(e).trimmed(), e.attribute(attribute)});
+    return entries;
+}
+
+// How one list of entries became another: times and targets changed in place
+// where the count stayed, else entries added and removed.
+QStringList entryChanges(const QVector<Entry>& before, const QVector<Entry>& after, const QString& targetWord)
+{
+    const auto text = [&targetWord](const Entry& e) { return e.time + QLatin1Char(' ') + targetWord + QLatin1Char(' ') + e.target; };
+    QStringList changes;
+    if (before.size() == after.size()) {
+        for (int i = 0; i < before.size(); ++i) {
+            const Entry& b = before.at(i);
+            const Entry& a = after.at(i);
+            if (b == a)
+                continue;
+            if (b.target == a.target)
+                changes << change(b.time, a.time);
+            else if (b.time == a.time)
+                changes << b.time + QLatin1Char(' ') + change(targetWord + QLatin1Char(' ') + b.target, a.target);
+            else
+                changes << change(text(b), text(a));
+        }
+        return changes;
+    }
+    for (const Entry& e : before)
+        if (!after.contains(e))
+            changes << ConfigDiff::tr("%1 removed").arg(text(e));
+    for (const Entry& e : after)
+        if (!before.contains(e))
+            changes << ConfigDiff::tr("%1 added").arg(text(e));
+    return changes;
+}
+
+struct CalendarLevel
+{
+    QString attribute;  // strategy_id or state_id
+    QString targetWord; // strategy or state
+};
+
+void compareDayCards(const QDomElement& before, const QDomElement& after, const CalendarLevel& level,
+                     QStringList* changes)
+{
+    const Keyed old(before.firstChildElement(Xml::DayCards), Xml::DayCard);
+    const Keyed now(after.firstChildElement(Xml::DayCards), Xml::DayCard);
+    for (const QString& id : unionOfKeys(old, now)) {
+        if (!now.contains(id)) {
+            *changes << ConfigDiff::tr("day card %1 deleted").arg(id);
+        } else if (!old.contains(id)) {
+            *changes << ConfigDiff::tr("day card %1 added").arg(id);
+        } else {
+            const QStringList entries = entryChanges(entriesOf(old.find(id), level.attribute),
+                                                     entriesOf(now.find(id), level.attribute), level.targetWord);
+            if (!entries.isEmpty())
+                *changes << ConfigDiff::tr("day card %1: %2").arg(id, entries.join(QStringLiteral(", ")));
+        }
+    }
+}
+
+void compareWeek(const QDomElement& before, const QDomElement& after, QStringList* changes)
+{
+    const QString oldText = Xml::firstText(before.firstChildElement(Xml::WeekDistribution)).trimmed();
+    const QString newText = Xml::firstText(after.firstChildElement(Xml::WeekDistribution)).trimmed();
+    if (oldText == newText)
+        return;
+    const QStringList oldDays = oldText.split(QLatin1Char(','));
+    const QStringList newDays = newText.split(QLatin1Char(','));
+    if (oldDays.size() != 7 || newDays.size() != 7) {
+        *changes << ConfigDiff::tr("week %1").arg(change(quoted(oldText), quoted(newText)));
+        return;
+    }
+    for (int day = 0; day < 7; ++day) {
+        const QString from = oldDays.at(day).trimmed();
+        const QString to = newDays.at(day).trimmed();
+        if (from == to)
+            continue;
+        // "day card 1 → 2", "none → day card 2", "day card 1 → none"
+        const QString none = ConfigDiff::tr("none");
+        const QString card = ConfigDiff::tr("day card %1");
+        const QString text = from.isEmpty() ? change(none, card.arg(to))
+            : to.isEmpty()                  ? change(card.arg(from), none)
+                                            : card.arg(change(from, to));
+        *changes << weekdayName(day) + QStringLiteral(": ") + text;
+    }
+}
+
+void compareSpecialDays(const QDomElement& before, const QDomElement& after, QStringList* changes)
+{
+    const Keyed old(before.firstChildElement(Xml::SpecialDays), Xml::SpecialDay, Xml::day);
+    const Keyed now(after.firstChildElement(Xml::SpecialDays), Xml::SpecialDay, Xml::day);
+    for (const QString& day : unionOfKeys(old, now)) {
+        if (!now.contains(day)) {
+            *changes << ConfigDiff::tr("special day %1 deleted").arg(day);
+        } else if (!old.contains(day)) {
+            *changes << ConfigDiff::tr("special day %1 added").arg(day);
+        } else {
+            const QStringList entries = entryChanges(entriesOf(old.find(day), Xml::state_id),
+                                                     entriesOf(now.find(day), Xml::state_id), ConfigDiff::tr("state"));
+            if (!entries.isEmpty())
+                *changes << ConfigDiff::tr("special day %1: %2").arg(day, entries.join(QStringLiteral(", ")));
+        }
+    }
+}
+
+void compareCalendar(const QDomElement& before, const QDomElement& after, const CalendarLevel& level,
+                     QStringList* changes)
+{
+    const QDomElement oldCalendar = before.firstChildElement(Xml::Calendar);
+    const QDomElement newCalendar = after.firstChildElement(Xml::Calendar);
+    compareDayCards(oldCalendar, newCalendar, level, changes);
+    compareWeek(oldCalendar, newCalendar, changes);
+    compareSpecialDays(oldCalendar, newCalendar, changes);
+}
+
+// Metres between two points of the map, whose x is longitude and y latitude
+// in degrees; close enough for edits of a district.
+double metresBetween(const QPointF& a, const QPointF& b)
+{
+    constexpr double earthRadius = 6371008.8;
+    constexpr double radians = M_PI / 180.0;
+    const double dx = (b.x() - a.x()) * radians * std::cos((a.y() + b.y()) / 2 * radians);
+    const double dy = (b.y() - a.y()) * radians;
+    return earthRadius * std::hypot(dx, dy);
+}
+
+void compareOutline(const QDomElement& before, const QDomElement& after, QStringList* changes)
+{
+    const QString oldText = Xml::firstText(before.firstChildElement(Xml::Geometry)).simplified();
+    const QString newText = Xml::firstText(after.firstChildElement(Xml::Geometry)).simplified();
+    if (oldText == newText)
+        return;
+    const QVector<QPointF> oldPoints = Geometry::parsePointsLenient(oldText);
+    const QVector<QPointF> newPoints = Geometry::parsePointsLenient(newText);
+    QString text;
+    if (oldPoints.isEmpty()) {
+        text = ConfigDiff::tr("drawn with %1 points").arg(newPoints.size());
+    } else if (newPoints.isEmpty()) {
+        text = ConfigDiff::tr("removed");
+    } else if (oldPoints.size() != newPoints.size()) {
+        text = ConfigDiff::tr("%1 points").arg(change(QString::number(oldPoints.size()), QString::number(newPoints.size())));
+    } else {
+        int moved = 0;
+        double largest = 0;
+        for (int i = 0; i < oldPoints.size(); ++i) {
+            if (oldPoints.at(i) == newPoints.at(i))
+                continue;
+            ++moved;
+            largest = std::max(largest, metresBetween(oldPoints.at(i), newPoints.at(i)));
+        }
+        if (moved == 0)
+            return; // the same points written otherwise
+        const QString metres = QString::number(largest, 'f', 1);
+        text = moved == 1 ? ConfigDiff::tr("1 point moved by %1 m").arg(metres)
+                          : ConfigDiff::tr("%1 points moved, the largest by %2 m").arg(moved).arg(metres);
+    }
+    *changes << ConfigDiff::tr("outline: %1").arg(text);
+}
+
+QString objectName(const QString& kind, const QDomElement& element)
+{
+    return kind + QLatin1Char(' ') + element.attribute(Xml::id) + QLatin1Char(' ') + quoted(element.attribute(Xml::name));
+}
+
+void compareName(const QDomElement& before, const QDomElement& after, QStringList* changes)
+{
+    if (before.attribute(Xml::name) != after.attribute(Xml::name))
+        *changes << ConfigDiff::tr("name %1").arg(change(quoted(before.attribute(Xml::name)), quoted(after.attribute(Xml::name))));
+}
+
+void addLine(QStringList* lines, const QString& object, const QStringList& changes)
+{
+    if (!changes.isEmpty())
+        *lines << object + QStringLiteral(": ") + changes.join(QStringLiteral("; "));
+}
+
+// The day cards (and special days) of `calendarOwner`'s calendar in `before`
+// that selected `target` and no longer do in `after`.
+QString entriesRemoved(const QDomElement& oldOwner, const QDomElement& newOwner, const CalendarLevel& level,
+                       const QString& target)
+{
+    const auto selects = [&](const QDomElement& parent) {
+        for (const Entry& e : entriesOf(parent, level.attribute))
+            if (e.target == target)
+                return true;
+        return false;
+    };
+    QStringList cards;
+    const Keyed oldCards(oldOwner.firstChildElement(Xml::Calendar).firstChildElement(Xml::DayCards), Xml::DayCard);
+    const Keyed newCards(newOwner.firstChildElement(Xml::Calendar).firstChildElement(Xml::DayCards), Xml::DayCard);
+    for (const QString& id : oldCards.keys())
+        if (selects(oldCards.find(id)) && !selects(newCards.find(id)))
+            cards << id;
+    QStringList days;
+    const Keyed oldDays(oldOwner.firstChildElement(Xml::Calendar).firstChildElement(Xml::SpecialDays), Xml::SpecialDay, Xml::day);
+    const Keyed newDays(newOwner.firstChildElement(Xml::Calendar).firstChildElement(Xml::SpecialDays), Xml::SpecialDay, Xml::day);
+    for (const QString& day : oldDays.keys())
+        if (selects(oldDays.find(day)) && !selects(newDays.find(day)))
+            days << day;
+    QStringList parts;
+    if (!cards.isEmpty())
+        parts << counted(ConfigDiff::tr("day card %1"), ConfigDiff::tr("day cards %1"), cards);
+    if (!days.isEmpty())
+        parts << counted(ConfigDiff::tr("special day %1"), ConfigDiff::tr("special days %1"), days);
+    return parts.isEmpty() ? QString() : ConfigDiff::tr("its entries removed from %1").arg(parts.join(QStringLiteral(", ")));
+}
+
+QString deleted(const QString& object, const QString& consequence)
+{
+    return consequence.isEmpty() ? ConfigDiff::tr("%1 deleted").arg(object)
+                                 : ConfigDiff::tr("%1 deleted; %2").arg(object, consequence);
+}
+
+void compareStrategies(const QDomElement& before, const QDomElement& after, QStringList* lines)
+{
+    const CalendarLevel level{Xml::strategy_id, ConfigDiff::tr("strategy")};
+    const Keyed old(before.firstChildElement(Xml::Strategies), Xml::Strategy);
+    const Keyed now(after.firstChildElement(Xml::Strategies), Xml::Strategy);
+    for (const QString& id : unionOfKeys(old, now)) {
+        const QDomElement b = old.find(id);
+        const QDomElement a = now.find(id);
+        if (a.isNull()) {
+            *lines << deleted(objectName(ConfigDiff::tr("Strategy"), b), entriesRemoved(before, after, level, id));
+            continue;
+        }
+        if (b.isNull()) {
+            *lines << ConfigDiff::tr("%1 added").arg(objectName(ConfigDiff::tr("Strategy"), a));
+            continue;
+        }
+        QStringList changes;
+        compareName(b, a, &changes);
+        if (isDefault(b) != isDefault(a))
+            changes << (isDefault(a) ? ConfigDiff::tr("made default") : ConfigDiff::tr("no longer default"));
+        const Keyed oldAreas(b, Xml::Area);
+        const Keyed newAreas(a, Xml::Area);
+        for (const QString& area : unionOfKeys(oldAreas, newAreas)) {
+            const QString from = oldAreas.find(area).attribute(Xml::control_source);
+            const QString to = newAreas.find(area).attribute(Xml::control_source);
+            if (!newAreas.contains(area))
+                changes << ConfigDiff::tr("area %1 no longer used").arg(area);
+            else if (!oldAreas.contains(area))
+                changes << ConfigDiff::tr("area %1 used (%2)").arg(area, controlSourceName(to));
+            else if (from != to)
+                changes << ConfigDiff::tr("area %1: %2").arg(area, change(controlSourceName(from), controlSourceName(to)));
+        }
+        addLine(lines, objectName(ConfigDiff::tr("Strategy"), a), changes);
+    }
+}
+
+QStringList idList(const QDomElement& area)
+{
+    QStringList ids;
+    for (const QString& id : Xml::firstText(area.firstChildElement(Xml::Controllers)).split(QLatin1Char(',')))
+        if (!id.trimmed().isEmpty())
+            ids << id.trimmed();
+    return ids;
+}
+
+void compareControllers(const QDomElement& before, const QDomElement& after, QStringList* changes)
+{
+    const QStringList old = idList(before);
+    const QStringList now = idList(after);
+    QStringList added;
+    QStringList removed;
+    for (const QString& id : now)
+        if (!old.contains(id))
+            added << id;
+    for (const QString& id : old)
+        if (!now.contains(id))
+            removed << id;
+    if (!added.isEmpty())
+        *changes << counted(ConfigDiff::tr("controller %1 added"), ConfigDiff::tr("controllers %1 added"), added);
+    if (!removed.isEmpty())
+        *changes << counted(ConfigDiff::tr("controller %1 removed"), ConfigDiff::tr("controllers %1 removed"), removed);
+}
+
+QString programText(const QDomElement& controller)
+{
+    QString text;
+    QTextStream stream(&text);
+    controller.firstChildElement(Xml::Program).save(stream, -1);
+    return text;
+}
+
+QStringList controllerChanges(const QDomElement& before, const QDomElement& after)
+{
+    QStringList changes;
+    const Keyed old(before, Xml::Controller);
+    const Keyed now(after, Xml::Controller);
+    for (const QString& id : unionOfKeys(old, now)) {
+        const QDomElement b = old.find(id);
+        const QDomElement a = now.find(id);
+        if (a.isNull()) {
+            changes << ConfigDiff::tr("controller %1 removed").arg(id);
+            continue;
+        }
+        if (b.isNull()) {
+            changes << ConfigDiff::tr("controller %1 added").arg(id);
+            continue;
+        }
+        QStringList own;
+        if (b.attribute(Xml::program_id) != a.attribute(Xml::program_id))
+            own << ConfigDiff::tr("program %1").arg(change(b.attribute(Xml::program_id, ConfigDiff::tr("none")),
+                                                           a.attribute(Xml::program_id, ConfigDiff::tr("none"))));
+        if (b.attribute(Xml::state) != a.attribute(Xml::state))
+            own << ConfigDiff::tr("special state %1").arg(change(b.attribute(Xml::state, ConfigDiff::tr("none")),
+                                                                 a.attribute(Xml::state, ConfigDiff::tr("none"))));
+        if (programText(b) != programText(a))
+            own << ConfigDiff::tr("special program changed");
+        if (!own.isEmpty())
+            changes << ConfigDiff::tr("controller %1 %2").arg(id, own.join(QStringLiteral(", ")));
+    }
+    return changes;
+}
+
+void compareStates(const QDomElement& before, const QDomElement& after, QStringList* changes)
+{
+    const CalendarLevel level{Xml::state_id, ConfigDiff::tr("state")};
+    const Keyed old(before.firstChildElement(Xml::States), Xml::State);
+    const Keyed now(after.firstChildElement(Xml::States), Xml::State);
+    for (const QString& id : unionOfKeys(old, now)) {
+        const QDomElement b = old.find(id);
+        const QDomElement a = now.find(id);
+        const QString name = ConfigDiff::tr("state %1 %2").arg(id, quoted((a.isNull() ? b : a).attribute(Xml::name)));
+        if (a.isNull()) {
+            *changes << deleted(name, entriesRemoved(before, after, level, id));
+        } else if (b.isNull()) {
+            *changes << ConfigDiff::tr("%1 added").arg(name);
+        } else {
+            QStringList own;
+            compareName(b, a, &own);
+            own << controllerChanges(b, a);
+            if (!own.isEmpty())
+                *changes << name + QStringLiteral(": ") + own.join(QStringLiteral(", "));
+        }
+    }
+}
+
+void compareAreas(const QDomElement& before, const QDomElement& after, QStringList* lines)
+{
+    const Keyed old(before.firstChildElement(Xml::Areas), Xml::Area);
+    const Keyed now(after.firstChildElement(Xml::Areas), Xml::Area);
+    const Keyed oldStrategies(before.firstChildElement(Xml::Strategies), Xml::Strategy);
+    for (const QString& id : unionOfKeys(old, now)) {
+        const QDomElement b = old.find(id);
+        const QDomElement a = now.find(id);
+        if (a.isNull()) {
+            *lines << ConfigDiff::tr("%1 deleted").arg(objectName(ConfigDiff::tr("Area"), b));
+            continue;
+        }
+        if (b.isNull()) {
+            *lines << ConfigDiff::tr("%1 added").arg(objectName(ConfigDiff::tr("Area"), a));
+            continue;
+        }
+        QStringList changes;
+        compareName(b, a, &changes);
+        compareControllers(b, a, &changes);
+        compareOutline(b, a, &changes);
+        compareStates(b, a, &changes);
+        compareCalendar(b, a, CalendarLevel{Xml::state_id, ConfigDiff::tr("state")}, &changes);
+        addLine(lines, objectName(ConfigDiff::tr("Area"), a), changes);
+    }
+}
+
+} // namespace
+
+QStringList ConfigDiff::compare(const QDomElement& before, const QDomElement& after)
+{
+    QStringList lines;
+    QStringList zone;
+    if (before.attribute(Xml::id) != after.attribute(Xml::id))
+        zone << tr("id %1").arg(change(before.attribute(Xml::id), after.attribute(Xml::id)));
+    compareName(before, after, &zone);
+    compareOutline(before, after, &zone);
+    compareCalendar(before, after, CalendarLevel{Xml::strategy_id, tr("strategy")}, &zone);
+    addLine(&lines, objectName(tr("Zone"), after), zone);
+    compareStrategies(before, after, &lines);
+    compareAreas(before, after, &lines);
+    return lines;
+}
+
+} // namespace Velmora

@@ -1,0 +1,29 @@
+#pragma once
+
+#include <QCoreApplication>
+#include <QDomElement>
+#include <QStringList>
+
+namespace Velmora {
+
+// What an edit changed in a zone configuration, in words an engineer reads
+// before saving: one line per changed object, its changes joined by "; ".
+//
+//     Zone 12 "Zarechny": Monday: day card 1 → 2
+//     Strategy 4 "Weekend" deleted; its entries removed from day cards 2, 5
+//     Area 3 "Old Town": day card 2: 16:30 → 16:00; special day 04.11 added
+//     Area 5 "Mill": outline: 3 points moved, the largest by 12.4 m
+//
+// Objects are matched by id (special days by date, entries by position), so
+// renumbering shows as a deletion and an addition. Two configurations that
+// differ only in layout, attribute order or comments give no line.
+class ConfigDiff
+{
+    Q_DECLARE_TR_FUNCTIONS(Velmora::ConfigDiff)
+
+public:
+    // `before` and `after` are the root elements of the two configurations.
+    static QStringList compare(const QDomElement& before, const QDomElement& after);
+};
+
+} // namespace Velmora
