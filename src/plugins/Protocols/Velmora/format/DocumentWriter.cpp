@@ -368,26 +368,80 @@ bool DocumentWriter::serialize(const QDomDocument& document, QByteArray* out, QS
     return true;
 }
 
+QString DocumentWriter::backupPath(const QString& path)
+{
+    return path + QStringLiteral(".bak");
+}
+
+namespace {
+
+// Unbuffered, so that a short write (a full disk) shows in the count: the
+// buffered device reports such a write as done.
+bool writeWhole(QSaveFile* file, const QByteArray& bytes, QString* error)
+{
+    if (!file->open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
+        *error = file->errorString();
+        return false;
+    }
+    if (file->write(bytes) != bytes.size()) {
+        *error = file->error() == QFileDevice::NoError ? DocumentWriter::tr("only part of the file could be written")
+                                                       : file->errorString();
+        file->cancelWriting();
+        return false;
+    }
+    return true;
+}
+
+bool replaceWhole(const QString& path, const QByteArray& bytes, QString* error)
+{
+    QSaveFile file(path);
+    if (!writeWhole(&file, bytes, error))
+        return false;
+    if (!file.commit()) {
+        *error = file.errorString();
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
 bool DocumentWriter::save(const QDomDocument& document, const QString& path, QString* error) const
 {
     QByteArray bytes;
     if (!serialize(document, &bytes, error))
         return false;
-    // The old file is replaced only when the whole document was written.
-    // Unbuffered, so that a short write (a full disk) shows in the count:
-    // the buffered device reports such a write as done.
+    // Neither file changes until the new content is complete on disk.
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
-        *error = file.errorString();
+    if (!writeWhole(&file, bytes, error))
         return false;
+    QFile current(path);
+    QByteArray previous;
+    if (current.exists()) {
+        if (!current.open(QIODevice::ReadOnly)) {
+            *error = current.errorString();
+            file.cancelWriting();
+            return false;
+        }
+        previous = current.readAll();
     }
-    if (file.write(bytes) != bytes.size()) {
-        *error = file.error() == QFileDevice::NoError ? tr("only part of the file could be written") : file.errorString();
+    // A save that changes nothing keeps the older backup: the plan before
+    // the last real edit stays one step away.
+    const QString backup = backupPath(path);
+    const bool newBackup = current.exists() && previous != bytes;
+    QFile oldBackup(backup);
+    const bool hadBackup = oldBackup.open(QIODevice::ReadOnly);
+    const QByteArray oldBackupBytes = hadBackup ? oldBackup.readAll() : QByteArray();
+    if (newBackup && !replaceWhole(backup, previous, error)) {
+        *error = tr("the previous version could not be kept as %1: %2").arg(backup, *error);
         file.cancelWriting();
         return false;
     }
     if (!file.commit()) {
         *error = file.errorString();
+        QString ignored;
+        if (newBackup && !(hadBackup ? replaceWhole(backup, oldBackupBytes, &ignored) : QFile::remove(backup)))
+            *error += tr("; %1 now holds the version the save was to replace").arg(backup);
         return false;
     }
     return true;

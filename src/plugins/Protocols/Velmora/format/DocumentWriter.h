@@ -40,8 +40,13 @@ public:
     // UTF-8; none is added. False, with the reason, when a name or text holds
     // a character that XML cannot carry.
     bool serialize(const QDomDocument& document, QByteArray* out, QString* error) const;
-    // Serialises and replaces `path` only when the whole text was written.
+    // Serialises and replaces `path` only when the whole text was written,
+    // keeping what it held before as backupPath(path) (one generation; a
+    // save that changes nothing keeps the older one). A failed save leaves
+    // both files as they were.
     bool save(const QDomDocument& document, const QString& path, QString* error) const;
+    // "zone.xtsc" -> "zone.xtsc.bak".
+    static QString backupPath(const QString& path);
 
     // The order `element`'s attributes are written in.
     QStringList attributeOrder(const QDomElement& element, const QString& key) const;

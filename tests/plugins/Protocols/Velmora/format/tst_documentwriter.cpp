@@ -6,7 +6,9 @@
 #include <QTextCodec>
 #include <QtTest>
 
+#include <csignal>
 #include <functional>
+#include <sys/resource.h>
 
 #include "DomText.h"
 
@@ -233,6 +235,67 @@ private slots:
             QCOMPARE(readFile(path), QByteArray(mixedOrder));
         else
             QVERIFY(readFile(path).contains(attribute.toUtf8()));
+    }
+
+    // One generation of backup beside the file; a failed save changes neither.
+    void keepsThePreviousVersion_data()
+    {
+        QTest::addColumn<QByteArray>("file");   // before the save; "-" none
+        QTest::addColumn<QByteArray>("backup"); // before the save; "-" none, "/" a folder
+        QTest::addColumn<QString>("failure");   // "", "full"
+        QTest::addColumn<QByteArray>("fileAfter");
+        QTest::addColumn<QByteArray>("backupAfter");
+        const QByteArray saved = "<Zone id=\"1\"/>\n";
+        const QByteArray older = "<Zone id=\"2\"/>\n";
+        const QByteArray oldest = "<Zone id=\"3\"/>\n";
+        const QByteArray big = "<Zone id=\"4\">" + QByteArray(300, ' ') + "</Zone>";
+        QTest::newRow("new file") << QByteArray("-") << QByteArray("-") << "" << saved << QByteArray("-");
+        QTest::newRow("edit") << older << QByteArray("-") << "" << saved << older;
+        QTest::newRow("next edit") << older << oldest << "" << saved << older;
+        QTest::newRow("save without change") << saved << older << "" << saved << older;
+        QTest::newRow("disk full") << big << oldest << "full" << big << oldest;
+        QTest::newRow("backup cannot be written") << older << QByteArray("/") << "" << older << QByteArray("/");
+    }
+    void keepsThePreviousVersion()
+    {
+        QFETCH(QByteArray, file);
+        QFETCH(QByteArray, backup);
+        QFETCH(QString, failure);
+        QFETCH(QByteArray, fileAfter);
+        QFETCH(QByteArray, backupAfter);
+        QTemporaryDir dir;
+        const QString path = dir.filePath("zone.xtsc");
+        const QString backupPath = DocumentWriter::backupPath(path);
+        QCOMPARE(backupPath, dir.filePath("zone.xtsc.bak"));
+        if (file != "-")
+            QVERIFY(writeFile(path, file));
+        if (backup == "/")
+            QVERIFY(QDir(dir.path()).mkdir("zone.xtsc.bak"));
+        else if (backup != "-")
+            QVERIFY(writeFile(backupPath, backup));
+        QDomDocument document;
+        QVERIFY(document.setContent(QByteArray("<Zone id=\"1\"/>")));
+        rlimit usual{};
+        getrlimit(RLIMIT_FSIZE, &usual);
+        const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+        if (failure == "full") {
+            const rlimit full{64, usual.rlim_max};
+            setrlimit(RLIMIT_FSIZE, &full);
+            QVERIFY(document.setContent("<Zone id=\"1\">" + QByteArray(200, 'x') + "</Zone>"));
+        }
+        QString error;
+        const bool saved = DocumentWriter().save(document, path, &error);
+        setrlimit(RLIMIT_FSIZE, &usual);
+        std::signal(SIGXFSZ, oldHandler);
+        QCOMPARE(saved, failure.isEmpty() && backup != "/");
+        QCOMPARE(error.isEmpty(), saved);
+        QCOMPARE(readFile(path), fileAfter);
+        if (backupAfter == "/")
+            QVERIFY(QFileInfo(backupPath).isDir());
+        else
+            QCOMPARE(QFileInfo::exists(backupPath) ? readFile(backupPath) : QByteArray("-"), backupAfter);
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot).size(),
+                 1 + (backupAfter != "-"));
     }
 };
 

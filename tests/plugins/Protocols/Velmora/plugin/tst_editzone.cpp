@@ -158,6 +158,11 @@ private slots:
         QStringList files = before.keys();
         if (!c.written.isEmpty() && !files.contains(c.written))
             files << c.written;
+        // A replaced file's old content stays beside it.
+        if (before.contains(c.written)) {
+            files << c.written + ".bak";
+            QCOMPARE(readFile(path(c.written + ".bak")), before.value(c.written));
+        }
         files.sort(Qt::CaseInsensitive);
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), files);
         QCOMPARE(edited.count(), c.written.isEmpty() ? 0 : 1);
