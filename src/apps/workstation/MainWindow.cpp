@@ -40,6 +40,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QStatusBar>
 #include <QTimer>
 #include <QToolBar>
@@ -192,6 +193,7 @@ void MainWindow::createMenus()
     file->addAction(tr("&Open zone…"), this, &MainWindow::openZoneDialog, QKeySequence::Open);
     file->addAction(tr("&Edit zone…"), this, &MainWindow::editZone);
     file->addAction(tr("&New zone in folder…"), this, &MainWindow::newZoneInFolder);
+    file->addAction(tr("Re&vert to previous version…"), this, &MainWindow::revertToPreviousVersion);
     file->addAction(tr("&Close zone"), this, [this] {
         if (QObject* zone = targetZone())
             closeZone(zone);
@@ -539,8 +541,48 @@ void MainWindow::editZone()
         statusBar()->showMessage(tr("Select the zone to edit"), MessageTimeout);
         return;
     }
+    m_versions.editorOpened(ModuleHost::zoneFile(zone));
     if (!m_host->editZone(ModuleHost::zoneFile(zone), m_storage))
         statusBar()->showMessage(tr("The zone editor could not be opened (see the log)"), MessageTimeout);
+}
+
+void MainWindow::revertToPreviousVersion()
+{
+    QObject* zone = targetZone();
+    if (!zone) {
+        statusBar()->showMessage(tr("Select the zone to revert"), MessageTimeout);
+        return;
+    }
+    const QString file = ModuleHost::zoneFile(zone);
+    if (!ZoneVersions::hasPreviousVersion(file)) {
+        statusBar()->showMessage(tr("No previous version of %1 was kept").arg(file), MessageTimeout);
+        return;
+    }
+    QStringList changes;
+    QString error;
+    if (!ZoneVersions::revertChanges(file, &changes, &error)) {
+        QMessageBox::warning(this, tr("Revert"), tr("The previous version cannot be read: %1").arg(error));
+        return;
+    }
+    QMessageBox question(QMessageBox::Question, tr("Revert"),
+                         tr("Revert %1 to the version before its last save?").arg(LogDock::zoneLabel(zone)),
+                         QMessageBox::Cancel, this);
+    question.setObjectName(QStringLiteral("revertQuestion"));
+    question.setInformativeText(changes.isEmpty() ? tr("The two versions differ only in layout.")
+                                                  : tr("Reverting changes:\n%1").arg(changes.join(QLatin1Char('\n'))));
+    QPushButton* revert = question.addButton(tr("Revert"), QMessageBox::AcceptRole);
+    question.setDefaultButton(QMessageBox::Cancel);
+    question.exec();
+    if (question.clickedButton() != revert)
+        return;
+    if (!ZoneVersions::revert(file, &error)) {
+        QMessageBox::warning(this, tr("Revert"), tr("Nothing was reverted: %1").arg(error));
+        return;
+    }
+    m_logDock->logInfo(tr("%1 reverted to the version before its last save").arg(LogDock::zoneLabel(zone)));
+    for (const QString& line : qAsConst(changes))
+        m_logDock->logInfo(QStringLiteral("  ") + line);
+    m_host->reloadZone(file);
 }
 
 void MainWindow::newZoneInFolder()
@@ -699,6 +741,8 @@ void MainWindow::zoneAboutToBeRemoved(QObject* zone)
 void MainWindow::zoneReloaded(const QString& fileName, QObject* zone)
 {
     m_logDock->logInfo(tr("%1 reloaded after editing").arg(LogDock::zoneLabel(zone)));
+    for (const QString& line : m_versions.changesSaved(fileName))
+        m_logDock->logInfo(QStringLiteral("  ") + line);
     statusBar()->showMessage(tr("Reloaded %1").arg(fileName), MessageTimeout);
     m_propertiesDock->setObject(zone);
     m_objectsDock->showObject(zone);

@@ -6,6 +6,7 @@
 #include <QSet>
 
 #include "Settings.h"
+#include "ZoneVersions.h"
 #include "semtra/Connection.h"
 
 class CommandEdit;
@@ -87,6 +88,7 @@ private slots:
     void openZoneDialog();
     void editZone();
     void newZoneInFolder();
+    void revertToPreviousVersion();
     void connectDialog();
     void chooseStorageFolder();
     void runCommand();
@@ -152,6 +154,7 @@ private:
     CommandEdit* m_commandEdit = nullptr;
     QComboBox* m_zoneChoice = nullptr;
     QPointer<QObject> m_commandZone;
+    ZoneVersions m_versions;
     QLabel* m_cursorLabel = nullptr;
     QLabel* m_linkLabel = nullptr;
     QLabel* m_hashLabel = nullptr;

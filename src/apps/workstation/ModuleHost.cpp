@@ -298,6 +298,11 @@ bool ModuleHost::sameFile(const QString& a, const QString& b)
 
 void ModuleHost::onZoneEdited(QString fileName)
 {
+    reloadZone(fileName);
+}
+
+void ModuleHost::reloadZone(const QString& fileName)
+{
     QObject* old = zoneForFile(fileName);
     // Load first: a file that no longer loads leaves the old zone in place.
     QString error;

@@ -51,6 +51,9 @@ public:
 
     // Null when the zone refused (link down, unknown command, bad parameter).
     Response* sendCommand(QObject* zone, const QVariant& command, const QVariant& parameter);
+    // Loads the file again and replaces its zone (zoneReloaded); a file that
+    // no longer loads keeps the old zone (reloadFailed).
+    void reloadZone(const QString& fileName);
     // Opens the module's zone editor for a file, or for a new zone in a folder.
     // True when an editor window appeared.
     bool editZone(const QString& fileOrFolder, QObject* storage);

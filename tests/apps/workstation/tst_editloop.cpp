@@ -3,6 +3,7 @@
 // in the editor's own dialogs and on the map, and once accepted the
 // workstation shows the reloaded zone. Everything is reached the way the
 // workstation reaches the module: by object names and the meta-object system.
+#include "LogDock.h"
 #include "MainWindow.h"
 #include "MapView.h"
 #include "ModuleHost.h"
@@ -17,6 +18,7 @@
 #include <QGraphicsItem>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMessageBox>
 #include <QMenuBar>
 #include <QPointer>
 #include <QPushButton>
@@ -38,6 +40,14 @@ QDialog* shownDialog(const QString& name)
         if (dialog && dialog->isVisible() && dialog->objectName() == name)
             return dialog;
     }
+    return nullptr;
+}
+
+QAction* menuAction(QMainWindow* window, const QString& text)
+{
+    for (QAction* action : window->menuBar()->findChildren<QAction*>())
+        if (action->text() == text)
+            return action;
     return nullptr;
 }
 
@@ -77,9 +87,7 @@ private slots:
         const QRectF oldOutline = areaRect(before);
         QVERIFY(!oldOutline.isEmpty());
 
-        QAction* edit = nullptr;
-        for (QAction* action : window->menuBar()->findChildren<QAction*>())
-            edit = action->text() == QStringLiteral("&Edit zone…") ? action : edit;
+        QAction* edit = menuAction(window.get(), QStringLiteral("&Edit zone…"));
         QVERIFY(edit);
         edit->trigger();
         QPointer<QDialog> zoneEditor = shownDialog(QStringLiteral("ZoneEditDlg"));
@@ -145,6 +153,33 @@ private slots:
         QCOMPARE(tree->model()->data(tree->model()->indexOf(after).siblingAtColumn(1)).toString(),
                  QStringLiteral("North edited"));
         QCOMPARE(window->findChild<PropertiesDock*>()->object(), after);
+
+        // The log says what the save changed, in words.
+        const QString log = window->findChild<LogDock*>()->model()->text();
+        QVERIFY2(log.contains("Zone 7 \"North edited\": name \"North\" → \"North edited\""), qPrintable(log));
+        QVERIFY2(log.contains(QRegularExpression("Area 3 \"[^\"]*\": outline: 3 → 4 points")), qPrintable(log));
+
+        // The old plan is one step away: the question lists what reverting changes, and once confirmed the files
+        // are swapped and the zone reloaded.
+        const QByteArray edited = readFile(file);
+        QCOMPARE(readFile(file + ".bak"), readFile(QStringLiteral(VELMORA_EXAMPLES "/north.xtsc")));
+        QString question;
+        QTimer::singleShot(0, [&question] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            QVERIFY(box && box->objectName() == "revertQuestion");
+            question = box->informativeText();
+            for (QAbstractButton* button : box->buttons())
+                if (button->text() == "Revert")
+                    button->click();
+        });
+        QPointer<QObject> editedZone = after;
+        menuAction(window.get(), QStringLiteral("Re&vert to previous version…"))->trigger();
+        QVERIFY2(question.contains("Zone 7 \"North\": name \"North edited\" → \"North\""), qPrintable(question));
+        QTRY_VERIFY(!editedZone);
+        QCOMPARE(host.zones().size(), 1);
+        QCOMPARE(host.zones().first()->property("name").toString(), QStringLiteral("North"));
+        QCOMPARE(readFile(file), readFile(QStringLiteral(VELMORA_EXAMPLES "/north.xtsc")));
+        QCOMPARE(readFile(file + ".bak"), edited);
         window.reset();
         QCOMPARE(host.zones().size(), 0);
     }
