@@ -5,6 +5,7 @@
 #include <QTextStream>
 
 #include "Velmora/format/ConfigChecker.h"
+#include "Velmora/format/ConfigDiff.h"
 #include "Velmora/format/SchedulePreview.h"
 
 #include "Arguments.h"
@@ -61,6 +62,25 @@ int printSchedules(const QString& range, const QStringList& files, QTextStream& 
     return status;
 }
 
+// --diff OLD NEW: what changed from one configuration to the other, one line
+// per object; 1 when they differ, as diff does.
+int printDifferences(const QStringList& files, QTextStream& out, QTextStream& err)
+{
+    if (files.size() != 2) {
+        err << "velmora-inspect: --diff needs two files, the older first\n";
+        return 2;
+    }
+    QStringList changes;
+    QString error;
+    if (!Velmora::ConfigDiff::compareFiles(files.at(0), files.at(1), &changes, &error)) {
+        err << "velmora-inspect: " << error << '\n';
+        return 2;
+    }
+    for (const QString& line : qAsConst(changes))
+        out << line << '\n';
+    return changes.isEmpty() ? 0 : 1;
+}
+
 } // namespace
 
 int main(int argc, char* argv[])
@@ -83,6 +103,10 @@ int main(int argc, char* argv[])
         QStringLiteral("schedule"),
         QStringLiteral("Print which strategy and which area states run in the date range."),
         QStringLiteral("DATE[..DATE]"));
+    const QCommandLineOption diffOption(
+        QStringLiteral("diff"),
+        QStringLiteral("Print what changed from the first file to the second, one line per object; "
+                       "exit status 1 when they differ."));
     // QApplication would take "--plugin PATH" for one of Qt's own plug-ins.
     ApplicationArguments arguments(argc, argv, {pluginOption, scheduleOption});
     QTextStream err(stderr);
@@ -96,7 +120,7 @@ int main(int argc, char* argv[])
     parser.setApplicationDescription(
         QStringLiteral("Loads zone configuration files through the Velmora module and prints what a host sees."));
     parser.addHelpOption();
-    parser.addOptions({pluginOption, checkOption, scheduleOption});
+    parser.addOptions({pluginOption, checkOption, scheduleOption, diffOption});
     parser.addPositionalArgument(QStringLiteral("file"), QStringLiteral("Zone configuration files (.xtsc)."),
                                  QStringLiteral("FILE..."));
     parser.process(app);
@@ -112,6 +136,8 @@ int main(int argc, char* argv[])
         return checkFiles(files, out);
     if (parser.isSet(scheduleOption))
         return printSchedules(parser.value(scheduleOption), files, out, err);
+    if (parser.isSet(diffOption))
+        return printDifferences(files, out, err);
 
     QString pluginPath = VelmoraHost::defaultPluginPath();
     if (parser.isSet(pluginOption)) {

@@ -1,15 +1,12 @@
 #include "ZoneVersions.h"
 
-#include <QBuffer>
 #include <QCoreApplication>
-#include <QDomDocument>
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
 
 #include "Velmora/format/ConfigDiff.h"
 #include "Velmora/format/DocumentWriter.h"
-#include "Velmora/format/TokenDigest.h"
 
 namespace {
 
@@ -40,27 +37,6 @@ bool writeWhole(const QString& fileName, const QByteArray& bytes, QString* error
     return true;
 }
 
-// Deep nesting is refused before the document parser recurses through it.
-bool parse(const QByteArray& bytes, QDomDocument* document, QString* error)
-{
-    QBuffer buffer;
-    buffer.setData(bytes);
-    buffer.open(QIODevice::ReadOnly);
-    const Velmora::TokenDigest pass = Velmora::digestTokens(&buffer);
-    QString message;
-    int line = 0;
-    int column = 0;
-    if (pass.tooDeep) {
-        *error = tr("line %1: %2").arg(pass.line).arg(pass.error);
-        return false;
-    }
-    if (!document->setContent(bytes, false, &message, &line, &column)) {
-        *error = tr("line %1: %2").arg(line).arg(message);
-        return false;
-    }
-    return true;
-}
-
 } // namespace
 
 void ZoneVersions::editorOpened(const QString& fileName)
@@ -77,7 +53,7 @@ QStringList ZoneVersions::changesSaved(const QString& fileName)
     QByteArray after;
     QStringList changes;
     QString error;
-    if (before.isNull() || !readWhole(fileName, &after, &error) || !compare(before, after, &changes, &error))
+    if (before.isNull() || !readWhole(fileName, &after, &error) || !Velmora::ConfigDiff::compareTexts(before, after, &changes, &error))
         return error.isEmpty() ? QStringList() : QStringList{error};
     return changes;
 }
@@ -97,7 +73,7 @@ bool ZoneVersions::revertChanges(const QString& fileName, QStringList* changes, 
     QByteArray current;
     QByteArray previous;
     return readWhole(fileName, &current, error) && readWhole(previousVersion(fileName), &previous, error)
-        && compare(current, previous, changes, error);
+        && Velmora::ConfigDiff::compareTexts(current, previous, changes, error);
 }
 
 bool ZoneVersions::revert(const QString& fileName, QString* error)
@@ -114,15 +90,5 @@ bool ZoneVersions::revert(const QString& fileName, QString* error)
         writeWhole(fileName, current, &ignored);
         return false;
     }
-    return true;
-}
-
-bool ZoneVersions::compare(const QByteArray& before, const QByteArray& after, QStringList* changes, QString* error)
-{
-    QDomDocument old;
-    QDomDocument now;
-    if (!parse(before, &old, error) || !parse(after, &now, error))
-        return false;
-    *changes = Velmora::ConfigDiff::compare(old.documentElement(), now.documentElement());
     return true;
 }

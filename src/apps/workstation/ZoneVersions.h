@@ -25,9 +25,6 @@ public:
     // either cannot be written.
     static bool revert(const QString& fileName, QString* error);
 
-    // The changes from one configuration text to another.
-    static bool compare(const QByteArray& before, const QByteArray& after, QStringList* changes, QString* error);
-
 private:
     QHash<QString, QByteArray> m_opened;
 };

@@ -46,6 +46,12 @@ private slots:
                                          << QStringList{"  06:00  22:00  1 Day", "Area 3 Centre", "07:00  22:00  1 Peak"};
         QTest::newRow("schedule: backwards") << QStringList{"--schedule", "2027-05-09..2027-05-03", northFile} << 2
                                              << QStringList{"--schedule needs yyyy-MM-dd"};
+        const QString edited = QStringLiteral(VELMORA_TEST_DATA "/link/zone-edited.xtsc");
+        const QString linked = QStringLiteral(VELMORA_TEST_DATA "/link/zone.xtsc");
+        QTest::newRow("diff: the same") << QStringList{"--diff", northFile, northFile} << 0 << QStringList{};
+        QTest::newRow("diff: changed") << QStringList{"--diff", linked, edited} << 1
+                                       << QStringList{"Strategy 2 \"Evening shift\": name \"Evening\" → \"Evening shift\"\n"};
+        QTest::newRow("diff: one file") << QStringList{"--diff", northFile} << 2 << QStringList{"--diff needs two files"};
         QTest::newRow("schedule: too long") << QStringList{"--schedule", "2020-01-01..2035-01-01", northFile} << 1
                                             << QStringList{"A preview covers at most 3660 days."};
     }

@@ -1,5 +1,8 @@
 #include "ConfigDiff.h"
 
+#include <QBuffer>
+#include <QDomDocument>
+#include <QFile>
 #include <QHash>
 #include <QPointF>
 #include <QTextStream>
@@ -8,6 +11,7 @@
 #include <cmath>
 
 #include "GeometryText.h"
+#include "TokenDigest.h"
 #include "Vocabulary.h"
 #include "XmlText.h"
 
@@ -496,6 +500,65 @@ QStringList ConfigDiff::compare(const QDomElement& before, const QDomElement& af
     compareStrategies(before, after, &lines);
     compareAreas(before, after, &lines);
     return lines;
+}
+
+namespace {
+
+// Deep nesting is refused before the document parser recurses through it.
+bool parse(const QByteArray& bytes, const QString& name, QDomDocument* document, QString* error)
+{
+    QBuffer buffer;
+    buffer.setData(bytes);
+    buffer.open(QIODevice::ReadOnly);
+    const TokenDigest pass = digestTokens(&buffer);
+    QString message;
+    int line = 0;
+    int column = 0;
+    if (pass.tooDeep) {
+        *error = QStringLiteral("%1:%2:%3: %4").arg(name).arg(pass.line).arg(pass.column).arg(pass.error);
+        return false;
+    }
+    if (!document->setContent(bytes, false, &message, &line, &column)) {
+        *error = QStringLiteral("%1:%2:%3: %4").arg(name).arg(line).arg(column).arg(message);
+        return false;
+    }
+    return true;
+}
+
+bool readWhole(const QString& fileName, QByteArray* bytes, QString* error)
+{
+    QFile file(fileName);
+    if (!file.open(QIODevice::ReadOnly)) {
+        *error = QStringLiteral("%1: %2").arg(fileName, file.errorString());
+        return false;
+    }
+    *bytes = file.readAll();
+    return true;
+}
+
+} // namespace
+
+bool ConfigDiff::compareTexts(const QByteArray& before, const QByteArray& after, QStringList* changes, QString* error)
+{
+    QDomDocument old;
+    QDomDocument now;
+    if (!parse(before, tr("the earlier version"), &old, error) || !parse(after, tr("the later version"), &now, error))
+        return false;
+    *changes = compare(old.documentElement(), now.documentElement());
+    return true;
+}
+
+bool ConfigDiff::compareFiles(const QString& before, const QString& after, QStringList* changes, QString* error)
+{
+    QByteArray old;
+    QByteArray now;
+    QDomDocument oldDocument;
+    QDomDocument newDocument;
+    if (!readWhole(before, &old, error) || !readWhole(after, &now, error) || !parse(old, before, &oldDocument, error)
+        || !parse(now, after, &newDocument, error))
+        return false;
+    *changes = compare(oldDocument.documentElement(), newDocument.documentElement());
+    return true;
 }
 
 } // namespace Velmora

@@ -24,6 +24,11 @@ class ConfigDiff
 public:
     // `before` and `after` are the root elements of the two configurations.
     static QStringList compare(const QDomElement& before, const QDomElement& after);
+    // The same for two configuration texts or files; false, with the reason
+    // naming the file, when one cannot be read or parsed.
+    static bool compareTexts(const QByteArray& before, const QByteArray& after, QStringList* changes,
+                             QString* error);
+    static bool compareFiles(const QString& before, const QString& after, QStringList* changes, QString* error);
 };
 
 } // namespace Velmora
