@@ -14,7 +14,7 @@ BUILD=build
 
 cmake -S . -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVELMORA_BUILD_TESTS=OFF -DVELMORA_BUILD_BENCH=OFF \
     -DVELMORA_APPS="inspect;service;workstation"
-cmake --build "$BUILD" -j"$(nproc)" --target Velmora velmora-inspect velmora-service velmora-workstation
+cmake --build "$BUILD" -j"$(nproc)" --target Velmora velmora-inspect velmora-service velmora-workstation morvix
 
 SERVICE_LOG="$BUILD/service.log"
 SERVICE_PID=
