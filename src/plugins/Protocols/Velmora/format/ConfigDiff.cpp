@@ -538,6 +538,46 @@ bool readWhole(const QString& fileName, QByteArray* bytes, QString* error)
 
 } // namespace
 
+QString ConfigDiff::replacementSummary(const QDomElement& replaced, const QDomElement& replacement)
+{
+    const QDomElement calendar = replaced.firstChildElement(Xml::Calendar);
+    const auto count = [](const QDomElement& parent, const QString& tag) {
+        int n = 0;
+        for (QDomElement e = parent.firstChildElement(tag); !e.isNull(); e = e.nextSiblingElement(tag))
+            ++n;
+        return n;
+    };
+    const int states = count(replaced.firstChildElement(Xml::States), Xml::State);
+    const int cards = count(calendar.firstChildElement(Xml::DayCards), Xml::DayCard);
+    const int days = count(calendar.firstChildElement(Xml::SpecialDays), Xml::SpecialDay);
+    QStringList replacedParts;
+    if (states > 0)
+        replacedParts << (states == 1 ? tr("1 state") : tr("%1 states").arg(states));
+    if (cards > 0)
+        replacedParts << (cards == 1 ? tr("1 day card") : tr("%1 day cards").arg(cards));
+    if (days > 0)
+        replacedParts << (days == 1 ? tr("1 special day") : tr("%1 special days").arg(days));
+    QStringList parts;
+    parts << (replacedParts.isEmpty() ? tr("replaces no states, day cards or special days")
+                                      : tr("replaces %1").arg(replacedParts.join(QStringLiteral(", "))));
+    const QStringList old = idList(replaced);
+    const QStringList now = idList(replacement);
+    QStringList leaving;
+    QStringList joining;
+    for (const QString& id : old)
+        if (!now.contains(id))
+            leaving << id;
+    for (const QString& id : now)
+        if (!old.contains(id))
+            joining << id;
+    if (!leaving.isEmpty())
+        parts << counted(tr("controller %1 leaves the area"), tr("controllers %1 leave the area"), leaving);
+    if (!joining.isEmpty())
+        parts << counted(tr("controller %1 joins the area"), tr("controllers %1 join the area"), joining);
+    parts << tr("the outline is kept");
+    return parts.join(QStringLiteral("; "));
+}
+
 bool ConfigDiff::compareTexts(const QByteArray& before, const QByteArray& after, QStringList* changes, QString* error)
 {
     QDomDocument old;

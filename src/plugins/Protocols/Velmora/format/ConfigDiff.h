@@ -29,6 +29,12 @@ public:
     static bool compareTexts(const QByteArray& before, const QByteArray& after, QStringList* changes,
                              QString* error);
     static bool compareFiles(const QString& before, const QString& after, QStringList* changes, QString* error);
+
+    // What putting `replacement` in place of the area `replaced` (its outline
+    // kept) throws away, before the user agrees: "replaces 4 states, 3 day
+    // cards, 5 special days; controllers 116, 117, 118 leave the area; the
+    // outline is kept".
+    static QString replacementSummary(const QDomElement& replaced, const QDomElement& replacement);
 };
 
 } // namespace Velmora

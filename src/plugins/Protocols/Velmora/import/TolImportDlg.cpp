@@ -11,6 +11,7 @@
 #include <QTimerEvent>
 
 #include "EmbeddedPython.h"
+#include "format/ConfigDiff.h"
 
 // The core is a static library: the plug-in registers its resources when
 // loaded, but a dialog made by a program that links the core directly must
@@ -59,6 +60,11 @@ QDomElement TolImportDlg::result() const
     return m_result;
 }
 
+void TolImportDlg::setReplacedArea(const QDomElement& area)
+{
+    m_replaced = area;
+}
+
 QString TolImportDlg::selectReport(QWidget* parent)
 {
     QSettings settings(QSettings::IniFormat, QSettings::UserScope, QCoreApplication::organizationName(),
@@ -80,8 +86,9 @@ void TolImportDlg::timerEvent(QTimerEvent* event)
         QDialog::timerEvent(event);
         return;
     }
-    // Waits at most half a second; the worker runs meanwhile.
-    const bool joined = m_module->runScript(QStringLiteral("th.join(0.5)"));
+    // A few milliseconds at most: the dialog stays responsive while the
+    // worker runs.
+    const bool joined = m_module->runScript(QStringLiteral("th.join(0.005)"));
     if (joined && m_module->call(QStringLiteral("th.is_alive")).toBool())
         return;
     finish();
@@ -101,6 +108,8 @@ void TolImportDlg::finish()
     int column = 0;
     if (m_document.setContent(text.toString(), &error, &line, &column)) {
         m_result = m_document.documentElement();
+        if (!m_replaced.isNull())
+            appendLine(tr("Pressing OK %1.").arg(Velmora::ConfigDiff::replacementSummary(m_replaced, m_result)));
         ui->buttonBox->button(QDialogButtonBox::Ok)->setEnabled(true);
         return;
     }

@@ -26,6 +26,9 @@ public:
 
     // The converted area; null until the conversion succeeded.
     QDomElement result() const;
+    // The area the result is to replace: once converted, the log says what
+    // accepting throws away of it.
+    void setReplacedArea(const QDomElement& area);
 
     // Asks for a report, starting in the directory of the last one chosen
     // (user setting "TolOfdDir"), and remembers the new directory. Empty when
@@ -47,6 +50,7 @@ private:
     Velmora::EmbeddedPython* m_module;
     QDomDocument m_document;
     QDomElement m_result;
+    QDomElement m_replaced;
     QTextCharFormat m_format; // of the log's next lines
     int m_timer = 0;
 };

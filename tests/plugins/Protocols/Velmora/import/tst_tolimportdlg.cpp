@@ -145,6 +145,10 @@ private slots:
         first.reset();
         // A second import runs while the first one's worker is still there.
         TolImportDlg second(smallReport);
+        QDomDocument old;
+        second.setReplacedArea(parseXml(&old, "<Area id=\"21\"><Controllers>201,116</Controllers><States><State id=\"1\"/>"
+                                              "<State id=\"2\"/></States><Calendar><DayCards><DayCard id=\"1\"/></DayCards>"
+                                              "<SpecialDays><SpecialDay day=\"01.05\"/></SpecialDays></Calendar></Area>"));
         QTRY_COMPARE(workers(), 2);
         patch("gate.set()");
         finishImport(&second);
@@ -157,7 +161,9 @@ private slots:
                                               "преобразование html в xml", "обработка xml-данных",
                                               "обработка состояния id=1 \"Morning (Твкл.=07:30, Тц=60)\"",
                                               "обработка состояния id=2 \"Weekend (Твкл.=09:00, Тц=50)\"",
-                                              "создание выходных данных", "завершено"}));
+                                              "создание выходных данных", "завершено",
+                                              "Pressing OK replaces 2 states, 1 day card, 1 special day; controller 116 "
+                                              "leaves the area; controllers 202 and 203 join the area; the outline is kept."}));
         QCOMPARE(redText(&second), QString());
         QCOMPARE(describe(second.result()), describeXml(readFile(dataDir + QStringLiteral("small-expected.xml"))));
     }
