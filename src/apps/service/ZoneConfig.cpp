@@ -2,6 +2,7 @@
 
 #include "Velmora/format/TokenDigest.h"
 #include "Velmora/format/Vocabulary.h"
+#include "Velmora/format/XmlDocument.h"
 
 #include <QBuffer>
 #include <QDomDocument>
@@ -71,21 +72,13 @@ bool ZoneConfig::load(const QString& path, QString* error)
     QBuffer buffer;
     buffer.setData(bytes);
     buffer.open(QIODevice::ReadOnly);
-    const Velmora::TokenDigest pass = Velmora::digestTokens(&buffer);
-    // Refused before the document parser recurses through it.
-    if (pass.tooDeep) {
-        *error = QStringLiteral("%1:%2:%3: %4").arg(path).arg(pass.line).arg(pass.column).arg(pass.error);
-        return false;
-    }
-    m_digest = pass.digest;
+    m_digest = Velmora::tokenDigest(&buffer);
     m_base64 = bytes.toBase64();
 
     QDomDocument document;
-    QString message;
-    int line = 0;
-    int column = 0;
-    if (!document.setContent(bytes, false, &message, &line, &column)) {
-        *error = QStringLiteral("%1:%2:%3: %4").arg(path).arg(line).arg(column).arg(message);
+    Velmora::Xml::ReadError failure;
+    if (!Velmora::Xml::parseDocument(bytes, &document, &failure)) {
+        *error = QStringLiteral("%1:%2:%3: %4").arg(path).arg(failure.line).arg(failure.column).arg(failure.message);
         return false;
     }
     const QDomElement root = document.documentElement();

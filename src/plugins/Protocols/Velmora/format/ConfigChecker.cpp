@@ -3,9 +3,9 @@
 #include "GeometryText.h"
 #include "Schedule.h"
 #include "Vocabulary.h"
+#include "XmlDocument.h"
 #include "XmlText.h"
 
-#include <QFile>
 #include <QHash>
 #include <QPointF>
 #include <QSet>
@@ -555,25 +555,28 @@ ConfigFindings ConfigChecker::check(const QDomDocument& document)
 
 ConfigFindings ConfigChecker::checkFile(const QString& path)
 {
-    Finding failure;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        failure.kind = CheckKind::CannotOpen;
-        failure.message = tr("Cannot open the file: %1.").arg(file.errorString());
-        return {failure};
-    }
     QDomDocument document;
-    QString message;
-    int line = 0;
-    int column = 0;
-    if (!document.setContent(&file, false, &message, &line, &column)) {
+    Xml::ReadError error;
+    if (Xml::readDocument(path, &document, &error))
+        return check(document);
+    Finding failure;
+    failure.line = error.line;
+    failure.column = error.column;
+    switch (error.kind) {
+    case Xml::ReadError::CannotOpen:
+        failure.kind = CheckKind::CannotOpen;
+        failure.message = tr("Cannot open the file: %1.").arg(error.message);
+        break;
+    case Xml::ReadError::TooDeep:
         failure.kind = CheckKind::XmlSyntax;
-        failure.line = line;
-        failure.column = column;
-        failure.message = tr("The file is not well-formed XML: %1.").arg(message);
-        return {failure};
+        failure.message = tr("%1; the file is not read.").arg(error.message);
+        break;
+    default:
+        failure.kind = CheckKind::XmlSyntax;
+        failure.message = tr("The file is not well-formed XML: %1.").arg(error.message);
+        break;
     }
-    return check(document);
+    return {failure};
 }
 
 QString ConfigChecker::formatFinding(const ConfigFinding& finding, const QString& fileName)

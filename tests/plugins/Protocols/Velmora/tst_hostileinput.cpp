@@ -1,0 +1,137 @@
+// Every reader of configuration files, given what no tool writes: each refuses
+// it with a reason, or reads it, and none crashes (this runs under the
+// sanitizers; a document parser let loose on deep nesting exhausts the stack).
+#include <functional>
+
+#include <QRandomGenerator>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include "DomText.h"
+#include "MessageCapture.h"
+#include "OffscreenLeaks.h"
+#include "Velmora/Zone.h"
+#include "Velmora/editors/ZoneEditDlg.h"
+#include "Velmora/format/ConfigChecker.h"
+#include "Velmora/format/SchedulePreview.h"
+#include "Velmora/format/XmlDocument.h"
+#include "Velmora/import/KmlImport.h"
+#include "ZoneConfig.h"
+
+namespace {
+
+// "line:column: message" out of "... (line:column): message", the loader's form.
+QString position(const QString& text)
+{
+    static const QRegularExpression form(QStringLiteral("\\((\\d+):(\\d+)\\): (.*)$"));
+    const QRegularExpressionMatch match = form.match(text);
+    return match.hasMatch() ? QStringLiteral("%1:%2: %3").arg(match.captured(1), match.captured(2), match.captured(3))
+                            : text;
+}
+
+QString logged(const MessageCapture& capture)
+{
+    return capture.messages().isEmpty() ? QString() : position(capture.messages().first());
+}
+
+// Each reader as "line:column: message" when it refuses the file, empty when it reads it.
+const QList<QPair<const char*, std::function<QString(const QString&)>>> Readers = {
+    {"loader", [](const QString& path) {
+         MessageCapture capture;
+         Velmora::Zone zone;
+         return zone.load(path) ? QString() : logged(capture);
+     }},
+    {"KML import", [](const QString& path) {
+         QList<Velmora::Kml::Placemark> placemarks;
+         QString error;
+         return Velmora::Kml::readPlacemarks(path, &placemarks, &error) ? QString() : position(error);
+     }},
+    {"checker", [](const QString& path) {
+         const Velmora::ConfigFindings findings = Velmora::ConfigChecker::checkFile(path);
+         const bool refused = !findings.isEmpty() && findings.first().kind == Velmora::CheckKind::XmlSyntax;
+         return refused ? QStringLiteral("%1:%2: %3").arg(findings.first().line).arg(findings.first().column)
+                              .arg(findings.first().message)
+                        : QString();
+     }},
+    {"schedule preview", [](const QString& path) {
+         QDomDocument document;
+         Velmora::Xml::ReadError error;
+         if (!Velmora::Xml::readDocument(path, &document, &error))
+             return QStringLiteral("%1:%2: %3").arg(error.line).arg(error.column).arg(error.message);
+         const QDate day(2027, 5, 3);
+         Velmora::SchedulePreview(document.documentElement(), day, day).renderTable();
+         return QString();
+     }},
+    {"zone editor", [](const QString& path) {
+         MessageCapture capture;
+         ZoneEditDlg editor(path);
+         return logged(capture);
+     }},
+    {"service", [](const QString& path) {
+         Service::ZoneConfig config;
+         QString error;
+         return config.load(path, &error) ? QString() : error.mid(path.size() + 1);
+     }},
+};
+
+QByteArray nested(int depth, const QByteArray& inRoot = {})
+{
+    return "<Zone id=\"1\">" + inRoot + "\n" + QByteArray("<x>\n").repeated(depth - 1)
+        + QByteArray("</x>").repeated(depth - 1) + "</Zone>";
+}
+
+} // namespace
+
+class HostileInputTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void deepAndHostileInputIsRefusedNotCrashed_data();
+    void deepAndHostileInputIsRefusedNotCrashed();
+
+private:
+    QTemporaryDir m_dir;
+};
+
+void HostileInputTest::deepAndHostileInputIsRefusedNotCrashed_data()
+{
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<QString>("refusal"); // empty: read; "*": refused for any reason
+    const QString tooDeep = QStringLiteral("257:4: Elements nested deeper than 256 levels");
+    QTest::newRow("30,000 levels") << nested(30000) << tooDeep;
+    QTest::newRow("257 levels") << nested(257) << tooDeep;
+    QTest::newRow("256 levels") << nested(256) << QString();
+    // The streaming pass stops here, the document parser reads on.
+    QTest::newRow("undeclared entity, then 30,000 levels") << nested(30000, "&nope;") << tooDeep;
+    QTest::newRow("broken UTF-8, then 30,000 levels") << nested(30000, "\xff\xfe") << tooDeep;
+    QTest::newRow("truncated") << nested(256).left(600) << "*";
+    QByteArray junk(4096, Qt::Uninitialized);
+    QRandomGenerator random(7);
+    for (char& byte : junk)
+        byte = char(random.bounded(256));
+    QTest::newRow("binary junk") << junk << "*";
+    QTest::newRow("huge attribute") << "<Zone id=\"1\" name=\"" + QByteArray(4 << 20, 'x') + "\"/>" << QString();
+}
+
+void HostileInputTest::deepAndHostileInputIsRefusedNotCrashed()
+{
+    QFETCH(QByteArray, content);
+    QFETCH(QString, refusal);
+    const QString path = m_dir.filePath(QStringLiteral("hostile.xtsc"));
+    QVERIFY(writeFile(path, content));
+    for (const auto& reader : Readers) {
+        const QString outcome = reader.second(path);
+        const QString why = QStringLiteral("%1: %2").arg(reader.first, outcome);
+        if (refusal == QLatin1String("*"))
+            QVERIFY2(!outcome.isEmpty(), qPrintable(why));
+        else if (refusal.isEmpty())
+            QVERIFY2(outcome.isEmpty(), qPrintable(why));
+        else
+            QVERIFY2(outcome.startsWith(refusal), qPrintable(why));
+    }
+}
+
+QTEST_MAIN(HostileInputTest)
+#include "tst_hostileinput.moc"
