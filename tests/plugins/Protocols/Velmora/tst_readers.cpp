@@ -1,6 +1,7 @@
-// Every reader of configuration files, given what no tool writes: each refuses
-// it with a reason, or reads it, and none crashes (this runs under the
-// sanitizers; a document parser let loose on deep nesting exhausts the stack).
+// Every reader of configuration files: given what no tool writes, each refuses
+// it with a reason or reads it, and none crashes (this runs under the
+// sanitizers; a document parser let loose on deep nesting exhausts the stack);
+// and they read ids, duplicates and the default flag alike.
 #include <functional>
 
 #include <QRandomGenerator>
@@ -11,6 +12,7 @@
 #include "DomText.h"
 #include "MessageCapture.h"
 #include "OffscreenLeaks.h"
+#include "Velmora/Strategy.h"
 #include "Velmora/Zone.h"
 #include "Velmora/editors/ZoneEditDlg.h"
 #include "Velmora/format/ConfigChecker.h"
@@ -75,6 +77,14 @@ const QList<QPair<const char*, std::function<QString(const QString&)>>> Readers 
      }},
 };
 
+// "zone ID, strategy 5 NAME, default ID" as a reader read it.
+QString reading(int zone, const QString& strategy5, int defaultStrategy)
+{
+    return QStringLiteral("zone %1, strategy 5 %2, default %3")
+        .arg(Velmora::Config::idText(zone), strategy5,
+             defaultStrategy == Velmora::Config::NoId ? QStringLiteral("-") : Velmora::Config::idText(defaultStrategy));
+}
+
 QByteArray nested(int depth, const QByteArray& inRoot = {})
 {
     return "<Zone id=\"1\">" + inRoot + "\n" + QByteArray("<x>\n").repeated(depth - 1)
@@ -83,19 +93,21 @@ QByteArray nested(int depth, const QByteArray& inRoot = {})
 
 } // namespace
 
-class HostileInputTest : public QObject
+class ReadersTest : public QObject
 {
     Q_OBJECT
 
 private slots:
     void deepAndHostileInputIsRefusedNotCrashed_data();
     void deepAndHostileInputIsRefusedNotCrashed();
+    void readersAgree_data();
+    void readersAgree();
 
 private:
     QTemporaryDir m_dir;
 };
 
-void HostileInputTest::deepAndHostileInputIsRefusedNotCrashed_data()
+void ReadersTest::deepAndHostileInputIsRefusedNotCrashed_data()
 {
     QTest::addColumn<QByteArray>("content");
     QTest::addColumn<QString>("refusal"); // empty: read; "*": refused for any reason
@@ -115,7 +127,7 @@ void HostileInputTest::deepAndHostileInputIsRefusedNotCrashed_data()
     QTest::newRow("huge attribute") << "<Zone id=\"1\" name=\"" + QByteArray(4 << 20, 'x') + "\"/>" << QString();
 }
 
-void HostileInputTest::deepAndHostileInputIsRefusedNotCrashed()
+void ReadersTest::deepAndHostileInputIsRefusedNotCrashed()
 {
     QFETCH(QByteArray, content);
     QFETCH(QString, refusal);
@@ -133,5 +145,64 @@ void HostileInputTest::deepAndHostileInputIsRefusedNotCrashed()
     }
 }
 
-QTEST_MAIN(HostileInputTest)
-#include "tst_hostileinput.moc"
+void ReadersTest::readersAgree_data()
+{
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<QString>("read");          // the model reads no default flag: "default -" for it
+    QTest::addColumn<QStringList>("findings"); // the checker's, of the kinds these rows are about
+    const auto row = [](const char* name, const char* zoneId, const char* strategies, const char* read,
+                        const QStringList& findings) {
+        QTest::newRow(name) << "<Zone id=\"" + QByteArray(zoneId) + "\">\n<Strategies>\n" + strategies
+                + "\n</Strategies></Zone>"
+                            << QString::fromLatin1(read) << findings;
+    };
+    row("zone id beyond 31 bits", "3000000000", R"(<Strategy id="5" name="only" default="1"/>)",
+        "zone 3000000000, strategy 5 only, default 5", {});
+    // The later element counts, and its missing flag too.
+    row("duplicate ids", "1", R"(<Strategy id="4"/><Strategy id="5" name="first" default="1"/>
+        <Strategy id="5" name="second"/>)", "zone 1, strategy 5 second, default 4",
+        {"2 no-default strategy 4", "4 duplicate-id line 3"});
+    row("default flag in capitals", "1", R"(<Strategy id="4"/><Strategy id="5" name="x" default="TRUE"/>)",
+        "zone 1, strategy 5 x, default 5", {});
+    row("default flag yes is none", "1", R"(<Strategy id="4"/><Strategy id="5" name="x" default="yes"/>)",
+        "zone 1, strategy 5 x, default 4", {"2 no-default strategy 4"});
+}
+
+void ReadersTest::readersAgree()
+{
+    QFETCH(QByteArray, content);
+    QFETCH(QString, read);
+    QFETCH(QStringList, findings);
+    const QString path = m_dir.filePath(QStringLiteral("agree.xtsc"));
+    QVERIFY(writeFile(path, content));
+
+    for (Velmora::Zone::Reading way : {Velmora::Zone::Reading::OnePass, Velmora::Zone::Reading::Document}) {
+        MessageCapture capture;
+        Velmora::Zone zone;
+        QVERIFY(zone.load(path, way));
+        const QString name = zone.strategy(5) ? zone.strategy(5)->property("name").toString() : QString();
+        QCOMPARE(reading(zone.id(), name, Velmora::Config::NoId), QString(read).replace(QRegularExpression("default \\d+"), "default -"));
+    }
+    QDomDocument document;
+    Velmora::Xml::ReadError error;
+    QVERIFY(Velmora::Xml::readDocument(path, &document, &error));
+    const QDate day(2027, 5, 3);
+    const Velmora::SchedulePreview preview(document.documentElement(), day, day);
+    QCOMPARE(reading(preview.zoneId(), preview.strategy(5)->name, preview.defaultStrategy()), read);
+    Service::ZoneConfig config;
+    QString reason;
+    QVERIFY2(config.load(path, &reason), qPrintable(reason));
+    QCOMPARE(reading(config.id(), config.strategy(5)->name, config.defaultStrategy()), read);
+
+    // The checker reads the same, and says what counts.
+    QStringList said;
+    for (const Velmora::ConfigFinding& f : Velmora::ConfigChecker::checkFile(path)) {
+        static const QRegularExpression what(QStringLiteral("line \\d+|strategy \\d+"));
+        if (f.kind == "missing-id" || f.kind == "duplicate-id" || f.kind.endsWith("default"))
+            said << QStringLiteral("%1 %2 %3").arg(f.line).arg(f.kind, what.match(f.message).captured());
+    }
+    QCOMPARE(said, findings);
+}
+
+QTEST_MAIN(ReadersTest)
+#include "tst_readers.moc"
