@@ -277,8 +277,8 @@ QString SchedulePreview::renderTable(const QVector<int>& areaIds) const
     QString range = m_first.toString(dayFormat);
     if (m_last != m_first)
         range += QStringLiteral("..") + m_last.toString(dayFormat);
-    QString text = m_zoneName.isEmpty() ? tr("Zone %1, %2\n").arg(m_zoneId).arg(range)
-                                        : tr("Zone %1 %2, %3\n").arg(m_zoneId).arg(m_zoneName, range);
+    QString text = m_zoneName.isEmpty() ? tr("Zone %1, %2\n").arg(Config::idText(m_zoneId)).arg(range)
+                                        : tr("Zone %1 %2, %3\n").arg(Config::idText(m_zoneId)).arg(m_zoneName, range);
 
     QVector<QStringList> rows{{tr("from"), tr("to"), tr("strategy")}};
     for (const PlanInterval& interval : m_strategyPlan)
@@ -306,8 +306,8 @@ QString SchedulePreview::renderTable(const QVector<int>& areaIds) const
             if (source.end == end)
                 ++c;
         }
-        const QString title = area.name.isEmpty() ? tr("Area %1").arg(area.id)
-                                                  : tr("Area %1 %2").arg(area.id).arg(area.name);
+        const QString title = area.name.isEmpty() ? tr("Area %1").arg(Config::idText(area.id))
+                                                  : tr("Area %1 %2").arg(Config::idText(area.id)).arg(area.name);
         text += QLatin1Char('\n') + title + QLatin1Char('\n') + tableText(rows);
     }
     return text;
