@@ -1,12 +1,12 @@
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QDomDocument>
-#include <QFile>
 #include <QTextStream>
 
 #include "Velmora/format/ConfigChecker.h"
 #include "Velmora/format/ConfigDiff.h"
 #include "Velmora/format/SchedulePreview.h"
+#include "Velmora/format/XmlDocument.h"
 
 #include "Arguments.h"
 #include "Inspector.h"
@@ -40,13 +40,13 @@ int printSchedules(const QString& range, const QStringList& files, QTextStream& 
     }
     int status = 0;
     for (const QString& file : files) {
-        QFile input(file);
         QDomDocument document;
-        QString message;
-        int line = 0;
-        if (!input.open(QIODevice::ReadOnly) || !document.setContent(&input, false, &message, &line)) {
+        Velmora::Xml::ReadError error;
+        if (!Velmora::Xml::readDocument(file, &document, &error)) {
             err << "velmora-inspect: " << file << ": "
-                << (message.isEmpty() ? input.errorString() : QStringLiteral("%1 (line %2)").arg(message).arg(line))
+                << (error.kind == Velmora::Xml::ReadError::CannotOpen
+                        ? error.message
+                        : QStringLiteral("%1 (line %2, column %3)").arg(error.message).arg(error.line).arg(error.column))
                 << '\n';
             status = 1;
             continue;

@@ -2,6 +2,8 @@
 
 #include "Velmora/format/TokenDigest.h"
 #include "Velmora/format/Vocabulary.h"
+#include "Velmora/format/XmlDocument.h"
+#include "Velmora/format/XmlText.h"
 
 #include <QBuffer>
 #include <QDomDocument>
@@ -11,15 +13,14 @@
 
 namespace Service {
 
+namespace Config = Velmora::Config;
 namespace Xml = Velmora::Xml;
 
 namespace {
 
 bool readId(const QDomElement& element, int* id)
 {
-    bool ok = false;
-    *id = element.attribute(Xml::id).trimmed().toInt(&ok);
-    return ok && *id >= 0;
+    return Config::readId(element, Xml::id, id);
 }
 
 QString missingId(const QDomElement& element)
@@ -27,34 +28,6 @@ QString missingId(const QDomElement& element)
     return QStringLiteral("line %1 element %2: missing attribute id")
         .arg(element.lineNumber())
         .arg(element.tagName());
-}
-
-bool isDefault(const QDomElement& strategy)
-{
-    const QString value = strategy.attribute(Xml::default_).toLower();
-    return value == QLatin1String("true") || value == QLatin1String("1");
-}
-
-QVector<int> parseIdList(const QString& text)
-{
-    QVector<int> ids;
-    for (const QString& part : text.split(QLatin1Char(','), Qt::SkipEmptyParts)) {
-        bool ok = false;
-        const int id = part.trimmed().toInt(&ok);
-        if (ok)
-            ids.append(id);
-    }
-    return ids;
-}
-
-template<typename T>
-const T* findById(const QVector<T>& items, int id)
-{
-    for (const T& item : items) {
-        if (item.id == id)
-            return &item;
-    }
-    return nullptr;
 }
 
 } // namespace
@@ -71,21 +44,13 @@ bool ZoneConfig::load(const QString& path, QString* error)
     QBuffer buffer;
     buffer.setData(bytes);
     buffer.open(QIODevice::ReadOnly);
-    const Velmora::TokenDigest pass = Velmora::digestTokens(&buffer);
-    // Refused before the document parser recurses through it.
-    if (pass.tooDeep) {
-        *error = QStringLiteral("%1:%2:%3: %4").arg(path).arg(pass.line).arg(pass.column).arg(pass.error);
-        return false;
-    }
-    m_digest = pass.digest;
+    m_digest = Velmora::tokenDigest(&buffer);
     m_base64 = bytes.toBase64();
 
     QDomDocument document;
-    QString message;
-    int line = 0;
-    int column = 0;
-    if (!document.setContent(bytes, false, &message, &line, &column)) {
-        *error = QStringLiteral("%1:%2:%3: %4").arg(path).arg(line).arg(column).arg(message);
+    Velmora::Xml::ReadError failure;
+    if (!Velmora::Xml::parseDocument(bytes, &document, &failure)) {
+        *error = QStringLiteral("%1:%2:%3: %4").arg(path).arg(failure.line).arg(failure.column).arg(failure.message);
         return false;
     }
     const QDomElement root = document.documentElement();
@@ -120,16 +85,15 @@ bool ZoneConfig::readStrategies(const QDomElement& root, QString* error)
             return false;
         }
         strategy.name = e.attribute(Xml::name);
-        strategy.isDefault = isDefault(e);
+        strategy.isDefault = Config::isDefault(e);
         for (QDomElement a = e.firstChildElement(Xml::Area); !a.isNull();
              a = a.nextSiblingElement(Xml::Area)) {
             int areaId;
-            bool ok = false;
-            const int source = a.attribute(Xml::control_source).trimmed().toInt(&ok);
-            if (readId(a, &areaId) && ok)
-                strategy.areaSources.insert(areaId, source);
+            int source;
+            if (readId(a, &areaId) && Config::readId(a, Xml::control_source, &source))
+                Config::keepLater(&strategy.areaSources, areaId, source);
         }
-        m_strategies.append(strategy);
+        m_strategies.add(strategy.id, strategy);
     }
     return true;
 }
@@ -145,7 +109,7 @@ bool ZoneConfig::readAreas(const QDomElement& root, QString* error)
             return false;
         }
         area.name = e.attribute(Xml::name);
-        area.controllers = parseIdList(e.firstChildElement(Xml::Controllers).text());
+        area.controllers = Config::readIdList(Xml::firstText(e.firstChildElement(Xml::Controllers))).toVector();
         const QDomElement states = e.firstChildElement(Xml::States);
         for (QDomElement s = states.firstChildElement(Xml::State); !s.isNull();
              s = s.nextSiblingElement(Xml::State)) {
@@ -155,7 +119,7 @@ bool ZoneConfig::readAreas(const QDomElement& root, QString* error)
                 area.states.append(stateId);
         }
         area.calendar = Velmora::Schedule(e.firstChildElement(Xml::Calendar), Xml::state_id);
-        m_areas.append(area);
+        m_areas.add(area.id, area);
     }
     return true;
 }
@@ -170,7 +134,7 @@ void ZoneConfig::readControllers(const QDomElement& root)
         if (readId(e, &id))
             m_controllers.append(id);
     }
-    for (const AreaConfig& area : qAsConst(m_areas))
+    for (const AreaConfig& area : m_areas)
         m_controllers += area.controllers;
     std::sort(m_controllers.begin(), m_controllers.end());
     m_controllers.erase(std::unique(m_controllers.begin(), m_controllers.end()),
@@ -179,12 +143,12 @@ void ZoneConfig::readControllers(const QDomElement& root)
 
 const StrategyConfig* ZoneConfig::strategy(int id) const
 {
-    return findById(m_strategies, id);
+    return m_strategies.find(id);
 }
 
 const AreaConfig* ZoneConfig::area(int id) const
 {
-    return findById(m_areas, id);
+    return m_areas.find(id);
 }
 
 bool ZoneConfig::hasController(int id) const
@@ -194,11 +158,7 @@ bool ZoneConfig::hasController(int id) const
 
 int ZoneConfig::defaultStrategy() const
 {
-    for (const StrategyConfig& strategy : m_strategies) {
-        if (strategy.isDefault)
-            return strategy.id;
-    }
-    return m_strategies.isEmpty() ? -1 : m_strategies.first().id;
+    return Config::defaultStrategy(m_strategies);
 }
 
 } // namespace Service

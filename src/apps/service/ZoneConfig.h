@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Velmora/format/ConfigReader.h"
 #include "Velmora/format/Schedule.h"
 
 #include <QByteArray>
@@ -40,8 +41,9 @@ public:
     QByteArray digest() const { return m_digest; }
     QByteArray base64() const { return m_base64; }
     const QVector<int>& controllers() const { return m_controllers; }
-    const QVector<StrategyConfig>& strategies() const { return m_strategies; }
-    const QVector<AreaConfig>& areas() const { return m_areas; }
+    // File order; of two with one id the later counts, in the place of the first.
+    const QVector<StrategyConfig>& strategies() const { return m_strategies.items(); }
+    const QVector<AreaConfig>& areas() const { return m_areas.items(); }
     const Velmora::Schedule& calendar() const { return m_calendar; }
 
     const StrategyConfig* strategy(int id) const;
@@ -62,8 +64,8 @@ private:
     QByteArray m_digest;
     QByteArray m_base64;
     QVector<int> m_controllers;
-    QVector<StrategyConfig> m_strategies;
-    QVector<AreaConfig> m_areas;
+    Velmora::Config::IdList<StrategyConfig> m_strategies;
+    Velmora::Config::IdList<AreaConfig> m_areas;
     Velmora::Schedule m_calendar;
 };
 

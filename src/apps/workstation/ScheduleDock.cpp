@@ -4,6 +4,7 @@
 #include "ScheduleChart.h"
 
 #include "Velmora/format/SchedulePreview.h"
+#include "Velmora/format/XmlDocument.h"
 
 #include <QDateEdit>
 #include <QDir>
@@ -23,17 +24,12 @@ constexpr int FileSettleMs = 200;
 
 bool readDocument(const QString& fileName, QDomDocument* document, QString* error)
 {
-    QFile file(fileName);
-    if (!file.open(QIODevice::ReadOnly)) {
-        *error = file.errorString();
-        return false;
-    }
-    QString message;
-    int line = 0;
-    int column = 0;
-    if (document->setContent(&file, false, &message, &line, &column))
+    Velmora::Xml::ReadError failure;
+    if (Velmora::Xml::readDocument(fileName, document, &failure))
         return true;
-    *error = ScheduleDock::tr("%1 (line %2, column %3)").arg(message).arg(line).arg(column);
+    *error = failure.kind == Velmora::Xml::ReadError::CannotOpen
+        ? failure.message
+        : ScheduleDock::tr("%1 (line %2, column %3)").arg(failure.message).arg(failure.line).arg(failure.column);
     return false;
 }
 

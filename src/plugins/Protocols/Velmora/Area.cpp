@@ -5,6 +5,7 @@
 
 #include "Logging.h"
 #include "AreaPrivate.h"
+#include "format/ConfigReader.h"
 #include "format/Vocabulary.h"
 #include "format/XmlText.h"
 #include "Zone.h"
@@ -61,19 +62,7 @@ QList<int> Area::controllerIds(const QDomElement& area)
 
 QList<int> Area::controllerIds(const QStringRef& text)
 {
-    QList<int> ids;
-    int start = 0;
-    for (;;) {
-        const int comma = text.indexOf(QLatin1Char(','), start);
-        const int end = comma < 0 ? text.size() : comma;
-        bool ok = false;
-        const int id = text.mid(start, end - start).toInt(&ok);
-        if (ok)
-            ids.append(id);
-        if (comma < 0)
-            return ids;
-        start = comma + 1;
-    }
+    return Config::readIdList(text);
 }
 
 void Area::warnInvalidStates(int areaId)

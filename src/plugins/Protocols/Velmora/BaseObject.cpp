@@ -2,6 +2,7 @@
 
 #include <QDomElement>
 
+#include "format/ConfigReader.h"
 #include "format/Vocabulary.h"
 
 namespace Velmora {
@@ -49,22 +50,6 @@ void BaseObject::setName(const QString& name)
     d->name = name;
 }
 
-bool BaseObject::readId(const QString& text, int* id)
-{
-    return readId(QStringRef(&text), id);
-}
-
-bool BaseObject::readId(const QStringRef& text, int* id)
-{
-    bool ok = false;
-    // Ids are unsigned 32-bit numbers kept in an int: the same bits the
-    // service sends, so lookups by either agree.
-    const uint value = text.toUInt(&ok);
-    if (ok)
-        *id = int(value);
-    return ok;
-}
-
 QString BaseObject::missingIdError(int line, const QString& tag)
 {
     return tr("Line %1 element:%2. Missing attribute id").arg(line).arg(tag);
@@ -73,7 +58,7 @@ QString BaseObject::missingIdError(int line, const QString& tag)
 bool BaseObject::loadFromElement(const QDomElement& element, QString* error)
 {
     int id = -1;
-    if (!readId(element.attribute(Xml::id), &id)) {
+    if (!Config::readId(element, Xml::id, &id)) {
         if (error)
             *error = missingIdError(element.lineNumber(), element.tagName());
         return false;

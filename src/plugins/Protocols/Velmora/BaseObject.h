@@ -27,10 +27,6 @@ public:
 
     Q_INVOKABLE QVariant modelData(int column, int role);
 
-    // The conversion of an id attribute: an unsigned 32-bit number kept in an
-    // int. False when the text is no such number.
-    static bool readId(const QString& text, int* id);
-    static bool readId(const QStringRef& text, int* id);
     // The text that fails a load for an element without a valid id.
     static QString missingIdError(int line, const QString& tag);
 

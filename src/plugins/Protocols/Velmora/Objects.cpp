@@ -4,6 +4,7 @@
 #include "Controller.h"
 #include "Strategy.h"
 #include "Zone.h"
+#include "format/ConfigReader.h"
 
 // An area takes its zone from the owner at birth: its map item hangs below the zone's.
 template<typename T>
@@ -48,9 +49,9 @@ bool Objects<T>::loadElements(const QDomElement& first, QString* error, QObject*
             delete object;
             return false;
         }
-        if (m_objects.contains(object->id()))
+        if (Velmora::Config::keepLater(&m_objects, object->id(), object))
             warnDuplicate(sourceName(), element.lineNumber(), element.tagName(), object->id());
-        insert(object);
+        object->setParent(this);
     }
     return true;
 }

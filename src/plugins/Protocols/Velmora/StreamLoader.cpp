@@ -18,6 +18,7 @@
 #include "Strategy.h"
 #include "Zone.h"
 #include "ZonePrivate.h"
+#include "format/ConfigReader.h"
 #include "format/Vocabulary.h"
 #include "graphics/AbstractItem.h"
 
@@ -295,7 +296,7 @@ public:
         // The id of a new member, or false (and the list ended) when it has none.
         bool readId(const QXmlStreamAttributes& attributes, int line, const QStringRef& tag, int* id)
         {
-            if (BaseObject::readId(attributes.value(Xml::id), id))
+            if (Config::readId(attributes.value(Xml::id), id))
                 return true;
             ended = true;
             error = BaseObject::missingIdError(line, tag.toString());
@@ -305,9 +306,8 @@ public:
         void add(T* object, int line, typename Message::Kind duplicate)
         {
             const int id = object->id();
-            if (index.contains(id))
+            if (Config::keepLater(&index, id, object))
                 messages.append(Message {duplicate, line, id});
-            index.insert(id, object);
             objects.append(object);
         }
     };
@@ -442,7 +442,7 @@ public:
 
     Role startRoot(const QXmlStreamAttributes& attributes, int line, const QStringRef& tag)
     {
-        if (!BaseObject::readId(attributes.value(Xml::id), &rootId)) {
+        if (!Config::readId(attributes.value(Xml::id), &rootId)) {
             rootError = BaseObject::missingIdError(line, tag.toString());
             return Skip;
         }
@@ -468,9 +468,8 @@ public:
     void endArea()
     {
         const int id = area->id();
-        if (areas.index.contains(id))
+        if (Config::keepLater(&areas.index, id, area))
             areas.messages.append(Message {Message::DuplicateArea, areaLine, id});
-        areas.index.insert(id, area);
         area = nullptr;
         areaPart = nullptr;
     }
@@ -480,7 +479,7 @@ public:
         if (statesEnded)
             return;
         int id = -1;
-        if (!BaseObject::readId(attributes.value(Xml::id), &id)) {
+        if (!Config::readId(attributes.value(Xml::id), &id)) {
             // A bad state ends the area's states; the area still loads.
             statesEnded = true;
             areas.messages.append(Message {Message::InvalidStates, line, area->id()});

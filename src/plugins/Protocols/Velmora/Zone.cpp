@@ -12,6 +12,7 @@
 #include "StreamLoader.h"
 #include "format/TokenDigest.h"
 #include "format/Vocabulary.h"
+#include "format/XmlDocument.h"
 #include "ZonePrivate.h"
 
 namespace Velmora {
@@ -79,11 +80,10 @@ bool Zone::loadDocument(QIODevice* file, const TokenDigest& pass)
     d->documentParsed = true;
     file->seek(0);
     QDomDocument document;
-    QString message;
-    int line = 0;
-    int column = 0;
-    if (!document.setContent(file, false, &message, &line, &column)) {
-        warnSyntaxError(fileName, line, column, message);
+    Xml::ReadError parseError;
+    // The digest pass may have stopped early at what this parser reads on past.
+    if (!Xml::parseDocument(file, &document, &parseError)) {
+        warnSyntaxError(fileName, parseError.line, parseError.column, parseError.message);
         return false;
     }
     if (!pass.isComplete()) {

@@ -30,6 +30,7 @@
 #include "format/ConfigChecker.h"
 #include "format/GeometryText.h"
 #include "format/Vocabulary.h"
+#include "format/XmlDocument.h"
 #include "format/XmlText.h"
 #include "graphics/GraphicsArea.h"
 #include "import/KmlExport.h"
@@ -143,21 +144,14 @@ ZoneEditDlg::~ZoneEditDlg()
 
 bool ZoneEditDlg::readFile(const QString& fileName)
 {
-    QFile file(fileName);
-    if (!file.open(QIODevice::ReadOnly)) {
-        qCCritical(Velmora::lcEdit, "%s",
-                   qUtf8Printable(tr("Error opening file %1: %2").arg(fileName, file.errorString())));
-        return false;
-    }
-    QString error;
-    int line = 0;
-    int column = 0;
-    if (!m_document.setContent(file.readAll(), false, &error, &line, &column)) {
-        const QString message = tr("Error processing file %1 (%2:%3): %4");
-        qCCritical(Velmora::lcEdit, "%s", qUtf8Printable(message.arg(fileName).arg(line).arg(column).arg(error)));
-        return false;
-    }
-    return true;
+    Velmora::Xml::ReadError error;
+    if (Velmora::Xml::readDocument(fileName, &m_document, &error))
+        return true;
+    const QString message = error.kind == Velmora::Xml::ReadError::CannotOpen
+        ? tr("Error opening file %1: %2").arg(fileName, error.message)
+        : tr("Error processing file %1 (%2:%3): %4").arg(fileName).arg(error.line).arg(error.column).arg(error.message);
+    qCCritical(Velmora::lcEdit, "%s", qUtf8Printable(message));
+    return false;
 }
 
 void ZoneEditDlg::ensureSkeleton()

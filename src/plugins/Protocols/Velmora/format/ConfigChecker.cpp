@@ -1,11 +1,11 @@
 #include "ConfigChecker.h"
 
+#include "ConfigReader.h"
 #include "GeometryText.h"
-#include "Schedule.h"
 #include "Vocabulary.h"
+#include "XmlDocument.h"
 #include "XmlText.h"
 
-#include <QFile>
 #include <QHash>
 #include <QPointF>
 #include <QSet>
@@ -116,17 +116,17 @@ private:
         report(Finding::Warning, e, kind, message);
     }
 
-    // The element's id, or -1 after reporting it missing.
-    int requireId(const QDomElement& element);
-    // Reports an id seen before in the same list; true when it is new.
-    bool unique(QHash<int, int>* seen, int id, const QDomElement& element, const QString& what);
+    // Reports an element without a valid id.
+    bool requireId(const QDomElement& element, int* id);
+    // Reports an id seen before in the same list (`seen`: id -> line).
+    void unique(QHash<int, int>* seen, int id, const QDomElement& element, const QString& what);
 
     void outline(const QDomElement& owner, const QString& ownerText);
     void controllers(const QDomElement& root);
     void strategies(const QDomElement& root);
     void collectAreas(const QDomElement& root);
-    void area(const QDomElement& element, int id);
-    void states(const QDomElement& area, int areaId, const QSet<int>& areaControllers);
+    void area(const QDomElement& element, const QString& owner);
+    void states(const QDomElement& area, const QString& owner, const QSet<int>& areaControllers);
 
     struct CalendarLevel
     {
@@ -173,32 +173,28 @@ void Walk::report(Finding::Severity severity, const QDomElement& element, QLatin
     findings.append(f);
 }
 
-int Walk::requireId(const QDomElement& element)
+bool Walk::requireId(const QDomElement& element, int* id)
 {
-    int id = -1;
-    if (Schedule::parseId(element.attribute(Xml::id), &id))
-        return id;
+    if (Config::readId(element, Xml::id, id))
+        return true;
     error(element, CheckKind::MissingId,
-          tr("%1 element without a valid id (a whole number, 0 or more).").arg(element.tagName()));
-    return -1;
+          tr("%1 element without a valid id (a whole number from 0 to 4294967295).").arg(element.tagName()));
+    return false;
 }
 
-bool Walk::unique(QHash<int, int>* seen, int id, const QDomElement& element, const QString& what)
+void Walk::unique(QHash<int, int>* seen, int id, const QDomElement& element, const QString& what)
 {
-    const auto it = seen->constFind(id);
-    if (it == seen->cend()) {
-        seen->insert(id, element.lineNumber());
-        return true;
-    }
-    error(element, CheckKind::DuplicateId,
-          tr("%1 repeats the one on line %2; only the first counts.").arg(what).arg(*it));
-    return false;
+    const int earlier = seen->value(id);
+    if (Config::keepLater(seen, id, element.lineNumber()))
+        error(element, CheckKind::DuplicateId,
+              tr("%1 repeats the one on line %2; this later one counts.").arg(what).arg(earlier));
 }
 
 void Walk::zone(const QDomElement& root)
 {
-    const int id = requireId(root);
-    outline(root, id >= 0 ? tr("zone %1").arg(id) : tr("the zone"));
+    int id = Config::NoId;
+    const bool hasId = requireId(root, &id);
+    outline(root, hasId ? tr("zone %1").arg(Config::idText(id)) : tr("the zone"));
     controllers(root);
     collectAreas(root);
     strategies(root);
@@ -206,11 +202,13 @@ void Walk::zone(const QDomElement& root)
     const QDomElement list = root.firstChildElement(Xml::Areas);
     QHash<int, int> seen;
     for (QDomElement e = list.firstChildElement(Xml::Area); !e.isNull(); e = e.nextSiblingElement(Xml::Area)) {
-        const int areaId = requireId(e);
-        if (areaId >= 0)
-            unique(&seen, areaId, e, tr("Area %1").arg(areaId));
+        int areaId = Config::NoId;
+        const bool areaHasId = requireId(e, &areaId);
+        const QString owner = areaHasId ? tr("area %1").arg(Config::idText(areaId)) : tr("an area without id");
+        if (areaHasId)
+            unique(&seen, areaId, e, tr("Area %1").arg(Config::idText(areaId)));
         // A repeated area is checked too: its faults are there all the same.
-        area(e, areaId);
+        area(e, owner);
     }
 
     const CalendarLevel level{tr("the zone"), Xml::strategy_id, &m_strategies, CheckKind::UnknownStrategy, true};
@@ -223,9 +221,9 @@ void Walk::controllers(const QDomElement& root)
     QHash<int, int> seen;
     for (QDomElement e = list.firstChildElement(Xml::Controller); !e.isNull();
          e = e.nextSiblingElement(Xml::Controller)) {
-        const int id = requireId(e);
-        if (id >= 0)
-            unique(&seen, id, e, tr("Controller %1").arg(id));
+        int id = Config::NoId;
+        if (requireId(e, &id))
+            unique(&seen, id, e, tr("Controller %1").arg(Config::idText(id)));
     }
 }
 
@@ -234,68 +232,71 @@ void Walk::collectAreas(const QDomElement& root)
 {
     const QDomElement list = root.firstChildElement(Xml::Areas);
     for (QDomElement e = list.firstChildElement(Xml::Area); !e.isNull(); e = e.nextSiblingElement(Xml::Area)) {
-        int id = -1;
-        if (Schedule::parseId(e.attribute(Xml::id), &id))
+        int id = Config::NoId;
+        if (Config::readId(e, Xml::id, &id))
             m_areas.insert(id);
     }
 }
 
 void Walk::strategies(const QDomElement& root)
 {
+    struct Mark
+    {
+        int id;
+        bool isDefault;
+    };
     const QDomElement list = root.firstChildElement(Xml::Strategies);
     QHash<int, int> seen;
-    QVector<int> defaults;
-    int first = -1;
+    Config::IdList<Mark> marks;
     for (QDomElement e = list.firstChildElement(Xml::Strategy); !e.isNull();
          e = e.nextSiblingElement(Xml::Strategy)) {
-        const int id = requireId(e);
-        if (id < 0)
+        int id = Config::NoId;
+        if (!requireId(e, &id))
             continue;
-        if (unique(&seen, id, e, tr("Strategy %1").arg(id)))
-            m_strategies.insert(id);
-        if (first < 0)
-            first = id;
-        const QString value = e.attribute(Xml::default_).toLower();
-        if (value == QLatin1String("true") || value == QLatin1String("1"))
-            defaults.append(id);
+        const QString strategy = Config::idText(id);
+        unique(&seen, id, e, tr("Strategy %1").arg(strategy));
+        m_strategies.insert(id);
+        marks.add(id, Mark{id, Config::isDefault(e)});
 
         QHash<int, int> areas;
         for (QDomElement a = e.firstChildElement(Xml::Area); !a.isNull(); a = a.nextSiblingElement(Xml::Area)) {
-            const int areaId = requireId(a);
-            if (areaId < 0)
+            int areaId = Config::NoId;
+            if (!requireId(a, &areaId))
                 continue;
-            if (!unique(&areas, areaId, a, tr("Area %1 of strategy %2").arg(areaId).arg(id)))
-                continue;
+            const QString area = Config::idText(areaId);
+            unique(&areas, areaId, a, tr("Area %1 of strategy %2").arg(area, strategy));
             if (!m_areas.contains(areaId))
                 error(a, CheckKind::UnknownArea,
-                      tr("Strategy %1 uses area %2, which the zone does not have.").arg(id).arg(areaId));
+                      tr("Strategy %1 uses area %2, which the zone does not have.").arg(strategy, area));
             const QString source = a.attribute(Xml::control_source);
             const QString trimmed = source.trimmed();
             if (trimmed != QLatin1String("1") && trimmed != QLatin1String("2") && trimmed != QLatin1String("3"))
                 error(a, CheckKind::BadControlSource,
                       tr("Strategy %1 gives area %2 the control source \"%3\"; it must be 1 (calendar), "
                          "2 (adaptive) or 3 (local).")
-                          .arg(id)
-                          .arg(areaId)
-                          .arg(source));
+                          .arg(strategy, area, source));
         }
     }
+    QVector<int> defaults;
+    for (const Mark& mark : marks) {
+        if (mark.isDefault)
+            defaults.append(mark.id);
+    }
     const QDomElement where = list.isNull() ? root : list;
-    if (first < 0)
+    if (marks.isEmpty())
         error(where, CheckKind::NoStrategy, tr("The zone has no strategy, so nothing controls its areas."));
     else if (defaults.isEmpty())
         warning(where, CheckKind::NoDefault,
-                tr("No strategy is marked default; strategy %1, the first, stands in.").arg(first));
+                tr("No strategy is marked default; strategy %1, the first, stands in.")
+                    .arg(Config::idText(Config::defaultStrategy(marks))));
     else if (defaults.size() > 1)
         warning(where, CheckKind::SeveralDefaults,
                 tr("Strategies %1 and %2 are both marked default; the first counts.")
-                    .arg(defaults.at(0))
-                    .arg(defaults.at(1)));
+                    .arg(Config::idText(defaults.at(0)), Config::idText(defaults.at(1))));
 }
 
-void Walk::area(const QDomElement& element, int id)
+void Walk::area(const QDomElement& element, const QString& owner)
 {
-    const QString owner = id >= 0 ? tr("area %1").arg(id) : tr("an area without id");
     outline(element, owner);
 
     QSet<int> listed;
@@ -305,57 +306,56 @@ void Walk::area(const QDomElement& element, int id)
         // An empty text is an area without controllers.
         if (!(fields.size() == 1 && fields.first().trimmed().isEmpty())) {
             for (const QString& field : fields) {
-                int controller = -1;
-                if (!Schedule::parseId(field, &controller)) {
+                int controller = Config::NoId;
+                if (!Config::readId(field, &controller)) {
                     error(list, CheckKind::BadIdList,
                           tr("The controllers of %1 include \"%2\", which is not a controller id.")
                               .arg(owner, field));
                 } else if (listed.contains(controller)) {
                     error(list, CheckKind::DuplicateId,
-                          tr("Controller %1 is listed twice in the controllers of %2.").arg(controller).arg(owner));
+                          tr("Controller %1 is listed twice in the controllers of %2.")
+                              .arg(Config::idText(controller), owner));
                 } else {
                     listed.insert(controller);
                 }
             }
         }
     }
-    states(element, id, listed);
+    states(element, owner, listed);
 
     QSet<int> stateIds;
     const QDomElement statesList = element.firstChildElement(Xml::States);
     for (QDomElement s = statesList.firstChildElement(Xml::State); !s.isNull(); s = s.nextSiblingElement(Xml::State)) {
-        int stateId = -1;
-        if (Schedule::parseId(s.attribute(Xml::id), &stateId))
+        int stateId = Config::NoId;
+        if (Config::readId(s, Xml::id, &stateId))
             stateIds.insert(stateId);
     }
     const CalendarLevel level{owner, Xml::state_id, &stateIds, CheckKind::UnknownState, false};
     calendar(element, level);
 }
 
-void Walk::states(const QDomElement& area, int areaId, const QSet<int>& areaControllers)
+void Walk::states(const QDomElement& area, const QString& owner, const QSet<int>& areaControllers)
 {
     const QDomElement list = area.firstChildElement(Xml::States);
-    const QString owner = areaId >= 0 ? tr("area %1").arg(areaId) : tr("an area without id");
     QHash<int, int> seen;
     for (QDomElement s = list.firstChildElement(Xml::State); !s.isNull(); s = s.nextSiblingElement(Xml::State)) {
-        const int id = requireId(s);
-        if (id >= 0)
-            unique(&seen, id, s, tr("State %1 of %2").arg(id).arg(owner));
-        const QString state = id >= 0 ? tr("State %1 of %2").arg(id).arg(owner) : tr("A state of %1").arg(owner);
-        const QString inState = id >= 0 ? tr("state %1 of %2").arg(id).arg(owner) : tr("a state of %1").arg(owner);
+        int id = Config::NoId;
+        const bool hasId = requireId(s, &id);
+        if (hasId)
+            unique(&seen, id, s, tr("State %1 of %2").arg(Config::idText(id), owner));
+        const QString state = hasId ? tr("State %1 of %2").arg(Config::idText(id), owner) : tr("A state of %1").arg(owner);
+        const QString inState = hasId ? tr("state %1 of %2").arg(Config::idText(id), owner) : tr("a state of %1").arg(owner);
         QHash<int, int> controllers;
         for (QDomElement c = s.firstChildElement(Xml::Controller); !c.isNull();
              c = c.nextSiblingElement(Xml::Controller)) {
-            const int controller = requireId(c);
-            if (controller < 0)
+            int controller = Config::NoId;
+            if (!requireId(c, &controller))
                 continue;
-            if (!unique(&controllers, controller, c, tr("Controller %1 in %2").arg(controller).arg(inState)))
-                continue;
+            unique(&controllers, controller, c, tr("Controller %1 in %2").arg(Config::idText(controller), inState));
             if (!areaControllers.contains(controller))
                 error(c, CheckKind::UnknownController,
                       tr("%1 sets controller %2, which is not in the area's controller list.")
-                          .arg(state)
-                          .arg(controller));
+                          .arg(state, Config::idText(controller)));
         }
     }
 }
@@ -372,12 +372,15 @@ void Walk::calendar(const QDomElement& owner, const CalendarLevel& level)
     QHash<int, int> seen;
     const QDomElement list = calendar.firstChildElement(Xml::DayCards);
     for (QDomElement e = list.firstChildElement(Xml::DayCard); !e.isNull(); e = e.nextSiblingElement(Xml::DayCard)) {
-        const int id = requireId(e);
-        if (id >= 0 && unique(&seen, id, e, tr("Day card %1 of %2").arg(id).arg(level.owner)))
+        int id = Config::NoId;
+        const bool hasId = requireId(e, &id);
+        const QString card = hasId ? tr("Day card %1 of %2").arg(Config::idText(id), level.owner)
+                                   : tr("A day card of %1").arg(level.owner);
+        if (hasId) {
+            unique(&seen, id, e, card);
             cards.insert(id);
-        entries(e, id >= 0 ? tr("Day card %1 of %2").arg(id).arg(level.owner)
-                           : tr("A day card of %1").arg(level.owner),
-                level);
+        }
+        entries(e, card, level);
     }
     week(calendar, cards, level);
     specialDays(calendar, level);
@@ -387,22 +390,22 @@ void Walk::entries(const QDomElement& parent, const QString& what, const Calenda
 {
     for (QDomElement e = parent.firstChildElement(Xml::Time); !e.isNull(); e = e.nextSiblingElement(Xml::Time)) {
         const QString time = Xml::firstText(e);
-        if (Schedule::parseTime(time) < 0)
+        if (Config::readTime(time) < 0)
             error(e, CheckKind::BadTime,
                   tr("%1 has an entry starting at \"%2\", which is no time from 00:00 to 23:59 (hh:mm); "
                      "the entry is ignored.")
                       .arg(what, time));
-        int target = -1;
-        if (!Schedule::parseId(e.attribute(level.attribute), &target)) {
+        int target = Config::NoId;
+        if (!Config::readId(e, level.attribute, &target)) {
             error(e, CheckKind::BadTarget,
                   tr("%1 has an entry without a valid %2; the entry is ignored.").arg(what, level.attribute));
         } else if (!level.targets->contains(target)) {
             if (level.isZone)
                 error(e, level.unknownKind,
-                      tr("%1 names strategy %2, which the zone does not have.").arg(what).arg(target));
+                      tr("%1 names strategy %2, which the zone does not have.").arg(what, Config::idText(target)));
             else
                 error(e, level.unknownKind,
-                      tr("%1 names state %2, which %3 does not have.").arg(what).arg(target).arg(level.owner));
+                      tr("%1 names state %2, which %3 does not have.").arg(what, Config::idText(target), level.owner));
         }
     }
 }
@@ -422,8 +425,8 @@ void Walk::week(const QDomElement& calendar, const QSet<int>& cards, const Calen
                 tr("The week distribution of %1 is empty, so no day gets a day card.").arg(level.owner));
         return;
     }
-    const QStringList fields = text.split(QLatin1Char(','));
-    if (fields.size() != 7) {
+    const QStringList fields = Config::weekFields(text);
+    if (fields.size() != Config::DaysPerWeek) {
         error(week, CheckKind::WeekFields,
               tr("The week distribution of %1 needs seven fields, Monday first, separated by commas; "
                  "it has %2.")
@@ -432,21 +435,19 @@ void Walk::week(const QDomElement& calendar, const QSet<int>& cards, const Calen
         return;
     }
     QStringList empty;
-    for (int day = 0; day < 7; ++day) {
+    for (int day = 0; day < Config::DaysPerWeek; ++day) {
         const QString field = fields.at(day).trimmed();
-        int card = -1;
+        int card = Config::NoId;
         if (field.isEmpty())
             empty << weekdayName(day);
-        else if (!Schedule::parseId(field, &card))
+        else if (!Config::readId(field, &card))
             error(week, CheckKind::WeekBadField,
                   tr("The week distribution of %1 gives \"%2\" for %3, which is not a day card id.")
                       .arg(level.owner, field, weekdayName(day)));
         else if (!cards.contains(card))
             error(week, CheckKind::UnknownDayCard,
                   tr("The week distribution of %1 names day card %2 for %3, which the calendar does not have.")
-                      .arg(level.owner)
-                      .arg(card)
-                      .arg(weekdayName(day)));
+                      .arg(level.owner, Config::idText(card), weekdayName(day)));
     }
     if (!empty.isEmpty())
         warning(week, CheckKind::WeekEmptyDay,
@@ -462,22 +463,18 @@ void Walk::specialDays(const QDomElement& calendar, const CalendarLevel& level)
     for (QDomElement e = list.firstChildElement(Xml::SpecialDay); !e.isNull();
          e = e.nextSiblingElement(Xml::SpecialDay)) {
         // The id is optional; when present it must be one.
-        if (!e.attribute(Xml::id).isEmpty()) {
-            const int id = requireId(e);
-            if (id >= 0)
-                unique(&ids, id, e, tr("Special day %1 of %2").arg(id).arg(level.owner));
-        }
+        int id = Config::NoId;
+        if (!e.attribute(Xml::id).isEmpty() && requireId(e, &id))
+            unique(&ids, id, e, tr("Special day %1 of %2").arg(Config::idText(id), level.owner));
         const QString text = e.attribute(Xml::day);
         const QString what = tr("Special day %1 of %2").arg(text.trimmed(), level.owner);
-        int day = -1;
-        int month = -1;
-        int year = -1;
-        if (!Schedule::parseSpecialDay(text, &day, &month, &year)) {
+        Config::SpecialDate date;
+        if (!Config::readSpecialDay(text, &date)) {
             error(e, CheckKind::BadDate,
                   tr("Special day \"%1\" of %2 is no valid date (dd.MM or dd.MM.yyyy); it never applies.")
                       .arg(text, level.owner));
         } else {
-            const QString key = QStringLiteral("%1.%2.%3").arg(day).arg(month).arg(year);
+            const QString key = QStringLiteral("%1.%2.%3").arg(date.day).arg(date.month).arg(date.year);
             const auto it = dates.constFind(key);
             if (it != dates.cend())
                 warning(e, CheckKind::DuplicateDay,
@@ -555,25 +552,28 @@ ConfigFindings ConfigChecker::check(const QDomDocument& document)
 
 ConfigFindings ConfigChecker::checkFile(const QString& path)
 {
-    Finding failure;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        failure.kind = CheckKind::CannotOpen;
-        failure.message = tr("Cannot open the file: %1.").arg(file.errorString());
-        return {failure};
-    }
     QDomDocument document;
-    QString message;
-    int line = 0;
-    int column = 0;
-    if (!document.setContent(&file, false, &message, &line, &column)) {
+    Xml::ReadError error;
+    if (Xml::readDocument(path, &document, &error))
+        return check(document);
+    Finding failure;
+    failure.line = error.line;
+    failure.column = error.column;
+    switch (error.kind) {
+    case Xml::ReadError::CannotOpen:
+        failure.kind = CheckKind::CannotOpen;
+        failure.message = tr("Cannot open the file: %1.").arg(error.message);
+        break;
+    case Xml::ReadError::TooDeep:
         failure.kind = CheckKind::XmlSyntax;
-        failure.line = line;
-        failure.column = column;
-        failure.message = tr("The file is not well-formed XML: %1.").arg(message);
-        return {failure};
+        failure.message = tr("%1; the file is not read.").arg(error.message);
+        break;
+    default:
+        failure.kind = CheckKind::XmlSyntax;
+        failure.message = tr("The file is not well-formed XML: %1.").arg(error.message);
+        break;
     }
-    return check(document);
+    return {failure};
 }
 
 QString ConfigChecker::formatFinding(const ConfigFinding& finding, const QString& fileName)

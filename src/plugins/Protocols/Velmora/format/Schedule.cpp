@@ -3,7 +3,6 @@
 
 #include "Vocabulary.h"
 
-#include <QRegularExpression>
 
 #include <algorithm>
 #include <limits>
@@ -11,21 +10,6 @@
 namespace Velmora {
 
 namespace {
-
-// "dd.MM" (every year) or "dd.MM.yyyy"; *year stays 0 for the yearly form.
-bool parseDay(const QString& text, int* day, int* month, int* year)
-{
-    static const QRegularExpression pattern(
-        QStringLiteral("^(\\d{2})\\.(\\d{2})(?:\\.(\\d{4}))?$"));
-    const QRegularExpressionMatch match = pattern.match(text.trimmed());
-    if (!match.hasMatch())
-        return false;
-    *day = match.captured(1).toInt();
-    *month = match.captured(2).toInt();
-    *year = match.captured(3).isEmpty() ? 0 : match.captured(3).toInt();
-    // A leap year stands in for "every year" so that 29.02 is accepted.
-    return QDate::isValid(*year ? *year : 2000, *month, *day);
-}
 
 constexpr int MinutesPerDay = 24 * 60;
 
@@ -47,49 +31,7 @@ Schedule::Schedule(const QDomElement& calendar, const QString& targetAttribute)
     readDayCards(calendar);
     readSpecialDays(calendar);
     const QDomElement week = calendar.firstChildElement(Xml::WeekDistribution);
-    m_week = parseWeekDistribution(Xml::firstText(week));
-}
-
-bool Schedule::parseSpecialDay(const QString& text, int* day, int* month, int* year)
-{
-    return parseDay(text, day, month, year);
-}
-
-bool Schedule::parseId(const QString& text, int* id)
-{
-    bool ok = false;
-    const int value = text.trimmed().toInt(&ok);
-    if (!ok || value < 0)
-        return false;
-    *id = value;
-    return true;
-}
-
-int Schedule::parseTime(const QString& text)
-{
-    static const QRegularExpression pattern(QStringLiteral("^(\\d{2}):(\\d{2})$"));
-    const QRegularExpressionMatch match = pattern.match(text.trimmed());
-    if (!match.hasMatch())
-        return -1;
-    const int hour = match.captured(1).toInt();
-    const int minute = match.captured(2).toInt();
-    if (hour > 23 || minute > 59)
-        return -1;
-    return hour * 60 + minute;
-}
-
-QVector<int> Schedule::parseWeekDistribution(const QString& text)
-{
-    QVector<int> week(7, -1);
-    const QStringList fields = text.split(QLatin1Char(','));
-    if (fields.size() != 7)
-        return week;
-    for (int i = 0; i < 7; ++i) {
-        int id;
-        if (Schedule::parseId(fields.at(i), &id))
-            week[i] = id;
-    }
-    return week;
+    m_week = Config::readWeek(Xml::firstText(week));
 }
 
 Schedule::Day Schedule::readEntries(const QDomElement& parent) const
@@ -98,8 +40,8 @@ Schedule::Day Schedule::readEntries(const QDomElement& parent) const
     for (QDomElement e = parent.firstChildElement(Xml::Time); !e.isNull();
          e = e.nextSiblingElement(Xml::Time)) {
         Entry entry;
-        entry.minute = parseTime(Xml::firstText(e));
-        if (entry.minute < 0 || !Schedule::parseId(e.attribute(m_attribute), &entry.target))
+        entry.minute = Config::readTime(Xml::firstText(e));
+        if (entry.minute < 0 || !Config::readId(e, m_attribute, &entry.target))
             continue;
         day.append(entry);
     }
@@ -113,10 +55,9 @@ void Schedule::readDayCards(const QDomElement& calendar)
     const QDomElement cards = calendar.firstChildElement(Xml::DayCards);
     for (QDomElement e = cards.firstChildElement(Xml::DayCard); !e.isNull();
          e = e.nextSiblingElement(Xml::DayCard)) {
-        int id = -1;
-        // The first card of an id wins, as a lookup in file order would find it.
-        if (Schedule::parseId(e.attribute(Xml::id), &id) && !m_cards.contains(id))
-            m_cards.insert(id, readEntries(e));
+        int id = Config::NoId;
+        if (Config::readId(e, Xml::id, &id))
+            Config::keepLater(&m_cards, id, readEntries(e));
     }
 }
 
@@ -126,7 +67,7 @@ void Schedule::readSpecialDays(const QDomElement& calendar)
     for (QDomElement e = days.firstChildElement(Xml::SpecialDay); !e.isNull();
          e = e.nextSiblingElement(Xml::SpecialDay)) {
         SpecialDay special;
-        if (!parseDay(e.attribute(Xml::day), &special.day, &special.month, &special.year))
+        if (!Config::readSpecialDay(e.attribute(Xml::day), &special.date))
             continue;
         special.entries = readEntries(e);
         m_specialDays.append(special);
@@ -145,12 +86,12 @@ const Schedule::SpecialDay* Schedule::specialDayOn(const QDate& date) const
     int day = 0;
     date.getDate(&year, &month, &day);
     for (const SpecialDay& special : m_specialDays) {
-        if (special.day != day || special.month != month)
+        if (special.date.day != day || special.date.month != month)
             continue;
         // A dated entry is more specific than a yearly one for the same day.
-        if (special.year == year)
+        if (special.date.year == year)
             return &special;
-        if (special.year == 0 && !yearly)
+        if (special.date.year == 0 && !yearly)
             yearly = &special;
     }
     return yearly;
@@ -163,7 +104,7 @@ Schedule::Day Schedule::entriesOn(const QDate& date) const
     if (const SpecialDay* special = specialDayOn(date))
         return special->entries;
     const int card = m_week.at(date.dayOfWeek() - 1);
-    return card < 0 ? Day() : m_cards.value(card);
+    return card == Config::NoId ? Day() : m_cards.value(card);
 }
 
 QVector<Schedule::Span> Schedule::spans(const QDate& first, const QDate& last) const
@@ -188,7 +129,7 @@ QVector<Schedule::Span> Schedule::spans(const QDate& first, const QDate& last) c
     for (qint64 d = 0; d < days; ++d, dayStart += MinutesPerDay) {
         const Day today = entriesOn(first.addDays(d));
         // docs/schedule.md, rule 6: until today's first entry the previous day's last one runs.
-        int target = previous.isEmpty() ? -1 : previous.last().target;
+        int target = previous.isEmpty() ? Config::NoId : previous.last().target;
         int from = 0;
         for (const Entry& entry : today) {
             extend(dayStart + from, dayStart + entry.minute, target);
@@ -204,21 +145,18 @@ QVector<Schedule::Span> Schedule::spans(const QDate& first, const QDate& last) c
 int Schedule::activeAt(const QDateTime& when) const
 {
     if (!when.isValid())
-        return -1;
+        return Config::NoId;
     const QTime time = when.time();
     const int minute = time.hour() * 60 + time.minute();
     const Day today = entriesOn(when.date());
-    int target = -1;
-    for (const Entry& entry : today) {
-        if (entry.minute > minute)
-            break;
-        target = entry.target;
+    if (!today.isEmpty() && today.first().minute <= minute) {
+        const auto later = std::find_if(today.cbegin(), today.cend(),
+                                        [minute](const Entry& entry) { return entry.minute > minute; });
+        return (later - 1)->target;
     }
-    if (target >= 0)
-        return target;
     // Before today's first entry the previous day's last one still runs.
     const Day yesterday = entriesOn(when.date().addDays(-1));
-    return yesterday.isEmpty() ? -1 : yesterday.last().target;
+    return yesterday.isEmpty() ? Config::NoId : yesterday.last().target;
 }
 
 QDateTime Schedule::nextChange(const QDateTime& after, int days) const

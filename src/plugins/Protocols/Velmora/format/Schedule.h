@@ -6,6 +6,8 @@
 #include <QString>
 #include <QVector>
 
+#include "ConfigReader.h"
+
 namespace Velmora {
 
 // Evaluates a zone or area Calendar element (docs/schedule.md): which strategy
@@ -18,7 +20,7 @@ public:
     struct Entry
     {
         int minute = 0;
-        int target = -1;
+        int target = Config::NoId;
     };
     using Day = QVector<Entry>; // sorted by minute; equal times keep file order
 
@@ -28,14 +30,14 @@ public:
     {
         int start = 0;
         int end = 0;
-        int target = -1; // -1: nothing active
+        int target = Config::NoId; // NoId: nothing active
     };
 
     Schedule() = default;
     // targetAttribute: "strategy_id" for the zone calendar, "state_id" for areas.
     Schedule(const QDomElement& calendar, const QString& targetAttribute);
 
-    // The active id, or -1 when no entry applies.
+    // The active id, or Config::NoId when no entry applies.
     int activeAt(const QDateTime& when) const;
     // The first moment after `after` (looking at most `days` days ahead) at
     // which activeAt gives another id; invalid when there is none.
@@ -51,23 +53,10 @@ public:
     // date is invalid or last is before first.
     QVector<Span> spans(const QDate& first, const QDate& last) const;
 
-    // Seven card ids, Monday first, -1 for a day without card; all -1 when the
-    // text does not split into seven fields.
-    static QVector<int> parseWeekDistribution(const QString& text);
-    // "hh:mm" as minutes after midnight, -1 when malformed.
-    static int parseTime(const QString& text);
-    // An id attribute: a whole number, 0 or more, blanks around allowed.
-    static bool parseId(const QString& text, int* id);
-    // A special day's "dd.MM" (*year set to 0: every year) or "dd.MM.yyyy";
-    // false when it is neither or names no real date ("29.02" counts as real).
-    static bool parseSpecialDay(const QString& text, int* day, int* month, int* year);
-
 private:
     struct SpecialDay
     {
-        int day = 0;
-        int month = 0;
-        int year = 0; // 0: every year
+        Config::SpecialDate date;
         Day entries;
     };
 
@@ -78,7 +67,7 @@ private:
 
     QString m_attribute;
     QHash<int, Day> m_cards;
-    QVector<int> m_week = QVector<int>(7, -1);
+    QVector<int> m_week = QVector<int>(Config::DaysPerWeek, Config::NoId);
     QVector<SpecialDay> m_specialDays;
 };
 

@@ -11,22 +11,6 @@ namespace Velmora {
 
 namespace {
 
-bool readId(const QDomElement& element, const QString& attribute, int* id)
-{
-    bool ok = false;
-    const int value = element.attribute(attribute).trimmed().toInt(&ok);
-    if (!ok || value < 0)
-        return false;
-    *id = value;
-    return true;
-}
-
-bool isDefault(const QDomElement& strategy)
-{
-    const QString value = strategy.attribute(Xml::default_).toLower();
-    return value == QLatin1String("true") || value == QLatin1String("1");
-}
-
 // The calendar's spans with every target the file lacks turned into "no plan".
 template<typename Exists>
 PlanTimeline planOf(const Schedule& schedule, const QDate& first, const QDate& last, Exists exists)
@@ -38,7 +22,7 @@ PlanTimeline planOf(const Schedule& schedule, const QDate& first, const QDate& l
         PlanInterval interval;
         interval.start = span.start;
         interval.end = span.end;
-        if (span.target >= 0) {
+        if (span.target != Config::NoId) {
             if (exists(span.target))
                 interval.id = span.target;
             else
@@ -89,14 +73,14 @@ SchedulePreview::SchedulePreview(const QDomElement& zone, const QDate& first, co
     }
     m_first = first;
     m_last = last;
-    readId(zone, Xml::id, &m_zoneId);
+    Config::readId(zone, Xml::id, &m_zoneId);
     m_zoneName = zone.attribute(Xml::name);
     readStrategies(zone);
     readAreas(zone);
 
     const Schedule calendar(zone.firstChildElement(Xml::Calendar), Xml::strategy_id);
     m_strategyPlan = planOf(calendar, first, last,
-                            [this](int id) { return m_strategyIndex.contains(id); });
+                            [this](int id) { return m_strategies.contains(id); });
 }
 
 void SchedulePreview::readStrategies(const QDomElement& zone)
@@ -105,22 +89,19 @@ void SchedulePreview::readStrategies(const QDomElement& zone)
     for (QDomElement e = list.firstChildElement(Xml::Strategy); !e.isNull();
          e = e.nextSiblingElement(Xml::Strategy)) {
         Strategy strategy;
-        // The first strategy of an id counts, as a lookup in file order finds it.
-        if (!readId(e, Xml::id, &strategy.id) || m_strategyIndex.contains(strategy.id))
+        if (!Config::readId(e, Xml::id, &strategy.id))
             continue;
         strategy.name = e.attribute(Xml::name);
         strategy.line = e.lineNumber();
-        strategy.isDefault = isDefault(e);
+        strategy.isDefault = Config::isDefault(e);
         for (QDomElement a = e.firstChildElement(Xml::Area); !a.isNull();
              a = a.nextSiblingElement(Xml::Area)) {
-            int area = -1;
+            int area = Config::NoId;
             int source = -1;
-            if (readId(a, Xml::id, &area) && readId(a, Xml::control_source, &source)
-                && !strategy.areaSources.contains(area))
-                strategy.areaSources.insert(area, source);
+            if (Config::readId(a, Xml::id, &area) && Config::readId(a, Xml::control_source, &source))
+                Config::keepLater(&strategy.areaSources, area, source);
         }
-        m_strategyIndex.insert(strategy.id, m_strategies.size());
-        m_strategies.append(strategy);
+        m_strategies.add(strategy.id, strategy);
     }
 }
 
@@ -130,27 +111,24 @@ void SchedulePreview::readAreas(const QDomElement& zone)
     for (QDomElement e = list.firstChildElement(Xml::Area); !e.isNull();
          e = e.nextSiblingElement(Xml::Area)) {
         Area area;
-        if (!readId(e, Xml::id, &area.id) || m_areaIndex.contains(area.id))
+        if (!Config::readId(e, Xml::id, &area.id))
             continue;
         area.name = e.attribute(Xml::name);
         area.line = e.lineNumber();
-        const QDomElement states = e.firstChildElement(Xml::States);
-        for (QDomElement s = states.firstChildElement(Xml::State); !s.isNull();
+        const QDomElement list = e.firstChildElement(Xml::States);
+        Config::IdList<State> states;
+        for (QDomElement s = list.firstChildElement(Xml::State); !s.isNull();
              s = s.nextSiblingElement(Xml::State)) {
             State state;
-            if (readId(s, Xml::id, &state.id)) {
+            if (Config::readId(s, Xml::id, &state.id)) {
                 state.name = s.attribute(Xml::name);
-                area.states.append(state);
+                states.add(state.id, state);
             }
         }
+        area.states = states.items();
         const Schedule calendar(e.firstChildElement(Xml::Calendar), Xml::state_id);
-        const QVector<State>& known = area.states;
-        area.plan = planOf(calendar, m_first, m_last, [&known](int id) {
-            return std::any_of(known.cbegin(), known.cend(),
-                               [id](const State& state) { return state.id == id; });
-        });
-        m_areaIndex.insert(area.id, m_areas.size());
-        m_areas.append(area);
+        area.plan = planOf(calendar, m_first, m_last, [&states](int id) { return states.contains(id); });
+        m_areas.add(area.id, area);
     }
 }
 
@@ -161,23 +139,17 @@ int SchedulePreview::minutes() const
 
 const SchedulePreview::Strategy* SchedulePreview::strategy(int id) const
 {
-    const auto it = m_strategyIndex.constFind(id);
-    return it == m_strategyIndex.cend() ? nullptr : &m_strategies.at(*it);
+    return m_strategies.find(id);
 }
 
 const SchedulePreview::Area* SchedulePreview::area(int id) const
 {
-    const auto it = m_areaIndex.constFind(id);
-    return it == m_areaIndex.cend() ? nullptr : &m_areas.at(*it);
+    return m_areas.find(id);
 }
 
 int SchedulePreview::defaultStrategy() const
 {
-    for (const Strategy& strategy : m_strategies) {
-        if (strategy.isDefault)
-            return strategy.id;
-    }
-    return m_strategies.isEmpty() ? -1 : m_strategies.first().id;
+    return Config::defaultStrategy(m_strategies);
 }
 
 int SchedulePreview::controlSource(int strategyId, int areaId) const
@@ -196,7 +168,7 @@ PlanTimeline SchedulePreview::controlSources(int areaId) const
         if (!sources.isEmpty() && sources.last().id == source)
             sources.last().end = interval.end;
         else
-            sources.append(PlanInterval{interval.start, interval.end, source, -1});
+            sources.append(PlanInterval{interval.start, interval.end, source, Config::NoId});
     }
     return sources;
 }
@@ -259,11 +231,11 @@ QString SchedulePreview::strategyText(const PlanInterval& interval) const
 {
     if (interval.hasPlan()) {
         const Strategy* s = strategy(interval.id);
-        return s && !s->name.isEmpty() ? QStringLiteral("%1 %2").arg(interval.id).arg(s->name)
-                                       : QString::number(interval.id);
+        return s && !s->name.isEmpty() ? QStringLiteral("%1 %2").arg(Config::idText(interval.id), s->name)
+                                       : Config::idText(interval.id);
     }
-    if (interval.missing >= 0)
-        return tr("no plan (strategy %1 missing)").arg(interval.missing);
+    if (interval.missing != Config::NoId)
+        return tr("no plan (strategy %1 missing)").arg(Config::idText(interval.missing));
     return tr("no plan");
 }
 
@@ -272,12 +244,12 @@ QString SchedulePreview::stateText(const Area& area, const PlanInterval& interva
     if (interval.hasPlan()) {
         for (const State& state : area.states) {
             if (state.id == interval.id && !state.name.isEmpty())
-                return QStringLiteral("%1 %2").arg(state.id).arg(state.name);
+                return QStringLiteral("%1 %2").arg(Config::idText(state.id), state.name);
         }
-        return QString::number(interval.id);
+        return Config::idText(interval.id);
     }
-    if (interval.missing >= 0)
-        return tr("no plan (state %1 missing)").arg(interval.missing);
+    if (interval.missing != Config::NoId)
+        return tr("no plan (state %1 missing)").arg(Config::idText(interval.missing));
     return tr("no plan");
 }
 
@@ -305,8 +277,8 @@ QString SchedulePreview::renderTable(const QVector<int>& areaIds) const
     QString range = m_first.toString(dayFormat);
     if (m_last != m_first)
         range += QStringLiteral("..") + m_last.toString(dayFormat);
-    QString text = m_zoneName.isEmpty() ? tr("Zone %1, %2\n").arg(m_zoneId).arg(range)
-                                        : tr("Zone %1 %2, %3\n").arg(m_zoneId).arg(m_zoneName, range);
+    QString text = m_zoneName.isEmpty() ? tr("Zone %1, %2\n").arg(Config::idText(m_zoneId)).arg(range)
+                                        : tr("Zone %1 %2, %3\n").arg(Config::idText(m_zoneId)).arg(m_zoneName, range);
 
     QVector<QStringList> rows{{tr("from"), tr("to"), tr("strategy")}};
     for (const PlanInterval& interval : m_strategyPlan)
@@ -334,8 +306,8 @@ QString SchedulePreview::renderTable(const QVector<int>& areaIds) const
             if (source.end == end)
                 ++c;
         }
-        const QString title = area.name.isEmpty() ? tr("Area %1").arg(area.id)
-                                                  : tr("Area %1 %2").arg(area.id).arg(area.name);
+        const QString title = area.name.isEmpty() ? tr("Area %1").arg(Config::idText(area.id))
+                                                  : tr("Area %1 %2").arg(Config::idText(area.id)).arg(area.name);
         text += QLatin1Char('\n') + title + QLatin1Char('\n') + tableText(rows);
     }
     return text;

@@ -8,6 +8,8 @@
 #include <QString>
 #include <QVector>
 
+#include "ConfigReader.h"
+
 namespace Velmora {
 
 // One stretch of a plan: [start, end) in minutes after midnight of the
@@ -16,10 +18,10 @@ struct PlanInterval
 {
     int start = 0;
     int end = 0;
-    int id = -1;      // the strategy, state or control source; -1: no plan
-    int missing = -1; // with id -1: the strategy or state the calendar names but the file lacks
+    int id = Config::NoId;      // the strategy, state or control source; NoId: no plan
+    int missing = Config::NoId; // without plan: the strategy or state the calendar names but the file lacks
 
-    bool hasPlan() const { return id >= 0; }
+    bool hasPlan() const { return id != Config::NoId; }
     bool operator==(const PlanInterval& other) const
     {
         return start == other.start && end == other.end && id == other.id && missing == other.missing;
@@ -68,7 +70,7 @@ public:
         int id = -1;
         QString name;
         int line = 0;
-        QVector<State> states; // file order; the first is the area's base state
+        QVector<State> states; // file order as strategyList(); the first is the area's base state
         PlanTimeline plan;     // the states its calendar plans
     };
 
@@ -90,12 +92,13 @@ public:
 
     // The zone calendar's strategies.
     const PlanTimeline& strategies() const { return m_strategyPlan; }
-    // The zone's strategies and areas in file order (the first of an id only).
-    const QVector<Strategy>& strategyList() const { return m_strategies; }
-    const QVector<Area>& areas() const { return m_areas; }
+    // The zone's strategies and areas in file order; of two with one id the
+    // later counts, in the place of the first.
+    const QVector<Strategy>& strategyList() const { return m_strategies.items(); }
+    const QVector<Area>& areas() const { return m_areas.items(); }
     const Strategy* strategy(int id) const;
     const Area* area(int id) const;
-    // The strategy marked default, else the first, else -1.
+    // The strategy marked default, else the first, else Config::NoId.
     int defaultStrategy() const;
 
     // The control source `strategyId` gives `areaId`: its control_source, 0
@@ -134,12 +137,10 @@ private:
     QDate m_first;
     QDate m_last;
     QString m_error;
-    int m_zoneId = -1;
+    int m_zoneId = Config::NoId;
     QString m_zoneName;
-    QVector<Strategy> m_strategies;
-    QHash<int, int> m_strategyIndex; // id -> index in m_strategies
-    QVector<Area> m_areas;
-    QHash<int, int> m_areaIndex;
+    Config::IdList<Strategy> m_strategies;
+    Config::IdList<Area> m_areas;
     PlanTimeline m_strategyPlan;
 };
 

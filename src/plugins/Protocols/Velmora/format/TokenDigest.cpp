@@ -83,6 +83,12 @@ void addStartElement(TokenHash& hash, const QXmlStreamReader& reader)
 
 } // namespace
 
+QString nestingTooDeepMessage()
+{
+    return QCoreApplication::translate("Velmora::TokenDigest", "Elements nested deeper than %1 levels")
+        .arg(MaxNestingDepth);
+}
+
 TokenObserver::~TokenObserver() = default;
 
 TokenDigest digestTokens(QIODevice* device, TokenObserver* observer)
@@ -96,9 +102,7 @@ TokenDigest digestTokens(QIODevice* device, TokenObserver* observer)
         switch (token) {
         case QXmlStreamReader::StartElement:
             if (++depth > MaxNestingDepth) {
-                reader.raiseError(QCoreApplication::translate(
-                    "Velmora::TokenDigest", "Elements nested deeper than %1 levels")
-                                      .arg(MaxNestingDepth));
+                reader.raiseError(nestingTooDeepMessage());
                 result.tooDeep = true;
                 continue;
             }

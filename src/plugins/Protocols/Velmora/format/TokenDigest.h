@@ -11,6 +11,8 @@ namespace Velmora {
 // Real configurations nest about six levels. Deeper files are refused before a
 // document parser recurses through them and exhausts the stack.
 constexpr int MaxNestingDepth = 256;
+// "Elements nested deeper than 256 levels", translated.
+QString nestingTooDeepMessage();
 
 // The outcome of one pass over a configuration's XML tokens.
 struct TokenDigest

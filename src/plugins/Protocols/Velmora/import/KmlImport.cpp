@@ -2,12 +2,12 @@
 
 #include <QCoreApplication>
 #include <QDomDocument>
-#include <QFile>
 
 #include "KmlCoordinates.h"
 #include "KmlFileDialog.h"
 #include "KmlImportDlg.h"
 #include "format/Vocabulary.h"
+#include "format/XmlDocument.h"
 #include "format/XmlText.h"
 
 namespace Velmora {
@@ -77,16 +77,19 @@ void setOutline(QDomElement element, const QString& text)
 
 bool readPlacemarks(const QString& fileName, QList<Placemark>* placemarks, QString* error)
 {
-    QFile file(fileName);
-    if (!file.open(QIODevice::ReadOnly)) {
-        if (error)
-            *error = QCoreApplication::translate("KmlImportDlg", "Error open kml file: %1").arg(file.errorString());
-        return false;
-    }
     QDomDocument document;
-    if (!document.setContent(&file, true)) {
-        if (error)
-            *error = QCoreApplication::translate("KmlImportDlg", "invalid kml file");
+    Xml::ReadError failure;
+    if (!Xml::readDocument(fileName, &document, &failure, Xml::Namespaces::Processed)) {
+        if (!error)
+            return false;
+        if (failure.kind == Xml::ReadError::CannotOpen)
+            *error = QCoreApplication::translate("KmlImportDlg", "Error open kml file: %1").arg(failure.message);
+        else
+            *error = QCoreApplication::translate("KmlImportDlg", "Error processing file %1 (%2:%3): %4")
+                         .arg(fileName)
+                         .arg(failure.line)
+                         .arg(failure.column)
+                         .arg(failure.message);
         return false;
     }
     collect(document.documentElement(), placemarks);

@@ -12,6 +12,7 @@
 
 #include "EmbeddedPython.h"
 #include "format/ConfigDiff.h"
+#include "format/XmlDocument.h"
 
 // The core is a static library: the plug-in registers its resources when
 // loaded, but a dialog made by a program that links the core directly must
@@ -103,10 +104,8 @@ void TolImportDlg::finish()
     if (text.isNull())
         return; // the log shows what went wrong
 
-    QString error;
-    int line = 0;
-    int column = 0;
-    if (m_document.setContent(text.toString(), &error, &line, &column)) {
+    Velmora::Xml::ReadError error;
+    if (Velmora::Xml::parseDocument(text.toString(), &m_document, &error)) {
         m_result = m_document.documentElement();
         if (!m_replaced.isNull())
             appendLine(tr("Pressing OK %1.").arg(Velmora::ConfigDiff::replacementSummary(m_replaced, m_result)));
@@ -114,7 +113,7 @@ void TolImportDlg::finish()
         return;
     }
     appendLine(text.toString());
-    stdErr(tr("output xml parsing error (line %1,column %2): %3").arg(line).arg(column).arg(error));
+    stdErr(tr("output xml parsing error (line %1,column %2): %3").arg(error.line).arg(error.column).arg(error.message));
 }
 
 void TolImportDlg::stdOut(const QString& text)

@@ -272,8 +272,8 @@
         <translation>Файлы KML (*.kml)</translation>
     </message>
     <message>
-        <source>invalid kml file</source>
-        <translation type="unfinished" />
+        <source>Error processing file %1 (%2:%3): %4</source>
+        <translation>Ошибка обработки файла %1 (%2:%3): %4</translation>
     </message>
     <message>
         <source>zone</source>

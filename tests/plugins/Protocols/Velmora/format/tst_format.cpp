@@ -1,6 +1,9 @@
 // The file format's own pieces: the configuration checker, the token digest
-// behind the configuration hash, and outline numbers as text.
+// behind the configuration hash, the values every reader reads alike, and
+// outline numbers as text.
 #include "Velmora/format/ConfigChecker.h"
+#include "Velmora/format/ConfigReader.h"
+#include "DomText.h"
 #include "Velmora/format/GeometryText.h"
 #include "Velmora/format/TokenDigest.h"
 
@@ -94,6 +97,9 @@ private slots:
     void variants_data();
     void variants();
     void readsFromCurrentPosition();
+    // Values: what each rule reads from a text, as "a b c", "-" for nothing
+    void values_data();
+    void values();
     // Outline numbers
     void numbers_data();
     void numbers();
@@ -304,6 +310,67 @@ void TestFormat::readsFromCurrentPosition()
     QVERIFY(buffer.open(QIODevice::ReadOnly));
     buffer.seek(4);
     QCOMPARE(Velmora::tokenDigest(&buffer), Velmora::tokenDigest(QByteArray(baseDocument)));
+}
+
+void TestFormat::values_data()
+{
+    QTest::addColumn<QString>("rule");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("read");
+    const auto row = [](const char* rule, const char* text, const char* read) {
+        QTest::addRow("%s \"%s\"", rule, text) << rule << QString::fromUtf8(text) << read;
+    };
+    // Unsigned 32-bit, blanks and a plus sign allowed; written back unsigned.
+    row("id", " +7 ", "7");
+    row("id", "4294967295", "4294967295");
+    row("id", "4294967296", "-");
+    row("id", "-1", "-");
+    row("id", "1e3", "-");
+    row("id list", " 7,,x, 5 ,3000000000", "7 5 3000000000");
+    row("default", "TRUE", "1");
+    row("default", "yes", "0");
+    row("week", "1,1,1,1,2,,", "1 1 1 1 2 - -");
+    row("week", "1, x ,1,1,1,1,1", "1 - 1 1 1 1 1");
+    row("week", "1,1,1,1,1,1", "- - - - - - -");
+    row("time", " 07:05 ", "425");
+    row("time", "24:00", "-");
+    row("time", "7:05", "-");
+    // "dd.MM" every year (0), a leap year standing in; else "dd.MM.yyyy".
+    row("day", "29.02", "29 2 0");
+    row("day", "29.02.2027", "-");
+    row("day", "01.05.2027", "1 5 2027");
+    row("day", "1.05", "-");
+}
+
+void TestFormat::values()
+{
+    QFETCH(QString, rule);
+    QFETCH(QString, text);
+    QFETCH(QString, read);
+    namespace Config = Velmora::Config;
+    const auto ids = [](const QList<int>& list) {
+        QStringList words;
+        for (int id : list)
+            words << (id == Config::NoId ? QStringLiteral("-") : Config::idText(id));
+        return words.join(' ');
+    };
+    QString result = QStringLiteral("-");
+    int id = Config::NoId;
+    Config::SpecialDate date;
+    QDomDocument document;
+    if (rule == "id" && Config::readId(text, &id))
+        result = Config::idText(id);
+    else if (rule == "id list")
+        result = ids(Config::readIdList(text));
+    else if (rule == "default")
+        result = QString::number(Config::isDefault(parseXml(&document, "<Strategy default='" + text + "'/>")));
+    else if (rule == "week")
+        result = ids(Config::readWeek(text).toList());
+    else if (rule == "time" && Config::readTime(text) >= 0)
+        result = QString::number(Config::readTime(text));
+    else if (rule == "day" && Config::readSpecialDay(text, &date))
+        result = QStringLiteral("%1 %2 %3").arg(date.day).arg(date.month).arg(date.year);
+    QCOMPARE(result, read);
 }
 
 void TestFormat::numbers_data()

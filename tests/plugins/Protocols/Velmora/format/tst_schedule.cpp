@@ -42,7 +42,7 @@ QString calendar(const char* attribute, const QStringList& cards, const char* we
 }
 
 // Strategy 1 (default) gives area 1 source 1 and area 2 source 2; strategy 2
-// lists area 1 twice (source 3 first) and leaves area 2 out. Area 1 has states
+// lists area 1 twice (source 2 last) and leaves area 2 out. Area 1 has states
 // 1 and 2, area 2 states 5 and 6.
 QString zone(const QString& zoneCalendar, const QString& area1 = {}, const QString& area2 = {})
 {
@@ -124,9 +124,9 @@ void TestSchedule::timelines_data()
         "2027-05-03", "2027-05-03", 1, "00:00=!3 07:00=1 20:00=!3");
     row("another area's state is missing", zone(dayNight, {}, calendar(s, {"07:00=5,20:00=1"}, "1,1,1,1,1,1,1")),
         "2027-05-03", "2027-05-03", 2, "00:00=!1 07:00=5 20:00=!1");
-    // Control sources: an area's first entry in the strategy counts; left out, it is not controlled.
+    // Control sources: an area's later entry in the strategy counts; left out, it is not controlled.
     const QString everyDay = zone(calendar(g, {"06:00=1,22:00=2"}, "1,1,1,1,1,1,1"));
-    row("sources of a listed area", everyDay, "2027-05-03", "2027-05-03", -1, "00:00=3 06:00=1 22:00=3");
+    row("sources of a listed area", everyDay, "2027-05-03", "2027-05-03", -1, "00:00=2 06:00=1 22:00=2");
     row("sources of an area left out", everyDay, "2027-05-03", "2027-05-03", -2, "00:00=0 06:00=2 22:00=0");
     row("sources under a missing strategy", zone(calendar(g, {"06:00=1,12:00=9,14:00=1,22:00=2"}, "1,1,1,1,1,,")),
         "2027-05-03", "2027-05-03", -2, "00:00=- 06:00=2 12:00=- 14:00=2 22:00=0");

@@ -102,6 +102,11 @@ private slots:
         QTest::newRow("result not XML") << "lxml.etree.tostring = lambda *a, **k: b'<p>not an <b>area</p>'"
                                         << smallReport << true << QStringList{"output xml parsing error"}
                                         << "<p>not an <b>area</p>";
+        // Refused before the document parser recurses through every level.
+        QTest::newRow("result nested 30,000 deep")
+            << "lxml.etree.tostring = lambda *a, **k: b'<a>' * 30000 + b'</a>' * 30000" << smallReport << true
+            << QStringList{"(line 1,column 772): Elements nested deeper than 256 levels"}
+            << QString("<a>").repeated(30000) + QString("</a>").repeated(30000);
     }
     void failedImport()
     {

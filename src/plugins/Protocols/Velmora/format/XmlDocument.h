@@ -1,0 +1,44 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+class QDomDocument;
+class QIODevice;
+
+namespace Velmora {
+namespace Xml {
+
+// Why a document could not be read, and where (line and column counted from 1,
+// 0 when unknown).
+struct ReadError
+{
+    enum Kind { None, CannotOpen, Syntax, TooDeep };
+
+    Kind kind = None;
+    QString message; // the file's error text, or the parser's message
+    int line = 0;
+    int column = 0;
+};
+
+enum class Namespaces { Ignored, Processed };
+
+// The document parser recurses once per level of nesting, so a small file of
+// deeply nested elements exhausts the stack. These parse in two steps: a
+// streaming pass that refuses elements nested deeper than MaxNestingDepth
+// ("Elements nested deeper than 256 levels", where the bound was passed), then
+// the document parse with the parser's own messages. False with the reason when
+// either refuses the input.
+bool parseDocument(QIODevice* device, QDomDocument* document, ReadError* error,
+                   Namespaces namespaces = Namespaces::Ignored);
+bool parseDocument(const QByteArray& data, QDomDocument* document, ReadError* error,
+                   Namespaces namespaces = Namespaces::Ignored);
+// Text that is already characters: an encoding it declares is not applied.
+bool parseDocument(const QString& text, QDomDocument* document, ReadError* error,
+                   Namespaces namespaces = Namespaces::Ignored);
+// Opens the file and parses it as above.
+bool readDocument(const QString& fileName, QDomDocument* document, ReadError* error,
+                  Namespaces namespaces = Namespaces::Ignored);
+
+} // namespace Xml
+} // namespace Velmora
