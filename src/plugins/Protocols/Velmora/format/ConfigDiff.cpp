@@ -1,8 +1,6 @@
 #include "ConfigDiff.h"
 
-#include <QBuffer>
 #include <QDomDocument>
-#include <QFile>
 #include <QHash>
 #include <QPointF>
 #include <QTextStream>
@@ -11,7 +9,7 @@
 #include <cmath>
 
 #include "GeometryText.h"
-#include "TokenDigest.h"
+#include "XmlDocument.h"
 #include "Vocabulary.h"
 #include "XmlText.h"
 
@@ -504,36 +502,24 @@ QStringList ConfigDiff::compare(const QDomElement& before, const QDomElement& af
 
 namespace {
 
-// Deep nesting is refused before the document parser recurses through it.
 bool parse(const QByteArray& bytes, const QString& name, QDomDocument* document, QString* error)
 {
-    QBuffer buffer;
-    buffer.setData(bytes);
-    buffer.open(QIODevice::ReadOnly);
-    const TokenDigest pass = digestTokens(&buffer);
-    QString message;
-    int line = 0;
-    int column = 0;
-    if (pass.tooDeep) {
-        *error = QStringLiteral("%1:%2:%3: %4").arg(name).arg(pass.line).arg(pass.column).arg(pass.error);
-        return false;
-    }
-    if (!document->setContent(bytes, false, &message, &line, &column)) {
-        *error = QStringLiteral("%1:%2:%3: %4").arg(name).arg(line).arg(column).arg(message);
-        return false;
-    }
-    return true;
+    Xml::ReadError failure;
+    if (Xml::parseDocument(bytes, document, &failure))
+        return true;
+    *error = QStringLiteral("%1:%2:%3: %4").arg(name).arg(failure.line).arg(failure.column).arg(failure.message);
+    return false;
 }
 
-bool readWhole(const QString& fileName, QByteArray* bytes, QString* error)
+bool read(const QString& fileName, QDomDocument* document, QString* error)
 {
-    QFile file(fileName);
-    if (!file.open(QIODevice::ReadOnly)) {
-        *error = QStringLiteral("%1: %2").arg(fileName, file.errorString());
-        return false;
-    }
-    *bytes = file.readAll();
-    return true;
+    Xml::ReadError failure;
+    if (Xml::readDocument(fileName, document, &failure))
+        return true;
+    *error = failure.kind == Xml::ReadError::CannotOpen
+        ? QStringLiteral("%1: %2").arg(fileName, failure.message)
+        : QStringLiteral("%1:%2:%3: %4").arg(fileName).arg(failure.line).arg(failure.column).arg(failure.message);
+    return false;
 }
 
 } // namespace
@@ -590,14 +576,11 @@ bool ConfigDiff::compareTexts(const QByteArray& before, const QByteArray& after,
 
 bool ConfigDiff::compareFiles(const QString& before, const QString& after, QStringList* changes, QString* error)
 {
-    QByteArray old;
-    QByteArray now;
-    QDomDocument oldDocument;
-    QDomDocument newDocument;
-    if (!readWhole(before, &old, error) || !readWhole(after, &now, error) || !parse(old, before, &oldDocument, error)
-        || !parse(now, after, &newDocument, error))
+    QDomDocument old;
+    QDomDocument now;
+    if (!read(before, &old, error) || !read(after, &now, error))
         return false;
-    *changes = compare(oldDocument.documentElement(), newDocument.documentElement());
+    *changes = compare(old.documentElement(), now.documentElement());
     return true;
 }
 
