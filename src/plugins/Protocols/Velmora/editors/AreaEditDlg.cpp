@@ -13,6 +13,7 @@
 #include "ControllersStateEditdlg.h"
 #include "DaycardEditDlg.h"
 #include "DomMetaType.h"
+#include "IdField.h"
 #include "SpecialDayEditdlg.h"
 #include "format/Vocabulary.h"
 #include "format/XmlText.h"
@@ -92,23 +93,16 @@ AreaEditDlg::AreaEditDlg(QDomElement areas, QDomElement area, QWidget* parent, Q
     Q_UNUSED(resources)
     Velmora::Editors::registerDomElementType();
     ui->setupUi(this);
+    m_id = new Velmora::Editors::IdField(ui->areaId);
 
     // A copy: cancelling leaves the zone editor's document untouched.
     m_area = area.isNull() ? areas.ownerDocument().createElement(Xml::Area) : area.cloneNode(true).toElement();
     ensureSkeleton();
 
     const QString id = m_area.attribute(Xml::id);
-    int largest = 0;
-    for (QDomElement other = areas.firstChildElement(Xml::Area); !other.isNull();
-         other = other.nextSiblingElement(Xml::Area)) {
-        const QString otherId = other.attribute(Xml::id);
-        if (otherId == id)
-            continue;
-        m_otherAreaIds.append(otherId.toInt());
-        largest = qMax(largest, otherId.toInt());
-    }
+    m_otherAreaIds = Velmora::Editors::siblingIds(areas, Xml::Area, id);
     if (id.isEmpty())
-        ui->areaId->setValue(largest + 1);
+        m_id->setId(Velmora::Editors::nextId(m_otherAreaIds));
 
     ui->controllersFromMap->setEnabled(m_scene != nullptr);
     auto* wholeWeek = new QAction(tr("use for whole week"), ui->daycards);
@@ -178,7 +172,7 @@ void AreaEditDlg::fillForm()
 
     const QString id = m_area.attribute(Xml::id);
     if (!id.isEmpty())
-        ui->areaId->setValue(id.toInt());
+        m_id->setId(id);
     ui->areaName->setText(m_area.attribute(Xml::name));
 
     const QStringList numbers =
@@ -427,13 +421,9 @@ void AreaEditDlg::deleteState(QListWidgetItem* item)
 void AreaEditDlg::on_addDaycard_clicked()
 {
     QDomElement cards = dayCardsElement();
-    int largest = 0;
-    for (QDomElement card = cards.firstChildElement(Xml::DayCard); !card.isNull();
-         card = card.nextSiblingElement(Xml::DayCard))
-        largest = qMax(largest, card.attribute(Xml::id).toInt());
     QDomDocument document = m_area.ownerDocument();
     QDomElement card = document.createElement(Xml::DayCard);
-    card.setAttribute(Xml::id, QString::number(largest + 1));
+    card.setAttribute(Xml::id, QString::number(Velmora::Editors::nextId(Velmora::Editors::siblingIds(cards, Xml::DayCard))));
 
     DaycardEditDlg editor(statesElement(), card, this);
     if (editor.exec() != QDialog::Accepted)
@@ -695,7 +685,7 @@ void AreaEditDlg::on_buttonBox_accepted()
     // An open week-cell editor has set its cell already.
     closeWeekCellEditors();
 
-    const bool idTaken = m_otherAreaIds.contains(ui->areaId->value());
+    const bool idTaken = m_otherAreaIds.contains(m_id->id());
     markField(ui->areaId, idTaken);
     const bool nameMissing = ui->areaName->text().isEmpty();
     markField(ui->areaName, nameMissing);
@@ -713,7 +703,7 @@ void AreaEditDlg::on_buttonBox_accepted()
 
 QDomElement AreaEditDlg::areaElement()
 {
-    m_area.setAttribute(Xml::id, QString::number(ui->areaId->value()));
+    m_area.setAttribute(Xml::id, m_id->text());
     m_area.setAttribute(Xml::name, ui->areaName->text());
 
     QStringList numbers;

@@ -19,6 +19,7 @@
 
 #include "ComboBoxDelegate.h"
 #include "DomMetaType.h"
+#include "IdField.h"
 #include "Logging.h"
 #include "format/Vocabulary.h"
 
@@ -80,21 +81,13 @@ ControllersStateEditdlg::ControllersStateEditdlg(QDomElement states, QDomElement
     connect(m_progDelegate, QOverload<const QModelIndex&>::of(&ComboBoxDelegate::createEditor), this,
             &ControllersStateEditdlg::progDelegateCreateEditor);
 
+    m_id = new Velmora::Editors::IdField(ui->stateId);
     const QString id = state.attribute(Xml::id);
-    for (QDomElement other = states.firstChildElement(Xml::State); !other.isNull();
-         other = other.nextSiblingElement(Xml::State)) {
-        const QString otherId = other.attribute(Xml::id);
-        if (otherId != id)
-            m_otherStateIds.append(otherId.toInt());
-    }
-    if (id.isEmpty()) {
-        int largest = 0;
-        for (int other : qAsConst(m_otherStateIds))
-            largest = qMax(largest, other);
-        ui->stateId->setValue(largest + 1);
-    } else {
-        ui->stateId->setValue(id.toInt());
-    }
+    m_otherStateIds = Velmora::Editors::siblingIds(states, Xml::State, id);
+    if (id.isEmpty())
+        m_id->setId(Velmora::Editors::nextId(m_otherStateIds));
+    else
+        m_id->setId(id);
     ui->stateName->setText(state.attribute(Xml::name));
 
     {
@@ -165,7 +158,8 @@ void ControllersStateEditdlg::setRpcObject(QObject* rpcObject)
 QDomElement ControllersStateEditdlg::stateElement(QDomDocument doc)
 {
     QDomElement state = doc.createElement(Xml::State);
-    state.setAttribute(Xml::id, ui->stateId->text());
+    // Not the spin box's text: that is written in the user's locale.
+    state.setAttribute(Xml::id, m_id->text());
     state.setAttribute(Xml::name, ui->stateName->text());
     for (int row = 0; row < ui->states->rowCount(); ++row) {
         QDomElement controller = doc.createElement(Xml::Controller);
@@ -201,7 +195,7 @@ void ControllersStateEditdlg::on_buttonBox_accepted()
         editor->deleteLater();
     ui->states->setCurrentItem(nullptr);
 
-    const bool idTaken = m_otherStateIds.contains(ui->stateId->value());
+    const bool idTaken = m_otherStateIds.contains(m_id->id());
     markField(ui->stateId, idTaken);
 
     const bool nameMissing = ui->stateName->text().isEmpty();

@@ -18,6 +18,12 @@ namespace Ui {
 class ControllersStateEditdlg;
 }
 
+namespace Velmora {
+namespace Editors {
+class IdField;
+}
+} // namespace Velmora
+
 // Edits one area state: its id, its name and, controller by controller, the
 // special state, signal program or special program it runs. Special programs
 // are edited by the external program editor (morvix) on the controller's
@@ -67,7 +73,8 @@ private:
     void showWarning(const QString& title, const QString& text);
 
     Ui::ControllersStateEditdlg* ui;
-    QList<int> m_otherStateIds;
+    Velmora::Editors::IdField* m_id;
+    QList<quint32> m_otherStateIds;
     QPointer<QObject> m_rpcObject;
     ComboBoxDelegate* m_stateDelegate;
     ComboBoxDelegate* m_progDelegate;

@@ -20,11 +20,10 @@
 #include <QSplitter>
 #include <QStringList>
 
-#include <algorithm>
-
 #include "AreaEditDlg.h"
 #include "DaycardEditDlg.h"
 #include "DomMetaType.h"
+#include "IdField.h"
 #include "Logging.h"
 #include "StratEditDlg.h"
 #include "format/ConfigChecker.h"
@@ -114,6 +113,7 @@ ZoneEditDlg::ZoneEditDlg(QString fileName, QWidget* parent, QGraphicsScene* scen
     Velmora::Editors::registerDomElementType();
     qRegisterMetaType<QGraphicsPathItem*>("QGraphicsPathItem*");
     ui->setupUi(this);
+    m_id = new Velmora::Editors::IdField(ui->zoneId);
 
     if (!fileName.isEmpty() && QFileInfo::exists(fileName) && !readFile(fileName)) {
         // Nothing of a file we could not read is offered for editing, or saved.
@@ -172,7 +172,7 @@ void ZoneEditDlg::ensureSkeleton()
 void ZoneEditDlg::fillForm()
 {
     ui->exportKml->setEnabled(!geometryText().isEmpty());
-    ui->zoneId->setValue(m_zone.attribute(Xml::id).toInt(nullptr, 10));
+    m_id->setId(m_zone.attribute(Xml::id));
     ui->zoneName->setText(m_zone.attribute(Xml::name));
 
     for (QDomElement area = areasElement().firstChildElement(Xml::Area); !area.isNull();
@@ -260,8 +260,7 @@ void ZoneEditDlg::setGeometryText(const QString& text)
 QDomDocument ZoneEditDlg::zoneDocument()
 {
     closeWeekCellEditors();
-    // The number, not the spin box's text: that is written in the user's locale.
-    m_zone.setAttribute(Xml::id, QString::number(ui->zoneId->value()));
+    m_zone.setAttribute(Xml::id, m_id->text());
     m_zone.setAttribute(Xml::name, ui->zoneName->text());
     QStringList days;
     for (int day = 0; day < DaysOfWeek; ++day) {
@@ -575,13 +574,9 @@ void ZoneEditDlg::addDayCardItem(const QDomElement& card)
 
 void ZoneEditDlg::on_addDaycard_clicked()
 {
-    QList<int> ids;
-    for (QDomElement card = dayCardsElement().firstChildElement(Xml::DayCard); !card.isNull();
-         card = card.nextSiblingElement(Xml::DayCard))
-        ids.append(card.attribute(Xml::id).toInt());
-    const int id = ids.isEmpty() ? 1 : *std::max_element(ids.cbegin(), ids.cend()) + 1;
+    const quint32 id = Velmora::Editors::nextId(Velmora::Editors::siblingIds(dayCardsElement(), Xml::DayCard));
     QDomElement card = m_document.createElement(Xml::DayCard);
-    card.setAttribute(Xml::id, id);
+    card.setAttribute(Xml::id, QString::number(id));
 
     SubDialog<DaycardEditDlg> editor(new DaycardEditDlg(strategiesElement(), card, this));
     if (!editor.accepted())

@@ -316,6 +316,50 @@ private slots:
         QCOMPARE(leftInTemp(), QStringList());
     }
 
+    // Ids as the file writes them survive an edit; a new one follows the largest without overflowing; the file
+    // gets ASCII digits whatever the user's locale.
+    void ids_data()
+    {
+        QTest::addColumn<QString>("ids");     // the area's states; the last is edited, accepted as it is
+        QTest::addColumn<bool>("isNew");      // the last is a new state instead
+        QTest::addColumn<QString>("written"); // the edited or new state's id
+        QTest::addColumn<bool>("arabic");     // the user's locale has digits of its own
+        QTest::newRow("9, Arabic digits") << "2,9" << false << "9" << true;
+        QTest::newRow("0") << "2,0" << false << "0" << false;
+        QTest::newRow("100000, Arabic digits") << "2,100000" << false << "100000" << true;
+        QTest::newRow("4294967295") << "2,4294967295" << false << "4294967295" << false;
+        QTest::newRow("new after 2147483647, Arabic digits") << "2,2147483647" << true << "2147483648" << true;
+        QTest::newRow("new after 4294967295: the smallest free") << "4294967295,1,2" << true << "3" << false;
+    }
+    void ids()
+    {
+        QFETCH(QString, ids);
+        QFETCH(bool, isNew);
+        QFETCH(QString, written);
+        QFETCH(bool, arabic);
+        const QLocale usual;
+        const auto restore = qScopeGuard([this, usual] {
+            m_dialog.reset();
+            QLocale::setDefault(usual);
+        });
+        if (arabic)
+            QLocale::setDefault(QLocale(QLocale::Arabic, QLocale::Egypt));
+        QString states;
+        for (const QString& id : ids.split(','))
+            states += QString("<State id=\"%1\" name=\"S\"><Controller id=\"7\"/></State>").arg(id);
+        QDomDocument fresh;
+        QDomElement state = isNew ? fresh.createElement("State") : QDomElement();
+        if (isNew)
+            state.setAttribute("name", "New");
+        parseXml(&m_doc, "<States>" + states + "</States>");
+        m_dialog = std::make_unique<ControllersStateEditdlg>(m_doc.documentElement(),
+                                                             isNew ? state : m_doc.documentElement().lastChildElement());
+        showExposed(m_dialog.get());
+        Drive::clickButton(m_dialog.get());
+        QCOMPARE(m_dialog->result(), int(QDialog::Accepted));
+        QCOMPARE(m_dialog->stateElement(m_doc).attribute("id"), written);
+    }
+
     void storageSignals()
     {
         FakeStorage second;

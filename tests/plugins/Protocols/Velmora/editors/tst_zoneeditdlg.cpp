@@ -102,7 +102,8 @@ class ZoneEditDlgTest : public QObject
         const QString verb = w[0];
         // A misspelt step would otherwise do nothing and pass.
         static const QStringList verbs{"ok", "red", "name", "day", "kml", "delStrat", "delDayCard", "delArea", "week",
-                                       "addStrat", "editStrat", "addCard", "addArea", "editArea", "drag", "end", "import"};
+                                       "addStrat", "editStrat", "addCard", "addArea", "editArea", "edit", "drag",
+                                       "shift", "end", "close", "import"};
         QVERIFY2(verbs.contains(verb), qPrintable("unknown action " + action));
         const int row = w.value(1).toInt();
         auto* strategies = widget<QTableWidget>("strategies");
@@ -163,12 +164,18 @@ class ZoneEditDlgTest : public QObject
             else
                 Drive::clickButton(editor);
             QTRY_VERIFY2(!editor, qPrintable(action)); // deleted once finished
-        } else if (verb == "drag") { // the zone outline edited on the map: one vertex moved
+        } else if (verb == "edit" || verb == "drag") { // the zone outline edited on the map; "drag" moves one vertex
             press(dialog.data(), "editZoneGeometry");
             QVERIFY(toolWindow(dialog.data()) && !dialog->isVisible() && overlay(&scene)->isEditing());
-            overlay(&scene)->movePoint(QPointF(1000, 0), QPointF(1200, 50.5));
-        } else if (verb == "end") { // the tool window's button
-            QTest::mouseClick(toolWindow(dialog.data())->findChild<QPushButton*>(), Qt::LeftButton);
+            if (verb == "drag")
+                overlay(&scene)->movePoint(QPointF(1000, 0), QPointF(1200, 50.5));
+        } else if (verb == "shift") { // where a Shift drag leaves the overlay: moved whole, 100 east
+            overlay(&scene)->moveBy(100, 0);
+        } else if (verb == "end" || verb == "close") { // the tool window's button, or its close box
+            if (verb == "end")
+                QTest::mouseClick(toolWindow(dialog.data())->findChild<QPushButton*>(), Qt::LeftButton);
+            else
+                toolWindow(dialog.data())->close();
             QVERIFY(dialog->isVisible() && !overlay(&scene)->isEditing());
         } else if (verb == "import") {
             press(dialog.data(), "importKml");
@@ -277,6 +284,79 @@ private slots:
         QCOMPARE(accepted.count(), red.isEmpty() ? 1 : 0);
         QCOMPARE(summary(dialog->zoneDocument()), document);
         QCOMPARE(overlay(&scene)->outlineText(), document.section("| outline ", 1)); // the map shows what is saved
+    }
+
+    // Ids as the file writes them survive an edit; a new one follows the largest without overflowing; the file
+    // gets ASCII digits whatever the user's locale.
+    void ids_data()
+    {
+        QTest::addColumn<QString>("edited");  // zone; strategy: the first opened and accepted as it is (=ID: typed);
+                                              // new strategy; new card
+        QTest::addColumn<QString>("ids");     // of the zone, its strategies or its cards
+        QTest::addColumn<QString>("written"); // the edited or new element's id
+        QTest::addColumn<bool>("arabic");     // the user's locale has digits of its own
+        QTest::newRow("zone 0") << "zone" << "0" << "0" << false;
+        QTest::newRow("zone 100000") << "zone" << "100000" << "100000" << true;
+        QTest::newRow("zone 4294967295") << "zone" << "4294967295" << "4294967295" << false;
+        QTest::newRow("strategy 0") << "strategy" << "0,5" << "0" << false;
+        QTest::newRow("strategy 100000") << "strategy" << "100000,5" << "100000" << true;
+        QTest::newRow("strategy 4294967295") << "strategy" << "4294967295,5" << "4294967295" << false;
+        QTest::newRow("strategy 100000 retyped") << "strategy=12" << "100000,5" << "12" << false;
+        QTest::newRow("new strategy after 2147483647") << "new strategy" << "1,2147483647" << "2147483648" << true;
+        QTest::newRow("new strategy after 4294967295: the smallest free")
+            << "new strategy" << "1,4294967295,2" << "3" << false;
+        QTest::newRow("new card after 2147483647") << "new card" << "2147483647,1" << "2147483648" << false;
+        QTest::newRow("new card after 4294967295: the smallest free") << "new card" << "4294967295" << "1" << true;
+    }
+    void ids()
+    {
+        QFETCH(QString, edited);
+        QFETCH(QString, ids);
+        QFETCH(QString, written);
+        QFETCH(bool, arabic);
+        const QLocale usual;
+        const auto restore = qScopeGuard([this, usual] {
+            dialog.reset();
+            QLocale::setDefault(usual);
+        });
+        if (arabic)
+            QLocale::setDefault(QLocale(QLocale::Arabic, QLocale::Egypt));
+        const QStringList list = ids.split(',');
+        const QStringList strategyIds = edited.contains("strategy") ? list : QStringList{"1"};
+        const QStringList cardIds = edited == "new card" ? list : QStringList{"1"};
+        QString strategies, cards;
+        for (const QString& id : strategyIds)
+            strategies += QString("<Strategy id=\"%1\" name=\"S\"%2><Area id=\"3\" control_source=\"1\"/></Strategy>")
+                              .arg(id, strategies.isEmpty() ? " default=\"1\"" : "");
+        for (const QString& id : cardIds)
+            cards += QString("<DayCard id=\"%1\"><Time strategy_id=\"%2\">00:00</Time></DayCard>").arg(id, strategyIds[0]);
+        const QString week = QVector<QString>(7, cardIds[0]).toList().join(QLatin1Char(','));
+        open(QString("<Zone id=\"%1\" name=\"N\"><Calendar><DayCards>%2</DayCards><WeekDistribution>%3</WeekDistribution>"
+                     "</Calendar><Strategies>%4</Strategies><Areas><Area id=\"3\" name=\"A\"/></Areas></Zone>")
+                 .arg(edited == "zone" ? ids : "7", cards, week, strategies));
+        if (edited.startsWith("strategy")) {
+            PopupAnswerer editors;
+            const QString typed = edited.section('=', 1);
+            editors.expect("StratEditDlg", [typed](QWidget* editor) {
+                if (!typed.isEmpty())
+                    Drive::retype(editor->findChild<QSpinBox*>("stratId"), typed);
+                Drive::clickButton(editor);
+            });
+            Drive::clickCell(widget<QTableWidget>("strategies"), 0, 1, true);
+            QVERIFY(editors.allAnswered());
+        } else if (edited == "new strategy") {
+            act("addStrat New");
+        } else if (edited == "new card") {
+            act("addCard " + strategyIds[0]);
+        }
+        act("ok");
+        QVERIFY(!dialog->isVisible());
+        const QDomElement zone = dialog->zoneDocument().documentElement();
+        const QDomElement element = edited == "zone"            ? zone
+            : edited.startsWith("strategy")                     ? zone.firstChildElement("Strategies").firstChildElement()
+            : edited == "new strategy"                          ? zone.firstChildElement("Strategies").lastChildElement()
+                                                                : zone.firstChildElement("Calendar").firstChildElement("DayCards").lastChildElement();
+        QCOMPARE(element.attribute("id"), written);
     }
 
     void check_data()
