@@ -639,10 +639,7 @@ void AreaEditDlg::areaGraphicsFinished(int result)
                 addController(id);
         }
         setGeometryText(m_creation->outlineText());
-        if (m_overlay) {
-            m_overlay->setPos(0, 0);
-            m_overlay->setOutlineText(geometryText());
-        }
+        Velmora::Editors::showStoredOutline(m_overlay, geometryText());
     }
     delete m_creation;
     if (m_scene)
@@ -667,10 +664,7 @@ void AreaEditDlg::editGeometryFinished(int result)
         m_overlay->setEditMode(false);
         if (result == QDialog::Accepted)
             setGeometryText(m_overlay->outlineText());
-        // The text holds scene coordinates: an outline dragged whole (Shift)
-        // would otherwise be shown moved twice.
-        m_overlay->setPos(0, 0);
-        m_overlay->setOutlineText(geometryText());
+        Velmora::Editors::showStoredOutline(m_overlay, geometryText());
     }
     if (auto* window = qobject_cast<QDialog*>(sender()))
         window->deleteLater();

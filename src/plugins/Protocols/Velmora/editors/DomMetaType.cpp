@@ -7,6 +7,8 @@
 #include <QTableWidget>
 #include <QVariant>
 
+#include "graphics/GraphicsArea.h"
+
 namespace Velmora {
 namespace Editors {
 
@@ -114,6 +116,14 @@ void showListMenu(QListWidget* list, const QPoint& pos)
     if (list->selectedItems().isEmpty())
         return;
     QMenu::exec(list->actions(), list->viewport()->mapToGlobal(pos), nullptr, list);
+}
+
+void showStoredOutline(GraphicsArea* overlay, const QString& outlineText)
+{
+    if (!overlay)
+        return;
+    overlay->setPos(0, 0);
+    overlay->setOutlineText(outlineText);
 }
 
 } // namespace Editors

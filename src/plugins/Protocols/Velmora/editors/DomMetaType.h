@@ -4,6 +4,7 @@
 #include <QMetaType>
 #include <QTableWidgetItem>
 
+class GraphicsArea;
 class QObject;
 class QComboBox;
 class QListWidget;
@@ -56,6 +57,12 @@ void clearDaysOf(QTableWidget* week, const QString& card);
 // The list's own actions as a context menu at `pos`, which comes in the
 // coordinates of the list's viewport; nothing when no item is selected.
 void showListMenu(QListWidget* list, const QPoint& pos);
+
+// Shows stored outline text on an editor's overlay. The text holds scene
+// coordinates, and an overlay dragged whole (Shift) keeps its offset: it goes
+// back to the origin first, or the outline would show, and then be written,
+// moved twice.
+void showStoredOutline(GraphicsArea* overlay, const QString& outlineText);
 
 } // namespace Editors
 } // namespace Velmora

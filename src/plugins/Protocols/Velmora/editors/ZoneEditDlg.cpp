@@ -729,8 +729,9 @@ void ZoneEditDlg::zoneGraphicsEditFinished(int result)
         m_overlay->setEditMode(false);
         if (result == QDialog::Accepted)
             setGeometryText(m_overlay->outlineText());
-        else
-            m_overlay->setOutlineText(geometryText()); // the edit is discarded
+        // A discarded edit shows the stored outline again; so does a kept one,
+        // now that the text holds where it was dragged.
+        Velmora::Editors::showStoredOutline(m_overlay, geometryText());
     }
     if (auto* tool = qobject_cast<QDialog*>(sender()); tool && tool->parent() == this)
         tool->deleteLater();
@@ -787,8 +788,7 @@ void ZoneEditDlg::kmlImportFinished(int result)
                     fillAreaItem(area, item);
             }
         }
-        if (m_overlay)
-            m_overlay->setOutlineText(geometryText());
+        Velmora::Editors::showStoredOutline(m_overlay, geometryText());
     }
     if (dialog)
         dialog->deleteLater();

@@ -264,6 +264,14 @@ private slots:
                                              << QString(untouched).replace("1000,0;", "1200,50.5;");
         QTest::newRow("KML outlines assigned by name") << zone << QStringList{"kml", "import", "ok"} << ""
             << QString(untouched).replace(outline, "1,1;9,1;9,9").replace("10,10;500,10;500,400", "2,2;4,2;4,4");
+        // Stored outlines hold where they are shown: reloading one takes back a whole-outline drag too.
+        const QString movedOnce = "100,0;1100,0;1100,800;100,800";
+        QTest::newRow("outline moved whole, an edit cancelled, one kept: moved once") << zone
+            << QStringList{"edit", "shift", "end", "edit", "close", "edit", "end", "ok"} << ""
+            << QString(untouched).replace(outline, movedOnce);
+        QTest::newRow("outline moved whole, a KML outline imported") << zone
+            << QStringList{"edit", "shift", "end", "kml", "import", "ok"} << ""
+            << QString(untouched).replace(outline, "1,1;9,1;9,9").replace("10,10;500,10;500,400", "2,2;4,2;4,4");
     }
     void editing()
     {
