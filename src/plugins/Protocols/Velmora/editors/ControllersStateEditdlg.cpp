@@ -16,6 +16,7 @@
 #include <QTemporaryFile>
 #include <QTextStream>
 #include <QVariant>
+#include <QXmlStreamReader>
 
 #include "ComboBoxDelegate.h"
 #include "DomMetaType.h"
@@ -50,6 +51,43 @@ QString findTool()
                 return candidate.absoluteFilePath();
         }
     }
+    return QString();
+}
+
+// No special program comes near this; a controller's whole configuration is
+// far smaller. A larger result is refused before it is read.
+constexpr qint64 MaxProgramBytes = 16 * 1024 * 1024;
+// Deeper nesting is no program either, and would cost the later parse its stack.
+constexpr int MaxProgramDepth = 256;
+
+// Why `bytes` are not a special program as the program editor saves one (a
+// well-formed document whose root is Program, or Controller as older files
+// have it), or empty when they are.
+QString programFault(const QByteArray& bytes)
+{
+    QXmlStreamReader reader(bytes);
+    QString root;
+    int depth = 0;
+    while (!reader.atEnd()) {
+        const QXmlStreamReader::TokenType token = reader.readNext();
+        if (token == QXmlStreamReader::EndElement)
+            --depth;
+        if (token != QXmlStreamReader::StartElement)
+            continue;
+        if (root.isEmpty())
+            root = reader.name().toString();
+        if (++depth > MaxProgramDepth)
+            return ControllersStateEditdlg::tr("elements nested deeper than %1 levels (line %2)")
+                .arg(MaxProgramDepth)
+                .arg(reader.lineNumber());
+    }
+    if (reader.hasError())
+        return ControllersStateEditdlg::tr("%1 (line %2, column %3)")
+            .arg(reader.errorString())
+            .arg(reader.lineNumber())
+            .arg(reader.columnNumber());
+    if (root != Xml::Program && root != Xml::Controller)
+        return ControllersStateEditdlg::tr("its root element is %1, not Program").arg(root);
     return QString();
 }
 
@@ -380,9 +418,24 @@ void ControllersStateEditdlg::editProgram(int row, bool local)
         showWarning(tr("Error"), tr("Error open result file"));
         return;
     }
-    const QByteArray program = result.readAll();
+    if (result.size() > MaxProgramBytes) {
+        showWarning(tr("Error"), tr("The program editor saved %1 bytes, more than a special program can hold (%2 bytes). "
+                                    "Nothing was changed.")
+                                     .arg(result.size())
+                                     .arg(MaxProgramBytes));
+        return;
+    }
+    // Bounded also when the size says nothing (a device, a pipe).
+    const QByteArray program = result.read(MaxProgramBytes + 1);
     if (program.isEmpty())
         return;
+    const QString fault = program.size() > MaxProgramBytes
+        ? tr("more than %1 bytes").arg(MaxProgramBytes)
+        : programFault(program);
+    if (!fault.isEmpty()) {
+        showWarning(tr("Error"), tr("The program editor saved no special program: %1. Nothing was changed.").arg(fault));
+        return;
+    }
 
     QTableWidgetItem* target = ui->states->item(row, SpecialProgramColumn);
     if (!target) {

@@ -201,6 +201,30 @@
         <source>The program editor %1 exited with status %2</source>
         <translation>Редактор программ %1 завершился с кодом %2</translation>
     </message>
+    <message>
+        <source>elements nested deeper than %1 levels (line %2)</source>
+        <translation>элементы вложены глубже %1 уровней (строка %2)</translation>
+    </message>
+    <message>
+        <source>%1 (line %2, column %3)</source>
+        <translation>%1 (строка %2, столбец %3)</translation>
+    </message>
+    <message>
+        <source>its root element is %1, not Program</source>
+        <translation>его корневой элемент %1, а не Program</translation>
+    </message>
+    <message>
+        <source>The program editor saved %1 bytes, more than a special program can hold (%2 bytes). Nothing was changed.</source>
+        <translation>Редактор программ сохранил %1 байт, больше, чем может занимать специальная программа (%2 байт). Ничего не изменено.</translation>
+    </message>
+    <message>
+        <source>more than %1 bytes</source>
+        <translation>больше %1 байт</translation>
+    </message>
+    <message>
+        <source>The program editor saved no special program: %1. Nothing was changed.</source>
+        <translation>Редактор программ сохранил не специальную программу: %1. Ничего не изменено.</translation>
+    </message>
 </context>
 <context>
     <name>DaycardEditDlg</name>

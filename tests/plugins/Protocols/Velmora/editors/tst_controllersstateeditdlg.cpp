@@ -20,8 +20,8 @@ const QString Both = QString("<Controller id=\"7\" program_id=\"%1\">%2</Control
 
 // The program editor as the tests script it: each run is recorded in a folder of its own under FAKE_RECORD (its
 // arguments, the files it was handed); it writes FAKE_LIST as the program list and FAKE_PROGRAM as the program
-// (FAKE_REMOVE=1 deletes the program file instead), then ends with status FAKE_STATUS, or by a signal when that is
-// "crash".
+// (FAKE_REMOVE=1 deletes the program file instead; FAKE_PAD blanks follow the program), then ends with status
+// FAKE_STATUS, or by a signal when that is "crash".
 const char* const FakeTool = R"(#!/bin/sh
 PATH=/usr/bin:/bin
 n=0
@@ -33,7 +33,8 @@ while [ $# -gt 1 ]; do
     --controller-config) cp "$2" "$run/config" ;;
     --get-prog-list) [ -z "${FAKE_LIST+set}" ] || printf %s "$FAKE_LIST" > "$2" ;;
     --edit-prog) cp "$2" "$run/program"
-        if [ "$FAKE_REMOVE" = 1 ]; then rm "$2"; elif [ -n "${FAKE_PROGRAM+set}" ]; then printf %s "$FAKE_PROGRAM" > "$2"; fi ;;
+        if [ "$FAKE_REMOVE" = 1 ]; then rm "$2"; elif [ -n "${FAKE_PROGRAM+set}" ]; then printf %s "$FAKE_PROGRAM" > "$2"; fi
+        [ -z "$FAKE_PAD" ] || head -c "$FAKE_PAD" /dev/zero | tr '\0' ' ' >> "$2" ;;
     esac
     shift
 done
@@ -157,7 +158,7 @@ private slots:
         qputenv("TMPDIR", m_scratch->filePath("tmp").toLocal8Bit());
         qputenv("FAKE_RECORD", m_scratch->filePath("record").toLocal8Bit());
         qputenv("FAKE_PROGRAM", NewProgram);
-        for (const char* name : {"FAKE_LIST", "FAKE_REMOVE", "FAKE_STATUS"})
+        for (const char* name : {"FAKE_LIST", "FAKE_REMOVE", "FAKE_STATUS", "FAKE_PAD"})
             qunsetenv(name);
         setTool("morvix.exe");
         m_storage.reply = QByteArray(Config);
@@ -262,6 +263,13 @@ private slots:
         QTest::newRow("exit status 3") << EditCase{sp, dc, "0", {}, "", "FAKE_STATUS=3"};
         QTest::newRow("crash") << EditCase{sp, dc, "0", {}, "", "FAKE_STATUS=crash"};
         QTest::newRow("result file gone") << EditCase{sp, dc, "0", {}, "Error: Error open result file", "FAKE_REMOVE=1"};
+        const QString noProgram = "Error: The program editor saved no special program: ";
+        QTest::newRow("result truncated")
+            << EditCase{sp, dc, "0", {}, noProgram + "*", "FAKE_PROGRAM=<Program type=\"2\"><Phase start=\"0\">1"};
+        QTest::newRow("result of another kind")
+            << EditCase{sp, dc, "0", {}, noProgram + "its root element is Zone, not Program.*", "FAKE_PROGRAM=<Zone id=\"1\"/>"};
+        QTest::newRow("result larger than any configuration")
+            << EditCase{sp, dc, "0", {}, "Error: The program editor saved 17000*", "FAKE_PAD=17000000"};
         QTest::newRow("storage: empty") << EditCase{sp, dc, "-", {}, "Error: Storage service return empty data", {}, QByteArray()};
         QTest::newRow("storage: error up to the first closing tag")
             << EditCase{sp, dc, "-", {}, "Error: Disk is offline", {}, QByteArray("<Error>Disk is offline</Error>b</Error>")};
@@ -302,6 +310,7 @@ private slots:
             QCOMPARE(firstController(), "Controller id=7 [" + describeXml(NewProgram) + ']');
         } else {
             QCOMPARE(choices(0), before);
+            QCOMPARE(firstController(), describeXml(c.controller.toUtf8()));
         }
         const QStringList boxes = m_answerer->boxes;
         QCOMPARE(boxes.size(), c.box.isEmpty() ? 0 : 1);
