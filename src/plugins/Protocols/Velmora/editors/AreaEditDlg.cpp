@@ -256,7 +256,7 @@ void AreaEditDlg::on_controllers_itemChanged(QListWidgetItem* item)
     const QSignalBlocker blocker(ui->controllers);
     // Emptying a number is no deletion (Delete is): the states would keep a
     // controller that the area's list no longer names.
-    if (number.isEmpty() ||
+    if (number.isEmpty() || !Xml::isXmlText(number) ||
         ui->controllers->findItems(number, Qt::MatchExactly | Qt::MatchCaseSensitive).size() > 1) {
         item->setText(previous);
         return;
@@ -681,8 +681,7 @@ void AreaEditDlg::on_buttonBox_accepted()
 
     const bool idTaken = m_otherAreaIds.contains(m_id->id());
     markField(ui->areaId, idTaken);
-    const bool nameMissing = ui->areaName->text().isEmpty();
-    markField(ui->areaName, nameMissing);
+    const bool nameRefused = Velmora::Editors::markName(ui->areaName);
     bool dayMissing = false;
     for (int day = 0; day < DaysOfWeek; ++day) {
         QTableWidgetItem* cell = ui->weekDistrib->item(0, day);
@@ -691,7 +690,7 @@ void AreaEditDlg::on_buttonBox_accepted()
             markCell(cell, empty);
         dayMissing = dayMissing || empty;
     }
-    if (!idTaken && !nameMissing && !dayMissing)
+    if (!idTaken && !nameRefused && !dayMissing)
         accept();
 }
 

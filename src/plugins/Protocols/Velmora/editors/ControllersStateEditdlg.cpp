@@ -236,9 +236,8 @@ void ControllersStateEditdlg::on_buttonBox_accepted()
     const bool idTaken = m_otherStateIds.contains(m_id->id());
     markField(ui->stateId, idTaken);
 
-    const bool nameMissing = ui->stateName->text().isEmpty();
-    markField(ui->stateName, nameMissing);
-    if (!nameMissing && !idTaken)
+    const bool nameRefused = Velmora::Editors::markName(ui->stateName);
+    if (!nameRefused && !idTaken)
         accept();
 }
 

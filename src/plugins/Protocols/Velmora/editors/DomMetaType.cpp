@@ -1,12 +1,16 @@
 #include "DomMetaType.h"
 
 #include <QComboBox>
+#include <QCoreApplication>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
 #include <QPalette>
 #include <QTableWidget>
+#include <QToolTip>
 #include <QVariant>
 
+#include "format/XmlText.h"
 #include "graphics/GraphicsArea.h"
 
 namespace Velmora {
@@ -61,6 +65,46 @@ void markField(QWidget* field, bool fault)
     QPalette palette = field->palette();
     palette.setColor(QPalette::Base, Qt::red);
     field->setPalette(palette);
+}
+
+namespace {
+
+QString codeOf(QChar character)
+{
+    return QStringLiteral("U+%1").arg(character.unicode(), 4, 16, QLatin1Char('0')).toUpper();
+}
+
+} // namespace
+
+QString unwritableReason(const QString& text)
+{
+    const int at = Xml::firstNonXmlCharacter(text);
+    if (at < 0)
+        return QString();
+    return QCoreApplication::translate("Velmora::Editors", "The name holds the character %1, which a zone file cannot carry.")
+        .arg(codeOf(text.at(at)));
+}
+
+QString withCodesShown(const QString& text)
+{
+    QString shown;
+    QString rest = text;
+    for (int at = Xml::firstNonXmlCharacter(rest); at >= 0; at = Xml::firstNonXmlCharacter(rest)) {
+        shown += rest.left(at) + QLatin1Char('[') + codeOf(rest.at(at)) + QLatin1Char(']');
+        rest = rest.mid(at + 1);
+    }
+    return shown + rest;
+}
+
+bool markName(QLineEdit* field)
+{
+    const QString reason = unwritableReason(field->text());
+    const bool fault = field->text().isEmpty() || !reason.isEmpty();
+    markField(field, fault);
+    field->setToolTip(reason);
+    if (!reason.isEmpty())
+        QToolTip::showText(field->mapToGlobal(QPoint(0, field->height())), reason, field);
+    return fault;
 }
 
 QComboBox* openDayCardChooser(QTableWidget* week, QTableWidgetItem* cell, const QListWidget* cards)

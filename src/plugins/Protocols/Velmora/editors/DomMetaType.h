@@ -7,6 +7,7 @@
 class GraphicsArea;
 class QObject;
 class QComboBox;
+class QLineEdit;
 class QListWidget;
 class QTableWidget;
 class QWidget;
@@ -35,6 +36,17 @@ QTableWidgetItem* editedCell(const QObject* editor, const QTableWidget* table);
 // red background, a field a red base colour; false restores the default look.
 void markCell(QTableWidgetItem* cell, bool fault);
 void markField(QWidget* field, bool fault);
+
+// Why `text` cannot go into a zone file (a character XML cannot carry), or
+// empty when it can.
+QString unwritableReason(const QString& text);
+// `text` with every character XML cannot carry shown as its code, "[U+0001]".
+QString withCodesShown(const QString& text);
+
+// Marks a name field red when the name is empty or cannot be written; for
+// the latter the reason becomes the field's tool tip, shown at once. True
+// when the name is refused.
+bool markName(QLineEdit* field);
 
 // Puts a combo box of the day cards listed in `cards` into a week cell, the
 // cell's card current (none when the cell is empty); the caller connects it.

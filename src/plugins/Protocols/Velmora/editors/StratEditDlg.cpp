@@ -168,8 +168,7 @@ void StratEditDlg::on_buttonBox_accepted()
 
     const bool idTaken = m_otherIds.contains(m_id->id());
     markField(ui->stratId, idTaken);
-    const bool nameMissing = ui->stratName->text().isEmpty();
-    markField(ui->stratName, nameMissing);
-    if (ok && !idTaken && !nameMissing)
+    const bool nameRefused = Velmora::Editors::markName(ui->stratName);
+    if (ok && !idTaken && !nameRefused)
         accept();
 }

@@ -11,6 +11,7 @@
 #include <QGraphicsScene>
 #include <QHBoxLayout>
 #include <QListWidget>
+#include <QMessageBox>
 #include <QPainterPath>
 #include <QPalette>
 #include <QPen>
@@ -669,9 +670,7 @@ void ZoneEditDlg::on_buttonBox_accepted()
     closeWeekCellEditors();
     bool ok = true;
 
-    const bool noName = ui->zoneName->text().isEmpty();
-    markField(ui->zoneName, noName);
-    ok = ok && !noName;
+    ok = !Velmora::Editors::markName(ui->zoneName) && ok;
 
     for (int day = 0; day < DaysOfWeek; ++day) {
         if (QTableWidgetItem* cell = ui->weekDistrib->item(0, day)) {
@@ -753,8 +752,9 @@ QString ZoneEditDlg::selectKmlExportFile()
 void ZoneEditDlg::on_exportKml_clicked()
 {
     const QString fileName = selectKmlExportFile();
-    if (!fileName.isEmpty())
-        Velmora::Kml::exportZone(fileName, ui->zoneName->text(), m_zone); // a failure is logged there
+    QString error;
+    if (!fileName.isEmpty() && !Velmora::Kml::exportZone(fileName, ui->zoneName->text(), m_zone, &error))
+        QMessageBox::warning(this, tr("Error"), error);
 }
 
 void ZoneEditDlg::on_importKml_clicked()
@@ -774,9 +774,11 @@ void ZoneEditDlg::on_importKml_clicked()
 void ZoneEditDlg::kmlImportFinished(int result)
 {
     auto* dialog = qobject_cast<KmlImportDlg*>(sender());
+    QStringList refusedNames;
     if (dialog && result == QDialog::Accepted) {
         QString zoneName = ui->zoneName->text();
         const Velmora::Kml::AppliedImport applied = Velmora::Kml::applyImport(*dialog, m_zone, &zoneName);
+        refusedNames = applied.refusedNames;
         if (applied.zoneRenamed)
             ui->zoneName->setText(zoneName);
         // Items show the names, previews the outlines the import replaced.
@@ -793,6 +795,13 @@ void ZoneEditDlg::kmlImportFinished(int result)
     if (dialog)
         dialog->deleteLater();
     show();
+    if (!refusedNames.isEmpty()) {
+        for (QString& name : refusedNames)
+            name = Velmora::Editors::withCodesShown(name);
+        QMessageBox::warning(this, tr("Warning"),
+                             tr("These names in the KML file hold characters a zone file cannot carry and were not "
+                                "taken: %1").arg(refusedNames.join(QStringLiteral(", "))));
+    }
 }
 
 // Checking: what the checker finds in the form as it stands. It informs and

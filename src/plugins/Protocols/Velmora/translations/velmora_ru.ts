@@ -311,6 +311,10 @@
         <source>not using</source>
         <translation>не использовать</translation>
     </message>
+    <message>
+        <source>Cannot export %1: the name "%2" holds the character U+%3, which KML cannot carry</source>
+        <translation>Невозможно экспортировать %1: название "%2" содержит символ U+%3, который нельзя записать в KML</translation>
+    </message>
 </context>
 <context>
     <name>SpecialDayEditdlg</name>
@@ -551,6 +555,25 @@ Choose another file to keep your changes.</source>
     <message>
         <source>No faults found.</source>
         <translation>Ошибок не найдено.</translation>
+    </message>
+    <message>
+        <source>Error</source>
+        <translation>Ошибка</translation>
+    </message>
+    <message>
+        <source>Warning</source>
+        <translation>Предупреждение</translation>
+    </message>
+    <message>
+        <source>These names in the KML file hold characters a zone file cannot carry and were not taken: %1</source>
+        <translation>Эти названия из файла KML содержат символы, которые нельзя записать в файл зоны, и не приняты: %1</translation>
+    </message>
+</context>
+<context>
+    <name>Velmora::Editors</name>
+    <message>
+        <source>The name holds the character %1, which a zone file cannot carry.</source>
+        <translation>Название содержит символ %1, который нельзя записать в файл зоны.</translation>
     </message>
 </context>
 </TS>

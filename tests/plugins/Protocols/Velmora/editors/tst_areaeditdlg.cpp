@@ -132,7 +132,7 @@ class AreaEditDlgTest : public QObject
             } else if (verb == "click") {            // click BUTTON
                 press(dialog, w[1]);
             } else if (verb == "set") {              // set areaId N, set areaName TEXT
-                Drive::retype(widget(w[1]), w[2]);
+                enter(widget(w[1]), w[2]);
             } else if (verb == "addState" || verb == "editState") { // addState NAME; editState STATE NEWID
                 answerer->expect("ControllersStateEditdlg", [=](QWidget* editor) {
                     if (verb == "editState")
@@ -284,6 +284,10 @@ private slots:
             << "w5,w6";
         QTest::newRow("id of another area, empty name") << "3" << QStringList{"set areaId 4", "set areaName -", "ok"}
             << QString(centre).replace("3 Centre", "4 ") << "areaId,areaName";
+        const QString unwritable = QString("Cen") + QChar(1) + "tre";
+        QTest::newRow("name XML cannot carry") << "3" << QStringList{"set areaName " + unwritable, "ok"}
+            << QString(centre).replace("3 Centre", "3 " + unwritable)
+            << "areaName=The name holds the character U+0001, which a zone file cannot carry.";
         QTest::newRow("file without texts: six-day week shown empty")
             << "4" << QStringList{"ok"} << "4 North | g= | c= | s= | d= | w=,,,,,, | x=" << all;
         QTest::newRow("new area: next free id, nothing scheduled") << "" << QStringList{"set areaName South", "ok"}

@@ -326,26 +326,30 @@ private slots:
     }
 
     // Ids as the file writes them survive an edit; a new one follows the largest without overflowing; the file
-    // gets ASCII digits whatever the user's locale.
-    void ids_data()
+    // gets ASCII digits whatever the user's locale; a name the file cannot carry is refused.
+    void accept_data()
     {
         QTest::addColumn<QString>("ids");     // the area's states; the last is edited, accepted as it is
         QTest::addColumn<bool>("isNew");      // the last is a new state instead
-        QTest::addColumn<QString>("written"); // the edited or new state's id
         QTest::addColumn<bool>("arabic");     // the user's locale has digits of its own
-        QTest::newRow("9, Arabic digits") << "2,9" << false << "9" << true;
-        QTest::newRow("0") << "2,0" << false << "0" << false;
-        QTest::newRow("100000, Arabic digits") << "2,100000" << false << "100000" << true;
-        QTest::newRow("4294967295") << "2,4294967295" << false << "4294967295" << false;
-        QTest::newRow("new after 2147483647, Arabic digits") << "2,2147483647" << true << "2147483648" << true;
-        QTest::newRow("new after 4294967295: the smallest free") << "4294967295,1,2" << true << "3" << false;
+        QTest::addColumn<QString>("name");    // typed, if any
+        QTest::addColumn<QString>("written"); // the edited or new state's id, or what is red when refused
+        QTest::newRow("9, Arabic digits") << "2,9" << false << true << "" << "9";
+        QTest::newRow("0") << "2,0" << false << false << "" << "0";
+        QTest::newRow("100000, Arabic digits") << "2,100000" << false << true << "" << "100000";
+        QTest::newRow("4294967295") << "2,4294967295" << false << false << "" << "4294967295";
+        QTest::newRow("new after 2147483647, Arabic digits") << "2,2147483647" << true << true << "" << "2147483648";
+        QTest::newRow("new after 4294967295: the smallest free") << "4294967295,1,2" << true << false << "" << "3";
+        QTest::newRow("name XML cannot carry") << "2,9" << false << false << QString("P") + QChar(1)
+            << "red: stateName=The name holds the character U+0001, which a zone file cannot carry.";
     }
-    void ids()
+    void accept()
     {
         QFETCH(QString, ids);
         QFETCH(bool, isNew);
-        QFETCH(QString, written);
         QFETCH(bool, arabic);
+        QFETCH(QString, name);
+        QFETCH(QString, written);
         const QLocale usual;
         const auto restore = qScopeGuard([this, usual] {
             m_dialog.reset();
@@ -364,9 +368,13 @@ private slots:
         m_dialog = std::make_unique<ControllersStateEditdlg>(m_doc.documentElement(),
                                                              isNew ? state : m_doc.documentElement().lastChildElement());
         showExposed(m_dialog.get());
+        if (!name.isEmpty())
+            enter(m_dialog->findChild<QLineEdit*>("stateName"), name);
         Drive::clickButton(m_dialog.get());
-        QCOMPARE(m_dialog->result(), int(QDialog::Accepted));
-        QCOMPARE(m_dialog->stateElement(m_doc).attribute("id"), written);
+        if (m_dialog->isVisible())
+            QCOMPARE("red: " + markedRed(m_dialog.get(), {"stateId", "stateName"}).join(' '), written);
+        else
+            QCOMPARE(m_dialog->stateElement(m_doc).attribute("id"), written);
     }
 
     void storageSignals()

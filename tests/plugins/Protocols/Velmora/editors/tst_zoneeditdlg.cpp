@@ -30,9 +30,12 @@ const QString untouched = "zone 7 North | strategies 1*Day:3,4 2Night:3 3Event:3
 // Outlines by name for the zone, area 3, and an area the zone lacks.
 const QString placemark = "<Placemark><name>%1</name><Polygon><outerBoundaryIs><LinearRing><coordinates>%2"
                           "</coordinates></LinearRing></outerBoundaryIs></Polygon></Placemark>";
+// The lake's name holds U+0001, which the file writes as a reference.
 const QString kml = "<kml xmlns=\"http://www.opengis.net/kml/2.2\"><Document>" + placemark.arg("North", "1,1,0 9,1,0 9,9,0 ")
-                    + placemark.arg("Centre", "2,2,0 4,2,0 4,4,0 ") + placemark.arg("Lake", "5,5,0 6,5,0 6,6,0 ")
+                    + placemark.arg("Centre", "2,2,0 4,2,0 4,4,0 ") + placemark.arg("La&#1;ke", "5,5,0 6,5,0 6,6,0 ")
                     + "</Document></kml>";
+const QString lake = QString("La") + QChar(1) + "ke";
+const QString nameFault = "The name holds the character U+0001, which a zone file cannot carry.";
 
 // The document in one line; "*" marks a strategy carrying "default", "=" an area's outline.
 QString summary(const QDomDocument& document)
@@ -77,6 +80,7 @@ class ZoneEditDlgTest : public QObject
     Q_OBJECT
 
     QTemporaryDir dir;
+    QStringList said; // message boxes and refusals not yet checked by a "said" step
     QGraphicsScene scene;
     QObject storage;
     QScopedPointer<KmlZoneEditDlg> dialog;
@@ -103,7 +107,7 @@ class ZoneEditDlgTest : public QObject
         // A misspelt step would otherwise do nothing and pass.
         static const QStringList verbs{"ok", "red", "name", "day", "kml", "delStrat", "delDayCard", "delArea", "week",
                                        "addStrat", "editStrat", "addCard", "addArea", "editArea", "edit", "drag",
-                                       "shift", "end", "close", "import"};
+                                       "shift", "end", "close", "import", "export", "said"};
         QVERIFY2(verbs.contains(verb), qPrintable("unknown action " + action));
         const int row = w.value(1).toInt();
         auto* strategies = widget<QTableWidget>("strategies");
@@ -113,7 +117,9 @@ class ZoneEditDlgTest : public QObject
         else if (verb == "red")
             QCOMPARE(redMarks(), w.mid(1).join(' '));
         else if (verb == "name")
-            Drive::retype(widget("zoneName"), w.mid(1).join(' '));
+            enter(widget("zoneName"), w.mid(1).join(' '));
+        else if (verb == "said")
+            QCOMPARE(std::exchange(said, {}).join(" / "), w.mid(1).join(' '));
         else if (verb == "day")
             pick(widget<QTableWidget>("weekDistrib"), 0, row, w[2]);
         else if (verb == "kml")
@@ -130,14 +136,19 @@ class ZoneEditDlgTest : public QObject
             widget<QListWidget>("daycards")->actions().first()->trigger();
         if (verb == "addStrat" || verb == "editStrat") {
             const QString name = w.value(verb == "addStrat" ? 1 : 2), id = w.value(3);
-            editors.expect("StratEditDlg", [name, id](QWidget* editor) {
+            editors.expect("StratEditDlg", [this, name, id](QWidget* editor) {
                 if (name == "-")
                     return static_cast<QDialog*>(editor)->reject();
-                Drive::retype(editor->findChild<QLineEdit*>("stratName"), name);
+                enter(editor->findChild<QLineEdit*>("stratName"), name);
                 if (!id.isEmpty())
                     Drive::retype(editor->findChild<QSpinBox*>("stratId"), id);
                 pick(editor->findChild<QTableWidget*>("areas"), 0, 2, "calendar");
                 Drive::clickButton(editor);
+                // Refused: what it marks is said, and the user gives up.
+                if (editor->isVisible()) {
+                    said << markedRed(editor, {"stratId", "stratName"});
+                    static_cast<QDialog*>(editor)->reject();
+                }
             });
             if (verb == "addStrat")
                 press(dialog.data(), "addStrat");
@@ -177,14 +188,24 @@ class ZoneEditDlgTest : public QObject
             else
                 toolWindow(dialog.data())->close();
             QVERIFY(dialog->isVisible() && !overlay(&scene)->isEditing());
-        } else if (verb == "import") {
+        } else if (verb == "import") { // import [replace ROW PLACEMARK]: names replaced, a row's placemark picked
             press(dialog.data(), "importKml");
             auto* import = dialog->findChild<KmlImportDlg*>();
             QVERIFY(import && import->isVisible() && !dialog->isVisible());
+            if (w.value(1) == "replace") {
+                pick(import->findChild<QTableWidget*>("velmoraItems"), w[2].toInt(), 2, w[3]);
+                QTest::keyClick(import->findChild<QCheckBox*>("replaceNames"), Qt::Key_Space);
+            }
             Drive::clickButton(import);
             QVERIFY(dialog->isVisible());
             QTRY_VERIFY(!dialog->findChild<KmlImportDlg*>());
+        } else if (verb == "export") { // said: the boxes shown, and "kml written" when the file is there
+            QFile::remove(dialog->kmlFile);
+            press(dialog.data(), "exportKml");
+            if (QFile::exists(dialog->kmlFile))
+                editors.boxes << "kml written";
         }
+        said << editors.boxes;
         QVERIFY2(editors.allAnswered(), qPrintable("no editor opened for " + action));
     }
 
@@ -198,7 +219,11 @@ class ZoneEditDlgTest : public QObject
     }
 
 private slots:
-    void init() { QVERIFY(dir.isValid()); }
+    void init()
+    {
+        QVERIFY(dir.isValid());
+        said.clear();
+    }
     void cleanup()
     {
         dialog.reset();
@@ -264,6 +289,20 @@ private slots:
                                              << QString(untouched).replace("1000,0;", "1200,50.5;");
         QTest::newRow("KML outlines assigned by name") << zone << QStringList{"kml", "import", "ok"} << ""
             << QString(untouched).replace(outline, "1,1;9,1;9,9").replace("10,10;500,10;500,400", "2,2;4,2;4,4");
+        // What a zone file cannot carry is refused where it comes in, and said why.
+        const QString north = QString("No") + QChar(1) + "rth";
+        QTest::newRow("zone name XML cannot carry: refused until changed") << zone
+            << QStringList{"name " + north, "ok", "red zoneName=" + nameFault, "name North", "ok"} << "" << untouched;
+        QTest::newRow("strategy name XML cannot carry: refused") << zone
+            << QStringList{"editStrat 1 " + north, "said stratName=" + nameFault, "ok"} << "" << untouched;
+        QTest::newRow("KML name XML cannot carry: its outline taken, not its name") << zone
+            << QStringList{"kml", "import replace 1 " + lake, "said Warning: These names in the KML file hold characters a "
+                           "zone file cannot carry and were not taken: La[U+0001]ke", "ok"} << ""
+            << QString(untouched).replace(outline, "1,1;9,1;9,9").replace("10,10;500,10;500,400", "5,5;6,5;6,6");
+        QTest::newRow("KML export of a name XML cannot carry: refused, said why") << zone
+            << QStringList{"name " + north, "export", "said Error: Cannot export " + dir.filePath("outlines.kml")
+                           + ": the name \"No\uFFFDrth\" holds the character U+0001, which KML cannot carry", "name North", "ok"}
+            << "" << untouched;
         // Stored outlines hold where they are shown: reloading one takes back a whole-outline drag too.
         const QString movedOnce = "100,0;1100,0;1100,800;100,800";
         QTest::newRow("outline moved whole, an edit cancelled, one kept: moved once") << zone
@@ -289,6 +328,7 @@ private slots:
                 return;
         }
         QCOMPARE(redMarks(), red);
+        QCOMPARE(said, QStringList());
         QCOMPARE(accepted.count(), red.isEmpty() ? 1 : 0);
         QCOMPARE(summary(dialog->zoneDocument()), document);
         QCOMPARE(overlay(&scene)->outlineText(), document.section("| outline ", 1)); // the map shows what is saved
