@@ -417,6 +417,16 @@ Choose another file to keep your changes.</source>
         <translation>Не удалось сохранить зону в %1: %2
 Выберите другой файл, чтобы сохранить изменения.</translation>
     </message>
+    <message>
+        <source>Zone name "%1" is no file name: nothing written to %2</source>
+        <translation>Название зоны "%1" не годится как имя файла: в %2 ничего не записано</translation>
+    </message>
+    <message>
+        <source>The zone name "%1" cannot be a file name.
+Choose the file to save the zone to.</source>
+        <translation>Название зоны "%1" не может быть именем файла.
+Выберите файл для сохранения зоны.</translation>
+    </message>
 </context>
 <context>
     <name>ZoneEditDlg</name>
