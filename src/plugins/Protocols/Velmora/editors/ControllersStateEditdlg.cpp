@@ -311,7 +311,7 @@ void ControllersStateEditdlg::progDelegateCreateEditor(const QModelIndex& index)
     const QTableWidgetItem* idItem = ui->states->item(index.row(), ControllerColumn);
     if (!idItem)
         return;
-    const QByteArray config = readConfig(idItem->text().toInt());
+    const QByteArray config = readConfig(idItem->text().toUInt());
     if (config.isEmpty())
         return;
 
@@ -371,7 +371,8 @@ void ControllersStateEditdlg::editProgram(int row, bool local)
     const QTableWidgetItem* idItem = ui->states->item(row, ControllerColumn);
     if (!idItem)
         return;
-    const int controllerId = idItem->text().toInt();
+    // Any id the loader reads: unsigned 32-bit.
+    const quint32 controllerId = idItem->text().toUInt();
 
     uint programId = 0;
     if (local) {
@@ -451,7 +452,7 @@ void ControllersStateEditdlg::editProgram(int row, bool local)
     }
 }
 
-QByteArray ControllersStateEditdlg::readConfig(int controllerId)
+QByteArray ControllersStateEditdlg::readConfig(quint32 controllerId)
 {
     QVariant reply;
     const bool called = m_rpcObject &&

@@ -65,7 +65,7 @@ private:
     void editProgram(int row, bool local);
     // The controller's configuration from the storage service; empty (after
     // telling the user why) when there is none.
-    QByteArray readConfig(int controllerId);
+    QByteArray readConfig(quint32 controllerId);
     // Runs the tool, with every window disabled until it ends. True when it
     // ran and exited with status 0.
     bool runTool(const QString& tool, const QStringList& arguments);

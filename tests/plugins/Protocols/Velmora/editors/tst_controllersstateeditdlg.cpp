@@ -256,6 +256,8 @@ private slots:
         QTest::newRow("change local: special program not handed over") << EditCase{Both.arg(4), "Change local", "4"};
         QTest::newRow("change local on a non-number") << EditCase{"<Controller id=\"7\" program_id=\"x7\"/>", "Change local", "0"};
         QTest::newRow("change local on 0: handed over") << EditCase{Both.arg(0), "Change local", "", OldProgram};
+        QTest::newRow("controller id past the signed range")
+            << EditCase{"<Controller id=\"3000000000\" state=\"1\"/>", dc, "0"};
         // Whatever goes wrong, the row keeps its program.
         QTest::newRow("no executable tool") << EditCase{sp, dc, "-", {}, "", {}, QByteArray(Config), "morvix:plain"};
         QTest::newRow("tool cannot start")
@@ -297,9 +299,10 @@ private slots:
         }
         const QList<Run> tool = runs();
         QCOMPARE(tool.size(), c.progId == "-" ? 0 : 1);
+        const QString id = QRegularExpression("id=\"(\\d+)\"").match(c.controller).captured(1);
         if (!tool.isEmpty()) {
-            QCOMPARE(m_storage.calls, QList<QVariantList>{{"7"}});
-            QCOMPARE(tool.first().args, "--controller-config TMP --object-id 7 --edit-prog TMP"
+            QCOMPARE(m_storage.calls, QList<QVariantList>{{id}});
+            QCOMPARE(tool.first().args, "--controller-config TMP --object-id " + id + " --edit-prog TMP"
                                             + (c.progId.isEmpty() ? "" : " --prog-id " + c.progId));
             QCOMPARE(describeXml(tool.first().program), describeXml(c.handedOver));
             QVERIFY(disabled.seen);
@@ -307,7 +310,7 @@ private slots:
         // The row runs the program the tool saved, and only that.
         if (c.progId != "-" && c.box.isEmpty() && c.environment.isEmpty()) {
             QCOMPARE(choices(0), QStringLiteral("||defined"));
-            QCOMPARE(firstController(), "Controller id=7 [" + describeXml(NewProgram) + ']');
+            QCOMPARE(firstController(), "Controller id=" + id + " [" + describeXml(NewProgram) + ']');
         } else {
             QCOMPARE(choices(0), before);
             QCOMPARE(firstController(), describeXml(c.controller.toUtf8()));
