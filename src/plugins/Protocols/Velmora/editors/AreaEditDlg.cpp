@@ -423,7 +423,8 @@ void AreaEditDlg::on_addDaycard_clicked()
     QDomElement cards = dayCardsElement();
     QDomDocument document = m_area.ownerDocument();
     QDomElement card = document.createElement(Xml::DayCard);
-    card.setAttribute(Xml::id, QString::number(Velmora::Editors::nextId(Velmora::Editors::siblingIds(cards, Xml::DayCard))));
+    const quint32 id = Velmora::Editors::nextId(Velmora::Editors::siblingIds(cards, Xml::DayCard));
+    card.setAttribute(Xml::id, QString::number(id));
 
     DaycardEditDlg editor(statesElement(), card, this);
     if (editor.exec() != QDialog::Accepted)

@@ -419,10 +419,11 @@ void ControllersStateEditdlg::editProgram(int row, bool local)
         return;
     }
     if (result.size() > MaxProgramBytes) {
-        showWarning(tr("Error"), tr("The program editor saved %1 bytes, more than a special program can hold (%2 bytes). "
-                                    "Nothing was changed.")
-                                     .arg(result.size())
-                                     .arg(MaxProgramBytes));
+        showWarning(tr("Error"),
+                    tr("The program editor saved %1 bytes, more than a special program can hold (%2 bytes). "
+                       "Nothing was changed.")
+                        .arg(result.size())
+                        .arg(MaxProgramBytes));
         return;
     }
     // Bounded also when the size says nothing (a device, a pipe).
@@ -433,7 +434,8 @@ void ControllersStateEditdlg::editProgram(int row, bool local)
         ? tr("more than %1 bytes").arg(MaxProgramBytes)
         : programFault(program);
     if (!fault.isEmpty()) {
-        showWarning(tr("Error"), tr("The program editor saved no special program: %1. Nothing was changed.").arg(fault));
+        showWarning(tr("Error"),
+                    tr("The program editor saved no special program: %1. Nothing was changed.").arg(fault));
         return;
     }
 

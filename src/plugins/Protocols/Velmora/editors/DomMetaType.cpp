@@ -81,7 +81,8 @@ QString unwritableReason(const QString& text)
     const int at = Xml::firstNonXmlCharacter(text);
     if (at < 0)
         return QString();
-    return QCoreApplication::translate("Velmora::Editors", "The name holds the character %1, which a zone file cannot carry.")
+    return QCoreApplication::translate("Velmora::Editors",
+                                       "The name holds the character %1, which a zone file cannot carry.")
         .arg(codeOf(text.at(at)));
 }
 

@@ -60,6 +60,18 @@ QString summary(const QDomDocument& document)
         .join(" | ");
 }
 
+// A mouse drag with the left button held; QTest's own moves carry no buttons.
+void drag(QWidget* widget, const QPoint& from, const QPoint& to, Qt::KeyboardModifiers modifiers)
+{
+    QTest::mousePress(widget, Qt::LeftButton, modifiers, from);
+    for (int step = 1; step <= 3; ++step) {
+        const QPoint pos = from + (to - from) * step / 3;
+        QMouseEvent move(QEvent::MouseMove, pos, widget->mapToGlobal(pos), Qt::NoButton, Qt::LeftButton, modifiers);
+        QApplication::sendEvent(widget, &move);
+    }
+    QTest::mouseRelease(widget, Qt::LeftButton, modifiers, to);
+}
+
 // KML files come from the test, not from a file dialog.
 class KmlZoneEditDlg : public ZoneEditDlg
 {
@@ -180,8 +192,15 @@ class ZoneEditDlgTest : public QObject
             QVERIFY(toolWindow(dialog.data()) && !dialog->isVisible() && overlay(&scene)->isEditing());
             if (verb == "drag")
                 overlay(&scene)->movePoint(QPointF(1000, 0), QPointF(1200, 50.5));
-        } else if (verb == "shift") { // where a Shift drag leaves the overlay: moved whole, 100 east
-            overlay(&scene)->moveBy(100, 0);
+        } else if (verb == "shift") { // the whole outline dragged on the map with Shift held, 100 east
+            QGraphicsView map(&scene);
+            map.setTransform(QTransform::fromScale(0.5, 0.5));
+            map.resize(700, 500);
+            showExposed(&map);
+            const QPoint from = map.mapFromScene(QPointF(1000, 0));
+            QTest::keyPress(&map, Qt::Key_Shift);
+            drag(map.viewport(), from, from + QPoint(50, 0), Qt::ShiftModifier);
+            QTest::keyRelease(&map, Qt::Key_Shift);
         } else if (verb == "end" || verb == "close") { // the tool window's button, or its close box
             if (verb == "end")
                 QTest::mouseClick(toolWindow(dialog.data())->findChild<QPushButton*>(), Qt::LeftButton);
