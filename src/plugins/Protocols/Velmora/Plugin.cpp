@@ -183,11 +183,29 @@ void Plugin::zoneEditComplete(int result)
         const QString caption = tr("Select file for save");
         const QString filter = tr("zone configuration files (*.xtsc)");
         QString path = editor->property("zone_file").toString();
+        // The name becomes a file in the folder: a path, or what no file name
+        // may hold, would put it elsewhere or nowhere.
+        const auto isPlainFileName = [](const QString& name) {
+            static const QRegularExpression unfit(QStringLiteral("[/\\\\<>:\"|?*\\x00-\\x1f\\x7f]"));
+            return !name.isEmpty() && name != QLatin1String(".") && !name.startsWith(QLatin1String(".."))
+                && !name.contains(unfit);
+        };
         if (QFileInfo(path).isDir()) {
-            path = QDir(path).absoluteFilePath(document.documentElement().attribute(Xml::name)
-                                               + QStringLiteral(".xtsc"));
-            if (QFileInfo::exists(path))
-                path = askSaveFileName(parent, caption, path, filter);
+            const QString folder = path;
+            const QString name = document.documentElement().attribute(Xml::name);
+            if (!isPlainFileName(name)) {
+                qCWarning(lcEdit, "%s",
+                          qUtf8Printable(tr("Zone name \"%1\" is no file name: nothing written to %2")
+                                             .arg(name, QDir::toNativeSeparators(folder))));
+                showWarning(parent, tr("Error"),
+                            tr("The zone name \"%1\" cannot be a file name.\nChoose the file to save the zone to.")
+                                .arg(name));
+                path = askSaveFileName(parent, caption, QDir(folder).absolutePath() + QLatin1Char('/'), filter);
+            } else {
+                path = QDir(folder).absoluteFilePath(name + QStringLiteral(".xtsc"));
+                if (QFileInfo::exists(path))
+                    path = askSaveFileName(parent, caption, path, filter);
+            }
         }
         // The user's whole edit is in this document: when it cannot be
         // written, the user may put it elsewhere, or drop it knowingly.

@@ -13,6 +13,7 @@
 #include "ControllersStateEditdlg.h"
 #include "DaycardEditDlg.h"
 #include "DomMetaType.h"
+#include "IdField.h"
 #include "SpecialDayEditdlg.h"
 #include "format/Vocabulary.h"
 #include "format/XmlText.h"
@@ -92,23 +93,16 @@ AreaEditDlg::AreaEditDlg(QDomElement areas, QDomElement area, QWidget* parent, Q
     Q_UNUSED(resources)
     Velmora::Editors::registerDomElementType();
     ui->setupUi(this);
+    m_id = new Velmora::Editors::IdField(ui->areaId);
 
     // A copy: cancelling leaves the zone editor's document untouched.
     m_area = area.isNull() ? areas.ownerDocument().createElement(Xml::Area) : area.cloneNode(true).toElement();
     ensureSkeleton();
 
     const QString id = m_area.attribute(Xml::id);
-    int largest = 0;
-    for (QDomElement other = areas.firstChildElement(Xml::Area); !other.isNull();
-         other = other.nextSiblingElement(Xml::Area)) {
-        const QString otherId = other.attribute(Xml::id);
-        if (otherId == id)
-            continue;
-        m_otherAreaIds.append(otherId.toInt());
-        largest = qMax(largest, otherId.toInt());
-    }
+    m_otherAreaIds = Velmora::Editors::siblingIds(areas, Xml::Area, id);
     if (id.isEmpty())
-        ui->areaId->setValue(largest + 1);
+        m_id->setId(Velmora::Editors::nextId(m_otherAreaIds));
 
     ui->controllersFromMap->setEnabled(m_scene != nullptr);
     auto* wholeWeek = new QAction(tr("use for whole week"), ui->daycards);
@@ -178,7 +172,7 @@ void AreaEditDlg::fillForm()
 
     const QString id = m_area.attribute(Xml::id);
     if (!id.isEmpty())
-        ui->areaId->setValue(id.toInt());
+        m_id->setId(id);
     ui->areaName->setText(m_area.attribute(Xml::name));
 
     const QStringList numbers =
@@ -262,7 +256,7 @@ void AreaEditDlg::on_controllers_itemChanged(QListWidgetItem* item)
     const QSignalBlocker blocker(ui->controllers);
     // Emptying a number is no deletion (Delete is): the states would keep a
     // controller that the area's list no longer names.
-    if (number.isEmpty() ||
+    if (number.isEmpty() || !Xml::isXmlText(number) ||
         ui->controllers->findItems(number, Qt::MatchExactly | Qt::MatchCaseSensitive).size() > 1) {
         item->setText(previous);
         return;
@@ -427,13 +421,10 @@ void AreaEditDlg::deleteState(QListWidgetItem* item)
 void AreaEditDlg::on_addDaycard_clicked()
 {
     QDomElement cards = dayCardsElement();
-    int largest = 0;
-    for (QDomElement card = cards.firstChildElement(Xml::DayCard); !card.isNull();
-         card = card.nextSiblingElement(Xml::DayCard))
-        largest = qMax(largest, card.attribute(Xml::id).toInt());
     QDomDocument document = m_area.ownerDocument();
     QDomElement card = document.createElement(Xml::DayCard);
-    card.setAttribute(Xml::id, QString::number(largest + 1));
+    const quint32 id = Velmora::Editors::nextId(Velmora::Editors::siblingIds(cards, Xml::DayCard));
+    card.setAttribute(Xml::id, QString::number(id));
 
     DaycardEditDlg editor(statesElement(), card, this);
     if (editor.exec() != QDialog::Accepted)
@@ -649,10 +640,7 @@ void AreaEditDlg::areaGraphicsFinished(int result)
                 addController(id);
         }
         setGeometryText(m_creation->outlineText());
-        if (m_overlay) {
-            m_overlay->setPos(0, 0);
-            m_overlay->setOutlineText(geometryText());
-        }
+        Velmora::Editors::showStoredOutline(m_overlay, geometryText());
     }
     delete m_creation;
     if (m_scene)
@@ -677,10 +665,7 @@ void AreaEditDlg::editGeometryFinished(int result)
         m_overlay->setEditMode(false);
         if (result == QDialog::Accepted)
             setGeometryText(m_overlay->outlineText());
-        // The text holds scene coordinates: an outline dragged whole (Shift)
-        // would otherwise be shown moved twice.
-        m_overlay->setPos(0, 0);
-        m_overlay->setOutlineText(geometryText());
+        Velmora::Editors::showStoredOutline(m_overlay, geometryText());
     }
     if (auto* window = qobject_cast<QDialog*>(sender()))
         window->deleteLater();
@@ -695,10 +680,9 @@ void AreaEditDlg::on_buttonBox_accepted()
     // An open week-cell editor has set its cell already.
     closeWeekCellEditors();
 
-    const bool idTaken = m_otherAreaIds.contains(ui->areaId->value());
+    const bool idTaken = m_otherAreaIds.contains(m_id->id());
     markField(ui->areaId, idTaken);
-    const bool nameMissing = ui->areaName->text().isEmpty();
-    markField(ui->areaName, nameMissing);
+    const bool nameRefused = Velmora::Editors::markName(ui->areaName);
     bool dayMissing = false;
     for (int day = 0; day < DaysOfWeek; ++day) {
         QTableWidgetItem* cell = ui->weekDistrib->item(0, day);
@@ -707,13 +691,13 @@ void AreaEditDlg::on_buttonBox_accepted()
             markCell(cell, empty);
         dayMissing = dayMissing || empty;
     }
-    if (!idTaken && !nameMissing && !dayMissing)
+    if (!idTaken && !nameRefused && !dayMissing)
         accept();
 }
 
 QDomElement AreaEditDlg::areaElement()
 {
-    m_area.setAttribute(Xml::id, QString::number(ui->areaId->value()));
+    m_area.setAttribute(Xml::id, m_id->text());
     m_area.setAttribute(Xml::name, ui->areaName->text());
 
     QStringList numbers;

@@ -20,6 +20,12 @@ namespace Ui {
 class AreaEditDlg;
 }
 
+namespace Velmora {
+namespace Editors {
+class IdField;
+}
+} // namespace Velmora
+
 // Edits one control area of the zone: id and name, its controllers, its
 // states, day cards, special days and weekly schedule, and its outline on the
 // map. Works on a deep copy of the area element, so that cancelling leaves the
@@ -99,7 +105,8 @@ private:
                         void (AreaEditDlg::*finished)(int));
 
     Ui::AreaEditDlg* ui;
-    QList<int> m_otherAreaIds;
+    Velmora::Editors::IdField* m_id;
+    QList<quint32> m_otherAreaIds;
     QDomElement m_area;
     QPointer<QGraphicsScene> m_scene;
     QPointer<AreaGraphicsItem> m_creation;

@@ -16,9 +16,11 @@
 #include <QTemporaryFile>
 #include <QTextStream>
 #include <QVariant>
+#include <QXmlStreamReader>
 
 #include "ComboBoxDelegate.h"
 #include "DomMetaType.h"
+#include "IdField.h"
 #include "Logging.h"
 #include "format/Vocabulary.h"
 
@@ -52,6 +54,43 @@ QString findTool()
     return QString();
 }
 
+// No special program comes near this; a controller's whole configuration is
+// far smaller. A larger result is refused before it is read.
+constexpr qint64 MaxProgramBytes = 16 * 1024 * 1024;
+// Deeper nesting is no program either, and would cost the later parse its stack.
+constexpr int MaxProgramDepth = 256;
+
+// Why `bytes` are not a special program as the program editor saves one (a
+// well-formed document whose root is Program, or Controller as older files
+// have it), or empty when they are.
+QString programFault(const QByteArray& bytes)
+{
+    QXmlStreamReader reader(bytes);
+    QString root;
+    int depth = 0;
+    while (!reader.atEnd()) {
+        const QXmlStreamReader::TokenType token = reader.readNext();
+        if (token == QXmlStreamReader::EndElement)
+            --depth;
+        if (token != QXmlStreamReader::StartElement)
+            continue;
+        if (root.isEmpty())
+            root = reader.name().toString();
+        if (++depth > MaxProgramDepth)
+            return ControllersStateEditdlg::tr("elements nested deeper than %1 levels (line %2)")
+                .arg(MaxProgramDepth)
+                .arg(reader.lineNumber());
+    }
+    if (reader.hasError())
+        return ControllersStateEditdlg::tr("%1 (line %2, column %3)")
+            .arg(reader.errorString())
+            .arg(reader.lineNumber())
+            .arg(reader.columnNumber());
+    if (root != Xml::Program && root != Xml::Controller)
+        return ControllersStateEditdlg::tr("its root element is %1, not Program").arg(root);
+    return QString();
+}
+
 QString tempTemplate(const char* name)
 {
     return QDir(QDir::tempPath()).filePath(QLatin1String(name));
@@ -80,21 +119,13 @@ ControllersStateEditdlg::ControllersStateEditdlg(QDomElement states, QDomElement
     connect(m_progDelegate, QOverload<const QModelIndex&>::of(&ComboBoxDelegate::createEditor), this,
             &ControllersStateEditdlg::progDelegateCreateEditor);
 
+    m_id = new Velmora::Editors::IdField(ui->stateId);
     const QString id = state.attribute(Xml::id);
-    for (QDomElement other = states.firstChildElement(Xml::State); !other.isNull();
-         other = other.nextSiblingElement(Xml::State)) {
-        const QString otherId = other.attribute(Xml::id);
-        if (otherId != id)
-            m_otherStateIds.append(otherId.toInt());
-    }
-    if (id.isEmpty()) {
-        int largest = 0;
-        for (int other : qAsConst(m_otherStateIds))
-            largest = qMax(largest, other);
-        ui->stateId->setValue(largest + 1);
-    } else {
-        ui->stateId->setValue(id.toInt());
-    }
+    m_otherStateIds = Velmora::Editors::siblingIds(states, Xml::State, id);
+    if (id.isEmpty())
+        m_id->setId(Velmora::Editors::nextId(m_otherStateIds));
+    else
+        m_id->setId(id);
     ui->stateName->setText(state.attribute(Xml::name));
 
     {
@@ -165,7 +196,8 @@ void ControllersStateEditdlg::setRpcObject(QObject* rpcObject)
 QDomElement ControllersStateEditdlg::stateElement(QDomDocument doc)
 {
     QDomElement state = doc.createElement(Xml::State);
-    state.setAttribute(Xml::id, ui->stateId->text());
+    // Not the spin box's text: that is written in the user's locale.
+    state.setAttribute(Xml::id, m_id->text());
     state.setAttribute(Xml::name, ui->stateName->text());
     for (int row = 0; row < ui->states->rowCount(); ++row) {
         QDomElement controller = doc.createElement(Xml::Controller);
@@ -201,12 +233,11 @@ void ControllersStateEditdlg::on_buttonBox_accepted()
         editor->deleteLater();
     ui->states->setCurrentItem(nullptr);
 
-    const bool idTaken = m_otherStateIds.contains(ui->stateId->value());
+    const bool idTaken = m_otherStateIds.contains(m_id->id());
     markField(ui->stateId, idTaken);
 
-    const bool nameMissing = ui->stateName->text().isEmpty();
-    markField(ui->stateName, nameMissing);
-    if (!nameMissing && !idTaken)
+    const bool nameRefused = Velmora::Editors::markName(ui->stateName);
+    if (!nameRefused && !idTaken)
         accept();
 }
 
@@ -280,7 +311,7 @@ void ControllersStateEditdlg::progDelegateCreateEditor(const QModelIndex& index)
     const QTableWidgetItem* idItem = ui->states->item(index.row(), ControllerColumn);
     if (!idItem)
         return;
-    const QByteArray config = readConfig(idItem->text().toInt());
+    const QByteArray config = readConfig(idItem->text().toUInt());
     if (config.isEmpty())
         return;
 
@@ -340,7 +371,8 @@ void ControllersStateEditdlg::editProgram(int row, bool local)
     const QTableWidgetItem* idItem = ui->states->item(row, ControllerColumn);
     if (!idItem)
         return;
-    const int controllerId = idItem->text().toInt();
+    // Any id the loader reads: unsigned 32-bit.
+    const quint32 controllerId = idItem->text().toUInt();
 
     uint programId = 0;
     if (local) {
@@ -386,9 +418,26 @@ void ControllersStateEditdlg::editProgram(int row, bool local)
         showWarning(tr("Error"), tr("Error open result file"));
         return;
     }
-    const QByteArray program = result.readAll();
+    if (result.size() > MaxProgramBytes) {
+        showWarning(tr("Error"),
+                    tr("The program editor saved %1 bytes, more than a special program can hold (%2 bytes). "
+                       "Nothing was changed.")
+                        .arg(result.size())
+                        .arg(MaxProgramBytes));
+        return;
+    }
+    // Bounded also when the size says nothing (a device, a pipe).
+    const QByteArray program = result.read(MaxProgramBytes + 1);
     if (program.isEmpty())
         return;
+    const QString fault = program.size() > MaxProgramBytes
+        ? tr("more than %1 bytes").arg(MaxProgramBytes)
+        : programFault(program);
+    if (!fault.isEmpty()) {
+        showWarning(tr("Error"),
+                    tr("The program editor saved no special program: %1. Nothing was changed.").arg(fault));
+        return;
+    }
 
     QTableWidgetItem* target = ui->states->item(row, SpecialProgramColumn);
     if (!target) {
@@ -405,7 +454,7 @@ void ControllersStateEditdlg::editProgram(int row, bool local)
     }
 }
 
-QByteArray ControllersStateEditdlg::readConfig(int controllerId)
+QByteArray ControllersStateEditdlg::readConfig(quint32 controllerId)
 {
     QVariant reply;
     const bool called = m_rpcObject &&

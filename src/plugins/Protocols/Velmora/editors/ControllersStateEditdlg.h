@@ -18,6 +18,12 @@ namespace Ui {
 class ControllersStateEditdlg;
 }
 
+namespace Velmora {
+namespace Editors {
+class IdField;
+}
+} // namespace Velmora
+
 // Edits one area state: its id, its name and, controller by controller, the
 // special state, signal program or special program it runs. Special programs
 // are edited by the external program editor (morvix) on the controller's
@@ -59,7 +65,7 @@ private:
     void editProgram(int row, bool local);
     // The controller's configuration from the storage service; empty (after
     // telling the user why) when there is none.
-    QByteArray readConfig(int controllerId);
+    QByteArray readConfig(quint32 controllerId);
     // Runs the tool, with every window disabled until it ends. True when it
     // ran and exited with status 0.
     bool runTool(const QString& tool, const QStringList& arguments);
@@ -67,7 +73,8 @@ private:
     void showWarning(const QString& title, const QString& text);
 
     Ui::ControllersStateEditdlg* ui;
-    QList<int> m_otherStateIds;
+    Velmora::Editors::IdField* m_id;
+    QList<quint32> m_otherStateIds;
     QPointer<QObject> m_rpcObject;
     ComboBoxDelegate* m_stateDelegate;
     ComboBoxDelegate* m_progDelegate;

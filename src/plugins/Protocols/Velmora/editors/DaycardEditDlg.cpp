@@ -5,6 +5,7 @@
 #include <QComboBox>
 #include <QHeaderView>
 #include <QKeyEvent>
+#include <QLocale>
 #include <QPalette>
 #include <QTime>
 #include <QTimeEdit>
@@ -224,7 +225,7 @@ void DaycardEditDlg::on_timeData_itemDoubleClicked(QTableWidgetItem* item)
 void DaycardEditDlg::dcCellEditComplete(QTime time)
 {
     if (QTableWidgetItem* cell = editedCell(sender(), ui->timeData))
-        cell->setText(time.toString(timeFormat));
+        cell->setText(QLocale::c().toString(time, timeFormat)); // the file's digits, not the user's
 }
 
 void DaycardEditDlg::dcCellEditComplete(int index)

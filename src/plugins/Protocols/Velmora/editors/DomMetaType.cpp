@@ -1,11 +1,17 @@
 #include "DomMetaType.h"
 
 #include <QComboBox>
+#include <QCoreApplication>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
 #include <QPalette>
 #include <QTableWidget>
+#include <QToolTip>
 #include <QVariant>
+
+#include "format/XmlText.h"
+#include "graphics/GraphicsArea.h"
 
 namespace Velmora {
 namespace Editors {
@@ -61,6 +67,47 @@ void markField(QWidget* field, bool fault)
     field->setPalette(palette);
 }
 
+namespace {
+
+QString codeOf(QChar character)
+{
+    return QStringLiteral("U+%1").arg(character.unicode(), 4, 16, QLatin1Char('0')).toUpper();
+}
+
+} // namespace
+
+QString unwritableReason(const QString& text)
+{
+    const int at = Xml::firstNonXmlCharacter(text);
+    if (at < 0)
+        return QString();
+    return QCoreApplication::translate("Velmora::Editors",
+                                       "The name holds the character %1, which a zone file cannot carry.")
+        .arg(codeOf(text.at(at)));
+}
+
+QString withCodesShown(const QString& text)
+{
+    QString shown;
+    QString rest = text;
+    for (int at = Xml::firstNonXmlCharacter(rest); at >= 0; at = Xml::firstNonXmlCharacter(rest)) {
+        shown += rest.left(at) + QLatin1Char('[') + codeOf(rest.at(at)) + QLatin1Char(']');
+        rest = rest.mid(at + 1);
+    }
+    return shown + rest;
+}
+
+bool markName(QLineEdit* field)
+{
+    const QString reason = unwritableReason(field->text());
+    const bool fault = field->text().isEmpty() || !reason.isEmpty();
+    markField(field, fault);
+    field->setToolTip(reason);
+    if (!reason.isEmpty())
+        QToolTip::showText(field->mapToGlobal(QPoint(0, field->height())), reason, field);
+    return fault;
+}
+
 QComboBox* openDayCardChooser(QTableWidget* week, QTableWidgetItem* cell, const QListWidget* cards)
 {
     auto* editor = new QComboBox;
@@ -114,6 +161,14 @@ void showListMenu(QListWidget* list, const QPoint& pos)
     if (list->selectedItems().isEmpty())
         return;
     QMenu::exec(list->actions(), list->viewport()->mapToGlobal(pos), nullptr, list);
+}
+
+void showStoredOutline(GraphicsArea* overlay, const QString& outlineText)
+{
+    if (!overlay)
+        return;
+    overlay->setPos(0, 0);
+    overlay->setOutlineText(outlineText);
 }
 
 } // namespace Editors

@@ -4,8 +4,10 @@
 #include <QMetaType>
 #include <QTableWidgetItem>
 
+class GraphicsArea;
 class QObject;
 class QComboBox;
+class QLineEdit;
 class QListWidget;
 class QTableWidget;
 class QWidget;
@@ -35,6 +37,17 @@ QTableWidgetItem* editedCell(const QObject* editor, const QTableWidget* table);
 void markCell(QTableWidgetItem* cell, bool fault);
 void markField(QWidget* field, bool fault);
 
+// Why `text` cannot go into a zone file (a character XML cannot carry), or
+// empty when it can.
+QString unwritableReason(const QString& text);
+// `text` with every character XML cannot carry shown as its code, "[U+0001]".
+QString withCodesShown(const QString& text);
+
+// Marks a name field red when the name is empty or cannot be written; for
+// the latter the reason becomes the field's tool tip, shown at once. True
+// when the name is refused.
+bool markName(QLineEdit* field);
+
 // Puts a combo box of the day cards listed in `cards` into a week cell, the
 // cell's card current (none when the cell is empty); the caller connects it.
 QComboBox* openDayCardChooser(QTableWidget* week, QTableWidgetItem* cell, const QListWidget* cards);
@@ -56,6 +69,12 @@ void clearDaysOf(QTableWidget* week, const QString& card);
 // The list's own actions as a context menu at `pos`, which comes in the
 // coordinates of the list's viewport; nothing when no item is selected.
 void showListMenu(QListWidget* list, const QPoint& pos);
+
+// Shows stored outline text on an editor's overlay. The text holds scene
+// coordinates, and an overlay dragged whole (Shift) keeps its offset: it goes
+// back to the origin first, or the outline would show, and then be written,
+// moved twice.
+void showStoredOutline(GraphicsArea* overlay, const QString& outlineText);
 
 } // namespace Editors
 } // namespace Velmora

@@ -2,6 +2,7 @@
 #include "ui_SpecialDayEditdlg.h"
 
 #include <QDate>
+#include <QLocale>
 
 #include "DaycardEditDlg.h"
 #include "DomMetaType.h"
@@ -65,7 +66,7 @@ SpecialDayEditdlg::SpecialDayEditdlg(QDomElement states, QDomElement specialDays
         // of n + 1 days in a row is free; with every day of the year taken
         // the texts only repeat, so the search stops there.
         const QString format = ui->dateEdit->displayFormat();
-        for (int step = 0; step < m_usedDays.size() && m_usedDays.contains(date.toString(format)); ++step)
+        for (int step = 0; step < m_usedDays.size() && m_usedDays.contains(QLocale::c().toString(date, format)); ++step)
             date = date.addDays(1);
     }
     ui->dateEdit->setDate(date);
@@ -104,7 +105,8 @@ QDomElement SpecialDayEditdlg::specialDayElement()
         return QDomElement();
     card->closeCellEditors();
     QDomElement element = card->dayCardElement(m_document);
-    element.setAttribute(Xml::day, ui->dateEdit->date().toString(ui->dateEdit->displayFormat()));
+    // The file's digits, whatever the user's locale shows.
+    element.setAttribute(Xml::day, QLocale::c().toString(ui->dateEdit->date(), ui->dateEdit->displayFormat()));
     element.setTagName(Xml::SpecialDay);
     return element;
 }

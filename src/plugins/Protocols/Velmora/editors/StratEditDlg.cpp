@@ -5,9 +5,8 @@
 #include <QPalette>
 #include <QTextStream>
 
-#include <algorithm>
-
 #include "DomMetaType.h"
+#include "IdField.h"
 #include "Logging.h"
 #include "format/Vocabulary.h"
 
@@ -34,19 +33,13 @@ StratEditDlg::StratEditDlg(QDomElement areas, QDomElement strategies, QDomElemen
     m_controlSources.insert(QStringLiteral("2"), tr("adaptive system"));
     m_controlSources.insert(QStringLiteral("3"), tr("local control"));
 
+    m_id = new Velmora::Editors::IdField(ui->stratId);
     const QString ownId = strategy.attribute(Xml::id);
-    for (QDomElement other = strategies.firstChildElement(Xml::Strategy); !other.isNull();
-         other = other.nextSiblingElement(Xml::Strategy)) {
-        const QString idText = other.attribute(Xml::id);
-        bool isNumber = false;
-        const int id = idText.toInt(&isNumber);
-        if (idText != ownId && isNumber)
-            m_otherIds.append(id);
-    }
+    m_otherIds = Velmora::Editors::siblingIds(strategies, Xml::Strategy, ownId);
     if (ownId.isEmpty())
-        ui->stratId->setValue(m_otherIds.isEmpty() ? 1 : *std::max_element(m_otherIds.cbegin(), m_otherIds.cend()) + 1);
+        m_id->setId(Velmora::Editors::nextId(m_otherIds));
     else
-        ui->stratId->setValue(ownId.toInt());
+        m_id->setId(ownId);
     ui->stratName->setText(strategy.attribute(Xml::name));
 
     QMap<QString, QString> sourceOfArea;
@@ -89,7 +82,7 @@ QDomElement StratEditDlg::strategyElement(QDomDocument doc)
     if (doc.isNull())
         doc = m_document;
     QDomElement strategy = doc.createElement(Xml::Strategy);
-    strategy.setAttribute(Xml::id, ui->stratId->value());
+    strategy.setAttribute(Xml::id, m_id->text());
     strategy.setAttribute(Xml::name, ui->stratName->text());
     const QTableWidget* table = ui->areas;
     for (int row = 0; row < table->rowCount(); ++row) {
@@ -173,10 +166,9 @@ void StratEditDlg::on_buttonBox_accepted()
     markField(table, table->rowCount() == 0);
     table->setCurrentItem(nullptr);
 
-    const bool idTaken = m_otherIds.contains(ui->stratId->value());
+    const bool idTaken = m_otherIds.contains(m_id->id());
     markField(ui->stratId, idTaken);
-    const bool nameMissing = ui->stratName->text().isEmpty();
-    markField(ui->stratName, nameMissing);
-    if (ok && !idTaken && !nameMissing)
+    const bool nameRefused = Velmora::Editors::markName(ui->stratName);
+    if (ok && !idTaken && !nameRefused)
         accept();
 }

@@ -14,6 +14,12 @@ namespace Ui {
 class StratEditDlg;
 }
 
+namespace Velmora {
+namespace Editors {
+class IdField;
+}
+} // namespace Velmora
+
 // Edits one zone strategy: its id, its name and, area by area, whether it uses
 // the area and which control source then drives it. Reads the zone's areas and
 // strategies; the document changes only through strategyElement().
@@ -40,6 +46,7 @@ private:
     QString sourceName(const QString& value) const;
 
     Ui::StratEditDlg* ui;
+    Velmora::Editors::IdField* m_id;
     QMap<QString, QString> m_controlSources; // stored value -> shown name
-    QList<int> m_otherIds;
+    QList<quint32> m_otherIds;
 };

@@ -11,6 +11,7 @@
 #include <QGraphicsScene>
 #include <QHBoxLayout>
 #include <QListWidget>
+#include <QMessageBox>
 #include <QPainterPath>
 #include <QPalette>
 #include <QPen>
@@ -20,11 +21,10 @@
 #include <QSplitter>
 #include <QStringList>
 
-#include <algorithm>
-
 #include "AreaEditDlg.h"
 #include "DaycardEditDlg.h"
 #include "DomMetaType.h"
+#include "IdField.h"
 #include "Logging.h"
 #include "StratEditDlg.h"
 #include "format/ConfigChecker.h"
@@ -115,6 +115,7 @@ ZoneEditDlg::ZoneEditDlg(QString fileName, QWidget* parent, QGraphicsScene* scen
     Velmora::Editors::registerDomElementType();
     qRegisterMetaType<QGraphicsPathItem*>("QGraphicsPathItem*");
     ui->setupUi(this);
+    m_id = new Velmora::Editors::IdField(ui->zoneId);
 
     if (!fileName.isEmpty() && QFileInfo::exists(fileName) && !readFile(fileName)) {
         // Nothing of a file we could not read is offered for editing, or saved.
@@ -166,7 +167,7 @@ void ZoneEditDlg::ensureSkeleton()
 void ZoneEditDlg::fillForm()
 {
     ui->exportKml->setEnabled(!geometryText().isEmpty());
-    ui->zoneId->setValue(m_zone.attribute(Xml::id).toInt(nullptr, 10));
+    m_id->setId(m_zone.attribute(Xml::id));
     ui->zoneName->setText(m_zone.attribute(Xml::name));
 
     for (QDomElement area = areasElement().firstChildElement(Xml::Area); !area.isNull();
@@ -254,8 +255,7 @@ void ZoneEditDlg::setGeometryText(const QString& text)
 QDomDocument ZoneEditDlg::zoneDocument()
 {
     closeWeekCellEditors();
-    // The number, not the spin box's text: that is written in the user's locale.
-    m_zone.setAttribute(Xml::id, QString::number(ui->zoneId->value()));
+    m_zone.setAttribute(Xml::id, m_id->text());
     m_zone.setAttribute(Xml::name, ui->zoneName->text());
     QStringList days;
     for (int day = 0; day < DaysOfWeek; ++day) {
@@ -569,13 +569,9 @@ void ZoneEditDlg::addDayCardItem(const QDomElement& card)
 
 void ZoneEditDlg::on_addDaycard_clicked()
 {
-    QList<int> ids;
-    for (QDomElement card = dayCardsElement().firstChildElement(Xml::DayCard); !card.isNull();
-         card = card.nextSiblingElement(Xml::DayCard))
-        ids.append(card.attribute(Xml::id).toInt());
-    const int id = ids.isEmpty() ? 1 : *std::max_element(ids.cbegin(), ids.cend()) + 1;
+    const quint32 id = Velmora::Editors::nextId(Velmora::Editors::siblingIds(dayCardsElement(), Xml::DayCard));
     QDomElement card = m_document.createElement(Xml::DayCard);
-    card.setAttribute(Xml::id, id);
+    card.setAttribute(Xml::id, QString::number(id));
 
     SubDialog<DaycardEditDlg> editor(new DaycardEditDlg(strategiesElement(), card, this));
     if (!editor.accepted())
@@ -668,9 +664,7 @@ void ZoneEditDlg::on_buttonBox_accepted()
     closeWeekCellEditors();
     bool ok = true;
 
-    const bool noName = ui->zoneName->text().isEmpty();
-    markField(ui->zoneName, noName);
-    ok = ok && !noName;
+    ok = !Velmora::Editors::markName(ui->zoneName) && ok;
 
     for (int day = 0; day < DaysOfWeek; ++day) {
         if (QTableWidgetItem* cell = ui->weekDistrib->item(0, day)) {
@@ -728,8 +722,9 @@ void ZoneEditDlg::zoneGraphicsEditFinished(int result)
         m_overlay->setEditMode(false);
         if (result == QDialog::Accepted)
             setGeometryText(m_overlay->outlineText());
-        else
-            m_overlay->setOutlineText(geometryText()); // the edit is discarded
+        // A discarded edit shows the stored outline again; so does a kept one,
+        // now that the text holds where it was dragged.
+        Velmora::Editors::showStoredOutline(m_overlay, geometryText());
     }
     if (auto* tool = qobject_cast<QDialog*>(sender()); tool && tool->parent() == this)
         tool->deleteLater();
@@ -751,8 +746,9 @@ QString ZoneEditDlg::selectKmlExportFile()
 void ZoneEditDlg::on_exportKml_clicked()
 {
     const QString fileName = selectKmlExportFile();
-    if (!fileName.isEmpty())
-        Velmora::Kml::exportZone(fileName, ui->zoneName->text(), m_zone); // a failure is logged there
+    QString error;
+    if (!fileName.isEmpty() && !Velmora::Kml::exportZone(fileName, ui->zoneName->text(), m_zone, &error))
+        QMessageBox::warning(this, tr("Error"), error);
 }
 
 void ZoneEditDlg::on_importKml_clicked()
@@ -772,9 +768,11 @@ void ZoneEditDlg::on_importKml_clicked()
 void ZoneEditDlg::kmlImportFinished(int result)
 {
     auto* dialog = qobject_cast<KmlImportDlg*>(sender());
+    QStringList refusedNames;
     if (dialog && result == QDialog::Accepted) {
         QString zoneName = ui->zoneName->text();
         const Velmora::Kml::AppliedImport applied = Velmora::Kml::applyImport(*dialog, m_zone, &zoneName);
+        refusedNames = applied.refusedNames;
         if (applied.zoneRenamed)
             ui->zoneName->setText(zoneName);
         // Items show the names, previews the outlines the import replaced.
@@ -786,12 +784,18 @@ void ZoneEditDlg::kmlImportFinished(int result)
                     fillAreaItem(area, item);
             }
         }
-        if (m_overlay)
-            m_overlay->setOutlineText(geometryText());
+        Velmora::Editors::showStoredOutline(m_overlay, geometryText());
     }
     if (dialog)
         dialog->deleteLater();
     show();
+    if (!refusedNames.isEmpty()) {
+        for (QString& name : refusedNames)
+            name = Velmora::Editors::withCodesShown(name);
+        QMessageBox::warning(this, tr("Warning"),
+                             tr("These names in the KML file hold characters a zone file cannot carry and were not "
+                                "taken: %1").arg(refusedNames.join(QStringLiteral(", "))));
+    }
 }
 
 // Checking: what the checker finds in the form as it stands. It informs and

@@ -20,6 +20,12 @@ namespace Ui {
 class ZoneEditDlg;
 }
 
+namespace Velmora {
+namespace Editors {
+class IdField;
+}
+} // namespace Velmora
+
 // Edits one zone configuration: the zone's id and name, its areas, strategies,
 // day cards and weekly schedule, and its outline on the map. Works on its own
 // copy of the configuration; areas, strategies and day cards are edited in
@@ -106,6 +112,7 @@ private:
     void selectElementAt(const QString& path);
 
     Ui::ZoneEditDlg* ui;
+    Velmora::Editors::IdField* m_id;
     QDomDocument m_document;
     QDomElement m_zone;
     QPointer<QGraphicsScene> m_scene;

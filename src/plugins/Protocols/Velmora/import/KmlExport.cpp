@@ -37,6 +37,33 @@ QString outlineOf(const QDomElement& element)
     return toKmlCoordinates(Xml::firstText(element.firstChildElement(Xml::Geometry)));
 }
 
+struct Outline
+{
+    QString name;
+    QString coordinates;
+};
+
+// The placemarks to write: the zone's, then the areas', those with a usable outline.
+QList<Outline> outlinesOf(const QString& zoneName, const QDomElement& zone)
+{
+    QList<Outline> outlines{{zoneName, outlineOf(zone)}};
+    for (const QDomElement& area : areaElements(zone))
+        outlines.append({area.attribute(Xml::name), outlineOf(area)});
+    for (int i = outlines.size() - 1; i >= 0; --i) {
+        if (outlines.at(i).coordinates.isEmpty())
+            outlines.removeAt(i);
+    }
+    return outlines;
+}
+
+// `name` with what XML cannot carry shown as the replacement character.
+QString printable(QString name)
+{
+    for (int at = Xml::firstNonXmlCharacter(name); at >= 0; at = Xml::firstNonXmlCharacter(name))
+        name[at] = QChar::ReplacementCharacter;
+    return name;
+}
+
 bool fail(const QString& message, QString* error)
 {
     qCWarning(lcEdit).noquote() << message;
@@ -49,6 +76,18 @@ bool fail(const QString& message, QString* error)
 
 bool exportZone(const QString& fileName, const QString& zoneName, const QDomElement& zone, QString* error)
 {
+    const QList<Outline> outlines = outlinesOf(zoneName, zone);
+    // A reader would refuse the whole file for one such character: none is written.
+    for (const Outline& outline : outlines) {
+        const int at = Xml::firstNonXmlCharacter(outline.name);
+        if (at >= 0)
+            return fail(QCoreApplication::translate("KmlImportDlg",
+                                                    "Cannot export %1: the name \"%2\" holds the character U+%3, "
+                                                    "which KML cannot carry")
+                            .arg(fileName, printable(outline.name))
+                            .arg(QString::number(outline.name.at(at).unicode(), 16).toUpper().rightJustified(4, '0')),
+                        error);
+    }
     // Written aside and renamed into place, so a full disk cannot leave half a file.
     QSaveFile file(fileName);
     if (!file.open(QIODevice::WriteOnly))
@@ -63,14 +102,8 @@ bool exportZone(const QString& fileName, const QString& zoneName, const QDomElem
     writer.writeDefaultNamespace(kmlNamespace);
     writer.writeStartElement(kmlNamespace, QStringLiteral("kml"));
     writer.writeStartElement(kmlNamespace, QStringLiteral("Document"));
-    const QString zoneOutline = outlineOf(zone);
-    if (!zoneOutline.isEmpty())
-        writePlacemark(&writer, zoneName, zoneOutline);
-    for (const QDomElement& area : areaElements(zone)) {
-        const QString outline = outlineOf(area);
-        if (!outline.isEmpty())
-            writePlacemark(&writer, area.attribute(Xml::name), outline);
-    }
+    for (const Outline& outline : outlines)
+        writePlacemark(&writer, outline.name, outline.coordinates);
     writer.writeEndDocument();
 
     if (writer.hasError() || !file.commit()) {

@@ -123,12 +123,20 @@ AppliedImport applyImport(const KmlImportDlg& dialog, QDomElement zone, QString*
     if (dialog.result() != QDialog::Accepted)
         return applied;
     const bool replaceNames = dialog.replaceNamesOn();
+    // A name the saved file could not carry stays out of the configuration.
+    const auto writable = [&applied](const QString& name) {
+        if (Xml::isXmlText(name))
+            return true;
+        if (!applied.refusedNames.contains(name))
+            applied.refusedNames.append(name);
+        return false;
+    };
 
     // A zone drawn nowhere yet has no Geometry; an imported outline is its first.
     if (!dialog.zoneCoordinates().isEmpty()) {
         setOutline(zone, dialog.zoneCoordinates());
         applied.zoneOutline = true;
-        if (replaceNames && zoneName && *zoneName != dialog.zoneKmlName()) {
+        if (replaceNames && zoneName && *zoneName != dialog.zoneKmlName() && writable(dialog.zoneKmlName())) {
             *zoneName = dialog.zoneKmlName();
             applied.zoneRenamed = true;
         }
@@ -141,7 +149,7 @@ AppliedImport applyImport(const KmlImportDlg& dialog, QDomElement zone, QString*
             continue;
         setOutline(area, outline);
         applied.areas.append(area);
-        if (replaceNames && dialog.areaKmlName(name) != name) {
+        if (replaceNames && dialog.areaKmlName(name) != name && writable(dialog.areaKmlName(name))) {
             area.setAttribute(Xml::name, dialog.areaKmlName(name));
             applied.areasRenamed = true;
         }

@@ -42,13 +42,15 @@ struct AppliedImport
     bool zoneRenamed = false;  // *zoneName changed
     QList<QDomElement> areas;  // areas whose Geometry text was set
     bool areasRenamed = false; // some area's name attribute changed
+    QStringList refusedNames;  // names XML cannot carry, each once: not taken
 };
 
 // Writes the outlines assigned in an accepted dialog into the zone element:
 // the zone's and every named area's Geometry text (Geometry and its text are
 // created when missing), and with "Replace names" the names too: the zone's
 // into *zoneName (the editor's name field holds it), the areas' into their
-// name attributes. Unassigned items keep outline and name. A dialog that was
+// name attributes; a name holding a character XML cannot carry is not taken
+// (its outline is). Unassigned items keep outline and name. A dialog that was
 // not accepted changes nothing.
 AppliedImport applyImport(const KmlImportDlg& dialog, QDomElement zone, QString* zoneName);
 

@@ -201,6 +201,30 @@
         <source>The program editor %1 exited with status %2</source>
         <translation>Редактор программ %1 завершился с кодом %2</translation>
     </message>
+    <message>
+        <source>elements nested deeper than %1 levels (line %2)</source>
+        <translation>элементы вложены глубже %1 уровней (строка %2)</translation>
+    </message>
+    <message>
+        <source>%1 (line %2, column %3)</source>
+        <translation>%1 (строка %2, столбец %3)</translation>
+    </message>
+    <message>
+        <source>its root element is %1, not Program</source>
+        <translation>его корневой элемент %1, а не Program</translation>
+    </message>
+    <message>
+        <source>The program editor saved %1 bytes, more than a special program can hold (%2 bytes). Nothing was changed.</source>
+        <translation>Редактор программ сохранил %1 байт, больше, чем может занимать специальная программа (%2 байт). Ничего не изменено.</translation>
+    </message>
+    <message>
+        <source>more than %1 bytes</source>
+        <translation>больше %1 байт</translation>
+    </message>
+    <message>
+        <source>The program editor saved no special program: %1. Nothing was changed.</source>
+        <translation>Редактор программ сохранил не специальную программу: %1. Ничего не изменено.</translation>
+    </message>
 </context>
 <context>
     <name>DaycardEditDlg</name>
@@ -286,6 +310,10 @@
     <message>
         <source>not using</source>
         <translation>не использовать</translation>
+    </message>
+    <message>
+        <source>Cannot export %1: the name "%2" holds the character U+%3, which KML cannot carry</source>
+        <translation>Невозможно экспортировать %1: название "%2" содержит символ U+%3, который нельзя записать в KML</translation>
     </message>
 </context>
 <context>
@@ -388,6 +416,16 @@
 Choose another file to keep your changes.</source>
         <translation>Не удалось сохранить зону в %1: %2
 Выберите другой файл, чтобы сохранить изменения.</translation>
+    </message>
+    <message>
+        <source>Zone name "%1" is no file name: nothing written to %2</source>
+        <translation>Название зоны "%1" не годится как имя файла: в %2 ничего не записано</translation>
+    </message>
+    <message>
+        <source>The zone name "%1" cannot be a file name.
+Choose the file to save the zone to.</source>
+        <translation>Название зоны "%1" не может быть именем файла.
+Выберите файл для сохранения зоны.</translation>
     </message>
 </context>
 <context>
@@ -527,6 +565,25 @@ Choose another file to keep your changes.</source>
     <message>
         <source>No faults found.</source>
         <translation>Ошибок не найдено.</translation>
+    </message>
+    <message>
+        <source>Error</source>
+        <translation>Ошибка</translation>
+    </message>
+    <message>
+        <source>Warning</source>
+        <translation>Предупреждение</translation>
+    </message>
+    <message>
+        <source>These names in the KML file hold characters a zone file cannot carry and were not taken: %1</source>
+        <translation>Эти названия из файла KML содержат символы, которые нельзя записать в файл зоны, и не приняты: %1</translation>
+    </message>
+</context>
+<context>
+    <name>Velmora::Editors</name>
+    <message>
+        <source>The name holds the character %1, which a zone file cannot carry.</source>
+        <translation>Название содержит символ %1, который нельзя записать в файл зоны.</translation>
     </message>
 </context>
 </TS>

@@ -4,6 +4,7 @@
 #include <QtTest>
 #include <QtWidgets>
 
+#include <algorithm>
 #include <functional>
 #include <memory>
 
@@ -24,6 +25,19 @@ inline void press(const QWidget* dialog, const QString& button)
     QTest::mouseClick(dialog->findChild<QPushButton*>(button), Qt::LeftButton);
 }
 
+// Types `text` into a field. What no keyboard types (a control character)
+// comes in as a user gets it in: pasted.
+inline void enter(QWidget* field, const QString& text)
+{
+    if (std::all_of(text.cbegin(), text.cend(), [](QChar c) { return c.isPrint(); })) {
+        Drive::retype(field, text);
+        return;
+    }
+    QApplication::clipboard()->setText(text);
+    QTest::keyClick(field, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClick(field, Qt::Key_V, Qt::ControlModifier);
+}
+
 // Sets a choice cell through its editor.
 inline void pick(QTableWidget* table, int row, int column, const QString& value)
 {
@@ -39,14 +53,17 @@ inline void addRowAndAccept(QWidget* editor, const QString& choice)
     Drive::clickButton(editor);
 }
 
-// The red ones of the named fields, then `cell(row, column)` of each red cell of `table`.
+// The red ones of the named fields ("NAME=TIP" when the field tells why in
+// its tool tip), then `cell(row, column)` of each red cell of `table`.
 inline QStringList markedRed(const QWidget* dialog, const QStringList& fields, const char* table = nullptr,
                              const std::function<QString(const QString&, const QString&)>& cell = {})
 {
     QStringList red;
-    for (const QString& name : fields)
-        if (Drive::isRed(dialog->findChild<QWidget*>(name)))
-            red << name;
+    for (const QString& name : fields) {
+        const QWidget* field = dialog->findChild<QWidget*>(name);
+        if (Drive::isRed(field))
+            red << name + (field->toolTip().isEmpty() ? QString() : '=' + field->toolTip());
+    }
     for (const QString& at : table ? Drive::redCells(dialog->findChild<QTableWidget*>(table)) : QStringList())
         red << cell(at.section(':', 0, 0), at.section(':', 1, 1));
     return red;

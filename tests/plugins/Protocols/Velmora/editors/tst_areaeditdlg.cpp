@@ -132,7 +132,7 @@ class AreaEditDlgTest : public QObject
             } else if (verb == "click") {            // click BUTTON
                 press(dialog, w[1]);
             } else if (verb == "set") {              // set areaId N, set areaName TEXT
-                Drive::retype(widget(w[1]), w[2]);
+                enter(widget(w[1]), w[2]);
             } else if (verb == "addState" || verb == "editState") { // addState NAME; editState STATE NEWID
                 answerer->expect("ControllersStateEditdlg", [=](QWidget* editor) {
                     if (verb == "editState")
@@ -213,6 +213,57 @@ private slots:
         zoneEditor.reset();
     }
 
+    // Ids as the file writes them survive an edit; a new one follows the largest without overflowing.
+    void ids_data()
+    {
+        QTest::addColumn<QString>("edited");  // area: the first, accepted as it is; new area; new card
+        QTest::addColumn<QString>("ids");     // of the areas, or of the first area's cards
+        QTest::addColumn<QString>("written"); // the edited or new element's id
+        QTest::newRow("area 0") << "area" << "0,5" << "0";
+        QTest::newRow("area 100000") << "area" << "100000,5" << "100000";
+        QTest::newRow("area 4294967295") << "area" << "4294967295,5" << "4294967295";
+        QTest::newRow("new area after 2147483647") << "new area" << "2147483647,1" << "2147483648";
+        QTest::newRow("new area after 4294967295: the smallest free") << "new area" << "1,4294967295" << "2";
+        QTest::newRow("new card after 2147483647") << "new card" << "1,2147483647" << "2147483648";
+        QTest::newRow("new card after 4294967295: the smallest free") << "new card" << "4294967295,1,2" << "3";
+    }
+    void ids()
+    {
+        QFETCH(QString, edited);
+        QFETCH(QString, ids);
+        QFETCH(QString, written);
+        const QStringList list = ids.split(',');
+        const QStringList areaIds = edited == "new card" ? QStringList{"1"} : list;
+        const QStringList cardIds = edited == "new card" ? list : QStringList{"1"};
+        QString cards, areas;
+        for (const QString& id : cardIds)
+            cards += QString("<DayCard id=\"%1\"><Time state_id=\"1\">00:00</Time></DayCard>").arg(id);
+        const QString week = QVector<QString>(7, cardIds[0]).toList().join(QLatin1Char(','));
+        for (const QString& id : areaIds)
+            areas += QString("<Area id=\"%1\" name=\"A\"><Controllers>101</Controllers><States><State id=\"1\" name=\"S\">"
+                             "<Controller id=\"101\" state=\"1\"/></State></States><Calendar><WeekDistribution>%2"
+                             "</WeekDistribution><DayCards>%3</DayCards></Calendar></Area>").arg(id, week, cards);
+        const QDomElement zone = parseXml(&doc, "<Zone><Areas>" + areas + "</Areas></Zone>");
+        QDomDocument skeleton;
+        const QDomElement area = edited == "new area" ? doc.importNode(parseXml(&skeleton, newAreaXml), true).toElement()
+                                                      : zone.firstChildElement().firstChildElement();
+        zoneEditor.reset(new QDialog);
+        dialog = new AreaEditDlg(zone.firstChildElement(), area, zoneEditor.data(), nullptr);
+        showExposed(dialog);
+        answerer = std::make_unique<PopupAnswerer>();
+        if (edited == "new area")
+            act({"set areaName B"});
+        else if (edited == "new card")
+            act({"addDaycard 1"});
+        const QDomElement result = dialog->areaElement();
+        const QDomElement element = edited == "new card" ? at(result, "Calendar/DayCards").lastChildElement() : result;
+        QCOMPARE(element.attribute("id"), written);
+        if (edited != "new area") { // its week is empty
+            act({"ok"});
+            QCOMPARE(red(), QString());
+        }
+    }
+
     void edit_data()
     {
         QTest::addColumn<QString>("area"); // its id, or none for a new one; "without a map" after it
@@ -233,6 +284,10 @@ private slots:
             << "w5,w6";
         QTest::newRow("id of another area, empty name") << "3" << QStringList{"set areaId 4", "set areaName -", "ok"}
             << QString(centre).replace("3 Centre", "4 ") << "areaId,areaName";
+        const QString unwritable = QString("Cen") + QChar(1) + "tre";
+        QTest::newRow("name XML cannot carry") << "3" << QStringList{"set areaName " + unwritable, "ok"}
+            << QString(centre).replace("3 Centre", "3 " + unwritable)
+            << "areaName=The name holds the character U+0001, which a zone file cannot carry.";
         QTest::newRow("file without texts: six-day week shown empty")
             << "4" << QStringList{"ok"} << "4 North | g= | c= | s= | d= | w=,,,,,, | x=" << all;
         QTest::newRow("new area: next free id, nothing scheduled") << "" << QStringList{"set areaName South", "ok"}

@@ -20,8 +20,8 @@ const QString Both = QString("<Controller id=\"7\" program_id=\"%1\">%2</Control
 
 // The program editor as the tests script it: each run is recorded in a folder of its own under FAKE_RECORD (its
 // arguments, the files it was handed); it writes FAKE_LIST as the program list and FAKE_PROGRAM as the program
-// (FAKE_REMOVE=1 deletes the program file instead), then ends with status FAKE_STATUS, or by a signal when that is
-// "crash".
+// (FAKE_REMOVE=1 deletes the program file instead; FAKE_PAD blanks follow the program), then ends with status
+// FAKE_STATUS, or by a signal when that is "crash".
 const char* const FakeTool = R"(#!/bin/sh
 PATH=/usr/bin:/bin
 n=0
@@ -33,7 +33,8 @@ while [ $# -gt 1 ]; do
     --controller-config) cp "$2" "$run/config" ;;
     --get-prog-list) [ -z "${FAKE_LIST+set}" ] || printf %s "$FAKE_LIST" > "$2" ;;
     --edit-prog) cp "$2" "$run/program"
-        if [ "$FAKE_REMOVE" = 1 ]; then rm "$2"; elif [ -n "${FAKE_PROGRAM+set}" ]; then printf %s "$FAKE_PROGRAM" > "$2"; fi ;;
+        if [ "$FAKE_REMOVE" = 1 ]; then rm "$2"; elif [ -n "${FAKE_PROGRAM+set}" ]; then printf %s "$FAKE_PROGRAM" > "$2"; fi
+        [ -z "$FAKE_PAD" ] || head -c "$FAKE_PAD" /dev/zero | tr '\0' ' ' >> "$2" ;;
     esac
     shift
 done
@@ -157,7 +158,7 @@ private slots:
         qputenv("TMPDIR", m_scratch->filePath("tmp").toLocal8Bit());
         qputenv("FAKE_RECORD", m_scratch->filePath("record").toLocal8Bit());
         qputenv("FAKE_PROGRAM", NewProgram);
-        for (const char* name : {"FAKE_LIST", "FAKE_REMOVE", "FAKE_STATUS"})
+        for (const char* name : {"FAKE_LIST", "FAKE_REMOVE", "FAKE_STATUS", "FAKE_PAD"})
             qunsetenv(name);
         setTool("morvix.exe");
         m_storage.reply = QByteArray(Config);
@@ -255,6 +256,8 @@ private slots:
         QTest::newRow("change local: special program not handed over") << EditCase{Both.arg(4), "Change local", "4"};
         QTest::newRow("change local on a non-number") << EditCase{"<Controller id=\"7\" program_id=\"x7\"/>", "Change local", "0"};
         QTest::newRow("change local on 0: handed over") << EditCase{Both.arg(0), "Change local", "", OldProgram};
+        QTest::newRow("controller id past the signed range")
+            << EditCase{"<Controller id=\"3000000000\" state=\"1\"/>", dc, "0"};
         // Whatever goes wrong, the row keeps its program.
         QTest::newRow("no executable tool") << EditCase{sp, dc, "-", {}, "", {}, QByteArray(Config), "morvix:plain"};
         QTest::newRow("tool cannot start")
@@ -262,6 +265,13 @@ private slots:
         QTest::newRow("exit status 3") << EditCase{sp, dc, "0", {}, "", "FAKE_STATUS=3"};
         QTest::newRow("crash") << EditCase{sp, dc, "0", {}, "", "FAKE_STATUS=crash"};
         QTest::newRow("result file gone") << EditCase{sp, dc, "0", {}, "Error: Error open result file", "FAKE_REMOVE=1"};
+        const QString noProgram = "Error: The program editor saved no special program: ";
+        QTest::newRow("result truncated")
+            << EditCase{sp, dc, "0", {}, noProgram + "*", "FAKE_PROGRAM=<Program type=\"2\"><Phase start=\"0\">1"};
+        QTest::newRow("result of another kind")
+            << EditCase{sp, dc, "0", {}, noProgram + "its root element is Zone, not Program.*", "FAKE_PROGRAM=<Zone id=\"1\"/>"};
+        QTest::newRow("result larger than any configuration")
+            << EditCase{sp, dc, "0", {}, "Error: The program editor saved 17000*", "FAKE_PAD=17000000"};
         QTest::newRow("storage: empty") << EditCase{sp, dc, "-", {}, "Error: Storage service return empty data", {}, QByteArray()};
         QTest::newRow("storage: error up to the first closing tag")
             << EditCase{sp, dc, "-", {}, "Error: Disk is offline", {}, QByteArray("<Error>Disk is offline</Error>b</Error>")};
@@ -289,9 +299,10 @@ private slots:
         }
         const QList<Run> tool = runs();
         QCOMPARE(tool.size(), c.progId == "-" ? 0 : 1);
+        const QString id = QRegularExpression("id=\"(\\d+)\"").match(c.controller).captured(1);
         if (!tool.isEmpty()) {
-            QCOMPARE(m_storage.calls, QList<QVariantList>{{"7"}});
-            QCOMPARE(tool.first().args, "--controller-config TMP --object-id 7 --edit-prog TMP"
+            QCOMPARE(m_storage.calls, QList<QVariantList>{{id}});
+            QCOMPARE(tool.first().args, "--controller-config TMP --object-id " + id + " --edit-prog TMP"
                                             + (c.progId.isEmpty() ? "" : " --prog-id " + c.progId));
             QCOMPARE(describeXml(tool.first().program), describeXml(c.handedOver));
             QVERIFY(disabled.seen);
@@ -299,9 +310,10 @@ private slots:
         // The row runs the program the tool saved, and only that.
         if (c.progId != "-" && c.box.isEmpty() && c.environment.isEmpty()) {
             QCOMPARE(choices(0), QStringLiteral("||defined"));
-            QCOMPARE(firstController(), "Controller id=7 [" + describeXml(NewProgram) + ']');
+            QCOMPARE(firstController(), "Controller id=" + id + " [" + describeXml(NewProgram) + ']');
         } else {
             QCOMPARE(choices(0), before);
+            QCOMPARE(firstController(), describeXml(c.controller.toUtf8()));
         }
         const QStringList boxes = m_answerer->boxes;
         QCOMPARE(boxes.size(), c.box.isEmpty() ? 0 : 1);
@@ -314,6 +326,58 @@ private slots:
         for (QWidget* window : QApplication::topLevelWidgets())
             QVERIFY(window->isEnabled());
         QCOMPARE(leftInTemp(), QStringList());
+    }
+
+    // Ids as the file writes them survive an edit; a new one follows the largest without overflowing; the file
+    // gets ASCII digits whatever the user's locale; a name the file cannot carry is refused.
+    void accept_data()
+    {
+        QTest::addColumn<QString>("ids");     // the area's states; the last is edited, accepted as it is
+        QTest::addColumn<bool>("isNew");      // the last is a new state instead
+        QTest::addColumn<bool>("arabic");     // the user's locale has digits of its own
+        QTest::addColumn<QString>("name");    // typed, if any
+        QTest::addColumn<QString>("written"); // the edited or new state's id, or what is red when refused
+        QTest::newRow("9, Arabic digits") << "2,9" << false << true << "" << "9";
+        QTest::newRow("0") << "2,0" << false << false << "" << "0";
+        QTest::newRow("100000, Arabic digits") << "2,100000" << false << true << "" << "100000";
+        QTest::newRow("4294967295") << "2,4294967295" << false << false << "" << "4294967295";
+        QTest::newRow("new after 2147483647, Arabic digits") << "2,2147483647" << true << true << "" << "2147483648";
+        QTest::newRow("new after 4294967295: the smallest free") << "4294967295,1,2" << true << false << "" << "3";
+        QTest::newRow("name XML cannot carry") << "2,9" << false << false << QString("P") + QChar(1)
+            << "red: stateName=The name holds the character U+0001, which a zone file cannot carry.";
+    }
+    void accept()
+    {
+        QFETCH(QString, ids);
+        QFETCH(bool, isNew);
+        QFETCH(bool, arabic);
+        QFETCH(QString, name);
+        QFETCH(QString, written);
+        const QLocale usual;
+        const auto restore = qScopeGuard([this, usual] {
+            m_dialog.reset();
+            QLocale::setDefault(usual);
+        });
+        if (arabic)
+            QLocale::setDefault(QLocale(QLocale::Arabic, QLocale::Egypt));
+        QString states;
+        for (const QString& id : ids.split(','))
+            states += QString("<State id=\"%1\" name=\"S\"><Controller id=\"7\"/></State>").arg(id);
+        QDomDocument fresh;
+        QDomElement state = isNew ? fresh.createElement("State") : QDomElement();
+        if (isNew)
+            state.setAttribute("name", "New");
+        parseXml(&m_doc, "<States>" + states + "</States>");
+        m_dialog = std::make_unique<ControllersStateEditdlg>(m_doc.documentElement(),
+                                                             isNew ? state : m_doc.documentElement().lastChildElement());
+        showExposed(m_dialog.get());
+        if (!name.isEmpty())
+            enter(m_dialog->findChild<QLineEdit*>("stateName"), name);
+        Drive::clickButton(m_dialog.get());
+        if (m_dialog->isVisible())
+            QCOMPARE("red: " + markedRed(m_dialog.get(), {"stateId", "stateName"}).join(' '), written);
+        else
+            QCOMPARE(m_dialog->stateElement(m_doc).attribute("id"), written);
     }
 
     void storageSignals()

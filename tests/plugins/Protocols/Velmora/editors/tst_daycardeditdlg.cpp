@@ -180,6 +180,44 @@ private slots:
         QCOMPARE(describe(element), result);
     }
 
+    // Times and dates go into the file in its own digits, whatever digits the user's locale shows; the program runs
+    // this once more under a system locale with digits of its own.
+    void fileDigits_data()
+    {
+        QTest::addColumn<QString>("opened"); // as in edit()
+        QTest::addColumn<QStringList>("actions");
+        QTest::addColumn<QString>("result");
+        QTest::newRow("card") << "States <DayCard id='3'/>" << QStringList{"add 07:05 1"}
+                              << "DayCard id=3 [Time state_id=1 '07:05']";
+        QTest::newRow("special day once") << "new" << QStringList{"date 2031-05-09", "tick", "add 20:45 2"}
+                                          << "SpecialDay day=09.05.2031 [Time state_id=2 '20:45']";
+        QTest::newRow("special day every year") << "new" << QStringList{"date 2031-05-09", "add 00:00 2"}
+                                                << "SpecialDay day=09.05 [Time state_id=2 '00:00']";
+    }
+    void fileDigits()
+    {
+        QFETCH(QString, opened);
+        QFETCH(QStringList, actions);
+        QFETCH(QString, result);
+        const QLocale usual;
+        const auto restore = qScopeGuard([this, usual] {
+            dialog.reset();
+            QLocale::setDefault(usual);
+        });
+        QLocale::setDefault(QLocale(QLocale::Arabic, QLocale::Egypt));
+        if (opened == "new")
+            openSpecialDay(QString());
+        else
+            openCard(opened.section(' ', 0, 0), opened.section(' ', 1));
+        const QString before = doc.toString();
+        act(actions << "ok");
+        auto* special = qobject_cast<SpecialDayEditdlg*>(dialog.get());
+        const auto element = [this, special] {
+            return special ? special->specialDayElement() : cardDialog()->dayCardElement(doc);
+        };
+        QCOMPARE(outcome(element, before), result);
+    }
+
     // Escape and Return end an open cell editor only, not the card nor a special day around it; pressed again they act
     // on the dialog.
     void keysCloseEditorFirst_data()

@@ -30,9 +30,12 @@ const QString untouched = "zone 7 North | strategies 1*Day:3,4 2Night:3 3Event:3
 // Outlines by name for the zone, area 3, and an area the zone lacks.
 const QString placemark = "<Placemark><name>%1</name><Polygon><outerBoundaryIs><LinearRing><coordinates>%2"
                           "</coordinates></LinearRing></outerBoundaryIs></Polygon></Placemark>";
+// The lake's name holds U+0001, which the file writes as a reference.
 const QString kml = "<kml xmlns=\"http://www.opengis.net/kml/2.2\"><Document>" + placemark.arg("North", "1,1,0 9,1,0 9,9,0 ")
-                    + placemark.arg("Centre", "2,2,0 4,2,0 4,4,0 ") + placemark.arg("Lake", "5,5,0 6,5,0 6,6,0 ")
+                    + placemark.arg("Centre", "2,2,0 4,2,0 4,4,0 ") + placemark.arg("La&#1;ke", "5,5,0 6,5,0 6,6,0 ")
                     + "</Document></kml>";
+const QString lake = QString("La") + QChar(1) + "ke";
+const QString nameFault = "The name holds the character U+0001, which a zone file cannot carry.";
 
 // The document in one line; "*" marks a strategy carrying "default", "=" an area's outline.
 QString summary(const QDomDocument& document)
@@ -57,6 +60,18 @@ QString summary(const QDomDocument& document)
         .join(" | ");
 }
 
+// A mouse drag with the left button held; QTest's own moves carry no buttons.
+void drag(QWidget* widget, const QPoint& from, const QPoint& to, Qt::KeyboardModifiers modifiers)
+{
+    QTest::mousePress(widget, Qt::LeftButton, modifiers, from);
+    for (int step = 1; step <= 3; ++step) {
+        const QPoint pos = from + (to - from) * step / 3;
+        QMouseEvent move(QEvent::MouseMove, pos, widget->mapToGlobal(pos), Qt::NoButton, Qt::LeftButton, modifiers);
+        QApplication::sendEvent(widget, &move);
+    }
+    QTest::mouseRelease(widget, Qt::LeftButton, modifiers, to);
+}
+
 // KML files come from the test, not from a file dialog.
 class KmlZoneEditDlg : public ZoneEditDlg
 {
@@ -77,6 +92,7 @@ class ZoneEditDlgTest : public QObject
     Q_OBJECT
 
     QTemporaryDir dir;
+    QStringList said; // message boxes and refusals not yet checked by a "said" step
     QGraphicsScene scene;
     QObject storage;
     QScopedPointer<KmlZoneEditDlg> dialog;
@@ -102,7 +118,8 @@ class ZoneEditDlgTest : public QObject
         const QString verb = w[0];
         // A misspelt step would otherwise do nothing and pass.
         static const QStringList verbs{"ok", "red", "name", "day", "kml", "delStrat", "delDayCard", "delArea", "week",
-                                       "addStrat", "editStrat", "addCard", "addArea", "editArea", "drag", "end", "import"};
+                                       "addStrat", "editStrat", "addCard", "addArea", "editArea", "edit", "drag",
+                                       "shift", "end", "close", "import", "export", "said"};
         QVERIFY2(verbs.contains(verb), qPrintable("unknown action " + action));
         const int row = w.value(1).toInt();
         auto* strategies = widget<QTableWidget>("strategies");
@@ -112,7 +129,9 @@ class ZoneEditDlgTest : public QObject
         else if (verb == "red")
             QCOMPARE(redMarks(), w.mid(1).join(' '));
         else if (verb == "name")
-            Drive::retype(widget("zoneName"), w.mid(1).join(' '));
+            enter(widget("zoneName"), w.mid(1).join(' '));
+        else if (verb == "said")
+            QCOMPARE(std::exchange(said, {}).join(" / "), w.mid(1).join(' '));
         else if (verb == "day")
             pick(widget<QTableWidget>("weekDistrib"), 0, row, w[2]);
         else if (verb == "kml")
@@ -129,14 +148,19 @@ class ZoneEditDlgTest : public QObject
             widget<QListWidget>("daycards")->actions().first()->trigger();
         if (verb == "addStrat" || verb == "editStrat") {
             const QString name = w.value(verb == "addStrat" ? 1 : 2), id = w.value(3);
-            editors.expect("StratEditDlg", [name, id](QWidget* editor) {
+            editors.expect("StratEditDlg", [this, name, id](QWidget* editor) {
                 if (name == "-")
                     return static_cast<QDialog*>(editor)->reject();
-                Drive::retype(editor->findChild<QLineEdit*>("stratName"), name);
+                enter(editor->findChild<QLineEdit*>("stratName"), name);
                 if (!id.isEmpty())
                     Drive::retype(editor->findChild<QSpinBox*>("stratId"), id);
                 pick(editor->findChild<QTableWidget*>("areas"), 0, 2, "calendar");
                 Drive::clickButton(editor);
+                // Refused: what it marks is said, and the user gives up.
+                if (editor->isVisible()) {
+                    said << markedRed(editor, {"stratId", "stratName"});
+                    static_cast<QDialog*>(editor)->reject();
+                }
             });
             if (verb == "addStrat")
                 press(dialog.data(), "addStrat");
@@ -163,21 +187,44 @@ class ZoneEditDlgTest : public QObject
             else
                 Drive::clickButton(editor);
             QTRY_VERIFY2(!editor, qPrintable(action)); // deleted once finished
-        } else if (verb == "drag") { // the zone outline edited on the map: one vertex moved
+        } else if (verb == "edit" || verb == "drag") { // the zone outline edited on the map; "drag" moves one vertex
             press(dialog.data(), "editZoneGeometry");
             QVERIFY(toolWindow(dialog.data()) && !dialog->isVisible() && overlay(&scene)->isEditing());
-            overlay(&scene)->movePoint(QPointF(1000, 0), QPointF(1200, 50.5));
-        } else if (verb == "end") { // the tool window's button
-            QTest::mouseClick(toolWindow(dialog.data())->findChild<QPushButton*>(), Qt::LeftButton);
+            if (verb == "drag")
+                overlay(&scene)->movePoint(QPointF(1000, 0), QPointF(1200, 50.5));
+        } else if (verb == "shift") { // the whole outline dragged on the map with Shift held, 100 east
+            QGraphicsView map(&scene);
+            map.setTransform(QTransform::fromScale(0.5, 0.5));
+            map.resize(700, 500);
+            showExposed(&map);
+            const QPoint from = map.mapFromScene(QPointF(1000, 0));
+            QTest::keyPress(&map, Qt::Key_Shift);
+            drag(map.viewport(), from, from + QPoint(50, 0), Qt::ShiftModifier);
+            QTest::keyRelease(&map, Qt::Key_Shift);
+        } else if (verb == "end" || verb == "close") { // the tool window's button, or its close box
+            if (verb == "end")
+                QTest::mouseClick(toolWindow(dialog.data())->findChild<QPushButton*>(), Qt::LeftButton);
+            else
+                toolWindow(dialog.data())->close();
             QVERIFY(dialog->isVisible() && !overlay(&scene)->isEditing());
-        } else if (verb == "import") {
+        } else if (verb == "import") { // import [replace ROW PLACEMARK]: names replaced, a row's placemark picked
             press(dialog.data(), "importKml");
             auto* import = dialog->findChild<KmlImportDlg*>();
             QVERIFY(import && import->isVisible() && !dialog->isVisible());
+            if (w.value(1) == "replace") {
+                pick(import->findChild<QTableWidget*>("velmoraItems"), w[2].toInt(), 2, w[3]);
+                QTest::keyClick(import->findChild<QCheckBox*>("replaceNames"), Qt::Key_Space);
+            }
             Drive::clickButton(import);
             QVERIFY(dialog->isVisible());
             QTRY_VERIFY(!dialog->findChild<KmlImportDlg*>());
+        } else if (verb == "export") { // said: the boxes shown, and "kml written" when the file is there
+            QFile::remove(dialog->kmlFile);
+            press(dialog.data(), "exportKml");
+            if (QFile::exists(dialog->kmlFile))
+                editors.boxes << "kml written";
         }
+        said << editors.boxes;
         QVERIFY2(editors.allAnswered(), qPrintable("no editor opened for " + action));
     }
 
@@ -191,7 +238,11 @@ class ZoneEditDlgTest : public QObject
     }
 
 private slots:
-    void init() { QVERIFY(dir.isValid()); }
+    void init()
+    {
+        QVERIFY(dir.isValid());
+        said.clear();
+    }
     void cleanup()
     {
         dialog.reset();
@@ -257,6 +308,28 @@ private slots:
                                              << QString(untouched).replace("1000,0;", "1200,50.5;");
         QTest::newRow("KML outlines assigned by name") << zone << QStringList{"kml", "import", "ok"} << ""
             << QString(untouched).replace(outline, "1,1;9,1;9,9").replace("10,10;500,10;500,400", "2,2;4,2;4,4");
+        // What a zone file cannot carry is refused where it comes in, and said why.
+        const QString north = QString("No") + QChar(1) + "rth";
+        QTest::newRow("zone name XML cannot carry: refused until changed") << zone
+            << QStringList{"name " + north, "ok", "red zoneName=" + nameFault, "name North", "ok"} << "" << untouched;
+        QTest::newRow("strategy name XML cannot carry: refused") << zone
+            << QStringList{"editStrat 1 " + north, "said stratName=" + nameFault, "ok"} << "" << untouched;
+        QTest::newRow("KML name XML cannot carry: its outline taken, not its name") << zone
+            << QStringList{"kml", "import replace 1 " + lake, "said Warning: These names in the KML file hold characters a "
+                           "zone file cannot carry and were not taken: La[U+0001]ke", "ok"} << ""
+            << QString(untouched).replace(outline, "1,1;9,1;9,9").replace("10,10;500,10;500,400", "5,5;6,5;6,6");
+        QTest::newRow("KML export of a name XML cannot carry: refused, said why") << zone
+            << QStringList{"name " + north, "export", "said Error: Cannot export " + dir.filePath("outlines.kml")
+                           + ": the name \"No\uFFFDrth\" holds the character U+0001, which KML cannot carry", "name North", "ok"}
+            << "" << untouched;
+        // Stored outlines hold where they are shown: reloading one takes back a whole-outline drag too.
+        const QString movedOnce = "100,0;1100,0;1100,800;100,800";
+        QTest::newRow("outline moved whole, an edit cancelled, one kept: moved once") << zone
+            << QStringList{"edit", "shift", "end", "edit", "close", "edit", "end", "ok"} << ""
+            << QString(untouched).replace(outline, movedOnce);
+        QTest::newRow("outline moved whole, a KML outline imported") << zone
+            << QStringList{"edit", "shift", "end", "kml", "import", "ok"} << ""
+            << QString(untouched).replace(outline, "1,1;9,1;9,9").replace("10,10;500,10;500,400", "2,2;4,2;4,4");
     }
     void editing()
     {
@@ -274,9 +347,83 @@ private slots:
                 return;
         }
         QCOMPARE(redMarks(), red);
+        QCOMPARE(said, QStringList());
         QCOMPARE(accepted.count(), red.isEmpty() ? 1 : 0);
         QCOMPARE(summary(dialog->zoneDocument()), document);
         QCOMPARE(overlay(&scene)->outlineText(), document.section("| outline ", 1)); // the map shows what is saved
+    }
+
+    // Ids as the file writes them survive an edit; a new one follows the largest without overflowing; the file
+    // gets ASCII digits whatever the user's locale.
+    void ids_data()
+    {
+        QTest::addColumn<QString>("edited");  // zone; strategy: the first opened and accepted as it is (=ID: typed);
+                                              // new strategy; new card
+        QTest::addColumn<QString>("ids");     // of the zone, its strategies or its cards
+        QTest::addColumn<QString>("written"); // the edited or new element's id
+        QTest::addColumn<bool>("arabic");     // the user's locale has digits of its own
+        QTest::newRow("zone 0") << "zone" << "0" << "0" << false;
+        QTest::newRow("zone 100000") << "zone" << "100000" << "100000" << true;
+        QTest::newRow("zone 4294967295") << "zone" << "4294967295" << "4294967295" << false;
+        QTest::newRow("strategy 0") << "strategy" << "0,5" << "0" << false;
+        QTest::newRow("strategy 100000") << "strategy" << "100000,5" << "100000" << true;
+        QTest::newRow("strategy 4294967295") << "strategy" << "4294967295,5" << "4294967295" << false;
+        QTest::newRow("strategy 100000 retyped") << "strategy=12" << "100000,5" << "12" << false;
+        QTest::newRow("new strategy after 2147483647") << "new strategy" << "1,2147483647" << "2147483648" << true;
+        QTest::newRow("new strategy after 4294967295: the smallest free")
+            << "new strategy" << "1,4294967295,2" << "3" << false;
+        QTest::newRow("new card after 2147483647") << "new card" << "2147483647,1" << "2147483648" << false;
+        QTest::newRow("new card after 4294967295: the smallest free") << "new card" << "4294967295" << "1" << true;
+    }
+    void ids()
+    {
+        QFETCH(QString, edited);
+        QFETCH(QString, ids);
+        QFETCH(QString, written);
+        QFETCH(bool, arabic);
+        const QLocale usual;
+        const auto restore = qScopeGuard([this, usual] {
+            dialog.reset();
+            QLocale::setDefault(usual);
+        });
+        if (arabic)
+            QLocale::setDefault(QLocale(QLocale::Arabic, QLocale::Egypt));
+        const QStringList list = ids.split(',');
+        const QStringList strategyIds = edited.contains("strategy") ? list : QStringList{"1"};
+        const QStringList cardIds = edited == "new card" ? list : QStringList{"1"};
+        QString strategies, cards;
+        for (const QString& id : strategyIds)
+            strategies += QString("<Strategy id=\"%1\" name=\"S\"%2><Area id=\"3\" control_source=\"1\"/></Strategy>")
+                              .arg(id, strategies.isEmpty() ? " default=\"1\"" : "");
+        for (const QString& id : cardIds)
+            cards += QString("<DayCard id=\"%1\"><Time strategy_id=\"%2\">00:00</Time></DayCard>").arg(id, strategyIds[0]);
+        const QString week = QVector<QString>(7, cardIds[0]).toList().join(QLatin1Char(','));
+        open(QString("<Zone id=\"%1\" name=\"N\"><Calendar><DayCards>%2</DayCards><WeekDistribution>%3</WeekDistribution>"
+                     "</Calendar><Strategies>%4</Strategies><Areas><Area id=\"3\" name=\"A\"/></Areas></Zone>")
+                 .arg(edited == "zone" ? ids : "7", cards, week, strategies));
+        if (edited.startsWith("strategy")) {
+            PopupAnswerer editors;
+            const QString typed = edited.section('=', 1);
+            editors.expect("StratEditDlg", [typed](QWidget* editor) {
+                if (!typed.isEmpty())
+                    Drive::retype(editor->findChild<QSpinBox*>("stratId"), typed);
+                Drive::clickButton(editor);
+            });
+            Drive::clickCell(widget<QTableWidget>("strategies"), 0, 1, true);
+            QVERIFY(editors.allAnswered());
+        } else if (edited == "new strategy") {
+            act("addStrat New");
+        } else if (edited == "new card") {
+            act("addCard " + strategyIds[0]);
+        }
+        act("ok");
+        QVERIFY(!dialog->isVisible());
+        const QDomElement zone = dialog->zoneDocument().documentElement();
+        const QDomElement element = edited == "zone"            ? zone
+            : edited.startsWith("strategy")                     ? zone.firstChildElement("Strategies").firstChildElement()
+            : edited == "new strategy"                          ? zone.firstChildElement("Strategies").lastChildElement()
+                                                                : zone.firstChildElement("Calendar").firstChildElement("DayCards").lastChildElement();
+        QCOMPARE(element.attribute("id"), written);
     }
 
     void check_data()

@@ -54,11 +54,14 @@ QString kmlDocument(const QString& body)
 }
 QString north(const QString& coordinates) { return kmlDocument(placemark("North", ring(coordinates))); }
 
-// Besides the four usable placemarks: one without a name and one whose ring is no ring.
+// A name holding U+0001, which the file writes as a reference.
+const QString Unwritable = QStringLiteral("Ri") + QChar(1) + QStringLiteral("ver");
+
+// Besides the five usable placemarks: one without a name and one whose ring is no ring.
 const QString placemarks = placemark("North", ring("10,10,0 19,10,0 19,19,0 10,10,0 "))
     + placemark("Centre", ring("11,11,0 12,11,0 12,12,0 11,11,0 ")) + placemark("Park", ring("13,13 14,13 14,14"))
     + placemark("River", ring("15,15,0 16,15,0 16,16,0")) + placemark("", ring("1,1,0 2,2,0 3,1,0 "))
-    + placemark("Broken", ring("1,1,0 2,x,0 3,1,0 "));
+    + placemark("Broken", ring("1,1,0 2,x,0 3,1,0 ")) + placemark("Ri&#1;ver", ring("7,7 8,7 8,8"));
 
 QTableWidget* table(QDialog* dialog) { return dialog->findChild<QTableWidget*>(QStringLiteral("velmoraItems")); }
 QListWidget* kmlList(QDialog* dialog) { return dialog->findChild<QListWidget*>(QStringLiteral("kmlItems")); }
@@ -108,38 +111,44 @@ private slots:
     {
         QTest::addColumn<QStringList>("actions"); // "pick ROW ENTRY", "replace", "ok"
         QTest::addColumn<QString>("expected");
+        QTest::addColumn<QStringList>("refused"); // names not taken
         const QString zone = QStringLiteral("zone North: 0,0;9,0;9,9 | ");
         QTest::newRow("same names, replace changes no name")
             << QStringList{"replace", "ok"}
             << "zone North: 10,10;19,10;19,19 | Centre: 11,11;12,11;12,12 | Park: 13,13;14,13;14,14 | "
-               "Centre: 11,11;12,11;12,12 | : 5,5;6,5;6,6";
+               "Centre: 11,11;12,11;12,12 | : 5,5;6,5;6,6" << QStringList();
         QTest::newRow("other placemark, not using")
             << QStringList{"pick 1 River", "pick 0 not using", "pick 2 not using", "ok"}
-            << zone + "Centre: 15,15;16,15;16,16 | Park: - | Centre: 15,15;16,15;16,16 | : 5,5;6,5;6,6";
+            << zone + "Centre: 15,15;16,15;16,16 | Park: - | Centre: 15,15;16,15;16,16 | : 5,5;6,5;6,6" << QStringList();
         QTest::newRow("chooser still open at OK")
             << QStringList{"pick 0 not using", "pick 1 not using", "pick 2 River", "ok"}
-            << zone + "Centre: 1,1;2,1;2,2 | Park: 15,15;16,15;16,16 | Centre: 3,3;4,3;4,4 | : 5,5;6,5;6,6";
+            << zone + "Centre: 1,1;2,1;2,2 | Park: 15,15;16,15;16,16 | Centre: 3,3;4,3;4,4 | : 5,5;6,5;6,6" << QStringList();
         QTest::newRow("replace names")
             << QStringList{"replace", "pick 0 not using", "pick 1 River", "pick 2 not using", "ok"}
-            << zone + "River: 15,15;16,15;16,16 | Park: - | River: 15,15;16,15;16,16 | : 5,5;6,5;6,6";
+            << zone + "River: 15,15;16,15;16,16 | Park: - | River: 15,15;16,15;16,16 | : 5,5;6,5;6,6" << QStringList();
         QTest::newRow("replace the zone's name")
             << QStringList{"pick 0 Park", "pick 1 not using", "pick 2 not using", "replace", "ok"}
-            << "zone Park: 13,13;14,13;14,14 | " + untouched.mid(untouched.indexOf("Centre"));
+            << "zone Park: 13,13;14,13;14,14 | " + untouched.mid(untouched.indexOf("Centre")) << QStringList();
+        QTest::newRow("replace names XML cannot carry: outlines taken, names not")
+            << QStringList{"pick 0 " + Unwritable, "pick 1 " + Unwritable, "pick 2 not using", "replace", "ok"}
+            << "zone North: 7,7;8,7;8,8 | Centre: 7,7;8,7;8,8 | Park: - | Centre: 7,7;8,7;8,8 | : 5,5;6,5;6,6"
+            << QStringList{Unwritable};
     }
     void assign()
     {
         QFETCH(QStringList, actions);
         QFETCH(QString, expected);
+        QFETCH(QStringList, refused);
         const QDomElement zone = parseXml(&m_document, zoneXml);
         KmlImportDlg dialog(writeKml(kmlDocument(placemarks)), QStringLiteral("North"), Kml::areaNames(zone));
         dialog.show();
         // Unnamed areas and placemarks, and rings that are none, are not offered; a shared name once.
         const QStringList names{"North", "Centre", "Park"};
         QCOMPARE(Drive::texts(table(&dialog), 0) + Drive::texts(table(&dialog), 2), names + names);
-        QCOMPARE(Drive::texts(kmlList(&dialog)), names + QStringList{"River"});
+        QCOMPARE(Drive::texts(kmlList(&dialog)), (names + QStringList{"River", Unwritable}));
         auto* offered = qobject_cast<QComboBox*>(Drive::openCellEditor(table(&dialog), 1, 2));
         QVERIFY(offered);
-        QCOMPARE(Drive::entries(offered), QStringList{"not using"} + names + QStringList{"River"});
+        QCOMPARE(Drive::entries(offered), (QStringList{"not using"} + names + QStringList{"River", Unwritable}));
         // Moving on to another cell takes the chooser away.
         Drive::clickCell(table(&dialog), 2, 0);
         QVERIFY(!table(&dialog)->cellWidget(1, 2));
@@ -167,6 +176,7 @@ private slots:
         QCOMPARE((QList<bool>{applied.zoneOutline, applied.zoneRenamed, applied.areasRenamed}),
                  (QList<bool>{!expected.startsWith(QLatin1String("zone North: 0,0;")),
                               zoneName != QLatin1String("North"), expected.contains(QLatin1String("River:"))}));
+        QCOMPARE(applied.refusedNames, refused);
     }
 
     void kmlVariants_data()
@@ -239,7 +249,7 @@ private slots:
         };
         const QString file = writeKml(kmlDocument(placemarks));
         auto dialog = std::make_unique<KmlImportDlg>(file, "North", QStringList(), nullptr, scene.get());
-        QCOMPARE(scene->items().size(), 1 + 4);
+        QCOMPARE(scene->items().size(), 1 + 5);
         QVERIFY(shown().isEmpty());
         dialog->show();
         QListWidget* list = kmlList(dialog.get());
@@ -326,19 +336,24 @@ private slots:
     void failedExportKeepsTheOldFile_data()
     {
         QTest::addColumn<QString>("target");
+        QTest::addColumn<QString>("firstArea"); // the first area's name
         QTest::addColumn<QString>("error");
-        QTest::newRow("folder missing") << "missing/out.kml" << "Error open kml file: ";
+        QTest::newRow("folder missing") << "missing/out.kml" << "Area 0" << "Error open kml file: ";
         // As on a full disk: the file size limit stops the export's temporary file.
-        QTest::newRow("write fails half way") << "old.kml" << "Error writing kml file %1: ";
+        QTest::newRow("write fails half way") << "old.kml" << "Area 0" << "Error writing kml file %1: ";
+        QTest::newRow("name XML cannot carry") << "old.kml" << "Area" + QString(QChar(1))
+            << QString::fromUtf8("Cannot export %1: the name \"Area\uFFFD\" holds the character U+0001, which KML cannot carry");
     }
     void failedExportKeepsTheOldFile()
     {
         QFETCH(QString, target);
+        QFETCH(QString, firstArea);
         QFETCH(QString, error);
         QString areas;
         for (int i = 0; i < 100; ++i)
             areas += QStringLiteral("<Area name=\"Area %1\"><Geometry>0,0;10,0;10,10</Geometry></Area>").arg(i);
-        const QDomElement zone = parseXml(&m_document, "<Zone><Areas>" + areas + "</Areas></Zone>");
+        QDomElement zone = parseXml(&m_document, "<Zone><Areas>" + areas + "</Areas></Zone>");
+        Kml::areaElements(zone).first().setAttribute(QStringLiteral("name"), firstArea);
         QTemporaryDir dir;
         const QString file = dir.filePath(target);
         const QByteArray old = "<kml>the previous export</kml>";

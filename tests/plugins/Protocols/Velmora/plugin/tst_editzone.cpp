@@ -52,8 +52,9 @@ QObject* load(QObject* root, const QString& path)
 }
 
 // The files there before (zone.xtsc holds the example, others old text); the target ("." is the folder); how writing
-// fails ("", "blocked", "full"; "cp1251" is none: the example in windows-1251, edited under a Latin-1 locale); what the
-// user does in the editor and answers the save-file dialogs; the names those propose; the file written, none when empty.
+// fails ("", "blocked", "full", "name": no file name; "cp1251" is none: the example in windows-1251, edited under a
+// Latin-1 locale); what the user does in the editor and answers the save-file dialogs; the names those propose; the
+// file written, none when empty.
 struct WriteCase { QStringList existing; QString target, failure, user; QStringList answers, asked; QString written; };
 
 } // namespace
@@ -107,6 +108,10 @@ private slots:
         QTest::newRow("folder is a file, given up") << WriteCase{zone, "blocker/zone.xtsc", "blocked", "new Fresh", none, zone, ""};
         QTest::newRow("disk full part-way, saved elsewhere")
             << WriteCase{zone, "zone.xtsc", "full", "ok", {"other.xtsc"}, zone, "other.xtsc"};
+        // A name that is no plain file name is refused before anything is written; the user may pick a file.
+        QTest::newRow("folder, name a path out: given up") << WriteCase{zone, ".", "name", "new ../escape", none, {""}, ""};
+        QTest::newRow("folder, name with a separator: saved where chosen")
+            << WriteCase{zone, ".", "name", "new a/b", {"chosen.xtsc"}, {""}, "chosen.xtsc"};
     }
     void writeBack()
     {
@@ -146,8 +151,11 @@ private slots:
         QSignalSpy edited(&root, SIGNAL(zoneEdited(QString)));
         MessageCapture messages;
         edit(&root, path(c.target), c.user);
+        // Nothing outside the folder, whatever the name said.
+        QVERIFY(!QFile::remove(dir.filePath("../escape.xtsc")));
         QCOMPARE(root.asked, c.asked.replaceInStrings(QRegularExpression("^"), "Select file for save | zone configuration files (*.xtsc) | "));
-        const QStringList failed{"Cannot open file " + path(c.target) + " for writing"};
+        const QString refused = "Zone name \"" + c.user.mid(4) + "\" is no file name: nothing written to " + path(c.target);
+        const QStringList failed{c.failure == "name" ? refused : "Cannot open file " + path(c.target) + " for writing"};
         const bool failure = !c.failure.isEmpty() && !cp1251;
         QCOMPARE(messages.messages().filter(dir.path()), failure ? failed : QStringList());
         QCOMPARE(root.warnings, failure ? QStringList{"Error"} : QStringList());
