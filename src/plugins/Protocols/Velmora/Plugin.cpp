@@ -10,6 +10,7 @@
 #include <QGraphicsView>
 #include <QLoggingCategory>
 #include <QMessageBox>
+#include <QRegularExpression>
 #include <QVector>
 
 #include "Logging.h"
