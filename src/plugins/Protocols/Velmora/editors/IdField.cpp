@@ -4,6 +4,7 @@
 #include <QLineEdit>
 #include <QSpinBox>
 
+#include "format/ConfigReader.h"
 #include "format/Vocabulary.h"
 
 #include <algorithm>
@@ -14,11 +15,11 @@ namespace Editors {
 
 bool readId(const QString& text, quint32* id)
 {
-    bool ok = false;
-    const uint value = text.toUInt(&ok);
-    if (ok)
-        *id = value;
-    return ok;
+    int value = 0;
+    if (!Config::readId(text, &value))
+        return false;
+    *id = quint32(value);
+    return true;
 }
 
 QList<quint32> siblingIds(const QDomElement& parent, const QString& tag, const QString& except)

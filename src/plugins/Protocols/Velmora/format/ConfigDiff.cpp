@@ -8,6 +8,7 @@
 
 #include <cmath>
 
+#include "ConfigReader.h"
 #include "GeometryText.h"
 #include "XmlDocument.h"
 #include "Vocabulary.h"
@@ -81,12 +82,6 @@ QString joinIds(QStringList ids)
 QString counted(const QString& one, const QString& several, const QStringList& ids)
 {
     return (ids.size() == 1 ? one : several).arg(joinIds(ids));
-}
-
-bool isDefault(const QDomElement& strategy)
-{
-    const QString value = strategy.attribute(Xml::default_).toLower();
-    return value == QLatin1String("true") || value == QLatin1String("1");
 }
 
 QString controlSourceName(const QString& code)
@@ -332,6 +327,19 @@ QString deleted(const QString& object, const QString& consequence)
                                  : ConfigDiff::tr("%1 deleted; %2").arg(object, consequence);
 }
 
+// The line of an object that only one side has: added, or deleted with what
+// went with it. False when both have it.
+template<typename Consequence>
+bool onlyOnOneSide(const QString& kind, const QDomElement& before, const QDomElement& after,
+                   Consequence consequence, QStringList* lines)
+{
+    if (after.isNull())
+        *lines << deleted(objectName(kind, before), consequence());
+    else if (before.isNull())
+        *lines << ConfigDiff::tr("%1 added").arg(objectName(kind, after));
+    return after.isNull() || before.isNull();
+}
+
 void compareStrategies(const QDomElement& before, const QDomElement& after, QStringList* lines)
 {
     const CalendarLevel level{Xml::strategy_id, ConfigDiff::tr("strategy")};
@@ -340,18 +348,12 @@ void compareStrategies(const QDomElement& before, const QDomElement& after, QStr
     for (const QString& id : unionOfKeys(old, now)) {
         const QDomElement b = old.find(id);
         const QDomElement a = now.find(id);
-        if (a.isNull()) {
-            *lines << deleted(objectName(ConfigDiff::tr("Strategy"), b), entriesRemoved(before, after, level, id));
+        if (onlyOnOneSide(ConfigDiff::tr("Strategy"), b, a, [&] { return entriesRemoved(before, after, level, id); }, lines))
             continue;
-        }
-        if (b.isNull()) {
-            *lines << ConfigDiff::tr("%1 added").arg(objectName(ConfigDiff::tr("Strategy"), a));
-            continue;
-        }
         QStringList changes;
         compareName(b, a, &changes);
-        if (isDefault(b) != isDefault(a))
-            changes << (isDefault(a) ? ConfigDiff::tr("made default") : ConfigDiff::tr("no longer default"));
+        if (Config::isDefault(b) != Config::isDefault(a))
+            changes << (Config::isDefault(a) ? ConfigDiff::tr("made default") : ConfigDiff::tr("no longer default"));
         const Keyed oldAreas(b, Xml::Area);
         const Keyed newAreas(a, Xml::Area);
         for (const QString& area : unionOfKeys(oldAreas, newAreas)) {
@@ -461,18 +463,11 @@ void compareAreas(const QDomElement& before, const QDomElement& after, QStringLi
 {
     const Keyed old(before.firstChildElement(Xml::Areas), Xml::Area);
     const Keyed now(after.firstChildElement(Xml::Areas), Xml::Area);
-    const Keyed oldStrategies(before.firstChildElement(Xml::Strategies), Xml::Strategy);
     for (const QString& id : unionOfKeys(old, now)) {
         const QDomElement b = old.find(id);
         const QDomElement a = now.find(id);
-        if (a.isNull()) {
-            *lines << ConfigDiff::tr("%1 deleted").arg(objectName(ConfigDiff::tr("Area"), b));
+        if (onlyOnOneSide(ConfigDiff::tr("Area"), b, a, [] { return QString(); }, lines))
             continue;
-        }
-        if (b.isNull()) {
-            *lines << ConfigDiff::tr("%1 added").arg(objectName(ConfigDiff::tr("Area"), a));
-            continue;
-        }
         QStringList changes;
         compareName(b, a, &changes);
         compareControllers(b, a, &changes);
