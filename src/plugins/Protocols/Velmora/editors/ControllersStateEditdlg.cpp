@@ -4,14 +4,11 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
-#include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
-#include <QLoggingCategory>
 #include <QMenu>
 #include <QMessageBox>
 #include <QPalette>
-#include <QProcess>
 #include <QSignalBlocker>
 #include <QTemporaryFile>
 #include <QTextStream>
@@ -21,7 +18,7 @@
 #include "ComboBoxDelegate.h"
 #include "DomMetaType.h"
 #include "IdField.h"
-#include "Logging.h"
+#include "ProgramEditorRun.h"
 #include "format/Vocabulary.h"
 
 namespace Xml = Velmora::Xml;
@@ -36,11 +33,17 @@ enum Column { ControllerColumn = 0, SpecialStateColumn = 1, ProgramColumn = 2, S
 // executable name of platforms without the suffix.
 const char* const ToolNames[] = {"morvix.exe", "morvix"};
 
-// The application's own folder first, then the PATH entries in order.
-QString findTool()
+// The folders the program editor is looked for in: the application's own
+// first, then the PATH entries in order.
+QStringList toolFolders()
 {
     QStringList folders{QCoreApplication::applicationDirPath()};
     folders += qEnvironmentVariable("PATH").split(QDir::listSeparator(), Qt::SkipEmptyParts);
+    return folders;
+}
+
+QString findTool(const QStringList& folders)
+{
     for (const char* name : ToolNames) {
         const bool plain = !QLatin1String(name).endsWith(QLatin1String(".exe"));
         for (const QString& folder : folders) {
@@ -52,6 +55,16 @@ QString findTool()
         }
     }
     return QString();
+}
+
+QString toolNotFound(const QStringList& folders)
+{
+    QStringList shown;
+    for (const QString& folder : folders)
+        shown << QDir::toNativeSeparators(folder);
+    return ControllersStateEditdlg::tr("The program editor morvix was not found. It was looked for in the "
+                                       "application's folder and then in each folder of PATH:\n%1")
+        .arg(shown.join(QLatin1Char('\n')));
 }
 
 // No special program comes near this; a controller's whole configuration is
@@ -305,7 +318,9 @@ void ControllersStateEditdlg::progDelegateCreateEditor(const QModelIndex& index)
 
     if (!m_rpcObject)
         return;
-    const QString tool = findTool();
+    // Without the tool the cell takes a typed program id: no message each
+    // time a cell editor opens.
+    const QString tool = findTool(toolFolders());
     if (tool.isEmpty())
         return;
     const QTableWidgetItem* idItem = ui->states->item(index.row(), ControllerColumn);
@@ -365,9 +380,12 @@ void ControllersStateEditdlg::editProgram(int row, bool local)
 {
     if (!m_rpcObject)
         return;
-    const QString tool = findTool();
-    if (tool.isEmpty())
+    const QStringList folders = toolFolders();
+    const QString tool = findTool(folders);
+    if (tool.isEmpty()) {
+        showWarning(tr("Error"), toolNotFound(folders));
         return;
+    }
     const QTableWidgetItem* idItem = ui->states->item(row, ControllerColumn);
     if (!idItem)
         return;
@@ -484,55 +502,12 @@ QByteArray ControllersStateEditdlg::readConfig(quint32 controllerId)
 
 bool ControllersStateEditdlg::runTool(const QString& tool, const QStringList& arguments)
 {
-    QProcess process;
-    process.setProcessChannelMode(QProcess::ForwardedChannels);
-    QEventLoop loop;
-    bool ended = false;
-    bool failedToStart = false;
-    connect(&process, QOverload<int, QProcess::ExitStatus>::of(&QProcess::finished), &loop, [&] {
-        ended = true;
-        loop.quit();
-    });
-    // A tool that never starts never finishes either: stop waiting at once.
-    connect(&process, &QProcess::errorOccurred, &loop, [&](QProcess::ProcessError error) {
-        if (error != QProcess::FailedToStart)
-            return;
-        failedToStart = true;
-        ended = true;
-        loop.quit();
-    });
-
-    process.start(tool, arguments);
-    QList<QPointer<QWidget>> disabled;
-    const QWidgetList windows = QApplication::topLevelWidgets();
-    for (QWidget* window : windows) {
-        if (window->isEnabled()) {
-            window->setEnabled(false);
-            disabled.append(window);
-        }
-    }
-    if (!ended)
-        loop.exec();
-    for (const QPointer<QWidget>& window : qAsConst(disabled)) {
-        if (window)
-            window->setEnabled(true);
-    }
-
-    if (failedToStart) {
-        showWarning(tr("Error"), tr("The program editor %1 could not be started: %2")
-                                     .arg(QDir::toNativeSeparators(tool), process.errorString()));
-        return false;
-    }
-    if (process.exitStatus() != QProcess::NormalExit) {
-        qCWarning(Velmora::lcEdit).noquote() << tr("The program editor %1 crashed").arg(tool);
-        return false;
-    }
-    if (process.exitCode() != 0) {
-        qCWarning(Velmora::lcEdit).noquote()
-            << tr("The program editor %1 exited with status %2").arg(tool).arg(process.exitCode());
-        return false;
-    }
-    return true;
+    QString reason;
+    if (Velmora::Editors::ProgramEditorRun::run(tool, arguments, this, &reason))
+        return true;
+    if (!reason.isEmpty())
+        showWarning(tr("Error"), reason);
+    return false;
 }
 
 void ControllersStateEditdlg::showWarning(const QString& title, const QString& text)

@@ -66,8 +66,8 @@ private:
     // The controller's configuration from the storage service; empty (after
     // telling the user why) when there is none.
     QByteArray readConfig(quint32 controllerId);
-    // Runs the tool, with every window disabled until it ends. True when it
-    // ran and exited with status 0.
+    // Runs the tool and waits for it, the user able to cancel; tells the user
+    // why when it failed. True when it ran and exited with status 0.
     bool runTool(const QString& tool, const QStringList& arguments);
     // Every message box of the dialog goes through here.
     void showWarning(const QString& title, const QString& text);
