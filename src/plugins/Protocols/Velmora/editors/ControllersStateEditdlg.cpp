@@ -140,6 +140,7 @@ ControllersStateEditdlg::ControllersStateEditdlg(QDomElement states, QDomElement
     else
         m_id->setId(id);
     ui->stateName->setText(state.attribute(Xml::name));
+    readControllerNames(states.ownerDocument());
 
     {
         const QSignalBlocker blocker(ui->states);
@@ -183,6 +184,7 @@ ControllersStateEditdlg::ControllersStateEditdlg(QDomElement states, QDomElement
                 specialItem->setData(Qt::UserRole, programText.toUtf8());
             }
             ui->states->setItem(row, SpecialProgramColumn, specialItem);
+            describeRow(row);
         }
     }
     ui->states->resizeColumnsToContents();
@@ -280,19 +282,21 @@ void ControllersStateEditdlg::changeLocalCurrentStateItem()
 
 void ControllersStateEditdlg::on_states_itemChanged(QTableWidgetItem* item)
 {
-    if (!item || item->column() < SpecialStateColumn || item->column() > SpecialProgramColumn ||
-        item->text().isEmpty())
+    if (!item || item->column() < SpecialStateColumn || item->column() > SpecialProgramColumn)
         return;
-    // A controller runs one of the three: the new value replaces the others.
-    const QSignalBlocker blocker(ui->states);
-    for (int column = SpecialStateColumn; column <= SpecialProgramColumn; ++column) {
-        if (column == item->column())
-            continue;
-        if (QTableWidgetItem* other = ui->states->item(item->row(), column)) {
-            other->setText(QString());
-            other->setData(Qt::UserRole, QVariant());
+    if (!item->text().isEmpty()) {
+        // A controller runs one of the three: the new value replaces the others.
+        const QSignalBlocker blocker(ui->states);
+        for (int column = SpecialStateColumn; column <= SpecialProgramColumn; ++column) {
+            if (column == item->column())
+                continue;
+            if (QTableWidgetItem* other = ui->states->item(item->row(), column)) {
+                other->setText(QString());
+                other->setData(Qt::UserRole, QVariant());
+            }
         }
     }
+    describeRow(item->row());
 }
 
 void ControllersStateEditdlg::on_states_currentItemChanged(QTableWidgetItem*, QTableWidgetItem* previous)
@@ -366,6 +370,46 @@ void ControllersStateEditdlg::rpcConnected()
 void ControllersStateEditdlg::rpcDisconnected()
 {
     showWarning(tr("Warning"), tr("RPC Object disconnected"));
+}
+
+void ControllersStateEditdlg::readControllerNames(const QDomDocument& zone)
+{
+    const QDomElement controllers = zone.documentElement().firstChildElement(Xml::Controllers);
+    for (QDomElement controller = controllers.firstChildElement(Xml::Controller); !controller.isNull();
+         controller = controller.nextSiblingElement(Xml::Controller))
+        m_controllerNames.insert(controller.attribute(Xml::id), controller.attribute(Xml::name));
+}
+
+void ControllersStateEditdlg::describeRow(int row)
+{
+    const QString id = cellText(ui->states, row, ControllerColumn);
+    const QString name = m_controllerNames.value(id);
+    const QString controller =
+        name.isEmpty() ? tr("Controller %1").arg(id) : tr("Controller %1 \"%2\"").arg(id, name);
+
+    const QString specialState = cellText(ui->states, row, SpecialStateColumn);
+    const QString program = cellText(ui->states, row, ProgramColumn);
+    QString runs;
+    if (!specialState.isEmpty())
+        runs = tr("Special state: %1").arg(specialState);
+    else if (!program.isEmpty())
+        runs = tr("Runs its signal program %1").arg(program);
+    else if (!cellText(ui->states, row, SpecialProgramColumn).isEmpty())
+        runs = tr("Runs the special program of this state");
+    else
+        runs = tr("No special state, program or special program chosen");
+
+    // Every cell of the row tells it, the empty ones too; a tool tip is a
+    // change of the item, which must not run the exclusive-columns rule.
+    const QSignalBlocker blocker(ui->states);
+    for (int column = ControllerColumn; column <= SpecialProgramColumn; ++column) {
+        QTableWidgetItem* item = ui->states->item(row, column);
+        if (!item) {
+            item = new QTableWidgetItem;
+            ui->states->setItem(row, column, item);
+        }
+        item->setToolTip(controller + QLatin1Char('\n') + runs);
+    }
 }
 
 QTableWidgetItem* ControllersStateEditdlg::selectedProgramItem() const

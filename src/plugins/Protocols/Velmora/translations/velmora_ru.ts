@@ -196,6 +196,30 @@
 %1</translation>
     </message>
     <message>
+        <source>Controller %1</source>
+        <translation>Контроллер %1</translation>
+    </message>
+    <message>
+        <source>Controller %1 &quot;%2&quot;</source>
+        <translation>Контроллер %1 «%2»</translation>
+    </message>
+    <message>
+        <source>Special state: %1</source>
+        <translation>Особое состояние: %1</translation>
+    </message>
+    <message>
+        <source>Runs its signal program %1</source>
+        <translation>Работает по сигнальной программе %1</translation>
+    </message>
+    <message>
+        <source>Runs the special program of this state</source>
+        <translation>Работает по особой программе этого состояния</translation>
+    </message>
+    <message>
+        <source>No special state, program or special program chosen</source>
+        <translation>Не выбраны ни особое состояние, ни программа, ни особая программа</translation>
+    </message>
+    <message>
         <source>elements nested deeper than %1 levels (line %2)</source>
         <translation>элементы вложены глубже %1 уровней (строка %2)</translation>
     </message>

@@ -136,13 +136,17 @@ class TestControllersStateEditdlg : public QObject
     std::unique_ptr<ControllersStateEditdlg> m_dialog;
     std::unique_ptr<PopupAnswerer> m_answerer;
 
-    // The editor on state 9 (the controllers given as XML) of an area that also has states 2, 5 and 3.
+    // The editor on state 9 (the controllers given as XML) of an area that also has states 2, 5 and 3, in a zone that
+    // names controllers 1 and 7.
     void open(const QString& controllers, QObject* storage, const QString& menuChoice = QString())
     {
-        parseXml(&m_doc, "<States><State id=\"2\"/><State id=\"5\"/><State id=\"3\"/><State id=\"9\" name=\"Event\">"
-                             + controllers + "</State></States>");
-        m_dialog = std::make_unique<ControllersStateEditdlg>(m_doc.documentElement(),
-                                                             m_doc.documentElement().lastChildElement());
+        parseXml(&m_doc, "<Zone id=\"1\"><Controllers><Controller id=\"1\" name=\"Gorky St\"/>"
+                         "<Controller id=\"7\" name=\"Baumana St / Pushkin St\"/></Controllers><Areas><Area id=\"3\">"
+                         "<States><State id=\"2\"/><State id=\"5\"/><State id=\"3\"/><State id=\"9\" name=\"Event\">"
+                             + controllers + "</State></States></Area></Areas></Zone>");
+        const QDomElement area = m_doc.documentElement().firstChildElement("Areas").firstChildElement();
+        const QDomElement states = area.firstChildElement("States");
+        m_dialog = std::make_unique<ControllersStateEditdlg>(states, states.lastChildElement());
         m_dialog->setRpcObject(storage);
         m_dialog->setWindowModality(Qt::ApplicationModal); // as the area editor runs it
         showExposed(m_dialog.get());
@@ -227,19 +231,29 @@ private slots:
         QTest::addColumn<QString>("choice");    // a special state chosen for the first row, if any
         QTest::addColumn<QStringList>("shown"); // choices() of each row, by then
         QTest::addColumn<QString>("element");   // its Controller children
+        QTest::addColumn<QStringList>("tips");  // each row's, in every cell
+        const QString gorky = "Controller 1 \"Gorky St\"\n", baumana = "Controller 7 \"Baumana St / Pushkin St\"\n";
         QTest::newRow("special states by code; an id alone adds nothing")
-            << "<Controller id=\"1\" state=\"2\"/><Controller id=\"2\" state=\"3\"/><Controller id=\"3\"/>" << ""
-            << QStringList{"yellow flashing||", "off||", "||"}
-            << "[Controller id=1 state=2] [Controller id=2 state=3] [Controller id=3]";
+            << "<Controller id=\"1\" state=\"2\"/><Controller id=\"2\" state=\"3\"/><Controller id=\"3\"/>"
+               "<Controller id=\"4\" program_id=\"12\"/>" << ""
+            << QStringList{"yellow flashing||", "off||", "||", "|12|"}
+            << "[Controller id=1 state=2] [Controller id=2 state=3] [Controller id=3] [Controller id=4 program_id=12]"
+            << QStringList{gorky + "Special state: yellow flashing", "Controller 2\nSpecial state: off",
+                           "Controller 3\nNo special state, program or special program chosen",
+                           "Controller 4\nRuns its signal program 12"};
         QTest::newRow("unoffered special state kept") << "<Controller id=\"1\" state=\"0\" program_id=\"4\"/>" << ""
-                                                      << QStringList{"0|4|"} << "[Controller id=1 program_id=4 state=0]";
+                                                      << QStringList{"0|4|"} << "[Controller id=1 program_id=4 state=0]"
+                                                      << QStringList{gorky + "Special state: 0"};
         QTest::newRow("special programs carried, also one rooted at Controller")
             << Special + "<Controller id=\"8\"><Controller type=\"2\">1</Controller></Controller>" << ""
             << QStringList{"||defined", "||defined"}
-            << "[Controller id=7 [" + describeXml(OldProgram) + "]] [Controller id=8 [Controller type=2 '1']]";
+            << "[Controller id=7 [" + describeXml(OldProgram) + "]] [Controller id=8 [Controller type=2 '1']]"
+            << QStringList{baumana + "Runs the special program of this state",
+                           "Controller 8\nRuns the special program of this state"};
         // A controller runs one of a special state, a program and a special program; the editor keeps what is chosen.
         QTest::newRow("all three named, one chosen") << Both.arg(2).replace("id=\"7\"", "id=\"7\" state=\"2\"") << "off"
-                                                     << QStringList{"off||"} << "[Controller id=7 state=3]";
+                                                     << QStringList{"off||"} << "[Controller id=7 state=3]"
+                                                     << QStringList{baumana + "Special state: off"};
     }
     void stateElement()
     {
@@ -247,6 +261,7 @@ private slots:
         QFETCH(QString, choice);
         QFETCH(QStringList, shown);
         QFETCH(QString, element);
+        QFETCH(QStringList, tips);
         open(controllers, nullptr);
         if (!choice.isEmpty()) {
             QWidget* combo = openEditor(0, SpecialStateColumn);
@@ -254,10 +269,17 @@ private slots:
             QTest::keyClick(combo, Qt::Key_Return);
             QTRY_VERIFY(!table()->cellWidget(0, SpecialStateColumn));
         }
-        QStringList rows;
-        for (int row = 0; row < table()->rowCount(); ++row)
+        QStringList rows, rowTips;
+        for (int row = 0; row < table()->rowCount(); ++row) {
             rows << choices(row);
+            rowTips << table()->item(row, ControllerColumn)->toolTip();
+            for (int column = SpecialStateColumn; column <= SpecialProgramColumn; ++column) {
+                const QTableWidgetItem* item = table()->item(row, column);
+                QCOMPARE(item ? item->toolTip() : QString(), rowTips.last());
+            }
+        }
         QCOMPARE(rows, shown);
+        QCOMPARE(rowTips, tips);
         QDomDocument target;
         QCOMPARE(describe(m_dialog->stateElement(target)), "State id=9 name=Event " + element);
     }
@@ -354,6 +376,7 @@ private slots:
         const bool hangs = c.environment.startsWith("FAKE_HANG");
         WaitingWatch waiting(m_dialog.get(), hangs);
         const QString before = choices(0);
+        const QString tipBefore = table()->item(0, ControllerColumn)->toolTip();
         QElapsedTimer clock;
         clock.start();
         if (c.action == "double click") {
@@ -384,9 +407,12 @@ private slots:
         if (c.progId != "-" && c.box.isEmpty() && c.environment.isEmpty()) {
             QCOMPARE(choices(0), QStringLiteral("||defined"));
             QCOMPARE(firstController(), "Controller id=" + id + " [" + describeXml(NewProgram) + ']');
+            QCOMPARE(table()->item(0, ControllerColumn)->toolTip().section('\n', 1),
+                     "Runs the special program of this state");
         } else {
             QCOMPARE(choices(0), before);
             QCOMPARE(firstController(), describeXml(c.controller.toUtf8()));
+            QCOMPARE(table()->item(0, ControllerColumn)->toolTip(), tipBefore);
         }
         const QStringList boxes = m_answerer->boxes;
         QCOMPARE(boxes.size(), c.box.isEmpty() ? 0 : 1);
