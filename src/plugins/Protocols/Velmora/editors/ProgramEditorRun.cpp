@@ -66,6 +66,22 @@ void enableWindows(const QList<QPointer<QWidget>>& windows)
     }
 }
 
+// Why the finished run failed, in words; empty when it did not.
+QString failure(const QProcess& process, const QString& tool, bool failedToStart)
+{
+    const QString shownTool = QDir::toNativeSeparators(tool);
+    if (failedToStart)
+        return ProgramEditorRun::tr("The program editor %1 could not be started: %2")
+            .arg(shownTool, process.errorString());
+    if (process.exitStatus() != QProcess::NormalExit)
+        return ProgramEditorRun::tr("The program editor %1 crashed. Nothing was changed.").arg(shownTool);
+    if (process.exitCode() != 0)
+        return ProgramEditorRun::tr("The program editor %1 ended with error status %2. Nothing was changed.")
+            .arg(shownTool)
+            .arg(process.exitCode());
+    return QString();
+}
+
 } // namespace
 
 bool ProgramEditorRun::run(const QString& tool, const QStringList& arguments, QWidget* parent, QString* reason)
@@ -111,21 +127,14 @@ bool ProgramEditorRun::run(const QString& tool, const QStringList& arguments, QW
     }
     enableWindows(disabled);
 
-    const QString shownTool = QDir::toNativeSeparators(tool);
-    if (cancelled)
+    if (cancelled) {
         reason->clear();
-    else if (failedToStart)
-        *reason = tr("The program editor %1 could not be started: %2").arg(shownTool, process.errorString());
-    else if (process.exitStatus() != QProcess::NormalExit)
-        *reason = tr("The program editor %1 crashed. Nothing was changed.").arg(shownTool);
-    else if (process.exitCode() != 0)
-        *reason = tr("The program editor %1 ended with error status %2. Nothing was changed.")
-                      .arg(shownTool)
-                      .arg(process.exitCode());
-    else
+        return false;
+    }
+    *reason = failure(process, tool, failedToStart);
+    if (reason->isEmpty())
         return true;
-    if (!reason->isEmpty())
-        qCWarning(Velmora::lcEdit).noquote() << *reason;
+    qCWarning(Velmora::lcEdit).noquote() << *reason;
     return false;
 }
 
