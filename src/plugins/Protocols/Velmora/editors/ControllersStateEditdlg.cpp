@@ -4,14 +4,11 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
-#include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
-#include <QLoggingCategory>
 #include <QMenu>
 #include <QMessageBox>
 #include <QPalette>
-#include <QProcess>
 #include <QSignalBlocker>
 #include <QTemporaryFile>
 #include <QTextStream>
@@ -21,7 +18,7 @@
 #include "ComboBoxDelegate.h"
 #include "DomMetaType.h"
 #include "IdField.h"
-#include "Logging.h"
+#include "ProgramEditorRun.h"
 #include "format/Vocabulary.h"
 
 namespace Xml = Velmora::Xml;
@@ -36,11 +33,17 @@ enum Column { ControllerColumn = 0, SpecialStateColumn = 1, ProgramColumn = 2, S
 // executable name of platforms without the suffix.
 const char* const ToolNames[] = {"morvix.exe", "morvix"};
 
-// The application's own folder first, then the PATH entries in order.
-QString findTool()
+// The folders the program editor is looked for in: the application's own
+// first, then the PATH entries in order.
+QStringList toolFolders()
 {
     QStringList folders{QCoreApplication::applicationDirPath()};
     folders += qEnvironmentVariable("PATH").split(QDir::listSeparator(), Qt::SkipEmptyParts);
+    return folders;
+}
+
+QString findTool(const QStringList& folders)
+{
     for (const char* name : ToolNames) {
         const bool plain = !QLatin1String(name).endsWith(QLatin1String(".exe"));
         for (const QString& folder : folders) {
@@ -52,6 +55,16 @@ QString findTool()
         }
     }
     return QString();
+}
+
+QString toolNotFound(const QStringList& folders)
+{
+    QStringList shown;
+    for (const QString& folder : folders)
+        shown << QDir::toNativeSeparators(folder);
+    return ControllersStateEditdlg::tr("The program editor morvix was not found. It was looked for in the "
+                                       "application's folder and then in each folder of PATH:\n%1")
+        .arg(shown.join(QLatin1Char('\n')));
 }
 
 // No special program comes near this; a controller's whole configuration is
@@ -127,6 +140,7 @@ ControllersStateEditdlg::ControllersStateEditdlg(QDomElement states, QDomElement
     else
         m_id->setId(id);
     ui->stateName->setText(state.attribute(Xml::name));
+    readControllerNames(states.ownerDocument());
 
     {
         const QSignalBlocker blocker(ui->states);
@@ -170,6 +184,7 @@ ControllersStateEditdlg::ControllersStateEditdlg(QDomElement states, QDomElement
                 specialItem->setData(Qt::UserRole, programText.toUtf8());
             }
             ui->states->setItem(row, SpecialProgramColumn, specialItem);
+            describeRow(row);
         }
     }
     ui->states->resizeColumnsToContents();
@@ -267,19 +282,21 @@ void ControllersStateEditdlg::changeLocalCurrentStateItem()
 
 void ControllersStateEditdlg::on_states_itemChanged(QTableWidgetItem* item)
 {
-    if (!item || item->column() < SpecialStateColumn || item->column() > SpecialProgramColumn ||
-        item->text().isEmpty())
+    if (!item || item->column() < SpecialStateColumn || item->column() > SpecialProgramColumn)
         return;
-    // A controller runs one of the three: the new value replaces the others.
-    const QSignalBlocker blocker(ui->states);
-    for (int column = SpecialStateColumn; column <= SpecialProgramColumn; ++column) {
-        if (column == item->column())
-            continue;
-        if (QTableWidgetItem* other = ui->states->item(item->row(), column)) {
-            other->setText(QString());
-            other->setData(Qt::UserRole, QVariant());
+    if (!item->text().isEmpty()) {
+        // A controller runs one of the three: the new value replaces the others.
+        const QSignalBlocker blocker(ui->states);
+        for (int column = SpecialStateColumn; column <= SpecialProgramColumn; ++column) {
+            if (column == item->column())
+                continue;
+            if (QTableWidgetItem* other = ui->states->item(item->row(), column)) {
+                other->setText(QString());
+                other->setData(Qt::UserRole, QVariant());
+            }
         }
     }
+    describeRow(item->row());
 }
 
 void ControllersStateEditdlg::on_states_currentItemChanged(QTableWidgetItem*, QTableWidgetItem* previous)
@@ -305,7 +322,9 @@ void ControllersStateEditdlg::progDelegateCreateEditor(const QModelIndex& index)
 
     if (!m_rpcObject)
         return;
-    const QString tool = findTool();
+    // Without the tool the cell takes a typed program id: no message each
+    // time a cell editor opens.
+    const QString tool = findTool(toolFolders());
     if (tool.isEmpty())
         return;
     const QTableWidgetItem* idItem = ui->states->item(index.row(), ControllerColumn);
@@ -353,6 +372,46 @@ void ControllersStateEditdlg::rpcDisconnected()
     showWarning(tr("Warning"), tr("RPC Object disconnected"));
 }
 
+void ControllersStateEditdlg::readControllerNames(const QDomDocument& zone)
+{
+    const QDomElement controllers = zone.documentElement().firstChildElement(Xml::Controllers);
+    for (QDomElement controller = controllers.firstChildElement(Xml::Controller); !controller.isNull();
+         controller = controller.nextSiblingElement(Xml::Controller))
+        m_controllerNames.insert(controller.attribute(Xml::id), controller.attribute(Xml::name));
+}
+
+void ControllersStateEditdlg::describeRow(int row)
+{
+    const QString id = cellText(ui->states, row, ControllerColumn);
+    const QString name = m_controllerNames.value(id);
+    const QString controller =
+        name.isEmpty() ? tr("Controller %1").arg(id) : tr("Controller %1 \"%2\"").arg(id, name);
+
+    const QString specialState = cellText(ui->states, row, SpecialStateColumn);
+    const QString program = cellText(ui->states, row, ProgramColumn);
+    QString runs;
+    if (!specialState.isEmpty())
+        runs = tr("Special state: %1").arg(specialState);
+    else if (!program.isEmpty())
+        runs = tr("Runs its signal program %1").arg(program);
+    else if (!cellText(ui->states, row, SpecialProgramColumn).isEmpty())
+        runs = tr("Runs the special program of this state");
+    else
+        runs = tr("No special state, program or special program chosen");
+
+    // Every cell of the row tells it, the empty ones too; a tool tip is a
+    // change of the item, which must not run the exclusive-columns rule.
+    const QSignalBlocker blocker(ui->states);
+    for (int column = ControllerColumn; column <= SpecialProgramColumn; ++column) {
+        QTableWidgetItem* item = ui->states->item(row, column);
+        if (!item) {
+            item = new QTableWidgetItem;
+            ui->states->setItem(row, column, item);
+        }
+        item->setToolTip(controller + QLatin1Char('\n') + runs);
+    }
+}
+
 QTableWidgetItem* ControllersStateEditdlg::selectedProgramItem() const
 {
     const QList<QTableWidgetItem*> selected = ui->states->selectedItems();
@@ -365,9 +424,12 @@ void ControllersStateEditdlg::editProgram(int row, bool local)
 {
     if (!m_rpcObject)
         return;
-    const QString tool = findTool();
-    if (tool.isEmpty())
+    const QStringList folders = toolFolders();
+    const QString tool = findTool(folders);
+    if (tool.isEmpty()) {
+        showWarning(tr("Error"), toolNotFound(folders));
         return;
+    }
     const QTableWidgetItem* idItem = ui->states->item(row, ControllerColumn);
     if (!idItem)
         return;
@@ -484,55 +546,12 @@ QByteArray ControllersStateEditdlg::readConfig(quint32 controllerId)
 
 bool ControllersStateEditdlg::runTool(const QString& tool, const QStringList& arguments)
 {
-    QProcess process;
-    process.setProcessChannelMode(QProcess::ForwardedChannels);
-    QEventLoop loop;
-    bool ended = false;
-    bool failedToStart = false;
-    connect(&process, QOverload<int, QProcess::ExitStatus>::of(&QProcess::finished), &loop, [&] {
-        ended = true;
-        loop.quit();
-    });
-    // A tool that never starts never finishes either: stop waiting at once.
-    connect(&process, &QProcess::errorOccurred, &loop, [&](QProcess::ProcessError error) {
-        if (error != QProcess::FailedToStart)
-            return;
-        failedToStart = true;
-        ended = true;
-        loop.quit();
-    });
-
-    process.start(tool, arguments);
-    QList<QPointer<QWidget>> disabled;
-    const QWidgetList windows = QApplication::topLevelWidgets();
-    for (QWidget* window : windows) {
-        if (window->isEnabled()) {
-            window->setEnabled(false);
-            disabled.append(window);
-        }
-    }
-    if (!ended)
-        loop.exec();
-    for (const QPointer<QWidget>& window : qAsConst(disabled)) {
-        if (window)
-            window->setEnabled(true);
-    }
-
-    if (failedToStart) {
-        showWarning(tr("Error"), tr("The program editor %1 could not be started: %2")
-                                     .arg(QDir::toNativeSeparators(tool), process.errorString()));
-        return false;
-    }
-    if (process.exitStatus() != QProcess::NormalExit) {
-        qCWarning(Velmora::lcEdit).noquote() << tr("The program editor %1 crashed").arg(tool);
-        return false;
-    }
-    if (process.exitCode() != 0) {
-        qCWarning(Velmora::lcEdit).noquote()
-            << tr("The program editor %1 exited with status %2").arg(tool).arg(process.exitCode());
-        return false;
-    }
-    return true;
+    QString reason;
+    if (Velmora::Editors::ProgramEditorRun::run(tool, arguments, this, &reason))
+        return true;
+    if (!reason.isEmpty())
+        showWarning(tr("Error"), reason);
+    return false;
 }
 
 void ControllersStateEditdlg::showWarning(const QString& title, const QString& text)

@@ -4,6 +4,7 @@
 #include <QDialog>
 #include <QDomDocument>
 #include <QDomElement>
+#include <QHash>
 #include <QList>
 #include <QPointer>
 #include <QString>
@@ -66,15 +67,20 @@ private:
     // The controller's configuration from the storage service; empty (after
     // telling the user why) when there is none.
     QByteArray readConfig(quint32 controllerId);
-    // Runs the tool, with every window disabled until it ends. True when it
-    // ran and exited with status 0.
+    // Runs the tool and waits for it, the user able to cancel; tells the user
+    // why when it failed. True when it ran and exited with status 0.
     bool runTool(const QString& tool, const QStringList& arguments);
+    // The names of the zone's controllers by id, when `zone` lists them.
+    void readControllerNames(const QDomDocument& zone);
+    // Puts the controller's name and what it runs in the row's tool tips.
+    void describeRow(int row);
     // Every message box of the dialog goes through here.
     void showWarning(const QString& title, const QString& text);
 
     Ui::ControllersStateEditdlg* ui;
     Velmora::Editors::IdField* m_id;
     QList<quint32> m_otherStateIds;
+    QHash<QString, QString> m_controllerNames;
     QPointer<QObject> m_rpcObject;
     ComboBoxDelegate* m_stateDelegate;
     ComboBoxDelegate* m_progDelegate;

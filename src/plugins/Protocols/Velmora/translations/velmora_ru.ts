@@ -190,16 +190,34 @@
         <translation>Служба хранения вернула пустые данные</translation>
     </message>
     <message>
-        <source>The program editor %1 could not be started: %2</source>
-        <translation>Не удалось запустить редактор программ %1: %2</translation>
+        <source>The program editor morvix was not found. It was looked for in the application&apos;s folder and then in each folder of PATH:
+%1</source>
+        <translation>Редактор программ morvix не найден. Его искали в папке приложения, затем в каждой папке PATH:
+%1</translation>
     </message>
     <message>
-        <source>The program editor %1 crashed</source>
-        <translation>Редактор программ %1 завершился аварийно</translation>
+        <source>Controller %1</source>
+        <translation>Контроллер %1</translation>
     </message>
     <message>
-        <source>The program editor %1 exited with status %2</source>
-        <translation>Редактор программ %1 завершился с кодом %2</translation>
+        <source>Controller %1 &quot;%2&quot;</source>
+        <translation>Контроллер %1 «%2»</translation>
+    </message>
+    <message>
+        <source>Special state: %1</source>
+        <translation>Особое состояние: %1</translation>
+    </message>
+    <message>
+        <source>Runs its signal program %1</source>
+        <translation>Работает по сигнальной программе %1</translation>
+    </message>
+    <message>
+        <source>Runs the special program of this state</source>
+        <translation>Работает по особой программе этого состояния</translation>
+    </message>
+    <message>
+        <source>No special state, program or special program chosen</source>
+        <translation>Не выбраны ни особое состояние, ни программа, ни особая программа</translation>
     </message>
     <message>
         <source>elements nested deeper than %1 levels (line %2)</source>
@@ -224,6 +242,29 @@
     <message>
         <source>The program editor saved no special program: %1. Nothing was changed.</source>
         <translation>Редактор программ сохранил не специальную программу: %1. Ничего не изменено.</translation>
+    </message>
+</context>
+<context>
+    <name>Velmora::Editors::ProgramEditorRun</name>
+    <message>
+        <source>Program editor</source>
+        <translation>Редактор программ</translation>
+    </message>
+    <message>
+        <source>Waiting for the program editor…</source>
+        <translation>Ожидание редактора программ…</translation>
+    </message>
+    <message>
+        <source>The program editor %1 could not be started: %2</source>
+        <translation>Не удалось запустить редактор программ %1: %2</translation>
+    </message>
+    <message>
+        <source>The program editor %1 crashed. Nothing was changed.</source>
+        <translation>Редактор программ %1 завершился аварийно. Ничего не изменено.</translation>
+    </message>
+    <message>
+        <source>The program editor %1 ended with error status %2. Nothing was changed.</source>
+        <translation>Редактор программ %1 завершился с кодом ошибки %2. Ничего не изменено.</translation>
     </message>
 </context>
 <context>

@@ -3,6 +3,9 @@
 #include "MessageCapture.h"
 #include "Velmora/editors/ControllersStateEditdlg.h"
 
+#include <cerrno>
+#include <csignal>
+
 namespace {
 
 enum Column { ControllerColumn, SpecialStateColumn, ProgramColumn, SpecialProgramColumn };
@@ -21,7 +24,8 @@ const QString Both = QString("<Controller id=\"7\" program_id=\"%1\">%2</Control
 // The program editor as the tests script it: each run is recorded in a folder of its own under FAKE_RECORD (its
 // arguments, the files it was handed); it writes FAKE_LIST as the program list and FAKE_PROGRAM as the program
 // (FAKE_REMOVE=1 deletes the program file instead; FAKE_PAD blanks follow the program), then ends with status
-// FAKE_STATUS, or by a signal when that is "crash".
+// FAKE_STATUS, or by a signal when that is "crash". FAKE_HANG keeps it running for half a minute, its process id
+// recorded: "term" ends on a request, "stubborn" ignores one.
 const char* const FakeTool = R"(#!/bin/sh
 PATH=/usr/bin:/bin
 n=0
@@ -38,6 +42,11 @@ while [ $# -gt 1 ]; do
     esac
     shift
 done
+if [ -n "$FAKE_HANG" ]; then
+    echo $$ > "$run/pid"
+    [ "$FAKE_HANG" = term ] || trap '' TERM
+    exec sleep 30
+fi
 [ "$FAKE_STATUS" != crash ] || kill -ABRT $$
 exit "${FAKE_STATUS:-0}"
 )";
@@ -52,9 +61,47 @@ struct DisabledWatch : QObject {
     }
 };
 
+// Watches for the window that waits for the tool: whether it showed, and could be used while the dialog could not; with
+// `cancel`, clicks its Cancel as soon as it shows.
+struct WaitingWatch : QObject {
+    QString shown; // its text
+    bool usable = false;
+    QWidget* dialog;
+    bool cancel;
+    QTimer timer;
+    WaitingWatch(QWidget* dialog, bool cancel) : dialog(dialog), cancel(cancel)
+    {
+        connect(&timer, &QTimer::timeout, this, &WaitingWatch::look);
+        timer.start(5);
+    }
+    void look()
+    {
+        for (QWidget* window : QApplication::topLevelWidgets()) {
+            auto* button = window->findChild<QPushButton*>("cancelProgramEditor");
+            if (window->objectName() != "waitingForProgramEditor" || !window->isVisible() || !button)
+                continue;
+            if (!shown.isEmpty())
+                return;
+            shown = window->findChild<QLabel*>()->text();
+            usable = window->isEnabled() && button->isEnabled() && !dialog->isEnabled() && !blocked(window);
+            if (cancel)
+                QTest::mouseClick(button, Qt::LeftButton);
+        }
+    }
+    // A modal window takes a user's clicks from every window but itself and those it holds; the test's clicks would
+    // still land.
+    static bool blocked(const QWidget* window)
+    {
+        const QWidget* modal = QApplication::activeModalWidget();
+        while (modal && window && window != modal)
+            window = window->parentWidget();
+        return modal && !window;
+    }
+};
+
 // args: temporary files as "TMP", "(no configuration)" when not handed Config; program: what the program file held when
-// the tool started.
-struct Run { QString args; QByteArray program; };
+// the tool started; pid: the hanging tool's.
+struct Run { QString args; QByteArray program; qint64 pid; };
 
 // The second row's program list and configuration; the entries offered (none: free text), the text the editor opens
 // with, the messages shown.
@@ -89,14 +136,19 @@ class TestControllersStateEditdlg : public QObject
     std::unique_ptr<ControllersStateEditdlg> m_dialog;
     std::unique_ptr<PopupAnswerer> m_answerer;
 
-    // The editor on state 9 (the controllers given as XML) of an area that also has states 2, 5 and 3.
+    // The editor on state 9 (the controllers given as XML) of an area that also has states 2, 5 and 3, in a zone that
+    // names controllers 1 and 7.
     void open(const QString& controllers, QObject* storage, const QString& menuChoice = QString())
     {
-        parseXml(&m_doc, "<States><State id=\"2\"/><State id=\"5\"/><State id=\"3\"/><State id=\"9\" name=\"Event\">"
-                             + controllers + "</State></States>");
-        m_dialog = std::make_unique<ControllersStateEditdlg>(m_doc.documentElement(),
-                                                             m_doc.documentElement().lastChildElement());
+        parseXml(&m_doc, "<Zone id=\"1\"><Controllers><Controller id=\"1\" name=\"Gorky St\"/>"
+                         "<Controller id=\"7\" name=\"Baumana St / Pushkin St\"/></Controllers><Areas><Area id=\"3\">"
+                         "<States><State id=\"2\"/><State id=\"5\"/><State id=\"3\"/><State id=\"9\" name=\"Event\">"
+                             + controllers + "</State></States></Area></Areas></Zone>");
+        const QDomElement area = m_doc.documentElement().firstChildElement("Areas").firstChildElement();
+        const QDomElement states = area.firstChildElement("States");
+        m_dialog = std::make_unique<ControllersStateEditdlg>(states, states.lastChildElement());
         m_dialog->setRpcObject(storage);
+        m_dialog->setWindowModality(Qt::ApplicationModal); // as the area editor runs it
         showExposed(m_dialog.get());
         m_answerer = std::make_unique<PopupAnswerer>(m_dialog.get(), menuChoice);
     }
@@ -136,7 +188,7 @@ class TestControllersStateEditdlg : public QObject
             args.replaceInStrings(QRegularExpression('^' + tmp + ".+"), "TMP");
             if (readFile(run + "/config") != Config)
                 args << "(no configuration)";
-            result << Run{args.join(' '), readFile(run + "/program")};
+            result << Run{args.join(' '), readFile(run + "/program"), readFile(run + "/pid").trimmed().toLongLong()};
         }
         return result;
     }
@@ -158,7 +210,7 @@ private slots:
         qputenv("TMPDIR", m_scratch->filePath("tmp").toLocal8Bit());
         qputenv("FAKE_RECORD", m_scratch->filePath("record").toLocal8Bit());
         qputenv("FAKE_PROGRAM", NewProgram);
-        for (const char* name : {"FAKE_LIST", "FAKE_REMOVE", "FAKE_STATUS", "FAKE_PAD"})
+        for (const char* name : {"FAKE_LIST", "FAKE_REMOVE", "FAKE_STATUS", "FAKE_PAD", "FAKE_HANG"})
             qunsetenv(name);
         setTool("morvix.exe");
         m_storage.reply = QByteArray(Config);
@@ -179,19 +231,29 @@ private slots:
         QTest::addColumn<QString>("choice");    // a special state chosen for the first row, if any
         QTest::addColumn<QStringList>("shown"); // choices() of each row, by then
         QTest::addColumn<QString>("element");   // its Controller children
+        QTest::addColumn<QStringList>("tips");  // each row's, in every cell
+        const QString gorky = "Controller 1 \"Gorky St\"\n", baumana = "Controller 7 \"Baumana St / Pushkin St\"\n";
         QTest::newRow("special states by code; an id alone adds nothing")
-            << "<Controller id=\"1\" state=\"2\"/><Controller id=\"2\" state=\"3\"/><Controller id=\"3\"/>" << ""
-            << QStringList{"yellow flashing||", "off||", "||"}
-            << "[Controller id=1 state=2] [Controller id=2 state=3] [Controller id=3]";
+            << "<Controller id=\"1\" state=\"2\"/><Controller id=\"2\" state=\"3\"/><Controller id=\"3\"/>"
+               "<Controller id=\"4\" program_id=\"12\"/>" << ""
+            << QStringList{"yellow flashing||", "off||", "||", "|12|"}
+            << "[Controller id=1 state=2] [Controller id=2 state=3] [Controller id=3] [Controller id=4 program_id=12]"
+            << QStringList{gorky + "Special state: yellow flashing", "Controller 2\nSpecial state: off",
+                           "Controller 3\nNo special state, program or special program chosen",
+                           "Controller 4\nRuns its signal program 12"};
         QTest::newRow("unoffered special state kept") << "<Controller id=\"1\" state=\"0\" program_id=\"4\"/>" << ""
-                                                      << QStringList{"0|4|"} << "[Controller id=1 program_id=4 state=0]";
+                                                      << QStringList{"0|4|"} << "[Controller id=1 program_id=4 state=0]"
+                                                      << QStringList{gorky + "Special state: 0"};
         QTest::newRow("special programs carried, also one rooted at Controller")
             << Special + "<Controller id=\"8\"><Controller type=\"2\">1</Controller></Controller>" << ""
             << QStringList{"||defined", "||defined"}
-            << "[Controller id=7 [" + describeXml(OldProgram) + "]] [Controller id=8 [Controller type=2 '1']]";
+            << "[Controller id=7 [" + describeXml(OldProgram) + "]] [Controller id=8 [Controller type=2 '1']]"
+            << QStringList{baumana + "Runs the special program of this state",
+                           "Controller 8\nRuns the special program of this state"};
         // A controller runs one of a special state, a program and a special program; the editor keeps what is chosen.
         QTest::newRow("all three named, one chosen") << Both.arg(2).replace("id=\"7\"", "id=\"7\" state=\"2\"") << "off"
-                                                     << QStringList{"off||"} << "[Controller id=7 state=3]";
+                                                     << QStringList{"off||"} << "[Controller id=7 state=3]"
+                                                     << QStringList{baumana + "Special state: off"};
     }
     void stateElement()
     {
@@ -199,6 +261,7 @@ private slots:
         QFETCH(QString, choice);
         QFETCH(QStringList, shown);
         QFETCH(QString, element);
+        QFETCH(QStringList, tips);
         open(controllers, nullptr);
         if (!choice.isEmpty()) {
             QWidget* combo = openEditor(0, SpecialStateColumn);
@@ -206,10 +269,17 @@ private slots:
             QTest::keyClick(combo, Qt::Key_Return);
             QTRY_VERIFY(!table()->cellWidget(0, SpecialStateColumn));
         }
-        QStringList rows;
-        for (int row = 0; row < table()->rowCount(); ++row)
+        QStringList rows, rowTips;
+        for (int row = 0; row < table()->rowCount(); ++row) {
             rows << choices(row);
+            rowTips << table()->item(row, ControllerColumn)->toolTip();
+            for (int column = SpecialStateColumn; column <= SpecialProgramColumn; ++column) {
+                const QTableWidgetItem* item = table()->item(row, column);
+                QCOMPARE(item ? item->toolTip() : QString(), rowTips.last());
+            }
+        }
         QCOMPARE(rows, shown);
+        QCOMPARE(rowTips, tips);
         QDomDocument target;
         QCOMPARE(describe(m_dialog->stateElement(target)), "State id=9 name=Event " + element);
     }
@@ -259,11 +329,23 @@ private slots:
         QTest::newRow("controller id past the signed range")
             << EditCase{"<Controller id=\"3000000000\" state=\"1\"/>", dc, "0"};
         // Whatever goes wrong, the row keeps its program.
-        QTest::newRow("no executable tool") << EditCase{sp, dc, "-", {}, "", {}, QByteArray(Config), "morvix:plain"};
+        const QString notFound = "Error: The program editor morvix was not found. It was looked for in the "
+                                 "application's folder and then in each folder of PATH:\nAPP";
+        QTest::newRow("no executable tool")
+            << EditCase{sp, dc, "-", {}, notFound + "\nBIN", {}, QByteArray(Config), "morvix:plain"};
+        QTest::newRow("no tool on PATH")
+            << EditCase{sp, "Change", "-", {}, notFound + "\n/nowhere/a\n/nowhere/b", "PATH=/nowhere/a:/nowhere/b"};
         QTest::newRow("tool cannot start")
             << EditCase{sp, dc, "-", {}, "Error: The program editor *", {}, QByteArray(Config), "morvix.exe:plain"};
-        QTest::newRow("exit status 3") << EditCase{sp, dc, "0", {}, "", "FAKE_STATUS=3"};
-        QTest::newRow("crash") << EditCase{sp, dc, "0", {}, "", "FAKE_STATUS=crash"};
+        const QString tool = "Error: The program editor BIN/morvix.exe ";
+        QTest::newRow("exit status 3")
+            << EditCase{sp, dc, "0", {}, tool + "ended with error status 3. Nothing was changed.", "FAKE_STATUS=3"};
+        QTest::newRow("crash")
+            << EditCase{sp, dc, "0", {}, tool + "crashed. Nothing was changed.", "FAKE_STATUS=crash"};
+        // Cancelled while the tool hangs, after it saved a program: the tool ends, nothing is taken.
+        QTest::newRow("hangs, cancelled") << EditCase{sp, dc, "0", {}, "", "FAKE_HANG=term"};
+        QTest::newRow("hangs, cancelled, ignores the request to end")
+            << EditCase{Special, "Change", "", OldProgram, "", "FAKE_HANG=stubborn"};
         QTest::newRow("result file gone") << EditCase{sp, dc, "0", {}, "Error: Error open result file", "FAKE_REMOVE=1"};
         const QString noProgram = "Error: The program editor saved no special program: ";
         QTest::newRow("result truncated")
@@ -286,11 +368,17 @@ private slots:
         setTool(c.tool);
         if (!c.environment.isEmpty())
             qputenv(c.environment.left(c.environment.indexOf('=')), c.environment.mid(c.environment.indexOf('=') + 1));
+        c.box.replace("APP", QCoreApplication::applicationDirPath()).replace("BIN", m_scratch->filePath("bin"));
         MessageCapture warnings;
         open(c.controller, c.reply.isValid() ? &m_storage : &mute, c.action);
         DisabledWatch disabled;
         m_dialog->installEventFilter(&disabled);
+        const bool hangs = c.environment.startsWith("FAKE_HANG");
+        WaitingWatch waiting(m_dialog.get(), hangs);
         const QString before = choices(0);
+        const QString tipBefore = table()->item(0, ControllerColumn)->toolTip();
+        QElapsedTimer clock;
+        clock.start();
         if (c.action == "double click") {
             openEditor(0, SpecialProgramColumn);
         } else {
@@ -298,6 +386,14 @@ private slots:
             Drive::rightClick(table(), table()->model()->index(0, SpecialProgramColumn));
         }
         const QList<Run> tool = runs();
+        if (hangs) {
+            // Cancelled long before the tool's half minute is up, and the tool is gone.
+            QCOMPARE(waiting.shown, QString("Waiting for the program editor…"));
+            QVERIFY(waiting.usable);
+            QVERIFY2(clock.elapsed() < 20000, qPrintable(QString::number(clock.elapsed())));
+            QVERIFY(tool.value(0).pid > 0);
+            QVERIFY(::kill(pid_t(tool.value(0).pid), 0) == -1 && errno == ESRCH);
+        }
         QCOMPARE(tool.size(), c.progId == "-" ? 0 : 1);
         const QString id = QRegularExpression("id=\"(\\d+)\"").match(c.controller).captured(1);
         if (!tool.isEmpty()) {
@@ -311,9 +407,12 @@ private slots:
         if (c.progId != "-" && c.box.isEmpty() && c.environment.isEmpty()) {
             QCOMPARE(choices(0), QStringLiteral("||defined"));
             QCOMPARE(firstController(), "Controller id=" + id + " [" + describeXml(NewProgram) + ']');
+            QCOMPARE(table()->item(0, ControllerColumn)->toolTip().section('\n', 1),
+                     "Runs the special program of this state");
         } else {
             QCOMPARE(choices(0), before);
             QCOMPARE(firstController(), describeXml(c.controller.toUtf8()));
+            QCOMPARE(table()->item(0, ControllerColumn)->toolTip(), tipBefore);
         }
         const QStringList boxes = m_answerer->boxes;
         QCOMPARE(boxes.size(), c.box.isEmpty() ? 0 : 1);
