@@ -1,8 +1,10 @@
 #include "KmlImport.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QDomDocument>
 #include <QFile>
+#include <QSet>
 
 #include "KmlCoordinates.h"
 #include "KmlFileDialog.h"
@@ -83,6 +85,13 @@ bool readPlacemarks(const QString& fileName, QList<Placemark>* placemarks, QStri
             *error = QCoreApplication::translate("KmlImportDlg", "Error open kml file: %1").arg(file.errorString());
         return false;
     }
+    if (file.size() > MaxFileBytes) {
+        if (error)
+            *error = QCoreApplication::translate("KmlImportDlg", "%1 is larger than %2 MiB, the most a KML import reads.")
+                         .arg(QDir::toNativeSeparators(fileName))
+                         .arg(MaxFileBytes / (1024 * 1024));
+        return false;
+    }
     QDomDocument document;
     if (!document.setContent(&file, true)) {
         if (error)
@@ -106,10 +115,13 @@ QList<QDomElement> areaElements(const QDomElement& zone)
 QStringList areaNames(const QDomElement& zone)
 {
     QStringList names;
+    QSet<QString> seen;
     for (const QDomElement& area : areaElements(zone)) {
         const QString name = area.attribute(Xml::name);
-        if (!name.isEmpty() && !names.contains(name))
+        if (!name.isEmpty() && !seen.contains(name)) {
+            seen.insert(name);
             names.append(name);
+        }
     }
     return names;
 }
