@@ -51,9 +51,13 @@ KmlImportDlg::KmlImportDlg(const QString& fileName, const QString& zoneName, con
             m_kmlNames.append(placemark.name);
             m_firstOutlines.insert(placemark.name, placemark.coordinates);
         }
-        auto* entry = new QListWidgetItem(placemark.name, ui->kmlItems);
+        // Filled before it joins the list: an item that is in no list yet is
+        // looked for in the whole list on every change of its data.
+        auto* entry = new QListWidgetItem(placemark.name);
         entry->setData(CoordinatesRole, placemark.coordinates);
-        addPreview(ui->kmlItems->count() - 1, placemark.coordinates);
+        if (QGraphicsPathItem* preview = addPreview(placemark.coordinates))
+            entry->setData(PreviewRole, QVariant::fromValue<QGraphicsItem*>(preview));
+        ui->kmlItems->addItem(entry);
     }
 
     addRow(zoneName, tr("zone"));
@@ -88,10 +92,10 @@ void KmlImportDlg::addRow(const QString& name, const QString& type)
     table->setItem(row, KmlColumn, new QTableWidgetItem(m_firstOutlines.contains(name) ? name : QString()));
 }
 
-void KmlImportDlg::addPreview(int row, const QString& coordinates)
+QGraphicsPathItem* KmlImportDlg::addPreview(const QString& coordinates)
 {
     if (!m_scene)
-        return;
+        return nullptr;
     const QVector<QPointF> points = Velmora::Geometry::parsePointsLenient(coordinates);
     QPainterPath path;
     for (const QPointF& point : points) {
@@ -109,7 +113,7 @@ void KmlImportDlg::addPreview(int row, const QString& coordinates)
     preview->setZValue(PreviewZ);
     preview->hide();
     m_previews.append(preview);
-    ui->kmlItems->item(row)->setData(PreviewRole, QVariant::fromValue<QGraphicsItem*>(preview));
+    return preview;
 }
 
 QString KmlImportDlg::zoneKmlName() const

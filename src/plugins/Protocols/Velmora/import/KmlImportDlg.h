@@ -54,7 +54,8 @@ private slots:
 
 private:
     void addRow(const QString& name, const QString& type);
-    void addPreview(int row, const QString& coordinates);
+    // A hidden preview of the outline on the scene; null without a scene.
+    QGraphicsPathItem* addPreview(const QString& coordinates);
 
     Ui::KmlImportDlg* ui;
     QStringList m_kmlNames; // what a row can be assigned: each placemark name once
