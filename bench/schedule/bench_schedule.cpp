@@ -198,7 +198,7 @@ void checkFigures(QTextStream& out, bool shortRun)
 void tableFigures(QTextStream& out, bool shortRun)
 {
     const QDate first(2027, 1, 1);
-    const QDate last = shortRun ? first.addDays(99) : first.addDays(Velmora::SchedulePreview::MaxDays - 1);
+    const QDate last = shortRun ? first.addDays(69) : first.addDays(Velmora::SchedulePreview::MaxDays - 1);
     QDomDocument document;
     document.setContent(everyMinuteZone());
     QFile sink(QStringLiteral("/dev/null"));
