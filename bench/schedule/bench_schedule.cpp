@@ -1,13 +1,20 @@
 // Time of the schedule preview (a year of every area of a generated zone), of
 // the plain-text table of one day and of the configuration check, for zones of
-// growing size. Prints figures; never fails on time.
+// growing size; then the inputs that once took quadratic time or memory: a
+// long outline and many faulty entries for the check, and years of a card
+// that switches every minute streamed as a table. Prints figures; never fails
+// on time.
 #include "Velmora/format/ConfigChecker.h"
 #include "Velmora/format/SchedulePreview.h"
+#include "Velmora/format/ScheduleTable.h"
 
 #include <QCoreApplication>
 #include <QDomDocument>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QTextStream>
+
+#include <cmath>
 
 #include <algorithm>
 #include <functional>
@@ -92,6 +99,130 @@ QString number(double value, int width, int decimals = 1)
     return QString::number(value, 'f', decimals).rightJustified(width);
 }
 
+// A clean small zone whose one area has `outline` and whose zone calendar has
+// `entries` extra Time entries, all with a time that is none.
+QString checkedZone(const QString& outline, int entries)
+{
+    QString xml;
+    QTextStream out(&xml);
+    out << "<Zone id=\"1\"><Geometry>0,0;1,0;1,1</Geometry><Calendar><DayCards><DayCard id=\"1\">"
+           "<Time strategy_id=\"1\">00:00</Time>";
+    for (int k = 0; k < entries; ++k)
+        out << "<Time strategy_id=\"1\">25:00</Time>";
+    out << "</DayCard></DayCards><WeekDistribution>1,1,1,1,1,1,1</WeekDistribution></Calendar>"
+           "<Strategies><Strategy id=\"1\" default=\"1\"><Area id=\"2\" control_source=\"1\"/></Strategy></Strategies>"
+           "<Areas><Area id=\"2\"><Geometry>"
+        << outline
+        << "</Geometry><Controllers/><States><State id=\"1\"/></States><Calendar><DayCards><DayCard id=\"1\">"
+           "<Time state_id=\"1\">00:00</Time></DayCard></DayCards><WeekDistribution>1,1,1,1,1,1,1</WeekDistribution>"
+           "</Calendar></Area></Areas></Zone>";
+    out.flush();
+    return xml;
+}
+
+// A town-sized ring of `points` points in degrees: no edge meets another,
+// so every pair is a candidate for a naive test.
+QString ring(int points)
+{
+    QStringList texts;
+    for (int k = 0; k < points; ++k) {
+        const double angle = 2 * M_PI * k / points;
+        texts << QStringLiteral("%1,%2").arg(37.6 + 0.1 * std::cos(angle), 0, 'f', 9).arg(55.7 + 0.05 * std::sin(angle), 0, 'f', 9);
+    }
+    return texts.join(QLatin1Char(';'));
+}
+
+// The zone's strategies and one area's states switch every minute on working
+// days; weekends have a card of a few entries.
+QString everyMinuteZone()
+{
+    QString xml;
+    QTextStream out(&xml);
+    out << "<Zone id=\"1\" name=\"Busy\"><Calendar><DayCards><DayCard id=\"1\">";
+    for (int minute = 0; minute < 1440; ++minute)
+        out << "<Time strategy_id=\"" << minute % 3 + 1 << "\">" << QStringLiteral("%1:%2").arg(minute / 60, 2, 10, QLatin1Char('0')).arg(minute % 60, 2, 10, QLatin1Char('0')) << "</Time>";
+    out << "</DayCard><DayCard id=\"2\"><Time strategy_id=\"1\">00:00</Time><Time strategy_id=\"2\">12:00</Time></DayCard>"
+           "</DayCards><WeekDistribution>1,1,1,1,1,2,2</WeekDistribution></Calendar><Strategies>"
+           "<Strategy id=\"1\" name=\"One\" default=\"1\"><Area id=\"1\" control_source=\"1\"/></Strategy>"
+           "<Strategy id=\"2\" name=\"Two\"><Area id=\"1\" control_source=\"2\"/></Strategy>"
+           "<Strategy id=\"3\" name=\"Three\"/></Strategies><Areas><Area id=\"1\" name=\"Centre\"><States>"
+           "<State id=\"1\" name=\"Low\"/><State id=\"2\" name=\"High\"/></States><Calendar><DayCards><DayCard id=\"1\">";
+    for (int minute = 0; minute < 1440; ++minute)
+        out << "<Time state_id=\"" << minute % 2 + 1 << "\">" << QStringLiteral("%1:%2").arg(minute / 60, 2, 10, QLatin1Char('0')).arg(minute % 60, 2, 10, QLatin1Char('0')) << "</Time>";
+    out << "</DayCard></DayCards><WeekDistribution>1,1,1,1,1,1,1</WeekDistribution></Calendar></Area></Areas></Zone>";
+    out.flush();
+    return xml;
+}
+
+// The process's peak resident memory so far, in MiB; -1 where it cannot be read.
+double peakMiB()
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray& line : status.readAll().split('\n')) {
+        if (line.startsWith("VmHWM:"))
+            return line.mid(6).trimmed().split(' ').first().toDouble() / 1024;
+    }
+    return -1;
+}
+
+// Starts the peak over from the present use (Linux 4.0 and later).
+void resetPeak()
+{
+    QFile clear(QStringLiteral("/proc/self/clear_refs"));
+    if (clear.open(QIODevice::WriteOnly))
+        clear.write("5");
+}
+
+void checkFigures(QTextStream& out, bool shortRun)
+{
+    const int vertices = shortRun ? 2000 : 20000;
+    const int entries = shortRun ? 5000 : 50000;
+    out << "\ncheck of inputs that once took quadratic time\n"
+           "case                              size  check ms  findings\n";
+    const QList<std::pair<QString, QString>> cases{
+        {QStringLiteral("outline vertices"), checkedZone(ring(vertices), 0)},
+        {QStringLiteral("faulty Time entries"), checkedZone(QStringLiteral("0,0;1,0;1,1"), entries)}};
+    for (const auto& [name, xml] : cases) {
+        QDomDocument document;
+        document.setContent(xml);
+        int findings = 0;
+        const double check = bestMs(1, [&] { findings = Velmora::ConfigChecker::check(document).size(); });
+        out << name.leftJustified(28) << QString::number(name.startsWith("outline") ? vertices : entries).rightJustified(10)
+            << "  " << number(check, 8) << "  " << QString::number(findings).rightJustified(8) << '\n';
+        out.flush();
+    }
+}
+
+void tableFigures(QTextStream& out, bool shortRun)
+{
+    const QDate first(2027, 1, 1);
+    const QDate last = shortRun ? first.addDays(69) : first.addDays(Velmora::SchedulePreview::MaxDays - 1);
+    QDomDocument document;
+    document.setContent(everyMinuteZone());
+    QFile sink(QStringLiteral("/dev/null"));
+    sink.open(QIODevice::WriteOnly);
+    QTextStream table(&sink);
+    table.setCodec("UTF-8");
+
+    const double before = peakMiB();
+    resetPeak();
+    const double base = peakMiB();
+    QString error;
+    bool written = false;
+    const double ms = bestMs(1, [&] {
+        written = Velmora::ScheduleTable::write(table, document.documentElement(), first, last, {}, &error);
+        table.flush();
+    });
+    const double peak = peakMiB();
+    out << "schedule table of a card that switches every minute, streamed\n"
+           "days   table ms  peak MiB over start  (start MiB)\n"
+        << QString::number(first.daysTo(last) + 1).rightJustified(4) << "  " << number(ms, 9) << "  "
+        << number(peak - base, 19) << "  ("
+        << number(before, 1) << ")" << (written ? "" : "  failed: " + error) << '\n';
+}
+
 } // namespace
 
 int main(int argc, char* argv[])
@@ -104,7 +235,10 @@ int main(int argc, char* argv[])
     const QDate last(2027, 12, 31);
 
     QTextStream out(stdout);
-    out << "a year (" << first.daysTo(last) + 1 << " days) of every area; best of " << runs << " runs\n";
+    // First, while the process is small: the table's figure is its peak memory.
+    tableFigures(out, shortRun);
+    checkFigures(out, shortRun);
+    out << "\na year (" << first.daysTo(last) + 1 << " days) of every area; best of " << runs << " runs\n";
     out << "areas  file MiB  parse ms  year ms  intervals  year us/area  day ms  table ms  check ms  findings\n";
     for (int areas : sizes) {
         const QString xml = zoneText(areas);

@@ -1,12 +1,14 @@
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QDomDocument>
+#include <QFileInfo>
 #include <QTextStream>
 
 #include "Velmora/format/ConfigChecker.h"
 #include "Velmora/format/ConfigDiff.h"
 #include "Velmora/format/SchedulePreview.h"
 #include "Velmora/format/XmlDocument.h"
+#include "Velmora/format/ScheduleTable.h"
 
 #include "Arguments.h"
 #include "Inspector.h"
@@ -29,6 +31,7 @@ int checkFiles(const QStringList& files, QTextStream& out)
 }
 
 // --schedule: what runs when in each file over the range, a table per area.
+// Files larger than the checker reads are refused too.
 int printSchedules(const QString& range, const QStringList& files, QTextStream& out, QTextStream& err)
 {
     QDate first;
@@ -40,6 +43,12 @@ int printSchedules(const QString& range, const QStringList& files, QTextStream& 
     }
     int status = 0;
     for (const QString& file : files) {
+        if (QFileInfo(file).size() > Velmora::ConfigChecker::MaxFileBytes) {
+            err << "velmora-inspect: " << file << ": larger than " << Velmora::ConfigChecker::MaxFileBytes / (1024 * 1024)
+                << " MiB, the most a configuration may be; not read\n";
+            status = 1;
+            continue;
+        }
         QDomDocument document;
         Velmora::Xml::ReadError error;
         if (!Velmora::Xml::readDocument(file, &document, &error)) {
@@ -51,13 +60,17 @@ int printSchedules(const QString& range, const QStringList& files, QTextStream& 
             status = 1;
             continue;
         }
-        const Velmora::SchedulePreview preview(document.documentElement(), first, last);
-        if (preview.isNull()) {
-            err << "velmora-inspect: " << file << ": " << preview.error() << '\n';
-            status = 1;
-            continue;
+        const QDomElement zone = document.documentElement();
+        QString refused = Velmora::SchedulePreview::rangeError(zone, first, last);
+        if (refused.isEmpty()) {
+            out << "== " << file << '\n';
+            // Written as it is computed: ten years of a busy card do not fit in memory as text.
+            if (Velmora::ScheduleTable::write(out, zone, first, last, {}, &refused))
+                continue;
+            out.flush();
         }
-        out << "== " << file << '\n' << preview.renderTable();
+        err << "velmora-inspect: " << file << ": " << refused << '\n';
+        status = 1;
     }
     return status;
 }

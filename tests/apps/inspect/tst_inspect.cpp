@@ -1,6 +1,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QProcess>
+#include <QTemporaryDir>
 #include <QtTest>
 
 namespace {
@@ -52,6 +53,17 @@ private slots:
         QTest::newRow("diff: changed") << QStringList{"--diff", linked, edited} << 1
                                        << QStringList{"Strategy 2 \"Evening shift\": name \"Evening\" → \"Evening shift\"\n"};
         QTest::newRow("diff: one file") << QStringList{"--diff", northFile} << 2 << QStringList{"--diff needs two files"};
+        // Ten years of a small zone pass through the streamed table's temporary file.
+        QTest::newRow("schedule: ten years") << QStringList{"--schedule", "2026-01-01..2035-12-31", northFile} << 0
+                                             << QStringList{"  2035-12-31 22:00  2036-01-01 00:00  ", "Area 3 Centre"};
+        // Sparse: the size counts, not what is in it.
+        const QString huge = m_dir.filePath(QStringLiteral("huge.xtsc"));
+        QFile file(huge);
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write("<Zone id='1'/>") > 0 && file.resize(64 * 1024 * 1024 + 1));
+        QTest::newRow("check: a file too large") << QStringList{"--check", huge} << 1
+                                                 << QStringList{huge + ": error: " + huge + " is larger than 64 MiB"};
+        QTest::newRow("schedule: a file too large") << QStringList{"--schedule", "2027-05-03", huge} << 1
+                                                    << QStringList{huge + ": larger than 64 MiB"};
         QTest::newRow("schedule: too long") << QStringList{"--schedule", "2020-01-01..2035-01-01", northFile} << 1
                                             << QStringList{"A preview covers at most 3660 days."};
     }
@@ -74,6 +86,9 @@ private slots:
         if (exitCode == 2)
             QVERIFY2(!output.contains(QLatin1String("moduleVersion=")), qPrintable(output));
     }
+
+private:
+    QTemporaryDir m_dir;
 
 };
 

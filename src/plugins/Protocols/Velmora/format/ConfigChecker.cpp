@@ -1,18 +1,21 @@
 #include "ConfigChecker.h"
 
 #include "ConfigReader.h"
+#include "ElementPaths.h"
 #include "GeometryText.h"
+#include "OutlineCrossing.h"
 #include "Vocabulary.h"
 #include "XmlDocument.h"
 #include "XmlText.h"
 
+#include <QDir>
+#include <QFileInfo>
 #include <QHash>
 #include <QPointF>
 #include <QSet>
 #include <QStringList>
 
 #include <algorithm>
-#include <cmath>
 
 namespace Velmora {
 
@@ -27,71 +30,6 @@ struct Vertex
     QPointF point;
     int number = 0; // 1-based position in the text
 };
-
-// Cross product of (a - o) and (b - o), zero when nearly collinear for the
-// lengths involved: coordinates are degrees, so plain == 0 would miss rounding.
-int orientation(const QPointF& o, const QPointF& a, const QPointF& b)
-{
-    const double ax = a.x() - o.x();
-    const double ay = a.y() - o.y();
-    const double bx = b.x() - o.x();
-    const double by = b.y() - o.y();
-    const double cross = ax * by - ay * bx;
-    const double scale = std::hypot(ax, ay) * std::hypot(bx, by);
-    if (std::abs(cross) <= 1e-12 * scale)
-        return 0;
-    return cross > 0 ? 1 : -1;
-}
-
-// p collinear with segment a-b: whether it lies on the segment.
-bool withinBox(const QPointF& a, const QPointF& b, const QPointF& p)
-{
-    return p.x() >= std::min(a.x(), b.x()) && p.x() <= std::max(a.x(), b.x())
-        && p.y() >= std::min(a.y(), b.y()) && p.y() <= std::max(a.y(), b.y());
-}
-
-bool segmentsMeet(const QPointF& a, const QPointF& b, const QPointF& c, const QPointF& d)
-{
-    const int o1 = orientation(a, b, c);
-    const int o2 = orientation(a, b, d);
-    const int o3 = orientation(c, d, a);
-    const int o4 = orientation(c, d, b);
-    if (o1 * o2 < 0 && o3 * o4 < 0)
-        return true;
-    return (o1 == 0 && withinBox(a, b, c)) || (o2 == 0 && withinBox(a, b, d))
-        || (o3 == 0 && withinBox(c, d, a)) || (o4 == 0 && withinBox(c, d, b));
-}
-
-// Edges i (from vertex i to i + 1, closing back to 0) and j > i that meet
-// anywhere but at the vertex that adjacent edges share. False when none do.
-bool findCrossing(const QVector<Vertex>& v, int* first, int* second)
-{
-    const int n = v.size();
-    auto at = [&v, n](int i) { return v.at(i % n).point; };
-    for (int i = 0; i < n; ++i) {
-        for (int j = i + 1; j < n; ++j) {
-            const bool adjacent = j == i + 1 || (i == 0 && j == n - 1);
-            bool meet;
-            if (adjacent) {
-                // Sharing one vertex is normal; folding back along each other is not.
-                const int shared = j == i + 1 ? j : 0;
-                const QPointF s = at(shared);
-                const QPointF p = at(shared == j ? i : 1);
-                const QPointF q = at(shared == j ? j + 1 : n - 1);
-                meet = orientation(s, p, q) == 0
-                    && (p.x() - s.x()) * (q.x() - s.x()) + (p.y() - s.y()) * (q.y() - s.y()) > 0;
-            } else {
-                meet = segmentsMeet(at(i), at(i + 1), at(j), at(j + 1));
-            }
-            if (meet) {
-                *first = i;
-                *second = j;
-                return true;
-            }
-        }
-    }
-    return false;
-}
 
 // ---- The walk over the document ----
 
@@ -145,6 +83,7 @@ private:
 
     QSet<int> m_areas;
     QSet<int> m_strategies;
+    ElementPaths m_paths;
 };
 
 QString Walk::weekdayName(int index)
@@ -169,7 +108,7 @@ void Walk::report(Finding::Severity severity, const QDomElement& element, QLatin
     f.column = std::max(0, element.columnNumber());
     f.kind = kind;
     f.message = message;
-    f.path = ConfigChecker::elementPath(element);
+    f.path = m_paths.pathOf(element);
     findings.append(f);
 }
 
@@ -521,9 +460,13 @@ void Walk::outline(const QDomElement& owner, const QString& ownerText)
                   .arg(vertices.size()));
         return;
     }
+    QVector<QPointF> ring;
+    ring.reserve(vertices.size());
+    for (const Vertex& vertex : qAsConst(vertices))
+        ring.append(vertex.point);
     int first = -1;
     int second = -1;
-    if (findCrossing(vertices, &first, &second)) {
+    if (Geometry::findSelfCrossing(ring, &first, &second)) {
         const int n = vertices.size();
         error(geometry, CheckKind::SelfCrossing,
               tr("The outline of %1 crosses itself: the edge from point %2 to %3 meets the edge from "
@@ -552,6 +495,15 @@ ConfigFindings ConfigChecker::check(const QDomDocument& document)
 
 ConfigFindings ConfigChecker::checkFile(const QString& path)
 {
+    // A parsed document takes several times its file's size in memory.
+    if (QFileInfo(path).size() > MaxFileBytes) {
+        Finding failure;
+        failure.kind = CheckKind::TooLarge;
+        failure.message = tr("%1 is larger than %2 MiB, the most a configuration may be; it is not read.")
+                              .arg(QDir::toNativeSeparators(path))
+                              .arg(MaxFileBytes / (1024 * 1024));
+        return {failure};
+    }
     QDomDocument document;
     Xml::ReadError error;
     if (Xml::readDocument(path, &document, &error))
@@ -605,33 +557,7 @@ int ConfigChecker::warningCount(const ConfigFindings& findings)
 
 QString ConfigChecker::elementPath(const QDomElement& element)
 {
-    if (element.isNull())
-        return {};
-    QStringList parts;
-    for (QDomElement e = element; !e.isNull(); e = e.parentNode().toElement()) {
-        const QDomElement parent = e.parentNode().toElement();
-        if (parent.isNull()) {
-            if (parts.isEmpty())
-                parts.prepend(e.tagName()); // the root itself
-            break;
-        }
-        QString part = e.tagName();
-        if (!e.attribute(Xml::id).isEmpty()) {
-            part += QStringLiteral("[id=%1]").arg(e.attribute(Xml::id));
-        } else if (e.tagName() == Xml::SpecialDay && !e.attribute(Xml::day).isEmpty()) {
-            part += QStringLiteral("[day=%1]").arg(e.attribute(Xml::day));
-        } else {
-            // Position among siblings of its name, when it has any.
-            int index = 1;
-            for (QDomElement s = e.previousSiblingElement(e.tagName()); !s.isNull();
-                 s = s.previousSiblingElement(e.tagName()))
-                ++index;
-            if (index > 1 || !e.nextSiblingElement(e.tagName()).isNull())
-                part += QStringLiteral("[%1]").arg(index);
-        }
-        parts.prepend(part);
-    }
-    return parts.join(QLatin1Char('/'));
+    return ElementPaths().pathOf(element);
 }
 
 } // namespace Velmora

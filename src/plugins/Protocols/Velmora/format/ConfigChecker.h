@@ -12,6 +12,7 @@ namespace Velmora {
 // The kind codes of findings: short, stable, for tools to match on.
 namespace CheckKind {
 constexpr QLatin1String CannotOpen("cannot-open");            // error: file unreadable
+constexpr QLatin1String TooLarge("too-large");                // error: file over ConfigChecker::MaxFileBytes
 constexpr QLatin1String XmlSyntax("xml-syntax");              // error: not well-formed
 constexpr QLatin1String MissingId("missing-id");              // error
 constexpr QLatin1String DuplicateId("duplicate-id");          // error: any list, also id lists in texts
@@ -70,11 +71,14 @@ class ConfigChecker
     Q_DECLARE_TR_FUNCTIONS(Velmora::ConfigChecker)
 
 public:
+    // The largest file checkFile reads: far above any real configuration.
+    static constexpr qint64 MaxFileBytes = 64 * 1024 * 1024;
+
     // The findings of a parsed document, ordered by line (document order
     // within a line). A document parsed without line numbers gives line 0.
     static ConfigFindings check(const QDomDocument& document);
-    // Reads and parses the file, then checks it. An unreadable file or an XML
-    // syntax error is a single error finding.
+    // Reads and parses the file, then checks it. An unreadable file, one over
+    // MaxFileBytes or an XML syntax error is a single error finding.
     static ConfigFindings checkFile(const QString& path);
 
     // "FILE:LINE: error: message" ("FILE: warning: message" without a line).

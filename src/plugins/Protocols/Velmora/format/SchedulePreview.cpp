@@ -1,9 +1,11 @@
 #include "SchedulePreview.h"
 
 #include "Schedule.h"
+#include "ScheduleTable.h"
 #include "Vocabulary.h"
 
 #include <QStringList>
+#include <QTextStream>
 
 #include <algorithm>
 
@@ -34,43 +36,13 @@ PlanTimeline planOf(const Schedule& schedule, const QDate& first, const QDate& l
     return plan;
 }
 
-// Columns padded to their widest cell, two blanks apart, indented by two.
-QString tableText(const QVector<QStringList>& rows)
-{
-    QVector<int> widths;
-    for (const QStringList& row : rows) {
-        widths.resize(std::max(widths.size(), row.size()));
-        for (int i = 0; i < row.size(); ++i)
-            widths[i] = std::max(widths[i], row.at(i).size());
-    }
-    QString text;
-    for (const QStringList& row : rows) {
-        QString line = QStringLiteral("  ");
-        for (int i = 0; i < row.size(); ++i) {
-            line += i + 1 < row.size() ? row.at(i).leftJustified(widths.at(i)) + QStringLiteral("  ")
-                                       : row.at(i);
-        }
-        text += line + QLatin1Char('\n');
-    }
-    return text;
-}
-
 } // namespace
 
 SchedulePreview::SchedulePreview(const QDomElement& zone, const QDate& first, const QDate& last)
 {
-    if (zone.isNull()) {
-        m_error = tr("There is no zone element.");
+    m_error = rangeError(zone, first, last);
+    if (!m_error.isEmpty())
         return;
-    }
-    if (!first.isValid() || !last.isValid() || last < first) {
-        m_error = tr("The range of days is not valid.");
-        return;
-    }
-    if (first.daysTo(last) >= MaxDays) {
-        m_error = tr("A preview covers at most %1 days.").arg(MaxDays);
-        return;
-    }
     m_first = first;
     m_last = last;
     Config::readId(zone, Xml::id, &m_zoneId);
@@ -81,6 +53,17 @@ SchedulePreview::SchedulePreview(const QDomElement& zone, const QDate& first, co
     const Schedule calendar(zone.firstChildElement(Xml::Calendar), Xml::strategy_id);
     m_strategyPlan = planOf(calendar, first, last,
                             [this](int id) { return m_strategies.contains(id); });
+}
+
+QString SchedulePreview::rangeError(const QDomElement& zone, const QDate& first, const QDate& last)
+{
+    if (zone.isNull())
+        return tr("There is no zone element.");
+    if (!first.isValid() || !last.isValid() || last < first)
+        return tr("The range of days is not valid.");
+    if (first.daysTo(last) >= MaxDays)
+        return tr("A preview covers at most %1 days.").arg(MaxDays);
+    return QString();
 }
 
 void SchedulePreview::readStrategies(const QDomElement& zone)
@@ -216,17 +199,6 @@ bool SchedulePreview::parseRange(const QString& text, QDate* first, QDate* last)
     return true;
 }
 
-QString SchedulePreview::timeText(int minute) const
-{
-    const bool oneDay = m_first == m_last;
-    if (oneDay && minute == MinutesPerDay)
-        return QStringLiteral("24:00");
-    // UTC only for formatting: a local moment that a clock change skips
-    // would print as another time.
-    const QDateTime moment = momentAt(minute, Qt::UTC);
-    return moment.toString(oneDay ? QStringLiteral("hh:mm") : QStringLiteral("yyyy-MM-dd hh:mm"));
-}
-
 QString SchedulePreview::strategyText(const PlanInterval& interval) const
 {
     if (interval.hasPlan()) {
@@ -253,9 +225,7 @@ QString SchedulePreview::stateText(const Area& area, const PlanInterval& interva
     return tr("no plan");
 }
 
-namespace {
-
-QString sourceText(int source)
+QString SchedulePreview::sourceText(int source)
 {
     switch (source) {
     case -1: return SchedulePreview::tr("no plan");
@@ -267,49 +237,12 @@ QString sourceText(int source)
     }
 }
 
-} // namespace
-
 QString SchedulePreview::renderTable(const QVector<int>& areaIds) const
 {
-    if (isNull())
-        return m_error + QLatin1Char('\n');
-    const QString dayFormat = QStringLiteral("yyyy-MM-dd");
-    QString range = m_first.toString(dayFormat);
-    if (m_last != m_first)
-        range += QStringLiteral("..") + m_last.toString(dayFormat);
-    QString text = m_zoneName.isEmpty() ? tr("Zone %1, %2\n").arg(Config::idText(m_zoneId)).arg(range)
-                                        : tr("Zone %1 %2, %3\n").arg(Config::idText(m_zoneId)).arg(m_zoneName, range);
-
-    QVector<QStringList> rows{{tr("from"), tr("to"), tr("strategy")}};
-    for (const PlanInterval& interval : m_strategyPlan)
-        rows.append({timeText(interval.start), timeText(interval.end), strategyText(interval)});
-    text += QLatin1Char('\n') + tr("Strategies") + QLatin1Char('\n') + tableText(rows);
-
-    for (const Area& area : m_areas) {
-        if (!areaIds.isEmpty() && !areaIds.contains(area.id))
-            continue;
-        const PlanTimeline sources = controlSources(area.id);
-        rows = {{tr("from"), tr("to"), tr("state"), tr("control source")}};
-        // Both timelines cover the range, so walking them side by side gives
-        // a row wherever either changes.
-        int s = 0;
-        int c = 0;
-        int start = 0;
-        while (s < area.plan.size() && c < sources.size()) {
-            const PlanInterval& state = area.plan.at(s);
-            const PlanInterval& source = sources.at(c);
-            const int end = std::min(state.end, source.end);
-            rows.append({timeText(start), timeText(end), stateText(area, state), sourceText(source.id)});
-            start = end;
-            if (state.end == end)
-                ++s;
-            if (source.end == end)
-                ++c;
-        }
-        const QString title = area.name.isEmpty() ? tr("Area %1").arg(Config::idText(area.id))
-                                                  : tr("Area %1 %2").arg(Config::idText(area.id)).arg(area.name);
-        text += QLatin1Char('\n') + title + QLatin1Char('\n') + tableText(rows);
-    }
+    QString text;
+    QTextStream out(&text);
+    ScheduleTable::write(out, *this, areaIds);
+    out.flush();
     return text;
 }
 

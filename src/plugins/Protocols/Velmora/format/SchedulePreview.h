@@ -41,6 +41,9 @@ using PlanTimeline = QVector<PlanInterval>;
 //     for (const PlanInterval& i : preview.strategies())
 //         ... preview.momentAt(i.start), i.id ...
 //     QTextStream(stdout) << preview.renderTable();
+//
+// For long ranges ScheduleTable writes the same table without a preview of
+// the whole range.
 class SchedulePreview
 {
     Q_DECLARE_TR_FUNCTIONS(Velmora::SchedulePreview)
@@ -78,6 +81,8 @@ public:
     // zone: the document's root element. A null element, an invalid date, last
     // before first or more than MaxDays days give a null preview with an error().
     SchedulePreview(const QDomElement& zone, const QDate& first, const QDate& last);
+    // What the constructor refuses these arguments for; empty when it takes them.
+    static QString rangeError(const QDomElement& zone, const QDate& first, const QDate& last);
 
     bool isNull() const { return m_first.isNull(); }
     // Why the preview is null; empty otherwise.
@@ -124,15 +129,18 @@ public:
     // "hh:mm" for a one-day range ("24:00" for its end), else "yyyy-MM-dd hh:mm".
     QString renderTable(const QVector<int>& areaIds = {}) const;
 
+    // What the table shows for an interval of the strategy plan ("3 Day",
+    // "no plan (strategy 9 missing)"), of an area's plan, and for a control source.
+    QString strategyText(const PlanInterval& interval) const;
+    QString stateText(const Area& area, const PlanInterval& interval) const;
+    static QString sourceText(int source);
+
     // "yyyy-MM-dd" or "yyyy-MM-dd..yyyy-MM-dd" as used by command lines.
     static bool parseRange(const QString& text, QDate* first, QDate* last);
 
 private:
     void readStrategies(const QDomElement& zone);
     void readAreas(const QDomElement& zone);
-    QString timeText(int minute) const;
-    QString strategyText(const PlanInterval& interval) const;
-    QString stateText(const Area& area, const PlanInterval& interval) const;
 
     QDate m_first;
     QDate m_last;

@@ -1,7 +1,10 @@
 #include "KmlImport.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QDomDocument>
+#include <QFileInfo>
+#include <QSet>
 
 #include "KmlCoordinates.h"
 #include "KmlFileDialog.h"
@@ -77,6 +80,13 @@ void setOutline(QDomElement element, const QString& text)
 
 bool readPlacemarks(const QString& fileName, QList<Placemark>* placemarks, QString* error)
 {
+    if (QFileInfo(fileName).size() > MaxFileBytes) {
+        if (error)
+            *error = QCoreApplication::translate("KmlImportDlg", "%1 is larger than %2 MiB, the most a KML import reads.")
+                         .arg(QDir::toNativeSeparators(fileName))
+                         .arg(MaxFileBytes / (1024 * 1024));
+        return false;
+    }
     QDomDocument document;
     Xml::ReadError failure;
     if (!Xml::readDocument(fileName, &document, &failure, Xml::Namespaces::Processed)) {
@@ -109,10 +119,13 @@ QList<QDomElement> areaElements(const QDomElement& zone)
 QStringList areaNames(const QDomElement& zone)
 {
     QStringList names;
+    QSet<QString> seen;
     for (const QDomElement& area : areaElements(zone)) {
         const QString name = area.attribute(Xml::name);
-        if (!name.isEmpty() && !names.contains(name))
+        if (!name.isEmpty() && !seen.contains(name)) {
+            seen.insert(name);
             names.append(name);
+        }
     }
     return names;
 }

@@ -20,12 +20,16 @@ struct Placemark
     QString coordinates; // the outer ring as Geometry text, never empty
 };
 
+// The largest KML file readPlacemarks reads: its document takes several
+// times as much memory.
+constexpr qint64 MaxFileBytes = 128 * 1024 * 1024;
+
 // The named placemarks with a usable polygon, in document order. Placemarks
 // are found under the root, Document and Folder elements at any depth; the
 // polygon is the placemark's Polygon or the first usable one of a
 // MultiGeometry, its ring outerBoundaryIs/LinearRing/coordinates. Namespaces
 // are ignored, so KML 2.2, older versions and files without one all read.
-// On an unreadable file or one that is no XML: false, *error holds the
+// On an unreadable file, one over MaxFileBytes or one that is no XML: false, *error holds the
 // (translated) reason and *placemarks is left alone.
 bool readPlacemarks(const QString& fileName, QList<Placemark>* placemarks, QString* error);
 

@@ -7,6 +7,7 @@
 #include <QGraphicsScene>
 #include <QPainterPath>
 #include <QPen>
+#include <QSet>
 
 #include "KmlImport.h"
 #include "Logging.h"
@@ -46,22 +47,28 @@ KmlImportDlg::KmlImportDlg(const QString& fileName, const QString& zoneName, con
 
     for (const Velmora::Kml::Placemark& placemark : qAsConst(placemarks)) {
         // A row holds a name only, so a name that comes twice means its first placemark.
-        if (!m_kmlNames.contains(placemark.name))
+        if (!m_firstOutlines.contains(placemark.name)) {
             m_kmlNames.append(placemark.name);
-        auto* entry = new QListWidgetItem(placemark.name, ui->kmlItems);
+            m_firstOutlines.insert(placemark.name, placemark.coordinates);
+        }
+        // Filled before it joins the list: an item that is in no list yet is
+        // looked for in the whole list on every change of its data.
+        auto* entry = new QListWidgetItem(placemark.name);
         entry->setData(CoordinatesRole, placemark.coordinates);
-        addPreview(ui->kmlItems->count() - 1, placemark.coordinates);
+        if (QGraphicsPathItem* preview = addPreview(placemark.coordinates))
+            entry->setData(PreviewRole, QVariant::fromValue<QGraphicsItem*>(preview));
+        ui->kmlItems->addItem(entry);
     }
 
     addRow(zoneName, tr("zone"));
     m_zoneItem = ui->velmoraItems->item(0, NameColumn);
-    QStringList offered;
+    QSet<QString> offered;
     for (const QString& area : areaNames) {
         // Areas are known by name: one row serves every area of that name,
         // and an unnamed area cannot be told apart at all.
         if (area.isEmpty() || offered.contains(area))
             continue;
-        offered.append(area);
+        offered.insert(area);
         addRow(area, tr("area"));
     }
     ui->velmoraItems->resizeColumnsToContents();
@@ -82,13 +89,13 @@ void KmlImportDlg::addRow(const QString& name, const QString& type)
     table->insertRow(row);
     table->setItem(row, NameColumn, new QTableWidgetItem(name));
     table->setItem(row, TypeColumn, new QTableWidgetItem(type));
-    table->setItem(row, KmlColumn, new QTableWidgetItem(m_kmlNames.contains(name) ? name : QString()));
+    table->setItem(row, KmlColumn, new QTableWidgetItem(m_firstOutlines.contains(name) ? name : QString()));
 }
 
-void KmlImportDlg::addPreview(int row, const QString& coordinates)
+QGraphicsPathItem* KmlImportDlg::addPreview(const QString& coordinates)
 {
     if (!m_scene)
-        return;
+        return nullptr;
     const QVector<QPointF> points = Velmora::Geometry::parsePointsLenient(coordinates);
     QPainterPath path;
     for (const QPointF& point : points) {
@@ -98,14 +105,15 @@ void KmlImportDlg::addPreview(int row, const QString& coordinates)
             path.lineTo(point);
     }
     path.closeSubpath();
-    // Scene units are degrees: a pen of width 1 would cover a whole town.
+    // Scene units are degrees: a pen of width 1 would cover a whole town, and
+    // widen every preview's bounds by a degree for the scene's index.
     QPen pen;
-    pen.setCosmetic(true);
+    pen.setWidth(0);
     QGraphicsPathItem* preview = m_scene->addPath(path, pen, QBrush(Qt::white, Qt::SolidPattern));
     preview->setZValue(PreviewZ);
     preview->hide();
     m_previews.append(preview);
-    ui->kmlItems->item(row)->setData(PreviewRole, QVariant::fromValue<QGraphicsItem*>(preview));
+    return preview;
 }
 
 QString KmlImportDlg::zoneKmlName() const
@@ -165,16 +173,6 @@ void KmlImportDlg::on_velmoraItems_currentItemChanged(QTableWidgetItem* current,
     Velmora::Editors::removeCellEditor(ui->velmoraItems, previous);
 }
 
-QString KmlImportDlg::coordinatesOf(const QString& name) const
-{
-    for (int row = 0; row < ui->kmlItems->count(); ++row) {
-        const QListWidgetItem* entry = ui->kmlItems->item(row);
-        if (entry->text() == name)
-            return entry->data(CoordinatesRole).toString();
-    }
-    return QString();
-}
-
 void KmlImportDlg::on_buttonBox_accepted()
 {
     // Closes an open combo box; its choice is already in the cell.
@@ -186,7 +184,7 @@ void KmlImportDlg::on_buttonBox_accepted()
     const QTableWidget* table = ui->velmoraItems;
     for (int row = 0; row < table->rowCount(); ++row) {
         const QString kmlName = table->item(row, KmlColumn)->text();
-        const QString coordinates = kmlName.isEmpty() ? QString() : coordinatesOf(kmlName);
+        const QString coordinates = m_firstOutlines.value(kmlName);
         if (coordinates.isEmpty())
             continue;
         if (table->item(row, NameColumn) == m_zoneItem) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDialog>
+#include <QHash>
 #include <QList>
 #include <QMap>
 #include <QPair>
@@ -53,12 +54,12 @@ private slots:
 
 private:
     void addRow(const QString& name, const QString& type);
-    void addPreview(int row, const QString& coordinates);
-    // The outline of the first placemark entry named `name`; empty when there is none.
-    QString coordinatesOf(const QString& name) const;
+    // A hidden preview of the outline on the scene; null without a scene.
+    QGraphicsPathItem* addPreview(const QString& coordinates);
 
     Ui::KmlImportDlg* ui;
     QStringList m_kmlNames; // what a row can be assigned: each placemark name once
+    QHash<QString, QString> m_firstOutlines; // placemark name -> outline of its first placemark
     QTableWidgetItem* m_zoneItem = nullptr;
     QString m_zoneKmlName;
     QString m_zoneCoordinates;

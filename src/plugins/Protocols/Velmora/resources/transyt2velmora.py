@@ -12,6 +12,7 @@ Stand-alone:
 """
 
 import argparse
+import bisect
 import os
 import re
 import sys
@@ -56,6 +57,10 @@ def body_tree(soup):
     if source is None:
         raise ReportError("в отчёте нет элемента body")
     root = etree.Element("body")
+    # lxml frees an element's Python object by looking up its ancestors for one
+    # still alive, all the way up when none is: kept alive, every copied element
+    # is freed in constant time after its children, however deep the nesting.
+    copied = [root]
     pending = [(source, root)]
     while pending:
         src, dst = pending.pop()
@@ -69,6 +74,7 @@ def body_tree(soup):
             if isinstance(child, Tag):
                 name = child.name.lower()
                 element = etree.SubElement(dst, name if _XML_NAME.match(name) else "span")
+                copied.append(element)
                 pending.append((child, element))
                 last = element
             elif isinstance(child, NavigableString) and not isinstance(child, PreformattedString):
@@ -137,6 +143,8 @@ class Report:
 
     def __init__(self, body):
         self.body = body
+        # Every element's Python object lives as long as the report; see body_tree.
+        self._elements = list(body.iter())
         # Sections are paragraphs directly in the body; their tables follow them there.
         self.children = [child for child in body if isinstance(child.tag, str)]
         self.texts = [text_of(child) if child.tag == "p" else None for child in self.children]
@@ -158,27 +166,46 @@ class Report:
             if has_class(paragraph, "tablenameLevel1") and text_of(paragraph) == "Controller Stream":
                 table = next_table(paragraph, "Controller Stream")
                 found = []
+                seen = set()
                 for row in rows(table)[1:]:
                     controller = row_cell(row, 1, "Controller Stream")
                     # One controller may drive several streams, one row each.
-                    if controller and controller not in found:
+                    if controller and controller not in seen:
+                        seen.add(controller)
                         found.append(controller)
                 return found
         raise ReportError("не найдена таблица \"Controller Stream\"")
 
     def section_titles(self):
-        titles = []
-        for div in self.body.iter("div"):
-            for link in div.iter("a"):
-                if has_class(link, "Contents0"):
-                    titles.append(text_of(link))
-        return titles
+        """The contents links of every division in document order, a division's
+        own and those of divisions inside it: a link within nested divisions
+        counts once for each of them, the outermost first."""
+        links = []  # the contents links' texts in document order
+        spans = []  # per division in document order: [first, end) of its links
+        # Elements still to visit, first on top, and the indexes of the
+        # divisions whose links end where the walk gets back to them.
+        pending = [self.body]
+        while pending:
+            item = pending.pop()
+            if isinstance(item, int):
+                spans[item][1] = len(links)
+                continue
+            if item.tag == "div":
+                pending.append(len(spans))
+                spans.append([len(links), None])
+            elif item.tag == "a" and has_class(item, "Contents0"):
+                links.append(text_of(item))
+            pending.extend(reversed(item))
+        return [title for first, end in spans for title in links[first:end]]
 
     def section_start(self, title):
-        for index, text in enumerate(self.texts):
-            if text == title:
-                return index
-        raise ReportError("не найдено начало раздела \"%s\"" % title)
+        if not hasattr(self, "_starts"):
+            self._starts = {}
+            for index, text in enumerate(self.texts):
+                self._starts.setdefault(text, index)
+        if title not in self._starts:
+            raise ReportError("не найдено начало раздела \"%s\"" % title)
+        return self._starts[title]
 
     def section_table(self, start, end, title, section):
         """The table right after the first paragraph titled `title` within the section."""
@@ -365,11 +392,12 @@ def convert(path, out=None):
 
     titles = report.section_titles()
     starts = [report.section_start(title) for title in titles]
+    # A section reaches up to the next one, so one lacking a table fails
+    # rather than borrowing its neighbour's.
+    boundaries = sorted(set(starts)) + [len(report.children)]
     states = []
     for state_id, (title, start) in enumerate(zip(titles, starts), 1):
-        # A section reaches up to the next one, so one lacking a table fails
-        # rather than borrowing its neighbour's.
-        end = min([other for other in starts if other > start] + [len(report.children)])
+        end = boundaries[bisect.bisect_right(boundaries, start)]
         states.append(read_state(report, state_id, title, start, end, out))
 
     print("создание выходных данных", file=out)

@@ -325,6 +325,10 @@
         <translation type="unfinished" />
     </message>
     <message>
+        <source>%1 is larger than %2 MiB, the most a KML import reads.</source>
+        <translation>Файл %1 больше %2 МиБ — это наибольший размер, который читает импорт KML.</translation>
+    </message>
+    <message>
         <source>Error writing kml file %1: %2</source>
         <translation type="unfinished" />
     </message>

@@ -5,6 +5,7 @@
 #include "Velmora/format/ConfigReader.h"
 #include "DomText.h"
 #include "Velmora/format/GeometryText.h"
+#include "Velmora/format/OutlineCrossing.h"
 #include "Velmora/format/TokenDigest.h"
 
 #include <QCryptographicHash>
@@ -12,6 +13,8 @@
 #include <QFile>
 #include <QTextCodec>
 #include <QDir>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
 #include <QtTest>
 
 #include <cmath>
@@ -24,6 +27,38 @@ using Points = QVector<QPointF>;
 Q_DECLARE_METATYPE(Points)
 
 namespace {
+
+// The first meeting pair, every pair tested in order: what the outline check
+// did before it sorted edges into cells.
+QPair<int, int> crossingByAllPairs(const Points& ring)
+{
+    for (int i = 0; i < ring.size(); ++i) {
+        for (int j = i + 1; j < ring.size(); ++j) {
+            if (Velmora::Geometry::edgesMeet(ring, i, j))
+                return {i, j};
+        }
+    }
+    return {-1, -1};
+}
+
+QPair<int, int> crossing(const Points& ring)
+{
+    int first = -1;
+    int second = -1;
+    const bool found = Velmora::Geometry::findSelfCrossing(ring, &first, &second);
+    return found ? qMakePair(first, second) : qMakePair(-1, -1);
+}
+
+// A circle of n points, scaled and placed like a town in degrees.
+Points circle(int n)
+{
+    Points ring;
+    for (int k = 0; k < n; ++k) {
+        const double angle = 2 * M_PI * k / n;
+        ring << QPointF(37.6 + 0.1 * std::cos(angle), 55.7 + 0.05 * std::sin(angle));
+    }
+    return ring;
+}
 
 QString fixture(const QString& name)
 {
@@ -89,6 +124,11 @@ private slots:
     void faults();
     void snippets_data();
     void snippets();
+    void crossings_data();
+    void crossings();
+    void randomOutlinesAsAllPairs();
+    void longListPaths();
+    void oversizedFile();
     void examplesHaveNoErrors();
     void formatting();
     // The digest
@@ -216,6 +256,124 @@ void TestFormat::snippets()
     QCOMPARE(kinds, kind.isEmpty() ? QStringList() : QStringList{kind});
     if (!findings.isEmpty())
         QCOMPARE(findings.first().isError(), error);
+}
+
+void TestFormat::crossings_data()
+{
+    QTest::addColumn<Points>("ring");
+    QTest::addColumn<int>("first"); // -1: the outline does not meet itself
+    QTest::addColumn<int>("second");
+
+    auto row = [](const char* name, const Points& ring, int first, int second) {
+        QTest::newRow(name) << ring << first << second;
+    };
+    row("square", {{0, 0}, {4, 0}, {4, 4}, {0, 4}}, -1, -1);
+    row("bow tie", {{0, 0}, {4, 4}, {4, 0}, {0, 4}}, 0, 2);
+    row("collinear overlap of far edges", {{0, 0}, {6, 0}, {6, 2}, {4, 2}, {4, 0}, {2, 0}, {2, -2}, {0, -2}}, 0, 3);
+    row("edge folds back on its neighbour", {{0, 0}, {4, 0}, {2, 0}, {2, 4}}, 0, 1);
+    row("first edge folds back into the closing one", {{0, 0}, {2, 0}, {2, 4}, {4, 4}, {4, 0}}, 0, 4);
+    row("touching endpoints", {{0, 0}, {4, 0}, {2, 2}, {4, 4}, {0, 4}, {2, 2}}, 1, 4);
+    row("vertex repeated apart", {{0, 0}, {2, 2}, {4, 0}, {4, 4}, {2, 2}, {0, 4}}, 0, 3);
+    row("vertex on a far edge, decimal coordinates", {{0.1, 0.1}, {0.7, 0.1}, {0.7, 0.7}, {0.4, 0.1}, {0.1, 0.7}},
+        0, 2);
+    row("all on one line", {{0, 0}, {1, 0}, {3, 0}, {2, 0}}, 0, 3);
+    row("one edge spans the outline", {{0, 0}, {100, 0}, {100, 1}, {50, 1}, {50, -1}, {49, -1}, {49, 1}, {0, 1}}, 0, 3);
+    Points bigCircle = circle(1500);
+    row("long circle", bigCircle, -1, -1);
+    // Two far vertices swapped: their edges cross the neighbours'.
+    std::swap(bigCircle[1000], bigCircle[1001]);
+    row("long circle with a twist", bigCircle, 999, 1001);
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    const double inf = std::numeric_limits<double>::infinity();
+    // Such a point meets nothing; the edges around it are still looked at.
+    row("a coordinate no number", {{0, 0}, {4, 4}, {4, 0}, {0, 4}, {nan, 2}}, 0, 2);
+    row("a coordinate infinite", {{0, 0}, {4, 0}, {4, inf}, {2, -1}, {0, 4}}, 0, 3);
+}
+
+void TestFormat::crossings()
+{
+    QFETCH(Points, ring);
+    QFETCH(int, first);
+    QFETCH(int, second);
+    const QPair<int, int> expected(first, second);
+    QCOMPARE(crossingByAllPairs(ring), expected);
+    QCOMPARE(crossing(ring), expected);
+}
+
+// Small integer coordinates make touching, overlapping and repeated points
+// common; scaled copies check the tolerance the same way.
+void TestFormat::randomOutlinesAsAllPairs()
+{
+    QRandomGenerator random(27);
+    for (int round = 0; round < 4000; ++round) {
+        const int n = 3 + int(random.bounded(round < 3000 ? 12 : 120));
+        const int span = 2 + int(random.bounded(round % 2 ? 6 : 40));
+        const double scale = round % 3 == 0 ? 1e-4 : 1.0;
+        Points ring;
+        for (int k = 0; k < n; ++k)
+            ring << QPointF(37.6 + scale * random.bounded(span), 55.7 + scale * random.bounded(span));
+        const QPair<int, int> expected = crossingByAllPairs(ring);
+        if (crossing(ring) != expected) {
+            QStringList points;
+            for (const QPointF& p : ring)
+                points << QStringLiteral("%1,%2").arg(p.x(), 0, 'g', 17).arg(p.y(), 0, 'g', 17);
+            QFAIL(qPrintable(QStringLiteral("%1 instead of %2,%3 for %4")
+                                 .arg(crossing(ring).first)
+                                 .arg(expected.first)
+                                 .arg(expected.second)
+                                 .arg(points.join(QLatin1Char(';')))));
+        }
+    }
+}
+
+// Paths of findings in two long lists of entries, asked in document order.
+void TestFormat::longListPaths()
+{
+    const int entries = 300;
+    QString cards;
+    QStringList expected;
+    for (int card = 1; card <= 2; ++card) {
+        cards += QStringLiteral("<DayCard id='%1'>").arg(card);
+        for (int k = 1; k <= entries; ++k) {
+            const bool bad = k % (card + 1) == 0 || k == entries;
+            cards += QStringLiteral("<Time strategy_id='1'>%1</Time>").arg(bad ? "25:00" : "10:00");
+            if (k % 7 == 0)
+                cards += QStringLiteral("<Note/>");
+            if (bad)
+                expected << QStringLiteral("Calendar/DayCards/DayCard[id=%1]/Time[%2]").arg(card).arg(k);
+        }
+        cards += QStringLiteral("</DayCard>");
+    }
+    QDomDocument document;
+    QVERIFY(document.setContent(
+        QStringLiteral("<Zone id='1'><Geometry>0,0;1,0;1,1</Geometry><Calendar><DayCards>%1</DayCards>"
+                       "<WeekDistribution>1,1,1,1,1,2,2</WeekDistribution></Calendar>"
+                       "<Strategies><Strategy id='1' default='1'/></Strategies><Areas/></Zone>")
+            .arg(cards)));
+    QStringList paths;
+    for (const ConfigFinding& f : ConfigChecker::check(document))
+        paths << f.path;
+    QCOMPARE(paths, expected);
+    // A path asked on its own counts from the list's start.
+    const QDomElement last = document.documentElement().firstChildElement("Calendar").firstChildElement("DayCards")
+                                 .firstChildElement("DayCard").lastChildElement("Time");
+    QCOMPARE(ConfigChecker::elementPath(last), QStringLiteral("Calendar/DayCards/DayCard[id=1]/Time[%1]").arg(entries));
+}
+
+void TestFormat::oversizedFile()
+{
+    QTemporaryDir dir;
+    QFile file(dir.filePath(QStringLiteral("huge.xtsc")));
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("<Zone id='1'/>");
+    // Sparse: the size counts, not what is in it.
+    QVERIFY(file.resize(ConfigChecker::MaxFileBytes + 1));
+    file.close();
+    const ConfigFindings findings = ConfigChecker::checkFile(file.fileName());
+    QCOMPARE(summary(findings), QStringList{"0 error too-large"});
+    QVERIFY2(findings.first().message.contains(QDir::toNativeSeparators(file.fileName()))
+                 && findings.first().message.contains(QStringLiteral("64 MiB")),
+             qPrintable(findings.first().message));
 }
 
 // What a user opens first must pass its own check.

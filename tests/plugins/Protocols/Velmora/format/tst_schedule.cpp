@@ -1,10 +1,13 @@
 // Calendars: what they plan over a range.
 #include "Velmora/format/SchedulePreview.h"
+#include "Velmora/format/ScheduleTable.h"
 
 #include "DomText.h"
 
 #include <QDomDocument>
 #include <QtTest>
+
+#include <algorithm>
 
 using Velmora::PlanInterval;
 using Velmora::PlanTimeline;
@@ -73,6 +76,77 @@ QString describe(const PlanTimeline& timeline)
     return items.join(QLatin1Char(' '));
 }
 
+// The table as it was made before it was streamed: every row in memory,
+// columns measured at the end.
+QString tableInMemory(const SchedulePreview& preview)
+{
+    auto time = [&preview](int minute) {
+        const bool oneDay = preview.firstDate() == preview.lastDate();
+        if (oneDay && minute == SchedulePreview::MinutesPerDay)
+            return QStringLiteral("24:00");
+        return preview.momentAt(minute, Qt::UTC).toString(oneDay ? "hh:mm" : "yyyy-MM-dd hh:mm");
+    };
+    auto table = [](const QVector<QStringList>& rows) {
+        QVector<int> widths(rows.first().size());
+        for (const QStringList& row : rows)
+            for (int i = 0; i < row.size(); ++i)
+                widths[i] = std::max(widths[i], row.at(i).size());
+        QString text;
+        for (const QStringList& row : rows) {
+            text += QStringLiteral("  ");
+            for (int i = 0; i + 1 < row.size(); ++i)
+                text += row.at(i).leftJustified(widths.at(i)) + QStringLiteral("  ");
+            text += row.last() + QLatin1Char('\n');
+        }
+        return text;
+    };
+    QString range = preview.firstDate().toString("yyyy-MM-dd");
+    if (preview.lastDate() != preview.firstDate())
+        range += ".." + preview.lastDate().toString("yyyy-MM-dd");
+    QString text = preview.zoneName().isEmpty() ? QStringLiteral("Zone %1, %2\n").arg(preview.zoneId()).arg(range)
+                                                : QStringLiteral("Zone %1 %2, %3\n").arg(preview.zoneId()).arg(preview.zoneName(), range);
+    QVector<QStringList> rows{{"from", "to", "strategy"}};
+    for (const PlanInterval& i : preview.strategies())
+        rows.append({time(i.start), time(i.end), preview.strategyText(i)});
+    text += "\nStrategies\n" + table(rows);
+    for (const SchedulePreview::Area& area : preview.areas()) {
+        const PlanTimeline sources = preview.controlSources(area.id);
+        rows = {{"from", "to", "state", "control source"}};
+        for (int s = 0, c = 0, start = 0; s < area.plan.size() && c < sources.size();) {
+            const int end = std::min(area.plan.at(s).end, sources.at(c).end);
+            rows.append({time(start), time(end), preview.stateText(area, area.plan.at(s)),
+                         SchedulePreview::sourceText(sources.at(c).id)});
+            start = end;
+            s += area.plan.at(s).end == end;
+            c += sources.at(c).end == end;
+        }
+        text += "\n" + (area.name.isEmpty() ? QStringLiteral("Area %1").arg(area.id)
+                                            : QStringLiteral("Area %1 %2").arg(area.id).arg(area.name))
+            + "\n" + table(rows);
+    }
+    return text;
+}
+
+// A zone calendar that switches every `step` minutes between strategies 1, 2
+// and 9 (missing) on working days, an area calendar that switches every
+// `step + 1` minutes, and named and unnamed states of unequal length.
+QString busyZone(int step)
+{
+    QString strategies;
+    QString states;
+    for (int minute = 0; minute < SchedulePreview::MinutesPerDay; minute += step) {
+        const QString at = QTime(minute / 60, minute % 60).toString("hh:mm");
+        strategies += QStringLiteral("%1=%2,").arg(at).arg(QList<int>{1, 2, 9}.at(minute / step % 3));
+    }
+    for (int minute = 0; minute < SchedulePreview::MinutesPerDay; minute += step + 1) {
+        const QString at = QTime(minute / 60, minute % 60).toString("hh:mm");
+        states += QStringLiteral("%1=%2,").arg(at).arg(QList<int>{1, 2, 7}.at(minute / (step + 1) % 3));
+    }
+    return zone(calendar("strategy_id", {strategies, "00:00=1"}, "1,1,1,1,1,2,", {"01.01:00:00=2"}),
+                calendar("state_id", {states, "12:00=2"}, "1,1,1,1,1,1,2"),
+                calendar("state_id", {"00:00=6"}, "1,1,1,1,1,1,1"));
+}
+
 } // namespace
 
 class TestSchedule : public QObject
@@ -83,6 +157,10 @@ private slots:
     // The preview of a range, read through Schedule
     void timelines_data();
     void timelines();
+    // The plain-text table, streamed a chunk of days at a time
+    void tables_data();
+    void tables();
+    void tableWithoutTemporaryFile();
 };
 
 void TestSchedule::timelines_data()
@@ -152,6 +230,63 @@ void TestSchedule::timelines()
         QCOMPARE(SchedulePreview::intervalAt(timeline, i.start), &i);
         QCOMPARE(SchedulePreview::intervalAt(timeline, i.end - 1), &i);
     }
+}
+
+void TestSchedule::tables_data()
+{
+    QTest::addColumn<QString>("xml");
+    QTest::addColumn<QDate>("first");
+    QTest::addColumn<QDate>("last");
+    const QString examples = QStringLiteral(VELMORA_EXAMPLES);
+    const QString north = QString::fromUtf8(readFile(examples + "/north.xtsc"));
+    const QString zarechny = QString::fromUtf8(readFile(examples + "/zarechny.xtsc"));
+    QTest::newRow("one day") << north << day("2027-05-03") << day("2027-05-03");
+    QTest::newRow("a week of the district") << zarechny << day("2027-05-03") << day("2027-05-09");
+    QTest::newRow("over the turn of a leap year") << busyZone(7) << day("2027-12-28") << day("2028-03-02");
+    QTest::newRow("every minute a change") << busyZone(1) << day("2027-05-06") << day("2027-05-11");
+    QTest::newRow("a zone without areas or calendar") << QStringLiteral("<Zone id='3'/>") << day("2027-01-01")
+                                                      << day("2027-03-01");
+}
+
+void TestSchedule::tables()
+{
+    QFETCH(QString, xml);
+    QFETCH(QDate, first);
+    QFETCH(QDate, last);
+    QDomDocument document;
+    const QDomElement root = parseXml(&document, xml);
+    const SchedulePreview preview(root, first, last);
+    const QString expected = tableInMemory(preview);
+    QCOMPARE(preview.renderTable(), expected);
+    // Chunks of one day, of a few days that end anywhere in a week, and of more than the range.
+    for (const int chunkDays : {1, 3, 100}) {
+        QString text;
+        QTextStream out(&text);
+        QString error;
+        QVERIFY2(Velmora::ScheduleTable::write(out, root, first, last, {}, &error, chunkDays), qPrintable(error));
+        out.flush();
+        QCOMPARE(text, expected);
+    }
+}
+
+void TestSchedule::tableWithoutTemporaryFile()
+{
+    QDomDocument document;
+    const QDomElement root = parseXml(&document, busyZone(60));
+    const QByteArray tmp = qgetenv("TMPDIR");
+    qputenv("TMPDIR", "/dev/null");
+    QString text;
+    QTextStream out(&text);
+    QString error;
+    const bool written = Velmora::ScheduleTable::write(out, root, day("2027-05-03"), day("2027-05-09"), {}, &error, 2);
+    qputenv("TMPDIR", tmp);
+    QVERIFY(!written);
+    QVERIFY2(error.startsWith("Cannot open a temporary file for the area tables: "), qPrintable(error));
+    // Refused arguments write nothing.
+    QVERIFY(!Velmora::ScheduleTable::write(out, root, day("2020-01-01"), day("2035-01-01"), {}, &error));
+    QCOMPARE(error, SchedulePreview::tr("A preview covers at most %1 days.").arg(SchedulePreview::MaxDays));
+    out.flush();
+    QVERIFY(!text.contains("Area 1 West"));
 }
 
 QTEST_GUILESS_MAIN(TestSchedule)

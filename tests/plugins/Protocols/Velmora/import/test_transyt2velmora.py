@@ -195,6 +195,20 @@ class Conversion(InTemporaryDir):
                  for tbody in (True, False)]
         self.assertEqual(texts[0], texts[1])
 
+    def test_contents_in_nested_divisions(self):
+        # A link counts once for each division around it, outermost division first;
+        # nesting deeper than any parser's recursion limit reads alike.
+        sections = [(t, section(t, "07:00", 60, "x", {"5": [(1, 0, 2, 25)]})) for t in ("A", "B", "C")]
+        html = report(sections, controllers=["5"])
+        contents = html[html.index("<DIV class=contents>"):html.index("</DIV>") + len("</DIV>")]
+        link = "<P class=Contents0><A class=Contents0 href='#s%d'>%s</A>"
+        nested = ("<DIV><DIV class=contents>" + "<DIV>" * 3000 + link % (0, "A") + link % (1, "B") + "</DIV>" * 3000
+                  + link % (2, "C") + "</DIV></DIV>")
+        area, lines = self.convert(html.replace(contents, nested))
+        states = [line.split('"')[1].split(" (")[0] for line in lines if line.startswith("обработка состояния")]
+        self.assertEqual(states, ["A", "B", "C"] * 2 + ["A", "B"] * 3000)
+        self.assertEqual(len(area.findall("States/State")), 6006)
+
     def test_example_report(self):
         # 114 has two streams and is listed once.
         self.assertEqual(t2v.convert(EXAMPLE, io.StringIO()).findtext("Controllers"), "112,113,114,115")

@@ -218,6 +218,12 @@ private slots:
         QTest::addColumn<QString>("warning");
         QTest::newRow("missing") << m_dir.filePath("missing.kml") << "Error open kml file: No such file or directory";
         QTest::newRow("not XML") << writeKml("<kml><Document>" + placemarks) << "Error processing file FILE (";
+        // Sparse: the size counts, not what is in it.
+        QFile huge(m_dir.filePath(QStringLiteral("huge.kml")));
+        QVERIFY(writeFile(huge.fileName(), kmlDocument(placemarks).toUtf8()) && huge.resize(Kml::MaxFileBytes + 1));
+        QTest::newRow("too large") << huge.fileName()
+                                   << QDir::toNativeSeparators(huge.fileName())
+                + " is larger than 128 MiB, the most a KML import reads.";
     }
     void unreadableFile()
     {
@@ -260,6 +266,8 @@ private slots:
             QPolygonF ring;
             QVERIFY(Geometry::parsePoints(list->item(row)->data(Qt::UserRole).toString(), &ring));
             QCOMPARE(shown().first()->path().toFillPolygon(), ring << ring.first());
+            // Lines a pixel wide at any zoom: the bounds are the outline's own.
+            QCOMPARE(shown().first()->boundingRect(), shown().first()->path().controlPointRect());
         }
         dialog.reset();
         QCOMPARE(scene->items(), QList<QGraphicsItem*>{host});
