@@ -40,6 +40,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QPainter>
 #include <QPushButton>
 #include <QStatusBar>
 #include <QTimer>
@@ -102,6 +103,10 @@ MainWindow::MainWindow(ModuleHost* host, QWidget* parent)
         qCWarning(lcHost, "Legend without swatches: %s", qUtf8Printable(legendError));
     m_map->setToolTipText([this](QObject* object) { return objectToolTip(object); });
     m_treeModel->setHostColumn(tr("Link"), [this](const QObject* object, int role) { return linkColumn(object, role); });
+    m_propertiesDock->setLinkMonitor(m_links);
+    m_treeModel->setOverride([this](const QObject* object, int column, int role) {
+        return unreportedArea(object, column, role);
+    });
 
     createDocks();
     createMenus();
@@ -700,6 +705,8 @@ void MainWindow::zoneResponseFinished(QObject* zone, const Response* response)
 
 void MainWindow::zoneAdded(QObject* zone)
 {
+    // Known to the link monitor first: the tree and the properties show its link.
+    m_links->addZone(zone);
     m_treeModel->objectAdded(zone);
     m_objectsDock->expandZone(zone);
     const QString file = ModuleHost::zoneFile(zone);
@@ -715,7 +722,6 @@ void MainWindow::zoneAdded(QObject* zone)
         m_propertiesDock->setObject(zone);
     m_logDock->logInfo(tr("%1 loaded from %2").arg(LogDock::zoneLabel(zone), file));
     stackZones();
-    m_links->addZone(zone);
     updateCommandTarget();
     updateHashStatus();
 }
@@ -778,6 +784,12 @@ void MainWindow::zoneLinkChanged(QObject* zone, bool up)
 void MainWindow::linkStatusChanged(QObject* zone)
 {
     m_treeModel->objectChanged(zone);
+    // The areas' rows too: their live values show only while the zone is linked.
+    for (const QObject* area : ModuleHost::areasOf(zone))
+        m_treeModel->objectChanged(area);
+    if (ModuleHost::zoneOf(m_propertiesDock->object()) == zone)
+        m_propertiesDock->scheduleRefresh();
+    m_map->viewport()->update();
     updateServiceStatus();
 }
 
@@ -801,6 +813,26 @@ QVariant MainWindow::linkColumn(const QObject* object, int role) const
     default:
         return QVariant();
     }
+}
+
+QVariant MainWindow::unreportedArea(const QObject* object, int column, int role) const
+{
+    if (!ModuleHost::isArea(object) || m_links->isLive(ModuleHost::zoneOf(const_cast<QObject*>(object))))
+        return QVariant();
+    if (role == Qt::ToolTipRole || role == Qt::StatusTipRole)
+        return objectToolTip(const_cast<QObject*>(object));
+    if (role != Qt::DecorationRole || column != 0)
+        return QVariant();
+    static const QIcon icon = [] {
+        QPixmap pixmap(16, 16);
+        pixmap.fill(Qt::transparent);
+        QPainter painter(&pixmap);
+        painter.setPen(QColor(110, 110, 110));
+        painter.setBrush(MapLegend::mapBackground());
+        painter.drawRect(QRect(2, 2, 11, 11));
+        return QIcon(pixmap);
+    }();
+    return icon;
 }
 
 void MainWindow::connectionStateChanged(Semtra::Connection::State state)
@@ -850,33 +882,36 @@ QString MainWindow::objectToolTip(QObject* object) const
     if (const auto* light = qobject_cast<const Semtra::Light*>(object))
         return light->toolTip();
     QObject* zone = ModuleHost::zoneOf(object);
-    const int strategy = zone ? zone->property("currentStrategy").toInt() : -1;
+    if (!ModuleHost::isArea(object) && !ModuleHost::isZone(object))
+        return QString();
+    // Values the service reported for another file, or before the link was up, are no one's.
+    const bool live = m_links->isLive(zone);
+    const QString unreported = tr("not reported");
+    const int strategy = live ? zone->property("currentStrategy").toInt() : -1;
     const QString strategyName = ModuleHost::strategyName(zone, strategy);
-    const QString strategyText = strategy < 0 ? tr("not reported")
+    const QString strategyText = strategy < 0 ? unreported
         : strategyName.isEmpty()               ? QString::number(strategy)
                                                : tr("%1 \"%2\"").arg(strategy).arg(strategyName);
+    const QString source = live ? controlSource(object->property("controlSource").toInt()) : unreported;
+    QStringList lines;
     if (ModuleHost::isArea(object)) {
-        const int source = object->property("controlSource").toInt();
-        const int state = object->property("currentState").toInt();
+        const int state = live ? object->property("currentState").toInt() : -1;
         const QString stateName = ModuleHost::stateName(object, state);
-        QStringList lines{tr("Area %1 \"%2\"").arg(object->property("id").toInt()).arg(object->property("name").toString()),
-                          tr("Control source: %1").arg(controlSourceWithCode(source)),
-                          tr("State: %1").arg(state < 0 ? tr("not reported")
-                                              : stateName.isEmpty() ? QString::number(state)
-                                                                    : tr("%1 \"%2\"").arg(state).arg(stateName)),
-                          tr("Special state: %1").arg(specialStateWithCode(object->property("specialState").toInt())),
-                          tr("Current strategy: %1").arg(strategyText)};
-        return lines.join(QLatin1Char('\n'));
+        lines << tr("Area %1 \"%2\"").arg(object->property("id").toInt()).arg(object->property("name").toString())
+              << tr("Control source: %1").arg(source)
+              << tr("State: %1").arg(state < 0 ? unreported
+                                     : stateName.isEmpty() ? QString::number(state)
+                                                           : tr("%1 \"%2\"").arg(state).arg(stateName))
+              << tr("Special state: %1").arg(live ? specialState(object->property("specialState").toInt()) : unreported)
+              << tr("Current strategy: %1").arg(strategyText);
+    } else {
+        lines << tr("Zone %1 \"%2\"").arg(object->property("id").toInt()).arg(object->property("name").toString())
+              << tr("Control source: %1").arg(source) << tr("Current strategy: %1").arg(strategyText);
     }
-    if (ModuleHost::isZone(object)) {
-        QStringList lines{tr("Zone %1 \"%2\"").arg(object->property("id").toInt()).arg(object->property("name").toString()),
-                          tr("Control source: %1").arg(controlSourceWithCode(object->property("controlSource").toInt())),
-                          tr("Current strategy: %1").arg(strategyText)};
-        if (object->property("hashInvalid").toBool())
-            lines << tr("Configuration differs from the service's (hash mismatch)");
-        return lines.join(QLatin1Char('\n'));
-    }
-    return QString();
+    lines << tr("Link: %1").arg(LinkMonitor::text(m_links->status(zone)));
+    if (zone->property("hashInvalid").toBool())
+        lines << LinkMonitor::mismatchText(zone);
+    return lines.join(QLatin1Char('\n'));
 }
 
 void MainWindow::treeObjectSelected(QObject* object)
@@ -952,15 +987,11 @@ void MainWindow::updateHashStatus(const QObject* leaving)
     QStringList mismatched;
     for (QObject* zone : m_host->zones()) {
         if (zone != leaving && zone->property("hashInvalid").toBool())
-            mismatched << QString::number(zone->property("id").toInt());
+            mismatched << LinkMonitor::mismatchText(zone);
     }
-    if (mismatched.isEmpty()) {
-        m_hashLabel->hide();
-    } else {
-        m_hashLabel->setText(tr("Configuration differs from the service's (hash mismatch): zone %1")
-                                 .arg(mismatched.join(QLatin1String(", "))));
-        m_hashLabel->show();
-    }
+    m_hashLabel->setText(mismatched.join(QLatin1Char(' ')));
+    m_hashLabel->setToolTip(m_hashLabel->text());
+    m_hashLabel->setVisible(!mismatched.isEmpty());
 }
 
 void MainWindow::saveSession()

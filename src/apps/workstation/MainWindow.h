@@ -123,6 +123,9 @@ private:
     // Far from the other zones: too far to be seen together with them.
     bool isFarFromOthers(QObject* zone, qreal* distance) const;
     QVariant linkColumn(const QObject* object, int role) const;
+    // An area's icon and tool tip while its zone's live values are not this
+    // file's: the module's would show what the service last said.
+    QVariant unreportedArea(const QObject* object, int column, int role) const;
     // The hash mismatch banner, from the zones' hashInvalid; a zone about to
     // go (leaving) no longer counts. The module sets hashInvalid before the
     // reply that carries the service's hash is announced as finished.
