@@ -17,11 +17,14 @@
 #include "ScheduleDock.h"
 #include "StateDump.h"
 #include "StorageService.h"
+#include "ZoneFileWatcher.h"
 
 #include "connection/TcpConnection.h"
 #include "semtra/Notification.h"
 #include "semtra/Request.h"
 #include "semtra/Response.h"
+
+#include "Velmora/format/ConfigDiff.h"
 
 #include <QAction>
 #include <QApplication>
@@ -31,6 +34,7 @@
 #include <QTextBrowser>
 #include <QVBoxLayout>
 #include <QHash>
+#include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QGraphicsItem>
@@ -43,6 +47,7 @@
 #include <QPainter>
 #include <QPushButton>
 #include <QStatusBar>
+#include <QStyle>
 #include <QTimer>
 #include <QToolBar>
 #include <QtMath>
@@ -87,6 +92,7 @@ MainWindow::MainWindow(ModuleHost* host, QWidget* parent)
     , m_links(new LinkMonitor(this))
     , m_storage(new StorageService(this))
     , m_connection(new Semtra::TcpConnection(this))
+    , m_fileWatcher(new ZoneFileWatcher(this))
 {
     setWindowTitle(tr("Velmora Workstation"));
     m_scene->setBackgroundBrush(MapLegend::mapBackground());
@@ -116,6 +122,7 @@ MainWindow::MainWindow(ModuleHost* host, QWidget* parent)
     connect(m_host, &ModuleHost::zoneAboutToBeRemoved, this, &MainWindow::zoneAboutToBeRemoved);
     connect(m_host, &ModuleHost::zoneReloaded, this, &MainWindow::zoneReloaded);
     connect(m_host, &ModuleHost::reloadFailed, this, &MainWindow::reloadFailed);
+    connect(m_fileWatcher, &ZoneFileWatcher::fileChanged, this, &MainWindow::zoneFileChanged);
     connect(m_host, &ModuleHost::objectStateChanged, this, &MainWindow::objectStateChanged);
     connect(m_host, &ModuleHost::zoneRequest, this, &MainWindow::zoneRequest);
     connect(m_host, &ModuleHost::zoneResponseFinished, this, &MainWindow::zoneResponseFinished);
@@ -717,6 +724,7 @@ void MainWindow::zoneAdded(QObject* zone)
             m_logDock->logInfo(error);
     }
     nameLights(zone);
+    m_fileWatcher->watch(file);
     updateSceneRect();
     if (!m_propertiesDock->object())
         m_propertiesDock->setObject(zone);
@@ -735,6 +743,7 @@ void MainWindow::zoneAboutToBeRemoved(QObject* zone)
         m_propertiesDock->setObject(nullptr);
     m_treeModel->objectAboutToBeRemoved(zone);
     m_lights->clear(ModuleHost::zoneFile(zone));
+    m_fileWatcher->unwatch(ModuleHost::zoneFile(zone));
     m_links->removeZone(zone);
     // The zone is still a child of the root: everything here is made without it.
     if (m_commandZone == zone)
@@ -746,9 +755,14 @@ void MainWindow::zoneAboutToBeRemoved(QObject* zone)
 
 void MainWindow::zoneReloaded(const QString& fileName, QObject* zone)
 {
-    m_logDock->logInfo(tr("%1 reloaded after editing").arg(LogDock::zoneLabel(zone)));
-    for (const QString& line : m_versions.changesSaved(fileName))
-        m_logDock->logInfo(QStringLiteral("  ") + line);
+    m_fileProblems.remove(QFileInfo(fileName).absoluteFilePath());
+    if (m_reloadingChangedFile) {
+        m_logDock->logInfo(tr("%1 reloaded: its file changed on disk").arg(LogDock::zoneLabel(zone)));
+    } else {
+        m_logDock->logInfo(tr("%1 reloaded after editing").arg(LogDock::zoneLabel(zone)));
+        for (const QString& line : m_versions.changesSaved(fileName))
+            m_logDock->logInfo(QStringLiteral("  ") + line);
+    }
     statusBar()->showMessage(tr("Reloaded %1").arg(fileName), MessageTimeout);
     m_propertiesDock->setObject(zone);
     m_objectsDock->showObject(zone);
@@ -759,6 +773,28 @@ void MainWindow::reloadFailed(const QString& fileName, const QString& reason)
 {
     m_logDock->logInfo(tr("cannot reload %1: %2").arg(fileName, reason));
     statusBar()->showMessage(tr("Cannot reload %1").arg(fileName), MessageTimeout);
+    if (QObject* zone = m_host->zoneForFile(fileName)) {
+        m_fileProblems.insert(QFileInfo(fileName).absoluteFilePath(), reason);
+        m_treeModel->objectChanged(zone);
+    }
+}
+
+void MainWindow::zoneFileChanged(const QString& fileName, const QByteArray& before)
+{
+    QObject* zone = m_host->zoneForFile(fileName);
+    if (!zone)
+        return;
+    m_logDock->logInfo(tr("%1: %2 changed on disk, reloading").arg(LogDock::zoneLabel(zone), fileName));
+    QStringList changes;
+    QString error;
+    QFile file(fileName);
+    if (file.open(QIODevice::ReadOnly) && Velmora::ConfigDiff::compareTexts(before, file.readAll(), &changes, &error)) {
+        for (const QString& line : qAsConst(changes))
+            m_logDock->logInfo(QStringLiteral("  ") + line);
+    }
+    m_reloadingChangedFile = true;
+    m_host->reloadZone(ModuleHost::zoneFile(zone));
+    m_reloadingChangedFile = false;
 }
 
 void MainWindow::objectStateChanged(const QObject* object)
@@ -799,11 +835,19 @@ QVariant MainWindow::linkColumn(const QObject* object, int role) const
         return QVariant();
     auto* zone = const_cast<QObject*>(object);
     const LinkMonitor::Status status = m_links->status(zone);
+    const QString file = ModuleHost::zoneFile(zone);
+    const QString problem = m_fileProblems.value(QFileInfo(file).absoluteFilePath());
     switch (role) {
     case Qt::DisplayRole:
-        return LinkMonitor::text(status);
+        return problem.isEmpty() ? LinkMonitor::text(status)
+                                 : tr("%1; file not reloaded").arg(LinkMonitor::text(status));
     case Qt::ToolTipRole:
-        return m_links->reason(zone);
+        return problem.isEmpty() ? m_links->reason(zone)
+                                 : tr("%1\n%2 changed on disk and does not load: %3. The zone shown is the one "
+                                      "loaded before.")
+                                       .arg(m_links->reason(zone), file, problem);
+    case Qt::DecorationRole:
+        return problem.isEmpty() ? QVariant() : QVariant(style()->standardIcon(QStyle::SP_MessageBoxWarning));
     case Qt::ForegroundRole:
         if (status == LinkMonitor::Linked)
             return QBrush(QColor(46, 125, 50));

@@ -27,6 +27,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSaveFile>
 #include <QSignalSpy>
 #include <QTcpServer>
 #include <QTcpSocket>
@@ -80,6 +81,13 @@ QAction* menuAction(QMainWindow* window, const QString& text)
         if (action->text() == text)
             return action;
     return nullptr;
+}
+
+// As most editors write: a new file renamed onto the old one.
+bool replaceFile(const QString& path, const QByteArray& content)
+{
+    QSaveFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(content) == content.size() && file.commit();
 }
 
 } // namespace
@@ -312,6 +320,58 @@ private slots:
                  (QStringList{newHash, newHash, "linked"}));
         QCOMPARE(stale, QStringList());
         QVERIFY(simulator.isRunning());
+    }
+
+    // Another tool writes the open zone's file: the workstation and the service
+    // both take it and link again by themselves; a file that no longer loads
+    // keeps the zone, marked in the tree with the reason, until it loads again.
+    void externalChangeRelinks()
+    {
+        QTemporaryDir dir;
+        const QString file = dir.filePath(QStringLiteral("north.xtsc"));
+        const QByteArray original = readFile(northFile);
+        QVERIFY(writeFile(file, original));
+        ServiceProcess simulator;
+        QVERIFY2(simulator.start({file}), qPrintable(simulator.errors()));
+        ModuleHost host;
+        QString error;
+        QVERIFY2(host.loadPlugin(pluginPath, &error), qPrintable(error));
+        auto window = std::make_unique<MainWindow>(&host);
+        window->setPersistSettings(false);
+        window->findChild<Semtra::TcpConnection*>()->setFirstRetryDelay(10);
+        QVERIFY(window->openZone(file));
+        LinkMonitor* links = window->linkMonitor();
+        window->connectToService(QStringLiteral("127.0.0.1"), simulator.port());
+        auto linkedAs = [&](const QByteArray& content) {
+            QObject* zone = host.zones().value(0);
+            return zone && links->status(zone) == LinkMonitor::Linked
+                && zone->property("remoteHash").toByteArray() == Velmora::tokenDigest(content);
+        };
+        QVERIFY(QTest::qWaitFor([&] { return linkedAs(original); }, 10000));
+        auto* tree = window->findChild<ObjectTreeDock*>()->model();
+        auto linkCell = [&] { return tree->indexOf(host.zones().value(0)).siblingAtColumn(ObjectTreeModel::HostColumn); };
+        auto* log = window->findChild<LogDock*>();
+
+        const QByteArray renamed = QByteArray(original).replace("name=\"North\"", "name=\"North renamed\"");
+        QVERIFY(replaceFile(file, renamed));
+        QVERIFY(QTest::qWaitFor([&] { return linkedAs(renamed); }, 10000));
+        QCOMPARE(host.zones().value(0)->property("name").toString(), QStringLiteral("North renamed"));
+        QVERIFY2(log->text().contains(file + " changed on disk, reloading")
+                     && log->text().contains("Zone 7 \"North renamed\": name \"North\" → \"North renamed\""),
+                 qPrintable(log->text()));
+
+        QPointer<QObject> kept = host.zones().value(0);
+        QVERIFY(replaceFile(file, QByteArray(renamed).replace("<Zone id=\"7\"", "<Zone id=\"7\" <")));
+        QVERIFY2(QTest::qWaitFor([&] { return linkCell().data().toString() == "linked; file not reloaded"; }),
+                 qPrintable(linkCell().data().toString()));
+        QVERIFY(kept && host.zones() == QList<QObject*>{kept});
+        QVERIFY2(linkCell().data(Qt::ToolTipRole).toString().contains(file + " changed on disk and does not load: "),
+                 qPrintable(linkCell().data(Qt::ToolTipRole).toString()));
+        QVERIFY(linkedAs(renamed));
+
+        QVERIFY(replaceFile(file, original));
+        QVERIFY(QTest::qWaitFor([&] { return linkedAs(original); }, 10000));
+        QCOMPARE(linkCell().data().toString(), QStringLiteral("linked"));
     }
 
     // The dialog keeps an address that does not work, and says why.
