@@ -127,6 +127,9 @@ MainWindow::MainWindow(ModuleHost* host, QWidget* parent)
     connect(m_host, &ModuleHost::zoneRequest, this, &MainWindow::zoneRequest);
     connect(m_host, &ModuleHost::zoneResponseFinished, this, &MainWindow::zoneResponseFinished);
     connect(m_host, &ModuleHost::zoneNotification, m_logDock, &LogDock::logEvent);
+    connect(m_host, &ModuleHost::zoneNotification, this, [this](QObject*, const Notification* notification) {
+        m_scheduleDock->serviceTime(notification->timeStamp());
+    });
     connect(m_host, &ModuleHost::zoneLinkChanged, this, &MainWindow::zoneLinkChanged);
     connect(m_connection, &Semtra::TcpConnection::stateChanged, this, &MainWindow::connectionStateChanged);
     connect(m_connection, &Semtra::TcpConnection::errorOccurred, this, [this](const QString& reason) {
@@ -705,6 +708,7 @@ void MainWindow::zoneResponseFinished(QObject* zone, const Response* response)
         m_logDock->logResult(zone, response);
     if (response && response->error() == 0)
         m_links->zoneAnswered(zone);
+    m_scheduleDock->serviceTime(LogDock::replyStamp(response));
     // The reply may have been the service's configuration hash.
     updateHashStatus();
     refreshProperties(zone);
@@ -813,6 +817,8 @@ void MainWindow::zoneLinkChanged(QObject* zone, bool up)
     m_logDock->logInfo(up ? tr("%1 link up").arg(LogDock::zoneLabel(zone))
                           : tr("%1 link down").arg(LogDock::zoneLabel(zone)));
     m_links->zoneLinkChanged(zone, up);
+    if (up)
+        m_scheduleDock->serviceTime(zone->property("connectionTime").toDateTime());
     refreshProperties(zone);
     updateHashStatus();
 }
@@ -885,6 +891,8 @@ void MainWindow::connectionStateChanged(Semtra::Connection::State state)
     m_links->connectionStateChanged(int(state));
     if (state >= Semtra::Connection::Connected)
         m_host->refreshZones();
+    else
+        m_scheduleDock->serviceLost();
     updateServiceStatus();
 }
 
