@@ -215,13 +215,13 @@ QString PropertiesDock::valueText(const QByteArray& name, const QVariant& value,
         if (number < 0)
             return unreported;
         const QString strategy = ModuleHost::strategyName(object, number);
-        return strategy.isEmpty() ? QString::number(number) : tr("%1 (%2)").arg(strategy).arg(number);
+        return strategy.isEmpty() ? tr("strategy %1").arg(number) : tr("%1 (%2)").arg(strategy).arg(number);
     }
     if (name == "currentState" && isNumber) {
         if (number < 0)
             return unreported;
         const QString state = ModuleHost::stateName(object, number);
-        return state.isEmpty() ? QString::number(number) : tr("%1 (%2)").arg(state).arg(number);
+        return state.isEmpty() ? tr("state %1").arg(number) : tr("%1 (%2)").arg(state).arg(number);
     }
     if (value.type() == QVariant::Bool)
         return value.toBool() ? tr("yes") : tr("no");
