@@ -138,6 +138,14 @@ void ClientSession::drop(const QString& reason)
     m_socket->abort();
 }
 
+void ClientSession::close()
+{
+    if (m_closed)
+        return;
+    finish();
+    m_socket->disconnectFromHost();
+}
+
 void ClientSession::socketClosed()
 {
     if (m_closed || m_peerGone)

@@ -50,6 +50,8 @@ public:
     // Bit n set: the client receives event n of that zone (all at first).
     quint32* eventMask(int zone);
     bool wants(int zone, quint32 eventId) const;
+    // Ends the connection from our side; `closed` follows at once.
+    void close();
 
 signals:
     void frameReceived(ClientSession* session, const Semtra::Command::Message& message);

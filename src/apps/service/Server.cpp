@@ -85,6 +85,14 @@ void Server::broadcast(int zone, const ZoneEvents& events)
     }
 }
 
+void Server::closeClients()
+{
+    // A copy: each close takes the client off the list.
+    const QList<ClientSession*> clients = m_clients;
+    for (ClientSession* client : clients)
+        client->close();
+}
+
 void Server::setClientLimits(const ClientLimits& limits)
 {
     m_limits = limits;

@@ -33,6 +33,8 @@ public:
     quint16 port() const;
 
     void broadcast(int zone, const ZoneEvents& events);
+    // Ends every client's connection, as a restarting service does.
+    void closeClients();
 
 private slots:
     void acceptClients();

@@ -90,7 +90,11 @@ bool ServiceOptions::parse(const QCoreApplication& app, QString* error)
         QStringLiteral("Unsent output at which a client's reading pauses, at which it is dropped "
                        "(KiB), and how long it may stay paused (ms); default 4096,32768,3000."),
         QStringLiteral("PAUSE,DROP,STALL"));
-    parser.addOptions({portOption, calendarOption, speedOption, startOption, quietOption, limitsOption});
+    const QCommandLineOption noWatchOption(
+        QStringLiteral("no-watch"),
+        QStringLiteral("Keep serving the files as read at start, even when they change on disk."));
+    parser.addOptions({portOption, calendarOption, speedOption, startOption, quietOption, limitsOption,
+                       noWatchOption});
     parser.addPositionalArgument(QStringLiteral("files"),
                                  QStringLiteral("Zone configurations (.xtsc)."),
                                  QStringLiteral("FILE.xtsc..."));
@@ -98,6 +102,7 @@ bool ServiceOptions::parse(const QCoreApplication& app, QString* error)
 
     calendar = parser.isSet(calendarOption);
     quiet = parser.isSet(quietOption);
+    watch = !parser.isSet(noWatchOption);
     files = parser.positionalArguments();
     start = QDateTime::currentDateTime();
     if (files.isEmpty()) {

@@ -18,6 +18,7 @@ struct ServiceOptions
     double speed = 1.0;
     QDateTime start; // local time; now when not given
     bool quiet = false;
+    bool watch = true; // reload files that change on disk
     ClientLimits limits;
     QStringList files;
 

@@ -43,6 +43,9 @@ ZoneModel::ZoneModel(const ZoneConfig* config, bool runCalendar)
 void ZoneModel::start(const QDateTime& now)
 {
     m_regime = Regime::Automatic;
+    m_regimeUntil = QDateTime();
+    m_strategy = -1;
+    m_areas.clear();
     m_controlSource = Calendar;
     for (const AreaConfig& area : m_config->areas()) {
         AreaLive live;
@@ -51,6 +54,41 @@ void ZoneModel::start(const QDateTime& now)
     }
     ZoneEvents ignored;
     applyStrategy(automaticStrategy(now), now, &ignored);
+}
+
+void ZoneModel::reconfigure(const ZoneConfig* config, const QDateTime& now)
+{
+    const Regime regime = m_regime;
+    const QDateTime regimeUntil = m_regimeUntil;
+    const int strategy = m_strategy;
+    const QHash<int, AreaLive> areas = m_areas;
+    m_config = config;
+    start(now);
+    if (regimeUntil.isValid())
+        resumeRegime(regime, regimeUntil, strategy, now);
+    for (auto it = areas.cbegin(); it != areas.cend(); ++it)
+        resumeArea(it.key(), it.value());
+}
+
+void ZoneModel::resumeRegime(Regime regime, const QDateTime& until, int strategy,
+                             const QDateTime& now)
+{
+    ZoneEvents ignored;
+    if (regime == Regime::Operator && !m_config->strategy(strategy))
+        return;
+    m_regime = regime;
+    m_regimeUntil = until;
+    m_controlSource = regime == Regime::Local ? LocalControl : Operator;
+    if (m_config->strategy(strategy))
+        applyStrategy(strategy, now, &ignored);
+}
+
+void ZoneModel::resumeArea(int areaId, const AreaLive& previous)
+{
+    const AreaConfig* area = m_config->area(areaId);
+    if (!area || !previous.held || !previous.heldUntil.isValid() || !area->states.contains(previous.state))
+        return;
+    m_areas[areaId] = previous;
 }
 
 QString ZoneModel::areasState() const

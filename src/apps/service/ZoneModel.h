@@ -28,6 +28,11 @@ public:
 
     // Initial state at `now`, without events.
     void start(const QDateTime& now);
+    // Serves `config` from now on, as a service restarted on it would: from
+    // the initial state, except that operator commands with a timeout on a
+    // strategy or an area (and state) that `config` still has keep running
+    // until their time is up. No events: the clients are to read it anew.
+    void reconfigure(const ZoneConfig* config, const QDateTime& now);
 
     const ZoneConfig& config() const { return *m_config; }
     int id() const { return m_config->id(); }
@@ -62,6 +67,8 @@ private:
         QDateTime heldUntil; // invalid: until changed
     };
 
+    void resumeRegime(Regime regime, const QDateTime& until, int strategy, const QDateTime& now);
+    void resumeArea(int area, const AreaLive& previous);
     void setZoneSource(int source, ZoneEvents* events);
     void setRegime(Regime regime, int timeout, const QDateTime& now);
     void applyStrategy(int strategy, const QDateTime& now, ZoneEvents* events);

@@ -1,4 +1,5 @@
 #include "CalendarDriver.h"
+#include "ConfigWatcher.h"
 #include "QuitOnSignal.h"
 #include "Server.h"
 #include "ServiceLog.h"
@@ -75,6 +76,9 @@ int main(int argc, char* argv[])
         return fail(QStringLiteral("cannot listen on port %1: %2").arg(options.port).arg(error));
     CalendarDriver driver(zones, clock, server);
     driver.start();
+    std::unique_ptr<ConfigWatcher> watcher;
+    if (options.watch)
+        watcher = std::make_unique<ConfigWatcher>(zones, clock, server, log);
     QuitOnSignal quitOnSignal;
 
     std::printf("listening on 127.0.0.1:%u\n", unsigned(server.port()));

@@ -75,6 +75,30 @@ LinkMonitor::Status LinkMonitor::status(QObject* zone) const
     return waitingFor(zone) >= m_answerTimeout ? NotAnswering : Connecting;
 }
 
+QDateTime LinkMonitor::since(QObject* zone) const
+{
+    return m_zones.value(zone).shownSince;
+}
+
+bool LinkMonitor::isLive(QObject* zone) const
+{
+    return m_zones.contains(zone) && status(zone) == Linked;
+}
+
+QString LinkMonitor::shortHash(const QByteArray& hash)
+{
+    return hash.isEmpty() ? tr("none") : QString::fromLatin1(hash.left(2).toHex()) + QChar(0x2026);
+}
+
+QString LinkMonitor::mismatchText(QObject* zone)
+{
+    return tr("The service runs another version of zone %1's configuration (service hash %2, file hash %3). "
+              "Live states are not shown until they agree.")
+        .arg(zoneId(zone))
+        .arg(shortHash(zone->property("remoteHash").toByteArray()),
+             shortHash(zone->property("localHash").toByteArray()));
+}
+
 QString LinkMonitor::reason(QObject* zone) const
 {
     const ZoneLink link = m_zones.value(zone);
@@ -104,10 +128,7 @@ QString LinkMonitor::reason(QObject* zone) const
     case Linked:
         return tr("Linked to the service at %1").arg(m_service);
     case HashMismatch:
-        return tr("Linked to %1, but zone %2's configuration differs from the service's (hash mismatch): "
-                  "the service's replies are not taken")
-            .arg(m_service)
-            .arg(id);
+        return mismatchText(zone);
     }
     return QString();
 }
@@ -142,7 +163,7 @@ void LinkMonitor::connectionStateChanged(int state)
         m_tcpSince.start();
     if (!up) {
         for (ZoneLink& link : m_zones)
-            link = ZoneLink{false, false, link.shown};
+            link = ZoneLink{false, false, link.shown, link.shownSince};
         m_announcedSince.clear();
     }
     m_tcpUp = up;
@@ -166,6 +187,7 @@ void LinkMonitor::addZone(QObject* zone)
     if (link.announced)
         m_announcedSince[zone].start();
     link.shown = NotConnected;
+    link.shownSince = QDateTime::currentDateTime();
     m_zones.insert(zone, link);
     // A zone deleted behind the window's back must not stay behind as a key.
     connect(zone, &QObject::destroyed, this, [this, zone] { removeZone(zone); });
@@ -221,6 +243,7 @@ void LinkMonitor::reevaluate()
         if (now == it->shown)
             continue;
         it->shown = now;
+        it->shownSince = QDateTime::currentDateTime();
         emit statusChanged(it.key(), now);
     }
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QDateTime>
 #include <QElapsedTimer>
 #include <QHash>
 #include <QObject>
@@ -28,6 +29,15 @@ public:
     void setAnswerTimeout(int milliseconds);
 
     Status status(QObject* zone) const;
+    // When the zone took the status it shows (local time).
+    QDateTime since(QObject* zone) const;
+    // Whether the zone's live values are the service's for the loaded file:
+    // linked, on the same configuration.
+    bool isLive(QObject* zone) const;
+    // The start of a hash, enough to tell two apart: "3f2a…".
+    static QString shortHash(const QByteArray& hash);
+    // The hash mismatch in words, with both hashes.
+    static QString mismatchText(QObject* zone);
     // Why the zone is in its status, in a sentence.
     QString reason(QObject* zone) const;
     // One line for the status bar: the service and every zone's status.
@@ -58,6 +68,7 @@ private:
         bool announced = false;
         bool answered = false;
         Status shown = NotConnected;
+        QDateTime shownSince;
     };
 
     void reevaluate();

@@ -37,15 +37,15 @@ QString commandOf(const Response* response)
     return isNumber ? ProtocolWords::commandName(code) : request->command().toString();
 }
 
-QDateTime replyStamp(const Response* response)
+} // namespace
+
+QDateTime LogDock::replyStamp(const Response* response)
 {
     const QByteArray reply = response ? response->reply() : QByteArray();
     if (response && response->error() == 0 && reply.size() >= 8)
         return Rare::doubleToDateTime(Semtra::Wire::readDouble(reply.constData()));
     return QDateTime();
 }
-
-} // namespace
 
 LogDock::LogDock(QWidget* parent)
     : QDockWidget(tr("Log"), parent)

@@ -37,6 +37,8 @@ public:
     // The protocol row's own text for the response's result.
     static QString resultOriginal(const Response* response);
     static bool isFailure(const Response* response);
+    // The service's time stamp on a reply; invalid for a failed or short one.
+    static QDateTime replyStamp(const Response* response);
     // Event id with its name and values in words.
     static QString eventText(const Notification* notification);
     // Command name, its parameters by name, and what it does.

@@ -17,11 +17,14 @@
 #include "ScheduleDock.h"
 #include "StateDump.h"
 #include "StorageService.h"
+#include "ZoneFileWatcher.h"
 
 #include "connection/TcpConnection.h"
 #include "semtra/Notification.h"
 #include "semtra/Request.h"
 #include "semtra/Response.h"
+
+#include "Velmora/format/ConfigDiff.h"
 
 #include <QAction>
 #include <QApplication>
@@ -31,6 +34,7 @@
 #include <QTextBrowser>
 #include <QVBoxLayout>
 #include <QHash>
+#include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QGraphicsItem>
@@ -40,8 +44,10 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QPainter>
 #include <QPushButton>
 #include <QStatusBar>
+#include <QStyle>
 #include <QTimer>
 #include <QToolBar>
 #include <QtMath>
@@ -86,6 +92,7 @@ MainWindow::MainWindow(ModuleHost* host, QWidget* parent)
     , m_links(new LinkMonitor(this))
     , m_storage(new StorageService(this))
     , m_connection(new Semtra::TcpConnection(this))
+    , m_fileWatcher(new ZoneFileWatcher(this))
 {
     setWindowTitle(tr("Velmora Workstation"));
     m_scene->setBackgroundBrush(MapLegend::mapBackground());
@@ -102,6 +109,10 @@ MainWindow::MainWindow(ModuleHost* host, QWidget* parent)
         qCWarning(lcHost, "Legend without swatches: %s", qUtf8Printable(legendError));
     m_map->setToolTipText([this](QObject* object) { return objectToolTip(object); });
     m_treeModel->setHostColumn(tr("Link"), [this](const QObject* object, int role) { return linkColumn(object, role); });
+    m_propertiesDock->setLinkMonitor(m_links);
+    m_treeModel->setOverride([this](const QObject* object, int column, int role) {
+        return unreportedArea(object, column, role);
+    });
 
     createDocks();
     createMenus();
@@ -111,10 +122,14 @@ MainWindow::MainWindow(ModuleHost* host, QWidget* parent)
     connect(m_host, &ModuleHost::zoneAboutToBeRemoved, this, &MainWindow::zoneAboutToBeRemoved);
     connect(m_host, &ModuleHost::zoneReloaded, this, &MainWindow::zoneReloaded);
     connect(m_host, &ModuleHost::reloadFailed, this, &MainWindow::reloadFailed);
+    connect(m_fileWatcher, &ZoneFileWatcher::fileChanged, this, &MainWindow::zoneFileChanged);
     connect(m_host, &ModuleHost::objectStateChanged, this, &MainWindow::objectStateChanged);
     connect(m_host, &ModuleHost::zoneRequest, this, &MainWindow::zoneRequest);
     connect(m_host, &ModuleHost::zoneResponseFinished, this, &MainWindow::zoneResponseFinished);
     connect(m_host, &ModuleHost::zoneNotification, m_logDock, &LogDock::logEvent);
+    connect(m_host, &ModuleHost::zoneNotification, this, [this](QObject*, const Notification* notification) {
+        m_scheduleDock->serviceTime(notification->timeStamp());
+    });
     connect(m_host, &ModuleHost::zoneLinkChanged, this, &MainWindow::zoneLinkChanged);
     connect(m_connection, &Semtra::TcpConnection::stateChanged, this, &MainWindow::connectionStateChanged);
     connect(m_connection, &Semtra::TcpConnection::errorOccurred, this, [this](const QString& reason) {
@@ -693,6 +708,7 @@ void MainWindow::zoneResponseFinished(QObject* zone, const Response* response)
         m_logDock->logResult(zone, response);
     if (response && response->error() == 0)
         m_links->zoneAnswered(zone);
+    m_scheduleDock->serviceTime(LogDock::replyStamp(response));
     // The reply may have been the service's configuration hash.
     updateHashStatus();
     refreshProperties(zone);
@@ -700,6 +716,8 @@ void MainWindow::zoneResponseFinished(QObject* zone, const Response* response)
 
 void MainWindow::zoneAdded(QObject* zone)
 {
+    // Known to the link monitor first: the tree and the properties show its link.
+    m_links->addZone(zone);
     m_treeModel->objectAdded(zone);
     m_objectsDock->expandZone(zone);
     const QString file = ModuleHost::zoneFile(zone);
@@ -710,12 +728,12 @@ void MainWindow::zoneAdded(QObject* zone)
             m_logDock->logInfo(error);
     }
     nameLights(zone);
+    m_fileWatcher->watch(file);
     updateSceneRect();
     if (!m_propertiesDock->object())
         m_propertiesDock->setObject(zone);
     m_logDock->logInfo(tr("%1 loaded from %2").arg(LogDock::zoneLabel(zone), file));
     stackZones();
-    m_links->addZone(zone);
     updateCommandTarget();
     updateHashStatus();
 }
@@ -729,6 +747,7 @@ void MainWindow::zoneAboutToBeRemoved(QObject* zone)
         m_propertiesDock->setObject(nullptr);
     m_treeModel->objectAboutToBeRemoved(zone);
     m_lights->clear(ModuleHost::zoneFile(zone));
+    m_fileWatcher->unwatch(ModuleHost::zoneFile(zone));
     m_links->removeZone(zone);
     // The zone is still a child of the root: everything here is made without it.
     if (m_commandZone == zone)
@@ -740,9 +759,14 @@ void MainWindow::zoneAboutToBeRemoved(QObject* zone)
 
 void MainWindow::zoneReloaded(const QString& fileName, QObject* zone)
 {
-    m_logDock->logInfo(tr("%1 reloaded after editing").arg(LogDock::zoneLabel(zone)));
-    for (const QString& line : m_versions.changesSaved(fileName))
-        m_logDock->logInfo(QStringLiteral("  ") + line);
+    m_fileProblems.remove(QFileInfo(fileName).absoluteFilePath());
+    if (m_reloadingChangedFile) {
+        m_logDock->logInfo(tr("%1 reloaded: its file changed on disk").arg(LogDock::zoneLabel(zone)));
+    } else {
+        m_logDock->logInfo(tr("%1 reloaded after editing").arg(LogDock::zoneLabel(zone)));
+        for (const QString& line : m_versions.changesSaved(fileName))
+            m_logDock->logInfo(QStringLiteral("  ") + line);
+    }
     statusBar()->showMessage(tr("Reloaded %1").arg(fileName), MessageTimeout);
     m_propertiesDock->setObject(zone);
     m_objectsDock->showObject(zone);
@@ -753,6 +777,28 @@ void MainWindow::reloadFailed(const QString& fileName, const QString& reason)
 {
     m_logDock->logInfo(tr("cannot reload %1: %2").arg(fileName, reason));
     statusBar()->showMessage(tr("Cannot reload %1").arg(fileName), MessageTimeout);
+    if (QObject* zone = m_host->zoneForFile(fileName)) {
+        m_fileProblems.insert(QFileInfo(fileName).absoluteFilePath(), reason);
+        m_treeModel->objectChanged(zone);
+    }
+}
+
+void MainWindow::zoneFileChanged(const QString& fileName, const QByteArray& before)
+{
+    QObject* zone = m_host->zoneForFile(fileName);
+    if (!zone)
+        return;
+    m_logDock->logInfo(tr("%1: %2 changed on disk, reloading").arg(LogDock::zoneLabel(zone), fileName));
+    QStringList changes;
+    QString error;
+    QFile file(fileName);
+    if (file.open(QIODevice::ReadOnly) && Velmora::ConfigDiff::compareTexts(before, file.readAll(), &changes, &error)) {
+        for (const QString& line : qAsConst(changes))
+            m_logDock->logInfo(QStringLiteral("  ") + line);
+    }
+    m_reloadingChangedFile = true;
+    m_host->reloadZone(ModuleHost::zoneFile(zone));
+    m_reloadingChangedFile = false;
 }
 
 void MainWindow::objectStateChanged(const QObject* object)
@@ -771,6 +817,8 @@ void MainWindow::zoneLinkChanged(QObject* zone, bool up)
     m_logDock->logInfo(up ? tr("%1 link up").arg(LogDock::zoneLabel(zone))
                           : tr("%1 link down").arg(LogDock::zoneLabel(zone)));
     m_links->zoneLinkChanged(zone, up);
+    if (up)
+        m_scheduleDock->serviceTime(zone->property("connectionTime").toDateTime());
     refreshProperties(zone);
     updateHashStatus();
 }
@@ -778,6 +826,12 @@ void MainWindow::zoneLinkChanged(QObject* zone, bool up)
 void MainWindow::linkStatusChanged(QObject* zone)
 {
     m_treeModel->objectChanged(zone);
+    // The areas' rows too: their live values show only while the zone is linked.
+    for (const QObject* area : ModuleHost::areasOf(zone))
+        m_treeModel->objectChanged(area);
+    if (ModuleHost::zoneOf(m_propertiesDock->object()) == zone)
+        m_propertiesDock->scheduleRefresh();
+    m_map->viewport()->update();
     updateServiceStatus();
 }
 
@@ -787,11 +841,19 @@ QVariant MainWindow::linkColumn(const QObject* object, int role) const
         return QVariant();
     auto* zone = const_cast<QObject*>(object);
     const LinkMonitor::Status status = m_links->status(zone);
+    const QString file = ModuleHost::zoneFile(zone);
+    const QString problem = m_fileProblems.value(QFileInfo(file).absoluteFilePath());
     switch (role) {
     case Qt::DisplayRole:
-        return LinkMonitor::text(status);
+        return problem.isEmpty() ? LinkMonitor::text(status)
+                                 : tr("%1; file not reloaded").arg(LinkMonitor::text(status));
     case Qt::ToolTipRole:
-        return m_links->reason(zone);
+        return problem.isEmpty() ? m_links->reason(zone)
+                                 : tr("%1\n%2 changed on disk and does not load: %3. The zone shown is the one "
+                                      "loaded before.")
+                                       .arg(m_links->reason(zone), file, problem);
+    case Qt::DecorationRole:
+        return problem.isEmpty() ? QVariant() : QVariant(style()->standardIcon(QStyle::SP_MessageBoxWarning));
     case Qt::ForegroundRole:
         if (status == LinkMonitor::Linked)
             return QBrush(QColor(46, 125, 50));
@@ -803,12 +865,34 @@ QVariant MainWindow::linkColumn(const QObject* object, int role) const
     }
 }
 
+QVariant MainWindow::unreportedArea(const QObject* object, int column, int role) const
+{
+    if (!ModuleHost::isArea(object) || m_links->isLive(ModuleHost::zoneOf(const_cast<QObject*>(object))))
+        return QVariant();
+    if (role == Qt::ToolTipRole || role == Qt::StatusTipRole)
+        return objectToolTip(const_cast<QObject*>(object));
+    if (role != Qt::DecorationRole || column != 0)
+        return QVariant();
+    static const QIcon icon = [] {
+        QPixmap pixmap(16, 16);
+        pixmap.fill(Qt::transparent);
+        QPainter painter(&pixmap);
+        painter.setPen(QColor(110, 110, 110));
+        painter.setBrush(MapLegend::mapBackground());
+        painter.drawRect(QRect(2, 2, 11, 11));
+        return QIcon(pixmap);
+    }();
+    return icon;
+}
+
 void MainWindow::connectionStateChanged(Semtra::Connection::State state)
 {
     m_logDock->logInfo(tr("service connection: %1").arg(connectionStateText(state)));
     m_links->connectionStateChanged(int(state));
     if (state >= Semtra::Connection::Connected)
         m_host->refreshZones();
+    else
+        m_scheduleDock->serviceLost();
     updateServiceStatus();
 }
 
@@ -850,33 +934,36 @@ QString MainWindow::objectToolTip(QObject* object) const
     if (const auto* light = qobject_cast<const Semtra::Light*>(object))
         return light->toolTip();
     QObject* zone = ModuleHost::zoneOf(object);
-    const int strategy = zone ? zone->property("currentStrategy").toInt() : -1;
+    if (!ModuleHost::isArea(object) && !ModuleHost::isZone(object))
+        return QString();
+    // Values the service reported for another file, or before the link was up, are no one's.
+    const bool live = m_links->isLive(zone);
+    const QString unreported = tr("not reported");
+    const int strategy = live ? zone->property("currentStrategy").toInt() : -1;
     const QString strategyName = ModuleHost::strategyName(zone, strategy);
-    const QString strategyText = strategy < 0 ? tr("not reported")
+    const QString strategyText = strategy < 0 ? unreported
         : strategyName.isEmpty()               ? QString::number(strategy)
                                                : tr("%1 \"%2\"").arg(strategy).arg(strategyName);
+    const QString source = live ? controlSource(object->property("controlSource").toInt()) : unreported;
+    QStringList lines;
     if (ModuleHost::isArea(object)) {
-        const int source = object->property("controlSource").toInt();
-        const int state = object->property("currentState").toInt();
+        const int state = live ? object->property("currentState").toInt() : -1;
         const QString stateName = ModuleHost::stateName(object, state);
-        QStringList lines{tr("Area %1 \"%2\"").arg(object->property("id").toInt()).arg(object->property("name").toString()),
-                          tr("Control source: %1").arg(controlSourceWithCode(source)),
-                          tr("State: %1").arg(state < 0 ? tr("not reported")
-                                              : stateName.isEmpty() ? QString::number(state)
-                                                                    : tr("%1 \"%2\"").arg(state).arg(stateName)),
-                          tr("Special state: %1").arg(specialStateWithCode(object->property("specialState").toInt())),
-                          tr("Current strategy: %1").arg(strategyText)};
-        return lines.join(QLatin1Char('\n'));
+        lines << tr("Area %1 \"%2\"").arg(object->property("id").toInt()).arg(object->property("name").toString())
+              << tr("Control source: %1").arg(source)
+              << tr("State: %1").arg(state < 0 ? unreported
+                                     : stateName.isEmpty() ? QString::number(state)
+                                                           : tr("%1 \"%2\"").arg(state).arg(stateName))
+              << tr("Special state: %1").arg(live ? specialState(object->property("specialState").toInt()) : unreported)
+              << tr("Current strategy: %1").arg(strategyText);
+    } else {
+        lines << tr("Zone %1 \"%2\"").arg(object->property("id").toInt()).arg(object->property("name").toString())
+              << tr("Control source: %1").arg(source) << tr("Current strategy: %1").arg(strategyText);
     }
-    if (ModuleHost::isZone(object)) {
-        QStringList lines{tr("Zone %1 \"%2\"").arg(object->property("id").toInt()).arg(object->property("name").toString()),
-                          tr("Control source: %1").arg(controlSourceWithCode(object->property("controlSource").toInt())),
-                          tr("Current strategy: %1").arg(strategyText)};
-        if (object->property("hashInvalid").toBool())
-            lines << tr("Configuration differs from the service's (hash mismatch)");
-        return lines.join(QLatin1Char('\n'));
-    }
-    return QString();
+    lines << tr("Link: %1").arg(LinkMonitor::text(m_links->status(zone)));
+    if (zone->property("hashInvalid").toBool())
+        lines << LinkMonitor::mismatchText(zone);
+    return lines.join(QLatin1Char('\n'));
 }
 
 void MainWindow::treeObjectSelected(QObject* object)
@@ -952,15 +1039,11 @@ void MainWindow::updateHashStatus(const QObject* leaving)
     QStringList mismatched;
     for (QObject* zone : m_host->zones()) {
         if (zone != leaving && zone->property("hashInvalid").toBool())
-            mismatched << QString::number(zone->property("id").toInt());
+            mismatched << LinkMonitor::mismatchText(zone);
     }
-    if (mismatched.isEmpty()) {
-        m_hashLabel->hide();
-    } else {
-        m_hashLabel->setText(tr("Configuration differs from the service's (hash mismatch): zone %1")
-                                 .arg(mismatched.join(QLatin1String(", "))));
-        m_hashLabel->show();
-    }
+    m_hashLabel->setText(mismatched.join(QLatin1Char(' ')));
+    m_hashLabel->setToolTip(m_hashLabel->text());
+    m_hashLabel->setVisible(!mismatched.isEmpty());
 }
 
 void MainWindow::saveSession()

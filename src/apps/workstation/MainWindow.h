@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QHash>
 #include <QJsonObject>
 #include <QMainWindow>
 #include <QPointer>
@@ -30,6 +31,7 @@ class Request;
 class Response;
 class ScheduleDock;
 class StorageService;
+class ZoneFileWatcher;
 
 namespace Semtra {
 class TcpConnection;
@@ -97,6 +99,8 @@ private slots:
     void zoneAboutToBeRemoved(QObject* zone);
     void zoneReloaded(const QString& fileName, QObject* zone);
     void reloadFailed(const QString& fileName, const QString& reason);
+    // Another tool or workstation wrote an open zone's file.
+    void zoneFileChanged(const QString& fileName, const QByteArray& before);
     void objectStateChanged(const QObject* object);
     void zoneRequest(QObject* zone, const Request* request);
     void zoneResponseFinished(QObject* zone, const Response* response);
@@ -123,6 +127,9 @@ private:
     // Far from the other zones: too far to be seen together with them.
     bool isFarFromOthers(QObject* zone, qreal* distance) const;
     QVariant linkColumn(const QObject* object, int role) const;
+    // An area's icon and tool tip while its zone's live values are not this
+    // file's: the module's would show what the service last said.
+    QVariant unreportedArea(const QObject* object, int column, int role) const;
     // The hash mismatch banner, from the zones' hashInvalid; a zone about to
     // go (leaving) no longer counts. The module sets hashInvalid before the
     // reply that carries the service's hash is announced as finished.
@@ -155,6 +162,10 @@ private:
     QComboBox* m_zoneChoice = nullptr;
     QPointer<QObject> m_commandZone;
     ZoneVersions m_versions;
+    ZoneFileWatcher* m_fileWatcher;
+    // Files that changed on disk and do not load, by absolute path: why.
+    QHash<QString, QString> m_fileProblems;
+    bool m_reloadingChangedFile = false;
     QLabel* m_cursorLabel = nullptr;
     QLabel* m_linkLabel = nullptr;
     QLabel* m_hashLabel = nullptr;

@@ -151,6 +151,15 @@ void MapLegend::paintMismatch(QPainter* painter, const QPainterPath& outline)
     painter->restore();
 }
 
+void MapLegend::coverUnreported(QPainter* painter, const QPainterPath& outline)
+{
+    painter->save();
+    painter->setPen(Qt::NoPen);
+    painter->setBrush(mapBackground());
+    painter->drawPath(outline);
+    painter->restore();
+}
+
 QImage MapLegend::paintItem(QGraphicsItem* item, const QSize& size, bool mismatch)
 {
     QImage image(size, QImage::Format_ARGB32_Premultiplied);

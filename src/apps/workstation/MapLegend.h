@@ -49,6 +49,8 @@ public:
     // With `mismatch`, the hash mismatch outline goes round it.
     static QImage paintItem(QGraphicsItem* item, const QSize& size = SwatchSize, bool mismatch = false);
     static void paintMismatch(QPainter* painter, const QPainterPath& outline);
+    // Hides what is drawn inside the outline under the map's own background.
+    static void coverUnreported(QPainter* painter, const QPainterPath& outline);
     // The map's background, which every swatch starts from.
     static QColor mapBackground();
     // The outline the map draws around a zone whose configuration differs

@@ -29,6 +29,11 @@ bool isArea(const QObject* object)
     return object && object->inherits("Velmora::Area");
 }
 
+bool isMismatched(const QObject* zone)
+{
+    return ModuleHost::isZone(zone) && zone->property("hashInvalid").toBool();
+}
+
 } // namespace
 
 MapView::MapView(QGraphicsScene* scene, QWidget* parent)
@@ -273,9 +278,17 @@ void MapView::drawMismatches(QPainter* painter, const QRectF& rect)
     if (!scene())
         return;
     const QList<QGraphicsItem*> shown = scene()->items(rect, Qt::IntersectsItemBoundingRect);
+    // The module still applies the service's events to a zone whose
+    // configuration the service does not run: those states belong to another
+    // file, so its drawn areas are covered as if nothing were reported.
     for (const QGraphicsItem* item : shown) {
         const QObject* object = objectOf(item);
-        if (ModuleHost::isZone(object) && object->property("hashInvalid").toBool())
+        if (isArea(object) && isMismatched(ModuleHost::zoneOf(const_cast<QObject*>(object))))
+            MapLegend::coverUnreported(painter, item->mapToScene(item->shape()));
+    }
+    for (const QGraphicsItem* item : shown) {
+        const QObject* object = objectOf(item);
+        if (isMismatched(object))
             MapLegend::paintMismatch(painter, item->mapToScene(item->shape()));
     }
 }

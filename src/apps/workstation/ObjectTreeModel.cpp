@@ -123,6 +123,13 @@ int ObjectTreeModel::columnCount(const QModelIndex&) const
     return ColumnCount;
 }
 
+void ObjectTreeModel::setOverride(const Override& override)
+{
+    beginResetModel();
+    m_override = override;
+    endResetModel();
+}
+
 QVariant ObjectTreeModel::data(const QModelIndex& index, int role) const
 {
     if (!index.isValid())
@@ -133,8 +140,11 @@ QVariant ObjectTreeModel::data(const QModelIndex& index, int role) const
     case Qt::DisplayRole:
     case Qt::DecorationRole:
     case Qt::ToolTipRole:
-    case Qt::StatusTipRole:
-        return VelmoraHost::modelData(nodeAt(index)->object, index.column(), role);
+    case Qt::StatusTipRole: {
+        QObject* object = nodeAt(index)->object;
+        const QVariant own = m_override ? m_override(object, index.column(), role) : QVariant();
+        return own.isValid() ? own : VelmoraHost::modelData(object, index.column(), role);
+    }
     default:
         return QVariant();
     }

@@ -27,6 +27,8 @@ public:
     // The host column's value of an object for a role; invalid for nothing.
     using HostData = std::function<QVariant(const QObject*, int role)>;
     static constexpr int RefreshInterval = 100;
+    // The host's own value for a cell of the module's columns; invalid leaves the module's.
+    using Override = std::function<QVariant(const QObject*, int column, int role)>;
 
     explicit ObjectTreeModel(QObject* parent = nullptr);
     ~ObjectTreeModel() override;
@@ -35,6 +37,7 @@ public:
     void setRoot(QObject* root);
     QObject* root() const;
     void setHostColumn(const QString& title, const HostData& data);
+    void setOverride(const Override& override);
 
     QObject* objectAt(const QModelIndex& index) const;
     // Column 0 of the object's row; invalid for objects that are not rows.
@@ -82,5 +85,6 @@ private:
     QSet<const QObject*> m_changed;
     QString m_hostTitle;
     HostData m_hostData;
+    Override m_override;
     QTimer m_refreshTimer;
 };

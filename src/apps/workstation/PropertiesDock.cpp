@@ -1,5 +1,6 @@
 #include "PropertiesDock.h"
 
+#include "LinkMonitor.h"
 #include "ModuleHost.h"
 #include "ProtocolWords.h"
 
@@ -62,6 +63,12 @@ void PropertiesDock::setObject(QObject* object)
     refresh();
 }
 
+void PropertiesDock::setLinkMonitor(const LinkMonitor* links)
+{
+    m_links = links;
+    refresh();
+}
+
 bool PropertiesDock::showsAll() const
 {
     return m_showAll->isChecked();
@@ -77,7 +84,7 @@ void PropertiesDock::setShowAll(bool all)
 void PropertiesDock::refresh()
 {
     m_refreshTimer.stop();
-    const QList<Row> rows = describe(m_object, showsAll());
+    const QList<Row> rows = describe(m_object, showsAll(), m_links);
     m_table->setRowCount(rows.size());
     for (int row = 0; row < rows.size(); ++row) {
         for (int column = 0; column < 2; ++column) {
@@ -140,20 +147,43 @@ QString PropertiesDock::label(const QByteArray& name)
     return it == labels.constEnd() ? QString::fromLatin1(name) : tr(it.value());
 }
 
-QList<PropertiesDock::Row> PropertiesDock::describe(QObject* object, bool showAll)
+namespace {
+
+// The module's own view of the link, which the "Link" row says in one.
+bool isLinkDetail(const QByteArray& name)
+{
+    static const QSet<QByteArray> details{"isConnected", "hashInvalid", "connectionTime", "lastConnectionEventTime"};
+    return details.contains(name);
+}
+
+bool isLiveValue(const QByteArray& name)
+{
+    static const QSet<QByteArray> live{"controlSource", "currentStrategy", "currentState", "specialState"};
+    return live.contains(name);
+}
+
+} // namespace
+
+QList<PropertiesDock::Row> PropertiesDock::describe(QObject* object, bool showAll, const LinkMonitor* links)
 {
     QList<Row> rows;
     if (!object)
         return rows;
+    QObject* zone = links && (ModuleHost::isZone(object) || ModuleHost::isArea(object)) ? ModuleHost::zoneOf(object)
+                                                                                        : nullptr;
+    const bool live = !zone || links->isLive(zone);
     auto add = [&](const QByteArray& name, const QVariant& value) {
-        if (!showAll && isInternal(name))
+        if (!showAll && (isInternal(name) || (zone && isLinkDetail(name))))
             return;
-        rows.append(Row{QString::fromLatin1(name), label(name), valueText(name, value, object)});
+        const QString text = live || !isLiveValue(name) ? valueText(name, value, object) : tr("not reported");
+        rows.append(Row{QString::fromLatin1(name), label(name), text});
     };
     const QMetaObject* meta = object->metaObject();
     for (int i = 0; i < meta->propertyCount(); ++i) {
         const QMetaProperty property = meta->property(i);
         add(property.name(), property.read(object));
+        if (zone && property.name() == QByteArray("name"))
+            rows.append(Row{QStringLiteral("link"), tr("Link"), linkText(links, zone)});
     }
     for (const QByteArray& name : object->dynamicPropertyNames()) {
         // Qt's own bookkeeping properties are of no interest, even to "show all".
@@ -164,11 +194,19 @@ QList<PropertiesDock::Row> PropertiesDock::describe(QObject* object, bool showAl
     return rows;
 }
 
+QString PropertiesDock::linkText(const LinkMonitor* links, QObject* zone)
+{
+    const QDateTime since = links->since(zone);
+    const QString status = LinkMonitor::text(links->status(zone));
+    return since.isValid() ? tr("%1 since %2").arg(status, since.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")))
+                           : status;
+}
+
 QString PropertiesDock::valueText(const QByteArray& name, const QVariant& value, QObject* object)
 {
     bool isNumber = false;
     const int number = value.toInt(&isNumber);
-    const QString unreported = tr("not reported (%1)").arg(number);
+    const QString unreported = tr("not reported");
     if (name == "controlSource" && isNumber)
         return ProtocolWords::controlSourceWithCode(number);
     if (name == "specialState" && isNumber)
@@ -177,13 +215,13 @@ QString PropertiesDock::valueText(const QByteArray& name, const QVariant& value,
         if (number < 0)
             return unreported;
         const QString strategy = ModuleHost::strategyName(object, number);
-        return strategy.isEmpty() ? QString::number(number) : tr("%1 (%2)").arg(strategy).arg(number);
+        return strategy.isEmpty() ? tr("strategy %1").arg(number) : tr("%1 (%2)").arg(strategy).arg(number);
     }
     if (name == "currentState" && isNumber) {
         if (number < 0)
             return unreported;
         const QString state = ModuleHost::stateName(object, number);
-        return state.isEmpty() ? QString::number(number) : tr("%1 (%2)").arg(state).arg(number);
+        return state.isEmpty() ? tr("state %1").arg(number) : tr("%1 (%2)").arg(state).arg(number);
     }
     if (value.type() == QVariant::Bool)
         return value.toBool() ? tr("yes") : tr("no");

@@ -295,11 +295,19 @@ ScheduleChart::Live ScheduleChart::liveOf(int row) const
 
 bool ScheduleChart::differs(int row) const
 {
+    // The service follows a change of plan at its next look at the calendar,
+    // a moment after the minute begins: within that minute the value planned
+    // before is no departure yet.
+    return departsAt(row, m_now) && (m_now == 0 || departsAt(row, m_now - 1));
+}
+
+bool ScheduleChart::departsAt(int row, int minute) const
+{
     const PlanTimeline* timeline = timelineOf(row);
-    if (m_now < 0 || !timeline)
+    if (minute < 0 || !timeline)
         return false;
     const Live live = liveOf(row);
-    const PlanInterval* planned = SchedulePreview::intervalAt(*timeline, m_now);
+    const PlanInterval* planned = SchedulePreview::intervalAt(*timeline, minute);
     // Without a plan the service keeps what it runs: nothing to differ from.
     return live.value >= 0 && planned && planned->hasPlan() && planned->id != live.value;
 }

@@ -84,6 +84,7 @@ private:
     const Velmora::PlanTimeline* timelineOf(int row) const;
     Live liveOf(int row) const;
     bool differs(int row) const;
+    bool departsAt(int row, int minute) const;
     QString rowLabel(int row) const;
     QString planName(int row, int id) const;
     QString planText(int row, int id) const;

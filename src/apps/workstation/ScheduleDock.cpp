@@ -228,13 +228,19 @@ void ScheduleDock::directoryChanged()
 void ScheduleDock::refreshLive()
 {
     m_chart->clearLive();
-    if (!m_zone || !m_zone->property("isConnected").toBool())
+    if (!isLive())
         return;
     m_chart->setLiveStrategy(m_zone->property("currentStrategy").toInt(), m_zone->property("controlSource").toInt());
     for (const QPointer<QObject>& area : qAsConst(m_areas)) {
         if (area)
             setLiveArea(area);
     }
+}
+
+// The service's values are this file's only while linked on the same configuration.
+bool ScheduleDock::isLive() const
+{
+    return m_zone && m_zone->property("isConnected").toBool() && !m_zone->property("hashInvalid").toBool();
 }
 
 void ScheduleDock::setLiveArea(const QObject* area)
@@ -253,18 +259,34 @@ void ScheduleDock::objectStateChanged(const QObject* object)
         return;
     }
     const auto area = m_areas.constFind(object->property("id").toInt());
-    if (area != m_areas.constEnd() && area.value() == object && m_zone->property("isConnected").toBool())
+    if (area != m_areas.constEnd() && area.value() == object && isLive())
         setLiveArea(object);
+}
+
+void ScheduleDock::serviceTime(const QDateTime& stamp)
+{
+    // Before the values that came with it are applied: they are compared with the plan at its time.
+    m_serviceClock.observe(stamp);
+    tick();
+}
+
+void ScheduleDock::serviceLost()
+{
+    m_serviceClock.reset();
+    tick();
 }
 
 void ScheduleDock::tick()
 {
-    const QDateTime now = QDateTime::currentDateTime();
+    const QDateTime now = m_serviceClock.isKnown() ? m_serviceClock.now() : QDateTime::currentDateTime();
     // Left on today, the dock moves on to the next day at midnight.
     const bool wasToday = m_today.isValid() && date() == m_today;
     m_today = now.date();
     if (wasToday && date() != m_today)
         setDate(m_today);
     m_chart->setNowMinute(date() == m_today ? now.time().hour() * 60 + now.time().minute() : -1);
-    m_clock.start(60000 - now.time().second() * 1000 - now.time().msec() + 20);
+    // The next minute of the clock that counts, however fast it runs.
+    const double rate = m_serviceClock.isKnown() ? qMax(m_serviceClock.rate(), 1e-3) : 1.0;
+    const qint64 untilNextMinute = 60000 - now.time().second() * 1000 - now.time().msec();
+    m_clock.start(int(qBound<qint64>(20, qint64(untilNextMinute / rate) + 20, 60000)));
 }

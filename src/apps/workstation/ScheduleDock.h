@@ -7,6 +7,8 @@
 #include <QPointer>
 #include <QTimer>
 
+#include "ServiceClock.h"
+
 class QDateEdit;
 class QLabel;
 class QScrollArea;
@@ -15,7 +17,9 @@ class ScheduleChart;
 // The chosen day's plan of one zone, drawn by ScheduleChart, with the
 // service's live state marked where it departs from the plan. The plan is
 // read from the zone's file whenever the day, the zone or the file changes;
-// live changes and the passing minutes only redraw.
+// live changes and the passing minutes only redraw. "Now" is the service's
+// time while its time stamps come, so that a simulator's fast clock is
+// followed; without a service it is this computer's.
 class ScheduleDock : public QDockWidget
 {
     Q_OBJECT
@@ -35,6 +39,10 @@ public slots:
     void setDate(const QDate& date);
     // A zone or an area reported new live values.
     void objectStateChanged(const QObject* object);
+    // A time stamp of the service's (a reply's, an event's, the link's).
+    void serviceTime(const QDateTime& stamp);
+    // The service is gone: back to this computer's clock.
+    void serviceLost();
 
 private:
     QWidget* createDayBar();
@@ -46,6 +54,7 @@ private:
     void refreshLive();
     void setLiveArea(const QObject* area);
     void tick();
+    bool isLive() const;
 
     QPointer<QObject> m_zone;
     QString m_file;
@@ -60,4 +69,5 @@ private:
     QTimer m_clock;
     QFileSystemWatcher m_watcher;
     QDate m_today; // as the clock last saw it, to follow midnight
+    ServiceClock m_serviceClock;
 };

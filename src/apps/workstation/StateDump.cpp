@@ -46,6 +46,8 @@ QJsonObject zones(const QList<QObject*>& zones)
             {QStringLiteral("file"), ModuleHost::zoneFile(zone)},
             {QStringLiteral("isConnected"), zone->property("isConnected").toBool()},
             {QStringLiteral("hashInvalid"), zone->property("hashInvalid").toBool()},
+            {QStringLiteral("localHash"), QString::fromLatin1(zone->property("localHash").toByteArray().toHex())},
+            {QStringLiteral("remoteHash"), QString::fromLatin1(zone->property("remoteHash").toByteArray().toHex())},
             {QStringLiteral("controlSource"), intProperty(zone, "controlSource")},
             {QStringLiteral("currentStrategy"), intProperty(zone, "currentStrategy")},
             {QStringLiteral("areas"), areaArray},

@@ -8,7 +8,9 @@
 #include <semtra/Rare.h>
 #include <semtra/Wire.h>
 
+#include <QSaveFile>
 #include <QTcpSocket>
+#include <QTemporaryDir>
 #include <QtTest>
 
 #include <memory>
@@ -162,6 +164,17 @@ struct Query
     quint32 result = 0;
     int tag = Tag, kind = Reply;
 };
+
+// Replaces the file's content in place, or as most editors do: a new file renamed onto it.
+bool write(const QString& path, const QByteArray& content, bool byRename)
+{
+    if (byRename) {
+        QSaveFile file(path);
+        return file.open(QIODevice::WriteOnly) && file.write(content) == content.size() && file.commit();
+    }
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(content) == content.size();
+}
 
 } // namespace
 
@@ -376,6 +389,58 @@ private slots:
         QCOMPARE(greedy.frames.size(), announced + count); // every request answered once, in order
         for (int i = 0; i < count; ++i)
             QCOMPARE(greedy.frames.at(announced + i).number, i + 1);
+    }
+
+    void reloadsChangedFile_data()
+    {
+        QTest::addColumn<QString>("from"); // text of the served file...
+        QTest::addColumn<QString>("to");   // ...replaced on disk by this
+        QTest::addColumn<bool>("byRename");
+        QTest::addColumn<QString>("refusal"); // in the log when the file is not taken; empty: taken
+
+        QTest::newRow("edited in place") << "name=\"North\"" << "name=\"North 2\"" << false << QString();
+        QTest::newRow("replaced by rename") << "name=\"North\"" << "name=\"North 2\"" << true << QString();
+        QTest::newRow("no longer XML") << "<Zone id=\"7\"" << "<Zone id=\"7\" <" << true
+                                       << "zone 7: %1 not reloaded, the running configuration stays: %1:1:";
+        QTest::newRow("another zone") << "<Zone id=\"7\"" << "<Zone id=\"8\"" << false
+                                      << "zone 7: %1 now holds zone 8, the running configuration stays";
+    }
+
+    // A served file changed on disk: a good one is served from then on and every
+    // client reconnects once; one that cannot be served leaves the running one.
+    void reloadsChangedFile()
+    {
+        QFETCH(QString, from);
+        QFETCH(QString, to);
+        QFETCH(bool, byRename);
+        QFETCH(QString, refusal);
+        QTemporaryDir dir;
+        const QString path = dir.filePath("zone.xtsc");
+        QVERIFY(QFile::copy(ZoneFile, path));
+        ServiceProcess service;
+        QVERIFY(service.startWith({"--port", "0", path}));
+        TestClient client(service.port());
+        QVERIFY(client.waitFor([](const Message& m) { return m.kind == Connected; }));
+
+        const QByteArray before = readFile(path);
+        const QByteArray after = QByteArray(before).replace(from.toUtf8(), to.toUtf8());
+        QVERIFY(write(path, after, byRename));
+        const bool taken = refusal.isEmpty();
+        const QString logged = taken ? QStringLiteral("zone 7: configuration reloaded from %1 (hash #%2)")
+                                           .arg(path, QString::fromLatin1(Velmora::tokenDigest(after).toHex()))
+                                     : refusal.arg(path);
+        QVERIFY2(until([&] { return service.errors().contains(logged); }), qPrintable(service.errors()));
+
+        const QByteArray served = taken ? after : before;
+        QVERIFY(until([&] { return client.connected() != taken; }));
+        TestClient late(service.port());
+        for (TestClient* asked : taken ? QList<TestClient*>{&late} : QList<TestClient*>{&client, &late}) {
+            QCOMPARE(asked->call(Zone, command(GET_CONFIG_HASH), {B}).values,
+                     QVariantList{Velmora::tokenDigest(served)});
+            QCOMPARE(stateOf(*asked), InitialState);
+        }
+        QVERIFY(late.connected());
+        QCOMPARE(service.errors().count("configuration reloaded"), int(taken));
     }
 
     // A file it cannot serve stops the program, naming the place.

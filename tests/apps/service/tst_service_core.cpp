@@ -10,6 +10,7 @@
 #include <QtTest>
 
 #include <algorithm>
+#include <list>
 
 using namespace Service;
 using Velmora::PlanInterval;
@@ -107,6 +108,24 @@ QStringList predict(const SchedulePreview& preview)
     return day;
 }
 
+// The test zone ("same"), or without strategy 2 or area 4 ("-strategy2", "-area4").
+bool variant(const QString& name, ZoneConfig* config)
+{
+    static const QHash<QString, QString> removed{{"-strategy2", "<Strategy id=\"2\".*?</Strategy>"},
+                                                 {"-area4", "<Area id=\"4\" name=.*?</Area>"}};
+    QFile source(QStringLiteral(VELMORA_TEST_DATA "/service/zone.xtsc"));
+    QTemporaryFile file;
+    if (!source.open(QIODevice::ReadOnly) || !file.open())
+        return false;
+    QString text = QString::fromUtf8(source.readAll());
+    if (removed.contains(name))
+        text.remove(QRegularExpression(removed.value(name), QRegularExpression::DotMatchesEverythingOption));
+    file.write(text.toUtf8());
+    file.close();
+    QString error;
+    return config->load(file.fileName(), &error);
+}
+
 } // namespace
 
 // The simulator's zone rules without the program: requests decoded and run on a zone.
@@ -139,6 +158,19 @@ private slots:
         row("calendar moves the zone", "@46800 tick", "", "1:2 3:3,2,0 2:4,0", "1 2 | 3 1 2 0 4 0 1 0");
         row("local control stops the calendars", "local 0|@46800 tick", ">OK", "0:3", "3 1 | 3 1 1 0 4 2 1 0");
 
+        // A new configuration: timed commands on what it still has run on, the rest ends.
+        row("timed strategy runs on", "strat 2 60|@10 reload same|@61 tick", ">OK", "0:4 1:2 2:4,0 0:1 1:1 2:4,2");
+        row("timed strategy kept until its time", "strat 2 60|@10 reload same", ">OK", "0:4 1:2 2:4,0",
+            "4 2 | 3 1 1 0 4 0 1 0");
+        row("untimed strategy ends", "strat 2 0|@10 reload same", ">OK", "0:4 1:2 2:4,0");
+        row("timed strategy the file dropped ends", "strat 2 60|@10 reload -strategy2", ">OK", "0:4 1:2 2:4,0");
+        row("timed local control runs on", "local 60|@10 reload same", ">OK", "0:3", "3 1 | 3 1 1 0 4 2 1 0");
+        row("timed area hold runs on", "apstate 3 2 60|@10 reload same", ">OK", "2:3,4 3:3,1,2",
+            "1 1 | 3 4 1 2 4 2 1 0");
+        row("untimed area hold ends", "astate 3 3 0|@10 reload same", ">OK", "2:3,4 3:3,3,0");
+        row("hold of an area the file dropped ends", "apstate 4 2 60|@10 reload -area4", ">OK", "2:4,4 3:4,1,2",
+            "1 1 | 3 1 1 0");
+
         // Requests that do not decode change nothing.
         row("no room for a code", "#0110", ">UNIDENT", "");
         row("one value short", "strat 3", ">INV_ARG_COUNT", "");
@@ -158,6 +190,7 @@ private slots:
         QVERIFY2(config.load(QStringLiteral(VELMORA_TEST_DATA "/service/zone.xtsc"), &error), qPrintable(error));
         ZoneModel model(&config, true);
         model.start(Start);
+        std::list<ZoneConfig> reloaded; // the model keeps pointing at them
         quint32 mask = 0xFF;
         ZoneEvents caused;
         QStringList symbols, texts;
@@ -166,6 +199,11 @@ private slots:
             const QDateTime now = words.first().startsWith('@') ? Start.addSecs(words.takeFirst().mid(1).toInt()) : Start;
             if (words.first() == QLatin1String("tick")) {
                 model.tick(now, &caused);
+                continue;
+            }
+            if (words.first() == QLatin1String("reload")) {
+                QVERIFY(variant(words.last(), &reloaded.emplace_back()));
+                model.reconfigure(&reloaded.back(), now);
                 continue;
             }
             const QByteArray data = request(words);

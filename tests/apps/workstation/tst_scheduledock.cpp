@@ -286,6 +286,48 @@ private slots:
         QVERIFY(until([&] { return m_chart->mismatches().isEmpty(); }, Timeout));
     }
 
+    // A simulator's clock, fast and hours away from this computer's, running
+    // through a change of plan: the now line follows the service's time
+    // stamps, and no row is marked while the service follows the plan.
+    void serviceClock()
+    {
+        // Strategy 2 and state 2 of both areas from noon, state 1 again from 12:03: the
+        // second change comes once the dock knows how fast the service's clock runs.
+        const QString file = m_dir.filePath(QStringLiteral("noon.xtsc"));
+        QVERIFY(writeFile(file, readFile(steadyFile)
+                                    .replace("<Time strategy_id=\"1\">00:00</Time>",
+                                             "<Time strategy_id=\"1\">00:00</Time><Time strategy_id=\"2\">12:00</Time>")
+                                    .replace("<Time state_id=\"1\">00:00</Time>",
+                                             "<Time state_id=\"1\">00:00</Time><Time state_id=\"2\">12:00</Time>"
+                                             "<Time state_id=\"1\">12:03</Time>")));
+        const int start = minuteOf(QStringLiteral("11:58"));
+        ServiceProcess service;
+        QVERIFY2(service.start({file}, 0,
+                               {"--calendar", "--speed", "60", "--start",
+                                QDate::currentDate().toString(Qt::ISODate) + QStringLiteral("T11:58")}),
+                 qPrintable(service.errors()));
+        QVERIFY(m_window->openZone(file));
+        QObject* zone = m_host->zoneForFile(file);
+        m_window->connectToService(QStringLiteral("127.0.0.1"), service.port());
+        QVERIFY(until([&] { return zone->property("currentStrategy").toInt() == 1; }, Timeout));
+        QVERIFY(shows(31, QDate::currentDate()));
+
+        // Until the service has moved on to the afternoon's plan, a few real seconds.
+        QStringList wrong;
+        QVERIFY(until([&] {
+            const int now = m_chart->nowMinute();
+            if (now < start || now > start + 10 || !m_chart->mismatches().isEmpty())
+                wrong << QStringLiteral("%1: rows %2").arg(now).arg(m_chart->mismatches().size());
+            return zone->property("currentStrategy").toInt() == 2 && now >= start + 7;
+        }, 20000));
+        QCOMPARE(wrong, QStringList());
+
+        // Without the service, this computer's clock.
+        service.stop();
+        QVERIFY(until([&] { return qAbs(m_chart->nowMinute() - QTime::currentTime().msecsSinceStartOfDay() / 60000) <= 1; },
+                      Timeout));
+    }
+
 private:
     // The chart shows that zone's day, laid out on the dock's width.
     bool shows(int zoneId, const QDate& date) const
