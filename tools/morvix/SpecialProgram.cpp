@@ -6,6 +6,7 @@
 #include <QStringList>
 
 #include "ControllerConfig.h"
+#include "Velmora/format/XmlDocument.h"
 
 namespace {
 
@@ -24,10 +25,9 @@ bool readNumber(const QDomElement& element, const QString& name, int* value, QSt
 bool SpecialProgram::fromXml(const QByteArray& xml, SpecialProgram* program, QString* error)
 {
     QDomDocument doc;
-    QString message;
-    int line = 0;
-    if (!doc.setContent(xml, &message, &line)) {
-        *error = QStringLiteral("line %1: %2").arg(line).arg(message);
+    Velmora::Xml::ReadError failure;
+    if (!Velmora::Xml::parseDocument(xml, &doc, &failure)) {
+        *error = QStringLiteral("line %1: %2").arg(failure.line).arg(failure.message);
         return false;
     }
     const QDomElement root = doc.documentElement();

@@ -20,6 +20,7 @@
 #include "IdField.h"
 #include "ProgramEditorRun.h"
 #include "format/Vocabulary.h"
+#include "format/XmlDocument.h"
 
 namespace Xml = Velmora::Xml;
 
@@ -233,7 +234,8 @@ QDomElement ControllersStateEditdlg::stateElement(QDomDocument doc)
         const QTableWidgetItem* specialItem = ui->states->item(row, SpecialProgramColumn);
         if (specialItem && !specialItem->text().isEmpty()) {
             QDomDocument program;
-            if (program.setContent(specialItem->data(Qt::UserRole).toByteArray()))
+            Xml::ReadError ignored; // the program editor's result was checked when it came
+            if (Xml::parseDocument(specialItem->data(Qt::UserRole).toByteArray(), &program, &ignored))
                 controller.appendChild(doc.importNode(program.documentElement(), true));
         }
         state.appendChild(controller);
