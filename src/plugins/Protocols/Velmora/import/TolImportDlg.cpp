@@ -51,6 +51,9 @@ TolImportDlg::TolImportDlg(const QString& reportFile, QWidget* parent)
 
 TolImportDlg::~TolImportDlg()
 {
+    // A worker still converting stops at its next step.
+    if (m_timer)
+        m_module->runScript(QStringLiteral("cancelled.set()"));
     // The module goes first: a worker still running writes nowhere from now on.
     delete m_module;
     delete ui;

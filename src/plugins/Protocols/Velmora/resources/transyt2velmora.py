@@ -35,6 +35,20 @@ class ReportError(Exception):
     """The report lacks something the conversion needs."""
 
 
+class Cancelled(Exception):
+    """The user no longer wants the result."""
+
+
+# Set by the import dialog when the user cancels: the worker stops at the
+# next step instead of converting the rest of the report for nobody.
+cancelled = threading.Event()
+
+
+def _go_on():
+    if cancelled.is_set():
+        raise Cancelled()
+
+
 # --- reading the HTML ------------------------------------------------------
 
 # Characters XML 1.0 cannot carry; exported HTML sometimes has them.
@@ -383,6 +397,7 @@ def convert(path, out=None):
     print("нормализация html", file=out)
     with open(path, "rb") as handle:
         soup = BeautifulSoup(handle.read(), "lxml")
+    _go_on()
     print("преобразование html в xml", file=out)
     report = Report(body_tree(soup))
     del soup
@@ -397,9 +412,11 @@ def convert(path, out=None):
     boundaries = sorted(set(starts)) + [len(report.children)]
     states = []
     for state_id, (title, start) in enumerate(zip(titles, starts), 1):
+        _go_on()
         end = boundaries[bisect.bisect_right(boundaries, start)]
         states.append(read_state(report, state_id, title, start, end, out))
 
+    _go_on()
     print("создание выходных данных", file=out)
     return build_area(area_id, name, controllers, states)
 
@@ -468,6 +485,8 @@ def _work(path):
         area = convert(path)
         result_string = area_text(area)
         print("завершено")
+    except Cancelled:
+        print("прервано")
     except Exception:
         traceback.print_exc()
 

@@ -132,15 +132,17 @@ private slots:
         QVERIFY(!button(&dialog)->isEnabled() && dialog.result().isNull());
     }
 
-    // A conversion cancelled half way leaves its worker running; the next import
-    // must still give the whole result, and nothing of the first.
+    // A conversion cancelled half way stops its worker at the next step; the
+    // next import must still give the whole result, and nothing of the first.
     void cancelWhileConverting()
     {
         // The report's parser waits for the test's go-ahead, so the worker is
         // certainly inside the conversion when the dialog goes.
         patch("gate = threading.Event()\nworkers = []\ndef held(*args, **kwargs):\n"
               "    workers.append(threading.current_thread())\n    gate.wait(60)\n"
-              "    return originals[0](*args, **kwargs)\nbs4.BeautifulSoup = held\n");
+              "    return originals[0](*args, **kwargs)\nbs4.BeautifulSoup = held\n"
+              "written = []\ndef recorded(*args, **kwargs):\n    written.append(threading.current_thread())\n"
+              "    return originals[1](*args, **kwargs)\nlxml.etree.tostring = recorded\n");
         const auto workers = [this] { return m_hooks->variable(QStringLiteral("workers")).toList().size(); };
         auto first = std::make_unique<TolImportDlg>(smallReport);
         QTRY_COMPARE(workers(), 1);
@@ -158,9 +160,12 @@ private slots:
         patch("gate.set()");
         finishImport(&second);
         QVERIFY(button(&second)->isEnabled());
-        // The orphan ran to its end after its module was dropped; what it wrote was already posted, and went nowhere.
-        patch("workers[0].join(30)\norphan_done = not workers[0].is_alive()");
+        // The orphan stopped before it made a result; what it wrote was already posted, and went nowhere.
+        patch("workers[0].join(30)\norphan_done = not workers[0].is_alive()\n"
+              "orphan_wrote = workers[0] in written\nsecond_wrote = workers[1] in written");
         QCOMPARE(m_hooks->variable(QStringLiteral("orphan_done")), QVariant(true));
+        QCOMPARE(m_hooks->variable(QStringLiteral("orphan_wrote")), QVariant(false));
+        QCOMPARE(m_hooks->variable(QStringLiteral("second_wrote")), QVariant(true));
         QCoreApplication::sendPostedEvents();
         QCOMPARE(lines(&second), (QStringList{"обработка файла " + smallReport, "нормализация html",
                                               "преобразование html в xml", "обработка xml-данных",
