@@ -44,7 +44,8 @@ bool TableKeys::eventFilter(QObject* watched, QEvent* event)
         return false;
     // A delegate's editor takes its own Enter and Escape; they never come here.
     auto* view = static_cast<QAbstractItemView*>(watched);
-    QWidget* focus = QApplication::focusWidget();
+    // Keys go to the window's focus widget; the key came from there.
+    QWidget* focus = view->window()->focusWidget();
     if (focus && focus != view && view->isAncestorOf(focus) && closeCellEditorHolding(view, focus)) {
         view->setFocus();
         return true;

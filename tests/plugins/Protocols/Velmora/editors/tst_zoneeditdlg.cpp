@@ -269,7 +269,7 @@ class ZoneEditDlgTest : public QObject
         answerer.start(10);
         auto* strategies = widget<QTableWidget>("strategies");
         if (verb == "esc") {
-            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+            QTest::keyClick(dialog->focusWidget() ? dialog->focusWidget() : dialog.data(), Qt::Key_Escape);
         } else if (verb == "cancel") {
             Drive::clickButton(dialog.data(), QDialogButtonBox::Cancel);
         } else {
