@@ -168,7 +168,7 @@ class ZoneEditDlgTest : public QObject
                 Drive::clickButton(editor);
                 // Refused: what it marks is said, and the user gives up.
                 if (editor->isVisible()) {
-                    said << markedRed(editor, {"stratId", "stratName"});
+                    said << markedRed(editor, {"stratId", "stratName"}) << editor->findChild<QLabel*>("reason")->text();
                     static_cast<QDialog*>(editor)->reject();
                 }
             });
@@ -373,7 +373,10 @@ private slots:
         QTest::newRow("zone name XML cannot carry: refused until changed") << zone
             << QStringList{"name " + north, "ok", "red zoneName=" + nameFault, "name North", "ok"} << "" << untouched;
         QTest::newRow("strategy name XML cannot carry: refused") << zone
-            << QStringList{"editStrat 1 " + north, "said stratName=" + nameFault, "ok"} << "" << untouched;
+            << QStringList{"editStrat 1 " + north, "said stratName=" + nameFault + " / " + nameFault, "ok"} << "" << untouched;
+        QTest::newRow("strategy id taken: refused, said why") << zone
+            << QStringList{"editStrat 1 Night 3", "said stratId=Another strategy of the zone has the id 3 / Another strategy "
+                           "of the zone has the id 3", "ok"} << "" << untouched;
         QTest::newRow("KML name XML cannot carry: its outline taken, not its name") << zone
             << QStringList{"kml", "import replace 1 " + lake, "said Warning: These names in the KML file hold characters a "
                            "zone file cannot carry and were not taken: La[U+0001]ke", "ok"} << ""
