@@ -558,10 +558,10 @@ private slots:
     void followsTheLanguage_data()
     {
         QTest::addColumn<QLocale>("locale");
-        QTest::addColumn<QStringList>("texts"); // the editor's title and the strategies' default column header
+        QTest::addColumn<QStringList>("texts"); // the editor's title, the strategies' default column header, "Changes"
         QTest::newRow("Russian") << QLocale(QLocale::Russian, QLocale::Russia)
-                                 << QStringList{"Редактирование зоны", "по умолчанию"};
-        QTest::newRow("English") << QLocale(QLocale::English, QLocale::UnitedStates) << QStringList{"Zone edit", "default"};
+                                 << QStringList{"Редактирование зоны", "по умолчанию", "Изменения"};
+        QTest::newRow("English") << QLocale(QLocale::English, QLocale::UnitedStates) << QStringList{"Zone edit", "default", "Changes"};
     }
     void followsTheLanguage()
     {
@@ -569,7 +569,8 @@ private slots:
         QFETCH(QStringList, texts);
         QCOMPARE(Velmora::installTranslation(locale), locale.language() == QLocale::Russian);
         open(zoneXml);
-        QCOMPARE((QStringList{dialog->windowTitle(), widget<QTableWidget>("strategies")->horizontalHeaderItem(2)->text()}),
+        QCOMPARE((QStringList{dialog->windowTitle(), widget<QTableWidget>("strategies")->horizontalHeaderItem(2)->text(),
+                              widget<QPushButton>("showChanges")->text()}),
                  texts);
     }
 };
