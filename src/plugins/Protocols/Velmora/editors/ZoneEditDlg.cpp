@@ -11,7 +11,6 @@
 #include <QGraphicsPathItem>
 #include <QGraphicsScene>
 #include <QHBoxLayout>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QListWidget>
 #include <QMessageBox>

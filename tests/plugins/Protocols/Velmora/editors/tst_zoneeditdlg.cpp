@@ -117,7 +117,8 @@ class ZoneEditDlgTest : public QObject
         const QStringList w = action.split(' ');
         const QString verb = w[0];
         // A misspelt step would otherwise do nothing and pass.
-        static const QStringList verbs{"ok", "red", "reason", "changes", "esc", "cancel", "enter", "shown", "tip", "name", "day", "kml", "delStrat", "delDayCard", "delArea", "week",
+        static const QStringList verbs{"ok", "red", "reason", "changes", "esc", "cancel", "enter", "shown", "tip",
+                                       "defaultTip", "name", "day", "kml", "delStrat", "delDayCard", "delArea", "week",
                                        "addStrat", "editStrat", "addCard", "addArea", "editArea", "edit", "drag",
                                        "shift", "end", "close", "import", "export", "said"};
         QVERIFY2(verbs.contains(verb), qPrintable("unknown action " + action));
@@ -132,6 +133,8 @@ class ZoneEditDlgTest : public QObject
             QCOMPARE(redMarks(), w.mid(1).join(' '));
         else if (verb == "tip") // tip DAY TEXT: what a week cell's tool tip says
             QCOMPARE(widget<QTableWidget>("weekDistrib")->item(0, row)->toolTip(), w.mid(2).join(' '));
+        else if (verb == "defaultTip") // defaultTip ROW TEXT: what a default cell's tool tip says
+            QCOMPARE(strategies->item(row, 2)->toolTip(), w.mid(2).join(' '));
         else if (verb == "reason")
             QCOMPARE(widget<QLabel>("reason")->isVisible() ? widget<QLabel>("reason")->text() : "", w.mid(1).join(' '));
         else if (verb == "changes") {
@@ -331,26 +334,35 @@ private slots:
         // | red MARKS (what redMarks() must show by then)
         const QString zone = zoneXml, none;
         const QString week = "day:0 day:1 day:2 day:3 day:4 day:5 day:6";
+        const QString weekdays = "Monday, Tuesday, Wednesday, Thursday, Friday";
         QTest::newRow("untouched") << zone << QStringList{"ok"} << "" << untouched;
         QTest::newRow("new zone: refused until area, strategy and a card for the week") << none
-            << QStringList{"ok", "red zoneName=The zone has no name strategies=No strategy " + week, "reason The zone has no name; Monday, Tuesday, Wednesday, Thursday, Friday, Saturday, Sunday have no day card; No strategy", "name Fresh", "addArea 4 Lake", "addStrat Day",
+            << QStringList{"ok", "red zoneName=The zone has no name strategies=No strategy " + week,
+                           "reason The zone has no name; " + weekdays + ", Saturday, Sunday have no day card; No strategy",
+                           "name Fresh", "addArea 4 Lake", "addStrat Day",
                            "addCard 1", "week 0", "ok"} << ""
             << "zone 1 Fresh | strategies 1*Day:4 | cards 1:1@00:00 | week 1,1,1,1,1,1,1 | areas 4:Lake | outline ";
         QTest::newRow("eight days are no week; default 'yes' is none")
             << R"(<Zone id="x" name="S"><Calendar><WeekDistribution>1,1,1,1,1,1,1,1</WeekDistribution></Calendar>
 <Strategies><Strategy id="1" name="A" default="yes"/><Strategy id="2" name="B"/></Strategies></Zone>)"
-            << QStringList{"ok", "reason Monday, Tuesday, Wednesday, Thursday, Friday, Saturday, Sunday have no day card; No default strategy"} << week + " default:0 default:1"
+            << QStringList{"ok", "reason " + weekdays + ", Saturday, Sunday have no day card; No default strategy"}
+            << week + " default:0 default:1"
             << "zone 1 S | strategies 1*A: 2B: | cards  | week ,,,,,, | areas  | outline ";
-        QTest::newRow("default strategy deleted, name emptied") << zone << QStringList{"name", "delStrat 0", "reason Strategy 1 \"Day\" deleted; its entries removed from day card 1", "ok", "reason The zone has no name; No default strategy"}
+        QTest::newRow("default strategy deleted, name emptied: said why, in the tool tips too") << zone
+            << QStringList{"defaultTip 0 The zone's default strategy", "defaultTip 1 Not the default strategy", "name",
+                           "delStrat 0", "reason Strategy 1 \"Day\" deleted; its entries removed from day card 1", "ok",
+                           "reason The zone has no name; No default strategy", "defaultTip 0 No default strategy"}
             << "zoneName=The zone has no name default:0 default:1"
             << QString(untouched).replace("North", "").replace("1*Day:3,4 ", "").replace("1@06:00,", "");
-        QTest::newRow("area alone in two adjacent strategies") << zone << QStringList{"delArea 0", "reason Strategy 1 \"Day\": area 3 no longer used; Strategy 2 \"Night\" deleted; its entries "
-                           "removed from day cards 1 and 2; Strategy 3 \"Event\" deleted; its entries removed from day card 5; "
-                           "Area 3 \"Centre\" deleted", "ok"} << "day:5 day:6"
+        QTest::newRow("area alone in two adjacent strategies: what went with it said") << zone
+            << QStringList{"delArea 0", "reason Strategy 1 \"Day\": area 3 no longer used; Strategy 2 \"Night\" deleted; "
+                           "its entries removed from day cards 1 and 2; Strategy 3 \"Event\" deleted; its entries removed from "
+                           "day card 5; Area 3 \"Centre\" deleted", "ok"} << "day:5 day:6"
             << "zone 7 North | strategies 1*Day:4 | cards 1:1@06:00 | week 1,1,1,1,1,, | areas 4:River=600,10;900,10;900,300"
                " | outline " + outline;
         QTest::newRow("card deleted: its days empty until given a card again") << zone
-            << QStringList{"delDayCard 0", "ok", "red day:0 day:1 day:2 day:3 day:4", "tip 0 Monday has no day card", "reason Monday, Tuesday, Wednesday, Thursday, Friday have no day card", "week 0", "red ",
+            << QStringList{"delDayCard 0", "ok", "red day:0 day:1 day:2 day:3 day:4", "tip 0 Monday has no day card",
+                           "reason " + weekdays + " have no day card", "week 0", "red ",
                            "reason ", "tip 0 00:00 Night", "day 6 5", "ok"} << ""
             << QString(untouched).replace("1:1@06:00,2@22:00 ", "").replace("1,1,1,1,1,2,5", "2,2,2,2,2,2,5");
         QTest::newRow("strategy renumbered: cards follow") << zone << QStringList{"tip 0 06:00 Day, 22:00 Night", "editStrat 1 Late 9",
