@@ -6,15 +6,22 @@
 #include <QCursor>
 #include <QGraphicsScene>
 #include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
 #include <QPalette>
 #include <QPushButton>
 #include <QSignalBlocker>
+#include <QSpinBox>
 
 #include "ControllersStateEditdlg.h"
 #include "DaycardEditDlg.h"
+#include "DescribedItem.h"
 #include "DomMetaType.h"
+#include "EditorPrompts.h"
 #include "IdField.h"
 #include "SpecialDayEditdlg.h"
+#include "TableKeys.h"
+#include "format/ConfigDiff.h"
 #include "format/Vocabulary.h"
 #include "format/XmlText.h"
 #include "graphics/AreaGraphicsItem.h"
@@ -111,6 +118,10 @@ AreaEditDlg::AreaEditDlg(QDomElement areas, QDomElement area, QWidget* parent, Q
 
     fillForm();
     m_overlay = new GraphicsArea(m_scene, geometryText());
+    addChangesButton();
+    m_reason = Velmora::Editors::addReasonLine(ui->mainLayout, ui->mainLayout->indexOf(ui->bottomLayout));
+    new Velmora::Editors::TableKeys(this, ui->buttonBox);
+    m_opened = formElement();
 }
 
 AreaEditDlg::~AreaEditDlg()
@@ -196,8 +207,8 @@ void AreaEditDlg::fillForm()
     const QStringList days = week.split(QLatin1Char(','));
     for (int day = 0; day < DaysOfWeek; ++day) {
         QTableWidgetItem* cell = ui->weekDistrib->item(0, day);
-        if (!cell) {
-            cell = new QTableWidgetItem;
+        if (!dynamic_cast<Velmora::Editors::DescribedItem*>(cell)) {
+            cell = new Velmora::Editors::DescribedItem([this](const QTableWidgetItem& item) { return weekCellText(item); });
             ui->weekDistrib->setItem(0, day, cell);
         }
         // A text that is no week at all shows as seven empty days.
@@ -208,6 +219,15 @@ void AreaEditDlg::fillForm()
     for (QDomElement day = specialDays.firstChildElement(Xml::SpecialDay); !day.isNull();
          day = day.nextSiblingElement(Xml::SpecialDay))
         addListItem(ui->specilaDays, day.attribute(Xml::day), day);
+}
+
+QString AreaEditDlg::weekCellText(const QTableWidgetItem& cell) const
+{
+    // What the day's card switches to when, in the area's state names.
+    const QDomElement card = childWithId(dayCardsElement(), Xml::DayCard, cell.text());
+    return cell.text().isEmpty() || card.isNull()
+        ? QString()
+        : Velmora::Editors::dayCardText(card, statesElement(), Xml::state_id);
 }
 
 QListWidgetItem* AreaEditDlg::addListItem(QListWidget* list, const QString& text, const QDomElement& element)
@@ -281,7 +301,16 @@ void AreaEditDlg::on_controllers_itemChanged(QListWidgetItem* item)
 
 void AreaEditDlg::on_delController_clicked()
 {
+    const QDomElement before = formElement();
     deleteControllers(ui->controllers->selectedItems());
+    tellChangesSince(before);
+}
+
+void AreaEditDlg::tellChangesSince(const QDomElement& before)
+{
+    // A state a deletion took along, and the entries of cards and special days
+    // that used it, are said where the user looks next.
+    Velmora::Editors::showReasons(m_reason, Velmora::ConfigDiff::compareArea(before, formElement()));
 }
 
 void AreaEditDlg::deleteControllers(const QList<QListWidgetItem*>& items)
@@ -377,9 +406,11 @@ void AreaEditDlg::renameStateReferences(const QString& from, const QString& to)
 
 void AreaEditDlg::on_delState_clicked()
 {
+    const QDomElement before = formElement();
     const QList<QListWidgetItem*> selected = ui->states->selectedItems();
     for (QListWidgetItem* item : selected)
         deleteState(item);
+    tellChangesSince(before);
 }
 
 void AreaEditDlg::deleteState(QListWidgetItem* item)
@@ -564,6 +595,7 @@ void AreaEditDlg::on_loadTol_clicked()
     if (report.isEmpty())
         return;
     TolImportDlg import(report, this);
+    import.setReplacedArea(formElement());
     if (import.exec() == QDialog::Accepted)
         applyImportedArea(import.result());
 }
@@ -679,26 +711,58 @@ void AreaEditDlg::on_buttonBox_accepted()
 {
     // An open week-cell editor has set its cell already.
     closeWeekCellEditors();
-
-    const bool idTaken = m_otherAreaIds.contains(m_id->id());
-    markField(ui->areaId, idTaken);
-    const bool nameRefused = Velmora::Editors::markName(ui->areaName);
-    bool dayMissing = false;
-    for (int day = 0; day < DaysOfWeek; ++day) {
-        QTableWidgetItem* cell = ui->weekDistrib->item(0, day);
-        const bool empty = !cell || cell->text().isEmpty();
-        if (cell)
-            markCell(cell, empty);
-        dayMissing = dayMissing || empty;
-    }
-    if (!idTaken && !nameRefused && !dayMissing)
+    const QStringList reasons = markFaults();
+    Velmora::Editors::showReasons(m_reason, reasons);
+    if (reasons.isEmpty()) {
         accept();
+        return;
+    }
+    if (m_watchingFaults)
+        return;
+    m_watchingFaults = true;
+    // Once refused, the marks follow the edits: a mended fault loses its mark and its words.
+    const auto refresh = [this] { Velmora::Editors::showReasons(m_reason, markFaults()); };
+    connect(ui->areaId, &QSpinBox::textChanged, this, refresh);
+    connect(ui->areaName, &QLineEdit::textChanged, this, refresh);
+    connect(ui->weekDistrib, &QTableWidget::itemChanged, this, refresh);
+}
+
+QStringList AreaEditDlg::markFaults()
+{
+    // Marks change the cells; that is no edit to check again.
+    const QSignalBlocker blocker(ui->weekDistrib);
+    QStringList reasons;
+    const bool idTaken = m_otherAreaIds.contains(m_id->id());
+    const QString taken = tr("Another area of the zone has the id %1").arg(m_id->text());
+    markField(ui->areaId, idTaken, taken);
+    if (idTaken)
+        reasons << taken;
+    QString reason;
+    if (Velmora::Editors::markName(ui->areaName, tr("The area has no name"), &reason))
+        reasons << reason;
+    reason = Velmora::Editors::markEmptyDays(ui->weekDistrib);
+    if (!reason.isEmpty())
+        reasons << reason;
+    return reasons;
 }
 
 QDomElement AreaEditDlg::areaElement()
 {
-    m_area.setAttribute(Xml::id, m_id->text());
-    m_area.setAttribute(Xml::name, ui->areaName->text());
+    writeForm(m_area);
+    return m_area;
+}
+
+QDomElement AreaEditDlg::formElement() const
+{
+    QDomElement copy = m_area.cloneNode(true).toElement();
+    writeForm(copy);
+    return copy;
+}
+
+void AreaEditDlg::writeForm(QDomElement area) const
+{
+    area.setAttribute(Xml::id, m_id->text());
+    area.setAttribute(Xml::name, ui->areaName->text());
 
     QStringList numbers;
     for (int row = 0; row < ui->controllers->count(); ++row) {
@@ -706,13 +770,41 @@ QDomElement AreaEditDlg::areaElement()
         if (!number.isEmpty())
             numbers.append(number);
     }
-    Xml::setText(Xml::ensureChild(m_area, Xml::Controllers), numbers.join(QLatin1Char(',')));
+    Xml::setText(Xml::ensureChild(area, Xml::Controllers), numbers.join(QLatin1Char(',')));
 
     QStringList week;
     for (int day = 0; day < DaysOfWeek; ++day) {
         const QTableWidgetItem* cell = ui->weekDistrib->item(0, day);
         week.append(cell ? cell->text() : QString());
     }
-    Xml::setText(Xml::ensureChild(Xml::ensureChild(m_area, Xml::Calendar), Xml::WeekDistribution), week.join(QLatin1Char(',')));
-    return m_area;
+    Xml::setText(Xml::ensureChild(Xml::ensureChild(area, Xml::Calendar), Xml::WeekDistribution), week.join(QLatin1Char(',')));
+}
+
+// ---- changes
+
+void AreaEditDlg::addChangesButton()
+{
+    auto* changes = new QPushButton(tr("Changes"), this);
+    changes->setObjectName(QStringLiteral("showChanges"));
+    changes->setToolTip(tr("List what this edit changes in the area"));
+    ui->bottomLayout->insertWidget(ui->bottomLayout->indexOf(ui->loadTol) + 1, changes);
+    connect(changes, &QPushButton::clicked, this, &AreaEditDlg::listChanges);
+}
+
+void AreaEditDlg::listChanges()
+{
+    Velmora::Editors::showChangeList(this, tr("Changes"), Velmora::ConfigDiff::compareArea(m_opened, formElement()),
+                                     tr("No changes."));
+}
+
+void AreaEditDlg::reject()
+{
+    // Closing, Cancel and Escape all come here; work is not lost to one of them.
+    // The area is named as it was opened, which a renamed one no longer shows.
+    const QString name = m_opened.attribute(Xml::name).isEmpty() ? ui->areaName->text() : m_opened.attribute(Xml::name);
+    if (!Velmora::ConfigDiff::compareArea(m_opened, formElement()).isEmpty()
+        && !Velmora::Editors::confirmDiscard(
+            this, tr("Discard changes to area %1 \"%2\"?").arg(m_opened.attribute(Xml::id), name)))
+        return;
+    QDialog::reject();
 }

@@ -10,6 +10,7 @@
 class AreaGraphicsItem;
 class GraphicsArea;
 class QGraphicsScene;
+class QLabel;
 class QListWidget;
 class QListWidgetItem;
 class QPoint;
@@ -55,6 +56,11 @@ public:
     // outline stays, and the form shows the new area.
     void applyImportedArea(const QDomElement& imported);
 
+public slots:
+    // Asks first when the editor holds changes; they go only when the user
+    // says so.
+    void reject() override;
+
 private slots:
     void on_daycards_itemDoubleClicked(QListWidgetItem* item);
     void on_addDaycard_clicked();
@@ -79,9 +85,18 @@ private slots:
     void areaGraphicsFinished(int result);
     void on_editGeometry_clicked();
     void editGeometryFinished(int result);
+    void listChanges();
 
 private:
     void ensureSkeleton();
+    void writeForm(QDomElement area) const;
+    // The edited element with the form written into a copy.
+    QDomElement formElement() const;
+    // Marks what keeps the dialog from accepting; the reasons in words.
+    QStringList markFaults();
+    void tellChangesSince(const QDomElement& before);
+    void addChangesButton();
+    QString weekCellText(const QTableWidgetItem& cell) const;
     void fillForm();
     QDomElement statesElement() const;
     QDomElement dayCardsElement() const;
@@ -112,4 +127,7 @@ private:
     QPointer<AreaGraphicsItem> m_creation;
     QPointer<GraphicsArea> m_overlay;
     QPointer<QDialog> m_toolWindow;
+    QDomElement m_opened; // the form as it was opened: what "Changes" and closing compare with
+    QLabel* m_reason = nullptr;
+    bool m_watchingFaults = false;
 };

@@ -6,11 +6,14 @@
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLocale>
+#include <QLabel>
 #include <QPalette>
+#include <QSignalBlocker>
 #include <QTime>
 #include <QTimeEdit>
 
 #include "DomMetaType.h"
+#include "TableKeys.h"
 #include "format/Vocabulary.h"
 #include "format/XmlText.h"
 
@@ -59,13 +62,23 @@ DaycardEditDlg::DaycardEditDlg(QDomElement choices, QDomElement dayCard, QWidget
         const QString id = time.attribute(reference);
         auto* choice = new QTableWidgetItem(m_choices.value(id, id));
         choice->setData(Qt::UserRole, id);
-        markCell(choice, !m_choices.contains(id));
+        markCell(choice, !m_choices.contains(id), missingChoiceReason(row, id));
         table->setItem(row, 1, choice);
     }
     // A day reads from morning to night.
     table->horizontalHeader()->setSortIndicator(0, Qt::AscendingOrder);
     table->setSortingEnabled(true);
     table->resizeColumnToContents(1);
+    m_reason = Velmora::Editors::addReasonLine(ui->mainLayout, ui->mainLayout->indexOf(ui->buttonBox));
+    new Velmora::Editors::TableKeys(this, ui->buttonBox);
+}
+
+QString DaycardEditDlg::missingChoiceReason(int row, const QString& id) const
+{
+    if (id.isEmpty())
+        return m_stateChoices ? tr("Row %1 has no state").arg(row + 1) : tr("Row %1 has no strategy").arg(row + 1);
+    return m_stateChoices ? tr("Row %1: there is no state %2").arg(row + 1).arg(id)
+                          : tr("Row %1: there is no strategy %2").arg(row + 1).arg(id);
 }
 
 DaycardEditDlg::~DaycardEditDlg()
@@ -102,23 +115,46 @@ QDomElement DaycardEditDlg::dayCardElement(QDomDocument doc)
 
 bool DaycardEditDlg::validate()
 {
-    bool ok = true;
+    const QStringList reasons = markFaults();
+    Velmora::Editors::showReasons(m_reason, reasons);
+    if (!reasons.isEmpty() && !m_watchingFaults) {
+        m_watchingFaults = true;
+        // Once refused, the marks follow the edits: a mended fault loses its mark and its words.
+        const auto refresh = [this] { Velmora::Editors::showReasons(m_reason, markFaults()); };
+        connect(ui->timeData, &QTableWidget::itemChanged, this, refresh);
+        connect(ui->timeData->model(), &QAbstractItemModel::rowsRemoved, this, refresh);
+        connect(ui->timeData->model(), &QAbstractItemModel::rowsInserted, this, refresh);
+    }
+    return reasons.isEmpty();
+}
+
+QStringList DaycardEditDlg::markFaults()
+{
+    // Marks change the cells; that is no edit to check again.
+    const QSignalBlocker blocker(ui->timeData);
+    QStringList reasons;
     QTableWidget* table = ui->timeData;
     for (int row = 0; row < table->rowCount(); ++row) {
         if (QTableWidgetItem* timeCell = table->item(row, 0)) {
             const bool fault = QTime::fromString(timeCell->text(), timeFormat).isNull();
-            markCell(timeCell, fault);
-            ok = ok && !fault;
+            const QString reason = tr("Row %1: \"%2\" is no time of day").arg(row + 1).arg(timeCell->text());
+            markCell(timeCell, fault, reason);
+            if (fault)
+                reasons << reason;
         }
         if (QTableWidgetItem* choiceCell = table->item(row, 1)) {
-            const bool fault = !m_choices.contains(choiceCell->data(Qt::UserRole).toString());
-            markCell(choiceCell, fault);
-            ok = ok && !fault;
+            const QString id = choiceCell->data(Qt::UserRole).toString();
+            const bool fault = !m_choices.contains(id);
+            markCell(choiceCell, fault, missingChoiceReason(row, id));
+            if (fault)
+                reasons << missingChoiceReason(row, id);
         }
     }
-    markField(table, table->rowCount() == 0);
-    ok = ok && table->rowCount() > 0;
-    return ok;
+    const QString empty = tr("The card has no switching points");
+    markField(table, table->rowCount() == 0, empty);
+    if (table->rowCount() == 0)
+        reasons << empty;
+    return reasons;
 }
 
 void DaycardEditDlg::closeCellEditors()

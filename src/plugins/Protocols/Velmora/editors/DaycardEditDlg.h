@@ -7,6 +7,7 @@
 #include <QString>
 #include <QTime>
 
+class QLabel;
 class QTableWidgetItem;
 class QWidget;
 
@@ -52,6 +53,9 @@ private slots:
 
 private:
     QString referenceAttribute() const;
+    QString missingChoiceReason(int row, const QString& id) const;
+    // Marks what keeps the card from being accepted; the reasons in words.
+    QStringList markFaults();
     QWidget* focusedCellEditor() const;
     // Key handling that is not ours: the dialog's own when it is a window,
     // the embedding window's otherwise.
@@ -62,4 +66,6 @@ private:
     QMap<QString, QString> m_choices; // id -> "id (name)"
     QString m_cardId;
     bool m_stateChoices = false;
+    QLabel* m_reason = nullptr;
+    bool m_watchingFaults = false;
 };

@@ -8,8 +8,10 @@ class GraphicsArea;
 class QObject;
 class QComboBox;
 class QLineEdit;
+class QLabel;
 class QListWidget;
 class QTableWidget;
+class QVBoxLayout;
 class QWidget;
 
 // Types the editors keep in item data and in the cell editors' "item" property.
@@ -34,8 +36,15 @@ QTableWidgetItem* editedCell(const QObject* editor, const QTableWidget* table);
 
 // Invalid input is shown in red and keeps the dialog open: a cell gets a solid
 // red background, a field a red base colour; false restores the default look.
-void markCell(QTableWidgetItem* cell, bool fault);
-void markField(QWidget* field, bool fault);
+// `reason` says why in words: the tool tip while the mark lasts.
+void markCell(QTableWidgetItem* cell, bool fault, const QString& reason = QString());
+void markField(QWidget* field, bool fault, const QString& reason = QString());
+
+// One line above a dialog's button box, named "reason", that says in words
+// why the dialog refuses to accept (or what a deletion took along); inserted
+// into `layout` at `index`, hidden while there is nothing to say.
+QLabel* addReasonLine(QVBoxLayout* layout, int index);
+void showReasons(QLabel* line, const QStringList& reasons);
 
 // Why `text` cannot go into a zone file (a character XML cannot carry), or
 // empty when it can.
@@ -43,10 +52,16 @@ QString unwritableReason(const QString& text);
 // `text` with every character XML cannot carry shown as its code, "[U+0001]".
 QString withCodesShown(const QString& text);
 
-// Marks a name field red when the name is empty or cannot be written; for
-// the latter the reason becomes the field's tool tip, shown at once. True
-// when the name is refused.
-bool markName(QLineEdit* field);
+// Marks a name field red when the name is empty or cannot be written; the
+// reason (`emptyReason` for an empty one) becomes the field's tool tip, an
+// unwritable character's shown at once. True when the name is refused; the
+// reason goes to `reason` when given.
+bool markName(QLineEdit* field, const QString& emptyReason = QString(), QString* reason = nullptr);
+
+// The switching points of a day card in words, "06:30 Morning peak, 10:00
+// Day": each entry's time and the name of the `choices` child (a strategy or
+// state) its `idAttribute` names, or that id when there is no such child.
+QString dayCardText(const QDomElement& card, const QDomElement& choices, const QString& idAttribute);
 
 // Puts a combo box of the day cards listed in `cards` into a week cell, the
 // cell's card current (none when the cell is empty); the caller connects it.
@@ -64,6 +79,9 @@ void removeRowEditors(QTableWidget* table, int row);
 // name `card` emptied. Open cell editors go first, so none writes its old
 // choice back afterwards.
 void setWholeWeek(QTableWidget* week, const QString& card);
+// Marks every empty day of the week red, its tool tip "Monday has no day
+// card"; returns the days in one such line, or an empty one.
+QString markEmptyDays(QTableWidget* week);
 void clearDaysOf(QTableWidget* week, const QString& card);
 
 // The list's own actions as a context menu at `pos`, which comes in the

@@ -2,11 +2,17 @@
 #include "ui_StratEditDlg.h"
 
 #include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
 #include <QPalette>
+#include <QSignalBlocker>
+#include <QSpinBox>
 #include <QTextStream>
 
+#include "DescribedItem.h"
 #include "DomMetaType.h"
 #include "IdField.h"
+#include "TableKeys.h"
 #include "Logging.h"
 #include "format/Vocabulary.h"
 
@@ -55,7 +61,10 @@ StratEditDlg::StratEditDlg(QDomElement areas, QDomElement strategies, QDomElemen
         auto* areaCell = new QTableWidgetItem(id + QStringLiteral(" (") + area.attribute(Xml::name) + QStringLiteral(")"));
         areaCell->setData(Qt::UserRole, id);
         table->setItem(row, AreaColumn, areaCell);
-        auto* usedCell = new QTableWidgetItem;
+        auto* usedCell = new Velmora::Editors::DescribedItem([id](const QTableWidgetItem& cell) {
+            return cell.data(Qt::EditRole).toBool() ? tr("This strategy drives area %1").arg(id)
+                                                    : tr("This strategy leaves area %1 alone").arg(id);
+        });
         usedCell->setData(Qt::EditRole, !source.isEmpty());
         table->setItem(row, UsedColumn, usedCell);
         auto* sourceCell = new QTableWidgetItem(sourceName(source));
@@ -63,6 +72,8 @@ StratEditDlg::StratEditDlg(QDomElement areas, QDomElement strategies, QDomElemen
         table->setItem(row, SourceColumn, sourceCell);
     }
     table->resizeColumnsToContents();
+    m_reason = Velmora::Editors::addReasonLine(ui->mainLayout, ui->mainLayout->indexOf(ui->buttonBox));
+    new Velmora::Editors::TableKeys(this, ui->buttonBox);
 }
 
 StratEditDlg::~StratEditDlg()
@@ -144,7 +155,29 @@ void StratEditDlg::on_areas_currentItemChanged(QTableWidgetItem* current, QTable
 
 void StratEditDlg::on_buttonBox_accepted()
 {
-    bool ok = true;
+    const QStringList reasons = markFaults();
+    Velmora::Editors::showReasons(m_reason, reasons);
+    // So that the colours show.
+    ui->areas->setCurrentItem(nullptr);
+    if (reasons.isEmpty()) {
+        accept();
+        return;
+    }
+    if (m_watchingFaults)
+        return;
+    m_watchingFaults = true;
+    // Once refused, the marks follow the edits: a mended fault loses its mark and its words.
+    const auto refresh = [this] { Velmora::Editors::showReasons(m_reason, markFaults()); };
+    connect(ui->stratId, &QSpinBox::textChanged, this, refresh);
+    connect(ui->stratName, &QLineEdit::textChanged, this, refresh);
+    connect(ui->areas, &QTableWidget::itemChanged, this, refresh);
+}
+
+QStringList StratEditDlg::markFaults()
+{
+    // Marks change the cells; that is no edit to check again.
+    const QSignalBlocker blocker(ui->areas);
+    QStringList reasons;
     bool anyUsed = false;
     QTableWidget* table = ui->areas;
     for (int row = 0; row < table->rowCount(); ++row) {
@@ -153,22 +186,29 @@ void StratEditDlg::on_buttonBox_accepted()
         markCell(usedCell, false);
         const bool used = usedCell->data(Qt::EditRole).toBool();
         const bool fault = used && !m_controlSources.contains(sourceCell->data(Qt::UserRole).toString());
-        markCell(sourceCell, fault);
-        ok = ok && !fault;
+        const QString reason = tr("Area %1 has no known control source").arg(table->item(row, AreaColumn)->text());
+        markCell(sourceCell, fault, reason);
+        if (fault)
+            reasons << reason;
         anyUsed = anyUsed || used;
     }
     if (!anyUsed) {
+        const QString reason = tr("The strategy uses no area");
         for (int row = 0; row < table->rowCount(); ++row)
-            markCell(table->item(row, UsedColumn), true);
-        ok = false;
+            markCell(table->item(row, UsedColumn), true, reason);
+        // A zone without areas has no cell to colour; the empty table shows why.
+        markField(table, table->rowCount() == 0, reason);
+        reasons << reason;
+    } else {
+        markField(table, false);
     }
-    // A zone without areas has no cell to colour; the empty table shows why.
-    markField(table, table->rowCount() == 0);
-    table->setCurrentItem(nullptr);
-
     const bool idTaken = m_otherIds.contains(m_id->id());
-    markField(ui->stratId, idTaken);
-    const bool nameRefused = Velmora::Editors::markName(ui->stratName);
-    if (ok && !idTaken && !nameRefused)
-        accept();
+    const QString taken = tr("Another strategy of the zone has the id %1").arg(m_id->text());
+    markField(ui->stratId, idTaken, taken);
+    if (idTaken)
+        reasons << taken;
+    QString reason;
+    if (Velmora::Editors::markName(ui->stratName, tr("The strategy has no name"), &reason))
+        reasons << reason;
+    return reasons;
 }

@@ -7,6 +7,7 @@
 #include <QMap>
 #include <QString>
 
+class QLabel;
 class QTableWidgetItem;
 class QWidget;
 
@@ -42,6 +43,9 @@ private slots:
     void on_buttonBox_accepted();
 
 private:
+    // Marks what keeps the dialog from accepting; the reasons in words.
+    QStringList markFaults();
+
     QDomDocument m_document; // the zone's, for a caller that hands none
     QString sourceName(const QString& value) const;
 
@@ -49,4 +53,6 @@ private:
     Velmora::Editors::IdField* m_id;
     QMap<QString, QString> m_controlSources; // stored value -> shown name
     QList<quint32> m_otherIds;
+    QLabel* m_reason = nullptr;
+    bool m_watchingFaults = false;
 };

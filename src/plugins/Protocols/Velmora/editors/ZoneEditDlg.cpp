@@ -5,11 +5,13 @@
 #include <QBrush>
 #include <QComboBox>
 #include <QCursor>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QGraphicsPathItem>
 #include <QGraphicsScene>
 #include <QHBoxLayout>
+#include <QLabel>
 #include <QListWidget>
 #include <QMessageBox>
 #include <QPainterPath>
@@ -17,17 +19,23 @@
 #include <QPen>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QSignalBlocker>
 #include <QVBoxLayout>
 #include <QSplitter>
 #include <QStringList>
 
 #include "AreaEditDlg.h"
 #include "DaycardEditDlg.h"
+#include "DescribedItem.h"
 #include "DomMetaType.h"
+#include "EditorPrompts.h"
 #include "IdField.h"
 #include "Logging.h"
 #include "StratEditDlg.h"
+#include "TableKeys.h"
 #include "format/ConfigChecker.h"
+#include "format/ConfigDiff.h"
+#include "format/ConfigReader.h"
 #include "format/GeometryText.h"
 #include "format/Vocabulary.h"
 #include "format/XmlDocument.h"
@@ -59,12 +67,6 @@ QDomElement elementOf(const Item* item)
     return item ? item->data(Qt::UserRole).template value<QDomElement>() : QDomElement();
 }
 
-bool isDefault(const QDomElement& strategy)
-{
-    const QString value = strategy.attribute(Xml::default_).toLower();
-    return value == QLatin1String("true") || value == QLatin1String("1");
-}
-
 QString areaText(const QDomElement& area)
 {
     return area.attribute(Xml::id) + QStringLiteral(" (") + area.attribute(Xml::name) + QStringLiteral(")");
@@ -81,6 +83,19 @@ QPainterPath outlinePath(const QString& geometry)
             path.lineTo(points.at(i));
     }
     return path;
+}
+
+// The file's bytes as they are now; false when it is gone or cannot be read.
+bool readBytes(const QString& fileName, QByteArray* bytes, QString* error = nullptr)
+{
+    QFile file(fileName);
+    if (!file.open(QIODevice::ReadOnly)) {
+        if (error)
+            *error = file.errorString();
+        return false;
+    }
+    *bytes = file.readAll();
+    return true;
 }
 
 // A sub-dialog run to its end inside a slot. It goes with this scope, unless
@@ -111,6 +126,7 @@ ZoneEditDlg::ZoneEditDlg(QString fileName, QWidget* parent, QGraphicsScene* scen
     : QDialog(parent)
     , ui(new Ui::ZoneEditDlg)
     , m_scene(scene)
+    , m_fileName(fileName)
 {
     Velmora::Editors::registerDomElementType();
     qRegisterMetaType<QGraphicsPathItem*>("QGraphicsPathItem*");
@@ -129,6 +145,9 @@ ZoneEditDlg::ZoneEditDlg(QString fileName, QWidget* parent, QGraphicsScene* scen
     fillForm();
     makeSplitter();
     addCheckButton();
+    m_reason = Velmora::Editors::addReasonLine(ui->mainLayout, ui->mainLayout->indexOf(ui->bottomLayout));
+    new Velmora::Editors::TableKeys(this, ui->buttonBox);
+    m_opened = formDocument();
 }
 
 ZoneEditDlg::~ZoneEditDlg()
@@ -146,7 +165,11 @@ ZoneEditDlg::~ZoneEditDlg()
 bool ZoneEditDlg::readFile(const QString& fileName)
 {
     Velmora::Xml::ReadError error;
-    if (Velmora::Xml::readDocument(fileName, &m_document, &error))
+    // The bytes stay: a save over what someone else wrote since is noticed.
+    m_fileExisted = readBytes(fileName, &m_fileBytes, &error.message);
+    if (!m_fileExisted)
+        error.kind = Velmora::Xml::ReadError::CannotOpen;
+    else if (Velmora::Xml::parseDocument(m_fileBytes, &m_document, &error))
         return true;
     const QString message = error.kind == Velmora::Xml::ReadError::CannotOpen
         ? tr("Error opening file %1: %2").arg(fileName, error.message)
@@ -195,12 +218,18 @@ void ZoneEditDlg::fillForm()
     // A text of another length is no week; the user fills all seven days again.
     const QStringList days =
         Xml::firstText(calendarElement().firstChildElement(Xml::WeekDistribution)).split(QLatin1Char(','));
-    for (int day = 0; day < DaysOfWeek; ++day) {
-        QTableWidgetItem* cell = ui->weekDistrib->item(0, day);
-        if (!cell) {
-            cell = new QTableWidgetItem;
-            ui->weekDistrib->setItem(0, day, cell);
+    // A week cell shows its card's id; its tool tip what the card switches to when.
+    const auto describeCard = [this](const QTableWidgetItem& cell) {
+        for (QDomElement card = dayCardsElement().firstChildElement(Xml::DayCard); !card.isNull();
+             card = card.nextSiblingElement(Xml::DayCard)) {
+            if (!cell.text().isEmpty() && card.attribute(Xml::id) == cell.text())
+                return Velmora::Editors::dayCardText(card, strategiesElement(), Xml::strategy_id);
         }
+        return QString();
+    };
+    for (int day = 0; day < DaysOfWeek; ++day) {
+        auto* cell = new Velmora::Editors::DescribedItem(describeCard);
+        ui->weekDistrib->setItem(0, day, cell);
         cell->setText(days.size() == DaysOfWeek ? days.at(day) : QString());
     }
 
@@ -255,16 +284,46 @@ void ZoneEditDlg::setGeometryText(const QString& text)
 QDomDocument ZoneEditDlg::zoneDocument()
 {
     closeWeekCellEditors();
-    m_zone.setAttribute(Xml::id, m_id->text());
-    m_zone.setAttribute(Xml::name, ui->zoneName->text());
+    writeForm(m_zone);
+    return m_document.cloneNode(true).toDocument();
+}
+
+void ZoneEditDlg::writeForm(QDomElement zone) const
+{
+    zone.setAttribute(Xml::id, m_id->text());
+    zone.setAttribute(Xml::name, ui->zoneName->text());
     QStringList days;
     for (int day = 0; day < DaysOfWeek; ++day) {
         const QTableWidgetItem* cell = ui->weekDistrib->item(0, day);
         days << (cell ? cell->text() : QString());
     }
-    const QDomElement week = Xml::ensureChild(Xml::ensureChild(m_zone, Xml::Calendar), Xml::WeekDistribution);
+    const QDomElement week = Xml::ensureChild(Xml::ensureChild(zone, Xml::Calendar), Xml::WeekDistribution);
     Xml::ensureTextNode(week).setData(days.join(QLatin1Char(',')));
-    return m_document.cloneNode(true).toDocument();
+}
+
+QDomDocument ZoneEditDlg::formDocument() const
+{
+    QDomDocument copy = m_document.cloneNode(true).toDocument();
+    writeForm(copy.documentElement());
+    return copy;
+}
+
+bool ZoneEditDlg::hasChanges() const
+{
+    return !Velmora::ConfigDiff::compare(m_opened.documentElement(), formDocument().documentElement()).isEmpty();
+}
+
+void ZoneEditDlg::reject()
+{
+    // Closing, Cancel and Escape all come here; work is not lost to one of them.
+    // The zone is named as it was opened, which a renamed one no longer shows.
+    const QDomElement opened = m_opened.documentElement();
+    const QString name = opened.attribute(Xml::name).isEmpty() ? ui->zoneName->text() : opened.attribute(Xml::name);
+    if (hasChanges()
+        && !Velmora::Editors::confirmDiscard(
+            this, tr("Discard changes to zone %1 \"%2\"?").arg(opened.attribute(Xml::id), name)))
+        return;
+    QDialog::reject();
 }
 
 // Areas
@@ -410,6 +469,13 @@ void ZoneEditDlg::areaEditFinished(int result)
 
 void ZoneEditDlg::on_delArea_clicked()
 {
+    const QDomDocument before = formDocument();
+    deleteSelectedAreas();
+    tellChangesSince(before);
+}
+
+void ZoneEditDlg::deleteSelectedAreas()
+{
     QTableWidget* table = ui->strategies;
     const QList<QListWidgetItem*> selected = ui->areas->selectedItems();
     for (QListWidgetItem* item : selected) {
@@ -452,8 +518,10 @@ void ZoneEditDlg::addStrategyRow(const QDomElement& strategy, int row)
     idCell->setData(Qt::UserRole, QVariant::fromValue(strategy));
     table->setItem(row, IdColumn, idCell);
     table->setItem(row, NameColumn, new QTableWidgetItem(strategy.attribute(Xml::name)));
-    auto* defaultCell = new QTableWidgetItem;
-    defaultCell->setData(Qt::EditRole, isDefault(strategy));
+    auto* defaultCell = new Velmora::Editors::DescribedItem([](const QTableWidgetItem& cell) {
+        return cell.data(Qt::EditRole).toBool() ? tr("The zone's default strategy") : tr("Not the default strategy");
+    });
+    defaultCell->setData(Qt::EditRole, Velmora::Config::isDefault(strategy));
     table->setItem(row, DefaultColumn, defaultCell);
 }
 
@@ -523,10 +591,20 @@ void ZoneEditDlg::on_strategies_itemDoubleClicked(QTableWidgetItem* item)
 
 void ZoneEditDlg::on_delStrat_clicked()
 {
+    const QDomDocument before = formDocument();
     QTableWidget* table = ui->strategies;
     for (QList<QTableWidgetItem*> selected = table->selectedItems(); !selected.isEmpty();
          selected = table->selectedItems())
         deleteStrategy(selected.first()->row());
+    tellChangesSince(before);
+}
+
+void ZoneEditDlg::tellChangesSince(const QDomDocument& before)
+{
+    // What a deletion took along (other strategies, entries of day cards) is
+    // said where the user looks next.
+    Velmora::Editors::showReasons(
+        m_reason, Velmora::ConfigDiff::compareParts(before.documentElement(), formDocument().documentElement()));
 }
 
 void ZoneEditDlg::deleteStrategy(int row)
@@ -662,37 +740,74 @@ void ZoneEditDlg::closeWeekCellEditors()
 void ZoneEditDlg::on_buttonBox_accepted()
 {
     closeWeekCellEditors();
-    bool ok = true;
-
-    ok = !Velmora::Editors::markName(ui->zoneName) && ok;
-
-    for (int day = 0; day < DaysOfWeek; ++day) {
-        if (QTableWidgetItem* cell = ui->weekDistrib->item(0, day)) {
-            const bool fault = cell->text().isEmpty();
-            markCell(cell, fault);
-            ok = ok && !fault;
-        }
+    const QStringList reasons = markFaults();
+    Velmora::Editors::showReasons(m_reason, reasons);
+    if (!reasons.isEmpty()) {
+        watchFaults();
+        return;
     }
+    if (savingOverOtherSaveIsMeant())
+        accept();
+}
+
+QStringList ZoneEditDlg::markFaults()
+{
+    // Marks change the cells; that is no edit to check again.
+    const QSignalBlocker weekBlocker(ui->weekDistrib);
+    const QSignalBlocker strategiesBlocker(ui->strategies);
+    QStringList reasons;
+    QString reason;
+    if (Velmora::Editors::markName(ui->zoneName, tr("The zone has no name"), &reason))
+        reasons << reason;
+    reason = Velmora::Editors::markEmptyDays(ui->weekDistrib);
+    if (!reason.isEmpty())
+        reasons << reason;
 
     QTableWidget* table = ui->strategies;
-    markField(table, table->rowCount() == 0);
-    if (table->rowCount() == 0) {
-        ok = false;
-    } else {
-        bool anyDefault = false;
-        for (int row = 0; row < table->rowCount(); ++row) {
-            const QTableWidgetItem* cell = table->item(row, DefaultColumn);
-            anyDefault = anyDefault || (cell && cell->data(Qt::EditRole).toBool());
-        }
-        for (int row = 0; row < table->rowCount(); ++row) {
-            if (QTableWidgetItem* cell = table->item(row, DefaultColumn))
-                markCell(cell, !anyDefault);
-        }
-        ok = ok && anyDefault;
+    markField(table, table->rowCount() == 0, tr("No strategy"));
+    if (table->rowCount() == 0)
+        return reasons << tr("No strategy");
+    bool anyDefault = false;
+    for (int row = 0; row < table->rowCount(); ++row) {
+        const QTableWidgetItem* cell = table->item(row, DefaultColumn);
+        anyDefault = anyDefault || (cell && cell->data(Qt::EditRole).toBool());
     }
+    for (int row = 0; row < table->rowCount(); ++row) {
+        if (QTableWidgetItem* cell = table->item(row, DefaultColumn))
+            markCell(cell, !anyDefault, tr("No default strategy"));
+    }
+    if (!anyDefault)
+        reasons << tr("No default strategy");
+    return reasons;
+}
 
-    if (ok)
-        accept();
+void ZoneEditDlg::watchFaults()
+{
+    if (m_watchingFaults)
+        return;
+    m_watchingFaults = true;
+    // Once refused, the marks follow the edits: a mended fault loses its mark and its words.
+    const auto refresh = [this] { Velmora::Editors::showReasons(m_reason, markFaults()); };
+    connect(ui->zoneName, &QLineEdit::textChanged, this, refresh);
+    connect(ui->weekDistrib, &QTableWidget::itemChanged, this, refresh);
+    connect(ui->strategies, &QTableWidget::itemChanged, this, refresh);
+    connect(ui->strategies->model(), &QAbstractItemModel::rowsRemoved, this, refresh);
+    connect(ui->strategies->model(), &QAbstractItemModel::rowsInserted, this, refresh);
+}
+
+bool ZoneEditDlg::savingOverOtherSaveIsMeant()
+{
+    if (!m_fileExisted)
+        return true; // a new zone: where it goes is asked when it is written
+    QByteArray now;
+    const bool exists = readBytes(m_fileName, &now);
+    if (exists && now == m_fileBytes)
+        return true;
+    QStringList changes;
+    QString error;
+    if (exists && !Velmora::ConfigDiff::compareTexts(m_fileBytes, now, &changes, &error))
+        changes << error;
+    return Velmora::Editors::confirmSaveOverOther(this, m_fileName, !exists, changes);
 }
 
 // The outline on the map
@@ -745,7 +860,10 @@ QString ZoneEditDlg::selectKmlExportFile()
 
 void ZoneEditDlg::on_exportKml_clicked()
 {
-    const QString fileName = selectKmlExportFile();
+    QString fileName = selectKmlExportFile();
+    // What the user typed without an extension is still a KML file.
+    if (!fileName.isEmpty() && QFileInfo(fileName).suffix().isEmpty())
+        fileName += QStringLiteral(".kml");
     QString error;
     if (!fileName.isEmpty() && !Velmora::Kml::exportZone(fileName, ui->zoneName->text(), m_zone, &error))
         QMessageBox::warning(this, tr("Error"), error);
@@ -808,6 +926,28 @@ void ZoneEditDlg::addCheckButton()
     check->setToolTip(tr("List what the configuration refers to but lacks, repeats or gets wrong"));
     ui->bottomLayout->insertWidget(ui->bottomLayout->indexOf(ui->exportKml) + 1, check);
     connect(check, &QPushButton::clicked, this, &ZoneEditDlg::checkZone);
+
+    auto* changes = new QPushButton(tr("Changes"), this);
+    changes->setObjectName(QStringLiteral("showChanges"));
+    changes->setToolTip(tr("List what saving changes in the file on disk"));
+    ui->bottomLayout->insertWidget(ui->bottomLayout->indexOf(check) + 1, changes);
+    connect(changes, &QPushButton::clicked, this, &ZoneEditDlg::listChanges);
+}
+
+void ZoneEditDlg::listChanges()
+{
+    // Against the file as it is on disk now; the editor's document stays as it is.
+    QDomDocument disk;
+    QStringList lines;
+    Velmora::Xml::ReadError error;
+    if (m_fileExisted && !Velmora::Xml::readDocument(m_fileName, &disk, &error)) {
+        lines << tr("The file %1 cannot be read: %2").arg(QDir::toNativeSeparators(m_fileName), error.message);
+        disk = QDomDocument();
+    }
+    if (disk.documentElement().isNull())
+        disk.appendChild(disk.createElement(Xml::Zone));
+    lines << Velmora::ConfigDiff::compare(disk.documentElement(), formDocument().documentElement());
+    Velmora::Editors::showChangeList(this, tr("Changes"), lines, tr("No changes."));
 }
 
 void ZoneEditDlg::checkZone()

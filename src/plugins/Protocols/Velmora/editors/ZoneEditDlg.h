@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QDialog>
 #include <QDomDocument>
 #include <QDomElement>
@@ -11,6 +12,7 @@
 class GraphicsArea;
 class QGraphicsPathItem;
 class QGraphicsScene;
+class QLabel;
 class QListWidget;
 class QListWidgetItem;
 class QPoint;
@@ -50,6 +52,11 @@ public:
     // Writes the form into the document and returns a copy of it.
     QDomDocument zoneDocument();
 
+public slots:
+    // Asks first when the editor holds changes; they go only when the user
+    // says so.
+    void reject() override;
+
 protected:
     // The KML files to read and write; empty when the user cancelled.
     virtual QString selectKmlImportFile();
@@ -81,12 +88,25 @@ private slots:
     void on_editZoneGeometry_clicked();
     void checkZone();
     void showFinding(QListWidgetItem* item);
+    void listChanges();
 
 private:
     bool readFile(const QString& fileName);
     void ensureSkeleton();
     void fillForm();
     void makeSplitter();
+    void writeForm(QDomElement zone) const;
+    // The document with the form written into a copy; the editor's stays as it is.
+    QDomDocument formDocument() const;
+    bool hasChanges() const;
+    // Marks what keeps the dialog from accepting; the reasons in words.
+    QStringList markFaults();
+    void watchFaults();
+    // True unless the file was changed or deleted by someone else since it was
+    // opened and the user goes back to editing.
+    bool savingOverOtherSaveIsMeant();
+    void tellChangesSince(const QDomDocument& before);
+    void deleteSelectedAreas();
 
     QDomElement calendarElement() const;
     QDomElement dayCardsElement() const;
@@ -120,4 +140,10 @@ private:
     QGraphicsPathItem* m_shownPreview = nullptr;
     QList<QGraphicsPathItem*> m_previews; // every area preview, so none outlives the editor
     QPointer<QListWidget> m_findings; // the last check's findings, in a tool window
+    QLabel* m_reason = nullptr;
+    bool m_watchingFaults = false;
+    QDomDocument m_opened; // the form as it was opened, to tell whether anything changed
+    QString m_fileName;
+    bool m_fileExisted = false;
+    QByteArray m_fileBytes; // as read, to notice another save before ours
 };

@@ -459,6 +459,15 @@ void compareStates(const QDomElement& before, const QDomElement& after, QStringL
     }
 }
 
+void compareAreaParts(const QDomElement& before, const QDomElement& after, QStringList* changes)
+{
+    compareName(before, after, changes);
+    compareControllers(before, after, changes);
+    compareOutline(before, after, changes);
+    compareStates(before, after, changes);
+    compareCalendar(before, after, CalendarLevel{Xml::state_id, ConfigDiff::tr("state")}, changes);
+}
+
 void compareAreas(const QDomElement& before, const QDomElement& after, QStringList* lines)
 {
     const Keyed old(before.firstChildElement(Xml::Areas), Xml::Area);
@@ -469,11 +478,7 @@ void compareAreas(const QDomElement& before, const QDomElement& after, QStringLi
         if (onlyOnOneSide(ConfigDiff::tr("Area"), b, a, [] { return QString(); }, lines))
             continue;
         QStringList changes;
-        compareName(b, a, &changes);
-        compareControllers(b, a, &changes);
-        compareOutline(b, a, &changes);
-        compareStates(b, a, &changes);
-        compareCalendar(b, a, CalendarLevel{Xml::state_id, ConfigDiff::tr("state")}, &changes);
+        compareAreaParts(b, a, &changes);
         addLine(lines, objectName(ConfigDiff::tr("Area"), a), changes);
     }
 }
@@ -492,6 +497,25 @@ QStringList ConfigDiff::compare(const QDomElement& before, const QDomElement& af
     addLine(&lines, objectName(tr("Zone"), after), zone);
     compareStrategies(before, after, &lines);
     compareAreas(before, after, &lines);
+    return lines;
+}
+
+QStringList ConfigDiff::compareParts(const QDomElement& before, const QDomElement& after)
+{
+    QStringList lines;
+    compareStrategies(before, after, &lines);
+    compareAreas(before, after, &lines);
+    return lines;
+}
+
+QStringList ConfigDiff::compareArea(const QDomElement& before, const QDomElement& after)
+{
+    QStringList changes;
+    if (before.attribute(Xml::id) != after.attribute(Xml::id))
+        changes << tr("id %1").arg(change(before.attribute(Xml::id), after.attribute(Xml::id)));
+    compareAreaParts(before, after, &changes);
+    QStringList lines;
+    addLine(&lines, objectName(tr("Area"), after), changes);
     return lines;
 }
 

@@ -24,6 +24,12 @@ class ConfigDiff
 public:
     // `before` and `after` are the root elements of the two configurations.
     static QStringList compare(const QDomElement& before, const QDomElement& after);
+    // The lines about strategies and areas only, without the zone's own line:
+    // what deleting one of them took along.
+    static QStringList compareParts(const QDomElement& before, const QDomElement& after);
+    // What an edit changed in one area, `before` and `after` being Area
+    // elements: at most one line, "Area 3 "Old Town": ...".
+    static QStringList compareArea(const QDomElement& before, const QDomElement& after);
     // The same for two configuration texts or files; false, with the reason
     // naming the file, when one cannot be read or parsed.
     static bool compareTexts(const QByteArray& before, const QByteArray& after, QStringList* changes,

@@ -102,6 +102,30 @@
         <source>end edit</source>
         <translation>завершить изменение</translation>
     </message>
+    <message>
+        <source>Another area of the zone has the id %1</source>
+        <translation>Другой район зоны уже имеет номер %1</translation>
+    </message>
+    <message>
+        <source>The area has no name</source>
+        <translation>У района нет названия</translation>
+    </message>
+    <message>
+        <source>Changes</source>
+        <translation>Изменения</translation>
+    </message>
+    <message>
+        <source>List what this edit changes in the area</source>
+        <translation>Показать, что эта правка изменит в районе</translation>
+    </message>
+    <message>
+        <source>No changes.</source>
+        <translation>Изменений нет.</translation>
+    </message>
+    <message>
+        <source>Discard changes to area %1 &quot;%2&quot;?</source>
+        <translation>Отменить изменения района %1 «%2»?</translation>
+    </message>
 </context>
 <context>
     <name>ControllersStateEditdlg</name>
@@ -293,6 +317,30 @@
         <source>State</source>
         <translation>Состояние</translation>
     </message>
+    <message>
+        <source>Row %1 has no state</source>
+        <translation>В строке %1 не выбрано состояние</translation>
+    </message>
+    <message>
+        <source>Row %1 has no strategy</source>
+        <translation>В строке %1 не выбрана стратегия</translation>
+    </message>
+    <message>
+        <source>Row %1: there is no state %2</source>
+        <translation>Строка %1: состояния %2 нет</translation>
+    </message>
+    <message>
+        <source>Row %1: there is no strategy %2</source>
+        <translation>Строка %1: стратегии %2 нет</translation>
+    </message>
+    <message>
+        <source>Row %1: &quot;%2&quot; is no time of day</source>
+        <translation>Строка %1: «%2» — не время суток</translation>
+    </message>
+    <message>
+        <source>The card has no switching points</source>
+        <translation>В карте нет ни одной точки переключения</translation>
+    </message>
 </context>
 <context>
     <name>KmlImportDlg</name>
@@ -417,6 +465,30 @@
     <message>
         <source>local control</source>
         <translation>локальное управление</translation>
+    </message>
+    <message>
+        <source>This strategy drives area %1</source>
+        <translation>Эта стратегия управляет районом %1</translation>
+    </message>
+    <message>
+        <source>This strategy leaves area %1 alone</source>
+        <translation>Эта стратегия не управляет районом %1</translation>
+    </message>
+    <message>
+        <source>Area %1 has no known control source</source>
+        <translation>У района %1 неизвестный источник управления</translation>
+    </message>
+    <message>
+        <source>The strategy uses no area</source>
+        <translation>Стратегия не использует ни одного района</translation>
+    </message>
+    <message>
+        <source>Another strategy of the zone has the id %1</source>
+        <translation>Другая стратегия зоны уже имеет номер %1</translation>
+    </message>
+    <message>
+        <source>The strategy has no name</source>
+        <translation>У стратегии нет названия</translation>
     </message>
 </context>
 <context>
@@ -623,12 +695,110 @@ Choose the file to save the zone to.</source>
         <source>These names in the KML file hold characters a zone file cannot carry and were not taken: %1</source>
         <translation>Эти названия из файла KML содержат символы, которые нельзя записать в файл зоны, и не приняты: %1</translation>
     </message>
+    <message>
+        <source>Discard changes to zone %1 &quot;%2&quot;?</source>
+        <translation>Отменить изменения зоны %1 «%2»?</translation>
+    </message>
+    <message>
+        <source>The zone&apos;s default strategy</source>
+        <translation>Стратегия зоны по умолчанию</translation>
+    </message>
+    <message>
+        <source>Not the default strategy</source>
+        <translation>Не стратегия по умолчанию</translation>
+    </message>
+    <message>
+        <source>The zone has no name</source>
+        <translation>У зоны нет названия</translation>
+    </message>
+    <message>
+        <source>No strategy</source>
+        <translation>Нет ни одной стратегии</translation>
+    </message>
+    <message>
+        <source>No default strategy</source>
+        <translation>Нет стратегии по умолчанию</translation>
+    </message>
+    <message>
+        <source>The file %1 cannot be read: %2</source>
+        <translation>Не удаётся прочитать файл %1: %2</translation>
+    </message>
+    <message>
+        <source>Changes</source>
+        <translation>Изменения</translation>
+    </message>
+    <message>
+        <source>No changes.</source>
+        <translation>Изменений нет.</translation>
+    </message>
+    <message>
+        <source>List what saving changes in the file on disk</source>
+        <translation>Показать, что сохранение изменит в файле на диске</translation>
+    </message>
 </context>
 <context>
     <name>Velmora::Editors</name>
     <message>
         <source>The name holds the character %1, which a zone file cannot carry.</source>
         <translation>Название содержит символ %1, который нельзя записать в файл зоны.</translation>
+    </message>
+    <message>
+        <source>Discard changes</source>
+        <translation>Отменить изменения</translation>
+    </message>
+    <message>
+        <source>Discard</source>
+        <translation>Отменить</translation>
+    </message>
+    <message>
+        <source>Keep editing</source>
+        <translation>Продолжить редактирование</translation>
+    </message>
+    <message>
+        <source>File changed</source>
+        <translation>Файл изменён</translation>
+    </message>
+    <message>
+        <source>The file %1 was deleted after this editor opened it.</source>
+        <translation>Файл %1 удалён после того, как редактор его открыл.</translation>
+    </message>
+    <message>
+        <source>Save anyway writes it again.</source>
+        <translation>«Всё равно сохранить» запишет его заново.</translation>
+    </message>
+    <message>
+        <source>The file %1 was saved by someone else after this editor opened it.</source>
+        <translation>Файл %1 сохранён кем-то другим после того, как редактор его открыл.</translation>
+    </message>
+    <message>
+        <source>The other save changed only the file&apos;s layout.</source>
+        <translation>Другое сохранение изменило только оформление файла.</translation>
+    </message>
+    <message>
+        <source>The other save changed:
+%1
+
+Save anyway replaces these changes; the other version is kept as the backup file.</source>
+        <translation>Другое сохранение изменило:
+%1
+
+«Всё равно сохранить» заменит эти изменения; другая версия сохранится как резервная копия.</translation>
+    </message>
+    <message>
+        <source>Save anyway</source>
+        <translation>Всё равно сохранить</translation>
+    </message>
+    <message>
+        <source>Back to editing</source>
+        <translation>Вернуться к редактированию</translation>
+    </message>
+    <message>
+        <source>%1 has no day card</source>
+        <translation>%1: нет карты дня</translation>
+    </message>
+    <message>
+        <source>%1 have no day card</source>
+        <translation>%1: нет карты дня</translation>
     </message>
 </context>
 </TS>

@@ -89,6 +89,7 @@ class AreaEditDlgTest : public QObject
     QObject lights;
     // Sub-dialogs run modal inside the slots; each is answered by the next expectation of its class.
     std::unique_ptr<PopupAnswerer> answerer;
+    QString asked; // the last closing question
 
     void open(const QString& id, bool withScene = true)
     {
@@ -187,11 +188,53 @@ class AreaEditDlgTest : public QObject
                 return;
             } else if (verb == "ok") {
                 Drive::clickButton(dialog);
+            } else if (verb == "cell") {             // cell DAY CARD: chosen in the week cell's editor, left open
+                pick(widget<QTableWidget>("weekDistrib"), 0, w[1].toInt(), w[2]);
+            } else if (verb == "tip") {              // tip DAY TEXT: what the week cell's tool tip says
+                QCOMPARE(widget<QTableWidget>("weekDistrib")->item(0, w[1].toInt())->toolTip(), w.mid(2).join(' '));
+            } else if (verb == "reason") {           // reason TEXT [...]: the line above the buttons, "" when hidden
+                const QString shown = widget<QLabel>("reason")->isVisible() ? widget<QLabel>("reason")->text() : "";
+                const QString text = w.mid(1).join(' ');
+                QCOMPARE(text.endsWith(" ...") ? shown.left(text.size() - 4) : shown, text.chopped(text.endsWith(" ...") ? 4 : 0));
+            } else if (verb == "changes") {          // changes LINE: what "Changes" lists
+                press(dialog, "showChanges");
+                QCOMPARE(Drive::texts(widget<QListWidget>("changes")).join(" / "), w.mid(1).join(' '));
+                widget<QListWidget>("changes")->window()->close();
+            } else if (verb == "shown") {            // shown yes|no
+                QCOMPARE(dialog->isVisible() ? "yes" : "no", w[1]);
+            } else if (verb == "asked") {            // asked TEXT: the question the last closing step met
+                QCOMPARE(std::exchange(asked, {}), w.mid(1).join(' '));
+            } else if (verb == "esc" || verb == "cancel") { // esc|cancel [ANSWER]: a question is answered so
+                closeAnswering(verb, w.mid(1).join(' '));
             } else {
                 QFAIL(qPrintable("unknown action " + action));
             }
             QVERIFY2(answerer->allAnswered(), qPrintable(action + ": a sub-dialog did not appear"));
         }
+    }
+
+    // Escape to the focused widget or Cancel; a question on the way goes to `asked` and gets the button `answer`
+    // names, or is closed.
+    void closeAnswering(const QString& verb, const QString& answer)
+    {
+        answerer.reset(); // it would close the question unanswered
+        QTimer timer;
+        connect(&timer, &QTimer::timeout, [this, answer] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (!box)
+                return;
+            asked = box->objectName() + ": " + box->text();
+            for (QAbstractButton* button : box->buttons())
+                if (button->text() == answer)
+                    return button->click();
+            box->close();
+        });
+        timer.start(10);
+        if (verb == "esc")
+            QTest::keyClick(dialog->focusWidget() ? dialog->focusWidget() : dialog.data(), Qt::Key_Escape);
+        else
+            Drive::clickButton(dialog, QDialogButtonBox::Cancel);
+        answerer = std::make_unique<PopupAnswerer>();
     }
 
     // What is red after OK, or "" when the dialog accepted.
@@ -272,18 +315,23 @@ private slots:
                                                // "gone" once the editor is
         QTest::addColumn<QString>("faults");   // what is red, "" when accepted, "open" when OK was not clicked
         const QString all = "w0,w1,w2,w3,w4,w5,w6";
-        QTest::newRow("opened and accepted: states completed with every controller") << "3" << QStringList{"ok"} << centre << "";
+        const QString discard = "discardChanges: Discard changes to area 3 \"Centre\"?";
+        QTest::newRow("opened and accepted: states completed with every controller")
+            << "3" << QStringList{"tip 0 07:00 Peak, 20:00 Calm", "tip 5 00:00 Calm", "changes No changes.", "ok"} << centre << "";
         QTest::newRow("without a map: nothing to edit on") << "3 without a map" << QStringList{"click editGeometry", "ok"}
                                                            << centre << "";
         QTest::newRow("last controllers deleted: states, times, cards, special days go")
             << "3" << QStringList{"select controllers 101", "click delController", "select controllers 102", "click delController", "ok"}
             << "3 Centre | g=10,10;500,10;500,400 | c= | s= | d= | w=,,,,,, | x=" << all;
         QTest::newRow("state deleted: its times, emptied card and special day go")
-            << "3" << QStringList{"select states 2 (Calm)", "click delState", "ok"}
+            << "3" << QStringList{"select states 2 (Calm)", "click delState", "reason Area 3 \"Centre\": state 2 \"Calm\" deleted; its entries removed from day cards 1 and 2, special "
+                                  "days 01.05 and 09.05.2031; day card 1: 20:00 state 2 removed; day card 2 deleted; ...", "ok"}
             << "3 Centre | g=10,10;500,10;500,400 | c=101,102 | s=1:101/2,102/p4 | d=1:07:00>1 | w=1,1,1,1,1,, | x=09.05.2031:00:00>1"
             << "w5,w6";
-        QTest::newRow("id of another area, empty name") << "3" << QStringList{"set areaId 4", "set areaName -", "ok"}
-            << QString(centre).replace("3 Centre", "4 ") << "areaId,areaName";
+        QTest::newRow("id of another area, empty name") << "3" << QStringList{"set areaId 4", "set areaName -", "ok",
+                                                                    "reason Another area of the zone has the id 4; The area has no name",
+                                                                    "set areaId 5", "reason The area has no name"}
+            << QString(centre).replace("3 Centre", "5 ") << "areaName=The area has no name";
         const QString unwritable = QString("Cen") + QChar(1) + "tre";
         QTest::newRow("name XML cannot carry") << "3" << QStringList{"set areaName " + unwritable, "ok"}
             << QString(centre).replace("3 Centre", "3 " + unwritable)
@@ -303,9 +351,14 @@ private slots:
             << "";
         QTest::newRow("state renumbered: cards and special days follow") << "3" << QStringList{"editState 2 7", "ok"}
             << QString(centre).replace(" 2:102/1", " 7:102/1").replace(">2", ">7") << "";
-        QTest::newRow("first special day of an area") << "4" << QStringList{"addState S", "addSpecialDay 1", "ok"}
+        QTest::newRow("first special day of an area") << "4" << QStringList{"addState S", "addSpecialDay 1", "changes Area 4 \"North\": state 1 \"S\" added; special day " + today + " added", "ok"}
             << "4 North | g= | c= | s=1: | d= | w=,,,,,, | x=" + today + ":00:00>1" << all;
         const QString imported = " | c=5,6 | s=1:5/,6/ | d=1:07:00>1 | w=1,1,1,1,1,1,1 | x=";
+        QTest::newRow("untouched: Cancel closes at once") << "3" << QStringList{"cancel", "shown no", "asked "} << centre << "open";
+        QTest::newRow("Escape in a week cell closes the cell; closing asks, kept, then discarded")
+            << "3" << QStringList{"cell 6 1", "esc", "asked ", "shown yes", "cancel Keep editing", "asked " + discard, "shown yes",
+                                  "esc Discard", "asked " + discard, "shown no"}
+            << QString(centre).replace("1,2,2", "1,2,1") << "open";
         QTest::newRow("tool window closed: edit discarded") << "3" << QStringList{"edit", "move 500,10 600,20", "close"} << centre << "open";
         QTest::newRow("an import keeps the outline, which stays editable")
             << "3" << QStringList{"import", "edit", "move 10,10 0,0", "end"} << "9 Imported | g=0,0;500,10;500,400" + imported << "open";

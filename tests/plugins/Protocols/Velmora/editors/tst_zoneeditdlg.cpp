@@ -117,17 +117,30 @@ class ZoneEditDlgTest : public QObject
         const QStringList w = action.split(' ');
         const QString verb = w[0];
         // A misspelt step would otherwise do nothing and pass.
-        static const QStringList verbs{"ok", "red", "name", "day", "kml", "delStrat", "delDayCard", "delArea", "week",
+        static const QStringList verbs{"ok", "red", "reason", "changes", "esc", "cancel", "enter", "shown", "tip",
+                                       "defaultTip", "name", "day", "kml", "delStrat", "delDayCard", "delArea", "week",
                                        "addStrat", "editStrat", "addCard", "addArea", "editArea", "edit", "drag",
                                        "shift", "end", "close", "import", "export", "said"};
         QVERIFY2(verbs.contains(verb), qPrintable("unknown action " + action));
         const int row = w.value(1).toInt();
         auto* strategies = widget<QTableWidget>("strategies");
+        if (closingStep(w))
+            return;
         PopupAnswerer editors;
         if (verb == "ok")
             Drive::clickButton(dialog.data());
         else if (verb == "red")
             QCOMPARE(redMarks(), w.mid(1).join(' '));
+        else if (verb == "tip") // tip DAY TEXT: what a week cell's tool tip says
+            QCOMPARE(widget<QTableWidget>("weekDistrib")->item(0, row)->toolTip(), w.mid(2).join(' '));
+        else if (verb == "defaultTip") // defaultTip ROW TEXT: what a default cell's tool tip says
+            QCOMPARE(strategies->item(row, 2)->toolTip(), w.mid(2).join(' '));
+        else if (verb == "reason")
+            QCOMPARE(widget<QLabel>("reason")->isVisible() ? widget<QLabel>("reason")->text() : "", w.mid(1).join(' '));
+        else if (verb == "changes") {
+            press(dialog.data(), "showChanges");
+            QCOMPARE(Drive::texts(widget<QListWidget>("changes")).join(" / "), w.mid(1).join(' '));
+        }
         else if (verb == "name")
             enter(widget("zoneName"), w.mid(1).join(' '));
         else if (verb == "said")
@@ -158,7 +171,7 @@ class ZoneEditDlgTest : public QObject
                 Drive::clickButton(editor);
                 // Refused: what it marks is said, and the user gives up.
                 if (editor->isVisible()) {
-                    said << markedRed(editor, {"stratId", "stratName"});
+                    said << markedRed(editor, {"stratId", "stratName"}) << editor->findChild<QLabel*>("reason")->text();
                     static_cast<QDialog*>(editor)->reject();
                 }
             });
@@ -218,14 +231,60 @@ class ZoneEditDlgTest : public QObject
             Drive::clickButton(import);
             QVERIFY(dialog->isVisible());
             QTRY_VERIFY(!dialog->findChild<KmlImportDlg*>());
-        } else if (verb == "export") { // said: the boxes shown, and "kml written" when the file is there
+        } else if (verb == "export") { // export [TYPED]; said: the boxes shown, and "wrote FILE" for the file there
+            if (w.size() > 1)
+                dialog->kmlFile = dir.filePath(w[1]);
             QFile::remove(dialog->kmlFile);
             press(dialog.data(), "exportKml");
-            if (QFile::exists(dialog->kmlFile))
-                editors.boxes << "kml written";
+            for (const QString& file : QDir(dir.path()).entryList({"outlines*"}, QDir::Files))
+                editors.boxes << "wrote " + file;
         }
         said << editors.boxes;
         QVERIFY2(editors.allAnswered(), qPrintable("no editor opened for " + action));
+    }
+
+    // Steps that close, or try to close, the editor: "esc [ANSWER]" to the focused widget, "cancel [ANSWER]",
+    // "enter ROW" in the strategies table, "shown yes|no". A question box on the way is said ("NAME: TEXT") and
+    // answered with the button ANSWER names, else closed. False for other steps.
+    bool closingStep(const QStringList& w)
+    {
+        const QString verb = w[0];
+        if (verb == "shown") {
+            [&] { QCOMPARE(dialog->isVisible() ? "yes" : "no", w[1]); }();
+            return true;
+        }
+        if (verb != "esc" && verb != "cancel" && verb != "enter")
+            return false;
+        const QString answer = w.mid(1).join(' ');
+        QTimer answerer;
+        connect(&answerer, &QTimer::timeout, [this, answer] {
+            for (QWidget* window : QApplication::topLevelWidgets()) {
+                auto* box = qobject_cast<QMessageBox*>(window);
+                if (!box || !box->isVisible())
+                    continue;
+                said << box->objectName() + ": " + box->text();
+                for (QAbstractButton* button : box->buttons())
+                    if (button->text() == answer)
+                        return button->click();
+                box->close();
+            }
+        });
+        answerer.start(10);
+        auto* strategies = widget<QTableWidget>("strategies");
+        if (verb == "esc") {
+            QTest::keyClick(dialog->focusWidget() ? dialog->focusWidget() : dialog.data(), Qt::Key_Escape);
+        } else if (verb == "cancel") {
+            Drive::clickButton(dialog.data(), QDialogButtonBox::Cancel);
+        } else {
+            Drive::clickCell(strategies, w[1].toInt(), 0);
+            QTest::keyClick(strategies, Qt::Key_Return);
+            // It moves in the table; OK is no default a key there could press.
+            [&] {
+                QCOMPARE(strategies->currentRow(), std::min(w[1].toInt() + 1, strategies->rowCount() - 1));
+                QVERIFY(!widget<QDialogButtonBox>("buttonBox")->button(QDialogButtonBox::Ok)->isDefault());
+            }();
+        }
+        return true;
     }
 
     // What is shown red: "zoneName", "strategies", "day:D", "default:ROW".
@@ -275,26 +334,39 @@ private slots:
         // | red MARKS (what redMarks() must show by then)
         const QString zone = zoneXml, none;
         const QString week = "day:0 day:1 day:2 day:3 day:4 day:5 day:6";
+        const QString weekdays = "Monday, Tuesday, Wednesday, Thursday, Friday";
         QTest::newRow("untouched") << zone << QStringList{"ok"} << "" << untouched;
         QTest::newRow("new zone: refused until area, strategy and a card for the week") << none
-            << QStringList{"ok", "red zoneName strategies " + week, "name Fresh", "addArea 4 Lake", "addStrat Day",
+            << QStringList{"ok", "red zoneName=The zone has no name strategies=No strategy " + week,
+                           "reason The zone has no name; " + weekdays + ", Saturday, Sunday have no day card; No strategy",
+                           "name Fresh", "addArea 4 Lake", "addStrat Day",
                            "addCard 1", "week 0", "ok"} << ""
             << "zone 1 Fresh | strategies 1*Day:4 | cards 1:1@00:00 | week 1,1,1,1,1,1,1 | areas 4:Lake | outline ";
         QTest::newRow("eight days are no week; default 'yes' is none")
             << R"(<Zone id="x" name="S"><Calendar><WeekDistribution>1,1,1,1,1,1,1,1</WeekDistribution></Calendar>
 <Strategies><Strategy id="1" name="A" default="yes"/><Strategy id="2" name="B"/></Strategies></Zone>)"
-            << QStringList{"ok"} << week + " default:0 default:1"
+            << QStringList{"ok", "reason " + weekdays + ", Saturday, Sunday have no day card; No default strategy"}
+            << week + " default:0 default:1"
             << "zone 1 S | strategies 1*A: 2B: | cards  | week ,,,,,, | areas  | outline ";
-        QTest::newRow("default strategy deleted, name emptied") << zone << QStringList{"name", "delStrat 0", "ok"}
-            << "zoneName default:0 default:1"
+        QTest::newRow("default strategy deleted, name emptied: said why, in the tool tips too") << zone
+            << QStringList{"defaultTip 0 The zone's default strategy", "defaultTip 1 Not the default strategy", "name",
+                           "delStrat 0", "reason Strategy 1 \"Day\" deleted; its entries removed from day card 1", "ok",
+                           "reason The zone has no name; No default strategy", "defaultTip 0 No default strategy"}
+            << "zoneName=The zone has no name default:0 default:1"
             << QString(untouched).replace("North", "").replace("1*Day:3,4 ", "").replace("1@06:00,", "");
-        QTest::newRow("area alone in two adjacent strategies") << zone << QStringList{"delArea 0", "ok"} << "day:5 day:6"
+        QTest::newRow("area alone in two adjacent strategies: what went with it said") << zone
+            << QStringList{"delArea 0", "reason Strategy 1 \"Day\": area 3 no longer used; Strategy 2 \"Night\" deleted; "
+                           "its entries removed from day cards 1 and 2; Strategy 3 \"Event\" deleted; its entries removed from "
+                           "day card 5; Area 3 \"Centre\" deleted", "ok"} << "day:5 day:6"
             << "zone 7 North | strategies 1*Day:4 | cards 1:1@06:00 | week 1,1,1,1,1,, | areas 4:River=600,10;900,10;900,300"
                " | outline " + outline;
         QTest::newRow("card deleted: its days empty until given a card again") << zone
-            << QStringList{"delDayCard 0", "ok", "red day:0 day:1 day:2 day:3 day:4", "week 0", "day 6 5", "ok"} << ""
+            << QStringList{"delDayCard 0", "ok", "red day:0 day:1 day:2 day:3 day:4", "tip 0 Monday has no day card",
+                           "reason " + weekdays + " have no day card", "week 0", "red ",
+                           "reason ", "tip 0 00:00 Night", "day 6 5", "ok"} << ""
             << QString(untouched).replace("1:1@06:00,2@22:00 ", "").replace("1,1,1,1,1,2,5", "2,2,2,2,2,2,5");
-        QTest::newRow("strategy renumbered: cards follow") << zone << QStringList{"editStrat 1 Late 9", "ok"} << ""
+        QTest::newRow("strategy renumbered: cards follow") << zone << QStringList{"tip 0 06:00 Day, 22:00 Night", "editStrat 1 Late 9",
+                                                                           "tip 0 06:00 Day, 22:00 Late", "tip 5 00:00 Late", "ok"} << ""
             << QString(untouched).replace("2Night:3", "9Late:3").replace("2@22:00 2:2@", "9@22:00 2:9@");
         QTest::newRow("area renumbered: strategies follow") << zone << QStringList{"editArea 0 8 Middle", "ok"} << ""
             << QString(untouched).replace("3,4", "8,4").replace("Night:3", "Night:8").replace("Event:3", "Event:8")
@@ -313,7 +385,10 @@ private slots:
         QTest::newRow("zone name XML cannot carry: refused until changed") << zone
             << QStringList{"name " + north, "ok", "red zoneName=" + nameFault, "name North", "ok"} << "" << untouched;
         QTest::newRow("strategy name XML cannot carry: refused") << zone
-            << QStringList{"editStrat 1 " + north, "said stratName=" + nameFault, "ok"} << "" << untouched;
+            << QStringList{"editStrat 1 " + north, "said stratName=" + nameFault + " / " + nameFault, "ok"} << "" << untouched;
+        QTest::newRow("strategy id taken: refused, said why") << zone
+            << QStringList{"editStrat 1 Night 3", "said stratId=Another strategy of the zone has the id 3 / Another strategy "
+                           "of the zone has the id 3", "ok"} << "" << untouched;
         QTest::newRow("KML name XML cannot carry: its outline taken, not its name") << zone
             << QStringList{"kml", "import replace 1 " + lake, "said Warning: These names in the KML file hold characters a "
                            "zone file cannot carry and were not taken: La[U+0001]ke", "ok"} << ""
@@ -322,6 +397,11 @@ private slots:
             << QStringList{"name " + north, "export", "said Error: Cannot export " + dir.filePath("outlines.kml")
                            + ": the name \"No\uFFFDrth\" holds the character U+0001, which KML cannot carry", "name North", "ok"}
             << "" << untouched;
+        QTest::newRow("Changes against the file: a rename, then none once undone") << zone
+            << QStringList{"name South", "changes Zone 7 \"South\": name \"North\" \u2192 \"South\"", "name North",
+                           "changes No changes.", "ok"} << "" << untouched;
+        QTest::newRow("KML export: the extension added to a name typed without") << zone
+            << QStringList{"export outlines", "said wrote outlines.kml", "ok"} << "" << untouched;
         // Stored outlines hold where they are shown: reloading one takes back a whole-outline drag too.
         const QString movedOnce = "100,0;1100,0;1100,800;100,800";
         QTest::newRow("outline moved whole, an edit cancelled, one kept: moved once") << zone
@@ -351,6 +431,42 @@ private slots:
         QCOMPARE(accepted.count(), red.isEmpty() ? 1 : 0);
         QCOMPARE(summary(dialog->zoneDocument()), document);
         QCOMPARE(overlay(&scene)->outlineText(), document.section("| outline ", 1)); // the map shows what is saved
+    }
+
+    // Nothing is lost to a key: Escape in a cell closes the cell, Enter in a table stays there, and closing an editor
+    // that holds changes asks first. A change undone is none.
+    void closing_data()
+    {
+        QTest::addColumn<QStringList>("actions");
+        QTest::addColumn<bool>("rejected"); // else still open
+        const QString asked = "said discardChanges: Discard changes to zone 7 \"North\"?";
+        QTest::newRow("untouched: Cancel closes at once") << QStringList{"cancel"} << true;
+        QTest::newRow("untouched: Escape closes at once") << QStringList{"esc"} << true;
+        QTest::newRow("Escape in a week cell closes the cell; then asked, kept, asked, discarded")
+            << QStringList{"day 6 2", "esc", "shown yes", "esc Keep editing", asked, "shown yes", "cancel Discard", asked}
+            << true;
+        QTest::newRow("a changed name: Cancel asked, kept") << QStringList{"name South", "cancel Keep editing", asked}
+                                                           << false;
+        QTest::newRow("a choice undone is no change") << QStringList{"day 6 2", "esc", "day 6 5", "cancel"} << true;
+        QTest::newRow("Enter in the strategies table moves down, never accepts")
+            << QStringList{"enter 0", "shown yes", "enter 2", "shown yes"} << false;
+    }
+    void closing()
+    {
+        QFETCH(QStringList, actions);
+        QFETCH(bool, rejected);
+        open(zoneXml);
+        QSignalSpy finished(dialog.data(), &QDialog::finished);
+        for (const QString& action : actions) {
+            act(action);
+            if (QTest::currentTestFailed())
+                return;
+        }
+        QCOMPARE(said, QStringList());
+        QCOMPARE(finished.count(), rejected ? 1 : 0);
+        QCOMPARE(dialog->isVisible(), !rejected);
+        if (rejected)
+            QCOMPARE(finished.first().first().toInt(), int(QDialog::Rejected));
     }
 
     // Ids as the file writes them survive an edit; a new one follows the largest without overflowing; the file
@@ -454,10 +570,10 @@ private slots:
     void followsTheLanguage_data()
     {
         QTest::addColumn<QLocale>("locale");
-        QTest::addColumn<QStringList>("texts"); // the editor's title and the strategies' default column header
+        QTest::addColumn<QStringList>("texts"); // the editor's title, the strategies' default column header, "Changes"
         QTest::newRow("Russian") << QLocale(QLocale::Russian, QLocale::Russia)
-                                 << QStringList{"Редактирование зоны", "по умолчанию"};
-        QTest::newRow("English") << QLocale(QLocale::English, QLocale::UnitedStates) << QStringList{"Zone edit", "default"};
+                                 << QStringList{"Редактирование зоны", "по умолчанию", "Изменения"};
+        QTest::newRow("English") << QLocale(QLocale::English, QLocale::UnitedStates) << QStringList{"Zone edit", "default", "Changes"};
     }
     void followsTheLanguage()
     {
@@ -465,7 +581,8 @@ private slots:
         QFETCH(QStringList, texts);
         QCOMPARE(Velmora::installTranslation(locale), locale.language() == QLocale::Russian);
         open(zoneXml);
-        QCOMPARE((QStringList{dialog->windowTitle(), widget<QTableWidget>("strategies")->horizontalHeaderItem(2)->text()}),
+        QCOMPARE((QStringList{dialog->windowTitle(), widget<QTableWidget>("strategies")->horizontalHeaderItem(2)->text(),
+                              widget<QPushButton>("showChanges")->text()}),
                  texts);
     }
 };

@@ -141,6 +141,36 @@ private slots:
             target.setAttribute(edit.section('=', 0, 0), edit.section('=', 1));
         }
         QCOMPARE(ConfigDiff::compare(before.documentElement(), after.documentElement()), lines);
+        // What a deletion took along, without the zone's own line.
+        QCOMPARE(ConfigDiff::compareParts(before.documentElement(), after.documentElement()),
+                 lines.filter(QRegularExpression("^(Strategy|Area) ")));
+        // One area, as its own editor compares it.
+        if (path.startsWith("Areas/Area[")) {
+            const QString area = path.section('/', 0, 1);
+            QCOMPARE(ConfigDiff::compareArea(at(before.documentElement(), area), at(after.documentElement(), area)), lines);
+        }
+    }
+
+    // The area editor compares the area it was given with the area it returns: a new id is a change of that area.
+    void oneArea_data()
+    {
+        QTest::addColumn<QString>("edit"); // attr=value
+        QTest::addColumn<QStringList>("lines");
+        QTest::newRow("untouched") << "" << QStringList();
+        QTest::newRow("renumbered and renamed") << "id=6 name=Weir"
+                                                << QStringList{"Area 6 \"Weir\": id 5 → 6; name \"Mill\" → \"Weir\""};
+    }
+    void oneArea()
+    {
+        QFETCH(QString, edit);
+        QFETCH(QStringList, lines);
+        QDomDocument document;
+        QVERIFY(document.setContent(QByteArray(district)));
+        const QDomElement before = at(document.documentElement(), "Areas/Area[5]");
+        QDomElement after = before.cloneNode(true).toElement();
+        for (const QString& change : edit.split(' ', Qt::SkipEmptyParts))
+            after.setAttribute(change.section('=', 0, 0), change.section('=', 1));
+        QCOMPARE(ConfigDiff::compareArea(before, after), lines);
     }
 };
 

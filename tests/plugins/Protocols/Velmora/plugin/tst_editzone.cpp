@@ -229,6 +229,74 @@ private slots:
             previous = written;
         }
     }
+
+    // Another save while the editor was open is not overwritten unasked: OK says what it changed, and the user saves
+    // anyway (the other version kept as the backup) or goes back to editing (nothing written).
+    void savedMeanwhile_data()
+    {
+        QTest::addColumn<QString>("meanwhile"); // "changed", "deleted", or "" for nothing
+        QTest::addColumn<QString>("answer");
+        QTest::addColumn<QString>("told");      // the box's text and informative text, "" for none
+        const QString changed = "The file %1 was saved by someone else after this editor opened it. | The other save "
+                                "changed:\nStrategy 2 \"Вечер\": name \"Ночь\" \u2192 \"Вечер\"\n\nSave anyway "
+                                "replaces these changes; the other version is kept as the backup file.";
+        const QString deleted = "The file %1 was deleted after this editor opened it. | Save anyway writes it again.";
+        QTest::newRow("nothing meanwhile: written unasked") << "" << "" << "";
+        QTest::newRow("changed, saved anyway") << "changed" << "Save anyway" << changed;
+        QTest::newRow("changed, back to editing") << "changed" << "Back to editing" << changed;
+        QTest::newRow("deleted, saved anyway") << "deleted" << "Save anyway" << deleted;
+        QTest::newRow("deleted, back to editing") << "deleted" << "Back to editing" << deleted;
+    }
+    void savedMeanwhile()
+    {
+        QFETCH(QString, meanwhile);
+        QFETCH(QString, answer);
+        QFETCH(QString, told);
+        const QString target = path("zone.xtsc");
+        QVERIFY(writeFile(target, zoneXml));
+        AnsweredRoot root;
+        QMainWindow window;
+        QVERIFY(QMetaObject::invokeMethod(&root, "editZone", Q_ARG(QString, target)));
+        QPointer<QDialog> editor = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+        QVERIFY(editor);
+        auto* name = editor->findChild<QLineEdit*>("zoneName");
+        name->selectAll();
+        QTest::keyClicks(name, "South");
+        const QByteArray other = QByteArray(zoneXml).replace("\"Ночь\"", "\"Вечер\"");
+        if (meanwhile == "changed")
+            QVERIFY(writeFile(target, other));
+        else if (meanwhile == "deleted")
+            QVERIFY(QFile::remove(target));
+        QStringList said;
+        QTimer answerer;
+        connect(&answerer, &QTimer::timeout, [&] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (!box || box->objectName() != "fileChanged")
+                return;
+            said << box->text() + " | " + box->informativeText();
+            for (QAbstractButton* button : box->buttons())
+                if (button->text() == answer)
+                    button->click();
+        });
+        answerer.start(10);
+        QTest::mouseClick(editor->findChild<QDialogButtonBox*>("buttonBox")->button(QDialogButtonBox::Ok), Qt::LeftButton);
+        answerer.stop();
+        QCOMPARE(said.join(" / "), told.isEmpty() ? told : told.arg(target));
+        const bool back = answer == "Back to editing";
+        QCOMPARE(bool(editor) && editor->isVisible(), back);
+        QTRY_COMPARE(bool(editor), back);
+        const QByteArray before = meanwhile == "changed" ? other : meanwhile == "deleted" ? QByteArray() : QByteArray(zoneXml);
+        if (back) {
+            QCOMPARE(readFile(target), before);
+            delete editor;
+        } else {
+            QVERIFY(readFile(target).contains("name=\"South\""));
+        }
+        // The version saved over stays beside it; a deleted one has none.
+        QCOMPARE(QFile::exists(target + ".bak"), !back && meanwhile != "deleted");
+        if (QFile::exists(target + ".bak"))
+            QCOMPARE(readFile(target + ".bak"), before);
+    }
 };
 
 QTEST_MAIN(EditZoneTest)
