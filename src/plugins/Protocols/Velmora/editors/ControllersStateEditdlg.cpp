@@ -133,6 +133,7 @@ ControllersStateEditdlg::ControllersStateEditdlg(QDomElement states, QDomElement
     connect(m_progDelegate, QOverload<const QModelIndex&>::of(&ComboBoxDelegate::createEditor), this,
             &ControllersStateEditdlg::progDelegateCreateEditor);
 
+    m_reason = Velmora::Editors::addReasonLine(ui->verticalLayout, ui->verticalLayout->indexOf(ui->buttonBox));
     m_id = new Velmora::Editors::IdField(ui->stateId);
     const QString id = state.attribute(Xml::id);
     m_otherStateIds = Velmora::Editors::siblingIds(states, Xml::State, id);
@@ -250,12 +251,33 @@ void ControllersStateEditdlg::on_buttonBox_accepted()
         editor->deleteLater();
     ui->states->setCurrentItem(nullptr);
 
-    const bool idTaken = m_otherStateIds.contains(m_id->id());
-    markField(ui->stateId, idTaken);
-
-    const bool nameRefused = Velmora::Editors::markName(ui->stateName);
-    if (!nameRefused && !idTaken)
+    const QStringList reasons = markFaults();
+    Velmora::Editors::showReasons(m_reason, reasons);
+    if (reasons.isEmpty()) {
         accept();
+        return;
+    }
+    if (m_watchingFaults)
+        return;
+    m_watchingFaults = true;
+    // Once refused, the marks follow the edits: a mended fault loses its mark and its words.
+    const auto refresh = [this] { Velmora::Editors::showReasons(m_reason, markFaults()); };
+    connect(ui->stateId, &QSpinBox::textChanged, this, refresh);
+    connect(ui->stateName, &QLineEdit::textChanged, this, refresh);
+}
+
+QStringList ControllersStateEditdlg::markFaults()
+{
+    QStringList reasons;
+    const bool idTaken = m_otherStateIds.contains(m_id->id());
+    const QString taken = tr("Another state of the area has the id %1").arg(m_id->text());
+    markField(ui->stateId, idTaken, taken);
+    if (idTaken)
+        reasons << taken;
+    QString reason;
+    if (Velmora::Editors::markName(ui->stateName, tr("The state has no name"), &reason))
+        reasons << reason;
+    return reasons;
 }
 
 void ControllersStateEditdlg::on_states_customContextMenuRequested(const QPoint& pos)

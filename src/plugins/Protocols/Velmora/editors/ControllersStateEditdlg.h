@@ -10,6 +10,8 @@
 #include <QString>
 #include <QStringList>
 
+class QLabel;
+
 class ComboBoxDelegate;
 class QModelIndex;
 class QPoint;
@@ -76,6 +78,8 @@ private:
     void describeRow(int row);
     // Every message box of the dialog goes through here.
     void showWarning(const QString& title, const QString& text);
+    // Marks the fields that refuse the state, with the reasons in words.
+    QStringList markFaults();
 
     Ui::ControllersStateEditdlg* ui;
     Velmora::Editors::IdField* m_id;
@@ -84,4 +88,6 @@ private:
     QPointer<QObject> m_rpcObject;
     ComboBoxDelegate* m_stateDelegate;
     ComboBoxDelegate* m_progDelegate;
+    QLabel* m_reason = nullptr;
+    bool m_watchingFaults = false;
 };

@@ -267,6 +267,14 @@
         <source>The program editor saved no special program: %1. Nothing was changed.</source>
         <translation>Редактор программ сохранил не специальную программу: %1. Ничего не изменено.</translation>
     </message>
+    <message>
+        <source>Another state of the area has the id %1</source>
+        <translation>У другого состояния района уже есть номер %1</translation>
+    </message>
+    <message>
+        <source>The state has no name</source>
+        <translation>У состояния нет названия</translation>
+    </message>
 </context>
 <context>
     <name>Velmora::Editors::ProgramEditorRun</name>

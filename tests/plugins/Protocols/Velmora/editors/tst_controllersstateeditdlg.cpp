@@ -434,7 +434,7 @@ private slots:
         QTest::addColumn<QString>("ids");     // the area's states; the last is edited, accepted as it is
         QTest::addColumn<bool>("isNew");      // the last is a new state instead
         QTest::addColumn<bool>("arabic");     // the user's locale has digits of its own
-        QTest::addColumn<QString>("name");    // typed, if any
+        QTest::addColumn<QString>("name");    // typed, if any; "-" cleared; "#N" the id N typed instead
         QTest::addColumn<QString>("written"); // the edited or new state's id, or what is red when refused
         QTest::newRow("9, Arabic digits") << "2,9" << false << true << "" << "9";
         QTest::newRow("0") << "2,0" << false << false << "" << "0";
@@ -444,6 +444,8 @@ private slots:
         QTest::newRow("new after 4294967295: the smallest free") << "4294967295,1,2" << true << false << "" << "3";
         QTest::newRow("name XML cannot carry") << "2,9" << false << false << QString("P") + QChar(1)
             << "red: stateName=The name holds the character U+0001, which a zone file cannot carry.";
+        QTest::newRow("id taken") << "2,9" << false << false << "#2" << "red: stateId=Another state of the area has the id 2";
+        QTest::newRow("no name") << "2,9" << false << false << "-" << "red: stateName=The state has no name";
     }
     void accept()
     {
@@ -470,12 +472,24 @@ private slots:
         m_dialog = std::make_unique<ControllersStateEditdlg>(m_doc.documentElement(),
                                                              isNew ? state : m_doc.documentElement().lastChildElement());
         showExposed(m_dialog.get());
-        if (!name.isEmpty())
-            enter(m_dialog->findChild<QLineEdit*>("stateName"), name);
+        auto* stateName = m_dialog->findChild<QLineEdit*>("stateName");
+        if (name == "-")
+            stateName->clear();
+        else if (name.startsWith('#'))
+            m_dialog->findChild<QSpinBox*>("stateId")->setValue(name.mid(1).toInt());
+        else if (!name.isEmpty())
+            enter(stateName, name);
         Drive::clickButton(m_dialog.get());
-        if (m_dialog->isVisible())
+        if (m_dialog->isVisible()) {
             QCOMPARE("red: " + markedRed(m_dialog.get(), {"stateId", "stateName"}).join(' '), written);
-        else
+            // The reason in words above the buttons, gone once the fault is mended.
+            auto* reason = m_dialog->findChild<QLabel*>("reason");
+            QVERIFY(reason && reason->isVisible());
+            QCOMPARE(reason->text(), written.section('=', 1));
+            enter(stateName, "P");
+            m_dialog->findChild<QSpinBox*>("stateId")->setValue(77);
+            QVERIFY(!reason->isVisible() || reason->text().isEmpty());
+        } else
             QCOMPARE(m_dialog->stateElement(m_doc).attribute("id"), written);
     }
 
