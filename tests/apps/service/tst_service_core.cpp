@@ -153,8 +153,8 @@ private slots:
         row("special state out of range", "apstate 4 4 0|apstate 4 0 0", ">INV_PSTATE >INV_PSTATE", "");
         row("a strategy ends an area command", "apstate 4 3 0|strat 2 0", ">OK >OK",
             "2:4,4 3:4,1,3 0:4 1:2 2:4,0 3:4,1,0", "4 2 | 3 1 1 0 4 0 1 0");
-        row("strategy times out", "strat 2 60|@59 tick|@61 tick", ">OK", "0:4 1:2 2:4,0 0:1 1:1 2:4,2");
-        row("area hold times out", "astate 3 3 30|@31 tick", ">OK", "2:3,4 3:3,3,0 2:3,1 3:3,1,0");
+        row("strategy times out", "strat 2 60|@59 tick|@60 tick", ">OK", "0:4 1:2 2:4,0 0:1 1:1 2:4,2");
+        row("area hold times out", "astate 3 3 30|@29 tick|@30 tick", ">OK", "2:3,4 3:3,3,0 2:3,1 3:3,1,0");
         row("calendar moves the zone", "@46800 tick", "", "1:2 3:3,2,0 2:4,0", "1 2 | 3 1 2 0 4 0 1 0");
         row("local control stops the calendars", "local 0|@46800 tick", ">OK", "0:3", "3 1 | 3 1 1 0 4 2 1 0");
 
