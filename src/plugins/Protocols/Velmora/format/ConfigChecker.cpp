@@ -17,6 +17,7 @@
 #include <QStringList>
 
 #include <algorithm>
+#include <cmath>
 
 namespace Velmora {
 
@@ -317,7 +318,8 @@ void Walk::area(const QDomElement& element, const QString& owner)
 {
     const QVector<QPointF> ring = outline(element, owner);
     const double size = Geometry::ringArea(ring);
-    if (size > 0)
+    // Not a number for an outline with a coordinate that is none.
+    if (std::isfinite(size) && size > 0)
         m_outlines.append(AreaOutline{owner, element.firstChildElement(Xml::Geometry), ring, size});
 
     QSet<int> listed;

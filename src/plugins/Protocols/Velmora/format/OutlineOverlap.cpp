@@ -84,16 +84,71 @@ bool crossingX(const Edge& a, const Edge& b, double* x)
     return true;
 }
 
+bool startsFirst(const Edge& a, const Edge& b)
+{
+    return a.from.x() < b.from.x();
+}
+
+// The edges of an outline (sorted by where they start) that a vertical line
+// moving right meets: only these are looked at, so a long outline costs its
+// length once, not once a strip.
+class SweepLine
+{
+public:
+    explicit SweepLine(const std::vector<Edge>& sorted)
+        : m_sorted(sorted)
+    {
+    }
+
+    // The edges that span x and all that start before it and end after it;
+    // x must not decrease from call to call.
+    const std::vector<const Edge*>& at(double x)
+    {
+        while (m_next < m_sorted.size() && m_sorted[m_next].from.x() < x)
+            m_active.push_back(&m_sorted[m_next++]);
+        m_active.erase(std::remove_if(m_active.begin(), m_active.end(), [x](const Edge* e) { return e->to.x() <= x; }),
+                       m_active.end());
+        return m_active;
+    }
+
+private:
+    const std::vector<Edge>& m_sorted;
+    size_t m_next = 0;
+    std::vector<const Edge*> m_active;
+};
+
 // The heights at x where the outline's edges cross, sorted: an inside run
 // between each pair.
-void heightsAt(const std::vector<Edge>& edges, double x, std::vector<double>* heights)
+void heightsAt(const std::vector<const Edge*>& edges, double x, std::vector<double>* heights)
 {
     heights->clear();
-    for (const Edge& e : edges) {
-        if (e.spans(x))
-            heights->push_back(e.yAt(x));
+    for (const Edge* e : edges) {
+        if (e->spans(x))
+            heights->push_back(e->yAt(x));
     }
     std::sort(heights->begin(), heights->end());
+}
+
+// Where an edge of one outline crosses one of the other. Edges that cross
+// share x values, so when the later one starts the earlier has not ended.
+void addCrossings(const std::vector<Edge>& a, const std::vector<Edge>& b, double left, double right,
+                  std::vector<double>* stops)
+{
+    SweepLine activeA(a);
+    SweepLine activeB(b);
+    size_t i = 0;
+    size_t j = 0;
+    while (i < a.size() || j < b.size()) {
+        const bool fromA = j == b.size() || (i < a.size() && a[i].from.x() <= b[j].from.x());
+        const Edge& e = fromA ? a[i++] : b[j++];
+        // Edges that started at the same x count as started.
+        const double x = std::nextafter(e.from.x(), INFINITY);
+        for (const Edge* other : (fromA ? activeB : activeA).at(x)) {
+            double crossing = 0;
+            if (crossingX(e, *other, &crossing))
+                stops->push_back(std::min(right, std::max(left, crossing)));
+        }
+    }
 }
 
 // The length both sets of inside runs cover.
@@ -136,8 +191,10 @@ double intersectionArea(const QVector<QPointF>& a, const QVector<QPointF>& b)
         return 0;
     const double left = std::max(boxA.left, boxB.left);
     const double right = std::min(boxA.right, boxB.right);
-    const std::vector<Edge> edgesA = edgesOver(a, left, right);
-    const std::vector<Edge> edgesB = edgesOver(b, left, right);
+    std::vector<Edge> edgesA = edgesOver(a, left, right);
+    std::vector<Edge> edgesB = edgesOver(b, left, right);
+    std::sort(edgesA.begin(), edgesA.end(), startsFirst);
+    std::sort(edgesB.begin(), edgesB.end(), startsFirst);
 
     std::vector<double> stops{left, right};
     for (const std::vector<Edge>* edges : {&edgesA, &edgesB}) {
@@ -146,23 +203,19 @@ double intersectionArea(const QVector<QPointF>& a, const QVector<QPointF>& b)
             stops.push_back(std::min(right, e.to.x()));
         }
     }
-    for (const Edge& ea : edgesA) {
-        for (const Edge& eb : edgesB) {
-            double x = 0;
-            if (ea.from.x() < eb.to.x() && eb.from.x() < ea.to.x() && crossingX(ea, eb, &x))
-                stops.push_back(std::min(right, std::max(left, x)));
-        }
-    }
+    addCrossings(edgesA, edgesB, left, right, &stops);
     std::sort(stops.begin(), stops.end());
     stops.erase(std::unique(stops.begin(), stops.end()), stops.end());
 
     double area = 0;
     std::vector<double> heightsA;
     std::vector<double> heightsB;
+    SweepLine sweepA(edgesA);
+    SweepLine sweepB(edgesB);
     for (size_t k = 0; k + 1 < stops.size(); ++k) {
         const double middle = (stops[k] + stops[k + 1]) / 2;
-        heightsAt(edgesA, middle, &heightsA);
-        heightsAt(edgesB, middle, &heightsB);
+        heightsAt(sweepA.at(middle), middle, &heightsA);
+        heightsAt(sweepB.at(middle), middle, &heightsB);
         area += (stops[k + 1] - stops[k]) * sharedLength(heightsA, heightsB);
     }
     return area;

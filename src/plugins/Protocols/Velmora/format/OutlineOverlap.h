@@ -14,7 +14,8 @@ double ringArea(const QVector<QPointF>& ring);
 // edges cross, the height the outlines share is a linear function of x, so
 // its value at the middle of that strip times the strip's width is the
 // strip's area. Outlines that only share a border have nothing in common.
-// Cost: (vertices + crossings) times the edges over the shared x range.
+// A line swept left to right keeps the edges it meets, so the cost is
+// (vertices + crossings) times the edges one vertical line meets, plus sorting.
 double intersectionArea(const QVector<QPointF>& a, const QVector<QPointF>& b);
 
 // The pairs of outlines whose bounding boxes meet, first < second, each once,

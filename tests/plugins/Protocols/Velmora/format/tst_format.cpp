@@ -340,6 +340,11 @@ void TestFormat::sharedAreas_data()
     QTest::newRow("in the bend of an L") << ell << Points{{2, 2}, {3, 2}, {3, 3}, {2, 3}} << 0.0;
     QTest::newRow("over the corner of an L") << ell << square << 3.0;
     QTest::newRow("crossing triangles") << Points{{0, 0}, {4, 0}, {0, 4}} << Points{{0, 0}, {4, 0}, {4, 4}} << 4.0;
+    // Many strips, each met by a few edges of the long outline.
+    const Points town = circle(1500);
+    const Points around{{37.4, 55.6}, {37.8, 55.6}, {37.8, 55.8}, {37.4, 55.8}};
+    QTest::newRow("a long outline inside a square") << town << around << Velmora::Geometry::ringArea(town);
+    QTest::newRow("a long outline and itself") << town << town << Velmora::Geometry::ringArea(town);
     QTest::newRow("blocks of a town in degrees")
         << Points{{37.600, 55.700}, {37.602, 55.700}, {37.602, 55.701}, {37.600, 55.701}}
         << Points{{37.601, 55.7005}, {37.603, 55.7005}, {37.603, 55.702}, {37.601, 55.702}} << 0.5e-6;
