@@ -1,9 +1,9 @@
 // Time of the schedule preview (a year of every area of a generated zone), of
 // the plain-text table of one day and of the configuration check, for zones of
 // growing size; then the inputs that once took quadratic time or memory: a
-// long outline and many faulty entries for the check, and years of a card
-// that switches every minute streamed as a table. Prints figures; never fails
-// on time.
+// long outline, many faulty entries and 1,000 overlapping area outlines for
+// the check, and years of a card that switches every minute streamed as a
+// table. Prints figures; never fails on time.
 #include "Velmora/format/ConfigChecker.h"
 #include "Velmora/format/SchedulePreview.h"
 #include "Velmora/format/ScheduleTable.h"
@@ -18,6 +18,7 @@
 
 #include <algorithm>
 #include <functional>
+#include <tuple>
 
 namespace {
 
@@ -132,6 +133,44 @@ QString ring(int points)
     return texts.join(QLatin1Char(';'));
 }
 
+// `areas` areas of 20-point round outlines on a grid in degrees, each
+// overlapping its four neighbours a little, with two controllers whose programs
+// have phases: every rule on outlines and programs has work to do.
+QString outlinedZone(int areas)
+{
+    const int side = int(std::ceil(std::sqrt(double(areas))));
+    const double step = 0.01;
+    QString xml;
+    QTextStream out(&xml);
+    out << "<Zone id=\"1\"><Geometry>37,55;" << 37 + side * step << ",55;" << 37 + side * step << ','
+        << 55 + side * step << ";37," << 55 + side * step << "</Geometry>"
+        << "<Calendar><DayCards><DayCard id=\"1\"><Time strategy_id=\"1\">00:00</Time></DayCard></DayCards>"
+           "<WeekDistribution>1,1,1,1,1,1,1</WeekDistribution></Calendar><Strategies><Strategy id=\"1\" default=\"1\">";
+    for (int a = 1; a <= areas; ++a)
+        out << "<Area id=\"" << a << "\" control_source=\"1\"/>";
+    out << "</Strategy></Strategies><Areas>";
+    for (int a = 1; a <= areas; ++a) {
+        const double cx = 37 + ((a - 1) % side + 0.5) * step;
+        const double cy = 55 + ((a - 1) / side + 0.5) * step;
+        QStringList points;
+        for (int k = 0; k < 20; ++k) {
+            const double angle = 2 * M_PI * k / 20;
+            points << QStringLiteral("%1,%2").arg(cx + 0.0053 * std::cos(angle), 0, 'f', 9).arg(cy + 0.0053 * std::sin(angle), 0, 'f', 9);
+        }
+        out << "<Area id=\"" << a << "\"><Geometry>" << points.join(QLatin1Char(';')) << "</Geometry><Controllers>"
+            << 2 * a << ',' << 2 * a + 1 << "</Controllers><States><State id=\"1\">";
+        for (int c = 2 * a; c <= 2 * a + 1; ++c)
+            out << "<Controller id=\"" << c << "\" state=\"0\"><Program type=\"2\" cycle_length=\"" << 60 * (c - 2 * a + 1)
+                << "\" cycle_shift=\"0\">1,2<Phase start=\"0\" length=\"25\" full_length=\"30\">1</Phase>"
+                   "<Phase start=\"30\" length=\"25\" full_length=\"30\">2</Phase></Program></Controller>";
+        out << "</State></States><Calendar><DayCards><DayCard id=\"1\"><Time state_id=\"1\">00:00</Time></DayCard>"
+               "</DayCards><WeekDistribution>1,1,1,1,1,1,1</WeekDistribution></Calendar></Area>";
+    }
+    out << "</Areas></Zone>";
+    out.flush();
+    return xml;
+}
+
 // The zone's strategies and one area's states switch every minute on working
 // days; weekends have a card of a few entries.
 QString everyMinuteZone()
@@ -181,15 +220,17 @@ void checkFigures(QTextStream& out, bool shortRun)
     const int entries = shortRun ? 5000 : 50000;
     out << "\ncheck of inputs that once took quadratic time\n"
            "case                              size  check ms  findings\n";
-    const QList<std::pair<QString, QString>> cases{
-        {QStringLiteral("outline vertices"), checkedZone(ring(vertices), 0)},
-        {QStringLiteral("faulty Time entries"), checkedZone(QStringLiteral("0,0;1,0;1,1"), entries)}};
-    for (const auto& [name, xml] : cases) {
+    const int areas = 1000;
+    const QList<std::tuple<QString, int, QString>> cases{
+        {QStringLiteral("outline vertices"), vertices, checkedZone(ring(vertices), 0)},
+        {QStringLiteral("faulty Time entries"), entries, checkedZone(QStringLiteral("0,0;1,0;1,1"), entries)},
+        {QStringLiteral("areas of 20-point outlines"), areas, outlinedZone(areas)}};
+    for (const auto& [name, size, xml] : cases) {
         QDomDocument document;
         document.setContent(xml);
         int findings = 0;
         const double check = bestMs(1, [&] { findings = Velmora::ConfigChecker::check(document).size(); });
-        out << name.leftJustified(28) << QString::number(name.startsWith("outline") ? vertices : entries).rightJustified(10)
+        out << name.leftJustified(28) << QString::number(size).rightJustified(10)
             << "  " << number(check, 8) << "  " << QString::number(findings).rightJustified(8) << '\n';
         out.flush();
     }

@@ -2,6 +2,8 @@
 #include <QCommandLineParser>
 #include <QDomDocument>
 #include <QFileInfo>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QTextStream>
 
 #include "Velmora/format/ConfigChecker.h"
@@ -16,15 +18,31 @@
 
 namespace {
 
-// --check: every file's findings as FILE:LINE: severity: message; 1 when any
-// file has an error.
-int checkFiles(const QStringList& files, QTextStream& out)
+// One line of JSON, for tools that read the findings as they come.
+QByteArray findingJson(const Velmora::ConfigFinding& finding, const QString& file)
+{
+    const QJsonObject object{{QStringLiteral("file"), file},
+                             {QStringLiteral("line"), finding.line},
+                             {QStringLiteral("severity"), finding.isError() ? QStringLiteral("error") : QStringLiteral("warning")},
+                             {QStringLiteral("kind"), finding.kind},
+                             {QStringLiteral("path"), finding.path},
+                             {QStringLiteral("message"), finding.message}};
+    return QJsonDocument(object).toJson(QJsonDocument::Compact);
+}
+
+// --check: every file's findings as FILE:LINE: severity: message, or as one
+// JSON object a line; 1 when any file has an error.
+int checkFiles(const QStringList& files, bool json, QTextStream& out)
 {
     int errors = 0;
     for (const QString& file : files) {
         const Velmora::ConfigFindings findings = Velmora::ConfigChecker::checkFile(file);
-        for (const Velmora::ConfigFinding& finding : findings)
-            out << Velmora::ConfigChecker::formatFinding(finding, file) << '\n';
+        for (const Velmora::ConfigFinding& finding : findings) {
+            if (json)
+                out << QString::fromUtf8(findingJson(finding, file)) << '\n';
+            else
+                out << Velmora::ConfigChecker::formatFinding(finding, file) << '\n';
+        }
         errors += Velmora::ConfigChecker::errorCount(findings);
     }
     return errors ? 1 : 0;
@@ -112,6 +130,11 @@ int main(int argc, char* argv[])
         QStringLiteral("check"),
         QStringLiteral("Check the files for dangling references, duplicate ids and malformed texts; "
                        "exit status 1 when there are errors."));
+    const QCommandLineOption formatOption(
+        QStringLiteral("format"),
+        QStringLiteral("How --check prints findings: text (FILE:LINE: severity: message, the default) or json "
+                       "(one object a line with file, line, severity, kind, path and message)."),
+        QStringLiteral("text|json"), QStringLiteral("text"));
     const QCommandLineOption scheduleOption(
         QStringLiteral("schedule"),
         QStringLiteral("Print which strategy and which area states run in the date range."),
@@ -121,7 +144,7 @@ int main(int argc, char* argv[])
         QStringLiteral("Print what changed from the first file to the second, one line per object; "
                        "exit status 1 when they differ."));
     // QApplication would take "--plugin PATH" for one of Qt's own plug-ins.
-    ApplicationArguments arguments(argc, argv, {pluginOption, scheduleOption});
+    ApplicationArguments arguments(argc, argv, {pluginOption, scheduleOption, formatOption});
     QTextStream err(stderr);
     if (!arguments.missingValue().isEmpty()) {
         err << "velmora-inspect: --" << QString::fromLocal8Bit(arguments.missingValue()) << " needs a value\n";
@@ -133,7 +156,7 @@ int main(int argc, char* argv[])
     parser.setApplicationDescription(
         QStringLiteral("Loads zone configuration files through the Velmora module and prints what a host sees."));
     parser.addHelpOption();
-    parser.addOptions({pluginOption, checkOption, scheduleOption, diffOption});
+    parser.addOptions({pluginOption, checkOption, formatOption, scheduleOption, diffOption});
     parser.addPositionalArgument(QStringLiteral("file"), QStringLiteral("Zone configuration files (.xtsc)."),
                                  QStringLiteral("FILE..."));
     parser.process(app);
@@ -144,9 +167,14 @@ int main(int argc, char* argv[])
         err << parser.helpText();
         return 2;
     }
-    // Both read the files themselves: no module is needed.
+    const QString format = parser.value(formatOption);
+    if (format != QLatin1String("text") && format != QLatin1String("json")) {
+        err << "velmora-inspect: --format is text or json, not \"" << format << "\"\n";
+        return 2;
+    }
+    // These read the files themselves: no module is needed.
     if (parser.isSet(checkOption))
-        return checkFiles(files, out);
+        return checkFiles(files, format == QLatin1String("json"), out);
     if (parser.isSet(scheduleOption))
         return printSchedules(parser.value(scheduleOption), files, out, err);
     if (parser.isSet(diffOption))

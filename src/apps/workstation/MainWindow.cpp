@@ -15,6 +15,7 @@
 #include "PropertiesDock.h"
 #include "ProtocolWords.h"
 #include "ScheduleDock.h"
+#include "FindingsDock.h"
 #include "StateDump.h"
 #include "StorageService.h"
 #include "ZoneFileWatcher.h"
@@ -180,6 +181,13 @@ void MainWindow::createDocks()
     m_scheduleDock = new ScheduleDock(this);
     addDockWidget(Qt::BottomDockWidgetArea, m_scheduleDock);
     tabifyDockWidget(m_logDock, m_scheduleDock);
+    m_findingsDock = new FindingsDock(this);
+    addDockWidget(Qt::BottomDockWidgetArea, m_findingsDock);
+    tabifyDockWidget(m_logDock, m_findingsDock);
+    connect(m_findingsDock, &FindingsDock::objectChosen, this, [this](QObject* object) {
+        m_objectsDock->showObject(object);
+        treeObjectSelected(object);
+    });
     m_logDock->raise();
 
     auto* commandBar = new QToolBar(tr("Command"), this);
@@ -207,6 +215,7 @@ void MainWindow::createMenus()
     QMenu* file = menuBar()->addMenu(tr("&File"));
     file->addAction(tr("&Open zone…"), this, &MainWindow::openZoneDialog, QKeySequence::Open);
     file->addAction(tr("&Edit zone…"), this, &MainWindow::editZone);
+    file->addAction(tr("C&heck zone"), this, &MainWindow::checkZone)->setObjectName(QStringLiteral("checkZoneAction"));
     file->addAction(tr("&New zone in folder…"), this, &MainWindow::newZoneInFolder);
     file->addAction(tr("Re&vert to previous version…"), this, &MainWindow::revertToPreviousVersion);
     file->addAction(tr("&Close zone"), this, [this] {
@@ -238,6 +247,7 @@ void MainWindow::createMenus()
     view->addAction(m_logDock->toggleViewAction());
     view->addAction(m_legend->toggleViewAction());
     view->addAction(m_scheduleDock->toggleViewAction());
+    view->addAction(m_findingsDock->toggleViewAction());
 
     QMenu* service = menuBar()->addMenu(tr("&Service"));
     service->addAction(tr("&Connect…"), this, &MainWindow::connectDialog);
@@ -559,6 +569,23 @@ void MainWindow::editZone()
     m_versions.editorOpened(ModuleHost::zoneFile(zone));
     if (!m_host->editZone(ModuleHost::zoneFile(zone), m_storage))
         statusBar()->showMessage(tr("The zone editor could not be opened (see the log)"), MessageTimeout);
+}
+
+void MainWindow::checkZone()
+{
+    QObject* zone = commandZone();
+    if (!zone) {
+        statusBar()->showMessage(tr("Choose the zone to check"), MessageTimeout);
+        return;
+    }
+    const Velmora::ConfigFindings findings = m_findingsDock->checkZone(zone);
+    m_findingsDock->show();
+    m_findingsDock->raise();
+    statusBar()->showMessage(tr("%1: %2 errors, %3 warnings")
+                                 .arg(QFileInfo(ModuleHost::zoneFile(zone)).fileName())
+                                 .arg(Velmora::ConfigChecker::errorCount(findings))
+                                 .arg(Velmora::ConfigChecker::warningCount(findings)),
+                             MessageTimeout);
 }
 
 void MainWindow::revertToPreviousVersion()

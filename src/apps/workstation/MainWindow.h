@@ -11,6 +11,7 @@
 #include "semtra/Connection.h"
 
 class CommandEdit;
+class FindingsDock;
 class LightLayer;
 class LinkMonitor;
 class LogDock;
@@ -89,6 +90,8 @@ protected:
 private slots:
     void openZoneDialog();
     void editZone();
+    // Checks the command zone's file and lists the findings in their dock.
+    void checkZone();
     void newZoneInFolder();
     void revertToPreviousVersion();
     void connectDialog();
@@ -154,6 +157,7 @@ private:
     LogDock* m_logDock;
     MapLegend* m_legend;
     ScheduleDock* m_scheduleDock = nullptr;
+    FindingsDock* m_findingsDock = nullptr;
     LinkMonitor* m_links;
     StorageService* m_storage;
     Semtra::TcpConnection* m_connection;

@@ -1,5 +1,7 @@
 #include <QDir>
 #include <QFileInfo>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -43,6 +45,8 @@ private slots:
                                               << QStringList{northFile + ":31: warning: "};
         QTest::newRow("check: an error") << QStringList{"--check", northFile, dangling} << 1
                                          << QStringList{dangling + ":", ": error: "};
+        QTest::newRow("check: an unknown format") << QStringList{"--check", "--format", "xml", northFile} << 2
+                                                  << QStringList{"--format is text or json, not \"xml\""};
         QTest::newRow("schedule: a day") << QStringList{"--schedule", "2026-12-07", northFile} << 0
                                          << QStringList{"  06:00  22:00  1 Day", "Area 3 Centre", "07:00  22:00  1 Peak"};
         QTest::newRow("schedule: backwards") << QStringList{"--schedule", "2027-05-09..2027-05-03", northFile} << 2
@@ -85,6 +89,41 @@ private slots:
         // A module refused is a module not used: nothing of one is printed.
         if (exitCode == 2)
             QVERIFY2(!output.contains(QLatin1String("moduleVersion=")), qPrintable(output));
+    }
+
+    // Each line an object; read back, the findings are those the text gives.
+    void jsonFindings()
+    {
+        const QString noStrategy = QStringLiteral(VELMORA_TEST_DATA "/check/no-strategy.xtsc");
+        const QString quoted = QStringLiteral(VELMORA_TEST_DATA "/check/bad-control-source.xtsc");
+        const QString missing = m_dir.filePath(QStringLiteral("missing.xtsc"));
+        QProcess inspect;
+        inspect.start(program, {"--check", "--format", "json", noStrategy, quoted, missing});
+        QVERIFY2(inspect.waitForFinished(60000), qPrintable(inspect.errorString()));
+        QCOMPARE(inspect.exitCode(), 1);
+        const QList<QByteArray> lines = inspect.readAllStandardOutput().split('\n');
+        QCOMPARE(lines.last(), QByteArray());
+        QStringList read;
+        for (const QByteArray& line : lines.mid(0, lines.size() - 1)) {
+            QJsonParseError error;
+            const QJsonDocument document = QJsonDocument::fromJson(line, &error);
+            QVERIFY2(error.error == QJsonParseError::NoError && document.isObject(), line.constData());
+            const QJsonObject f = document.object();
+            QCOMPARE(f.keys(), QStringList({"file", "kind", "line", "message", "path", "severity"}));
+            QVERIFY2(f.value("message").toString().endsWith('.'), line.constData());
+            read << QStringLiteral("%1:%2 %3 %4 %5")
+                        .arg(QFileInfo(f.value("file").toString()).fileName())
+                        .arg(f.value("line").toInt())
+                        .arg(f.value("severity").toString(), f.value("kind").toString(), f.value("path").toString());
+        }
+        QCOMPARE(read.size(), 8);
+        QCOMPARE(read.at(0), "no-strategy.xtsc:7 error unknown-strategy Calendar/DayCards/DayCard[id=1]/Time[1]");
+        QCOMPARE(read.at(5), "no-strategy.xtsc:18 error no-strategy Strategies");
+        QCOMPARE(read.at(6), "bad-control-source.xtsc:21 error bad-control-source Strategies/Strategy[id=1]/Area[id=2]");
+        QCOMPARE(read.at(7), "missing.xtsc:0 error cannot-open ");
+        // Quotes in a message survive the escaping.
+        const QJsonObject quotedFinding = QJsonDocument::fromJson(lines.at(6)).object();
+        QVERIFY(quotedFinding.value("message").toString().contains(QLatin1String("control source \"5\";")));
     }
 
 private:

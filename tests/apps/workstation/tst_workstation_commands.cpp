@@ -1,5 +1,6 @@
 // The operator's hold on the window, against the real plug-in: which zone
 // commands go to.
+#include "FindingsDock.h"
 #include "MainWindow.h"
 #include "MapView.h"
 #include "ModuleHost.h"
@@ -7,10 +8,12 @@
 #include "ObjectTreeModel.h"
 #include "OffscreenLeaks.h"
 
+#include <QAction>
 #include <QComboBox>
 #include <QGraphicsItem>
 #include <QTemporaryDir>
 #include <QTreeView>
+#include <QTreeWidget>
 #include <QtTest>
 
 #include <memory>
@@ -21,6 +24,15 @@ namespace {
 
 const QString pluginPath = QStringLiteral(VELMORA_PLUGIN_DIR "/libVelmora.so");
 const QString northFile = QStringLiteral(VELMORA_EXAMPLES "/north.xtsc");
+
+// "controller 31", "area 2", "zone 5".
+QString objectText(QObject* object)
+{
+    if (!object)
+        return QStringLiteral("none");
+    const char* kind = ModuleHost::isController(object) ? "controller" : ModuleHost::isArea(object) ? "area" : "zone";
+    return QStringLiteral("%1 %2").arg(QLatin1String(kind)).arg(object->property("id").toInt());
+}
 
 QObject* zoneWithId(ModuleHost& host, int id)
 {
@@ -117,6 +129,53 @@ private slots:
             QCOMPARE(m_window->commandZone()->property("id").toInt(), targets.at(i));
             QTRY_COMPARE(choice->currentData().value<QObject*>(), m_window->commandZone());
         }
+    }
+
+    // "Check zone" lists the command zone's findings; a row chooses the
+    // object of its element in the tree and on the map.
+    void checkZone_data()
+    {
+        QTest::addColumn<QString>("fixture");
+        QTest::addColumn<QString>("kind");   // of the first finding; empty: none
+        QTest::addColumn<QString>("chosen"); // the object its row chooses
+        QTest::newRow("a zone controller") << "controller-without-area" << "controller-without-area" << "controller 31";
+        QTest::newRow("an area's outline") << "outline-overlap" << "outline-overlap" << "area 2";
+        QTest::newRow("a program inside a state") << "phase-outside-cycle" << "phase-outside-cycle" << "controller 11";
+        QTest::newRow("an area of a strategy") << "repeated-area" << "repeated-area" << "area 1";
+        QTest::newRow("the zone's strategies") << "no-default" << "no-default" << "zone 5";
+        QTest::newRow("no faults") << "clean" << "" << "";
+    }
+
+    void checkZone()
+    {
+        QFETCH(QString, fixture);
+        QFETCH(QString, kind);
+        QFETCH(QString, chosen);
+        QVERIFY(m_window->openZone(northFile));
+        const QString file = QStringLiteral(VELMORA_TEST_DATA "/check/%1.xtsc").arg(fixture);
+        QVERIFY(m_window->openZone(file));
+        m_window->setCommandZone(zoneWithId(*m_host, 5));
+        auto* action = m_window->findChild<QAction*>(QStringLiteral("checkZoneAction"));
+        auto* dock = m_window->findChild<FindingsDock*>(QStringLiteral("findingsDock"));
+        auto* tree = m_window->findChild<ObjectTreeDock*>();
+        QVERIFY(action && dock && tree);
+        action->trigger();
+        QVERIFY(dock->isVisible());
+        QTreeWidgetItem* first = dock->view()->topLevelItem(0);
+        QVERIFY(first);
+        QCOMPARE(first->text(FindingsDock::KindColumn), kind);
+        if (kind.isEmpty()) {
+            QCOMPARE(dock->view()->topLevelItemCount(), 1);
+            QCOMPARE(first->text(FindingsDock::MessageColumn), QStringLiteral("No faults found."));
+            return;
+        }
+        // North, chosen last, goes back to the zone of the findings' row.
+        tree->showObject(zoneWithId(*m_host, 7));
+        dock->view()->setCurrentItem(first);
+        QCOMPARE(objectText(tree->currentObject()), chosen);
+        QCOMPARE(objectText(m_window->commandZone()), QStringLiteral("zone 5"));
+        if (chosen.startsWith(QLatin1String("area")))
+            QVERIFY(tree->currentObject()->property("selected").toBool());
     }
 
 private:

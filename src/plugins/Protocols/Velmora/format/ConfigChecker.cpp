@@ -4,6 +4,7 @@
 #include "ElementPaths.h"
 #include "GeometryText.h"
 #include "OutlineCrossing.h"
+#include "OutlineOverlap.h"
 #include "Vocabulary.h"
 #include "XmlDocument.h"
 #include "XmlText.h"
@@ -16,6 +17,7 @@
 #include <QStringList>
 
 #include <algorithm>
+#include <cmath>
 
 namespace Velmora {
 
@@ -59,12 +61,27 @@ private:
     // Reports an id seen before in the same list (`seen`: id -> line).
     void unique(QHash<int, int>* seen, int id, const QDomElement& element, const QString& what);
 
-    void outline(const QDomElement& owner, const QString& ownerText);
+    // The outline as a ring of distinct points; empty when it is missing or unusable.
+    QVector<QPointF> outline(const QDomElement& owner, const QString& ownerText);
     void controllers(const QDomElement& root);
     void strategies(const QDomElement& root);
     void collectAreas(const QDomElement& root);
     void area(const QDomElement& element, const QString& owner);
+    void claim(int controller, const QDomElement& list, const QString& owner);
     void states(const QDomElement& area, const QString& owner, const QSet<int>& areaControllers);
+
+    struct Cycle
+    {
+        int length;
+        int controller;
+    };
+    // The program's cycle length in *cycle, 0 when it gives none.
+    void program(const QDomElement& program, const QString& what, int* cycle);
+    void phases(const QDomElement& program, const QString& what, int cycle);
+    void mixedCycles(const QDomElement& state, const QString& what, QVector<Cycle> cycles);
+    void controllersWithoutArea();
+    void overlaps();
+    void outsideZone();
 
     struct CalendarLevel
     {
@@ -83,8 +100,45 @@ private:
 
     QSet<int> m_areas;
     QSet<int> m_strategies;
+    QSet<int> m_usedAreas;
     ElementPaths m_paths;
+
+    struct ZoneController
+    {
+        QDomElement element;
+        int id;
+    };
+    QVector<ZoneController> m_zoneControllers;
+    struct Membership
+    {
+        QString owner;
+        int line;
+    };
+    QHash<int, Membership> m_areaOf; // controller -> the first area listing it
+
+    struct AreaOutline
+    {
+        QString owner;
+        QDomElement geometry;
+        QVector<QPointF> ring;
+        double area;
+    };
+    QVector<AreaOutline> m_outlines; // the usable ones, in document order
+    QVector<QPointF> m_zoneRing;
 };
+
+// A decimal integer attribute; false when absent or not one.
+bool readNumber(const QDomElement& element, const QString& attribute, int* value)
+{
+    bool ok = false;
+    *value = element.attribute(attribute).trimmed().toInt(&ok);
+    return ok;
+}
+
+QString percent(double fraction)
+{
+    return QString::number(100 * fraction, 'f', 1);
+}
 
 QString Walk::weekdayName(int index)
 {
@@ -133,7 +187,7 @@ void Walk::zone(const QDomElement& root)
 {
     int id = Config::NoId;
     const bool hasId = requireId(root, &id);
-    outline(root, hasId ? tr("zone %1").arg(Config::idText(id)) : tr("the zone"));
+    m_zoneRing = outline(root, hasId ? tr("zone %1").arg(Config::idText(id)) : tr("the zone"));
     controllers(root);
     collectAreas(root);
     strategies(root);
@@ -148,7 +202,14 @@ void Walk::zone(const QDomElement& root)
             unique(&seen, areaId, e, tr("Area %1").arg(Config::idText(areaId)));
         // A repeated area is checked too: its faults are there all the same.
         area(e, owner);
+        // Without any strategy the zone's error says it all.
+        if (areaHasId && !m_strategies.isEmpty() && !m_usedAreas.contains(areaId))
+            warning(e, CheckKind::UnusedArea,
+                    tr("No strategy uses %1, so the zone never controls it.").arg(owner));
     }
+    controllersWithoutArea();
+    overlaps();
+    outsideZone();
 
     const CalendarLevel level{tr("the zone"), Xml::strategy_id, &m_strategies, CheckKind::UnknownStrategy, true};
     calendar(root, level);
@@ -161,8 +222,20 @@ void Walk::controllers(const QDomElement& root)
     for (QDomElement e = list.firstChildElement(Xml::Controller); !e.isNull();
          e = e.nextSiblingElement(Xml::Controller)) {
         int id = Config::NoId;
-        if (requireId(e, &id))
+        if (requireId(e, &id)) {
             unique(&seen, id, e, tr("Controller %1").arg(Config::idText(id)));
+            m_zoneControllers.append(ZoneController{e, id});
+        }
+    }
+}
+
+void Walk::controllersWithoutArea()
+{
+    for (const ZoneController& c : qAsConst(m_zoneControllers)) {
+        if (!m_areaOf.contains(c.id))
+            warning(c.element, CheckKind::ControllerWithoutArea,
+                    tr("Controller %1 is in no area, so no area state or strategy ever reaches it.")
+                        .arg(Config::idText(c.id)));
     }
 }
 
@@ -203,7 +276,13 @@ void Walk::strategies(const QDomElement& root)
             if (!requireId(a, &areaId))
                 continue;
             const QString area = Config::idText(areaId);
-            unique(&areas, areaId, a, tr("Area %1 of strategy %2").arg(area, strategy));
+            const int earlier = areas.value(areaId);
+            if (Config::keepLater(&areas, areaId, a.lineNumber()))
+                error(a, CheckKind::RepeatedArea,
+                      tr("Strategy %1 names area %2 twice (first on line %3); the later control source counts.")
+                          .arg(strategy, area)
+                          .arg(earlier));
+            m_usedAreas.insert(areaId);
             if (!m_areas.contains(areaId))
                 error(a, CheckKind::UnknownArea,
                       tr("Strategy %1 uses area %2, which the zone does not have.").arg(strategy, area));
@@ -225,9 +304,10 @@ void Walk::strategies(const QDomElement& root)
     if (marks.isEmpty())
         error(where, CheckKind::NoStrategy, tr("The zone has no strategy, so nothing controls its areas."));
     else if (defaults.isEmpty())
-        warning(where, CheckKind::NoDefault,
-                tr("No strategy is marked default; strategy %1, the first, stands in.")
-                    .arg(Config::idText(Config::defaultStrategy(marks))));
+        error(where, CheckKind::NoDefault,
+              tr("No strategy is marked default; strategy %1, the first, stands in, but the zone editor "
+                 "accepts no zone without a default.")
+                  .arg(Config::idText(Config::defaultStrategy(marks))));
     else if (defaults.size() > 1)
         warning(where, CheckKind::SeveralDefaults,
                 tr("Strategies %1 and %2 are both marked default; the first counts.")
@@ -236,7 +316,11 @@ void Walk::strategies(const QDomElement& root)
 
 void Walk::area(const QDomElement& element, const QString& owner)
 {
-    outline(element, owner);
+    const QVector<QPointF> ring = outline(element, owner);
+    const double size = Geometry::ringArea(ring);
+    // Not a number for an outline with a coordinate that is none.
+    if (std::isfinite(size) && size > 0)
+        m_outlines.append(AreaOutline{owner, element.firstChildElement(Xml::Geometry), ring, size});
 
     QSet<int> listed;
     const QDomElement list = element.firstChildElement(Xml::Controllers);
@@ -256,6 +340,7 @@ void Walk::area(const QDomElement& element, const QString& owner)
                               .arg(Config::idText(controller), owner));
                 } else {
                     listed.insert(controller);
+                    claim(controller, list, owner);
                 }
             }
         }
@@ -273,6 +358,18 @@ void Walk::area(const QDomElement& element, const QString& owner)
     calendar(element, level);
 }
 
+void Walk::claim(int controller, const QDomElement& list, const QString& owner)
+{
+    const auto it = m_areaOf.constFind(controller);
+    if (it == m_areaOf.cend())
+        m_areaOf.insert(controller, Membership{owner, list.lineNumber()});
+    else
+        error(list, CheckKind::ControllerInTwoAreas,
+              tr("Controller %1 is in %2 and in %3 (line %4); a controller belongs to one area.")
+                  .arg(Config::idText(controller), owner, it->owner)
+                  .arg(it->line));
+}
+
 void Walk::states(const QDomElement& area, const QString& owner, const QSet<int>& areaControllers)
 {
     const QDomElement list = area.firstChildElement(Xml::States);
@@ -285,17 +382,125 @@ void Walk::states(const QDomElement& area, const QString& owner, const QSet<int>
         const QString state = hasId ? tr("State %1 of %2").arg(Config::idText(id), owner) : tr("A state of %1").arg(owner);
         const QString inState = hasId ? tr("state %1 of %2").arg(Config::idText(id), owner) : tr("a state of %1").arg(owner);
         QHash<int, int> controllers;
+        QVector<Cycle> cycles;
         for (QDomElement c = s.firstChildElement(Xml::Controller); !c.isNull();
              c = c.nextSiblingElement(Xml::Controller)) {
             int controller = Config::NoId;
             if (!requireId(c, &controller))
                 continue;
+            const QString inController = tr("controller %1 in %2").arg(Config::idText(controller), inState);
             unique(&controllers, controller, c, tr("Controller %1 in %2").arg(Config::idText(controller), inState));
             if (!areaControllers.contains(controller))
                 error(c, CheckKind::UnknownController,
                       tr("%1 sets controller %2, which is not in the area's controller list.")
                           .arg(state, Config::idText(controller)));
+            int cycle = 0;
+            program(c.firstChildElement(Xml::Program), inController, &cycle);
+            if (cycle > 0)
+                cycles.append(Cycle{cycle, controller});
         }
+        mixedCycles(s, state, cycles);
+    }
+}
+
+void Walk::program(const QDomElement& program, const QString& what, int* cycle)
+{
+    *cycle = 0;
+    if (program.isNull())
+        return;
+    if (!readNumber(program, Xml::cycle_length, cycle))
+        *cycle = 0;
+    phases(program, what, *cycle);
+}
+
+// A phase starts within the cycle, and the phases with their intergreens
+// follow each other within one cycle.
+void Walk::phases(const QDomElement& program, const QString& what, int cycle)
+{
+    qint64 total = 0;
+    int index = 0;
+    for (QDomElement p = program.firstChildElement(Xml::Phase); !p.isNull(); p = p.nextSiblingElement(Xml::Phase)) {
+        ++index;
+        const QString id = Xml::firstText(p).trimmed();
+        const QString phase = id.isEmpty() ? tr("phase number %1").arg(index) : tr("phase %1").arg(id);
+        int start = 0;
+        int length = 0;
+        int full = 0;
+        const bool hasFull = readNumber(p, Xml::full_length, &full);
+        if (hasFull)
+            total += full;
+        if (cycle > 0 && readNumber(p, Xml::start, &start) && (start < 0 || start >= cycle))
+            error(p, CheckKind::PhaseOutsideCycle,
+                  tr("The program of %1 starts %2 at %3, outside its cycle of %4 (0 to %5).")
+                      .arg(what, phase)
+                      .arg(start)
+                      .arg(cycle)
+                      .arg(cycle - 1));
+        if (hasFull && readNumber(p, Xml::length, &length) && full == length)
+            warning(p, CheckKind::NoIntergreen,
+                    tr("In the program of %1, %2 has no intergreen after it: its full length equals its "
+                       "length (%3).")
+                        .arg(what, phase)
+                        .arg(length));
+    }
+    if (cycle > 0 && total > cycle)
+        error(program, CheckKind::PhasesOverCycle,
+              tr("The phases of the program of %1 take %2 with their intergreens, more than its cycle of %3.")
+                  .arg(what)
+                  .arg(total)
+                  .arg(cycle));
+}
+
+// Coordinated controllers run one cycle or whole multiples of it. Sorted, the
+// distinct lengths all divide each other exactly when each divides the next.
+void Walk::mixedCycles(const QDomElement& state, const QString& what, QVector<Cycle> cycles)
+{
+    std::sort(cycles.begin(), cycles.end(), [](const Cycle& a, const Cycle& b) { return a.length < b.length; });
+    for (int i = 1; i < cycles.size(); ++i) {
+        const Cycle& shorter = cycles.at(i - 1);
+        const Cycle& longer = cycles.at(i);
+        if (longer.length % shorter.length != 0) {
+            warning(state, CheckKind::MixedCycles,
+                    tr("%1 runs controller %2 on a cycle of %3 and controller %4 on one of %5, which are not "
+                       "whole multiples of each other, so they cannot stay coordinated.")
+                        .arg(what, Config::idText(shorter.controller))
+                        .arg(shorter.length)
+                        .arg(Config::idText(longer.controller))
+                        .arg(longer.length));
+            return;
+        }
+    }
+}
+
+// Pairs come from a grid over the outlines' boxes, not from all pairs.
+void Walk::overlaps()
+{
+    QVector<QVector<QPointF>> rings;
+    rings.reserve(m_outlines.size());
+    for (const AreaOutline& o : qAsConst(m_outlines))
+        rings.append(o.ring);
+    for (const Geometry::OutlinePair& pair : Geometry::boxesMeeting(rings)) {
+        const AreaOutline& first = m_outlines.at(pair.first);
+        const AreaOutline& second = m_outlines.at(pair.second);
+        const double shared = Geometry::intersectionArea(first.ring, second.ring);
+        const double ofFirst = shared / first.area;
+        const double ofSecond = shared / second.area;
+        if (std::max(ofFirst, ofSecond) > ConfigChecker::OutlineTolerance)
+            warning(second.geometry, CheckKind::OutlineOverlap,
+                    tr("The outline of %1 overlaps that of %2 by %3 % of its own area and %4 % of %2's.")
+                        .arg(second.owner, first.owner, percent(ofSecond), percent(ofFirst)));
+    }
+}
+
+void Walk::outsideZone()
+{
+    if (m_zoneRing.isEmpty())
+        return;
+    for (const AreaOutline& o : qAsConst(m_outlines)) {
+        const double outside = 1 - Geometry::intersectionArea(o.ring, m_zoneRing) / o.area;
+        if (outside > ConfigChecker::OutlineTolerance)
+            warning(o.geometry, CheckKind::OutsideZone,
+                    tr("The outline of %1 lies %2 % outside the zone's outline.").arg(o.owner, percent(outside)));
     }
 }
 
@@ -425,25 +630,25 @@ void Walk::specialDays(const QDomElement& calendar, const CalendarLevel& level)
     }
 }
 
-void Walk::outline(const QDomElement& owner, const QString& ownerText)
+QVector<QPointF> Walk::outline(const QDomElement& owner, const QString& ownerText)
 {
     const QDomElement geometry = owner.firstChildElement(Xml::Geometry);
     if (geometry.isNull()) {
         warning(owner, CheckKind::MissingOutline,
                 tr("There is no outline (Geometry) for %1, so the map cannot show it.").arg(ownerText));
-        return;
+        return {};
     }
     const QString text = Xml::firstText(geometry);
     if (text.trimmed().isEmpty()) {
         warning(geometry, CheckKind::MissingOutline,
                 tr("The outline of %1 is empty, so the map cannot show it.").arg(ownerText));
-        return;
+        return {};
     }
     QVector<QPointF> points;
     if (!Geometry::parsePoints(text, &points)) {
         error(geometry, CheckKind::BadOutline,
               tr("The outline of %1 is not a list of x,y points separated by ';'.").arg(ownerText));
-        return;
+        return {};
     }
     // Repeated points (and a last point that closes the ring again) add no edge.
     QVector<Vertex> vertices;
@@ -458,7 +663,7 @@ void Walk::outline(const QDomElement& owner, const QString& ownerText)
               tr("The outline of %1 needs at least three distinct points; it has %2.")
                   .arg(ownerText)
                   .arg(vertices.size()));
-        return;
+        return {};
     }
     QVector<QPointF> ring;
     ring.reserve(vertices.size());
@@ -476,7 +681,9 @@ void Walk::outline(const QDomElement& owner, const QString& ownerText)
                   .arg(vertices.at((first + 1) % n).number)
                   .arg(vertices.at(second).number)
                   .arg(vertices.at((second + 1) % n).number));
+        return {};
     }
+    return ring;
 }
 
 } // namespace

@@ -21,6 +21,10 @@ constexpr QLatin1String UnknownStrategy("unknown-strategy");  // error: zone cal
 constexpr QLatin1String UnknownState("unknown-state");        // error: area calendar entry
 constexpr QLatin1String UnknownDayCard("unknown-day-card");   // error: week distribution field
 constexpr QLatin1String UnknownArea("unknown-area");          // error: Strategy/Area
+constexpr QLatin1String RepeatedArea("repeated-area");        // error: a strategy names an area twice
+constexpr QLatin1String ControllerInTwoAreas("controller-in-two-areas"); // error: Area/Controllers
+constexpr QLatin1String ControllerWithoutArea("controller-without-area"); // warning: zone controller in no area
+constexpr QLatin1String UnusedArea("unused-area");            // warning: no strategy uses the area
 constexpr QLatin1String UnknownController("unknown-controller"); // error: State/Controller
 constexpr QLatin1String BadControlSource("bad-control-source");  // error: not 1, 2 or 3
 constexpr QLatin1String WeekFields("week-fields");            // error: not seven fields
@@ -36,8 +40,14 @@ constexpr QLatin1String MissingOutline("missing-outline");    // warning: no or 
 constexpr QLatin1String BadOutline("bad-outline");            // error: not a point list
 constexpr QLatin1String FewPoints("few-points");              // error: under three distinct points
 constexpr QLatin1String SelfCrossing("self-crossing");        // error
+constexpr QLatin1String OutlineOverlap("outline-overlap");    // warning: two area outlines share area
+constexpr QLatin1String OutsideZone("outside-zone");          // warning: area outline leaves the zone's
+constexpr QLatin1String PhaseOutsideCycle("phase-outside-cycle"); // error: a phase starting outside [0, cycle)
+constexpr QLatin1String PhasesOverCycle("phases-over-cycle"); // error: full phase lengths add up to more
+constexpr QLatin1String NoIntergreen("no-intergreen");        // warning: full_length equal to length
+constexpr QLatin1String MixedCycles("mixed-cycles");          // warning: cycles of a state not multiples
 constexpr QLatin1String NoStrategy("no-strategy");            // error: the zone has none
-constexpr QLatin1String NoDefault("no-default");              // warning: the first stands in
+constexpr QLatin1String NoDefault("no-default");              // error: the zone editor refuses it
 constexpr QLatin1String SeveralDefaults("several-defaults");  // warning: the first counts
 } // namespace CheckKind
 
@@ -59,8 +69,9 @@ using ConfigFindings = QVector<ConfigFinding>;
 
 // Checks a zone configuration for what the loaders and the calendars would
 // silently drop or get wrong: references to things that do not exist,
-// duplicate ids, malformed texts, unusable outlines (docs/schedule.md,
-// "Checking a configuration"). Never changes the document.
+// duplicate ids, malformed texts, unusable outlines, and what an engineer
+// would not run: controllers in two areas or none, overlapping areas, phases
+// that do not fit their cycle (docs/checks.md). Never changes the document.
 //
 //     const ConfigFindings findings = ConfigChecker::checkFile(path);
 //     for (const ConfigFinding& f : findings)
@@ -73,6 +84,10 @@ class ConfigChecker
 public:
     // The largest file checkFile reads: far above any real configuration.
     static constexpr qint64 MaxFileBytes = 64 * 1024 * 1024;
+    // The share of an area's outline that may lie in another area's or
+    // outside the zone's before the checker says so: drawing by hand leaves
+    // slivers along shared borders.
+    static constexpr double OutlineTolerance = 0.01;
 
     // The findings of a parsed document, ordered by line (document order
     // within a line). A document parsed without line numbers gives line 0.

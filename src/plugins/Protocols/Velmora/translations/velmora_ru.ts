@@ -809,4 +809,63 @@ Save anyway replaces these changes; the other version is kept as the backup file
         <translation>%1: нет карты дня</translation>
     </message>
 </context>
+<context>
+    <name>Velmora::ConfigChecker</name>
+    <message>
+        <source>No strategy uses %1, so the zone never controls it.</source>
+        <translation>Ни одна стратегия не использует %1, поэтому зона им никогда не управляет.</translation>
+    </message>
+    <message>
+        <source>Controller %1 is in no area, so no area state or strategy ever reaches it.</source>
+        <translation>Контроллер %1 не входит ни в один район, поэтому до него не доходят ни состояния районов, ни стратегии.</translation>
+    </message>
+    <message>
+        <source>Strategy %1 names area %2 twice (first on line %3); the later control source counts.</source>
+        <translation>Стратегия %1 дважды называет район %2 (первый раз в строке %3); действует последний источник управления.</translation>
+    </message>
+    <message>
+        <source>No strategy is marked default; strategy %1, the first, stands in, but the zone editor accepts no zone without a default.</source>
+        <translation>Ни одна стратегия не отмечена как стратегия по умолчанию; её заменяет первая, стратегия %1, но редактор зоны не принимает зону без стратегии по умолчанию.</translation>
+    </message>
+    <message>
+        <source>Controller %1 is in %2 and in %3 (line %4); a controller belongs to one area.</source>
+        <translation>Контроллер %1 входит и в %2, и в %3 (строка %4); контроллер принадлежит только одному району.</translation>
+    </message>
+    <message>
+        <source>controller %1 in %2</source>
+        <translation>контроллера %1 в %2</translation>
+    </message>
+    <message>
+        <source>phase number %1</source>
+        <translation>фаза номер %1</translation>
+    </message>
+    <message>
+        <source>phase %1</source>
+        <translation>фаза %1</translation>
+    </message>
+    <message>
+        <source>The program of %1 starts %2 at %3, outside its cycle of %4 (0 to %5).</source>
+        <translation>В программе %1 %2 начинается в %3, вне цикла длиной %4 (от 0 до %5).</translation>
+    </message>
+    <message>
+        <source>In the program of %1, %2 has no intergreen after it: its full length equals its length (%3).</source>
+        <translation>В программе %1 %2 не имеет промежуточного такта после себя: её полная длительность равна длительности (%3).</translation>
+    </message>
+    <message>
+        <source>The phases of the program of %1 take %2 with their intergreens, more than its cycle of %3.</source>
+        <translation>Фазы программы %1 вместе с промежуточными тактами занимают %2, больше цикла длиной %3.</translation>
+    </message>
+    <message>
+        <source>%1 runs controller %2 on a cycle of %3 and controller %4 on one of %5, which are not whole multiples of each other, so they cannot stay coordinated.</source>
+        <translation>%1 задаёт контроллеру %2 цикл %3, а контроллеру %4 — цикл %5; они не кратны друг другу, поэтому координация невозможна.</translation>
+    </message>
+    <message>
+        <source>The outline of %1 overlaps that of %2 by %3 % of its own area and %4 % of %2&apos;s.</source>
+        <translation>Контур %1 перекрывает контур %2 на %3 % своей площади и на %4 % площади %2.</translation>
+    </message>
+    <message>
+        <source>The outline of %1 lies %2 % outside the zone&apos;s outline.</source>
+        <translation>Контур %1 на %2 % лежит вне контура зоны.</translation>
+    </message>
+</context>
 </TS>

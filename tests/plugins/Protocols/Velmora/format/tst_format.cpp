@@ -6,6 +6,7 @@
 #include "DomText.h"
 #include "Velmora/format/GeometryText.h"
 #include "Velmora/format/OutlineCrossing.h"
+#include "Velmora/format/OutlineOverlap.h"
 #include "Velmora/format/TokenDigest.h"
 
 #include <QCryptographicHash>
@@ -81,7 +82,7 @@ QDomDocument zoneWith(const QString& outline, const QString& week)
     const QString geometry = outline.isNull() ? QString() : QStringLiteral("<Geometry>%1</Geometry>").arg(outline);
     QDomDocument document;
     document.setContent(QStringLiteral(
-        "<Zone id='1'><Geometry>0,0;1,0;1,1</Geometry>"
+        "<Zone id='1'><Geometry>-1,-1;20,-1;20,20;-1,20</Geometry>"
         "<Calendar><DayCards><DayCard id='1'><Time strategy_id='1'>00:00</Time></DayCard></DayCards>"
         "<WeekDistribution>1,1,1,1,1,1,1</WeekDistribution></Calendar>"
         "<Strategies><Strategy id='1' default='1'><Area id='2' control_source='1'/></Strategy></Strategies>"
@@ -127,6 +128,9 @@ private slots:
     void crossings_data();
     void crossings();
     void randomOutlinesAsAllPairs();
+    void sharedAreas_data();
+    void sharedAreas();
+    void boxPairsAsAllPairs();
     void longListPaths();
     void oversizedFile();
     void examplesHaveNoErrors();
@@ -157,6 +161,7 @@ void TestFormat::faults_data()
                             << QString::fromLatin1(mention);
     };
     row("clean", {}, "", "");
+    row("clean-edges", {}, "", "");
     row("missing-id", {"73 error missing-id"}, "Areas/Area[id=2]/States/State[3]", "State element");
     row("duplicate-id", {"26 error duplicate-id"}, "Strategies/Strategy[id=2]", "line 23");
     row("bad-id-list", {"67 error bad-id-list"}, "Areas/Area[id=2]/Controllers", "\"2x\"");
@@ -169,6 +174,25 @@ void TestFormat::faults_data()
     row("unknown-controller", {"71 error unknown-controller"}, "Areas/Area[id=2]/States/State[id=5]/Controller[id=11]",
         "controller 11");
     row("bad-control-source", {"21 error bad-control-source"}, "Strategies/Strategy[id=1]/Area[id=2]", "\"5\"");
+    // Areas without a control source are the service's "no value", never the file's.
+    row("control-source-zero", {"21 error bad-control-source"}, "Strategies/Strategy[id=1]/Area[id=2]", "\"0\"");
+    row("repeated-area", {"25 error repeated-area"}, "Strategies/Strategy[id=2]/Area[id=1]", "line 24");
+    row("controller-in-two-areas", {"67 error controller-in-two-areas"}, "Areas/Area[id=2]/Controllers",
+        "Controller 12 is in area 2 and in area 1 (line 30)");
+    row("controller-without-area", {"8 warning controller-without-area"}, "Controllers/Controller[id=31]",
+        "Controller 31");
+    row("unused-area", {"64 warning unused-area"}, "Areas/Area[id=2]", "area 2");
+    row("outline-overlap", {"66 warning outline-overlap"}, "Areas/Area[id=2]/Geometry",
+        "by 9.1 % of its own area and 16.7 % of area 1's");
+    row("outside-zone", {"66 warning outside-zone"}, "Areas/Area[id=2]/Geometry", "16.7 % outside");
+    row("phase-outside-cycle", {"36 error phase-outside-cycle"},
+        "Areas/Area[id=1]/States/State[id=1]/Controller[id=11]/Program/Phase[2]", "phase 2 at 60");
+    row("phases-over-cycle", {"34 error phases-over-cycle"},
+        "Areas/Area[id=1]/States/State[id=1]/Controller[id=11]/Program", "take 65");
+    row("no-intergreen", {"36 warning no-intergreen"},
+        "Areas/Area[id=1]/States/State[id=1]/Controller[id=11]/Program/Phase[2]", "phase 2 has no intergreen");
+    row("mixed-cycles", {"32 warning mixed-cycles"}, "Areas/Area[id=1]/States/State[id=1]",
+        "controller 11 on a cycle of 60 and controller 12 on one of 90");
     row("week-fields", {"16 error week-fields"}, "Calendar/WeekDistribution", "it has 6");
     row("week-bad-field", {"16 error week-bad-field"}, "Calendar/WeekDistribution", "\"one\" for Wednesday");
     row("week-empty-day", {"75 warning week-empty-day"}, "Areas/Area[id=2]/Calendar/WeekDistribution",
@@ -190,7 +214,7 @@ void TestFormat::faults_data()
         {"7 error unknown-strategy", "8 error unknown-strategy", "9 error unknown-strategy",
          "12 error unknown-strategy", "13 error unknown-strategy", "18 error no-strategy"},
         "Strategies", "no strategy");
-    row("no-default", {"18 warning no-default"}, "Strategies", "strategy 1, the first");
+    row("no-default", {"18 error no-default"}, "Strategies", "strategy 1, the first");
     row("several-defaults", {"18 warning several-defaults"}, "Strategies", "Strategies 1 and 2");
     row("not-xml", {"4 error xml-syntax"}, "", "well-formed");
     row("no-such-file", {"0 error cannot-open"}, "", "Cannot open");
@@ -298,6 +322,77 @@ void TestFormat::crossings()
     const QPair<int, int> expected(first, second);
     QCOMPARE(crossingByAllPairs(ring), expected);
     QCOMPARE(crossing(ring), expected);
+}
+
+void TestFormat::sharedAreas_data()
+{
+    QTest::addColumn<Points>("a");
+    QTest::addColumn<Points>("b");
+    QTest::addColumn<double>("shared");
+
+    const Points square{{0, 0}, {2, 0}, {2, 2}, {0, 2}};
+    const Points ell{{0, 0}, {4, 0}, {4, 1}, {1, 1}, {1, 4}, {0, 4}};
+    QTest::newRow("neighbours sharing a border") << square << Points{{2, 0}, {4, 0}, {4, 2}, {2, 2}} << 0.0;
+    QTest::newRow("the same, drawn the other way round") << square << Points{{0, 2}, {2, 2}, {2, 0}, {0, 0}} << 4.0;
+    QTest::newRow("one inside the other") << Points{{0, 0}, {4, 0}, {4, 4}, {0, 4}} << Points{{1, 1}, {2, 1}, {2, 2}}
+                                          << 0.5;
+    // Boxes meet, outlines do not: clipping by the hull would find a share.
+    QTest::newRow("in the bend of an L") << ell << Points{{2, 2}, {3, 2}, {3, 3}, {2, 3}} << 0.0;
+    QTest::newRow("over the corner of an L") << ell << square << 3.0;
+    QTest::newRow("crossing triangles") << Points{{0, 0}, {4, 0}, {0, 4}} << Points{{0, 0}, {4, 0}, {4, 4}} << 4.0;
+    // Many strips, each met by a few edges of the long outline.
+    const Points town = circle(1500);
+    const Points around{{37.4, 55.6}, {37.8, 55.6}, {37.8, 55.8}, {37.4, 55.8}};
+    QTest::newRow("a long outline inside a square") << town << around << Velmora::Geometry::ringArea(town);
+    QTest::newRow("a long outline and itself") << town << town << Velmora::Geometry::ringArea(town);
+    QTest::newRow("blocks of a town in degrees")
+        << Points{{37.600, 55.700}, {37.602, 55.700}, {37.602, 55.701}, {37.600, 55.701}}
+        << Points{{37.601, 55.7005}, {37.603, 55.7005}, {37.603, 55.702}, {37.601, 55.702}} << 0.5e-6;
+}
+
+// Either way round, to a millionth of the smaller outline.
+void TestFormat::sharedAreas()
+{
+    QFETCH(Points, a);
+    QFETCH(Points, b);
+    QFETCH(double, shared);
+    const double tolerance = 1e-6 * std::min(Velmora::Geometry::ringArea(a), Velmora::Geometry::ringArea(b));
+    for (const double area : {Velmora::Geometry::intersectionArea(a, b), Velmora::Geometry::intersectionArea(b, a)})
+        QVERIFY2(std::abs(area - shared) <= tolerance, qPrintable(QString::number(area, 'g', 12)));
+}
+
+// Boxes of all sizes, a few far apart and one not finite: the grid finds the
+// pairs that testing all would.
+void TestFormat::boxPairsAsAllPairs()
+{
+    QRandomGenerator random(31);
+    for (int round = 0; round < 50; ++round) {
+        QVector<Points> rings;
+        const int n = 2 + int(random.bounded(200));
+        for (int k = 0; k < n; ++k) {
+            const double x = random.bounded(100.0) + (k % 17 == 0 ? 1000 : 0);
+            const double y = random.bounded(100.0);
+            const double w = random.bounded(k % 5 ? 5.0 : 60.0);
+            const double h = random.bounded(k % 7 ? 5.0 : 60.0);
+            rings << Points{{x, y}, {x + w, y}, {x + w, y + h}, {x, y + h}};
+        }
+        rings[n / 2][1].setX(std::numeric_limits<double>::quiet_NaN());
+        QVector<QPair<int, int>> expected;
+        for (int i = 0; i < n; ++i) {
+            for (int j = i + 1; j < n; ++j) {
+                const QRectF p(rings[i][0], rings[i][2]);
+                const QRectF q(rings[j][0], rings[j][2]);
+                const bool finite = i != n / 2 && j != n / 2;
+                if (finite && p.left() <= q.right() && q.left() <= p.right() && p.top() <= q.bottom()
+                    && q.top() <= p.bottom())
+                    expected.append({i, j});
+            }
+        }
+        QVector<QPair<int, int>> found;
+        for (const Velmora::Geometry::OutlinePair& pair : Velmora::Geometry::boxesMeeting(rings))
+            found.append({pair.first, pair.second});
+        QCOMPARE(found, expected);
+    }
 }
 
 // Small integer coordinates make touching, overlapping and repeated points
