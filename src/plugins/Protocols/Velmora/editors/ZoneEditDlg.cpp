@@ -952,7 +952,10 @@ void ZoneEditDlg::listChanges()
 
 void ZoneEditDlg::checkZone()
 {
-    const Velmora::ConfigFindings findings = Velmora::ConfigChecker::check(zoneDocument());
+    // Checked where it is: a copy of a large zone costs more than the check.
+    closeWeekCellEditors();
+    writeForm(m_zone);
+    const Velmora::ConfigFindings findings = Velmora::ConfigChecker::check(m_document);
     if (!m_findings) {
         auto* window = new QDialog(this, Qt::Tool);
         window->setWindowTitle(tr("Check"));
