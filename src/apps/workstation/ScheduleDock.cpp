@@ -184,7 +184,8 @@ void ScheduleDock::rebuild()
         return;
     }
     if (planKey() == m_shownKey) {
-        refreshLive();
+        if (!m_chart->preview().isNull())
+            refreshLive();
         return;
     }
     readPlan();
