@@ -287,6 +287,10 @@ QDomDocument ZoneEditDlg::zoneDocument()
 {
     closeWeekCellEditors();
     writeForm(m_zone);
+    // Once accepted the editor is done with its document: the opener gets it
+    // as it is, without a second copy of a large zone.
+    if (result() == QDialog::Accepted && !isVisible())
+        return m_document;
     return m_document.cloneNode(true).toDocument();
 }
 

@@ -49,7 +49,8 @@ public:
     // editor it opens. Set by the opener before the dialog is shown.
     QPointer<QObject> cnfStorage;
 
-    // Writes the form into the document and returns a copy of it.
+    // Writes the form into the document and returns a copy of it; after
+    // acceptance the document itself, which the editor no longer changes.
     QDomDocument zoneDocument();
 
 public slots:
