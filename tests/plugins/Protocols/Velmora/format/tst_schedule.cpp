@@ -318,8 +318,9 @@ void TestSchedule::fromFile_data()
                .toUtf8()
         << monday;
     QTest::newRow("character data, references and comments")
-        << zone(calendar("strategy_id", {"06:00=1"}, "1,1,1,1,1,1,1")
-                    .replace(QLatin1String(">06:00<"), QLatin1String("><!-- early --><![CDATA[06]]>:&#48;0<")))
+        << zone(calendar("strategy_id", {"06:00=1,22:00=2"}, "1,1,1,1,1,1,1")
+                    .replace(QLatin1String(">06:00<"), QLatin1String("><!-- early --><![CDATA[06:00]]><"))
+                    .replace(QLatin1String(">22:00<"), QLatin1String(">&#50;2:&#48;0<")))
                .toUtf8()
         << monday;
     QTest::newRow("not a zone") << QByteArray("<Area id='1'/>") << monday;
