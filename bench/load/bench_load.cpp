@@ -23,61 +23,11 @@
 #endif
 
 #include "Velmora/Zone.h"
+#include "ZoneGenerator.h"
 
 using Velmora::Zone;
 
 namespace {
-
-void writeArea(QTextStream& out, int area, int firstController)
-{
-    const double x = (area % 100) * 0.01;
-    const double y = (area / 100) * 0.01;
-    out << "        <Area id=\"" << area << "\" name=\"Area " << area << "\">\n";
-    out << "            <Geometry>" << x << ',' << y << ';' << x + 0.009 << ',' << y << ';' << x + 0.009 << ','
-        << y + 0.009 << ';' << x << ',' << y + 0.009 << "</Geometry>\n";
-    out << "            <Controllers>";
-    for (int c = 0; c < 20; ++c)
-        out << (c ? "," : "") << firstController + c;
-    out << "</Controllers>\n            <States>\n";
-    for (int s = 1; s <= 8; ++s) {
-        out << "                <State id=\"" << s << "\" name=\"State " << s << "\">\n";
-        for (int c = 0; c < 20; ++c)
-            out << "                    <Controller id=\"" << firstController + c << "\" state=\"0\" program_id=\""
-                << (s + c) % 4 + 1 << "\"/>\n";
-        out << "                </State>\n";
-    }
-    out << "            </States>\n            <Calendar>\n"
-           "                <WeekDistribution>1,1,1,1,1,2,2</WeekDistribution>\n"
-           "                <DayCards>\n";
-    for (int card = 1; card <= 2; ++card) {
-        out << "                    <DayCard id=\"" << card << "\">\n";
-        for (int t = 0; t < 4; ++t)
-            out << "                        <Time state_id=\"" << t + 1 << "\">0" << t * 2 + 1 << ":30</Time>\n";
-        out << "                    </DayCard>\n";
-    }
-    out << "                </DayCards>\n                <SpecialDays>\n"
-           "                    <SpecialDay day=\"01.01\"><Time state_id=\"8\">00:00</Time></SpecialDay>\n"
-           "                </SpecialDays>\n            </Calendar>\n        </Area>\n";
-}
-
-void writeZone(const QString& path, int areas)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        qFatal("cannot write %s", qPrintable(path));
-    QTextStream out(&file);
-    out << "<Zone id=\"1\" name=\"Bench\">\n    <Geometry>0,0;1,0;1,1;0,1</Geometry>\n    <Strategies>\n";
-    for (int s = 1; s <= 3; ++s) {
-        out << "        <Strategy id=\"" << s << "\" name=\"S" << s << "\">\n";
-        for (int a = 1; a <= areas; ++a)
-            out << "            <Area id=\"" << a << "\" control_source=\"1\"/>\n";
-        out << "        </Strategy>\n";
-    }
-    out << "    </Strategies>\n    <Areas>\n";
-    for (int a = 1; a <= areas; ++a)
-        writeArea(out, a, a * 20);
-    out << "    </Areas>\n</Zone>\n";
-}
 
 double cpuMs()
 {
@@ -224,7 +174,7 @@ int main(int argc, char* argv[])
     QVector<QPair<int, double>> files;
     for (int areas : sizes) {
         const QString path = dir.filePath(QStringLiteral("zone%1.xtsc").arg(areas));
-        writeZone(path, areas);
+        Velmora::Bench::writeZone(path, areas);
         const double fileMiB = QFileInfo(path).size() / 1048576.0;
         files.append({areas, fileMiB});
         loadMs(path, Zone::Reading::OnePass); // first-use costs (codecs, translations) off the books

@@ -8,7 +8,6 @@
 
 #include <QDateEdit>
 #include <QDir>
-#include <QDomDocument>
 #include <QFile>
 #include <QFileInfo>
 #include <QHBoxLayout>
@@ -22,15 +21,11 @@ namespace {
 // A file being written announces itself several times: it is read once quiet.
 constexpr int FileSettleMs = 200;
 
-bool readDocument(const QString& fileName, QDomDocument* document, QString* error)
+QString readErrorText(const Velmora::Xml::ReadError& failure)
 {
-    Velmora::Xml::ReadError failure;
-    if (Velmora::Xml::readDocument(fileName, document, &failure))
-        return true;
-    *error = failure.kind == Velmora::Xml::ReadError::CannotOpen
+    return failure.kind == Velmora::Xml::ReadError::CannotOpen
         ? failure.message
         : ScheduleDock::tr("%1 (line %2, column %3)").arg(failure.message).arg(failure.line).arg(failure.column);
-    return false;
 }
 
 // Size and time of the last change: a file replaced under its name shows here
@@ -72,8 +67,16 @@ ScheduleDock::ScheduleDock(QWidget* parent)
     connect(&m_clock, &QTimer::timeout, this, &ScheduleDock::tick);
     connect(&m_watcher, &QFileSystemWatcher::fileChanged, this, [this] { scheduleRebuild(FileSettleMs); });
     connect(&m_watcher, &QFileSystemWatcher::directoryChanged, this, &ScheduleDock::directoryChanged);
+    m_reader.setMaxThreadCount(1);
     tick();
     rebuild();
+}
+
+ScheduleDock::~ScheduleDock()
+{
+    // A read still running answers into this object: it ends first.
+    m_reader.clear();
+    m_reader.waitForDone();
 }
 
 QWidget* ScheduleDock::createDayBar()
@@ -174,18 +177,59 @@ void ScheduleDock::rebuild()
         m_file.clear();
     watchFile();
     if (!m_zone) {
+        ++m_request;
+        m_shownKey.clear();
         m_chart->setPreview(Velmora::SchedulePreview());
         showMessage(tr("No zone is open. The schedule of the zone that commands go to shows here."));
         return;
     }
-    QDomDocument document;
-    QString error;
-    if (!readDocument(m_file, &document, &error)) {
-        m_chart->setPreview(Velmora::SchedulePreview());
-        showMessage(tr("Cannot read the schedule from %1: %2").arg(QDir::toNativeSeparators(m_file), error));
+    if (planKey() == m_shownKey) {
+        if (!m_chart->preview().isNull())
+            refreshLive();
         return;
     }
-    const Velmora::SchedulePreview preview(document.documentElement(), date(), date());
+    readPlan();
+}
+
+QString ScheduleDock::planKey() const
+{
+    return m_file + QLatin1Char('\n') + m_stamp + QLatin1Char('\n') + date().toString(Qt::ISODate);
+}
+
+void ScheduleDock::readPlan()
+{
+    m_shownKey.clear();
+    m_chart->setPreview(Velmora::SchedulePreview());
+    showMessage(tr("Reading the schedule from %1…").arg(QDir::toNativeSeparators(m_file)));
+    const int request = ++m_request;
+    const QString key = planKey();
+    const QString file = m_file;
+    const QDate day = date();
+    m_reader.start([this, request, key, file, day] {
+        Velmora::Xml::ReadError error;
+        const Velmora::SchedulePreview preview = Velmora::SchedulePreview::fromFile(file, day, day, &error);
+        QMetaObject::invokeMethod(
+            this, [this, request, key, preview, error] { planRead(request, key, preview, error); },
+            Qt::QueuedConnection);
+    });
+}
+
+void ScheduleDock::planRead(int request, const QString& key, const Velmora::SchedulePreview& preview,
+                            const Velmora::Xml::ReadError& error)
+{
+    // Asked for again since, or the file changed while it was read: read once more.
+    if (request != m_request)
+        return;
+    if (key != planKey() || fileStamp(m_file) != m_stamp) {
+        scheduleRebuild(0);
+        return;
+    }
+    m_shownKey = key;
+    if (error.kind != Velmora::Xml::ReadError::None) {
+        showMessage(tr("Cannot read the schedule from %1: %2")
+                        .arg(QDir::toNativeSeparators(m_file), readErrorText(error)));
+        return;
+    }
     m_chart->setPreview(preview);
     if (preview.isNull()) {
         showMessage(tr("No schedule from %1: %2").arg(QDir::toNativeSeparators(m_file), preview.error()));

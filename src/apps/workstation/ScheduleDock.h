@@ -5,6 +5,7 @@
 #include <QFileSystemWatcher>
 #include <QHash>
 #include <QPointer>
+#include <QThreadPool>
 #include <QTimer>
 
 #include "ServiceClock.h"
@@ -14,10 +15,18 @@ class QLabel;
 class QScrollArea;
 class ScheduleChart;
 
+namespace Velmora {
+class SchedulePreview;
+namespace Xml {
+struct ReadError;
+}
+} // namespace Velmora
+
 // The chosen day's plan of one zone, drawn by ScheduleChart, with the
 // service's live state marked where it departs from the plan. The plan is
-// read from the zone's file whenever the day, the zone or the file changes;
-// live changes and the passing minutes only redraw. "Now" is the service's
+// read from the zone's file whenever the day, the zone or the file changes,
+// off the GUI thread; until it is there no chart shows, never the one of
+// another day or file version. Live changes and the passing minutes only redraw. "Now" is the service's
 // time while its time stamps come, so that a simulator's fast clock is
 // followed; without a service it is this computer's.
 class ScheduleDock : public QDockWidget
@@ -25,6 +34,7 @@ class ScheduleDock : public QDockWidget
     Q_OBJECT
 public:
     explicit ScheduleDock(QWidget* parent = nullptr);
+    ~ScheduleDock() override;
 
     QObject* zone() const;
     QDate date() const;
@@ -48,6 +58,10 @@ private:
     QWidget* createDayBar();
     void scheduleRebuild(int delay);
     void rebuild();
+    void readPlan();
+    void planRead(int request, const QString& key, const Velmora::SchedulePreview& preview,
+                  const Velmora::Xml::ReadError& error);
+    QString planKey() const;
     void showMessage(const QString& text);
     void watchFile();
     void directoryChanged();
@@ -70,4 +84,7 @@ private:
     QFileSystemWatcher m_watcher;
     QDate m_today; // as the clock last saw it, to follow midnight
     ServiceClock m_serviceClock;
+    int m_request = 0;    // the plan read last asked for; older answers are dropped
+    QString m_shownKey;   // file, its stamp and the day of the plan shown
+    QThreadPool m_reader; // one read at a time
 };

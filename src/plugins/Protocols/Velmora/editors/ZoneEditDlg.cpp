@@ -147,7 +147,9 @@ ZoneEditDlg::ZoneEditDlg(QString fileName, QWidget* parent, QGraphicsScene* scen
     addCheckButton();
     m_reason = Velmora::Editors::addReasonLine(ui->mainLayout, ui->mainLayout->indexOf(ui->bottomLayout));
     new Velmora::Editors::TableKeys(this, ui->buttonBox);
-    m_opened = formDocument();
+    m_openedText = formText();
+    m_openedId = m_zone.attribute(Xml::id);
+    m_openedName = m_zone.attribute(Xml::name);
 }
 
 ZoneEditDlg::~ZoneEditDlg()
@@ -285,6 +287,10 @@ QDomDocument ZoneEditDlg::zoneDocument()
 {
     closeWeekCellEditors();
     writeForm(m_zone);
+    // Once accepted the editor is done with its document: the opener gets it
+    // as it is, without a second copy of a large zone.
+    if (result() == QDialog::Accepted && !isVisible())
+        return m_document;
     return m_document.cloneNode(true).toDocument();
 }
 
@@ -308,20 +314,30 @@ QDomDocument ZoneEditDlg::formDocument() const
     return copy;
 }
 
+QByteArray ZoneEditDlg::formText() const
+{
+    writeForm(m_zone);
+    return m_document.toByteArray(-1);
+}
+
 bool ZoneEditDlg::hasChanges() const
 {
-    return !Velmora::ConfigDiff::compare(m_opened.documentElement(), formDocument().documentElement()).isEmpty();
+    if (formText() == m_openedText)
+        return false;
+    // Texts differ also where the configurations do not (an edit taken back
+    // in another order): the comparison decides.
+    QDomDocument opened;
+    opened.setContent(m_openedText);
+    return !Velmora::ConfigDiff::compare(opened.documentElement(), m_zone).isEmpty();
 }
 
 void ZoneEditDlg::reject()
 {
     // Closing, Cancel and Escape all come here; work is not lost to one of them.
     // The zone is named as it was opened, which a renamed one no longer shows.
-    const QDomElement opened = m_opened.documentElement();
-    const QString name = opened.attribute(Xml::name).isEmpty() ? ui->zoneName->text() : opened.attribute(Xml::name);
+    const QString name = m_openedName.isEmpty() ? ui->zoneName->text() : m_openedName;
     if (hasChanges()
-        && !Velmora::Editors::confirmDiscard(
-            this, tr("Discard changes to zone %1 \"%2\"?").arg(opened.attribute(Xml::id), name)))
+        && !Velmora::Editors::confirmDiscard(this, tr("Discard changes to zone %1 \"%2\"?").arg(m_openedId, name)))
         return;
     QDialog::reject();
 }
@@ -952,7 +968,10 @@ void ZoneEditDlg::listChanges()
 
 void ZoneEditDlg::checkZone()
 {
-    const Velmora::ConfigFindings findings = Velmora::ConfigChecker::check(zoneDocument());
+    // Checked where it is: a copy of a large zone costs more than the check.
+    closeWeekCellEditors();
+    writeForm(m_zone);
+    const Velmora::ConfigFindings findings = Velmora::ConfigChecker::check(m_document);
     if (!m_findings) {
         auto* window = new QDialog(this, Qt::Tool);
         window->setWindowTitle(tr("Check"));

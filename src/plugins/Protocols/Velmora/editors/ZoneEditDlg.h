@@ -49,7 +49,8 @@ public:
     // editor it opens. Set by the opener before the dialog is shown.
     QPointer<QObject> cnfStorage;
 
-    // Writes the form into the document and returns a copy of it.
+    // Writes the form into the document and returns a copy of it; after
+    // acceptance the document itself, which the editor no longer changes.
     QDomDocument zoneDocument();
 
 public slots:
@@ -98,6 +99,9 @@ private:
     void writeForm(QDomElement zone) const;
     // The document with the form written into a copy; the editor's stays as it is.
     QDomDocument formDocument() const;
+    // The form written into the document, serialised without indentation:
+    // two equal texts are one configuration.
+    QByteArray formText() const;
     bool hasChanges() const;
     // Marks what keeps the dialog from accepting; the reasons in words.
     QStringList markFaults();
@@ -142,7 +146,11 @@ private:
     QPointer<QListWidget> m_findings; // the last check's findings, in a tool window
     QLabel* m_reason = nullptr;
     bool m_watchingFaults = false;
-    QDomDocument m_opened; // the form as it was opened, to tell whether anything changed
+    // The form as it was opened, to tell whether anything changed; a text
+    // holds a large zone in a fraction of a document's memory.
+    QByteArray m_openedText;
+    QString m_openedId;
+    QString m_openedName;
     QString m_fileName;
     bool m_fileExisted = false;
     QByteArray m_fileBytes; // as read, to notice another save before ours

@@ -4,14 +4,103 @@
 #include "ScheduleTable.h"
 #include "Vocabulary.h"
 
+#include <QDomDocument>
+#include <QFile>
 #include <QStringList>
 #include <QTextStream>
+#include <QXmlStreamReader>
 
 #include <algorithm>
 
 namespace Velmora {
 
 namespace {
+
+// Deeper files go to the document reader, which refuses them with its reason.
+constexpr int MaxSkeletonDepth = 256;
+
+// Kept elements from the root down, as the skeleton reader has them open.
+using OpenPath = QVector<QDomElement>;
+
+// Inside the zone's calendar, its strategies or an area's calendar: all is kept.
+bool inWholeSubtree(const OpenPath& open)
+{
+    if (open.size() >= 2 && (open.at(1).tagName() == Xml::Calendar || open.at(1).tagName() == Xml::Strategies))
+        return true;
+    return open.size() >= 4 && open.at(1).tagName() == Xml::Areas && open.at(3).tagName() == Xml::Calendar;
+}
+
+// Whether an element named `name` under `open` is read by the preview.
+bool isKept(const OpenPath& open, const QStringRef& name)
+{
+    switch (open.size()) {
+    case 0: // the zone
+        return true;
+    case 1:
+        return name == Xml::Calendar || name == Xml::Strategies || name == Xml::Areas;
+    default:
+        break;
+    }
+    if (inWholeSubtree(open))
+        return true;
+    if (open.at(1).tagName() != Xml::Areas)
+        return false;
+    switch (open.size()) {
+    case 2: // an area
+        return true;
+    case 3:
+        return name == Xml::States || name == Xml::Calendar;
+    case 4: // a state, without its settings
+        return true;
+    default:
+        return false;
+    }
+}
+
+// The part of a zone file the preview reads, as a small document. False on
+// anything the stream reader finds wrong, and on deep nesting.
+bool readSkeleton(QIODevice* device, QDomDocument* document)
+{
+    QXmlStreamReader reader(device);
+    reader.setNamespaceProcessing(false);
+    OpenPath open;
+    int skipped = 0; // levels inside an element that is not kept
+    while (!reader.atEnd()) {
+        switch (reader.readNext()) {
+        case QXmlStreamReader::StartElement: {
+            if (open.size() + skipped >= MaxSkeletonDepth)
+                return false;
+            if (skipped > 0 || !isKept(open, reader.qualifiedName())) {
+                ++skipped;
+                break;
+            }
+            QDomElement element = document->createElement(reader.qualifiedName().toString());
+            for (const QXmlStreamAttribute& attribute : reader.attributes())
+                element.setAttribute(attribute.qualifiedName().toString(), attribute.value().toString());
+            if (open.isEmpty())
+                document->appendChild(element);
+            else
+                open.last().appendChild(element);
+            open.append(element);
+            break;
+        }
+        case QXmlStreamReader::EndElement:
+            if (skipped > 0)
+                --skipped;
+            else if (!open.isEmpty())
+                open.removeLast();
+            break;
+        case QXmlStreamReader::Characters:
+            // The document reader drops whitespace between elements too.
+            if (skipped == 0 && !reader.isWhitespace() && inWholeSubtree(open))
+                open.last().appendChild(document->createTextNode(reader.text().toString()));
+            break;
+        default:
+            break;
+        }
+    }
+    return !reader.hasError() && !document->documentElement().isNull();
+}
 
 // The calendar's spans with every target the file lacks turned into "no plan".
 template<typename Exists>
@@ -37,6 +126,21 @@ PlanTimeline planOf(const Schedule& schedule, const QDate& first, const QDate& l
 }
 
 } // namespace
+
+SchedulePreview SchedulePreview::fromFile(const QString& fileName, const QDate& first, const QDate& last,
+                                          Xml::ReadError* error)
+{
+    QFile file(fileName);
+    QDomDocument skeleton;
+    if (file.open(QIODevice::ReadOnly) && readSkeleton(&file, &skeleton))
+        return SchedulePreview(skeleton.documentElement(), first, last);
+    // Rare: the document reader says what is wrong, as everywhere else.
+    file.close();
+    QDomDocument document;
+    if (!Xml::readDocument(fileName, &document, error))
+        return SchedulePreview();
+    return SchedulePreview(document.documentElement(), first, last);
+}
 
 SchedulePreview::SchedulePreview(const QDomElement& zone, const QDate& first, const QDate& last)
 {

@@ -9,6 +9,7 @@
 #include <QVector>
 
 #include "ConfigReader.h"
+#include "XmlDocument.h"
 
 namespace Velmora {
 
@@ -81,6 +82,12 @@ public:
     // zone: the document's root element. A null element, an invalid date, last
     // before first or more than MaxDays days give a null preview with an error().
     SchedulePreview(const QDomElement& zone, const QDate& first, const QDate& last);
+    // The preview of a zone file, read in one streaming pass that keeps only
+    // what the calendars need: a large file's outlines, controllers and state
+    // settings are never held. A file that cannot be read gives a null
+    // preview and the reason, worded and placed as Xml::readDocument gives it.
+    static SchedulePreview fromFile(const QString& fileName, const QDate& first, const QDate& last,
+                                    Xml::ReadError* error);
     // What the constructor refuses these arguments for; empty when it takes them.
     static QString rangeError(const QDomElement& zone, const QDate& first, const QDate& last);
 

@@ -1,10 +1,12 @@
 // Calendars: what they plan over a range.
 #include "Velmora/format/SchedulePreview.h"
 #include "Velmora/format/ScheduleTable.h"
+#include "Velmora/format/XmlDocument.h"
 
 #include "DomText.h"
 
 #include <QDomDocument>
+#include <QTemporaryDir>
 #include <QtTest>
 
 #include <algorithm>
@@ -161,6 +163,9 @@ private slots:
     void tables_data();
     void tables();
     void tableWithoutTemporaryFile();
+    // Read from a file in one pass that skips what the calendars do not need
+    void fromFile_data();
+    void fromFile();
 };
 
 void TestSchedule::timelines_data()
@@ -291,3 +296,60 @@ void TestSchedule::tableWithoutTemporaryFile()
 
 QTEST_GUILESS_MAIN(TestSchedule)
 #include "tst_schedule.moc"
+
+void TestSchedule::fromFile_data()
+{
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<QDate>("day");
+    const QString examples = QStringLiteral(VELMORA_EXAMPLES);
+    const QDate monday = day("2027-05-03");
+    QTest::newRow("district") << readFile(examples + "/zarechny.xtsc") << monday;
+    QTest::newRow("special day of an area") << readFile(examples + "/north.xtsc") << day("2027-01-01");
+    // What a skipped element holds never reaches the plan: states named inside
+    // their settings, calendars inside outlines, strategies inside controllers.
+    const QString hidden = QStringLiteral("<Geometry>0,0;1,1<Calendar><WeekDistribution>2,2,2,2,2,2,2"
+                                          "</WeekDistribution></Calendar></Geometry>");
+    QTest::newRow("look-alikes in skipped elements")
+        << zone(hidden + calendar("strategy_id", {"06:00=1,22:00=2"}, "1,1,1,1,1,1,1"),
+                QStringLiteral("<Controllers>1<Strategies><Strategy id='9'/></Strategies></Controllers>")
+                    + calendar("state_id", {"07:00=1"}, "1,1,1,1,1,1,1"))
+               .replace(QLatin1String("<State id='2'/>"),
+                        QLatin1String("<State id='2'><Controller id='4'><State id='7' name='x'/></Controller></State>"))
+               .toUtf8()
+        << monday;
+    QTest::newRow("character data, references and comments")
+        << zone(calendar("strategy_id", {"06:00=1,22:00=2"}, "1,1,1,1,1,1,1")
+                    .replace(QLatin1String(">06:00<"), QLatin1String("><!-- early --><![CDATA[06:00]]><"))
+                    .replace(QLatin1String(">22:00<"), QLatin1String(">&#50;2:&#48;0<")))
+               .toUtf8()
+        << monday;
+    QTest::newRow("not a zone") << QByteArray("<Area id='1'/>") << monday;
+    QTest::newRow("broken") << QByteArray("<Zone id='21'>\n<Calendar>") << monday;
+    QTest::newRow("empty") << QByteArray() << monday;
+    QTest::newRow("too deep") << (QByteArray("<Zone><Calendar>") + QByteArray("<a>").repeated(300)) << monday;
+}
+
+// The same preview, or the same refusal, as from the whole document.
+void TestSchedule::fromFile()
+{
+    QFETCH(QByteArray, content);
+    QFETCH(QDate, day);
+    QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("zone.xtsc"));
+    QVERIFY(writeFile(file, content));
+
+    Velmora::Xml::ReadError expectedError;
+    QDomDocument document;
+    const bool readable = Velmora::Xml::readDocument(file, &document, &expectedError);
+    const SchedulePreview expected = readable ? SchedulePreview(document.documentElement(), day, day) : SchedulePreview();
+    Velmora::Xml::ReadError error;
+    const SchedulePreview preview = SchedulePreview::fromFile(file, day, day, &error);
+    QCOMPARE(error.kind, expectedError.kind);
+    QCOMPARE(error.message, expectedError.message);
+    QCOMPARE(error.line, expectedError.line);
+    QCOMPARE(error.column, expectedError.column);
+    QCOMPARE(preview.isNull(), expected.isNull());
+    QCOMPARE(preview.error(), expected.error());
+    QCOMPARE(preview.zoneName(), expected.zoneName());
+    QCOMPARE(preview.renderTable(), expected.renderTable());
+}

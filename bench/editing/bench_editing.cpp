@@ -1,0 +1,357 @@
+// The workstation with a generated zone of growing size, driven as the
+// operator drives it: start until the map is drawn (with the longest time the
+// event loop was blocked and the peak resident memory), File → Edit zone…
+// until the editor is shown, its Check, and its OK until the reloaded zone is
+// drawn again (with the resident memory that added). Wall-clock times, medians
+// of several rounds; figures only, never failing on time.
+#include "MainWindow.h"
+#include "MapView.h"
+#include "ModuleHost.h"
+#include "ScheduleChart.h"
+#include "ScheduleDock.h"
+#include "ZoneGenerator.h"
+
+#include <QAbstractButton>
+#include <QAction>
+#include <QApplication>
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QMenuBar>
+#include <QPointer>
+#include <QPushButton>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QTextStream>
+#include <QThread>
+#include <QTimer>
+
+#include <algorithm>
+#include <cmath>
+#include <functional>
+#include <memory>
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
+
+namespace {
+
+constexpr int WaitLimitMs = 600000;
+
+struct Round
+{
+    double startMs = 0;
+    double blockMs = 0;
+    double peakMiB = 0;
+    double editorMs = 0;
+    double checkMs = 0;
+    double okMs = 0;
+    double okMiB = 0;
+};
+
+// Resident set in KiB: "VmRSS" now, or "VmHWM" (its peak since the last reset).
+long statusKb(const char* field)
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    const QByteArray key = QByteArray(field) + ':';
+    for (const QByteArray& line : status.readAll().split('\n')) {
+        if (line.startsWith(key))
+            return line.mid(key.size()).trimmed().split(' ').value(0).toLong();
+    }
+    return -1;
+}
+
+void resetPeak()
+{
+#ifdef __GLIBC__
+    malloc_trim(0);
+#endif
+    QFile clear(QStringLiteral("/proc/self/clear_refs"));
+    if (clear.open(QIODevice::WriteOnly))
+        clear.write("5");
+}
+
+double peakMiB()
+{
+    return statusKb("VmHWM") / 1024.0;
+}
+
+// The longest stretch the event loop did not come round, measured by a timer
+// that should fire every Tick ms.
+class BlockMeter : public QObject
+{
+public:
+    static constexpr int Tick = 5;
+
+    BlockMeter()
+    {
+        m_timer.setInterval(Tick);
+        connect(&m_timer, &QTimer::timeout, this, [this] {
+            m_longest = std::max(m_longest, m_sinceLast.restart() - Tick);
+        });
+    }
+    void start()
+    {
+        m_longest = 0;
+        m_sinceLast.start();
+        m_timer.start();
+    }
+    double stop()
+    {
+        m_longest = std::max(m_longest, m_sinceLast.elapsed() - Tick);
+        m_timer.stop();
+        return double(m_longest);
+    }
+
+private:
+    QTimer m_timer;
+    QElapsedTimer m_sinceLast;
+    qint64 m_longest = 0;
+};
+
+// Counts the paints of a widget.
+class PaintCounter : public QObject
+{
+public:
+    explicit PaintCounter(QWidget* widget) { widget->installEventFilter(this); }
+    int paints = 0;
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        if (event->type() == QEvent::Paint)
+            ++paints;
+        return false;
+    }
+};
+
+void waitUntil(const std::function<bool()>& done)
+{
+    QElapsedTimer limit;
+    limit.start();
+    while (!done()) {
+        if (limit.elapsed() > WaitLimitMs)
+            qFatal("bench step did not finish");
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        QThread::msleep(1);
+    }
+}
+
+QAction* menuAction(QMainWindow* window, const QString& text)
+{
+    for (QAction* action : window->menuBar()->findChildren<QAction*>()) {
+        if (action->text() == text)
+            return action;
+    }
+    return nullptr;
+}
+
+QDialog* shownDialog(const QString& name)
+{
+    for (QWidget* widget : QApplication::topLevelWidgets()) {
+        auto* dialog = qobject_cast<QDialog*>(widget);
+        if (dialog && dialog->isVisible() && dialog->objectName() == name)
+            return dialog;
+    }
+    return nullptr;
+}
+
+void closeMessageBoxes()
+{
+    for (QWidget* widget : QApplication::topLevelWidgets()) {
+        auto* dialog = qobject_cast<QDialog*>(widget);
+        if (dialog && dialog->isVisible() && dialog->objectName() != QLatin1String("ZoneEditDlg")) {
+            if (qEnvironmentVariableIsSet("BENCH_DEBUG"))
+                qWarning("answered %s %s", dialog->metaObject()->className(), qPrintable(dialog->windowTitle()));
+            dialog->reject();
+        }
+    }
+}
+
+bool scheduleShown(ScheduleDock* dock)
+{
+    return !dock->chart()->preview().isNull() || !dock->message().isEmpty();
+}
+
+// Start: a main window, the zone opened, until the map showed it and the
+// schedule dock has its plan.
+void startRound(ModuleHost* host, const QString& file, Round* round, std::unique_ptr<MainWindow>* window)
+{
+    BlockMeter meter;
+    resetPeak();
+    QElapsedTimer clock;
+    clock.start();
+    meter.start();
+    *window = std::make_unique<MainWindow>(host);
+    (*window)->setPersistSettings(false);
+    (*window)->resize(1280, 900);
+    (*window)->show();
+    auto* map = (*window)->findChild<MapView*>();
+    PaintCounter painted(map->viewport());
+    if (!(*window)->openZone(file))
+        qFatal("cannot open %s", qPrintable(file));
+    const int before = painted.paints;
+    waitUntil([&] { return painted.paints > before; });
+    round->startMs = clock.elapsed();
+    auto* dock = (*window)->findChild<ScheduleDock*>();
+    waitUntil([&] { return scheduleShown(dock); });
+    // What follows the first paint belongs to the start too.
+    QElapsedTimer settle;
+    settle.start();
+    waitUntil([&] { return settle.elapsed() > 300; });
+    round->blockMs = meter.stop();
+    round->peakMiB = peakMiB();
+}
+
+// The zone editor: shown, Check, OK until the reloaded zone is drawn.
+void editRound(ModuleHost* host, MainWindow* window, Round* round)
+{
+    QPointer<QObject> before = host->zones().value(0);
+    auto* map = window->findChild<MapView*>();
+    PaintCounter painted(map->viewport());
+    QElapsedTimer clock;
+    clock.start();
+    menuAction(window, QStringLiteral("&Edit zone…"))->trigger();
+    QDialog* editor = nullptr;
+    waitUntil([&] { return (editor = shownDialog(QStringLiteral("ZoneEditDlg"))) != nullptr; });
+    PaintCounter editorPainted(editor);
+    waitUntil([&] { return editorPainted.paints > 0; });
+    round->editorMs = clock.elapsed();
+
+    // A message box the Check may raise is answered as soon as it shows.
+    QTimer answer;
+    QObject::connect(&answer, &QTimer::timeout, [] { closeMessageBoxes(); });
+    answer.start(1);
+    clock.restart();
+    editor->findChild<QPushButton*>(QStringLiteral("checkZone"))->click();
+    round->checkMs = clock.elapsed();
+
+    resetPeak();
+    const double residentMiB = statusKb("VmRSS") / 1024.0;
+    clock.restart();
+    editor->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok)->click();
+    if (editor->isVisible())
+        qFatal("the zone editor refused OK");
+    waitUntil([&] { return !before && !host->zones().isEmpty(); });
+    const int reloaded = painted.paints;
+    waitUntil([&] { return painted.paints > reloaded; });
+    round->okMs = clock.elapsed();
+    round->okMiB = peakMiB() - residentMiB;
+    answer.stop();
+}
+
+double median(QVector<double> values)
+{
+    std::sort(values.begin(), values.end());
+    return values.at(values.size() / 2);
+}
+
+struct Row
+{
+    QString name;
+    QString unit;
+    std::function<double(const Round&)> value;
+};
+
+QString number(double value, int width)
+{
+    return QString::number(value, 'f', value < 10 ? 1 : 0).rightJustified(width);
+}
+
+QList<int> parseSizes(const QString& text)
+{
+    QList<int> sizes;
+    for (const QString& part : text.split(QLatin1Char(',')))
+        sizes << part.toInt();
+    return sizes;
+}
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    QApplication app(argc, argv);
+    const QStringList args = app.arguments();
+    const bool shortRun = args.contains(QStringLiteral("--short"));
+    QList<int> sizes = shortRun ? QList<int>{10, 100} : QList<int>{100, 1000, 5000};
+    int rounds = shortRun ? 1 : 3;
+    const int sizesAt = args.indexOf(QStringLiteral("--sizes"));
+    if (sizesAt > 0 && sizesAt + 1 < args.size())
+        sizes = parseSizes(args.at(sizesAt + 1));
+    const int roundsAt = args.indexOf(QStringLiteral("--rounds"));
+    if (roundsAt > 0 && roundsAt + 1 < args.size())
+        rounds = std::max(1, args.at(roundsAt + 1).toInt());
+
+    QTemporaryDir dir;
+    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, dir.filePath(QStringLiteral("settings")));
+    ModuleHost host;
+    QString error;
+    if (!host.loadPlugin(QStringLiteral(VELMORA_PLUGIN_PATH), &error))
+        qFatal("%s", qPrintable(error));
+
+    const QList<Row> table = {
+        {QStringLiteral("workstation start until the map is drawn"), QStringLiteral("ms"),
+         [](const Round& r) { return r.startMs; }},
+        {QStringLiteral("longest GUI block during that start"), QStringLiteral("ms"),
+         [](const Round& r) { return r.blockMs; }},
+        {QStringLiteral("workstation peak memory"), QStringLiteral("MiB"), [](const Round& r) { return r.peakMiB; }},
+        {QStringLiteral("zone editor shown"), QStringLiteral("ms"), [](const Round& r) { return r.editorMs; }},
+        {QStringLiteral("editor's Check"), QStringLiteral("ms"), [](const Round& r) { return r.checkMs; }},
+        {QStringLiteral("OK -> written -> reloaded -> drawn"), QStringLiteral("ms"),
+         [](const Round& r) { return r.okMs; }},
+        {QStringLiteral("  resident memory added by OK (peak)"), QStringLiteral("MiB"),
+         [](const Round& r) { return r.okMiB; }},
+    };
+
+    QTextStream out(stdout);
+    out << "wall-clock medians of " << rounds << " rounds; zones of 20 controllers an area, 8 states, calendars, "
+        << "5 strategies, outlines\n";
+    QHash<int, QVector<Round>> results;
+    for (int areas : sizes) {
+        const QString file = dir.filePath(QStringLiteral("zone%1.xtsc").arg(areas));
+        Velmora::Bench::writeZone(file, areas, 5, true);
+        out << areas << " areas: " << QString::number(QFileInfo(file).size() / 1048576.0, 'f', 1) << " MiB\n";
+        out.flush();
+        for (int round = 0; round < rounds; ++round) {
+            Round measured;
+            std::unique_ptr<MainWindow> window;
+            startRound(&host, file, &measured, &window);
+            editRound(&host, window.get(), &measured);
+            window.reset();
+            results[areas].append(measured);
+        }
+    }
+
+    out << "\n" << QStringLiteral("row").leftJustified(40) << "  unit";
+    for (int areas : sizes)
+        out << QString::number(areas).rightJustified(9);
+    const bool growth = sizes.contains(1000) && sizes.contains(5000);
+    if (growth)
+        out << "  exponent 1000->5000";
+    out << '\n';
+    for (const Row& row : table) {
+        out << row.name.leftJustified(40) << "  " << row.unit.leftJustified(4);
+        QHash<int, double> medians;
+        for (int areas : sizes) {
+            QVector<double> values;
+            for (const Round& round : results.value(areas))
+                values << row.value(round);
+            medians[areas] = median(values);
+            out << number(medians[areas], 9);
+        }
+        if (growth && medians[1000] > 0 && medians[5000] > 0)
+            out << "  " << QString::number(std::log(medians[5000] / medians[1000]) / std::log(5.0), 'f', 2);
+        out << '\n';
+    }
+    QStringList sizeTexts;
+    for (int areas : sizes)
+        sizeTexts << QString::number(areas);
+    out << "\nreproduce: QT_QPA_PLATFORM=offscreen " << QFileInfo(args.first()).fileName() << " --sizes "
+        << sizeTexts.join(QLatin1Char(',')) << " --rounds " << rounds << '\n'
+        << "KML import and the event storm: bench_kml, bench_storm\n";
+    return 0;
+}
