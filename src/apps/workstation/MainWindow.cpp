@@ -2,6 +2,8 @@
 
 #include "CommandLine.h"
 #include "ConnectDialog.h"
+#include "HistoryRecorder.h"
+#include "HistoryWriter.h"
 #include "HostLogging.h"
 #include "LinkMonitor.h"
 #include "LightLayer.h"
@@ -684,6 +686,8 @@ void MainWindow::runCommand()
                                                       : line.command() + QLatin1Char(' ') + line.parameters();
     m_logDock->logRequest(zone, response->request(), typed);
     m_typedResponses.insert(response);
+    if (m_historyRecorder)
+        m_historyRecorder->commandSent(zone, response, typed);
     statusBar()->showMessage(tr("%1 sent, waiting for the reply").arg(typed), MessageTimeout);
     QPointer<QObject> zoneGuard(zone);
     connect(response, &Response::finished, this, [this, zoneGuard, response] {
@@ -1116,4 +1120,25 @@ void MainWindow::showGettingStarted()
     layout->addWidget(buttons);
     dialog->resize(560, 420);
     dialog->show();
+}
+
+void MainWindow::setHistory(Velmora::HistoryWriter* writer)
+{
+    m_historyRecorder = new Velmora::HistoryRecorder(m_host, m_links, writer, this);
+    connect(writer, &Velmora::HistoryWriter::opened, this, [this](const QString& where) {
+        m_logDock->logInfo(tr("History recorded in %1").arg(where));
+    });
+    connect(writer, &Velmora::HistoryWriter::warning, m_logDock, &LogDock::logFailure);
+    connect(writer, &Velmora::HistoryWriter::unavailable, this, &MainWindow::historyUnavailable);
+    writer->start();
+}
+
+void MainWindow::historyUnavailable(const QString& reason)
+{
+    // Everything else runs on; only the recording stops.
+    delete m_historyRecorder;
+    m_historyRecorder = nullptr;
+    const QString text = tr("No history: %1").arg(reason);
+    m_logDock->logFailure(text);
+    statusBar()->showMessage(text);
 }

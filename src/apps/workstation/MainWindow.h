@@ -33,6 +33,11 @@ class ScheduleDock;
 class StorageService;
 class ZoneFileWatcher;
 
+namespace Velmora {
+class HistoryRecorder;
+class HistoryWriter;
+}
+
 namespace Semtra {
 class TcpConnection;
 }
@@ -67,6 +72,10 @@ public:
     void setStorageDirectory(const QString& directory);
     // Automated sessions leave the user's recent files and layout alone.
     void setPersistSettings(bool persist);
+
+    // Records the linked zones into the history from now on; the writer
+    // outlives the window. Its failures show in the status bar and the log.
+    void setHistory(Velmora::HistoryWriter* writer);
 
     StorageService* storage() const;
     // The map's tool tip for a module object or a light: name, id, state in words.
@@ -142,6 +151,7 @@ private:
     void nameLights(QObject* zone);
     QObject* controllerOfLight(const QObject* light) const;
     void highlightLights(QObject* controller);
+    void historyUnavailable(const QString& reason);
 
     ModuleHost* m_host;
     Settings m_settings;
@@ -179,4 +189,5 @@ private:
     bool m_sendingTyped = false;
     bool m_syncingSelection = false;
     bool m_persistSettings = true;
+    Velmora::HistoryRecorder* m_historyRecorder = nullptr;
 };
