@@ -129,6 +129,8 @@ private slots:
     void seek();
     void changes();
     void dailyReport();
+    void inspectReport_data();
+    void inspectReport();
     void purge();
     void overflowDropsOldestAndSaysSo();
     void refusedDatabases_data();
@@ -367,6 +369,49 @@ void TestHistory::dailyReport()
     QVERIFY(report.text(QStringLiteral("zone 12")).contains(QStringLiteral("anna@ws-1: SET_STRATEGY 2")));
     QVERIFY(report.csv().contains(QStringLiteral("state,3,9,2,0,,,,")));
     QVERIFY(report.csv().contains(QStringLiteral("control_source,3,2,8,,,,,")));
+}
+
+void TestHistory::inspectReport_data()
+{
+    QTest::addColumn<QString>("format");
+    QTest::addColumn<QStringList>("expected");
+    // North plans Day (1) 06:00-22:00 and Night (2) otherwise; anna's command
+    // brought Night at 12:00:00.5 until 13:00: minute 12:00 began on Day, so
+    // 59 minutes off plan.
+    QTest::newRow("text") << "text"
+                          << QStringList{"Zone 7 \"North\" on 2026-12-07", "1 \"Day\": 901 / 960",
+                                         "2 \"Night\": 539 / 480", "off plan: 59 minutes",
+                                         "12:00:00 anna@ws-1: SET_STRAT 2 60"};
+    QTest::newRow("csv") << "csv"
+                         << QStringList{"strategy,,1,901,960,,,,", "strategy,,2,539,480,,,,",
+                                        "strategy_off_plan,,,59,,,,,", ",anna,ws-1,SET_STRAT 2 60"};
+}
+
+void TestHistory::inspectReport()
+{
+    QFETCH(QString, format);
+    QFETCH(QStringList, expected);
+    const QString path = m_dir.filePath(QStringLiteral("north-day.sqlite"));
+    const qint64 hour = 60 * MinuteMs;
+    if (!QFile::exists(path)) {
+        QVector<HistoryRecord> day{zoneState(DayStart, 2),           zoneState(DayStart + 6 * hour, 1),
+                                   zoneState(DayStart + 12 * hour + 500, 2), zoneState(DayStart + 13 * hour, 1),
+                                   zoneState(DayStart + 22 * hour, 2),
+                                   command(DayStart + 12 * hour, QStringLiteral("SET_STRAT 2 60"), QStringLiteral("anna"))};
+        for (HistoryRecord& record : day)
+            record.zone = 7;
+        QVERIFY(record(sqliteUrl(path), day));
+    }
+    QProcess inspect;
+    inspect.start(QStringLiteral(VELMORA_BIN_DIR "/velmora-inspect"),
+                  {QStringLiteral("--history"), QStringLiteral("sqlite:") + path, QStringLiteral("--report"),
+                   QStringLiteral("2026-12-07"), QStringLiteral("--format"), format,
+                   QStringLiteral(VELMORA_EXAMPLES "/north.xtsc")});
+    QVERIFY(inspect.waitForFinished(60000));
+    const QString output = QString::fromUtf8(inspect.readAllStandardOutput());
+    QVERIFY2(inspect.exitCode() == 0, qPrintable(inspect.readAllStandardError()));
+    for (const QString& line : expected)
+        QVERIFY2(output.contains(line), qPrintable(output));
 }
 
 void TestHistory::purge()
