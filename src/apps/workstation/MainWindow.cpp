@@ -2,6 +2,7 @@
 
 #include "CommandLine.h"
 #include "ConnectDialog.h"
+#include "HistoryDock.h"
 #include "HistoryRecorder.h"
 #include "HistoryWriter.h"
 #include "HostLogging.h"
@@ -1130,7 +1131,37 @@ void MainWindow::setHistory(Velmora::HistoryWriter* writer)
     });
     connect(writer, &Velmora::HistoryWriter::warning, m_logDock, &LogDock::logFailure);
     connect(writer, &Velmora::HistoryWriter::unavailable, this, &MainWindow::historyUnavailable);
+    createHistoryDock(writer);
     writer->start();
+}
+
+void MainWindow::createHistoryDock(Velmora::HistoryWriter* writer)
+{
+    m_historyDock = new Velmora::HistoryDock(this);
+    m_historyDock->setHistory(writer->url());
+    addDockWidget(Qt::BottomDockWidgetArea, m_historyDock);
+    tabifyDockWidget(m_logDock, m_historyDock);
+    m_logDock->raise();
+    m_historyDock->setZoneSource([this] {
+        QVector<int> ids;
+        for (QObject* zone : m_host->zones())
+            ids << zone->property("id").toInt();
+        return ids;
+    });
+    connect(m_historyDock, &Velmora::HistoryDock::replayStarted, this, [this] { setReplaying(true); });
+    connect(m_historyDock, &Velmora::HistoryDock::momentShown, this, [this] {
+        statusBar()->showMessage(m_historyDock->bandText());
+    });
+    connect(m_historyDock, &Velmora::HistoryDock::liveResumed, this, [this] {
+        setReplaying(false);
+        statusBar()->clearMessage();
+    });
+}
+
+void MainWindow::setReplaying(bool replaying)
+{
+    m_commandEdit->setEnabled(!replaying && m_commandZone != nullptr);
+    m_zoneChoice->setEnabled(!replaying && m_host->zones().size() > 1);
 }
 
 void MainWindow::historyUnavailable(const QString& reason)

@@ -34,6 +34,7 @@ class StorageService;
 class ZoneFileWatcher;
 
 namespace Velmora {
+class HistoryDock;
 class HistoryRecorder;
 class HistoryWriter;
 }
@@ -152,6 +153,9 @@ private:
     QObject* controllerOfLight(const QObject* light) const;
     void highlightLights(QObject* controller);
     void historyUnavailable(const QString& reason);
+    void createHistoryDock(Velmora::HistoryWriter* writer);
+    // Commands wait while the history dock shows the past.
+    void setReplaying(bool replaying);
 
     ModuleHost* m_host;
     Settings m_settings;
@@ -190,4 +194,5 @@ private:
     bool m_syncingSelection = false;
     bool m_persistSettings = true;
     Velmora::HistoryRecorder* m_historyRecorder = nullptr;
+    Velmora::HistoryDock* m_historyDock = nullptr;
 };

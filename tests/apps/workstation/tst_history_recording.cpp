@@ -2,6 +2,7 @@
 // a linked zone reports, the operator's commands and the link's changes end up
 // in the database; a zone on another configuration records its mismatch and
 // no states; a database it cannot use leaves the workstation running and says why.
+#include "HistoryDock.h"
 #include "HistoryReader.h"
 #include "HistorySchema.h"
 #include "HistoryWriter.h"
@@ -134,6 +135,73 @@ private slots:
         QVERIFY(!commands.first().host.isEmpty());
         // The moment after the command, replayed from the database, has the new strategy.
         QCOMPARE(reader.momentAt(North, strategyTwo->serviceMs).strategy, 2);
+    }
+
+    void replay_data()
+    {
+        QTest::addColumn<QString>("step"); // where the time line goes
+        QTest::addColumn<QString>("when");
+        QTest::addColumn<int>("strategy");
+        QTest::addColumn<int>("area3State");
+        QTest::newRow("a moment") << "seek 2026-12-07T08:14:03" << "2026-12-07 08:14:03" << 2 << 5;
+        QTest::newRow("before the morning's change") << "seek 2026-12-07T08:00:00" << "2026-12-07 08:00:00" << 1 << 1;
+        QTest::newRow("next change from 08:00") << "next 2026-12-07T08:00:00" << "2026-12-07 08:10:00" << 2 << 1;
+        QTest::newRow("previous change from 09:00") << "previous 2026-12-07T09:00:00" << "2026-12-07 08:12:00" << 2 << 5;
+    }
+
+    // The time line shows the past from the database, pauses the commands,
+    // and gives them back at once on "Back to live".
+    void replay()
+    {
+        QFETCH(QString, step);
+        QFETCH(QString, when);
+        QFETCH(int, strategy);
+        QFETCH(int, area3State);
+        HistoryUrl url;
+        QString error;
+        QVERIFY(HistoryUrl::parse(QStringLiteral("sqlite:") + m_dir.filePath(QStringLiteral("replay.sqlite")), &url, &error));
+        HistoryWriter writer(url);
+        const auto at = [](const char* text) { return QDateTime::fromString(QLatin1String(text), Qt::ISODate).toMSecsSinceEpoch(); };
+        ZoneMoment full;
+        full.zone = North;
+        full.serviceMs = at("2026-12-07T07:50:00");
+        full.strategy = 1;
+        full.areas = {AreaMoment{3, 1, 1, 0}};
+        HistoryRecord zoneChange;
+        zoneChange.zone = North;
+        zoneChange.serviceMs = at("2026-12-07T08:10:00");
+        zoneChange.strategy = 2;
+        HistoryRecord areaChange = zoneChange;
+        areaChange.area = 3;
+        areaChange.serviceMs = at("2026-12-07T08:12:00");
+        areaChange.state = 5;
+        writer.add(full.fullStateRecord(0));
+        writer.add(zoneChange);
+        writer.add(areaChange);
+        MainWindow window(&m_host);
+        window.setPersistSettings(false);
+        window.setHistory(&writer);
+        QVERIFY(writer.flush(10000));
+        QVERIFY(window.openZone(northFile));
+        auto* dock = window.findChild<HistoryDock*>(QStringLiteral("historyDock"));
+        auto* line = window.findChild<QLineEdit*>(QStringLiteral("commandLine"));
+        QVERIFY(dock && line && line->isEnabled());
+        const QDateTime from = QDateTime::fromString(step.section(QLatin1Char(' '), 1), Qt::ISODate);
+        QVERIFY(dock->seek(from));
+        if (step.startsWith(QLatin1String("next")))
+            dock->stepToNextChange();
+        else if (step.startsWith(QLatin1String("previous")))
+            dock->stepToPreviousChange();
+        QCOMPARE(dock->moment().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")), when);
+        QCOMPARE(dock->bandText(), QStringLiteral("Replay %1 — live is paused").arg(when));
+        QCOMPARE(window.statusBar()->currentMessage(), dock->bandText());
+        QCOMPARE(dock->moments().value(North).strategy, strategy);
+        QCOMPARE(dock->moments().value(North).area(3)->state, area3State);
+        QVERIFY(!line->isEnabled());
+        dock->backToLive();
+        QVERIFY(!dock->isReplaying());
+        QVERIFY(line->isEnabled());
+        window.closeZone(m_host.zones().value(0));
     }
 
     void unusableDatabase()
