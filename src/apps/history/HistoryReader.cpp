@@ -123,6 +123,10 @@ ZoneMoment HistoryReader::momentAt(int zone, qint64 serviceMs)
         moment.known = true;
     }
     full.finish();
+    // Changes stamped with the full state's own time may have been recorded
+    // after it (one event moving several areas): they are applied again.
+    if (fromMs != std::numeric_limits<qint64>::min())
+        --fromMs;
     for (const HistoryRecord& record : records(zone, HistoryRecord::State, fromMs, serviceMs))
         moment.apply(record);
     return moment;
