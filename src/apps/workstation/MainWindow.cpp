@@ -1149,11 +1149,21 @@ void MainWindow::createHistoryDock(Velmora::HistoryWriter* writer)
         return ids;
     });
     connect(m_historyDock, &Velmora::HistoryDock::replayStarted, this, [this] { setReplaying(true); });
-    connect(m_historyDock, &Velmora::HistoryDock::momentShown, this, [this] {
+    // Across the top of the map, so nobody takes the past for the present.
+    auto* band = new QLabel(m_map);
+    band->setObjectName(QStringLiteral("mapReplayBand"));
+    band->setStyleSheet(QStringLiteral("background: #ffb300; color: black; font-weight: bold; padding: 6px;"));
+    band->hide();
+    connect(m_historyDock, &Velmora::HistoryDock::momentShown, this, [this, band] {
         statusBar()->showMessage(m_historyDock->bandText());
+        band->setText(m_historyDock->bandText());
+        band->setGeometry(0, 0, m_map->width(), band->sizeHint().height());
+        band->show();
+        band->raise();
     });
-    connect(m_historyDock, &Velmora::HistoryDock::liveResumed, this, [this] {
+    connect(m_historyDock, &Velmora::HistoryDock::liveResumed, this, [this, band] {
         setReplaying(false);
+        band->hide();
         statusBar()->clearMessage();
     });
 }

@@ -15,6 +15,7 @@
 
 #include "Velmora/format/TokenDigest.h"
 
+#include <QLabel>
 #include <QLineEdit>
 #include <QSqlDatabase>
 #include <QSqlQuery>
@@ -186,6 +187,7 @@ private slots:
         auto* dock = window.findChild<HistoryDock*>(QStringLiteral("historyDock"));
         auto* line = window.findChild<QLineEdit*>(QStringLiteral("commandLine"));
         QVERIFY(dock && line && line->isEnabled());
+        window.show();
         const QDateTime from = QDateTime::fromString(step.section(QLatin1Char(' '), 1), Qt::ISODate);
         QVERIFY(dock->seek(from));
         if (step.startsWith(QLatin1String("next")))
@@ -198,9 +200,13 @@ private slots:
         QCOMPARE(dock->moments().value(North).strategy, strategy);
         QCOMPARE(dock->moments().value(North).area(3)->state, area3State);
         QVERIFY(!line->isEnabled());
+        auto* band = window.findChild<QLabel*>(QStringLiteral("mapReplayBand"));
+        QVERIFY(band && band->isVisible());
+        QCOMPARE(band->text(), dock->bandText());
         dock->backToLive();
         QVERIFY(!dock->isReplaying());
         QVERIFY(line->isEnabled());
+        QVERIFY(!band->isVisible());
         window.closeZone(m_host.zones().value(0));
     }
 
