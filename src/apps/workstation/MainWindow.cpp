@@ -1149,6 +1149,10 @@ void MainWindow::createHistoryDock(Velmora::HistoryWriter* writer)
         return ids;
     });
     connect(m_historyDock, &Velmora::HistoryDock::replayStarted, this, [this] { setReplaying(true); });
+    m_treeModel->setOverride([this](const QObject* object, int column, int role) {
+        const QVariant replayed = replayedArea(object, column, role);
+        return replayed.isValid() ? replayed : unreportedArea(object, column, role);
+    });
     // Across the top of the map, so nobody takes the past for the present.
     auto* band = new QLabel(m_map);
     band->setObjectName(QStringLiteral("mapReplayBand"));
@@ -1160,11 +1164,13 @@ void MainWindow::createHistoryDock(Velmora::HistoryWriter* writer)
         band->setGeometry(0, 0, m_map->width(), band->sizeHint().height());
         band->show();
         band->raise();
+        refreshReplayedAreas();
     });
     connect(m_historyDock, &Velmora::HistoryDock::liveResumed, this, [this, band] {
         setReplaying(false);
         band->hide();
         statusBar()->clearMessage();
+        refreshReplayedAreas();
     });
 }
 
@@ -1182,4 +1188,47 @@ void MainWindow::historyUnavailable(const QString& reason)
     const QString text = tr("No history: %1").arg(reason);
     m_logDock->logFailure(text);
     statusBar()->showMessage(text);
+}
+
+void MainWindow::refreshReplayedAreas()
+{
+    for (QObject* zone : m_host->zones()) {
+        for (QObject* area : ModuleHost::areasOf(zone))
+            m_treeModel->objectChanged(area);
+    }
+}
+
+QVariant MainWindow::replayedArea(const QObject* object, int column, int role) const
+{
+    if (!m_historyDock || !m_historyDock->isReplaying() || !ModuleHost::isArea(object) || column != 0)
+        return QVariant();
+    const QObject* zone = ModuleHost::zoneOf(const_cast<QObject*>(object));
+    const Velmora::ZoneMoment moment = m_historyDock->moments().value(zone->property("id").toInt());
+    const Velmora::AreaMoment* area = moment.area(object->property("id").toInt());
+    if (role == Qt::ToolTipRole || role == Qt::StatusTipRole) {
+        const QString when = m_historyDock->moment().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+        if (!area || area->state == Velmora::HistoryRecord::NoValue)
+            return tr("Nothing recorded for this area at %1").arg(when);
+        return tr("At %1: state %2, %3, special state %4")
+            .arg(when)
+            .arg(area->state)
+            .arg(ProtocolWords::controlSourceWithCode(area->controlSource))
+            .arg(ProtocolWords::specialStateWithCode(area->specialState));
+    }
+    if (role != Qt::DecorationRole)
+        return QVariant();
+    // The recorded state's number in the replay's colour: the module draws only the live state.
+    QPixmap pixmap(16, 16);
+    pixmap.fill(Qt::transparent);
+    QPainter painter(&pixmap);
+    painter.setPen(QColor(120, 80, 0));
+    painter.setBrush(QColor(255, 179, 0));
+    painter.drawRect(QRect(0, 0, 15, 15));
+    QFont font = painter.font();
+    font.setPixelSize(10);
+    painter.setFont(font);
+    painter.setPen(Qt::black);
+    const bool known = area && area->state != Velmora::HistoryRecord::NoValue;
+    painter.drawText(QRect(0, 0, 16, 16), Qt::AlignCenter, known ? QString::number(area->state) : QStringLiteral("?"));
+    return QIcon(pixmap);
 }

@@ -156,6 +156,9 @@ private:
     void createHistoryDock(Velmora::HistoryWriter* writer);
     // Commands wait while the history dock shows the past.
     void setReplaying(bool replaying);
+    // An area's icon and tool tip from the history dock's moment while it replays.
+    QVariant replayedArea(const QObject* object, int column, int role) const;
+    void refreshReplayedAreas();
 
     ModuleHost* m_host;
     Settings m_settings;

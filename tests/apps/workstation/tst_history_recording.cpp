@@ -10,6 +10,7 @@
 #include "LogDock.h"
 #include "MainWindow.h"
 #include "ModuleHost.h"
+#include "ObjectTreeModel.h"
 #include "OffscreenLeaks.h"
 #include "ServiceProcess.h"
 
@@ -203,10 +204,17 @@ private slots:
         auto* band = window.findChild<QLabel*>(QStringLiteral("mapReplayBand"));
         QVERIFY(band && band->isVisible());
         QCOMPARE(band->text(), dock->bandText());
+        // The tree shows the recorded state, not the module's live one.
+        auto* tree = window.findChild<ObjectTreeModel*>();
+        QObject* area3 = ModuleHost::areaById(m_host.zones().value(0), 3);
+        QVERIFY(tree && area3);
+        const QString tip = tree->data(tree->indexOf(area3), Qt::ToolTipRole).toString();
+        QVERIFY2(tip.startsWith(QStringLiteral("At %1: state %2, ").arg(when).arg(area3State)), qPrintable(tip));
         dock->backToLive();
         QVERIFY(!dock->isReplaying());
         QVERIFY(line->isEnabled());
         QVERIFY(!band->isVisible());
+        QVERIFY(!tree->data(tree->indexOf(area3), Qt::ToolTipRole).toString().startsWith(QStringLiteral("At ")));
         window.closeZone(m_host.zones().value(0));
     }
 
