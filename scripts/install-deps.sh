@@ -10,6 +10,7 @@ PACKAGES=(
     xvfb xauth
     python3 python3-dev python3-bs4 python3-lxml
     gdal-bin
+    libqt5sql5-sqlite libqt5sql5-psql postgresql
 )
 
 missing=()

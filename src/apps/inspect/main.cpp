@@ -13,6 +13,8 @@
 #include "Velmora/format/ScheduleTable.h"
 
 #include "Arguments.h"
+#include "DailyReport.h"
+#include "HistoryReader.h"
 #include "Inspector.h"
 #include "OffscreenLeaks.h"
 
@@ -112,6 +114,77 @@ int printDifferences(const QStringList& files, QTextStream& out, QTextStream& er
     return changes.isEmpty() ? 0 : 1;
 }
 
+// The calendar's plan for the day, minute by minute, as the report compares it.
+Velmora::DailyPlan dailyPlan(const Velmora::SchedulePreview& preview)
+{
+    Velmora::DailyPlan plan;
+    plan.dayStartMs = preview.momentAt(0).toMSecsSinceEpoch();
+    plan.minutes = preview.minutes();
+    auto planned = [&preview](const Velmora::PlanTimeline& timeline) {
+        QVector<int> ids(preview.minutes(), Velmora::HistoryRecord::NoValue);
+        for (const Velmora::PlanInterval& interval : timeline) {
+            for (int minute = std::max(0, interval.start); minute < std::min(interval.end, ids.size()); ++minute)
+                ids[minute] = interval.hasPlan() ? interval.id : Velmora::HistoryRecord::NoValue;
+        }
+        return ids;
+    };
+    plan.strategy = planned(preview.strategies());
+    for (const Velmora::SchedulePreview::Strategy& strategy : preview.strategyList())
+        plan.strategyNames.insert(strategy.id, strategy.name);
+    for (const Velmora::SchedulePreview::Area& area : preview.areas()) {
+        plan.areaStates.insert(area.id, planned(area.plan));
+        plan.areaNames.insert(area.id, area.name);
+        for (const Velmora::SchedulePreview::State& state : area.states)
+            plan.stateNames[area.id].insert(state.id, state.name);
+    }
+    return plan;
+}
+
+// --history URL --report DATE FILE: the zone's day as recorded against its calendar.
+int printReport(const QString& history, const QString& date, const QStringList& files, bool csv, QTextStream& out,
+                QTextStream& err)
+{
+    const QDate day = QDate::fromString(date, Qt::ISODate);
+    if (!day.isValid() || files.size() != 1) {
+        err << "velmora-inspect: --report needs a date (yyyy-MM-dd) and one zone file\n";
+        return 2;
+    }
+    Velmora::HistoryUrl url;
+    QString error;
+    QDomDocument document;
+    Velmora::Xml::ReadError readError;
+    if (!Velmora::HistoryUrl::parse(history, &url, &error)) {
+        err << "velmora-inspect: --history: " << error << '\n';
+        return 2;
+    }
+    if (!Velmora::Xml::readDocument(files.first(), &document, &readError)) {
+        err << "velmora-inspect: " << files.first() << ": " << readError.message << '\n';
+        return 1;
+    }
+    const Velmora::SchedulePreview preview(document.documentElement(), day, day);
+    if (!preview.error().isEmpty()) {
+        err << "velmora-inspect: " << files.first() << ": " << preview.error() << '\n';
+        return 1;
+    }
+    Velmora::HistoryReader reader;
+    if (!reader.open(url, &error)) {
+        err << "velmora-inspect: " << error << '\n';
+        return 1;
+    }
+    const Velmora::DailyPlan plan = dailyPlan(preview);
+    const qint64 dayEnd = plan.dayStartMs + plan.minutes * 60000LL;
+    const int zone = preview.zoneId();
+    const Velmora::DailyReport report = Velmora::DailyReport::compute(
+        reader.momentAt(zone, plan.dayStartMs - 1),
+        reader.records(zone, Velmora::HistoryRecord::State, plan.dayStartMs - 1, dayEnd),
+        reader.records(zone, Velmora::HistoryRecord::Command, plan.dayStartMs - 1, dayEnd), plan);
+    out << (csv ? report.csv()
+                : report.text(QStringLiteral("Zone %1 \"%2\" on %3, recorded against planned")
+                                  .arg(zone)
+                                  .arg(preview.zoneName(), day.toString(Qt::ISODate))));
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char* argv[])
@@ -132,9 +205,9 @@ int main(int argc, char* argv[])
                        "exit status 1 when there are errors."));
     const QCommandLineOption formatOption(
         QStringLiteral("format"),
-        QStringLiteral("How --check prints findings: text (FILE:LINE: severity: message, the default) or json "
-                       "(one object a line with file, line, severity, kind, path and message)."),
-        QStringLiteral("text|json"), QStringLiteral("text"));
+        QStringLiteral("text (the default); json with --check (one object a line with file, line, severity, "
+                       "kind, path and message); csv with --report."),
+        QStringLiteral("text|json|csv"), QStringLiteral("text"));
     const QCommandLineOption scheduleOption(
         QStringLiteral("schedule"),
         QStringLiteral("Print which strategy and which area states run in the date range."),
@@ -143,8 +216,16 @@ int main(int argc, char* argv[])
         QStringLiteral("diff"),
         QStringLiteral("Print what changed from the first file to the second, one line per object; "
                        "exit status 1 when they differ."));
+    const QCommandLineOption historyOption(QStringLiteral("history"),
+                                           QStringLiteral("The history to report from: sqlite:PATH or "
+                                                          "postgresql://user@host:port/db."),
+                                           QStringLiteral("url"));
+    const QCommandLineOption reportOption(
+        QStringLiteral("report"),
+        QStringLiteral("With --history: the day of the one zone file as recorded against its calendar."),
+        QStringLiteral("DATE"));
     // QApplication would take "--plugin PATH" for one of Qt's own plug-ins.
-    ApplicationArguments arguments(argc, argv, {pluginOption, scheduleOption, formatOption});
+    ApplicationArguments arguments(argc, argv, {pluginOption, scheduleOption, historyOption, reportOption, formatOption});
     QTextStream err(stderr);
     if (!arguments.missingValue().isEmpty()) {
         err << "velmora-inspect: --" << QString::fromLocal8Bit(arguments.missingValue()) << " needs a value\n";
@@ -156,7 +237,7 @@ int main(int argc, char* argv[])
     parser.setApplicationDescription(
         QStringLiteral("Loads zone configuration files through the Velmora module and prints what a host sees."));
     parser.addHelpOption();
-    parser.addOptions({pluginOption, checkOption, formatOption, scheduleOption, diffOption});
+    parser.addOptions({pluginOption, checkOption, scheduleOption, diffOption, historyOption, reportOption, formatOption});
     parser.addPositionalArgument(QStringLiteral("file"), QStringLiteral("Zone configuration files (.xtsc)."),
                                  QStringLiteral("FILE..."));
     parser.process(app);
@@ -168,8 +249,10 @@ int main(int argc, char* argv[])
         return 2;
     }
     const QString format = parser.value(formatOption);
-    if (format != QLatin1String("text") && format != QLatin1String("json")) {
-        err << "velmora-inspect: --format is text or json, not \"" << format << "\"\n";
+    const bool reporting = parser.isSet(reportOption) || parser.isSet(historyOption);
+    const QString other = reporting ? QStringLiteral("csv") : QStringLiteral("json");
+    if (format != QLatin1String("text") && format != other) {
+        err << "velmora-inspect: --format is text or " << other << " here, not \"" << format << "\"\n";
         return 2;
     }
     // These read the files themselves: no module is needed.
@@ -179,6 +262,14 @@ int main(int argc, char* argv[])
         return printSchedules(parser.value(scheduleOption), files, out, err);
     if (parser.isSet(diffOption))
         return printDifferences(files, out, err);
+    if (reporting) {
+        if (!parser.isSet(reportOption) || !parser.isSet(historyOption)) {
+            err << "velmora-inspect: --history and --report go together\n";
+            return 2;
+        }
+        return printReport(parser.value(historyOption), parser.value(reportOption), files,
+                           format == QLatin1String("csv"), out, err);
+    }
 
     QString pluginPath = VelmoraHost::defaultPluginPath();
     if (parser.isSet(pluginOption)) {

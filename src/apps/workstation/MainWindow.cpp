@@ -2,6 +2,9 @@
 
 #include "CommandLine.h"
 #include "ConnectDialog.h"
+#include "HistoryDock.h"
+#include "HistoryRecorder.h"
+#include "HistoryWriter.h"
 #include "HostLogging.h"
 #include "LinkMonitor.h"
 #include "LightLayer.h"
@@ -711,6 +714,8 @@ void MainWindow::runCommand()
                                                       : line.command() + QLatin1Char(' ') + line.parameters();
     m_logDock->logRequest(zone, response->request(), typed);
     m_typedResponses.insert(response);
+    if (m_historyRecorder)
+        m_historyRecorder->commandSent(zone, response, typed);
     statusBar()->showMessage(tr("%1 sent, waiting for the reply").arg(typed), MessageTimeout);
     QPointer<QObject> zoneGuard(zone);
     connect(response, &Response::finished, this, [this, zoneGuard, response] {
@@ -1143,4 +1148,114 @@ void MainWindow::showGettingStarted()
     layout->addWidget(buttons);
     dialog->resize(560, 420);
     dialog->show();
+}
+
+void MainWindow::setHistory(Velmora::HistoryWriter* writer)
+{
+    m_historyRecorder = new Velmora::HistoryRecorder(m_host, m_links, writer, this);
+    connect(writer, &Velmora::HistoryWriter::opened, this, [this](const QString& where) {
+        m_logDock->logInfo(tr("History recorded in %1").arg(where));
+    });
+    connect(writer, &Velmora::HistoryWriter::warning, m_logDock, &LogDock::logFailure);
+    connect(writer, &Velmora::HistoryWriter::unavailable, this, &MainWindow::historyUnavailable);
+    createHistoryDock(writer);
+    writer->start();
+}
+
+void MainWindow::createHistoryDock(Velmora::HistoryWriter* writer)
+{
+    m_historyDock = new Velmora::HistoryDock(this);
+    m_historyDock->setHistory(writer->url());
+    addDockWidget(Qt::BottomDockWidgetArea, m_historyDock);
+    tabifyDockWidget(m_logDock, m_historyDock);
+    m_logDock->raise();
+    m_historyDock->setZoneSource([this] {
+        QVector<int> ids;
+        for (QObject* zone : m_host->zones())
+            ids << zone->property("id").toInt();
+        return ids;
+    });
+    connect(m_historyDock, &Velmora::HistoryDock::replayStarted, this, [this] { setReplaying(true); });
+    m_treeModel->setOverride([this](const QObject* object, int column, int role) {
+        const QVariant replayed = replayedArea(object, column, role);
+        return replayed.isValid() ? replayed : unreportedArea(object, column, role);
+    });
+    // Across the top of the map, so nobody takes the past for the present.
+    auto* band = new QLabel(m_map);
+    band->setObjectName(QStringLiteral("mapReplayBand"));
+    band->setStyleSheet(QStringLiteral("background: #ffb300; color: black; font-weight: bold; padding: 6px;"));
+    band->hide();
+    connect(m_historyDock, &Velmora::HistoryDock::momentShown, this, [this, band] {
+        statusBar()->showMessage(m_historyDock->bandText());
+        band->setText(m_historyDock->bandText());
+        band->setGeometry(0, 0, m_map->width(), band->sizeHint().height());
+        band->show();
+        band->raise();
+        refreshReplayedAreas();
+    });
+    connect(m_historyDock, &Velmora::HistoryDock::liveResumed, this, [this, band] {
+        setReplaying(false);
+        band->hide();
+        statusBar()->clearMessage();
+        refreshReplayedAreas();
+    });
+}
+
+void MainWindow::setReplaying(bool replaying)
+{
+    m_commandEdit->setEnabled(!replaying && m_commandZone != nullptr);
+    m_zoneChoice->setEnabled(!replaying && m_host->zones().size() > 1);
+}
+
+void MainWindow::historyUnavailable(const QString& reason)
+{
+    // Everything else runs on; only the recording stops.
+    delete m_historyRecorder;
+    m_historyRecorder = nullptr;
+    const QString text = tr("No history: %1").arg(reason);
+    m_logDock->logFailure(text);
+    statusBar()->showMessage(text);
+}
+
+void MainWindow::refreshReplayedAreas()
+{
+    for (QObject* zone : m_host->zones()) {
+        for (QObject* area : ModuleHost::areasOf(zone))
+            m_treeModel->objectChanged(area);
+    }
+}
+
+QVariant MainWindow::replayedArea(const QObject* object, int column, int role) const
+{
+    if (!m_historyDock || !m_historyDock->isReplaying() || !ModuleHost::isArea(object) || column != 0)
+        return QVariant();
+    const QObject* zone = ModuleHost::zoneOf(const_cast<QObject*>(object));
+    const Velmora::ZoneMoment moment = m_historyDock->moments().value(zone->property("id").toInt());
+    const Velmora::AreaMoment* area = moment.area(object->property("id").toInt());
+    if (role == Qt::ToolTipRole || role == Qt::StatusTipRole) {
+        const QString when = m_historyDock->moment().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+        if (!area || area->state == Velmora::HistoryRecord::NoValue)
+            return tr("Nothing recorded for this area at %1").arg(when);
+        return tr("At %1: state %2, %3, special state %4")
+            .arg(when)
+            .arg(area->state)
+            .arg(ProtocolWords::controlSourceWithCode(area->controlSource))
+            .arg(ProtocolWords::specialStateWithCode(area->specialState));
+    }
+    if (role != Qt::DecorationRole)
+        return QVariant();
+    // The recorded state's number in the replay's colour: the module draws only the live state.
+    QPixmap pixmap(16, 16);
+    pixmap.fill(Qt::transparent);
+    QPainter painter(&pixmap);
+    painter.setPen(QColor(120, 80, 0));
+    painter.setBrush(QColor(255, 179, 0));
+    painter.drawRect(QRect(0, 0, 15, 15));
+    QFont font = painter.font();
+    font.setPixelSize(10);
+    painter.setFont(font);
+    painter.setPen(Qt::black);
+    const bool known = area && area->state != Velmora::HistoryRecord::NoValue;
+    painter.drawText(QRect(0, 0, 16, 16), Qt::AlignCenter, known ? QString::number(area->state) : QStringLiteral("?"));
+    return QIcon(pixmap);
 }

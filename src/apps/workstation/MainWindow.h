@@ -34,6 +34,12 @@ class ScheduleDock;
 class StorageService;
 class ZoneFileWatcher;
 
+namespace Velmora {
+class HistoryDock;
+class HistoryRecorder;
+class HistoryWriter;
+}
+
 namespace Semtra {
 class TcpConnection;
 }
@@ -68,6 +74,10 @@ public:
     void setStorageDirectory(const QString& directory);
     // Automated sessions leave the user's recent files and layout alone.
     void setPersistSettings(bool persist);
+
+    // Records the linked zones into the history from now on; the writer
+    // outlives the window. Its failures show in the status bar and the log.
+    void setHistory(Velmora::HistoryWriter* writer);
 
     StorageService* storage() const;
     // The map's tool tip for a module object or a light: name, id, state in words.
@@ -145,6 +155,13 @@ private:
     void nameLights(QObject* zone);
     QObject* controllerOfLight(const QObject* light) const;
     void highlightLights(QObject* controller);
+    void historyUnavailable(const QString& reason);
+    void createHistoryDock(Velmora::HistoryWriter* writer);
+    // Commands wait while the history dock shows the past.
+    void setReplaying(bool replaying);
+    // An area's icon and tool tip from the history dock's moment while it replays.
+    QVariant replayedArea(const QObject* object, int column, int role) const;
+    void refreshReplayedAreas();
 
     ModuleHost* m_host;
     Settings m_settings;
@@ -183,4 +200,6 @@ private:
     bool m_sendingTyped = false;
     bool m_syncingSelection = false;
     bool m_persistSettings = true;
+    Velmora::HistoryRecorder* m_historyRecorder = nullptr;
+    Velmora::HistoryDock* m_historyDock = nullptr;
 };

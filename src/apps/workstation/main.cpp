@@ -5,11 +5,14 @@
 #include "OffscreenLeaks.h"
 #include "StateDump.h"
 
+#include "HistoryWriter.h"
+
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QTimer>
 
 #include <cstdio>
+#include <memory>
 
 namespace {
 
@@ -18,6 +21,34 @@ constexpr int DefaultScreenshotDelay = 3000;
 void fail(const QString& message)
 {
     std::fprintf(stderr, "velmora-workstation: %s\n", qUtf8Printable(message));
+}
+
+// The history the options ask for; none for a timed run (a script's or a
+// test's) unless --history names one. Null with *error set when they are wrong.
+std::unique_ptr<Velmora::HistoryWriter> historyWriter(const QCommandLineParser& parser,
+                                                      const QCommandLineOption& historyOption,
+                                                      const QCommandLineOption& daysOption, bool timedRun,
+                                                      QString* error)
+{
+    Velmora::HistoryUrl url = Velmora::HistoryUrl::defaultUrl();
+    if (parser.isSet(historyOption)) {
+        if (!Velmora::HistoryUrl::parse(parser.value(historyOption), &url, error))
+            return nullptr;
+    } else if (timedRun) {
+        return nullptr;
+    }
+    int days = Velmora::HistoryWriter::DefaultRetentionDays;
+    if (parser.isSet(daysOption)) {
+        bool ok = false;
+        days = parser.value(daysOption).toInt(&ok);
+        if (!ok || days < 1) {
+            *error = QStringLiteral("--history-days needs a number of days, at least 1");
+            return nullptr;
+        }
+    }
+    auto writer = std::make_unique<Velmora::HistoryWriter>(url);
+    writer->setRetentionDays(days);
+    return writer;
 }
 
 } // namespace
@@ -52,8 +83,17 @@ int main(int argc, char* argv[])
     const QCommandLineOption dumpOption(QStringLiteral("dump-state"),
                                         QStringLiteral("Write the zones' state as JSON at quit."),
                                         QStringLiteral("file"));
-    const QList<QCommandLineOption> options{pluginOption,     serviceOption,   storageOption,
-                                            screenshotOption, quitAfterOption, linkedOption, dumpOption};
+    const QCommandLineOption historyOption(
+        QStringLiteral("history"),
+        QStringLiteral("Where to record the zones' history: sqlite:PATH or postgresql://user@host:port/db "
+                       "(default: history.sqlite in the user's data folder; none for a timed run)."),
+        QStringLiteral("url"));
+    const QCommandLineOption historyDaysOption(QStringLiteral("history-days"),
+                                               QStringLiteral("Days the history keeps (default 90)."),
+                                               QStringLiteral("days"));
+    const QList<QCommandLineOption> options{pluginOption,    serviceOption, storageOption,    screenshotOption,
+                                            quitAfterOption, linkedOption,  dumpOption,       historyOption,
+                                            historyDaysOption};
 
     // QApplication would take "--plugin PATH" for one of Qt's own plug-ins.
     ApplicationArguments arguments(argc, argv, options);
@@ -102,8 +142,15 @@ int main(int argc, char* argv[])
         return 2;
     }
 
-    ModuleHost host;
     QString error;
+    const std::unique_ptr<Velmora::HistoryWriter> history =
+        historyWriter(parser, historyOption, historyDaysOption, quitAfter >= 0, &error);
+    if (!error.isEmpty()) {
+        fail(error);
+        return 2;
+    }
+
+    ModuleHost host;
     if (!host.loadPlugin(pluginPath, &error)) {
         fail(error);
         return 2;
@@ -114,6 +161,8 @@ int main(int argc, char* argv[])
     window.setPersistSettings(quitAfter < 0);
     if (parser.isSet(storageOption))
         window.setStorageDirectory(parser.value(storageOption));
+    if (history)
+        window.setHistory(history.get());
     bool allLoaded = true;
     for (const QString& file : parser.positionalArguments())
         allLoaded = window.openZone(file) && allLoaded;

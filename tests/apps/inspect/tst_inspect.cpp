@@ -46,7 +46,7 @@ private slots:
         QTest::newRow("check: an error") << QStringList{"--check", northFile, dangling} << 1
                                          << QStringList{dangling + ":", ": error: "};
         QTest::newRow("check: an unknown format") << QStringList{"--check", "--format", "xml", northFile} << 2
-                                                  << QStringList{"--format is text or json, not \"xml\""};
+                                                  << QStringList{"--format is text or json here, not \"xml\""};
         QTest::newRow("schedule: a day") << QStringList{"--schedule", "2026-12-07", northFile} << 0
                                          << QStringList{"  06:00  22:00  1 Day", "Area 3 Centre", "07:00  22:00  1 Peak"};
         QTest::newRow("schedule: backwards") << QStringList{"--schedule", "2027-05-09..2027-05-03", northFile} << 2

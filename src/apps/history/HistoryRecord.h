@@ -1,0 +1,76 @@
+#pragma once
+
+#include <QByteArray>
+#include <QMetaType>
+#include <QString>
+#include <QVector>
+
+namespace Velmora {
+
+// One thing that happened to a linked zone, as the history keeps it.
+struct HistoryRecord
+{
+    enum Kind {
+        State = 1,     // a zone's or an area's live values after an event or a state reply
+        Event = 2,     // the event itself, in words
+        Command = 3,   // a command sent, its result, who sent it
+        Link = 4,      // the link's status, with both hashes on a mismatch
+        FullState = 5, // every area of the zone at once, so a seek reads little
+    };
+    static constexpr int ZoneItself = -1;
+    static constexpr int NoValue = -1;
+
+    Kind kind = State;
+    int zone = 0;
+    int area = ZoneItself;
+    qint64 serviceMs = 0; // the service's time stamp, ms since the epoch (UTC)
+    qint64 localMs = 0;   // this computer's clock when it was recorded
+    int controlSource = NoValue;
+    int strategy = NoValue;
+    int state = NoValue;
+    int specialState = NoValue;
+    QString detail; // the event, command or link words; a full state's areas
+    QString user;
+    QString host;
+
+    // What makes two workstations' records of one happening the same record.
+    QByteArray digest() const;
+};
+
+// One area's values at a moment.
+struct AreaMoment
+{
+    int id = 0;
+    int controlSource = HistoryRecord::NoValue;
+    int state = HistoryRecord::NoValue;
+    int specialState = HistoryRecord::NoValue;
+    bool operator==(const AreaMoment& other) const
+    {
+        return id == other.id && controlSource == other.controlSource && state == other.state
+            && specialState == other.specialState;
+    }
+};
+
+// A zone as it was at a moment: what the replay shows.
+struct ZoneMoment
+{
+    int zone = 0;
+    qint64 serviceMs = 0;
+    bool known = false; // false: nothing recorded at or before the moment
+    int controlSource = HistoryRecord::NoValue;
+    int strategy = HistoryRecord::NoValue;
+    QVector<AreaMoment> areas; // by id, ascending
+
+    AreaMoment* area(int id);
+    const AreaMoment* area(int id) const;
+    // A State record moves the zone or one area on.
+    void apply(const HistoryRecord& record);
+    // "id,source,state,special;..." as a FullState record's detail keeps the areas.
+    QString areasText() const;
+    static bool parseAreas(const QString& text, QVector<AreaMoment>* areas);
+    HistoryRecord fullStateRecord(qint64 localMs) const;
+};
+
+} // namespace Velmora
+
+Q_DECLARE_METATYPE(Velmora::HistoryRecord)

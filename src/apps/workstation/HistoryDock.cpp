@@ -1,0 +1,229 @@
+#include "HistoryDock.h"
+
+#include "HistoryReader.h"
+
+#include <QComboBox>
+#include <QDateEdit>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QPushButton>
+#include <QSignalBlocker>
+#include <QSlider>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+
+#include <limits>
+
+namespace Velmora {
+
+namespace {
+
+constexpr int PlayTickMs = 100;
+constexpr int SecondsPerDay = 24 * 3600;
+
+QString valueText(int value)
+{
+    return value == HistoryRecord::NoValue ? QStringLiteral("–") : QString::number(value);
+}
+
+} // namespace
+
+HistoryDock::HistoryDock(QWidget* parent)
+    : QDockWidget(tr("History"), parent)
+{
+    setObjectName(QStringLiteral("historyDock"));
+    setWidget(createControls());
+    m_play.setInterval(PlayTickMs);
+    connect(&m_play, &QTimer::timeout, this, &HistoryDock::playTick);
+}
+
+HistoryDock::~HistoryDock() = default;
+
+QWidget* HistoryDock::createControls()
+{
+    auto* box = new QWidget(this);
+    m_day = new QDateEdit(QDate::currentDate(), box);
+    m_day->setCalendarPopup(true);
+    m_day->setDisplayFormat(QStringLiteral("yyyy-MM-dd"));
+    m_slider = new QSlider(Qt::Horizontal, box);
+    m_slider->setRange(0, SecondsPerDay - 1);
+    m_previous = new QPushButton(tr("◀ Previous change"), box);
+    m_next = new QPushButton(tr("Next change ▶"), box);
+    m_speed = new QComboBox(box);
+    for (int factor : {1, 10, 60})
+        m_speed->addItem(tr("×%1").arg(factor), factor);
+    m_playButton = new QPushButton(tr("Play"), box);
+    m_playButton->setCheckable(true);
+    m_live = new QPushButton(tr("Back to live"), box);
+    m_live->setEnabled(false);
+    m_band = new QLabel(box);
+    m_band->setObjectName(QStringLiteral("replayBand"));
+    m_band->setStyleSheet(QStringLiteral("background: #ffb300; color: black; font-weight: bold; padding: 4px;"));
+    m_band->hide();
+    m_values = new QTreeWidget(box);
+    m_values->setHeaderLabels({tr("Zone / area"), tr("Control source"), tr("Strategy / state"), tr("Special state")});
+    m_values->setRootIsDecorated(true);
+
+    auto* row = new QHBoxLayout;
+    row->addWidget(m_day);
+    row->addWidget(m_previous);
+    row->addWidget(m_next);
+    row->addWidget(m_speed);
+    row->addWidget(m_playButton);
+    row->addWidget(m_live);
+    auto* layout = new QVBoxLayout(box);
+    layout->addWidget(m_band);
+    layout->addLayout(row);
+    layout->addWidget(m_slider);
+    layout->addWidget(m_values);
+
+    connect(m_slider, &QSlider::valueChanged, this, &HistoryDock::sliderMoved);
+    connect(m_day, &QDateEdit::dateChanged, this, [this] { sliderMoved(m_slider->value()); });
+    connect(m_previous, &QPushButton::clicked, this, &HistoryDock::stepToPreviousChange);
+    connect(m_next, &QPushButton::clicked, this, &HistoryDock::stepToNextChange);
+    connect(m_live, &QPushButton::clicked, this, &HistoryDock::backToLive);
+    connect(m_playButton, &QPushButton::toggled, this, [this](bool on) {
+        if (on)
+            m_play.start();
+        else
+            m_play.stop();
+    });
+    return box;
+}
+
+void HistoryDock::setHistory(const HistoryUrl& url)
+{
+    m_url = url;
+    m_reader.reset();
+}
+
+void HistoryDock::setZoneSource(const std::function<QVector<int>()>& zones)
+{
+    m_zoneSource = zones;
+}
+
+bool HistoryDock::ensureReader()
+{
+    if (m_reader && m_reader->isOpen())
+        return true;
+    m_reader = std::make_unique<HistoryReader>();
+    QString error;
+    if (m_url.isValid() && m_reader->open(m_url, &error))
+        return true;
+    m_band->setText(tr("No history to replay: %1").arg(error));
+    m_band->show();
+    m_reader.reset();
+    return false;
+}
+
+qint64 HistoryDock::dayStartMs() const
+{
+    return QDateTime(m_day->date(), QTime(0, 0)).toMSecsSinceEpoch();
+}
+
+QDateTime HistoryDock::moment() const
+{
+    return QDateTime::fromMSecsSinceEpoch(m_momentMs);
+}
+
+QString HistoryDock::bandText() const
+{
+    return tr("Replay %1 — live is paused").arg(moment().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")));
+}
+
+bool HistoryDock::seek(const QDateTime& when)
+{
+    if (!ensureReader())
+        return false;
+    m_momentMs = when.toMSecsSinceEpoch();
+    if (m_zoneSource)
+        m_zones = m_zoneSource();
+    m_moments.clear();
+    for (int zone : qAsConst(m_zones))
+        m_moments.insert(zone, m_reader->momentAt(zone, m_momentMs));
+    {
+        // The controls follow the moment without seeking again.
+        const QSignalBlocker dayBlocker(m_day);
+        const QSignalBlocker sliderBlocker(m_slider);
+        m_day->setDate(when.date());
+        m_slider->setValue(when.time().msecsSinceStartOfDay() / 1000);
+    }
+    const bool started = !m_replaying;
+    m_replaying = true;
+    m_live->setEnabled(true);
+    m_band->setText(bandText());
+    m_band->show();
+    showMoments();
+    if (started)
+        emit replayStarted();
+    emit momentShown(when);
+    return true;
+}
+
+void HistoryDock::showMoments()
+{
+    m_values->clear();
+    for (int zone : qAsConst(m_zones)) {
+        const ZoneMoment moment = m_moments.value(zone);
+        auto* zoneItem = new QTreeWidgetItem(m_values, {tr("zone %1").arg(zone), valueText(moment.controlSource),
+                                                        valueText(moment.strategy), QString()});
+        if (!moment.known)
+            zoneItem->setText(1, tr("nothing recorded yet"));
+        for (const AreaMoment& area : moment.areas) {
+            new QTreeWidgetItem(zoneItem, {tr("area %1").arg(area.id), valueText(area.controlSource),
+                                           valueText(area.state), valueText(area.specialState)});
+        }
+        zoneItem->setExpanded(true);
+    }
+}
+
+void HistoryDock::sliderMoved(int second)
+{
+    seek(QDateTime::fromMSecsSinceEpoch(dayStartMs() + second * 1000LL));
+}
+
+void HistoryDock::stepToNextChange()
+{
+    if (!ensureReader())
+        return;
+    qint64 next = std::numeric_limits<qint64>::max();
+    for (int zone : qAsConst(m_zones)) {
+        const qint64 at = m_reader->nextChange(zone, m_momentMs);
+        if (at >= 0)
+            next = std::min(next, at);
+    }
+    if (next != std::numeric_limits<qint64>::max())
+        seek(QDateTime::fromMSecsSinceEpoch(next));
+}
+
+void HistoryDock::stepToPreviousChange()
+{
+    if (!ensureReader())
+        return;
+    qint64 previous = -1;
+    for (int zone : qAsConst(m_zones))
+        previous = std::max(previous, m_reader->previousChange(zone, m_momentMs));
+    if (previous >= 0)
+        seek(QDateTime::fromMSecsSinceEpoch(previous));
+}
+
+void HistoryDock::playTick()
+{
+    const qint64 step = qint64(PlayTickMs) * m_speed->currentData().toInt();
+    seek(QDateTime::fromMSecsSinceEpoch(m_momentMs + step));
+}
+
+void HistoryDock::backToLive()
+{
+    m_play.stop();
+    m_playButton->setChecked(false);
+    m_replaying = false;
+    m_moments.clear();
+    m_values->clear();
+    m_band->hide();
+    m_live->setEnabled(false);
+    emit liveResumed();
+}
+
+} // namespace Velmora

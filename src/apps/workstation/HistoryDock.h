@@ -1,0 +1,85 @@
+#pragma once
+
+#include <QDockWidget>
+#include <QHash>
+#include <QTimer>
+#include <QVector>
+
+#include <functional>
+#include <memory>
+
+#include "HistoryRecord.h"
+#include "HistoryUrl.h"
+
+class QComboBox;
+class QDateEdit;
+class QLabel;
+class QPushButton;
+class QSlider;
+class QTreeWidget;
+
+namespace Velmora {
+
+class HistoryReader;
+
+// The time line over the recorded history of the open zones: a day, a moment
+// on it, steps to the previous and next change, play at ×1, ×10 and ×60. A
+// chosen moment shows each zone's strategy and its areas' control source,
+// state and special state as they were, read from the nearest full state and
+// the changes after it; while replaying, live is paused until "Back to live".
+class HistoryDock : public QDockWidget
+{
+    Q_OBJECT
+public:
+    explicit HistoryDock(QWidget* parent = nullptr);
+    ~HistoryDock() override;
+
+    void setHistory(const HistoryUrl& url);
+    // Which zones (by id) the time line replays, asked at each seek: the open ones.
+    void setZoneSource(const std::function<QVector<int>()>& zones);
+    bool isReplaying() const { return m_replaying; }
+    QDateTime moment() const;
+    const QHash<int, ZoneMoment>& moments() const { return m_moments; }
+    QString bandText() const;
+
+public slots:
+    // Shows the zones as they were then; false when the history cannot be read.
+    bool seek(const QDateTime& when);
+    void stepToNextChange();
+    void stepToPreviousChange();
+    void backToLive();
+
+signals:
+    void replayStarted();
+    void momentShown(const QDateTime& when);
+    void liveResumed();
+
+private:
+    QWidget* createControls();
+    bool ensureReader();
+    void showMoments();
+    void sliderMoved(int second);
+    void playTick();
+    qint64 dayStartMs() const;
+
+    HistoryUrl m_url;
+    std::unique_ptr<HistoryReader> m_reader;
+    std::function<QVector<int>()> m_zoneSource;
+    QVector<int> m_zones;
+    QHash<int, ZoneMoment> m_moments;
+    qint64 m_momentMs = 0;
+    bool m_replaying = false;
+    QTimer m_play;
+
+    QDateEdit* m_day;
+    QSlider* m_slider;
+    QPushButton* m_previous;
+    QPushButton* m_next;
+    QComboBox* m_speed;
+    QPushButton* m_playButton;
+    QPushButton* m_live;
+    QLabel* m_band;
+    QTreeWidget* m_values;
+};
+
+} // namespace Velmora

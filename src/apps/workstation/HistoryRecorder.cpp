@@ -1,0 +1,177 @@
+#include "HistoryRecorder.h"
+
+#include "HistoryRecord.h"
+#include "HistoryWriter.h"
+#include "LogDock.h"
+#include "ModuleHost.h"
+
+#include <QDateTime>
+#include <QSysInfo>
+
+#include "semtra/Notification.h"
+#include "semtra/Request.h"
+#include "semtra/Response.h"
+
+namespace Velmora {
+
+namespace {
+
+int intProperty(const QObject* object, const char* name)
+{
+    const QVariant value = object->property(name);
+    return value.isValid() ? value.toInt() : HistoryRecord::NoValue;
+}
+
+QString userName()
+{
+    QString user = qEnvironmentVariable("USER");
+    return user.isEmpty() ? qEnvironmentVariable("USERNAME") : user;
+}
+
+} // namespace
+
+HistoryRecorder::HistoryRecorder(ModuleHost* host, LinkMonitor* links, HistoryWriter* writer, QObject* parent)
+    : QObject(parent)
+    , m_host(host)
+    , m_links(links)
+    , m_writer(writer)
+    , m_user(userName())
+    , m_hostName(QSysInfo::machineHostName())
+{
+    connect(host, &ModuleHost::objectStateChanged, this, &HistoryRecorder::stateChanged);
+    connect(host, &ModuleHost::zoneNotification, this, &HistoryRecorder::notified);
+    connect(host, &ModuleHost::zoneResponseFinished, this, &HistoryRecorder::answered);
+    connect(host, &ModuleHost::zoneAboutToBeRemoved, this, &HistoryRecorder::zoneRemoved);
+    connect(links, &LinkMonitor::statusChanged, this, &HistoryRecorder::linkStatusChanged);
+}
+
+void HistoryRecorder::observeStamp(QObject* zone, const QDateTime& stamp)
+{
+    if (!stamp.isValid())
+        return;
+    ZoneClock& clock = m_clocks[zone];
+    clock.lastStampMs = std::max(clock.lastStampMs, stamp.toMSecsSinceEpoch());
+}
+
+qint64 HistoryRecorder::serviceMs(QObject* zone) const
+{
+    // Before the service has stamped anything, this computer's clock stands in.
+    const qint64 stamp = m_clocks.value(zone).lastStampMs;
+    return stamp > 0 ? stamp : QDateTime::currentMSecsSinceEpoch();
+}
+
+HistoryRecord HistoryRecorder::baseRecord(QObject* zone, int kind) const
+{
+    HistoryRecord record;
+    record.kind = HistoryRecord::Kind(kind);
+    record.zone = intProperty(zone, "id");
+    record.serviceMs = serviceMs(zone);
+    record.localMs = QDateTime::currentMSecsSinceEpoch();
+    record.user = m_user;
+    record.host = m_hostName;
+    return record;
+}
+
+void HistoryRecorder::stateChanged(const QObject* object)
+{
+    QObject* zone = ModuleHost::zoneOf(const_cast<QObject*>(object));
+    // Only what the service said for this file is history; a mismatched zone's values are not.
+    if (!zone || !m_links->isLive(zone))
+        return;
+    HistoryRecord record = baseRecord(zone, HistoryRecord::State);
+    record.controlSource = intProperty(object, "controlSource");
+    if (object == zone) {
+        record.strategy = intProperty(zone, "currentStrategy");
+    } else {
+        record.area = intProperty(object, "id");
+        record.state = intProperty(object, "currentState");
+        record.specialState = intProperty(object, "specialState");
+    }
+    m_writer->add(record);
+    recordFullStateIfDue(zone);
+}
+
+void HistoryRecorder::recordFullStateIfDue(QObject* zone)
+{
+    ZoneClock& clock = m_clocks[zone];
+    const qint64 now = serviceMs(zone);
+    if (now < clock.nextFullMs)
+        return;
+    clock.nextFullMs = (now / FullStateEveryMs + 1) * FullStateEveryMs;
+    ZoneMoment moment;
+    moment.zone = intProperty(zone, "id");
+    moment.serviceMs = now;
+    moment.controlSource = intProperty(zone, "controlSource");
+    moment.strategy = intProperty(zone, "currentStrategy");
+    const QList<QObject*> areas = ModuleHost::areasOf(zone);
+    moment.areas.reserve(areas.size());
+    for (const QObject* area : areas) {
+        moment.areas.append(AreaMoment{intProperty(area, "id"), intProperty(area, "controlSource"),
+                                       intProperty(area, "currentState"), intProperty(area, "specialState")});
+    }
+    std::sort(moment.areas.begin(), moment.areas.end(),
+              [](const AreaMoment& a, const AreaMoment& b) { return a.id < b.id; });
+    HistoryRecord record = moment.fullStateRecord(QDateTime::currentMSecsSinceEpoch());
+    record.user = m_user;
+    record.host = m_hostName;
+    m_writer->add(record);
+}
+
+void HistoryRecorder::notified(QObject* zone, const Notification* notification)
+{
+    if (!zone || !notification)
+        return;
+    observeStamp(zone, notification->timeStamp());
+    if (!m_links->isLive(zone))
+        return;
+    HistoryRecord record = baseRecord(zone, HistoryRecord::Event);
+    record.detail = QStringLiteral("event %1: %2").arg(notification->id()).arg(LogDock::valuesText(notification->data()));
+    m_writer->add(record);
+}
+
+void HistoryRecorder::answered(QObject* zone, const Response* response)
+{
+    if (zone)
+        observeStamp(zone, LogDock::replyStamp(response));
+}
+
+void HistoryRecorder::commandSent(QObject* zone, Response* response, const QString& typed)
+{
+    if (!zone || !response)
+        return;
+    const QPointer<QObject> zoneGuard(zone);
+    connect(response, &Response::finished, this, [this, zoneGuard, response, typed] {
+        if (!zoneGuard)
+            return;
+        observeStamp(zoneGuard, LogDock::replyStamp(response));
+        HistoryRecord record = baseRecord(zoneGuard, HistoryRecord::Command);
+        record.detail = QStringLiteral("%1 → %2").arg(typed, LogDock::resultText(response, zoneGuard));
+        m_writer->add(record);
+    });
+}
+
+void HistoryRecorder::linkStatusChanged(QObject* zone, LinkMonitor::Status status)
+{
+    if (!zone)
+        return;
+    HistoryRecord record = baseRecord(zone, HistoryRecord::Link);
+    record.detail = LinkMonitor::text(status);
+    if (status == LinkMonitor::HashMismatch) {
+        record.detail += QStringLiteral(": service hash %1, file hash %2")
+                             .arg(QString::fromLatin1(zone->property("remoteHash").toByteArray().toHex()),
+                                  QString::fromLatin1(zone->property("localHash").toByteArray().toHex()));
+    }
+    m_writer->add(record);
+    // A zone linked again starts with its whole state.
+    if (status == LinkMonitor::Linked) {
+        m_clocks[zone].nextFullMs = 0;
+        recordFullStateIfDue(zone);
+    }
+}
+
+void HistoryRecorder::zoneRemoved(QObject* zone)
+{
+    m_clocks.remove(zone);
+}
+
+} // namespace Velmora

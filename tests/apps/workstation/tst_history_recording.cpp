@@ -1,0 +1,258 @@
+// The workstation's history, against the real plug-in and the simulator: what
+// a linked zone reports, the operator's commands and the link's changes end up
+// in the database; a zone on another configuration records its mismatch and
+// no states; a database it cannot use leaves the workstation running and says why.
+#include "HistoryDock.h"
+#include "HistoryReader.h"
+#include "HistorySchema.h"
+#include "HistoryWriter.h"
+#include "LinkMonitor.h"
+#include "LogDock.h"
+#include "MainWindow.h"
+#include "ModuleHost.h"
+#include "ObjectTreeModel.h"
+#include "OffscreenLeaks.h"
+#include "ServiceProcess.h"
+
+#include "Velmora/format/TokenDigest.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QStatusBar>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <limits>
+
+#include "DomText.h"
+
+using namespace Velmora;
+
+namespace {
+
+const QString pluginPath = QStringLiteral(VELMORA_PLUGIN_DIR "/libVelmora.so");
+const QString northFile = QStringLiteral(VELMORA_EXAMPLES "/north.xtsc");
+constexpr int North = 7;
+
+QVector<HistoryRecord> allOf(HistoryReader& reader, HistoryRecord::Kind kind)
+{
+    return reader.records(North, kind, std::numeric_limits<qint64>::min(), std::numeric_limits<qint64>::max());
+}
+
+QString details(const QVector<HistoryRecord>& records)
+{
+    QStringList texts;
+    for (const HistoryRecord& record : records)
+        texts << record.detail;
+    return texts.join(QLatin1String(" | "));
+}
+
+} // namespace
+
+class TestHistoryRecording : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(m_dir.isValid());
+        QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, m_dir.filePath(QStringLiteral("settings")));
+        QVERIFY2(ServiceProcess::isBuilt(), qPrintable(ServiceProcess::program()));
+        QString error;
+        QVERIFY2(m_host.loadPlugin(pluginPath, &error), qPrintable(error));
+        m_other = m_dir.filePath(QStringLiteral("other.xtsc"));
+        QVERIFY(writeFile(m_other, readFile(northFile).replace("name=\"Centre\"", "name=\"Centre renamed\"")));
+    }
+
+    void recording_data()
+    {
+        QTest::addColumn<QString>("served");
+        QTest::addColumn<int>("status"); // LinkMonitor::Status the zone comes to
+        QTest::newRow("linked") << northFile << int(LinkMonitor::Linked);
+        QTest::newRow("another configuration") << m_other << int(LinkMonitor::HashMismatch);
+    }
+
+    void recording()
+    {
+        QFETCH(QString, served);
+        QFETCH(int, status);
+        HistoryUrl url;
+        QString error;
+        QVERIFY(HistoryUrl::parse(QStringLiteral("sqlite:") + m_dir.filePath(QTest::currentDataTag()), &url, &error));
+        HistoryWriter writer(url);
+        ServiceProcess service;
+        QVERIFY2(service.start({served}), qPrintable(service.errors()));
+        int areaCount = 0;
+        {
+            MainWindow window(&m_host);
+            window.setPersistSettings(false);
+            window.setHistory(&writer);
+            QVERIFY(window.openZone(northFile));
+            window.show();
+            window.connectToService(QStringLiteral("127.0.0.1"), service.port());
+            QObject* zone = m_host.zones().value(0);
+            areaCount = ModuleHost::areasOf(zone).size();
+            QTRY_COMPARE_WITH_TIMEOUT(int(window.linkMonitor()->status(zone)), status, 20000);
+            if (status == LinkMonitor::Linked) {
+                QTRY_VERIFY_WITH_TIMEOUT(zone->property("currentStrategy").toInt() > 0, 10000);
+                auto* line = window.findChild<QLineEdit*>(QStringLiteral("commandLine"));
+                line->setText(QStringLiteral("SET_STRAT 2 60"));
+                QMetaObject::invokeMethod(line, "returnPressed");
+                QVERIFY(line->text().isEmpty());
+                QTRY_COMPARE_WITH_TIMEOUT(zone->property("currentStrategy").toInt(), 2, 10000);
+            }
+            QVERIFY(writer.flush(10000));
+        }
+        QVERIFY(writer.flush(10000));
+        HistoryReader reader;
+        QVERIFY2(reader.open(url, &error), qPrintable(error));
+        const QVector<HistoryRecord> links = allOf(reader, HistoryRecord::Link);
+        const QVector<HistoryRecord> states = allOf(reader, HistoryRecord::State);
+        const QVector<HistoryRecord> fulls = allOf(reader, HistoryRecord::FullState);
+        if (status == LinkMonitor::HashMismatch) {
+            const QString hashes = QStringLiteral("service hash %1, file hash %2")
+                                       .arg(QString::fromLatin1(tokenDigest(readFile(m_other)).toHex()),
+                                            QString::fromLatin1(tokenDigest(readFile(northFile)).toHex()));
+            QVERIFY2(details(links).contains(hashes), qPrintable(details(links)));
+            // What the service says of another configuration is not this zone's history.
+            QVERIFY(states.isEmpty());
+            QVERIFY(fulls.isEmpty());
+            return;
+        }
+        QVERIFY2(details(links).contains(LinkMonitor::text(LinkMonitor::Linked)), qPrintable(details(links)));
+        QVERIFY(!fulls.isEmpty());
+        QVector<AreaMoment> areas;
+        QVERIFY(ZoneMoment::parseAreas(fulls.first().detail, &areas));
+        QCOMPARE(areas.size(), areaCount);
+        const auto strategyTwo = std::find_if(states.cbegin(), states.cend(), [](const HistoryRecord& r) {
+            return r.area == HistoryRecord::ZoneItself && r.strategy == 2;
+        });
+        QVERIFY(strategyTwo != states.cend());
+        QVERIFY(strategyTwo->serviceMs > 0 && strategyTwo->localMs > 0);
+        const QVector<HistoryRecord> commands = allOf(reader, HistoryRecord::Command);
+        QCOMPARE(commands.size(), 1);
+        QVERIFY2(commands.first().detail.startsWith(QStringLiteral("SET_STRAT 2 60 → ")), qPrintable(commands.first().detail));
+        QVERIFY(!commands.first().host.isEmpty());
+        // The moment after the command, replayed from the database, has the new strategy.
+        QCOMPARE(reader.momentAt(North, strategyTwo->serviceMs).strategy, 2);
+    }
+
+    void replay_data()
+    {
+        QTest::addColumn<QString>("step"); // where the time line goes
+        QTest::addColumn<QString>("when");
+        QTest::addColumn<int>("strategy");
+        QTest::addColumn<int>("area3State");
+        QTest::newRow("a moment") << "seek 2026-12-07T08:14:03" << "2026-12-07 08:14:03" << 2 << 5;
+        QTest::newRow("before the morning's change") << "seek 2026-12-07T08:00:00" << "2026-12-07 08:00:00" << 1 << 1;
+        QTest::newRow("next change from 08:00") << "next 2026-12-07T08:00:00" << "2026-12-07 08:10:00" << 2 << 1;
+        QTest::newRow("previous change from 09:00") << "previous 2026-12-07T09:00:00" << "2026-12-07 08:12:00" << 2 << 5;
+    }
+
+    // The time line shows the past from the database, pauses the commands,
+    // and gives them back at once on "Back to live".
+    void replay()
+    {
+        QFETCH(QString, step);
+        QFETCH(QString, when);
+        QFETCH(int, strategy);
+        QFETCH(int, area3State);
+        HistoryUrl url;
+        QString error;
+        QVERIFY(HistoryUrl::parse(QStringLiteral("sqlite:") + m_dir.filePath(QStringLiteral("replay.sqlite")), &url, &error));
+        HistoryWriter writer(url);
+        const auto at = [](const char* text) { return QDateTime::fromString(QLatin1String(text), Qt::ISODate).toMSecsSinceEpoch(); };
+        ZoneMoment full;
+        full.zone = North;
+        full.serviceMs = at("2026-12-07T07:50:00");
+        full.strategy = 1;
+        full.areas = {AreaMoment{3, 1, 1, 0}};
+        HistoryRecord zoneChange;
+        zoneChange.zone = North;
+        zoneChange.serviceMs = at("2026-12-07T08:10:00");
+        zoneChange.strategy = 2;
+        HistoryRecord areaChange = zoneChange;
+        areaChange.area = 3;
+        areaChange.serviceMs = at("2026-12-07T08:12:00");
+        areaChange.state = 5;
+        writer.add(full.fullStateRecord(0));
+        writer.add(zoneChange);
+        writer.add(areaChange);
+        MainWindow window(&m_host);
+        window.setPersistSettings(false);
+        window.setHistory(&writer);
+        QVERIFY(writer.flush(10000));
+        QVERIFY(window.openZone(northFile));
+        auto* dock = window.findChild<HistoryDock*>(QStringLiteral("historyDock"));
+        auto* line = window.findChild<QLineEdit*>(QStringLiteral("commandLine"));
+        QVERIFY(dock && line && line->isEnabled());
+        window.show();
+        const QDateTime from = QDateTime::fromString(step.section(QLatin1Char(' '), 1), Qt::ISODate);
+        QVERIFY(dock->seek(from));
+        if (step.startsWith(QLatin1String("next")))
+            dock->stepToNextChange();
+        else if (step.startsWith(QLatin1String("previous")))
+            dock->stepToPreviousChange();
+        QCOMPARE(dock->moment().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")), when);
+        QCOMPARE(dock->bandText(), QStringLiteral("Replay %1 — live is paused").arg(when));
+        QCOMPARE(window.statusBar()->currentMessage(), dock->bandText());
+        QCOMPARE(dock->moments().value(North).strategy, strategy);
+        QCOMPARE(dock->moments().value(North).area(3)->state, area3State);
+        QVERIFY(!line->isEnabled());
+        auto* band = window.findChild<QLabel*>(QStringLiteral("mapReplayBand"));
+        QVERIFY(band && band->isVisible());
+        QCOMPARE(band->text(), dock->bandText());
+        // The tree shows the recorded state, not the module's live one.
+        auto* tree = window.findChild<ObjectTreeModel*>();
+        QObject* area3 = ModuleHost::areaById(m_host.zones().value(0), 3);
+        QVERIFY(tree && area3);
+        const QString tip = tree->data(tree->indexOf(area3), Qt::ToolTipRole).toString();
+        QVERIFY2(tip.startsWith(QStringLiteral("At %1: state %2, ").arg(when).arg(area3State)), qPrintable(tip));
+        dock->backToLive();
+        QVERIFY(!dock->isReplaying());
+        QVERIFY(line->isEnabled());
+        QVERIFY(!band->isVisible());
+        QVERIFY(!tree->data(tree->indexOf(area3), Qt::ToolTipRole).toString().startsWith(QStringLiteral("At ")));
+        window.closeZone(m_host.zones().value(0));
+    }
+
+    void unusableDatabase()
+    {
+        // A history written by a newer program.
+        const QString path = m_dir.filePath(QStringLiteral("newer.sqlite"));
+        {
+            QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("newer"));
+            db.setDatabaseName(path);
+            QVERIFY(db.open());
+            QString error;
+            QVERIFY2(HistorySchema::migrate(db, &error), qPrintable(error));
+            QVERIFY(QSqlQuery(db).exec(QStringLiteral("UPDATE history_schema SET version = 1000")));
+            db.close();
+        }
+        QSqlDatabase::removeDatabase(QStringLiteral("newer"));
+        HistoryUrl url;
+        QString error;
+        QVERIFY(HistoryUrl::parse(QStringLiteral("sqlite:") + path, &url, &error));
+        HistoryWriter writer(url);
+        MainWindow window(&m_host);
+        window.setPersistSettings(false);
+        window.setHistory(&writer);
+        QVERIFY(window.openZone(northFile));
+        auto* log = window.findChild<LogDock*>();
+        QTRY_VERIFY(window.statusBar()->currentMessage().startsWith(QStringLiteral("No history: ")));
+        QVERIFY(window.statusBar()->currentMessage().contains(QStringLiteral("newer than this program")));
+        QVERIFY(log->text().contains(window.statusBar()->currentMessage()));
+        QVERIFY(!writer.isAvailable());
+        window.closeZone(m_host.zones().value(0));
+    }
+
+private:
+    QTemporaryDir m_dir;
+    ModuleHost m_host;
+    QString m_other;
+};
+
+QTEST_MAIN(TestHistoryRecording)
+#include "tst_history_recording.moc"
