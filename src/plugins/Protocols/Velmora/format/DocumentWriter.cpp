@@ -46,31 +46,37 @@ void sortByFormat(const QString& tag, QStringList* names)
     });
 }
 
-// Keys are kept as 64-bit hashes: a district has some hundred thousand
-// elements, and their paths would take more room than the file.
-quint64 keyHash(const QString& key)
+// An element's place is its path from the root ("Zone/Areas/Area[3]/States/
+// State[1]"), kept as a 64-bit hash built a step at a time: a district has
+// some hundred thousand elements, and their paths would take more room and
+// time than the file.
+constexpr quint64 HashBasis = 14695981039346656037ULL;
+
+quint64 mixed(quint64 hash, const QString& text)
 {
-    quint64 hash = 14695981039346656037ULL;
-    for (const QChar c : key) {
+    for (const QChar c : text) {
         hash ^= c.unicode();
         hash *= 1099511628211ULL;
     }
     return hash;
 }
 
-// An element's place among its siblings: by id where it has one, so that
-// inserting or renumbering one list entry leaves the others' places alone.
+quint64 rootKey(const QString& tag)
+{
+    return mixed(HashBasis, tag);
+}
+
+// The place among its siblings: by id where it has one, so that inserting or
+// renumbering one list entry leaves the others' places alone.
 class PlaceCounter
 {
 public:
-    QString childKey(const QString& parentKey, const QString& tag, const QString& id)
+    quint64 childKey(quint64 parentKey, const QString& tag, const QString& id)
     {
-        QString key = parentKey;
-        key += QLatin1Char('/');
-        key += tag;
+        const quint64 key = mixed(mixed(parentKey, QStringLiteral("/")), tag);
         if (!id.isNull())
-            return key + QLatin1Char('[') + id + QLatin1Char(']');
-        return key + QLatin1Char('#') + QString::number(++m_counts[tag]);
+            return mixed(mixed(mixed(key, QStringLiteral("[")), id), QStringLiteral("]"));
+        return mixed(mixed(key, QStringLiteral("#")), QString::number(++m_counts[tag]));
     }
 
 private:
@@ -153,7 +159,7 @@ public:
             }
             if (declaration)
                 *m_out += QLatin1String("<?xml ") + utf8Declaration(node.nodeValue()) + QLatin1String("?>\n");
-            else if (!child(node, 0, QString(), nullptr))
+            else if (!child(node, 0, HashBasis, nullptr))
                 return false;
         }
         return true;
@@ -184,7 +190,7 @@ private:
     static bool afterText(const QDomNode& node) { return node.previousSibling().isText(); }
     static bool beforeText(const QDomNode& node) { return node.nextSibling().isText(); }
 
-    bool child(const QDomNode& node, int depth, const QString& parentKey, PlaceCounter* places)
+    bool child(const QDomNode& node, int depth, quint64 parentKey, PlaceCounter* places)
     {
         if (node.isElement())
             return element(node.toElement(), depth, parentKey, places);
@@ -217,12 +223,12 @@ private:
         return true;
     }
 
-    bool element(const QDomElement& element, int depth, const QString& parentKey, PlaceCounter* places)
+    bool element(const QDomElement& element, int depth, quint64 parentKey, PlaceCounter* places)
     {
         const QString tag = element.tagName();
         const QDomNamedNodeMap attributes = element.attributes();
-        const QString key = places ? places->childKey(parentKey, tag, element.attribute(QStringLiteral("id"), QString()))
-                                   : tag;
+        const quint64 key = places ? places->childKey(parentKey, tag, element.attribute(QStringLiteral("id"), QString()))
+                                   : rootKey(tag);
         if (!afterText(element))
             indent(depth);
         *m_out += QLatin1Char('<') + tag;
@@ -293,7 +299,7 @@ void DocumentWriter::learnOrder(QIODevice* device)
 {
     struct Open
     {
-        QString key;
+        quint64 key;
         PlaceCounter places;
     };
     QVector<Open> open;
@@ -318,7 +324,7 @@ void DocumentWriter::learnOrder(QIODevice* device)
             if (attribute.qualifiedName() == QLatin1String("id"))
                 id = attribute.value().toString();
         }
-        const QString key = open.isEmpty() ? tag : open.last().places.childKey(open.last().key, tag, id);
+        const quint64 key = open.isEmpty() ? rootKey(tag) : open.last().places.childKey(open.last().key, tag, id);
         open.append(Open{key, PlaceCounter()});
         if (names.size() < 2)
             continue;
@@ -328,18 +334,18 @@ void DocumentWriter::learnOrder(QIODevice* device)
             order = known.insert(joined, m_orders.size());
             m_orders.append(names);
         }
-        m_byElement.insert(keyHash(key), *order);
+        m_byElement.insert(key, *order);
     }
 }
 
-QStringList DocumentWriter::attributeOrder(const QDomElement& element, const QString& key) const
+QStringList DocumentWriter::attributeOrder(const QDomElement& element, quint64 key) const
 {
     const QDomNamedNodeMap attributes = element.attributes();
     QStringList present;
     for (int i = 0; i < attributes.count(); ++i)
         present << attributes.item(i).nodeName();
     // Kept attributes where the file had them, new ones after them.
-    const auto own = m_byElement.constFind(keyHash(key));
+    const auto own = m_byElement.constFind(key);
     QStringList ordered;
     if (own != m_byElement.constEnd()) {
         for (const QString& name : m_orders.at(*own)) {

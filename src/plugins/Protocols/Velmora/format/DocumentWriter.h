@@ -48,11 +48,12 @@ public:
     // "zone.xtsc" -> "zone.xtsc.bak".
     static QString backupPath(const QString& path);
 
-    // The order `element`'s attributes are written in.
-    QStringList attributeOrder(const QDomElement& element, const QString& key) const;
 
 private:
     class Serializer;
+
+    // The order `element`'s attributes are written in; `key` is its place.
+    QStringList attributeOrder(const QDomElement& element, quint64 key) const;
 
     // The file's elements of two or more attributes, by their place in the
     // tree ("Zone/Areas/Area[3]/States/State[1]", hashed) -> their order.
