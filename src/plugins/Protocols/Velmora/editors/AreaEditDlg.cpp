@@ -17,6 +17,7 @@
 #include "DaycardEditDlg.h"
 #include "DescribedItem.h"
 #include "DomMetaType.h"
+#include "Refusal.h"
 #include "EditorPrompts.h"
 #include "IdField.h"
 #include "SpecialDayEditdlg.h"
@@ -120,6 +121,10 @@ AreaEditDlg::AreaEditDlg(QDomElement areas, QDomElement area, QWidget* parent, Q
     m_overlay = new GraphicsArea(m_scene, geometryText());
     addChangesButton();
     m_reason = Velmora::Editors::addReasonLine(ui->mainLayout, ui->mainLayout->indexOf(ui->bottomLayout));
+    m_refusal = new Velmora::Editors::Refusal(m_reason, [this] { return markFaults(); }, this);
+    m_refusal->follow(ui->areaId, &QSpinBox::textChanged);
+    m_refusal->follow(ui->areaName, &QLineEdit::textChanged);
+    m_refusal->follow(ui->weekDistrib, &QTableWidget::itemChanged);
     new Velmora::Editors::TableKeys(this, ui->buttonBox);
     m_opened = formElement();
 }
@@ -711,20 +716,8 @@ void AreaEditDlg::on_buttonBox_accepted()
 {
     // An open week-cell editor has set its cell already.
     closeWeekCellEditors();
-    const QStringList reasons = markFaults();
-    Velmora::Editors::showReasons(m_reason, reasons);
-    if (reasons.isEmpty()) {
+    if (m_refusal->check())
         accept();
-        return;
-    }
-    if (m_watchingFaults)
-        return;
-    m_watchingFaults = true;
-    // Once refused, the marks follow the edits: a mended fault loses its mark and its words.
-    const auto refresh = [this] { Velmora::Editors::showReasons(m_reason, markFaults()); };
-    connect(ui->areaId, &QSpinBox::textChanged, this, refresh);
-    connect(ui->areaName, &QLineEdit::textChanged, this, refresh);
-    connect(ui->weekDistrib, &QTableWidget::itemChanged, this, refresh);
 }
 
 QStringList AreaEditDlg::markFaults()

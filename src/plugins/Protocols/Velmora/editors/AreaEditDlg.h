@@ -24,6 +24,7 @@ class AreaEditDlg;
 namespace Velmora {
 namespace Editors {
 class IdField;
+class Refusal;
 }
 } // namespace Velmora
 
@@ -129,5 +130,5 @@ private:
     QPointer<QDialog> m_toolWindow;
     QDomElement m_opened; // the form as it was opened: what "Changes" and closing compare with
     QLabel* m_reason = nullptr;
-    bool m_watchingFaults = false;
+    Velmora::Editors::Refusal* m_refusal = nullptr;
 };

@@ -17,6 +17,7 @@
 
 #include "ComboBoxDelegate.h"
 #include "DomMetaType.h"
+#include "Refusal.h"
 #include "IdField.h"
 #include "ProgramEditorRun.h"
 #include "format/Vocabulary.h"
@@ -134,6 +135,9 @@ ControllersStateEditdlg::ControllersStateEditdlg(QDomElement states, QDomElement
             &ControllersStateEditdlg::progDelegateCreateEditor);
 
     m_reason = Velmora::Editors::addReasonLine(ui->verticalLayout, ui->verticalLayout->indexOf(ui->buttonBox));
+    m_refusal = new Velmora::Editors::Refusal(m_reason, [this] { return markFaults(); }, this);
+    m_refusal->follow(ui->stateId, &QSpinBox::textChanged);
+    m_refusal->follow(ui->stateName, &QLineEdit::textChanged);
     m_id = new Velmora::Editors::IdField(ui->stateId);
     const QString id = state.attribute(Xml::id);
     m_otherStateIds = Velmora::Editors::siblingIds(states, Xml::State, id);
@@ -251,19 +255,8 @@ void ControllersStateEditdlg::on_buttonBox_accepted()
         editor->deleteLater();
     ui->states->setCurrentItem(nullptr);
 
-    const QStringList reasons = markFaults();
-    Velmora::Editors::showReasons(m_reason, reasons);
-    if (reasons.isEmpty()) {
+    if (m_refusal->check())
         accept();
-        return;
-    }
-    if (m_watchingFaults)
-        return;
-    m_watchingFaults = true;
-    // Once refused, the marks follow the edits: a mended fault loses its mark and its words.
-    const auto refresh = [this] { Velmora::Editors::showReasons(m_reason, markFaults()); };
-    connect(ui->stateId, &QSpinBox::textChanged, this, refresh);
-    connect(ui->stateName, &QLineEdit::textChanged, this, refresh);
 }
 
 QStringList ControllersStateEditdlg::markFaults()

@@ -24,6 +24,7 @@ class ControllersStateEditdlg;
 namespace Velmora {
 namespace Editors {
 class IdField;
+class Refusal;
 }
 } // namespace Velmora
 
@@ -89,5 +90,5 @@ private:
     ComboBoxDelegate* m_stateDelegate;
     ComboBoxDelegate* m_progDelegate;
     QLabel* m_reason = nullptr;
-    bool m_watchingFaults = false;
+    Velmora::Editors::Refusal* m_refusal = nullptr;
 };

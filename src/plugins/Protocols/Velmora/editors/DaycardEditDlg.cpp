@@ -13,6 +13,7 @@
 #include <QTimeEdit>
 
 #include "DomMetaType.h"
+#include "Refusal.h"
 #include "TableKeys.h"
 #include "format/Vocabulary.h"
 #include "format/XmlText.h"
@@ -70,6 +71,10 @@ DaycardEditDlg::DaycardEditDlg(QDomElement choices, QDomElement dayCard, QWidget
     table->setSortingEnabled(true);
     table->resizeColumnToContents(1);
     m_reason = Velmora::Editors::addReasonLine(ui->mainLayout, ui->mainLayout->indexOf(ui->buttonBox));
+    m_refusal = new Velmora::Editors::Refusal(m_reason, [this] { return markFaults(); }, this);
+    m_refusal->follow(ui->timeData, &QTableWidget::itemChanged);
+    m_refusal->follow(ui->timeData->model(), &QAbstractItemModel::rowsRemoved);
+    m_refusal->follow(ui->timeData->model(), &QAbstractItemModel::rowsInserted);
     new Velmora::Editors::TableKeys(this, ui->buttonBox);
 }
 
@@ -115,17 +120,7 @@ QDomElement DaycardEditDlg::dayCardElement(QDomDocument doc)
 
 bool DaycardEditDlg::validate()
 {
-    const QStringList reasons = markFaults();
-    Velmora::Editors::showReasons(m_reason, reasons);
-    if (!reasons.isEmpty() && !m_watchingFaults) {
-        m_watchingFaults = true;
-        // Once refused, the marks follow the edits: a mended fault loses its mark and its words.
-        const auto refresh = [this] { Velmora::Editors::showReasons(m_reason, markFaults()); };
-        connect(ui->timeData, &QTableWidget::itemChanged, this, refresh);
-        connect(ui->timeData->model(), &QAbstractItemModel::rowsRemoved, this, refresh);
-        connect(ui->timeData->model(), &QAbstractItemModel::rowsInserted, this, refresh);
-    }
-    return reasons.isEmpty();
+    return m_refusal->check();
 }
 
 QStringList DaycardEditDlg::markFaults()

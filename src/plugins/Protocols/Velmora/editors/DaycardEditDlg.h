@@ -11,6 +11,12 @@ class QLabel;
 class QTableWidgetItem;
 class QWidget;
 
+namespace Velmora {
+namespace Editors {
+class Refusal;
+}
+}
+
 namespace Ui {
 class DaycardEditDlg;
 }
@@ -67,5 +73,5 @@ private:
     QString m_cardId;
     bool m_stateChoices = false;
     QLabel* m_reason = nullptr;
-    bool m_watchingFaults = false;
+    Velmora::Editors::Refusal* m_refusal = nullptr;
 };

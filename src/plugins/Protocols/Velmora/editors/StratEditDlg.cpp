@@ -11,6 +11,7 @@
 
 #include "DescribedItem.h"
 #include "DomMetaType.h"
+#include "Refusal.h"
 #include "IdField.h"
 #include "TableKeys.h"
 #include "Logging.h"
@@ -73,6 +74,10 @@ StratEditDlg::StratEditDlg(QDomElement areas, QDomElement strategies, QDomElemen
     }
     table->resizeColumnsToContents();
     m_reason = Velmora::Editors::addReasonLine(ui->mainLayout, ui->mainLayout->indexOf(ui->buttonBox));
+    m_refusal = new Velmora::Editors::Refusal(m_reason, [this] { return markFaults(); }, this);
+    m_refusal->follow(ui->stratId, &QSpinBox::textChanged);
+    m_refusal->follow(ui->stratName, &QLineEdit::textChanged);
+    m_refusal->follow(ui->areas, &QTableWidget::itemChanged);
     new Velmora::Editors::TableKeys(this, ui->buttonBox);
 }
 
@@ -155,22 +160,11 @@ void StratEditDlg::on_areas_currentItemChanged(QTableWidgetItem* current, QTable
 
 void StratEditDlg::on_buttonBox_accepted()
 {
-    const QStringList reasons = markFaults();
-    Velmora::Editors::showReasons(m_reason, reasons);
+    const bool accepted = m_refusal->check();
     // So that the colours show.
     ui->areas->setCurrentItem(nullptr);
-    if (reasons.isEmpty()) {
+    if (accepted)
         accept();
-        return;
-    }
-    if (m_watchingFaults)
-        return;
-    m_watchingFaults = true;
-    // Once refused, the marks follow the edits: a mended fault loses its mark and its words.
-    const auto refresh = [this] { Velmora::Editors::showReasons(m_reason, markFaults()); };
-    connect(ui->stratId, &QSpinBox::textChanged, this, refresh);
-    connect(ui->stratName, &QLineEdit::textChanged, this, refresh);
-    connect(ui->areas, &QTableWidget::itemChanged, this, refresh);
 }
 
 QStringList StratEditDlg::markFaults()

@@ -18,6 +18,7 @@ class StratEditDlg;
 namespace Velmora {
 namespace Editors {
 class IdField;
+class Refusal;
 }
 } // namespace Velmora
 
@@ -54,5 +55,5 @@ private:
     QMap<QString, QString> m_controlSources; // stored value -> shown name
     QList<quint32> m_otherIds;
     QLabel* m_reason = nullptr;
-    bool m_watchingFaults = false;
+    Velmora::Editors::Refusal* m_refusal = nullptr;
 };

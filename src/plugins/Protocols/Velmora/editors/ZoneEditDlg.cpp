@@ -28,6 +28,7 @@
 #include "DaycardEditDlg.h"
 #include "DescribedItem.h"
 #include "DomMetaType.h"
+#include "Refusal.h"
 #include "EditorPrompts.h"
 #include "IdField.h"
 #include "Logging.h"
@@ -146,6 +147,12 @@ ZoneEditDlg::ZoneEditDlg(QString fileName, QWidget* parent, QGraphicsScene* scen
     makeSplitter();
     addCheckButton();
     m_reason = Velmora::Editors::addReasonLine(ui->mainLayout, ui->mainLayout->indexOf(ui->bottomLayout));
+    m_refusal = new Velmora::Editors::Refusal(m_reason, [this] { return markFaults(); }, this);
+    m_refusal->follow(ui->zoneName, &QLineEdit::textChanged);
+    m_refusal->follow(ui->weekDistrib, &QTableWidget::itemChanged);
+    m_refusal->follow(ui->strategies, &QTableWidget::itemChanged);
+    m_refusal->follow(ui->strategies->model(), &QAbstractItemModel::rowsRemoved);
+    m_refusal->follow(ui->strategies->model(), &QAbstractItemModel::rowsInserted);
     new Velmora::Editors::TableKeys(this, ui->buttonBox);
     m_openedText = formText();
     m_openedId = m_zone.attribute(Xml::id);
@@ -756,13 +763,7 @@ void ZoneEditDlg::closeWeekCellEditors()
 void ZoneEditDlg::on_buttonBox_accepted()
 {
     closeWeekCellEditors();
-    const QStringList reasons = markFaults();
-    Velmora::Editors::showReasons(m_reason, reasons);
-    if (!reasons.isEmpty()) {
-        watchFaults();
-        return;
-    }
-    if (savingOverOtherSaveIsMeant())
+    if (m_refusal->check() && savingOverOtherSaveIsMeant())
         accept();
 }
 
@@ -795,20 +796,6 @@ QStringList ZoneEditDlg::markFaults()
     if (!anyDefault)
         reasons << tr("No default strategy");
     return reasons;
-}
-
-void ZoneEditDlg::watchFaults()
-{
-    if (m_watchingFaults)
-        return;
-    m_watchingFaults = true;
-    // Once refused, the marks follow the edits: a mended fault loses its mark and its words.
-    const auto refresh = [this] { Velmora::Editors::showReasons(m_reason, markFaults()); };
-    connect(ui->zoneName, &QLineEdit::textChanged, this, refresh);
-    connect(ui->weekDistrib, &QTableWidget::itemChanged, this, refresh);
-    connect(ui->strategies, &QTableWidget::itemChanged, this, refresh);
-    connect(ui->strategies->model(), &QAbstractItemModel::rowsRemoved, this, refresh);
-    connect(ui->strategies->model(), &QAbstractItemModel::rowsInserted, this, refresh);
 }
 
 bool ZoneEditDlg::savingOverOtherSaveIsMeant()

@@ -25,6 +25,7 @@ class ZoneEditDlg;
 namespace Velmora {
 namespace Editors {
 class IdField;
+class Refusal;
 }
 } // namespace Velmora
 
@@ -105,7 +106,6 @@ private:
     bool hasChanges() const;
     // Marks what keeps the dialog from accepting; the reasons in words.
     QStringList markFaults();
-    void watchFaults();
     // True unless the file was changed or deleted by someone else since it was
     // opened and the user goes back to editing.
     bool savingOverOtherSaveIsMeant();
@@ -145,7 +145,7 @@ private:
     QList<QGraphicsPathItem*> m_previews; // every area preview, so none outlives the editor
     QPointer<QListWidget> m_findings; // the last check's findings, in a tool window
     QLabel* m_reason = nullptr;
-    bool m_watchingFaults = false;
+    Velmora::Editors::Refusal* m_refusal = nullptr;
     // The form as it was opened, to tell whether anything changed; a text
     // holds a large zone in a fraction of a document's memory.
     QByteArray m_openedText;
