@@ -5,8 +5,11 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QContextMenuEvent>
+#include <QDialog>
 #include <QListWidget>
+#include <QMainWindow>
 #include <QMenu>
+#include <QMenuBar>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTableWidget>
@@ -110,6 +113,24 @@ QStringList redCells(const QTableWidget* table)
         }
     }
     return red;
+}
+
+QDialog* shownDialog(const QString& name)
+{
+    for (QWidget* widget : QApplication::topLevelWidgets()) {
+        auto* dialog = qobject_cast<QDialog*>(widget);
+        if (dialog && dialog->isVisible() && dialog->objectName() == name)
+            return dialog;
+    }
+    return nullptr;
+}
+
+QAction* menuAction(QMainWindow* window, const QString& text)
+{
+    for (QAction* action : window->menuBar()->findChildren<QAction*>())
+        if (action->text() == text)
+            return action;
+    return nullptr;
 }
 
 } // namespace Drive

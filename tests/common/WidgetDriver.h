@@ -11,6 +11,9 @@
 #include <functional>
 
 class QAbstractItemView;
+class QAction;
+class QDialog;
+class QMainWindow;
 class QComboBox;
 class QListWidget;
 class QMenu;
@@ -45,6 +48,11 @@ bool isRed(const QWidget* field);
 bool isRed(const QTableWidgetItem* item);
 // "row:column" of every red cell.
 QStringList redCells(const QTableWidget* table);
+
+// A visible dialog of that name, wherever it was parented; null when none is shown.
+QDialog* shownDialog(const QString& name);
+// The window's menu entry of that text ("&Edit zone…"); null when it has none.
+QAction* menuAction(QMainWindow* window, const QString& text);
 
 } // namespace Drive
 

@@ -32,25 +32,6 @@
 
 namespace {
 
-// A visible dialog of that name, wherever it was parented.
-QDialog* shownDialog(const QString& name)
-{
-    for (QWidget* widget : QApplication::topLevelWidgets()) {
-        auto* dialog = qobject_cast<QDialog*>(widget);
-        if (dialog && dialog->isVisible() && dialog->objectName() == name)
-            return dialog;
-    }
-    return nullptr;
-}
-
-QAction* menuAction(QMainWindow* window, const QString& text)
-{
-    for (QAction* action : window->menuBar()->findChildren<QAction*>())
-        if (action->text() == text)
-            return action;
-    return nullptr;
-}
-
 QRectF areaRect(QObject* zone)
 {
     const QGraphicsItem* item = ModuleHost::graphicsItem(ModuleHost::areaById(zone, 3));
@@ -87,10 +68,10 @@ private slots:
         const QRectF oldOutline = areaRect(before);
         QVERIFY(!oldOutline.isEmpty());
 
-        QAction* edit = menuAction(window.get(), QStringLiteral("&Edit zone…"));
+        QAction* edit = Drive::menuAction(window.get(), QStringLiteral("&Edit zone…"));
         QVERIFY(edit);
         edit->trigger();
-        QPointer<QDialog> zoneEditor = shownDialog(QStringLiteral("ZoneEditDlg"));
+        QPointer<QDialog> zoneEditor = Drive::shownDialog(QStringLiteral("ZoneEditDlg"));
         QVERIFY2(zoneEditor, "no zone editor");
         QCOMPARE(zoneEditor->parentWidget(), window.get());
         auto* name = zoneEditor->findChild<QLineEdit*>(QStringLiteral("zoneName"));
@@ -102,7 +83,7 @@ private slots:
         auto* areas = zoneEditor->findChild<QListWidget*>(QStringLiteral("areas"));
         QVERIFY(areas && areas->count() == 1);
         Drive::clickRow(areas, 0, true);
-        QPointer<QDialog> areaEditor = shownDialog(QStringLiteral("AreaEditDlg"));
+        QPointer<QDialog> areaEditor = Drive::shownDialog(QStringLiteral("AreaEditDlg"));
         QVERIFY2(areaEditor, "no area editor");
         // The example leaves the weekend of the area empty; the editor refuses that.
         auto* week = areaEditor->findChild<QTableWidget*>(QStringLiteral("weekDistrib"));
@@ -173,7 +154,7 @@ private slots:
                     button->click();
         });
         QPointer<QObject> editedZone = after;
-        menuAction(window.get(), QStringLiteral("Re&vert to previous version…"))->trigger();
+        Drive::menuAction(window.get(), QStringLiteral("Re&vert to previous version…"))->trigger();
         QVERIFY2(question.contains("Zone 7 \"North\": name \"North edited\" → \"North\""), qPrintable(question));
         QTRY_VERIFY(!editedZone);
         QCOMPARE(host.zones().size(), 1);

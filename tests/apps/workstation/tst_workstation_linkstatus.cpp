@@ -64,23 +64,17 @@ quint16 closedPort()
     return server.serverPort();
 }
 
-// A visible dialog of that name, wherever it was parented.
-QDialog* shownDialog(const QString& name)
+// The workstation on one zone file, linking to the service on `port` and
+// trying again quickly; null when the file does not open.
+std::unique_ptr<MainWindow> linkingWorkstation(ModuleHost* host, const QString& file, quint16 port)
 {
-    for (QWidget* widget : QApplication::topLevelWidgets()) {
-        auto* dialog = qobject_cast<QDialog*>(widget);
-        if (dialog && dialog->isVisible() && dialog->objectName() == name)
-            return dialog;
-    }
-    return nullptr;
-}
-
-QAction* menuAction(QMainWindow* window, const QString& text)
-{
-    for (QAction* action : window->menuBar()->findChildren<QAction*>())
-        if (action->text() == text)
-            return action;
-    return nullptr;
+    auto window = std::make_unique<MainWindow>(host);
+    window->setPersistSettings(false);
+    window->findChild<Semtra::TcpConnection*>()->setFirstRetryDelay(10);
+    if (!window->openZone(file))
+        return nullptr;
+    window->connectToService(QStringLiteral("127.0.0.1"), port);
+    return window;
 }
 
 // As most editors write: a new file renamed onto the old one.
@@ -264,14 +258,11 @@ private slots:
         ModuleHost host;
         QString error;
         QVERIFY2(host.loadPlugin(pluginPath, &error), qPrintable(error));
-        auto window = std::make_unique<MainWindow>(&host);
-        window->setPersistSettings(false);
-        window->findChild<Semtra::TcpConnection*>()->setFirstRetryDelay(10);
-        QVERIFY(window->openZone(file));
+        const auto window = linkingWorkstation(&host, file, simulator.port());
+        QVERIFY(window);
         window->show();
         QPointer<QObject> before = host.zones().value(0);
         LinkMonitor* links = window->linkMonitor();
-        window->connectToService(QStringLiteral("127.0.0.1"), simulator.port());
         QVERIFY(QTest::qWaitFor([&] { return links->status(before) == LinkMonitor::Linked; }, 10000));
 
         // Every status of the reloaded zone, what the dump said then, and any area
@@ -296,8 +287,8 @@ private slots:
         connect(links, &LinkMonitor::statusChanged, this, look);
         connect(&host, &ModuleHost::objectStateChanged, this, look);
 
-        menuAction(window.get(), QStringLiteral("&Edit zone…"))->trigger();
-        QDialog* editor = shownDialog(QStringLiteral("ZoneEditDlg"));
+        Drive::menuAction(window.get(), QStringLiteral("&Edit zone…"))->trigger();
+        QDialog* editor = Drive::shownDialog(QStringLiteral("ZoneEditDlg"));
         QVERIFY2(editor, "no zone editor");
         Drive::retype(editor->findChild<QLineEdit*>(QStringLiteral("zoneName")), QStringLiteral("North edited"));
         Drive::clickButton(editor);
@@ -336,12 +327,9 @@ private slots:
         ModuleHost host;
         QString error;
         QVERIFY2(host.loadPlugin(pluginPath, &error), qPrintable(error));
-        auto window = std::make_unique<MainWindow>(&host);
-        window->setPersistSettings(false);
-        window->findChild<Semtra::TcpConnection*>()->setFirstRetryDelay(10);
-        QVERIFY(window->openZone(file));
+        const auto window = linkingWorkstation(&host, file, simulator.port());
+        QVERIFY(window);
         LinkMonitor* links = window->linkMonitor();
-        window->connectToService(QStringLiteral("127.0.0.1"), simulator.port());
         auto linkedAs = [&](const QByteArray& content) {
             QObject* zone = host.zones().value(0);
             return zone && links->status(zone) == LinkMonitor::Linked
