@@ -9,6 +9,7 @@
 #include "ModuleHost.h"
 #include "ScheduleChart.h"
 #include "ScheduleDock.h"
+#include "ProcessMemory.h"
 #include "ZoneGenerator.h"
 
 #include <QAbstractButton>
@@ -51,33 +52,17 @@ struct Round
     double okMiB = 0;
 };
 
-// Resident set in KiB: "VmRSS" now, or "VmHWM" (its peak since the last reset).
-long statusKb(const char* field)
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    const QByteArray key = QByteArray(field) + ':';
-    for (const QByteArray& line : status.readAll().split('\n')) {
-        if (line.startsWith(key))
-            return line.mid(key.size()).trimmed().split(' ').value(0).toLong();
-    }
-    return -1;
-}
-
 void resetPeak()
 {
 #ifdef __GLIBC__
     malloc_trim(0);
 #endif
-    QFile clear(QStringLiteral("/proc/self/clear_refs"));
-    if (clear.open(QIODevice::WriteOnly))
-        clear.write("5");
+    Velmora::Bench::resetPeak();
 }
 
 double peakMiB()
 {
-    return statusKb("VmHWM") / 1024.0;
+    return Velmora::Bench::statusKb("VmHWM") / 1024.0;
 }
 
 // The longest stretch the event loop did not come round, measured by a timer
@@ -231,7 +216,7 @@ void editRound(ModuleHost* host, MainWindow* window, Round* round)
     round->checkMs = clock.elapsed();
 
     resetPeak();
-    const double residentMiB = statusKb("VmRSS") / 1024.0;
+    const double residentMiB = Velmora::Bench::statusKb("VmRSS") / 1024.0;
     clock.restart();
     editor->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok)->click();
     if (editor->isVisible())

@@ -23,6 +23,7 @@
 #endif
 
 #include "Velmora/Zone.h"
+#include "ProcessMemory.h"
 #include "ZoneGenerator.h"
 
 using Velmora::Zone;
@@ -101,26 +102,6 @@ QPair<double, double> loadMs(const QString& path, Zone::Reading reading)
     return {load, destroy};
 }
 
-// Resident set in KiB: "VmRSS" now, or "VmHWM" (its peak since the last reset).
-long statusKb(const char* field)
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    const QByteArray key = QByteArray(field) + ':';
-    for (const QByteArray& line : status.readAll().split('\n')) {
-        if (line.startsWith(key))
-            return line.mid(key.size()).trimmed().split(' ').value(0).toLong();
-    }
-    return -1;
-}
-
-bool resetPeak()
-{
-    QFile clear(QStringLiteral("/proc/self/clear_refs"));
-    return clear.open(QIODevice::WriteOnly) && clear.write("5") == 1;
-}
-
 struct Memory
 {
     double peakMiB = -1; // growth of the resident set during the load, at its highest
@@ -131,16 +112,16 @@ Memory loadMemory(const QString& path, Zone::Reading reading)
 {
     giveBack();
     // The peak restarts from the resident set of now, the base of both figures.
-    const bool peaks = resetPeak();
-    const long before = statusKb("VmRSS");
+    const bool peaks = Velmora::Bench::resetPeak();
+    const long before = Velmora::Bench::statusKb("VmRSS");
     auto* zone = new Zone;
     if (!zone->load(path, reading))
         qFatal("load failed");
     giveBack();
     Memory memory;
     if (peaks)
-        memory.peakMiB = std::max(0L, statusKb("VmHWM") - before) / 1024.0;
-    memory.heldMiB = std::max(0L, statusKb("VmRSS") - before) / 1024.0;
+        memory.peakMiB = std::max(0L, Velmora::Bench::statusKb("VmHWM") - before) / 1024.0;
+    memory.heldMiB = std::max(0L, Velmora::Bench::statusKb("VmRSS") - before) / 1024.0;
     delete zone;
     giveBack();
     return memory;

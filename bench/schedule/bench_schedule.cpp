@@ -4,6 +4,7 @@
 // long outline, many faulty entries and 1,000 overlapping area outlines for
 // the check, and years of a card that switches every minute streamed as a
 // table. Prints figures; never fails on time.
+#include "ProcessMemory.h"
 #include "Velmora/format/ConfigChecker.h"
 #include "Velmora/format/SchedulePreview.h"
 #include "Velmora/format/ScheduleTable.h"
@@ -196,22 +197,8 @@ QString everyMinuteZone()
 // The process's peak resident memory so far, in MiB; -1 where it cannot be read.
 double peakMiB()
 {
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray& line : status.readAll().split('\n')) {
-        if (line.startsWith("VmHWM:"))
-            return line.mid(6).trimmed().split(' ').first().toDouble() / 1024;
-    }
-    return -1;
-}
-
-// Starts the peak over from the present use (Linux 4.0 and later).
-void resetPeak()
-{
-    QFile clear(QStringLiteral("/proc/self/clear_refs"));
-    if (clear.open(QIODevice::WriteOnly))
-        clear.write("5");
+    const long kb = Velmora::Bench::statusKb("VmHWM");
+    return kb < 0 ? -1 : kb / 1024.0;
 }
 
 void checkFigures(QTextStream& out, bool shortRun)
@@ -248,7 +235,7 @@ void tableFigures(QTextStream& out, bool shortRun)
     table.setCodec("UTF-8");
 
     const double before = peakMiB();
-    resetPeak();
+    Velmora::Bench::resetPeak();
     const double base = peakMiB();
     QString error;
     bool written = false;
