@@ -3,7 +3,6 @@
 #include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
 #include "Velmora/format/ConfigDiff.h"
 #include "Velmora/format/DocumentWriter.h"
@@ -28,13 +27,10 @@ bool readWhole(const QString& fileName, QByteArray* bytes, QString* error)
 
 bool writeWhole(const QString& fileName, const QByteArray& bytes, QString* error)
 {
-    QSaveFile file(fileName);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered) || file.write(bytes) != bytes.size()
-        || !file.commit()) {
-        *error = tr("%1: %2").arg(fileName, file.errorString());
-        return false;
-    }
-    return true;
+    if (Velmora::DocumentWriter::replaceFile(fileName, bytes, error))
+        return true;
+    *error = tr("%1: %2").arg(fileName, *error);
+    return false;
 }
 
 } // namespace

@@ -398,7 +398,9 @@ bool writeWhole(QSaveFile* file, const QByteArray& bytes, QString* error)
     return true;
 }
 
-bool replaceWhole(const QString& path, const QByteArray& bytes, QString* error)
+} // namespace
+
+bool DocumentWriter::replaceFile(const QString& path, const QByteArray& bytes, QString* error)
 {
     QSaveFile file(path);
     if (!writeWhole(&file, bytes, error))
@@ -409,8 +411,6 @@ bool replaceWhole(const QString& path, const QByteArray& bytes, QString* error)
     }
     return true;
 }
-
-} // namespace
 
 bool DocumentWriter::save(const QDomDocument& document, const QString& path, QString* error) const
 {
@@ -438,7 +438,7 @@ bool DocumentWriter::save(const QDomDocument& document, const QString& path, QSt
     QFile oldBackup(backup);
     const bool hadBackup = oldBackup.open(QIODevice::ReadOnly);
     const QByteArray oldBackupBytes = hadBackup ? oldBackup.readAll() : QByteArray();
-    if (newBackup && !replaceWhole(backup, previous, error)) {
+    if (newBackup && !replaceFile(backup, previous, error)) {
         *error = tr("the previous version could not be kept as %1: %2").arg(backup, *error);
         file.cancelWriting();
         return false;
@@ -446,7 +446,7 @@ bool DocumentWriter::save(const QDomDocument& document, const QString& path, QSt
     if (!file.commit()) {
         *error = file.errorString();
         QString ignored;
-        if (newBackup && !(hadBackup ? replaceWhole(backup, oldBackupBytes, &ignored) : QFile::remove(backup)))
+        if (newBackup && !(hadBackup ? replaceFile(backup, oldBackupBytes, &ignored) : QFile::remove(backup)))
             *error += tr("; %1 now holds the version the save was to replace").arg(backup);
         return false;
     }

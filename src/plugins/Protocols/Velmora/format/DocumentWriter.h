@@ -45,6 +45,8 @@ public:
     // save that changes nothing keeps the older one). A failed save leaves
     // both files as they were.
     bool save(const QDomDocument& document, const QString& path, QString* error) const;
+    // Replaces a file's content only when all of `bytes` reached the disk.
+    static bool replaceFile(const QString& path, const QByteArray& bytes, QString* error);
     // "zone.xtsc" -> "zone.xtsc.bak".
     static QString backupPath(const QString& path);
 
