@@ -90,8 +90,9 @@ QJsonObject rect(const QRect& rect)
 bool write(const QString& fileName, const QJsonObject& state, QString* error)
 {
     // Whole or not at all: a script must never read half a dump as the state.
+    // Unbuffered, so that a write cut short (a full disk) shows in its count.
     QSaveFile file(fileName);
-    if (!file.open(QIODevice::WriteOnly)) {
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
         *error = file.errorString();
         return false;
     }

@@ -88,15 +88,18 @@ bool exportZone(const QString& fileName, const QString& zoneName, const QDomElem
                             .arg(QString::number(outline.name.at(at).unicode(), 16).toUpper().rightJustified(4, '0')),
                         error);
     }
-    // Written aside and renamed into place, so a full disk cannot leave half a file.
+    // Written aside and renamed into place, so a full disk cannot leave half a
+    // file; unbuffered and in one piece, so that a write cut short shows in its
+    // count: the buffered device reports such a write as done.
     QSaveFile file(fileName);
-    if (!file.open(QIODevice::WriteOnly))
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
         return fail(QCoreApplication::translate("KmlImportDlg", "Error open kml file: %1").arg(file.errorString()),
                     error);
 
     // UTF-8, and said so: names are often not ASCII, and readers that see no
     // declaration assume UTF-8 anyway.
-    QXmlStreamWriter writer(&file);
+    QByteArray bytes;
+    QXmlStreamWriter writer(&bytes);
     writer.setCodec("UTF-8");
     writer.writeStartDocument();
     writer.writeDefaultNamespace(kmlNamespace);
@@ -106,7 +109,7 @@ bool exportZone(const QString& fileName, const QString& zoneName, const QDomElem
         writePlacemark(&writer, outline.name, outline.coordinates);
     writer.writeEndDocument();
 
-    if (writer.hasError() || !file.commit()) {
+    if (file.write(bytes) != bytes.size() || !file.commit()) {
         // The old file, if any, stays: nothing was committed.
         return fail(QCoreApplication::translate("KmlImportDlg", "Error writing kml file %1: %2")
                         .arg(fileName, file.errorString()),
