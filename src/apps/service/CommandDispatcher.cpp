@@ -5,8 +5,6 @@
 #include "semtra/Rare.h"
 #include "semtra/Wire.h"
 
-#include <QtEndian>
-
 #include <climits>
 
 namespace Service {
@@ -40,7 +38,7 @@ Outcome CommandDispatcher::dispatch(ZoneModel& zone, quint32* eventMask, const Q
         out.result = Unident;
         return out;
     }
-    out.code = qFromLittleEndian<quint32>(data.constData());
+    out.code = Semtra::Wire::readU32(data.constData());
     const CommandInfo* info = findCommand(out.code);
     if (!info) {
         out.result = Unident;

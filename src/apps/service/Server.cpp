@@ -9,24 +9,12 @@
 
 #include <QTcpServer>
 #include <QTcpSocket>
-#include <QtEndian>
-
-#include <cstring>
 
 namespace Service {
 
 namespace {
 
 using Semtra::Command::Message;
-
-QByteArray stampBytes(double stamp)
-{
-    quint64 bits;
-    std::memcpy(&bits, &stamp, sizeof bits);
-    QByteArray bytes(8, '\0');
-    qToLittleEndian(bits, bytes.data());
-    return bytes;
-}
 
 Message frame(int number, int zone, int kind, const QByteArray& data)
 {
@@ -115,7 +103,7 @@ void Server::acceptClients()
 
 void Server::announce(ClientSession* session)
 {
-    const QByteArray stamp = stampBytes(m_clock.stamp());
+    const QByteArray stamp = Semtra::Wire::doubleBytes(m_clock.stamp());
     for (ZoneModel* zone : qAsConst(m_zones))
         session->send(frame(0, zone->id(), Semtra::Command::Connected, stamp));
 }

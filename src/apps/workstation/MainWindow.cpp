@@ -1,6 +1,6 @@
 #include "MainWindow.h"
 
-#include "CommandLine.h"
+#include "CommandInput.h"
 #include "ConnectDialog.h"
 #include "HistoryDock.h"
 #include "HistoryRecorder.h"

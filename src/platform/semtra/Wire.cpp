@@ -78,6 +78,13 @@ double readDouble(const char* data)
     return value;
 }
 
+QByteArray doubleBytes(double value)
+{
+    QByteArray out;
+    putDouble(&out, value);
+    return out;
+}
+
 QByteArray encodeRequestParam(const QVariant& param)
 {
     QByteArray out;

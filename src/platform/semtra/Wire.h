@@ -45,6 +45,8 @@ SEMTRA_EXPORT QByteArray encodeEvent(quint32 eventId, double stamp, const QVaria
 // that 4 or 8 bytes are there.
 SEMTRA_EXPORT quint32 readU32(const char* data);
 SEMTRA_EXPORT double readDouble(const char* data);
+// The 8 bytes readDouble() reads back.
+SEMTRA_EXPORT QByteArray doubleBytes(double value);
 
 // Inverse of Rare::doubleToDateTime(); NaN for an invalid date-time.
 SEMTRA_EXPORT double dateTimeToDouble(const QDateTime& time);

@@ -1,6 +1,6 @@
 // The workstation's own logic, without the module: the command line, the storage
 // service, the log's words and bounds, the properties' words and the state dump.
-#include "CommandLine.h"
+#include "CommandInput.h"
 #include "LogDock.h"
 #include "LogModel.h"
 #include "OffscreenLeaks.h"

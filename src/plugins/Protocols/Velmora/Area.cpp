@@ -9,7 +9,7 @@
 #include "format/Vocabulary.h"
 #include "format/XmlText.h"
 #include "Zone.h"
-#include "graphics/Area.h"
+#include "graphics/MapArea.h"
 
 namespace Velmora {
 

@@ -7,7 +7,7 @@
 #include "Area.h"
 #include "Objects.h"
 
-#include "graphics/Area.h"
+#include "graphics/MapArea.h"
 
 namespace Velmora {
 

@@ -1,10 +1,6 @@
 #include "CommandTable.h"
 
-#include "EventTable.h"
-#include "ResultCodeTable.h"
 #include "format/Protocol.h"
-
-#include "semtra/ReplyTypes.h"
 
 namespace Velmora {
 
@@ -57,24 +53,5 @@ QList<QByteArray> CommandTable::replyPropertyNames(int replyCode)
 {
     return instance().replyProperties.value(replyCode);
 }
-
-namespace {
-
-// All three tables exist before the host calls anything, and the helper library
-// learns the replies' types so that Response::data() can decode them.
-const struct TablesAtLoad
-{
-    TablesAtLoad()
-    {
-        const CommandTable& commands = CommandTable::instance();
-        for (auto it = commands.replyParamTypes.constBegin();
-             it != commands.replyParamTypes.constEnd(); ++it)
-            Semtra::ReplyTypes::registerReply(Protocol::Tag, it.key(), it.value());
-        ResultCodeTable::instance();
-        EventTable::instance();
-    }
-} tablesAtLoad;
-
-} // namespace
 
 } // namespace Velmora

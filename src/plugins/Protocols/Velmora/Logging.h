@@ -12,8 +12,8 @@ Q_DECLARE_LOGGING_CATEGORY(lcEdit)   // velmora.edit: editing and writing back
 
 } // namespace Velmora
 
-// A link warning that starts with the source location: path(line): items...
-#define VELMORA_WARNING_AT()                                                          \
-    (QMessageLogger(__FILE__, __LINE__, Q_FUNC_INFO).warning(Velmora::lcLink()).nospace().noquote() \
-     << __FILE__ << "(" << __LINE__ << "):")                                                     \
-        .space()
+// A link warning. Its source location travels in the message's context (for
+// a handler or QT_MESSAGE_PATTERN's %{file} and %{line}), not in the text:
+// the text is what an operator reads in the host's log.
+#define VELMORA_WARNING_AT() \
+    QMessageLogger(__FILE__, __LINE__, Q_FUNC_INFO).warning(Velmora::lcLink()).noquote()

@@ -13,48 +13,25 @@
 #include <QRegularExpression>
 #include <QVector>
 
-#include "Logging.h"
 #include "Area.h"
-#include "Controller.h"
-#include "Strategy.h"
+#include "LibraryLoad.h"
+#include "Logging.h"
 #include "Translations.h"
 #include "Zone.h"
 #include "editors/ZoneEditDlg.h"
 #include "format/DocumentWriter.h"
 #include "format/Vocabulary.h"
 
-static void initVelmoraResources()
-{
-    Q_INIT_RESOURCE(velmora);
-}
-
 namespace Velmora {
 
 namespace {
 
-// Types that the host meets in invokable signatures and properties.
-void registerTypes()
+// The library's one load-time step. It lives here because every program that
+// links the core pulls this file in, the plug-in and the tests alike.
+const struct LibraryLoad
 {
-    qRegisterMetaType<Velmora::BaseObject*>("Velmora::BaseObject*");
-    qRegisterMetaType<Velmora::Controller*>("Velmora::Controller*");
-    qRegisterMetaType<Velmora::Area*>("Velmora::Area*");
-    qRegisterMetaType<Velmora::Strategy*>("Velmora::Strategy*");
-    qRegisterMetaType<Velmora::Zone*>("Velmora::Zone*");
-    qRegisterMetaType<QList<Velmora::BaseObject*>>("QList<Velmora::BaseObject*>");
-    qRegisterMetaType<QList<Velmora::Controller*>>("QList<Velmora::Controller*>");
-    qRegisterMetaType<QList<Velmora::Area*>>("QList<Velmora::Area*>");
-    qRegisterMetaType<QList<Velmora::Strategy*>>("QList<Velmora::Strategy*>");
-}
-
-// Resources and types are there as soon as the library is loaded.
-struct LibraryInit
-{
-    LibraryInit()
-    {
-        initVelmoraResources();
-        registerTypes();
-    }
-} libraryInit;
+    LibraryLoad() { prepareLibrary(); }
+} libraryLoad;
 
 // Map items need Qt's type registry when they are torn down, and at process
 // exit the registry is gone before the library is unloaded. So the zones of

@@ -8,9 +8,9 @@
 #include "semtra/Rare.h"
 #include "semtra/Request.h"
 #include "semtra/Response.h"
+#include "semtra/Wire.h"
 
 #include "CommandTable.h"
-#include "LittleEndian.h"
 #include "format/Protocol.h"
 #include "ZonePrivate.h"
 
@@ -140,7 +140,7 @@ bool Zone::message(const Semtra::Command::Message& message)
         if (message.data.userType() == QMetaType::QByteArray) {
             const QByteArray bytes = message.data.toByteArray();
             if (bytes.size() >= 8)
-                d->connectionTime = Rare::doubleToDateTime(LittleEndian::readDouble(bytes.constData()));
+                d->connectionTime = Rare::doubleToDateTime(Semtra::Wire::readDouble(bytes.constData()));
         }
         d->setConnected();
         return true;

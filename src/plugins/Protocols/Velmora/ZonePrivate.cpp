@@ -8,12 +8,12 @@
 #include "semtra/Notification.h"
 #include "semtra/Rare.h"
 #include "semtra/Response.h"
+#include "semtra/Wire.h"
 
 #include "Area.h"
 #include "CommandTable.h"
 #include "Controller.h"
 #include "EventTable.h"
-#include "LittleEndian.h"
 #include "Plugin.h"
 #include "format/Protocol.h"
 #include "Strategy.h"
@@ -198,10 +198,10 @@ bool Zone::Private::applyReply(int number, const QByteArray& data)
                              << data.toHex();
         return false;
     }
-    const quint32 result = LittleEndian::readU32(data.constData() + 8);
+    const quint32 result = Semtra::Wire::readU32(data.constData() + 8);
     if (!Protocol::isSuccess(result))
         return true;
-    const int replyCode = int(LittleEndian::readU32(data.constData() + 12));
+    const int replyCode = int(Semtra::Wire::readU32(data.constData() + 12));
     const auto* block = reinterpret_cast<const unsigned char*>(data.constData()) + ReplyHeadSize;
     const QVariantList values =
         Rare::getParams(block, data.size() - ReplyHeadSize, CommandTable::replyTypes(replyCode));

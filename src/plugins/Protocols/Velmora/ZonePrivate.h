@@ -11,7 +11,7 @@
 #include "Logging.h"
 #include "Objects.h"
 #include "Zone.h"
-#include "graphics/Zone.h"
+#include "graphics/MapZone.h"
 
 class Notification;
 class Response;

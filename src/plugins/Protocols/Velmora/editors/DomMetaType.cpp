@@ -25,13 +25,6 @@ int registerDomElementType()
     return id;
 }
 
-namespace {
-
-// Elements in item data are known by name as soon as the library is loaded.
-const int domElementTypeAtLoad = registerDomElementType();
-
-} // namespace
-
 void setEditedCell(QObject* editor, QTableWidgetItem* cell)
 {
     editor->setProperty("item", QVariant::fromValue(cell));

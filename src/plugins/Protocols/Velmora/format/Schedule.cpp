@@ -1,8 +1,7 @@
 #include "Schedule.h"
-#include "XmlText.h"
 
 #include "Vocabulary.h"
-
+#include "XmlText.h"
 
 #include <algorithm>
 #include <limits>
@@ -12,14 +11,6 @@ namespace Velmora {
 namespace {
 
 constexpr int MinutesPerDay = 24 * 60;
-
-QDateTime onDate(const QDateTime& like, const QDate& date, int minute)
-{
-    QDateTime result = like;
-    result.setDate(date);
-    result.setTime(QTime(minute / 60, minute % 60));
-    return result;
-}
 
 } // namespace
 
@@ -157,32 +148,6 @@ int Schedule::activeAt(const QDateTime& when) const
     // Before today's first entry the previous day's last one still runs.
     const Day yesterday = entriesOn(when.date().addDays(-1));
     return yesterday.isEmpty() ? Config::NoId : yesterday.last().target;
-}
-
-QDateTime Schedule::nextChange(const QDateTime& after, int days) const
-{
-    if (!after.isValid())
-        return {};
-    const int current = activeAt(after);
-    for (int d = 0; d <= days; ++d) {
-        const QDate date = after.date().addDays(d);
-        // Midnight counts too: a day without entries can end a carried-over one.
-        QVector<int> minutes{0};
-        for (const Entry& entry : entriesOn(date))
-            minutes.append(entry.minute);
-        for (int minute : minutes) {
-            const QDateTime moment = onDate(after, date, minute);
-            if (moment.isValid() && moment > after && activeAt(moment) != current)
-                return moment;
-        }
-    }
-    return {};
-}
-
-int activeTarget(const QDomElement& calendar, const QString& targetAttribute,
-                 const QDateTime& when)
-{
-    return Schedule(calendar, targetAttribute).activeAt(when);
 }
 
 } // namespace Velmora

@@ -39,9 +39,6 @@ public:
 
     // The active id, or Config::NoId when no entry applies.
     int activeAt(const QDateTime& when) const;
-    // The first moment after `after` (looking at most `days` days ahead) at
-    // which activeAt gives another id; invalid when there is none.
-    QDateTime nextChange(const QDateTime& after, int days = 8) const;
 
     // The entries that apply on a date: a matching special day, else the day
     // card of the week distribution; empty when neither gives one.
@@ -70,9 +67,5 @@ private:
     QVector<int> m_week = QVector<int>(Config::DaysPerWeek, Config::NoId);
     QVector<SpecialDay> m_specialDays;
 };
-
-// One-shot form of Schedule(calendar, targetAttribute).activeAt(when).
-int activeTarget(const QDomElement& calendar, const QString& targetAttribute,
-                 const QDateTime& when);
 
 } // namespace Velmora

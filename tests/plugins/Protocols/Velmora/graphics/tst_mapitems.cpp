@@ -12,8 +12,8 @@
 #include "Velmora/Area.h"
 #include "Velmora/Zone.h"
 #include "Velmora/format/Protocol.h"
-#include "Velmora/graphics/Area.h"
-#include "Velmora/graphics/Zone.h"
+#include "Velmora/graphics/MapArea.h"
+#include "Velmora/graphics/MapZone.h"
 
 using namespace Velmora::Protocol;
 

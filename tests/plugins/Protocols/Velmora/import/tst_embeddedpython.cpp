@@ -105,7 +105,6 @@ private slots:
         QTest::addColumn<QString>("pythonType");
         QTest::addColumn<QVariant>("readBack"); // invalid: the value itself
         QTest::newRow("text") << QVariant(QStringLiteral("Заречье — юг")) << "str" << QVariant();
-        QTest::newRow("path with quotes") << QVariant(QStringLiteral("C:\\a \"b\"\\c.html")) << "str" << QVariant();
         QTest::newRow("64-bit") << QVariant(-(Q_INT64_C(1) << 40)) << "int" << QVariant();
         QTest::newRow("invalid is None") << QVariant() << "NoneType" << QVariant();
         QTest::newRow("bytes") << QVariant(QByteArray("a\0b", 3)) << "bytes" << QVariant();

@@ -181,22 +181,19 @@ private slots:
     void keepGeometry_data()
     {
         QTest::addColumn<QString>("oldId"); // empty: no area was being edited
-        QTest::addColumn<bool>("sameDocument");
         QTest::addColumn<QString>("expected");
         const QString rest = QStringLiteral("<Controllers>1,2</Controllers><States/></Area>");
         const QString kept = "<Area id=\"3\"><Geometry>49.1,55.7;49.2,55.7;49.2,55.8</Geometry>" + rest;
         const QString blank = "<Area id=\"3\"><Geometry/>" + rest;
         // The import's own outlines always give way.
-        QTest::newRow("outline carried over") << "3" << false << kept;
-        QTest::newRow("import already in the editor's document") << "3" << true << kept;
-        QTest::newRow("edited area without outline") << "4" << false << blank;
-        QTest::newRow("empty outline element") << "5" << false << blank;
-        QTest::newRow("no edited area") << "" << false << "";
+        QTest::newRow("outline carried over") << "3" << kept;
+        QTest::newRow("edited area without outline") << "4" << blank;
+        QTest::newRow("empty outline element") << "5" << blank;
+        QTest::newRow("no edited area") << "" << "";
     }
     void keepGeometry()
     {
         QFETCH(QString, oldId);
-        QFETCH(bool, sameDocument);
         QFETCH(QString, expected);
         QDomDocument zone, other, expectedDocument;
         QDomElement areas = parseXml(&zone, R"(<Areas>
@@ -206,10 +203,8 @@ private slots:
         for (QDomElement a = areas.firstChildElement(); !a.isNull() && !oldId.isEmpty(); a = a.nextSiblingElement())
             old = a.attribute("id") == oldId ? a : old;
         const QString oldBefore = describe(old);
-        QDomElement fresh = parseXml(&other, "<Area id=\"3\"><Geometry>0,0;1,1</Geometry><Controllers>1,2</Controllers>"
-                                             "<Geometry>2,2</Geometry><States/></Area>");
-        if (sameDocument)
-            fresh = zone.importNode(fresh, true).toElement();
+        const QDomElement fresh = parseXml(&other, "<Area id=\"3\"><Geometry>0,0;1,1</Geometry><Controllers>1,2"
+                                                   "</Controllers><Geometry>2,2</Geometry><States/></Area>");
 
         const QDomElement result = Velmora::keepGeometry(fresh, old);
         if (old.isNull()) {

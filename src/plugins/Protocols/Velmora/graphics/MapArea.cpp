@@ -1,4 +1,4 @@
-#include "Area.h"
+#include "MapArea.h"
 
 #include <QPainter>
 #include <QPixmap>

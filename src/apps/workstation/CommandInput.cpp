@@ -1,4 +1,4 @@
-#include "CommandLine.h"
+#include "CommandInput.h"
 
 #include "ProtocolWords.h"
 

@@ -1,4 +1,4 @@
-#include "Zone.h"
+#include "MapZone.h"
 
 #include <QPainter>
 #include <QPixmap>
