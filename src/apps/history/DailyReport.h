@@ -5,6 +5,8 @@
 #include <QString>
 #include <QVector>
 
+#include <functional>
+
 #include "HistoryRecord.h"
 
 namespace Velmora {
@@ -52,7 +54,10 @@ public:
     // The commands after which the zone left its plan: the last one before each departure.
     const QVector<HistoryRecord>& causes() const { return m_causes; }
 
-    QString text(const QString& title) const;
+    // A command's result code in the reader's words; the code itself without one.
+    using ResultWords = std::function<QString(int code)>;
+    QString text(const QString& title, const ResultWords& resultWords = {}) const;
+    // Codes, not words: a command's result code stands in the id column.
     QString csv() const;
 
 private:

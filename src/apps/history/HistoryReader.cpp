@@ -14,7 +14,8 @@ namespace Velmora {
 namespace {
 
 const QString RecordColumns = QStringLiteral(
-    "kind, zone, area, service_ms, local_ms, control_source, strategy, state, special_state, detail, user_name, host");
+    "kind, zone, area, service_ms, local_ms, control_source, strategy, state, special_state, code, detail, user_name,"
+    " host");
 
 HistoryRecord recordOf(const QSqlQuery& query)
 {
@@ -28,9 +29,10 @@ HistoryRecord recordOf(const QSqlQuery& query)
     record.strategy = query.value(6).toInt();
     record.state = query.value(7).toInt();
     record.specialState = query.value(8).toInt();
-    record.detail = query.value(9).toString();
-    record.user = query.value(10).toString();
-    record.host = query.value(11).toString();
+    record.code = query.value(9).toInt();
+    record.detail = query.value(10).toString();
+    record.user = query.value(11).toString();
+    record.host = query.value(12).toString();
     return record;
 }
 

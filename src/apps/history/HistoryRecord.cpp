@@ -11,7 +11,7 @@ QByteArray HistoryRecord::digest() const
 {
     // Local time, user and host differ between workstations recording one event: left out.
     QCryptographicHash hash(QCryptographicHash::Sha1);
-    const QString values = QStringLiteral("%1,%2,%3,%4|").arg(controlSource).arg(strategy).arg(state).arg(specialState);
+    const QString values = QStringLiteral("%1,%2,%3,%4,%5|").arg(controlSource).arg(strategy).arg(state).arg(specialState).arg(code);
     hash.addData(values.toUtf8());
     hash.addData(detail.toUtf8());
     return hash.result().toHex().left(24);

@@ -51,6 +51,14 @@ QString HistoryUrl::text() const
     return QString();
 }
 
+QString HistoryUrl::filePath() const
+{
+    if (!path.startsWith(QLatin1String("file:")))
+        return path;
+    const QUrl uri(path);
+    return uri.isLocalFile() ? uri.toLocalFile() : uri.path();
+}
+
 bool HistoryUrl::parse(const QString& text, HistoryUrl* url, QString* error)
 {
     *url = HistoryUrl();
@@ -94,7 +102,7 @@ QSqlDatabase HistoryUrl::addDatabase(const QString& connectionName) const
     }
     QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connectionName);
     db.setDatabaseName(path);
-    db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(SqliteBusyMs));
+    db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1;QSQLITE_OPEN_URI").arg(SqliteBusyMs));
     return db;
 }
 
@@ -105,7 +113,7 @@ bool HistoryUrl::open(QSqlDatabase* db, QString* error) const
                      .arg(driver == Postgres ? QStringLiteral("PostgreSQL") : QStringLiteral("SQLite"));
         return false;
     }
-    if (driver == Sqlite && !QDir().mkpath(QFileInfo(path).absolutePath())) {
+    if (driver == Sqlite && !QDir().mkpath(QFileInfo(filePath()).absolutePath())) {
         *error = QCoreApplication::translate("HistoryUrl", "cannot create the folder of %1").arg(path);
         return false;
     }
