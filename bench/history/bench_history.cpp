@@ -55,7 +55,7 @@ qint64 fileBytes(const HistoryUrl& url)
 {
     if (url.driver != HistoryUrl::Sqlite)
         return -1;
-    return QFileInfo(url.path).size() + QFileInfo(url.path + QStringLiteral("-wal")).size();
+    return QFileInfo(url.filePath()).size() + QFileInfo(url.filePath() + QStringLiteral("-wal")).size();
 }
 
 // Records `seconds` of a storm from the event loop; false when something was lost.
@@ -146,20 +146,20 @@ bool seekDay(const HistoryUrl& url, qint64 dayStart, qint64 spanMs, int seeks)
         return false;
     }
     QRandomGenerator random(11);
-    QVector<qint64> times;
+    QVector<double> times; // ms
     for (int i = 0; i < seeks; ++i) {
         const qint64 at = dayStart + qint64(random.generateDouble() * spanMs);
         QElapsedTimer clock;
         clock.start();
         const ZoneMoment moment = reader.momentAt(12, at);
-        times.append(clock.elapsed());
+        times.append(clock.nsecsElapsed() / 1e6);
         if (moment.areas.size() != Areas) {
             std::fprintf(stderr, "seek to %lld found %d areas\n", at, int(moment.areas.size()));
             return false;
         }
     }
     std::sort(times.begin(), times.end());
-    std::printf("seek %s: %d seeks over %.1f h of %d areas: median %lld ms, slowest %lld ms (target 200 ms in "
+    std::printf("seek %s: %d seeks over %.1f h of %d areas: median %.1f ms, slowest %.1f ms (target 200 ms in "
                 "Release)\n",
                 qUtf8Printable(url.text()), seeks, spanMs / 3600000.0, Areas, times.at(times.size() / 2),
                 times.constLast());
