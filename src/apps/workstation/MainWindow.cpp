@@ -5,6 +5,7 @@
 #include "HistoryDock.h"
 #include "HistoryRecorder.h"
 #include "HistoryWriter.h"
+#include "ReplayLayer.h"
 #include "HostLogging.h"
 #include "LinkMonitor.h"
 #include "LightLayer.h"
@@ -1185,7 +1186,11 @@ void MainWindow::createHistoryDock(Velmora::HistoryWriter* writer)
     band->setObjectName(QStringLiteral("mapReplayBand"));
     band->setStyleSheet(QStringLiteral("background: #ffb300; color: black; font-weight: bold; padding: 6px;"));
     band->hide();
-    connect(m_historyDock, &Velmora::HistoryDock::momentShown, this, [this, band] {
+    auto* replayLayer = new Velmora::ReplayLayer;
+    m_scene->addItem(replayLayer);
+    connect(m_historyDock, &Velmora::HistoryDock::momentShown, this, [this, band, replayLayer] {
+        replayLayer->show(m_host->zones(), m_historyDock->moments());
+        m_propertiesDock->showRecorded({m_historyDock->moment(), m_historyDock->moments()});
         statusBar()->showMessage(m_historyDock->bandText());
         band->setText(m_historyDock->bandText());
         band->setGeometry(0, 0, m_map->width(), band->sizeHint().height());
@@ -1193,7 +1198,9 @@ void MainWindow::createHistoryDock(Velmora::HistoryWriter* writer)
         band->raise();
         refreshReplayedAreas();
     });
-    connect(m_historyDock, &Velmora::HistoryDock::liveResumed, this, [this, band] {
+    connect(m_historyDock, &Velmora::HistoryDock::liveResumed, this, [this, band, replayLayer] {
+        replayLayer->clear();
+        m_propertiesDock->showLive();
         setReplaying(false);
         band->hide();
         statusBar()->clearMessage();

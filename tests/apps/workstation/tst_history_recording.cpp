@@ -11,13 +11,17 @@
 #include "MainWindow.h"
 #include "ModuleHost.h"
 #include "ObjectTreeModel.h"
+#include "PropertiesDock.h"
 #include "OffscreenLeaks.h"
 #include "ServiceProcess.h"
 
 #include "Velmora/format/Protocol.h"
 #include "Velmora/format/TokenDigest.h"
 
+#include <QGraphicsItem>
+#include <QGraphicsScene>
 #include <QLabel>
+#include <QPainter>
 #include <QLineEdit>
 #include <QSqlDatabase>
 #include <QSqlQuery>
@@ -40,6 +44,22 @@ constexpr int North = 7;
 QVector<HistoryRecord> allOf(HistoryReader& reader, HistoryRecord::Kind kind)
 {
     return reader.records(North, kind, std::numeric_limits<qint64>::min(), std::numeric_limits<qint64>::max());
+}
+
+// What the map's scene shows at a point, background included.
+QColor pixelAt(QGraphicsScene* scene, const QPointF& point)
+{
+    QImage image(1, 1, QImage::Format_ARGB32);
+    image.fill(Qt::transparent);
+    QPainter painter(&image);
+    scene->render(&painter, QRectF(0, 0, 1, 1), QRectF(point - QPointF(0.05, 0.05), QSizeF(0.1, 0.1)));
+    painter.end();
+    return image.pixelColor(0, 0);
+}
+
+QPointF centreOf(QObject* area)
+{
+    return ModuleHost::graphicsItem(area)->sceneBoundingRect().center();
 }
 
 QString details(const QVector<HistoryRecord>& records)
@@ -105,6 +125,8 @@ private slots:
                 QTRY_COMPARE_WITH_TIMEOUT(zone->property("currentStrategy").toInt(), 2, 10000);
             }
             QVERIFY(writer.flush(10000));
+            if (status == LinkMonitor::Linked)
+                replayOfThePresentLooksLive(window, url);
         }
         QVERIFY(writer.flush(10000));
         HistoryReader reader;
@@ -143,6 +165,25 @@ private slots:
         QCOMPARE(reader.momentAt(North, strategyTwo->serviceMs).strategy, 2);
     }
 
+    // The last recorded moment is the live state: the map drawn from the
+    // history must not differ from the module's own drawing of it.
+    void replayOfThePresentLooksLive(MainWindow& window, const HistoryUrl& url)
+    {
+        HistoryReader reader;
+        QString error;
+        QVERIFY2(reader.open(url, &error), qPrintable(error));
+        qint64 first = 0;
+        qint64 last = 0;
+        QVERIFY(reader.span(North, &first, &last));
+        QObject* area3 = ModuleHost::areaById(m_host.zones().value(0), 3);
+        QGraphicsScene* scene = ModuleHost::graphicsItem(area3)->scene();
+        const QColor live = pixelAt(scene, centreOf(area3));
+        auto* dock = window.findChild<HistoryDock*>(QStringLiteral("historyDock"));
+        QVERIFY(dock->seek(QDateTime::fromMSecsSinceEpoch(last)));
+        QCOMPARE(pixelAt(scene, centreOf(area3)), live);
+        dock->backToLive();
+    }
+
     void replay_data()
     {
         QTest::addColumn<QString>("step"); // where the time line goes
@@ -172,11 +213,13 @@ private slots:
         full.zone = North;
         full.serviceMs = at("2026-12-07T07:50:00");
         full.strategy = 1;
+        full.controlSource = 1;
         full.areas = {AreaMoment{3, 1, 1, 0}};
         HistoryRecord zoneChange;
         zoneChange.zone = North;
         zoneChange.serviceMs = at("2026-12-07T08:10:00");
         zoneChange.strategy = 2;
+        zoneChange.controlSource = 1;
         HistoryRecord areaChange = zoneChange;
         areaChange.area = 3;
         areaChange.serviceMs = at("2026-12-07T08:12:00");
@@ -191,8 +234,15 @@ private slots:
         QVERIFY(window.openZone(northFile));
         auto* dock = window.findChild<HistoryDock*>(QStringLiteral("historyDock"));
         auto* line = window.findChild<QLineEdit*>(QStringLiteral("commandLine"));
-        QVERIFY(dock && line && line->isEnabled());
+        auto* properties = window.findChild<PropertiesDock*>();
+        QVERIFY(dock && line && properties && line->isEnabled());
         window.show();
+        QObject* area3 = ModuleHost::areaById(m_host.zones().value(0), 3);
+        QVERIFY(area3);
+        properties->setObject(area3);
+        QGraphicsScene* scene = ModuleHost::graphicsItem(area3)->scene();
+        // Not linked: the module draws the zone grey and the area not at all.
+        const QColor live = pixelAt(scene, centreOf(area3));
         const QDateTime from = QDateTime::fromString(step.section(QLatin1Char(' '), 1), Qt::ISODate);
         QVERIFY(dock->seek(from));
         if (step.startsWith(QLatin1String("next")))
@@ -208,16 +258,24 @@ private slots:
         auto* band = window.findChild<QLabel*>(QStringLiteral("mapReplayBand"));
         QVERIFY(band && band->isVisible());
         QCOMPARE(band->text(), dock->bandText());
-        // The tree shows the recorded state, not the module's live one.
+        // The map, the tree and the properties show the recorded state, not the module's live one.
+        const QColor replayed = pixelAt(scene, centreOf(area3));
+        QVERIFY2(replayed.green() > replayed.red() + 40 && replayed.green() > replayed.blue() + 40,
+                 qPrintable(replayed.name()));
+        QVERIFY2(properties->shownValue(QStringLiteral("currentState")).contains(QString::number(area3State)),
+                 qPrintable(properties->shownValue(QStringLiteral("currentState"))));
+        QVERIFY(properties->shownValue(QStringLiteral("recorded")).contains(when));
         auto* tree = window.findChild<ObjectTreeModel*>();
-        QObject* area3 = ModuleHost::areaById(m_host.zones().value(0), 3);
-        QVERIFY(tree && area3);
+        QVERIFY(tree);
         const QString tip = tree->data(tree->indexOf(area3), Qt::ToolTipRole).toString();
         QVERIFY2(tip.startsWith(QStringLiteral("At %1: state %2, ").arg(when).arg(area3State)), qPrintable(tip));
         dock->backToLive();
         QVERIFY(!dock->isReplaying());
         QVERIFY(line->isEnabled());
         QVERIFY(!band->isVisible());
+        QCOMPARE(pixelAt(scene, centreOf(area3)), live);
+        QCOMPARE(properties->shownValue(QStringLiteral("currentState")), QStringLiteral("not reported"));
+        QVERIFY(properties->shownValue(QStringLiteral("recorded")).isNull());
         QVERIFY(!tree->data(tree->indexOf(area3), Qt::ToolTipRole).toString().startsWith(QStringLiteral("At ")));
         window.closeZone(m_host.zones().value(0));
     }
