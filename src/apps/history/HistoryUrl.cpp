@@ -2,11 +2,13 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QStandardPaths>
+#include <QThread>
 #include <QUrl>
 
 namespace Velmora {
@@ -33,6 +35,23 @@ bool parsePostgres(const QString& text, HistoryUrl* url, QString* error)
     url->host = parsed.host();
     url->port = parsed.port(5432);
     url->database = database;
+    return true;
+}
+
+// Switching a new file to WAL takes it whole. Of two programs opening it at
+// once, the one that must wait is refused at once instead (SQLite will not
+// let a reader wait for a writer that may wait for it): it tries again, for as
+// long as a locked write would wait.
+bool execWhenFree(QSqlQuery& query, const QString& sql)
+{
+    QElapsedTimer waited;
+    waited.start();
+    while (!query.exec(sql)) {
+        const bool busy = query.lastError().nativeErrorCode() == QLatin1String("5"); // SQLITE_BUSY
+        if (!busy || waited.elapsed() > SqliteBusyMs)
+            return false;
+        QThread::msleep(10);
+    }
     return true;
 }
 
@@ -125,7 +144,8 @@ bool HistoryUrl::open(QSqlDatabase* db, QString* error) const
         return true;
     // WAL: readers (the replay, velmora-inspect) never wait for the writer.
     QSqlQuery pragma(*db);
-    if (!pragma.exec(QStringLiteral("PRAGMA journal_mode=WAL")) || !pragma.exec(QStringLiteral("PRAGMA synchronous=NORMAL"))) {
+    if (!execWhenFree(pragma, QStringLiteral("PRAGMA journal_mode=WAL"))
+        || !pragma.exec(QStringLiteral("PRAGMA synchronous=NORMAL"))) {
         *error = pragma.lastError().text();
         db->close();
         return false;
