@@ -43,8 +43,8 @@ public:
         int differentMinutes = 0;     // minutes whose state was not the planned one
     };
 
-    // start: the zone when the day began; changes: its State records of the
-    // day; commands: its Command records of the day; all in time order.
+    // start: the zone when the day began; changes: its State and FullState
+    // records of the day; commands: its Command records of the day; all in time order.
     static DailyReport compute(const ZoneMoment& start, const QVector<HistoryRecord>& changes,
                                const QVector<HistoryRecord>& commands, const DailyPlan& plan);
 

@@ -35,6 +35,17 @@ const AreaMoment* ZoneMoment::area(int id) const
 
 void ZoneMoment::apply(const HistoryRecord& record)
 {
+    if (record.kind == HistoryRecord::FullState) {
+        // The whole zone again: what a lost change left wrong is right from here on.
+        QVector<AreaMoment> all;
+        if (!parseAreas(record.detail, &all))
+            return;
+        known = true;
+        controlSource = record.controlSource;
+        strategy = record.strategy;
+        areas = all;
+        return;
+    }
     known = true;
     if (record.area == HistoryRecord::ZoneItself) {
         controlSource = record.controlSource;

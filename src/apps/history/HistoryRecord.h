@@ -70,7 +70,7 @@ struct ZoneMoment
 
     AreaMoment* area(int id);
     const AreaMoment* area(int id) const;
-    // A State record moves the zone or one area on.
+    // A State record moves the zone or one area on; a FullState record sets them all.
     void apply(const HistoryRecord& record);
     // "id,source,state,special;..." as a FullState record's detail keeps the areas.
     QString areasText() const;

@@ -177,7 +177,7 @@ int printReport(const QString& history, const QString& date, const QStringList& 
     const int zone = preview.zoneId();
     const Velmora::DailyReport report = Velmora::DailyReport::compute(
         reader.momentAt(zone, plan.dayStartMs - 1),
-        reader.records(zone, Velmora::HistoryRecord::State, plan.dayStartMs - 1, dayEnd),
+        reader.changes(zone, plan.dayStartMs - 1, dayEnd),
         reader.records(zone, Velmora::HistoryRecord::Command, plan.dayStartMs - 1, dayEnd), plan);
     // The protocol's own symbols: the same in every language.
     const auto resultWords = [](int code) {

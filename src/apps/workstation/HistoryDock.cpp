@@ -1,15 +1,20 @@
 #include "HistoryDock.h"
 
+#include "ActualDay.h"
 #include "HistoryReader.h"
+#include "ScheduleChart.h"
 
 #include <QComboBox>
 #include <QDateEdit>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
+#include <QFileInfo>
 #include <QPushButton>
+#include <QScrollArea>
 #include <QSignalBlocker>
 #include <QSlider>
+#include <QTabWidget>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
@@ -25,6 +30,17 @@ constexpr int SecondsPerDay = 24 * 3600;
 QString valueText(int value)
 {
     return value == HistoryRecord::NoValue ? QStringLiteral("–") : QString::number(value);
+}
+
+PlanTimeline planTimeline(const DayTimeline& recorded)
+{
+    PlanTimeline timeline;
+    timeline.reserve(recorded.size());
+    for (const DayInterval& interval : recorded) {
+        const int id = interval.id == HistoryRecord::NoValue ? Config::NoId : interval.id;
+        timeline.append(PlanInterval{interval.start, interval.end, id, Config::NoId});
+    }
+    return timeline;
 }
 
 } // namespace
@@ -72,11 +88,14 @@ QWidget* HistoryDock::createControls()
     row->addWidget(m_speed);
     row->addWidget(m_playButton);
     row->addWidget(m_live);
+    auto* tabs = new QTabWidget(box);
+    tabs->addTab(m_values, tr("Zones at the moment"));
+    tabs->addTab(createChart(tabs), tr("Planned and recorded day"));
     auto* layout = new QVBoxLayout(box);
     layout->addWidget(m_band);
     layout->addLayout(row);
     layout->addWidget(m_slider);
-    layout->addWidget(m_values);
+    layout->addWidget(tabs);
 
     connect(m_slider, &QSlider::valueChanged, this, &HistoryDock::sliderMoved);
     connect(m_day, &QDateEdit::dateChanged, this, [this] { sliderMoved(m_slider->value()); });
@@ -92,13 +111,34 @@ QWidget* HistoryDock::createControls()
     return box;
 }
 
+QWidget* HistoryDock::createChart(QWidget* parent)
+{
+    auto* page = new QWidget(parent);
+    m_chartZone = new QComboBox(page);
+    m_chartZone->setObjectName(QStringLiteral("historyChartZone"));
+    m_chartNote = new QLabel(page);
+    m_chart = new ScheduleChart(page);
+    m_chart->setObjectName(QStringLiteral("historyChart"));
+    auto* scroll = new QScrollArea(page);
+    scroll->setWidget(m_chart);
+    scroll->setWidgetResizable(true);
+    auto* top = new QHBoxLayout;
+    top->addWidget(m_chartZone);
+    top->addWidget(m_chartNote, 1);
+    auto* layout = new QVBoxLayout(page);
+    layout->addLayout(top);
+    layout->addWidget(scroll);
+    connect(m_chartZone, QOverload<int>::of(&QComboBox::activated), this, [this] { showDay(); });
+    return page;
+}
+
 void HistoryDock::setHistory(const HistoryUrl& url)
 {
     m_url = url;
     m_reader.reset();
 }
 
-void HistoryDock::setZoneSource(const std::function<QVector<int>()>& zones)
+void HistoryDock::setZoneSource(const std::function<QVector<Zone>()>& zones)
 {
     m_zoneSource = zones;
 }
@@ -138,7 +178,10 @@ bool HistoryDock::seek(const QDateTime& when)
         return false;
     m_momentMs = when.toMSecsSinceEpoch();
     if (m_zoneSource)
-        m_zones = m_zoneSource();
+        m_zoneList = m_zoneSource();
+    m_zones.clear();
+    for (const Zone& zone : qAsConst(m_zoneList))
+        m_zones.append(zone.id);
     m_moments.clear();
     for (int zone : qAsConst(m_zones))
         m_moments.insert(zone, m_reader->momentAt(zone, m_momentMs));
@@ -155,6 +198,7 @@ bool HistoryDock::seek(const QDateTime& when)
     m_band->setText(bandText());
     m_band->show();
     showMoments();
+    showDay();
     if (started)
         emit replayStarted();
     emit momentShown(when);
@@ -176,6 +220,58 @@ void HistoryDock::showMoments()
         }
         zoneItem->setExpanded(true);
     }
+}
+
+QString HistoryDock::chartKey() const
+{
+    const int zone = m_chartZone->currentData().toInt();
+    for (const Zone& z : m_zoneList) {
+        if (z.id == zone) {
+            return QStringLiteral("%1|%2|%3|%4").arg(zone).arg(z.file, moment().date().toString(Qt::ISODate),
+                                                         QFileInfo(z.file).lastModified().toString(Qt::ISODateWithMs));
+        }
+    }
+    return QString();
+}
+
+void HistoryDock::showDay()
+{
+    // The chooser follows the open zones; the chosen one stays while it is open.
+    const int chosen = m_chartZone->currentData().toInt();
+    {
+        const QSignalBlocker blocker(m_chartZone);
+        m_chartZone->clear();
+        for (const Zone& zone : qAsConst(m_zoneList))
+            m_chartZone->addItem(tr("Zone %1 \"%2\"").arg(zone.id).arg(zone.name), zone.id);
+        m_chartZone->setCurrentIndex(qMax(0, m_chartZone->findData(chosen)));
+    }
+    const QString key = chartKey();
+    if (key == m_chartKey) {
+        m_chart->setNowMinute(m_chart->preview().minuteOf(moment()));
+        return;
+    }
+    m_chartKey = key;
+    const Zone zone = m_zoneList.value(m_chartZone->currentIndex());
+    const QDate day = moment().date();
+    Xml::ReadError error;
+    const SchedulePreview preview = key.isEmpty() ? SchedulePreview() : SchedulePreview::fromFile(zone.file, day, day, &error);
+    m_chart->clearActual();
+    m_chart->setPreview(preview);
+    m_chartNote->setText(key.isEmpty() ? tr("No zone open") : preview.isNull() ? tr("%1: %2").arg(zone.file, error.message.isEmpty() ? preview.error() : error.message)
+                                           : QString());
+    if (preview.isNull())
+        return;
+    const qint64 dayStart = preview.momentAt(0).toMSecsSinceEpoch();
+    const qint64 dayEnd = preview.momentAt(preview.minutes()).toMSecsSinceEpoch();
+    const ActualDay actual =
+        ActualDay::compute(m_reader->momentAt(zone.id, dayStart - 1),
+                           m_reader->changes(zone.id, dayStart - 1, dayEnd), dayStart,
+                           preview.minutes());
+    QHash<int, PlanTimeline> areas;
+    for (const SchedulePreview::Area& area : preview.areas())
+        areas.insert(area.id, planTimeline(actual.states(area.id)));
+    m_chart->setActual(planTimeline(actual.strategies()), areas);
+    m_chart->setNowMinute(preview.minuteOf(moment()));
 }
 
 void HistoryDock::sliderMoved(int second)
@@ -221,6 +317,9 @@ void HistoryDock::backToLive()
     m_replaying = false;
     m_moments.clear();
     m_values->clear();
+    m_chartKey.clear();
+    m_chart->clearActual();
+    m_chart->setPreview(SchedulePreview());
     m_band->hide();
     m_live->setEnabled(false);
     emit liveResumed();

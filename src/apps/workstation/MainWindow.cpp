@@ -1171,10 +1171,10 @@ void MainWindow::createHistoryDock(Velmora::HistoryWriter* writer)
     tabifyDockWidget(m_logDock, m_historyDock);
     m_logDock->raise();
     m_historyDock->setZoneSource([this] {
-        QVector<int> ids;
+        QVector<Velmora::HistoryDock::Zone> zones;
         for (QObject* zone : m_host->zones())
-            ids << zone->property("id").toInt();
-        return ids;
+            zones.append({zone->property("id").toInt(), zone->property("name").toString(), ModuleHost::zoneFile(zone)});
+        return zones;
     });
     connect(m_historyDock, &Velmora::HistoryDock::replayStarted, this, [this] { setReplaying(true); });
     m_treeModel->setOverride([this](const QObject* object, int column, int role) {

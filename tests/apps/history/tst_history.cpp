@@ -9,6 +9,7 @@
 #include <QScopeGuard>
 #include <QTemporaryDir>
 
+#include "ActualDay.h"
 #include "DailyReport.h"
 #include "HistoryReader.h"
 #include "HistorySchema.h"
@@ -130,6 +131,8 @@ private slots:
     void seek();
     void changes();
     void dailyReport();
+    void actualDay_data();
+    void actualDay();
     void inspectReport_data();
     void inspectReport();
     void purge();
@@ -302,6 +305,8 @@ void TestHistory::oneRecordPerHappening()
         // Two writers at once, each with both records, as two workstations on one service.
         HistoryWriter a(sqliteUrl(path));
         HistoryWriter b(sqliteUrl(path));
+        WriterWatch watchA(&a);
+        WriterWatch watchB(&b);
         a.start();
         b.start();
         for (HistoryWriter* writer : {&a, &b}) {
@@ -310,7 +315,8 @@ void TestHistory::oneRecordPerHappening()
         }
         QVERIFY(a.flush(10000));
         QVERIFY(b.flush(10000));
-        QVERIFY(a.isAvailable() && b.isAvailable());
+        QCoreApplication::processEvents();
+        QVERIFY2(a.isAvailable() && b.isAvailable(), qPrintable(watchA.reason + watchB.reason));
     }
     QCOMPARE(scalar(path, QStringLiteral("SELECT COUNT(*) FROM records")), records);
 }
@@ -451,6 +457,51 @@ void TestHistory::dailyReport()
     QVERIFY(report.csv().contains(QStringLiteral("command,,4608,,,")));
     QVERIFY(report.csv().contains(QStringLiteral("state,3,9,2,0,,,,")));
     QVERIFY(report.csv().contains(QStringLiteral("control_source,3,2,8,,,,,")));
+}
+
+void TestHistory::actualDay_data()
+{
+    // "start-end:id" per interval, "-" for nothing recorded; area -1 is the strategy.
+    QTest::addColumn<bool>("startKnown");
+    QTest::addColumn<int>("area");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("strategy") << true << -1 << "0-3:1 3-7:2 7-10:1";
+    QTest::newRow("strategy, nothing before the first change") << false << -1 << "0-3:- 3-7:2 7-10:1";
+    QTest::newRow("area, a change inside a minute counts from the next") << true << 3 << "0-3:1 3-5:9 5-8:2 8-10:4";
+    QTest::newRow("area first seen during the day") << true << 5 << "0-4:- 4-8:6 8-10:4";
+    QTest::newRow("area the history never saw") << true << 8 << "0-10:-";
+}
+
+// Ten minutes as in the daily report, and a full state at minute 8 that
+// corrects what a lost change left wrong.
+void TestHistory::actualDay()
+{
+    QFETCH(bool, startKnown);
+    QFETCH(int, area);
+    QFETCH(QString, expected);
+    ZoneMoment start;
+    start.zone = 12;
+    start.known = startKnown;
+    start.strategy = startKnown ? 1 : HistoryRecord::NoValue;
+    if (startKnown)
+        start.areas = {AreaMoment{3, 2, 1, 0}};
+    ZoneMoment corrected;
+    corrected.zone = 12;
+    corrected.serviceMs = DayStart + 8 * MinuteMs;
+    corrected.strategy = 1;
+    corrected.areas = {AreaMoment{3, 1, 4, 0}, AreaMoment{5, 1, 4, 0}};
+    QVector<HistoryRecord> changes{zoneState(DayStart + 150000, 2), areaState(3, DayStart + 150000, 9, 1),
+                                   areaState(5, DayStart + 4 * MinuteMs, 6), areaState(3, DayStart + 5 * MinuteMs, 2, 2),
+                                   zoneState(DayStart + 7 * MinuteMs, 1), corrected.fullStateRecord(0)};
+    if (!startKnown)
+        changes.remove(1); // area 3's first change: it is known from the start row only
+    const ActualDay day = ActualDay::compute(start, changes, DayStart, 10);
+    QStringList intervals;
+    for (const DayInterval& i : area < 0 ? day.strategies() : day.states(area)) {
+        intervals << QStringLiteral("%1-%2:%3").arg(i.start).arg(i.end).arg(
+            i.id == HistoryRecord::NoValue ? QStringLiteral("-") : QString::number(i.id));
+    }
+    QCOMPARE(intervals.join(QLatin1Char(' ')), expected);
 }
 
 void TestHistory::inspectReport_data()

@@ -12,6 +12,7 @@
 #include "ModuleHost.h"
 #include "ObjectTreeModel.h"
 #include "PropertiesDock.h"
+#include "ScheduleChart.h"
 #include "OffscreenLeaks.h"
 #include "ServiceProcess.h"
 
@@ -184,6 +185,25 @@ private slots:
         dock->backToLive();
     }
 
+    // North plans Day (1) from 06:00; the history has strategy 1 from 07:50, 2 from 08:10.
+    void checkPlannedAndRecorded(ScheduleChart* chart)
+    {
+        QVERIFY(chart->showsActual());
+        chart->resize(1400, chart->sizeHint().height());
+        const QRect band = chart->rowRect(ScheduleChart::StrategyRow);
+        for (const auto& expected : {std::make_tuple(8 * 60 + 11, 8 * 60 + 10, 2), std::make_tuple(8 * 60, 7 * 60 + 50, 1),
+                                     std::make_tuple(7 * 60, 0, -1)}) {
+            const int x = chart->xForMinute(std::get<0>(expected)) + 1;
+            const Velmora::PlanInterval* planned = chart->intervalAt(QPoint(x, band.top() + 4));
+            const Velmora::PlanInterval* recorded = chart->actualIntervalAt(QPoint(x, band.bottom() - 8));
+            QVERIFY(planned && recorded);
+            QCOMPARE(planned->id, 1);
+            QCOMPARE(recorded->start, std::get<1>(expected));
+            QCOMPARE(recorded->id, std::get<2>(expected));
+            QVERIFY(!chart->actualIntervalAt(QPoint(x, band.top() + 4)));
+        }
+    }
+
     void replay_data()
     {
         QTest::addColumn<QString>("step"); // where the time line goes
@@ -265,6 +285,7 @@ private slots:
         QVERIFY2(properties->shownValue(QStringLiteral("currentState")).contains(QString::number(area3State)),
                  qPrintable(properties->shownValue(QStringLiteral("currentState"))));
         QVERIFY(properties->shownValue(QStringLiteral("recorded")).contains(when));
+        checkPlannedAndRecorded(dock->chart());
         auto* tree = window.findChild<ObjectTreeModel*>();
         QVERIFY(tree);
         const QString tip = tree->data(tree->indexOf(area3), Qt::ToolTipRole).toString();
@@ -274,6 +295,8 @@ private slots:
         QVERIFY(line->isEnabled());
         QVERIFY(!band->isVisible());
         QCOMPARE(pixelAt(scene, centreOf(area3)), live);
+        QVERIFY(!dock->chart()->showsActual());
+        QVERIFY(!dock->chart()->showsActual());
         QCOMPARE(properties->shownValue(QStringLiteral("currentState")), QStringLiteral("not reported"));
         QVERIFY(properties->shownValue(QStringLiteral("recorded")).isNull());
         QVERIFY(!tree->data(tree->indexOf(area3), Qt::ToolTipRole).toString().startsWith(QStringLiteral("At ")));
