@@ -10,6 +10,7 @@
 // --short runs a few seconds (the sanitizer build in CI); targets are for
 // Release. The exit status is 1 only when an event was lost or the database
 // failed, never on time.
+#include "ActualDay.h"
 #include "HistoryReader.h"
 #include "HistoryWriter.h"
 
@@ -166,6 +167,28 @@ bool seekDay(const HistoryUrl& url, qint64 dayStart, qint64 spanMs, int seeks)
     return true;
 }
 
+// What the History dock's chart reads for a day: the changes and the minute walk over them.
+bool walkDay(const HistoryUrl& url, qint64 dayStart, qint64 spanMs)
+{
+    HistoryReader reader;
+    QString error;
+    if (!reader.open(url, &error)) {
+        std::fprintf(stderr, "%s\n", qUtf8Printable(error));
+        return false;
+    }
+    QElapsedTimer clock;
+    clock.start();
+    const ZoneMoment start = reader.momentAt(12, dayStart - 1);
+    const QVector<HistoryRecord> changes = reader.changes(12, dayStart - 1, dayStart + spanMs);
+    const double readMs = clock.nsecsElapsed() / 1e6;
+    clock.restart();
+    const ActualDay day = ActualDay::compute(start, changes, dayStart, int(spanMs / MinuteMs));
+    const double walkMs = clock.nsecsElapsed() / 1e6;
+    std::printf("day chart %s: %d changes read in %.0f ms, %d minutes of %d areas walked in %.0f ms\n",
+                qUtf8Printable(url.text()), int(changes.size()), readMs, int(spanMs / MinuteMs), Areas, walkMs);
+    return !day.strategies().isEmpty();
+}
+
 } // namespace
 
 int main(int argc, char* argv[])
@@ -204,5 +227,6 @@ int main(int argc, char* argv[])
         return 1;
     }
     ok = seekDay(day, dayStart, span, brief ? 10 : 100) && ok;
+    ok = walkDay(day, dayStart, span) && ok;
     return ok ? 0 : 1;
 }
