@@ -6,10 +6,10 @@
 
 #include <QComboBox>
 #include <QDateEdit>
+#include <QFileInfo>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
-#include <QFileInfo>
 #include <QPushButton>
 #include <QScrollArea>
 #include <QSignalBlocker>
@@ -178,13 +178,10 @@ bool HistoryDock::seek(const QDateTime& when)
         return false;
     m_momentMs = when.toMSecsSinceEpoch();
     if (m_zoneSource)
-        m_zoneList = m_zoneSource();
-    m_zones.clear();
-    for (const Zone& zone : qAsConst(m_zoneList))
-        m_zones.append(zone.id);
+        m_zones = m_zoneSource();
     m_moments.clear();
-    for (int zone : qAsConst(m_zones))
-        m_moments.insert(zone, m_reader->momentAt(zone, m_momentMs));
+    for (const Zone& zone : qAsConst(m_zones))
+        m_moments.insert(zone.id, m_reader->momentAt(zone.id, m_momentMs));
     {
         // The controls follow the moment without seeking again.
         const QSignalBlocker dayBlocker(m_day);
@@ -208,9 +205,9 @@ bool HistoryDock::seek(const QDateTime& when)
 void HistoryDock::showMoments()
 {
     m_values->clear();
-    for (int zone : qAsConst(m_zones)) {
-        const ZoneMoment moment = m_moments.value(zone);
-        auto* zoneItem = new QTreeWidgetItem(m_values, {tr("zone %1").arg(zone), valueText(moment.controlSource),
+    for (const Zone& zone : qAsConst(m_zones)) {
+        const ZoneMoment moment = m_moments.value(zone.id);
+        auto* zoneItem = new QTreeWidgetItem(m_values, {tr("zone %1").arg(zone.id), valueText(moment.controlSource),
                                                         valueText(moment.strategy), QString()});
         if (!moment.known)
             zoneItem->setText(1, tr("nothing recorded yet"));
@@ -225,7 +222,7 @@ void HistoryDock::showMoments()
 QString HistoryDock::chartKey() const
 {
     const int zone = m_chartZone->currentData().toInt();
-    for (const Zone& z : m_zoneList) {
+    for (const Zone& z : m_zones) {
         if (z.id == zone) {
             return QStringLiteral("%1|%2|%3|%4").arg(zone).arg(z.file, moment().date().toString(Qt::ISODate),
                                                          QFileInfo(z.file).lastModified().toString(Qt::ISODateWithMs));
@@ -241,7 +238,7 @@ void HistoryDock::showDay()
     {
         const QSignalBlocker blocker(m_chartZone);
         m_chartZone->clear();
-        for (const Zone& zone : qAsConst(m_zoneList))
+        for (const Zone& zone : qAsConst(m_zones))
             m_chartZone->addItem(tr("Zone %1 \"%2\"").arg(zone.id).arg(zone.name), zone.id);
         m_chartZone->setCurrentIndex(qMax(0, m_chartZone->findData(chosen)));
     }
@@ -251,7 +248,7 @@ void HistoryDock::showDay()
         return;
     }
     m_chartKey = key;
-    const Zone zone = m_zoneList.value(m_chartZone->currentIndex());
+    const Zone zone = m_zones.value(m_chartZone->currentIndex());
     const QDate day = moment().date();
     Xml::ReadError error;
     const SchedulePreview preview = key.isEmpty() ? SchedulePreview() : SchedulePreview::fromFile(zone.file, day, day, &error);
@@ -284,8 +281,8 @@ void HistoryDock::stepToNextChange()
     if (!ensureReader())
         return;
     qint64 next = std::numeric_limits<qint64>::max();
-    for (int zone : qAsConst(m_zones)) {
-        const qint64 at = m_reader->nextChange(zone, m_momentMs);
+    for (const Zone& zone : qAsConst(m_zones)) {
+        const qint64 at = m_reader->nextChange(zone.id, m_momentMs);
         if (at >= 0)
             next = std::min(next, at);
     }
@@ -298,8 +295,8 @@ void HistoryDock::stepToPreviousChange()
     if (!ensureReader())
         return;
     qint64 previous = -1;
-    for (int zone : qAsConst(m_zones))
-        previous = std::max(previous, m_reader->previousChange(zone, m_momentMs));
+    for (const Zone& zone : qAsConst(m_zones))
+        previous = std::max(previous, m_reader->previousChange(zone.id, m_momentMs));
     if (previous >= 0)
         seek(QDateTime::fromMSecsSinceEpoch(previous));
 }

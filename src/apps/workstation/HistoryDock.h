@@ -81,8 +81,7 @@ private:
     HistoryUrl m_url;
     std::unique_ptr<HistoryReader> m_reader;
     std::function<QVector<Zone>()> m_zoneSource;
-    QVector<int> m_zones;
-    QVector<Zone> m_zoneList;
+    QVector<Zone> m_zones;
     QString m_chartKey;
     QHash<int, ZoneMoment> m_moments;
     qint64 m_momentMs = 0;
