@@ -112,7 +112,7 @@ void ReplayLayer::show(const QList<QObject*>& zones, const QHash<int, ZoneMoment
     for (QObject* zone : zones) {
         const Outlines& outlines = outlinesOf(ModuleHost::zoneFile(zone));
         const ZoneMoment moment = moments.value(zone->property("id").toInt());
-        DrawnZone drawn{outlines.zone, moment.known, moment.controlSource, {}};
+        DrawnZone drawn{zone, outlines.zone, moment.known, moment.controlSource, {}};
         m_bounds |= outlines.zone.boundingRect();
         for (QObject* area : ModuleHost::areasOf(zone)) {
             const int id = area->property("id").toInt();
@@ -150,6 +150,8 @@ void ReplayLayer::paint(QPainter* painter, const QStyleOptionGraphicsItem* optio
     painter->save();
     // Whatever the live state drew goes under the map's background first.
     for (const DrawnZone& zone : qAsConst(m_zones)) {
+        if (!zone.object)
+            continue;
         MapLegend::coverUnreported(painter, zone.outline);
         for (const DrawnArea& area : zone.areas) {
             if (area.outline.boundingRect().intersects(exposed))
@@ -157,6 +159,8 @@ void ReplayLayer::paint(QPainter* painter, const QStyleOptionGraphicsItem* optio
         }
     }
     for (const DrawnZone& zone : qAsConst(m_zones)) {
+        if (!zone.object)
+            continue;
         paintZone(painter, zone);
         for (const DrawnArea& area : zone.areas) {
             if (area.outline.boundingRect().intersects(exposed))

@@ -50,6 +50,7 @@ private:
     };
     struct DrawnZone
     {
+        QPointer<QObject> object; // a zone closed during the replay is drawn no more
         QPainterPath outline;
         bool known = false;
         int controlSource = HistoryRecord::NoValue;
