@@ -969,6 +969,9 @@ QString MainWindow::objectToolTip(QObject* object) const
     QObject* zone = ModuleHost::zoneOf(object);
     if (!ModuleHost::isArea(object) && !ModuleHost::isZone(object))
         return QString();
+    const QVariant replayed = replayedArea(object, 0, Qt::ToolTipRole);
+    if (replayed.isValid())
+        return replayed.toString();
     // Values the service reported for another file, or before the link was up, are no one's.
     const bool live = m_links->isLive(zone);
     const QString unreported = tr("not reported");

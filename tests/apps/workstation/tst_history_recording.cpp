@@ -9,6 +9,7 @@
 #include "LinkMonitor.h"
 #include "LogDock.h"
 #include "MainWindow.h"
+#include "MapView.h"
 #include "ModuleHost.h"
 #include "ObjectTreeModel.h"
 #include "PropertiesDock.h"
@@ -204,8 +205,15 @@ private slots:
         QGraphicsScene* scene = ModuleHost::graphicsItem(area3)->scene();
         const QColor live = pixelAt(scene, centreOf(area3));
         auto* dock = window.findChild<HistoryDock*>(QStringLiteral("historyDock"));
+        auto* map = window.findChild<MapView*>();
+        const QPoint onMap = map->mapFromScene(centreOf(area3));
+        QVERIFY(!map->toolTipAt(onMap).startsWith(QStringLiteral("At ")));
         QVERIFY(dock->seek(QDateTime::fromMSecsSinceEpoch(last)));
         QCOMPARE(pixelAt(scene, centreOf(area3)), live);
+        // The map's tip tells the recorded state too.
+        const QString tip = map->toolTipAt(onMap);
+        QVERIFY2(tip.startsWith(QStringLiteral("At %1: state ").arg(dock->moment().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")))),
+                 qPrintable(tip));
         dock->backToLive();
     }
 
