@@ -50,11 +50,16 @@ HistoryDock::HistoryDock(QWidget* parent)
 {
     setObjectName(QStringLiteral("historyDock"));
     setWidget(createControls());
+    m_dayReader.setMaxThreadCount(1);
     m_play.setInterval(PlayTickMs);
     connect(&m_play, &QTimer::timeout, this, &HistoryDock::playTick);
 }
 
-HistoryDock::~HistoryDock() = default;
+HistoryDock::~HistoryDock()
+{
+    m_dayReader.clear();
+    m_dayReader.waitForDone();
+}
 
 QWidget* HistoryDock::createControls()
 {
@@ -219,6 +224,11 @@ void HistoryDock::showMoments()
     }
 }
 
+QString HistoryDock::chartNote() const
+{
+    return m_chartNote->text();
+}
+
 QString HistoryDock::chartKey() const
 {
     const int zone = m_chartZone->currentData().toInt();
@@ -248,27 +258,58 @@ void HistoryDock::showDay()
         return;
     }
     m_chartKey = key;
-    const Zone zone = m_zones.value(m_chartZone->currentIndex());
-    const QDate day = moment().date();
-    Xml::ReadError error;
-    const SchedulePreview preview = key.isEmpty() ? SchedulePreview() : SchedulePreview::fromFile(zone.file, day, day, &error);
     m_chart->clearActual();
-    m_chart->setPreview(preview);
-    m_chartNote->setText(key.isEmpty() ? tr("No zone open") : preview.isNull() ? tr("%1: %2").arg(zone.file, error.message.isEmpty() ? preview.error() : error.message)
-                                           : QString());
-    if (preview.isNull())
+    m_chart->setPreview(SchedulePreview());
+    const int request = ++m_dayRequest;
+    if (key.isEmpty()) {
+        m_chartNote->setText(tr("No zone open"));
         return;
-    const qint64 dayStart = preview.momentAt(0).toMSecsSinceEpoch();
-    const qint64 dayEnd = preview.momentAt(preview.minutes()).toMSecsSinceEpoch();
-    const ActualDay actual =
-        ActualDay::compute(m_reader->momentAt(zone.id, dayStart - 1),
-                           m_reader->changes(zone.id, dayStart - 1, dayEnd), dayStart,
-                           preview.minutes());
-    QHash<int, PlanTimeline> areas;
-    for (const SchedulePreview::Area& area : preview.areas())
-        areas.insert(area.id, planTimeline(actual.states(area.id)));
-    m_chart->setActual(planTimeline(actual.strategies()), areas);
-    m_chart->setNowMinute(preview.minuteOf(moment()));
+    }
+    // A large zone's plan and a day of its records take a while: read off the GUI thread.
+    const Zone zone = m_zones.value(m_chartZone->currentIndex());
+    m_chartNote->setText(tr("Reading the day of zone %1…").arg(zone.id));
+    const HistoryUrl url = m_url;
+    const QDate day = moment().date();
+    m_dayReader.start([this, request, url, zone, day] {
+        const RecordedDay read = readDay(url, zone, day);
+        QMetaObject::invokeMethod(this, [this, request, read] { dayRead(request, read); }, Qt::QueuedConnection);
+    });
+}
+
+HistoryDock::RecordedDay HistoryDock::readDay(const HistoryUrl& url, const Zone& zone, const QDate& day)
+{
+    RecordedDay read;
+    Xml::ReadError readError;
+    read.plan = SchedulePreview::fromFile(zone.file, day, day, &readError);
+    if (read.plan.isNull()) {
+        read.error = tr("%1: %2").arg(zone.file, readError.message.isEmpty() ? read.plan.error() : readError.message);
+        return read;
+    }
+    HistoryReader reader;
+    if (!reader.open(url, &read.error))
+        return read;
+    const qint64 dayStart = read.plan.momentAt(0).toMSecsSinceEpoch();
+    const qint64 dayEnd = read.plan.momentAt(read.plan.minutes()).toMSecsSinceEpoch();
+    const ActualDay actual = ActualDay::compute(reader.momentAt(zone.id, dayStart - 1),
+                                                reader.changes(zone.id, dayStart - 1, dayEnd), dayStart,
+                                                read.plan.minutes());
+    read.strategies = planTimeline(actual.strategies());
+    for (const SchedulePreview::Area& area : read.plan.areas())
+        read.areas.insert(area.id, planTimeline(actual.states(area.id)));
+    return read;
+}
+
+void HistoryDock::dayRead(int request, const RecordedDay& read)
+{
+    // Another zone or day was asked for since, or the replay ended.
+    if (request != m_dayRequest)
+        return;
+    m_chartNote->setText(read.error);
+    if (!read.error.isEmpty())
+        return;
+    m_chart->setPreview(read.plan);
+    m_chart->setActual(read.strategies, read.areas);
+    m_chart->setNowMinute(read.plan.minuteOf(moment()));
 }
 
 void HistoryDock::sliderMoved(int second)
@@ -315,6 +356,8 @@ void HistoryDock::backToLive()
     m_moments.clear();
     m_values->clear();
     m_chartKey.clear();
+    ++m_dayRequest;
+    m_chartNote->clear();
     m_chart->clearActual();
     m_chart->setPreview(SchedulePreview());
     m_band->hide();

@@ -2,6 +2,7 @@
 
 #include <QDockWidget>
 #include <QHash>
+#include <QThreadPool>
 #include <QTimer>
 #include <QVector>
 
@@ -10,6 +11,8 @@
 
 #include "HistoryRecord.h"
 #include "HistoryUrl.h"
+
+#include "Velmora/format/SchedulePreview.h"
 
 class QComboBox;
 class QTabWidget;
@@ -49,6 +52,8 @@ public:
     // Which zones the time line replays, asked at each seek: the open ones.
     void setZoneSource(const std::function<QVector<Zone>()>& zones);
     ScheduleChart* chart() const { return m_chart; }
+    // The chart's line under it: what is being read, or why it shows nothing.
+    QString chartNote() const;
     bool isReplaying() const { return m_replaying; }
     QDateTime moment() const;
     const QHash<int, ZoneMoment>& moments() const { return m_moments; }
@@ -69,9 +74,21 @@ signals:
 private:
     QWidget* createControls();
     QWidget* createChart(QWidget* parent);
+    // What the chart shows of a zone's day: the plan and what was recorded.
+    struct RecordedDay
+    {
+        SchedulePreview plan;
+        PlanTimeline strategies;
+        QHash<int, PlanTimeline> areas; // by area id
+        QString error;
+    };
+
     // The chosen zone's day, planned and recorded, read again when the zone, the day or the file changed.
     void showDay();
     QString chartKey() const;
+    // On the reading thread, with a connection of its own.
+    static RecordedDay readDay(const HistoryUrl& url, const Zone& zone, const QDate& day);
+    void dayRead(int request, const RecordedDay& read);
     bool ensureReader();
     void showMoments();
     void sliderMoved(int second);
@@ -83,6 +100,8 @@ private:
     std::function<QVector<Zone>()> m_zoneSource;
     QVector<Zone> m_zones;
     QString m_chartKey;
+    int m_dayRequest = 0;
+    QThreadPool m_dayReader; // one day at a time
     QHash<int, ZoneMoment> m_moments;
     qint64 m_momentMs = 0;
     bool m_replaying = false;

@@ -299,6 +299,7 @@ private slots:
         QVERIFY2(properties->shownValue(QStringLiteral("currentState")).contains(QString::number(area3State)),
                  qPrintable(properties->shownValue(QStringLiteral("currentState"))));
         QVERIFY(properties->shownValue(QStringLiteral("recorded")).contains(when));
+        QTRY_VERIFY2(dock->chart()->showsActual(), qPrintable(dock->chartNote()));
         checkPlannedAndRecorded(dock->chart());
         auto* tree = window.findChild<ObjectTreeModel*>();
         QVERIFY(tree);
