@@ -50,6 +50,16 @@ QString timeOf(qint64 ms)
     return QDateTime::fromMSecsSinceEpoch(ms).toString(QStringLiteral("HH:mm:ss"));
 }
 
+QString commandText(const HistoryRecord& command, const DailyReport::ResultWords& resultWords)
+{
+    // The first versions kept the result in words, in the detail.
+    if (command.code == HistoryRecord::NoValue)
+        return command.detail;
+    if (command.code == HistoryRecord::NoReply)
+        return tr("%1 → no result").arg(command.detail);
+    return tr("%1 → %2").arg(command.detail, resultWords ? resultWords(command.code) : tr("result %1").arg(command.code));
+}
+
 } // namespace
 
 DailyReport DailyReport::compute(const ZoneMoment& start, const QVector<HistoryRecord>& changes,
@@ -114,7 +124,7 @@ void DailyReport::countMinute(const ZoneMoment& moment, const DailyPlan& plan, i
     }
 }
 
-QString DailyReport::text(const QString& title) const
+QString DailyReport::text(const QString& title, const ResultWords& resultWords) const
 {
     QStringList lines{title, tr("Strategies (minutes actual / planned):")};
     for (const Tally& t : m_strategies)
@@ -138,7 +148,7 @@ QString DailyReport::text(const QString& title) const
     if (m_causes.isEmpty())
         lines << tr("  none");
     for (const HistoryRecord& command : m_causes)
-        lines << tr("  %1 %2@%3: %4").arg(timeOf(command.serviceMs), command.user, command.host, command.detail);
+        lines << tr("  %1 %2@%3: %4").arg(timeOf(command.serviceMs), command.user, command.host, commandText(command, resultWords));
     return lines.join(QLatin1Char('\n')) + QLatin1Char('\n');
 }
 
@@ -156,8 +166,9 @@ QString DailyReport::csv() const
         lines << QStringLiteral("state_off_plan,%1,,%2,,,,,").arg(area.id).arg(area.differentMinutes);
     }
     for (const HistoryRecord& command : m_causes) {
-        lines << QStringLiteral("command,,,,,%1,%2,%3,%4")
-                     .arg(QDateTime::fromMSecsSinceEpoch(command.serviceMs).toString(Qt::ISODate),
+        const QString code = command.code == HistoryRecord::NoValue ? QString() : QString::number(command.code);
+        lines << QStringLiteral("command,,%1,,,%2,%3,%4,%5")
+                     .arg(code, QDateTime::fromMSecsSinceEpoch(command.serviceMs).toString(Qt::ISODate),
                           csvField(command.user), csvField(command.host), csvField(command.detail));
     }
     return lines.join(QLatin1Char('\n')) + QLatin1Char('\n');

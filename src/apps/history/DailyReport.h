@@ -5,6 +5,8 @@
 #include <QString>
 #include <QVector>
 
+#include <functional>
+
 #include "HistoryRecord.h"
 
 namespace Velmora {
@@ -41,8 +43,8 @@ public:
         int differentMinutes = 0;     // minutes whose state was not the planned one
     };
 
-    // start: the zone when the day began; changes: its State records of the
-    // day; commands: its Command records of the day; all in time order.
+    // start: the zone when the day began; changes: its State and FullState
+    // records of the day; commands: its Command records of the day; all in time order.
     static DailyReport compute(const ZoneMoment& start, const QVector<HistoryRecord>& changes,
                                const QVector<HistoryRecord>& commands, const DailyPlan& plan);
 
@@ -52,7 +54,10 @@ public:
     // The commands after which the zone left its plan: the last one before each departure.
     const QVector<HistoryRecord>& causes() const { return m_causes; }
 
-    QString text(const QString& title) const;
+    // A command's result code in the reader's words; the code itself without one.
+    using ResultWords = std::function<QString(int code)>;
+    QString text(const QString& title, const ResultWords& resultWords = {}) const;
+    // Codes, not words: a command's result code stands in the id column.
     QString csv() const;
 
 private:

@@ -14,7 +14,8 @@ namespace Velmora {
 namespace {
 
 const QString RecordColumns = QStringLiteral(
-    "kind, zone, area, service_ms, local_ms, control_source, strategy, state, special_state, detail, user_name, host");
+    "kind, zone, area, service_ms, local_ms, control_source, strategy, state, special_state, code, detail, user_name,"
+    " host");
 
 HistoryRecord recordOf(const QSqlQuery& query)
 {
@@ -28,9 +29,10 @@ HistoryRecord recordOf(const QSqlQuery& query)
     record.strategy = query.value(6).toInt();
     record.state = query.value(7).toInt();
     record.specialState = query.value(8).toInt();
-    record.detail = query.value(9).toString();
-    record.user = query.value(10).toString();
-    record.host = query.value(11).toString();
+    record.code = query.value(9).toInt();
+    record.detail = query.value(10).toString();
+    record.user = query.value(11).toString();
+    record.host = query.value(12).toString();
     return record;
 }
 
@@ -158,14 +160,24 @@ qint64 HistoryReader::previousChange(int zone, qint64 serviceMs)
 
 QVector<HistoryRecord> HistoryReader::records(int zone, HistoryRecord::Kind kind, qint64 firstMs, qint64 lastMs)
 {
+    return select(QString::number(kind), zone, firstMs, lastMs);
+}
+
+QVector<HistoryRecord> HistoryReader::changes(int zone, qint64 firstMs, qint64 lastMs)
+{
+    return select(QStringLiteral("%1, %2").arg(int(HistoryRecord::State)).arg(int(HistoryRecord::FullState)), zone,
+                  firstMs, lastMs);
+}
+
+QVector<HistoryRecord> HistoryReader::select(const QString& kinds, int zone, qint64 firstMs, qint64 lastMs)
+{
     QVector<HistoryRecord> result;
     QSqlQuery query(m_db);
     query.setForwardOnly(true);
-    query.prepare(QStringLiteral("SELECT %1 FROM records WHERE zone = ? AND kind = ? AND service_ms > ?"
+    query.prepare(QStringLiteral("SELECT %1 FROM records WHERE zone = ? AND kind IN (%2) AND service_ms > ?"
                                  " AND service_ms <= ? ORDER BY service_ms, id")
-                      .arg(RecordColumns));
+                      .arg(RecordColumns, kinds));
     query.addBindValue(zone);
-    query.addBindValue(int(kind));
     query.addBindValue(firstMs);
     query.addBindValue(lastMs);
     if (!query.exec()) {

@@ -34,8 +34,11 @@ public:
     qint64 previousChange(int zone, qint64 serviceMs);
     // Records of one kind with firstMs < service time <= lastMs, in time order.
     QVector<HistoryRecord> records(int zone, HistoryRecord::Kind kind, qint64 firstMs, qint64 lastMs);
+    // The State and FullState records of that span, in time order: what moves a ZoneMoment on.
+    QVector<HistoryRecord> changes(int zone, qint64 firstMs, qint64 lastMs);
 
 private:
+    QVector<HistoryRecord> select(const QString& kinds, int zone, qint64 firstMs, qint64 lastMs);
     qint64 oneValue(const QString& sql, int zone, qint64 serviceMs);
 
     QSqlDatabase m_db;

@@ -11,7 +11,7 @@ QByteArray HistoryRecord::digest() const
 {
     // Local time, user and host differ between workstations recording one event: left out.
     QCryptographicHash hash(QCryptographicHash::Sha1);
-    const QString values = QStringLiteral("%1,%2,%3,%4|").arg(controlSource).arg(strategy).arg(state).arg(specialState);
+    const QString values = QStringLiteral("%1,%2,%3,%4,%5|").arg(controlSource).arg(strategy).arg(state).arg(specialState).arg(code);
     hash.addData(values.toUtf8());
     hash.addData(detail.toUtf8());
     return hash.result().toHex().left(24);
@@ -35,6 +35,17 @@ const AreaMoment* ZoneMoment::area(int id) const
 
 void ZoneMoment::apply(const HistoryRecord& record)
 {
+    if (record.kind == HistoryRecord::FullState) {
+        // The whole zone again: what a lost change left wrong is right from here on.
+        QVector<AreaMoment> all;
+        if (!parseAreas(record.detail, &all))
+            return;
+        known = true;
+        controlSource = record.controlSource;
+        strategy = record.strategy;
+        areas = all;
+        return;
+    }
     known = true;
     if (record.area == HistoryRecord::ZoneItself) {
         controlSource = record.controlSource;

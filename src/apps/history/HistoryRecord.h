@@ -19,6 +19,8 @@ struct HistoryRecord
     };
     static constexpr int ZoneItself = -1;
     static constexpr int NoValue = -1;
+    // A command's code when its reply carried no result.
+    static constexpr int NoReply = -2;
 
     Kind kind = State;
     int zone = 0;
@@ -29,7 +31,12 @@ struct HistoryRecord
     int strategy = NoValue;
     int state = NoValue;
     int specialState = NoValue;
-    QString detail; // the event, command or link words; a full state's areas
+    // What happened as a number, so that workstations in different languages
+    // write one record: a link's status, a command's result (or error) code.
+    int code = NoValue;
+    // Never translated: the event's id and values, the command as typed, a
+    // mismatch's two hashes, a full state's areas.
+    QString detail;
     QString user;
     QString host;
 
@@ -63,7 +70,7 @@ struct ZoneMoment
 
     AreaMoment* area(int id);
     const AreaMoment* area(int id) const;
-    // A State record moves the zone or one area on.
+    // A State record moves the zone or one area on; a FullState record sets them all.
     void apply(const HistoryRecord& record);
     // "id,source,state,special;..." as a FullState record's detail keeps the areas.
     QString areasText() const;

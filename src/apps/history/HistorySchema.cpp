@@ -40,6 +40,17 @@ const QStringList& migrations()
         // Seeks read one zone's full states and changes by time; purges read by time alone.
         QStringLiteral("CREATE INDEX records_seek ON records (zone, kind, service_ms);"
                        "CREATE INDEX records_age ON records (service_ms)"),
+        // Codes instead of words, so that workstations in different languages
+        // write one record. Links recorded in English get their status number
+        // (the workstation's order: not connected, connecting, not answering,
+        // linked, hash mismatch); other words stay as they were written.
+        QStringLiteral("ALTER TABLE records ADD COLUMN code INTEGER NOT NULL DEFAULT -1;"
+                       "UPDATE records SET code = 0, detail = '' WHERE kind = 4 AND detail = 'not connected';"
+                       "UPDATE records SET code = 1, detail = '' WHERE kind = 4 AND detail = 'connecting';"
+                       "UPDATE records SET code = 2, detail = '' WHERE kind = 4 AND detail = 'connected, not answering';"
+                       "UPDATE records SET code = 3, detail = '' WHERE kind = 4 AND detail = 'linked';"
+                       "UPDATE records SET code = 4, detail = substr(detail, 16)"
+                       " WHERE kind = 4 AND detail LIKE 'hash mismatch: %'"),
     };
     return steps;
 }

@@ -2,11 +2,13 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QStandardPaths>
+#include <QThread>
 #include <QUrl>
 
 namespace Velmora {
@@ -36,6 +38,23 @@ bool parsePostgres(const QString& text, HistoryUrl* url, QString* error)
     return true;
 }
 
+// Switching a new file to WAL takes it whole. Of two programs opening it at
+// once, the one that must wait is refused at once instead (SQLite will not
+// let a reader wait for a writer that may wait for it): it tries again, for as
+// long as a locked write would wait.
+bool execWhenFree(QSqlQuery& query, const QString& sql)
+{
+    QElapsedTimer waited;
+    waited.start();
+    while (!query.exec(sql)) {
+        const bool busy = query.lastError().nativeErrorCode() == QLatin1String("5"); // SQLITE_BUSY
+        if (!busy || waited.elapsed() > SqliteBusyMs)
+            return false;
+        QThread::msleep(10);
+    }
+    return true;
+}
+
 } // namespace
 
 QString HistoryUrl::text() const
@@ -49,6 +68,14 @@ QString HistoryUrl::text() const
         break;
     }
     return QString();
+}
+
+QString HistoryUrl::filePath() const
+{
+    if (!path.startsWith(QLatin1String("file:")))
+        return path;
+    const QUrl uri(path);
+    return uri.isLocalFile() ? uri.toLocalFile() : uri.path();
 }
 
 bool HistoryUrl::parse(const QString& text, HistoryUrl* url, QString* error)
@@ -94,7 +121,7 @@ QSqlDatabase HistoryUrl::addDatabase(const QString& connectionName) const
     }
     QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connectionName);
     db.setDatabaseName(path);
-    db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(SqliteBusyMs));
+    db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1;QSQLITE_OPEN_URI").arg(SqliteBusyMs));
     return db;
 }
 
@@ -105,7 +132,7 @@ bool HistoryUrl::open(QSqlDatabase* db, QString* error) const
                      .arg(driver == Postgres ? QStringLiteral("PostgreSQL") : QStringLiteral("SQLite"));
         return false;
     }
-    if (driver == Sqlite && !QDir().mkpath(QFileInfo(path).absolutePath())) {
+    if (driver == Sqlite && !QDir().mkpath(QFileInfo(filePath()).absolutePath())) {
         *error = QCoreApplication::translate("HistoryUrl", "cannot create the folder of %1").arg(path);
         return false;
     }
@@ -117,7 +144,8 @@ bool HistoryUrl::open(QSqlDatabase* db, QString* error) const
         return true;
     // WAL: readers (the replay, velmora-inspect) never wait for the writer.
     QSqlQuery pragma(*db);
-    if (!pragma.exec(QStringLiteral("PRAGMA journal_mode=WAL")) || !pragma.exec(QStringLiteral("PRAGMA synchronous=NORMAL"))) {
+    if (!execWhenFree(pragma, QStringLiteral("PRAGMA journal_mode=WAL"))
+        || !pragma.exec(QStringLiteral("PRAGMA synchronous=NORMAL"))) {
         *error = pragma.lastError().text();
         db->close();
         return false;

@@ -7,6 +7,8 @@ class QSqlDatabase;
 namespace Velmora {
 
 // Where the history lives: "sqlite:PATH" or "postgresql://user@host:port/db".
+// PATH may be an SQLite URI ("sqlite:file:/srv/history.sqlite?mode=ro" for a
+// history this workstation only reads).
 struct HistoryUrl
 {
     enum Driver { None, Sqlite, Postgres };
@@ -22,6 +24,8 @@ struct HistoryUrl
     bool isValid() const { return driver != None; }
     // The URL again, without the password: what the log and the status bar show.
     QString text() const;
+    // The SQLite file itself, a URI's query left off.
+    QString filePath() const;
 
     static bool parse(const QString& text, HistoryUrl* url, QString* error);
     // history.sqlite in the user's data folder.

@@ -27,7 +27,7 @@ constexpr qint64 DayMs = 24 * 3600 * 1000LL;
 
 const QString InsertSql = QStringLiteral(
     "INSERT INTO records (kind, zone, area, service_ms, local_ms, control_source, strategy, state,"
-    " special_state, detail, user_name, host, digest) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"
+    " special_state, code, detail, user_name, host, digest) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"
     " ON CONFLICT DO NOTHING");
 
 } // namespace
@@ -303,11 +303,12 @@ bool HistoryWriter::bindAndInsert(QSqlQuery& insert, const HistoryRecord& record
     insert.bindValue(6, record.strategy);
     insert.bindValue(7, record.state);
     insert.bindValue(8, record.specialState);
+    insert.bindValue(9, record.code);
     // A null QString binds as NULL; the columns hold empty texts.
-    insert.bindValue(9, record.detail.isNull() ? QString(QLatin1String("")) : record.detail);
-    insert.bindValue(10, record.user.isNull() ? QString(QLatin1String("")) : record.user);
-    insert.bindValue(11, record.host.isNull() ? QString(QLatin1String("")) : record.host);
-    insert.bindValue(12, QString::fromLatin1(record.digest()));
+    insert.bindValue(10, record.detail.isNull() ? QString(QLatin1String("")) : record.detail);
+    insert.bindValue(11, record.user.isNull() ? QString(QLatin1String("")) : record.user);
+    insert.bindValue(12, record.host.isNull() ? QString(QLatin1String("")) : record.host);
+    insert.bindValue(13, QString::fromLatin1(record.digest()));
     if (insert.exec())
         return true;
     *error = insert.lastError().text();

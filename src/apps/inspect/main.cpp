@@ -8,6 +8,7 @@
 
 #include "Velmora/format/ConfigChecker.h"
 #include "Velmora/format/ConfigDiff.h"
+#include "Velmora/format/Protocol.h"
 #include "Velmora/format/SchedulePreview.h"
 #include "Velmora/format/XmlDocument.h"
 #include "Velmora/format/ScheduleTable.h"
@@ -176,12 +177,19 @@ int printReport(const QString& history, const QString& date, const QStringList& 
     const int zone = preview.zoneId();
     const Velmora::DailyReport report = Velmora::DailyReport::compute(
         reader.momentAt(zone, plan.dayStartMs - 1),
-        reader.records(zone, Velmora::HistoryRecord::State, plan.dayStartMs - 1, dayEnd),
+        reader.changes(zone, plan.dayStartMs - 1, dayEnd),
         reader.records(zone, Velmora::HistoryRecord::Command, plan.dayStartMs - 1, dayEnd), plan);
+    // The protocol's own symbols: the same in every language.
+    const auto resultWords = [](int code) {
+        const Velmora::Protocol::ResultRow* row = Velmora::Protocol::findResult(code);
+        return row ? QStringLiteral("%1 (%2)").arg(QString::fromLatin1(row->symbol)).arg(code)
+                   : QStringLiteral("result %1").arg(code);
+    };
     out << (csv ? report.csv()
                 : report.text(QStringLiteral("Zone %1 \"%2\" on %3, recorded against planned")
                                   .arg(zone)
-                                  .arg(preview.zoneName(), day.toString(Qt::ISODate))));
+                                  .arg(preview.zoneName(), day.toString(Qt::ISODate)),
+                              resultWords));
     return 0;
 }
 

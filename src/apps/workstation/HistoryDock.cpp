@@ -1,15 +1,20 @@
 #include "HistoryDock.h"
 
+#include "ActualDay.h"
 #include "HistoryReader.h"
+#include "ScheduleChart.h"
 
 #include <QComboBox>
 #include <QDateEdit>
+#include <QFileInfo>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
+#include <QScrollArea>
 #include <QSignalBlocker>
 #include <QSlider>
+#include <QTabWidget>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
@@ -27,6 +32,17 @@ QString valueText(int value)
     return value == HistoryRecord::NoValue ? QStringLiteral("–") : QString::number(value);
 }
 
+PlanTimeline planTimeline(const DayTimeline& recorded)
+{
+    PlanTimeline timeline;
+    timeline.reserve(recorded.size());
+    for (const DayInterval& interval : recorded) {
+        const int id = interval.id == HistoryRecord::NoValue ? Config::NoId : interval.id;
+        timeline.append(PlanInterval{interval.start, interval.end, id, Config::NoId});
+    }
+    return timeline;
+}
+
 } // namespace
 
 HistoryDock::HistoryDock(QWidget* parent)
@@ -34,11 +50,16 @@ HistoryDock::HistoryDock(QWidget* parent)
 {
     setObjectName(QStringLiteral("historyDock"));
     setWidget(createControls());
+    m_dayReader.setMaxThreadCount(1);
     m_play.setInterval(PlayTickMs);
     connect(&m_play, &QTimer::timeout, this, &HistoryDock::playTick);
 }
 
-HistoryDock::~HistoryDock() = default;
+HistoryDock::~HistoryDock()
+{
+    m_dayReader.clear();
+    m_dayReader.waitForDone();
+}
 
 QWidget* HistoryDock::createControls()
 {
@@ -72,11 +93,14 @@ QWidget* HistoryDock::createControls()
     row->addWidget(m_speed);
     row->addWidget(m_playButton);
     row->addWidget(m_live);
+    auto* tabs = new QTabWidget(box);
+    tabs->addTab(m_values, tr("Zones at the moment"));
+    tabs->addTab(createChart(tabs), tr("Planned and recorded day"));
     auto* layout = new QVBoxLayout(box);
     layout->addWidget(m_band);
     layout->addLayout(row);
     layout->addWidget(m_slider);
-    layout->addWidget(m_values);
+    layout->addWidget(tabs);
 
     connect(m_slider, &QSlider::valueChanged, this, &HistoryDock::sliderMoved);
     connect(m_day, &QDateEdit::dateChanged, this, [this] { sliderMoved(m_slider->value()); });
@@ -92,13 +116,34 @@ QWidget* HistoryDock::createControls()
     return box;
 }
 
+QWidget* HistoryDock::createChart(QWidget* parent)
+{
+    auto* page = new QWidget(parent);
+    m_chartZone = new QComboBox(page);
+    m_chartZone->setObjectName(QStringLiteral("historyChartZone"));
+    m_chartNote = new QLabel(page);
+    m_chart = new ScheduleChart(page);
+    m_chart->setObjectName(QStringLiteral("historyChart"));
+    auto* scroll = new QScrollArea(page);
+    scroll->setWidget(m_chart);
+    scroll->setWidgetResizable(true);
+    auto* top = new QHBoxLayout;
+    top->addWidget(m_chartZone);
+    top->addWidget(m_chartNote, 1);
+    auto* layout = new QVBoxLayout(page);
+    layout->addLayout(top);
+    layout->addWidget(scroll);
+    connect(m_chartZone, QOverload<int>::of(&QComboBox::activated), this, [this] { showDay(); });
+    return page;
+}
+
 void HistoryDock::setHistory(const HistoryUrl& url)
 {
     m_url = url;
     m_reader.reset();
 }
 
-void HistoryDock::setZoneSource(const std::function<QVector<int>()>& zones)
+void HistoryDock::setZoneSource(const std::function<QVector<Zone>()>& zones)
 {
     m_zoneSource = zones;
 }
@@ -140,8 +185,8 @@ bool HistoryDock::seek(const QDateTime& when)
     if (m_zoneSource)
         m_zones = m_zoneSource();
     m_moments.clear();
-    for (int zone : qAsConst(m_zones))
-        m_moments.insert(zone, m_reader->momentAt(zone, m_momentMs));
+    for (const Zone& zone : qAsConst(m_zones))
+        m_moments.insert(zone.id, m_reader->momentAt(zone.id, m_momentMs));
     {
         // The controls follow the moment without seeking again.
         const QSignalBlocker dayBlocker(m_day);
@@ -155,6 +200,7 @@ bool HistoryDock::seek(const QDateTime& when)
     m_band->setText(bandText());
     m_band->show();
     showMoments();
+    showDay();
     if (started)
         emit replayStarted();
     emit momentShown(when);
@@ -164,9 +210,9 @@ bool HistoryDock::seek(const QDateTime& when)
 void HistoryDock::showMoments()
 {
     m_values->clear();
-    for (int zone : qAsConst(m_zones)) {
-        const ZoneMoment moment = m_moments.value(zone);
-        auto* zoneItem = new QTreeWidgetItem(m_values, {tr("zone %1").arg(zone), valueText(moment.controlSource),
+    for (const Zone& zone : qAsConst(m_zones)) {
+        const ZoneMoment moment = m_moments.value(zone.id);
+        auto* zoneItem = new QTreeWidgetItem(m_values, {tr("zone %1").arg(zone.id), valueText(moment.controlSource),
                                                         valueText(moment.strategy), QString()});
         if (!moment.known)
             zoneItem->setText(1, tr("nothing recorded yet"));
@@ -176,6 +222,94 @@ void HistoryDock::showMoments()
         }
         zoneItem->setExpanded(true);
     }
+}
+
+QString HistoryDock::chartNote() const
+{
+    return m_chartNote->text();
+}
+
+QString HistoryDock::chartKey() const
+{
+    const int zone = m_chartZone->currentData().toInt();
+    for (const Zone& z : m_zones) {
+        if (z.id == zone) {
+            return QStringLiteral("%1|%2|%3|%4").arg(zone).arg(z.file, moment().date().toString(Qt::ISODate),
+                                                         QFileInfo(z.file).lastModified().toString(Qt::ISODateWithMs));
+        }
+    }
+    return QString();
+}
+
+void HistoryDock::showDay()
+{
+    // The chooser follows the open zones; the chosen one stays while it is open.
+    const int chosen = m_chartZone->currentData().toInt();
+    {
+        const QSignalBlocker blocker(m_chartZone);
+        m_chartZone->clear();
+        for (const Zone& zone : qAsConst(m_zones))
+            m_chartZone->addItem(tr("Zone %1 \"%2\"").arg(zone.id).arg(zone.name), zone.id);
+        m_chartZone->setCurrentIndex(qMax(0, m_chartZone->findData(chosen)));
+    }
+    const QString key = chartKey();
+    if (key == m_chartKey) {
+        m_chart->setNowMinute(m_chart->preview().minuteOf(moment()));
+        return;
+    }
+    m_chartKey = key;
+    m_chart->clearActual();
+    m_chart->setPreview(SchedulePreview());
+    const int request = ++m_dayRequest;
+    if (key.isEmpty()) {
+        m_chartNote->setText(tr("No zone open"));
+        return;
+    }
+    // A large zone's plan and a day of its records take a while: read off the GUI thread.
+    const Zone zone = m_zones.value(m_chartZone->currentIndex());
+    m_chartNote->setText(tr("Reading the day of zone %1…").arg(zone.id));
+    const HistoryUrl url = m_url;
+    const QDate day = moment().date();
+    m_dayReader.start([this, request, url, zone, day] {
+        const RecordedDay read = readDay(url, zone, day);
+        QMetaObject::invokeMethod(this, [this, request, read] { dayRead(request, read); }, Qt::QueuedConnection);
+    });
+}
+
+HistoryDock::RecordedDay HistoryDock::readDay(const HistoryUrl& url, const Zone& zone, const QDate& day)
+{
+    RecordedDay read;
+    Xml::ReadError readError;
+    read.plan = SchedulePreview::fromFile(zone.file, day, day, &readError);
+    if (read.plan.isNull()) {
+        read.error = tr("%1: %2").arg(zone.file, readError.message.isEmpty() ? read.plan.error() : readError.message);
+        return read;
+    }
+    HistoryReader reader;
+    if (!reader.open(url, &read.error))
+        return read;
+    const qint64 dayStart = read.plan.momentAt(0).toMSecsSinceEpoch();
+    const qint64 dayEnd = read.plan.momentAt(read.plan.minutes()).toMSecsSinceEpoch();
+    const ActualDay actual = ActualDay::compute(reader.momentAt(zone.id, dayStart - 1),
+                                                reader.changes(zone.id, dayStart - 1, dayEnd), dayStart,
+                                                read.plan.minutes());
+    read.strategies = planTimeline(actual.strategies());
+    for (const SchedulePreview::Area& area : read.plan.areas())
+        read.areas.insert(area.id, planTimeline(actual.states(area.id)));
+    return read;
+}
+
+void HistoryDock::dayRead(int request, const RecordedDay& read)
+{
+    // Another zone or day was asked for since, or the replay ended.
+    if (request != m_dayRequest)
+        return;
+    m_chartNote->setText(read.error);
+    if (!read.error.isEmpty())
+        return;
+    m_chart->setPreview(read.plan);
+    m_chart->setActual(read.strategies, read.areas);
+    m_chart->setNowMinute(read.plan.minuteOf(moment()));
 }
 
 void HistoryDock::sliderMoved(int second)
@@ -188,8 +322,8 @@ void HistoryDock::stepToNextChange()
     if (!ensureReader())
         return;
     qint64 next = std::numeric_limits<qint64>::max();
-    for (int zone : qAsConst(m_zones)) {
-        const qint64 at = m_reader->nextChange(zone, m_momentMs);
+    for (const Zone& zone : qAsConst(m_zones)) {
+        const qint64 at = m_reader->nextChange(zone.id, m_momentMs);
         if (at >= 0)
             next = std::min(next, at);
     }
@@ -202,8 +336,8 @@ void HistoryDock::stepToPreviousChange()
     if (!ensureReader())
         return;
     qint64 previous = -1;
-    for (int zone : qAsConst(m_zones))
-        previous = std::max(previous, m_reader->previousChange(zone, m_momentMs));
+    for (const Zone& zone : qAsConst(m_zones))
+        previous = std::max(previous, m_reader->previousChange(zone.id, m_momentMs));
     if (previous >= 0)
         seek(QDateTime::fromMSecsSinceEpoch(previous));
 }
@@ -221,6 +355,11 @@ void HistoryDock::backToLive()
     m_replaying = false;
     m_moments.clear();
     m_values->clear();
+    m_chartKey.clear();
+    ++m_dayRequest;
+    m_chartNote->clear();
+    m_chart->clearActual();
+    m_chart->setPreview(SchedulePreview());
     m_band->hide();
     m_live->setEnabled(false);
     emit liveResumed();

@@ -2,6 +2,7 @@
 
 #include <QDockWidget>
 #include <QHash>
+#include <QThreadPool>
 #include <QTimer>
 #include <QVector>
 
@@ -11,7 +12,11 @@
 #include "HistoryRecord.h"
 #include "HistoryUrl.h"
 
+#include "Velmora/format/SchedulePreview.h"
+
 class QComboBox;
+class QTabWidget;
+class ScheduleChart;
 class QDateEdit;
 class QLabel;
 class QPushButton;
@@ -27,6 +32,8 @@ class HistoryReader;
 // chosen moment shows each zone's strategy and its areas' control source,
 // state and special state as they were, read from the nearest full state and
 // the changes after it; while replaying, live is paused until "Back to live".
+// Beside the values, the day of one zone as planned and as recorded: the
+// schedule chart with what actually ran drawn under each planned bar.
 class HistoryDock : public QDockWidget
 {
     Q_OBJECT
@@ -34,9 +41,19 @@ public:
     explicit HistoryDock(QWidget* parent = nullptr);
     ~HistoryDock() override;
 
+    struct Zone
+    {
+        int id = 0;
+        QString name;
+        QString file; // its configuration, for the day's plan
+    };
+
     void setHistory(const HistoryUrl& url);
-    // Which zones (by id) the time line replays, asked at each seek: the open ones.
-    void setZoneSource(const std::function<QVector<int>()>& zones);
+    // Which zones the time line replays, asked at each seek: the open ones.
+    void setZoneSource(const std::function<QVector<Zone>()>& zones);
+    ScheduleChart* chart() const { return m_chart; }
+    // The chart's line under it: what is being read, or why it shows nothing.
+    QString chartNote() const;
     bool isReplaying() const { return m_replaying; }
     QDateTime moment() const;
     const QHash<int, ZoneMoment>& moments() const { return m_moments; }
@@ -56,6 +73,22 @@ signals:
 
 private:
     QWidget* createControls();
+    QWidget* createChart(QWidget* parent);
+    // What the chart shows of a zone's day: the plan and what was recorded.
+    struct RecordedDay
+    {
+        SchedulePreview plan;
+        PlanTimeline strategies;
+        QHash<int, PlanTimeline> areas; // by area id
+        QString error;
+    };
+
+    // The chosen zone's day, planned and recorded, read again when the zone, the day or the file changed.
+    void showDay();
+    QString chartKey() const;
+    // On the reading thread, with a connection of its own.
+    static RecordedDay readDay(const HistoryUrl& url, const Zone& zone, const QDate& day);
+    void dayRead(int request, const RecordedDay& read);
     bool ensureReader();
     void showMoments();
     void sliderMoved(int second);
@@ -64,8 +97,11 @@ private:
 
     HistoryUrl m_url;
     std::unique_ptr<HistoryReader> m_reader;
-    std::function<QVector<int>()> m_zoneSource;
-    QVector<int> m_zones;
+    std::function<QVector<Zone>()> m_zoneSource;
+    QVector<Zone> m_zones;
+    QString m_chartKey;
+    int m_dayRequest = 0;
+    QThreadPool m_dayReader; // one day at a time
     QHash<int, ZoneMoment> m_moments;
     qint64 m_momentMs = 0;
     bool m_replaying = false;
@@ -80,6 +116,9 @@ private:
     QPushButton* m_live;
     QLabel* m_band;
     QTreeWidget* m_values;
+    QComboBox* m_chartZone;
+    QLabel* m_chartNote;
+    ScheduleChart* m_chart;
 };
 
 } // namespace Velmora

@@ -22,6 +22,16 @@ int intProperty(const QObject* object, const char* name)
     return value.isValid() ? value.toInt() : HistoryRecord::NoValue;
 }
 
+// The service's answer as a number: its error when the command failed on the
+// way, else its result code.
+int resultCode(const Response* response)
+{
+    if (response->error() != 0)
+        return int(response->error());
+    const qint64 result = response->resultCode();
+    return result < 0 ? HistoryRecord::NoReply : int(result);
+}
+
 QString userName()
 {
     QString user = qEnvironmentVariable("USER");
@@ -145,7 +155,8 @@ void HistoryRecorder::commandSent(QObject* zone, Response* response, const QStri
             return;
         observeStamp(zoneGuard, LogDock::replyStamp(response));
         HistoryRecord record = baseRecord(zoneGuard, HistoryRecord::Command);
-        record.detail = QStringLiteral("%1 → %2").arg(typed, LogDock::resultText(response, zoneGuard));
+        record.detail = typed;
+        record.code = resultCode(response);
         m_writer->add(record);
     });
 }
@@ -155,9 +166,9 @@ void HistoryRecorder::linkStatusChanged(QObject* zone, LinkMonitor::Status statu
     if (!zone)
         return;
     HistoryRecord record = baseRecord(zone, HistoryRecord::Link);
-    record.detail = LinkMonitor::text(status);
+    record.code = status;
     if (status == LinkMonitor::HashMismatch) {
-        record.detail += QStringLiteral(": service hash %1, file hash %2")
+        record.detail = QStringLiteral("service hash %1, file hash %2")
                              .arg(QString::fromLatin1(zone->property("remoteHash").toByteArray().toHex()),
                                   QString::fromLatin1(zone->property("localHash").toByteArray().toHex()));
     }

@@ -5,6 +5,7 @@
 #include "HistoryDock.h"
 #include "HistoryRecorder.h"
 #include "HistoryWriter.h"
+#include "ReplayLayer.h"
 #include "HostLogging.h"
 #include "LinkMonitor.h"
 #include "LightLayer.h"
@@ -968,6 +969,9 @@ QString MainWindow::objectToolTip(QObject* object) const
     QObject* zone = ModuleHost::zoneOf(object);
     if (!ModuleHost::isArea(object) && !ModuleHost::isZone(object))
         return QString();
+    const QVariant replayed = replayedArea(object, 0, Qt::ToolTipRole);
+    if (replayed.isValid())
+        return replayed.toString();
     // Values the service reported for another file, or before the link was up, are no one's.
     const bool live = m_links->isLive(zone);
     const QString unreported = tr("not reported");
@@ -1170,10 +1174,10 @@ void MainWindow::createHistoryDock(Velmora::HistoryWriter* writer)
     tabifyDockWidget(m_logDock, m_historyDock);
     m_logDock->raise();
     m_historyDock->setZoneSource([this] {
-        QVector<int> ids;
+        QVector<Velmora::HistoryDock::Zone> zones;
         for (QObject* zone : m_host->zones())
-            ids << zone->property("id").toInt();
-        return ids;
+            zones.append({zone->property("id").toInt(), zone->property("name").toString(), ModuleHost::zoneFile(zone)});
+        return zones;
     });
     connect(m_historyDock, &Velmora::HistoryDock::replayStarted, this, [this] { setReplaying(true); });
     m_treeModel->setOverride([this](const QObject* object, int column, int role) {
@@ -1185,7 +1189,11 @@ void MainWindow::createHistoryDock(Velmora::HistoryWriter* writer)
     band->setObjectName(QStringLiteral("mapReplayBand"));
     band->setStyleSheet(QStringLiteral("background: #ffb300; color: black; font-weight: bold; padding: 6px;"));
     band->hide();
-    connect(m_historyDock, &Velmora::HistoryDock::momentShown, this, [this, band] {
+    auto* replayLayer = new Velmora::ReplayLayer;
+    m_scene->addItem(replayLayer);
+    connect(m_historyDock, &Velmora::HistoryDock::momentShown, this, [this, band, replayLayer] {
+        replayLayer->show(m_host->zones(), m_historyDock->moments());
+        m_propertiesDock->showRecorded({m_historyDock->moment(), m_historyDock->moments()});
         statusBar()->showMessage(m_historyDock->bandText());
         band->setText(m_historyDock->bandText());
         band->setGeometry(0, 0, m_map->width(), band->sizeHint().height());
@@ -1193,7 +1201,9 @@ void MainWindow::createHistoryDock(Velmora::HistoryWriter* writer)
         band->raise();
         refreshReplayedAreas();
     });
-    connect(m_historyDock, &Velmora::HistoryDock::liveResumed, this, [this, band] {
+    connect(m_historyDock, &Velmora::HistoryDock::liveResumed, this, [this, band, replayLayer] {
+        replayLayer->clear();
+        m_propertiesDock->showLive();
         setReplaying(false);
         band->hide();
         statusBar()->clearMessage();

@@ -84,7 +84,7 @@ void PropertiesDock::setShowAll(bool all)
 void PropertiesDock::refresh()
 {
     m_refreshTimer.stop();
-    const QList<Row> rows = describe(m_object, showsAll(), m_links);
+    const QList<Row> rows = describe(m_object, showsAll(), m_links, m_replaying ? &m_recorded : nullptr);
     m_table->setRowCount(rows.size());
     for (int row = 0; row < rows.size(); ++row) {
         for (int column = 0; column < 2; ++column) {
@@ -103,6 +103,20 @@ void PropertiesDock::refresh()
             }
         }
     }
+}
+
+void PropertiesDock::showRecorded(const Recorded& recorded)
+{
+    m_replaying = true;
+    m_recorded = recorded;
+    refresh();
+}
+
+void PropertiesDock::showLive()
+{
+    m_replaying = false;
+    m_recorded = Recorded();
+    refresh();
 }
 
 QString PropertiesDock::shownValue(const QString& name) const
@@ -162,20 +176,52 @@ bool isLiveValue(const QByteArray& name)
     return live.contains(name);
 }
 
+// What the history holds of a live value at the replayed moment; invalid when it holds none.
+QVariant recordedValue(QObject* object, const QByteArray& name, const PropertiesDock::Recorded& recorded)
+{
+    QObject* zone = ModuleHost::zoneOf(object);
+    if (!zone)
+        return QVariant();
+    const Velmora::ZoneMoment moment = recorded.zones.value(zone->property("id").toInt());
+    if (object == zone) {
+        if (name == "controlSource")
+            return moment.controlSource;
+        return name == "currentStrategy" ? QVariant(moment.strategy) : QVariant();
+    }
+    const Velmora::AreaMoment* area = moment.area(object->property("id").toInt());
+    const Velmora::AreaMoment values = area ? *area : Velmora::AreaMoment{};
+    if (name == "controlSource")
+        return values.controlSource;
+    if (name == "currentState")
+        return values.state;
+    return name == "specialState" ? QVariant(values.specialState) : QVariant();
+}
+
 } // namespace
 
-QList<PropertiesDock::Row> PropertiesDock::describe(QObject* object, bool showAll, const LinkMonitor* links)
+QList<PropertiesDock::Row> PropertiesDock::describe(QObject* object, bool showAll, const LinkMonitor* links,
+                                                    const Recorded* recorded)
 {
     QList<Row> rows;
     if (!object)
         return rows;
-    QObject* zone = links && (ModuleHost::isZone(object) || ModuleHost::isArea(object)) ? ModuleHost::zoneOf(object)
-                                                                                        : nullptr;
+    const bool zoneOrArea = ModuleHost::isZone(object) || ModuleHost::isArea(object);
+    QObject* zone = links && zoneOrArea ? ModuleHost::zoneOf(object) : nullptr;
     const bool live = !zone || links->isLive(zone);
-    auto add = [&](const QByteArray& name, const QVariant& value) {
+    if (recorded && zoneOrArea) {
+        rows.append(Row{QStringLiteral("recorded"), tr("Recorded"),
+                        tr("at %1, live is paused").arg(recorded->moment.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")))});
+    }
+    auto add = [&](const QByteArray& name, QVariant value) {
         if (!showAll && (isInternal(name) || (zone && isLinkDetail(name))))
             return;
-        const QString text = live || !isLiveValue(name) ? valueText(name, value, object) : tr("not reported");
+        const QVariant replayed = recorded && zoneOrArea && isLiveValue(name) ? recordedValue(object, name, *recorded)
+                                                                                : QVariant();
+        QString text;
+        if (replayed.isValid())
+            text = valueText(name, replayed, object);
+        else
+            text = live || !isLiveValue(name) ? valueText(name, value, object) : tr("not reported");
         rows.append(Row{QString::fromLatin1(name), label(name), text});
     };
     const QMetaObject* meta = object->metaObject();

@@ -1,8 +1,12 @@
 #pragma once
 
+#include <QDateTime>
 #include <QDockWidget>
+#include <QHash>
 #include <QPointer>
 #include <QTimer>
+
+#include "HistoryRecord.h"
 
 class LinkMonitor;
 class QCheckBox;
@@ -17,7 +21,9 @@ class QTableWidget;
 // reported" unless the zone is linked on the loaded file. Qt's own bookkeeping
 // (objectName, graphicsScene ...) only with "Show all". Live values: the
 // window asks for a refresh when the object, or its zone, says something
-// changed, and the table rereads at most every RefreshInterval ms.
+// changed, and the table rereads at most every RefreshInterval ms. While the
+// history replays, a zone or an area shows its recorded values instead, and
+// a "Recorded" row says when.
 class PropertiesDock : public QDockWidget
 {
     Q_OBJECT
@@ -35,8 +41,16 @@ public:
 
     QObject* object() const;
     bool showsAll() const;
+    // The values a replay shows instead of the live ones, and their moment.
+    struct Recorded
+    {
+        QDateTime moment;
+        QHash<int, Velmora::ZoneMoment> zones; // by zone id
+    };
+
     // The rows shown for an object: Qt's internals only with showAll.
-    static QList<Row> describe(QObject* object, bool showAll = false, const LinkMonitor* links = nullptr);
+    static QList<Row> describe(QObject* object, bool showAll = false, const LinkMonitor* links = nullptr,
+                               const Recorded* recorded = nullptr);
     // The zones' link status the rows follow.
     void setLinkMonitor(const LinkMonitor* links);
     // Properties that are Qt's or the map's plumbing rather than the object's own.
@@ -58,11 +72,15 @@ public slots:
     // Rereads the values soon: changes in quick succession are read once.
     void scheduleRefresh();
     void setShowAll(bool all);
+    void showRecorded(const Recorded& recorded);
+    void showLive();
 
 private:
     QTableWidget* m_table;
     QCheckBox* m_showAll;
     QPointer<QObject> m_object;
     QPointer<const LinkMonitor> m_links;
+    bool m_replaying = false;
+    Recorded m_recorded;
     QTimer m_refreshTimer;
 };

@@ -115,6 +115,45 @@ void ScheduleChart::clearLive()
     update();
 }
 
+void ScheduleChart::setActual(const PlanTimeline& strategies, const QHash<int, PlanTimeline>& areas)
+{
+    m_showsActual = true;
+    m_actualStrategies = strategies;
+    m_actualAreas = areas;
+    relayout();
+}
+
+void ScheduleChart::clearActual()
+{
+    m_showsActual = false;
+    m_actualStrategies.clear();
+    m_actualAreas.clear();
+    relayout();
+}
+
+const PlanTimeline* ScheduleChart::actualOf(int row) const
+{
+    if (!m_showsActual || row < 0 || row >= rowCount())
+        return nullptr;
+    if (row == StrategyRow)
+        return &m_actualStrategies;
+    const auto it = m_actualAreas.constFind(m_preview.areas().at(row - 1).id);
+    return it == m_actualAreas.constEnd() ? nullptr : &*it;
+}
+
+bool ScheduleChart::inActualLane(int row, const QPoint& pos) const
+{
+    return m_showsActual && row >= 0 && pos.y() >= rowRect(row).top() + laneHeight();
+}
+
+const PlanInterval* ScheduleChart::actualIntervalAt(const QPoint& pos) const
+{
+    const int row = rowAt(pos);
+    const PlanTimeline* timeline = inActualLane(row, pos) ? actualOf(row) : nullptr;
+    const int minute = minuteAt(pos.x());
+    return timeline && minute >= 0 ? SchedulePreview::intervalAt(*timeline, minute) : nullptr;
+}
+
 int ScheduleChart::rowCount() const
 {
     return m_preview.isNull() ? 0 : 1 + m_preview.areas().size();
@@ -157,7 +196,8 @@ int ScheduleChart::minuteAt(int x) const
 
 const PlanInterval* ScheduleChart::intervalAt(const QPoint& pos) const
 {
-    const PlanTimeline* timeline = timelineOf(rowAt(pos));
+    const int row = rowAt(pos);
+    const PlanTimeline* timeline = inActualLane(row, pos) ? nullptr : timelineOf(row);
     const int minute = minuteAt(pos.x());
     return timeline && minute >= 0 ? SchedulePreview::intervalAt(*timeline, minute) : nullptr;
 }
@@ -187,6 +227,10 @@ QString ScheduleChart::toolTipAt(const QPoint& pos) const
     const PlanInterval* interval = intervalAt(pos);
     if (interval)
         lines << intervalText(row, *interval);
+    if (const PlanInterval* recorded = actualIntervalAt(pos)) {
+        const QString what = recorded->hasPlan() ? planText(row, recorded->id) : tr("nothing recorded");
+        lines << tr("Recorded %1–%2  %3").arg(clockText(recorded->start), clockText(recorded->end), what);
+    }
     // The live value belongs to the present: told on the label, at the
     // marker and over the interval that holds now.
     const bool atNow = pos.x() < axisLeft() || qAbs(pos.x() - xForMinute(m_now)) <= rowHeight() / 2
@@ -250,7 +294,7 @@ int ScheduleChart::headerHeight() const
 
 int ScheduleChart::bandHeight() const
 {
-    return m_lineHeight + 12;
+    return m_showsActual ? 2 * laneHeight() + 6 : m_lineHeight + 12;
 }
 
 int ScheduleChart::areasTop() const
@@ -258,9 +302,14 @@ int ScheduleChart::areasTop() const
     return headerHeight() + bandHeight() + BandGap;
 }
 
-int ScheduleChart::rowHeight() const
+int ScheduleChart::laneHeight() const
 {
     return m_lineHeight + 6;
+}
+
+int ScheduleChart::rowHeight() const
+{
+    return m_showsActual ? 2 * laneHeight() : laneHeight();
 }
 
 int ScheduleChart::contentHeight() const
@@ -434,6 +483,12 @@ void ScheduleChart::paintLegend(QPainter& painter) const
     });
     entry(tr("Live state differs from the plan"),
           [&](const QRect& r) { paintDiamond(painter, r.center(), r.height() / 2); });
+    if (m_showsActual) {
+        entry(tr("Upper bar: plan; lower bar: as recorded"), [&](const QRect& r) {
+            painter.fillRect(r.adjusted(0, 0, 0, -r.height() / 2 - 1), planColour(1, false));
+            painter.fillRect(r.adjusted(0, r.height() / 2, 0, 0), planColour(2, false));
+        });
+    }
 }
 
 void ScheduleChart::paintHours(QPainter& painter) const
@@ -477,13 +532,23 @@ void ScheduleChart::paintRow(QPainter& painter, int row) const
     const QRect text = label.adjusted(Margin, 0, -Margin / 2, 0);
     painter.drawText(text, Qt::AlignVCenter | Qt::AlignLeft,
                      painter.fontMetrics().elidedText(rowLabel(row), Qt::ElideRight, text.width()));
-    for (const PlanInterval& interval : *timelineOf(row)) {
-        const int left = xForMinute(interval.start);
-        const int right = qMax(left + 1, xForMinute(interval.end));
-        paintInterval(painter, row, QRect(left, rect.top() + BarInset, right - left, rect.height() - 2 * BarInset),
-                      interval);
+    if (!m_showsActual) {
+        paintBars(painter, row, *timelineOf(row), rect.top(), rect.height());
+    } else {
+        paintBars(painter, row, *timelineOf(row), rect.top(), laneHeight());
+        if (const PlanTimeline* actual = actualOf(row))
+            paintBars(painter, row, *actual, rect.top() + laneHeight(), laneHeight());
     }
     painter.setFont(this->font());
+}
+
+void ScheduleChart::paintBars(QPainter& painter, int row, const PlanTimeline& timeline, int top, int height) const
+{
+    for (const PlanInterval& interval : timeline) {
+        const int left = xForMinute(interval.start);
+        const int right = qMax(left + 1, xForMinute(interval.end));
+        paintInterval(painter, row, QRect(left, top + BarInset, right - left, height - 2 * BarInset), interval);
+    }
 }
 
 void ScheduleChart::paintInterval(QPainter& painter, int row, const QRect& bar, const PlanInterval& interval) const

@@ -12,8 +12,10 @@ class QPainter;
 // zone's strategies in a band on top, below it one row per area in file
 // order, each interval filled in its strategy's or state's colour. Where the
 // service's live value differs from the plan at the current minute, the row
-// is marked at the "now" line. Only the rows a paint event exposes are drawn,
-// so a zone of a thousand areas scrolls as lightly as a small one.
+// is marked at the "now" line. With a recorded day given, every row carries
+// a second bar under the plan: what actually ran. Only the rows a paint event
+// exposes are drawn, so a zone of a thousand areas scrolls as lightly as a
+// small one.
 class ScheduleChart : public QWidget
 {
     Q_OBJECT
@@ -36,6 +38,14 @@ public:
     void setLiveArea(int areaId, int state, int controlSource);
     // Nothing reported: while the zone is not linked.
     void clearLive();
+
+    // What ran, drawn under the plan: the strategies and each area's states
+    // (by area id); intervals without an id had nothing recorded.
+    void setActual(const Velmora::PlanTimeline& strategies, const QHash<int, Velmora::PlanTimeline>& areas);
+    void clearActual();
+    bool showsActual() const { return m_showsActual; }
+    // The recorded interval under a point: null off the lower bars.
+    const Velmora::PlanInterval* actualIntervalAt(const QPoint& pos) const;
 
     // The band and one row per area.
     int rowCount() const;
@@ -77,6 +87,11 @@ private:
     int bandHeight() const;
     int areasTop() const;
     int rowHeight() const;
+    // One bar's height: a row holds one, two with the recorded day.
+    int laneHeight() const;
+    bool inActualLane(int row, const QPoint& pos) const;
+    const Velmora::PlanTimeline* actualOf(int row) const;
+    void paintBars(QPainter& painter, int row, const Velmora::PlanTimeline& timeline, int top, int height) const;
     int contentHeight() const;
     int axisLeft() const;
     int axisRight() const;
@@ -103,6 +118,9 @@ private:
     int m_now = -1;
     Live m_liveStrategy;
     QHash<int, Live> m_liveAreas;
+    bool m_showsActual = false;
+    Velmora::PlanTimeline m_actualStrategies;
+    QHash<int, Velmora::PlanTimeline> m_actualAreas;
     int m_lineHeight = 16;
     int m_labelWidth = 120;
 };

@@ -9,14 +9,13 @@
 #include <QScopeGuard>
 #include <QTemporaryDir>
 
+#include "ActualDay.h"
 #include "DailyReport.h"
 #include "HistoryReader.h"
 #include "HistorySchema.h"
 #include "HistoryWriter.h"
 #include "PostgresServer.h"
 #include "Until.h"
-
-#include <unistd.h>
 
 using namespace Velmora;
 
@@ -47,12 +46,13 @@ HistoryRecord zoneState(qint64 ms, int strategy, int source = 1)
     return record;
 }
 
-HistoryRecord command(qint64 ms, const QString& detail, const QString& user)
+HistoryRecord command(qint64 ms, const QString& detail, const QString& user, int code = 0x1200)
 {
     HistoryRecord record;
     record.kind = HistoryRecord::Command;
     record.zone = 12;
     record.serviceMs = ms;
+    record.code = code;
     record.detail = detail;
     record.user = user;
     record.host = QStringLiteral("ws-1");
@@ -123,12 +123,16 @@ private slots:
     void urls();
     void migrations_data();
     void migrations();
+    void wordsBecomeCodes_data();
+    void wordsBecomeCodes();
     void oneRecordPerHappening_data();
     void oneRecordPerHappening();
     void seek_data();
     void seek();
     void changes();
     void dailyReport();
+    void actualDay_data();
+    void actualDay();
     void inspectReport_data();
     void inspectReport();
     void purge();
@@ -173,6 +177,7 @@ void TestHistory::migrations_data()
     QTest::addColumn<int>("startVersion");
     QTest::newRow("new file") << 0;
     QTest::newRow("first version") << 1;
+    QTest::newRow("previous version") << HistorySchema::latestVersion() - 1;
     QTest::newRow("latest") << HistorySchema::latestVersion();
 }
 
@@ -202,6 +207,60 @@ void TestHistory::migrations()
     QCOMPARE(scalar(path, QStringLiteral("SELECT COUNT(*) FROM pragma_journal_mode WHERE journal_mode = 'wal'")), 1);
 }
 
+void TestHistory::wordsBecomeCodes_data()
+{
+    QTest::addColumn<int>("kind");
+    QTest::addColumn<QString>("detail");
+    QTest::addColumn<int>("code");
+    QTest::addColumn<QString>("keptDetail");
+    QTest::newRow("linked") << 4 << "linked" << 3 << "";
+    QTest::newRow("not answering") << 4 << "connected, not answering" << 2 << "";
+    QTest::newRow("hash mismatch keeps its hashes")
+        << 4 << "hash mismatch: service hash 0a0b, file hash 0c0d" << 4 << "service hash 0a0b, file hash 0c0d";
+    QTest::newRow("link in another language") << 4 << "связь установлена" << -1 << "связь установлена";
+    QTest::newRow("a command keeps its words") << 3 << "GET_STATE → done" << -1 << "GET_STATE → done";
+    QTest::newRow("an event's words are no link's") << 2 << "linked" << -1 << "linked";
+}
+
+// A history of the version before codes: links written in English words
+// become their status numbers, anything else keeps its words.
+void TestHistory::wordsBecomeCodes()
+{
+    QFETCH(int, kind);
+    QFETCH(QString, detail);
+    QFETCH(int, code);
+    QFETCH(QString, keptDetail);
+    const QString path = m_dir.filePath(QStringLiteral("words-%1.sqlite").arg(QTest::currentDataTag()));
+    const HistoryUrl url = sqliteUrl(path);
+    {
+        QSqlDatabase db = url.addDatabase(QStringLiteral("old"));
+        const auto drop = qScopeGuard([] { QSqlDatabase::removeDatabase(QStringLiteral("old")); });
+        QString error;
+        QVERIFY2(url.open(&db, &error) && HistorySchema::migrate(db, &error, HistorySchema::latestVersion() - 1),
+                 qPrintable(error));
+        QSqlQuery insert(db);
+        insert.prepare(QStringLiteral("INSERT INTO records (kind, zone, area, service_ms, local_ms, control_source,"
+                                      " strategy, state, special_state, detail, user_name, host, digest)"
+                                      " VALUES (?, 12, -1, ?, ?, -1, -1, -1, -1, ?, 'anna', 'ws-1', 'old')"));
+        insert.addBindValue(kind);
+        insert.addBindValue(DayStart);
+        insert.addBindValue(DayStart);
+        insert.addBindValue(detail);
+        QVERIFY2(insert.exec(), qPrintable(insert.lastError().text()));
+        insert.finish();
+        db.close();
+        db = QSqlDatabase();
+    }
+    QString reason;
+    QVERIFY2(record(url, {}, &reason), qPrintable(reason));
+    HistoryReader reader;
+    QVERIFY2(reader.open(url, &reason), qPrintable(reason));
+    const QVector<HistoryRecord> records = reader.records(12, HistoryRecord::Kind(kind), DayStart - 1, DayStart);
+    QCOMPARE(records.size(), 1);
+    QCOMPARE(records.first().code, code);
+    QCOMPARE(records.first().detail, keptDetail);
+}
+
 void TestHistory::oneRecordPerHappening_data()
 {
     QTest::addColumn<HistoryRecord>("first");
@@ -218,6 +277,22 @@ void TestHistory::oneRecordPerHappening_data()
     QTest::newRow("two commands at one time")
         << command(DayStart, QStringLiteral("SET_STRATEGY 2"), QStringLiteral("anna"))
         << command(DayStart, QStringLiteral("SET_STRATEGY 3"), QStringLiteral("ivan")) << 2;
+    // The words are the reader's: two languages write one record.
+    HistoryRecord linked;
+    linked.kind = HistoryRecord::Link;
+    linked.zone = 12;
+    linked.serviceMs = DayStart;
+    linked.code = 3;
+    HistoryRecord linkedElsewhere = linked;
+    linkedElsewhere.user = QStringLiteral("anna");
+    linkedElsewhere.localMs = 800;
+    QTest::newRow("one link change seen by two workstations") << linked << linkedElsewhere << 1;
+    HistoryRecord lost = linked;
+    lost.code = 0;
+    QTest::newRow("two link statuses at one time") << linked << lost << 2;
+    QTest::newRow("one command, two results")
+        << command(DayStart, QStringLiteral("SET_STRATEGY 2"), QStringLiteral("anna"))
+        << command(DayStart, QStringLiteral("SET_STRATEGY 2"), QStringLiteral("anna"), 0x1201) << 2;
 }
 
 void TestHistory::oneRecordPerHappening()
@@ -230,6 +305,8 @@ void TestHistory::oneRecordPerHappening()
         // Two writers at once, each with both records, as two workstations on one service.
         HistoryWriter a(sqliteUrl(path));
         HistoryWriter b(sqliteUrl(path));
+        WriterWatch watchA(&a);
+        WriterWatch watchB(&b);
         a.start();
         b.start();
         for (HistoryWriter* writer : {&a, &b}) {
@@ -238,7 +315,8 @@ void TestHistory::oneRecordPerHappening()
         }
         QVERIFY(a.flush(10000));
         QVERIFY(b.flush(10000));
-        QVERIFY(a.isAvailable() && b.isAvailable());
+        QCoreApplication::processEvents();
+        QVERIFY2(a.isAvailable() && b.isAvailable(), qPrintable(watchA.reason + watchB.reason));
     }
     QCOMPARE(scalar(path, QStringLiteral("SELECT COUNT(*) FROM records")), records);
 }
@@ -374,9 +452,56 @@ void TestHistory::dailyReport()
     QCOMPARE(area.states.at(2).actual, 2); // state 9
     QCOMPARE(report.causes().size(), 1);
     QCOMPARE(report.causes().at(0).user, QStringLiteral("anna"));
-    QVERIFY(report.text(QStringLiteral("zone 12")).contains(QStringLiteral("anna@ws-1: SET_STRATEGY 2")));
+    const QString text = report.text(QStringLiteral("zone 12"), [](int code) { return QStringLiteral("code %1").arg(code, 0, 16); });
+    QVERIFY2(text.contains(QStringLiteral("anna@ws-1: SET_STRATEGY 2 → code 1200")), qPrintable(text));
+    QVERIFY(report.csv().contains(QStringLiteral("command,,4608,,,")));
     QVERIFY(report.csv().contains(QStringLiteral("state,3,9,2,0,,,,")));
     QVERIFY(report.csv().contains(QStringLiteral("control_source,3,2,8,,,,,")));
+}
+
+void TestHistory::actualDay_data()
+{
+    // "start-end:id" per interval, "-" for nothing recorded; area -1 is the strategy.
+    QTest::addColumn<bool>("startKnown");
+    QTest::addColumn<int>("area");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("strategy") << true << -1 << "0-3:1 3-7:2 7-10:1";
+    QTest::newRow("strategy, nothing before the first change") << false << -1 << "0-3:- 3-7:2 7-10:1";
+    QTest::newRow("area, a change inside a minute counts from the next") << true << 3 << "0-3:1 3-5:9 5-8:2 8-10:4";
+    QTest::newRow("area first seen during the day") << true << 5 << "0-4:- 4-8:6 8-10:4";
+    QTest::newRow("area the history never saw") << true << 8 << "0-10:-";
+}
+
+// Ten minutes as in the daily report, and a full state at minute 8 that
+// corrects what a lost change left wrong.
+void TestHistory::actualDay()
+{
+    QFETCH(bool, startKnown);
+    QFETCH(int, area);
+    QFETCH(QString, expected);
+    ZoneMoment start;
+    start.zone = 12;
+    start.known = startKnown;
+    start.strategy = startKnown ? 1 : HistoryRecord::NoValue;
+    if (startKnown)
+        start.areas = {AreaMoment{3, 2, 1, 0}};
+    ZoneMoment corrected;
+    corrected.zone = 12;
+    corrected.serviceMs = DayStart + 8 * MinuteMs;
+    corrected.strategy = 1;
+    corrected.areas = {AreaMoment{3, 1, 4, 0}, AreaMoment{5, 1, 4, 0}};
+    QVector<HistoryRecord> changes{zoneState(DayStart + 150000, 2), areaState(3, DayStart + 150000, 9, 1),
+                                   areaState(5, DayStart + 4 * MinuteMs, 6), areaState(3, DayStart + 5 * MinuteMs, 2, 2),
+                                   zoneState(DayStart + 7 * MinuteMs, 1), corrected.fullStateRecord(0)};
+    if (!startKnown)
+        changes.remove(1); // area 3's first change: it is known from the start row only
+    const ActualDay day = ActualDay::compute(start, changes, DayStart, 10);
+    QStringList intervals;
+    for (const DayInterval& i : area < 0 ? day.strategies() : day.states(area)) {
+        intervals << QStringLiteral("%1-%2:%3").arg(i.start).arg(i.end).arg(
+            i.id == HistoryRecord::NoValue ? QStringLiteral("-") : QString::number(i.id));
+    }
+    QCOMPARE(intervals.join(QLatin1Char(' ')), expected);
 }
 
 void TestHistory::inspectReport_data()
@@ -389,10 +514,10 @@ void TestHistory::inspectReport_data()
     QTest::newRow("text") << "text"
                           << QStringList{"Zone 7 \"North\" on 2026-12-07", "1 \"Day\": 901 / 960",
                                          "2 \"Night\": 539 / 480", "off plan: 59 minutes",
-                                         "12:00:00 anna@ws-1: SET_STRAT 2 60"};
+                                         "12:00:00 anna@ws-1: SET_STRAT 2 60 → >OK (4608)"};
     QTest::newRow("csv") << "csv"
                          << QStringList{"strategy,,1,901,960,,,,", "strategy,,2,539,480,,,,",
-                                        "strategy_off_plan,,,59,,,,,", ",anna,ws-1,SET_STRAT 2 60"};
+                                        "strategy_off_plan,,,59,,,,,", "command,,4608,,,", ",anna,ws-1,SET_STRAT 2 60"};
 }
 
 void TestHistory::inspectReport()
@@ -471,7 +596,7 @@ void TestHistory::refusedDatabases_data()
     QTest::addColumn<QString>("kind");
     QTest::addColumn<QString>("reasonPart");
     QTest::newRow("locked by another program") << "locked" << "locked";
-    QTest::newRow("read-only file") << "readonly" << "readonly";
+    QTest::newRow("read-only database") << "readonly" << "readonly";
     QTest::newRow("not a database") << "garbage" << "not a database";
     QTest::newRow("newer schema") << "newer" << "newer than this program";
     QTest::newRow("folder cannot be made") << "nofolder" << "cannot create the folder";
@@ -491,12 +616,9 @@ void TestHistory::refusedDatabases()
     if (kind == QLatin1String("locked")) {
         QVERIFY(QSqlQuery(holder).exec(QStringLiteral("BEGIN EXCLUSIVE")));
     } else if (kind == QLatin1String("readonly")) {
+        // SQLite refuses the writes itself, for root too (file permissions would not).
         holder.close();
-        if (geteuid() == 0)
-            QSKIP("root writes read-only files");
-        QFile::remove(path + QStringLiteral("-wal"));
-        QFile::remove(path + QStringLiteral("-shm"));
-        QVERIFY(QFile::setPermissions(path, QFileDevice::ReadOwner));
+        url = sqliteUrl(QStringLiteral("file:%1?mode=ro").arg(path));
     } else if (kind == QLatin1String("garbage")) {
         holder.close();
         QFile file(path);

@@ -5,11 +5,13 @@
 
 #include "../Area.h"
 #include "format/Protocol.h"
+#include "format/StateColours.h"
 
 namespace Rare {
 namespace Graphics {
 
 using namespace Velmora::Protocol;
+namespace StateColours = Velmora::StateColours;
 
 namespace {
 
@@ -42,7 +44,7 @@ Area::~Area() = default;
 bool Area::isHidden() const
 {
     const int controlSource = d->area ? d->area->controlSource() : NoControlSource;
-    return controlSource < Calendar && !isSelected();
+    return !StateColours::isAreaShown(controlSource) && !isSelected();
 }
 
 QPainterPath Area::shape() const
@@ -70,38 +72,13 @@ QIcon Area::icon()
 
 QColor Area::fillColor(int controlSource)
 {
-    switch (controlSource) {
-    case NoControlSource:
-        return Qt::gray;
-    case NotControlled:
-        return Qt::white;
-    case Calendar:
-    case LocalControl:
-        return Qt::green;
-    case Adaptive:
-        return Qt::darkGreen;
-    case Operator:
-        return Qt::darkCyan;
-    default:
-        return Qt::red;
-    }
+    return StateColours::areaFill(controlSource);
 }
 
 QColor Area::overlayColor(int specialState)
 {
-    switch (specialState) {
-    case NoSpecialStateReported:
-    case NoSpecialState:
-        return QColor();
-    case LocalMode:
-        return Qt::white;
-    case YellowFlashing:
-        return Qt::yellow;
-    case Off:
-        return Qt::black;
-    default:
-        return Qt::red;
-    }
+    Qt::GlobalColor colour;
+    return StateColours::areaOverlay(specialState, &colour) ? QColor(colour) : QColor();
 }
 
 void Area::paintState(QPainter* painter, const QPainterPath& path, bool selected,
@@ -111,7 +88,7 @@ void Area::paintState(QPainter* painter, const QPainterPath& path, bool selected
     pen.setWidth(0);
     pen.setColor(selected ? Qt::yellow : Qt::black);
 
-    painter->setOpacity(selected ? 1.0 : 0.7);
+    painter->setOpacity(selected ? StateColours::SelectedOpacity : StateColours::AreaOpacity);
     QBrush brush = deviceBrush(painter, fillColor(controlSource), Qt::SolidPattern);
     painter->setBrush(brush);
     painter->setPen(pen);
@@ -120,7 +97,7 @@ void Area::paintState(QPainter* painter, const QPainterPath& path, bool selected
     const QColor overlay = overlayColor(specialState);
     if (!overlay.isValid())
         return;
-    painter->setOpacity(1.0);
+    painter->setOpacity(StateColours::SelectedOpacity);
     brush.setColor(overlay);
     brush.setStyle(Qt::DiagCrossPattern);
     painter->setBrush(brush);

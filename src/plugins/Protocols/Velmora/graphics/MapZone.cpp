@@ -5,11 +5,13 @@
 
 #include "../Zone.h"
 #include "format/Protocol.h"
+#include "format/StateColours.h"
 
 namespace Rare {
 namespace Graphics {
 
 using namespace Velmora::Protocol;
+namespace StateColours = Velmora::StateColours;
 
 namespace {
 
@@ -59,20 +61,7 @@ QIcon Zone::icon()
 
 QColor Zone::fillColor(bool connected, int controlSource)
 {
-    if (!connected)
-        return Qt::gray;
-    switch (controlSource) {
-    case NotControlled:
-        return Qt::white;
-    case Calendar:
-        return Qt::green;
-    case Adaptive:
-        return Qt::darkGreen;
-    case Operator:
-        return Qt::darkCyan;
-    default: // local control among them: the zone is out of the centre's hands
-        return Qt::red;
-    }
+    return StateColours::zoneFill(connected, controlSource);
 }
 
 void Zone::paintState(QPainter* painter, const QPainterPath& path, bool selected, bool connected,
@@ -81,7 +70,7 @@ void Zone::paintState(QPainter* painter, const QPainterPath& path, bool selected
     QPen pen;
     pen.setWidth(0);
     pen.setColor(selected ? Qt::yellow : Qt::black);
-    painter->setOpacity(selected ? 1.0 : 0.3);
+    painter->setOpacity(selected ? StateColours::SelectedOpacity : StateColours::ZoneOpacity);
     painter->setBrush(deviceBrush(painter, fillColor(connected, controlSource),
                                   selected ? Qt::Dense5Pattern : Qt::SolidPattern));
     painter->setPen(pen);
