@@ -23,10 +23,14 @@ class ZoneEditDlg;
 }
 
 namespace Velmora {
+namespace ConfigEdit {
+struct Removed;
+}
 namespace Editors {
+class CalendarEditor;
 class IdField;
 class Refusal;
-}
+} // namespace Editors
 } // namespace Velmora
 
 // Edits one zone configuration: the zone's id and name, its areas, strategies,
@@ -111,9 +115,9 @@ private:
     bool savingOverOtherSaveIsMeant();
     void tellChangesSince(const QDomDocument& before);
     void deleteSelectedAreas();
+    // Drops the rows of what a cascading edit removed.
+    void forget(const Velmora::ConfigEdit::Removed& removed);
 
-    QDomElement calendarElement() const;
-    QDomElement dayCardsElement() const;
     QDomElement strategiesElement() const;
     QDomElement areasElement() const;
     QString geometryText() const;
@@ -127,16 +131,13 @@ private:
 
     void addStrategyRow(const QDomElement& strategy, int row = -1);
     void deleteStrategy(int row);
-    void addDayCardItem(const QDomElement& card);
-    void deleteDayCard(QListWidgetItem* item);
-    void deleteDayCards(const QSet<QString>& ids);
-    void closeWeekCellEditors();
     void addCheckButton();
     // Selects the row of the area, strategy or day card a checker path names.
     void selectElementAt(const QString& path);
 
     Ui::ZoneEditDlg* ui;
     Velmora::Editors::IdField* m_id;
+    Velmora::Editors::CalendarEditor* m_calendar;
     QDomDocument m_document;
     QDomElement m_zone;
     QPointer<QGraphicsScene> m_scene;
