@@ -2,7 +2,6 @@
 #include "ui_ZoneEditDlg.h"
 
 #include <QAction>
-#include <QBrush>
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
@@ -14,7 +13,6 @@
 #include <QMessageBox>
 #include <QPainterPath>
 #include <QPalette>
-#include <QPen>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QSignalBlocker>
@@ -31,6 +29,7 @@
 #include "IdField.h"
 #include "Logging.h"
 #include "MapToolWindow.h"
+#include "PreviewLayer.h"
 #include "StratEditDlg.h"
 #include "SubDialog.h"
 #include "TableKeys.h"
@@ -104,6 +103,7 @@ ZoneEditDlg::ZoneEditDlg(QString fileName, QWidget* parent, QGraphicsScene* scen
     : QDialog(parent)
     , ui(new Ui::ZoneEditDlg)
     , m_scene(scene)
+    , m_previewLayer(std::make_unique<Velmora::Editors::PreviewLayer>(scene, 0.0))
     , m_fileName(fileName)
 {
     Velmora::Editors::registerDomElementType();
@@ -141,10 +141,8 @@ ZoneEditDlg::~ZoneEditDlg()
 {
     // Taking the previews away must not make the list show another one.
     ui->areas->blockSignals(true);
-    // Nothing of the editor stays on the map. Items of a scene that was
-    // deleted first went with it.
-    if (m_scene)
-        qDeleteAll(m_previews);
+    // Nothing of the editor stays on the map.
+    m_previewLayer.reset();
     delete m_overlay.data();
     delete ui;
 }
@@ -305,10 +303,7 @@ void ZoneEditDlg::fillAreaItem(const QDomElement& area, QListWidgetItem* item)
         if (preview) {
             preview->setPath(path);
         } else {
-            QPen pen(Qt::black);
-            pen.setCosmetic(true);
-            preview = m_scene->addPath(path, pen, QBrush(Qt::white));
-            m_previews.append(preview);
+            preview = m_previewLayer->add(path);
             item->setData(PreviewRole, QVariant::fromValue(preview));
         }
         // The current area's outline stays in view.
@@ -332,7 +327,6 @@ void ZoneEditDlg::deletePreview(QListWidgetItem* item)
         return;
     if (preview == m_shownPreview)
         m_shownPreview = nullptr;
-    m_previews.removeOne(preview);
     item->setData(PreviewRole, QVariant());
     delete preview;
 }

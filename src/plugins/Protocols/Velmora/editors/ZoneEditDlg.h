@@ -9,6 +9,8 @@
 #include <QSet>
 #include <QString>
 
+#include <memory>
+
 class GraphicsArea;
 class QGraphicsPathItem;
 class QGraphicsScene;
@@ -29,6 +31,7 @@ struct Removed;
 namespace Editors {
 class CalendarEditor;
 class IdField;
+class PreviewLayer;
 class Refusal;
 } // namespace Editors
 } // namespace Velmora
@@ -142,8 +145,9 @@ private:
     QDomElement m_zone;
     QPointer<QGraphicsScene> m_scene;
     QPointer<GraphicsArea> m_overlay;
+    // Every area's preview, so that none outlives the editor.
+    std::unique_ptr<Velmora::Editors::PreviewLayer> m_previewLayer;
     QGraphicsPathItem* m_shownPreview = nullptr;
-    QList<QGraphicsPathItem*> m_previews; // every area preview, so none outlives the editor
     QPointer<QListWidget> m_findings; // the last check's findings, in a tool window
     QLabel* m_reason = nullptr;
     Velmora::Editors::Refusal* m_refusal = nullptr;

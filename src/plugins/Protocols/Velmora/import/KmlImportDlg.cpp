@@ -1,17 +1,16 @@
 #include "KmlImportDlg.h"
 #include "ui_KmlImportDlg.h"
 
-#include <QBrush>
 #include <QComboBox>
 #include <QGraphicsPathItem>
 #include <QGraphicsScene>
 #include <QPainterPath>
-#include <QPen>
 #include <QSet>
 
 #include "KmlImport.h"
 #include "Logging.h"
 #include "editors/DomMetaType.h"
+#include "editors/PreviewLayer.h"
 #include "format/GeometryText.h"
 
 using Velmora::Editors::editedCell;
@@ -34,6 +33,7 @@ KmlImportDlg::KmlImportDlg(const QString& fileName, const QString& zoneName, con
     : QDialog(parent)
     , ui(new Ui::KmlImportDlg)
     , m_scene(scene)
+    , m_previews(std::make_unique<Velmora::Editors::PreviewLayer>(scene, PreviewZ))
 {
     ui->setupUi(this);
 
@@ -76,9 +76,6 @@ KmlImportDlg::KmlImportDlg(const QString& fileName, const QString& zoneName, con
 
 KmlImportDlg::~KmlImportDlg()
 {
-    // A scene that went first took its items with it.
-    if (m_scene)
-        qDeleteAll(m_previews);
     delete ui;
 }
 
@@ -105,15 +102,7 @@ QGraphicsPathItem* KmlImportDlg::addPreview(const QString& coordinates)
             path.lineTo(point);
     }
     path.closeSubpath();
-    // Scene units are degrees: a pen of width 1 would cover a whole town, and
-    // widen every preview's bounds by a degree for the scene's index.
-    QPen pen;
-    pen.setWidth(0);
-    QGraphicsPathItem* preview = m_scene->addPath(path, pen, QBrush(Qt::white, Qt::SolidPattern));
-    preview->setZValue(PreviewZ);
-    preview->hide();
-    m_previews.append(preview);
-    return preview;
+    return m_previews->add(path);
 }
 
 QString KmlImportDlg::zoneKmlName() const

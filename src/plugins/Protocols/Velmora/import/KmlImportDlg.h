@@ -9,6 +9,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <memory>
+
 class QGraphicsPathItem;
 class QGraphicsScene;
 class QTableWidgetItem;
@@ -16,6 +18,12 @@ class QTableWidgetItem;
 namespace Ui {
 class KmlImportDlg;
 }
+
+namespace Velmora {
+namespace Editors {
+class PreviewLayer;
+}
+} // namespace Velmora
 
 // Lets the user assign the placemarks of a KML file to the zone and its areas.
 // Rows whose name equals a placemark's are assigned from the start; a double
@@ -65,6 +73,6 @@ private:
     QString m_zoneCoordinates;
     QMap<QString, QPair<QString, QString>> m_areaAssignments; // area name -> (placemark, outline)
     QPointer<QGraphicsScene> m_scene;
-    QList<QGraphicsPathItem*> m_previews;
+    std::unique_ptr<Velmora::Editors::PreviewLayer> m_previews; // the placemarks' outlines, leaving with the dialog
     QGraphicsPathItem* m_shownPreview = nullptr;
 };
