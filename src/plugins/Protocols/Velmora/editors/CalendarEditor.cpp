@@ -7,6 +7,7 @@
 #include <QStringList>
 #include <QTableWidget>
 
+#include "CellEditors.h"
 #include "DaycardEditDlg.h"
 #include "DescribedItem.h"
 #include "DomMetaType.h"
@@ -53,6 +54,7 @@ CalendarEditor::CalendarEditor(QDialog* dialog, const Widgets& widgets, const QS
     , m_dialog(dialog)
     , m_widgets(widgets)
     , m_choicesTag(choicesTag)
+    , m_weekEditors(new CellEditors(widgets.week))
 {
     auto* wholeWeek = new QAction(tr("use for whole week"), m_widgets.dayCards);
     connect(wholeWeek, SIGNAL(triggered()), dialog, SLOT(useCurrentDaycardOnWholeWeek()));
@@ -161,7 +163,7 @@ void CalendarEditor::deleteDayCard(QListWidgetItem* item)
     if (!card.isNull())
         ConfigEdit::deleteDayCard(m_owner, card);
     // A weekday without its card is empty again, and blocks acceptance.
-    clearDaysOf(m_widgets.week, item->text());
+    clearDaysOf(item->text());
     delete item;
 }
 
@@ -170,7 +172,7 @@ void CalendarEditor::forget(const ConfigEdit::Removed& removed)
     for (int row = m_widgets.dayCards->count() - 1; row >= 0; --row) {
         QListWidgetItem* item = m_widgets.dayCards->item(row);
         if (removed.dayCards.contains(elementOf(item))) {
-            clearDaysOf(m_widgets.week, item->text());
+            clearDaysOf(item->text());
             delete item;
         }
     }
@@ -229,28 +231,57 @@ void CalendarEditor::useCurrentDayCardOnWholeWeek()
 {
     const QList<QListWidgetItem*> selected = m_widgets.dayCards->selectedItems();
     if (!selected.isEmpty() && !selected.first()->text().isEmpty())
-        setWholeWeek(m_widgets.week, selected.first()->text());
+        setWholeWeek(selected.first()->text());
+}
+
+void CalendarEditor::setWholeWeek(const QString& card)
+{
+    closeWeekCellEditors();
+    for (int day = 0; day < m_widgets.week->columnCount(); ++day) {
+        if (QTableWidgetItem* cell = m_widgets.week->item(0, day))
+            cell->setText(card);
+    }
+}
+
+void CalendarEditor::clearDaysOf(const QString& card)
+{
+    closeWeekCellEditors();
+    for (int day = 0; day < m_widgets.week->columnCount(); ++day) {
+        QTableWidgetItem* cell = m_widgets.week->item(0, day);
+        if (cell && cell->text() == card) {
+            cell->setText(QString());
+            cell->setData(Qt::UserRole, QVariant());
+        }
+    }
 }
 
 QComboBox* CalendarEditor::openWeekCell(QTableWidgetItem* cell)
 {
-    return cell ? openDayCardChooser(m_widgets.week, cell, m_widgets.dayCards) : nullptr;
+    if (!cell)
+        return nullptr;
+    auto* editor = new QComboBox;
+    for (int row = 0; row < m_widgets.dayCards->count(); ++row)
+        editor->addItem(m_widgets.dayCards->item(row)->text());
+    // The cell's card, or none: adding the first entry made that one current.
+    editor->setCurrentIndex(editor->findText(cell->text(), Qt::MatchExactly | Qt::MatchCaseSensitive));
+    m_weekEditors->open(cell, editor);
+    return editor;
 }
 
 void CalendarEditor::setWeekCell(const QObject* editor, const QString& card)
 {
-    if (QTableWidgetItem* cell = editedCell(editor, m_widgets.week))
+    if (QTableWidgetItem* cell = m_weekEditors->cellOf(editor))
         cell->setText(card);
 }
 
 void CalendarEditor::leaveWeekCell(QTableWidgetItem* previous)
 {
-    removeCellEditor(m_widgets.week, previous);
+    m_weekEditors->close(previous);
 }
 
 void CalendarEditor::closeWeekCellEditors()
 {
-    removeRowEditors(m_widgets.week, 0);
+    m_weekEditors->closeAll();
 }
 
 QString CalendarEditor::weekText() const

@@ -18,6 +18,7 @@ struct Removed;
 }
 
 namespace Editors {
+class CellEditors;
 
 // The calendar part of the zone and the area editor, on the widgets of the
 // dialog's form: the day cards list, the one-row week table and, for an
@@ -78,10 +79,15 @@ private:
     QString describeWeekCell(const QTableWidgetItem& cell) const;
     void fillWeek();
     void deleteDayCard(QListWidgetItem* item);
+    // Every day set to `card`, or the days that name it emptied. Open cell
+    // editors go first, so none writes its old choice back afterwards.
+    void setWholeWeek(const QString& card);
+    void clearDaysOf(const QString& card);
 
     QDialog* m_dialog;
     Widgets m_widgets;
     QString m_choicesTag;
+    CellEditors* m_weekEditors;
     QDomElement m_owner;
 };
 

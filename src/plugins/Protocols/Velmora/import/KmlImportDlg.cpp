@@ -9,12 +9,10 @@
 
 #include "KmlImport.h"
 #include "Logging.h"
-#include "editors/DomMetaType.h"
+#include "editors/CellEditors.h"
 #include "editors/PreviewLayer.h"
 #include "format/GeometryText.h"
 
-using Velmora::Editors::editedCell;
-using Velmora::Editors::setEditedCell;
 
 namespace {
 
@@ -36,6 +34,7 @@ KmlImportDlg::KmlImportDlg(const QString& fileName, const QString& zoneName, con
     , m_previews(std::make_unique<Velmora::Editors::PreviewLayer>(scene, PreviewZ))
 {
     ui->setupUi(this);
+    m_cellEditors = new Velmora::Editors::CellEditors(ui->velmoraItems);
 
     QList<Velmora::Kml::Placemark> placemarks;
     QString error;
@@ -141,16 +140,14 @@ void KmlImportDlg::on_velmoraItems_itemDoubleClicked(QTableWidgetItem* item)
     editor->setCurrentIndex(item->text().isEmpty()
                                 ? -1
                                 : editor->findText(item->text(), Qt::MatchExactly | Qt::MatchCaseSensitive));
-    setEditedCell(editor, item);
-    ui->velmoraItems->setCellWidget(item->row(), KmlColumn, editor);
+    m_cellEditors->open(item, editor);
     connect(editor, QOverload<int>::of(&QComboBox::currentIndexChanged), this, &KmlImportDlg::cellEditComplete);
-    editor->setFocus();
 }
 
 void KmlImportDlg::cellEditComplete(int index)
 {
     auto* editor = qobject_cast<QComboBox*>(sender());
-    QTableWidgetItem* cell = editedCell(editor, ui->velmoraItems);
+    QTableWidgetItem* cell = m_cellEditors->cellOf(editor);
     if (!cell || index < 0)
         return;
     cell->setText(index == 0 ? QString() : editor->itemText(index));
@@ -159,7 +156,7 @@ void KmlImportDlg::cellEditComplete(int index)
 void KmlImportDlg::on_velmoraItems_currentItemChanged(QTableWidgetItem* current, QTableWidgetItem* previous)
 {
     Q_UNUSED(current)
-    Velmora::Editors::removeCellEditor(ui->velmoraItems, previous);
+    m_cellEditors->close(previous);
 }
 
 void KmlImportDlg::on_buttonBox_accepted()

@@ -21,8 +21,9 @@ class KmlImportDlg;
 
 namespace Velmora {
 namespace Editors {
+class CellEditors;
 class PreviewLayer;
-}
+} // namespace Editors
 } // namespace Velmora
 
 // Lets the user assign the placemarks of a KML file to the zone and its areas.
@@ -66,6 +67,7 @@ private:
     QGraphicsPathItem* addPreview(const QString& coordinates);
 
     Ui::KmlImportDlg* ui;
+    Velmora::Editors::CellEditors* m_cellEditors;
     QStringList m_kmlNames; // what a row can be assigned: each placemark name once
     QHash<QString, QString> m_firstOutlines; // placemark name -> outline of its first placemark
     QTableWidgetItem* m_zoneItem = nullptr;
