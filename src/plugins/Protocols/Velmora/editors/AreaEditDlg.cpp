@@ -1,12 +1,11 @@
 #include "AreaEditDlg.h"
 #include "ui_AreaEditDlg.h"
 
-#include <QAction>
 #include <QComboBox>
+#include <QSet>
 #include <QGraphicsScene>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPalette>
 #include <QPushButton>
 #include <QSignalBlocker>
 #include <QSpinBox>

@@ -4,14 +4,12 @@
 #include <QDomElement>
 #include <QList>
 #include <QPointer>
-#include <QSet>
 #include <QString>
 
 class AreaGraphicsItem;
 class GraphicsArea;
 class QGraphicsScene;
 class QLabel;
-class QListWidget;
 class QListWidgetItem;
 class QPoint;
 class QSize;

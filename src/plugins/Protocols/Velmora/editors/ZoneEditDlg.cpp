@@ -12,7 +12,6 @@
 #include <QListWidget>
 #include <QMessageBox>
 #include <QPainterPath>
-#include <QPalette>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QSignalBlocker>

@@ -6,7 +6,6 @@
 #include <QDomElement>
 #include <QList>
 #include <QPointer>
-#include <QSet>
 #include <QString>
 
 #include <memory>
