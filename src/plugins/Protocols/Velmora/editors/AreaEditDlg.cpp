@@ -1,28 +1,25 @@
 #include "AreaEditDlg.h"
 #include "ui_AreaEditDlg.h"
 
-#include <QAction>
 #include <QComboBox>
-#include <QCursor>
+#include <QSet>
 #include <QGraphicsScene>
-#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPalette>
 #include <QPushButton>
 #include <QSignalBlocker>
 #include <QSpinBox>
 
+#include "CalendarEditor.h"
 #include "ControllersStateEditdlg.h"
-#include "DaycardEditDlg.h"
-#include "DescribedItem.h"
 #include "DomMetaType.h"
 #include "Refusal.h"
 #include "EditorPrompts.h"
 #include "IdField.h"
-#include "SpecialDayEditdlg.h"
+#include "MapToolWindow.h"
 #include "TableKeys.h"
 #include "format/ConfigDiff.h"
+#include "format/ConfigEdits.h"
 #include "format/Vocabulary.h"
 #include "format/XmlText.h"
 #include "graphics/AreaGraphicsItem.h"
@@ -38,44 +35,10 @@ static void initAreaEditResources()
 }
 
 namespace Xml = Velmora::Xml;
-using Velmora::Editors::editedCell;
-using Velmora::Editors::setEditedCell;
-
-using Velmora::Editors::markCell;
+namespace ConfigEdit = Velmora::ConfigEdit;
 using Velmora::Editors::markField;
 
 namespace {
-
-constexpr int DaysOfWeek = 7;
-
-bool isEmptyElement(const QDomElement& element)
-{
-    return element.firstChildElement().isNull();
-}
-
-// Removes the `tag` children whose `attribute` is `value`; true when any went.
-bool removeChildren(QDomElement parent, const QString& tag, const QString& attribute, const QString& value)
-{
-    bool removed = false;
-    for (QDomElement child = parent.firstChildElement(tag); !child.isNull();) {
-        const QDomElement next = child.nextSiblingElement(tag);
-        if (child.attribute(attribute) == value) {
-            parent.removeChild(child);
-            removed = true;
-        }
-        child = next;
-    }
-    return removed;
-}
-
-QDomElement childWithId(const QDomElement& parent, const QString& tag, const QString& id)
-{
-    for (QDomElement child = parent.firstChildElement(tag); !child.isNull(); child = child.nextSiblingElement(tag)) {
-        if (child.attribute(Xml::id) == id)
-            return child;
-    }
-    return QDomElement();
-}
 
 void appendController(QDomElement state, const QString& number)
 {
@@ -102,6 +65,7 @@ AreaEditDlg::AreaEditDlg(QDomElement areas, QDomElement area, QWidget* parent, Q
     Velmora::Editors::registerDomElementType();
     ui->setupUi(this);
     m_id = new Velmora::Editors::IdField(ui->areaId);
+    m_calendar = new Velmora::Editors::CalendarEditor(this, {ui->daycards, ui->weekDistrib, ui->specilaDays}, Xml::States);
 
     // A copy: cancelling leaves the zone editor's document untouched.
     m_area = area.isNull() ? areas.ownerDocument().createElement(Xml::Area) : area.cloneNode(true).toElement();
@@ -113,9 +77,6 @@ AreaEditDlg::AreaEditDlg(QDomElement areas, QDomElement area, QWidget* parent, Q
         m_id->setId(Velmora::Editors::nextId(m_otherAreaIds));
 
     ui->controllersFromMap->setEnabled(m_scene != nullptr);
-    auto* wholeWeek = new QAction(tr("use for whole week"), ui->daycards);
-    connect(wholeWeek, &QAction::triggered, this, &AreaEditDlg::useCurrentDaycardOnWholeWeek);
-    ui->daycards->addAction(wholeWeek);
 
     fillForm();
     m_overlay = new GraphicsArea(m_scene, geometryText());
@@ -157,16 +118,6 @@ QDomElement AreaEditDlg::statesElement() const
     return m_area.firstChildElement(Xml::States);
 }
 
-QDomElement AreaEditDlg::dayCardsElement() const
-{
-    return m_area.firstChildElement(Xml::Calendar).firstChildElement(Xml::DayCards);
-}
-
-QDomElement AreaEditDlg::specialDaysElement() const
-{
-    return m_area.firstChildElement(Xml::Calendar).firstChildElement(Xml::SpecialDays);
-}
-
 QString AreaEditDlg::geometryText() const
 {
     return Xml::firstText(m_area.firstChildElement(Xml::Geometry));
@@ -179,12 +130,9 @@ void AreaEditDlg::setGeometryText(const QString& text)
 
 void AreaEditDlg::fillForm()
 {
-    closeWeekCellEditors();
     const QSignalBlocker blocker(ui->controllers);
     ui->controllers->clear();
     ui->states->clear();
-    ui->daycards->clear();
-    ui->specilaDays->clear();
 
     const QString id = m_area.attribute(Xml::id);
     if (!id.isEmpty())
@@ -203,43 +151,7 @@ void AreaEditDlg::fillForm()
          state = state.nextSiblingElement(Xml::State))
         addStateItem(state);
 
-    const QDomElement cards = dayCardsElement();
-    for (QDomElement card = cards.firstChildElement(Xml::DayCard); !card.isNull();
-         card = card.nextSiblingElement(Xml::DayCard))
-        addListItem(ui->daycards, card.attribute(Xml::id), card);
-
-    const QString week = Xml::firstText(m_area.firstChildElement(Xml::Calendar).firstChildElement(Xml::WeekDistribution));
-    const QStringList days = week.split(QLatin1Char(','));
-    for (int day = 0; day < DaysOfWeek; ++day) {
-        QTableWidgetItem* cell = ui->weekDistrib->item(0, day);
-        if (!dynamic_cast<Velmora::Editors::DescribedItem*>(cell)) {
-            cell = new Velmora::Editors::DescribedItem([this](const QTableWidgetItem& item) { return weekCellText(item); });
-            ui->weekDistrib->setItem(0, day, cell);
-        }
-        // A text that is no week at all shows as seven empty days.
-        cell->setText(days.size() == DaysOfWeek ? days.at(day) : QString());
-    }
-
-    const QDomElement specialDays = specialDaysElement();
-    for (QDomElement day = specialDays.firstChildElement(Xml::SpecialDay); !day.isNull();
-         day = day.nextSiblingElement(Xml::SpecialDay))
-        addListItem(ui->specilaDays, day.attribute(Xml::day), day);
-}
-
-QString AreaEditDlg::weekCellText(const QTableWidgetItem& cell) const
-{
-    // What the day's card switches to when, in the area's state names.
-    const QDomElement card = childWithId(dayCardsElement(), Xml::DayCard, cell.text());
-    return cell.text().isEmpty() || card.isNull()
-        ? QString()
-        : Velmora::Editors::dayCardText(card, statesElement(), Xml::state_id);
-}
-
-QListWidgetItem* AreaEditDlg::addListItem(QListWidget* list, const QString& text, const QDomElement& element)
-{
-    auto* item = new QListWidgetItem(text, list);
-    item->setData(Qt::UserRole, QVariant::fromValue(element));
-    return item;
+    m_calendar->show(m_area);
 }
 
 // ---- controllers
@@ -250,12 +162,7 @@ void AreaEditDlg::addController(const QString& number)
     auto* item = new QListWidgetItem(number, ui->controllers);
     item->setData(Qt::UserRole, number);
     item->setFlags(item->flags() | Qt::ItemIsEditable);
-    const QDomElement states = statesElement();
-    for (QDomElement state = states.firstChildElement(Xml::State); !state.isNull();
-         state = state.nextSiblingElement(Xml::State)) {
-        if (childWithId(state, Xml::Controller, number).isNull())
-            appendController(state, number);
-    }
+    ConfigEdit::addController(m_area, number);
 }
 
 void AreaEditDlg::on_addController_clicked()
@@ -287,21 +194,7 @@ void AreaEditDlg::on_controllers_itemChanged(QListWidgetItem* item)
         return;
     }
     item->setData(Qt::UserRole, number);
-
-    const QDomElement states = statesElement();
-    for (QDomElement state = states.lastChildElement(Xml::State); !state.isNull();
-         state = state.previousSiblingElement(Xml::State)) {
-        QDomElement old = previous.isEmpty() ? QDomElement() : childWithId(state, Xml::Controller, previous);
-        // A state never names a controller twice.
-        if (!childWithId(state, Xml::Controller, number).isNull()) {
-            if (!old.isNull())
-                state.removeChild(old);
-        } else if (!old.isNull()) {
-            old.setAttribute(Xml::id, number);
-        } else {
-            appendController(state, number);
-        }
-    }
+    ConfigEdit::renameController(m_area, previous, number);
 }
 
 void AreaEditDlg::on_delController_clicked()
@@ -328,17 +221,16 @@ void AreaEditDlg::deleteControllers(const QList<QListWidgetItem*>& items)
         }
         delete item;
     }
-    if (removed.isEmpty())
-        return;
+    forget(ConfigEdit::deleteControllers(m_area, removed));
+}
+
+void AreaEditDlg::forget(const ConfigEdit::Removed& removed)
+{
     for (int row = ui->states->count() - 1; row >= 0; --row) {
-        QListWidgetItem* stateItem = ui->states->item(row);
-        QDomElement state = elementOf(stateItem);
-        bool changed = false;
-        for (const QString& number : qAsConst(removed))
-            changed = removeChildren(state, Xml::Controller, Xml::id, number) || changed;
-        if (changed && isEmptyElement(state))
-            deleteState(stateItem);
+        if (removed.states.contains(elementOf(ui->states->item(row))))
+            delete ui->states->item(row);
     }
+    m_calendar->forget(removed);
 }
 
 // ---- states
@@ -384,29 +276,10 @@ void AreaEditDlg::on_states_itemDoubleClicked(QListWidgetItem* item)
         return;
     const QDomElement result = editor.stateElement(m_area.ownerDocument());
     states.replaceChild(result, old);
-    const QString from = old.attribute(Xml::id);
-    const QString to = result.attribute(Xml::id);
-    if (from != to)
-        renameStateReferences(from, to);
-    addStateItem(result, item);
-}
-
-void AreaEditDlg::renameStateReferences(const QString& from, const QString& to)
-{
     // Cards and special days name the state by id: a new id is theirs too,
     // or they would switch to a state that no longer exists.
-    const QDomElement lists[] = {dayCardsElement(), specialDaysElement()};
-    const QString tags[] = {Xml::DayCard, Xml::SpecialDay};
-    for (int i = 0; i < 2; ++i) {
-        for (QDomElement entry = lists[i].firstChildElement(tags[i]); !entry.isNull();
-             entry = entry.nextSiblingElement(tags[i])) {
-            for (QDomElement time = entry.firstChildElement(Xml::Time); !time.isNull();
-                 time = time.nextSiblingElement(Xml::Time)) {
-                if (time.attribute(Xml::state_id) == from)
-                    time.setAttribute(Xml::state_id, to);
-            }
-        }
-    }
+    ConfigEdit::renumberState(m_area, old.attribute(Xml::id), result.attribute(Xml::id));
+    addStateItem(result, item);
 }
 
 void AreaEditDlg::on_delState_clicked()
@@ -420,176 +293,72 @@ void AreaEditDlg::on_delState_clicked()
 
 void AreaEditDlg::deleteState(QListWidgetItem* item)
 {
-    QDomElement state = elementOf(item);
+    const QDomElement state = elementOf(item);
     if (state.isNull()) {
         delete item;
         return;
     }
-    const QString id = state.attribute(Xml::id);
-    state.parentNode().removeChild(state);
-
-    QSet<QString> emptiedCards;
-    const QDomElement cards = dayCardsElement();
-    for (QDomElement card = cards.firstChildElement(Xml::DayCard); !card.isNull();
-         card = card.nextSiblingElement(Xml::DayCard)) {
-        if (removeChildren(card, Xml::Time, Xml::state_id, id) && isEmptyElement(card))
-            emptiedCards.insert(card.attribute(Xml::id));
-    }
-    deleteDayCards(emptiedCards);
-
-    QDomElement specialDays = specialDaysElement();
-    for (QDomElement day = specialDays.firstChildElement(Xml::SpecialDay); !day.isNull();) {
-        const QDomElement next = day.nextSiblingElement(Xml::SpecialDay);
-        if (removeChildren(day, Xml::Time, Xml::state_id, id) && isEmptyElement(day)) {
-            specialDays.removeChild(day);
-            for (int row = ui->specilaDays->count() - 1; row >= 0; --row) {
-                if (elementOf(ui->specilaDays->item(row)) == day)
-                    delete ui->specilaDays->item(row);
-            }
-        }
-        day = next;
-    }
-    delete item;
+    // Entries of cards and special days that switch to it go, and what they leave empty.
+    forget(ConfigEdit::deleteState(m_area, state));
 }
 
-// ---- day cards and the week
+// ---- day cards, the week and special days
 
 void AreaEditDlg::on_addDaycard_clicked()
 {
-    QDomElement cards = dayCardsElement();
-    QDomDocument document = m_area.ownerDocument();
-    QDomElement card = document.createElement(Xml::DayCard);
-    const quint32 id = Velmora::Editors::nextId(Velmora::Editors::siblingIds(cards, Xml::DayCard));
-    card.setAttribute(Xml::id, QString::number(id));
-
-    DaycardEditDlg editor(statesElement(), card, this);
-    if (editor.exec() != QDialog::Accepted)
-        return;
-    const QDomElement result = editor.dayCardElement(document);
-    cards.appendChild(result);
-    addListItem(ui->daycards, result.attribute(Xml::id), result);
+    m_calendar->addDayCard();
 }
 
 void AreaEditDlg::on_daycards_itemDoubleClicked(QListWidgetItem* item)
 {
-    const QDomElement old = elementOf(item);
-    if (old.isNull())
-        return;
-    DaycardEditDlg editor(statesElement(), old, this);
-    if (editor.exec() != QDialog::Accepted)
-        return;
-    const QDomElement result = editor.dayCardElement(m_area.ownerDocument());
-    old.parentNode().replaceChild(result, old);
-    item->setData(Qt::UserRole, QVariant::fromValue(result));
+    m_calendar->editDayCard(item);
 }
 
 void AreaEditDlg::on_delDayCard_clicked()
 {
-    const QList<QListWidgetItem*> selected = ui->daycards->selectedItems();
-    for (QListWidgetItem* item : selected)
-        deleteDayCard(item);
-}
-
-void AreaEditDlg::deleteDayCards(const QSet<QString>& ids)
-{
-    if (ids.isEmpty())
-        return;
-    for (int row = ui->daycards->count() - 1; row >= 0; --row) {
-        QListWidgetItem* item = ui->daycards->item(row);
-        if (ids.contains(elementOf(item).attribute(Xml::id)))
-            deleteDayCard(item);
-    }
-}
-
-void AreaEditDlg::deleteDayCard(QListWidgetItem* item)
-{
-    QDomElement card = elementOf(item);
-    if (!card.isNull())
-        card.parentNode().removeChild(card);
-    Velmora::Editors::clearDaysOf(ui->weekDistrib, item->text());
-    delete item;
+    m_calendar->deleteSelectedDayCards();
 }
 
 void AreaEditDlg::on_daycards_customContextMenuRequested(QPoint pos)
 {
-    Velmora::Editors::showListMenu(ui->daycards, pos);
+    m_calendar->showDayCardMenu(pos);
 }
 
 void AreaEditDlg::useCurrentDaycardOnWholeWeek()
 {
-    const QList<QListWidgetItem*> selected = ui->daycards->selectedItems();
-    if (!selected.isEmpty() && !selected.first()->text().isEmpty())
-        Velmora::Editors::setWholeWeek(ui->weekDistrib, selected.first()->text());
+    m_calendar->useCurrentDayCardOnWholeWeek();
 }
 
 void AreaEditDlg::on_weekDistrib_itemDoubleClicked(QTableWidgetItem* item)
 {
-    if (!item)
-        return;
-    QComboBox* editor = Velmora::Editors::openDayCardChooser(ui->weekDistrib, item, ui->daycards);
-    connect(editor, &QComboBox::currentTextChanged, this, &AreaEditDlg::wdCellEditComplete);
+    if (QComboBox* editor = m_calendar->openWeekCell(item))
+        connect(editor, &QComboBox::currentTextChanged, this, &AreaEditDlg::wdCellEditComplete);
 }
 
 void AreaEditDlg::wdCellEditComplete(QString daycard)
 {
-    if (QTableWidgetItem* cell = editedCell(sender(), ui->weekDistrib))
-        cell->setText(daycard);
+    m_calendar->setWeekCell(sender(), daycard);
 }
 
 void AreaEditDlg::on_weekDistrib_currentItemChanged(QTableWidgetItem* current, QTableWidgetItem* previous)
 {
     Q_UNUSED(current)
-    Velmora::Editors::removeCellEditor(ui->weekDistrib, previous);
+    m_calendar->leaveWeekCell(previous);
 }
-
-void AreaEditDlg::closeWeekCellEditors()
-{
-    Velmora::Editors::removeRowEditors(ui->weekDistrib, 0);
-}
-
-// ---- special days
 
 void AreaEditDlg::on_addSpecialDay_clicked()
 {
-    QDomElement specialDays = specialDaysElement();
-    SpecialDayEditdlg editor(statesElement(), specialDays, QDomElement(), this);
-    if (editor.exec() != QDialog::Accepted)
-        return;
-    const QDomElement result = editor.specialDayElement();
-    if (result.isNull())
-        return;
-    if (specialDays.isNull())
-        specialDays = Xml::ensureChild(m_area.firstChildElement(Xml::Calendar), Xml::SpecialDays);
-    specialDays.appendChild(result);
-    addListItem(ui->specilaDays, result.attribute(Xml::day), result);
+    m_calendar->addSpecialDay();
 }
 
 void AreaEditDlg::on_specilaDays_itemDoubleClicked(QListWidgetItem* item)
 {
-    const QDomElement old = elementOf(item);
-    if (old.isNull())
-        return;
-    QDomElement specialDays = old.parentNode().toElement();
-    SpecialDayEditdlg editor(statesElement(), specialDays, old, this);
-    if (editor.exec() != QDialog::Accepted)
-        return;
-    const QDomElement result = editor.specialDayElement();
-    if (result.isNull())
-        return;
-    specialDays.replaceChild(result, old);
-    item->setText(result.attribute(Xml::day));
-    item->setData(Qt::UserRole, QVariant::fromValue(result));
+    m_calendar->editSpecialDay(item);
 }
 
 void AreaEditDlg::on_delSpecialDay_clicked()
 {
-    const QList<QListWidgetItem*> selected = ui->specilaDays->selectedItems();
-    for (QListWidgetItem* item : selected) {
-        QDomElement day = elementOf(item);
-        if (!day.isNull())
-            day.parentNode().removeChild(day);
-        delete item;
-    }
+    m_calendar->deleteSelectedSpecialDays();
 }
 
 // ---- TRANSYT report
@@ -635,15 +404,8 @@ void AreaEditDlg::showAfterMap()
 void AreaEditDlg::openToolWindow(const QString& title, const QString& button, const QSize& size,
                                  void (AreaEditDlg::*finished)(int))
 {
-    auto* window = new QDialog(this, Qt::Tool);
-    window->setWindowTitle(title);
-    auto* layout = new QHBoxLayout(window);
-    auto* end = new QPushButton(button, window);
-    layout->addWidget(end);
-    connect(end, &QPushButton::clicked, window, &QDialog::accept);
+    auto* window = new Velmora::Editors::MapToolWindow(this, title, button, size);
     connect(window, &QDialog::finished, this, finished);
-    window->resize(size);
-    window->move(QCursor::pos());
     window->show();
     m_toolWindow = window;
 }
@@ -715,7 +477,7 @@ void AreaEditDlg::editGeometryFinished(int result)
 void AreaEditDlg::on_buttonBox_accepted()
 {
     // An open week-cell editor has set its cell already.
-    closeWeekCellEditors();
+    m_calendar->closeWeekCellEditors();
     if (m_refusal->check())
         accept();
 }
@@ -733,7 +495,7 @@ QStringList AreaEditDlg::markFaults()
     QString reason;
     if (Velmora::Editors::markName(ui->areaName, tr("The area has no name"), &reason))
         reasons << reason;
-    reason = Velmora::Editors::markEmptyDays(ui->weekDistrib);
+    reason = m_calendar->markEmptyDays();
     if (!reason.isEmpty())
         reasons << reason;
     return reasons;
@@ -765,12 +527,7 @@ void AreaEditDlg::writeForm(QDomElement area) const
     }
     Xml::setText(Xml::ensureChild(area, Xml::Controllers), numbers.join(QLatin1Char(',')));
 
-    QStringList week;
-    for (int day = 0; day < DaysOfWeek; ++day) {
-        const QTableWidgetItem* cell = ui->weekDistrib->item(0, day);
-        week.append(cell ? cell->text() : QString());
-    }
-    Xml::setText(Xml::ensureChild(Xml::ensureChild(area, Xml::Calendar), Xml::WeekDistribution), week.join(QLatin1Char(',')));
+    Xml::setText(Xml::ensureChild(Xml::ensureChild(area, Xml::Calendar), Xml::WeekDistribution), m_calendar->weekText());
 }
 
 // ---- changes

@@ -4,14 +4,12 @@
 #include <QDomElement>
 #include <QList>
 #include <QPointer>
-#include <QSet>
 #include <QString>
 
 class AreaGraphicsItem;
 class GraphicsArea;
 class QGraphicsScene;
 class QLabel;
-class QListWidget;
 class QListWidgetItem;
 class QPoint;
 class QSize;
@@ -22,10 +20,14 @@ class AreaEditDlg;
 }
 
 namespace Velmora {
+namespace ConfigEdit {
+struct Removed;
+}
 namespace Editors {
+class CalendarEditor;
 class IdField;
 class Refusal;
-}
+} // namespace Editors
 } // namespace Velmora
 
 // Edits one control area of the zone: id and name, its controllers, its
@@ -97,11 +99,8 @@ private:
     QStringList markFaults();
     void tellChangesSince(const QDomElement& before);
     void addChangesButton();
-    QString weekCellText(const QTableWidgetItem& cell) const;
     void fillForm();
     QDomElement statesElement() const;
-    QDomElement dayCardsElement() const;
-    QDomElement specialDaysElement() const;
     void setGeometryText(const QString& text);
     QString geometryText() const;
 
@@ -109,11 +108,8 @@ private:
     void deleteControllers(const QList<QListWidgetItem*>& items);
     void addStateItem(const QDomElement& state, QListWidgetItem* item = nullptr);
     void deleteState(QListWidgetItem* item);
-    void renameStateReferences(const QString& from, const QString& to);
-    void deleteDayCards(const QSet<QString>& ids);
-    void deleteDayCard(QListWidgetItem* item);
-    QListWidgetItem* addListItem(QListWidget* list, const QString& text, const QDomElement& element);
-    void closeWeekCellEditors();
+    // Drops the rows of what a cascading edit removed.
+    void forget(const Velmora::ConfigEdit::Removed& removed);
 
     void hideForMap();
     void showAfterMap();
@@ -122,6 +118,7 @@ private:
 
     Ui::AreaEditDlg* ui;
     Velmora::Editors::IdField* m_id;
+    Velmora::Editors::CalendarEditor* m_calendar;
     QList<quint32> m_otherAreaIds;
     QDomElement m_area;
     QPointer<QGraphicsScene> m_scene;

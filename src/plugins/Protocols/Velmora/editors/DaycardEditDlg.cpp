@@ -12,6 +12,7 @@
 #include <QTime>
 #include <QTimeEdit>
 
+#include "CellEditors.h"
 #include "DomMetaType.h"
 #include "Refusal.h"
 #include "TableKeys.h"
@@ -19,10 +20,8 @@
 #include "format/XmlText.h"
 
 namespace Xml = Velmora::Xml;
-using Velmora::Editors::editedCell;
 using Velmora::Editors::markCell;
 using Velmora::Editors::markField;
-using Velmora::Editors::setEditedCell;
 
 namespace {
 
@@ -36,6 +35,7 @@ DaycardEditDlg::DaycardEditDlg(QDomElement choices, QDomElement dayCard, QWidget
 {
     Velmora::Editors::registerDomElementType();
     ui->setupUi(this);
+    m_cellEditors = new Velmora::Editors::CellEditors(ui->timeData);
 
     m_document = choices.ownerDocument();
     m_stateChoices = choices.tagName() == Xml::States;
@@ -154,39 +154,13 @@ QStringList DaycardEditDlg::markFaults()
 
 void DaycardEditDlg::closeCellEditors()
 {
-    // Removing a cell widget schedules its deletion and keeps the view's own
-    // bookkeeping right; deleting it behind the view's back would not.
-    QTableWidget* table = ui->timeData;
-    for (int row = 0; row < table->rowCount(); ++row) {
-        for (int column = 0; column < table->columnCount(); ++column) {
-            if (table->cellWidget(row, column))
-                table->removeCellWidget(row, column);
-        }
-    }
-    table->setCurrentItem(nullptr);
+    m_cellEditors->closeAll();
+    ui->timeData->setCurrentItem(nullptr);
 }
 
 void DaycardEditDlg::hideButtonBox()
 {
     ui->buttonBox->hide();
-}
-
-QWidget* DaycardEditDlg::focusedCellEditor() const
-{
-    const QTableWidget* table = ui->timeData;
-    // The focus may sit in an editor's inner line edit.
-    for (QWidget* widget = QApplication::focusWidget(); widget && widget != table;
-         widget = widget->parentWidget()) {
-        if (!qobject_cast<QTimeEdit*>(widget) && !qobject_cast<QComboBox*>(widget))
-            continue;
-        for (int row = 0; row < table->rowCount(); ++row) {
-            for (int column = 0; column < table->columnCount(); ++column) {
-                if (table->cellWidget(row, column) == widget)
-                    return widget;
-            }
-        }
-    }
-    return nullptr;
 }
 
 void DaycardEditDlg::passKeyOn(QKeyEvent* event)
@@ -205,17 +179,11 @@ void DaycardEditDlg::keyPressEvent(QKeyEvent* event)
         passKeyOn(event);
         return;
     }
-    if (QWidget* editor = focusedCellEditor()) {
+    if (QWidget* editor = m_cellEditors->focused()) {
         // The key ends the open cell editor only. Taken here, so that neither
         // this dialog nor a dialog embedding it closes.
-        QTableWidget* table = ui->timeData;
-        for (int row = 0; row < table->rowCount(); ++row) {
-            for (int column = 0; column < table->columnCount(); ++column) {
-                if (table->cellWidget(row, column) == editor)
-                    table->removeCellWidget(row, column);
-            }
-        }
-        table->setFocus();
+        m_cellEditors->close(editor);
+        ui->timeData->setFocus();
         event->accept();
         return;
     }
@@ -230,39 +198,34 @@ void DaycardEditDlg::on_timeData_itemDoubleClicked(QTableWidgetItem* item)
 {
     if (!item)
         return;
-    QTableWidget* table = ui->timeData;
     if (item->column() == 0) {
         auto* editor = new QTimeEdit;
         editor->setDisplayFormat(timeFormat);
         editor->setTime(QTime::fromString(item->text(), timeFormat));
-        setEditedCell(editor, item);
-        table->setCellWidget(item->row(), 0, editor);
+        m_cellEditors->open(item, editor);
         connect(editor, &QTimeEdit::timeChanged, this,
                 QOverload<QTime>::of(&DaycardEditDlg::dcCellEditComplete));
-        editor->setFocus();
     } else if (item->column() == 1) {
         auto* editor = new QComboBox;
         for (auto it = m_choices.cbegin(); it != m_choices.cend(); ++it)
             editor->addItem(it.value(), it.key());
         editor->setCurrentIndex(editor->findText(item->text(), Qt::MatchExactly | Qt::MatchCaseSensitive));
-        setEditedCell(editor, item);
-        table->setCellWidget(item->row(), 1, editor);
+        m_cellEditors->open(item, editor);
         connect(editor, QOverload<int>::of(&QComboBox::currentIndexChanged), this,
                 QOverload<int>::of(&DaycardEditDlg::dcCellEditComplete));
-        editor->setFocus();
     }
 }
 
 void DaycardEditDlg::dcCellEditComplete(QTime time)
 {
-    if (QTableWidgetItem* cell = editedCell(sender(), ui->timeData))
+    if (QTableWidgetItem* cell = m_cellEditors->cellOf(sender()))
         cell->setText(QLocale::c().toString(time, timeFormat)); // the file's digits, not the user's
 }
 
 void DaycardEditDlg::dcCellEditComplete(int index)
 {
     auto* editor = qobject_cast<QComboBox*>(sender());
-    QTableWidgetItem* cell = editedCell(editor, ui->timeData);
+    QTableWidgetItem* cell = m_cellEditors->cellOf(editor);
     if (!cell || index < 0)
         return;
     cell->setText(editor->itemText(index));
@@ -272,7 +235,7 @@ void DaycardEditDlg::dcCellEditComplete(int index)
 void DaycardEditDlg::on_timeData_currentItemChanged(QTableWidgetItem* current, QTableWidgetItem* previous)
 {
     Q_UNUSED(current);
-    Velmora::Editors::removeCellEditor(ui->timeData, previous);
+    m_cellEditors->close(previous);
 }
 
 void DaycardEditDlg::on_addCard_clicked()

@@ -13,9 +13,10 @@ class QWidget;
 
 namespace Velmora {
 namespace Editors {
+class CellEditors;
 class Refusal;
-}
-}
+} // namespace Editors
+} // namespace Velmora
 
 namespace Ui {
 class DaycardEditDlg;
@@ -62,7 +63,6 @@ private:
     QString missingChoiceReason(int row, const QString& id) const;
     // Marks what keeps the card from being accepted; the reasons in words.
     QStringList markFaults();
-    QWidget* focusedCellEditor() const;
     // Key handling that is not ours: the dialog's own when it is a window,
     // the embedding window's otherwise.
     void passKeyOn(QKeyEvent* event);
@@ -74,4 +74,5 @@ private:
     bool m_stateChoices = false;
     QLabel* m_reason = nullptr;
     Velmora::Editors::Refusal* m_refusal = nullptr;
+    Velmora::Editors::CellEditors* m_cellEditors;
 };

@@ -1,6 +1,5 @@
 #include "DomMetaType.h"
 
-#include <QComboBox>
 #include <QCoreApplication>
 #include <QLabel>
 #include <QLineEdit>
@@ -23,28 +22,6 @@ int registerDomElementType()
 {
     static const int id = qRegisterMetaType<QDomElement>("QDomElement");
     return id;
-}
-
-void setEditedCell(QObject* editor, QTableWidgetItem* cell)
-{
-    editor->setProperty("item", QVariant::fromValue(cell));
-}
-
-QTableWidgetItem* editedCell(const QObject* editor, const QTableWidget* table)
-{
-    if (!editor || !table)
-        return nullptr;
-    auto* cell = editor->property("item").value<QTableWidgetItem*>();
-    if (!cell)
-        return nullptr;
-    // Compare pointers only: a cell whose row was removed is already deleted.
-    for (int row = 0; row < table->rowCount(); ++row) {
-        for (int column = 0; column < table->columnCount(); ++column) {
-            if (table->item(row, column) == cell)
-                return cell;
-        }
-    }
-    return nullptr;
 }
 
 void markCell(QTableWidgetItem* cell, bool fault, const QString& reason)
@@ -146,40 +123,10 @@ QString dayCardText(const QDomElement& card, const QDomElement& choices, const Q
     return entries.join(QStringLiteral(", "));
 }
 
-QComboBox* openDayCardChooser(QTableWidget* week, QTableWidgetItem* cell, const QListWidget* cards)
-{
-    auto* editor = new QComboBox;
-    setEditedCell(editor, cell);
-    for (int row = 0; row < cards->count(); ++row)
-        editor->addItem(cards->item(row)->text());
-    // The cell's card, or none: adding the first entry made that one current.
-    editor->setCurrentIndex(editor->findText(cell->text(), Qt::MatchExactly | Qt::MatchCaseSensitive));
-    week->setCellWidget(cell->row(), cell->column(), editor);
-    editor->setFocus();
-    return editor;
-}
-
 void removeCellEditor(QTableWidget* table, const QTableWidgetItem* cell)
 {
     if (cell && table->cellWidget(cell->row(), cell->column()))
         table->removeCellWidget(cell->row(), cell->column());
-}
-
-void removeRowEditors(QTableWidget* table, int row)
-{
-    for (int column = 0; column < table->columnCount(); ++column) {
-        if (table->cellWidget(row, column))
-            table->removeCellWidget(row, column);
-    }
-}
-
-void setWholeWeek(QTableWidget* week, const QString& card)
-{
-    removeRowEditors(week, 0);
-    for (int day = 0; day < week->columnCount(); ++day) {
-        if (QTableWidgetItem* cell = week->item(0, day))
-            cell->setText(card);
-    }
 }
 
 QString markEmptyDays(QTableWidget* week)
@@ -199,18 +146,6 @@ QString markEmptyDays(QTableWidget* week)
     if (days.size() < 2)
         return days.isEmpty() ? QString() : QCoreApplication::translate("Velmora::Editors", "%1 has no day card").arg(days.first());
     return QCoreApplication::translate("Velmora::Editors", "%1 have no day card").arg(days.join(QStringLiteral(", ")));
-}
-
-void clearDaysOf(QTableWidget* week, const QString& card)
-{
-    removeRowEditors(week, 0);
-    for (int day = 0; day < week->columnCount(); ++day) {
-        QTableWidgetItem* cell = week->item(0, day);
-        if (cell && cell->text() == card) {
-            cell->setText(QString());
-            cell->setData(Qt::UserRole, QVariant());
-        }
-    }
 }
 
 void showListMenu(QListWidget* list, const QPoint& pos)

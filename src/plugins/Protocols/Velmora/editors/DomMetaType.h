@@ -6,7 +6,6 @@
 
 class GraphicsArea;
 class QObject;
-class QComboBox;
 class QLineEdit;
 class QLabel;
 class QListWidget;
@@ -26,13 +25,6 @@ namespace Editors {
 // Registers "QDomElement" by name; runs when the library is loaded and may be
 // called again at no cost. Returns the type id.
 int registerDomElementType();
-
-// A cell editor (a combo box or time editor put into a table cell) carries the
-// cell it edits in its dynamic property "item".
-void setEditedCell(QObject* editor, QTableWidgetItem* cell);
-// The cell that `editor` edits, or null when the editor carries none or its
-// cell is no longer in `table` (its row was deleted while the editor lived).
-QTableWidgetItem* editedCell(const QObject* editor, const QTableWidget* table);
 
 // Invalid input is shown in red and keeps the dialog open: a cell gets a solid
 // red background, a field a red base colour; false restores the default look.
@@ -63,26 +55,13 @@ bool markName(QLineEdit* field, const QString& emptyReason = QString(), QString*
 // state) its `idAttribute` names, or that id when there is no such child.
 QString dayCardText(const QDomElement& card, const QDomElement& choices, const QString& idAttribute);
 
-// Puts a combo box of the day cards listed in `cards` into a week cell, the
-// cell's card current (none when the cell is empty); the caller connects it.
-QComboBox* openDayCardChooser(QTableWidget* week, QTableWidgetItem* cell, const QListWidget* cards);
-
 // Removes the editor a cell holds, if any: what the user leaves is taken as
 // chosen. Through the view, which deletes the editor later.
 void removeCellEditor(QTableWidget* table, const QTableWidgetItem* cell);
 
-// Removes the cell editors of one table row; their cells already hold what was
-// chosen. Through the view, which deletes them later and keeps its books right.
-void removeRowEditors(QTableWidget* table, int row);
-
-// The one-row week distribution: every day set to `card`, or the days that
-// name `card` emptied. Open cell editors go first, so none writes its old
-// choice back afterwards.
-void setWholeWeek(QTableWidget* week, const QString& card);
 // Marks every empty day of the week red, its tool tip "Monday has no day
 // card"; returns the days in one such line, or an empty one.
 QString markEmptyDays(QTableWidget* week);
-void clearDaysOf(QTableWidget* week, const QString& card);
 
 // The list's own actions as a context menu at `pos`, which comes in the
 // coordinates of the list's viewport; nothing when no item is selected.

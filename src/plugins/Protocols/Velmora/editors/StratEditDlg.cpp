@@ -11,6 +11,7 @@
 
 #include "DescribedItem.h"
 #include "DomMetaType.h"
+#include "CellEditors.h"
 #include "Refusal.h"
 #include "IdField.h"
 #include "TableKeys.h"
@@ -18,10 +19,8 @@
 #include "format/Vocabulary.h"
 
 namespace Xml = Velmora::Xml;
-using Velmora::Editors::editedCell;
 using Velmora::Editors::markCell;
 using Velmora::Editors::markField;
-using Velmora::Editors::setEditedCell;
 
 namespace {
 
@@ -35,6 +34,7 @@ StratEditDlg::StratEditDlg(QDomElement areas, QDomElement strategies, QDomElemen
 {
     Velmora::Editors::registerDomElementType();
     ui->setupUi(this);
+    m_cellEditors = new Velmora::Editors::CellEditors(ui->areas);
     m_document = strategies.isNull() ? areas.ownerDocument() : strategies.ownerDocument();
     m_controlSources.insert(QStringLiteral("1"), tr("calendar"));
     m_controlSources.insert(QStringLiteral("2"), tr("adaptive system"));
@@ -131,20 +131,18 @@ void StratEditDlg::on_areas_itemDoubleClicked(QTableWidgetItem* item)
         sourceCell->setText(used ? sourceName(sourceCell->data(Qt::UserRole).toString()) : QString());
     } else if (item->column() == SourceColumn) {
         auto* editor = new QComboBox;
-        setEditedCell(editor, item);
         for (auto it = m_controlSources.cbegin(); it != m_controlSources.cend(); ++it)
             editor->addItem(it.value(), it.key());
         editor->setCurrentIndex(editor->findText(item->text(), Qt::MatchExactly | Qt::MatchCaseSensitive));
-        table->setCellWidget(row, SourceColumn, editor);
+        m_cellEditors->open(item, editor);
         connect(editor, QOverload<int>::of(&QComboBox::currentIndexChanged), this, &StratEditDlg::csCellEditComplete);
-        editor->setFocus();
     }
 }
 
 void StratEditDlg::csCellEditComplete(int index)
 {
     auto* editor = qobject_cast<QComboBox*>(sender());
-    QTableWidgetItem* cell = editedCell(editor, ui->areas);
+    QTableWidgetItem* cell = m_cellEditors->cellOf(editor);
     if (!cell || index < 0)
         return;
     cell->setText(editor->itemText(index));
@@ -155,7 +153,7 @@ void StratEditDlg::csCellEditComplete(int index)
 void StratEditDlg::on_areas_currentItemChanged(QTableWidgetItem* current, QTableWidgetItem* previous)
 {
     Q_UNUSED(current);
-    Velmora::Editors::removeCellEditor(ui->areas, previous);
+    m_cellEditors->close(previous);
 }
 
 void StratEditDlg::on_buttonBox_accepted()

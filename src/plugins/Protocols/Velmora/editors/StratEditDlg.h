@@ -17,9 +17,10 @@ class StratEditDlg;
 
 namespace Velmora {
 namespace Editors {
+class CellEditors;
 class IdField;
 class Refusal;
-}
+} // namespace Editors
 } // namespace Velmora
 
 // Edits one zone strategy: its id, its name and, area by area, whether it uses
@@ -56,4 +57,5 @@ private:
     QList<quint32> m_otherIds;
     QLabel* m_reason = nullptr;
     Velmora::Editors::Refusal* m_refusal = nullptr;
+    Velmora::Editors::CellEditors* m_cellEditors;
 };

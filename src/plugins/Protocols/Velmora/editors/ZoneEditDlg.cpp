@@ -2,21 +2,16 @@
 #include "ui_ZoneEditDlg.h"
 
 #include <QAction>
-#include <QBrush>
 #include <QComboBox>
-#include <QCursor>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QGraphicsPathItem>
 #include <QGraphicsScene>
-#include <QHBoxLayout>
 #include <QLabel>
 #include <QListWidget>
 #include <QMessageBox>
 #include <QPainterPath>
-#include <QPalette>
-#include <QPen>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QSignalBlocker>
@@ -25,17 +20,21 @@
 #include <QStringList>
 
 #include "AreaEditDlg.h"
-#include "DaycardEditDlg.h"
+#include "CalendarEditor.h"
 #include "DescribedItem.h"
 #include "DomMetaType.h"
 #include "Refusal.h"
 #include "EditorPrompts.h"
 #include "IdField.h"
 #include "Logging.h"
+#include "MapToolWindow.h"
+#include "PreviewLayer.h"
 #include "StratEditDlg.h"
+#include "SubDialog.h"
 #include "TableKeys.h"
 #include "format/ConfigChecker.h"
 #include "format/ConfigDiff.h"
+#include "format/ConfigEdits.h"
 #include "format/ConfigReader.h"
 #include "format/GeometryText.h"
 #include "format/Vocabulary.h"
@@ -51,16 +50,14 @@ Q_DECLARE_METATYPE(QGraphicsPathItem*)
 Q_DECLARE_METATYPE(QListWidgetItem*)
 
 namespace Xml = Velmora::Xml;
-using Velmora::Editors::editedCell;
 using Velmora::Editors::markCell;
 using Velmora::Editors::markField;
-using Velmora::Editors::setEditedCell;
+using Velmora::Editors::SubDialog;
 
 namespace {
 
 enum StrategyColumn { IdColumn = 0, NameColumn = 1, DefaultColumn = 2 };
 constexpr int PreviewRole = Qt::UserRole + 1;
-constexpr int DaysOfWeek = 7;
 
 template<typename Item>
 QDomElement elementOf(const Item* item)
@@ -99,40 +96,20 @@ bool readBytes(const QString& fileName, QByteArray* bytes, QString* error = null
     return true;
 }
 
-// A sub-dialog run to its end inside a slot. It goes with this scope, unless
-// it already went with its parent while it ran (the host closed the editor).
-template<typename Dialog>
-class SubDialog
-{
-public:
-    explicit SubDialog(Dialog* dialog)
-        : m_dialog(dialog)
-    {
-    }
-    ~SubDialog() { delete m_dialog.data(); }
-    SubDialog(const SubDialog&) = delete;
-    SubDialog& operator=(const SubDialog&) = delete;
-
-    // True when the user accepted it and it, and so its opener, still lives.
-    bool accepted() { return m_dialog->exec() == QDialog::Accepted && m_dialog; }
-    Dialog* operator->() const { return m_dialog.data(); }
-
-private:
-    QPointer<Dialog> m_dialog;
-};
-
 } // namespace
 
 ZoneEditDlg::ZoneEditDlg(QString fileName, QWidget* parent, QGraphicsScene* scene)
     : QDialog(parent)
     , ui(new Ui::ZoneEditDlg)
     , m_scene(scene)
+    , m_previewLayer(std::make_unique<Velmora::Editors::PreviewLayer>(scene, 0.0))
     , m_fileName(fileName)
 {
     Velmora::Editors::registerDomElementType();
     qRegisterMetaType<QGraphicsPathItem*>("QGraphicsPathItem*");
     ui->setupUi(this);
     m_id = new Velmora::Editors::IdField(ui->zoneId);
+    m_calendar = new Velmora::Editors::CalendarEditor(this, {ui->daycards, ui->weekDistrib, nullptr}, Xml::Strategies);
 
     if (!fileName.isEmpty() && QFileInfo::exists(fileName) && !readFile(fileName)) {
         // Nothing of a file we could not read is offered for editing, or saved.
@@ -163,10 +140,8 @@ ZoneEditDlg::~ZoneEditDlg()
 {
     // Taking the previews away must not make the list show another one.
     ui->areas->blockSignals(true);
-    // Nothing of the editor stays on the map. Items of a scene that was
-    // deleted first went with it.
-    if (m_scene)
-        qDeleteAll(m_previews);
+    // Nothing of the editor stays on the map.
+    m_previewLayer.reset();
     delete m_overlay.data();
     delete ui;
 }
@@ -217,30 +192,7 @@ void ZoneEditDlg::fillForm()
     }
     ui->strategies->setContextMenuPolicy(Qt::ActionsContextMenu);
 
-    for (QDomElement card = dayCardsElement().firstChildElement(Xml::DayCard); !card.isNull();
-         card = card.nextSiblingElement(Xml::DayCard))
-        addDayCardItem(card);
-    auto* wholeWeek = new QAction(tr("use for whole week"), ui->daycards);
-    connect(wholeWeek, &QAction::triggered, this, &ZoneEditDlg::useCurrentDaycardOnWholeWeek);
-    ui->daycards->addAction(wholeWeek);
-
-    // A text of another length is no week; the user fills all seven days again.
-    const QStringList days =
-        Xml::firstText(calendarElement().firstChildElement(Xml::WeekDistribution)).split(QLatin1Char(','));
-    // A week cell shows its card's id; its tool tip what the card switches to when.
-    const auto describeCard = [this](const QTableWidgetItem& cell) {
-        for (QDomElement card = dayCardsElement().firstChildElement(Xml::DayCard); !card.isNull();
-             card = card.nextSiblingElement(Xml::DayCard)) {
-            if (!cell.text().isEmpty() && card.attribute(Xml::id) == cell.text())
-                return Velmora::Editors::dayCardText(card, strategiesElement(), Xml::strategy_id);
-        }
-        return QString();
-    };
-    for (int day = 0; day < DaysOfWeek; ++day) {
-        auto* cell = new Velmora::Editors::DescribedItem(describeCard);
-        ui->weekDistrib->setItem(0, day, cell);
-        cell->setText(days.size() == DaysOfWeek ? days.at(day) : QString());
-    }
+    m_calendar->show(m_zone);
 
     m_overlay = new GraphicsArea(m_scene.data(), geometryText());
 }
@@ -258,16 +210,6 @@ void ZoneEditDlg::makeSplitter()
     delete ui->groupsLayout;
     ui->groupsLayout = nullptr;
     ui->mainLayout->insertWidget(1, splitter);
-}
-
-QDomElement ZoneEditDlg::calendarElement() const
-{
-    return m_zone.firstChildElement(Xml::Calendar);
-}
-
-QDomElement ZoneEditDlg::dayCardsElement() const
-{
-    return calendarElement().firstChildElement(Xml::DayCards);
 }
 
 QDomElement ZoneEditDlg::strategiesElement() const
@@ -292,7 +234,7 @@ void ZoneEditDlg::setGeometryText(const QString& text)
 
 QDomDocument ZoneEditDlg::zoneDocument()
 {
-    closeWeekCellEditors();
+    m_calendar->closeWeekCellEditors();
     writeForm(m_zone);
     // Once accepted the editor is done with its document: the opener gets it
     // as it is, without a second copy of a large zone.
@@ -305,13 +247,8 @@ void ZoneEditDlg::writeForm(QDomElement zone) const
 {
     zone.setAttribute(Xml::id, m_id->text());
     zone.setAttribute(Xml::name, ui->zoneName->text());
-    QStringList days;
-    for (int day = 0; day < DaysOfWeek; ++day) {
-        const QTableWidgetItem* cell = ui->weekDistrib->item(0, day);
-        days << (cell ? cell->text() : QString());
-    }
     const QDomElement week = Xml::ensureChild(Xml::ensureChild(zone, Xml::Calendar), Xml::WeekDistribution);
-    Xml::ensureTextNode(week).setData(days.join(QLatin1Char(',')));
+    Xml::ensureTextNode(week).setData(m_calendar->weekText());
 }
 
 QDomDocument ZoneEditDlg::formDocument() const
@@ -365,10 +302,7 @@ void ZoneEditDlg::fillAreaItem(const QDomElement& area, QListWidgetItem* item)
         if (preview) {
             preview->setPath(path);
         } else {
-            QPen pen(Qt::black);
-            pen.setCosmetic(true);
-            preview = m_scene->addPath(path, pen, QBrush(Qt::white));
-            m_previews.append(preview);
+            preview = m_previewLayer->add(path);
             item->setData(PreviewRole, QVariant::fromValue(preview));
         }
         // The current area's outline stays in view.
@@ -392,7 +326,6 @@ void ZoneEditDlg::deletePreview(QListWidgetItem* item)
         return;
     if (preview == m_shownPreview)
         m_shownPreview = nullptr;
-    m_previews.removeOne(preview);
     item->setData(PreviewRole, QVariant());
     delete preview;
 }
@@ -475,15 +408,7 @@ void ZoneEditDlg::areaEditFinished(int result)
         const QDomElement area = editor->areaElement();
         areasElement().replaceChild(area, old);
         // Strategies name their areas by id: a renumbered area stays theirs.
-        const QString newId = area.attribute(Xml::id);
-        for (QDomElement strategy = strategiesElement().firstChildElement(Xml::Strategy);
-             oldId != newId && !strategy.isNull(); strategy = strategy.nextSiblingElement(Xml::Strategy)) {
-            for (QDomElement use = strategy.firstChildElement(Xml::Area); !use.isNull();
-                 use = use.nextSiblingElement(Xml::Area)) {
-                if (use.attribute(Xml::id) == oldId)
-                    use.setAttribute(Xml::id, newId);
-            }
-        }
+        Velmora::ConfigEdit::renumberArea(m_zone, oldId, area.attribute(Xml::id));
         // The preview follows an outline drawn in the area editor.
         fillAreaItem(area, item);
     }
@@ -499,34 +424,26 @@ void ZoneEditDlg::on_delArea_clicked()
 
 void ZoneEditDlg::deleteSelectedAreas()
 {
-    QTableWidget* table = ui->strategies;
     const QList<QListWidgetItem*> selected = ui->areas->selectedItems();
     for (QListWidgetItem* item : selected) {
-        QDomElement area = elementOf(item);
+        const QDomElement area = elementOf(item);
         if (area.isNull())
             continue;
         deletePreview(item);
-        const QString id = area.attribute(Xml::id);
         // A strategy that used only this area has nothing left to drive.
-        for (int row = 0; row < table->rowCount();) {
-            QDomElement strategy = elementOf(table->item(row, IdColumn));
-            bool emptied = false;
-            for (QDomElement use = strategy.firstChildElement(Xml::Area); !use.isNull();
-                 use = use.nextSiblingElement(Xml::Area)) {
-                if (use.attribute(Xml::id) == id) {
-                    strategy.removeChild(use);
-                    emptied = !strategy.hasChildNodes();
-                    break;
-                }
-            }
-            if (emptied)
-                deleteStrategy(row);
-            else
-                ++row;
-        }
-        areasElement().removeChild(area);
+        forget(Velmora::ConfigEdit::deleteArea(m_zone, area));
         delete item;
     }
+}
+
+void ZoneEditDlg::forget(const Velmora::ConfigEdit::Removed& removed)
+{
+    QTableWidget* table = ui->strategies;
+    for (int row = table->rowCount() - 1; row >= 0; --row) {
+        if (removed.strategies.contains(elementOf(table->item(row, IdColumn))))
+            table->removeRow(row);
+    }
+    m_calendar->forget(removed);
 }
 
 // Strategies
@@ -596,18 +513,9 @@ void ZoneEditDlg::on_strategies_itemDoubleClicked(QTableWidgetItem* item)
         strategy.setAttribute(Xml::default_, 1);
     strategies.replaceChild(strategy, old);
     // Day cards name their strategies by id: a renumbered strategy stays theirs.
-    const QString oldId = old.attribute(Xml::id);
-    const QString newId = strategy.attribute(Xml::id);
-    for (QDomElement card = dayCardsElement().firstChildElement(Xml::DayCard); oldId != newId && !card.isNull();
-         card = card.nextSiblingElement(Xml::DayCard)) {
-        for (QDomElement time = card.firstChildElement(Xml::Time); !time.isNull();
-             time = time.nextSiblingElement(Xml::Time)) {
-            if (time.attribute(Xml::strategy_id) == oldId)
-                time.setAttribute(Xml::strategy_id, newId);
-        }
-    }
+    Velmora::ConfigEdit::renumberStrategy(m_zone, old.attribute(Xml::id), strategy.attribute(Xml::id));
     idCell->setData(Qt::UserRole, QVariant::fromValue(strategy));
-    idCell->setText(newId);
+    idCell->setText(strategy.attribute(Xml::id));
     if (QTableWidgetItem* nameCell = table->item(row, NameColumn))
         nameCell->setText(strategy.attribute(Xml::name));
 }
@@ -632,137 +540,64 @@ void ZoneEditDlg::tellChangesSince(const QDomDocument& before)
 
 void ZoneEditDlg::deleteStrategy(int row)
 {
-    QTableWidget* table = ui->strategies;
-    QDomElement strategy = elementOf(table->item(row, IdColumn));
-    if (!strategy.isNull()) {
-        strategiesElement().removeChild(strategy);
-        const QString id = strategy.attribute(Xml::id);
-        // Switching to a strategy that is gone means nothing; a card left
-        // without switching points goes too.
-        QSet<QString> emptied;
-        for (QDomElement card = dayCardsElement().firstChildElement(Xml::DayCard); !card.isNull();
-             card = card.nextSiblingElement(Xml::DayCard)) {
-            bool changed = false;
-            for (QDomElement time = card.firstChildElement(Xml::Time); !time.isNull();) {
-                const QDomElement next = time.nextSiblingElement(Xml::Time);
-                if (time.attribute(Xml::strategy_id) == id) {
-                    card.removeChild(time);
-                    changed = true;
-                }
-                time = next;
-            }
-            if (changed && !card.hasChildNodes())
-                emptied.insert(card.attribute(Xml::id));
-        }
-        deleteDayCards(emptied);
-    }
-    table->removeRow(row);
+    const QDomElement strategy = elementOf(ui->strategies->item(row, IdColumn));
+    // Switching to a strategy that is gone means nothing; a card left without
+    // switching points goes too.
+    if (!strategy.isNull())
+        forget(Velmora::ConfigEdit::deleteStrategy(m_zone, strategy));
+    else
+        ui->strategies->removeRow(row);
 }
 
 // Day cards and the week
 
-void ZoneEditDlg::addDayCardItem(const QDomElement& card)
-{
-    auto* item = new QListWidgetItem(card.attribute(Xml::id));
-    item->setData(Qt::UserRole, QVariant::fromValue(card));
-    ui->daycards->addItem(item);
-}
-
 void ZoneEditDlg::on_addDaycard_clicked()
 {
-    const quint32 id = Velmora::Editors::nextId(Velmora::Editors::siblingIds(dayCardsElement(), Xml::DayCard));
-    QDomElement card = m_document.createElement(Xml::DayCard);
-    card.setAttribute(Xml::id, QString::number(id));
-
-    SubDialog<DaycardEditDlg> editor(new DaycardEditDlg(strategiesElement(), card, this));
-    if (!editor.accepted())
-        return;
-    const QDomElement built = dayCardsElement().appendChild(editor->dayCardElement(m_document)).toElement();
-    addDayCardItem(built);
+    m_calendar->addDayCard();
 }
 
 void ZoneEditDlg::on_daycards_itemDoubleClicked(QListWidgetItem* item)
 {
-    const QDomElement old = elementOf(item);
-    if (old.isNull())
-        return;
-    SubDialog<DaycardEditDlg> editor(new DaycardEditDlg(strategiesElement(), old, this));
-    if (!editor.accepted())
-        return;
-    const QDomElement card = editor->dayCardElement(m_document);
-    dayCardsElement().replaceChild(card, old);
-    item->setData(Qt::UserRole, QVariant::fromValue(card));
+    m_calendar->editDayCard(item);
 }
 
 void ZoneEditDlg::on_delDayCard_clicked()
 {
-    const QList<QListWidgetItem*> selected = ui->daycards->selectedItems();
-    for (QListWidgetItem* item : selected)
-        deleteDayCard(item);
-}
-
-void ZoneEditDlg::deleteDayCards(const QSet<QString>& ids)
-{
-    for (int row = ui->daycards->count() - 1; row >= 0; --row) {
-        QListWidgetItem* item = ui->daycards->item(row);
-        if (ids.contains(elementOf(item).attribute(Xml::id)))
-            deleteDayCard(item);
-    }
-}
-
-void ZoneEditDlg::deleteDayCard(QListWidgetItem* item)
-{
-    const QDomElement card = elementOf(item);
-    if (card.isNull())
-        return;
-    dayCardsElement().removeChild(card);
-    // A weekday without its card is empty again, and blocks acceptance.
-    Velmora::Editors::clearDaysOf(ui->weekDistrib, item->text());
-    delete item;
+    m_calendar->deleteSelectedDayCards();
 }
 
 void ZoneEditDlg::on_daycards_customContextMenuRequested(QPoint pos)
 {
-    Velmora::Editors::showListMenu(ui->daycards, pos);
+    m_calendar->showDayCardMenu(pos);
 }
 
 void ZoneEditDlg::useCurrentDaycardOnWholeWeek()
 {
-    const QList<QListWidgetItem*> selected = ui->daycards->selectedItems();
-    if (!selected.isEmpty() && !selected.first()->text().isEmpty())
-        Velmora::Editors::setWholeWeek(ui->weekDistrib, selected.first()->text());
+    m_calendar->useCurrentDayCardOnWholeWeek();
 }
 
 void ZoneEditDlg::on_weekDistrib_itemDoubleClicked(QTableWidgetItem* item)
 {
-    if (!item)
-        return;
-    QComboBox* editor = Velmora::Editors::openDayCardChooser(ui->weekDistrib, item, ui->daycards);
-    connect(editor, &QComboBox::currentTextChanged, this, &ZoneEditDlg::wdCellEditComplete);
+    if (QComboBox* editor = m_calendar->openWeekCell(item))
+        connect(editor, &QComboBox::currentTextChanged, this, &ZoneEditDlg::wdCellEditComplete);
 }
 
 void ZoneEditDlg::wdCellEditComplete(QString daycard)
 {
-    if (QTableWidgetItem* cell = editedCell(sender(), ui->weekDistrib))
-        cell->setText(daycard);
+    m_calendar->setWeekCell(sender(), daycard);
 }
 
 void ZoneEditDlg::on_weekDistrib_currentItemChanged(QTableWidgetItem* current, QTableWidgetItem* previous)
 {
     Q_UNUSED(current)
-    Velmora::Editors::removeCellEditor(ui->weekDistrib, previous);
-}
-
-void ZoneEditDlg::closeWeekCellEditors()
-{
-    Velmora::Editors::removeRowEditors(ui->weekDistrib, 0);
+    m_calendar->leaveWeekCell(previous);
 }
 
 // Acceptance
 
 void ZoneEditDlg::on_buttonBox_accepted()
 {
-    closeWeekCellEditors();
+    m_calendar->closeWeekCellEditors();
     if (m_refusal->check() && savingOverOtherSaveIsMeant())
         accept();
 }
@@ -776,7 +611,7 @@ QStringList ZoneEditDlg::markFaults()
     QString reason;
     if (Velmora::Editors::markName(ui->zoneName, tr("The zone has no name"), &reason))
         reasons << reason;
-    reason = Velmora::Editors::markEmptyDays(ui->weekDistrib);
+    reason = m_calendar->markEmptyDays();
     if (!reason.isEmpty())
         reasons << reason;
 
@@ -821,15 +656,8 @@ void ZoneEditDlg::on_editZoneGeometry_clicked()
         return;
     // The map is the user's while the outline is edited.
     hide();
-    auto* tool = new QDialog(this, Qt::Tool);
-    tool->setWindowTitle(tr("Zone edit"));
-    auto* layout = new QHBoxLayout(tool);
-    auto* endEdit = new QPushButton(tr("end edit"), tool);
-    layout->addWidget(endEdit);
-    connect(endEdit, &QPushButton::clicked, tool, &QDialog::accept);
+    auto* tool = new Velmora::Editors::MapToolWindow(this, tr("Zone edit"), tr("end edit"), QSize(150, 50));
     connect(tool, &QDialog::finished, this, &ZoneEditDlg::zoneGraphicsEditFinished);
-    tool->resize(150, 50);
-    tool->move(QCursor::pos());
     tool->show();
     m_overlay->setEditMode(true);
 }
@@ -956,7 +784,7 @@ void ZoneEditDlg::listChanges()
 void ZoneEditDlg::checkZone()
 {
     // Checked where it is: a copy of a large zone costs more than the check.
-    closeWeekCellEditors();
+    m_calendar->closeWeekCellEditors();
     writeForm(m_zone);
     const Velmora::ConfigFindings findings = Velmora::ConfigChecker::check(m_document);
     if (!m_findings) {

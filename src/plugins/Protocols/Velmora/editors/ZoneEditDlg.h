@@ -6,8 +6,9 @@
 #include <QDomElement>
 #include <QList>
 #include <QPointer>
-#include <QSet>
 #include <QString>
+
+#include <memory>
 
 class GraphicsArea;
 class QGraphicsPathItem;
@@ -23,10 +24,15 @@ class ZoneEditDlg;
 }
 
 namespace Velmora {
-namespace Editors {
-class IdField;
-class Refusal;
+namespace ConfigEdit {
+struct Removed;
 }
+namespace Editors {
+class CalendarEditor;
+class IdField;
+class PreviewLayer;
+class Refusal;
+} // namespace Editors
 } // namespace Velmora
 
 // Edits one zone configuration: the zone's id and name, its areas, strategies,
@@ -111,9 +117,9 @@ private:
     bool savingOverOtherSaveIsMeant();
     void tellChangesSince(const QDomDocument& before);
     void deleteSelectedAreas();
+    // Drops the rows of what a cascading edit removed.
+    void forget(const Velmora::ConfigEdit::Removed& removed);
 
-    QDomElement calendarElement() const;
-    QDomElement dayCardsElement() const;
     QDomElement strategiesElement() const;
     QDomElement areasElement() const;
     QString geometryText() const;
@@ -127,22 +133,20 @@ private:
 
     void addStrategyRow(const QDomElement& strategy, int row = -1);
     void deleteStrategy(int row);
-    void addDayCardItem(const QDomElement& card);
-    void deleteDayCard(QListWidgetItem* item);
-    void deleteDayCards(const QSet<QString>& ids);
-    void closeWeekCellEditors();
     void addCheckButton();
     // Selects the row of the area, strategy or day card a checker path names.
     void selectElementAt(const QString& path);
 
     Ui::ZoneEditDlg* ui;
     Velmora::Editors::IdField* m_id;
+    Velmora::Editors::CalendarEditor* m_calendar;
     QDomDocument m_document;
     QDomElement m_zone;
     QPointer<QGraphicsScene> m_scene;
     QPointer<GraphicsArea> m_overlay;
+    // Every area's preview, so that none outlives the editor.
+    std::unique_ptr<Velmora::Editors::PreviewLayer> m_previewLayer;
     QGraphicsPathItem* m_shownPreview = nullptr;
-    QList<QGraphicsPathItem*> m_previews; // every area preview, so none outlives the editor
     QPointer<QListWidget> m_findings; // the last check's findings, in a tool window
     QLabel* m_reason = nullptr;
     Velmora::Editors::Refusal* m_refusal = nullptr;

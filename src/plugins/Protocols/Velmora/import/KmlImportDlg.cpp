@@ -1,21 +1,18 @@
 #include "KmlImportDlg.h"
 #include "ui_KmlImportDlg.h"
 
-#include <QBrush>
 #include <QComboBox>
 #include <QGraphicsPathItem>
 #include <QGraphicsScene>
 #include <QPainterPath>
-#include <QPen>
 #include <QSet>
 
 #include "KmlImport.h"
 #include "Logging.h"
-#include "editors/DomMetaType.h"
+#include "editors/CellEditors.h"
+#include "editors/PreviewLayer.h"
 #include "format/GeometryText.h"
 
-using Velmora::Editors::editedCell;
-using Velmora::Editors::setEditedCell;
 
 namespace {
 
@@ -34,8 +31,10 @@ KmlImportDlg::KmlImportDlg(const QString& fileName, const QString& zoneName, con
     : QDialog(parent)
     , ui(new Ui::KmlImportDlg)
     , m_scene(scene)
+    , m_previews(std::make_unique<Velmora::Editors::PreviewLayer>(scene, PreviewZ))
 {
     ui->setupUi(this);
+    m_cellEditors = new Velmora::Editors::CellEditors(ui->velmoraItems);
 
     QList<Velmora::Kml::Placemark> placemarks;
     QString error;
@@ -76,9 +75,6 @@ KmlImportDlg::KmlImportDlg(const QString& fileName, const QString& zoneName, con
 
 KmlImportDlg::~KmlImportDlg()
 {
-    // A scene that went first took its items with it.
-    if (m_scene)
-        qDeleteAll(m_previews);
     delete ui;
 }
 
@@ -105,15 +101,7 @@ QGraphicsPathItem* KmlImportDlg::addPreview(const QString& coordinates)
             path.lineTo(point);
     }
     path.closeSubpath();
-    // Scene units are degrees: a pen of width 1 would cover a whole town, and
-    // widen every preview's bounds by a degree for the scene's index.
-    QPen pen;
-    pen.setWidth(0);
-    QGraphicsPathItem* preview = m_scene->addPath(path, pen, QBrush(Qt::white, Qt::SolidPattern));
-    preview->setZValue(PreviewZ);
-    preview->hide();
-    m_previews.append(preview);
-    return preview;
+    return m_previews->add(path);
 }
 
 QString KmlImportDlg::zoneKmlName() const
@@ -152,16 +140,14 @@ void KmlImportDlg::on_velmoraItems_itemDoubleClicked(QTableWidgetItem* item)
     editor->setCurrentIndex(item->text().isEmpty()
                                 ? -1
                                 : editor->findText(item->text(), Qt::MatchExactly | Qt::MatchCaseSensitive));
-    setEditedCell(editor, item);
-    ui->velmoraItems->setCellWidget(item->row(), KmlColumn, editor);
+    m_cellEditors->open(item, editor);
     connect(editor, QOverload<int>::of(&QComboBox::currentIndexChanged), this, &KmlImportDlg::cellEditComplete);
-    editor->setFocus();
 }
 
 void KmlImportDlg::cellEditComplete(int index)
 {
     auto* editor = qobject_cast<QComboBox*>(sender());
-    QTableWidgetItem* cell = editedCell(editor, ui->velmoraItems);
+    QTableWidgetItem* cell = m_cellEditors->cellOf(editor);
     if (!cell || index < 0)
         return;
     cell->setText(index == 0 ? QString() : editor->itemText(index));
@@ -170,7 +156,7 @@ void KmlImportDlg::cellEditComplete(int index)
 void KmlImportDlg::on_velmoraItems_currentItemChanged(QTableWidgetItem* current, QTableWidgetItem* previous)
 {
     Q_UNUSED(current)
-    Velmora::Editors::removeCellEditor(ui->velmoraItems, previous);
+    m_cellEditors->close(previous);
 }
 
 void KmlImportDlg::on_buttonBox_accepted()

@@ -9,6 +9,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <memory>
+
 class QGraphicsPathItem;
 class QGraphicsScene;
 class QTableWidgetItem;
@@ -16,6 +18,13 @@ class QTableWidgetItem;
 namespace Ui {
 class KmlImportDlg;
 }
+
+namespace Velmora {
+namespace Editors {
+class CellEditors;
+class PreviewLayer;
+} // namespace Editors
+} // namespace Velmora
 
 // Lets the user assign the placemarks of a KML file to the zone and its areas.
 // Rows whose name equals a placemark's are assigned from the start; a double
@@ -58,6 +67,7 @@ private:
     QGraphicsPathItem* addPreview(const QString& coordinates);
 
     Ui::KmlImportDlg* ui;
+    Velmora::Editors::CellEditors* m_cellEditors;
     QStringList m_kmlNames; // what a row can be assigned: each placemark name once
     QHash<QString, QString> m_firstOutlines; // placemark name -> outline of its first placemark
     QTableWidgetItem* m_zoneItem = nullptr;
@@ -65,6 +75,6 @@ private:
     QString m_zoneCoordinates;
     QMap<QString, QPair<QString, QString>> m_areaAssignments; // area name -> (placemark, outline)
     QPointer<QGraphicsScene> m_scene;
-    QList<QGraphicsPathItem*> m_previews;
+    std::unique_ptr<Velmora::Editors::PreviewLayer> m_previews; // the placemarks' outlines, leaving with the dialog
     QGraphicsPathItem* m_shownPreview = nullptr;
 };

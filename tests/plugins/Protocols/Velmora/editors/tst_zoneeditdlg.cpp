@@ -2,9 +2,14 @@
 #include "MessageCapture.h"
 #include "Velmora/Translations.h"
 #include "Velmora/editors/AreaEditDlg.h"
+#include "Velmora/editors/DomMetaType.h"
 #include "Velmora/editors/ZoneEditDlg.h"
+#include "Velmora/format/GeometryText.h"
 #include "Velmora/format/XmlText.h"
 #include "Velmora/import/KmlImportDlg.h"
+
+// The area items keep their previews in item data.
+Q_DECLARE_METATYPE(QGraphicsPathItem*)
 
 namespace {
 
@@ -431,6 +436,20 @@ private slots:
         QCOMPARE(accepted.count(), red.isEmpty() ? 1 : 0);
         QCOMPARE(summary(dialog->zoneDocument()), document);
         QCOMPARE(overlay(&scene)->outlineText(), document.section("| outline ", 1)); // the map shows what is saved
+        // So do the areas' previews; a hairline keeps each one's bounds its outline's own.
+        const QListWidget* areas = widget<QListWidget>("areas");
+        for (int row = 0; row < areas->count(); ++row) {
+            const auto* preview = areas->item(row)->data(Qt::UserRole + 1).value<QGraphicsPathItem*>();
+            const QDomElement area = areas->item(row)->data(Qt::UserRole).value<QDomElement>();
+            QPolygonF ring;
+            if (!Velmora::Geometry::parsePoints(firstText(area.firstChildElement("Geometry")), &ring)) {
+                QVERIFY(!preview || preview->path().isEmpty());
+                continue;
+            }
+            QVERIFY2(preview, qPrintable(area.attribute("name")));
+            QCOMPARE(preview->path().toFillPolygon(), ring << ring.first());
+            QCOMPARE(preview->boundingRect(), preview->path().controlPointRect());
+        }
     }
 
     // Nothing is lost to a key: Escape in a cell closes the cell, Enter in a table stays there, and closing an editor
