@@ -2,6 +2,10 @@
 
 #include "ActualDay.h"
 #include "HistoryReader.h"
+#include "LinkMonitor.h"
+#include "LogDock.h"
+#include "ModuleHost.h"
+#include "PropertiesDock.h"
 #include "ScheduleChart.h"
 
 #include <QComboBox>
@@ -16,6 +20,7 @@
 #include <QSlider>
 #include <QTabWidget>
 #include <QTreeWidget>
+#include <QTreeWidgetItemIterator>
 #include <QVBoxLayout>
 
 #include <limits>
@@ -27,9 +32,33 @@ namespace {
 constexpr int PlayTickMs = 100;
 constexpr int SecondsPerDay = 24 * 3600;
 
-QString valueText(int value)
+QString timeText(qint64 serviceMs)
 {
-    return value == HistoryRecord::NoValue ? QStringLiteral("–") : QString::number(value);
+    return QDateTime::fromMSecsSinceEpoch(serviceMs).toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+}
+
+QString linkText(const ZoneMoment& moment)
+{
+    if (moment.link == HistoryRecord::NoValue)
+        return HistoryDock::tr("Link: nothing recorded");
+    QString status = LinkMonitor::text(LinkMonitor::Status(moment.link));
+    if (status.isEmpty())
+        status = HistoryDock::tr("status %1").arg(moment.link);
+    return HistoryDock::tr("Link: %1 since %2").arg(status, timeText(moment.linkSinceMs));
+}
+
+QString commandText(const HistoryRecord& command)
+{
+    const QString result = command.code == HistoryRecord::NoReply ? HistoryDock::tr("no reply")
+                                                                  : LogDock::resultCodeText(command.code);
+    return HistoryDock::tr("Last command: %1 → %2, by %3 on %4 at %5")
+        .arg(command.detail, result, command.user, command.host, timeText(command.serviceMs));
+}
+
+QString areaLabel(QObject* area, int id)
+{
+    const QString name = area ? area->property("name").toString() : QString();
+    return name.isEmpty() ? HistoryDock::tr("Area %1").arg(id) : HistoryDock::tr("Area %1 \"%2\"").arg(id).arg(name);
 }
 
 PlanTimeline planTimeline(const DayTimeline& recorded)
@@ -185,8 +214,13 @@ bool HistoryDock::seek(const QDateTime& when)
     if (m_zoneSource)
         m_zones = m_zoneSource();
     m_moments.clear();
-    for (const Zone& zone : qAsConst(m_zones))
+    m_lastCommands.clear();
+    for (const Zone& zone : qAsConst(m_zones)) {
         m_moments.insert(zone.id, m_reader->momentAt(zone.id, m_momentMs));
+        HistoryRecord command;
+        if (m_reader->latest(zone.id, HistoryRecord::Command, m_momentMs, &command))
+            m_lastCommands.insert(zone.id, command);
+    }
     {
         // The controls follow the moment without seeking again.
         const QSignalBlocker dayBlocker(m_day);
@@ -210,18 +244,53 @@ bool HistoryDock::seek(const QDateTime& when)
 void HistoryDock::showMoments()
 {
     m_values->clear();
-    for (const Zone& zone : qAsConst(m_zones)) {
-        const ZoneMoment moment = m_moments.value(zone.id);
-        auto* zoneItem = new QTreeWidgetItem(m_values, {tr("zone %1").arg(zone.id), valueText(moment.controlSource),
-                                                        valueText(moment.strategy), QString()});
-        if (!moment.known)
-            zoneItem->setText(1, tr("nothing recorded yet"));
-        for (const AreaMoment& area : moment.areas) {
-            new QTreeWidgetItem(zoneItem, {tr("area %1").arg(area.id), valueText(area.controlSource),
-                                           valueText(area.state), valueText(area.specialState)});
-        }
-        zoneItem->setExpanded(true);
+    for (const Zone& zone : qAsConst(m_zones))
+        addZoneRows(zone, m_moments.value(zone.id));
+}
+
+void HistoryDock::addZoneRows(const Zone& zone, const ZoneMoment& moment)
+{
+    // In the properties' words: sources and special states by name, strategies and states by the file's names.
+    QObject* object = zone.object;
+    auto* zoneItem = new QTreeWidgetItem(m_values, {tr("Zone %1 \"%2\"").arg(zone.id).arg(zone.name)});
+    if (moment.known) {
+        zoneItem->setText(1, PropertiesDock::valueText("controlSource", moment.controlSource, object));
+        zoneItem->setText(2, PropertiesDock::valueText("currentStrategy", moment.strategy, object));
+    } else {
+        zoneItem->setText(1, tr("nothing recorded yet"));
     }
+    auto* link = new QTreeWidgetItem(zoneItem, {linkText(moment)});
+    link->setFirstColumnSpanned(true);
+    const auto command = m_lastCommands.constFind(zone.id);
+    if (command != m_lastCommands.constEnd()) {
+        auto* commandItem = new QTreeWidgetItem(zoneItem, {commandText(*command)});
+        commandItem->setFirstColumnSpanned(true);
+    }
+    QHash<int, QObject*> areas;
+    for (QObject* area : ModuleHost::areasOf(object))
+        areas.insert(area->property("id").toInt(), area);
+    for (const AreaMoment& area : moment.areas) {
+        QObject* areaObject = areas.value(area.id);
+        new QTreeWidgetItem(zoneItem, {areaLabel(areaObject, area.id),
+                                       PropertiesDock::valueText("controlSource", area.controlSource, areaObject),
+                                       PropertiesDock::valueText("currentState", area.state, areaObject),
+                                       PropertiesDock::valueText("specialState", area.specialState, areaObject)});
+    }
+    zoneItem->setExpanded(true);
+}
+
+QStringList HistoryDock::shownValues() const
+{
+    QStringList lines;
+    for (QTreeWidgetItemIterator it(m_values); *it; ++it) {
+        QStringList cells;
+        for (int column = 0; column < m_values->columnCount(); ++column) {
+            if (!(*it)->text(column).isEmpty())
+                cells << (*it)->text(column);
+        }
+        lines << cells.join(QLatin1String(" | "));
+    }
+    return lines;
 }
 
 QString HistoryDock::chartNote() const
@@ -354,6 +423,7 @@ void HistoryDock::backToLive()
     m_playButton->setChecked(false);
     m_replaying = false;
     m_moments.clear();
+    m_lastCommands.clear();
     m_values->clear();
     m_chartKey.clear();
     ++m_dayRequest;

@@ -2,6 +2,7 @@
 
 #include <QDockWidget>
 #include <QHash>
+#include <QPointer>
 #include <QThreadPool>
 #include <QTimer>
 #include <QVector>
@@ -46,6 +47,7 @@ public:
         int id = 0;
         QString name;
         QString file; // its configuration, for the day's plan
+        QPointer<QObject> object; // the module's zone, which names its strategies, areas and states
     };
 
     void setHistory(const HistoryUrl& url);
@@ -57,6 +59,8 @@ public:
     bool isReplaying() const { return m_replaying; }
     QDateTime moment() const;
     const QHash<int, ZoneMoment>& moments() const { return m_moments; }
+    // The values tree's rows, one line each: the zone, its link, its last command, then its areas.
+    QStringList shownValues() const;
     QString bandText() const;
 
 public slots:
@@ -91,6 +95,7 @@ private:
     void dayRead(int request, const RecordedDay& read);
     bool ensureReader();
     void showMoments();
+    void addZoneRows(const Zone& zone, const ZoneMoment& moment);
     void sliderMoved(int second);
     void playTick();
     qint64 dayStartMs() const;
@@ -103,6 +108,7 @@ private:
     int m_dayRequest = 0;
     QThreadPool m_dayReader; // one day at a time
     QHash<int, ZoneMoment> m_moments;
+    QHash<int, HistoryRecord> m_lastCommands; // by zone, at the moment
     qint64 m_momentMs = 0;
     bool m_replaying = false;
     QTimer m_play;

@@ -1176,7 +1176,7 @@ void MainWindow::createHistoryDock(Velmora::HistoryWriter* writer)
     m_historyDock->setZoneSource([this] {
         QVector<Velmora::HistoryDock::Zone> zones;
         for (QObject* zone : m_host->zones())
-            zones.append({zone->property("id").toInt(), zone->property("name").toString(), ModuleHost::zoneFile(zone)});
+            zones.append({zone->property("id").toInt(), zone->property("name").toString(), ModuleHost::zoneFile(zone), zone});
         return zones;
     });
     connect(m_historyDock, &Velmora::HistoryDock::replayStarted, this, [this] { setReplaying(true); });

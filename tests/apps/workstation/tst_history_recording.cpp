@@ -64,10 +64,25 @@ QPointF centreOf(QObject* area)
     return ModuleHost::graphicsItem(area)->sceneBoundingRect().center();
 }
 
-// North's morning: strategy 1 and area 3 in state 1 from 07:50, strategy 2 from 08:10, area 3 in state 5 from 08:12.
+// North's morning: linked from 07:49, strategy 1 and area 3 in state 1 from 07:50, the operator's
+// SET_STRAT at 08:10 and strategy 2 from then, area 3 in state 5 from 08:12.
 void addMorning(HistoryWriter* writer)
 {
     const auto at = [](const char* text) { return QDateTime::fromString(QLatin1String(text), Qt::ISODate).toMSecsSinceEpoch(); };
+    HistoryRecord link;
+    link.kind = HistoryRecord::Link;
+    link.zone = North;
+    link.serviceMs = at("2026-12-07T07:49:00");
+    link.code = LinkMonitor::Linked;
+    HistoryRecord command = link;
+    command.kind = HistoryRecord::Command;
+    command.serviceMs = at("2026-12-07T08:10:00");
+    command.code = Protocol::Ok;
+    command.detail = QStringLiteral("SET_STRAT 2 60");
+    command.user = QStringLiteral("anna");
+    command.host = QStringLiteral("ws-1");
+    writer->add(link);
+    writer->add(command);
     ZoneMoment full;
     full.zone = North;
     full.serviceMs = at("2026-12-07T07:50:00");
@@ -242,10 +257,21 @@ private slots:
         QTest::addColumn<QString>("when");
         QTest::addColumn<int>("strategy");
         QTest::addColumn<int>("area3State");
-        QTest::newRow("a moment") << "seek 2026-12-07T08:14:03" << "2026-12-07 08:14:03" << 2 << 5;
-        QTest::newRow("before the morning's change") << "seek 2026-12-07T08:00:00" << "2026-12-07 08:00:00" << 1 << 1;
-        QTest::newRow("next change from 08:00") << "next 2026-12-07T08:00:00" << "2026-12-07 08:10:00" << 2 << 1;
-        QTest::newRow("previous change from 09:00") << "previous 2026-12-07T09:00:00" << "2026-12-07 08:12:00" << 2 << 5;
+        QTest::addColumn<QStringList>("values"); // the dock's rows: zone, link, last command (if any), area 3
+        const QString link = QStringLiteral("Link: linked since 2026-12-07 07:49:00");
+        const QString command = QStringLiteral("Last command: SET_STRAT 2 60 → done (OK 0), by anna on ws-1 at 2026-12-07 08:10:00");
+        const QString night = QStringLiteral("Zone 7 \"North\" | Calendar (1) | Night (2)");
+        const QString stateFive = QStringLiteral("Area 3 \"Centre\" | Calendar (1) | state 5 | not reported (-1)");
+        const QString peak = QStringLiteral("Area 3 \"Centre\" | Calendar (1) | Peak (1) | None (0)");
+        QTest::newRow("a moment") << "seek 2026-12-07T08:14:03" << "2026-12-07 08:14:03" << 2 << 5
+                                  << QStringList{night, link, command, stateFive};
+        QTest::newRow("before the morning's change")
+            << "seek 2026-12-07T08:00:00" << "2026-12-07 08:00:00" << 1 << 1
+            << QStringList{QStringLiteral("Zone 7 \"North\" | Calendar (1) | Day (1)"), link, peak};
+        QTest::newRow("next change from 08:00") << "next 2026-12-07T08:00:00" << "2026-12-07 08:10:00" << 2 << 1
+                                                << QStringList{night, link, command, peak};
+        QTest::newRow("previous change from 09:00") << "previous 2026-12-07T09:00:00" << "2026-12-07 08:12:00" << 2
+                                                    << 5 << QStringList{night, link, command, stateFive};
     }
 
     // The time line shows the past from the database, pauses the commands,
@@ -256,6 +282,7 @@ private slots:
         QFETCH(QString, when);
         QFETCH(int, strategy);
         QFETCH(int, area3State);
+        QFETCH(QStringList, values);
         HistoryUrl url;
         QString error;
         QVERIFY(HistoryUrl::parse(QStringLiteral("sqlite:") + m_dir.filePath(QStringLiteral("replay.sqlite")), &url, &error));
@@ -288,6 +315,7 @@ private slots:
         QCOMPARE(window.statusBar()->currentMessage(), dock->bandText());
         QCOMPARE(dock->moments().value(North).strategy, strategy);
         QCOMPARE(dock->moments().value(North).area(3)->state, area3State);
+        QCOMPARE(dock->shownValues(), values);
         QVERIFY(!line->isEnabled());
         auto* band = window.findChild<QLabel*>(QStringLiteral("mapReplayBand"));
         QVERIFY(band && band->isVisible());
