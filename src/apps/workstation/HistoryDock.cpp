@@ -279,6 +279,11 @@ void HistoryDock::addZoneRows(const Zone& zone, const ZoneMoment& moment)
     zoneItem->setExpanded(true);
 }
 
+bool HistoryDock::isReported(const ZoneMoment& moment)
+{
+    return moment.link == HistoryRecord::NoValue || moment.link == LinkMonitor::Linked;
+}
+
 QStringList HistoryDock::shownValues() const
 {
     QStringList lines;

@@ -59,6 +59,9 @@ public:
     bool isReplaying() const { return m_replaying; }
     QDateTime moment() const;
     const QHash<int, ZoneMoment>& moments() const { return m_moments; }
+    // Whether the moment's values were the service's for the zone's file: linked on it
+    // then, or no link recorded at all (as in histories written before links were).
+    static bool isReported(const ZoneMoment& moment);
     // The values tree's rows, one line each: the zone, its link, its last command, then its areas.
     QStringList shownValues() const;
     QString bandText() const;

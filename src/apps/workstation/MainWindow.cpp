@@ -1213,6 +1213,7 @@ void MainWindow::createHistoryDock(Velmora::HistoryWriter* writer)
 
 void MainWindow::setReplaying(bool replaying)
 {
+    m_map->setReplaying(replaying);
     m_commandEdit->setEnabled(!replaying && m_commandZone != nullptr);
     m_zoneChoice->setEnabled(!replaying && m_host->zones().size() > 1);
 }

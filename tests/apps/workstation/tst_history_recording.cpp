@@ -13,6 +13,7 @@
 #include "ModuleHost.h"
 #include "ObjectTreeModel.h"
 #include "PropertiesDock.h"
+#include "ReplayLayer.h"
 #include "ScheduleChart.h"
 #include "OffscreenLeaks.h"
 #include "ServiceProcess.h"
@@ -62,6 +63,33 @@ QColor pixelAt(QGraphicsScene* scene, const QPointF& point)
 QPointF centreOf(QObject* area)
 {
     return ModuleHost::graphicsItem(area)->sceneBoundingRect().center();
+}
+
+// Inside area 3 of North away from its name, and inside North but outside its area.
+const QPointF inArea3(480, 30);
+const QPointF outsideAreas(700, 600);
+
+// What the map shows at a scene point, with what it draws over the items.
+QColor shownAt(MapView* map, const QPointF& point)
+{
+    return map->grab().toImage().pixelColor(map->mapFromScene(point));
+}
+
+ReplayLayer* replayLayerOf(QGraphicsScene* scene)
+{
+    for (QGraphicsItem* item : scene->items()) {
+        if (auto* layer = dynamic_cast<ReplayLayer*>(item))
+            return layer;
+    }
+    return nullptr;
+}
+
+QStringList names(const QList<QPair<QString, QRect>>& labels)
+{
+    QStringList texts;
+    for (const auto& label : labels)
+        texts << label.first;
+    return texts;
 }
 
 // North's morning: linked from 07:49, strategy 1 and area 3 in state 1 from 07:50, the operator's
@@ -298,12 +326,18 @@ private slots:
         auto* properties = window.findChild<PropertiesDock*>();
         QVERIFY(dock && line && properties && line->isEnabled());
         window.show();
+        window.fitAll();
         QObject* area3 = ModuleHost::areaById(m_host.zones().value(0), 3);
         QVERIFY(area3);
         properties->setObject(area3);
         QGraphicsScene* scene = ModuleHost::graphicsItem(area3)->scene();
-        // Not linked: the module draws the zone grey and the area not at all.
+        auto* map = window.findChild<MapView*>();
+        ReplayLayer* layer = replayLayerOf(scene);
+        QVERIFY(map && layer);
+        // Not linked: the module draws the zone grey and the area not at all, so names it not.
         const QColor live = pixelAt(scene, centreOf(area3));
+        map->grab();
+        QCOMPARE(names(map->labels()), QStringList());
         const QDateTime from = QDateTime::fromString(step.section(QLatin1Char(' '), 1), Qt::ISODate);
         QVERIFY(dock->seek(from));
         if (step.startsWith(QLatin1String("next")))
@@ -327,6 +361,10 @@ private slots:
         QVERIFY2(properties->shownValue(QStringLiteral("currentState")).contains(QString::number(area3State)),
                  qPrintable(properties->shownValue(QStringLiteral("currentState"))));
         QVERIFY(properties->shownValue(QStringLiteral("recorded")).contains(when));
+        // The replay names the area it draws; the live map's names give way.
+        map->grab();
+        QCOMPARE(names(layer->labels()), QStringList{QStringLiteral("Centre")});
+        QCOMPARE(names(map->labels()), QStringList());
         QTRY_VERIFY2(dock->chart()->showsActual(), qPrintable(dock->chartNote()));
         checkPlannedAndRecorded(dock->chart());
         auto* tree = window.findChild<ObjectTreeModel*>();
@@ -338,6 +376,8 @@ private slots:
         QVERIFY(line->isEnabled());
         QVERIFY(!band->isVisible());
         QCOMPARE(pixelAt(scene, centreOf(area3)), live);
+        map->grab();
+        QCOMPARE(names(layer->labels()) + names(map->labels()), QStringList());
         QVERIFY(!dock->chart()->showsActual());
         QCOMPARE(properties->shownValue(QStringLiteral("currentState")), QStringLiteral("not reported"));
         QVERIFY(properties->shownValue(QStringLiteral("recorded")).isNull());
@@ -369,6 +409,71 @@ private slots:
         window.closeZone(m_host.zones().value(0));
         QTRY_COMPARE(pixelAt(scene, centre), background);
         dock->backToLive();
+    }
+
+    void replayOverALiveMismatch_data()
+    {
+        QTest::addColumn<QString>("when");
+        QTest::addColumn<bool>("drawn"); // area 3 in its recorded colour, rather than not at all
+        QTest::addColumn<QString>("state"); // the properties' current state
+        QTest::addColumn<QString>("link"); // the dock's link row
+        QTest::newRow("recorded while linked") << "2026-12-07T08:14:03" << true << "state 5"
+                                               << "Link: linked since 2026-12-07 07:49:00";
+        QTest::newRow("recorded during a mismatch") << "2026-12-07T08:40:00" << false << "not reported"
+                                                    << "Link: hash mismatch since 2026-12-07 08:30:00";
+    }
+
+    // The service runs another configuration now, which covers the live areas;
+    // a replay shows the moment as it was recorded, a mismatch then included.
+    void replayOverALiveMismatch()
+    {
+        QFETCH(QString, when);
+        QFETCH(bool, drawn);
+        QFETCH(QString, state);
+        QFETCH(QString, link);
+        HistoryUrl url;
+        QString error;
+        const QString path = m_dir.filePath(QStringLiteral("mismatch-%1.sqlite").arg(QTest::currentDataTag()));
+        QVERIFY(HistoryUrl::parse(QStringLiteral("sqlite:") + path, &url, &error));
+        HistoryWriter writer(url);
+        addMorning(&writer);
+        HistoryRecord mismatch;
+        mismatch.kind = HistoryRecord::Link;
+        mismatch.zone = North;
+        mismatch.serviceMs = QDateTime::fromString(QStringLiteral("2026-12-07T08:30:00"), Qt::ISODate).toMSecsSinceEpoch();
+        mismatch.code = LinkMonitor::HashMismatch;
+        writer.add(mismatch);
+        ServiceProcess service;
+        QVERIFY2(service.start({m_other}), qPrintable(service.errors()));
+        MainWindow window(&m_host);
+        window.setPersistSettings(false);
+        window.setHistory(&writer);
+        QVERIFY(writer.flush(10000));
+        QVERIFY(window.openZone(northFile));
+        window.show();
+        window.connectToService(QStringLiteral("127.0.0.1"), service.port());
+        QObject* zone = m_host.zones().value(0);
+        QTRY_COMPARE_WITH_TIMEOUT(int(window.linkMonitor()->status(zone)), int(LinkMonitor::HashMismatch), 20000);
+        // The module draws what the other configuration's service says of area 3; the map covers it.
+        QObject* area3 = ModuleHost::areaById(zone, 3);
+        QVERIFY(m_host.sendCommand(zone, "SET_ASTATE", "3 1 0"));
+        QTRY_VERIFY_WITH_TIMEOUT(area3->property("controlSource").toInt() > 0, 10000);
+        auto* dock = window.findChild<HistoryDock*>(QStringLiteral("historyDock"));
+        auto* properties = window.findChild<PropertiesDock*>();
+        properties->setObject(area3);
+        auto* map = window.findChild<MapView*>();
+        window.fitAll();
+        QVERIFY(dock->seek(QDateTime::fromString(when, Qt::ISODate)));
+        QVERIFY(dock->bandText().endsWith(QStringLiteral("live is paused")));
+        const QColor area = shownAt(map, inArea3);
+        const QColor zoneOnly = shownAt(map, outsideAreas);
+        // Drawn: in the calendar's green, as recorded; else as the zone around it, not linked.
+        const bool green = area.green() > area.red() + 40 && area.green() > area.blue() + 40;
+        QVERIFY2(drawn ? green : area == zoneOnly, qPrintable(area.name() + " " + zoneOnly.name()));
+        QCOMPARE(properties->shownValue(QStringLiteral("currentState")), state);
+        QVERIFY2(dock->shownValues().contains(link), qPrintable(dock->shownValues().join('\n')));
+        dock->backToLive();
+        window.closeZone(zone);
     }
 
     void unusableDatabase_data()
