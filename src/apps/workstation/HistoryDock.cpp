@@ -82,6 +82,9 @@ HistoryDock::HistoryDock(QWidget* parent)
     m_dayReader.setMaxThreadCount(1);
     m_play.setInterval(PlayTickMs);
     connect(&m_play, &QTimer::timeout, this, &HistoryDock::playTick);
+    m_dayRefresh.setSingleShot(true);
+    m_dayRefresh.setInterval(DayRefreshMs);
+    connect(&m_dayRefresh, &QTimer::timeout, this, &HistoryDock::refreshDay);
 }
 
 HistoryDock::~HistoryDock()
@@ -334,19 +337,46 @@ void HistoryDock::showDay()
     m_chartKey = key;
     m_chart->clearActual();
     m_chart->setPreview(SchedulePreview());
-    const int request = ++m_dayRequest;
+    ++m_dayRequest;
     if (key.isEmpty()) {
         m_chartNote->setText(tr("No zone open"));
         return;
     }
-    // A large zone's plan and a day of its records take a while: read off the GUI thread.
     const Zone zone = m_zones.value(m_chartZone->currentIndex());
     m_chartNote->setText(tr("Reading the day of zone %1…").arg(zone.id));
     const HistoryUrl url = m_url;
     const QDate day = moment().date();
-    m_dayReader.start([this, request, url, zone, day] {
-        const RecordedDay read = readDay(url, zone, day);
-        QMetaObject::invokeMethod(this, [this, request, read] { dayRead(request, read); }, Qt::QueuedConnection);
+    readInBackground([url, zone, day] { return readDay(url, zone, day); });
+}
+
+void HistoryDock::readInBackground(const std::function<RecordedDay()>& read)
+{
+    // A large zone's plan and a day of its records take a while: read off the GUI thread.
+    const int request = ++m_dayRequest;
+    m_dayReader.start([this, request, read] {
+        const RecordedDay day = read();
+        QMetaObject::invokeMethod(this, [this, request, day] { dayRead(request, day); }, Qt::QueuedConnection);
+    });
+}
+
+void HistoryDock::recordsWritten()
+{
+    if (m_replaying && moment().date() == QDate::currentDate() && !m_dayRefresh.isActive())
+        m_dayRefresh.start();
+}
+
+void HistoryDock::refreshDay()
+{
+    // Only once the day's first read is shown: its plan stays, the records are read again.
+    if (!m_replaying || m_chart->preview().isNull() || m_chartKey != chartKey())
+        return;
+    RecordedDay day;
+    day.plan = m_chart->preview();
+    const HistoryUrl url = m_url;
+    const int zone = m_chartZone->currentData().toInt();
+    readInBackground([url, zone, day]() mutable {
+        readRecorded(url, zone, &day);
+        return day;
     });
 }
 
@@ -359,18 +389,24 @@ HistoryDock::RecordedDay HistoryDock::readDay(const HistoryUrl& url, const Zone&
         read.error = tr("%1: %2").arg(zone.file, readError.message.isEmpty() ? read.plan.error() : readError.message);
         return read;
     }
-    HistoryReader reader;
-    if (!reader.open(url, &read.error))
-        return read;
-    const qint64 dayStart = read.plan.momentAt(0).toMSecsSinceEpoch();
-    const qint64 dayEnd = read.plan.momentAt(read.plan.minutes()).toMSecsSinceEpoch();
-    const ActualDay actual = ActualDay::compute(reader.momentAt(zone.id, dayStart - 1),
-                                                reader.changes(zone.id, dayStart - 1, dayEnd), dayStart,
-                                                read.plan.minutes());
-    read.strategies = planTimeline(actual.strategies());
-    for (const SchedulePreview::Area& area : read.plan.areas())
-        read.areas.insert(area.id, planTimeline(actual.states(area.id)));
+    readRecorded(url, zone.id, &read);
     return read;
+}
+
+void HistoryDock::readRecorded(const HistoryUrl& url, int zone, RecordedDay* read)
+{
+    HistoryReader reader;
+    if (!reader.open(url, &read->error))
+        return;
+    const qint64 dayStart = read->plan.momentAt(0).toMSecsSinceEpoch();
+    const qint64 dayEnd = read->plan.momentAt(read->plan.minutes()).toMSecsSinceEpoch();
+    const ActualDay actual = ActualDay::compute(reader.momentAt(zone, dayStart - 1),
+                                                reader.changes(zone, dayStart - 1, dayEnd), dayStart,
+                                                read->plan.minutes());
+    read->strategies = planTimeline(actual.strategies());
+    read->areas.clear();
+    for (const SchedulePreview::Area& area : read->plan.areas())
+        read->areas.insert(area.id, planTimeline(actual.states(area.id)));
 }
 
 void HistoryDock::dayRead(int request, const RecordedDay& read)
@@ -425,6 +461,7 @@ void HistoryDock::playTick()
 void HistoryDock::backToLive()
 {
     m_play.stop();
+    m_dayRefresh.stop();
     m_playButton->setChecked(false);
     m_replaying = false;
     m_moments.clear();

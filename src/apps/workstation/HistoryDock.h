@@ -34,11 +34,15 @@ class HistoryReader;
 // state and special state as they were, read from the nearest full state and
 // the changes after it; while replaying, live is paused until "Back to live".
 // Beside the values, the day of one zone as planned and as recorded: the
-// schedule chart with what actually ran drawn under each planned bar.
+// schedule chart with what actually ran drawn under each planned bar. Today's
+// recorded bars grow as records are written, read again at most every
+// DayRefreshMs; a day past is read once.
 class HistoryDock : public QDockWidget
 {
     Q_OBJECT
 public:
+    static constexpr int DayRefreshMs = 2000;
+
     explicit HistoryDock(QWidget* parent = nullptr);
     ~HistoryDock() override;
 
@@ -72,6 +76,8 @@ public slots:
     void stepToNextChange();
     void stepToPreviousChange();
     void backToLive();
+    // New records are in the history: today's recorded day is read again soon.
+    void recordsWritten();
 
 signals:
     void replayStarted();
@@ -95,6 +101,10 @@ private:
     QString chartKey() const;
     // On the reading thread, with a connection of its own.
     static RecordedDay readDay(const HistoryUrl& url, const Zone& zone, const QDate& day);
+    // The recorded part of a day whose plan is read.
+    static void readRecorded(const HistoryUrl& url, int zone, RecordedDay* read);
+    void readInBackground(const std::function<RecordedDay()>& read);
+    void refreshDay();
     void dayRead(int request, const RecordedDay& read);
     bool ensureReader();
     void showMoments();
@@ -115,6 +125,7 @@ private:
     qint64 m_momentMs = 0;
     bool m_replaying = false;
     QTimer m_play;
+    QTimer m_dayRefresh;
 
     QDateEdit* m_day;
     QSlider* m_slider;

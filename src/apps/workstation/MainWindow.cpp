@@ -1170,6 +1170,7 @@ void MainWindow::createHistoryDock(Velmora::HistoryWriter* writer)
 {
     m_historyDock = new Velmora::HistoryDock(this);
     m_historyDock->setHistory(writer->url());
+    connect(writer, &Velmora::HistoryWriter::committed, m_historyDock, &Velmora::HistoryDock::recordsWritten);
     addDockWidget(Qt::BottomDockWidgetArea, m_historyDock);
     tabifyDockWidget(m_logDock, m_historyDock);
     m_logDock->raise();

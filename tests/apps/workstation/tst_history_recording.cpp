@@ -411,6 +411,50 @@ private slots:
         dock->backToLive();
     }
 
+    // Today's recorded bar follows the recording: what is written after the
+    // day was read shows without seeking again.
+    void todaysRecordsShowAsWritten()
+    {
+        HistoryUrl url;
+        QString error;
+        QVERIFY(HistoryUrl::parse(QStringLiteral("sqlite:") + m_dir.filePath(QStringLiteral("today.sqlite")), &url, &error));
+        HistoryWriter writer(url);
+        const qint64 midnight = QDateTime(QDate::currentDate(), QTime(0, 0)).toMSecsSinceEpoch();
+        ZoneMoment full;
+        full.zone = North;
+        full.serviceMs = midnight;
+        full.strategy = 1;
+        full.controlSource = 1;
+        full.areas = {AreaMoment{3, 1, 1, 0}};
+        writer.add(full.fullStateRecord(0));
+        MainWindow window(&m_host);
+        window.setPersistSettings(false);
+        window.setHistory(&writer);
+        QVERIFY(writer.flush(10000));
+        QVERIFY(window.openZone(northFile));
+        auto* dock = window.findChild<HistoryDock*>(QStringLiteral("historyDock"));
+        QVERIFY(dock->seek(QDateTime::fromMSecsSinceEpoch(midnight + 60 * 1000)));
+        ScheduleChart* chart = dock->chart();
+        QTRY_VERIFY2(chart->showsActual(), qPrintable(dock->chartNote()));
+        chart->resize(1400, chart->sizeHint().height());
+        const QRect band = chart->rowRect(ScheduleChart::StrategyRow);
+        const auto recordedAt = [&](int minute) {
+            const PlanInterval* recorded = chart->actualIntervalAt(QPoint(chart->xForMinute(minute) + 1, band.bottom() - 8));
+            return recorded ? recorded->id : -2;
+        };
+        QCOMPARE(recordedAt(120), 1);
+        HistoryRecord change;
+        change.zone = North;
+        change.serviceMs = midnight + 30 * 60 * 1000;
+        change.controlSource = 1;
+        change.strategy = 2;
+        writer.add(change);
+        QTRY_COMPARE_WITH_TIMEOUT(recordedAt(120), 2, 10000);
+        QCOMPARE(recordedAt(3), 1);
+        dock->backToLive();
+        window.closeZone(m_host.zones().value(0));
+    }
+
     void replayOverALiveMismatch_data()
     {
         QTest::addColumn<QString>("when");
