@@ -17,6 +17,7 @@
 #include "ScheduleChart.h"
 #include "OffscreenLeaks.h"
 #include "ServiceProcess.h"
+#include "WorkstationFixture.h"
 
 #include "Velmora/format/Protocol.h"
 #include "Velmora/format/TokenDigest.h"
@@ -40,7 +41,6 @@ using namespace Velmora;
 
 namespace {
 
-const QString pluginPath = QStringLiteral(VELMORA_PLUGIN_DIR "/libVelmora.so");
 const QString northFile = QStringLiteral(VELMORA_EXAMPLES "/north.xtsc");
 constexpr int North = 7;
 
@@ -148,10 +148,7 @@ private slots:
     void initTestCase()
     {
         QVERIFY(m_dir.isValid());
-        QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, m_dir.filePath(QStringLiteral("settings")));
         QVERIFY2(ServiceProcess::isBuilt(), qPrintable(ServiceProcess::program()));
-        QString error;
-        QVERIFY2(m_host.loadPlugin(pluginPath, &error), qPrintable(error));
         m_other = m_dir.filePath(QStringLiteral("other.xtsc"));
         QVERIFY(writeFile(m_other, readFile(northFile).replace("name=\"Centre\"", "name=\"Centre renamed\"")));
     }
@@ -176,13 +173,14 @@ private slots:
         QVERIFY2(service.start({served}), qPrintable(service.errors()));
         int areaCount = 0;
         {
-            MainWindow window(&m_host);
-            window.setPersistSettings(false);
+            WorkstationFixture workstation;
+            QVERIFY2(workstation.start(&error), qPrintable(error));
+            MainWindow& window = *workstation.window();
             window.setHistory(&writer);
-            QVERIFY(window.openZone(northFile));
+            QVERIFY2(workstation.open(northFile, &error), qPrintable(error));
             window.show();
-            window.connectToService(QStringLiteral("127.0.0.1"), service.port());
-            QObject* zone = m_host.zones().value(0);
+            workstation.connectTo(service.port());
+            QObject* zone = workstation.zone();
             areaCount = ModuleHost::areasOf(zone).size();
             QTRY_COMPARE_WITH_TIMEOUT(int(window.linkMonitor()->status(zone)), status, 20000);
             if (status == LinkMonitor::Linked) {
@@ -195,7 +193,7 @@ private slots:
             }
             QVERIFY(writer.flush(10000));
             if (status == LinkMonitor::Linked)
-                replayOfThePresentLooksLive(window, url);
+                replayOfThePresentLooksLive(workstation, url);
         }
         QVERIFY(writer.flush(10000));
         HistoryReader reader;
@@ -236,15 +234,16 @@ private slots:
 
     // The last recorded moment is the live state: the map drawn from the
     // history must not differ from the module's own drawing of it.
-    void replayOfThePresentLooksLive(MainWindow& window, const HistoryUrl& url)
+    void replayOfThePresentLooksLive(WorkstationFixture& workstation, const HistoryUrl& url)
     {
+        MainWindow& window = *workstation.window();
         HistoryReader reader;
         QString error;
         QVERIFY2(reader.open(url, &error), qPrintable(error));
         qint64 first = 0;
         qint64 last = 0;
         QVERIFY(reader.span(North, &first, &last));
-        QObject* area3 = ModuleHost::areaById(m_host.zones().value(0), 3);
+        QObject* area3 = ModuleHost::areaById(workstation.zone(), 3);
         QGraphicsScene* scene = ModuleHost::graphicsItem(area3)->scene();
         const QColor live = pixelAt(scene, centreOf(area3));
         auto* dock = window.findChild<HistoryDock*>(QStringLiteral("historyDock"));
@@ -316,18 +315,19 @@ private slots:
         QVERIFY(HistoryUrl::parse(QStringLiteral("sqlite:") + m_dir.filePath(QStringLiteral("replay.sqlite")), &url, &error));
         HistoryWriter writer(url);
         addMorning(&writer);
-        MainWindow window(&m_host);
-        window.setPersistSettings(false);
+        WorkstationFixture workstation;
+        QVERIFY2(workstation.start(&error), qPrintable(error));
+        MainWindow& window = *workstation.window();
         window.setHistory(&writer);
         QVERIFY(writer.flush(10000));
-        QVERIFY(window.openZone(northFile));
+        QVERIFY2(workstation.open(northFile, &error), qPrintable(error));
         auto* dock = window.findChild<HistoryDock*>(QStringLiteral("historyDock"));
         auto* line = window.findChild<QLineEdit*>(QStringLiteral("commandLine"));
         auto* properties = window.findChild<PropertiesDock*>();
         QVERIFY(dock && line && properties && line->isEnabled());
         window.show();
         window.fitAll();
-        QObject* area3 = ModuleHost::areaById(m_host.zones().value(0), 3);
+        QObject* area3 = ModuleHost::areaById(workstation.zone(), 3);
         QVERIFY(area3);
         properties->setObject(area3);
         QGraphicsScene* scene = ModuleHost::graphicsItem(area3)->scene();
@@ -382,7 +382,7 @@ private slots:
         QCOMPARE(properties->shownValue(QStringLiteral("currentState")), QStringLiteral("not reported"));
         QVERIFY(properties->shownValue(QStringLiteral("recorded")).isNull());
         QVERIFY(!tree->data(tree->indexOf(area3), Qt::ToolTipRole).toString().startsWith(QStringLiteral("At ")));
-        window.closeZone(m_host.zones().value(0));
+        window.closeZone(workstation.zone());
     }
 
     // A zone closed in the middle of a replay leaves nothing of itself on the map.
@@ -393,20 +393,21 @@ private slots:
         QVERIFY(HistoryUrl::parse(QStringLiteral("sqlite:") + m_dir.filePath(QStringLiteral("closing.sqlite")), &url, &error));
         HistoryWriter writer(url);
         addMorning(&writer);
-        MainWindow window(&m_host);
-        window.setPersistSettings(false);
+        WorkstationFixture workstation;
+        QVERIFY2(workstation.start(&error), qPrintable(error));
+        MainWindow& window = *workstation.window();
         window.setHistory(&writer);
         QVERIFY(writer.flush(10000));
-        QVERIFY(window.openZone(northFile));
+        QVERIFY2(workstation.open(northFile, &error), qPrintable(error));
         window.show();
-        QObject* area3 = ModuleHost::areaById(m_host.zones().value(0), 3);
+        QObject* area3 = ModuleHost::areaById(workstation.zone(), 3);
         QGraphicsScene* scene = ModuleHost::graphicsItem(area3)->scene();
         const QPointF centre = centreOf(area3);
         auto* dock = window.findChild<HistoryDock*>(QStringLiteral("historyDock"));
         QVERIFY(dock->seek(QDateTime::fromString(QStringLiteral("2026-12-07T08:14:03"), Qt::ISODate)));
         const QColor background = scene->backgroundBrush().color();
         QVERIFY(pixelAt(scene, centre) != background);
-        window.closeZone(m_host.zones().value(0));
+        window.closeZone(workstation.zone());
         QTRY_COMPARE(pixelAt(scene, centre), background);
         dock->backToLive();
     }
@@ -427,11 +428,12 @@ private slots:
         full.controlSource = 1;
         full.areas = {AreaMoment{3, 1, 1, 0}};
         writer.add(full.fullStateRecord(0));
-        MainWindow window(&m_host);
-        window.setPersistSettings(false);
+        WorkstationFixture workstation;
+        QVERIFY2(workstation.start(&error), qPrintable(error));
+        MainWindow& window = *workstation.window();
         window.setHistory(&writer);
         QVERIFY(writer.flush(10000));
-        QVERIFY(window.openZone(northFile));
+        QVERIFY2(workstation.open(northFile, &error), qPrintable(error));
         auto* dock = window.findChild<HistoryDock*>(QStringLiteral("historyDock"));
         QVERIFY(dock->seek(QDateTime::fromMSecsSinceEpoch(midnight + 60 * 1000)));
         ScheduleChart* chart = dock->chart();
@@ -452,7 +454,7 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(recordedAt(120), 2, 10000);
         QCOMPARE(recordedAt(3), 1);
         dock->backToLive();
-        window.closeZone(m_host.zones().value(0));
+        window.closeZone(workstation.zone());
     }
 
     void replayOverALiveMismatch_data()
@@ -489,18 +491,19 @@ private slots:
         writer.add(mismatch);
         ServiceProcess service;
         QVERIFY2(service.start({m_other}), qPrintable(service.errors()));
-        MainWindow window(&m_host);
-        window.setPersistSettings(false);
+        WorkstationFixture workstation;
+        QVERIFY2(workstation.start(&error), qPrintable(error));
+        MainWindow& window = *workstation.window();
         window.setHistory(&writer);
         QVERIFY(writer.flush(10000));
-        QVERIFY(window.openZone(northFile));
+        QVERIFY2(workstation.open(northFile, &error), qPrintable(error));
         window.show();
-        window.connectToService(QStringLiteral("127.0.0.1"), service.port());
-        QObject* zone = m_host.zones().value(0);
+        workstation.connectTo(service.port());
+        QObject* zone = workstation.zone();
         QTRY_COMPARE_WITH_TIMEOUT(int(window.linkMonitor()->status(zone)), int(LinkMonitor::HashMismatch), 20000);
         // The module draws what the other configuration's service says of area 3; the map covers it.
         QObject* area3 = ModuleHost::areaById(zone, 3);
-        QVERIFY(m_host.sendCommand(zone, "SET_ASTATE", "3 1 0"));
+        QVERIFY(workstation.host().sendCommand(zone, "SET_ASTATE", "3 1 0"));
         QTRY_VERIFY_WITH_TIMEOUT(area3->property("controlSource").toInt() > 0, 10000);
         auto* dock = window.findChild<HistoryDock*>(QStringLiteral("historyDock"));
         auto* properties = window.findChild<PropertiesDock*>();
@@ -549,21 +552,21 @@ private slots:
         QString error;
         QVERIFY(HistoryUrl::parse(urlForm.arg(path), &url, &error));
         HistoryWriter writer(url);
-        MainWindow window(&m_host);
-        window.setPersistSettings(false);
+        WorkstationFixture workstation;
+        QVERIFY2(workstation.start(&error), qPrintable(error));
+        MainWindow& window = *workstation.window();
         window.setHistory(&writer);
-        QVERIFY(window.openZone(northFile));
+        QVERIFY2(workstation.open(northFile, &error), qPrintable(error));
         auto* log = window.findChild<LogDock*>();
         QTRY_VERIFY(window.statusBar()->currentMessage().startsWith(QStringLiteral("No history: ")));
         QVERIFY2(window.statusBar()->currentMessage().contains(reasonPart), qPrintable(window.statusBar()->currentMessage()));
         QVERIFY(log->text().contains(window.statusBar()->currentMessage()));
         QVERIFY(!writer.isAvailable());
-        window.closeZone(m_host.zones().value(0));
+        window.closeZone(workstation.zone());
     }
 
 private:
     QTemporaryDir m_dir;
-    ModuleHost m_host;
     QString m_other;
 };
 
