@@ -131,7 +131,32 @@ ZoneMoment HistoryReader::momentAt(int zone, qint64 serviceMs)
         --fromMs;
     for (const HistoryRecord& record : records(zone, HistoryRecord::State, fromMs, serviceMs))
         moment.apply(record);
+    HistoryRecord link;
+    if (latest(zone, HistoryRecord::Link, serviceMs, &link)) {
+        moment.link = link.code;
+        moment.linkSinceMs = link.serviceMs;
+    }
     return moment;
+}
+
+bool HistoryReader::latest(int zone, HistoryRecord::Kind kind, qint64 serviceMs, HistoryRecord* record)
+{
+    QSqlQuery query(m_db);
+    query.setForwardOnly(true);
+    query.prepare(QStringLiteral("SELECT %1 FROM records WHERE zone = ? AND kind = ? AND service_ms <= ?"
+                                 " ORDER BY service_ms DESC, id DESC LIMIT 1")
+                      .arg(RecordColumns));
+    query.addBindValue(zone);
+    query.addBindValue(int(kind));
+    query.addBindValue(serviceMs);
+    if (!query.exec()) {
+        m_error = query.lastError().text();
+        return false;
+    }
+    if (!query.next())
+        return false;
+    *record = recordOf(query);
+    return true;
 }
 
 qint64 HistoryReader::oneValue(const QString& sql, int zone, qint64 serviceMs)

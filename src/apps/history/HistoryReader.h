@@ -27,8 +27,10 @@ public:
     QVector<int> zones();
     // The first and last service time recorded for the zone; false when there is none.
     bool span(int zone, qint64* firstMs, qint64* lastMs);
-    // From the nearest full state at or before the moment and the changes after it.
+    // From the nearest full state at or before the moment and the changes after it, with the link's status then.
     ZoneMoment momentAt(int zone, qint64 serviceMs);
+    // The newest record of the kind at or before the moment; false when there is none.
+    bool latest(int zone, HistoryRecord::Kind kind, qint64 serviceMs, HistoryRecord* record);
     // The nearest recorded change after (before) the moment; -1 when there is none.
     qint64 nextChange(int zone, qint64 serviceMs);
     qint64 previousChange(int zone, qint64 serviceMs);

@@ -67,6 +67,9 @@ struct ZoneMoment
     int controlSource = HistoryRecord::NoValue;
     int strategy = HistoryRecord::NoValue;
     QVector<AreaMoment> areas; // by id, ascending
+    // The link's status code as last recorded at or before the moment, and since when; NoValue when none was.
+    int link = HistoryRecord::NoValue;
+    qint64 linkSinceMs = 0;
 
     AreaMoment* area(int id);
     const AreaMoment* area(int id) const;

@@ -238,6 +238,8 @@ void HistoryWriter::run()
                 }
                 m_written += records;
                 batchesDone(records);
+                if (records > 0)
+                    emit committed(records);
                 if (!batches.empty()) {
                     giveBack(batches);
                     if (!reconnect(db, error))

@@ -61,6 +61,8 @@ signals:
     void unavailable(const QString& reason);
     void warning(const QString& text);
     void purged(int records);
+    // Records committed, from the writer's thread: what reads the history can read them now.
+    void committed(qint64 records);
 
 private:
     using Batch = QVector<HistoryRecord>;

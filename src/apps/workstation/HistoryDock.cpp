@@ -2,6 +2,10 @@
 
 #include "ActualDay.h"
 #include "HistoryReader.h"
+#include "LinkMonitor.h"
+#include "LogDock.h"
+#include "ModuleHost.h"
+#include "PropertiesDock.h"
 #include "ScheduleChart.h"
 
 #include <QComboBox>
@@ -16,6 +20,7 @@
 #include <QSlider>
 #include <QTabWidget>
 #include <QTreeWidget>
+#include <QTreeWidgetItemIterator>
 #include <QVBoxLayout>
 
 #include <limits>
@@ -27,9 +32,33 @@ namespace {
 constexpr int PlayTickMs = 100;
 constexpr int SecondsPerDay = 24 * 3600;
 
-QString valueText(int value)
+QString timeText(qint64 serviceMs)
 {
-    return value == HistoryRecord::NoValue ? QStringLiteral("–") : QString::number(value);
+    return QDateTime::fromMSecsSinceEpoch(serviceMs).toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+}
+
+QString linkText(const ZoneMoment& moment)
+{
+    if (moment.link == HistoryRecord::NoValue)
+        return HistoryDock::tr("Link: nothing recorded");
+    QString status = LinkMonitor::text(LinkMonitor::Status(moment.link));
+    if (status.isEmpty())
+        status = HistoryDock::tr("status %1").arg(moment.link);
+    return HistoryDock::tr("Link: %1 since %2").arg(status, timeText(moment.linkSinceMs));
+}
+
+QString commandText(const HistoryRecord& command)
+{
+    const QString result = command.code == HistoryRecord::NoReply ? HistoryDock::tr("no reply")
+                                                                  : LogDock::resultCodeText(command.code);
+    return HistoryDock::tr("Last command: %1 → %2, by %3 on %4 at %5")
+        .arg(command.detail, result, command.user, command.host, timeText(command.serviceMs));
+}
+
+QString areaLabel(QObject* area, int id)
+{
+    const QString name = area ? area->property("name").toString() : QString();
+    return name.isEmpty() ? HistoryDock::tr("Area %1").arg(id) : HistoryDock::tr("Area %1 \"%2\"").arg(id).arg(name);
 }
 
 PlanTimeline planTimeline(const DayTimeline& recorded)
@@ -53,6 +82,9 @@ HistoryDock::HistoryDock(QWidget* parent)
     m_dayReader.setMaxThreadCount(1);
     m_play.setInterval(PlayTickMs);
     connect(&m_play, &QTimer::timeout, this, &HistoryDock::playTick);
+    m_dayRefresh.setSingleShot(true);
+    m_dayRefresh.setInterval(DayRefreshMs);
+    connect(&m_dayRefresh, &QTimer::timeout, this, &HistoryDock::refreshDay);
 }
 
 HistoryDock::~HistoryDock()
@@ -185,8 +217,13 @@ bool HistoryDock::seek(const QDateTime& when)
     if (m_zoneSource)
         m_zones = m_zoneSource();
     m_moments.clear();
-    for (const Zone& zone : qAsConst(m_zones))
+    m_lastCommands.clear();
+    for (const Zone& zone : qAsConst(m_zones)) {
         m_moments.insert(zone.id, m_reader->momentAt(zone.id, m_momentMs));
+        HistoryRecord command;
+        if (m_reader->latest(zone.id, HistoryRecord::Command, m_momentMs, &command))
+            m_lastCommands.insert(zone.id, command);
+    }
     {
         // The controls follow the moment without seeking again.
         const QSignalBlocker dayBlocker(m_day);
@@ -210,18 +247,58 @@ bool HistoryDock::seek(const QDateTime& when)
 void HistoryDock::showMoments()
 {
     m_values->clear();
-    for (const Zone& zone : qAsConst(m_zones)) {
-        const ZoneMoment moment = m_moments.value(zone.id);
-        auto* zoneItem = new QTreeWidgetItem(m_values, {tr("zone %1").arg(zone.id), valueText(moment.controlSource),
-                                                        valueText(moment.strategy), QString()});
-        if (!moment.known)
-            zoneItem->setText(1, tr("nothing recorded yet"));
-        for (const AreaMoment& area : moment.areas) {
-            new QTreeWidgetItem(zoneItem, {tr("area %1").arg(area.id), valueText(area.controlSource),
-                                           valueText(area.state), valueText(area.specialState)});
-        }
-        zoneItem->setExpanded(true);
+    for (const Zone& zone : qAsConst(m_zones))
+        addZoneRows(zone, m_moments.value(zone.id));
+}
+
+void HistoryDock::addZoneRows(const Zone& zone, const ZoneMoment& moment)
+{
+    // In the properties' words: sources and special states by name, strategies and states by the file's names.
+    QObject* object = zone.object;
+    auto* zoneItem = new QTreeWidgetItem(m_values, {tr("Zone %1 \"%2\"").arg(zone.id).arg(zone.name)});
+    if (moment.known) {
+        zoneItem->setText(1, PropertiesDock::valueText("controlSource", moment.controlSource, object));
+        zoneItem->setText(2, PropertiesDock::valueText("currentStrategy", moment.strategy, object));
+    } else {
+        zoneItem->setText(1, tr("nothing recorded yet"));
     }
+    auto* link = new QTreeWidgetItem(zoneItem, {linkText(moment)});
+    link->setFirstColumnSpanned(true);
+    const auto command = m_lastCommands.constFind(zone.id);
+    if (command != m_lastCommands.constEnd()) {
+        auto* commandItem = new QTreeWidgetItem(zoneItem, {commandText(*command)});
+        commandItem->setFirstColumnSpanned(true);
+    }
+    QHash<int, QObject*> areas;
+    for (QObject* area : ModuleHost::areasOf(object))
+        areas.insert(area->property("id").toInt(), area);
+    for (const AreaMoment& area : moment.areas) {
+        QObject* areaObject = areas.value(area.id);
+        new QTreeWidgetItem(zoneItem, {areaLabel(areaObject, area.id),
+                                       PropertiesDock::valueText("controlSource", area.controlSource, areaObject),
+                                       PropertiesDock::valueText("currentState", area.state, areaObject),
+                                       PropertiesDock::valueText("specialState", area.specialState, areaObject)});
+    }
+    zoneItem->setExpanded(true);
+}
+
+bool HistoryDock::isReported(const ZoneMoment& moment)
+{
+    return moment.link == HistoryRecord::NoValue || moment.link == LinkMonitor::Linked;
+}
+
+QStringList HistoryDock::shownValues() const
+{
+    QStringList lines;
+    for (QTreeWidgetItemIterator it(m_values); *it; ++it) {
+        QStringList cells;
+        for (int column = 0; column < m_values->columnCount(); ++column) {
+            if (!(*it)->text(column).isEmpty())
+                cells << (*it)->text(column);
+        }
+        lines << cells.join(QLatin1String(" | "));
+    }
+    return lines;
 }
 
 QString HistoryDock::chartNote() const
@@ -260,19 +337,46 @@ void HistoryDock::showDay()
     m_chartKey = key;
     m_chart->clearActual();
     m_chart->setPreview(SchedulePreview());
-    const int request = ++m_dayRequest;
+    ++m_dayRequest;
     if (key.isEmpty()) {
         m_chartNote->setText(tr("No zone open"));
         return;
     }
-    // A large zone's plan and a day of its records take a while: read off the GUI thread.
     const Zone zone = m_zones.value(m_chartZone->currentIndex());
     m_chartNote->setText(tr("Reading the day of zone %1…").arg(zone.id));
     const HistoryUrl url = m_url;
     const QDate day = moment().date();
-    m_dayReader.start([this, request, url, zone, day] {
-        const RecordedDay read = readDay(url, zone, day);
-        QMetaObject::invokeMethod(this, [this, request, read] { dayRead(request, read); }, Qt::QueuedConnection);
+    readInBackground([url, zone, day] { return readDay(url, zone, day); });
+}
+
+void HistoryDock::readInBackground(const std::function<RecordedDay()>& read)
+{
+    // A large zone's plan and a day of its records take a while: read off the GUI thread.
+    const int request = ++m_dayRequest;
+    m_dayReader.start([this, request, read] {
+        const RecordedDay day = read();
+        QMetaObject::invokeMethod(this, [this, request, day] { dayRead(request, day); }, Qt::QueuedConnection);
+    });
+}
+
+void HistoryDock::recordsWritten()
+{
+    if (m_replaying && moment().date() == QDate::currentDate() && !m_dayRefresh.isActive())
+        m_dayRefresh.start();
+}
+
+void HistoryDock::refreshDay()
+{
+    // Only once the day's first read is shown: its plan stays, the records are read again.
+    if (!m_replaying || m_chart->preview().isNull() || m_chartKey != chartKey())
+        return;
+    RecordedDay day;
+    day.plan = m_chart->preview();
+    const HistoryUrl url = m_url;
+    const int zone = m_chartZone->currentData().toInt();
+    readInBackground([url, zone, day]() mutable {
+        readRecorded(url, zone, &day);
+        return day;
     });
 }
 
@@ -285,18 +389,24 @@ HistoryDock::RecordedDay HistoryDock::readDay(const HistoryUrl& url, const Zone&
         read.error = tr("%1: %2").arg(zone.file, readError.message.isEmpty() ? read.plan.error() : readError.message);
         return read;
     }
-    HistoryReader reader;
-    if (!reader.open(url, &read.error))
-        return read;
-    const qint64 dayStart = read.plan.momentAt(0).toMSecsSinceEpoch();
-    const qint64 dayEnd = read.plan.momentAt(read.plan.minutes()).toMSecsSinceEpoch();
-    const ActualDay actual = ActualDay::compute(reader.momentAt(zone.id, dayStart - 1),
-                                                reader.changes(zone.id, dayStart - 1, dayEnd), dayStart,
-                                                read.plan.minutes());
-    read.strategies = planTimeline(actual.strategies());
-    for (const SchedulePreview::Area& area : read.plan.areas())
-        read.areas.insert(area.id, planTimeline(actual.states(area.id)));
+    readRecorded(url, zone.id, &read);
     return read;
+}
+
+void HistoryDock::readRecorded(const HistoryUrl& url, int zone, RecordedDay* read)
+{
+    HistoryReader reader;
+    if (!reader.open(url, &read->error))
+        return;
+    const qint64 dayStart = read->plan.momentAt(0).toMSecsSinceEpoch();
+    const qint64 dayEnd = read->plan.momentAt(read->plan.minutes()).toMSecsSinceEpoch();
+    const ActualDay actual = ActualDay::compute(reader.momentAt(zone, dayStart - 1),
+                                                reader.changes(zone, dayStart - 1, dayEnd), dayStart,
+                                                read->plan.minutes());
+    read->strategies = planTimeline(actual.strategies());
+    read->areas.clear();
+    for (const SchedulePreview::Area& area : read->plan.areas())
+        read->areas.insert(area.id, planTimeline(actual.states(area.id)));
 }
 
 void HistoryDock::dayRead(int request, const RecordedDay& read)
@@ -351,9 +461,11 @@ void HistoryDock::playTick()
 void HistoryDock::backToLive()
 {
     m_play.stop();
+    m_dayRefresh.stop();
     m_playButton->setChecked(false);
     m_replaying = false;
     m_moments.clear();
+    m_lastCommands.clear();
     m_values->clear();
     m_chartKey.clear();
     ++m_dayRequest;

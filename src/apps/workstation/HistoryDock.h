@@ -2,6 +2,7 @@
 
 #include <QDockWidget>
 #include <QHash>
+#include <QPointer>
 #include <QThreadPool>
 #include <QTimer>
 #include <QVector>
@@ -33,11 +34,15 @@ class HistoryReader;
 // state and special state as they were, read from the nearest full state and
 // the changes after it; while replaying, live is paused until "Back to live".
 // Beside the values, the day of one zone as planned and as recorded: the
-// schedule chart with what actually ran drawn under each planned bar.
+// schedule chart with what actually ran drawn under each planned bar. Today's
+// recorded bars grow as records are written, read again at most every
+// DayRefreshMs; a day past is read once.
 class HistoryDock : public QDockWidget
 {
     Q_OBJECT
 public:
+    static constexpr int DayRefreshMs = 2000;
+
     explicit HistoryDock(QWidget* parent = nullptr);
     ~HistoryDock() override;
 
@@ -46,6 +51,7 @@ public:
         int id = 0;
         QString name;
         QString file; // its configuration, for the day's plan
+        QPointer<QObject> object; // the module's zone, which names its strategies, areas and states
     };
 
     void setHistory(const HistoryUrl& url);
@@ -57,6 +63,11 @@ public:
     bool isReplaying() const { return m_replaying; }
     QDateTime moment() const;
     const QHash<int, ZoneMoment>& moments() const { return m_moments; }
+    // Whether the moment's values were the service's for the zone's file: linked on it
+    // then, or no link recorded at all (as in histories written before links were).
+    static bool isReported(const ZoneMoment& moment);
+    // The values tree's rows, one line each: the zone, its link, its last command, then its areas.
+    QStringList shownValues() const;
     QString bandText() const;
 
 public slots:
@@ -65,6 +76,8 @@ public slots:
     void stepToNextChange();
     void stepToPreviousChange();
     void backToLive();
+    // New records are in the history: today's recorded day is read again soon.
+    void recordsWritten();
 
 signals:
     void replayStarted();
@@ -88,9 +101,14 @@ private:
     QString chartKey() const;
     // On the reading thread, with a connection of its own.
     static RecordedDay readDay(const HistoryUrl& url, const Zone& zone, const QDate& day);
+    // The recorded part of a day whose plan is read.
+    static void readRecorded(const HistoryUrl& url, int zone, RecordedDay* read);
+    void readInBackground(const std::function<RecordedDay()>& read);
+    void refreshDay();
     void dayRead(int request, const RecordedDay& read);
     bool ensureReader();
     void showMoments();
+    void addZoneRows(const Zone& zone, const ZoneMoment& moment);
     void sliderMoved(int second);
     void playTick();
     qint64 dayStartMs() const;
@@ -103,9 +121,11 @@ private:
     int m_dayRequest = 0;
     QThreadPool m_dayReader; // one day at a time
     QHash<int, ZoneMoment> m_moments;
+    QHash<int, HistoryRecord> m_lastCommands; // by zone, at the moment
     qint64 m_momentMs = 0;
     bool m_replaying = false;
     QTimer m_play;
+    QTimer m_dayRefresh;
 
     QDateEdit* m_day;
     QSlider* m_slider;

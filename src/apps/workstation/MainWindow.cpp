@@ -1170,13 +1170,14 @@ void MainWindow::createHistoryDock(Velmora::HistoryWriter* writer)
 {
     m_historyDock = new Velmora::HistoryDock(this);
     m_historyDock->setHistory(writer->url());
+    connect(writer, &Velmora::HistoryWriter::committed, m_historyDock, &Velmora::HistoryDock::recordsWritten);
     addDockWidget(Qt::BottomDockWidgetArea, m_historyDock);
     tabifyDockWidget(m_logDock, m_historyDock);
     m_logDock->raise();
     m_historyDock->setZoneSource([this] {
         QVector<Velmora::HistoryDock::Zone> zones;
         for (QObject* zone : m_host->zones())
-            zones.append({zone->property("id").toInt(), zone->property("name").toString(), ModuleHost::zoneFile(zone)});
+            zones.append({zone->property("id").toInt(), zone->property("name").toString(), ModuleHost::zoneFile(zone), zone});
         return zones;
     });
     connect(m_historyDock, &Velmora::HistoryDock::replayStarted, this, [this] { setReplaying(true); });
@@ -1213,6 +1214,7 @@ void MainWindow::createHistoryDock(Velmora::HistoryWriter* writer)
 
 void MainWindow::setReplaying(bool replaying)
 {
+    m_map->setReplaying(replaying);
     m_commandEdit->setEnabled(!replaying && m_commandZone != nullptr);
     m_zoneChoice->setEnabled(!replaying && m_host->zones().size() > 1);
 }

@@ -34,6 +34,19 @@ bool isMismatched(const QObject* zone)
     return ModuleHost::isZone(zone) && zone->property("hashInvalid").toBool();
 }
 
+QFont labelFont(const QFont& base)
+{
+    QFont font = base;
+    font.setPixelSize(MapView::LabelPixelSize);
+    return font;
+}
+
+// Most areas of a large zone seen whole are far too small for any name.
+bool tooSmallForAName(const QRectF& onView, const QFontMetrics& metrics)
+{
+    return onView.width() < 2 * MapView::LabelPixelSize || onView.height() < metrics.height() + 4;
+}
+
 } // namespace
 
 MapView::MapView(QGraphicsScene* scene, QWidget* parent)
@@ -262,12 +275,21 @@ void MapView::scaleBar(qreal pixelsPerUnit, bool geographic, int pixels, qreal* 
         *text = tr("%1 m").arg(length);
 }
 
+void MapView::setReplaying(bool replaying)
+{
+    m_replaying = replaying;
+    requestFrame();
+}
+
 void MapView::drawForeground(QPainter* painter, const QRectF& rect)
 {
-    drawMismatches(painter, rect);
+    if (!m_replaying)
+        drawMismatches(painter, rect);
     painter->save();
     painter->resetTransform();
-    drawLabels(painter, rect);
+    m_labels.clear();
+    if (!m_replaying)
+        drawLabels(painter, rect);
     drawScaleBar(painter);
     drawNorthArrow(painter);
     painter->restore();
@@ -295,46 +317,50 @@ void MapView::drawMismatches(QPainter* painter, const QRectF& rect)
 
 void MapView::drawLabels(QPainter* painter, const QRectF& rect)
 {
-    m_labels.clear();
     if (!scene())
         return;
-    QFont font = this->font();
-    font.setPixelSize(LabelPixelSize);
-    const QFontMetrics metrics(font);
-    painter->setFont(font);
-    painter->setRenderHint(QPainter::Antialiasing);
+    const QFontMetrics metrics(labelFont(font()));
     const QList<QGraphicsItem*> shown = scene()->items(rect, Qt::IntersectsItemBoundingRect);
     for (const QGraphicsItem* item : shown) {
         const QObject* area = objectOf(item);
-        if (!isArea(area))
-            continue;
-        // Most areas of a large zone seen whole are far too small: cheaply out first.
-        const QRectF onScreen = mapFromScene(item->sceneBoundingRect()).boundingRect();
-        if (onScreen.width() < 2 * LabelPixelSize || onScreen.height() < metrics.height() + 4)
-            continue;
-        // An area the map does not draw gets no name either.
-        const QPainterPath outline = item->shape();
-        if (outline.isEmpty())
+        // Cheaply out first, before the outline is asked for.
+        if (!isArea(area) || tooSmallForAName(mapFromScene(item->sceneBoundingRect()).boundingRect(), metrics))
             continue;
         const QString name = area->property("name").toString();
         if (name.isEmpty())
             continue;
-        const QPolygonF onView = mapFromScene(item->mapToScene(outline.toFillPolygon()));
-        const QRectF bounds = onView.boundingRect();
-        const int textWidth = metrics.horizontalAdvance(name);
-        // Too small on screen to hold its name: no name, rather than clutter.
-        if (bounds.width() < textWidth + 6 || bounds.height() < metrics.height() + 4)
-            continue;
-        const QPointF centre = labelPoint(onView);
-        const QRect box(qRound(centre.x() - textWidth / 2.0), qRound(centre.y() - metrics.height() / 2.0),
-                        textWidth, metrics.height());
-        // A light halo keeps the name readable over every fill and hatch.
-        QPainterPath text;
-        text.addText(box.left(), box.top() + metrics.ascent(), font, name);
-        painter->strokePath(text, QPen(QColor(255, 255, 255, 220), 3.0, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
-        painter->fillPath(text, QColor(25, 25, 25));
-        m_labels.append({name, box});
+        // An area the map does not draw gets no name either.
+        const QRect box = drawName(painter, font(), item->shape(), item->sceneTransform() * viewportTransform(), name);
+        if (!box.isNull())
+            m_labels.append({name, box});
     }
+}
+
+QRect MapView::drawName(QPainter* painter, const QFont& font, const QPainterPath& outline, const QTransform& toView,
+                        const QString& name)
+{
+    if (outline.isEmpty() || name.isEmpty())
+        return QRect();
+    const QFont nameFont = labelFont(font);
+    const QFontMetrics metrics(nameFont);
+    if (tooSmallForAName(toView.mapRect(outline.boundingRect()), metrics))
+        return QRect();
+    const QPolygonF onView = toView.map(outline.toFillPolygon());
+    const QRectF bounds = onView.boundingRect();
+    const int textWidth = metrics.horizontalAdvance(name);
+    // Too small on screen to hold its name: no name, rather than clutter.
+    if (bounds.width() < textWidth + 6 || bounds.height() < metrics.height() + 4)
+        return QRect();
+    const QPointF centre = labelPoint(onView);
+    const QRect box(qRound(centre.x() - textWidth / 2.0), qRound(centre.y() - metrics.height() / 2.0), textWidth,
+                    metrics.height());
+    // A light halo keeps the name readable over every fill and hatch.
+    QPainterPath text;
+    text.addText(box.left(), box.top() + metrics.ascent(), nameFont, name);
+    painter->setRenderHint(QPainter::Antialiasing);
+    painter->strokePath(text, QPen(QColor(255, 255, 255, 220), 3.0, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+    painter->fillPath(text, QColor(25, 25, 25));
+    return box;
 }
 
 void MapView::drawScaleBar(QPainter* painter)

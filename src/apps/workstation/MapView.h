@@ -12,7 +12,8 @@
 // middle button, or with the left one on empty map, pans; there are no scroll
 // bars. Over the items the map writes the areas' names, outlines zones whose
 // configuration differs from their service's, and shows a scale bar and a
-// north arrow.
+// north arrow. While the history replays, the names and the mismatch follow
+// the live state no more: what draws the replayed state draws them.
 //
 // The map is redrawn at most every MinFrameInterval ms: under a storm of
 // state changes it shows the latest state at a steady rate instead of
@@ -53,6 +54,11 @@ public:
     QString toolTipAt(const QPoint& viewPos, QObject** object = nullptr) const;
     // The names drawn in the last frame, with their viewport rectangles.
     QList<QPair<QString, QRect>> labels() const;
+    // Writes `name` in the middle of `outline`, mapped to the view by `toView`, with a light halo, where it fits
+    // on the view; the painter paints on the view. Its rectangle there, or a null one when it does not fit.
+    static QRect drawName(QPainter* painter, const QFont& font, const QPainterPath& outline, const QTransform& toView,
+                          const QString& name);
+    void setReplaying(bool replaying);
 
     // Shows the rectangle whole, centred, north up; it stays fitted through
     // resizes until the user zooms or pans.
@@ -94,6 +100,7 @@ private:
 
     qreal m_aspect = 1.0;
     bool m_geographic = false;
+    bool m_replaying = false;
     QRectF m_fitted;
     TextOf m_toolTipText;
     QList<QPair<QString, QRect>> m_labels;

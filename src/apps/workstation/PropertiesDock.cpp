@@ -1,5 +1,6 @@
 #include "PropertiesDock.h"
 
+#include "HistoryDock.h"
 #include "LinkMonitor.h"
 #include "ModuleHost.h"
 #include "ProtocolWords.h"
@@ -183,6 +184,9 @@ QVariant recordedValue(QObject* object, const QByteArray& name, const Properties
     if (!zone)
         return QVariant();
     const Velmora::ZoneMoment moment = recorded.zones.value(zone->property("id").toInt());
+    // As live: values of a link that was down, or up on another configuration, are not this file's.
+    if (!Velmora::HistoryDock::isReported(moment))
+        return Velmora::HistoryRecord::NoValue;
     if (object == zone) {
         if (name == "controlSource")
             return moment.controlSource;

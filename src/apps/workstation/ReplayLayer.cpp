@@ -1,6 +1,9 @@
 #include "ReplayLayer.h"
 
+#include "HistoryDock.h"
+#include "LinkMonitor.h"
 #include "MapLegend.h"
+#include "MapView.h"
 #include "ModuleHost.h"
 
 #include "Velmora/format/GeometryText.h"
@@ -112,7 +115,13 @@ void ReplayLayer::show(const QList<QObject*>& zones, const QHash<int, ZoneMoment
     for (QObject* zone : zones) {
         const Outlines& outlines = outlinesOf(ModuleHost::zoneFile(zone));
         const ZoneMoment moment = moments.value(zone->property("id").toInt());
-        DrawnZone drawn{zone, outlines.zone, moment.known, moment.controlSource, {}};
+        DrawnZone drawn{zone,
+                        outlines.zone,
+                        moment.known,
+                        HistoryDock::isReported(moment),
+                        moment.link == LinkMonitor::HashMismatch,
+                        moment.controlSource,
+                        {}};
         m_bounds |= outlines.zone.boundingRect();
         for (QObject* area : ModuleHost::areasOf(zone)) {
             const int id = area->property("id").toInt();
@@ -131,6 +140,7 @@ void ReplayLayer::clear()
     prepareGeometryChange();
     m_zones.clear();
     m_bounds = QRectF();
+    m_labels.clear();
 }
 
 QRectF ReplayLayer::boundingRect() const
@@ -144,7 +154,7 @@ QPainterPath ReplayLayer::shape() const
     return QPainterPath();
 }
 
-void ReplayLayer::paint(QPainter* painter, const QStyleOptionGraphicsItem* option, QWidget*)
+void ReplayLayer::paint(QPainter* painter, const QStyleOptionGraphicsItem* option, QWidget* widget)
 {
     const QRectF exposed = option->exposedRect;
     painter->save();
@@ -158,16 +168,39 @@ void ReplayLayer::paint(QPainter* painter, const QStyleOptionGraphicsItem* optio
                 MapLegend::coverUnreported(painter, area.outline);
         }
     }
+    QVector<const DrawnArea*> drawn;
     for (const DrawnZone& zone : qAsConst(m_zones)) {
         if (!zone.object)
             continue;
         paintZone(painter, zone);
+        // What the service said of another configuration, or nothing, was all there was: the areas stay covered.
+        if (!zone.reported) {
+            if (zone.mismatched)
+                MapLegend::paintMismatch(painter, zone.outline);
+            continue;
+        }
         for (const DrawnArea& area : zone.areas) {
-            if (area.outline.boundingRect().intersects(exposed))
-                paintArea(painter, area);
+            if (area.outline.boundingRect().intersects(exposed) && paintArea(painter, area))
+                drawn.append(&area);
         }
     }
+    paintNames(painter, drawn, widget ? widget->font() : QFont());
     painter->restore();
+}
+
+void ReplayLayer::paintNames(QPainter* painter, const QVector<const DrawnArea*>& areas, const QFont& font)
+{
+    // Names keep their pixel size: written on the view, not in the map's units.
+    const QTransform toView = painter->worldTransform();
+    painter->resetTransform();
+    painter->setOpacity(1.0);
+    m_labels.clear();
+    for (const DrawnArea* area : areas) {
+        const QString name = area->object ? area->object->property("name").toString() : QString();
+        const QRect box = MapView::drawName(painter, font, area->outline, toView, name);
+        if (!box.isNull())
+            m_labels.append({name, box});
+    }
 }
 
 void ReplayLayer::paintZone(QPainter* painter, const DrawnZone& zone)
@@ -175,25 +208,27 @@ void ReplayLayer::paintZone(QPainter* painter, const DrawnZone& zone)
     // Nothing recorded yet is shown as a zone not linked.
     painter->setOpacity(StateColours::ZoneOpacity);
     painter->setPen(outlinePen(false));
-    painter->setBrush(deviceBrush(painter, StateColours::zoneFill(zone.known, zone.controlSource), Qt::SolidPattern));
+    const bool known = zone.known && zone.reported;
+    painter->setBrush(deviceBrush(painter, StateColours::zoneFill(known, zone.controlSource), Qt::SolidPattern));
     painter->drawPath(zone.outline);
 }
 
-void ReplayLayer::paintArea(QPainter* painter, const DrawnArea& area)
+bool ReplayLayer::paintArea(QPainter* painter, const DrawnArea& area)
 {
     const bool selected = area.object && area.object->property("selected").toBool();
     if (!StateColours::isAreaShown(area.recorded.controlSource) && !selected)
-        return;
+        return false;
     painter->setOpacity(selected ? StateColours::SelectedOpacity : StateColours::AreaOpacity);
     painter->setPen(outlinePen(selected));
     painter->setBrush(deviceBrush(painter, StateColours::areaFill(area.recorded.controlSource), Qt::SolidPattern));
     painter->drawPath(area.outline);
     Qt::GlobalColor overlay;
-    if (!StateColours::areaOverlay(area.recorded.specialState, &overlay))
-        return;
-    painter->setOpacity(StateColours::SelectedOpacity);
-    painter->setBrush(deviceBrush(painter, overlay, Qt::DiagCrossPattern));
-    painter->drawPath(area.outline);
+    if (StateColours::areaOverlay(area.recorded.specialState, &overlay)) {
+        painter->setOpacity(StateColours::SelectedOpacity);
+        painter->setBrush(deviceBrush(painter, overlay, Qt::DiagCrossPattern));
+        painter->drawPath(area.outline);
+    }
+    return true;
 }
 
 } // namespace Velmora

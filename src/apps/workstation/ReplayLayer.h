@@ -14,7 +14,11 @@ namespace Velmora {
 // The map as the history's moment had it. Drawn over the module's own items,
 // it covers their live colours and paints each zone's and area's outline in
 // the colours of its recorded state, by the map's own colour rules. Clicks
-// and tool tips go through to the items beneath. The outlines are read from
+// and tool tips go through to the items beneath. It writes the names of the
+// areas it draws, as the live map does. A zone whose link was not up then, or
+// was up on another configuration, is drawn as the live map draws it: not
+// linked, its areas covered, with the mismatch outline on a hash mismatch;
+// what the live link is now does not matter. The outlines are read from
 // the zone files (once per version of a file): the module's items give theirs
 // only while the live state draws them.
 class ReplayLayer : public QGraphicsItem
@@ -30,6 +34,8 @@ public:
     // Back to live: nothing drawn, the module's colours show again.
     void clear();
     bool isReplaying() const { return !m_zones.isEmpty(); }
+    // The names written in the last paint, with their rectangles on the view.
+    QList<QPair<QString, QRect>> labels() const { return m_labels; }
 
     QRectF boundingRect() const override;
     QPainterPath shape() const override;
@@ -53,6 +59,8 @@ private:
         QPointer<QObject> object; // a zone closed during the replay is drawn no more
         QPainterPath outline;
         bool known = false;
+        bool reported = true; // linked on this configuration then
+        bool mismatched = false;
         int controlSource = HistoryRecord::NoValue;
         QVector<DrawnArea> areas;
     };
@@ -60,11 +68,14 @@ private:
     const Outlines& outlinesOf(const QString& file);
     static Outlines readOutlines(const QString& file);
     static void paintZone(QPainter* painter, const DrawnZone& zone);
-    static void paintArea(QPainter* painter, const DrawnArea& area);
+    // False when the area is not drawn.
+    static bool paintArea(QPainter* painter, const DrawnArea& area);
+    void paintNames(QPainter* painter, const QVector<const DrawnArea*>& areas, const QFont& font);
 
     QHash<QString, Outlines> m_outlines; // by zone file
     QVector<DrawnZone> m_zones;
     QRectF m_bounds;
+    QList<QPair<QString, QRect>> m_labels;
 };
 
 } // namespace Velmora

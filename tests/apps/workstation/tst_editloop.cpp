@@ -12,6 +12,7 @@
 #include "OffscreenLeaks.h"
 #include "PropertiesDock.h"
 #include "WidgetDriver.h"
+#include "WorkstationFixture.h"
 
 #include <QComboBox>
 #include <QDialog>
@@ -26,7 +27,6 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include <memory>
 
 #include "DomText.h"
 
@@ -48,32 +48,30 @@ private slots:
     {
         QTemporaryDir dir;
         QVERIFY(dir.isValid());
-        QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, dir.filePath(QStringLiteral("settings")));
         const QString file = dir.filePath(QStringLiteral("north.xtsc"));
         QVERIFY(writeFile(file, readFile(QStringLiteral(VELMORA_EXAMPLES "/north.xtsc"))));
         QVERIFY(writeFile(dir.filePath(QStringLiteral("north.lights.json")),
                           readFile(QStringLiteral(VELMORA_EXAMPLES "/north.lights.json"))));
 
-        ModuleHost host;
+        WorkstationFixture workstation;
         QString error;
-        QVERIFY2(host.loadPlugin(QStringLiteral(VELMORA_PLUGIN_DIR "/libVelmora.so"), &error), qPrintable(error));
-        auto window = std::make_unique<MainWindow>(&host);
-        window->setPersistSettings(false);
-        QVERIFY(window->openZone(file));
-        window->show();
-        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+        QVERIFY2(workstation.start(&error), qPrintable(error));
+        QVERIFY2(workstation.open(file, &error), qPrintable(error));
+        QVERIFY(workstation.show());
+        ModuleHost& host = workstation.host();
+        MainWindow* window = workstation.window();
         window->fitAll();
         QPointer<QObject> before = host.zones().value(0);
         QVERIFY(before);
         const QRectF oldOutline = areaRect(before);
         QVERIFY(!oldOutline.isEmpty());
 
-        QAction* edit = Drive::menuAction(window.get(), QStringLiteral("&Edit zone…"));
+        QAction* edit = Drive::menuAction(window, QStringLiteral("&Edit zone…"));
         QVERIFY(edit);
         edit->trigger();
         QPointer<QDialog> zoneEditor = Drive::shownDialog(QStringLiteral("ZoneEditDlg"));
         QVERIFY2(zoneEditor, "no zone editor");
-        QCOMPARE(zoneEditor->parentWidget(), window.get());
+        QCOMPARE(zoneEditor->parentWidget(), window);
         auto* name = zoneEditor->findChild<QLineEdit*>(QStringLiteral("zoneName"));
         QVERIFY(name);
         QCOMPARE(name->text(), QStringLiteral("North"));
@@ -154,14 +152,14 @@ private slots:
                     button->click();
         });
         QPointer<QObject> editedZone = after;
-        Drive::menuAction(window.get(), QStringLiteral("Re&vert to previous version…"))->trigger();
+        Drive::menuAction(window, QStringLiteral("Re&vert to previous version…"))->trigger();
         QVERIFY2(question.contains("Zone 7 \"North\": name \"North edited\" → \"North\""), qPrintable(question));
         QTRY_VERIFY(!editedZone);
         QCOMPARE(host.zones().size(), 1);
         QCOMPARE(host.zones().first()->property("name").toString(), QStringLiteral("North"));
         QCOMPARE(readFile(file), readFile(QStringLiteral(VELMORA_EXAMPLES "/north.xtsc")));
         QCOMPARE(readFile(file + ".bak"), edited);
-        window.reset();
+        workstation.closeWindow();
         QCOMPARE(host.zones().size(), 0);
     }
 

@@ -13,9 +13,11 @@
 #include "ModuleHost.h"
 #include "ObjectTreeModel.h"
 #include "PropertiesDock.h"
+#include "ReplayLayer.h"
 #include "ScheduleChart.h"
 #include "OffscreenLeaks.h"
 #include "ServiceProcess.h"
+#include "WorkstationFixture.h"
 
 #include "Velmora/format/Protocol.h"
 #include "Velmora/format/TokenDigest.h"
@@ -39,7 +41,6 @@ using namespace Velmora;
 
 namespace {
 
-const QString pluginPath = QStringLiteral(VELMORA_PLUGIN_DIR "/libVelmora.so");
 const QString northFile = QStringLiteral(VELMORA_EXAMPLES "/north.xtsc");
 constexpr int North = 7;
 
@@ -64,10 +65,52 @@ QPointF centreOf(QObject* area)
     return ModuleHost::graphicsItem(area)->sceneBoundingRect().center();
 }
 
-// North's morning: strategy 1 and area 3 in state 1 from 07:50, strategy 2 from 08:10, area 3 in state 5 from 08:12.
+// Inside area 3 of North away from its name, and inside North but outside its area.
+const QPointF inArea3(480, 30);
+const QPointF outsideAreas(700, 600);
+
+// What the map shows at a scene point, with what it draws over the items.
+QColor shownAt(MapView* map, const QPointF& point)
+{
+    return map->grab().toImage().pixelColor(map->mapFromScene(point));
+}
+
+ReplayLayer* replayLayerOf(QGraphicsScene* scene)
+{
+    for (QGraphicsItem* item : scene->items()) {
+        if (auto* layer = dynamic_cast<ReplayLayer*>(item))
+            return layer;
+    }
+    return nullptr;
+}
+
+QStringList names(const QList<QPair<QString, QRect>>& labels)
+{
+    QStringList texts;
+    for (const auto& label : labels)
+        texts << label.first;
+    return texts;
+}
+
+// North's morning: linked from 07:49, strategy 1 and area 3 in state 1 from 07:50, the operator's
+// SET_STRAT at 08:10 and strategy 2 from then, area 3 in state 5 from 08:12.
 void addMorning(HistoryWriter* writer)
 {
     const auto at = [](const char* text) { return QDateTime::fromString(QLatin1String(text), Qt::ISODate).toMSecsSinceEpoch(); };
+    HistoryRecord link;
+    link.kind = HistoryRecord::Link;
+    link.zone = North;
+    link.serviceMs = at("2026-12-07T07:49:00");
+    link.code = LinkMonitor::Linked;
+    HistoryRecord command = link;
+    command.kind = HistoryRecord::Command;
+    command.serviceMs = at("2026-12-07T08:10:00");
+    command.code = Protocol::Ok;
+    command.detail = QStringLiteral("SET_STRAT 2 60");
+    command.user = QStringLiteral("anna");
+    command.host = QStringLiteral("ws-1");
+    writer->add(link);
+    writer->add(command);
     ZoneMoment full;
     full.zone = North;
     full.serviceMs = at("2026-12-07T07:50:00");
@@ -105,10 +148,7 @@ private slots:
     void initTestCase()
     {
         QVERIFY(m_dir.isValid());
-        QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, m_dir.filePath(QStringLiteral("settings")));
         QVERIFY2(ServiceProcess::isBuilt(), qPrintable(ServiceProcess::program()));
-        QString error;
-        QVERIFY2(m_host.loadPlugin(pluginPath, &error), qPrintable(error));
         m_other = m_dir.filePath(QStringLiteral("other.xtsc"));
         QVERIFY(writeFile(m_other, readFile(northFile).replace("name=\"Centre\"", "name=\"Centre renamed\"")));
     }
@@ -133,13 +173,14 @@ private slots:
         QVERIFY2(service.start({served}), qPrintable(service.errors()));
         int areaCount = 0;
         {
-            MainWindow window(&m_host);
-            window.setPersistSettings(false);
+            WorkstationFixture workstation;
+            QVERIFY2(workstation.start(&error), qPrintable(error));
+            MainWindow& window = *workstation.window();
             window.setHistory(&writer);
-            QVERIFY(window.openZone(northFile));
+            QVERIFY2(workstation.open(northFile, &error), qPrintable(error));
             window.show();
-            window.connectToService(QStringLiteral("127.0.0.1"), service.port());
-            QObject* zone = m_host.zones().value(0);
+            workstation.connectTo(service.port());
+            QObject* zone = workstation.zone();
             areaCount = ModuleHost::areasOf(zone).size();
             QTRY_COMPARE_WITH_TIMEOUT(int(window.linkMonitor()->status(zone)), status, 20000);
             if (status == LinkMonitor::Linked) {
@@ -152,7 +193,7 @@ private slots:
             }
             QVERIFY(writer.flush(10000));
             if (status == LinkMonitor::Linked)
-                replayOfThePresentLooksLive(window, url);
+                replayOfThePresentLooksLive(workstation, url);
         }
         QVERIFY(writer.flush(10000));
         HistoryReader reader;
@@ -193,15 +234,16 @@ private slots:
 
     // The last recorded moment is the live state: the map drawn from the
     // history must not differ from the module's own drawing of it.
-    void replayOfThePresentLooksLive(MainWindow& window, const HistoryUrl& url)
+    void replayOfThePresentLooksLive(WorkstationFixture& workstation, const HistoryUrl& url)
     {
+        MainWindow& window = *workstation.window();
         HistoryReader reader;
         QString error;
         QVERIFY2(reader.open(url, &error), qPrintable(error));
         qint64 first = 0;
         qint64 last = 0;
         QVERIFY(reader.span(North, &first, &last));
-        QObject* area3 = ModuleHost::areaById(m_host.zones().value(0), 3);
+        QObject* area3 = ModuleHost::areaById(workstation.zone(), 3);
         QGraphicsScene* scene = ModuleHost::graphicsItem(area3)->scene();
         const QColor live = pixelAt(scene, centreOf(area3));
         auto* dock = window.findChild<HistoryDock*>(QStringLiteral("historyDock"));
@@ -242,10 +284,21 @@ private slots:
         QTest::addColumn<QString>("when");
         QTest::addColumn<int>("strategy");
         QTest::addColumn<int>("area3State");
-        QTest::newRow("a moment") << "seek 2026-12-07T08:14:03" << "2026-12-07 08:14:03" << 2 << 5;
-        QTest::newRow("before the morning's change") << "seek 2026-12-07T08:00:00" << "2026-12-07 08:00:00" << 1 << 1;
-        QTest::newRow("next change from 08:00") << "next 2026-12-07T08:00:00" << "2026-12-07 08:10:00" << 2 << 1;
-        QTest::newRow("previous change from 09:00") << "previous 2026-12-07T09:00:00" << "2026-12-07 08:12:00" << 2 << 5;
+        QTest::addColumn<QStringList>("values"); // the dock's rows: zone, link, last command (if any), area 3
+        const QString link = QStringLiteral("Link: linked since 2026-12-07 07:49:00");
+        const QString command = QStringLiteral("Last command: SET_STRAT 2 60 → done (OK 0), by anna on ws-1 at 2026-12-07 08:10:00");
+        const QString night = QStringLiteral("Zone 7 \"North\" | Calendar (1) | Night (2)");
+        const QString stateFive = QStringLiteral("Area 3 \"Centre\" | Calendar (1) | state 5 | not reported (-1)");
+        const QString peak = QStringLiteral("Area 3 \"Centre\" | Calendar (1) | Peak (1) | None (0)");
+        QTest::newRow("a moment") << "seek 2026-12-07T08:14:03" << "2026-12-07 08:14:03" << 2 << 5
+                                  << QStringList{night, link, command, stateFive};
+        QTest::newRow("before the morning's change")
+            << "seek 2026-12-07T08:00:00" << "2026-12-07 08:00:00" << 1 << 1
+            << QStringList{QStringLiteral("Zone 7 \"North\" | Calendar (1) | Day (1)"), link, peak};
+        QTest::newRow("next change from 08:00") << "next 2026-12-07T08:00:00" << "2026-12-07 08:10:00" << 2 << 1
+                                                << QStringList{night, link, command, peak};
+        QTest::newRow("previous change from 09:00") << "previous 2026-12-07T09:00:00" << "2026-12-07 08:12:00" << 2
+                                                    << 5 << QStringList{night, link, command, stateFive};
     }
 
     // The time line shows the past from the database, pauses the commands,
@@ -256,27 +309,35 @@ private slots:
         QFETCH(QString, when);
         QFETCH(int, strategy);
         QFETCH(int, area3State);
+        QFETCH(QStringList, values);
         HistoryUrl url;
         QString error;
         QVERIFY(HistoryUrl::parse(QStringLiteral("sqlite:") + m_dir.filePath(QStringLiteral("replay.sqlite")), &url, &error));
         HistoryWriter writer(url);
         addMorning(&writer);
-        MainWindow window(&m_host);
-        window.setPersistSettings(false);
+        WorkstationFixture workstation;
+        QVERIFY2(workstation.start(&error), qPrintable(error));
+        MainWindow& window = *workstation.window();
         window.setHistory(&writer);
         QVERIFY(writer.flush(10000));
-        QVERIFY(window.openZone(northFile));
+        QVERIFY2(workstation.open(northFile, &error), qPrintable(error));
         auto* dock = window.findChild<HistoryDock*>(QStringLiteral("historyDock"));
         auto* line = window.findChild<QLineEdit*>(QStringLiteral("commandLine"));
         auto* properties = window.findChild<PropertiesDock*>();
         QVERIFY(dock && line && properties && line->isEnabled());
         window.show();
-        QObject* area3 = ModuleHost::areaById(m_host.zones().value(0), 3);
+        window.fitAll();
+        QObject* area3 = ModuleHost::areaById(workstation.zone(), 3);
         QVERIFY(area3);
         properties->setObject(area3);
         QGraphicsScene* scene = ModuleHost::graphicsItem(area3)->scene();
-        // Not linked: the module draws the zone grey and the area not at all.
+        auto* map = window.findChild<MapView*>();
+        ReplayLayer* layer = replayLayerOf(scene);
+        QVERIFY(map && layer);
+        // Not linked: the module draws the zone grey and the area not at all, so names it not.
         const QColor live = pixelAt(scene, centreOf(area3));
+        map->grab();
+        QCOMPARE(names(map->labels()), QStringList());
         const QDateTime from = QDateTime::fromString(step.section(QLatin1Char(' '), 1), Qt::ISODate);
         QVERIFY(dock->seek(from));
         if (step.startsWith(QLatin1String("next")))
@@ -288,6 +349,7 @@ private slots:
         QCOMPARE(window.statusBar()->currentMessage(), dock->bandText());
         QCOMPARE(dock->moments().value(North).strategy, strategy);
         QCOMPARE(dock->moments().value(North).area(3)->state, area3State);
+        QCOMPARE(dock->shownValues(), values);
         QVERIFY(!line->isEnabled());
         auto* band = window.findChild<QLabel*>(QStringLiteral("mapReplayBand"));
         QVERIFY(band && band->isVisible());
@@ -299,6 +361,10 @@ private slots:
         QVERIFY2(properties->shownValue(QStringLiteral("currentState")).contains(QString::number(area3State)),
                  qPrintable(properties->shownValue(QStringLiteral("currentState"))));
         QVERIFY(properties->shownValue(QStringLiteral("recorded")).contains(when));
+        // The replay names the area it draws; the live map's names give way.
+        map->grab();
+        QCOMPARE(names(layer->labels()), QStringList{QStringLiteral("Centre")});
+        QCOMPARE(names(map->labels()), QStringList());
         QTRY_VERIFY2(dock->chart()->showsActual(), qPrintable(dock->chartNote()));
         checkPlannedAndRecorded(dock->chart());
         auto* tree = window.findChild<ObjectTreeModel*>();
@@ -310,11 +376,13 @@ private slots:
         QVERIFY(line->isEnabled());
         QVERIFY(!band->isVisible());
         QCOMPARE(pixelAt(scene, centreOf(area3)), live);
+        map->grab();
+        QCOMPARE(names(layer->labels()) + names(map->labels()), QStringList());
         QVERIFY(!dock->chart()->showsActual());
         QCOMPARE(properties->shownValue(QStringLiteral("currentState")), QStringLiteral("not reported"));
         QVERIFY(properties->shownValue(QStringLiteral("recorded")).isNull());
         QVERIFY(!tree->data(tree->indexOf(area3), Qt::ToolTipRole).toString().startsWith(QStringLiteral("At ")));
-        window.closeZone(m_host.zones().value(0));
+        window.closeZone(workstation.zone());
     }
 
     // A zone closed in the middle of a replay leaves nothing of itself on the map.
@@ -325,22 +393,134 @@ private slots:
         QVERIFY(HistoryUrl::parse(QStringLiteral("sqlite:") + m_dir.filePath(QStringLiteral("closing.sqlite")), &url, &error));
         HistoryWriter writer(url);
         addMorning(&writer);
-        MainWindow window(&m_host);
-        window.setPersistSettings(false);
+        WorkstationFixture workstation;
+        QVERIFY2(workstation.start(&error), qPrintable(error));
+        MainWindow& window = *workstation.window();
         window.setHistory(&writer);
         QVERIFY(writer.flush(10000));
-        QVERIFY(window.openZone(northFile));
+        QVERIFY2(workstation.open(northFile, &error), qPrintable(error));
         window.show();
-        QObject* area3 = ModuleHost::areaById(m_host.zones().value(0), 3);
+        QObject* area3 = ModuleHost::areaById(workstation.zone(), 3);
         QGraphicsScene* scene = ModuleHost::graphicsItem(area3)->scene();
         const QPointF centre = centreOf(area3);
         auto* dock = window.findChild<HistoryDock*>(QStringLiteral("historyDock"));
         QVERIFY(dock->seek(QDateTime::fromString(QStringLiteral("2026-12-07T08:14:03"), Qt::ISODate)));
         const QColor background = scene->backgroundBrush().color();
         QVERIFY(pixelAt(scene, centre) != background);
-        window.closeZone(m_host.zones().value(0));
+        window.closeZone(workstation.zone());
         QTRY_COMPARE(pixelAt(scene, centre), background);
         dock->backToLive();
+    }
+
+    // Today's recorded bar follows the recording: what is written after the
+    // day was read shows without seeking again.
+    void todaysRecordsShowAsWritten()
+    {
+        HistoryUrl url;
+        QString error;
+        QVERIFY(HistoryUrl::parse(QStringLiteral("sqlite:") + m_dir.filePath(QStringLiteral("today.sqlite")), &url, &error));
+        HistoryWriter writer(url);
+        const qint64 midnight = QDateTime(QDate::currentDate(), QTime(0, 0)).toMSecsSinceEpoch();
+        ZoneMoment full;
+        full.zone = North;
+        full.serviceMs = midnight;
+        full.strategy = 1;
+        full.controlSource = 1;
+        full.areas = {AreaMoment{3, 1, 1, 0}};
+        writer.add(full.fullStateRecord(0));
+        WorkstationFixture workstation;
+        QVERIFY2(workstation.start(&error), qPrintable(error));
+        MainWindow& window = *workstation.window();
+        window.setHistory(&writer);
+        QVERIFY(writer.flush(10000));
+        QVERIFY2(workstation.open(northFile, &error), qPrintable(error));
+        auto* dock = window.findChild<HistoryDock*>(QStringLiteral("historyDock"));
+        QVERIFY(dock->seek(QDateTime::fromMSecsSinceEpoch(midnight + 60 * 1000)));
+        ScheduleChart* chart = dock->chart();
+        QTRY_VERIFY2(chart->showsActual(), qPrintable(dock->chartNote()));
+        chart->resize(1400, chart->sizeHint().height());
+        const QRect band = chart->rowRect(ScheduleChart::StrategyRow);
+        const auto recordedAt = [&](int minute) {
+            const PlanInterval* recorded = chart->actualIntervalAt(QPoint(chart->xForMinute(minute) + 1, band.bottom() - 8));
+            return recorded ? recorded->id : -2;
+        };
+        QCOMPARE(recordedAt(120), 1);
+        HistoryRecord change;
+        change.zone = North;
+        change.serviceMs = midnight + 30 * 60 * 1000;
+        change.controlSource = 1;
+        change.strategy = 2;
+        writer.add(change);
+        QTRY_COMPARE_WITH_TIMEOUT(recordedAt(120), 2, 10000);
+        QCOMPARE(recordedAt(3), 1);
+        dock->backToLive();
+        window.closeZone(workstation.zone());
+    }
+
+    void replayOverALiveMismatch_data()
+    {
+        QTest::addColumn<QString>("when");
+        QTest::addColumn<bool>("drawn"); // area 3 in its recorded colour, rather than not at all
+        QTest::addColumn<QString>("state"); // the properties' current state
+        QTest::addColumn<QString>("link"); // the dock's link row
+        QTest::newRow("recorded while linked") << "2026-12-07T08:14:03" << true << "state 5"
+                                               << "Link: linked since 2026-12-07 07:49:00";
+        QTest::newRow("recorded during a mismatch") << "2026-12-07T08:40:00" << false << "not reported"
+                                                    << "Link: hash mismatch since 2026-12-07 08:30:00";
+    }
+
+    // The service runs another configuration now, which covers the live areas;
+    // a replay shows the moment as it was recorded, a mismatch then included.
+    void replayOverALiveMismatch()
+    {
+        QFETCH(QString, when);
+        QFETCH(bool, drawn);
+        QFETCH(QString, state);
+        QFETCH(QString, link);
+        HistoryUrl url;
+        QString error;
+        const QString path = m_dir.filePath(QStringLiteral("mismatch-%1.sqlite").arg(QTest::currentDataTag()));
+        QVERIFY(HistoryUrl::parse(QStringLiteral("sqlite:") + path, &url, &error));
+        HistoryWriter writer(url);
+        addMorning(&writer);
+        HistoryRecord mismatch;
+        mismatch.kind = HistoryRecord::Link;
+        mismatch.zone = North;
+        mismatch.serviceMs = QDateTime::fromString(QStringLiteral("2026-12-07T08:30:00"), Qt::ISODate).toMSecsSinceEpoch();
+        mismatch.code = LinkMonitor::HashMismatch;
+        writer.add(mismatch);
+        ServiceProcess service;
+        QVERIFY2(service.start({m_other}), qPrintable(service.errors()));
+        WorkstationFixture workstation;
+        QVERIFY2(workstation.start(&error), qPrintable(error));
+        MainWindow& window = *workstation.window();
+        window.setHistory(&writer);
+        QVERIFY(writer.flush(10000));
+        QVERIFY2(workstation.open(northFile, &error), qPrintable(error));
+        window.show();
+        workstation.connectTo(service.port());
+        QObject* zone = workstation.zone();
+        QTRY_COMPARE_WITH_TIMEOUT(int(window.linkMonitor()->status(zone)), int(LinkMonitor::HashMismatch), 20000);
+        // The module draws what the other configuration's service says of area 3; the map covers it.
+        QObject* area3 = ModuleHost::areaById(zone, 3);
+        QVERIFY(workstation.host().sendCommand(zone, "SET_ASTATE", "3 1 0"));
+        QTRY_VERIFY_WITH_TIMEOUT(area3->property("controlSource").toInt() > 0, 10000);
+        auto* dock = window.findChild<HistoryDock*>(QStringLiteral("historyDock"));
+        auto* properties = window.findChild<PropertiesDock*>();
+        properties->setObject(area3);
+        auto* map = window.findChild<MapView*>();
+        window.fitAll();
+        QVERIFY(dock->seek(QDateTime::fromString(when, Qt::ISODate)));
+        QVERIFY(dock->bandText().endsWith(QStringLiteral("live is paused")));
+        const QColor area = shownAt(map, inArea3);
+        const QColor zoneOnly = shownAt(map, outsideAreas);
+        // Drawn: in the calendar's green, as recorded; else as the zone around it, not linked.
+        const bool green = area.green() > area.red() + 40 && area.green() > area.blue() + 40;
+        QVERIFY2(drawn ? green : area == zoneOnly, qPrintable(area.name() + " " + zoneOnly.name()));
+        QCOMPARE(properties->shownValue(QStringLiteral("currentState")), state);
+        QVERIFY2(dock->shownValues().contains(link), qPrintable(dock->shownValues().join('\n')));
+        dock->backToLive();
+        window.closeZone(zone);
     }
 
     void unusableDatabase_data()
@@ -372,21 +552,21 @@ private slots:
         QString error;
         QVERIFY(HistoryUrl::parse(urlForm.arg(path), &url, &error));
         HistoryWriter writer(url);
-        MainWindow window(&m_host);
-        window.setPersistSettings(false);
+        WorkstationFixture workstation;
+        QVERIFY2(workstation.start(&error), qPrintable(error));
+        MainWindow& window = *workstation.window();
         window.setHistory(&writer);
-        QVERIFY(window.openZone(northFile));
+        QVERIFY2(workstation.open(northFile, &error), qPrintable(error));
         auto* log = window.findChild<LogDock*>();
         QTRY_VERIFY(window.statusBar()->currentMessage().startsWith(QStringLiteral("No history: ")));
         QVERIFY2(window.statusBar()->currentMessage().contains(reasonPart), qPrintable(window.statusBar()->currentMessage()));
         QVERIFY(log->text().contains(window.statusBar()->currentMessage()));
         QVERIFY(!writer.isAvailable());
-        window.closeZone(m_host.zones().value(0));
+        window.closeZone(workstation.zone());
     }
 
 private:
     QTemporaryDir m_dir;
-    ModuleHost m_host;
     QString m_other;
 };
 

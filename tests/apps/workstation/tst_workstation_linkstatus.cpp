@@ -14,6 +14,7 @@
 #include "PropertiesDock.h"
 #include "ServiceProcess.h"
 #include "WidgetDriver.h"
+#include "WorkstationFixture.h"
 
 #include "Velmora/format/Protocol.h"
 #include "Velmora/format/TokenDigest.h"
@@ -41,7 +42,6 @@
 
 namespace {
 
-const QString pluginPath = QStringLiteral(VELMORA_PLUGIN_DIR "/libVelmora.so");
 const QString northFile = QStringLiteral(VELMORA_EXAMPLES "/north.xtsc");
 
 // A service that takes connections and then says no more than it is told.
@@ -72,26 +72,22 @@ struct ServedCopy
     QTemporaryDir dir;
     const QString file = dir.filePath(QStringLiteral("north.xtsc"));
     ServiceProcess simulator;
-    ModuleHost host;
-    std::unique_ptr<MainWindow> window;
+    WorkstationFixture workstation;
 
-    // Empty when all of it is up; else what failed.
-    QString start()
+    bool start(QString* error)
     {
-        if (!writeFile(file, readFile(northFile)))
-            return QStringLiteral("cannot write ") + file;
-        if (!simulator.start({file}))
-            return simulator.errors();
-        QString error;
-        if (!host.loadPlugin(pluginPath, &error))
-            return error;
-        window = std::make_unique<MainWindow>(&host);
-        window->setPersistSettings(false);
-        window->findChild<Semtra::TcpConnection*>()->setFirstRetryDelay(10);
-        if (!window->openZone(file))
-            return QStringLiteral("the workstation did not open ") + file;
-        window->connectToService(QStringLiteral("127.0.0.1"), simulator.port());
-        return QString();
+        if (!writeFile(file, readFile(northFile))) {
+            *error = QStringLiteral("cannot write ") + file;
+            return false;
+        }
+        if (!simulator.start({file})) {
+            *error = simulator.errors();
+            return false;
+        }
+        if (!workstation.start(error) || !workstation.open(file, error))
+            return false;
+        workstation.connectTo(simulator.port());
+        return true;
     }
 };
 
@@ -111,7 +107,6 @@ private slots:
     void initTestCase()
     {
         QVERIFY(m_dir.isValid());
-        QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, m_dir.filePath(QStringLiteral("settings")));
         QVERIFY2(ServiceProcess::isBuilt(), qPrintable(ServiceProcess::program()));
         QVERIFY(writeFile(m_dir.filePath(QStringLiteral("other.xtsc")),
                           readFile(northFile).replace("name=\"Centre\"", "name=\"Centre renamed\"")));
@@ -153,11 +148,11 @@ private slots:
         QFETCH(QList<int>, statuses);
         QFETCH(QString, midway);
         QFETCH(QString, reason);
-        ModuleHost host;
+        WorkstationFixture workstation;
         QString error;
-        QVERIFY2(host.loadPlugin(pluginPath, &error), qPrintable(error));
-        auto window = std::make_unique<MainWindow>(&host);
-        window->setPersistSettings(false);
+        QVERIFY2(workstation.start(&error), qPrintable(error));
+        ModuleHost& host = workstation.host();
+        MainWindow* window = workstation.window();
         // Quick retries: a status that flapped on each attempt would show while the test watches.
         auto* connection = window->findChild<Semtra::TcpConnection*>();
         QVERIFY(connection);
@@ -168,8 +163,8 @@ private slots:
         QList<int> seen;
         connect(links, &LinkMonitor::statusChanged, this,
                 [&seen](QObject*, LinkMonitor::Status status) { seen.append(int(status)); });
-        QVERIFY(window->openZone(northFile));
-        QObject* zone = host.zones().value(0);
+        QVERIFY2(workstation.open(northFile, &error), qPrintable(error));
+        QObject* zone = workstation.zone();
         auto* properties = window->findChild<PropertiesDock*>();
         auto* banner = window->findChild<QLabel*>(QStringLiteral("hashStatus"));
         QVERIFY(zone && properties && banner);
@@ -196,7 +191,7 @@ private slots:
         if (!midway.isEmpty()) {
             (void)QTest::qWaitFor([&] { return seen.size() >= 3 || seen != statuses.mid(0, seen.size()); }, 10000);
             QCOMPARE(seen, statuses.mid(0, 3));
-            checkShown(window.get(), zone, LinkMonitor::Status(statuses.at(2)), midway);
+            checkShown(window, zone, LinkMonitor::Status(statuses.at(2)), midway);
             if (QTest::currentTestFailed())
                 return;
         }
@@ -221,7 +216,7 @@ private slots:
         QCOMPARE(seen, statuses);
         // A refusal is known only after the attempt the status announced.
         (void)QTest::qWaitFor([&] { return links->reason(zone).contains(reason); }, 5000);
-        checkShown(window.get(), zone, LinkMonitor::Status(statuses.last()), reason);
+        checkShown(window, zone, LinkMonitor::Status(statuses.last()), reason);
         if (QTest::currentTestFailed())
             return;
 
@@ -274,11 +269,11 @@ private slots:
     void editedZoneRelinks()
     {
         ServedCopy copy;
-        const QString failed = copy.start();
-        QVERIFY2(failed.isEmpty(), qPrintable(failed));
+        QString error;
+        QVERIFY2(copy.start(&error), qPrintable(error));
         const QString& file = copy.file;
-        ModuleHost& host = copy.host;
-        MainWindow* window = copy.window.get();
+        ModuleHost& host = copy.workstation.host();
+        MainWindow* window = copy.workstation.window();
         window->show();
         QPointer<QObject> before = host.zones().value(0);
         LinkMonitor* links = window->linkMonitor();
@@ -338,12 +333,12 @@ private slots:
     void externalChangeRelinks()
     {
         ServedCopy copy;
-        const QString failed = copy.start();
-        QVERIFY2(failed.isEmpty(), qPrintable(failed));
+        QString error;
+        QVERIFY2(copy.start(&error), qPrintable(error));
         const QString& file = copy.file;
         const QByteArray original = readFile(northFile);
-        ModuleHost& host = copy.host;
-        MainWindow* window = copy.window.get();
+        ModuleHost& host = copy.workstation.host();
+        MainWindow* window = copy.workstation.window();
         LinkMonitor* links = window->linkMonitor();
         auto linkedAs = [&](const QByteArray& content) {
             QObject* zone = host.zones().value(0);
