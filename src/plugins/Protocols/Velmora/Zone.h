@@ -7,7 +7,6 @@
 #include "semtra/Message.h"
 
 class QGraphicsScene;
-class QIODevice;
 class Notification;
 class Request;
 class Response;
@@ -17,7 +16,7 @@ namespace Velmora {
 class Area;
 class Controller;
 class Strategy;
-struct TokenDigest;
+struct ZoneFile;
 
 // A loaded zone configuration and its link to the zone's control service.
 class Zone : public GraphicsObject
@@ -44,6 +43,9 @@ public:
     // it. Both give every file the same model, messages and localHash.
     enum class Reading { OnePass, Document };
     bool load(const QString& fileName, Reading reading);
+    // Builds from a file read beforehand (ZoneFile::read, on any thread),
+    // logging what reading it logs: the same as loading the file then.
+    bool load(const ZoneFile& file);
     Q_INVOKABLE QVariant modelData(int column, int role);
     Q_INVOKABLE void setScene(QGraphicsScene* scene);
     Q_INVOKABLE void refresh();
@@ -83,13 +85,6 @@ public:
     class Private;
 
 private:
-    // Logs a file that is not well-formed, with where the reading stopped.
-    static void warnSyntaxError(const QString& fileName, qint64 line, qint64 column,
-                                const QString& message);
-    // The document path from the digest on: parses the file from its start and
-    // builds from the document.
-    bool loadDocument(QIODevice* file, const TokenDigest& pass);
-
     friend class Private;
     Private* d;
 };
