@@ -15,10 +15,12 @@
 
 #include "Logging.h"
 #include "Area.h"
+#include "PreparedLoads.h"
 #include "Controller.h"
 #include "Strategy.h"
 #include "Translations.h"
 #include "Zone.h"
+#include "ZoneFile.h"
 #include "editors/ZoneEditDlg.h"
 #include "format/DocumentWriter.h"
 #include "format/Vocabulary.h"
@@ -74,6 +76,7 @@ void deleteZonesBeforeExit()
 
 Plugin::Plugin(QObject* parent)
     : QObject(parent)
+    , m_prepared(new PreparedLoads(this))
 {
     // The host made its application before asking for us: the user's
     // language applies from the first dialog on.
@@ -96,7 +99,9 @@ Plugin::~Plugin()
 QObject* Plugin::load(QString fileName)
 {
     auto* zone = new Zone(this);
-    if (!zone->load(fileName)) {
+    ZoneFile prepared;
+    const bool loaded = m_prepared->take(fileName, &prepared) ? zone->load(prepared) : zone->load(fileName);
+    if (!loaded) {
         delete zone;
         return nullptr;
     }
@@ -141,6 +146,11 @@ void Plugin::editZone(QString fileName, QObject* cnfStorage)
 void Plugin::editZone(QString fileName)
 {
     editZone(fileName, nullptr);
+}
+
+void Plugin::prepareLoad(QString fileName, QObject* receiver, QString member)
+{
+    m_prepared->prepare(fileName, receiver, member.toLatin1());
 }
 
 QString Plugin::moduleVersion() const
