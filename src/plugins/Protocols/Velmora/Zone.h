@@ -37,10 +37,10 @@ public:
     QObject* graphicsObject() const override;
 
     Q_INVOKABLE bool load(QString fileName);
-    // How a file is read. OnePass builds the model during the digest's
+    // How a file is read. OnePass reads the zone during the digest's
     // streaming pass and parses a document only for files that pass cannot
-    // settle alone; Document digests, then parses the document and builds from
-    // it. Both give every file the same model, messages and localHash.
+    // settle alone; Document digests, then parses the document and reads the
+    // zone from it. Both give every file the same model, messages and localHash.
     enum class Reading { OnePass, Document };
     bool load(const QString& fileName, Reading reading);
     // Builds from a file read beforehand (ZoneFile::read, on any thread),
