@@ -15,8 +15,8 @@
 
 #include "Logging.h"
 #include "Area.h"
-#include "PreparedLoads.h"
 #include "Controller.h"
+#include "PreparedLoads.h"
 #include "Strategy.h"
 #include "Translations.h"
 #include "Zone.h"
