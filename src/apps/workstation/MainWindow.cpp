@@ -128,6 +128,7 @@ MainWindow::MainWindow(ModuleHost* host, QWidget* parent)
     connect(m_host, &ModuleHost::zoneReloaded, this, &MainWindow::zoneReloaded);
     connect(m_host, &ModuleHost::reloadFailed, this, &MainWindow::reloadFailed);
     connect(m_fileWatcher, &ZoneFileWatcher::fileChanged, this, &MainWindow::zoneFileChanged);
+    connect(m_host, &ModuleHost::zoneFileReloading, m_fileWatcher, &ZoneFileWatcher::watch);
     connect(m_host, &ModuleHost::objectStateChanged, this, &MainWindow::objectStateChanged);
     connect(m_host, &ModuleHost::zoneRequest, this, &MainWindow::zoneRequest);
     connect(m_host, &ModuleHost::zoneResponseFinished, this, &MainWindow::zoneResponseFinished);

@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QDialog>
+#include <QEventLoop>
 #include <QFileInfo>
 #include <QGraphicsItem>
 #include <QGraphicsScene>
@@ -88,10 +89,37 @@ void ModuleHost::refreshZones()
         invoke(zone, "refresh");
 }
 
+void ModuleHost::readAhead(const QString& fileName)
+{
+    // Modules without it load the file in load() alone.
+    if (!m_root || m_root->metaObject()->indexOfMethod("prepareLoad(QString,QObject*,QString)") < 0)
+        return;
+    QEventLoop wait;
+    bool read = false;
+    connect(this, &ModuleHost::zoneFileRead, &wait, [&](const QString& file) {
+        if (file != fileName)
+            return;
+        read = true;
+        wait.quit();
+    });
+    connect(m_root, &QObject::destroyed, &wait, &QEventLoop::quit);
+    if (!invoke(m_root, "prepareLoad", Q_ARG(QString, fileName), Q_ARG(QObject*, this),
+                Q_ARG(QString, QStringLiteral("onZoneFileRead"))))
+        return;
+    // Ends early only when the application quits or the module goes; the load
+    // then reads the file itself.
+    if (!read)
+        wait.exec(QEventLoop::ExcludeUserInputEvents);
+}
+
+void ModuleHost::onZoneFileRead(QString fileName, bool)
+{
+    emit zoneFileRead(fileName);
+}
+
 QObject* ModuleHost::invokeLoad(const QString& fileName, QString* error)
 {
-    const VelmoraHost::ZoneLoad loaded =
-        VelmoraHost::loadZone(m_root, QFileInfo(fileName).absoluteFilePath(), VelmoraHost::WarningCapture::PassOn);
+    const VelmoraHost::ZoneLoad loaded = VelmoraHost::loadZone(m_root, fileName, VelmoraHost::WarningCapture::PassOn);
     if (!loaded.zone)
         *error = loaded.error;
     return loaded.zone;
@@ -119,7 +147,12 @@ QObject* ModuleHost::loadZone(const QString& fileName, QString* error)
 {
     if (QObject* loaded = zoneForFile(fileName))
         return loaded;
-    QObject* zone = invokeLoad(fileName, error);
+    const QString path = QFileInfo(fileName).absoluteFilePath();
+    readAhead(path);
+    // Another load of the same file may have finished while this one waited.
+    if (QObject* loaded = zoneForFile(fileName))
+        return loaded;
+    QObject* zone = invokeLoad(path, error);
     if (!zone)
         return nullptr;
     attach(zone);
@@ -303,10 +336,14 @@ void ModuleHost::onZoneEdited(QString fileName)
 
 void ModuleHost::reloadZone(const QString& fileName)
 {
+    const QString path = QFileInfo(fileName).absoluteFilePath();
+    emit zoneFileReloading(path);
+    readAhead(path);
+    // Taken after the wait, which may have replaced it.
     QObject* old = zoneForFile(fileName);
     // Load first: a file that no longer loads leaves the old zone in place.
     QString error;
-    QObject* fresh = invokeLoad(fileName, &error);
+    QObject* fresh = invokeLoad(path, &error);
     if (!fresh) {
         emit reloadFailed(fileName, error);
         return;

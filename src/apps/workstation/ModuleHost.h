@@ -75,6 +75,12 @@ public:
     static bool sameFile(const QString& a, const QString& b);
 
 signals:
+    // A file asked for ahead of its load has been read by the module.
+    void zoneFileRead(const QString& fileName);
+    // A zone's file is loaded again from what it holds now. The event loop
+    // runs on while the module reads it, so whoever follows the file on disk
+    // learns here that this content is taken care of.
+    void zoneFileReloading(const QString& fileName);
     void zoneAdded(QObject* zone);
     // Emitted before the zone is deleted; drop every reference to it and its objects.
     void zoneAboutToBeRemoved(QObject* zone);
@@ -91,6 +97,8 @@ signals:
 private slots:
     // Connected by signature to the root's zoneEdited(QString).
     void onZoneEdited(QString fileName);
+    // Called by name by the root when a file it was asked to read ahead is read.
+    void onZoneFileRead(QString fileName, bool ok);
     void onStateChanged(const QObject* object);
     void onNotification(const Notification* notification);
     void onLinkChanged(bool up);
@@ -98,6 +106,11 @@ private slots:
     void onResponseFinished(const Response* response);
 
 private:
+    // Has the module read the file on its worker thread, where it can, while
+    // the event loop keeps the window drawn and the links served (user input
+    // waits), so that the load itself only builds the zone's objects.
+    void readAhead(const QString& fileName);
+    // The module's load of an absolute path.
     QObject* invokeLoad(const QString& fileName, QString* error);
     void attach(QObject* zone);
 

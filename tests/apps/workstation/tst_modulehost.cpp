@@ -10,6 +10,7 @@
 #include "OffscreenLeaks.h"
 #include "PropertiesDock.h"
 #include "ServiceProcess.h"
+#include "Until.h"
 
 #include "connection/TcpConnection.h"
 
@@ -21,6 +22,7 @@
 #include <QPointer>
 #include <QSignalSpy>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QTreeView>
 #include <QtTest>
 
@@ -153,6 +155,21 @@ private slots:
         // A zone deleted behind the host's back leaves no dangling row either.
         delete second.data();
         QCOMPARE(tree.model.rowCount(), 0);
+    }
+
+    // The module reads a file ahead while the event loop runs on: a load of
+    // the same file that arrives meanwhile gives the one zone, not a second.
+    void loadWhileReadingAhead()
+    {
+        Tree tree;
+        QObject* meanwhile = nullptr;
+        QTimer::singleShot(0, &tree.host, [&] { meanwhile = tree.host.loadZone(northFile, &tree.error); });
+        QObject* zone = tree.host.loadZone(northFile, &tree.error);
+        QVERIFY2(zone, qPrintable(tree.error));
+        QVERIFY(until([&] { return meanwhile != nullptr; }));
+        QCOMPARE(meanwhile, zone);
+        QCOMPARE(tree.host.zones().size(), 1);
+        QCOMPARE(tree.model.rowCount(), 1);
     }
 
     void reloadOnZoneEdited_data()

@@ -5,10 +5,9 @@
 
 #include "Logging.h"
 #include "AreaPrivate.h"
-#include "format/ConfigReader.h"
-#include "format/Vocabulary.h"
-#include "format/XmlText.h"
 #include "Zone.h"
+#include "ZoneBuilder.h"
+#include "ZoneReading.h"
 #include "graphics/MapArea.h"
 
 namespace Velmora {
@@ -38,12 +37,10 @@ Area::Area(QObject* parent)
 
 Area::Area(Zone* zone, int id, const QString& name)
     : GraphicsObject(nullptr)
-    , d(new Private(this, zone, nullptr))
+    , d(new Private(this, zone, zoneItem(zone)))
 {
     setId(id);
     setName(name);
-    if (zone)
-        d->states->setSourceName(zone->fileName());
 }
 
 Area::~Area()
@@ -54,40 +51,22 @@ Area::~Area()
     delete d->item.data();
 }
 
-QList<int> Area::controllerIds(const QDomElement& area)
-{
-    const QString text = Xml::firstText(area.firstChildElement(Xml::Controllers));
-    return controllerIds(QStringRef(&text));
-}
-
-QList<int> Area::controllerIds(const QStringRef& text)
-{
-    return Config::readIdList(text);
-}
-
-void Area::warnInvalidStates(int areaId)
-{
-    qCWarning(lcLoad, "Object: Velmora::Area: id:%d. Invalid states.", areaId);
-}
-
 bool Area::loadFromElement(const QDomElement& element, QString* error)
 {
-    if (!BaseObject::loadFromElement(element, error))
+    AreaDescription description;
+    QStringList warnings;
+    QString reason;
+    if (!ZoneReading::describeArea(element, d->zone ? d->zone->fileName() : QString(), &description, &warnings,
+                                   &reason)) {
+        if (error)
+            *error = reason;
         return false;
-    // A missing or broken outline leaves the area without one; it never fails the load.
-    QString geometryError;
-    d->item->loadGeometry(element, &geometryError);
-    d->outline = d->item->path();
-
-    if (d->zone)
-        d->states->setSourceName(d->zone->fileName());
-    const QDomElement firstState =
-        element.firstChildElement(Xml::States).firstChildElement(Xml::State);
-    QString stateError;
-    if (!d->states->loadElements(firstState, &stateError, this))
-        warnInvalidStates(id());
-
-    d->objects = controllerIds(element);
+    }
+    for (const QString& warning : qAsConst(warnings))
+        qCWarning(lcLoad, "%s", qUtf8Printable(warning));
+    setId(description.id);
+    setName(description.name);
+    ZoneBuilder::fillArea(this, description);
     return true;
 }
 

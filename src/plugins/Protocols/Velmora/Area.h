@@ -18,8 +18,8 @@ class Area : public GraphicsObject
 public:
     // With a zone as parent the area's map item hangs below the zone's.
     explicit Area(QObject* parent = nullptr);
-    // An area read by the streaming loader: it belongs to the zone, but joins
-    // the zone's objects and map item only once the whole file has loaded.
+    // An area read from the zone's file: its id and name are known when it
+    // is made; its map item hangs below the zone's.
     Area(Zone* zone, int id, const QString& name);
     ~Area() override;
 
@@ -47,15 +47,6 @@ public:
     // Makes the map item again, below the zone's item, when a destroyed scene
     // took it.
     void restoreItem(QGraphicsItem* zoneItem);
-
-    // The numeric ids of an Area element's Controllers text, in order.
-    static QList<int> controllerIds(const QDomElement& area);
-    // The same of the text itself: the parts between commas that convert to
-    // decimal numbers.
-    static QList<int> controllerIds(const QStringRef& text);
-    // The warning for a State element without a valid id, which ends the
-    // area's states.
-    static void warnInvalidStates(int areaId);
 
 signals:
     void stateChanged(const QObject* area);

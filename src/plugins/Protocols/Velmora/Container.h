@@ -16,14 +16,4 @@ public:
     ~Container() override;
 
     Q_INVOKABLE QVariant modelData(int column, int role);
-
-    // The file the objects come from, named in warnings about the list.
-    void setSourceName(const QString& fileName);
-    QString sourceName() const;
-
-    // The warning for a list element whose id an earlier element of the list has.
-    static void warnDuplicate(const QString& sourceName, int line, const QString& tag, int id);
-
-private:
-    QString m_sourceName;
 };

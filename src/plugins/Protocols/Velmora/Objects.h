@@ -1,9 +1,7 @@
 #pragma once
 
-#include <QDomElement>
 #include <QHash>
 #include <QList>
-#include <QVector>
 
 #include "Container.h"
 
@@ -24,26 +22,18 @@ public:
     {
     }
 
-    // Builds one object per element, from `first` to its last sibling of the
-    // same tag. Stops at the first element that fails; the objects built before
-    // it stay.
-    bool loadElements(const QDomElement& first, QString* error, QObject* owner);
-
     T* value(int id) const { return m_objects.value(id); }
     bool contains(int id) const { return m_objects.contains(id); }
     QList<T*> values() const { return m_objects.values(); }
     int size() const { return m_objects.size(); }
     bool isEmpty() const { return m_objects.isEmpty(); }
+    // Takes the object as a child; a later object with an earlier one's id
+    // takes its place in the lookup, the earlier one stays a child.
     void insert(T* object);
-    // Takes objects built elsewhere, in document order, with the index their
-    // ids gave (later elements win); the container must be empty.
-    void adopt(const QVector<T*>& objects, const QHash<int, T*>& index);
     // Deletes every object, those left out of the hash by a duplicate id too.
     void clear();
 
 private:
-    T* create(QObject* owner);
-
     QHash<int, T*> m_objects;
 };
 

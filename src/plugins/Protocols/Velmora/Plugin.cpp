@@ -14,10 +14,14 @@
 #include <QVector>
 
 #include "Area.h"
+#include "Controller.h"
 #include "LibraryLoad.h"
 #include "Logging.h"
+#include "PreparedLoads.h"
+#include "Strategy.h"
 #include "Translations.h"
 #include "Zone.h"
+#include "ZoneFile.h"
 #include "editors/ZoneEditDlg.h"
 #include "format/DocumentWriter.h"
 #include "format/Vocabulary.h"
@@ -51,6 +55,7 @@ void deleteZonesBeforeExit()
 
 Plugin::Plugin(QObject* parent)
     : QObject(parent)
+    , m_prepared(new PreparedLoads(this))
 {
     // The host made its application before asking for us: the user's
     // language applies from the first dialog on.
@@ -73,7 +78,9 @@ Plugin::~Plugin()
 QObject* Plugin::load(QString fileName)
 {
     auto* zone = new Zone(this);
-    if (!zone->load(fileName)) {
+    ZoneFile prepared;
+    const bool loaded = m_prepared->take(fileName, &prepared) ? zone->load(prepared) : zone->load(fileName);
+    if (!loaded) {
         delete zone;
         return nullptr;
     }
@@ -118,6 +125,11 @@ void Plugin::editZone(QString fileName, QObject* cnfStorage)
 void Plugin::editZone(QString fileName)
 {
     editZone(fileName, nullptr);
+}
+
+void Plugin::prepareLoad(QString fileName, QObject* receiver, QString member)
+{
+    m_prepared->prepare(fileName, receiver, member.toLatin1());
 }
 
 QString Plugin::moduleVersion() const

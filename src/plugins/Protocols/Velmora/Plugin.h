@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QObject>
+#include <QScopedPointer>
 #include <QString>
 
 #include "plugin/ModuleInterface.h"
@@ -9,6 +10,8 @@ class QDomDocument;
 class QWidget;
 
 namespace Velmora {
+
+class PreparedLoads;
 
 // The module's one root object: loads zones, shows or hides them, opens the
 // zone editor. The host reaches all of it through the meta-object system, so
@@ -26,6 +29,12 @@ public:
     Q_INVOKABLE QObject* load(QString fileName);
     Q_INVOKABLE void editZone(QString fileName, QObject* cnfStorage);
     Q_INVOKABLE void editZone(QString fileName);
+    // Reads the file on a worker thread, so that a load(fileName) that follows
+    // only builds the zone's objects; then calls `member(QString fileName,
+    // bool ok)` on the receiver, on the GUI thread (ok: the load would succeed).
+    // A load uses the reading only while the file is unchanged, else it reads
+    // the file itself, as it does without this call.
+    Q_INVOKABLE void prepareLoad(QString fileName, QObject* receiver, QString member);
 
     QString moduleVersion() const;
     bool isVisible() const;
@@ -55,6 +64,7 @@ private:
     static bool writeDocument(QDomDocument document, const QString& path, QString* error);
 
     bool m_visible = true;
+    QScopedPointer<PreparedLoads> m_prepared;
 };
 
 } // namespace Velmora

@@ -1,26 +1,12 @@
 #include "StreamLoader.h"
 
-#include <QCoreApplication>
-#include <QCryptographicHash>
-#include <QHash>
-#include <QPainterPath>
 #include <QTextCodec>
-#include <QVector>
 #include <QXmlStreamReader>
 
 #include <cstring>
-#include <memory>
 
-#include "Area.h"
-#include "AreaPrivate.h"
-#include "Container.h"
-#include "Controller.h"
-#include "Strategy.h"
-#include "Zone.h"
-#include "ZonePrivate.h"
-#include "format/ConfigReader.h"
+#include "ZoneReading.h"
 #include "format/Vocabulary.h"
-#include "graphics/AbstractItem.h"
 
 namespace Velmora {
 
@@ -253,7 +239,7 @@ bool isBlank(const QStringRef& text)
 class StreamLoader::Private final : public TokenObserver
 {
 public:
-    // Builds from each token the digest pass reads.
+    // Hands each token the digest pass reads to the zone's reading.
     void observe(const QXmlStreamReader& reader, int openElements) override;
 
     // What an element is to the model, from its place under its parent.
@@ -271,59 +257,10 @@ public:
         StrategyList,
     };
 
-    // A message of the model's reading, logged when the file has been read,
-    // in the order the document path logs them.
-    struct Message
-    {
-        enum Kind : quint8 { DuplicateController, DuplicateArea, DuplicateStrategy, DuplicateState, InvalidStates };
-        Kind kind;
-        int line;
-        int id;
-    };
-
-    // One list of the zone as read so far.
-    template<typename T>
-    struct List
-    {
-        QVector<T*> objects; // document order, duplicates included
-        QHash<int, T*> index;
-        QVector<Message> messages;
-        // Set with the text that fails the load when an element had no valid
-        // id; the rest of the list is not read, as the document path stops there.
-        bool ended = false;
-        QString error;
-
-        // The id of a new member, or false (and the list ended) when it has none.
-        bool readId(const QXmlStreamAttributes& attributes, int line, const QStringRef& tag, int* id)
-        {
-            if (Config::readId(attributes.value(Xml::id), id))
-                return true;
-            ended = true;
-            error = BaseObject::missingIdError(line, tag.toString());
-            return false;
-        }
-
-        void add(T* object, int line, typename Message::Kind duplicate)
-        {
-            const int id = object->id();
-            if (Config::keepLater(&index, id, object))
-                messages.append(Message {duplicate, line, id});
-            objects.append(object);
-        }
-    };
-
-    explicit Private(Zone* owner)
-        : zone(owner)
+    explicit Private(const QString& sourceName)
+        : reading(sourceName)
     {
         roles[0] = Top;
-    }
-
-    ~Private()
-    {
-        // Whatever was not handed to the zone.
-        qDeleteAll(controllers.objects);
-        qDeleteAll(areas.objects);
-        qDeleteAll(strategies.objects);
     }
 
     void startDocument(const QXmlStreamReader& reader, bool utf8Mark)
@@ -350,7 +287,7 @@ public:
     void endElement()
     {
         if (!suspicious && roles[depth] == AreaElement)
-            endArea();
+            reading.endArea();
     }
 
     void characters(const QXmlStreamReader& reader)
@@ -365,17 +302,13 @@ public:
             return;
         switch (role) {
         case ZoneGeometry:
-            zoneHasOutline = Rare::Graphics::AbstractItem::readOutline(text.toString(), &zoneOutline);
+            reading.zoneOutline(text.toString());
             break;
-        case AreaGeometry: {
-            QPainterPath outline;
-            if (Rare::Graphics::AbstractItem::readOutline(text.toString(), &outline))
-                areaPart->item->setPath(outline);
-            areaPart->outline = areaPart->item->path();
+        case AreaGeometry:
+            reading.areaOutline(text.toString());
             break;
-        }
         default:
-            areaPart->objects = Area::controllerIds(text);
+            reading.areaControllers(text);
             break;
         }
         role = Skip;
@@ -385,9 +318,11 @@ public:
     {
         const QStringRef tag = reader.qualifiedName();
         const int line = int(reader.lineNumber());
+        const auto id = [&attributes] { return attributes.value(Xml::id); };
+        const auto name = [&attributes] { return attributes.value(Xml::name).toString(); };
         switch (parent) {
         case Top:
-            return startRoot(attributes, line, tag);
+            return reading.root(id(), name(), line, tag.toString()) ? Root : Skip;
         case Root:
             // Only the first child of each name counts, as firstChildElement() finds it.
             if (tag == Xml::Geometry)
@@ -399,22 +334,16 @@ public:
             if (tag == Xml::Strategies)
                 return first(&strategiesSeen, StrategyList);
             return Skip;
-        case ZoneControllers: {
-            int id = -1;
-            if (tag == Xml::Controller && !controllers.ended && controllers.readId(attributes, line, tag, &id))
-                controllers.add(new Controller(id, attributes.value(Xml::name).toString()), line,
-                                Message::DuplicateController);
+        case ZoneControllers:
+            if (tag == Xml::Controller)
+                reading.controller(id(), name(), line);
             return Skip;
-        }
-        case StrategyList: {
-            int id = -1;
-            if (tag == Xml::Strategy && !strategies.ended && strategies.readId(attributes, line, tag, &id))
-                strategies.add(new Strategy(id, attributes.value(Xml::name).toString()), line,
-                               Message::DuplicateStrategy);
+        case StrategyList:
+            if (tag == Xml::Strategy)
+                reading.strategy(id(), name(), line);
             return Skip;
-        }
         case AreaList:
-            return tag == Xml::Area ? startArea(attributes, line, tag) : Skip;
+            return tag == Xml::Area ? startArea(id(), name(), line) : Skip;
         case AreaElement:
             if (tag == Xml::Geometry)
                 return first(&areaGeometrySeen, AreaGeometry);
@@ -425,7 +354,7 @@ public:
             return Skip;
         case StateList:
             if (tag == Xml::State)
-                readState(attributes, line);
+                reading.state(id(), name(), line);
             return Skip;
         default:
             return Skip;
@@ -440,92 +369,15 @@ public:
         return role;
     }
 
-    Role startRoot(const QXmlStreamAttributes& attributes, int line, const QStringRef& tag)
+    Role startArea(const QStringRef& id, const QString& name, int line)
     {
-        if (!Config::readId(attributes.value(Xml::id), &rootId)) {
-            rootError = BaseObject::missingIdError(line, tag.toString());
+        if (!reading.beginArea(id, name, line))
             return Skip;
-        }
-        rootValid = true;
-        rootName = attributes.value(Xml::name).toString();
-        return Root;
-    }
-
-    Role startArea(const QXmlStreamAttributes& attributes, int line, const QStringRef& tag)
-    {
-        int id = -1;
-        if (areas.ended || !areas.readId(attributes, line, tag, &id))
-            return Skip;
-        area = new Area(zone, id, attributes.value(Xml::name).toString());
-        areaPart = Area::Private::get(area);
-        areaLine = line;
-        areaGeometrySeen = areaControllersSeen = areaStatesSeen = statesEnded = false;
-        // Listed now so that it is deleted with the rest if the file stops inside it.
-        areas.objects.append(area);
+        areaGeometrySeen = areaControllersSeen = areaStatesSeen = false;
         return AreaElement;
     }
 
-    void endArea()
-    {
-        const int id = area->id();
-        if (Config::keepLater(&areas.index, id, area))
-            areas.messages.append(Message {Message::DuplicateArea, areaLine, id});
-        area = nullptr;
-        areaPart = nullptr;
-    }
-
-    void readState(const QXmlStreamAttributes& attributes, int line)
-    {
-        if (statesEnded)
-            return;
-        int id = -1;
-        if (!Config::readId(attributes.value(Xml::id), &id)) {
-            // A bad state ends the area's states; the area still loads.
-            statesEnded = true;
-            areas.messages.append(Message {Message::InvalidStates, line, area->id()});
-            return;
-        }
-        Objects<BaseObject>* states = areaPart->states;
-        if (states->contains(id))
-            areas.messages.append(Message {Message::DuplicateState, line, id});
-        states->insert(new BaseObject(id, attributes.value(Xml::name).toString(), states));
-    }
-
-    void deriveControllers()
-    {
-        for (Area* each : qAsConst(areas.objects)) {
-            const QList<int> ids = Area::Private::get(each)->objects;
-            for (int id : ids) {
-                if (!controllers.index.contains(id))
-                    controllers.add(new Controller(id), 0, Message::DuplicateController);
-            }
-        }
-    }
-
-    static void log(const QVector<Message>& messages, const QString& source)
-    {
-        for (const Message& message : messages) {
-            switch (message.kind) {
-            case Message::InvalidStates:
-                Area::warnInvalidStates(message.id);
-                break;
-            case Message::DuplicateController:
-                Container::warnDuplicate(source, message.line, Xml::Controller, message.id);
-                break;
-            case Message::DuplicateArea:
-                Container::warnDuplicate(source, message.line, Xml::Area, message.id);
-                break;
-            case Message::DuplicateStrategy:
-                Container::warnDuplicate(source, message.line, Xml::Strategy, message.id);
-                break;
-            case Message::DuplicateState:
-                Container::warnDuplicate(source, message.line, Xml::State, message.id);
-                break;
-            }
-        }
-    }
-
-    Zone* zone;
+    ZoneReading reading;
     // The file's bytes as the reader sees them, while reading.
     ByteWatch* bytes = nullptr;
     TokenDigest pass;
@@ -533,33 +385,18 @@ public:
     int depth = 0;
     Role roles[MaxNestingDepth + 1];
 
-    bool rootValid = false;
-    int rootId = -1;
-    QString rootName;
-    QString rootError;
     bool zoneGeometrySeen = false;
     bool zoneControllersSeen = false;
     bool areasSeen = false;
     bool strategiesSeen = false;
-    bool zoneHasOutline = false;
-    QPainterPath zoneOutline;
-
-    List<Controller> controllers;
-    List<Area> areas;
-    List<Strategy> strategies;
-
-    // The area being read and what of it has been seen.
-    Area* area = nullptr;
-    Area::Private* areaPart = nullptr;
-    int areaLine = 0;
+    // What of the area being read has been seen.
     bool areaGeometrySeen = false;
     bool areaControllersSeen = false;
     bool areaStatesSeen = false;
-    bool statesEnded = false;
 };
 
-StreamLoader::StreamLoader(Zone* zone)
-    : d(new Private(zone))
+StreamLoader::StreamLoader(const QString& sourceName)
+    : d(new Private(sourceName))
 {
 }
 
@@ -614,58 +451,10 @@ bool StreamLoader::isSettled() const
     return d->pass.isComplete() && !d->suspicious;
 }
 
-bool StreamLoader::commit(QString* error)
+ZoneDescription StreamLoader::description()
 {
     Q_ASSERT(isSettled());
-    Zone::Private* zone = Zone::Private::get(d->zone);
-    // A reload replaces what an earlier load built, even when it fails.
-    zone->clearModel();
-    zone->restoreItems();
-    if (!d->rootValid) {
-        *error = d->rootError;
-        return false;
-    }
-    zone->setIdentity(d->rootId, d->rootName);
-
-    // The document path reads the controllers, then the areas, then the
-    // strategies, and stops at the first list that fails.
-    const QString& source = zone->fileName;
-    Private::log(d->controllers.messages, source);
-    if (d->controllers.ended) {
-        *error = d->controllers.error;
-        return false;
-    }
-    Private::log(d->areas.messages, source);
-    if (d->areas.ended) {
-        *error = d->areas.error;
-        return false;
-    }
-    if (d->controllers.index.isEmpty())
-        d->deriveControllers();
-    Private::log(d->strategies.messages, source);
-    if (d->strategies.ended) {
-        *error = d->strategies.error;
-        return false;
-    }
-
-    if (d->zoneHasOutline)
-        zone->item->setPath(d->zoneOutline);
-    zone->outline = zone->item->path();
-    zone->controllers->setSourceName(source);
-    zone->areas->setSourceName(source);
-    zone->strategies->setSourceName(source);
-    zone->controllers->adopt(d->controllers.objects, d->controllers.index);
-    for (Area* area : qAsConst(d->areas.objects))
-        Area::Private::get(area)->item->setParentItem(zone->item);
-    zone->areas->adopt(d->areas.objects, d->areas.index);
-    for (Area* area : qAsConst(d->areas.index))
-        QObject::connect(area, &Area::stateChanged, d->zone, &Zone::areaStateChanged);
-    zone->strategies->adopt(d->strategies.objects, d->strategies.index);
-    // The zone owns them now.
-    d->controllers.objects.clear();
-    d->areas.objects.clear();
-    d->strategies.objects.clear();
-    return true;
+    return d->reading.finish();
 }
 
 } // namespace Velmora

@@ -2,6 +2,7 @@
 
 #include <QScopedPointer>
 
+#include "ZoneDescription.h"
 #include "format/TokenDigest.h"
 
 class QIODevice;
@@ -9,21 +10,20 @@ class QString;
 
 namespace Velmora {
 
-class Zone;
-
 // Reads a zone configuration in one streaming pass: the token digest of the
-// file and, on the way, the objects and map items that reading the parsed
-// document (Zone::loadFromElement) builds, with the messages that reading
-// logs. The pass cannot settle every file alone: after a syntax error the
-// document parser has the last word (its message, and the files it accepts
-// anyway), and where the two parsers would read the same bytes differently
-// (a document type declaration, processing instructions, namespaces, names
-// outside plain ASCII, tabs or line breaks inside attribute values, encodings
-// other than UTF-8 and windows-1251) the document path reads the file.
+// file and, on the way, the description of the zone that the document walk
+// (ZoneReading::describe) gives, under the same rules. The pass cannot settle
+// every file alone: after a syntax error the document parser has the last
+// word (its message, and the files it accepts anyway), and where the two
+// parsers would read the same bytes differently (a document type declaration,
+// processing instructions, namespaces, names outside plain ASCII, tabs or line
+// breaks inside attribute values, encodings other than UTF-8 and
+// windows-1251) the document path reads the file. Touches no model object.
 class StreamLoader
 {
 public:
-    explicit StreamLoader(Zone* zone);
+    // `sourceName` is the file named in warnings.
+    explicit StreamLoader(const QString& sourceName);
     ~StreamLoader();
     StreamLoader(const StreamLoader&) = delete;
     StreamLoader& operator=(const StreamLoader&) = delete;
@@ -37,11 +37,8 @@ public:
     // True when the file needs no document parse: the whole document was read
     // and nothing in it could be read otherwise by the document parser.
     bool isSettled() const;
-    // For a settled file: logs what reading the document logs, in its order,
-    // and replaces the zone's model with the one built. False, with the text
-    // that fails the load, when an element had no valid id; the zone is then
-    // left without objects.
-    bool commit(QString* error);
+    // For a settled file: the zone as the document walk describes it.
+    ZoneDescription description();
 
 private:
     class Private;

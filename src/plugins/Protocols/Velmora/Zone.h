@@ -7,7 +7,6 @@
 #include "semtra/Message.h"
 
 class QGraphicsScene;
-class QIODevice;
 class Notification;
 class Request;
 class Response;
@@ -17,7 +16,7 @@ namespace Velmora {
 class Area;
 class Controller;
 class Strategy;
-struct TokenDigest;
+struct ZoneFile;
 
 // A loaded zone configuration and its link to the zone's control service.
 class Zone : public GraphicsObject
@@ -38,12 +37,15 @@ public:
     QObject* graphicsObject() const override;
 
     Q_INVOKABLE bool load(QString fileName);
-    // How a file is read. OnePass builds the model during the digest's
+    // How a file is read. OnePass reads the zone during the digest's
     // streaming pass and parses a document only for files that pass cannot
-    // settle alone; Document digests, then parses the document and builds from
-    // it. Both give every file the same model, messages and localHash.
+    // settle alone; Document digests, then parses the document and reads the
+    // zone from it. Both give every file the same model, messages and localHash.
     enum class Reading { OnePass, Document };
     bool load(const QString& fileName, Reading reading);
+    // Builds from a file read beforehand (ZoneFile::read, on any thread),
+    // logging what reading it logs: the same as loading the file then.
+    bool load(const ZoneFile& file);
     Q_INVOKABLE QVariant modelData(int column, int role);
     Q_INVOKABLE void setScene(QGraphicsScene* scene);
     Q_INVOKABLE void refresh();
@@ -83,13 +85,6 @@ public:
     class Private;
 
 private:
-    // Logs a file that is not well-formed, with where the reading stopped.
-    static void warnSyntaxError(const QString& fileName, qint64 line, qint64 column,
-                                const QString& message);
-    // The document path from the digest on: parses the file from its start and
-    // builds from the document.
-    bool loadDocument(QIODevice* file, const TokenDigest& pass);
-
     friend class Private;
     Private* d;
 };

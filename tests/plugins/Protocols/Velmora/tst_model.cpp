@@ -1,14 +1,18 @@
 // The model a configuration file gives. The streaming pass must give what the
-// document parser gives: the same success or failure, messages, model and
+// document parser gives, and a file read ahead on a worker thread what a file
+// read on the spot gives: the same success or failure, messages, model and
 // localHash; damaged files load or fail with a reason, never crash or read out
 // of bounds (this runs under the sanitizers).
 #include <QDirIterator>
 #include <QGraphicsItem>
 #include <QGraphicsScene>
 #include <QRandomGenerator>
+#include <QThread>
 #include <QTemporaryDir>
 #include <QTextCodec>
 #include <QtTest>
+
+#include <memory>
 
 #include "DomText.h"
 #include "MessageCapture.h"
@@ -18,6 +22,7 @@
 #include "Velmora/Controller.h"
 #include "Velmora/Strategy.h"
 #include "Velmora/Zone.h"
+#include "Velmora/ZoneFile.h"
 #include "Velmora/ZonePrivate.h"
 #include "Velmora/graphics/AbstractItem.h"
 
@@ -157,6 +162,23 @@ QString describe(Zone& zone)
     return lines.join('\n') + QStringLiteral("\nitems ") + items.join(' ');
 }
 
+// How a zone is loaded: the file read in one pass, through the document, or
+// read ahead on a worker thread and then built, as the root object does for
+// hosts that ask for it.
+enum class Way { OnePass, Document, Prepared };
+
+bool load(Zone* zone, const QString& path, Way way)
+{
+    if (way != Way::Prepared)
+        return zone->load(path, way == Way::OnePass ? Reading::OnePass : Reading::Document);
+    Velmora::ZoneFile file;
+    const std::unique_ptr<QThread> worker(
+        QThread::create([&file, &path] { file = Velmora::ZoneFile::read(path, Reading::OnePass); }));
+    worker->start();
+    worker->wait();
+    return zone->load(file);
+}
+
 // Bytes that keep the two parsers apart unless the streaming pass hands the
 // file over: blanks inside values, references, markup the model does not
 // read, names and encodings off the plain path, and the structure it reads.
@@ -234,7 +256,7 @@ private slots:
 
 private:
     QString write(const QByteArray& content);
-    // Loads both ways, after `before` when given: how they differ, or nothing.
+    // Loads every way, after `before` when given: how they differ, or nothing.
     QString differs(const QByteArray& content, bool* onePass = nullptr, const QByteArray& before = {});
 
     QTemporaryDir m_dir;
@@ -253,29 +275,29 @@ QString ModelTest::write(const QByteArray& content)
 QString ModelTest::differs(const QByteArray& content, bool* onePass, const QByteArray& before)
 {
     const QString path = write(content);
-    QString outcome[2];
-    for (Reading reading : {Reading::OnePass, Reading::Document}) {
+    QString outcome[3];
+    for (Way way : {Way::OnePass, Way::Document, Way::Prepared}) {
         Zone zone;
         if (!before.isEmpty() && !zone.load(write(before), Reading::Document))
             qFatal("the zone to reload does not load");
         QStringList messages;
         captured = &messages;
         const QtMessageHandler previous = qInstallMessageHandler(capture);
-        const bool loaded = zone.load(path, reading);
+        const bool loaded = load(&zone, path, way);
         qInstallMessageHandler(previous);
         captured = nullptr;
         if (!loaded && messages.isEmpty())
             messages << QStringLiteral("(failed without a reason)");
-        outcome[int(reading)] =
-            QStringLiteral("loaded %1\n%2\n%3").arg(loaded).arg(messages.join('\n'), describe(zone));
-        if (reading == Reading::OnePass && onePass)
+        outcome[int(way)] = QStringLiteral("loaded %1\n%2\n%3").arg(loaded).arg(messages.join('\n'), describe(zone));
+        if (way == Way::OnePass && onePass)
             *onePass = !Zone::Private::get(&zone)->documentParsed;
     }
     QFile::remove(path);
-    if (outcome[0] == outcome[1] && !outcome[0].contains(QLatin1String("(failed without a reason)")))
+    if (outcome[0] == outcome[1] && outcome[0] == outcome[2]
+        && !outcome[0].contains(QLatin1String("(failed without a reason)")))
         return QString();
-    return QStringLiteral("file (base64) %1\n%2\n--- document:\n%3")
-        .arg(QString::fromLatin1(content.toBase64()), outcome[0], outcome[1]);
+    return QStringLiteral("file (base64) %1\n%2\n--- document:\n%3\n--- prepared:\n%4")
+        .arg(QString::fromLatin1(content.toBase64()), outcome[0], outcome[1], outcome[2]);
 }
 
 // North as loaded, then shown on a scene that dies before the zone.

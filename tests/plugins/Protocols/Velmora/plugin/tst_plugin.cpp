@@ -58,7 +58,7 @@ private slots:
                  (QStringList{"signal zoneEdited(QString)", "signal zoneLoaded(QObject*)", "slot setVisible(bool)",
                               "private slot zoneEditComplete(int)", "method load(QString)",
                               "method editZone(QString,QObject*)", "method editZone(QString)",
-                              "property moduleVersion", "writable property visible"}));
+                              "method prepareLoad(QString,QObject*,QString)", "property moduleVersion", "writable property visible"}));
         QObject* zone = load(north);
         QVERIFY(zone);
         QCOMPARE(ownMembers(zone->metaObject()),

@@ -1,0 +1,462 @@
+// The rules that turn a file into a zone description, the builder that makes
+// the model from one, and files read ahead on a worker thread. Both parsers
+// share the rules, so the differential test of tst_model cannot see a rule
+// go wrong: the expected descriptions here can.
+#include <QBuffer>
+#include <QDomDocument>
+#include <QGraphicsItem>
+#include <QPointer>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <memory>
+
+#include "DomText.h"
+#include "MessageCapture.h"
+#include "OffscreenLeaks.h"
+#include "Until.h"
+#include "Velmora/Area.h"
+#include "Velmora/Controller.h"
+#include "Velmora/Plugin.h"
+#include "Velmora/PreparedLoads.h"
+#include "Velmora/Strategy.h"
+#include "Velmora/StreamLoader.h"
+#include "Velmora/Zone.h"
+#include "Velmora/ZoneBuilder.h"
+#include "Velmora/ZoneReading.h"
+#include "Velmora/graphics/AbstractItem.h"
+
+using namespace Velmora;
+
+namespace {
+
+QString named(const ObjectDescription& object)
+{
+    const QString id = QString::number(uint(object.id));
+    return object.name.isEmpty() ? id : id + '=' + object.name;
+}
+
+QString objects(const QVector<ObjectDescription>& list)
+{
+    QStringList parts;
+    for (const ObjectDescription& object : list)
+        parts << named(object);
+    return parts.join(' ');
+}
+
+QString outline(const QVector<QPointF>& points)
+{
+    QStringList parts;
+    for (const QPointF& point : points)
+        parts << QStringLiteral("%1,%2").arg(point.x()).arg(point.y());
+    return points.isEmpty() ? QString() : '(' + parts.join(' ') + ')';
+}
+
+// "zone outline | controllers | area[controllers]{states}outline ... | strategies",
+// every list in file order.
+QString text(const ZoneDescription& zone)
+{
+    if (!zone.hasId)
+        return QStringLiteral("no id");
+    QStringList areas;
+    for (const AreaDescription& area : zone.areas) {
+        QStringList ids;
+        for (int id : area.controllers)
+            ids << QString::number(id);
+        areas << named({area.id, area.name}) + '[' + ids.join(',') + "]{" + objects(area.states) + '}'
+                + outline(area.outline);
+    }
+    return QStringList{named({zone.id, zone.name}) + outline(zone.outline), objects(zone.controllers),
+                       areas.join(' '), objects(zone.strategies)}
+        .join(QStringLiteral(" | "));
+}
+
+// Calls back as a host does when a file it asked for was read.
+class Receiver : public QObject
+{
+    Q_OBJECT
+public:
+    QStringList heard; // "file ok"
+
+public slots:
+    void read(QString fileName, bool ok) { heard << fileName + (ok ? " ok" : " failed"); }
+};
+
+// What a load left: the zone's tree or nothing, and what it logged.
+QString outcome(QObject* zone, const QStringList& messages)
+{
+    QString tree = QStringLiteral("no zone");
+    if (auto* loaded = qobject_cast<Zone*>(zone)) {
+        QStringList areas;
+        for (Area* area : loaded->areas())
+            areas << QStringLiteral("%1:%2").arg(area->id()).arg(area->states().size());
+        areas.sort();
+        tree = QStringLiteral("%1 %2 controllers %3 areas %4 strategies %5 hash %6")
+                   .arg(loaded->id())
+                   .arg(loaded->name())
+                   .arg(loaded->controllers().size())
+                   .arg(areas.join(','))
+                   .arg(loaded->strategies().size())
+                   .arg(QString::fromLatin1(loaded->property("localHash").toByteArray().toHex()));
+    }
+    return tree + '\n' + messages.join('\n');
+}
+
+} // namespace
+
+class ZoneReadingTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void rules_data();
+    void rules();
+    void builder();
+    void builderOnFailure_data();
+    void builderOnFailure();
+    void preparedAsLoaded_data();
+    void preparedAsLoaded();
+    void changedAfterPreparing_data();
+    void changedAfterPreparing();
+    void preparedOnce();
+    void preparesOverlapping();
+
+private:
+    QString write(const QByteArray& content);
+    // Prepares the file and waits for the call back.
+    bool prepare(Plugin* root, const QString& path, Receiver* receiver);
+
+    QTemporaryDir m_dir;
+    int m_files = 0;
+};
+
+QString ZoneReadingTest::write(const QByteArray& content)
+{
+    const QString path = m_dir.filePath(QStringLiteral("zone%1.xtsc").arg(++m_files));
+    if (!writeFile(path, content))
+        qFatal("cannot write %s", qPrintable(path));
+    return path;
+}
+
+bool ZoneReadingTest::prepare(Plugin* root, const QString& path, Receiver* receiver)
+{
+    const int before = receiver->heard.size();
+    root->prepareLoad(path, receiver, QStringLiteral("read"));
+    return until([&] { return receiver->heard.size() > before; });
+}
+
+void ZoneReadingTest::rules_data()
+{
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<QString>("zone");
+    QTest::addColumn<QStringList>("warnings"); // SOURCE: the name given to the reading
+    QTest::addColumn<QString>("error");
+    const auto duplicate = [](int line, const char* tag, int id) {
+        return QStringLiteral("SOURCE: line %1 element:%2. Duplicate id %3; the later element is used")
+            .arg(line)
+            .arg(tag)
+            .arg(id);
+    };
+    const auto missing = [](int line, const char* tag) {
+        return QStringLiteral("Line %1 element:%2. Missing attribute id").arg(line).arg(tag);
+    };
+    QTest::newRow("first child of each name")
+        << QByteArray("<Zone id=\"1\"><Areas><Area id=\"1\"><Controllers>1</Controllers><Controllers>2</Controllers>"
+                      "<Geometry>0,0;1,0;1,1</Geometry><Geometry>0,0;5,0;5,5</Geometry><States/><States>"
+                      "<State id=\"4\"/></States></Area></Areas><Areas><Area id=\"2\"/></Areas>"
+                      "<Geometry>x</Geometry><Geometry>0,0;9,0;9,9</Geometry></Zone>")
+        << "1 | 1 | 1[1]{}(0,0 1,0 1,1) | " << QStringList() << "";
+    QTest::newRow("lists only under their own parents")
+        << QByteArray("<Zone id=\"1\"><Calendar><Areas><Area id=\"5\"/></Areas></Calendar><Areas><x><Area id=\"6\"/>"
+                      "</x><Area id=\"7\"><x><Controllers>4</Controllers></x></Area><Note id=\"8\"/></Areas>"
+                      "<Strategies><Strategy id=\"1\"/><!-- c --><x/><Strategy id=\"2\"/></Strategies></Zone>")
+        << "1 |  | 7[]{} | 1 2" << QStringList() << "";
+    QTest::newRow("outlines: blanks read, malformed lists dropped")
+        << QByteArray("<Zone id=\"1\" name=\"Z\"><Geometry> 0 , 0 ;\n1e1,0; 10,-2.5 </Geometry><Areas>"
+                      "<Area id=\"2\"><Geometry>0,0;10,0;</Geometry></Area><Area id=\"3\"><Geometry>0,0;10"
+                      "</Geometry></Area><Area id=\"4\"><Geometry/></Area></Areas></Zone>")
+        << "1=Z(0,0 10,0 10,-2.5) |  | 2[]{} 3[]{} 4[]{} | " << QStringList() << "";
+    QTest::newRow("controllers derived once each, in area order, shadowed areas too")
+        << QByteArray("<Zone id=\"1\"><Areas>\n<Area id=\"1\"><Controllers>6,5,6</Controllers></Area>\n"
+                      "<Area id=\"1\"><Controllers>7,x,,5</Controllers></Area></Areas></Zone>")
+        << "1 | 6 5 7 | 1[6,5,6]{} 1[7,5]{} | " << QStringList{duplicate(3, "Area", 1)} << "";
+    QTest::newRow("warnings in the order of the lists, not of the file")
+        << QByteArray("<Zone id=\"1\"><Strategies>\n<Strategy id=\"1\"/>\n<Strategy id=\"1\" name=\"b\"/></Strategies>"
+                      "\n<Areas><Area id=\"2\"><States>\n<State id=\"1\"/>\n<State id=\"1\"/>\n<State/>\n"
+                      "<State id=\"1\"/></States></Area>\n<Area id=\"2\"/></Areas>\n<Controllers>\n"
+                      "<Controller id=\"7\" name=\"a\"/>\n<Controller id=\"7\" name=\"b\"/></Controllers></Zone>")
+        << "1 | 7=a 7=b | 2[]{1 1} 2[]{} | 1 1=b"
+        << QStringList{duplicate(12, "Controller", 7), duplicate(6, "State", 1),
+                       "Object: Velmora::Area: id:2. Invalid states.", duplicate(9, "Area", 2),
+                       duplicate(3, "Strategy", 1)}
+        << "";
+    QTest::newRow("failed controllers: nothing later read")
+        << QByteArray("<Zone id=\"1\"><Areas><Area id=\"2\"/><Area id=\"2\"/></Areas>\n<Controllers>\n"
+                      "<Controller id=\"4\"/>\n<Controller id=\"4\"/>\n<Controller/>\n<Controller id=\"5\"/>"
+                      "</Controllers></Zone>")
+        << "1 | 4 4 |  | " << QStringList{duplicate(4, "Controller", 4)} << missing(5, "Controller");
+    QTest::newRow("failed areas: no strategies, no derived controllers")
+        << QByteArray("<Zone id=\"1\"><Strategies><Strategy id=\"1\"/><Strategy/></Strategies>\n<Areas>\n"
+                      "<Area id=\"2\"><Controllers>5</Controllers><States><State id=\"1\"/>\n<State id=\"1\"/>"
+                      "</States></Area>\n<Area id=\"2\"/>\n<Area/>\n<Area id=\"3\"/></Areas></Zone>")
+        << "1 |  | 2[5]{1 1} 2[]{} | " << QStringList{duplicate(4, "State", 1), duplicate(5, "Area", 2)}
+        << missing(6, "Area");
+    QTest::newRow("failed strategies keep the rest")
+        << QByteArray("<Zone id=\"1\"><Areas><Area id=\"2\"><Controllers>8</Controllers></Area></Areas>\n"
+                      "<Strategies><Strategy id=\"1\"/>\n<Strategy id=\"x\"/><Strategy id=\"3\"/></Strategies></Zone>")
+        << "1 | 8 | 2[8]{} | 1" << QStringList() << missing(3, "Strategy");
+    QTest::newRow("root without id: nothing read")
+        << QByteArray("\n<Zone name=\"n\"><Controllers><Controller id=\"1\"/><Controller id=\"1\"/></Controllers>"
+                      "</Zone>")
+        << "no id" << QStringList() << missing(2, "Zone");
+    QTest::newRow("root of another name")
+        << QByteArray("<Config id=\"3\" version=\"2\"><Areas><Area id=\"1\"/></Areas></Config>") << "3 |  | 1[]{} | "
+        << QStringList() << "";
+    QTest::newRow("root id beyond 32 bits") << QByteArray("<Config id=\"4294967296\"/>") << "no id" << QStringList()
+                                            << missing(1, "Config");
+}
+
+void ZoneReadingTest::rules()
+{
+    QFETCH(QByteArray, content);
+    QFETCH(QString, zone);
+    QFETCH(QStringList, warnings);
+    QFETCH(QString, error);
+    warnings.replaceInStrings(QStringLiteral("SOURCE"), QStringLiteral("file.xtsc"));
+    QDomDocument document;
+    const ZoneDescription walked = ZoneReading::describe(parseXml(&document, content), QStringLiteral("file.xtsc"));
+    QBuffer bytes(&content);
+    bytes.open(QIODevice::ReadOnly);
+    StreamLoader streamed(QStringLiteral("file.xtsc"));
+    streamed.read(&bytes);
+    QVERIFY(streamed.isSettled());
+    const ZoneDescription read = streamed.description();
+    for (const ZoneDescription& description : {walked, read}) {
+        QCOMPARE(text(description), zone);
+        QCOMPARE(description.warnings, warnings);
+        QCOMPARE(description.error, error);
+    }
+}
+
+// Later duplicates are what lookups find; earlier ones stay children, with
+// their map items, but do not relay their state changes.
+void ZoneReadingTest::builder()
+{
+    ZoneDescription description;
+    description.hasId = true;
+    description.id = 7;
+    description.name = QStringLiteral("North");
+    description.outline = {{0, 0}, {9, 0}, {9, 9}};
+    description.controllers = {{1, "a"}, {1, "b"}, {2, ""}};
+    AreaDescription first;
+    first.id = 3;
+    first.name = QStringLiteral("first");
+    first.outline = {{0, 0}, {4, 0}, {4, 4}};
+    first.controllers = {2, 1, 2};
+    first.states = {{1, "x"}, {5, ""}, {1, "y"}};
+    AreaDescription second = first;
+    second.name = QStringLiteral("second");
+    second.outline.clear();
+    second.states.clear();
+    description.areas = {first, second};
+    description.strategies = {{-1, "last"}};
+
+    Zone zone;
+    QString error = QStringLiteral("stale");
+    QVERIFY(ZoneBuilder::build(&zone, description, &error));
+    QCOMPARE(error, QString());
+    QCOMPARE(zone.id(), 7);
+    QCOMPARE(zone.controller(1)->name(), QStringLiteral("b"));
+    QCOMPARE(zone.controllers().size(), 2);
+    Area* found = zone.area(3);
+    QCOMPARE(found->name(), QStringLiteral("second"));
+    QCOMPARE(found->objects(), (QList<int>{2, 1, 2}));
+    QVERIFY(found->states().isEmpty());
+    QCOMPARE(zone.strategy(4294967295u)->property("name").toString(), QStringLiteral("last"));
+
+    // Both areas are children, in file order, and so are their items.
+    const QList<Area*> children = zone.findChildren<Area*>();
+    QCOMPARE(children.size(), 2);
+    Area* shadowed = children.first();
+    QCOMPARE(shadowed->name(), QStringLiteral("first"));
+    QCOMPARE(shadowed->state(1)->name(), QStringLiteral("y"));
+    QCOMPARE(shadowed->states().size(), 2);
+    QCOMPARE(zone.graphicsItem()->childItems(), (QList<QGraphicsItem*>{shadowed->graphicsItem(), found->graphicsItem()}));
+
+    // Outlines as the map items read a Geometry text; none read, none drawn.
+    const auto path = [](const QString& text) {
+        QPainterPath read;
+        Rare::Graphics::AbstractItem::readOutline(text, &read);
+        read.closeSubpath();
+        return read;
+    };
+    const auto shown = [](QGraphicsItem* item) { return dynamic_cast<Rare::Graphics::AbstractItem*>(item)->path(); };
+    QCOMPARE(shown(zone.graphicsItem()), path(QStringLiteral("0,0;9,0;9,9")));
+    QCOMPARE(shown(shadowed->graphicsItem()), path(QStringLiteral("0,0;4,0;4,4")));
+    QVERIFY(shown(found->graphicsItem()).isEmpty());
+
+    QList<const QObject*> relayed;
+    connect(&zone, &Zone::areaStateChanged, [&relayed](const QObject* area) { relayed << area; });
+    emit shadowed->stateChanged(shadowed);
+    emit found->stateChanged(found);
+    QCOMPARE(relayed, (QList<const QObject*>{found}));
+}
+
+void ZoneReadingTest::builderOnFailure_data()
+{
+    QTest::addColumn<bool>("hasId");
+    QTest::addColumn<QString>("identity"); // the zone's id and name afterwards
+    QTest::addColumn<int>("children");     // controllers and areas built
+    QTest::newRow("failed list: what was read before the fault is built") << true << "5 Read" << 2;
+    QTest::newRow("no id: nothing is built") << false << "-1 " << 0;
+}
+
+void ZoneReadingTest::builderOnFailure()
+{
+    QFETCH(bool, hasId);
+    QFETCH(QString, identity);
+    QFETCH(int, children);
+    ZoneDescription description;
+    description.hasId = hasId;
+    description.id = 5;
+    description.name = QStringLiteral("Read");
+    description.controllers = {{1, ""}};
+    description.areas = {AreaDescription()};
+    description.error = QStringLiteral("Line 9 element:Area. Missing attribute id");
+    Zone zone;
+    QString error;
+    QVERIFY(!ZoneBuilder::build(&zone, description, &error));
+    QCOMPARE(error, description.error);
+    QCOMPARE(QStringLiteral("%1 %2").arg(zone.id()).arg(zone.name()), identity);
+    QCOMPARE(zone.controllers().size() + zone.areas().size(), children);
+}
+
+void ZoneReadingTest::preparedAsLoaded_data()
+{
+    QTest::addColumn<QString>("path");
+    for (const QString& folder : {QStringLiteral(VELMORA_EXAMPLES), QStringLiteral(VELMORA_TEST_DATA "/model")}) {
+        const QStringList files = QDir(folder).entryList({QStringLiteral("*.xtsc")}, QDir::Files);
+        for (const QString& file : files)
+            QTest::newRow(qPrintable(file)) << QDir(folder).filePath(file);
+    }
+    QTest::newRow("missing file") << QStringLiteral(VELMORA_TEST_DATA "/model/none.xtsc");
+    QTest::newRow("warnings and a hash of a part")
+        << write("<Zone id=\"1\">\n<Areas>\n<Area id=\"2\">&nope;<States><State id=\"1\"/><State/></States>"
+                 "</Area>\n<Area id=\"2\"/></Areas>\n</Zone>");
+    QTest::newRow("fails in the model") << write("<Zone id=\"1\"><Strategies><Strategy/></Strategies></Zone>");
+}
+
+// A host that has the file read ahead gets the zone, the messages and the
+// reason for a refusal that a plain load gives.
+void ZoneReadingTest::preparedAsLoaded()
+{
+    QFETCH(QString, path);
+    Plugin root;
+    QString plain;
+    {
+        MessageCapture capture;
+        std::unique_ptr<QObject> zone(root.load(path));
+        plain = outcome(zone.get(), capture.messages());
+    }
+    Receiver receiver;
+    QVERIFY(prepare(&root, path, &receiver));
+    MessageCapture capture;
+    std::unique_ptr<QObject> zone(root.load(path));
+    QCOMPARE(outcome(zone.get(), capture.messages()), plain);
+    QCOMPARE(receiver.heard, QStringList{path + (zone ? " ok" : " failed")});
+}
+
+void ZoneReadingTest::changedAfterPreparing_data()
+{
+    QTest::addColumn<QByteArray>("changed"); // empty: the file is deleted
+    QTest::addColumn<QString>("name");       // of the zone loaded afterwards; empty: none
+    QTest::newRow("same size") << QByteArray("<Zone id=\"1\" name=\"After\"/>") << "After";
+    QTest::newRow("other size") << QByteArray("<Zone id=\"1\" name=\"Longer after\"/>") << "Longer after";
+    QTest::newRow("broken") << QByteArray("<Zone id=\"1\" name=\"After\">") << "";
+    QTest::newRow("deleted") << QByteArray() << "";
+}
+
+// Rewritten, however quickly, the file is read again; its first reading is not used.
+void ZoneReadingTest::changedAfterPreparing()
+{
+    QFETCH(QByteArray, changed);
+    QFETCH(QString, name);
+    const QString path = write("<Zone id=\"1\" name=\"Befor\"/>");
+    Plugin root;
+    Receiver receiver;
+    QVERIFY(prepare(&root, path, &receiver));
+    if (changed.isEmpty())
+        QVERIFY(QFile::remove(path));
+    else
+        QVERIFY(writeFile(path, changed));
+    MessageCapture capture;
+    std::unique_ptr<QObject> zone(root.load(path));
+    QCOMPARE(zone ? zone->property("name").toString() : QString(), name);
+    QCOMPARE(capture.messages().isEmpty(), !name.isEmpty());
+}
+
+// A reading serves as many loads of its file as readings were asked for,
+// and only those of its own file; one that comes after its loads is dropped.
+void ZoneReadingTest::preparedOnce()
+{
+    const QString path = write("<Zone id=\"1\"><Areas><Area id=\"2\"/></Areas></Zone>");
+    QObject context;
+    PreparedLoads loads(&context);
+    Receiver receiver;
+    loads.prepare(path, &receiver, "read");
+    loads.prepare(path, &receiver, "read");
+    QVERIFY(until([&] { return receiver.heard.size() == 2; }));
+    ZoneFile file;
+    QVERIFY(!loads.take(path + QStringLiteral(".other"), &file));
+    QVERIFY(loads.take(path, &file));
+    QCOMPARE(text(file.zone), QStringLiteral("1 |  | 2[]{} | "));
+    QVERIFY(loads.take(path, &file));
+    QVERIFY(!loads.take(path, &file));
+
+    loads.prepare(path, &receiver, "read");
+    QVERIFY(!loads.take(path, &file)); // not read yet: the load reads the file itself
+    QVERIFY(until([&] { return receiver.heard.size() == 3; }));
+    QVERIFY(!loads.take(path, &file));
+}
+
+// Readings that overlap: of one file twice, a receiver gone before its
+// answer, a zone of the file unloaded meanwhile, and the root deleted while
+// its workers still read. None of it may crash or leak (the sanitizers
+// watch); the loads that follow give the file's zone.
+void ZoneReadingTest::preparesOverlapping()
+{
+    QByteArray areas;
+    for (int id = 1; id <= 300; ++id)
+        areas += QStringLiteral("<Area id=\"%1\"><Geometry>0,0;1,0;1,1</Geometry><Controllers>%1</Controllers>"
+                                "<States><State id=\"1\"/></States></Area>")
+                     .arg(id)
+                     .toUtf8();
+    const QString path = write("<Zone id=\"1\"><Areas>" + areas + "</Areas></Zone>");
+
+    auto root = std::make_unique<Plugin>();
+    std::unique_ptr<QObject> earlier(root->load(path));
+    Receiver first;
+    Receiver second;
+    auto gone = std::make_unique<Receiver>();
+    root->prepareLoad(path, &first, QStringLiteral("read"));
+    root->prepareLoad(path, gone.get(), QStringLiteral("read"));
+    root->prepareLoad(path, &second, QStringLiteral("read"));
+    gone.reset();
+    earlier.reset();
+    QVERIFY(until([&] { return !first.heard.isEmpty() && !second.heard.isEmpty(); }));
+    std::unique_ptr<QObject> zone(root->load(path));
+    QVERIFY(zone);
+    QCOMPARE(zone->property("id").toInt(), 1);
+    QCOMPARE(qobject_cast<Zone*>(zone.get())->areas().size(), 300);
+
+    Receiver never;
+    root->prepareLoad(path, &never, QStringLiteral("read"));
+    root->prepareLoad(path, &never, QStringLiteral("read"));
+    zone.reset();
+    root.reset();
+    QCoreApplication::processEvents();
+    QVERIFY(never.heard.isEmpty());
+}
+
+QTEST_MAIN(ZoneReadingTest)
+#include "tst_zonereading.moc"
