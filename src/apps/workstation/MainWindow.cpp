@@ -21,14 +21,13 @@
 #include "FindingsDock.h"
 #include "StateDump.h"
 #include "StorageService.h"
+#include "ZoneChanges.h"
 #include "ZoneFileWatcher.h"
 
 #include "connection/TcpConnection.h"
 #include "semtra/Notification.h"
 #include "semtra/Request.h"
 #include "semtra/Response.h"
-
-#include "Velmora/format/ConfigDiff.h"
 
 #include <QAction>
 #include <QApplication>
@@ -127,6 +126,10 @@ MainWindow::MainWindow(ModuleHost* host, QWidget* parent)
     connect(m_host, &ModuleHost::zoneReloaded, this, &MainWindow::zoneReloaded);
     connect(m_host, &ModuleHost::reloadFailed, this, &MainWindow::reloadFailed);
     connect(m_fileWatcher, &ZoneFileWatcher::fileChanged, this, &MainWindow::zoneFileChanged);
+    connect(&m_versions, &ZoneVersions::changesSaved, this, [this](const QString&, const QStringList& changes) {
+        for (const QString& line : changes)
+            m_logDock->logInfo(QStringLiteral("  ") + line);
+    });
     connect(m_host, &ModuleHost::objectStateChanged, this, &MainWindow::objectStateChanged);
     connect(m_host, &ModuleHost::zoneRequest, this, &MainWindow::zoneRequest);
     connect(m_host, &ModuleHost::zoneResponseFinished, this, &MainWindow::zoneResponseFinished);
@@ -796,8 +799,7 @@ void MainWindow::zoneReloaded(const QString& fileName, QObject* zone)
         m_logDock->logInfo(tr("%1 reloaded: its file changed on disk").arg(LogDock::zoneLabel(zone)));
     } else {
         m_logDock->logInfo(tr("%1 reloaded after editing").arg(LogDock::zoneLabel(zone)));
-        for (const QString& line : m_versions.changesSaved(fileName))
-            m_logDock->logInfo(QStringLiteral("  ") + line);
+        m_versions.compareSaved(fileName);
     }
     statusBar()->showMessage(tr("Reloaded %1").arg(fileName), MessageTimeout);
     m_propertiesDock->setObject(zone);
@@ -824,7 +826,7 @@ void MainWindow::zoneFileChanged(const QString& fileName, const QByteArray& befo
     QStringList changes;
     QString error;
     QFile file(fileName);
-    if (file.open(QIODevice::ReadOnly) && Velmora::ConfigDiff::compareTexts(before, file.readAll(), &changes, &error)) {
+    if (file.open(QIODevice::ReadOnly) && Velmora::ZoneChanges::compare(before, file.readAll(), &changes, &error)) {
         for (const QString& line : qAsConst(changes))
             m_logDock->logInfo(QStringLiteral("  ") + line);
     }
