@@ -15,7 +15,8 @@ namespace Velmora {
 
 namespace {
 
-// An area element of the zone: where its text is, and the id it is matched by.
+// An area element of the zone: where its text is, in bytes, and the id it is
+// matched by.
 struct AreaText
 {
     QString id; // empty without one, as the comparison keys it
@@ -23,14 +24,52 @@ struct AreaText
     int end;
 };
 
-// The text of a file in UTF-8, null when it declares another encoding or is
-// not valid UTF-8: cut text is compared as UTF-8.
-QString utf8Text(const QByteArray& bytes)
+bool startsWithByteOrderMark(const QByteArray& bytes)
 {
-    QTextCodec::ConverterState state;
-    const QString text = QTextCodec::codecForMib(106)->toUnicode(bytes.constData(), bytes.size(), &state);
-    return state.invalidChars == 0 ? text : QString();
+    return bytes.startsWith("\xEF\xBB\xBF");
 }
+
+// Cut text is compared as UTF-8, so only UTF-8 is cut; checked a piece at a
+// time, so that a district's text is not held twice more as characters.
+bool isUtf8(const QByteArray& bytes)
+{
+    constexpr int Piece = 1 << 20;
+    QTextCodec* utf8 = QTextCodec::codecForMib(106);
+    QTextCodec::ConverterState state;
+    for (int at = 0; at < bytes.size(); at += Piece) {
+        utf8->toUnicode(bytes.constData() + at, qMin(Piece, bytes.size() - at), &state);
+        if (state.invalidChars > 0)
+            return false;
+    }
+    return state.remainingChars == 0;
+}
+
+// The reader counts characters (UTF-16 units, without a byte order mark);
+// cuts are made in the bytes. Offsets are asked for in increasing order.
+class ByteOffsets
+{
+public:
+    explicit ByteOffsets(const QByteArray& bytes)
+        : m_bytes(bytes)
+        , m_byte(startsWithByteOrderMark(bytes) ? 3 : 0)
+    {
+    }
+
+    int at(qint64 characters)
+    {
+        while (m_characters < characters && m_byte < m_bytes.size()) {
+            const uchar lead = uchar(m_bytes.at(m_byte));
+            m_characters += lead >= 0xF0 ? 2 : 1; // four bytes: a surrogate pair
+            m_byte += lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 1;
+        }
+        return m_byte;
+    }
+
+private:
+    const QByteArray& m_bytes;
+    int m_byte;
+    qint64 m_characters = 0;
+};
 
 bool declaresOtherEncoding(const QXmlStreamReader& reader)
 {
@@ -41,9 +80,10 @@ bool declaresOtherEncoding(const QXmlStreamReader& reader)
 // The Area children of the root's Areas. False, leaving nothing to cut, when
 // the text is not read to its end without fault or has a document type (its
 // entities could give the same text another meaning in the other version).
-bool findAreas(const QString& text, QVector<AreaText>* areas)
+bool findAreas(const QByteArray& bytes, QVector<AreaText>* areas)
 {
-    QXmlStreamReader reader(text);
+    QXmlStreamReader reader(bytes);
+    ByteOffsets offsets(bytes);
     int depth = 0;
     bool inAreas = false;
     AreaText open{QString(), -1, -1};
@@ -61,14 +101,15 @@ bool findAreas(const QString& text, QVector<AreaText>* areas)
             if (depth == 2)
                 inAreas = reader.qualifiedName() == QLatin1String("Areas");
             if (depth == 3 && inAreas && reader.qualifiedName() == QLatin1String("Area")) {
-                const int tagEnd = int(reader.characterOffset());
+                // A start tag holds no other '<'.
+                const int tagEnd = offsets.at(reader.characterOffset());
                 open = AreaText{reader.attributes().value(QLatin1String("id")).toString(),
-                                text.lastIndexOf(QLatin1Char('<'), tagEnd - 1), -1};
+                                bytes.lastIndexOf('<', tagEnd - 1), -1};
             }
             break;
         case QXmlStreamReader::EndElement:
             if (depth == 3 && open.begin >= 0) {
-                open.end = int(reader.characterOffset());
+                open.end = offsets.at(reader.characterOffset());
                 areas->append(open);
                 open.begin = -1;
             }
@@ -89,34 +130,33 @@ QHash<QString, int> idCounts(const QVector<AreaText>& areas)
     return counts;
 }
 
-QStringRef textOf(const QString& text, const AreaText& area)
+bool sameText(const QByteArray& old, const AreaText& oldArea, const QByteArray& now, const AreaText& newArea)
 {
-    return text.midRef(area.begin, area.end - area.begin);
+    const int size = oldArea.end - oldArea.begin;
+    return size == newArea.end - newArea.begin
+        && std::equal(old.constData() + oldArea.begin, old.constData() + oldArea.end, now.constData() + newArea.begin);
 }
 
-// The text without the given areas, in UTF-8.
-QByteArray without(const QString& text, const QVector<AreaText>& cut)
+// The text without the given areas, which are in the order of the text.
+QByteArray without(const QByteArray& bytes, const QVector<AreaText>& cut)
 {
-    QString kept;
-    kept.reserve(text.size());
+    QByteArray kept;
     int from = 0;
     for (const AreaText& area : cut) {
-        kept += text.midRef(from, area.begin - from);
+        kept += QByteArray::fromRawData(bytes.constData() + from, area.begin - from);
         from = area.end;
     }
-    kept += text.midRef(from);
-    return kept.toUtf8();
+    kept += QByteArray::fromRawData(bytes.constData() + from, bytes.size() - from);
+    return kept;
 }
 
 // Cuts the areas that are alike in both texts; false where the texts are not
 // read alike enough to know.
 bool cutUnchangedAreas(const QByteArray& before, const QByteArray& after, QByteArray* cutBefore, QByteArray* cutAfter)
 {
-    const QString old = utf8Text(before);
-    const QString now = utf8Text(after);
     QVector<AreaText> oldAreas;
     QVector<AreaText> newAreas;
-    if (old.isNull() || now.isNull() || !findAreas(old, &oldAreas) || !findAreas(now, &newAreas))
+    if (!isUtf8(before) || !isUtf8(after) || !findAreas(before, &oldAreas) || !findAreas(after, &newAreas))
         return false;
     // An id twice in a file leaves the comparison to choose which one counts.
     const QHash<QString, int> oldCounts = idCounts(oldAreas);
@@ -130,14 +170,14 @@ bool cutUnchangedAreas(const QByteArray& before, const QByteArray& after, QByteA
     QVector<AreaText> newCut;
     for (const AreaText& area : qAsConst(newAreas)) {
         const auto match = unique.constFind(area.id);
-        if (match != unique.constEnd() && textOf(old, *match) == textOf(now, area)) {
+        if (match != unique.constEnd() && sameText(before, *match, after, area)) {
             oldCut.append(*match);
             newCut.append(area);
         }
     }
     std::sort(oldCut.begin(), oldCut.end(), [](const AreaText& a, const AreaText& b) { return a.begin < b.begin; });
-    *cutBefore = without(old, oldCut);
-    *cutAfter = without(now, newCut);
+    *cutBefore = without(before, oldCut);
+    *cutAfter = without(after, newCut);
     return true;
 }
 

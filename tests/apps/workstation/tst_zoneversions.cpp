@@ -89,6 +89,12 @@ private slots:
         QTest::newRow("non-ASCII names")
             << zone(area(3, "\xD0\xA6\xD0\xB5\xD0\xBD\xD1\x82\xD1\x80") + area(4, "Mill"))
             << zone(area(3, "\xD0\xA6\xD0\xB5\xD0\xBD\xD1\x82\xD1\x80") + area(4, "\xD0\x9C"));
+        // Cut where the characters end, not a byte further.
+        QTest::newRow("characters beyond 16 bits")
+            << zone("<Area id=\"3\" name=\"\xF0\x9F\x9A\xA6\xF0\x9F\x9A\xA6\"/><Area id=\"4\" name=\"Mill\"/>")
+            << zone("<Area id=\"3\" name=\"\xF0\x9F\x9A\xA6\xF0\x9F\x9A\xA6\"/><Area id=\"4\" name=\"Weir\"/>");
+        QTest::newRow("not UTF-8") << zone(area(3, "Caf\xE9") + area(4, "Mill"))
+                                   << zone(area(3, "Caf\xE9") + area(4, "Weir"));
         const QByteArray cp1251 = "<?xml version=\"1.0\" encoding=\"windows-1251\"?>\n";
         QTest::newRow("windows-1251 before")
             << QTextCodec::codecForName("windows-1251")->fromUnicode(QString::fromUtf8(
