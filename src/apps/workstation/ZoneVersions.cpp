@@ -6,7 +6,6 @@
 #include <QFutureWatcher>
 #include <QtConcurrent>
 
-#include "Velmora/format/ConfigDiff.h"
 #include "Velmora/format/DocumentWriter.h"
 #include "ZoneChanges.h"
 
@@ -99,7 +98,7 @@ bool ZoneVersions::revertChanges(const QString& fileName, QStringList* changes, 
     QByteArray current;
     QByteArray previous;
     return readWhole(fileName, &current, error) && readWhole(previousVersion(fileName), &previous, error)
-        && Velmora::ConfigDiff::compareTexts(current, previous, changes, error);
+        && Velmora::ZoneChanges::compare(current, previous, changes, error);
 }
 
 bool ZoneVersions::revert(const QString& fileName, QString* error)
