@@ -1,5 +1,6 @@
 #include "ZoneChanges.h"
 
+#include <QCryptographicHash>
 #include <QHash>
 #include <QString>
 #include <QTextCodec>
@@ -7,6 +8,7 @@
 #include <QXmlStreamReader>
 
 #include <algorithm>
+#include <memory>
 
 #include "Velmora/format/ConfigDiff.h"
 #include "Velmora/format/TokenDigest.h"
@@ -15,13 +17,56 @@ namespace Velmora {
 
 namespace {
 
-// An area element of the zone: where its text is, in bytes, and the id it is
-// matched by.
+// An area element of the zone: where its text is, in bytes, the id it is
+// matched by, and a digest of what it says.
 struct AreaText
 {
     QString id; // empty without one, as the comparison keys it
     int begin;
     int end;
+    QByteArray digest;
+};
+
+// What an area says, whatever its layout: names, attributes in their order
+// and the text that is not blank. Comments and blanks give no line either.
+class AreaDigest
+{
+public:
+    void add(const QXmlStreamReader& reader)
+    {
+        switch (reader.tokenType()) {
+        case QXmlStreamReader::StartElement:
+            addText('<', reader.qualifiedName());
+            for (const QXmlStreamAttribute& attribute : reader.attributes()) {
+                addText(' ', attribute.qualifiedName());
+                addText('=', attribute.value());
+            }
+            break;
+        case QXmlStreamReader::EndElement:
+            m_hash.addData("/", 1);
+            break;
+        case QXmlStreamReader::Characters:
+            if (!reader.isWhitespace())
+                addText('"', reader.text());
+            break;
+        default:
+            break;
+        }
+    }
+
+    QByteArray result() const { return m_hash.result(); }
+
+private:
+    // Kind, length, characters: no two token sequences run together alike.
+    void addText(char kind, const QStringRef& text)
+    {
+        const int size = text.size();
+        m_hash.addData(&kind, 1);
+        m_hash.addData(reinterpret_cast<const char*>(&size), sizeof size);
+        m_hash.addData(reinterpret_cast<const char*>(text.constData()), size * int(sizeof(QChar)));
+    }
+
+    QCryptographicHash m_hash{QCryptographicHash::Sha1};
 };
 
 bool startsWithByteOrderMark(const QByteArray& bytes)
@@ -83,12 +128,18 @@ bool declaresOtherEncoding(const QXmlStreamReader& reader)
 bool findAreas(const QByteArray& bytes, QVector<AreaText>* areas)
 {
     QXmlStreamReader reader(bytes);
+    // Names as the document parser sees them, namespace declarations included.
+    reader.setNamespaceProcessing(false);
     ByteOffsets offsets(bytes);
     int depth = 0;
     bool inAreas = false;
-    AreaText open{QString(), -1, -1};
+    AreaText open{QString(), -1, -1, QByteArray()};
+    std::unique_ptr<AreaDigest> digest;
     while (!reader.atEnd()) {
-        switch (reader.readNext()) {
+        const QXmlStreamReader::TokenType token = reader.readNext();
+        if (digest)
+            digest->add(reader);
+        switch (token) {
         case QXmlStreamReader::StartDocument:
             if (declaresOtherEncoding(reader))
                 return false;
@@ -104,12 +155,16 @@ bool findAreas(const QByteArray& bytes, QVector<AreaText>* areas)
                 // A start tag holds no other '<'.
                 const int tagEnd = offsets.at(reader.characterOffset());
                 open = AreaText{reader.attributes().value(QLatin1String("id")).toString(),
-                                bytes.lastIndexOf('<', tagEnd - 1), -1};
+                                bytes.lastIndexOf('<', tagEnd - 1), -1, QByteArray()};
+                digest = std::make_unique<AreaDigest>();
+                digest->add(reader);
             }
             break;
         case QXmlStreamReader::EndElement:
             if (depth == 3 && open.begin >= 0) {
                 open.end = offsets.at(reader.characterOffset());
+                open.digest = digest->result();
+                digest.reset();
                 areas->append(open);
                 open.begin = -1;
             }
@@ -130,13 +185,6 @@ QHash<QString, int> idCounts(const QVector<AreaText>& areas)
     return counts;
 }
 
-bool sameText(const QByteArray& old, const AreaText& oldArea, const QByteArray& now, const AreaText& newArea)
-{
-    const int size = oldArea.end - oldArea.begin;
-    return size == newArea.end - newArea.begin
-        && std::equal(old.constData() + oldArea.begin, old.constData() + oldArea.end, now.constData() + newArea.begin);
-}
-
 // The text without the given areas, which are in the order of the text.
 QByteArray without(const QByteArray& bytes, const QVector<AreaText>& cut)
 {
@@ -150,8 +198,8 @@ QByteArray without(const QByteArray& bytes, const QVector<AreaText>& cut)
     return kept;
 }
 
-// Cuts the areas that are alike in both texts; false where the texts are not
-// read alike enough to know.
+// Cuts the areas that say the same in both texts; false where the texts are
+// not read alike enough to know.
 bool cutUnchangedAreas(const QByteArray& before, const QByteArray& after, QByteArray* cutBefore, QByteArray* cutAfter)
 {
     QVector<AreaText> oldAreas;
@@ -170,7 +218,7 @@ bool cutUnchangedAreas(const QByteArray& before, const QByteArray& after, QByteA
     QVector<AreaText> newCut;
     for (const AreaText& area : qAsConst(newAreas)) {
         const auto match = unique.constFind(area.id);
-        if (match != unique.constEnd() && sameText(before, *match, after, area)) {
+        if (match != unique.constEnd() && match->digest == area.digest) {
             oldCut.append(*match);
             newCut.append(area);
         }

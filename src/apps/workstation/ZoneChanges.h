@@ -8,9 +8,10 @@ namespace Velmora {
 
 // What changed between two versions of a zone file, in the words of
 // ConfigDiff::compareTexts. A district's areas make up nearly all of its file
-// and an edit touches a few of them: areas both versions hold in the same text
-// give no line, so they are cut from both texts before the two documents are
-// built. GUI-free and reentrant, so it runs off the GUI thread.
+// and an edit touches a few of them: an area that says the same in both
+// versions, however it is laid out, gives no line, so such areas are cut from
+// both texts before the two documents are built. GUI-free and reentrant, so
+// it runs off the GUI thread.
 class ZoneChanges
 {
 public:

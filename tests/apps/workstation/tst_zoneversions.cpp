@@ -74,6 +74,19 @@ private slots:
         QTest::newRow("area added") << base << zone(threeAreas() + area(6, "Dock"));
         QTest::newRow("area deleted") << base << zone(area(3, "Centre") + area(5, "Old Town"));
         QTest::newRow("area renumbered") << base << zone(area(3, "Centre") + area(9, "Mill") + area(5, "Old Town"));
+        QByteArray relaid = base;
+        relaid.replace("\n            ", " ").replace("\n        </Area>", "</Area>");
+        QTest::newRow("laid out otherwise") << relaid
+                                            << zone(area(3, "Centre") + area(4, "Weir") + area(5, "Old Town"));
+        QByteArray annotated = base;
+        annotated.replace("<States>", "<!-- as counted in May --><States>");
+        QTest::newRow("a comment added") << base << annotated;
+        QByteArray reordered = base;
+        reordered.replace("<Area id=\"3\" name=\"Centre\">", "<Area name=\"Centre\" id=\"3\">");
+        QTest::newRow("attributes reordered") << base << reordered;
+        QByteArray spaced = base;
+        spaced.replace("<Controllers>101,102</Controllers>", "<Controllers> 101, 102 </Controllers>");
+        QTest::newRow("blanks inside a text") << base << spaced;
         QTest::newRow("areas reordered") << base << zone(area(5, "Old Town") + area(3, "Centre") + area(4, "Mill"));
         QTest::newRow("an id twice, the later one differs")
             << zone(threeAreas() + area(4, "Mill")) << zone(threeAreas() + area(4, "Weir"));
