@@ -1,5 +1,6 @@
 #include "ZoneChanges.h"
 
+#include <QBuffer>
 #include <QCryptographicHash>
 #include <QHash>
 #include <QString>
@@ -127,7 +128,11 @@ bool declaresOtherEncoding(const QXmlStreamReader& reader)
 // entities could give the same text another meaning in the other version).
 bool findAreas(const QByteArray& bytes, QVector<AreaText>* areas)
 {
-    QXmlStreamReader reader(bytes);
+    // Through a device the reader decodes a piece at a time, not the whole text.
+    QBuffer device;
+    device.setData(bytes);
+    device.open(QIODevice::ReadOnly);
+    QXmlStreamReader reader(&device);
     // Names as the document parser sees them, namespace declarations included.
     reader.setNamespaceProcessing(false);
     ByteOffsets offsets(bytes);
