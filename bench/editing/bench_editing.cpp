@@ -130,6 +130,9 @@ void waitUntil(const std::function<bool()>& done)
         if (limit.elapsed() > WaitLimitMs)
             qFatal("bench step did not finish");
         QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        // Outside an event loop, deleteLater() would wait for ever; the
+        // workstation's loop deletes such objects before it paints.
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         QThread::msleep(1);
     }
 }

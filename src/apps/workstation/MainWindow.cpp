@@ -1,5 +1,6 @@
 #include "MainWindow.h"
 
+#include "CommandController.h"
 #include "CommandInput.h"
 #include "ConnectDialog.h"
 #include "HistoryDock.h"
@@ -21,15 +22,16 @@
 #include "ScheduleDock.h"
 #include "FindingsDock.h"
 #include "StateDump.h"
+#include "StatusLabels.h"
 #include "StorageService.h"
+#include "ToolTips.h"
+#include "ZoneChanges.h"
 #include "ZoneFileWatcher.h"
 
 #include "connection/TcpConnection.h"
 #include "semtra/Notification.h"
 #include "semtra/Request.h"
 #include "semtra/Response.h"
-
-#include "Velmora/format/ConfigDiff.h"
 
 #include <QAction>
 #include <QApplication>
@@ -55,13 +57,10 @@
 #include <QStyle>
 #include <QTimer>
 #include <QToolBar>
-#include <QtMath>
-
-#include <cmath>
 
 namespace {
 
-constexpr int MessageTimeout = 8000;
+constexpr int MessageTimeout = Velmora::StatusLabels::MessageTimeout;
 
 QString connectionStateText(Semtra::Connection::State state)
 {
@@ -97,6 +96,7 @@ MainWindow::MainWindow(ModuleHost* host, QWidget* parent)
     , m_links(new LinkMonitor(this))
     , m_storage(new StorageService(this))
     , m_connection(new Semtra::TcpConnection(this))
+    , m_commands(new Velmora::CommandController(host, m_logDock, this))
     , m_fileWatcher(new ZoneFileWatcher(this))
 {
     setWindowTitle(tr("Velmora Workstation"));
@@ -129,8 +129,13 @@ MainWindow::MainWindow(ModuleHost* host, QWidget* parent)
     connect(m_host, &ModuleHost::reloadFailed, this, &MainWindow::reloadFailed);
     connect(m_fileWatcher, &ZoneFileWatcher::fileChanged, this, &MainWindow::zoneFileChanged);
     connect(m_host, &ModuleHost::zoneFileReloading, m_fileWatcher, &ZoneFileWatcher::watch);
+    connect(&m_versions, &ZoneVersions::changesSaved, this, [this](const QString&, const QStringList& changes) {
+        for (const QString& line : changes)
+            m_logDock->logInfo(QStringLiteral("  ") + line);
+    });
     connect(m_host, &ModuleHost::objectStateChanged, this, &MainWindow::objectStateChanged);
-    connect(m_host, &ModuleHost::zoneRequest, this, &MainWindow::zoneRequest);
+    connect(m_host, &ModuleHost::zoneRequest, m_commands, &Velmora::CommandController::requestSent);
+    connect(m_commands, &Velmora::CommandController::statusMessage, statusBar(), &QStatusBar::showMessage);
     connect(m_host, &ModuleHost::zoneResponseFinished, this, &MainWindow::zoneResponseFinished);
     connect(m_host, &ModuleHost::zoneNotification, m_logDock, &LogDock::logEvent);
     connect(m_host, &ModuleHost::zoneNotification, this, [this](QObject*, const Notification* notification) {
@@ -275,16 +280,7 @@ void MainWindow::createMenus()
 
 void MainWindow::createStatusBar()
 {
-    m_cursorLabel = new QLabel(this);
-    m_cursorLabel->setMinimumWidth(260);
-    m_linkLabel = new QLabel(this);
-    m_hashLabel = new QLabel(this);
-    m_hashLabel->setObjectName(QStringLiteral("hashStatus"));
-    m_hashLabel->setStyleSheet(QStringLiteral("QLabel { color: white; background: #c62828; padding: 0 6px; }"));
-    m_hashLabel->hide();
-    statusBar()->addPermanentWidget(m_hashLabel);
-    statusBar()->addPermanentWidget(m_linkLabel);
-    statusBar()->addPermanentWidget(m_cursorLabel);
+    m_statusLabels = std::make_unique<Velmora::StatusLabels>(statusBar());
 }
 
 StorageService* MainWindow::storage() const
@@ -319,8 +315,8 @@ bool MainWindow::openZone(const QString& fileName)
     qreal distance = 0;
     if (known) {
         statusBar()->showMessage(tr("%1 is already open").arg(fileName), MessageTimeout);
-    } else if (isFarFromOthers(zone, &distance)) {
-        const QRectF rect = zoneRect(zone);
+    } else if (MapView::isFarFromOthers(zone, m_host->zones(), &distance)) {
+        const QRectF rect = MapView::zoneRect(zone);
         const QString apart = MapView::isGeographic(rect)
             ? tr("about %1 km").arg(qRound(distance * 111.32))
             : tr("%1 units").arg(qRound(distance));
@@ -433,88 +429,10 @@ void MainWindow::updateZoneChoice(const QList<QObject*>& zones)
     m_zoneChoice->setEnabled(zones.size() > 1);
 }
 
-void MainWindow::stackZones()
-{
-    // Smaller zones above larger ones: a district drawn over the small zone
-    // inside it would take every click meant for that zone.
-    for (QObject* zone : m_host->zones()) {
-        QGraphicsItem* item = ModuleHost::graphicsItem(zone);
-        if (!item)
-            continue;
-        const QRectF rect = item->boundingRect();
-        item->setZValue(-std::log1p(qMax<qreal>(0, rect.width() * rect.height())));
-    }
-}
-
-bool MainWindow::isFarFromOthers(QObject* zone, qreal* distance) const
-{
-    const QRectF own = zoneRect(zone);
-    if (own.isEmpty())
-        return false;
-    qreal nearest = -1;
-    qreal extent = qMax(own.width(), own.height());
-    for (QObject* other : m_host->zones()) {
-        if (other == zone)
-            continue;
-        const QRectF rect = zoneRect(other);
-        if (rect.isEmpty())
-            continue;
-        const QPointF gap = own.center() - rect.center();
-        const qreal apart = std::hypot(gap.x(), gap.y());
-        nearest = nearest < 0 ? apart : qMin(nearest, apart);
-        extent = qMax(extent, qMax(rect.width(), rect.height()));
-    }
-    if (nearest < 0)
-        return false;
-    *distance = nearest;
-    // Seen together, the zones would be specks on a map this many of them wide.
-    return nearest > 20 * extent;
-}
-
-QRectF MainWindow::zoneRect(QObject* zone) const
-{
-    const QGraphicsItem* item = ModuleHost::graphicsItem(zone);
-    if (!item)
-        return QRectF();
-    QRectF rect = item->sceneBoundingRect();
-    const QRectF children = item->mapRectToScene(item->childrenBoundingRect());
-    if (!children.isEmpty())
-        rect = rect.isEmpty() ? children : rect.united(children);
-    return rect;
-}
-
 void MainWindow::updateSceneRect()
 {
-    // Pixel-sized light markers would blow up the scene's own estimate of its
-    // extent (each counts as 9 degrees wide), so the map's extent is set here.
-    bool any = false;
-    qreal left = 0, top = 0, right = 0, bottom = 0;
-    auto include = [&](const QRectF& r) {
-        if (!any) {
-            left = r.left(), top = r.top(), right = r.right(), bottom = r.bottom();
-            any = true;
-            return;
-        }
-        left = qMin(left, r.left());
-        top = qMin(top, r.top());
-        right = qMax(right, r.right());
-        bottom = qMax(bottom, r.bottom());
-    };
-    for (QObject* zone : m_host->zones()) {
-        const QRectF rect = zoneRect(zone);
-        if (!rect.isEmpty())
-            include(rect);
-    }
-    if (m_lights->count() > 0)
-        include(m_lights->boundingRect());
-    if (!any) {
-        m_scene->setSceneRect(QRectF());
-        return;
-    }
-    const QRectF rect(QPointF(left, top), QPointF(right, bottom));
-    // Room to pan around the zones; a single point still gets a neighbourhood.
-    const qreal margin = qMax(qMax(rect.width(), rect.height()), 0.01);
-    m_scene->setSceneRect(rect.adjusted(-margin, -margin, margin, margin));
+    m_map->setExtent(m_host->zones(),
+                     m_lights->count() > 0 ? std::optional<QRectF>(m_lights->boundingRect()) : std::nullopt);
 }
 
 void MainWindow::fitZone()
@@ -524,7 +442,7 @@ void MainWindow::fitZone()
         fitAll();
         return;
     }
-    const QRectF rect = zoneRect(zone);
+    const QRectF rect = MapView::zoneRect(zone);
     if (!rect.isEmpty())
         m_map->fitRect(rect);
 }
@@ -533,23 +451,14 @@ void MainWindow::fitAll()
 {
     QObject* target = targetZone();
     qreal distance = 0;
-    if (target && m_host->zones().size() > 1 && isFarFromOthers(target, &distance)) {
+    if (target && m_host->zones().size() > 1 && MapView::isFarFromOthers(target, m_host->zones(), &distance)) {
         statusBar()->showMessage(tr("The zones lie too far apart to be seen together; showing zone %1")
                                      .arg(target->property("id").toInt()),
                                  MessageTimeout);
         fitZone();
         return;
     }
-    QRectF rect;
-    for (QObject* zone : m_host->zones()) {
-        const QRectF zr = zoneRect(zone);
-        if (!zr.isEmpty())
-            rect = rect.isEmpty() ? zr : rect.united(zr);
-    }
-    if (rect.isEmpty())
-        rect = m_lights->boundingRect();
-    if (rect.isValid())
-        m_map->fitRect(rect);
+    m_map->fitZones(m_host->zones(), m_lights->boundingRect());
 }
 
 void MainWindow::openZoneDialog()
@@ -685,61 +594,15 @@ void MainWindow::updateRecentMenu()
 
 void MainWindow::runCommand()
 {
-    const CommandLine line = CommandLine::parse(m_commandEdit->text());
-    if (!line.isValid())
+    if (!m_commands->run(m_commandEdit->text(), targetZone()))
         return;
-    QObject* zone = targetZone();
-    if (!zone) {
-        m_logDock->logNotSent(nullptr, line.command(), tr("open a zone first"));
-        statusBar()->showMessage(tr("%1 not sent: open a zone first").arg(line.command()), MessageTimeout);
-        return;
-    }
-    // Refused here, before anything goes out: the line stays for correcting.
-    QString problem;
-    if (!line.check(&problem)) {
-        m_logDock->logNotSent(zone, line.command(), problem);
-        statusBar()->showMessage(tr("%1 not sent: %2").arg(line.command(), problem), MessageTimeout);
-        return;
-    }
-    m_sendingTyped = true;
-    Response* response = m_host->sendCommand(zone, line.commandArgument(), line.parameterArgument());
-    m_sendingTyped = false;
-    if (!response) {
-        // The line passed our checks, so the zone refused for want of a link.
-        const QString reason = zone->property("isConnected").toBool() ? tr("the zone refused it")
-                                                                       : tr("the zone is not connected");
-        m_logDock->logNotSent(zone, line.command(), reason);
-        statusBar()->showMessage(tr("%1 not sent: %2").arg(line.command(), reason), MessageTimeout);
-        return;
-    }
-    const QString typed = line.parameters().isEmpty() ? line.command()
-                                                      : line.command() + QLatin1Char(' ') + line.parameters();
-    m_logDock->logRequest(zone, response->request(), typed);
-    m_typedResponses.insert(response);
-    if (m_historyRecorder)
-        m_historyRecorder->commandSent(zone, response, typed);
-    statusBar()->showMessage(tr("%1 sent, waiting for the reply").arg(typed), MessageTimeout);
-    QPointer<QObject> zoneGuard(zone);
-    connect(response, &Response::finished, this, [this, zoneGuard, response] {
-        m_logDock->logResult(zoneGuard, response);
-        statusBar()->showMessage(LogDock::resultText(response, zoneGuard), 2 * MessageTimeout);
-    });
-    connect(response, &QObject::destroyed, this, [this, response] { m_typedResponses.remove(response); });
     m_commandEdit->history().add(m_commandEdit->text());
     m_commandEdit->clear();
 }
 
-void MainWindow::zoneRequest(QObject* zone, const Request* request)
-{
-    // Typed commands are logged with the text the user wrote.
-    if (!m_sendingTyped)
-        m_logDock->logRequest(zone, request);
-}
-
 void MainWindow::zoneResponseFinished(QObject* zone, const Response* response)
 {
-    if (!m_typedResponses.contains(response))
-        m_logDock->logResult(zone, response);
+    m_commands->responseFinished(zone, response);
     if (response && response->error() == 0)
         m_links->zoneAnswered(zone);
     m_scheduleDock->serviceTime(LogDock::replyStamp(response));
@@ -767,7 +630,7 @@ void MainWindow::zoneAdded(QObject* zone)
     if (!m_propertiesDock->object())
         m_propertiesDock->setObject(zone);
     m_logDock->logInfo(tr("%1 loaded from %2").arg(LogDock::zoneLabel(zone), file));
-    stackZones();
+    MapView::stackZones(m_host->zones());
     updateCommandTarget();
     updateHashStatus();
 }
@@ -798,8 +661,7 @@ void MainWindow::zoneReloaded(const QString& fileName, QObject* zone)
         m_logDock->logInfo(tr("%1 reloaded: its file changed on disk").arg(LogDock::zoneLabel(zone)));
     } else {
         m_logDock->logInfo(tr("%1 reloaded after editing").arg(LogDock::zoneLabel(zone)));
-        for (const QString& line : m_versions.changesSaved(fileName))
-            m_logDock->logInfo(QStringLiteral("  ") + line);
+        m_versions.compareSaved(fileName);
     }
     statusBar()->showMessage(tr("Reloaded %1").arg(fileName), MessageTimeout);
     m_propertiesDock->setObject(zone);
@@ -826,7 +688,7 @@ void MainWindow::zoneFileChanged(const QString& fileName, const QByteArray& befo
     QStringList changes;
     QString error;
     QFile file(fileName);
-    if (file.open(QIODevice::ReadOnly) && Velmora::ConfigDiff::compareTexts(before, file.readAll(), &changes, &error)) {
+    if (file.open(QIODevice::ReadOnly) && Velmora::ZoneChanges::compare(before, file.readAll(), &changes, &error)) {
         for (const QString& line : qAsConst(changes))
             m_logDock->logInfo(QStringLiteral("  ") + line);
     }
@@ -882,10 +744,7 @@ QVariant MainWindow::linkColumn(const QObject* object, int role) const
         return problem.isEmpty() ? LinkMonitor::text(status)
                                  : tr("%1; file not reloaded").arg(LinkMonitor::text(status));
     case Qt::ToolTipRole:
-        return problem.isEmpty() ? m_links->reason(zone)
-                                 : tr("%1\n%2 changed on disk and does not load: %3. The zone shown is the one "
-                                      "loaded before.")
-                                       .arg(m_links->reason(zone), file, problem);
+        return ToolTips::linkText(m_links->reason(zone), file, problem);
     case Qt::DecorationRole:
         return problem.isEmpty() ? QVariant() : QVariant(style()->standardIcon(QStyle::SP_MessageBoxWarning));
     case Qt::ForegroundRole:
@@ -964,43 +823,12 @@ void MainWindow::highlightLights(QObject* controller)
 
 QString MainWindow::objectToolTip(QObject* object) const
 {
-    using namespace ProtocolWords;
-    if (const auto* light = qobject_cast<const Semtra::Light*>(object))
-        return light->toolTip();
-    QObject* zone = ModuleHost::zoneOf(object);
-    if (!ModuleHost::isArea(object) && !ModuleHost::isZone(object))
-        return QString();
-    const QVariant replayed = replayedArea(object, 0, Qt::ToolTipRole);
-    if (replayed.isValid())
-        return replayed.toString();
-    // Values the service reported for another file, or before the link was up, are no one's.
-    const bool live = m_links->isLive(zone);
-    const QString unreported = tr("not reported");
-    const int strategy = live ? zone->property("currentStrategy").toInt() : -1;
-    const QString strategyName = ModuleHost::strategyName(zone, strategy);
-    const QString strategyText = strategy < 0 ? unreported
-        : strategyName.isEmpty()               ? QString::number(strategy)
-                                               : tr("%1 \"%2\"").arg(strategy).arg(strategyName);
-    const QString source = live ? controlSource(object->property("controlSource").toInt()) : unreported;
-    QStringList lines;
-    if (ModuleHost::isArea(object)) {
-        const int state = live ? object->property("currentState").toInt() : -1;
-        const QString stateName = ModuleHost::stateName(object, state);
-        lines << tr("Area %1 \"%2\"").arg(object->property("id").toInt()).arg(object->property("name").toString())
-              << tr("Control source: %1").arg(source)
-              << tr("State: %1").arg(state < 0 ? unreported
-                                     : stateName.isEmpty() ? QString::number(state)
-                                                           : tr("%1 \"%2\"").arg(state).arg(stateName))
-              << tr("Special state: %1").arg(live ? specialState(object->property("specialState").toInt()) : unreported)
-              << tr("Current strategy: %1").arg(strategyText);
-    } else {
-        lines << tr("Zone %1 \"%2\"").arg(object->property("id").toInt()).arg(object->property("name").toString())
-              << tr("Control source: %1").arg(source) << tr("Current strategy: %1").arg(strategyText);
+    if (ModuleHost::isArea(object) || ModuleHost::isZone(object)) {
+        const QVariant replayed = replayedArea(object, 0, Qt::ToolTipRole);
+        if (replayed.isValid())
+            return replayed.toString();
     }
-    lines << tr("Link: %1").arg(LinkMonitor::text(m_links->status(zone)));
-    if (zone->property("hashInvalid").toBool())
-        lines << LinkMonitor::mismatchText(zone);
-    return lines.join(QLatin1Char('\n'));
+    return ToolTips::objectText(object, *m_links);
 }
 
 void MainWindow::treeObjectSelected(QObject* object)
@@ -1040,7 +868,7 @@ void MainWindow::sceneSelectionChanged()
 
 void MainWindow::cursorMoved(const QPointF& scenePos)
 {
-    m_cursorLabel->setText(tr("lon %1  lat %2").arg(scenePos.x(), 0, 'f', 6).arg(scenePos.y(), 0, 'f', 6));
+    m_statusLabels->showCursor(scenePos);
 }
 
 void MainWindow::refreshProperties(const QObject* changed)
@@ -1051,19 +879,15 @@ void MainWindow::refreshProperties(const QObject* changed)
 
 void MainWindow::updateServiceStatus()
 {
-    m_linkLabel->setText(m_links->summary());
     QStringList reasons;
     for (QObject* zone : m_host->zones())
         reasons << tr("Zone %1: %2").arg(zone->property("id").toInt()).arg(m_links->reason(zone));
-    m_linkLabel->setToolTip(reasons.join(QLatin1Char('\n')));
+    m_statusLabels->showLinks(m_links->summary(), reasons.join(QLatin1Char('\n')));
 }
 
 QString MainWindow::statusText() const
 {
-    QStringList parts{m_linkLabel->text()};
-    if (!m_hashLabel->isHidden())
-        parts << m_hashLabel->text();
-    return parts.join(QLatin1String(" | "));
+    return m_statusLabels->text();
 }
 
 LinkMonitor* MainWindow::linkMonitor() const
@@ -1078,9 +902,7 @@ void MainWindow::updateHashStatus(const QObject* leaving)
         if (zone != leaving && zone->property("hashInvalid").toBool())
             mismatched << LinkMonitor::mismatchText(zone);
     }
-    m_hashLabel->setText(mismatched.join(QLatin1Char(' ')));
-    m_hashLabel->setToolTip(m_hashLabel->text());
-    m_hashLabel->setVisible(!mismatched.isEmpty());
+    m_statusLabels->showMismatches(mismatched);
 }
 
 void MainWindow::saveSession()
@@ -1158,6 +980,7 @@ void MainWindow::showGettingStarted()
 void MainWindow::setHistory(Velmora::HistoryWriter* writer)
 {
     m_historyRecorder = new Velmora::HistoryRecorder(m_host, m_links, writer, this);
+    m_commands->setHistoryRecorder(m_historyRecorder);
     connect(writer, &Velmora::HistoryWriter::opened, this, [this](const QString& where) {
         m_logDock->logInfo(tr("History recorded in %1").arg(where));
     });

@@ -4,7 +4,8 @@
 #include <QJsonObject>
 #include <QMainWindow>
 #include <QPointer>
-#include <QSet>
+
+#include <memory>
 
 #include "Settings.h"
 #include "ZoneVersions.h"
@@ -25,19 +26,19 @@ class PropertiesDock;
 class QAction;
 class QComboBox;
 class QGraphicsScene;
-class QLabel;
 class QLineEdit;
 class QMenu;
-class Request;
 class Response;
 class ScheduleDock;
 class StorageService;
 class ZoneFileWatcher;
 
 namespace Velmora {
+class CommandController;
 class HistoryDock;
 class HistoryRecorder;
 class HistoryWriter;
+class StatusLabels;
 }
 
 namespace Semtra {
@@ -115,7 +116,6 @@ private slots:
     // Another tool or workstation wrote an open zone's file.
     void zoneFileChanged(const QString& fileName, const QByteArray& before);
     void objectStateChanged(const QObject* object);
-    void zoneRequest(QObject* zone, const Request* request);
     void zoneResponseFinished(QObject* zone, const Response* response);
     void zoneLinkChanged(QObject* zone, bool up);
     void connectionStateChanged(Semtra::Connection::State state);
@@ -135,10 +135,6 @@ private:
     // A zone about to go (leaving) is no longer a choice.
     void updateCommandTarget(const QObject* leaving = nullptr);
     void updateZoneChoice(const QList<QObject*>& zones);
-    // Puts smaller zones above larger ones, so that no zone hides another from clicks.
-    void stackZones();
-    // Far from the other zones: too far to be seen together with them.
-    bool isFarFromOthers(QObject* zone, qreal* distance) const;
     QVariant linkColumn(const QObject* object, int role) const;
     // An area's icon and tool tip while its zone's live values are not this
     // file's: the module's would show what the service last said.
@@ -150,7 +146,6 @@ private:
     // Rereads the properties shown when they are those of the object that changed.
     void refreshProperties(const QObject* changed);
     void updateSceneRect();
-    QRectF zoneRect(QObject* zone) const;
     // Names the lights of a zone after their controllers.
     void nameLights(QObject* zone);
     QObject* controllerOfLight(const QObject* light) const;
@@ -178,6 +173,7 @@ private:
     LinkMonitor* m_links;
     StorageService* m_storage;
     Semtra::TcpConnection* m_connection;
+    Velmora::CommandController* m_commands;
 
     CommandEdit* m_commandEdit = nullptr;
     QComboBox* m_zoneChoice = nullptr;
@@ -187,17 +183,12 @@ private:
     // Files that changed on disk and do not load, by absolute path: why.
     QHash<QString, QString> m_fileProblems;
     bool m_reloadingChangedFile = false;
-    QLabel* m_cursorLabel = nullptr;
-    QLabel* m_linkLabel = nullptr;
-    QLabel* m_hashLabel = nullptr;
+    std::unique_ptr<Velmora::StatusLabels> m_statusLabels;
     QMenu* m_recentMenu = nullptr;
     QAction* m_disconnectAction = nullptr;
     QAction* m_reopenAction = nullptr;
     bool m_serviceWanted = false;
 
-    // Responses of typed commands: logged through their own finished().
-    QSet<const Response*> m_typedResponses;
-    bool m_sendingTyped = false;
     bool m_syncingSelection = false;
     bool m_persistSettings = true;
     Velmora::HistoryRecorder* m_historyRecorder = nullptr;

@@ -14,6 +14,8 @@
 #include <QWheelEvent>
 #include <QtMath>
 
+#include <cmath>
+
 namespace {
 
 // A degree of latitude on the ground.
@@ -103,6 +105,104 @@ void MapView::fitRect(const QRectF& sceneRect)
     const qreal byHeight = rect.height() > 0 ? size.height() * usable / rect.height() : qInf();
     applyZoom(qMin(byWidth, byHeight));
     centerOn(rect.center());
+}
+
+void MapView::fitZones(const QList<QObject*>& zones, const QRectF& otherwise)
+{
+    QRectF rect;
+    for (QObject* zone : zones) {
+        const QRectF zr = zoneRect(zone);
+        if (!zr.isEmpty())
+            rect = rect.isEmpty() ? zr : rect.united(zr);
+    }
+    if (rect.isEmpty())
+        rect = otherwise;
+    if (rect.isValid())
+        fitRect(rect);
+}
+
+QRectF MapView::zoneRect(QObject* zone)
+{
+    const QGraphicsItem* item = ModuleHost::graphicsItem(zone);
+    if (!item)
+        return QRectF();
+    QRectF rect = item->sceneBoundingRect();
+    const QRectF children = item->mapRectToScene(item->childrenBoundingRect());
+    if (!children.isEmpty())
+        rect = rect.isEmpty() ? children : rect.united(children);
+    return rect;
+}
+
+void MapView::stackZones(const QList<QObject*>& zones)
+{
+    // Smaller zones above larger ones: a district drawn over the small zone
+    // inside it would take every click meant for that zone.
+    for (QObject* zone : zones) {
+        QGraphicsItem* item = ModuleHost::graphicsItem(zone);
+        if (!item)
+            continue;
+        const QRectF rect = item->boundingRect();
+        item->setZValue(-std::log1p(qMax<qreal>(0, rect.width() * rect.height())));
+    }
+}
+
+bool MapView::isFarFromOthers(QObject* zone, const QList<QObject*>& zones, qreal* distance)
+{
+    const QRectF own = zoneRect(zone);
+    if (own.isEmpty())
+        return false;
+    qreal nearest = -1;
+    qreal extent = qMax(own.width(), own.height());
+    for (QObject* other : zones) {
+        if (other == zone)
+            continue;
+        const QRectF rect = zoneRect(other);
+        if (rect.isEmpty())
+            continue;
+        const QPointF gap = own.center() - rect.center();
+        const qreal apart = std::hypot(gap.x(), gap.y());
+        nearest = nearest < 0 ? apart : qMin(nearest, apart);
+        extent = qMax(extent, qMax(rect.width(), rect.height()));
+    }
+    if (nearest < 0)
+        return false;
+    *distance = nearest;
+    // Seen together, the zones would be specks on a map this many of them wide.
+    return nearest > 20 * extent;
+}
+
+void MapView::setExtent(const QList<QObject*>& zones, const std::optional<QRectF>& lights)
+{
+    // Pixel-sized light markers would blow up the scene's own estimate of its
+    // extent (each counts as 9 degrees wide), so the map's extent is set here.
+    bool any = false;
+    qreal left = 0, top = 0, right = 0, bottom = 0;
+    auto include = [&](const QRectF& r) {
+        if (!any) {
+            left = r.left(), top = r.top(), right = r.right(), bottom = r.bottom();
+            any = true;
+            return;
+        }
+        left = qMin(left, r.left());
+        top = qMin(top, r.top());
+        right = qMax(right, r.right());
+        bottom = qMax(bottom, r.bottom());
+    };
+    for (QObject* zone : zones) {
+        const QRectF rect = zoneRect(zone);
+        if (!rect.isEmpty())
+            include(rect);
+    }
+    if (lights)
+        include(*lights);
+    if (!any) {
+        scene()->setSceneRect(QRectF());
+        return;
+    }
+    const QRectF rect(QPointF(left, top), QPointF(right, bottom));
+    // Room to pan around the zones; a single point still gets a neighbourhood.
+    const qreal margin = qMax(qMax(rect.width(), rect.height()), 0.01);
+    scene()->setSceneRect(rect.adjusted(-margin, -margin, margin, margin));
 }
 
 void MapView::zoomBy(qreal factor, const QPoint& viewPos)

@@ -5,6 +5,7 @@
 #include <QTimer>
 
 #include <functional>
+#include <optional>
 
 // The map: scene y is latitude, so the view (never the scene) is flipped to
 // put north up. Longitudes are compressed by cos(latitude) so shapes keep
@@ -60,9 +61,22 @@ public:
                           const QString& name);
     void setReplaying(bool replaying);
 
+    // The scene rectangle a zone's map item and its children take up; empty
+    // for a zone without one.
+    static QRectF zoneRect(QObject* zone);
+    // Puts smaller zones above larger ones, so that no zone hides another from clicks.
+    static void stackZones(const QList<QObject*>& zones);
+    // Far from the other zones: too far to be seen together with them.
+    static bool isFarFromOthers(QObject* zone, const QList<QObject*>& zones, qreal* distance);
+    // The scene's extent: the zones and the lights (none when there are no
+    // lights) with room to pan around them.
+    void setExtent(const QList<QObject*>& zones, const std::optional<QRectF>& lights);
+
     // Shows the rectangle whole, centred, north up; it stays fitted through
     // resizes until the user zooms or pans.
     void fitRect(const QRectF& sceneRect);
+    // Fits the zones together, or `otherwise` when none has an extent.
+    void fitZones(const QList<QObject*>& zones, const QRectF& otherwise);
     // Multiplies the zoom, keeping the scene point under viewPos in place.
     void zoomBy(qreal factor, const QPoint& viewPos);
     // Pixels per scene unit, vertically.

@@ -3,9 +3,11 @@
 #include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
+#include <QFutureWatcher>
+#include <QtConcurrent>
 
-#include "Velmora/format/ConfigDiff.h"
 #include "Velmora/format/DocumentWriter.h"
+#include "ZoneChanges.h"
 
 namespace {
 
@@ -35,6 +37,18 @@ bool writeWhole(const QString& fileName, const QByteArray& bytes, QString* error
 
 } // namespace
 
+ZoneVersions::ZoneVersions(QObject* parent)
+    : QObject(parent)
+{
+    m_comparing.setMaxThreadCount(1);
+}
+
+ZoneVersions::~ZoneVersions()
+{
+    m_comparing.clear();
+    m_comparing.waitForDone();
+}
+
 void ZoneVersions::editorOpened(const QString& fileName)
 {
     QByteArray bytes;
@@ -43,15 +57,30 @@ void ZoneVersions::editorOpened(const QString& fileName)
         m_opened.insert(QFileInfo(fileName).absoluteFilePath(), bytes);
 }
 
-QStringList ZoneVersions::changesSaved(const QString& fileName)
+void ZoneVersions::compareSaved(const QString& fileName)
 {
-    const QByteArray before = m_opened.take(QFileInfo(fileName).absoluteFilePath());
+    QByteArray before = m_opened.take(QFileInfo(fileName).absoluteFilePath());
+    if (before.isNull())
+        return;
+    // Read now: a later save must not show in this one's lines.
     QByteArray after;
-    QStringList changes;
     QString error;
-    if (before.isNull() || !readWhole(fileName, &after, &error) || !Velmora::ConfigDiff::compareTexts(before, after, &changes, &error))
-        return error.isEmpty() ? QStringList() : QStringList{error};
-    return changes;
+    if (!readWhole(fileName, &after, &error)) {
+        emit changesSaved(fileName, {error});
+        return;
+    }
+    auto* watcher = new QFutureWatcher<QStringList>(this);
+    connect(watcher, &QFutureWatcher<QStringList>::finished, this, [this, watcher, fileName] {
+        emit changesSaved(fileName, watcher->result());
+        watcher->deleteLater();
+    });
+    watcher->setFuture(QtConcurrent::run(&m_comparing, [before = std::move(before), after = std::move(after)] {
+        QStringList changes;
+        QString error;
+        if (!Velmora::ZoneChanges::compare(before, after, &changes, &error))
+            return QStringList{error};
+        return changes;
+    }));
 }
 
 QString ZoneVersions::previousVersion(const QString& fileName)
@@ -69,7 +98,7 @@ bool ZoneVersions::revertChanges(const QString& fileName, QStringList* changes, 
     QByteArray current;
     QByteArray previous;
     return readWhole(fileName, &current, error) && readWhole(previousVersion(fileName), &previous, error)
-        && Velmora::ConfigDiff::compareTexts(current, previous, changes, error);
+        && Velmora::ZoneChanges::compare(current, previous, changes, error);
 }
 
 bool ZoneVersions::revert(const QString& fileName, QString* error)

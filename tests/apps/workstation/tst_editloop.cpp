@@ -11,6 +11,7 @@
 #include "ObjectTreeModel.h"
 #include "OffscreenLeaks.h"
 #include "PropertiesDock.h"
+#include "Until.h"
 #include "WidgetDriver.h"
 #include "WorkstationFixture.h"
 
@@ -133,10 +134,11 @@ private slots:
                  QStringLiteral("North edited"));
         QCOMPARE(window->findChild<PropertiesDock*>()->object(), after);
 
-        // The log says what the save changed, in words.
-        const QString log = window->findChild<LogDock*>()->model()->text();
-        QVERIFY2(log.contains("Zone 7 \"North edited\": name \"North\" → \"North edited\""), qPrintable(log));
-        QVERIFY2(log.contains(QRegularExpression("Area 3 \"[^\"]*\": outline: 3 → 4 points")), qPrintable(log));
+        // The log says what the save changed, in words, once the comparison is done.
+        const auto log = [&window] { return window->findChild<LogDock*>()->model()->text(); };
+        QVERIFY2(until([&] { return log().contains(QRegularExpression("Area 3 \"[^\"]*\": outline: 3 → 4 points")); }),
+                 qPrintable(log()));
+        QVERIFY2(log().contains("Zone 7 \"North edited\": name \"North\" → \"North edited\""), qPrintable(log()));
 
         // The old plan is one step away: the question lists what reverting changes, and once confirmed the files
         // are swapped and the zone reloaded.

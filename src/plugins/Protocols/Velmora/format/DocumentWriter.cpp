@@ -20,6 +20,11 @@ namespace {
 
 constexpr int IndentWidth = 4;
 
+QString idName()
+{
+    return QStringLiteral("id");
+}
+
 // The order in which the format lists attributes, for what a file did not
 // have: a special day names its date before its optional id, everything else
 // starts with its id.
@@ -52,16 +57,41 @@ void sortByFormat(const QString& tag, QStringList* names)
 // time than the file.
 constexpr quint64 HashBasis = 14695981039346656037ULL;
 
-quint64 mixed(quint64 hash, const QString& text)
+quint64 mixed(quint64 hash, const QChar* text, int size)
 {
-    for (const QChar c : text) {
-        hash ^= c.unicode();
+    for (int i = 0; i < size; ++i) {
+        hash ^= text[i].unicode();
         hash *= 1099511628211ULL;
     }
     return hash;
 }
 
-quint64 rootKey(const QString& tag)
+quint64 mixed(quint64 hash, const QString& text)
+{
+    return mixed(hash, text.constData(), text.size());
+}
+
+quint64 mixed(quint64 hash, const QStringRef& text)
+{
+    return mixed(hash, text.constData(), text.size());
+}
+
+quint64 mixed(quint64 hash, QChar c)
+{
+    return mixed(hash, &c, 1);
+}
+
+quint64 mixed(quint64 hash, int number)
+{
+    for (int shift = 0; shift < 32; shift += 8) {
+        hash ^= quint64((number >> shift) & 0xff);
+        hash *= 1099511628211ULL;
+    }
+    return hash;
+}
+
+template<typename Text>
+quint64 rootKey(const Text& tag)
 {
     return mixed(HashBasis, tag);
 }
@@ -71,25 +101,47 @@ quint64 rootKey(const QString& tag)
 class PlaceCounter
 {
 public:
-    quint64 childKey(quint64 parentKey, const QString& tag, const QString& id)
+    template<typename Text>
+    quint64 childKey(quint64 parentKey, const Text& tag, const Text* id)
     {
-        const quint64 key = mixed(mixed(parentKey, QStringLiteral("/")), tag);
-        if (!id.isNull())
-            return mixed(mixed(mixed(key, QStringLiteral("[")), id), QStringLiteral("]"));
-        return mixed(mixed(key, QStringLiteral("#")), QString::number(++m_counts[tag]));
+        const quint64 key = mixed(mixed(parentKey, QLatin1Char('/')), tag);
+        if (id)
+            return mixed(mixed(mixed(key, QLatin1Char('[')), *id), QLatin1Char(']'));
+        const int position = ++m_counts[mixed(HashBasis, tag)];
+        return mixed(mixed(key, QLatin1Char('#')), position);
     }
 
 private:
-    QHash<QString, int> m_counts;
+    QHash<quint64, int> m_counts; // by the tag's hash
 };
 
 // Text as the document writer always escaped it, so that files written
 // before keep their bytes.
+bool needsEscape(QChar c)
+{
+    switch (c.unicode()) {
+    case '<':
+    case '&':
+    case '"':
+    case '>':
+    case 0x9:
+    case 0xA:
+    case 0xD:
+        return true;
+    default:
+        return false;
+    }
+}
+
 void appendEscaped(QString* out, const QString& text, bool inAttribute)
 {
     const int size = text.size();
-    out->reserve(out->size() + size);
-    for (int i = 0; i < size; ++i) {
+    const QChar* data = text.constData();
+    int i = 0;
+    while (i < size && !needsEscape(data[i]))
+        ++i;
+    out->append(data, i);
+    for (; i < size; ++i) {
         const QChar c = text.at(i);
         switch (c.unicode()) {
         case '<':
@@ -158,7 +210,7 @@ public:
                 doctypeWritten = true;
             }
             if (declaration)
-                *m_out += QLatin1String("<?xml ") + utf8Declaration(node.nodeValue()) + QLatin1String("?>\n");
+                append(QLatin1String("<?xml "), utf8Declaration(node.nodeValue()), QLatin1String("?>\n"));
             else if (!child(node, 0, HashBasis, nullptr))
                 return false;
         }
@@ -181,14 +233,21 @@ private:
         QTextStream stream(&text);
         type.save(stream, IndentWidth);
         stream.flush();
-        *m_out += text;
+        m_out->append(text);
     }
 
-    void indent(int depth) { m_out->append(QString(depth * IndentWidth, QLatin1Char(' '))); }
+    void indent(int depth)
+    {
+        const int at = m_out->size();
+        m_out->resize(at + depth * IndentWidth);
+        std::fill(m_out->begin() + at, m_out->end(), QLatin1Char(' '));
+    }
 
     // Whitespace around a node is left out where it would change a text.
     static bool afterText(const QDomNode& node) { return node.previousSibling().isText(); }
     static bool beforeText(const QDomNode& node) { return node.nextSibling().isText(); }
+
+    static QString textOf(const QDomNode& node) { return node.parentNode().nodeName() + tr(" text"); }
 
     bool child(const QDomNode& node, int depth, quint64 parentKey, PlaceCounter* places)
     {
@@ -196,29 +255,31 @@ private:
             return element(node.toElement(), depth, parentKey, places);
         if (node.isCDATASection()) {
             const QString value = node.nodeValue();
-            if (!carried(value, node.parentNode().nodeName() + tr(" text")))
+            if (!carried(value, [&node] { return textOf(node); }))
                 return false;
-            *m_out += QLatin1String("<![CDATA[") + value + QLatin1String("]]>");
+            append(QLatin1String("<![CDATA["), value, QLatin1String("]]>"));
         } else if (node.isText()) {
-            if (!carried(node.nodeValue(), node.parentNode().nodeName() + tr(" text")))
+            const QString value = node.nodeValue();
+            if (!carried(value, [&node] { return textOf(node); }))
                 return false;
-            appendEscaped(m_out, node.nodeValue(), false);
+            appendEscaped(m_out, value, false);
         } else if (node.isComment()) {
-            if (!carried(node.nodeValue(), tr("A comment")))
+            const QString value = node.nodeValue();
+            if (!carried(value, [] { return tr("A comment"); }))
                 return false;
             if (!afterText(node))
                 indent(depth);
-            *m_out += QLatin1String("<!--") + node.nodeValue();
-            if (node.nodeValue().endsWith(QLatin1Char('-')))
-                *m_out += QLatin1Char(' ');
-            *m_out += QLatin1String("-->");
+            append(QLatin1String("<!--"), value);
+            if (value.endsWith(QLatin1Char('-')))
+                m_out->append(QLatin1Char(' '));
+            m_out->append(QLatin1String("-->"));
             if (!beforeText(node))
-                *m_out += QLatin1Char('\n');
+                m_out->append(QLatin1Char('\n'));
         } else if (node.isProcessingInstruction()) {
             const QDomProcessingInstruction pi = node.toProcessingInstruction();
-            *m_out += QLatin1String("<?") + pi.target() + QLatin1Char(' ') + pi.data() + QLatin1String("?>\n");
+            append(QLatin1String("<?"), pi.target(), QLatin1Char(' '), pi.data(), QLatin1String("?>\n"));
         } else if (node.isEntityReference()) {
-            *m_out += QLatin1Char('&') + node.nodeName() + QLatin1Char(';');
+            append(QLatin1Char('&'), node.nodeName(), QLatin1Char(';'));
         }
         return true;
     }
@@ -226,30 +287,24 @@ private:
     bool element(const QDomElement& element, int depth, quint64 parentKey, PlaceCounter* places)
     {
         const QString tag = element.tagName();
-        const QDomNamedNodeMap attributes = element.attributes();
-        const quint64 key = places ? places->childKey(parentKey, tag, element.attribute(QStringLiteral("id"), QString()))
-                                   : rootKey(tag);
+        quint64 key = 0;
+        if (!places) {
+            key = rootKey(tag);
+        } else {
+            const QString id = element.attribute(idName());
+            key = places->childKey(parentKey, tag, element.hasAttribute(idName()) ? &id : nullptr);
+        }
         if (!afterText(element))
             indent(depth);
-        *m_out += QLatin1Char('<') + tag;
-        const QStringList names = attributes.count() > 1 ? m_writer.attributeOrder(element, key)
-                                                         : QStringList(attributes.item(0).nodeName());
-        for (const QString& name : names) {
-            if (name.isEmpty())
-                continue;
-            const QString value = element.attribute(name);
-            if (!carried(value, tag + QLatin1Char(' ') + name))
-                return false;
-            *m_out += QLatin1Char(' ') + name + QLatin1String("=\"");
-            appendEscaped(m_out, value, true);
-            *m_out += QLatin1Char('"');
-        }
+        append(QLatin1Char('<'), tag);
+        if (!attributes(element, tag, key))
+            return false;
         if (!element.hasChildNodes()) {
-            *m_out += QLatin1String("/>");
+            m_out->append(QLatin1String("/>"));
         } else {
-            *m_out += QLatin1Char('>');
+            m_out->append(QLatin1Char('>'));
             if (!element.firstChild().isText())
-                *m_out += QLatin1Char('\n');
+                m_out->append(QLatin1Char('\n'));
             PlaceCounter childPlaces;
             for (QDomNode node = element.firstChild(); !node.isNull(); node = node.nextSibling()) {
                 if (!child(node, depth + 1, key, &childPlaces))
@@ -257,21 +312,50 @@ private:
             }
             if (!element.lastChild().isText())
                 indent(depth);
-            *m_out += QLatin1String("</") + tag + QLatin1Char('>');
+            append(QLatin1String("</"), tag, QLatin1Char('>'));
         }
         if (!beforeText(element))
-            *m_out += QLatin1Char('\n');
+            m_out->append(QLatin1Char('\n'));
         return true;
     }
 
-    bool carried(const QString& text, const QString& where)
+    bool attributes(const QDomElement& element, const QString& tag, quint64 key)
+    {
+        const QDomNamedNodeMap attributes = element.attributes();
+        const int count = attributes.count();
+        if (count == 0)
+            return true;
+        const QStringList names = count > 1 ? m_writer.attributeOrder(attributes, tag, key)
+                                            : QStringList(attributes.item(0).nodeName());
+        for (const QString& name : names) {
+            if (name.isEmpty())
+                continue;
+            const QString value = element.attribute(name);
+            if (!carried(value, [&] { return tag + QLatin1Char(' ') + name; }))
+                return false;
+            append(QLatin1Char(' '), name, QLatin1String("=\""));
+            appendEscaped(m_out, value, true);
+            m_out->append(QLatin1Char('"'));
+        }
+        return true;
+    }
+
+    template<typename... Parts>
+    void append(const Parts&... parts)
+    {
+        (m_out->append(parts), ...);
+    }
+
+    // `where` names the place for the message, built only when it is needed.
+    template<typename Where>
+    bool carried(const QString& text, const Where& where)
     {
         const int at = Xml::firstNonXmlCharacter(text);
         if (at < 0)
             return true;
         const uint code = text.at(at).unicode();
         m_error = tr("%1 holds the character U+%2, which an XML file cannot carry")
-                      .arg(where, QStringLiteral("%1").arg(code, 4, 16, QLatin1Char('0')).toUpper());
+                      .arg(where(), QStringLiteral("%1").arg(code, 4, 16, QLatin1Char('0')).toUpper());
         return false;
     }
 
@@ -295,6 +379,46 @@ void DocumentWriter::learnOrder(const QByteArray& bytes)
     learnOrder(&buffer);
 }
 
+namespace {
+
+// The names of a start tag's attributes hashed in their order, so that the
+// orders a file uses are told apart without making a list of each.
+quint64 namesKey(const QXmlStreamAttributes& attributes)
+{
+    quint64 key = HashBasis;
+    for (const QXmlStreamAttribute& attribute : attributes)
+        key = mixed(mixed(key, attribute.qualifiedName()), QLatin1Char(' '));
+    return key;
+}
+
+bool sameNames(const QXmlStreamAttributes& attributes, const QStringList& names)
+{
+    if (attributes.size() != names.size())
+        return false;
+    for (int i = 0; i < names.size(); ++i) {
+        if (attributes.at(i).qualifiedName() != names.at(i))
+            return false;
+    }
+    return true;
+}
+
+} // namespace
+
+int DocumentWriter::orderIndex(const QXmlStreamAttributes& attributes, QMultiHash<quint64, int>* known)
+{
+    const quint64 key = namesKey(attributes);
+    for (auto it = known->constFind(key); it != known->constEnd() && it.key() == key; ++it) {
+        if (sameNames(attributes, m_orders.at(*it)))
+            return *it;
+    }
+    QStringList names;
+    for (const QXmlStreamAttribute& attribute : attributes)
+        names << attribute.qualifiedName().toString();
+    m_orders.append(names);
+    known->insert(key, m_orders.size() - 1);
+    return m_orders.size() - 1;
+}
+
 void DocumentWriter::learnOrder(QIODevice* device)
 {
     struct Open
@@ -303,7 +427,7 @@ void DocumentWriter::learnOrder(QIODevice* device)
         PlaceCounter places;
     };
     QVector<Open> open;
-    QHash<QString, int> known; // an order's names joined -> its index in m_orders
+    QMultiHash<quint64, int> known; // namesKey() -> index in m_orders
     QXmlStreamReader reader(device);
     while (!reader.atEnd()) {
         const QXmlStreamReader::TokenType token = reader.readNext();
@@ -315,40 +439,50 @@ void DocumentWriter::learnOrder(QIODevice* device)
             continue;
         if (open.size() >= MaxNestingDepth)
             break;
-        const QString tag = reader.qualifiedName().toString();
+        const QStringRef tag = reader.qualifiedName();
         const QXmlStreamAttributes attributes = reader.attributes();
-        QStringList names;
-        QString id;
+        const QXmlStreamAttribute* id = nullptr;
         for (const QXmlStreamAttribute& attribute : attributes) {
-            names << attribute.qualifiedName().toString();
-            if (attribute.qualifiedName() == QLatin1String("id"))
-                id = attribute.value().toString();
+            if (attribute.qualifiedName() == idName())
+                id = &attribute;
         }
-        const quint64 key = open.isEmpty() ? rootKey(tag) : open.last().places.childKey(open.last().key, tag, id);
+        const QStringRef idValue = id ? id->value() : QStringRef();
+        const quint64 key = open.isEmpty() ? rootKey(tag)
+                                           : open.last().places.childKey(open.last().key, tag, id ? &idValue : nullptr);
         open.append(Open{key, PlaceCounter()});
-        if (names.size() < 2)
-            continue;
-        const QString joined = names.join(QLatin1Char(' '));
-        auto order = known.find(joined);
-        if (order == known.end()) {
-            order = known.insert(joined, m_orders.size());
-            m_orders.append(names);
-        }
-        m_byElement.insert(key, *order);
+        if (attributes.size() >= 2)
+            m_byElement.append(Learned{key, orderIndex(attributes, &known)});
     }
+    m_learnedSize = std::max(m_learnedSize, reader.characterOffset());
+    // Sorted for lookup; of two elements in the same place, the later counts.
+    std::stable_sort(m_byElement.begin(), m_byElement.end(),
+                     [](const Learned& a, const Learned& b) { return a.key < b.key; });
 }
 
-QStringList DocumentWriter::attributeOrder(const QDomElement& element, quint64 key) const
+const QStringList* DocumentWriter::learnedOrder(quint64 key) const
 {
-    const QDomNamedNodeMap attributes = element.attributes();
+    const auto after = std::upper_bound(m_byElement.cbegin(), m_byElement.cend(), key,
+                                        [](quint64 k, const Learned& learned) { return k < learned.key; });
+    if (after == m_byElement.cbegin() || (after - 1)->key != key)
+        return nullptr;
+    return &m_orders.at((after - 1)->order);
+}
+
+QStringList DocumentWriter::attributeOrder(const QDomNamedNodeMap& attributes, const QString& tag, quint64 key) const
+{
+    const QStringList* learned = learnedOrder(key);
+    // The common case: the element has just the attributes the file had.
+    if (learned && learned->size() == attributes.count()
+        && std::all_of(learned->cbegin(), learned->cend(),
+                       [&attributes](const QString& name) { return attributes.contains(name); }))
+        return *learned;
     QStringList present;
     for (int i = 0; i < attributes.count(); ++i)
         present << attributes.item(i).nodeName();
     // Kept attributes where the file had them, new ones after them.
-    const auto own = m_byElement.constFind(key);
     QStringList ordered;
-    if (own != m_byElement.constEnd()) {
-        for (const QString& name : m_orders.at(*own)) {
+    if (learned) {
+        for (const QString& name : *learned) {
             if (present.contains(name))
                 ordered << name;
         }
@@ -358,13 +492,15 @@ QStringList DocumentWriter::attributeOrder(const QDomElement& element, quint64 k
         if (!ordered.contains(name))
             added << name;
     }
-    sortByFormat(element.tagName(), &added);
+    sortByFormat(tag, &added);
     return ordered + added;
 }
 
 bool DocumentWriter::serialize(const QDomDocument& document, QByteArray* out, QString* error) const
 {
     QString text;
+    // The learned file's size is a good guess of the text's: one allocation.
+    text.reserve(int(std::min<qint64>(m_learnedSize + m_learnedSize / 8 + 4096, 0x3fffffff)));
     Serializer serializer(*this, &text);
     if (!serializer.document(document)) {
         *error = serializer.error();

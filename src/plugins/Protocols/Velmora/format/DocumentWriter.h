@@ -8,8 +8,9 @@
 #include <QStringList>
 #include <QVector>
 
-class QDomElement;
+class QDomNamedNodeMap;
 class QIODevice;
+class QXmlStreamAttributes;
 
 namespace Velmora {
 
@@ -54,13 +55,24 @@ public:
 private:
     class Serializer;
 
-    // The order `element`'s attributes are written in; `key` is its place.
-    QStringList attributeOrder(const QDomElement& element, quint64 key) const;
+    struct Learned
+    {
+        quint64 key; // the element's place in the tree, hashed
+        int order;   // index in m_orders
+    };
+
+    // The index in m_orders of a start tag's attribute order, added if new.
+    int orderIndex(const QXmlStreamAttributes& attributes, QMultiHash<quint64, int>* known);
+    // The order the file had at the place `key`, or null.
+    const QStringList* learnedOrder(quint64 key) const;
+    // The order an element's attributes are written in; `key` is its place.
+    QStringList attributeOrder(const QDomNamedNodeMap& attributes, const QString& tag, quint64 key) const;
 
     // The file's elements of two or more attributes, by their place in the
-    // tree ("Zone/Areas/Area[3]/States/State[1]", hashed) -> their order.
-    QHash<quint64, int> m_byElement;
+    // tree ("Zone/Areas/Area[3]/States/State[1]", hashed), sorted by it.
+    QVector<Learned> m_byElement;
     QVector<QStringList> m_orders; // each order the file used, once
+    qint64 m_learnedSize = 0; // characters read, to size the text written
 };
 
 } // namespace Velmora

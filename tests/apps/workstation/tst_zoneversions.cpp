@@ -1,0 +1,199 @@
+// What the workstation logs after a save: the comparison that leaves out the
+// areas both versions hold alike must say what the whole comparison says, and
+// the comparisons that run off the GUI thread answer in the order of the saves
+// and end with their owner.
+#include "ZoneChanges.h"
+#include "ZoneVersions.h"
+
+#include "Velmora/format/ConfigDiff.h"
+
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTextCodec>
+#include <QtTest>
+
+#include <memory>
+
+#include "DomText.h"
+#include "Until.h"
+
+namespace {
+
+QByteArray area(int id, const QByteArray& name, const QByteArray& controllers = "101,102")
+{
+    return "        <Area id=\"" + QByteArray::number(id) + "\" name=\"" + name + "\">\n"
+           "            <Controllers>" + controllers + "</Controllers>\n"
+           "            <States>\n"
+           "                <State id=\"1\" name=\"Peak\"><Controller id=\"101\" state=\"2\"/></State>\n"
+           "            </States>\n"
+           "        </Area>\n";
+}
+
+QByteArray zone(const QByteArray& areas, const QByteArray& prolog = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n",
+                const QByteArray& controlSource = "1")
+{
+    return prolog + "<Zone id=\"7\" name=\"North\">\n"
+                    "    <Strategies>\n"
+                    "        <Strategy id=\"1\" name=\"Day\" default=\"1\"><Area id=\"3\" control_source=\""
+        + controlSource + "\"/></Strategy>\n"
+                          "    </Strategies>\n"
+                          "    <Areas>\n"
+        + areas + "    </Areas>\n</Zone>\n";
+}
+
+QByteArray threeAreas()
+{
+    return area(3, "Centre") + area(4, "Mill") + area(5, "Old Town");
+}
+
+// A district large enough that its comparison is still under way when the
+// test goes on.
+QByteArray district(int areas, const QByteArray& firstName)
+{
+    QByteArray text = area(1, firstName);
+    for (int id = 2; id <= areas; ++id)
+        text += area(id, "Area " + QByteArray::number(id));
+    return zone(text);
+}
+
+} // namespace
+
+class TestZoneVersions : public QObject
+{
+    Q_OBJECT
+private slots:
+    void sameLinesAsTheWholeComparison_data()
+    {
+        QTest::addColumn<QByteArray>("before");
+        QTest::addColumn<QByteArray>("after");
+        const QByteArray base = zone(threeAreas());
+        QTest::newRow("nothing changed") << base << base;
+        QTest::newRow("one area renamed") << base << zone(area(3, "Centre") + area(4, "Weir") + area(5, "Old Town"));
+        QTest::newRow("controllers of the last area")
+            << base << zone(area(3, "Centre") + area(4, "Mill") + area(5, "Old Town", "101,102,103"));
+        QTest::newRow("area added") << base << zone(threeAreas() + area(6, "Dock"));
+        QTest::newRow("area deleted") << base << zone(area(3, "Centre") + area(5, "Old Town"));
+        QTest::newRow("area renumbered") << base << zone(area(3, "Centre") + area(9, "Mill") + area(5, "Old Town"));
+        QByteArray relaid = base;
+        relaid.replace("\n            ", " ").replace("\n        </Area>", "</Area>");
+        QTest::newRow("laid out otherwise") << relaid
+                                            << zone(area(3, "Centre") + area(4, "Weir") + area(5, "Old Town"));
+        QByteArray annotated = base;
+        annotated.replace("<States>", "<!-- as counted in May --><States>");
+        QTest::newRow("a comment added") << base << annotated;
+        QByteArray reordered = base;
+        reordered.replace("<Area id=\"3\" name=\"Centre\">", "<Area name=\"Centre\" id=\"3\">");
+        QTest::newRow("attributes reordered") << base << reordered;
+        QByteArray spaced = base;
+        spaced.replace("<Controllers>101,102</Controllers>", "<Controllers> 101, 102 </Controllers>");
+        QTest::newRow("blanks inside a text") << base << spaced;
+        QTest::newRow("areas reordered") << base << zone(area(5, "Old Town") + area(3, "Centre") + area(4, "Mill"));
+        QTest::newRow("an id twice, the later one differs")
+            << zone(threeAreas() + area(4, "Mill")) << zone(threeAreas() + area(4, "Weir"));
+        QTest::newRow("an id twice, the earlier one differs")
+            << zone(threeAreas() + area(4, "Mill")) << zone(area(3, "Centre") + area(4, "Weir") + area(5, "Old Town")
+                                                            + area(4, "Mill"));
+        QTest::newRow("areas without an id")
+            << zone("        <Area name=\"A\"/>\n        <Area name=\"B\"/>\n")
+            << zone("        <Area name=\"A\"/>\n        <Area name=\"C\"/>\n");
+        QTest::newRow("a strategy's area entry") << base << zone(threeAreas(), "", "3");
+        QTest::newRow("byte order mark") << "\xEF\xBB\xBF" + base
+                                         << zone(area(3, "Centre") + area(4, "Weir") + area(5, "Old Town"));
+        QTest::newRow("non-ASCII names")
+            << zone(area(3, "\xD0\xA6\xD0\xB5\xD0\xBD\xD1\x82\xD1\x80") + area(4, "Mill"))
+            << zone(area(3, "\xD0\xA6\xD0\xB5\xD0\xBD\xD1\x82\xD1\x80") + area(4, "\xD0\x9C"));
+        // Cut where the characters end, not a byte further.
+        QTest::newRow("characters beyond 16 bits")
+            << zone("<Area id=\"3\" name=\"\xF0\x9F\x9A\xA6\xF0\x9F\x9A\xA6\"/><Area id=\"4\" name=\"Mill\"/>")
+            << zone("<Area id=\"3\" name=\"\xF0\x9F\x9A\xA6\xF0\x9F\x9A\xA6\"/><Area id=\"4\" name=\"Weir\"/>");
+        QTest::newRow("not UTF-8") << zone(area(3, "Caf\xE9") + area(4, "Mill"))
+                                   << zone(area(3, "Caf\xE9") + area(4, "Weir"));
+        const QByteArray cp1251 = "<?xml version=\"1.0\" encoding=\"windows-1251\"?>\n";
+        QTest::newRow("windows-1251 before")
+            << QTextCodec::codecForName("windows-1251")->fromUnicode(QString::fromUtf8(
+                   zone(area(3, "\xD0\xA6\xD0\xB5\xD0\xBD\xD1\x82\xD1\x80") + area(4, "Mill"), cp1251)))
+            << zone(area(3, "\xD0\xA6\xD0\xB5\xD0\xBD\xD1\x82\xD1\x80") + area(4, "Weir"));
+        // The same text means another name once the entity changes.
+        QTest::newRow("entity defined differently")
+            << zone(area(3, "&n;") + area(4, "Mill"), "<!DOCTYPE Zone [<!ENTITY n \"Centre\">]>\n")
+            << zone(area(3, "&n;") + area(4, "Mill"), "<!DOCTYPE Zone [<!ENTITY n \"Harbour\">]>\n");
+        QTest::newRow("after cut short") << base << base.left(base.indexOf("<Area id=\"4\""));
+        QTest::newRow("before not XML") << QByteArray("not a zone") << base;
+    }
+    void sameLinesAsTheWholeComparison()
+    {
+        QFETCH(QByteArray, before);
+        QFETCH(QByteArray, after);
+        QStringList expected;
+        QString expectedError;
+        const bool expectedDone = Velmora::ConfigDiff::compareTexts(before, after, &expected, &expectedError);
+        QStringList changes;
+        QString error;
+        QCOMPARE(Velmora::ZoneChanges::compare(before, after, &changes, &error), expectedDone);
+        QCOMPARE(changes, expected);
+        QCOMPARE(error, expectedError);
+    }
+
+    // A second save while the first one's comparison runs: each answer
+    // carries its own save's lines, in order.
+    void savesAnsweredInOrder()
+    {
+        QTemporaryDir dir;
+        const QString file = dir.filePath(QStringLiteral("district.xtsc"));
+        QVERIFY(writeFile(file, district(2000, "First")));
+        ZoneVersions versions;
+        QSignalSpy answers(&versions, &ZoneVersions::changesSaved);
+        versions.editorOpened(file);
+        QVERIFY(writeFile(file, district(2000, "Second")));
+        versions.compareSaved(file);
+        versions.editorOpened(file);
+        QVERIFY(writeFile(file, district(2000, "Third")));
+        versions.compareSaved(file);
+        QVERIFY(until([&] { return answers.size() == 2; }, 60000));
+        QCOMPARE(answers.at(0).at(0).toString(), file);
+        QCOMPARE(answers.at(0).at(1).toStringList(), QStringList{"Area 1 \"Second\": name \"First\" → \"Second\""});
+        QCOMPARE(answers.at(1).at(1).toStringList(), QStringList{"Area 1 \"Third\": name \"Second\" → \"Third\""});
+        // What the editor opened on is forgotten with the save.
+        versions.compareSaved(file);
+        QCOMPARE(answers.size(), 2);
+    }
+
+    void fileGoneAfterTheSave()
+    {
+        QTemporaryDir dir;
+        const QString file = dir.filePath(QStringLiteral("north.xtsc"));
+        QVERIFY(writeFile(file, zone(threeAreas())));
+        ZoneVersions versions;
+        QSignalSpy answers(&versions, &ZoneVersions::changesSaved);
+        versions.editorOpened(file);
+        QVERIFY(QFile::remove(file));
+        versions.compareSaved(file);
+        QCOMPARE(answers.size(), 1);
+        const QStringList lines = answers.at(0).at(1).toStringList();
+        QVERIFY2(lines.size() == 1 && lines.first().startsWith(file), qPrintable(lines.join('\n')));
+    }
+
+    // Closing the window ends its comparisons: the one under way is waited
+    // for, the queued ones are dropped, and nothing answers afterwards.
+    void endsWithItsOwner()
+    {
+        QTemporaryDir dir;
+        const QString file = dir.filePath(QStringLiteral("district.xtsc"));
+        QVERIFY(writeFile(file, district(2000, "First")));
+        auto versions = std::make_unique<ZoneVersions>();
+        int answers = 0;
+        connect(versions.get(), &ZoneVersions::changesSaved, this, [&answers] { ++answers; });
+        for (const QByteArray name : {"Second", "Third", "Fourth"}) {
+            versions->editorOpened(file);
+            QVERIFY(writeFile(file, district(2000, name)));
+            versions->compareSaved(file);
+        }
+        versions.reset();
+        QCoreApplication::sendPostedEvents();
+        QCoreApplication::processEvents();
+        QCOMPARE(answers, 0);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestZoneVersions)
+#include "tst_zoneversions.moc"
