@@ -1070,6 +1070,9 @@ QVariant MainWindow::replayedArea(const QObject* object, int column, int role) c
     const Velmora::AreaMoment* area = moment.area(object->property("id").toInt());
     if (role == Qt::ToolTipRole || role == Qt::StatusTipRole) {
         const QString when = m_historyDock->moment().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+        // Values of a moment the zone was not linked on its file were no one's, as live.
+        if (!Velmora::HistoryDock::isReported(moment))
+            return tr("Not reported at %1").arg(when);
         if (!area || area->state == Velmora::HistoryRecord::NoValue)
             return tr("Nothing recorded for this area at %1").arg(when);
         return tr("At %1: state %2, %3, special state %4")
@@ -1091,7 +1094,7 @@ QVariant MainWindow::replayedArea(const QObject* object, int column, int role) c
     font.setPixelSize(10);
     painter.setFont(font);
     painter.setPen(Qt::black);
-    const bool known = area && area->state != Velmora::HistoryRecord::NoValue;
+    const bool known = Velmora::HistoryDock::isReported(moment) && area && area->state != Velmora::HistoryRecord::NoValue;
     painter.drawText(QRect(0, 0, 16, 16), Qt::AlignCenter, known ? QString::number(area->state) : QStringLiteral("?"));
     return QIcon(pixmap);
 }

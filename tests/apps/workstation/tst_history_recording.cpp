@@ -463,10 +463,13 @@ private slots:
         QTest::addColumn<bool>("drawn"); // area 3 in its recorded colour, rather than not at all
         QTest::addColumn<QString>("state"); // the properties' current state
         QTest::addColumn<QString>("link"); // the dock's link row
+        QTest::addColumn<QString>("tip"); // how the map's and tree's tool tip begins
         QTest::newRow("recorded while linked") << "2026-12-07T08:14:03" << true << "state 5"
-                                               << "Link: linked since 2026-12-07 07:49:00";
+                                               << "Link: linked since 2026-12-07 07:49:00"
+                                               << "At 2026-12-07 08:14:03: state 5";
         QTest::newRow("recorded during a mismatch") << "2026-12-07T08:40:00" << false << "not reported"
-                                                    << "Link: hash mismatch since 2026-12-07 08:30:00";
+                                                    << "Link: hash mismatch since 2026-12-07 08:30:00"
+                                                    << "Not reported at 2026-12-07 08:40:00";
     }
 
     // The service runs another configuration now, which covers the live areas;
@@ -477,6 +480,7 @@ private slots:
         QFETCH(bool, drawn);
         QFETCH(QString, state);
         QFETCH(QString, link);
+        QFETCH(QString, tip);
         HistoryUrl url;
         QString error;
         const QString path = m_dir.filePath(QStringLiteral("mismatch-%1.sqlite").arg(QTest::currentDataTag()));
@@ -519,6 +523,7 @@ private slots:
         QVERIFY2(drawn ? green : area == zoneOnly, qPrintable(area.name() + " " + zoneOnly.name()));
         QCOMPARE(properties->shownValue(QStringLiteral("currentState")), state);
         QVERIFY2(dock->shownValues().contains(link), qPrintable(dock->shownValues().join('\n')));
+        QVERIFY2(window.objectToolTip(area3).startsWith(tip), qPrintable(window.objectToolTip(area3)));
         dock->backToLive();
         window.closeZone(zone);
     }
