@@ -6,7 +6,7 @@
 #include "HistoryDock.h"
 #include "HistoryRecorder.h"
 #include "HistoryWriter.h"
-#include "ReplayLayer.h"
+#include "ReplayView.h"
 #include "HostLogging.h"
 #include "LinkMonitor.h"
 #include "LightLayer.h"
@@ -823,8 +823,8 @@ void MainWindow::highlightLights(QObject* controller)
 
 QString MainWindow::objectToolTip(QObject* object) const
 {
-    if (ModuleHost::isArea(object) || ModuleHost::isZone(object)) {
-        const QVariant replayed = replayedArea(object, 0, Qt::ToolTipRole);
+    if (m_replay) {
+        const QVariant replayed = m_replay->areaData(object, 0, Qt::ToolTipRole);
         if (replayed.isValid())
             return replayed.toString();
     }
@@ -1004,35 +1004,18 @@ void MainWindow::createHistoryDock(Velmora::HistoryWriter* writer)
             zones.append({zone->property("id").toInt(), zone->property("name").toString(), ModuleHost::zoneFile(zone), zone});
         return zones;
     });
-    connect(m_historyDock, &Velmora::HistoryDock::replayStarted, this, [this] { setReplaying(true); });
+    m_replay = new Velmora::ReplayView(m_historyDock, m_host, m_map, m_scene, this);
+    m_replay->setPanels(m_propertiesDock, m_treeModel);
+    connect(m_replay, &Velmora::ReplayView::replayingChanged, this, &MainWindow::setReplaying);
+    connect(m_replay, &Velmora::ReplayView::bandTextChanged, this, [this](const QString& text) {
+        if (text.isEmpty())
+            statusBar()->clearMessage();
+        else
+            statusBar()->showMessage(text);
+    });
     m_treeModel->setOverride([this](const QObject* object, int column, int role) {
-        const QVariant replayed = replayedArea(object, column, role);
+        const QVariant replayed = m_replay->areaData(object, column, role);
         return replayed.isValid() ? replayed : unreportedArea(object, column, role);
-    });
-    // Across the top of the map, so nobody takes the past for the present.
-    auto* band = new QLabel(m_map);
-    band->setObjectName(QStringLiteral("mapReplayBand"));
-    band->setStyleSheet(QStringLiteral("background: #ffb300; color: black; font-weight: bold; padding: 6px;"));
-    band->hide();
-    auto* replayLayer = new Velmora::ReplayLayer;
-    m_scene->addItem(replayLayer);
-    connect(m_historyDock, &Velmora::HistoryDock::momentShown, this, [this, band, replayLayer] {
-        replayLayer->show(m_host->zones(), m_historyDock->moments());
-        m_propertiesDock->showRecorded({m_historyDock->moment(), m_historyDock->moments()});
-        statusBar()->showMessage(m_historyDock->bandText());
-        band->setText(m_historyDock->bandText());
-        band->setGeometry(0, 0, m_map->width(), band->sizeHint().height());
-        band->show();
-        band->raise();
-        refreshReplayedAreas();
-    });
-    connect(m_historyDock, &Velmora::HistoryDock::liveResumed, this, [this, band, replayLayer] {
-        replayLayer->clear();
-        m_propertiesDock->showLive();
-        setReplaying(false);
-        band->hide();
-        statusBar()->clearMessage();
-        refreshReplayedAreas();
     });
 }
 
@@ -1051,50 +1034,4 @@ void MainWindow::historyUnavailable(const QString& reason)
     const QString text = tr("No history: %1").arg(reason);
     m_logDock->logFailure(text);
     statusBar()->showMessage(text);
-}
-
-void MainWindow::refreshReplayedAreas()
-{
-    for (QObject* zone : m_host->zones()) {
-        for (QObject* area : ModuleHost::areasOf(zone))
-            m_treeModel->objectChanged(area);
-    }
-}
-
-QVariant MainWindow::replayedArea(const QObject* object, int column, int role) const
-{
-    if (!m_historyDock || !m_historyDock->isReplaying() || !ModuleHost::isArea(object) || column != 0)
-        return QVariant();
-    const QObject* zone = ModuleHost::zoneOf(const_cast<QObject*>(object));
-    const Velmora::ZoneMoment moment = m_historyDock->moments().value(zone->property("id").toInt());
-    const Velmora::AreaMoment* area = moment.area(object->property("id").toInt());
-    if (role == Qt::ToolTipRole || role == Qt::StatusTipRole) {
-        const QString when = m_historyDock->moment().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
-        // Values of a moment the zone was not linked on its file were no one's, as live.
-        if (!Velmora::HistoryDock::isReported(moment))
-            return tr("Not reported at %1").arg(when);
-        if (!area || area->state == Velmora::HistoryRecord::NoValue)
-            return tr("Nothing recorded for this area at %1").arg(when);
-        return tr("At %1: state %2, %3, special state %4")
-            .arg(when)
-            .arg(area->state)
-            .arg(ProtocolWords::controlSourceWithCode(area->controlSource))
-            .arg(ProtocolWords::specialStateWithCode(area->specialState));
-    }
-    if (role != Qt::DecorationRole)
-        return QVariant();
-    // The recorded state's number in the replay's colour: the module draws only the live state.
-    QPixmap pixmap(16, 16);
-    pixmap.fill(Qt::transparent);
-    QPainter painter(&pixmap);
-    painter.setPen(QColor(120, 80, 0));
-    painter.setBrush(QColor(255, 179, 0));
-    painter.drawRect(QRect(0, 0, 15, 15));
-    QFont font = painter.font();
-    font.setPixelSize(10);
-    painter.setFont(font);
-    painter.setPen(Qt::black);
-    const bool known = Velmora::HistoryDock::isReported(moment) && area && area->state != Velmora::HistoryRecord::NoValue;
-    painter.drawText(QRect(0, 0, 16, 16), Qt::AlignCenter, known ? QString::number(area->state) : QStringLiteral("?"));
-    return QIcon(pixmap);
 }

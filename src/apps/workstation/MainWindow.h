@@ -38,6 +38,7 @@ class CommandController;
 class HistoryDock;
 class HistoryRecorder;
 class HistoryWriter;
+class ReplayView;
 class StatusLabels;
 }
 
@@ -154,9 +155,6 @@ private:
     void createHistoryDock(Velmora::HistoryWriter* writer);
     // Commands wait while the history dock shows the past.
     void setReplaying(bool replaying);
-    // An area's icon and tool tip from the history dock's moment while it replays.
-    QVariant replayedArea(const QObject* object, int column, int role) const;
-    void refreshReplayedAreas();
 
     ModuleHost* m_host;
     Settings m_settings;
@@ -193,4 +191,5 @@ private:
     bool m_persistSettings = true;
     Velmora::HistoryRecorder* m_historyRecorder = nullptr;
     Velmora::HistoryDock* m_historyDock = nullptr;
+    Velmora::ReplayView* m_replay = nullptr;
 };
