@@ -24,11 +24,13 @@ struct ReadError
 enum class Namespaces { Ignored, Processed };
 
 // The document parser recurses once per level of nesting, so a small file of
-// deeply nested elements exhausts the stack. These parse in two steps: a
-// streaming pass that refuses elements nested deeper than MaxNestingDepth
-// ("Elements nested deeper than 256 levels", where the bound was passed), then
-// the document parse with the parser's own messages. False with the reason when
-// either refuses the input.
+// deeply nested elements exhausts the stack. These parse in one pass that
+// stops where elements nest deeper than MaxNestingDepth ("Elements nested
+// deeper than 256 levels", where the bound was passed); otherwise the document
+// and the parser's own messages are those of QDomDocument::setContent. A
+// document type with an internal subset, whose entities may hold elements, is
+// first read by a streaming pass that counts them. False with the reason when
+// the input is refused.
 bool parseDocument(QIODevice* device, QDomDocument* document, ReadError* error,
                    Namespaces namespaces = Namespaces::Ignored);
 bool parseDocument(const QByteArray& data, QDomDocument* document, ReadError* error,

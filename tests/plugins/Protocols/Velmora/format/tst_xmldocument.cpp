@@ -1,0 +1,202 @@
+// The bounded parse builds exactly the document QDomDocument::setContent
+// builds, node positions included, and refuses what it refuses with its words;
+// only nesting past the bound is refused before the parser gets that deep.
+#include <QBuffer>
+#include <QDirIterator>
+#include <QDomDocument>
+#include <QTemporaryFile>
+#include <QTextCodec>
+#include <QtTest>
+
+#include "Velmora/format/TokenDigest.h"
+#include "Velmora/format/XmlDocument.h"
+
+namespace {
+
+using Velmora::Xml::Namespaces;
+using Velmora::Xml::ReadError;
+
+// Every node with its position, then the document's text: positions are what
+// readers report findings at, and the text does not show them.
+void describe(const QDomNode& node, QString* out)
+{
+    *out += QStringLiteral("%1 %2 %3:%4\n")
+                .arg(node.nodeType())
+                .arg(node.nodeName())
+                .arg(node.lineNumber())
+                .arg(node.columnNumber());
+    for (QDomNode child = node.firstChild(); !child.isNull(); child = child.nextSibling())
+        describe(child, out);
+}
+
+// "read" with the document, or "refused line:column message".
+QString outcome(bool parsed, const QDomDocument& document, const QString& message, int line, int column)
+{
+    if (!parsed)
+        return QStringLiteral("refused %1:%2 %3").arg(line).arg(column).arg(message);
+    QString text = QStringLiteral("read\n");
+    describe(document, &text);
+    return text + document.toString();
+}
+
+QString expected(const QByteArray& content, Namespaces namespaces)
+{
+    QDomDocument document;
+    QString message;
+    int line = 0;
+    int column = 0;
+    const bool parsed = document.setContent(content, namespaces == Namespaces::Processed, &message, &line, &column);
+    return outcome(parsed, document, message, line, column);
+}
+
+QString expected(const QString& content, Namespaces namespaces)
+{
+    QDomDocument document;
+    QString message;
+    int line = 0;
+    int column = 0;
+    const bool parsed = document.setContent(content, namespaces == Namespaces::Processed, &message, &line, &column);
+    return outcome(parsed, document, message, line, column);
+}
+
+template <typename Input>
+QString bounded(const Input& content, Namespaces namespaces)
+{
+    QDomDocument document;
+    ReadError error;
+    const bool parsed = Velmora::Xml::parseDocument(content, &document, &error, namespaces);
+    return outcome(parsed, document, error.message, error.line, error.column);
+}
+
+QString boundedFromFile(const QByteArray& content, Namespaces namespaces)
+{
+    QTemporaryFile file;
+    if (!file.open() || file.write(content) != content.size() || !file.flush())
+        return QStringLiteral("cannot write");
+    QDomDocument document;
+    ReadError error;
+    const bool parsed = Velmora::Xml::readDocument(file.fileName(), &document, &error, namespaces);
+    return outcome(parsed, document, error.message, error.line, error.column);
+}
+
+QByteArray nested(int depth, const QByteArray& inRoot = {})
+{
+    return "<Zone>" + inRoot + "\n" + QByteArray("<x>\n").repeated(depth - 1) + QByteArray("</x>").repeated(depth - 1)
+        + "</Zone>";
+}
+
+QByteArray utf16(const QString& text)
+{
+    return QTextCodec::codecForName("UTF-16")->fromUnicode(text); // with its byte order mark
+}
+
+} // namespace
+
+class XmlDocumentTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void sameDocumentAsTheDocumentParser_data();
+    void sameDocumentAsTheDocumentParser();
+    void nestingIsBounded_data();
+    void nestingIsBounded();
+};
+
+void XmlDocumentTest::sameDocumentAsTheDocumentParser_data()
+{
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<QString>("verdict"); // "read", "refused", empty for the files as they are
+    for (const char* dir : {VELMORA_TEST_DATA, VELMORA_EXAMPLES}) {
+        QDirIterator files(QString::fromUtf8(dir), QDir::Files, QDirIterator::Subdirectories);
+        while (files.hasNext()) {
+            QFile file(files.next());
+            QVERIFY(file.open(QIODevice::ReadOnly));
+            QTest::newRow(qPrintable(QDir(QString::fromUtf8(dir)).relativeFilePath(file.fileName())))
+                << file.readAll() << QString();
+        }
+    }
+    QTest::newRow("declaration, standalone") << QByteArray("<?xml version=\"1.0\" standalone=\"no\"?><a/>") << QStringLiteral("read");
+    QTest::newRow("declared encoding") << QByteArray("<?xml version='1.0' encoding='ISO-8859-1'?><a n='\xe9'>\xe9</a>") << QStringLiteral("read");
+    QTest::newRow("UTF-16 with a byte order mark") << utf16(QStringLiteral("<a n=\"\u00e9\">\u20ac<b/></a>")) << QStringLiteral("read");
+    QTest::newRow("comments and instructions around the root")
+        << QByteArray("<!-- <x> --><?pi <x>?>\n<a><!-- c --><?p d?></a>\n<!--after-->") << QStringLiteral("read");
+    QTest::newRow("markup-like text in attributes and sections")
+        << QByteArray("<a p='x>' q=\"'>'\"><![CDATA[<x><y>]]]]><b/></a>") << QStringLiteral("read");
+    QTest::newRow("whitespace only text") << QByteArray("<a>\n  <b> </b>\t<c>\xc2\xa0</c> x </a>") << QStringLiteral("read");
+    QTest::newRow("references") << QByteArray("<a t='&lt;&#10;&#x41;'> &amp; &#32; <b>&quot;&apos;</b></a>") << QStringLiteral("read");
+    QTest::newRow("line ends") << QByteArray("<a\r\n p='1\r\n2'>\r\n<b/>\r<c/>\r\n</a>") << QStringLiteral("read");
+    QTest::newRow("undeclared entity") << QByteArray("<a>x&nope;y<b/></a>") << QStringLiteral("read");
+    QTest::newRow("undeclared entity in an attribute") << QByteArray("<a b='&nope;'/>") << QStringLiteral("read");
+    QTest::newRow("broken UTF-8") << QByteArray("<a n='\xff'>\xfe\xfe</a>") << QStringLiteral("read");
+    QTest::newRow("document type") << QByteArray("<!DOCTYPE a SYSTEM \"a.dtd\"><a/>") << QStringLiteral("read");
+    QTest::newRow("internal subset")
+        << QByteArray("<!DOCTYPE a [\n<!ENTITY e \"<b>text</b>\">\n<!-- ] > -->\n<!ENTITY f 'x'>]>\n<a>&e;&f;</a>") << QStringLiteral("read");
+    QTest::newRow("namespaces") << QByteArray(
+        "<kml xmlns=\"http://www.opengis.net/kml/2.2\" xmlns:g=\"urn:g\"><g:a g:b='1' c='2'/><d/></kml>") << QStringLiteral("read");
+    QTest::newRow("mismatched end tag") << QByteArray("<a><b></a></b>") << QStringLiteral("refused");
+    QTest::newRow("truncated") << QByteArray("<a><b n='1'") << QStringLiteral("refused");
+    QTest::newRow("duplicate attribute") << QByteArray("<a n='1' n='2'/>") << QStringLiteral("read");
+    QTest::newRow("text after the root") << QByteArray("<a/>tail") << QStringLiteral("refused");
+    QTest::newRow("two roots") << QByteArray("<a/><b/>") << QStringLiteral("refused");
+    QTest::newRow("empty") << QByteArray() << QStringLiteral("refused");
+    QTest::newRow("not XML") << QByteArray("{\"a\": 1}") << QStringLiteral("refused");
+}
+
+void XmlDocumentTest::sameDocumentAsTheDocumentParser()
+{
+    QFETCH(QByteArray, content);
+    QFETCH(QString, verdict);
+    if (!verdict.isEmpty())
+        QCOMPARE(expected(content, Namespaces::Ignored).section(QLatin1Char('\n'), 0, 0).section(QLatin1Char(' '), 0, 0), verdict);
+    const QString text = QString::fromUtf8(content);
+    for (Namespaces namespaces : {Namespaces::Ignored, Namespaces::Processed}) {
+        const QString fromBytes = expected(content, namespaces);
+        QCOMPARE(bounded(content, namespaces), fromBytes);
+        QCOMPARE(boundedFromFile(content, namespaces), fromBytes);
+        QCOMPARE(bounded(text, namespaces), expected(text, namespaces));
+    }
+}
+
+void XmlDocumentTest::nestingIsBounded_data()
+{
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<QString>("refusedAt"); // empty: read
+    QTest::newRow("256 levels") << nested(256) << QString();
+    QTest::newRow("257 levels") << nested(257) << "257:4";
+    QTest::newRow("30,000 levels") << nested(30000) << "257:4";
+    QTest::newRow("undeclared entity, then 30,000 levels") << nested(30000, "&nope;") << "257:4";
+    QTest::newRow("broken UTF-8, then 30,000 levels") << nested(30000, "\xff\xfe") << "257:4";
+    QTest::newRow("empty elements do not nest") << nested(256, QByteArray("<e/>").repeated(500)) << QString();
+    QTest::newRow("tags in comments, sections, instructions and values do not nest")
+        << nested(256, "<!-- <c><c> --><![CDATA[<d><d>]]><?p <e>?><v w='>' z=\"'/>\"/>") << QString();
+    // Far past the first pieces the parser is handed, split at any point.
+    QTest::newRow("deep after a long value") << nested(300, "<v w='" + QByteArray(100000, '>') + "'/>") << "257:4";
+    QTest::newRow("deep in UTF-16") << utf16(QString::fromLatin1(nested(300))) << "257:4";
+    QTest::newRow("deep through entities") << "<!DOCTYPE Zone [<!ENTITY o \"" + QByteArray("<x>").repeated(300)
+            + QByteArray("</x>").repeated(300) + "\">]>\n<Zone>&o;</Zone>"
+                                           << "*";
+}
+
+void XmlDocumentTest::nestingIsBounded()
+{
+    QFETCH(QByteArray, content);
+    QFETCH(QString, refusedAt);
+    QDomDocument document;
+    ReadError error;
+    const bool parsed = Velmora::Xml::parseDocument(content, &document, &error);
+    const QString said = QStringLiteral("%1:%2: %3").arg(error.line).arg(error.column).arg(error.message);
+    if (refusedAt.isEmpty()) {
+        QVERIFY2(parsed, qPrintable(said));
+        return;
+    }
+    QVERIFY2(!parsed, "read");
+    QVERIFY2(error.kind == ReadError::TooDeep, qPrintable(said));
+    QCOMPARE(error.kind, ReadError::TooDeep);
+    QCOMPARE(error.message, Velmora::nestingTooDeepMessage());
+    if (refusedAt != QLatin1String("*"))
+        QCOMPARE(QStringLiteral("%1:%2").arg(error.line).arg(error.column), refusedAt);
+}
+
+QTEST_GUILESS_MAIN(XmlDocumentTest)
+#include "tst_xmldocument.moc"
