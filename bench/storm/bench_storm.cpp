@@ -1,12 +1,12 @@
 // The workstation under an event storm: the real main window (offscreen, in
-// this process) with a zone of 100 or 1,000 areas, linked to a fake service on
+// this process) with a zone of 100 or 1,000 areas (or the sizes asked), linked to a fake service on
 // the loopback that sends area events as fast as the workstation reads them.
 // Prints the events applied per second and the longest stretch the GUI thread
 // was blocked (how late a 5 ms timer fired at worst), then checks that the
 // zone, after the storm, holds the last state sent for every area and that the
 // map was drawn after it. Never fails on time.
 //
-//   bench_storm [--short]
+//   bench_storm [--short] [--sizes 100,1000,5000]
 //
 // With STORM_TRACE set, every event that kept the GUI thread over 20 ms is
 // printed with its receiver, to find what blocks.
@@ -23,6 +23,7 @@
 #include <QTemporaryDir>
 #include <QTextStream>
 
+#include <algorithm>
 #include <cstdio>
 
 namespace {
@@ -105,7 +106,14 @@ int main(int argc, char* argv[])
     std::printf("event storm: area events sent as fast as the workstation reads them, %d ms per size%s\n", floodMs,
                 shortRun ? " (--short)" : "");
     std::printf("%8s %14s %18s %8s %s\n", "areas", "events/s", "longest block ms", "frames", "last state shown");
-    for (int areas : {100, 1000}) {
+    QList<int> sizes{100, 1000};
+    const int sizesAt = app.arguments().indexOf(QStringLiteral("--sizes"));
+    if (sizesAt > 0 && sizesAt + 1 < app.arguments().size()) {
+        sizes.clear();
+        for (const QString& size : app.arguments().at(sizesAt + 1).split(QLatin1Char(','), Qt::SkipEmptyParts))
+            sizes << std::max(1, size.toInt());
+    }
+    for (int areas : qAsConst(sizes)) {
         const QString file = dir.filePath(QStringLiteral("storm%1.xtsc").arg(areas));
         writeZone(file, areas);
         MainWindow window(&host);

@@ -69,12 +69,12 @@ LogModel::LogModel(QObject* parent)
 
 void LogModel::append(LogEntry entry)
 {
-    if (m_pending.size() >= MaxLines) {
+    if (int(m_pending.size()) >= MaxLines) {
         // More than the log keeps came within one batch: the oldest go unseen.
-        m_pending.removeFirst();
+        m_pending.pop_front();
         ++m_dropped;
     }
-    m_pending.append(std::move(entry));
+    m_pending.push_back(std::move(entry));
     if (!m_flushTimer.isActive())
         m_flushTimer.start();
 }
@@ -82,9 +82,10 @@ void LogModel::append(LogEntry entry)
 void LogModel::flush()
 {
     m_flushTimer.stop();
-    if (m_pending.isEmpty())
+    if (m_pending.empty())
         return;
-    const int overflow = m_entries.size() + m_pending.size() - MaxLines;
+    const int pending = int(m_pending.size());
+    const int overflow = m_entries.size() + pending - MaxLines;
     if (overflow > 0) {
         const int removed = qMin(overflow, m_entries.size());
         beginRemoveRows(QModelIndex(), 0, removed - 1);
@@ -93,7 +94,8 @@ void LogModel::flush()
         m_dropped += removed;
     }
     const int first = m_entries.size();
-    beginInsertRows(QModelIndex(), first, first + m_pending.size() - 1);
+    beginInsertRows(QModelIndex(), first, first + pending - 1);
+    m_entries.reserve(first + pending);
     for (LogEntry& entry : m_pending)
         m_entries.append(std::move(entry));
     m_pending.clear();
@@ -103,7 +105,7 @@ void LogModel::flush()
 
 int LogModel::pendingCount() const
 {
-    return m_pending.size();
+    return int(m_pending.size());
 }
 
 qint64 LogModel::droppedCount() const
@@ -128,7 +130,7 @@ QString LogModel::messageText(const LogEntry& entry)
 QString LogModel::text() const
 {
     QStringList lines;
-    lines.reserve(m_entries.size() + m_pending.size());
+    lines.reserve(m_entries.size() + int(m_pending.size()));
     auto add = [&lines](const LogEntry& entry) {
         QString line = timeText(entry.local);
         if (!entry.zone.isEmpty())

@@ -6,6 +6,8 @@
 #include <QVariantList>
 #include <QVector>
 
+#include <deque>
+
 // One line of the log. Event lines keep their values and are put in words
 // only when shown: an event storm costs a copy per event, not a text.
 struct LogEntry
@@ -24,6 +26,9 @@ struct LogEntry
     int eventId = -1;
     QVariantList values;
 };
+
+// Its members move as bytes: dropping the oldest lines moves memory, not every line.
+Q_DECLARE_TYPEINFO(LogEntry, Q_MOVABLE_TYPE);
 
 // The log's lines, bounded: the oldest go once MaxLines are kept. Lines are
 // added to the view in batches, at most every FlushInterval ms, so a flood of
@@ -63,7 +68,8 @@ signals:
 
 private:
     QVector<LogEntry> m_entries;
-    QVector<LogEntry> m_pending;
+    // A storm fills it and drops its oldest line per event: a deque drops it in place.
+    std::deque<LogEntry> m_pending;
     QTimer m_flushTimer;
     qint64 m_dropped = 0;
 };

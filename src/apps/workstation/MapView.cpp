@@ -7,6 +7,7 @@
 #include <QDateTime>
 #include <QGraphicsItem>
 #include <QGraphicsScene>
+#include <QHash>
 #include <QHelpEvent>
 #include <QMouseEvent>
 #include <QPainter>
@@ -241,18 +242,29 @@ void MapView::requestFrame()
 {
     if (m_frameTimer.isActive())
         return;
-    const qint64 since = m_sinceFrame.isValid() ? m_sinceFrame.elapsed() : qint64(MinFrameInterval);
-    if (since >= MinFrameInterval)
+    const qint64 wait = msUntilNextFrame();
+    if (wait <= 0)
         viewport()->update();
     else
-        m_frameTimer.start(int(MinFrameInterval - since));
+        m_frameTimer.start(int(wait));
+}
+
+qint64 MapView::msUntilNextFrame() const
+{
+    if (!m_sinceFrame.isValid())
+        return 0;
+    const qint64 gap = qMax(MinFrameInterval - m_frameCost, FrameCostShare * m_frameCost);
+    return gap - m_sinceFrame.elapsed();
 }
 
 void MapView::paintEvent(QPaintEvent* event)
 {
     m_frameTimer.stop();
-    m_sinceFrame.start();
+    QElapsedTimer cost;
+    cost.start();
     QGraphicsView::paintEvent(event);
+    m_frameCost = cost.elapsed();
+    m_sinceFrame.start();
     ++m_frames;
     m_lastFrameTime = QDateTime::currentMSecsSinceEpoch();
 }
@@ -383,48 +395,58 @@ void MapView::setReplaying(bool replaying)
 
 void MapView::drawForeground(QPainter* painter, const QRectF& rect)
 {
+    const QList<QGraphicsItem*> shown =
+        scene() ? scene()->items(rect, Qt::IntersectsItemBoundingRect) : QList<QGraphicsItem*>();
     if (!m_replaying)
-        drawMismatches(painter, rect);
+        drawMismatches(painter, shown);
     painter->save();
     painter->resetTransform();
     m_labels.clear();
     if (!m_replaying)
-        drawLabels(painter, rect);
+        drawLabels(painter, shown);
     drawScaleBar(painter);
     drawNorthArrow(painter);
     painter->restore();
 }
 
-void MapView::drawMismatches(QPainter* painter, const QRectF& rect)
+void MapView::drawMismatches(QPainter* painter, const QList<QGraphicsItem*>& shown)
 {
-    if (!scene())
-        return;
-    const QList<QGraphicsItem*> shown = scene()->items(rect, Qt::IntersectsItemBoundingRect);
+    // Areas hang under their zone's item: one look per zone, not per area,
+    // keeps a large map's frames free of it while no zone is mismatched.
+    QHash<const QGraphicsItem*, bool> mismatchedZoneItems;
+    auto underMismatchedZone = [&mismatchedZoneItems](const QGraphicsItem* item) {
+        const QGraphicsItem* top = item->topLevelItem();
+        auto known = mismatchedZoneItems.constFind(top);
+        if (known == mismatchedZoneItems.constEnd())
+            known = mismatchedZoneItems.insert(top, isMismatched(objectOf(top)));
+        return known.value();
+    };
     // The module still applies the service's events to a zone whose
     // configuration the service does not run: those states belong to another
     // file, so its drawn areas are covered as if nothing were reported.
     for (const QGraphicsItem* item : shown) {
+        if (!underMismatchedZone(item))
+            continue;
         const QObject* object = objectOf(item);
         if (isArea(object) && isMismatched(ModuleHost::zoneOf(const_cast<QObject*>(object))))
             MapLegend::coverUnreported(painter, item->mapToScene(item->shape()));
     }
     for (const QGraphicsItem* item : shown) {
-        const QObject* object = objectOf(item);
-        if (isMismatched(object))
+        if (underMismatchedZone(item) && isMismatched(objectOf(item)))
             MapLegend::paintMismatch(painter, item->mapToScene(item->shape()));
     }
 }
 
-void MapView::drawLabels(QPainter* painter, const QRectF& rect)
+void MapView::drawLabels(QPainter* painter, const QList<QGraphicsItem*>& shown)
 {
-    if (!scene())
-        return;
     const QFontMetrics metrics(labelFont(font()));
-    const QList<QGraphicsItem*> shown = scene()->items(rect, Qt::IntersectsItemBoundingRect);
+    const QTransform toView = viewportTransform();
     for (const QGraphicsItem* item : shown) {
+        // Cheaply out first, before the item's object or outline is asked for.
+        if (tooSmallForAName(toView.mapRect(item->sceneBoundingRect()), metrics))
+            continue;
         const QObject* area = objectOf(item);
-        // Cheaply out first, before the outline is asked for.
-        if (!isArea(area) || tooSmallForAName(mapFromScene(item->sceneBoundingRect()).boundingRect(), metrics))
+        if (!isArea(area))
             continue;
         const QString name = area->property("name").toString();
         if (name.isEmpty())

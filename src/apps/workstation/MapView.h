@@ -18,7 +18,9 @@
 //
 // The map is redrawn at most every MinFrameInterval ms: under a storm of
 // state changes it shows the latest state at a steady rate instead of
-// spending the thread on frames nobody can see.
+// spending the thread on frames nobody can see. A map slow to draw waits
+// FrameCostShare times its last drawing time between frames, so that the
+// state changes it shows keep most of the thread however large it is.
 class MapView : public QGraphicsView
 {
     Q_OBJECT
@@ -30,6 +32,7 @@ public:
     static constexpr qreal MinScenePixels = 40.0;
     static constexpr qreal MaxScenePixels = 2.0e8;
     static constexpr int MinFrameInterval = 40;
+    static constexpr int FrameCostShare = 2;
     // Names are drawn at this pixel size, and only where they fit into their area.
     static constexpr int LabelPixelSize = 12;
 
@@ -107,8 +110,9 @@ protected:
 
 private:
     void applyZoom(qreal zoom);
-    void drawLabels(QPainter* painter, const QRectF& rect);
-    void drawMismatches(QPainter* painter, const QRectF& rect);
+    void drawLabels(QPainter* painter, const QList<QGraphicsItem*>& shown);
+    void drawMismatches(QPainter* painter, const QList<QGraphicsItem*>& shown);
+    qint64 msUntilNextFrame() const;
     void drawScaleBar(QPainter* painter);
     void drawNorthArrow(QPainter* painter);
 
@@ -121,7 +125,9 @@ private:
     bool m_panning = false;
     QPoint m_panFrom;
     QTimer m_frameTimer;
+    // Since the end of the last frame, and how long that frame took.
     QElapsedTimer m_sinceFrame;
+    qint64 m_frameCost = 0;
     int m_frames = 0;
     qint64 m_lastFrameTime = 0;
 };

@@ -1,5 +1,7 @@
 #include "ObjectTreeModel.h"
 
+#include <QHash>
+
 #include "ModuleCalls.h"
 
 ObjectTreeModel::ObjectTreeModel(QObject* parent)
@@ -219,11 +221,24 @@ void ObjectTreeModel::flushChanges()
     m_refreshTimer.stop();
     const QSet<const QObject*> changed = m_changed;
     m_changed.clear();
+    // One signal per folder, from its first changed row to its last: a storm
+    // over all the areas costs the views one update, not one per area.
+    QHash<Node*, QPair<int, int>> rowsByParent;
     for (const QObject* object : changed) {
-        const QModelIndex first = indexOf(object);
-        if (first.isValid())
-            emit dataChanged(first, first.sibling(first.row(), ColumnCount - 1),
-                             {Qt::DisplayRole, Qt::DecorationRole, Qt::ToolTipRole, Qt::StatusTipRole});
+        Node* node = m_nodes.value(object);
+        if (!node || node == m_root)
+            continue;
+        const int row = rowOf(node);
+        auto rows = rowsByParent.find(node->parent);
+        if (rows == rowsByParent.end())
+            rowsByParent.insert(node->parent, qMakePair(row, row));
+        else
+            *rows = qMakePair(qMin(rows->first, row), qMax(rows->second, row));
+    }
+    for (auto rows = rowsByParent.cbegin(); rows != rowsByParent.cend(); ++rows) {
+        const QModelIndex parent = rows.key() == m_root ? QModelIndex() : createIndex(rowOf(rows.key()), 0, rows.key());
+        emit dataChanged(index(rows->first, 0, parent), index(rows->second, ColumnCount - 1, parent),
+                         {Qt::DisplayRole, Qt::DecorationRole, Qt::ToolTipRole, Qt::StatusTipRole});
     }
 }
 

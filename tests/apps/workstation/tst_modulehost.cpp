@@ -26,6 +26,7 @@
 #include <QTreeView>
 #include <QtTest>
 
+#include <algorithm>
 #include <memory>
 
 #include "DomText.h"
@@ -133,6 +134,48 @@ private slots:
             QCOMPARE(shown(index, 2), QFileInfo(northFile).absoluteFilePath());
             QCOMPARE(index.data(Qt::ToolTipRole).toString(), zone->property("toolTip").toString());
         }
+    }
+
+    void changesReachViewsPerFolder_data()
+    {
+        QTest::addColumn<QStringList>("changed");
+        QTest::addColumn<int>("folders"); // one span per folder with a changed row
+        QTest::newRow("one area") << QStringList{"0/1/0"} << 1;
+        QTest::newRow("an area told twice") << QStringList{"0/1/0", "0/1/0"} << 1;
+        QTest::newRow("rows of one folder, last first") << QStringList{"0/0/1", "0/0/0"} << 1;
+        QTest::newRow("an area and a controller") << QStringList{"0/1/0", "0/0/1"} << 2;
+        QTest::newRow("the zone and its area") << QStringList{"0", "0/1/0"} << 2;
+    }
+
+    // Live changes gathered in between reach the views as one span per
+    // folder, and every changed row lies within one, all columns wide.
+    void changesReachViewsPerFolder()
+    {
+        QFETCH(QStringList, changed);
+        QFETCH(int, folders);
+        Tree tree;
+        QVERIFY2(tree.host.loadZone(northFile, &tree.error), qPrintable(tree.error));
+        QSignalSpy spans(&tree.model, &QAbstractItemModel::dataChanged);
+        for (const QString& path : changed) {
+            const QObject* object = tree.model.objectAt(indexAt(tree.model, path));
+            QVERIFY2(object, qPrintable(path));
+            tree.model.objectChanged(object);
+        }
+        tree.model.flushChanges();
+        QCOMPARE(spans.count(), folders);
+        for (const QString& path : changed) {
+            const QModelIndex row = indexAt(tree.model, path);
+            const bool covered = std::any_of(spans.cbegin(), spans.cend(), [&row](const QList<QVariant>& span) {
+                const QModelIndex first = span.at(0).toModelIndex();
+                const QModelIndex last = span.at(1).toModelIndex();
+                return first.parent() == row.parent() && first.row() <= row.row() && row.row() <= last.row()
+                    && first.column() == 0 && last.column() == ObjectTreeModel::ColumnCount - 1;
+            });
+            QVERIFY2(covered, qPrintable(path));
+        }
+        // Nothing is left to tell.
+        tree.model.flushChanges();
+        QCOMPARE(spans.count(), folders);
     }
 
     void unloadRemovesRows()
