@@ -12,6 +12,23 @@ void Objects<T>::insert(T* object)
 }
 
 template<typename T>
+bool Objects<T>::loadElements(const QDomElement& first, QString* error, QObject* owner)
+{
+    setParent(owner);
+    const QString tag = first.tagName();
+    for (QDomElement element = first; !element.isNull(); element = element.nextSiblingElement(tag)) {
+        // An area made with its zone as parent hangs its map item below the zone's.
+        T* object = new T(owner);
+        if (!object->loadFromElement(element, error)) {
+            delete object;
+            return false;
+        }
+        insert(object);
+    }
+    return true;
+}
+
+template<typename T>
 void Objects<T>::clear()
 {
     m_objects.clear();

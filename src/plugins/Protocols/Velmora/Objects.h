@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QDomElement>
 #include <QHash>
 #include <QList>
 
@@ -21,6 +22,11 @@ public:
         : Container(title, parent)
     {
     }
+
+    // Builds one object per element, from `first` through its later siblings
+    // of the same tag, each made with `owner` as parent. Stops at the first
+    // element that fails; the objects built before it stay.
+    bool loadElements(const QDomElement& first, QString* error, QObject* owner);
 
     T* value(int id) const { return m_objects.value(id); }
     bool contains(int id) const { return m_objects.contains(id); }

@@ -20,6 +20,7 @@
 #include "Velmora/Area.h"
 #include "Velmora/AreaPrivate.h"
 #include "Velmora/Controller.h"
+#include "Velmora/Objects.h"
 #include "Velmora/Strategy.h"
 #include "Velmora/Zone.h"
 #include "Velmora/ZoneFile.h"
@@ -253,6 +254,8 @@ private slots:
     void mutations();
     void reloads_data();
     void reloads();
+    void listOnItsOwn_data();
+    void listOnItsOwn();
 
 private:
     QString write(const QByteArray& content);
@@ -554,6 +557,49 @@ void ModelTest::reloads()
     QCOMPARE(items.size(), 1 + left);
     for (QGraphicsItem* item : items)
         QVERIFY(live.contains(item->data(0).value<QObject*>()));
+}
+
+void ModelTest::listOnItsOwn_data()
+{
+    QTest::addColumn<QByteArray>("list");
+    QTest::addColumn<bool>("loaded");
+    QTest::addColumn<QString>("ids"); // the lookup's ids, sorted, with the name each finds
+    QTest::addColumn<int>("children"); // objects kept, duplicates included
+    QTest::addColumn<QString>("error");
+    QTest::newRow("in order") << QByteArray(R"(<L><Area id="1" name="a"/><Area id="2" name="b"/></L>)") << true
+                              << "1:a 2:b" << 2 << "";
+    QTest::newRow("later duplicate counts")
+        << QByteArray(R"(<L><Area id="1" name="a"/><Area id="1" name="c"/></L>)") << true << "1:c" << 2 << "";
+    QTest::newRow("other tags between") << QByteArray(R"(<L><Area id="1"/><Note/><Area id="3"/></L>)") << true
+                                        << "1: 3:" << 2 << "";
+    QTest::newRow("fault keeps the earlier")
+        << QByteArray("<L><Area id=\"1\"/>\n<Area id=\"x\"/><Area id=\"3\"/></L>") << false << "1:" << 1
+        << "Line 2 element:Area. Missing attribute id";
+}
+
+// The container's own list reading, as a caller without a zone file uses it.
+void ModelTest::listOnItsOwn()
+{
+    QFETCH(QByteArray, list);
+    QFETCH(bool, loaded);
+    QFETCH(QString, ids);
+    QFETCH(int, children);
+    QFETCH(QString, error);
+    QDomDocument document;
+    QVERIFY(document.setContent(list));
+    Zone zone;
+    Objects<Area> areas(QStringLiteral("Areas"));
+    QString reason;
+    QCOMPARE(areas.loadElements(document.documentElement().firstChildElement(), &reason, &zone), loaded);
+    QCOMPARE(reason, error);
+    QCOMPARE(areas.parent(), &zone);
+    areas.setParent(nullptr); // the stack object must not be deleted by the zone
+    QStringList found;
+    for (Area* area : areas.values())
+        found << QStringLiteral("%1:%2").arg(area->id()).arg(area->name());
+    found.sort();
+    QCOMPARE(found.join(QLatin1Char(' ')), ids);
+    QCOMPARE(areas.children().size(), children);
 }
 
 QTEST_MAIN(ModelTest)
