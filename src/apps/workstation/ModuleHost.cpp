@@ -92,7 +92,8 @@ void ModuleHost::refreshZones()
 void ModuleHost::readAhead(const QString& fileName)
 {
     // Modules without it load the file in load() alone.
-    if (!m_root || m_root->metaObject()->indexOfMethod("prepareLoad(QString,QObject*,QString)") < 0)
+    QObject* loadAhead = m_root ? m_root->property("loadAhead").value<QObject*>() : nullptr;
+    if (!loadAhead || loadAhead->metaObject()->indexOfMethod("prepare(QString,QObject*,QString)") < 0)
         return;
     QEventLoop wait;
     bool read = false;
@@ -103,7 +104,7 @@ void ModuleHost::readAhead(const QString& fileName)
         wait.quit();
     });
     connect(m_root, &QObject::destroyed, &wait, &QEventLoop::quit);
-    if (!invoke(m_root, "prepareLoad", Q_ARG(QString, fileName), Q_ARG(QObject*, this),
+    if (!invoke(loadAhead, "prepare", Q_ARG(QString, fileName), Q_ARG(QObject*, this),
                 Q_ARG(QString, QStringLiteral("onZoneFileRead"))))
         return;
     // Ends early only when the application quits or the module goes; the load

@@ -16,6 +16,7 @@
 #include "Area.h"
 #include "Controller.h"
 #include "LibraryLoad.h"
+#include "LoadAhead.h"
 #include "Logging.h"
 #include "PreparedLoads.h"
 #include "Strategy.h"
@@ -56,7 +57,9 @@ void deleteZonesBeforeExit()
 Plugin::Plugin(QObject* parent)
     : QObject(parent)
     , m_prepared(new PreparedLoads(this))
+    , m_loadAhead(new LoadAhead(m_prepared.data()))
 {
+    setProperty("loadAhead", QVariant::fromValue<QObject*>(m_loadAhead.data()));
     // The host made its application before asking for us: the user's
     // language applies from the first dialog on.
     static const bool translated = installTranslation();
@@ -127,9 +130,9 @@ void Plugin::editZone(QString fileName)
     editZone(fileName, nullptr);
 }
 
-void Plugin::prepareLoad(QString fileName, QObject* receiver, QString member)
+void Plugin::prepareLoad(const QString& fileName, QObject* receiver, const QString& member)
 {
-    m_prepared->prepare(fileName, receiver, member.toLatin1());
+    m_loadAhead->prepare(fileName, receiver, member);
 }
 
 QString Plugin::moduleVersion() const

@@ -11,6 +11,7 @@ class QWidget;
 
 namespace Velmora {
 
+class LoadAhead;
 class PreparedLoads;
 
 // The module's one root object: loads zones, shows or hides them, opens the
@@ -29,12 +30,9 @@ public:
     Q_INVOKABLE QObject* load(QString fileName);
     Q_INVOKABLE void editZone(QString fileName, QObject* cnfStorage);
     Q_INVOKABLE void editZone(QString fileName);
-    // Reads the file on a worker thread, so that a load(fileName) that follows
-    // only builds the zone's objects; then calls `member(QString fileName,
-    // bool ok)` on the receiver, on the GUI thread (ok: the load would succeed).
-    // A load uses the reading only while the file is unchanged, else it reads
-    // the file itself, as it does without this call.
-    Q_INVOKABLE void prepareLoad(QString fileName, QObject* receiver, QString member);
+    // Reads the file ahead on a worker thread (see LoadAhead, which hosts
+    // reach through the dynamic property "loadAhead").
+    void prepareLoad(const QString& fileName, QObject* receiver, const QString& member);
 
     QString moduleVersion() const;
     bool isVisible() const;
@@ -65,6 +63,7 @@ private:
 
     bool m_visible = true;
     QScopedPointer<PreparedLoads> m_prepared;
+    QScopedPointer<LoadAhead> m_loadAhead;
 };
 
 } // namespace Velmora
