@@ -791,10 +791,14 @@ void MainWindow::connectionStateChanged(Semtra::Connection::State state)
 
 void MainWindow::nameLights(QObject* zone)
 {
+    const QList<Semtra::Light*> lights = m_lights->lights(ModuleHost::zoneFile(zone));
+    // Most zones have no lights of the host's: their objects are not walked for nothing.
+    if (lights.isEmpty())
+        return;
     QHash<int, QString> names;
     for (const QObject* controller : ModuleHost::controllersOf(zone))
         names.insert(controller->property("id").toInt(), controller->property("name").toString());
-    for (Semtra::Light* light : m_lights->lights(ModuleHost::zoneFile(zone)))
+    for (Semtra::Light* light : lights)
         light->setController(names.value(light->id()));
 }
 

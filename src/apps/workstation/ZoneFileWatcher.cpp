@@ -1,7 +1,9 @@
 #include "ZoneFileWatcher.h"
 
+#include <QDateTime>
 #include <QFile>
 #include <QFileInfo>
+#include <QtConcurrent>
 
 namespace {
 
@@ -15,6 +17,35 @@ QByteArray contentOf(const QString& path)
 {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// What tells one version of a file from the next without reading it.
+struct Stamp
+{
+    qint64 size = -1;
+    QDateTime modified;
+    QDateTime metadataChanged; // a file renamed onto the path
+    explicit Stamp(const QString& path)
+    {
+        const QFileInfo info(path);
+        if (info.exists()) {
+            size = info.size();
+            modified = info.lastModified();
+            metadataChanged = info.metadataChangeTime();
+        }
+    }
+    bool operator==(const Stamp& other) const
+    {
+        return size == other.size && modified == other.modified && metadataChanged == other.metadataChanged;
+    }
+};
+
+// The content as it was when `stamp` was taken; null when the file changed
+// since, as for a file that could not be read: what it held is not known.
+QByteArray contentAsStamped(const QString& path, const Stamp& stamp)
+{
+    const QByteArray content = contentOf(path);
+    return Stamp(path) == stamp ? content : QByteArray();
 }
 
 } // namespace
@@ -32,7 +63,10 @@ ZoneFileWatcher::ZoneFileWatcher(QObject* parent)
 void ZoneFileWatcher::watch(const QString& fileName)
 {
     const QString path = key(fileName);
-    m_content.insert(path, contentOf(path));
+    // A large zone's file takes the GUI thread several milliseconds to read,
+    // just when the zone is being shown.
+    m_content.insert(path, QByteArray());
+    m_reading.insert(path, QtConcurrent::run(&m_readers, contentAsStamped, path, Stamp(path)));
     watchPaths();
 }
 
@@ -41,6 +75,7 @@ void ZoneFileWatcher::unwatch(const QString& fileName)
     const QString path = key(fileName);
     if (!m_content.remove(path))
         return;
+    m_reading.remove(path);
     m_changed.remove(path);
     QStringList unused{path};
     const QString folder = QFileInfo(path).absolutePath();
@@ -67,6 +102,16 @@ void ZoneFileWatcher::watchPaths()
     }
 }
 
+QByteArray& ZoneFileWatcher::knownContent(const QString& path)
+{
+    const auto reading = m_reading.find(path);
+    if (reading != m_reading.end()) {
+        m_content[path] = reading.value().result();
+        m_reading.erase(reading);
+    }
+    return m_content[path];
+}
+
 void ZoneFileWatcher::noteChange(const QString& path)
 {
     if (!m_content.contains(path))
@@ -90,13 +135,15 @@ void ZoneFileWatcher::settled()
     const QSet<QString> changed = m_changed;
     m_changed.clear();
     for (const QString& path : changed) {
-        const QByteArray now = contentOf(path);
-        auto known = m_content.find(path);
-        // A backup written beside it, or a file not back yet, is no change of it.
-        if (known == m_content.end() || now.isNull() || now == known.value())
+        if (!m_content.contains(path))
             continue;
-        const QByteArray before = known.value();
-        known.value() = now;
+        const QByteArray now = contentOf(path);
+        QByteArray& known = knownContent(path);
+        // A backup written beside it, or a file not back yet, is no change of it.
+        if (now.isNull() || now == known)
+            continue;
+        const QByteArray before = known;
+        known = now;
         emit fileChanged(path, before);
     }
 }

@@ -2,10 +2,12 @@
 
 #include <QByteArray>
 #include <QFileSystemWatcher>
+#include <QFuture>
 #include <QHash>
 #include <QObject>
 #include <QSet>
 #include <QString>
+#include <QThreadPool>
 #include <QTimer>
 
 // Follows the files of the open zones on disk. A file whose content differs
@@ -21,7 +23,7 @@ public:
 
     explicit ZoneFileWatcher(QObject* parent = nullptr);
 
-    // Follows the file from what it holds now.
+    // Follows the file from what it holds now, read off the GUI thread.
     void watch(const QString& fileName);
     void unwatch(const QString& fileName);
 
@@ -34,9 +36,14 @@ private:
     void noteFolderChange(const QString& folder);
     void settled();
     void watchPaths();
+    // What the file held when last looked at, once its reading is done.
+    QByteArray& knownContent(const QString& path);
 
     QFileSystemWatcher m_watcher;
     QTimer m_settle;
     QHash<QString, QByteArray> m_content; // absolute path → content last looked at
+    QHash<QString, QFuture<QByteArray>> m_reading; // absolute path → its content being read
     QSet<QString> m_changed;
+    // Declared last, destroyed first: waits for the readings still running.
+    QThreadPool m_readers;
 };

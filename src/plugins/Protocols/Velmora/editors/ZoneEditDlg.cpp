@@ -22,6 +22,7 @@
 #include "AreaEditDlg.h"
 #include "CalendarEditor.h"
 #include "DescribedItem.h"
+#include "DocumentRelease.h"
 #include "DomMetaType.h"
 #include "Refusal.h"
 #include "EditorPrompts.h"
@@ -138,12 +139,20 @@ ZoneEditDlg::ZoneEditDlg(QString fileName, QWidget* parent, QGraphicsScene* scen
 
 ZoneEditDlg::~ZoneEditDlg()
 {
-    // Taking the previews away must not make the list show another one.
-    ui->areas->blockSignals(true);
+    // No slot runs on a dialog being torn down: taking the previews away must
+    // not make the list show another one, emptied lists check nothing.
+    for (QObject* object : findChildren<QObject*>())
+        object->blockSignals(true);
     // Nothing of the editor stays on the map.
     m_previewLayer.reset();
     delete m_overlay.data();
     delete ui;
+    // Lists, tables and sub-editors hold elements of the document: they go
+    // now, so that the handle given away is the document's last one.
+    while (!children().isEmpty())
+        delete children().constFirst();
+    m_zone = QDomElement();
+    Velmora::Editors::releaseInBackground(&m_document);
 }
 
 bool ZoneEditDlg::readFile(const QString& fileName)

@@ -2,6 +2,7 @@
 #include "MessageCapture.h"
 #include "Velmora/Translations.h"
 #include "Velmora/editors/AreaEditDlg.h"
+#include "Velmora/editors/DocumentRelease.h"
 #include "Velmora/editors/DomMetaType.h"
 #include "Velmora/editors/ZoneEditDlg.h"
 #include "Velmora/format/GeometryText.h"
@@ -583,6 +584,38 @@ private slots:
         Drive::clickRow(findings, 0);
         auto* strategies = widget<QTableWidget>("strategies");
         QCOMPARE(strategies->currentRow() < 0 ? "" : strategies->item(strategies->currentRow(), 0)->text(), selected);
+    }
+
+    // However the editor is left, it goes with whatever it opened, and its document is freed apart from it: a
+    // document the opener took stays whole.
+    void teardown_data()
+    {
+        QTest::addColumn<QString>("left"); // "ok", or the button pressed last
+        QTest::newRow("accepted, its document kept by the opener") << "ok";
+        QTest::newRow("an area editor open") << "addArea";
+        QTest::newRow("the findings shown") << "checkZone";
+        QTest::newRow("a KML import open") << "importKml";
+        QTest::newRow("the outline being edited on the map") << "editZoneGeometry";
+    }
+    void teardown()
+    {
+        QFETCH(QString, left);
+        open(zoneXml);
+        act("kml");
+        if (left == "ok")
+            act("ok");
+        else
+            press(dialog.data(), left);
+        QCOMPARE(dialog->isVisible(), left == "addArea" || left == "checkZone");
+        const QDomDocument kept = dialog->zoneDocument();
+        QList<QPointer<QDialog>> opened;
+        for (QDialog* child : dialog->findChildren<QDialog*>())
+            opened << child;
+        QCOMPARE(opened.isEmpty(), left == "ok");
+        dialog.reset();
+        Velmora::Editors::waitForReleases();
+        QCOMPARE(opened.count(nullptr), opened.size());
+        QCOMPARE(summary(kept), untouched);
     }
 
     // Russian texts show once installed; English, the source, takes them away again (rows in this order).

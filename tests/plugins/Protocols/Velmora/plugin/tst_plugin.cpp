@@ -134,6 +134,16 @@ private slots:
         QVERIFY(host.waitForFinished(60000));
         QVERIFY2(host.exitStatus() == QProcess::NormalExit && host.exitCode() == 0, host.readAllStandardError().constData());
     }
+
+    // A host that unloads the module at once after closing zone editors, their documents perhaps still being freed.
+    void unloadAfterEditorsClosed()
+    {
+        QTemporaryDir folder;
+        QProcess host;
+        host.start(VELMORA_BIN_DIR "/edit_host", {pluginPath, folder.path()});
+        QVERIFY(host.waitForFinished(120000));
+        QVERIFY2(host.exitStatus() == QProcess::NormalExit && host.exitCode() == 0, host.readAllStandardError().constData());
+    }
 };
 
 QTEST_MAIN(PluginTest)
