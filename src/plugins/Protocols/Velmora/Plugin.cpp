@@ -23,7 +23,6 @@
 #include "Translations.h"
 #include "Zone.h"
 #include "ZoneFile.h"
-#include "editors/DocumentRelease.h"
 #include "editors/ZoneEditDlg.h"
 #include "format/DocumentWriter.h"
 #include "format/Vocabulary.h"
@@ -72,8 +71,6 @@ Plugin::Plugin(QObject* parent)
 
 Plugin::~Plugin()
 {
-    // The freeing of an editor's document runs code of this library.
-    Editors::waitForReleases();
     if (liveRoots.isDestroyed())
         return;
     liveRoots->removeAll(this);

@@ -22,7 +22,6 @@
 #include "AreaEditDlg.h"
 #include "CalendarEditor.h"
 #include "DescribedItem.h"
-#include "DocumentRelease.h"
 #include "DomMetaType.h"
 #include "Refusal.h"
 #include "EditorPrompts.h"
@@ -147,12 +146,10 @@ ZoneEditDlg::~ZoneEditDlg()
     m_previewLayer.reset();
     delete m_overlay.data();
     delete ui;
-    // Lists, tables and sub-editors hold elements of the document: they go
-    // now, so that the handle given away is the document's last one.
+    // Lists, tables and sub-editors hold elements of the document and call
+    // back into the dialog: they go while all of it is still whole.
     while (!children().isEmpty())
         delete children().constFirst();
-    m_zone = QDomElement();
-    Velmora::Editors::releaseInBackground(&m_document);
 }
 
 bool ZoneEditDlg::readFile(const QString& fileName)

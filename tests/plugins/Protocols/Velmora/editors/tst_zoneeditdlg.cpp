@@ -2,7 +2,6 @@
 #include "MessageCapture.h"
 #include "Velmora/Translations.h"
 #include "Velmora/editors/AreaEditDlg.h"
-#include "Velmora/editors/DocumentRelease.h"
 #include "Velmora/editors/DomMetaType.h"
 #include "Velmora/editors/ZoneEditDlg.h"
 #include "Velmora/format/GeometryText.h"
@@ -613,7 +612,6 @@ private slots:
             opened << child;
         QCOMPARE(opened.isEmpty(), left == "ok");
         dialog.reset();
-        Velmora::Editors::waitForReleases();
         QCOMPARE(opened.count(nullptr), opened.size());
         QCOMPARE(summary(kept), untouched);
     }
