@@ -179,6 +179,7 @@ void ScheduleDock::rebuild()
     if (!m_zone) {
         ++m_request;
         m_shownKey.clear();
+        m_readingKey.clear();
         m_chart->setPreview(Velmora::SchedulePreview());
         showMessage(tr("No zone is open. The schedule of the zone that commands go to shows here."));
         return;
@@ -188,6 +189,9 @@ void ScheduleDock::rebuild()
             refreshLive();
         return;
     }
+    // The read under way answers this one too: a large zone is not parsed twice.
+    if (planKey() == m_readingKey)
+        return;
     readPlan();
 }
 
@@ -205,6 +209,9 @@ void ScheduleDock::readPlan()
     const QString key = planKey();
     const QString file = m_file;
     const QDate day = date();
+    m_readingKey = key;
+    // Reads asked for before and not begun yet would only be dropped when they answer.
+    m_reader.clear();
     m_reader.start([this, request, key, file, day] {
         Velmora::Xml::ReadError error;
         const Velmora::SchedulePreview preview = Velmora::SchedulePreview::fromFile(file, day, day, &error);
@@ -220,6 +227,7 @@ void ScheduleDock::planRead(int request, const QString& key, const Velmora::Sche
     // Asked for again since, or the file changed while it was read: read once more.
     if (request != m_request)
         return;
+    m_readingKey.clear();
     if (key != planKey() || fileStamp(m_file) != m_stamp) {
         scheduleRebuild(0);
         return;
