@@ -16,6 +16,12 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#ifdef Q_OS_LINUX
+#include <sys/resource.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+#endif
+
 namespace {
 
 // A file being written announces itself several times: it is read once quiet.
@@ -35,6 +41,16 @@ QString fileStamp(const QString& fileName)
     const QFileInfo info(fileName);
     return info.exists() ? QStringLiteral("%1 %2").arg(info.lastModified().toMSecsSinceEpoch()).arg(info.size())
                          : QString();
+}
+
+// A large zone's plan takes a while to parse beside the live picture: on a
+// busy processor the events and the map come first. The reader's thread is the
+// dock's own, so it may stay behind for the rest of its life.
+void yieldToTheLivePicture()
+{
+#ifdef Q_OS_LINUX
+    setpriority(PRIO_PROCESS, id_t(syscall(SYS_gettid)), 10);
+#endif
 }
 
 } // namespace
@@ -213,6 +229,7 @@ void ScheduleDock::readPlan()
     // Reads asked for before and not begun yet would only be dropped when they answer.
     m_reader.clear();
     m_reader.start([this, request, key, file, day] {
+        yieldToTheLivePicture();
         Velmora::Xml::ReadError error;
         const Velmora::SchedulePreview preview = Velmora::SchedulePreview::fromFile(file, day, day, &error);
         QMetaObject::invokeMethod(
