@@ -400,14 +400,15 @@ int main(int argc, char* argv[])
                 Velmora::Bench::runEventStorm(&host, window.get(), areas, stormMs);
             timespec cpuAfter{};
             clock_gettime(CLOCK_THREAD_CPUTIME_ID, &cpuAfter);
-            const double cpuMs = (cpuAfter.tv_sec - cpuBefore.tv_sec) * 1e3 + (cpuAfter.tv_nsec - cpuBefore.tv_nsec) / 1e6;
+            const double cpuMs =
+                double(cpuAfter.tv_sec - cpuBefore.tv_sec) * 1e3 + double(cpuAfter.tv_nsec - cpuBefore.tv_nsec) / 1e6;
             if (!storm.problem.isEmpty())
                 qFatal("event storm: %s", qPrintable(storm.problem));
             measured.stormEventsPerSecond = storm.eventsPerSecond;
             measured.stormBlockMs = double(storm.longestBlockMs);
             if (qEnvironmentVariableIsSet("BENCH_DEBUG"))
-                qWarning("round %d at %d areas: storm %.0f/s, longest block %lld ms, %d frames, GUI cpu %.0f ms", round, areas,
-                         storm.eventsPerSecond, storm.longestBlockMs, storm.frames, cpuMs);
+                qWarning("round %d at %d areas: storm %.0f/s, longest block %lld ms, %d frames, GUI cpu %.0f ms",
+                         round, areas, storm.eventsPerSecond, storm.longestBlockMs, storm.frames, cpuMs);
             window.reset();
             results[areas].append(measured);
         }
