@@ -38,6 +38,7 @@
 #include <cmath>
 #include <functional>
 #include <memory>
+#include <time.h>
 #ifdef __GLIBC__
 #include <malloc.h>
 #endif
@@ -339,6 +340,8 @@ int main(int argc, char* argv[])
     QApplication app(argc, argv);
     const QStringList args = app.arguments();
     const bool shortRun = args.contains(QStringLiteral("--short"));
+    // Only start and the storm, for profiling the storm without the editor's work.
+    const bool stormOnly = args.contains(QStringLiteral("--storm-only"));
     QList<int> sizes = shortRun ? QList<int>{10, 100} : QList<int>{100, 1000, 5000};
     int rounds = shortRun ? 1 : 3;
     const int stormMs = shortRun ? 500 : 2000;
@@ -389,13 +392,23 @@ int main(int argc, char* argv[])
             Round measured;
             std::unique_ptr<MainWindow> window;
             startRound(&host, file, &measured, &window);
-            editRound(&host, window.get(), kmlFile, &measured);
+            if (!stormOnly)
+                editRound(&host, window.get(), kmlFile, &measured);
+            timespec cpuBefore{};
+            clock_gettime(CLOCK_THREAD_CPUTIME_ID, &cpuBefore);
             const Velmora::Bench::StormFigures storm =
                 Velmora::Bench::runEventStorm(&host, window.get(), areas, stormMs);
+            timespec cpuAfter{};
+            clock_gettime(CLOCK_THREAD_CPUTIME_ID, &cpuAfter);
+            const double cpuMs =
+                double(cpuAfter.tv_sec - cpuBefore.tv_sec) * 1e3 + double(cpuAfter.tv_nsec - cpuBefore.tv_nsec) / 1e6;
             if (!storm.problem.isEmpty())
                 qFatal("event storm: %s", qPrintable(storm.problem));
             measured.stormEventsPerSecond = storm.eventsPerSecond;
             measured.stormBlockMs = double(storm.longestBlockMs);
+            if (qEnvironmentVariableIsSet("BENCH_DEBUG"))
+                qWarning("round %d at %d areas: storm %.0f/s, longest block %lld ms, %d frames, GUI cpu %.0f ms",
+                         round, areas, storm.eventsPerSecond, storm.longestBlockMs, storm.frames, cpuMs);
             window.reset();
             results[areas].append(measured);
         }

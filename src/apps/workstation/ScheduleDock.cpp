@@ -16,6 +16,12 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#ifdef Q_OS_LINUX
+#include <sys/resource.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+#endif
+
 namespace {
 
 // A file being written announces itself several times: it is read once quiet.
@@ -35,6 +41,16 @@ QString fileStamp(const QString& fileName)
     const QFileInfo info(fileName);
     return info.exists() ? QStringLiteral("%1 %2").arg(info.lastModified().toMSecsSinceEpoch()).arg(info.size())
                          : QString();
+}
+
+// A large zone's plan takes a while to parse beside the live picture: on a
+// busy processor the events and the map come first. The reader's thread is the
+// dock's own, so it may stay behind for the rest of its life.
+void yieldToTheLivePicture()
+{
+#ifdef Q_OS_LINUX
+    setpriority(PRIO_PROCESS, id_t(syscall(SYS_gettid)), 10);
+#endif
 }
 
 } // namespace
@@ -179,6 +195,7 @@ void ScheduleDock::rebuild()
     if (!m_zone) {
         ++m_request;
         m_shownKey.clear();
+        m_readingKey.clear();
         m_chart->setPreview(Velmora::SchedulePreview());
         showMessage(tr("No zone is open. The schedule of the zone that commands go to shows here."));
         return;
@@ -188,6 +205,9 @@ void ScheduleDock::rebuild()
             refreshLive();
         return;
     }
+    // The read under way answers this one too: a large zone is not parsed twice.
+    if (planKey() == m_readingKey)
+        return;
     readPlan();
 }
 
@@ -205,7 +225,11 @@ void ScheduleDock::readPlan()
     const QString key = planKey();
     const QString file = m_file;
     const QDate day = date();
+    m_readingKey = key;
+    // Reads asked for before and not begun yet would only be dropped when they answer.
+    m_reader.clear();
     m_reader.start([this, request, key, file, day] {
+        yieldToTheLivePicture();
         Velmora::Xml::ReadError error;
         const Velmora::SchedulePreview preview = Velmora::SchedulePreview::fromFile(file, day, day, &error);
         QMetaObject::invokeMethod(
@@ -220,6 +244,7 @@ void ScheduleDock::planRead(int request, const QString& key, const Velmora::Sche
     // Asked for again since, or the file changed while it was read: read once more.
     if (request != m_request)
         return;
+    m_readingKey.clear();
     if (key != planKey() || fileStamp(m_file) != m_stamp) {
         scheduleRebuild(0);
         return;

@@ -86,5 +86,6 @@ private:
     ServiceClock m_serviceClock;
     int m_request = 0;    // the plan read last asked for; older answers are dropped
     QString m_shownKey;   // file, its stamp and the day of the plan shown
+    QString m_readingKey; // the same of the read under way, if any
     QThreadPool m_reader; // one read at a time
 };

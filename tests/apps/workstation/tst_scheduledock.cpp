@@ -154,6 +154,36 @@ private slots:
         QCOMPARE(view->grab(QRect(QPoint(0, 0), header.size())).toImage().convertToFormat(header.format()), header);
     }
 
+    void daysOvertaken_data()
+    {
+        QTest::addColumn<QList<int>>("days"); // after 2027-05-03, each asked for before the last was read
+
+        QTest::newRow("the same day again") << QList<int>{0, 0, 0};
+        QTest::newRow("back to the day being read") << QList<int>{1, 0};
+        QTest::newRow("forward through the week") << QList<int>{1, 2, 3, 4};
+        QTest::newRow("forward and back") << QList<int>{1, 2, 1};
+    }
+
+    // Days chosen faster than the plan is read: the dock ends on the last one's plan.
+    void daysOvertaken()
+    {
+        QFETCH(QList<int>, days);
+
+        const QDate mon(2027, 5, 3);
+        m_dock->setDate(mon);
+        QVERIFY(m_window->openZone(weekFile));
+        for (int day : days)
+            m_dock->setDate(mon.addDays(day));
+        QVERIFY(shows(21, mon.addDays(days.last())));
+        QVERIFY(m_dock->message().isEmpty());
+        QCOMPARE(m_chart->rowCount(), 4);
+        // Settled, a day asked for again is read again.
+        m_dock->setDate(mon.addDays(6));
+        QVERIFY(shows(21, mon.addDays(6)));
+        m_dock->setDate(mon.addDays(days.last()));
+        QVERIFY(shows(21, mon.addDays(days.last())));
+    }
+
     void unreadableFile_data()
     {
         QTest::addColumn<bool>("remove");
