@@ -1,5 +1,6 @@
 #include "ScheduleDock.h"
 
+#include "BackgroundWork.h"
 #include "ModuleHost.h"
 #include "ScheduleChart.h"
 
@@ -15,12 +16,6 @@
 #include <QScrollArea>
 #include <QToolButton>
 #include <QVBoxLayout>
-
-#ifdef Q_OS_LINUX
-#include <sys/resource.h>
-#include <sys/syscall.h>
-#include <unistd.h>
-#endif
 
 namespace {
 
@@ -41,16 +36,6 @@ QString fileStamp(const QString& fileName)
     const QFileInfo info(fileName);
     return info.exists() ? QStringLiteral("%1 %2").arg(info.lastModified().toMSecsSinceEpoch()).arg(info.size())
                          : QString();
-}
-
-// A large zone's plan takes a while to parse beside the live picture: on a
-// busy processor the events and the map come first. The reader's thread is the
-// dock's own, so it may stay behind for the rest of its life.
-void yieldToTheLivePicture()
-{
-#ifdef Q_OS_LINUX
-    setpriority(PRIO_PROCESS, id_t(syscall(SYS_gettid)), 10);
-#endif
 }
 
 } // namespace
@@ -229,7 +214,7 @@ void ScheduleDock::readPlan()
     // Reads asked for before and not begun yet would only be dropped when they answer.
     m_reader.clear();
     m_reader.start([this, request, key, file, day] {
-        yieldToTheLivePicture();
+        Velmora::yieldToTheLivePicture();
         Velmora::Xml::ReadError error;
         const Velmora::SchedulePreview preview = Velmora::SchedulePreview::fromFile(file, day, day, &error);
         QMetaObject::invokeMethod(

@@ -6,6 +6,7 @@
 #include <QFutureWatcher>
 #include <QtConcurrent>
 
+#include "BackgroundWork.h"
 #include "Velmora/format/DocumentWriter.h"
 #include "ZoneChanges.h"
 
@@ -75,6 +76,8 @@ void ZoneVersions::compareSaved(const QString& fileName)
         watcher->deleteLater();
     });
     watcher->setFuture(QtConcurrent::run(&m_comparing, [before = std::move(before), after = std::move(after)] {
+        // The pool is ours alone.
+        Velmora::yieldToTheLivePicture();
         QStringList changes;
         QString error;
         if (!Velmora::ZoneChanges::compare(before, after, &changes, &error))
