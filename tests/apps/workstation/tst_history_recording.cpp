@@ -92,6 +92,20 @@ QStringList names(const QList<QPair<QString, QRect>>& labels)
     return texts;
 }
 
+// A workstation recording into `writer`, with what the writer holds on disk
+// and the north zone open.
+bool openRecording(WorkstationFixture* workstation, HistoryWriter* writer, QString* error)
+{
+    if (!workstation->start(error))
+        return false;
+    workstation->window()->setHistory(writer);
+    if (!writer->flush(10000)) {
+        *error = QStringLiteral("the history was not written in time");
+        return false;
+    }
+    return workstation->open(northFile, error);
+}
+
 // North's morning: linked from 07:49, strategy 1 and area 3 in state 1 from 07:50, the operator's
 // SET_STRAT at 08:10 and strategy 2 from then, area 3 in state 5 from 08:12.
 void addMorning(HistoryWriter* writer)
@@ -316,11 +330,8 @@ private slots:
         HistoryWriter writer(url);
         addMorning(&writer);
         WorkstationFixture workstation;
-        QVERIFY2(workstation.start(&error), qPrintable(error));
+        QVERIFY2(openRecording(&workstation, &writer, &error), qPrintable(error));
         MainWindow& window = *workstation.window();
-        window.setHistory(&writer);
-        QVERIFY(writer.flush(10000));
-        QVERIFY2(workstation.open(northFile, &error), qPrintable(error));
         auto* dock = window.findChild<HistoryDock*>(QStringLiteral("historyDock"));
         auto* line = window.findChild<QLineEdit*>(QStringLiteral("commandLine"));
         auto* properties = window.findChild<PropertiesDock*>();
@@ -394,11 +405,8 @@ private slots:
         HistoryWriter writer(url);
         addMorning(&writer);
         WorkstationFixture workstation;
-        QVERIFY2(workstation.start(&error), qPrintable(error));
+        QVERIFY2(openRecording(&workstation, &writer, &error), qPrintable(error));
         MainWindow& window = *workstation.window();
-        window.setHistory(&writer);
-        QVERIFY(writer.flush(10000));
-        QVERIFY2(workstation.open(northFile, &error), qPrintable(error));
         window.show();
         QObject* area3 = ModuleHost::areaById(workstation.zone(), 3);
         QGraphicsScene* scene = ModuleHost::graphicsItem(area3)->scene();
@@ -429,11 +437,8 @@ private slots:
         full.areas = {AreaMoment{3, 1, 1, 0}};
         writer.add(full.fullStateRecord(0));
         WorkstationFixture workstation;
-        QVERIFY2(workstation.start(&error), qPrintable(error));
+        QVERIFY2(openRecording(&workstation, &writer, &error), qPrintable(error));
         MainWindow& window = *workstation.window();
-        window.setHistory(&writer);
-        QVERIFY(writer.flush(10000));
-        QVERIFY2(workstation.open(northFile, &error), qPrintable(error));
         auto* dock = window.findChild<HistoryDock*>(QStringLiteral("historyDock"));
         QVERIFY(dock->seek(QDateTime::fromMSecsSinceEpoch(midnight + 60 * 1000)));
         ScheduleChart* chart = dock->chart();
@@ -496,11 +501,8 @@ private slots:
         ServiceProcess service;
         QVERIFY2(service.start({m_other}), qPrintable(service.errors()));
         WorkstationFixture workstation;
-        QVERIFY2(workstation.start(&error), qPrintable(error));
+        QVERIFY2(openRecording(&workstation, &writer, &error), qPrintable(error));
         MainWindow& window = *workstation.window();
-        window.setHistory(&writer);
-        QVERIFY(writer.flush(10000));
-        QVERIFY2(workstation.open(northFile, &error), qPrintable(error));
         window.show();
         workstation.connectTo(service.port());
         QObject* zone = workstation.zone();
