@@ -39,17 +39,9 @@ QString outcome(bool parsed, const QDomDocument& document, const QString& messag
     return text + document.toString();
 }
 
-QString expected(const QByteArray& content, Namespaces namespaces)
-{
-    QDomDocument document;
-    QString message;
-    int line = 0;
-    int column = 0;
-    const bool parsed = document.setContent(content, namespaces == Namespaces::Processed, &message, &line, &column);
-    return outcome(parsed, document, message, line, column);
-}
-
-QString expected(const QString& content, Namespaces namespaces)
+// What the plain document parser makes of bytes or of text.
+template <typename Content>
+QString expected(const Content& content, Namespaces namespaces)
 {
     QDomDocument document;
     QString message;
