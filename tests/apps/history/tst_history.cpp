@@ -89,6 +89,49 @@ bool record(const HistoryUrl& url, const QVector<HistoryRecord>& records, QStrin
     return flushed && writer.isAvailable();
 }
 
+// Two writers at once, each with every record, as two workstations on one service.
+bool recordTwice(const HistoryUrl& url, const QVector<HistoryRecord>& records, QString* reason, int timeout = 10000)
+{
+    HistoryWriter a(url);
+    HistoryWriter b(url);
+    WriterWatch watchA(&a);
+    WriterWatch watchB(&b);
+    a.start();
+    b.start();
+    for (HistoryWriter* writer : {&a, &b}) {
+        for (const HistoryRecord& r : records)
+            writer->add(r);
+    }
+    const bool flushed = a.flush(timeout) && b.flush(timeout);
+    QCoreApplication::processEvents();
+    *reason = watchA.reason + watchB.reason;
+    return flushed && a.isAvailable() && b.isAvailable();
+}
+
+// A history left at `version` by an older program, holding one record:
+// `values` after the columns (kind, zone, area, service_ms, local_ms,
+// control_source, strategy, state, special_state, detail, user_name, host, digest).
+bool oldHistory(const HistoryUrl& url, int version, const QString& values, const QVariantList& bound, QString* error)
+{
+    bool done = false;
+    {
+        QSqlDatabase db = url.addDatabase(QStringLiteral("old"));
+        if (url.open(&db, error) && HistorySchema::migrate(db, error, version)) {
+            QSqlQuery insert(db);
+            insert.prepare(QStringLiteral("INSERT INTO records (kind, zone, area, service_ms, local_ms, control_source,"
+                                          " strategy, state, special_state, detail, user_name, host, digest)"
+                                          " VALUES (%1)").arg(values));
+            for (const QVariant& value : bound)
+                insert.addBindValue(value);
+            done = insert.exec();
+            if (!done)
+                *error = insert.lastError().text();
+        }
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("old"));
+    return done;
+}
+
 int scalar(const QString& path, const QString& sql)
 {
     QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("check"));
@@ -186,18 +229,11 @@ void TestHistory::migrations()
     QFETCH(int, startVersion);
     const QString path = m_dir.filePath(QStringLiteral("migrate-%1.sqlite").arg(startVersion));
     const HistoryUrl url = sqliteUrl(path);
+    QString error;
     if (startVersion > 0) {
-        QSqlDatabase db = url.addDatabase(QStringLiteral("old"));
-        QString error;
-        QVERIFY2(url.open(&db, &error) && HistorySchema::migrate(db, &error, startVersion), qPrintable(error));
-        QSqlQuery insert(db);
-        QVERIFY2(insert.exec(QStringLiteral("INSERT INTO records (kind, zone, area, service_ms, local_ms, control_source,"
-                                          " strategy, state, special_state, detail, user_name, host, digest)"
-                                          " VALUES (1, 12, 3, %1, %1, 1, -1, 2, 0, '', '', '', 'kept')").arg(DayStart)),
-                 qPrintable(insert.lastError().text()));
-        insert.finish();
-        db = QSqlDatabase();
-        QSqlDatabase::removeDatabase(QStringLiteral("old"));
+        QVERIFY2(oldHistory(url, startVersion, QStringLiteral("1, 12, 3, ?, ?, 1, -1, 2, 0, '', '', '', 'kept'"),
+                            {DayStart, DayStart}, &error),
+                 qPrintable(error));
     }
     QString reason;
     QVERIFY2(record(url, {areaState(4, DayStart, 1)}, &reason), qPrintable(reason));
@@ -232,26 +268,11 @@ void TestHistory::wordsBecomeCodes()
     QFETCH(QString, keptDetail);
     const QString path = m_dir.filePath(QStringLiteral("words-%1.sqlite").arg(QTest::currentDataTag()));
     const HistoryUrl url = sqliteUrl(path);
-    {
-        QSqlDatabase db = url.addDatabase(QStringLiteral("old"));
-        const auto drop = qScopeGuard([] { QSqlDatabase::removeDatabase(QStringLiteral("old")); });
-        QString error;
-        QVERIFY2(url.open(&db, &error) && HistorySchema::migrate(db, &error, HistorySchema::latestVersion() - 1),
-                 qPrintable(error));
-        QSqlQuery insert(db);
-        insert.prepare(QStringLiteral("INSERT INTO records (kind, zone, area, service_ms, local_ms, control_source,"
-                                      " strategy, state, special_state, detail, user_name, host, digest)"
-                                      " VALUES (?, 12, -1, ?, ?, -1, -1, -1, -1, ?, 'anna', 'ws-1', 'old')"));
-        insert.addBindValue(kind);
-        insert.addBindValue(DayStart);
-        insert.addBindValue(DayStart);
-        insert.addBindValue(detail);
-        QVERIFY2(insert.exec(), qPrintable(insert.lastError().text()));
-        insert.finish();
-        db.close();
-        db = QSqlDatabase();
-    }
     QString reason;
+    QVERIFY2(oldHistory(url, HistorySchema::latestVersion() - 1,
+                        QStringLiteral("?, 12, -1, ?, ?, -1, -1, -1, -1, ?, 'anna', 'ws-1', 'old'"),
+                        {kind, DayStart, DayStart, detail}, &reason),
+             qPrintable(reason));
     QVERIFY2(record(url, {}, &reason), qPrintable(reason));
     HistoryReader reader;
     QVERIFY2(reader.open(url, &reason), qPrintable(reason));
@@ -301,23 +322,8 @@ void TestHistory::oneRecordPerHappening()
     QFETCH(HistoryRecord, second);
     QFETCH(int, records);
     const QString path = m_dir.filePath(QStringLiteral("twice-%1.sqlite").arg(QTest::currentDataTag()));
-    {
-        // Two writers at once, each with both records, as two workstations on one service.
-        HistoryWriter a(sqliteUrl(path));
-        HistoryWriter b(sqliteUrl(path));
-        WriterWatch watchA(&a);
-        WriterWatch watchB(&b);
-        a.start();
-        b.start();
-        for (HistoryWriter* writer : {&a, &b}) {
-            writer->add(first);
-            writer->add(second);
-        }
-        QVERIFY(a.flush(10000));
-        QVERIFY(b.flush(10000));
-        QCoreApplication::processEvents();
-        QVERIFY2(a.isAvailable() && b.isAvailable(), qPrintable(watchA.reason + watchB.reason));
-    }
+    QString reason;
+    QVERIFY2(recordTwice(sqliteUrl(path), {first, second}, &reason), qPrintable(reason));
     QCOMPARE(scalar(path, QStringLiteral("SELECT COUNT(*) FROM records")), records);
 }
 
@@ -648,29 +654,17 @@ void TestHistory::postgres()
     HistoryUrl url;
     QString error;
     QVERIFY(HistoryUrl::parse(server.url(), &url, &error));
-    {
-        HistoryWriter a(url);
-        HistoryWriter b(url);
-        WriterWatch watch(&a);
-        WriterWatch watchB(&b);
-        a.start();
-        b.start();
-        for (HistoryWriter* writer : {&a, &b}) {
-            for (int m = 0; m < 30; ++m)
-                writer->add(areaState(3, DayStart + m * MinuteMs, m % 4));
-            ZoneMoment full;
-            full.zone = 12;
-            full.serviceMs = DayStart;
-            full.strategy = 1;
-            for (int id = 1; id <= 1000; ++id)
-                full.areas << AreaMoment{id, 1, 1, 0};
-            writer->add(full.fullStateRecord(0));
-        }
-        QVERIFY(a.flush(20000));
-        QVERIFY(b.flush(20000));
-        QCoreApplication::processEvents();
-        QVERIFY2(a.isAvailable() && b.isAvailable(), qPrintable(watch.reason + watchB.reason));
-    }
+    QVector<HistoryRecord> records;
+    for (int m = 0; m < 30; ++m)
+        records << areaState(3, DayStart + m * MinuteMs, m % 4);
+    ZoneMoment full;
+    full.zone = 12;
+    full.serviceMs = DayStart;
+    full.strategy = 1;
+    for (int id = 1; id <= 1000; ++id)
+        full.areas << AreaMoment{id, 1, 1, 0};
+    records << full.fullStateRecord(0);
+    QVERIFY2(recordTwice(url, records, &error, 20000), qPrintable(error));
     HistoryReader reader;
     QVERIFY2(reader.open(url, &error), qPrintable(error));
     QCOMPARE(reader.records(12, HistoryRecord::State, DayStart - 1, DayStart + 3600000).size(), 30);
