@@ -9,6 +9,9 @@
 #include <QScopeGuard>
 #include <QTemporaryDir>
 
+#include <memory>
+#include <vector>
+
 #include "ActualDay.h"
 #include "DailyReport.h"
 #include "HistoryReader.h"
@@ -75,37 +78,32 @@ struct WriterWatch
     int purges = 0;
 };
 
-bool record(const HistoryUrl& url, const QVector<HistoryRecord>& records, QString* reason = nullptr)
+// Every record through `writers` writers at once, as that many workstations
+// on one service; what they said goes to `reason`.
+bool record(const HistoryUrl& url, const QVector<HistoryRecord>& records, QString* reason = nullptr, int writers = 1,
+            int timeout = 10000)
 {
-    HistoryWriter writer(url);
-    WriterWatch watch(&writer);
-    writer.start();
-    for (const HistoryRecord& r : records)
-        writer.add(r);
-    const bool flushed = writer.flush(10000);
-    QCoreApplication::processEvents();
-    if (reason)
-        *reason = watch.reason;
-    return flushed && writer.isAvailable();
-}
-
-// Two writers at once, each with every record, as two workstations on one service.
-bool recordTwice(const HistoryUrl& url, const QVector<HistoryRecord>& records, QString* reason, int timeout = 10000)
-{
-    HistoryWriter a(url);
-    HistoryWriter b(url);
-    WriterWatch watchA(&a);
-    WriterWatch watchB(&b);
-    a.start();
-    b.start();
-    for (HistoryWriter* writer : {&a, &b}) {
+    std::vector<std::unique_ptr<HistoryWriter>> all;
+    std::vector<std::unique_ptr<WriterWatch>> watches;
+    for (int i = 0; i < writers; ++i) {
+        all.push_back(std::make_unique<HistoryWriter>(url));
+        watches.push_back(std::make_unique<WriterWatch>(all.back().get()));
+        all.back()->start();
+    }
+    for (const auto& writer : all) {
         for (const HistoryRecord& r : records)
             writer->add(r);
     }
-    const bool flushed = a.flush(timeout) && b.flush(timeout);
+    bool done = true;
+    for (const auto& writer : all)
+        done = writer->flush(timeout) && done;
     QCoreApplication::processEvents();
-    *reason = watchA.reason + watchB.reason;
-    return flushed && a.isAvailable() && b.isAvailable();
+    for (int i = 0; i < writers; ++i) {
+        done = done && all[i]->isAvailable();
+        if (reason)
+            *reason += watches[i]->reason;
+    }
+    return done;
 }
 
 // A history left at `version` by an older program, holding one record:
@@ -323,7 +321,7 @@ void TestHistory::oneRecordPerHappening()
     QFETCH(int, records);
     const QString path = m_dir.filePath(QStringLiteral("twice-%1.sqlite").arg(QTest::currentDataTag()));
     QString reason;
-    QVERIFY2(recordTwice(sqliteUrl(path), {first, second}, &reason), qPrintable(reason));
+    QVERIFY2(record(sqliteUrl(path), {first, second}, &reason, 2), qPrintable(reason));
     QCOMPARE(scalar(path, QStringLiteral("SELECT COUNT(*) FROM records")), records);
 }
 
@@ -664,7 +662,7 @@ void TestHistory::postgres()
     for (int id = 1; id <= 1000; ++id)
         full.areas << AreaMoment{id, 1, 1, 0};
     records << full.fullStateRecord(0);
-    QVERIFY2(recordTwice(url, records, &error, 20000), qPrintable(error));
+    QVERIFY2(record(url, records, &error, 2, 20000), qPrintable(error));
     HistoryReader reader;
     QVERIFY2(reader.open(url, &error), qPrintable(error));
     QCOMPARE(reader.records(12, HistoryRecord::State, DayStart - 1, DayStart + 3600000).size(), 30);
