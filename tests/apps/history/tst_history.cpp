@@ -9,6 +9,9 @@
 #include <QScopeGuard>
 #include <QTemporaryDir>
 
+#include <memory>
+#include <vector>
+
 #include "ActualDay.h"
 #include "DailyReport.h"
 #include "HistoryReader.h"
@@ -75,18 +78,56 @@ struct WriterWatch
     int purges = 0;
 };
 
-bool record(const HistoryUrl& url, const QVector<HistoryRecord>& records, QString* reason = nullptr)
+// Every record through `writers` writers at once, as that many workstations
+// on one service; what they said goes to `reason`.
+bool record(const HistoryUrl& url, const QVector<HistoryRecord>& records, QString* reason = nullptr, int writers = 1,
+            int timeout = 10000)
 {
-    HistoryWriter writer(url);
-    WriterWatch watch(&writer);
-    writer.start();
-    for (const HistoryRecord& r : records)
-        writer.add(r);
-    const bool flushed = writer.flush(10000);
+    std::vector<std::unique_ptr<HistoryWriter>> all;
+    std::vector<std::unique_ptr<WriterWatch>> watches;
+    for (int i = 0; i < writers; ++i) {
+        all.push_back(std::make_unique<HistoryWriter>(url));
+        watches.push_back(std::make_unique<WriterWatch>(all.back().get()));
+        all.back()->start();
+    }
+    for (const auto& writer : all) {
+        for (const HistoryRecord& r : records)
+            writer->add(r);
+    }
+    bool done = true;
+    for (const auto& writer : all)
+        done = writer->flush(timeout) && done;
     QCoreApplication::processEvents();
-    if (reason)
-        *reason = watch.reason;
-    return flushed && writer.isAvailable();
+    for (int i = 0; i < writers; ++i) {
+        done = done && all[i]->isAvailable();
+        if (reason)
+            *reason += watches[i]->reason;
+    }
+    return done;
+}
+
+// A history left at `version` by an older program, holding one record:
+// `values` after the columns (kind, zone, area, service_ms, local_ms,
+// control_source, strategy, state, special_state, detail, user_name, host, digest).
+bool oldHistory(const HistoryUrl& url, int version, const QString& values, const QVariantList& bound, QString* error)
+{
+    bool done = false;
+    {
+        QSqlDatabase db = url.addDatabase(QStringLiteral("old"));
+        if (url.open(&db, error) && HistorySchema::migrate(db, error, version)) {
+            QSqlQuery insert(db);
+            insert.prepare(QStringLiteral("INSERT INTO records (kind, zone, area, service_ms, local_ms, control_source,"
+                                          " strategy, state, special_state, detail, user_name, host, digest)"
+                                          " VALUES (%1)").arg(values));
+            for (const QVariant& value : bound)
+                insert.addBindValue(value);
+            done = insert.exec();
+            if (!done)
+                *error = insert.lastError().text();
+        }
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("old"));
+    return done;
 }
 
 int scalar(const QString& path, const QString& sql)
@@ -186,18 +227,11 @@ void TestHistory::migrations()
     QFETCH(int, startVersion);
     const QString path = m_dir.filePath(QStringLiteral("migrate-%1.sqlite").arg(startVersion));
     const HistoryUrl url = sqliteUrl(path);
+    QString error;
     if (startVersion > 0) {
-        QSqlDatabase db = url.addDatabase(QStringLiteral("old"));
-        QString error;
-        QVERIFY2(url.open(&db, &error) && HistorySchema::migrate(db, &error, startVersion), qPrintable(error));
-        QSqlQuery insert(db);
-        QVERIFY2(insert.exec(QStringLiteral("INSERT INTO records (kind, zone, area, service_ms, local_ms, control_source,"
-                                          " strategy, state, special_state, detail, user_name, host, digest)"
-                                          " VALUES (1, 12, 3, %1, %1, 1, -1, 2, 0, '', '', '', 'kept')").arg(DayStart)),
-                 qPrintable(insert.lastError().text()));
-        insert.finish();
-        db = QSqlDatabase();
-        QSqlDatabase::removeDatabase(QStringLiteral("old"));
+        QVERIFY2(oldHistory(url, startVersion, QStringLiteral("1, 12, 3, ?, ?, 1, -1, 2, 0, '', '', '', 'kept'"),
+                            {DayStart, DayStart}, &error),
+                 qPrintable(error));
     }
     QString reason;
     QVERIFY2(record(url, {areaState(4, DayStart, 1)}, &reason), qPrintable(reason));
@@ -232,26 +266,11 @@ void TestHistory::wordsBecomeCodes()
     QFETCH(QString, keptDetail);
     const QString path = m_dir.filePath(QStringLiteral("words-%1.sqlite").arg(QTest::currentDataTag()));
     const HistoryUrl url = sqliteUrl(path);
-    {
-        QSqlDatabase db = url.addDatabase(QStringLiteral("old"));
-        const auto drop = qScopeGuard([] { QSqlDatabase::removeDatabase(QStringLiteral("old")); });
-        QString error;
-        QVERIFY2(url.open(&db, &error) && HistorySchema::migrate(db, &error, HistorySchema::latestVersion() - 1),
-                 qPrintable(error));
-        QSqlQuery insert(db);
-        insert.prepare(QStringLiteral("INSERT INTO records (kind, zone, area, service_ms, local_ms, control_source,"
-                                      " strategy, state, special_state, detail, user_name, host, digest)"
-                                      " VALUES (?, 12, -1, ?, ?, -1, -1, -1, -1, ?, 'anna', 'ws-1', 'old')"));
-        insert.addBindValue(kind);
-        insert.addBindValue(DayStart);
-        insert.addBindValue(DayStart);
-        insert.addBindValue(detail);
-        QVERIFY2(insert.exec(), qPrintable(insert.lastError().text()));
-        insert.finish();
-        db.close();
-        db = QSqlDatabase();
-    }
     QString reason;
+    QVERIFY2(oldHistory(url, HistorySchema::latestVersion() - 1,
+                        QStringLiteral("?, 12, -1, ?, ?, -1, -1, -1, -1, ?, 'anna', 'ws-1', 'old'"),
+                        {kind, DayStart, DayStart, detail}, &reason),
+             qPrintable(reason));
     QVERIFY2(record(url, {}, &reason), qPrintable(reason));
     HistoryReader reader;
     QVERIFY2(reader.open(url, &reason), qPrintable(reason));
@@ -301,23 +320,8 @@ void TestHistory::oneRecordPerHappening()
     QFETCH(HistoryRecord, second);
     QFETCH(int, records);
     const QString path = m_dir.filePath(QStringLiteral("twice-%1.sqlite").arg(QTest::currentDataTag()));
-    {
-        // Two writers at once, each with both records, as two workstations on one service.
-        HistoryWriter a(sqliteUrl(path));
-        HistoryWriter b(sqliteUrl(path));
-        WriterWatch watchA(&a);
-        WriterWatch watchB(&b);
-        a.start();
-        b.start();
-        for (HistoryWriter* writer : {&a, &b}) {
-            writer->add(first);
-            writer->add(second);
-        }
-        QVERIFY(a.flush(10000));
-        QVERIFY(b.flush(10000));
-        QCoreApplication::processEvents();
-        QVERIFY2(a.isAvailable() && b.isAvailable(), qPrintable(watchA.reason + watchB.reason));
-    }
+    QString reason;
+    QVERIFY2(record(sqliteUrl(path), {first, second}, &reason, 2), qPrintable(reason));
     QCOMPARE(scalar(path, QStringLiteral("SELECT COUNT(*) FROM records")), records);
 }
 
@@ -648,29 +652,17 @@ void TestHistory::postgres()
     HistoryUrl url;
     QString error;
     QVERIFY(HistoryUrl::parse(server.url(), &url, &error));
-    {
-        HistoryWriter a(url);
-        HistoryWriter b(url);
-        WriterWatch watch(&a);
-        WriterWatch watchB(&b);
-        a.start();
-        b.start();
-        for (HistoryWriter* writer : {&a, &b}) {
-            for (int m = 0; m < 30; ++m)
-                writer->add(areaState(3, DayStart + m * MinuteMs, m % 4));
-            ZoneMoment full;
-            full.zone = 12;
-            full.serviceMs = DayStart;
-            full.strategy = 1;
-            for (int id = 1; id <= 1000; ++id)
-                full.areas << AreaMoment{id, 1, 1, 0};
-            writer->add(full.fullStateRecord(0));
-        }
-        QVERIFY(a.flush(20000));
-        QVERIFY(b.flush(20000));
-        QCoreApplication::processEvents();
-        QVERIFY2(a.isAvailable() && b.isAvailable(), qPrintable(watch.reason + watchB.reason));
-    }
+    QVector<HistoryRecord> records;
+    for (int m = 0; m < 30; ++m)
+        records << areaState(3, DayStart + m * MinuteMs, m % 4);
+    ZoneMoment full;
+    full.zone = 12;
+    full.serviceMs = DayStart;
+    full.strategy = 1;
+    for (int id = 1; id <= 1000; ++id)
+        full.areas << AreaMoment{id, 1, 1, 0};
+    records << full.fullStateRecord(0);
+    QVERIFY2(record(url, records, &error, 2, 20000), qPrintable(error));
     HistoryReader reader;
     QVERIFY2(reader.open(url, &error), qPrintable(error));
     QCOMPARE(reader.records(12, HistoryRecord::State, DayStart - 1, DayStart + 3600000).size(), 30);

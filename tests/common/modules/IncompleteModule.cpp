@@ -1,6 +1,7 @@
 // A library that declares the module interface but is not the module hosts
-// call: no zoneLoaded signal, a read-only "visible", an editZone(QString)
-// that returns something. Hosts must refuse it and say what it lacks.
+// call: no zoneLoaded signal, a read-only "visible", load and editZone(QString)
+// returning int, setVisible a signal, moduleVersion a number. Hosts must
+// refuse it and say what is wrong, and only that.
 #include <QObject>
 #include <QString>
 
@@ -10,21 +11,19 @@ class IncompleteModule : public QObject
 {
     Q_OBJECT
     Q_PLUGIN_METADATA(IID VELMORA_MODULE_IID)
-    Q_PROPERTY(QString moduleVersion READ moduleVersion CONSTANT)
+    Q_PROPERTY(int moduleVersion READ moduleVersion CONSTANT)
     Q_PROPERTY(bool visible READ isVisible)
 public:
-    Q_INVOKABLE QObject* load(QString) { return nullptr; }
+    Q_INVOKABLE int load(QString) { return 0; }
     Q_INVOKABLE void editZone(QString, QObject*) {}
     Q_INVOKABLE int editZone(QString) { return 0; }
 
-    QString moduleVersion() const { return QStringLiteral("0.0.0"); }
+    int moduleVersion() const { return 0; }
     bool isVisible() const { return true; }
 
 signals:
     void zoneEdited(QString fileName);
-
-public slots:
-    void setVisible(bool) {}
+    void setVisible(bool visible);
 };
 
 #include "IncompleteModule.moc"

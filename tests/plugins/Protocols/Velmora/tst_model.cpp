@@ -355,14 +355,8 @@ void ModelTest::trees_data()
     };
     // Without a Controllers list the zone's controllers are those the areas name.
     row("holes, words and blanks", area(" 7,,x, 5 ,"), "1 | 5 7 | 2[7,5]{} |");
-    row("controllers from all areas, each in file order", R"(<Zone id="1"><Areas><Area id="2"><Controllers>6,5
-        </Controllers></Area><Area id="3"><Controllers>7,6</Controllers></Area><Area id="4"/></Areas></Zone>)",
-        "1 | 5 6 7 | 2[6,5]{} 3[7,6]{} 4[]{} |");
     row("listed controllers win", R"(<Zone id="1"><Controllers><Controller id="9" name="Main / Park"/></Controllers>
         <Areas><Area id="2"><Controllers>5,6</Controllers></Area></Areas></Zone>)", "1 | 9=Main / Park | 2[5,6]{} |");
-    row("comments and strangers in lists", R"(<Zone id="1"><Areas><Area id="1"/><!-- added later --><Area id="2"/>
-        <Note id="77">not an area</Note><Area id="3"/></Areas><Strategies><Strategy id="1"/><!-- x -->
-        <Strategy id="2"/></Strategies></Zone>)", "1 | | 1[]{} 2[]{} 3[]{} | 1 2");
     row("unsigned ids", R"(<Zone id="3000000000"><Areas><Area id="4294967295"><States><State id="3000000001"/>
         </States></Area></Areas><Strategies><Strategy id="2147483648"/></Strategies></Zone>)",
         "3000000000 | | 4294967295[]{3000000001} | 2147483648");
@@ -381,16 +375,6 @@ void ModelTest::trees_data()
     const QString missing = QStringLiteral("Error processing file FILE: Line %1 element:%2. Missing attribute id");
     row("controller without id", "<Zone id=\"1\">\n<Controllers>\n<Controller id=\"1\"/>\n<Controller name=\"no\"/>"
         "\n</Controllers>\n</Zone>", "", missing.arg(4).arg("Controller"));
-    row("root id beyond 32 bits", "<Zone id=\"4294967296\"/>", "", missing.arg(1).arg("Zone"));
-    // Refused where the 257th level opens (line 257, just after its tag),
-    // before a document parser recurses through them all.
-    const auto nested = [](int depth) {
-        return "<Zone id=\"1\">\n" + QByteArray("<x>\n").repeated(depth - 1) + QByteArray("</x>").repeated(depth - 1)
-            + "</Zone>";
-    };
-    row("nested to the bound", nested(256), "1 | | |");
-    row("nested 40,000 levels", nested(40000), "",
-        "Error processing file FILE (257:4): Elements nested deeper than 256 levels");
 }
 
 void ModelTest::trees()
@@ -431,23 +415,6 @@ void ModelTest::bothReadings_data()
         }
     }
 
-    // Lists read in the document path's order, whatever the file's order:
-    // the areas' fault wins over the strategies' although it comes later.
-    row("faults in two lists", "<Zone id=\"1\">\n<Strategies><Strategy/></Strategies>\n<Areas>\n<Area id=\"2\"/>"
-        "<Area id=\"2\"/>\n<Area/></Areas>\n<Controllers><Controller id=\"4\"/><Controller id=\"4\"/>"
-        "</Controllers></Zone>", true);
-    row("warnings of every list, later lists first",
-        "<Zone id=\"1\"><Strategies>\n<Strategy id=\"1\"/>\n<Strategy id=\"1\"/></Strategies>\n<Areas><Area id=\"2\">"
-        "<States>\n<State id=\"1\"/>\n<State id=\"1\"/>\n<State/>\n<State id=\"3\"/></States></Area>\n<Area id=\"2\"/>"
-        "</Areas>\n<Controllers>\n<Controller id=\"7\" name=\"a\"/>\n<Controller id=\"7\" name=\"b\"/>"
-        "</Controllers></Zone>", true);
-    row("only the first list of each name",
-        "<Zone id=\"1\"><Areas><Area id=\"1\"><Controllers>1</Controllers><Controllers>2</Controllers>"
-        "<Geometry>0,0;1,0;1,1</Geometry><Geometry>0,0;5,0;5,5</Geometry><States/><States><State id=\"4\"/>"
-        "</States></Area></Areas><Areas><Area id=\"2\"/></Areas><Geometry>x</Geometry><Geometry>0,0;9,0;9,9</Geometry></Zone>", true);
-    row("lists in strangers do not count",
-        "<Zone id=\"1\"><Calendar><Areas><Area id=\"5\"/></Areas></Calendar><Areas><x><Area id=\"6\"/></x>"
-        "<Area id=\"7\"><x><Controllers>4</Controllers></x></Area></Areas></Zone>", true);
     row("first text after children and comments",
         "<Zone id=\"1\"><Areas><Area id=\"1\"><Controllers><x>9</x> \n<!--c--> 3,4<!--d-->,5</Controllers><Geometry>"
         "<![CDATA[]]>0,0;1,0;1,1</Geometry></Area><Area id=\"2\"><Geometry>\n  <![CDATA[ 0,0;2,0;2,2 ]]></Geometry>"

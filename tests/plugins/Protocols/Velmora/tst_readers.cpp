@@ -112,10 +112,8 @@ void ReadersTest::deepAndHostileInputIsRefusedNotCrashed_data()
     QTest::addColumn<QByteArray>("content");
     QTest::addColumn<QString>("refusal"); // empty: read; "*": refused for any reason
     const QString tooDeep = QStringLiteral("257:4: Elements nested deeper than 256 levels");
-    QTest::newRow("30,000 levels") << nested(30000) << tooDeep;
-    QTest::newRow("257 levels") << nested(257) << tooDeep;
     QTest::newRow("256 levels") << nested(256) << QString();
-    // The streaming pass stops here, the document parser reads on.
+    // The streaming pass stops at the first fault, the document parser reads on to the depth.
     QTest::newRow("undeclared entity, then 30,000 levels") << nested(30000, "&nope;") << tooDeep;
     QTest::newRow("broken UTF-8, then 30,000 levels") << nested(30000, "\xff\xfe") << tooDeep;
     QTest::newRow("truncated") << nested(256).left(600) << "*";

@@ -331,6 +331,8 @@ private slots:
         QDomDocument kml;
         QVERIFY(kml.setContent(bytes, true));
         QCOMPARE(kml.documentElement().namespaceURI(), QStringLiteral("http://www.opengis.net/kml/2.2"));
+        // Four below, and the unnamed area's: areas without an outline would be features without a shape.
+        QCOMPARE(bytes.count("<Placemark>"), 5);
         QCOMPARE(placemarksIn(file), (QStringList{"Север=37.5,55.7;37.65,55.7;37.65,55.8",
                                                   "Центр=37.6175123457,55.7512;0.50,0.50;1.000,0.5;-180,-90",
                                                   "Closed=-0.1275,51.5072;1e-05,51.5;-1.5e-05,51.49",
