@@ -11,7 +11,6 @@
 #include "HostLogging.h"
 #include "LinkMonitor.h"
 #include "LightLayer.h"
-#include "Light.h"
 #include "LogDock.h"
 #include "MapLegend.h"
 #include "MapView.h"
@@ -21,6 +20,7 @@
 #include "PropertiesDock.h"
 #include "ProtocolWords.h"
 #include "ScheduleDock.h"
+#include "SelectionSync.h"
 #include "FindingsDock.h"
 #include "StateDump.h"
 #include "StatusLabels.h"
@@ -28,6 +28,7 @@
 #include "ToolTips.h"
 #include "ZoneChanges.h"
 #include "ZoneFileWatcher.h"
+#include "ZoneLights.h"
 
 #include "connection/TcpConnection.h"
 #include "semtra/Notification.h"
@@ -42,7 +43,6 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
-#include <QGraphicsItem>
 #include <QGraphicsScene>
 #include <QLabel>
 #include <QLineEdit>
@@ -96,6 +96,8 @@ MainWindow::MainWindow(ModuleHost* host, QWidget* parent)
     , m_connection(new Semtra::TcpConnection(this))
     , m_commands(new Velmora::CommandController(host, m_logDock, this))
     , m_fileWatcher(new ZoneFileWatcher(this))
+    , m_zoneLights(host, m_lights)
+    , m_selection(new Velmora::SelectionSync(m_scene, m_objectsDock, m_propertiesDock, &m_zoneLights, this))
 {
     setWindowTitle(tr("Velmora Workstation"));
     m_scene->setBackgroundBrush(MapLegend::mapBackground());
@@ -145,9 +147,8 @@ MainWindow::MainWindow(ModuleHost* host, QWidget* parent)
         m_links->connectionFailed(reason);
         updateServiceStatus();
     });
-    connect(m_scene, &QGraphicsScene::selectionChanged, this, &MainWindow::sceneSelectionChanged);
     connect(m_map, &MapView::cursorMoved, this, &MainWindow::cursorMoved);
-    connect(m_objectsDock, &ObjectTreeDock::objectSelected, this, &MainWindow::treeObjectSelected);
+    connect(m_selection, &Velmora::SelectionSync::zoneChosen, this, &MainWindow::setCommandZone);
     connect(m_links, &LinkMonitor::statusChanged, this, &MainWindow::linkStatusChanged);
 
     // Zones loaded before the window existed.
@@ -194,7 +195,7 @@ void MainWindow::createDocks()
     tabifyDockWidget(m_logDock, m_findingsDock);
     connect(m_findingsDock, &FindingsDock::objectChosen, this, [this](QObject* object) {
         m_objectsDock->showObject(object);
-        treeObjectSelected(object);
+        m_selection->objectChosen(object);
     });
     m_logDock->raise();
 
@@ -616,13 +617,9 @@ void MainWindow::zoneAdded(QObject* zone)
     m_treeModel->objectAdded(zone);
     m_objectsDock->expandZone(zone);
     const QString file = ModuleHost::zoneFile(zone);
-    const QString lightsFile = LightLayer::lightsFileFor(file);
-    if (QFileInfo::exists(lightsFile)) {
-        QString error;
-        if (!m_lights->load(file, lightsFile, &error))
-            m_logDock->logInfo(error);
-    }
-    nameLights(zone);
+    QString error;
+    if (!m_zoneLights.load(zone, &error))
+        m_logDock->logInfo(error);
     m_fileWatcher->watch(file);
     updateSceneRect();
     if (!m_propertiesDock->object())
@@ -635,13 +632,11 @@ void MainWindow::zoneAdded(QObject* zone)
 
 void MainWindow::zoneAboutToBeRemoved(QObject* zone)
 {
-    m_syncingSelection = true;
-    m_scene->clearSelection();
-    m_syncingSelection = false;
+    m_selection->clearMap();
     if (ModuleHost::zoneOf(m_propertiesDock->object()) == zone)
         m_propertiesDock->setObject(nullptr);
     m_treeModel->objectAboutToBeRemoved(zone);
-    m_lights->clear(ModuleHost::zoneFile(zone));
+    m_zoneLights.clear(zone);
     m_fileWatcher->unwatch(ModuleHost::zoneFile(zone));
     m_links->removeZone(zone);
     // The zone is still a child of the root: everything here is made without it.
@@ -787,42 +782,6 @@ void MainWindow::connectionStateChanged(Semtra::Connection::State state)
     updateServiceStatus();
 }
 
-void MainWindow::nameLights(QObject* zone)
-{
-    const QList<Semtra::Light*> lights = m_lights->lights(ModuleHost::zoneFile(zone));
-    // Most zones have no lights of the host's: their objects are not walked for nothing.
-    if (lights.isEmpty())
-        return;
-    QHash<int, QString> names;
-    for (const QObject* controller : ModuleHost::controllersOf(zone))
-        names.insert(controller->property("id").toInt(), controller->property("name").toString());
-    for (Semtra::Light* light : lights)
-        light->setController(names.value(light->id()));
-}
-
-QObject* MainWindow::controllerOfLight(const QObject* object) const
-{
-    const auto* light = qobject_cast<const Semtra::Light*>(object);
-    if (!light)
-        return nullptr;
-    QObject* zone = m_host->zoneForFile(m_lights->keyOf(light));
-    for (QObject* controller : ModuleHost::controllersOf(zone)) {
-        if (controller->property("id").toInt() == light->id())
-            return controller;
-    }
-    return nullptr;
-}
-
-void MainWindow::highlightLights(QObject* controller)
-{
-    QObject* zone = ModuleHost::zoneOf(controller);
-    const int id = controller->property("id").toInt();
-    for (Semtra::Light* light : m_lights->lights(ModuleHost::zoneFile(zone))) {
-        if (light->id() == id && light->item())
-            light->item()->setSelected(true);
-    }
-}
-
 QString MainWindow::objectToolTip(QObject* object) const
 {
     if (m_replay) {
@@ -831,41 +790,6 @@ QString MainWindow::objectToolTip(QObject* object) const
             return replayed.toString();
     }
     return ToolTips::objectText(object, *m_links);
-}
-
-void MainWindow::treeObjectSelected(QObject* object)
-{
-    m_propertiesDock->setObject(object);
-    // Choosing in the tree is choosing the zone for commands.
-    if (QObject* zone = ModuleHost::zoneOf(object))
-        setCommandZone(zone);
-    if (!object)
-        return;
-    m_syncingSelection = true;
-    m_scene->clearSelection();
-    if (ModuleHost::isController(object))
-        highlightLights(object);
-    // Containers have no map item, hence no "selected".
-    if (object->metaObject()->indexOfProperty("selected") >= 0 && !object->setProperty("selected", true))
-        qCWarning(lcHost, "Cannot select %s on the map", object->metaObject()->className());
-    m_syncingSelection = false;
-}
-
-void MainWindow::sceneSelectionChanged()
-{
-    if (m_syncingSelection)
-        return;
-    const QList<QGraphicsItem*> items = m_scene->selectedItems();
-    if (items.isEmpty())
-        return;
-    QObject* object = items.first()->data(0).value<QObject*>();
-    if (!object)
-        return;
-    // A light stands for its controller: the tree and the properties show that.
-    if (QObject* controller = controllerOfLight(object))
-        object = controller;
-    m_objectsDock->showObject(object);
-    m_propertiesDock->setObject(object);
 }
 
 void MainWindow::cursorMoved(const QPointF& scenePos)

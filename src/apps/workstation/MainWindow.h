@@ -8,6 +8,7 @@
 #include <memory>
 
 #include "Settings.h"
+#include "ZoneLights.h"
 #include "ZoneVersions.h"
 #include "semtra/Connection.h"
 
@@ -39,6 +40,7 @@ class HistoryDock;
 class HistoryRecorder;
 class HistoryWriter;
 class ReplayView;
+class SelectionSync;
 class StatusLabels;
 }
 
@@ -122,8 +124,6 @@ private slots:
     void connectionStateChanged(Semtra::Connection::State state);
     void linkStatusChanged(QObject* zone);
 
-    void treeObjectSelected(QObject* object);
-    void sceneSelectionChanged();
     void cursorMoved(const QPointF& scenePos);
     void updateServiceStatus();
     void updateRecentMenu();
@@ -147,10 +147,6 @@ private:
     // Rereads the properties shown when they are those of the object that changed.
     void refreshProperties(const QObject* changed);
     void updateSceneRect();
-    // Names the lights of a zone after their controllers.
-    void nameLights(QObject* zone);
-    QObject* controllerOfLight(const QObject* light) const;
-    void highlightLights(QObject* controller);
     void historyUnavailable(const QString& reason);
     void createHistoryDock(Velmora::HistoryWriter* writer);
     // Commands wait while the history dock shows the past.
@@ -178,6 +174,8 @@ private:
     QPointer<QObject> m_commandZone;
     ZoneVersions m_versions;
     ZoneFileWatcher* m_fileWatcher;
+    Velmora::ZoneLights m_zoneLights;
+    Velmora::SelectionSync* m_selection;
     // Files that changed on disk and do not load, by absolute path: why.
     QHash<QString, QString> m_fileProblems;
     bool m_reloadingChangedFile = false;
@@ -187,7 +185,6 @@ private:
     QAction* m_reopenAction = nullptr;
     bool m_serviceWanted = false;
 
-    bool m_syncingSelection = false;
     bool m_persistSettings = true;
     Velmora::HistoryRecorder* m_historyRecorder = nullptr;
     Velmora::HistoryDock* m_historyDock = nullptr;
