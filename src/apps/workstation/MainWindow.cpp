@@ -26,8 +26,7 @@
 #include "StatusLabels.h"
 #include "StorageService.h"
 #include "ToolTips.h"
-#include "ZoneChanges.h"
-#include "ZoneFileWatcher.h"
+#include "ZoneFiles.h"
 #include "ZoneLights.h"
 
 #include "connection/TcpConnection.h"
@@ -40,7 +39,6 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QHash>
-#include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QGraphicsScene>
@@ -50,7 +48,6 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPainter>
-#include <QPushButton>
 #include <QStatusBar>
 #include <QStyle>
 #include <QTimer>
@@ -95,7 +92,7 @@ MainWindow::MainWindow(ModuleHost* host, QWidget* parent)
     , m_storage(new StorageService(this))
     , m_connection(new Semtra::TcpConnection(this))
     , m_commands(new Velmora::CommandController(host, m_logDock, this))
-    , m_fileWatcher(new ZoneFileWatcher(this))
+    , m_zoneFiles(new Velmora::ZoneFiles(host, this))
     , m_zoneLights(host, m_lights)
     , m_selection(new Velmora::SelectionSync(m_scene, m_objectsDock, m_propertiesDock, &m_zoneLights, this))
 {
@@ -125,14 +122,10 @@ MainWindow::MainWindow(ModuleHost* host, QWidget* parent)
 
     connect(m_host, &ModuleHost::zoneAdded, this, &MainWindow::zoneAdded);
     connect(m_host, &ModuleHost::zoneAboutToBeRemoved, this, &MainWindow::zoneAboutToBeRemoved);
-    connect(m_host, &ModuleHost::zoneReloaded, this, &MainWindow::zoneReloaded);
-    connect(m_host, &ModuleHost::reloadFailed, this, &MainWindow::reloadFailed);
-    connect(m_fileWatcher, &ZoneFileWatcher::fileChanged, this, &MainWindow::zoneFileChanged);
-    connect(m_host, &ModuleHost::zoneFileReloading, m_fileWatcher, &ZoneFileWatcher::watch);
-    connect(&m_versions, &ZoneVersions::changesSaved, this, [this](const QString&, const QStringList& changes) {
-        for (const QString& line : changes)
-            m_logDock->logInfo(QStringLiteral("  ") + line);
-    });
+    connect(m_zoneFiles, &Velmora::ZoneFiles::logLine, m_logDock, &LogDock::logInfo);
+    connect(m_zoneFiles, &Velmora::ZoneFiles::statusMessage, statusBar(), &QStatusBar::showMessage);
+    connect(m_zoneFiles, &Velmora::ZoneFiles::problemFound, m_treeModel, &ObjectTreeModel::objectChanged);
+    connect(m_zoneFiles, &Velmora::ZoneFiles::reloaded, this, &MainWindow::showReloadedZone);
     connect(m_host, &ModuleHost::objectStateChanged, this, &MainWindow::objectStateChanged);
     connect(m_host, &ModuleHost::zoneRequest, m_commands, &Velmora::CommandController::requestSent);
     connect(m_commands, &Velmora::CommandController::statusMessage, statusBar(), &QStatusBar::showMessage);
@@ -226,7 +219,7 @@ void MainWindow::createMenus()
     file->addAction(tr("&Edit zone…"), this, &MainWindow::editZone);
     file->addAction(tr("C&heck zone"), this, &MainWindow::checkZone)->setObjectName(QStringLiteral("checkZoneAction"));
     file->addAction(tr("&New zone in folder…"), this, &MainWindow::newZoneInFolder);
-    file->addAction(tr("Re&vert to previous version…"), this, &MainWindow::revertToPreviousVersion);
+    file->addAction(tr("Re&vert to previous version…"), this, [this] { m_zoneFiles->revert(targetZone()); });
     file->addAction(tr("&Close zone"), this, [this] {
         if (QObject* zone = targetZone())
             closeZone(zone);
@@ -479,7 +472,7 @@ void MainWindow::editZone()
         statusBar()->showMessage(tr("Select the zone to edit"), MessageTimeout);
         return;
     }
-    m_versions.editorOpened(ModuleHost::zoneFile(zone));
+    m_zoneFiles->editorOpened(zone);
     if (!m_host->editZone(ModuleHost::zoneFile(zone), m_storage))
         statusBar()->showMessage(tr("The zone editor could not be opened (see the log)"), MessageTimeout);
 }
@@ -499,45 +492,6 @@ void MainWindow::checkZone()
                                  .arg(Velmora::ConfigChecker::errorCount(findings))
                                  .arg(Velmora::ConfigChecker::warningCount(findings)),
                              MessageTimeout);
-}
-
-void MainWindow::revertToPreviousVersion()
-{
-    QObject* zone = targetZone();
-    if (!zone) {
-        statusBar()->showMessage(tr("Select the zone to revert"), MessageTimeout);
-        return;
-    }
-    const QString file = ModuleHost::zoneFile(zone);
-    if (!ZoneVersions::hasPreviousVersion(file)) {
-        statusBar()->showMessage(tr("No previous version of %1 was kept").arg(file), MessageTimeout);
-        return;
-    }
-    QStringList changes;
-    QString error;
-    if (!ZoneVersions::revertChanges(file, &changes, &error)) {
-        QMessageBox::warning(this, tr("Revert"), tr("The previous version cannot be read: %1").arg(error));
-        return;
-    }
-    QMessageBox question(QMessageBox::Question, tr("Revert"),
-                         tr("Revert %1 to the version before its last save?").arg(LogDock::zoneLabel(zone)),
-                         QMessageBox::Cancel, this);
-    question.setObjectName(QStringLiteral("revertQuestion"));
-    question.setInformativeText(changes.isEmpty() ? tr("The two versions differ only in layout.")
-                                                  : tr("Reverting changes:\n%1").arg(changes.join(QLatin1Char('\n'))));
-    QPushButton* revert = question.addButton(tr("Revert"), QMessageBox::AcceptRole);
-    question.setDefaultButton(QMessageBox::Cancel);
-    question.exec();
-    if (question.clickedButton() != revert)
-        return;
-    if (!ZoneVersions::revert(file, &error)) {
-        QMessageBox::warning(this, tr("Revert"), tr("Nothing was reverted: %1").arg(error));
-        return;
-    }
-    m_logDock->logInfo(tr("%1 reverted to the version before its last save").arg(LogDock::zoneLabel(zone)));
-    for (const QString& line : qAsConst(changes))
-        m_logDock->logInfo(QStringLiteral("  ") + line);
-    m_host->reloadZone(file);
 }
 
 void MainWindow::newZoneInFolder()
@@ -620,7 +574,7 @@ void MainWindow::zoneAdded(QObject* zone)
     QString error;
     if (!m_zoneLights.load(zone, &error))
         m_logDock->logInfo(error);
-    m_fileWatcher->watch(file);
+    m_zoneFiles->watch(zone);
     updateSceneRect();
     if (!m_propertiesDock->object())
         m_propertiesDock->setObject(zone);
@@ -637,7 +591,7 @@ void MainWindow::zoneAboutToBeRemoved(QObject* zone)
         m_propertiesDock->setObject(nullptr);
     m_treeModel->objectAboutToBeRemoved(zone);
     m_zoneLights.clear(zone);
-    m_fileWatcher->unwatch(ModuleHost::zoneFile(zone));
+    m_zoneFiles->unwatch(zone);
     m_links->removeZone(zone);
     // The zone is still a child of the root: everything here is made without it.
     if (m_commandZone == zone)
@@ -647,47 +601,11 @@ void MainWindow::zoneAboutToBeRemoved(QObject* zone)
     updateHashStatus(zone);
 }
 
-void MainWindow::zoneReloaded(const QString& fileName, QObject* zone)
+void MainWindow::showReloadedZone(QObject* zone)
 {
-    m_fileProblems.remove(QFileInfo(fileName).absoluteFilePath());
-    if (m_reloadingChangedFile) {
-        m_logDock->logInfo(tr("%1 reloaded: its file changed on disk").arg(LogDock::zoneLabel(zone)));
-    } else {
-        m_logDock->logInfo(tr("%1 reloaded after editing").arg(LogDock::zoneLabel(zone)));
-        m_versions.compareSaved(fileName);
-    }
-    statusBar()->showMessage(tr("Reloaded %1").arg(fileName), MessageTimeout);
     m_propertiesDock->setObject(zone);
     m_objectsDock->showObject(zone);
     setCommandZone(zone);
-}
-
-void MainWindow::reloadFailed(const QString& fileName, const QString& reason)
-{
-    m_logDock->logInfo(tr("cannot reload %1: %2").arg(fileName, reason));
-    statusBar()->showMessage(tr("Cannot reload %1").arg(fileName), MessageTimeout);
-    if (QObject* zone = m_host->zoneForFile(fileName)) {
-        m_fileProblems.insert(QFileInfo(fileName).absoluteFilePath(), reason);
-        m_treeModel->objectChanged(zone);
-    }
-}
-
-void MainWindow::zoneFileChanged(const QString& fileName, const QByteArray& before)
-{
-    QObject* zone = m_host->zoneForFile(fileName);
-    if (!zone)
-        return;
-    m_logDock->logInfo(tr("%1: %2 changed on disk, reloading").arg(LogDock::zoneLabel(zone), fileName));
-    QStringList changes;
-    QString error;
-    QFile file(fileName);
-    if (file.open(QIODevice::ReadOnly) && Velmora::ZoneChanges::compare(before, file.readAll(), &changes, &error)) {
-        for (const QString& line : qAsConst(changes))
-            m_logDock->logInfo(QStringLiteral("  ") + line);
-    }
-    m_reloadingChangedFile = true;
-    m_host->reloadZone(ModuleHost::zoneFile(zone));
-    m_reloadingChangedFile = false;
 }
 
 void MainWindow::objectStateChanged(const QObject* object)
@@ -731,7 +649,7 @@ QVariant MainWindow::linkColumn(const QObject* object, int role) const
     auto* zone = const_cast<QObject*>(object);
     const LinkMonitor::Status status = m_links->status(zone);
     const QString file = ModuleHost::zoneFile(zone);
-    const QString problem = m_fileProblems.value(QFileInfo(file).absoluteFilePath());
+    const QString problem = m_zoneFiles->problem(zone);
     switch (role) {
     case Qt::DisplayRole:
         return problem.isEmpty() ? LinkMonitor::text(status)

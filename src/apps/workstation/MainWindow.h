@@ -9,7 +9,6 @@
 
 #include "Settings.h"
 #include "ZoneLights.h"
-#include "ZoneVersions.h"
 #include "semtra/Connection.h"
 
 class CommandEdit;
@@ -32,7 +31,6 @@ class QMenu;
 class Response;
 class ScheduleDock;
 class StorageService;
-class ZoneFileWatcher;
 
 namespace Velmora {
 class CommandController;
@@ -42,6 +40,7 @@ class HistoryWriter;
 class ReplayView;
 class SelectionSync;
 class StatusLabels;
+class ZoneFiles;
 }
 
 namespace Semtra {
@@ -107,17 +106,14 @@ private slots:
     // Checks the command zone's file and lists the findings in their dock.
     void checkZone();
     void newZoneInFolder();
-    void revertToPreviousVersion();
     void connectDialog();
     void chooseStorageFolder();
     void runCommand();
 
     void zoneAdded(QObject* zone);
     void zoneAboutToBeRemoved(QObject* zone);
-    void zoneReloaded(const QString& fileName, QObject* zone);
-    void reloadFailed(const QString& fileName, const QString& reason);
-    // Another tool or workstation wrote an open zone's file.
-    void zoneFileChanged(const QString& fileName, const QByteArray& before);
+    // Shows the zone loaded again and makes it the command zone.
+    void showReloadedZone(QObject* zone);
     void objectStateChanged(const QObject* object);
     void zoneResponseFinished(QObject* zone, const Response* response);
     void zoneLinkChanged(QObject* zone, bool up);
@@ -172,13 +168,9 @@ private:
     CommandEdit* m_commandEdit = nullptr;
     QComboBox* m_zoneChoice = nullptr;
     QPointer<QObject> m_commandZone;
-    ZoneVersions m_versions;
-    ZoneFileWatcher* m_fileWatcher;
+    Velmora::ZoneFiles* m_zoneFiles;
     Velmora::ZoneLights m_zoneLights;
     Velmora::SelectionSync* m_selection;
-    // Files that changed on disk and do not load, by absolute path: why.
-    QHash<QString, QString> m_fileProblems;
-    bool m_reloadingChangedFile = false;
     std::unique_ptr<Velmora::StatusLabels> m_statusLabels;
     QMenu* m_recentMenu = nullptr;
     QAction* m_disconnectAction = nullptr;
