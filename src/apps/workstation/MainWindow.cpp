@@ -11,6 +11,7 @@
 #include "HostLogging.h"
 #include "LinkMonitor.h"
 #include "LightLayer.h"
+#include "LinkStatusView.h"
 #include "LogDock.h"
 #include "MapLegend.h"
 #include "MapView.h"
@@ -47,33 +48,13 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
-#include <QPainter>
 #include <QStatusBar>
-#include <QStyle>
 #include <QTimer>
 #include <QToolBar>
 
 namespace {
 
 constexpr int MessageTimeout = Velmora::StatusLabels::MessageTimeout;
-
-QString connectionStateText(Semtra::Connection::State state)
-{
-    switch (state) {
-    case Semtra::Connection::Unconnected:
-        return MainWindow::tr("not connected");
-    case Semtra::Connection::HostLookup:
-        return MainWindow::tr("looking up host");
-    case Semtra::Connection::Connecting:
-        return MainWindow::tr("connecting");
-    case Semtra::Connection::Closing:
-        return MainWindow::tr("closing");
-    case Semtra::Connection::Connected:
-    case Semtra::Connection::Ready:
-        return MainWindow::tr("connected");
-    }
-    return QString();
-}
 
 } // namespace
 
@@ -110,15 +91,19 @@ MainWindow::MainWindow(ModuleHost* host, QWidget* parent)
     if (!m_legend->build(m_host->root(), &legendError))
         qCWarning(lcHost, "Legend without swatches: %s", qUtf8Printable(legendError));
     m_map->setToolTipText([this](QObject* object) { return objectToolTip(object); });
-    m_treeModel->setHostColumn(tr("Link"), [this](const QObject* object, int role) { return linkColumn(object, role); });
     m_propertiesDock->setLinkMonitor(m_links);
-    m_treeModel->setOverride([this](const QObject* object, int column, int role) {
-        return unreportedArea(object, column, role);
-    });
 
     createDocks();
     createMenus();
     createStatusBar();
+    m_linkView = std::make_unique<Velmora::LinkStatusView>(m_host, m_links, m_zoneFiles, m_statusLabels.get(), this,
+                                                           [this](QObject* object) { return objectToolTip(object); });
+    m_treeModel->setHostColumn(tr("Link"), [this](const QObject* object, int role) {
+        return m_linkView->linkColumn(object, role);
+    });
+    m_treeModel->setOverride([this](const QObject* object, int column, int role) {
+        return m_linkView->unreportedArea(object, column, role);
+    });
 
     connect(m_host, &ModuleHost::zoneAdded, this, &MainWindow::zoneAdded);
     connect(m_host, &ModuleHost::zoneAboutToBeRemoved, this, &MainWindow::zoneAboutToBeRemoved);
@@ -138,7 +123,7 @@ MainWindow::MainWindow(ModuleHost* host, QWidget* parent)
     connect(m_connection, &Semtra::TcpConnection::stateChanged, this, &MainWindow::connectionStateChanged);
     connect(m_connection, &Semtra::TcpConnection::errorOccurred, this, [this](const QString& reason) {
         m_links->connectionFailed(reason);
-        updateServiceStatus();
+        m_linkView->showServiceStatus();
     });
     connect(m_map, &MapView::cursorMoved, this, &MainWindow::cursorMoved);
     connect(m_selection, &Velmora::SelectionSync::zoneChosen, this, &MainWindow::setCommandZone);
@@ -160,8 +145,8 @@ MainWindow::MainWindow(ModuleHost* host, QWidget* parent)
         });
     }
 
-    updateServiceStatus();
-    updateHashStatus();
+    m_linkView->showServiceStatus();
+    m_linkView->showHashStatus();
 }
 
 MainWindow::~MainWindow()
@@ -339,7 +324,7 @@ void MainWindow::connectToService(const QString& host, quint16 port)
     m_disconnectAction->setEnabled(true);
     if (m_persistSettings)
         m_settings.setServiceAddress(QStringLiteral("%1:%2").arg(host).arg(port));
-    updateServiceStatus();
+    m_linkView->showServiceStatus();
 }
 
 QJsonObject MainWindow::stateJson() const
@@ -521,7 +506,7 @@ void MainWindow::disconnectService()
     m_connection->disconnectFromService();
     m_disconnectAction->setEnabled(false);
     m_logDock->logInfo(tr("disconnected from the service"));
-    updateServiceStatus();
+    m_linkView->showServiceStatus();
 }
 
 void MainWindow::chooseStorageFolder()
@@ -560,7 +545,7 @@ void MainWindow::zoneResponseFinished(QObject* zone, const Response* response)
         m_links->zoneAnswered(zone);
     m_scheduleDock->serviceTime(LogDock::replyStamp(response));
     // The reply may have been the service's configuration hash.
-    updateHashStatus();
+    m_linkView->showHashStatus();
     refreshProperties(zone);
 }
 
@@ -581,7 +566,7 @@ void MainWindow::zoneAdded(QObject* zone)
     m_logDock->logInfo(tr("%1 loaded from %2").arg(LogDock::zoneLabel(zone), file));
     MapView::stackZones(m_host->zones());
     updateCommandTarget();
-    updateHashStatus();
+    m_linkView->showHashStatus();
 }
 
 void MainWindow::zoneAboutToBeRemoved(QObject* zone)
@@ -597,8 +582,8 @@ void MainWindow::zoneAboutToBeRemoved(QObject* zone)
     if (m_commandZone == zone)
         m_commandZone = nullptr;
     updateCommandTarget(zone);
-    updateServiceStatus();
-    updateHashStatus(zone);
+    m_linkView->showServiceStatus();
+    m_linkView->showHashStatus(zone);
 }
 
 void MainWindow::showReloadedZone(QObject* zone)
@@ -615,7 +600,7 @@ void MainWindow::objectStateChanged(const QObject* object)
     m_scheduleDock->objectStateChanged(object);
     if (ModuleHost::isZone(object)) {
         m_links->zoneChanged(const_cast<QObject*>(object));
-        updateHashStatus();
+        m_linkView->showHashStatus();
     }
 }
 
@@ -627,7 +612,7 @@ void MainWindow::zoneLinkChanged(QObject* zone, bool up)
     if (up)
         m_scheduleDock->serviceTime(zone->property("connectionTime").toDateTime());
     refreshProperties(zone);
-    updateHashStatus();
+    m_linkView->showHashStatus();
 }
 
 void MainWindow::linkStatusChanged(QObject* zone)
@@ -639,65 +624,18 @@ void MainWindow::linkStatusChanged(QObject* zone)
     if (ModuleHost::zoneOf(m_propertiesDock->object()) == zone)
         m_propertiesDock->scheduleRefresh();
     m_map->viewport()->update();
-    updateServiceStatus();
-}
-
-QVariant MainWindow::linkColumn(const QObject* object, int role) const
-{
-    if (!ModuleHost::isZone(object))
-        return QVariant();
-    auto* zone = const_cast<QObject*>(object);
-    const LinkMonitor::Status status = m_links->status(zone);
-    const QString file = ModuleHost::zoneFile(zone);
-    const QString problem = m_zoneFiles->problem(zone);
-    switch (role) {
-    case Qt::DisplayRole:
-        return problem.isEmpty() ? LinkMonitor::text(status)
-                                 : tr("%1; file not reloaded").arg(LinkMonitor::text(status));
-    case Qt::ToolTipRole:
-        return ToolTips::linkText(m_links->reason(zone), file, problem);
-    case Qt::DecorationRole:
-        return problem.isEmpty() ? QVariant() : QVariant(style()->standardIcon(QStyle::SP_MessageBoxWarning));
-    case Qt::ForegroundRole:
-        if (status == LinkMonitor::Linked)
-            return QBrush(QColor(46, 125, 50));
-        if (status == LinkMonitor::NotAnswering || status == LinkMonitor::HashMismatch)
-            return QBrush(QColor(198, 40, 40));
-        return QBrush(QColor(110, 110, 110));
-    default:
-        return QVariant();
-    }
-}
-
-QVariant MainWindow::unreportedArea(const QObject* object, int column, int role) const
-{
-    if (!ModuleHost::isArea(object) || m_links->isLive(ModuleHost::zoneOf(const_cast<QObject*>(object))))
-        return QVariant();
-    if (role == Qt::ToolTipRole || role == Qt::StatusTipRole)
-        return objectToolTip(const_cast<QObject*>(object));
-    if (role != Qt::DecorationRole || column != 0)
-        return QVariant();
-    static const QIcon icon = [] {
-        QPixmap pixmap(16, 16);
-        pixmap.fill(Qt::transparent);
-        QPainter painter(&pixmap);
-        painter.setPen(QColor(110, 110, 110));
-        painter.setBrush(MapLegend::mapBackground());
-        painter.drawRect(QRect(2, 2, 11, 11));
-        return QIcon(pixmap);
-    }();
-    return icon;
+    m_linkView->showServiceStatus();
 }
 
 void MainWindow::connectionStateChanged(Semtra::Connection::State state)
 {
-    m_logDock->logInfo(tr("service connection: %1").arg(connectionStateText(state)));
+    m_logDock->logInfo(tr("service connection: %1").arg(Velmora::LinkStatusView::connectionStateText(state)));
     m_links->connectionStateChanged(int(state));
     if (state >= Semtra::Connection::Connected)
         m_host->refreshZones();
     else
         m_scheduleDock->serviceLost();
-    updateServiceStatus();
+    m_linkView->showServiceStatus();
 }
 
 QString MainWindow::objectToolTip(QObject* object) const
@@ -721,14 +659,6 @@ void MainWindow::refreshProperties(const QObject* changed)
         m_propertiesDock->scheduleRefresh();
 }
 
-void MainWindow::updateServiceStatus()
-{
-    QStringList reasons;
-    for (QObject* zone : m_host->zones())
-        reasons << tr("Zone %1: %2").arg(zone->property("id").toInt()).arg(m_links->reason(zone));
-    m_statusLabels->showLinks(m_links->summary(), reasons.join(QLatin1Char('\n')));
-}
-
 QString MainWindow::statusText() const
 {
     return m_statusLabels->text();
@@ -737,16 +667,6 @@ QString MainWindow::statusText() const
 LinkMonitor* MainWindow::linkMonitor() const
 {
     return m_links;
-}
-
-void MainWindow::updateHashStatus(const QObject* leaving)
-{
-    QStringList mismatched;
-    for (QObject* zone : m_host->zones()) {
-        if (zone != leaving && zone->property("hashInvalid").toBool())
-            mismatched << LinkMonitor::mismatchText(zone);
-    }
-    m_statusLabels->showMismatches(mismatched);
 }
 
 void MainWindow::saveSession()
@@ -824,7 +744,7 @@ void MainWindow::createHistoryDock(Velmora::HistoryWriter* writer)
     });
     m_treeModel->setOverride([this](const QObject* object, int column, int role) {
         const QVariant replayed = m_replay->areaData(object, column, role);
-        return replayed.isValid() ? replayed : unreportedArea(object, column, role);
+        return replayed.isValid() ? replayed : m_linkView->unreportedArea(object, column, role);
     });
 }
 

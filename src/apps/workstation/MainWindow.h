@@ -37,6 +37,7 @@ class CommandController;
 class HistoryDock;
 class HistoryRecorder;
 class HistoryWriter;
+class LinkStatusView;
 class ReplayView;
 class SelectionSync;
 class StatusLabels;
@@ -121,7 +122,6 @@ private slots:
     void linkStatusChanged(QObject* zone);
 
     void cursorMoved(const QPointF& scenePos);
-    void updateServiceStatus();
     void updateRecentMenu();
 
 private:
@@ -132,14 +132,6 @@ private:
     // A zone about to go (leaving) is no longer a choice.
     void updateCommandTarget(const QObject* leaving = nullptr);
     void updateZoneChoice(const QList<QObject*>& zones);
-    QVariant linkColumn(const QObject* object, int role) const;
-    // An area's icon and tool tip while its zone's live values are not this
-    // file's: the module's would show what the service last said.
-    QVariant unreportedArea(const QObject* object, int column, int role) const;
-    // The hash mismatch banner, from the zones' hashInvalid; a zone about to
-    // go (leaving) no longer counts. The module sets hashInvalid before the
-    // reply that carries the service's hash is announced as finished.
-    void updateHashStatus(const QObject* leaving = nullptr);
     // Rereads the properties shown when they are those of the object that changed.
     void refreshProperties(const QObject* changed);
     void updateSceneRect();
@@ -172,6 +164,7 @@ private:
     Velmora::ZoneLights m_zoneLights;
     Velmora::SelectionSync* m_selection;
     std::unique_ptr<Velmora::StatusLabels> m_statusLabels;
+    std::unique_ptr<Velmora::LinkStatusView> m_linkView;
     QMenu* m_recentMenu = nullptr;
     QAction* m_disconnectAction = nullptr;
     QAction* m_reopenAction = nullptr;
