@@ -1,7 +1,7 @@
 #include "MainWindow.h"
 
+#include "CommandBar.h"
 #include "CommandController.h"
-#include "CommandInput.h"
 #include "ConnectDialog.h"
 #include "HelpDialogs.h"
 #include "HistoryDock.h"
@@ -38,19 +38,15 @@
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
-#include <QComboBox>
 #include <QHash>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QGraphicsScene>
-#include <QLabel>
-#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QStatusBar>
 #include <QTimer>
-#include <QToolBar>
 
 namespace {
 
@@ -177,24 +173,10 @@ void MainWindow::createDocks()
     });
     m_logDock->raise();
 
-    auto* commandBar = new QToolBar(tr("Command"), this);
-    commandBar->setObjectName(QStringLiteral("CommandBar"));
-    commandBar->setMovable(false);
-    m_zoneChoice = new QComboBox(commandBar);
-    m_zoneChoice->setObjectName(QStringLiteral("commandZone"));
-    m_zoneChoice->setToolTip(tr("The zone typed commands go to"));
-    m_zoneChoice->setSizeAdjustPolicy(QComboBox::AdjustToContents);
-    m_commandEdit = new CommandEdit(commandBar);
-    m_commandEdit->setObjectName(QStringLiteral("commandLine"));
-    m_commandEdit->setPlaceholderText(tr("Command for the zone, e.g. SET_STRAT 2 60 or GET_STATE (Up: earlier commands)"));
-    commandBar->addWidget(new QLabel(tr(" Command for "), commandBar));
-    commandBar->addWidget(m_zoneChoice);
-    commandBar->addWidget(m_commandEdit);
-    addToolBar(Qt::BottomToolBarArea, commandBar);
-    connect(m_commandEdit, &QLineEdit::returnPressed, this, &MainWindow::runCommand);
-    connect(m_zoneChoice, QOverload<int>::of(&QComboBox::activated), this,
-            [this](int index) { setCommandZone(m_zoneChoice->itemData(index).value<QObject*>()); });
-    updateCommandTarget();
+    m_commandBar = new Velmora::CommandBar(m_host, m_commands, this);
+    addToolBar(Qt::BottomToolBarArea, m_commandBar);
+    connect(m_commandBar, &Velmora::CommandBar::zoneChanged, m_scheduleDock, &ScheduleDock::setZone);
+    m_commandBar->updateZones();
 }
 
 void MainWindow::createMenus()
@@ -204,9 +186,9 @@ void MainWindow::createMenus()
     file->addAction(tr("&Edit zone…"), this, &MainWindow::editZone);
     file->addAction(tr("C&heck zone"), this, &MainWindow::checkZone)->setObjectName(QStringLiteral("checkZoneAction"));
     file->addAction(tr("&New zone in folder…"), this, &MainWindow::newZoneInFolder);
-    file->addAction(tr("Re&vert to previous version…"), this, [this] { m_zoneFiles->revert(targetZone()); });
+    file->addAction(tr("Re&vert to previous version…"), this, [this] { m_zoneFiles->revert(commandZone()); });
     file->addAction(tr("&Close zone"), this, [this] {
-        if (QObject* zone = targetZone())
+        if (QObject* zone = commandZone())
             closeZone(zone);
         else
             statusBar()->showMessage(tr("Choose the zone to close"), MessageTimeout);
@@ -362,48 +344,14 @@ void MainWindow::closeEvent(QCloseEvent* event)
     event->accept();
 }
 
-QObject* MainWindow::targetZone() const
-{
-    return m_commandZone;
-}
-
 QObject* MainWindow::commandZone() const
 {
-    return m_commandZone;
+    return m_commandBar->zone();
 }
 
 void MainWindow::setCommandZone(QObject* zone)
 {
-    if (zone && !m_host->zones().contains(zone))
-        return;
-    m_commandZone = zone;
-    updateCommandTarget();
-}
-
-void MainWindow::updateCommandTarget(const QObject* leaving)
-{
-    QList<QObject*> zones = m_host->zones();
-    zones.removeAll(const_cast<QObject*>(leaving));
-    // The only zone is the target by itself; a zone gone leaves the first one.
-    if (!m_commandZone && !zones.isEmpty())
-        m_commandZone = zones.first();
-    updateZoneChoice(zones);
-    m_commandEdit->setEnabled(m_commandZone != nullptr);
-    m_scheduleDock->setZone(m_commandZone);
-}
-
-void MainWindow::updateZoneChoice(const QList<QObject*>& zones)
-{
-    const QSignalBlocker blocker(m_zoneChoice);
-    m_zoneChoice->clear();
-    for (QObject* zone : zones)
-        m_zoneChoice->addItem(tr("zone %1 \"%2\"").arg(zone->property("id").toInt()).arg(zone->property("name").toString()),
-                              QVariant::fromValue(zone));
-    if (m_zoneChoice->count() == 0)
-        m_zoneChoice->addItem(tr("no zone open"));
-    const int current = m_zoneChoice->findData(QVariant::fromValue(m_commandZone.data()));
-    m_zoneChoice->setCurrentIndex(qMax(0, current));
-    m_zoneChoice->setEnabled(zones.size() > 1);
+    m_commandBar->setZone(zone);
 }
 
 void MainWindow::updateSceneRect()
@@ -414,7 +362,7 @@ void MainWindow::updateSceneRect()
 
 void MainWindow::fitZone()
 {
-    QObject* zone = targetZone();
+    QObject* zone = commandZone();
     if (!zone) {
         fitAll();
         return;
@@ -426,7 +374,7 @@ void MainWindow::fitZone()
 
 void MainWindow::fitAll()
 {
-    QObject* target = targetZone();
+    QObject* target = commandZone();
     qreal distance = 0;
     if (target && m_host->zones().size() > 1 && MapView::isFarFromOthers(target, m_host->zones(), &distance)) {
         statusBar()->showMessage(tr("The zones lie too far apart to be seen together; showing zone %1")
@@ -452,7 +400,7 @@ void MainWindow::openZoneDialog()
 
 void MainWindow::editZone()
 {
-    QObject* zone = targetZone();
+    QObject* zone = commandZone();
     if (!zone) {
         statusBar()->showMessage(tr("Select the zone to edit"), MessageTimeout);
         return;
@@ -530,14 +478,6 @@ void MainWindow::updateRecentMenu()
         m_recentMenu->addAction(tr("(none)"))->setEnabled(false);
 }
 
-void MainWindow::runCommand()
-{
-    if (!m_commands->run(m_commandEdit->text(), targetZone()))
-        return;
-    m_commandEdit->history().add(m_commandEdit->text());
-    m_commandEdit->clear();
-}
-
 void MainWindow::zoneResponseFinished(QObject* zone, const Response* response)
 {
     m_commands->responseFinished(zone, response);
@@ -565,7 +505,7 @@ void MainWindow::zoneAdded(QObject* zone)
         m_propertiesDock->setObject(zone);
     m_logDock->logInfo(tr("%1 loaded from %2").arg(LogDock::zoneLabel(zone), file));
     MapView::stackZones(m_host->zones());
-    updateCommandTarget();
+    m_commandBar->updateZones();
     m_linkView->showHashStatus();
 }
 
@@ -579,9 +519,7 @@ void MainWindow::zoneAboutToBeRemoved(QObject* zone)
     m_zoneFiles->unwatch(zone);
     m_links->removeZone(zone);
     // The zone is still a child of the root: everything here is made without it.
-    if (m_commandZone == zone)
-        m_commandZone = nullptr;
-    updateCommandTarget(zone);
+    m_commandBar->updateZones(zone);
     m_linkView->showServiceStatus();
     m_linkView->showHashStatus(zone);
 }
@@ -751,8 +689,7 @@ void MainWindow::createHistoryDock(Velmora::HistoryWriter* writer)
 void MainWindow::setReplaying(bool replaying)
 {
     m_map->setReplaying(replaying);
-    m_commandEdit->setEnabled(!replaying && m_commandZone != nullptr);
-    m_zoneChoice->setEnabled(!replaying && m_host->zones().size() > 1);
+    m_commandBar->setReplaying(replaying);
 }
 
 void MainWindow::historyUnavailable(const QString& reason)

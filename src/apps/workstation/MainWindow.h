@@ -11,7 +11,6 @@
 #include "ZoneLights.h"
 #include "semtra/Connection.h"
 
-class CommandEdit;
 class FindingsDock;
 class LightLayer;
 class LinkMonitor;
@@ -24,15 +23,14 @@ class ObjectTreeDock;
 class ObjectTreeModel;
 class PropertiesDock;
 class QAction;
-class QComboBox;
 class QGraphicsScene;
-class QLineEdit;
 class QMenu;
 class Response;
 class ScheduleDock;
 class StorageService;
 
 namespace Velmora {
+class CommandBar;
 class CommandController;
 class HistoryDock;
 class HistoryRecorder;
@@ -109,7 +107,6 @@ private slots:
     void newZoneInFolder();
     void connectDialog();
     void chooseStorageFolder();
-    void runCommand();
 
     void zoneAdded(QObject* zone);
     void zoneAboutToBeRemoved(QObject* zone);
@@ -128,10 +125,6 @@ private:
     void createMenus();
     void createDocks();
     void createStatusBar();
-    QObject* targetZone() const;
-    // A zone about to go (leaving) is no longer a choice.
-    void updateCommandTarget(const QObject* leaving = nullptr);
-    void updateZoneChoice(const QList<QObject*>& zones);
     // Rereads the properties shown when they are those of the object that changed.
     void refreshProperties(const QObject* changed);
     void updateSceneRect();
@@ -157,9 +150,7 @@ private:
     Semtra::TcpConnection* m_connection;
     Velmora::CommandController* m_commands;
 
-    CommandEdit* m_commandEdit = nullptr;
-    QComboBox* m_zoneChoice = nullptr;
-    QPointer<QObject> m_commandZone;
+    Velmora::CommandBar* m_commandBar = nullptr;
     Velmora::ZoneFiles* m_zoneFiles;
     Velmora::ZoneLights m_zoneLights;
     Velmora::SelectionSync* m_selection;
