@@ -21,6 +21,7 @@
 #include "PropertiesDock.h"
 #include "ProtocolWords.h"
 #include "ScheduleDock.h"
+#include "ServiceLink.h"
 #include "SelectionSync.h"
 #include "FindingsDock.h"
 #include "StateDump.h"
@@ -30,7 +31,6 @@
 #include "ZoneFiles.h"
 #include "ZoneLights.h"
 
-#include "connection/TcpConnection.h"
 #include "semtra/Notification.h"
 #include "semtra/Request.h"
 #include "semtra/Response.h"
@@ -67,7 +67,6 @@ MainWindow::MainWindow(ModuleHost* host, QWidget* parent)
     , m_legend(new MapLegend(this))
     , m_links(new LinkMonitor(this))
     , m_storage(new StorageService(this))
-    , m_connection(new Semtra::TcpConnection(this))
     , m_commands(new Velmora::CommandController(host, m_logDock, this))
     , m_zoneFiles(new Velmora::ZoneFiles(host, this))
     , m_zoneLights(host, m_lights)
@@ -81,7 +80,7 @@ MainWindow::MainWindow(ModuleHost* host, QWidget* parent)
     m_host->setScene(m_scene);
     // Zones hear the service's announcements from the start; the link comes
     // up by itself once the connection does.
-    m_host->setConnection(m_connection);
+    m_service = new Velmora::ServiceLink(m_host, m_links, this);
     m_treeModel->setRoot(m_host->root());
     QString legendError;
     if (!m_legend->build(m_host->root(), &legendError))
@@ -116,11 +115,9 @@ MainWindow::MainWindow(ModuleHost* host, QWidget* parent)
         m_scheduleDock->serviceTime(notification->timeStamp());
     });
     connect(m_host, &ModuleHost::zoneLinkChanged, this, &MainWindow::zoneLinkChanged);
-    connect(m_connection, &Semtra::TcpConnection::stateChanged, this, &MainWindow::connectionStateChanged);
-    connect(m_connection, &Semtra::TcpConnection::errorOccurred, this, [this](const QString& reason) {
-        m_links->connectionFailed(reason);
-        m_linkView->showServiceStatus();
-    });
+    connect(m_service, &Velmora::ServiceLink::logLine, m_logDock, &LogDock::logInfo);
+    connect(m_service, &Velmora::ServiceLink::serviceLost, m_scheduleDock, &ScheduleDock::serviceLost);
+    connect(m_service, &Velmora::ServiceLink::changed, this, [this] { m_linkView->showServiceStatus(); });
     connect(m_map, &MapView::cursorMoved, this, &MainWindow::cursorMoved);
     connect(m_selection, &Velmora::SelectionSync::zoneChosen, this, &MainWindow::setCommandZone);
     connect(m_links, &LinkMonitor::statusChanged, this, &MainWindow::linkStatusChanged);
@@ -299,14 +296,10 @@ void MainWindow::closeZone(QObject* zone)
 
 void MainWindow::connectToService(const QString& host, quint16 port)
 {
-    m_logDock->logInfo(tr("connecting to %1:%2").arg(host).arg(port));
-    m_serviceWanted = true;
-    m_links->setService(QStringLiteral("%1:%2").arg(host).arg(port), true);
-    m_connection->connectToService(host, port);
+    m_service->connectTo(host, port);
     m_disconnectAction->setEnabled(true);
     if (m_persistSettings)
         m_settings.setServiceAddress(QStringLiteral("%1:%2").arg(host).arg(port));
-    m_linkView->showServiceStatus();
 }
 
 QJsonObject MainWindow::stateJson() const
@@ -449,12 +442,8 @@ void MainWindow::connectDialog()
 
 void MainWindow::disconnectService()
 {
-    m_serviceWanted = false;
-    m_links->setService(QStringLiteral("%1:%2").arg(m_connection->hostName()).arg(m_connection->port()), false);
-    m_connection->disconnectFromService();
+    m_service->disconnectFromService();
     m_disconnectAction->setEnabled(false);
-    m_logDock->logInfo(tr("disconnected from the service"));
-    m_linkView->showServiceStatus();
 }
 
 void MainWindow::chooseStorageFolder()
@@ -565,17 +554,6 @@ void MainWindow::linkStatusChanged(QObject* zone)
     m_linkView->showServiceStatus();
 }
 
-void MainWindow::connectionStateChanged(Semtra::Connection::State state)
-{
-    m_logDock->logInfo(tr("service connection: %1").arg(Velmora::LinkStatusView::connectionStateText(state)));
-    m_links->connectionStateChanged(int(state));
-    if (state >= Semtra::Connection::Connected)
-        m_host->refreshZones();
-    else
-        m_scheduleDock->serviceLost();
-    m_linkView->showServiceStatus();
-}
-
 QString MainWindow::objectToolTip(QObject* object) const
 {
     if (m_replay) {
@@ -612,7 +590,7 @@ void MainWindow::saveSession()
     QStringList files;
     for (QObject* zone : m_host->zones())
         files << ModuleHost::zoneFile(zone);
-    m_settings.setSession(files, m_serviceWanted);
+    m_settings.setSession(files, m_service->isWanted());
 }
 
 bool MainWindow::restoreSession()

@@ -1,15 +1,12 @@
 #pragma once
 
-#include <QHash>
 #include <QJsonObject>
 #include <QMainWindow>
-#include <QPointer>
 
 #include <memory>
 
 #include "Settings.h"
 #include "ZoneLights.h"
-#include "semtra/Connection.h"
 
 class FindingsDock;
 class LightLayer;
@@ -37,13 +34,10 @@ class HistoryRecorder;
 class HistoryWriter;
 class LinkStatusView;
 class ReplayView;
+class ServiceLink;
 class SelectionSync;
 class StatusLabels;
 class ZoneFiles;
-}
-
-namespace Semtra {
-class TcpConnection;
 }
 
 // The workstation: the map with the module's zones and the host's lights,
@@ -115,7 +109,6 @@ private slots:
     void objectStateChanged(const QObject* object);
     void zoneResponseFinished(QObject* zone, const Response* response);
     void zoneLinkChanged(QObject* zone, bool up);
-    void connectionStateChanged(Semtra::Connection::State state);
     void linkStatusChanged(QObject* zone);
 
     void cursorMoved(const QPointF& scenePos);
@@ -147,7 +140,7 @@ private:
     FindingsDock* m_findingsDock = nullptr;
     LinkMonitor* m_links;
     StorageService* m_storage;
-    Semtra::TcpConnection* m_connection;
+    Velmora::ServiceLink* m_service = nullptr;
     Velmora::CommandController* m_commands;
 
     Velmora::CommandBar* m_commandBar = nullptr;
@@ -159,7 +152,6 @@ private:
     QMenu* m_recentMenu = nullptr;
     QAction* m_disconnectAction = nullptr;
     QAction* m_reopenAction = nullptr;
-    bool m_serviceWanted = false;
 
     bool m_persistSettings = true;
     Velmora::HistoryRecorder* m_historyRecorder = nullptr;
