@@ -4,8 +4,7 @@
 #include "CommandController.h"
 #include "ConnectDialog.h"
 #include "HelpDialogs.h"
-#include "HistoryDock.h"
-#include "HistoryRecorder.h"
+#include "HistoryPanel.h"
 #include "HistoryWriter.h"
 #include "ReplayView.h"
 #include "HostLogging.h"
@@ -624,58 +623,20 @@ void MainWindow::showGettingStarted()
 
 void MainWindow::setHistory(Velmora::HistoryWriter* writer)
 {
-    m_historyRecorder = new Velmora::HistoryRecorder(m_host, m_links, writer, this);
-    m_commands->setHistoryRecorder(m_historyRecorder);
-    connect(writer, &Velmora::HistoryWriter::opened, this, [this](const QString& where) {
-        m_logDock->logInfo(tr("History recorded in %1").arg(where));
-    });
-    connect(writer, &Velmora::HistoryWriter::warning, m_logDock, &LogDock::logFailure);
-    connect(writer, &Velmora::HistoryWriter::unavailable, this, &MainWindow::historyUnavailable);
-    createHistoryDock(writer);
-    writer->start();
-}
-
-void MainWindow::createHistoryDock(Velmora::HistoryWriter* writer)
-{
-    m_historyDock = new Velmora::HistoryDock(this);
-    m_historyDock->setHistory(writer->url());
-    connect(writer, &Velmora::HistoryWriter::committed, m_historyDock, &Velmora::HistoryDock::recordsWritten);
-    addDockWidget(Qt::BottomDockWidgetArea, m_historyDock);
-    tabifyDockWidget(m_logDock, m_historyDock);
-    m_logDock->raise();
-    m_historyDock->setZoneSource([this] {
-        QVector<Velmora::HistoryDock::Zone> zones;
-        for (QObject* zone : m_host->zones())
-            zones.append({zone->property("id").toInt(), zone->property("name").toString(), ModuleHost::zoneFile(zone), zone});
-        return zones;
-    });
-    m_replay = new Velmora::ReplayView(m_historyDock, m_host, m_map, m_scene, this);
-    m_replay->setPanels(m_propertiesDock, m_treeModel);
+    auto* history = new Velmora::HistoryPanel(m_host, m_links, writer,
+                                              {this, m_logDock, m_map, m_scene, m_propertiesDock, m_treeModel});
+    m_commands->setHistoryRecorder(history->recorder());
+    m_replay = history->replay();
     connect(m_replay, &Velmora::ReplayView::replayingChanged, this, &MainWindow::setReplaying);
-    connect(m_replay, &Velmora::ReplayView::bandTextChanged, this, [this](const QString& text) {
-        if (text.isEmpty())
-            statusBar()->clearMessage();
-        else
-            statusBar()->showMessage(text);
-    });
     m_treeModel->setOverride([this](const QObject* object, int column, int role) {
         const QVariant replayed = m_replay->areaData(object, column, role);
         return replayed.isValid() ? replayed : m_linkView->unreportedArea(object, column, role);
     });
+    writer->start();
 }
 
 void MainWindow::setReplaying(bool replaying)
 {
     m_map->setReplaying(replaying);
     m_commandBar->setReplaying(replaying);
-}
-
-void MainWindow::historyUnavailable(const QString& reason)
-{
-    // Everything else runs on; only the recording stops.
-    delete m_historyRecorder;
-    m_historyRecorder = nullptr;
-    const QString text = tr("No history: %1").arg(reason);
-    m_logDock->logFailure(text);
-    statusBar()->showMessage(text);
 }

@@ -29,8 +29,6 @@ class StorageService;
 namespace Velmora {
 class CommandBar;
 class CommandController;
-class HistoryDock;
-class HistoryRecorder;
 class HistoryWriter;
 class LinkStatusView;
 class ReplayView;
@@ -121,8 +119,6 @@ private:
     // Rereads the properties shown when they are those of the object that changed.
     void refreshProperties(const QObject* changed);
     void updateSceneRect();
-    void historyUnavailable(const QString& reason);
-    void createHistoryDock(Velmora::HistoryWriter* writer);
     // Commands wait while the history dock shows the past.
     void setReplaying(bool replaying);
 
@@ -154,7 +150,5 @@ private:
     QAction* m_reopenAction = nullptr;
 
     bool m_persistSettings = true;
-    Velmora::HistoryRecorder* m_historyRecorder = nullptr;
-    Velmora::HistoryDock* m_historyDock = nullptr;
     Velmora::ReplayView* m_replay = nullptr;
 };
