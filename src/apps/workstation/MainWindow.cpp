@@ -18,9 +18,9 @@
 #include "ObjectTreeDock.h"
 #include "ObjectTreeModel.h"
 #include "PropertiesDock.h"
-#include "ProtocolWords.h"
 #include "ScheduleDock.h"
 #include "ServiceLink.h"
+#include "SessionFiles.h"
 #include "SelectionSync.h"
 #include "FindingsDock.h"
 #include "StateDump.h"
@@ -35,15 +35,12 @@
 #include "semtra/Response.h"
 
 #include <QAction>
-#include <QApplication>
 #include <QCloseEvent>
-#include <QHash>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QGraphicsScene>
 #include <QMenu>
 #include <QMenuBar>
-#include <QMessageBox>
 #include <QStatusBar>
 #include <QTimer>
 
@@ -70,6 +67,7 @@ MainWindow::MainWindow(ModuleHost* host, QWidget* parent)
     , m_zoneFiles(new Velmora::ZoneFiles(host, this))
     , m_zoneLights(host, m_lights)
     , m_selection(new Velmora::SelectionSync(m_scene, m_objectsDock, m_propertiesDock, &m_zoneLights, this))
+    , m_session(new Velmora::SessionFiles(host, &m_settings, this))
 {
     setWindowTitle(tr("Velmora Workstation"));
     m_scene->setBackgroundBrush(MapLegend::mapBackground());
@@ -115,6 +113,10 @@ MainWindow::MainWindow(ModuleHost* host, QWidget* parent)
     });
     connect(m_host, &ModuleHost::zoneLinkChanged, this, &MainWindow::zoneLinkChanged);
     connect(m_service, &Velmora::ServiceLink::logLine, m_logDock, &LogDock::logInfo);
+    connect(m_session, &Velmora::SessionFiles::logLine, m_logDock, &LogDock::logInfo);
+    connect(m_session, &Velmora::SessionFiles::statusMessage, statusBar(), &QStatusBar::showMessage);
+    connect(m_session, &Velmora::SessionFiles::recentOpened, this, &MainWindow::fitAll);
+    connect(m_session, &Velmora::SessionFiles::serviceWanted, this, &MainWindow::connectToService);
     connect(m_service, &Velmora::ServiceLink::serviceLost, m_scheduleDock, &ScheduleDock::serviceLost);
     connect(m_service, &Velmora::ServiceLink::changed, this, [this] { m_linkView->showServiceStatus(); });
     connect(m_map, &MapView::cursorMoved, this, &MainWindow::cursorMoved);
@@ -189,8 +191,7 @@ void MainWindow::createMenus()
         else
             statusBar()->showMessage(tr("Choose the zone to close"), MessageTimeout);
     }, QKeySequence::Close);
-    m_recentMenu = file->addMenu(tr("&Recent files"));
-    connect(m_recentMenu, &QMenu::aboutToShow, this, &MainWindow::updateRecentMenu);
+    m_session->followRecentMenu(file->addMenu(tr("&Recent files")));
     file->addSeparator();
     m_reopenAction = file->addAction(tr("Reopen the last session at start"));
     m_reopenAction->setCheckable(true);
@@ -245,44 +246,19 @@ StorageService* MainWindow::storage() const
 
 void MainWindow::setPersistSettings(bool persist)
 {
-    m_persistSettings = persist;
+    m_session->setPersist(persist);
 }
 
 void MainWindow::setStorageDirectory(const QString& directory)
 {
     m_storage->setDirectory(QFileInfo(directory).absoluteFilePath());
-    if (m_persistSettings)
+    if (m_session->persists())
         m_settings.setStorageDirectory(m_storage->directory());
 }
 
 bool MainWindow::openZone(const QString& fileName)
 {
-    QString error;
-    const bool known = m_host->zoneForFile(fileName) != nullptr;
-    QObject* zone = m_host->loadZone(fileName, &error);
-    if (!zone) {
-        m_logDock->logInfo(tr("cannot load %1: %2").arg(fileName, error));
-        statusBar()->showMessage(tr("Cannot load %1").arg(fileName), MessageTimeout);
-        if (m_persistSettings)
-            m_settings.removeRecentFile(fileName);
-        return false;
-    }
-    qreal distance = 0;
-    if (known) {
-        statusBar()->showMessage(tr("%1 is already open").arg(fileName), MessageTimeout);
-    } else if (MapView::isFarFromOthers(zone, m_host->zones(), &distance)) {
-        const QRectF rect = MapView::zoneRect(zone);
-        const QString apart = MapView::isGeographic(rect)
-            ? tr("about %1 km").arg(qRound(distance * 111.32))
-            : tr("%1 units").arg(qRound(distance));
-        statusBar()->showMessage(tr("Zone %1 lies far from the other zones (%2 away): View → Fit zone shows it")
-                                     .arg(zone->property("id").toInt())
-                                     .arg(apart),
-                                 3 * MessageTimeout);
-    }
-    if (m_persistSettings)
-        m_settings.addRecentFile(fileName);
-    return true;
+    return m_session->openZone(fileName);
 }
 
 void MainWindow::closeZone(QObject* zone)
@@ -297,7 +273,7 @@ void MainWindow::connectToService(const QString& host, quint16 port)
 {
     m_service->connectTo(host, port);
     m_disconnectAction->setEnabled(true);
-    if (m_persistSettings)
+    if (m_session->persists())
         m_settings.setServiceAddress(QStringLiteral("%1:%2").arg(host).arg(port));
 }
 
@@ -329,7 +305,7 @@ bool MainWindow::saveScreenshot(const QString& fileName)
 
 void MainWindow::closeEvent(QCloseEvent* event)
 {
-    if (m_persistSettings) {
+    if (m_session->persists()) {
         m_settings.setWindow(saveGeometry(), saveState());
         saveSession();
     }
@@ -380,9 +356,7 @@ void MainWindow::fitAll()
 
 void MainWindow::openZoneDialog()
 {
-    const QStringList recent = m_settings.recentFiles();
-    const QString start = recent.isEmpty() ? QString() : QFileInfo(recent.first()).absolutePath();
-    const QStringList files = QFileDialog::getOpenFileNames(this, tr("Open zone"), start,
+    const QStringList files = QFileDialog::getOpenFileNames(this, tr("Open zone"), m_session->lastFolder(),
                                                             tr("Zone configurations (*.xtsc);;All files (*)"));
     for (const QString& file : files)
         openZone(file);
@@ -451,19 +425,6 @@ void MainWindow::chooseStorageFolder()
         QFileDialog::getExistingDirectory(this, tr("Controller configuration folder"), m_storage->directory());
     if (!folder.isEmpty())
         setStorageDirectory(folder);
-}
-
-void MainWindow::updateRecentMenu()
-{
-    m_recentMenu->clear();
-    const QStringList files = m_settings.recentFiles();
-    for (const QString& file : files)
-        m_recentMenu->addAction(file, this, [this, file] {
-            if (openZone(file))
-                fitAll();
-        });
-    if (files.isEmpty())
-        m_recentMenu->addAction(tr("(none)"))->setEnabled(false);
 }
 
 void MainWindow::zoneResponseFinished(QObject* zone, const Response* response)
@@ -586,28 +547,12 @@ LinkMonitor* MainWindow::linkMonitor() const
 
 void MainWindow::saveSession()
 {
-    QStringList files;
-    for (QObject* zone : m_host->zones())
-        files << ModuleHost::zoneFile(zone);
-    m_settings.setSession(files, m_service->isWanted());
+    m_session->save(m_service->isWanted());
 }
 
 bool MainWindow::restoreSession()
 {
-    if (!m_settings.reopenSession())
-        return false;
-    bool any = false;
-    for (const QString& file : m_settings.sessionFiles())
-        any = openZone(file) || any;
-    QString host;
-    quint16 port = 0;
-    if (m_settings.sessionConnected() && Settings::parseAddress(m_settings.serviceAddress(), &host, &port)) {
-        connectToService(host, port);
-        any = true;
-    }
-    if (any)
-        m_logDock->logInfo(tr("last session reopened (File → Reopen the last session at start)"));
-    return any;
+    return m_session->restore();
 }
 
 void MainWindow::showAbout()

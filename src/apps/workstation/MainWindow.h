@@ -33,6 +33,7 @@ class HistoryWriter;
 class LinkStatusView;
 class ReplayView;
 class ServiceLink;
+class SessionFiles;
 class SelectionSync;
 class StatusLabels;
 class ZoneFiles;
@@ -110,7 +111,6 @@ private slots:
     void linkStatusChanged(QObject* zone);
 
     void cursorMoved(const QPointF& scenePos);
-    void updateRecentMenu();
 
 private:
     void createMenus();
@@ -143,12 +143,11 @@ private:
     Velmora::ZoneFiles* m_zoneFiles;
     Velmora::ZoneLights m_zoneLights;
     Velmora::SelectionSync* m_selection;
+    Velmora::SessionFiles* m_session;
     std::unique_ptr<Velmora::StatusLabels> m_statusLabels;
     std::unique_ptr<Velmora::LinkStatusView> m_linkView;
-    QMenu* m_recentMenu = nullptr;
     QAction* m_disconnectAction = nullptr;
     QAction* m_reopenAction = nullptr;
 
-    bool m_persistSettings = true;
     Velmora::ReplayView* m_replay = nullptr;
 };
