@@ -182,6 +182,21 @@ void ObjectTreeModel::setOverride(const Override& override)
     endResetModel();
 }
 
+bool ObjectTreeModel::hasMoreRowsThan(const QModelIndex& parent, int count) const
+{
+    const Node* node = nodeAt(parent);
+    if (!node || (parent.isValid() && parent.column() != 0))
+        return false;
+    if (node->childrenRead)
+        return node->children.size() > count;
+    int rows = 0;
+    for (const QObject* child : node->object->children()) {
+        if (VelmoraHost::hasModelData(child) && ++rows > count)
+            return true;
+    }
+    return false;
+}
+
 QVariant ObjectTreeModel::data(const QModelIndex& index, int role) const
 {
     if (!index.isValid())

@@ -50,6 +50,9 @@ public:
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
     // Answered without reading the folder's rows: views ask it of every row they show.
     bool hasChildren(const QModelIndex& parent = QModelIndex()) const override;
+    // Whether the folder has more than count rows, without reading them: a
+    // folder of 20,000 controllers is looked at no further than its count+1st.
+    bool hasMoreRowsThan(const QModelIndex& parent, int count) const;
     int columnCount(const QModelIndex& parent = QModelIndex()) const override;
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;

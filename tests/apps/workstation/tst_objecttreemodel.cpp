@@ -158,6 +158,40 @@ private slots:
             QVERIFY2(!zone.row(path)->watched, qPrintable(path));
     }
 
+    void rowsCountedWithoutReading_data()
+    {
+        QTest::addColumn<QString>("folder");
+        QTest::addColumn<bool>("read"); // the folder's rows read before
+        QTest::addColumn<int>("count");
+        QTest::addColumn<bool>("more");
+        QTest::newRow("five areas, more than four") << "z/areas" << false << 4 << true;
+        QTest::newRow("five areas, not more than five") << "z/areas" << false << 5 << false;
+        QTest::newRow("read, more than four") << "z/areas" << true << 4 << true;
+        QTest::newRow("read, not more than five") << "z/areas" << true << 5 << false;
+        QTest::newRow("a helper that is no row not counted") << "z/areas/a1" << false << 1 << false;
+        QTest::newRow("a row with no rows") << "z/areas/a1/states/s0" << false << 0 << false;
+    }
+
+    // The window opens the short folders of a new zone and leaves the long
+    // ones closed; telling which must not read the long ones.
+    void rowsCountedWithoutReading()
+    {
+        QFETCH(QString, folder);
+        QFETCH(bool, read);
+        QFETCH(int, count);
+        QFETCH(bool, more);
+        Zone zone;
+        ObjectTreeModel model;
+        model.setRoot(zone.root.get());
+        const QModelIndex index = model.indexOf(zone.at(folder));
+        QVERIFY(index.isValid());
+        if (read)
+            model.rowCount(index);
+        QCOMPARE(model.hasMoreRowsThan(index, count), more);
+        const QObject* first = zone.at(folder)->children().value(0);
+        QCOMPARE(first && qobject_cast<const Row*>(first)->watched, read);
+    }
+
     void deepObjectFound_data()
     {
         QTest::addColumn<QStringList>("opened"); // folders read before the lookup
