@@ -1,16 +1,16 @@
 #include "MainWindow.h"
 
+#include "CommandBar.h"
 #include "CommandController.h"
-#include "CommandInput.h"
 #include "ConnectDialog.h"
-#include "HistoryDock.h"
-#include "HistoryRecorder.h"
+#include "HelpDialogs.h"
+#include "HistoryPanel.h"
 #include "HistoryWriter.h"
 #include "ReplayView.h"
 #include "HostLogging.h"
 #include "LinkMonitor.h"
 #include "LightLayer.h"
-#include "Light.h"
+#include "LinkStatusView.h"
 #include "LogDock.h"
 #include "MapLegend.h"
 #include "MapView.h"
@@ -18,67 +18,35 @@
 #include "ObjectTreeDock.h"
 #include "ObjectTreeModel.h"
 #include "PropertiesDock.h"
-#include "ProtocolWords.h"
 #include "ScheduleDock.h"
+#include "ServiceLink.h"
+#include "SessionFiles.h"
+#include "SelectionSync.h"
 #include "FindingsDock.h"
 #include "StateDump.h"
 #include "StatusLabels.h"
 #include "StorageService.h"
 #include "ToolTips.h"
-#include "ZoneChanges.h"
-#include "ZoneFileWatcher.h"
+#include "ZoneFiles.h"
+#include "ZoneLights.h"
 
-#include "connection/TcpConnection.h"
 #include "semtra/Notification.h"
 #include "semtra/Request.h"
 #include "semtra/Response.h"
 
 #include <QAction>
-#include <QApplication>
 #include <QCloseEvent>
-#include <QComboBox>
-#include <QDialogButtonBox>
-#include <QTextBrowser>
-#include <QVBoxLayout>
-#include <QHash>
-#include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
-#include <QGraphicsItem>
 #include <QGraphicsScene>
-#include <QLabel>
-#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
-#include <QMessageBox>
-#include <QPainter>
-#include <QPushButton>
 #include <QStatusBar>
-#include <QStyle>
 #include <QTimer>
-#include <QToolBar>
 
 namespace {
 
 constexpr int MessageTimeout = Velmora::StatusLabels::MessageTimeout;
-
-QString connectionStateText(Semtra::Connection::State state)
-{
-    switch (state) {
-    case Semtra::Connection::Unconnected:
-        return MainWindow::tr("not connected");
-    case Semtra::Connection::HostLookup:
-        return MainWindow::tr("looking up host");
-    case Semtra::Connection::Connecting:
-        return MainWindow::tr("connecting");
-    case Semtra::Connection::Closing:
-        return MainWindow::tr("closing");
-    case Semtra::Connection::Connected:
-    case Semtra::Connection::Ready:
-        return MainWindow::tr("connected");
-    }
-    return QString();
-}
 
 } // namespace
 
@@ -95,9 +63,11 @@ MainWindow::MainWindow(ModuleHost* host, QWidget* parent)
     , m_legend(new MapLegend(this))
     , m_links(new LinkMonitor(this))
     , m_storage(new StorageService(this))
-    , m_connection(new Semtra::TcpConnection(this))
     , m_commands(new Velmora::CommandController(host, m_logDock, this))
-    , m_fileWatcher(new ZoneFileWatcher(this))
+    , m_zoneFiles(new Velmora::ZoneFiles(host, this))
+    , m_zoneLights(host, m_lights)
+    , m_selection(new Velmora::SelectionSync(m_scene, m_objectsDock, m_propertiesDock, &m_zoneLights, this))
+    , m_session(new Velmora::SessionFiles(host, &m_settings, this))
 {
     setWindowTitle(tr("Velmora Workstation"));
     m_scene->setBackgroundBrush(MapLegend::mapBackground());
@@ -107,32 +77,32 @@ MainWindow::MainWindow(ModuleHost* host, QWidget* parent)
     m_host->setScene(m_scene);
     // Zones hear the service's announcements from the start; the link comes
     // up by itself once the connection does.
-    m_host->setConnection(m_connection);
+    m_service = new Velmora::ServiceLink(m_host, m_links, this);
     m_treeModel->setRoot(m_host->root());
     QString legendError;
     if (!m_legend->build(m_host->root(), &legendError))
         qCWarning(lcHost, "Legend without swatches: %s", qUtf8Printable(legendError));
     m_map->setToolTipText([this](QObject* object) { return objectToolTip(object); });
-    m_treeModel->setHostColumn(tr("Link"), [this](const QObject* object, int role) { return linkColumn(object, role); });
     m_propertiesDock->setLinkMonitor(m_links);
-    m_treeModel->setOverride([this](const QObject* object, int column, int role) {
-        return unreportedArea(object, column, role);
-    });
 
     createDocks();
     createMenus();
     createStatusBar();
+    m_linkView = std::make_unique<Velmora::LinkStatusView>(m_host, m_links, m_zoneFiles, m_statusLabels.get(), this,
+                                                           [this](QObject* object) { return objectToolTip(object); });
+    m_treeModel->setHostColumn(tr("Link"), [this](const QObject* object, int role) {
+        return m_linkView->linkColumn(object, role);
+    });
+    m_treeModel->setOverride([this](const QObject* object, int column, int role) {
+        return m_linkView->unreportedArea(object, column, role);
+    });
 
     connect(m_host, &ModuleHost::zoneAdded, this, &MainWindow::zoneAdded);
     connect(m_host, &ModuleHost::zoneAboutToBeRemoved, this, &MainWindow::zoneAboutToBeRemoved);
-    connect(m_host, &ModuleHost::zoneReloaded, this, &MainWindow::zoneReloaded);
-    connect(m_host, &ModuleHost::reloadFailed, this, &MainWindow::reloadFailed);
-    connect(m_fileWatcher, &ZoneFileWatcher::fileChanged, this, &MainWindow::zoneFileChanged);
-    connect(m_host, &ModuleHost::zoneFileReloading, m_fileWatcher, &ZoneFileWatcher::watch);
-    connect(&m_versions, &ZoneVersions::changesSaved, this, [this](const QString&, const QStringList& changes) {
-        for (const QString& line : changes)
-            m_logDock->logInfo(QStringLiteral("  ") + line);
-    });
+    connect(m_zoneFiles, &Velmora::ZoneFiles::logLine, m_logDock, &LogDock::logInfo);
+    connect(m_zoneFiles, &Velmora::ZoneFiles::statusMessage, statusBar(), &QStatusBar::showMessage);
+    connect(m_zoneFiles, &Velmora::ZoneFiles::problemFound, m_treeModel, &ObjectTreeModel::objectChanged);
+    connect(m_zoneFiles, &Velmora::ZoneFiles::reloaded, this, &MainWindow::showReloadedZone);
     connect(m_host, &ModuleHost::objectStateChanged, this, &MainWindow::objectStateChanged);
     connect(m_host, &ModuleHost::zoneRequest, m_commands, &Velmora::CommandController::requestSent);
     connect(m_commands, &Velmora::CommandController::statusMessage, statusBar(), &QStatusBar::showMessage);
@@ -142,14 +112,15 @@ MainWindow::MainWindow(ModuleHost* host, QWidget* parent)
         m_scheduleDock->serviceTime(notification->timeStamp());
     });
     connect(m_host, &ModuleHost::zoneLinkChanged, this, &MainWindow::zoneLinkChanged);
-    connect(m_connection, &Semtra::TcpConnection::stateChanged, this, &MainWindow::connectionStateChanged);
-    connect(m_connection, &Semtra::TcpConnection::errorOccurred, this, [this](const QString& reason) {
-        m_links->connectionFailed(reason);
-        updateServiceStatus();
-    });
-    connect(m_scene, &QGraphicsScene::selectionChanged, this, &MainWindow::sceneSelectionChanged);
+    connect(m_service, &Velmora::ServiceLink::logLine, m_logDock, &LogDock::logInfo);
+    connect(m_session, &Velmora::SessionFiles::logLine, m_logDock, &LogDock::logInfo);
+    connect(m_session, &Velmora::SessionFiles::statusMessage, statusBar(), &QStatusBar::showMessage);
+    connect(m_session, &Velmora::SessionFiles::recentOpened, this, &MainWindow::fitAll);
+    connect(m_session, &Velmora::SessionFiles::serviceWanted, this, &MainWindow::connectToService);
+    connect(m_service, &Velmora::ServiceLink::serviceLost, m_scheduleDock, &ScheduleDock::serviceLost);
+    connect(m_service, &Velmora::ServiceLink::changed, this, [this] { m_linkView->showServiceStatus(); });
     connect(m_map, &MapView::cursorMoved, this, &MainWindow::cursorMoved);
-    connect(m_objectsDock, &ObjectTreeDock::objectSelected, this, &MainWindow::treeObjectSelected);
+    connect(m_selection, &Velmora::SelectionSync::zoneChosen, this, &MainWindow::setCommandZone);
     connect(m_links, &LinkMonitor::statusChanged, this, &MainWindow::linkStatusChanged);
 
     // Zones loaded before the window existed.
@@ -168,8 +139,8 @@ MainWindow::MainWindow(ModuleHost* host, QWidget* parent)
         });
     }
 
-    updateServiceStatus();
-    updateHashStatus();
+    m_linkView->showServiceStatus();
+    m_linkView->showHashStatus();
 }
 
 MainWindow::~MainWindow()
@@ -196,28 +167,14 @@ void MainWindow::createDocks()
     tabifyDockWidget(m_logDock, m_findingsDock);
     connect(m_findingsDock, &FindingsDock::objectChosen, this, [this](QObject* object) {
         m_objectsDock->showObject(object);
-        treeObjectSelected(object);
+        m_selection->objectChosen(object);
     });
     m_logDock->raise();
 
-    auto* commandBar = new QToolBar(tr("Command"), this);
-    commandBar->setObjectName(QStringLiteral("CommandBar"));
-    commandBar->setMovable(false);
-    m_zoneChoice = new QComboBox(commandBar);
-    m_zoneChoice->setObjectName(QStringLiteral("commandZone"));
-    m_zoneChoice->setToolTip(tr("The zone typed commands go to"));
-    m_zoneChoice->setSizeAdjustPolicy(QComboBox::AdjustToContents);
-    m_commandEdit = new CommandEdit(commandBar);
-    m_commandEdit->setObjectName(QStringLiteral("commandLine"));
-    m_commandEdit->setPlaceholderText(tr("Command for the zone, e.g. SET_STRAT 2 60 or GET_STATE (Up: earlier commands)"));
-    commandBar->addWidget(new QLabel(tr(" Command for "), commandBar));
-    commandBar->addWidget(m_zoneChoice);
-    commandBar->addWidget(m_commandEdit);
-    addToolBar(Qt::BottomToolBarArea, commandBar);
-    connect(m_commandEdit, &QLineEdit::returnPressed, this, &MainWindow::runCommand);
-    connect(m_zoneChoice, QOverload<int>::of(&QComboBox::activated), this,
-            [this](int index) { setCommandZone(m_zoneChoice->itemData(index).value<QObject*>()); });
-    updateCommandTarget();
+    m_commandBar = new Velmora::CommandBar(m_host, m_commands, this);
+    addToolBar(Qt::BottomToolBarArea, m_commandBar);
+    connect(m_commandBar, &Velmora::CommandBar::zoneChanged, m_scheduleDock, &ScheduleDock::setZone);
+    m_commandBar->updateZones();
 }
 
 void MainWindow::createMenus()
@@ -227,15 +184,14 @@ void MainWindow::createMenus()
     file->addAction(tr("&Edit zone…"), this, &MainWindow::editZone);
     file->addAction(tr("C&heck zone"), this, &MainWindow::checkZone)->setObjectName(QStringLiteral("checkZoneAction"));
     file->addAction(tr("&New zone in folder…"), this, &MainWindow::newZoneInFolder);
-    file->addAction(tr("Re&vert to previous version…"), this, &MainWindow::revertToPreviousVersion);
+    file->addAction(tr("Re&vert to previous version…"), this, [this] { m_zoneFiles->revert(commandZone()); });
     file->addAction(tr("&Close zone"), this, [this] {
-        if (QObject* zone = targetZone())
+        if (QObject* zone = commandZone())
             closeZone(zone);
         else
             statusBar()->showMessage(tr("Choose the zone to close"), MessageTimeout);
     }, QKeySequence::Close);
-    m_recentMenu = file->addMenu(tr("&Recent files"));
-    connect(m_recentMenu, &QMenu::aboutToShow, this, &MainWindow::updateRecentMenu);
+    m_session->followRecentMenu(file->addMenu(tr("&Recent files")));
     file->addSeparator();
     m_reopenAction = file->addAction(tr("Reopen the last session at start"));
     m_reopenAction->setCheckable(true);
@@ -290,44 +246,19 @@ StorageService* MainWindow::storage() const
 
 void MainWindow::setPersistSettings(bool persist)
 {
-    m_persistSettings = persist;
+    m_session->setPersist(persist);
 }
 
 void MainWindow::setStorageDirectory(const QString& directory)
 {
     m_storage->setDirectory(QFileInfo(directory).absoluteFilePath());
-    if (m_persistSettings)
+    if (m_session->persists())
         m_settings.setStorageDirectory(m_storage->directory());
 }
 
 bool MainWindow::openZone(const QString& fileName)
 {
-    QString error;
-    const bool known = m_host->zoneForFile(fileName) != nullptr;
-    QObject* zone = m_host->loadZone(fileName, &error);
-    if (!zone) {
-        m_logDock->logInfo(tr("cannot load %1: %2").arg(fileName, error));
-        statusBar()->showMessage(tr("Cannot load %1").arg(fileName), MessageTimeout);
-        if (m_persistSettings)
-            m_settings.removeRecentFile(fileName);
-        return false;
-    }
-    qreal distance = 0;
-    if (known) {
-        statusBar()->showMessage(tr("%1 is already open").arg(fileName), MessageTimeout);
-    } else if (MapView::isFarFromOthers(zone, m_host->zones(), &distance)) {
-        const QRectF rect = MapView::zoneRect(zone);
-        const QString apart = MapView::isGeographic(rect)
-            ? tr("about %1 km").arg(qRound(distance * 111.32))
-            : tr("%1 units").arg(qRound(distance));
-        statusBar()->showMessage(tr("Zone %1 lies far from the other zones (%2 away): View → Fit zone shows it")
-                                     .arg(zone->property("id").toInt())
-                                     .arg(apart),
-                                 3 * MessageTimeout);
-    }
-    if (m_persistSettings)
-        m_settings.addRecentFile(fileName);
-    return true;
+    return m_session->openZone(fileName);
 }
 
 void MainWindow::closeZone(QObject* zone)
@@ -340,14 +271,10 @@ void MainWindow::closeZone(QObject* zone)
 
 void MainWindow::connectToService(const QString& host, quint16 port)
 {
-    m_logDock->logInfo(tr("connecting to %1:%2").arg(host).arg(port));
-    m_serviceWanted = true;
-    m_links->setService(QStringLiteral("%1:%2").arg(host).arg(port), true);
-    m_connection->connectToService(host, port);
+    m_service->connectTo(host, port);
     m_disconnectAction->setEnabled(true);
-    if (m_persistSettings)
+    if (m_session->persists())
         m_settings.setServiceAddress(QStringLiteral("%1:%2").arg(host).arg(port));
-    updateServiceStatus();
 }
 
 QJsonObject MainWindow::stateJson() const
@@ -378,55 +305,21 @@ bool MainWindow::saveScreenshot(const QString& fileName)
 
 void MainWindow::closeEvent(QCloseEvent* event)
 {
-    if (m_persistSettings) {
+    if (m_session->persists()) {
         m_settings.setWindow(saveGeometry(), saveState());
         saveSession();
     }
     event->accept();
 }
 
-QObject* MainWindow::targetZone() const
-{
-    return m_commandZone;
-}
-
 QObject* MainWindow::commandZone() const
 {
-    return m_commandZone;
+    return m_commandBar->zone();
 }
 
 void MainWindow::setCommandZone(QObject* zone)
 {
-    if (zone && !m_host->zones().contains(zone))
-        return;
-    m_commandZone = zone;
-    updateCommandTarget();
-}
-
-void MainWindow::updateCommandTarget(const QObject* leaving)
-{
-    QList<QObject*> zones = m_host->zones();
-    zones.removeAll(const_cast<QObject*>(leaving));
-    // The only zone is the target by itself; a zone gone leaves the first one.
-    if (!m_commandZone && !zones.isEmpty())
-        m_commandZone = zones.first();
-    updateZoneChoice(zones);
-    m_commandEdit->setEnabled(m_commandZone != nullptr);
-    m_scheduleDock->setZone(m_commandZone);
-}
-
-void MainWindow::updateZoneChoice(const QList<QObject*>& zones)
-{
-    const QSignalBlocker blocker(m_zoneChoice);
-    m_zoneChoice->clear();
-    for (QObject* zone : zones)
-        m_zoneChoice->addItem(tr("zone %1 \"%2\"").arg(zone->property("id").toInt()).arg(zone->property("name").toString()),
-                              QVariant::fromValue(zone));
-    if (m_zoneChoice->count() == 0)
-        m_zoneChoice->addItem(tr("no zone open"));
-    const int current = m_zoneChoice->findData(QVariant::fromValue(m_commandZone.data()));
-    m_zoneChoice->setCurrentIndex(qMax(0, current));
-    m_zoneChoice->setEnabled(zones.size() > 1);
+    m_commandBar->setZone(zone);
 }
 
 void MainWindow::updateSceneRect()
@@ -437,7 +330,7 @@ void MainWindow::updateSceneRect()
 
 void MainWindow::fitZone()
 {
-    QObject* zone = targetZone();
+    QObject* zone = commandZone();
     if (!zone) {
         fitAll();
         return;
@@ -449,7 +342,7 @@ void MainWindow::fitZone()
 
 void MainWindow::fitAll()
 {
-    QObject* target = targetZone();
+    QObject* target = commandZone();
     qreal distance = 0;
     if (target && m_host->zones().size() > 1 && MapView::isFarFromOthers(target, m_host->zones(), &distance)) {
         statusBar()->showMessage(tr("The zones lie too far apart to be seen together; showing zone %1")
@@ -463,9 +356,7 @@ void MainWindow::fitAll()
 
 void MainWindow::openZoneDialog()
 {
-    const QStringList recent = m_settings.recentFiles();
-    const QString start = recent.isEmpty() ? QString() : QFileInfo(recent.first()).absolutePath();
-    const QStringList files = QFileDialog::getOpenFileNames(this, tr("Open zone"), start,
+    const QStringList files = QFileDialog::getOpenFileNames(this, tr("Open zone"), m_session->lastFolder(),
                                                             tr("Zone configurations (*.xtsc);;All files (*)"));
     for (const QString& file : files)
         openZone(file);
@@ -475,12 +366,12 @@ void MainWindow::openZoneDialog()
 
 void MainWindow::editZone()
 {
-    QObject* zone = targetZone();
+    QObject* zone = commandZone();
     if (!zone) {
         statusBar()->showMessage(tr("Select the zone to edit"), MessageTimeout);
         return;
     }
-    m_versions.editorOpened(ModuleHost::zoneFile(zone));
+    m_zoneFiles->editorOpened(zone);
     if (!m_host->editZone(ModuleHost::zoneFile(zone), m_storage))
         statusBar()->showMessage(tr("The zone editor could not be opened (see the log)"), MessageTimeout);
 }
@@ -500,45 +391,6 @@ void MainWindow::checkZone()
                                  .arg(Velmora::ConfigChecker::errorCount(findings))
                                  .arg(Velmora::ConfigChecker::warningCount(findings)),
                              MessageTimeout);
-}
-
-void MainWindow::revertToPreviousVersion()
-{
-    QObject* zone = targetZone();
-    if (!zone) {
-        statusBar()->showMessage(tr("Select the zone to revert"), MessageTimeout);
-        return;
-    }
-    const QString file = ModuleHost::zoneFile(zone);
-    if (!ZoneVersions::hasPreviousVersion(file)) {
-        statusBar()->showMessage(tr("No previous version of %1 was kept").arg(file), MessageTimeout);
-        return;
-    }
-    QStringList changes;
-    QString error;
-    if (!ZoneVersions::revertChanges(file, &changes, &error)) {
-        QMessageBox::warning(this, tr("Revert"), tr("The previous version cannot be read: %1").arg(error));
-        return;
-    }
-    QMessageBox question(QMessageBox::Question, tr("Revert"),
-                         tr("Revert %1 to the version before its last save?").arg(LogDock::zoneLabel(zone)),
-                         QMessageBox::Cancel, this);
-    question.setObjectName(QStringLiteral("revertQuestion"));
-    question.setInformativeText(changes.isEmpty() ? tr("The two versions differ only in layout.")
-                                                  : tr("Reverting changes:\n%1").arg(changes.join(QLatin1Char('\n'))));
-    QPushButton* revert = question.addButton(tr("Revert"), QMessageBox::AcceptRole);
-    question.setDefaultButton(QMessageBox::Cancel);
-    question.exec();
-    if (question.clickedButton() != revert)
-        return;
-    if (!ZoneVersions::revert(file, &error)) {
-        QMessageBox::warning(this, tr("Revert"), tr("Nothing was reverted: %1").arg(error));
-        return;
-    }
-    m_logDock->logInfo(tr("%1 reverted to the version before its last save").arg(LogDock::zoneLabel(zone)));
-    for (const QString& line : qAsConst(changes))
-        m_logDock->logInfo(QStringLiteral("  ") + line);
-    m_host->reloadZone(file);
 }
 
 void MainWindow::newZoneInFolder()
@@ -563,12 +415,8 @@ void MainWindow::connectDialog()
 
 void MainWindow::disconnectService()
 {
-    m_serviceWanted = false;
-    m_links->setService(QStringLiteral("%1:%2").arg(m_connection->hostName()).arg(m_connection->port()), false);
-    m_connection->disconnectFromService();
+    m_service->disconnectFromService();
     m_disconnectAction->setEnabled(false);
-    m_logDock->logInfo(tr("disconnected from the service"));
-    updateServiceStatus();
 }
 
 void MainWindow::chooseStorageFolder()
@@ -579,27 +427,6 @@ void MainWindow::chooseStorageFolder()
         setStorageDirectory(folder);
 }
 
-void MainWindow::updateRecentMenu()
-{
-    m_recentMenu->clear();
-    const QStringList files = m_settings.recentFiles();
-    for (const QString& file : files)
-        m_recentMenu->addAction(file, this, [this, file] {
-            if (openZone(file))
-                fitAll();
-        });
-    if (files.isEmpty())
-        m_recentMenu->addAction(tr("(none)"))->setEnabled(false);
-}
-
-void MainWindow::runCommand()
-{
-    if (!m_commands->run(m_commandEdit->text(), targetZone()))
-        return;
-    m_commandEdit->history().add(m_commandEdit->text());
-    m_commandEdit->clear();
-}
-
 void MainWindow::zoneResponseFinished(QObject* zone, const Response* response)
 {
     m_commands->responseFinished(zone, response);
@@ -607,7 +434,7 @@ void MainWindow::zoneResponseFinished(QObject* zone, const Response* response)
         m_links->zoneAnswered(zone);
     m_scheduleDock->serviceTime(LogDock::replyStamp(response));
     // The reply may have been the service's configuration hash.
-    updateHashStatus();
+    m_linkView->showHashStatus();
     refreshProperties(zone);
 }
 
@@ -618,83 +445,39 @@ void MainWindow::zoneAdded(QObject* zone)
     m_treeModel->objectAdded(zone);
     m_objectsDock->expandZone(zone);
     const QString file = ModuleHost::zoneFile(zone);
-    const QString lightsFile = LightLayer::lightsFileFor(file);
-    if (QFileInfo::exists(lightsFile)) {
-        QString error;
-        if (!m_lights->load(file, lightsFile, &error))
-            m_logDock->logInfo(error);
-    }
-    nameLights(zone);
-    m_fileWatcher->watch(file);
+    QString error;
+    if (!m_zoneLights.load(zone, &error))
+        m_logDock->logInfo(error);
+    m_zoneFiles->watch(zone);
     updateSceneRect();
     if (!m_propertiesDock->object())
         m_propertiesDock->setObject(zone);
     m_logDock->logInfo(tr("%1 loaded from %2").arg(LogDock::zoneLabel(zone), file));
     MapView::stackZones(m_host->zones());
-    updateCommandTarget();
-    updateHashStatus();
+    m_commandBar->updateZones();
+    m_linkView->showHashStatus();
 }
 
 void MainWindow::zoneAboutToBeRemoved(QObject* zone)
 {
-    m_syncingSelection = true;
-    m_scene->clearSelection();
-    m_syncingSelection = false;
+    m_selection->clearMap();
     if (ModuleHost::zoneOf(m_propertiesDock->object()) == zone)
         m_propertiesDock->setObject(nullptr);
     m_treeModel->objectAboutToBeRemoved(zone);
-    m_lights->clear(ModuleHost::zoneFile(zone));
-    m_fileWatcher->unwatch(ModuleHost::zoneFile(zone));
+    m_zoneLights.clear(zone);
+    m_zoneFiles->unwatch(zone);
     m_links->removeZone(zone);
     // The zone is still a child of the root: everything here is made without it.
-    if (m_commandZone == zone)
-        m_commandZone = nullptr;
-    updateCommandTarget(zone);
-    updateServiceStatus();
-    updateHashStatus(zone);
+    m_commandBar->updateZones(zone);
+    m_linkView->showServiceStatus();
+    m_linkView->showHashStatus(zone);
 }
 
-void MainWindow::zoneReloaded(const QString& fileName, QObject* zone)
+void MainWindow::showReloadedZone(QObject* zone)
 {
-    m_fileProblems.remove(QFileInfo(fileName).absoluteFilePath());
-    if (m_reloadingChangedFile) {
-        m_logDock->logInfo(tr("%1 reloaded: its file changed on disk").arg(LogDock::zoneLabel(zone)));
-    } else {
-        m_logDock->logInfo(tr("%1 reloaded after editing").arg(LogDock::zoneLabel(zone)));
-        m_versions.compareSaved(fileName);
-    }
-    statusBar()->showMessage(tr("Reloaded %1").arg(fileName), MessageTimeout);
     m_propertiesDock->setObject(zone);
     m_objectsDock->showObject(zone);
     setCommandZone(zone);
-}
-
-void MainWindow::reloadFailed(const QString& fileName, const QString& reason)
-{
-    m_logDock->logInfo(tr("cannot reload %1: %2").arg(fileName, reason));
-    statusBar()->showMessage(tr("Cannot reload %1").arg(fileName), MessageTimeout);
-    if (QObject* zone = m_host->zoneForFile(fileName)) {
-        m_fileProblems.insert(QFileInfo(fileName).absoluteFilePath(), reason);
-        m_treeModel->objectChanged(zone);
-    }
-}
-
-void MainWindow::zoneFileChanged(const QString& fileName, const QByteArray& before)
-{
-    QObject* zone = m_host->zoneForFile(fileName);
-    if (!zone)
-        return;
-    m_logDock->logInfo(tr("%1: %2 changed on disk, reloading").arg(LogDock::zoneLabel(zone), fileName));
-    QStringList changes;
-    QString error;
-    QFile file(fileName);
-    if (file.open(QIODevice::ReadOnly) && Velmora::ZoneChanges::compare(before, file.readAll(), &changes, &error)) {
-        for (const QString& line : qAsConst(changes))
-            m_logDock->logInfo(QStringLiteral("  ") + line);
-    }
-    m_reloadingChangedFile = true;
-    m_host->reloadZone(ModuleHost::zoneFile(zone));
-    m_reloadingChangedFile = false;
 }
 
 void MainWindow::objectStateChanged(const QObject* object)
@@ -704,7 +487,7 @@ void MainWindow::objectStateChanged(const QObject* object)
     m_scheduleDock->objectStateChanged(object);
     if (ModuleHost::isZone(object)) {
         m_links->zoneChanged(const_cast<QObject*>(object));
-        updateHashStatus();
+        m_linkView->showHashStatus();
     }
 }
 
@@ -716,7 +499,7 @@ void MainWindow::zoneLinkChanged(QObject* zone, bool up)
     if (up)
         m_scheduleDock->serviceTime(zone->property("connectionTime").toDateTime());
     refreshProperties(zone);
-    updateHashStatus();
+    m_linkView->showHashStatus();
 }
 
 void MainWindow::linkStatusChanged(QObject* zone)
@@ -728,101 +511,7 @@ void MainWindow::linkStatusChanged(QObject* zone)
     if (ModuleHost::zoneOf(m_propertiesDock->object()) == zone)
         m_propertiesDock->scheduleRefresh();
     m_map->viewport()->update();
-    updateServiceStatus();
-}
-
-QVariant MainWindow::linkColumn(const QObject* object, int role) const
-{
-    if (!ModuleHost::isZone(object))
-        return QVariant();
-    auto* zone = const_cast<QObject*>(object);
-    const LinkMonitor::Status status = m_links->status(zone);
-    const QString file = ModuleHost::zoneFile(zone);
-    const QString problem = m_fileProblems.value(QFileInfo(file).absoluteFilePath());
-    switch (role) {
-    case Qt::DisplayRole:
-        return problem.isEmpty() ? LinkMonitor::text(status)
-                                 : tr("%1; file not reloaded").arg(LinkMonitor::text(status));
-    case Qt::ToolTipRole:
-        return ToolTips::linkText(m_links->reason(zone), file, problem);
-    case Qt::DecorationRole:
-        return problem.isEmpty() ? QVariant() : QVariant(style()->standardIcon(QStyle::SP_MessageBoxWarning));
-    case Qt::ForegroundRole:
-        if (status == LinkMonitor::Linked)
-            return QBrush(QColor(46, 125, 50));
-        if (status == LinkMonitor::NotAnswering || status == LinkMonitor::HashMismatch)
-            return QBrush(QColor(198, 40, 40));
-        return QBrush(QColor(110, 110, 110));
-    default:
-        return QVariant();
-    }
-}
-
-QVariant MainWindow::unreportedArea(const QObject* object, int column, int role) const
-{
-    if (!ModuleHost::isArea(object) || m_links->isLive(ModuleHost::zoneOf(const_cast<QObject*>(object))))
-        return QVariant();
-    if (role == Qt::ToolTipRole || role == Qt::StatusTipRole)
-        return objectToolTip(const_cast<QObject*>(object));
-    if (role != Qt::DecorationRole || column != 0)
-        return QVariant();
-    static const QIcon icon = [] {
-        QPixmap pixmap(16, 16);
-        pixmap.fill(Qt::transparent);
-        QPainter painter(&pixmap);
-        painter.setPen(QColor(110, 110, 110));
-        painter.setBrush(MapLegend::mapBackground());
-        painter.drawRect(QRect(2, 2, 11, 11));
-        return QIcon(pixmap);
-    }();
-    return icon;
-}
-
-void MainWindow::connectionStateChanged(Semtra::Connection::State state)
-{
-    m_logDock->logInfo(tr("service connection: %1").arg(connectionStateText(state)));
-    m_links->connectionStateChanged(int(state));
-    if (state >= Semtra::Connection::Connected)
-        m_host->refreshZones();
-    else
-        m_scheduleDock->serviceLost();
-    updateServiceStatus();
-}
-
-void MainWindow::nameLights(QObject* zone)
-{
-    const QList<Semtra::Light*> lights = m_lights->lights(ModuleHost::zoneFile(zone));
-    // Most zones have no lights of the host's: their objects are not walked for nothing.
-    if (lights.isEmpty())
-        return;
-    QHash<int, QString> names;
-    for (const QObject* controller : ModuleHost::controllersOf(zone))
-        names.insert(controller->property("id").toInt(), controller->property("name").toString());
-    for (Semtra::Light* light : lights)
-        light->setController(names.value(light->id()));
-}
-
-QObject* MainWindow::controllerOfLight(const QObject* object) const
-{
-    const auto* light = qobject_cast<const Semtra::Light*>(object);
-    if (!light)
-        return nullptr;
-    QObject* zone = m_host->zoneForFile(m_lights->keyOf(light));
-    for (QObject* controller : ModuleHost::controllersOf(zone)) {
-        if (controller->property("id").toInt() == light->id())
-            return controller;
-    }
-    return nullptr;
-}
-
-void MainWindow::highlightLights(QObject* controller)
-{
-    QObject* zone = ModuleHost::zoneOf(controller);
-    const int id = controller->property("id").toInt();
-    for (Semtra::Light* light : m_lights->lights(ModuleHost::zoneFile(zone))) {
-        if (light->id() == id && light->item())
-            light->item()->setSelected(true);
-    }
+    m_linkView->showServiceStatus();
 }
 
 QString MainWindow::objectToolTip(QObject* object) const
@@ -833,41 +522,6 @@ QString MainWindow::objectToolTip(QObject* object) const
             return replayed.toString();
     }
     return ToolTips::objectText(object, *m_links);
-}
-
-void MainWindow::treeObjectSelected(QObject* object)
-{
-    m_propertiesDock->setObject(object);
-    // Choosing in the tree is choosing the zone for commands.
-    if (QObject* zone = ModuleHost::zoneOf(object))
-        setCommandZone(zone);
-    if (!object)
-        return;
-    m_syncingSelection = true;
-    m_scene->clearSelection();
-    if (ModuleHost::isController(object))
-        highlightLights(object);
-    // Containers have no map item, hence no "selected".
-    if (object->metaObject()->indexOfProperty("selected") >= 0 && !object->setProperty("selected", true))
-        qCWarning(lcHost, "Cannot select %s on the map", object->metaObject()->className());
-    m_syncingSelection = false;
-}
-
-void MainWindow::sceneSelectionChanged()
-{
-    if (m_syncingSelection)
-        return;
-    const QList<QGraphicsItem*> items = m_scene->selectedItems();
-    if (items.isEmpty())
-        return;
-    QObject* object = items.first()->data(0).value<QObject*>();
-    if (!object)
-        return;
-    // A light stands for its controller: the tree and the properties show that.
-    if (QObject* controller = controllerOfLight(object))
-        object = controller;
-    m_objectsDock->showObject(object);
-    m_propertiesDock->setObject(object);
 }
 
 void MainWindow::cursorMoved(const QPointF& scenePos)
@@ -881,14 +535,6 @@ void MainWindow::refreshProperties(const QObject* changed)
         m_propertiesDock->scheduleRefresh();
 }
 
-void MainWindow::updateServiceStatus()
-{
-    QStringList reasons;
-    for (QObject* zone : m_host->zones())
-        reasons << tr("Zone %1: %2").arg(zone->property("id").toInt()).arg(m_links->reason(zone));
-    m_statusLabels->showLinks(m_links->summary(), reasons.join(QLatin1Char('\n')));
-}
-
 QString MainWindow::statusText() const
 {
     return m_statusLabels->text();
@@ -899,143 +545,43 @@ LinkMonitor* MainWindow::linkMonitor() const
     return m_links;
 }
 
-void MainWindow::updateHashStatus(const QObject* leaving)
-{
-    QStringList mismatched;
-    for (QObject* zone : m_host->zones()) {
-        if (zone != leaving && zone->property("hashInvalid").toBool())
-            mismatched << LinkMonitor::mismatchText(zone);
-    }
-    m_statusLabels->showMismatches(mismatched);
-}
-
 void MainWindow::saveSession()
 {
-    QStringList files;
-    for (QObject* zone : m_host->zones())
-        files << ModuleHost::zoneFile(zone);
-    m_settings.setSession(files, m_serviceWanted);
+    m_session->save(m_service->isWanted());
 }
 
 bool MainWindow::restoreSession()
 {
-    if (!m_settings.reopenSession())
-        return false;
-    bool any = false;
-    for (const QString& file : m_settings.sessionFiles())
-        any = openZone(file) || any;
-    QString host;
-    quint16 port = 0;
-    if (m_settings.sessionConnected() && Settings::parseAddress(m_settings.serviceAddress(), &host, &port)) {
-        connectToService(host, port);
-        any = true;
-    }
-    if (any)
-        m_logDock->logInfo(tr("last session reopened (File → Reopen the last session at start)"));
-    return any;
+    return m_session->restore();
 }
 
 void MainWindow::showAbout()
 {
     const QString module = m_host->root() ? m_host->root()->property("moduleVersion").toString() : QString();
-    QMessageBox::about(this, tr("About Velmora Workstation"),
-                       tr("<h3>Velmora Workstation %1</h3>"
-                          "<p>Zone module %2<br>loaded from %3</p>"
-                          "<p>Qt %4</p>")
-                           .arg(QStringLiteral(VELMORA_WORKSTATION_VERSION),
-                                module.isEmpty() ? tr("(version unknown)") : module,
-                                m_host->pluginFile().toHtmlEscaped(), QString::fromLatin1(qVersion())));
+    Velmora::HelpDialogs::showAbout(this, module, m_host->pluginFile());
 }
 
 void MainWindow::showGettingStarted()
 {
-    auto* dialog = new QDialog(this);
-    dialog->setObjectName(QStringLiteral("GettingStarted"));
-    dialog->setAttribute(Qt::WA_DeleteOnClose);
-    dialog->setWindowTitle(tr("Getting started"));
-    auto* text = new QTextBrowser(dialog);
-    text->setHtml(tr(
-        "<h3>Getting started</h3>"
-        "<ol>"
-        "<li><b>Open a zone</b>: File → Open zone… and choose a <i>.xtsc</i> file. The zone appears on the map "
-        "and in the object tree; its lights come from the <i>.lights.json</i> file beside it.</li>"
-        "<li><b>Connect</b>: Service → Connect… and give the control service's address (host:port). The "
-        "status bar and the tree's <i>Link</i> column say how the link is: connecting, linked, not answering "
-        "or hash mismatch.</li>"
-        "<li><b>Read the map</b>: the Legend dock explains every fill, hatch and outline. Hover an area for "
-        "its state in words; click a light to find its controller.</li>"
-        "<li><b>Send a command</b>: choose the zone beside the command line, type e.g. <tt>SET_STRAT 2 60</tt> "
-        "and press Enter. Up and Down bring back earlier commands; the reply shows in the status bar and "
-        "the log.</li>"
-        "<li><b>Edit</b>: File → Edit zone… opens the zone editor; when you accept, the zone is saved and "
-        "reloaded.</li>"
-        "</ol>"
-        "<p>The log's <i>Local time</i> is this computer's clock; <i>Service time</i> is the time stamp the "
-        "service put on its replies and events.</p>"));
-    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, dialog);
-    connect(buttons, &QDialogButtonBox::rejected, dialog, &QDialog::close);
-    auto* layout = new QVBoxLayout(dialog);
-    layout->addWidget(text);
-    layout->addWidget(buttons);
-    dialog->resize(560, 420);
-    dialog->show();
+    Velmora::HelpDialogs::showGettingStarted(this);
 }
 
 void MainWindow::setHistory(Velmora::HistoryWriter* writer)
 {
-    m_historyRecorder = new Velmora::HistoryRecorder(m_host, m_links, writer, this);
-    m_commands->setHistoryRecorder(m_historyRecorder);
-    connect(writer, &Velmora::HistoryWriter::opened, this, [this](const QString& where) {
-        m_logDock->logInfo(tr("History recorded in %1").arg(where));
-    });
-    connect(writer, &Velmora::HistoryWriter::warning, m_logDock, &LogDock::logFailure);
-    connect(writer, &Velmora::HistoryWriter::unavailable, this, &MainWindow::historyUnavailable);
-    createHistoryDock(writer);
-    writer->start();
-}
-
-void MainWindow::createHistoryDock(Velmora::HistoryWriter* writer)
-{
-    m_historyDock = new Velmora::HistoryDock(this);
-    m_historyDock->setHistory(writer->url());
-    connect(writer, &Velmora::HistoryWriter::committed, m_historyDock, &Velmora::HistoryDock::recordsWritten);
-    addDockWidget(Qt::BottomDockWidgetArea, m_historyDock);
-    tabifyDockWidget(m_logDock, m_historyDock);
-    m_logDock->raise();
-    m_historyDock->setZoneSource([this] {
-        QVector<Velmora::HistoryDock::Zone> zones;
-        for (QObject* zone : m_host->zones())
-            zones.append({zone->property("id").toInt(), zone->property("name").toString(), ModuleHost::zoneFile(zone), zone});
-        return zones;
-    });
-    m_replay = new Velmora::ReplayView(m_historyDock, m_host, m_map, m_scene, this);
-    m_replay->setPanels(m_propertiesDock, m_treeModel);
+    auto* history = new Velmora::HistoryPanel(m_host, m_links, writer,
+                                              {this, m_logDock, m_map, m_scene, m_propertiesDock, m_treeModel});
+    m_commands->setHistoryRecorder(history->recorder());
+    m_replay = history->replay();
     connect(m_replay, &Velmora::ReplayView::replayingChanged, this, &MainWindow::setReplaying);
-    connect(m_replay, &Velmora::ReplayView::bandTextChanged, this, [this](const QString& text) {
-        if (text.isEmpty())
-            statusBar()->clearMessage();
-        else
-            statusBar()->showMessage(text);
-    });
     m_treeModel->setOverride([this](const QObject* object, int column, int role) {
         const QVariant replayed = m_replay->areaData(object, column, role);
-        return replayed.isValid() ? replayed : unreportedArea(object, column, role);
+        return replayed.isValid() ? replayed : m_linkView->unreportedArea(object, column, role);
     });
+    writer->start();
 }
 
 void MainWindow::setReplaying(bool replaying)
 {
     m_map->setReplaying(replaying);
-    m_commandEdit->setEnabled(!replaying && m_commandZone != nullptr);
-    m_zoneChoice->setEnabled(!replaying && m_host->zones().size() > 1);
-}
-
-void MainWindow::historyUnavailable(const QString& reason)
-{
-    // Everything else runs on; only the recording stops.
-    delete m_historyRecorder;
-    m_historyRecorder = nullptr;
-    const QString text = tr("No history: %1").arg(reason);
-    m_logDock->logFailure(text);
-    statusBar()->showMessage(text);
+    m_commandBar->setReplaying(replaying);
 }

@@ -1,17 +1,13 @@
 #pragma once
 
-#include <QHash>
 #include <QJsonObject>
 #include <QMainWindow>
-#include <QPointer>
 
 #include <memory>
 
 #include "Settings.h"
-#include "ZoneVersions.h"
-#include "semtra/Connection.h"
+#include "ZoneLights.h"
 
-class CommandEdit;
 class FindingsDock;
 class LightLayer;
 class LinkMonitor;
@@ -19,31 +15,26 @@ class LogDock;
 class MapLegend;
 class MapView;
 class ModuleHost;
-class Notification;
 class ObjectTreeDock;
 class ObjectTreeModel;
 class PropertiesDock;
 class QAction;
-class QComboBox;
 class QGraphicsScene;
-class QLineEdit;
-class QMenu;
 class Response;
 class ScheduleDock;
 class StorageService;
-class ZoneFileWatcher;
 
 namespace Velmora {
+class CommandBar;
 class CommandController;
-class HistoryDock;
-class HistoryRecorder;
 class HistoryWriter;
+class LinkStatusView;
 class ReplayView;
+class ServiceLink;
+class SessionFiles;
+class SelectionSync;
 class StatusLabels;
-}
-
-namespace Semtra {
-class TcpConnection;
+class ZoneFiles;
 }
 
 // The workstation: the map with the module's zones and the host's lights,
@@ -105,54 +96,27 @@ private slots:
     // Checks the command zone's file and lists the findings in their dock.
     void checkZone();
     void newZoneInFolder();
-    void revertToPreviousVersion();
     void connectDialog();
     void chooseStorageFolder();
-    void runCommand();
 
     void zoneAdded(QObject* zone);
     void zoneAboutToBeRemoved(QObject* zone);
-    void zoneReloaded(const QString& fileName, QObject* zone);
-    void reloadFailed(const QString& fileName, const QString& reason);
-    // Another tool or workstation wrote an open zone's file.
-    void zoneFileChanged(const QString& fileName, const QByteArray& before);
+    // Shows the zone loaded again and makes it the command zone.
+    void showReloadedZone(QObject* zone);
     void objectStateChanged(const QObject* object);
     void zoneResponseFinished(QObject* zone, const Response* response);
     void zoneLinkChanged(QObject* zone, bool up);
-    void connectionStateChanged(Semtra::Connection::State state);
     void linkStatusChanged(QObject* zone);
 
-    void treeObjectSelected(QObject* object);
-    void sceneSelectionChanged();
     void cursorMoved(const QPointF& scenePos);
-    void updateServiceStatus();
-    void updateRecentMenu();
 
 private:
     void createMenus();
     void createDocks();
     void createStatusBar();
-    QObject* targetZone() const;
-    // A zone about to go (leaving) is no longer a choice.
-    void updateCommandTarget(const QObject* leaving = nullptr);
-    void updateZoneChoice(const QList<QObject*>& zones);
-    QVariant linkColumn(const QObject* object, int role) const;
-    // An area's icon and tool tip while its zone's live values are not this
-    // file's: the module's would show what the service last said.
-    QVariant unreportedArea(const QObject* object, int column, int role) const;
-    // The hash mismatch banner, from the zones' hashInvalid; a zone about to
-    // go (leaving) no longer counts. The module sets hashInvalid before the
-    // reply that carries the service's hash is announced as finished.
-    void updateHashStatus(const QObject* leaving = nullptr);
     // Rereads the properties shown when they are those of the object that changed.
     void refreshProperties(const QObject* changed);
     void updateSceneRect();
-    // Names the lights of a zone after their controllers.
-    void nameLights(QObject* zone);
-    QObject* controllerOfLight(const QObject* light) const;
-    void highlightLights(QObject* controller);
-    void historyUnavailable(const QString& reason);
-    void createHistoryDock(Velmora::HistoryWriter* writer);
     // Commands wait while the history dock shows the past.
     void setReplaying(bool replaying);
 
@@ -170,26 +134,18 @@ private:
     FindingsDock* m_findingsDock = nullptr;
     LinkMonitor* m_links;
     StorageService* m_storage;
-    Semtra::TcpConnection* m_connection;
+    Velmora::ServiceLink* m_service = nullptr;
     Velmora::CommandController* m_commands;
 
-    CommandEdit* m_commandEdit = nullptr;
-    QComboBox* m_zoneChoice = nullptr;
-    QPointer<QObject> m_commandZone;
-    ZoneVersions m_versions;
-    ZoneFileWatcher* m_fileWatcher;
-    // Files that changed on disk and do not load, by absolute path: why.
-    QHash<QString, QString> m_fileProblems;
-    bool m_reloadingChangedFile = false;
+    Velmora::CommandBar* m_commandBar = nullptr;
+    Velmora::ZoneFiles* m_zoneFiles;
+    Velmora::ZoneLights m_zoneLights;
+    Velmora::SelectionSync* m_selection;
+    Velmora::SessionFiles* m_session;
     std::unique_ptr<Velmora::StatusLabels> m_statusLabels;
-    QMenu* m_recentMenu = nullptr;
+    std::unique_ptr<Velmora::LinkStatusView> m_linkView;
     QAction* m_disconnectAction = nullptr;
     QAction* m_reopenAction = nullptr;
-    bool m_serviceWanted = false;
 
-    bool m_syncingSelection = false;
-    bool m_persistSettings = true;
-    Velmora::HistoryRecorder* m_historyRecorder = nullptr;
-    Velmora::HistoryDock* m_historyDock = nullptr;
     Velmora::ReplayView* m_replay = nullptr;
 };

@@ -60,7 +60,8 @@ void ObjectTreeDock::expandZone(QObject* zone)
     m_view->expand(index);
     for (int row = 0; row < m_model->rowCount(index); ++row) {
         const QModelIndex container = m_model->index(row, 0, index);
-        if (m_model->rowCount(container) <= 12)
+        // Counted without reading: the long lists are read only when the user opens them.
+        if (!m_model->hasMoreRowsThan(container, 12))
             m_view->expand(container);
     }
 }

@@ -2,6 +2,8 @@
 
 #include <QHash>
 
+#include <algorithm>
+
 #include "ModuleCalls.h"
 
 ObjectTreeModel::ObjectTreeModel(QObject* parent)
@@ -24,9 +26,8 @@ void ObjectTreeModel::setRoot(QObject* root)
     if (m_root)
         forget(m_root);
     m_root = nullptr;
-    if (root) {
+    if (root)
         m_root = buildNode(root, nullptr);
-    }
     endResetModel();
 }
 
@@ -42,20 +43,47 @@ void ObjectTreeModel::setHostColumn(const QString& title, const HostData& data)
     emit headerDataChanged(Qt::Horizontal, HostColumn, HostColumn);
 }
 
-ObjectTreeModel::Node* ObjectTreeModel::buildNode(QObject* object, Node* parent)
+ObjectTreeModel::Node* ObjectTreeModel::buildNode(QObject* object, Node* parent) const
 {
     auto* node = new Node;
     node->object = object;
     node->parent = parent;
     m_nodes.insert(object, node);
     // Rows are kept by pointer; a zone deleted behind the host's back must not leave one dangling.
-    connect(object, &QObject::destroyed, this, &ObjectTreeModel::objectDestroyed, Qt::UniqueConnection);
-    for (QObject* child : object->children()) {
+    connect(object, &QObject::destroyed, const_cast<ObjectTreeModel*>(this), &ObjectTreeModel::objectDestroyed,
+            Qt::UniqueConnection);
+    return node;
+}
+
+void ObjectTreeModel::readChildren(Node* node) const
+{
+    if (node->childrenRead)
+        return;
+    node->childrenRead = true;
+    for (QObject* child : node->object->children()) {
         if (VelmoraHost::hasModelData(child)) {
             Node* childNode = buildNode(child, node);
             childNode->row = node->children.size();
             node->children.append(childNode);
         }
+    }
+}
+
+ObjectTreeModel::Node* ObjectTreeModel::nodeOf(const QObject* object) const
+{
+    // Up to the nearest object with a node, then down again reading each folder on the way.
+    QVector<const QObject*> unread;
+    const QObject* known = object;
+    while (known && !m_nodes.contains(known)) {
+        unread.append(known);
+        known = known->parent();
+    }
+    if (!known)
+        return nullptr;
+    Node* node = m_nodes.value(known);
+    for (auto below = unread.crbegin(); below != unread.crend() && node; ++below) {
+        readChildren(node);
+        node = m_nodes.value(*below);
     }
     return node;
 }
@@ -87,7 +115,11 @@ QObject* ObjectTreeModel::objectAt(const QModelIndex& index) const
 
 QModelIndex ObjectTreeModel::indexOf(const QObject* object) const
 {
-    Node* node = m_nodes.value(object);
+    return indexOfNode(nodeOf(object));
+}
+
+QModelIndex ObjectTreeModel::indexOfNode(Node* node) const
+{
     if (!node || node == m_root)
         return QModelIndex();
     return createIndex(rowOf(node), 0, node);
@@ -95,9 +127,11 @@ QModelIndex ObjectTreeModel::indexOf(const QObject* object) const
 
 QModelIndex ObjectTreeModel::index(int row, int column, const QModelIndex& parent) const
 {
-    const Node* node = nodeAt(parent);
-    if (!node || row < 0 || row >= node->children.size() || column < 0 || column >= ColumnCount
-        || (parent.isValid() && parent.column() != 0))
+    Node* node = nodeAt(parent);
+    if (!node || row < 0 || column < 0 || column >= ColumnCount || (parent.isValid() && parent.column() != 0))
+        return QModelIndex();
+    readChildren(node);
+    if (row >= node->children.size())
         return QModelIndex();
     return createIndex(row, column, node->children.at(row));
 }
@@ -116,8 +150,24 @@ int ObjectTreeModel::rowCount(const QModelIndex& parent) const
 {
     if (parent.isValid() && parent.column() != 0)
         return 0;
+    Node* node = nodeAt(parent);
+    if (!node)
+        return 0;
+    readChildren(node);
+    return node->children.size();
+}
+
+bool ObjectTreeModel::hasChildren(const QModelIndex& parent) const
+{
+    if (parent.isValid() && parent.column() != 0)
+        return false;
     const Node* node = nodeAt(parent);
-    return node ? node->children.size() : 0;
+    if (!node)
+        return false;
+    if (node->childrenRead)
+        return !node->children.isEmpty();
+    const QObjectList& children = node->object->children();
+    return std::any_of(children.cbegin(), children.cend(), &VelmoraHost::hasModelData);
 }
 
 int ObjectTreeModel::columnCount(const QModelIndex&) const
@@ -130,6 +180,21 @@ void ObjectTreeModel::setOverride(const Override& override)
     beginResetModel();
     m_override = override;
     endResetModel();
+}
+
+bool ObjectTreeModel::hasMoreRowsThan(const QModelIndex& parent, int count) const
+{
+    const Node* node = nodeAt(parent);
+    if (!node || (parent.isValid() && parent.column() != 0))
+        return false;
+    if (node->childrenRead)
+        return node->children.size() > count;
+    int rows = 0;
+    for (const QObject* child : node->object->children()) {
+        if (VelmoraHost::hasModelData(child) && ++rows > count)
+            return true;
+    }
+    return false;
 }
 
 QVariant ObjectTreeModel::data(const QModelIndex& index, int role) const
@@ -180,9 +245,10 @@ void ObjectTreeModel::objectAdded(QObject* object)
     if (!object || m_nodes.contains(object) || !VelmoraHost::hasModelData(object))
         return;
     Node* parentNode = m_nodes.value(object->parent());
-    if (!parentNode)
+    // A folder not read yet takes the object in with the rest when it is.
+    if (!parentNode || !parentNode->childrenRead)
         return;
-    const QModelIndex parentIndex = parentNode == m_root ? QModelIndex() : createIndex(rowOf(parentNode), 0, parentNode);
+    const QModelIndex parentIndex = indexOfNode(parentNode);
     const int row = parentNode->children.size();
     beginInsertRows(parentIndex, row, row);
     Node* node = buildNode(object, parentNode);
@@ -197,7 +263,7 @@ void ObjectTreeModel::objectAboutToBeRemoved(QObject* object)
     if (!node || node == m_root)
         return;
     Node* parentNode = node->parent;
-    const QModelIndex parentIndex = parentNode == m_root ? QModelIndex() : createIndex(rowOf(parentNode), 0, parentNode);
+    const QModelIndex parentIndex = indexOfNode(parentNode);
     const int row = rowOf(node);
     beginRemoveRows(parentIndex, row, row);
     parentNode->children.removeAt(row);
@@ -236,7 +302,7 @@ void ObjectTreeModel::flushChanges()
             *rows = qMakePair(qMin(rows->first, row), qMax(rows->second, row));
     }
     for (auto rows = rowsByParent.cbegin(); rows != rowsByParent.cend(); ++rows) {
-        const QModelIndex parent = rows.key() == m_root ? QModelIndex() : createIndex(rowOf(rows.key()), 0, rows.key());
+        const QModelIndex parent = indexOfNode(rows.key());
         emit dataChanged(index(rows->first, 0, parent), index(rows->second, ColumnCount - 1, parent),
                          {Qt::DisplayRole, Qt::DecorationRole, Qt::ToolTipRole, Qt::StatusTipRole});
     }

@@ -11,8 +11,9 @@
 
 // The module's object tree as a host sees it: QObject children from the root
 // object down, every object that answers modelData(int,int) one row, columns
-// 0 to 2 taken from modelData with the row's role. The tree is read when an
-// object is added; the module adds or removes nothing inside a loaded zone.
+// 0 to 2 taken from modelData with the row's role. A folder's rows are read
+// when first asked for (a district's ~30,000 objects are not walked at
+// load); the module adds or removes nothing inside a loaded zone.
 // A last column is the host's own: the window fills it (the zones' link status).
 // Live changes are gathered and redrawn together, at most every
 // RefreshInterval ms: an object that changes a hundred times in between is
@@ -40,12 +41,18 @@ public:
     void setOverride(const Override& override);
 
     QObject* objectAt(const QModelIndex& index) const;
-    // Column 0 of the object's row; invalid for objects that are not rows.
+    // Column 0 of the object's row, reading the folders above it; invalid for
+    // objects that are not rows. The object must be alive: its parents are asked.
     QModelIndex indexOf(const QObject* object) const;
 
     QModelIndex index(int row, int column, const QModelIndex& parent = QModelIndex()) const override;
     QModelIndex parent(const QModelIndex& index) const override;
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
+    // Answered without reading the folder's rows: views ask it of every row they show.
+    bool hasChildren(const QModelIndex& parent = QModelIndex()) const override;
+    // Whether the folder has more than count rows, without reading them: a
+    // folder of 20,000 controllers is looked at no further than its count+1st.
+    bool hasMoreRowsThan(const QModelIndex& parent, int count) const;
     int columnCount(const QModelIndex& parent = QModelIndex()) const override;
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
@@ -73,15 +80,22 @@ private:
         // is no search through a thousand siblings.
         int row = 0;
         QVector<Node*> children;
+        bool childrenRead = false;
     };
 
     Node* nodeAt(const QModelIndex& index) const;
-    Node* buildNode(QObject* object, Node* parent);
+    // The object's node, reading the folders down to it; null for objects that are no rows.
+    Node* nodeOf(const QObject* object) const;
+    Node* buildNode(QObject* object, Node* parent) const;
+    // The node's rows as they are the first time anyone asks; no signal, since for a view they were always there.
+    void readChildren(Node* node) const;
+    QModelIndex indexOfNode(Node* node) const;
     void forget(Node* node);
     int rowOf(const Node* node) const;
 
     Node* m_root = nullptr;
-    QHash<const QObject*, Node*> m_nodes;
+    // Nodes are made inside const reads (rowCount, index): lazily, not as a change of the model.
+    mutable QHash<const QObject*, Node*> m_nodes;
     QSet<const QObject*> m_changed;
     QString m_hostTitle;
     HostData m_hostData;
