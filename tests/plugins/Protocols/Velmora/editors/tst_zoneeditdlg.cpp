@@ -620,10 +620,16 @@ private slots:
     void followsTheLanguage_data()
     {
         QTest::addColumn<QLocale>("locale");
-        QTest::addColumn<QStringList>("texts"); // the editor's title, the strategies' default column header, "Changes"
+        // The editor's title, the strategies' default column header, "Changes", the day cards' menu, the
+        // default cell's tool tip, the findings window's title.
+        QTest::addColumn<QStringList>("texts");
         QTest::newRow("Russian") << QLocale(QLocale::Russian, QLocale::Russia)
-                                 << QStringList{"Редактирование зоны", "по умолчанию", "Изменения"};
-        QTest::newRow("English") << QLocale(QLocale::English, QLocale::UnitedStates) << QStringList{"Zone edit", "default", "Changes"};
+                                 << QStringList{"Редактирование зоны", "по умолчанию", "Изменения",
+                                                "использовать на всю неделю", "Стратегия зоны по умолчанию",
+                                                "Проверить"};
+        QTest::newRow("English") << QLocale(QLocale::English, QLocale::UnitedStates)
+                                 << QStringList{"Zone edit", "default", "Changes", "use for whole week",
+                                                "The zone's default strategy", "Check"};
     }
     void followsTheLanguage()
     {
@@ -631,8 +637,13 @@ private slots:
         QFETCH(QStringList, texts);
         QCOMPARE(Velmora::installTranslation(locale), locale.language() == QLocale::Russian);
         open(zoneXml);
-        QCOMPARE((QStringList{dialog->windowTitle(), widget<QTableWidget>("strategies")->horizontalHeaderItem(2)->text(),
-                              widget<QPushButton>("showChanges")->text()}),
+        press(dialog.data(), "checkZone");
+        const auto* strategies = widget<QTableWidget>("strategies");
+        QCOMPARE((QStringList{dialog->windowTitle(), strategies->horizontalHeaderItem(2)->text(),
+                              widget<QPushButton>("showChanges")->text(),
+                              widget<QListWidget>("daycards")->actions().value(0)->text(),
+                              strategies->item(0, 2)->data(Qt::ToolTipRole).toString(),
+                              widget<QListWidget>("findings")->window()->windowTitle()}),
                  texts);
     }
 };
