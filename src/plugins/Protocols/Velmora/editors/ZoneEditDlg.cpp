@@ -2,11 +2,13 @@
 #include "ui_ZoneEditDlg.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QGraphicsScene>
+#include <QInputEvent>
 #include <QLabel>
 #include <QListWidget>
 #include <QMessageBox>
@@ -95,13 +97,17 @@ ZoneEditDlg::ZoneEditDlg(QString fileName, QWidget* parent, QGraphicsScene* scen
     m_refusal->follow(ui->strategies->model(), &QAbstractItemModel::rowsRemoved);
     m_refusal->follow(ui->strategies->model(), &QAbstractItemModel::rowsInserted);
     new Velmora::Editors::TableKeys(this, ui->buttonBox);
-    m_openedText = formText();
+    // Writing a large zone as text takes a good part of a second: done once
+    // the form is on screen, and before any input can change it.
+    qApp->installEventFilter(this);
+    writeForm(m_zone);
     m_openedId = m_zone.attribute(Xml::id);
     m_openedName = m_zone.attribute(Xml::name);
 }
 
 ZoneEditDlg::~ZoneEditDlg()
 {
+    qApp->removeEventFilter(this);
     // No slot runs on a dialog being torn down: taking the previews away must
     // not make the list show another one, emptied lists check nothing.
     for (QObject* object : findChildren<QObject*>())
@@ -221,8 +227,33 @@ QByteArray ZoneEditDlg::formText() const
     return m_document.toByteArray(-1);
 }
 
-bool ZoneEditDlg::hasChanges() const
+void ZoneEditDlg::keepOpenedText()
 {
+    if (m_openedKept)
+        return;
+    m_openedKept = true;
+    qApp->removeEventFilter(this);
+    m_openedText = formText();
+}
+
+void ZoneEditDlg::paintEvent(QPaintEvent* event)
+{
+    QDialog::paintEvent(event);
+    if (!m_openedKept)
+        QMetaObject::invokeMethod(this, &ZoneEditDlg::keepOpenedText, Qt::QueuedConnection);
+}
+
+bool ZoneEditDlg::eventFilter(QObject* watched, QEvent* event)
+{
+    // Any input anywhere: only the opened form may go into the text.
+    if (dynamic_cast<QInputEvent*>(event) || event->type() == QEvent::InputMethod || event->type() == QEvent::Drop)
+        keepOpenedText();
+    return QDialog::eventFilter(watched, event);
+}
+
+bool ZoneEditDlg::hasChanges()
+{
+    keepOpenedText();
     if (formText() == m_openedText)
         return false;
     // Texts differ also where the configurations do not (an edit taken back

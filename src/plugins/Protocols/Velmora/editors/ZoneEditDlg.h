@@ -67,6 +67,8 @@ public slots:
     void reject() override;
 
 protected:
+    void paintEvent(QPaintEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
     // The KML files to read and write; empty when the user cancelled.
     virtual QString selectKmlImportFile();
     virtual QString selectKmlExportFile();
@@ -109,7 +111,10 @@ private:
     // The form written into the document, serialised without indentation:
     // two equal texts are one configuration.
     QByteArray formText() const;
-    bool hasChanges() const;
+    // The form's text as it was opened, taken at the latest before the first
+    // input reaches the application.
+    void keepOpenedText();
+    bool hasChanges();
     // Marks what keeps the dialog from accepting; the reasons in words.
     QStringList markFaults();
     // True unless the file was changed or deleted by someone else since it was
@@ -148,6 +153,7 @@ private:
     // The form as it was opened, to tell whether anything changed; a text
     // holds a large zone in a fraction of a document's memory.
     QByteArray m_openedText;
+    bool m_openedKept = false;
     QString m_openedId;
     QString m_openedName;
     QString m_fileName;
