@@ -2,13 +2,11 @@
 #include "ui_ZoneEditDlg.h"
 
 #include <QAction>
-#include <QApplication>
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QGraphicsScene>
-#include <QInputEvent>
 #include <QLabel>
 #include <QListWidget>
 #include <QMessageBox>
@@ -27,6 +25,7 @@
 #include "IdField.h"
 #include "Logging.h"
 #include "MapToolWindow.h"
+#include "OpenedText.h"
 #include "StratEditDlg.h"
 #include "StrategyTable.h"
 #include "SubDialog.h"
@@ -97,9 +96,7 @@ ZoneEditDlg::ZoneEditDlg(QString fileName, QWidget* parent, QGraphicsScene* scen
     m_refusal->follow(ui->strategies->model(), &QAbstractItemModel::rowsRemoved);
     m_refusal->follow(ui->strategies->model(), &QAbstractItemModel::rowsInserted);
     new Velmora::Editors::TableKeys(this, ui->buttonBox);
-    // Writing a large zone as text takes a good part of a second: done once
-    // the form is on screen, and before any input can change it.
-    qApp->installEventFilter(this);
+    m_openedText = new Velmora::Editors::OpenedText(this, [this] { return formText(); });
     writeForm(m_zone);
     m_openedId = m_zone.attribute(Xml::id);
     m_openedName = m_zone.attribute(Xml::name);
@@ -107,7 +104,6 @@ ZoneEditDlg::ZoneEditDlg(QString fileName, QWidget* parent, QGraphicsScene* scen
 
 ZoneEditDlg::~ZoneEditDlg()
 {
-    qApp->removeEventFilter(this);
     // No slot runs on a dialog being torn down: taking the previews away must
     // not make the list show another one, emptied lists check nothing.
     for (QObject* object : findChildren<QObject*>())
@@ -227,39 +223,15 @@ QByteArray ZoneEditDlg::formText() const
     return m_document.toByteArray(-1);
 }
 
-void ZoneEditDlg::keepOpenedText()
+bool ZoneEditDlg::hasChanges() const
 {
-    if (m_openedKept)
-        return;
-    m_openedKept = true;
-    qApp->removeEventFilter(this);
-    m_openedText = formText();
-}
-
-void ZoneEditDlg::paintEvent(QPaintEvent* event)
-{
-    QDialog::paintEvent(event);
-    if (!m_openedKept)
-        QMetaObject::invokeMethod(this, &ZoneEditDlg::keepOpenedText, Qt::QueuedConnection);
-}
-
-bool ZoneEditDlg::eventFilter(QObject* watched, QEvent* event)
-{
-    // Any input anywhere: only the opened form may go into the text.
-    if (dynamic_cast<QInputEvent*>(event) || event->type() == QEvent::InputMethod || event->type() == QEvent::Drop)
-        keepOpenedText();
-    return QDialog::eventFilter(watched, event);
-}
-
-bool ZoneEditDlg::hasChanges()
-{
-    keepOpenedText();
-    if (formText() == m_openedText)
+    const QByteArray& openedText = m_openedText->text();
+    if (formText() == openedText)
         return false;
     // Texts differ also where the configurations do not (an edit taken back
     // in another order): the comparison decides.
     QDomDocument opened;
-    opened.setContent(m_openedText);
+    opened.setContent(openedText);
     return !Velmora::ConfigDiff::compare(opened.documentElement(), m_zone).isEmpty();
 }
 

@@ -31,6 +31,7 @@ namespace Editors {
 class AreaList;
 class CalendarEditor;
 class IdField;
+class OpenedText;
 class Refusal;
 class StrategyTable;
 } // namespace Editors
@@ -67,8 +68,6 @@ public slots:
     void reject() override;
 
 protected:
-    void paintEvent(QPaintEvent* event) override;
-    bool eventFilter(QObject* watched, QEvent* event) override;
     // The KML files to read and write; empty when the user cancelled.
     virtual QString selectKmlImportFile();
     virtual QString selectKmlExportFile();
@@ -111,10 +110,7 @@ private:
     // The form written into the document, serialised without indentation:
     // two equal texts are one configuration.
     QByteArray formText() const;
-    // The form's text as it was opened, taken at the latest before the first
-    // input reaches the application.
-    void keepOpenedText();
-    bool hasChanges();
+    bool hasChanges() const;
     // Marks what keeps the dialog from accepting; the reasons in words.
     QStringList markFaults();
     // True unless the file was changed or deleted by someone else since it was
@@ -152,8 +148,7 @@ private:
     Velmora::Editors::Refusal* m_refusal = nullptr;
     // The form as it was opened, to tell whether anything changed; a text
     // holds a large zone in a fraction of a document's memory.
-    QByteArray m_openedText;
-    bool m_openedKept = false;
+    Velmora::Editors::OpenedText* m_openedText = nullptr;
     QString m_openedId;
     QString m_openedName;
     QString m_fileName;
