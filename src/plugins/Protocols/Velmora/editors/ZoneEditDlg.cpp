@@ -4,12 +4,10 @@
 #include <QAction>
 #include <QComboBox>
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QGraphicsScene>
 #include <QLabel>
 #include <QListWidget>
-#include <QMessageBox>
 #include <QPushButton>
 #include <QSignalBlocker>
 #include <QSplitter>
@@ -25,11 +23,13 @@
 #include "IdField.h"
 #include "Logging.h"
 #include "MapToolWindow.h"
+#include "OpenedFile.h"
 #include "OpenedText.h"
 #include "StratEditDlg.h"
 #include "StrategyTable.h"
 #include "SubDialog.h"
 #include "TableKeys.h"
+#include "ZoneKml.h"
 #include "format/ConfigChecker.h"
 #include "format/ConfigDiff.h"
 #include "format/ConfigEdits.h"
@@ -45,29 +45,13 @@ namespace Xml = Velmora::Xml;
 using Velmora::Editors::AreaList;
 using Velmora::Editors::FindingsWindow;
 using Velmora::Editors::SubDialog;
-
-namespace {
-
-// The file's bytes as they are now; false when it is gone or cannot be read.
-bool readBytes(const QString& fileName, QByteArray* bytes, QString* error = nullptr)
-{
-    QFile file(fileName);
-    if (!file.open(QIODevice::ReadOnly)) {
-        if (error)
-            *error = file.errorString();
-        return false;
-    }
-    *bytes = file.readAll();
-    return true;
-}
-
-} // namespace
+using Velmora::Editors::ZoneKml;
 
 ZoneEditDlg::ZoneEditDlg(QString fileName, QWidget* parent, QGraphicsScene* scene)
     : QDialog(parent)
     , ui(new Ui::ZoneEditDlg)
     , m_scene(scene)
-    , m_fileName(fileName)
+    , m_file(std::make_unique<Velmora::Editors::OpenedFile>(fileName))
 {
     Velmora::Editors::registerDomElementType();
     ui->setupUi(this);
@@ -121,11 +105,7 @@ ZoneEditDlg::~ZoneEditDlg()
 bool ZoneEditDlg::readFile(const QString& fileName)
 {
     Velmora::Xml::ReadError error;
-    // The bytes stay: a save over what someone else wrote since is noticed.
-    m_fileExisted = readBytes(fileName, &m_fileBytes, &error.message);
-    if (!m_fileExisted)
-        error.kind = Velmora::Xml::ReadError::CannotOpen;
-    else if (Velmora::Xml::parseDocument(m_fileBytes, &m_document, &error))
+    if (m_file->read(&m_document, &error))
         return true;
     const QString message = error.kind == Velmora::Xml::ReadError::CannotOpen
         ? tr("Error opening file %1: %2").arg(fileName, error.message)
@@ -473,17 +453,11 @@ QStringList ZoneEditDlg::markFaults()
 
 bool ZoneEditDlg::savingOverOtherSaveIsMeant()
 {
-    if (!m_fileExisted)
-        return true; // a new zone: where it goes is asked when it is written
-    QByteArray now;
-    const bool exists = readBytes(m_fileName, &now);
-    if (exists && now == m_fileBytes)
-        return true;
+    // A new zone is not yet on disk: where it goes is asked when it is written.
+    bool deleted = false;
     QStringList changes;
-    QString error;
-    if (exists && !Velmora::ConfigDiff::compareTexts(m_fileBytes, now, &changes, &error))
-        changes << error;
-    return Velmora::Editors::confirmSaveOverOther(this, m_fileName, !exists, changes);
+    return !m_file->changedOnDisk(&deleted, &changes)
+        || Velmora::Editors::confirmSaveOverOther(this, m_file->name(), deleted, changes);
 }
 
 // The outline on the map
@@ -529,13 +503,7 @@ QString ZoneEditDlg::selectKmlExportFile()
 
 void ZoneEditDlg::on_exportKml_clicked()
 {
-    QString fileName = selectKmlExportFile();
-    // What the user typed without an extension is still a KML file.
-    if (!fileName.isEmpty() && QFileInfo(fileName).suffix().isEmpty())
-        fileName += QStringLiteral(".kml");
-    QString error;
-    if (!fileName.isEmpty() && !Velmora::Kml::exportZone(fileName, ui->zoneName->text(), m_zone, &error))
-        QMessageBox::warning(this, tr("Error"), error);
+    ZoneKml::exportTo(this, selectKmlExportFile(), ui->zoneName->text(), m_zone);
 }
 
 void ZoneEditDlg::on_importKml_clicked()
@@ -543,13 +511,9 @@ void ZoneEditDlg::on_importKml_clicked()
     const QString fileName = selectKmlImportFile();
     if (fileName.isEmpty())
         return;
-    auto* dialog = new KmlImportDlg(fileName, ui->zoneName->text(), Velmora::Kml::areaNames(m_zone), this,
-                                    m_scene.data());
-    connect(dialog, &QDialog::finished, this, &ZoneEditDlg::kmlImportFinished);
-    // The user compares the placemarks' previews with the map.
     hide();
-    dialog->setWindowFlags(dialog->windowFlags() | Qt::Tool);
-    dialog->show();
+    KmlImportDlg* dialog = ZoneKml::showImport(this, fileName, ui->zoneName->text(), m_zone, m_scene.data());
+    connect(dialog, &QDialog::finished, this, &ZoneEditDlg::kmlImportFinished);
 }
 
 void ZoneEditDlg::kmlImportFinished(int result)
@@ -570,13 +534,7 @@ void ZoneEditDlg::kmlImportFinished(int result)
     if (dialog)
         dialog->deleteLater();
     show();
-    if (!refusedNames.isEmpty()) {
-        for (QString& name : refusedNames)
-            name = Velmora::Editors::withCodesShown(name);
-        QMessageBox::warning(this, tr("Warning"),
-                             tr("These names in the KML file hold characters a zone file cannot carry and were not "
-                                "taken: %1").arg(refusedNames.join(QStringLiteral(", "))));
-    }
+    ZoneKml::tellRefusedNames(this, refusedNames);
 }
 
 // Checking: what the checker finds in the form as it stands. It informs and
@@ -603,8 +561,8 @@ void ZoneEditDlg::listChanges()
     QDomDocument disk;
     QStringList lines;
     Velmora::Xml::ReadError error;
-    if (m_fileExisted && !Velmora::Xml::readDocument(m_fileName, &disk, &error)) {
-        lines << tr("The file %1 cannot be read: %2").arg(QDir::toNativeSeparators(m_fileName), error.message);
+    if (m_file->wasRead() && !Velmora::Xml::readDocument(m_file->name(), &disk, &error)) {
+        lines << tr("The file %1 cannot be read: %2").arg(QDir::toNativeSeparators(m_file->name()), error.message);
         disk = QDomDocument();
     }
     if (disk.documentElement().isNull())

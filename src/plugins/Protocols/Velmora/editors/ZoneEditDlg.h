@@ -31,6 +31,7 @@ namespace Editors {
 class AreaList;
 class CalendarEditor;
 class IdField;
+class OpenedFile;
 class OpenedText;
 class Refusal;
 class StrategyTable;
@@ -151,7 +152,5 @@ private:
     Velmora::Editors::OpenedText* m_openedText = nullptr;
     QString m_openedId;
     QString m_openedName;
-    QString m_fileName;
-    bool m_fileExisted = false;
-    QByteArray m_fileBytes; // as read, to notice another save before ours
+    std::unique_ptr<Velmora::Editors::OpenedFile> m_file;
 };

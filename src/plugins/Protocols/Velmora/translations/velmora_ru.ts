@@ -664,18 +664,6 @@ Choose the file to save the zone to.</source>
         <translation>Показать, на что конфигурация ссылается без цели, что повторяет или задаёт неверно</translation>
     </message>
     <message>
-        <source>Error</source>
-        <translation>Ошибка</translation>
-    </message>
-    <message>
-        <source>Warning</source>
-        <translation>Предупреждение</translation>
-    </message>
-    <message>
-        <source>These names in the KML file hold characters a zone file cannot carry and were not taken: %1</source>
-        <translation>Эти названия из файла KML содержат символы, которые нельзя записать в файл зоны, и не приняты: %1</translation>
-    </message>
-    <message>
         <source>Discard changes to zone %1 &quot;%2&quot;?</source>
         <translation>Отменить изменения зоны %1 «%2»?</translation>
     </message>
@@ -717,6 +705,21 @@ Choose the file to save the zone to.</source>
     <message>
         <source>No default strategy</source>
         <translation>Нет стратегии по умолчанию</translation>
+    </message>
+</context>
+<context>
+    <name>Velmora::Editors::ZoneKml</name>
+    <message>
+        <source>Error</source>
+        <translation>Ошибка</translation>
+    </message>
+    <message>
+        <source>Warning</source>
+        <translation>Предупреждение</translation>
+    </message>
+    <message>
+        <source>These names in the KML file hold characters a zone file cannot carry and were not taken: %1</source>
+        <translation>Эти названия из файла KML содержат символы, которые нельзя записать в файл зоны, и не приняты: %1</translation>
     </message>
 </context>
 <context>
