@@ -88,6 +88,8 @@ ZoneEditDlg::ZoneEditDlg(QString fileName, QWidget* parent, QGraphicsScene* scen
 
 ZoneEditDlg::~ZoneEditDlg()
 {
+    // Events still come while the widgets go: none may write the form now.
+    delete m_openedText;
     // No slot runs on a dialog being torn down: taking the previews away must
     // not make the list show another one, emptied lists check nothing.
     for (QObject* object : findChildren<QObject*>())
@@ -447,7 +449,6 @@ QStringList ZoneEditDlg::markFaults()
     reason = m_calendar->markEmptyDays();
     if (!reason.isEmpty())
         reasons << reason;
-
     return reasons << m_strategies->markFaults();
 }
 
