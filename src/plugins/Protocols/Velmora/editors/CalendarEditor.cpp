@@ -222,6 +222,13 @@ void CalendarEditor::deleteSelectedSpecialDays()
     }
 }
 
+void CalendarEditor::selectDayCard(const QString& id)
+{
+    const QList<QListWidgetItem*> items = m_widgets.dayCards->findItems(id, Qt::MatchExactly);
+    if (!items.isEmpty())
+        m_widgets.dayCards->setCurrentItem(items.first());
+}
+
 void CalendarEditor::showDayCardMenu(const QPoint& pos)
 {
     showListMenu(m_widgets.dayCards, pos);

@@ -56,6 +56,8 @@ public:
     // empties the weekdays of the removed cards.
     void forget(const ConfigEdit::Removed& removed);
 
+    // Makes the day card of that id current; nothing when there is none.
+    void selectDayCard(const QString& id);
     void showDayCardMenu(const QPoint& pos);
     void useCurrentDayCardOnWholeWeek();
 

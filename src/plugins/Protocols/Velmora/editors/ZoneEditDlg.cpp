@@ -4,39 +4,35 @@
 #include <QAction>
 #include <QComboBox>
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
-#include <QGraphicsPathItem>
 #include <QGraphicsScene>
 #include <QLabel>
 #include <QListWidget>
-#include <QMessageBox>
-#include <QPainterPath>
 #include <QPushButton>
-#include <QRegularExpression>
 #include <QSignalBlocker>
-#include <QVBoxLayout>
 #include <QSplitter>
 #include <QStringList>
 
 #include "AreaEditDlg.h"
+#include "AreaList.h"
 #include "CalendarEditor.h"
-#include "DescribedItem.h"
 #include "DomMetaType.h"
 #include "Refusal.h"
 #include "EditorPrompts.h"
+#include "FindingsWindow.h"
 #include "IdField.h"
 #include "Logging.h"
 #include "MapToolWindow.h"
-#include "PreviewLayer.h"
+#include "OpenedFile.h"
+#include "OpenedText.h"
 #include "StratEditDlg.h"
+#include "StrategyTable.h"
 #include "SubDialog.h"
 #include "TableKeys.h"
+#include "ZoneKml.h"
 #include "format/ConfigChecker.h"
 #include "format/ConfigDiff.h"
 #include "format/ConfigEdits.h"
-#include "format/ConfigReader.h"
-#include "format/GeometryText.h"
 #include "format/Vocabulary.h"
 #include "format/XmlDocument.h"
 #include "format/XmlText.h"
@@ -45,70 +41,23 @@
 #include "import/KmlImport.h"
 #include "import/KmlImportDlg.h"
 
-// An area item keeps its outline preview, an area editor the item it edits.
-Q_DECLARE_METATYPE(QGraphicsPathItem*)
-Q_DECLARE_METATYPE(QListWidgetItem*)
-
 namespace Xml = Velmora::Xml;
-using Velmora::Editors::markCell;
-using Velmora::Editors::markField;
+using Velmora::Editors::AreaList;
+using Velmora::Editors::FindingsWindow;
 using Velmora::Editors::SubDialog;
-
-namespace {
-
-enum StrategyColumn { IdColumn = 0, NameColumn = 1, DefaultColumn = 2 };
-constexpr int PreviewRole = Qt::UserRole + 1;
-
-template<typename Item>
-QDomElement elementOf(const Item* item)
-{
-    return item ? item->data(Qt::UserRole).template value<QDomElement>() : QDomElement();
-}
-
-QString areaText(const QDomElement& area)
-{
-    return area.attribute(Xml::id) + QStringLiteral(" (") + area.attribute(Xml::name) + QStringLiteral(")");
-}
-
-QPainterPath outlinePath(const QString& geometry)
-{
-    QPainterPath path;
-    const QVector<QPointF> points = Velmora::Geometry::parsePointsLenient(geometry);
-    for (int i = 0; i < points.size(); ++i) {
-        if (i == 0)
-            path.moveTo(points.at(i));
-        else
-            path.lineTo(points.at(i));
-    }
-    return path;
-}
-
-// The file's bytes as they are now; false when it is gone or cannot be read.
-bool readBytes(const QString& fileName, QByteArray* bytes, QString* error = nullptr)
-{
-    QFile file(fileName);
-    if (!file.open(QIODevice::ReadOnly)) {
-        if (error)
-            *error = file.errorString();
-        return false;
-    }
-    *bytes = file.readAll();
-    return true;
-}
-
-} // namespace
+using Velmora::Editors::ZoneKml;
 
 ZoneEditDlg::ZoneEditDlg(QString fileName, QWidget* parent, QGraphicsScene* scene)
     : QDialog(parent)
     , ui(new Ui::ZoneEditDlg)
     , m_scene(scene)
-    , m_previewLayer(std::make_unique<Velmora::Editors::PreviewLayer>(scene, 0.0))
-    , m_fileName(fileName)
+    , m_file(std::make_unique<Velmora::Editors::OpenedFile>(fileName))
 {
     Velmora::Editors::registerDomElementType();
-    qRegisterMetaType<QGraphicsPathItem*>("QGraphicsPathItem*");
     ui->setupUi(this);
     m_id = new Velmora::Editors::IdField(ui->zoneId);
+    m_areas = std::make_unique<AreaList>(ui->areas, scene);
+    m_strategies = new Velmora::Editors::StrategyTable(ui->strategies, ui->addStrat, ui->delStrat);
     m_calendar = new Velmora::Editors::CalendarEditor(this, {ui->daycards, ui->weekDistrib, nullptr}, Xml::Strategies);
 
     if (!fileName.isEmpty() && QFileInfo::exists(fileName) && !readFile(fileName)) {
@@ -131,19 +80,22 @@ ZoneEditDlg::ZoneEditDlg(QString fileName, QWidget* parent, QGraphicsScene* scen
     m_refusal->follow(ui->strategies->model(), &QAbstractItemModel::rowsRemoved);
     m_refusal->follow(ui->strategies->model(), &QAbstractItemModel::rowsInserted);
     new Velmora::Editors::TableKeys(this, ui->buttonBox);
-    m_openedText = formText();
+    m_openedText = new Velmora::Editors::OpenedText(this, [this] { return formText(); });
+    writeForm(m_zone);
     m_openedId = m_zone.attribute(Xml::id);
     m_openedName = m_zone.attribute(Xml::name);
 }
 
 ZoneEditDlg::~ZoneEditDlg()
 {
+    // Events still come while the widgets go: none may write the form now.
+    delete m_openedText;
     // No slot runs on a dialog being torn down: taking the previews away must
     // not make the list show another one, emptied lists check nothing.
     for (QObject* object : findChildren<QObject*>())
         object->blockSignals(true);
     // Nothing of the editor stays on the map.
-    m_previewLayer.reset();
+    m_areas.reset();
     delete m_overlay.data();
     delete ui;
     // Lists, tables and sub-editors hold elements of the document and call
@@ -155,11 +107,7 @@ ZoneEditDlg::~ZoneEditDlg()
 bool ZoneEditDlg::readFile(const QString& fileName)
 {
     Velmora::Xml::ReadError error;
-    // The bytes stay: a save over what someone else wrote since is noticed.
-    m_fileExisted = readBytes(fileName, &m_fileBytes, &error.message);
-    if (!m_fileExisted)
-        error.kind = Velmora::Xml::ReadError::CannotOpen;
-    else if (Velmora::Xml::parseDocument(m_fileBytes, &m_document, &error))
+    if (m_file->read(&m_document, &error))
         return true;
     const QString message = error.kind == Velmora::Xml::ReadError::CannotOpen
         ? tr("Error opening file %1: %2").arg(fileName, error.message)
@@ -183,21 +131,8 @@ void ZoneEditDlg::fillForm()
     m_id->setId(m_zone.attribute(Xml::id));
     ui->zoneName->setText(m_zone.attribute(Xml::name));
 
-    for (QDomElement area = areasElement().firstChildElement(Xml::Area); !area.isNull();
-         area = area.nextSiblingElement(Xml::Area))
-        fillAreaItem(area);
-
-    for (QDomElement strategy = strategiesElement().firstChildElement(Xml::Strategy); !strategy.isNull();
-         strategy = strategy.nextSiblingElement(Xml::Strategy))
-        addStrategyRow(strategy);
-    ui->strategies->resizeColumnsToContents();
-    for (QPushButton* button : {ui->addStrat, ui->delStrat}) {
-        auto* action = new QAction(button->icon(), button->text(), ui->strategies);
-        connect(action, &QAction::triggered, button, &QPushButton::clicked);
-        ui->strategies->addAction(action);
-    }
-    ui->strategies->setContextMenuPolicy(Qt::ActionsContextMenu);
-
+    m_areas->fill(areasElement());
+    m_strategies->fill(strategiesElement());
     m_calendar->show(m_zone);
 
     m_overlay = new GraphicsArea(m_scene.data(), geometryText());
@@ -272,12 +207,13 @@ QByteArray ZoneEditDlg::formText() const
 
 bool ZoneEditDlg::hasChanges() const
 {
-    if (formText() == m_openedText)
+    const QByteArray& openedText = m_openedText->text();
+    if (formText() == openedText)
         return false;
     // Texts differ also where the configurations do not (an edit taken back
     // in another order): the comparison decides.
     QDomDocument opened;
-    opened.setContent(m_openedText);
+    opened.setContent(openedText);
     return !Velmora::ConfigDiff::compare(opened.documentElement(), m_zone).isEmpty();
 }
 
@@ -294,74 +230,17 @@ void ZoneEditDlg::reject()
 
 // Areas
 
-void ZoneEditDlg::fillAreaItem(const QDomElement& area, QListWidgetItem* item)
-{
-    const bool isNew = !item;
-    if (isNew)
-        item = new QListWidgetItem;
-    item->setText(areaText(area));
-    item->setData(Qt::UserRole, QVariant::fromValue(area));
-    const QDomElement geometry = area.firstChildElement(Xml::Geometry);
-    if (m_scene && !geometry.isNull()) {
-        const QPainterPath path = outlinePath(Xml::firstText(geometry));
-        QGraphicsPathItem* preview = previewOf(item);
-        if (preview) {
-            preview->setPath(path);
-        } else {
-            preview = m_previewLayer->add(path);
-            item->setData(PreviewRole, QVariant::fromValue(preview));
-        }
-        // The current area's outline stays in view.
-        preview->setVisible(preview == m_shownPreview);
-    }
-    // Added with its data, so that becoming current shows its preview.
-    if (isNew)
-        ui->areas->addItem(item);
-}
-
-QGraphicsPathItem* ZoneEditDlg::previewOf(const QListWidgetItem* item) const
-{
-    // Previews of a scene that was deleted went with it.
-    return item && m_scene ? item->data(PreviewRole).value<QGraphicsPathItem*>() : nullptr;
-}
-
-void ZoneEditDlg::deletePreview(QListWidgetItem* item)
-{
-    QGraphicsPathItem* preview = previewOf(item);
-    if (!preview)
-        return;
-    if (preview == m_shownPreview)
-        m_shownPreview = nullptr;
-    item->setData(PreviewRole, QVariant());
-    delete preview;
-}
-
-bool ZoneEditDlg::isAreaItem(const QListWidgetItem* item) const
-{
-    for (int row = 0; item && row < ui->areas->count(); ++row) {
-        if (ui->areas->item(row) == item)
-            return true;
-    }
-    return false;
-}
-
 void ZoneEditDlg::on_areas_currentRowChanged(int currentRow)
 {
-    if (m_shownPreview && m_scene)
-        m_shownPreview->hide();
-    m_shownPreview = previewOf(ui->areas->item(currentRow));
-    if (m_shownPreview)
-        m_shownPreview->show();
+    m_areas->showPreviewOf(currentRow);
 }
 
 void ZoneEditDlg::openAreaEditor(const QDomElement& area, void (ZoneEditDlg::*finished)(int), QListWidgetItem* item)
 {
     // Modal, but the zone editor does not wait: the area editor hides both
     // while the user works on the map.
-    auto* editor = new AreaEditDlg(areasElement(), area, this, m_scene.data());
+    AreaEditDlg* editor = m_areas->openEditor(this, area, item);
     editor->cnfStorage = cnfStorage.data();
-    if (item)
-        editor->setProperty("item", QVariant::fromValue(item));
     connect(editor, &QDialog::finished, this, finished);
     editor->setModal(true);
     editor->show();
@@ -369,18 +248,7 @@ void ZoneEditDlg::openAreaEditor(const QDomElement& area, void (ZoneEditDlg::*fi
 
 void ZoneEditDlg::on_addArea_clicked()
 {
-    QDomElement area = m_document.createElement(Xml::Area);
-    QDomElement controllers = m_document.createElement(Xml::Controllers);
-    controllers.appendChild(m_document.createTextNode(QString()));
-    area.appendChild(controllers);
-    area.appendChild(m_document.createElement(Xml::States));
-    QDomElement calendar = m_document.createElement(Xml::Calendar);
-    QDomElement week = m_document.createElement(Xml::WeekDistribution);
-    week.appendChild(m_document.createTextNode(QString()));
-    calendar.appendChild(week);
-    calendar.appendChild(m_document.createElement(Xml::DayCards));
-    area.appendChild(calendar);
-    openAreaEditor(area, &ZoneEditDlg::areaCreateFinished, nullptr);
+    openAreaEditor(AreaList::blankArea(m_document), &ZoneEditDlg::areaCreateFinished, nullptr);
 }
 
 void ZoneEditDlg::areaCreateFinished(int result)
@@ -390,14 +258,14 @@ void ZoneEditDlg::areaCreateFinished(int result)
         return;
     if (result == QDialog::Accepted) {
         const QDomElement area = areasElement().appendChild(editor->areaElement()).toElement();
-        fillAreaItem(area);
+        m_areas->fillItem(area);
     }
     editor->deleteLater();
 }
 
 void ZoneEditDlg::on_areas_itemDoubleClicked(QListWidgetItem* item)
 {
-    const QDomElement area = elementOf(item);
+    const QDomElement area = AreaList::elementOf(item);
     if (!area.isNull())
         openAreaEditor(area, &ZoneEditDlg::areaEditFinished, item);
 }
@@ -407,8 +275,8 @@ void ZoneEditDlg::areaEditFinished(int result)
     auto* editor = qobject_cast<AreaEditDlg*>(sender());
     if (!editor)
         return;
-    auto* item = editor->property("item").value<QListWidgetItem*>();
-    const QDomElement old = isAreaItem(item) ? elementOf(item) : QDomElement();
+    QListWidgetItem* item = m_areas->editedItem(editor);
+    const QDomElement old = AreaList::elementOf(item);
     if (result == QDialog::Accepted && !old.isNull()) {
         const QString oldId = old.attribute(Xml::id);
         const QDomElement area = editor->areaElement();
@@ -416,7 +284,7 @@ void ZoneEditDlg::areaEditFinished(int result)
         // Strategies name their areas by id: a renumbered area stays theirs.
         Velmora::ConfigEdit::renumberArea(m_zone, oldId, area.attribute(Xml::id));
         // The preview follows an outline drawn in the area editor.
-        fillAreaItem(area, item);
+        m_areas->fillItem(area, item);
     }
     editor->deleteLater();
 }
@@ -432,44 +300,22 @@ void ZoneEditDlg::deleteSelectedAreas()
 {
     const QList<QListWidgetItem*> selected = ui->areas->selectedItems();
     for (QListWidgetItem* item : selected) {
-        const QDomElement area = elementOf(item);
+        const QDomElement area = AreaList::elementOf(item);
         if (area.isNull())
             continue;
-        deletePreview(item);
         // A strategy that used only this area has nothing left to drive.
         forget(Velmora::ConfigEdit::deleteArea(m_zone, area));
-        delete item;
+        m_areas->remove(item);
     }
 }
 
 void ZoneEditDlg::forget(const Velmora::ConfigEdit::Removed& removed)
 {
-    QTableWidget* table = ui->strategies;
-    for (int row = table->rowCount() - 1; row >= 0; --row) {
-        if (removed.strategies.contains(elementOf(table->item(row, IdColumn))))
-            table->removeRow(row);
-    }
+    m_strategies->forget(removed.strategies);
     m_calendar->forget(removed);
 }
 
 // Strategies
-
-void ZoneEditDlg::addStrategyRow(const QDomElement& strategy, int row)
-{
-    QTableWidget* table = ui->strategies;
-    if (row < 0)
-        row = table->rowCount();
-    table->insertRow(row);
-    auto* idCell = new QTableWidgetItem(strategy.attribute(Xml::id));
-    idCell->setData(Qt::UserRole, QVariant::fromValue(strategy));
-    table->setItem(row, IdColumn, idCell);
-    table->setItem(row, NameColumn, new QTableWidgetItem(strategy.attribute(Xml::name)));
-    auto* defaultCell = new Velmora::Editors::DescribedItem([](const QTableWidgetItem& cell) {
-        return cell.data(Qt::EditRole).toBool() ? tr("The zone's default strategy") : tr("Not the default strategy");
-    });
-    defaultCell->setData(Qt::EditRole, Velmora::Config::isDefault(strategy));
-    table->setItem(row, DefaultColumn, defaultCell);
-}
 
 void ZoneEditDlg::on_addStrat_clicked()
 {
@@ -478,9 +324,9 @@ void ZoneEditDlg::on_addStrat_clicked()
         return;
     QDomElement strategy = editor->strategyElement(m_document);
     // A zone always has a default strategy; its first one is it.
-    if (ui->strategies->rowCount() == 0)
+    if (m_strategies->rowCount() == 0)
         strategy.setAttribute(Xml::default_, 1);
-    addStrategyRow(strategy);
+    m_strategies->addRow(strategy);
     strategiesElement().appendChild(strategy);
 }
 
@@ -488,25 +334,12 @@ void ZoneEditDlg::on_strategies_itemDoubleClicked(QTableWidgetItem* item)
 {
     if (!item)
         return;
-    QTableWidget* table = ui->strategies;
     const int row = item->row();
-    if (item->column() == DefaultColumn) {
-        item->setData(Qt::EditRole, !item->data(Qt::EditRole).toBool());
-        for (int other = 0; other < table->rowCount(); ++other) {
-            QDomElement strategy = elementOf(table->item(other, IdColumn));
-            if (other == row) {
-                strategy.setAttribute(Xml::default_, 1);
-                continue;
-            }
-            if (QTableWidgetItem* cell = table->item(other, DefaultColumn))
-                cell->setData(Qt::EditRole, false);
-            strategy.removeAttribute(Xml::default_);
-        }
+    if (item->column() == Velmora::Editors::StrategyTable::DefaultColumn) {
+        m_strategies->makeDefault(row);
         return;
     }
-
-    QTableWidgetItem* idCell = table->item(row, IdColumn);
-    const QDomElement old = elementOf(idCell);
+    const QDomElement old = m_strategies->elementAt(row);
     if (old.isNull())
         return;
     QDomElement strategies = old.parentNode().toElement();
@@ -514,16 +347,12 @@ void ZoneEditDlg::on_strategies_itemDoubleClicked(QTableWidgetItem* item)
     if (!editor.accepted())
         return;
     QDomElement strategy = editor->strategyElement(m_document);
-    const QTableWidgetItem* defaultCell = table->item(row, DefaultColumn);
-    if (defaultCell && defaultCell->data(Qt::EditRole).toBool())
+    if (m_strategies->isDefaultRow(row))
         strategy.setAttribute(Xml::default_, 1);
     strategies.replaceChild(strategy, old);
     // Day cards name their strategies by id: a renumbered strategy stays theirs.
     Velmora::ConfigEdit::renumberStrategy(m_zone, old.attribute(Xml::id), strategy.attribute(Xml::id));
-    idCell->setData(Qt::UserRole, QVariant::fromValue(strategy));
-    idCell->setText(strategy.attribute(Xml::id));
-    if (QTableWidgetItem* nameCell = table->item(row, NameColumn))
-        nameCell->setText(strategy.attribute(Xml::name));
+    m_strategies->replace(row, strategy);
 }
 
 void ZoneEditDlg::on_delStrat_clicked()
@@ -546,7 +375,7 @@ void ZoneEditDlg::tellChangesSince(const QDomDocument& before)
 
 void ZoneEditDlg::deleteStrategy(int row)
 {
-    const QDomElement strategy = elementOf(ui->strategies->item(row, IdColumn));
+    const QDomElement strategy = m_strategies->elementAt(row);
     // Switching to a strategy that is gone means nothing; a card left without
     // switching points goes too.
     if (!strategy.isNull())
@@ -620,38 +449,16 @@ QStringList ZoneEditDlg::markFaults()
     reason = m_calendar->markEmptyDays();
     if (!reason.isEmpty())
         reasons << reason;
-
-    QTableWidget* table = ui->strategies;
-    markField(table, table->rowCount() == 0, tr("No strategy"));
-    if (table->rowCount() == 0)
-        return reasons << tr("No strategy");
-    bool anyDefault = false;
-    for (int row = 0; row < table->rowCount(); ++row) {
-        const QTableWidgetItem* cell = table->item(row, DefaultColumn);
-        anyDefault = anyDefault || (cell && cell->data(Qt::EditRole).toBool());
-    }
-    for (int row = 0; row < table->rowCount(); ++row) {
-        if (QTableWidgetItem* cell = table->item(row, DefaultColumn))
-            markCell(cell, !anyDefault, tr("No default strategy"));
-    }
-    if (!anyDefault)
-        reasons << tr("No default strategy");
-    return reasons;
+    return reasons << m_strategies->markFaults();
 }
 
 bool ZoneEditDlg::savingOverOtherSaveIsMeant()
 {
-    if (!m_fileExisted)
-        return true; // a new zone: where it goes is asked when it is written
-    QByteArray now;
-    const bool exists = readBytes(m_fileName, &now);
-    if (exists && now == m_fileBytes)
-        return true;
+    // A new zone is not yet on disk: where it goes is asked when it is written.
+    bool deleted = false;
     QStringList changes;
-    QString error;
-    if (exists && !Velmora::ConfigDiff::compareTexts(m_fileBytes, now, &changes, &error))
-        changes << error;
-    return Velmora::Editors::confirmSaveOverOther(this, m_fileName, !exists, changes);
+    return !m_file->changedOnDisk(&deleted, &changes)
+        || Velmora::Editors::confirmSaveOverOther(this, m_file->name(), deleted, changes);
 }
 
 // The outline on the map
@@ -697,13 +504,7 @@ QString ZoneEditDlg::selectKmlExportFile()
 
 void ZoneEditDlg::on_exportKml_clicked()
 {
-    QString fileName = selectKmlExportFile();
-    // What the user typed without an extension is still a KML file.
-    if (!fileName.isEmpty() && QFileInfo(fileName).suffix().isEmpty())
-        fileName += QStringLiteral(".kml");
-    QString error;
-    if (!fileName.isEmpty() && !Velmora::Kml::exportZone(fileName, ui->zoneName->text(), m_zone, &error))
-        QMessageBox::warning(this, tr("Error"), error);
+    ZoneKml::exportTo(this, selectKmlExportFile(), ui->zoneName->text(), m_zone);
 }
 
 void ZoneEditDlg::on_importKml_clicked()
@@ -711,13 +512,9 @@ void ZoneEditDlg::on_importKml_clicked()
     const QString fileName = selectKmlImportFile();
     if (fileName.isEmpty())
         return;
-    auto* dialog = new KmlImportDlg(fileName, ui->zoneName->text(), Velmora::Kml::areaNames(m_zone), this,
-                                    m_scene.data());
-    connect(dialog, &QDialog::finished, this, &ZoneEditDlg::kmlImportFinished);
-    // The user compares the placemarks' previews with the map.
     hide();
-    dialog->setWindowFlags(dialog->windowFlags() | Qt::Tool);
-    dialog->show();
+    KmlImportDlg* dialog = ZoneKml::showImport(this, fileName, ui->zoneName->text(), m_zone, m_scene.data());
+    connect(dialog, &QDialog::finished, this, &ZoneEditDlg::kmlImportFinished);
 }
 
 void ZoneEditDlg::kmlImportFinished(int result)
@@ -731,26 +528,14 @@ void ZoneEditDlg::kmlImportFinished(int result)
         if (applied.zoneRenamed)
             ui->zoneName->setText(zoneName);
         // Items show the names, previews the outlines the import replaced.
-        if (applied.areasRenamed || !applied.areas.isEmpty()) {
-            for (int row = 0; row < ui->areas->count(); ++row) {
-                QListWidgetItem* item = ui->areas->item(row);
-                const QDomElement area = elementOf(item);
-                if (!area.isNull())
-                    fillAreaItem(area, item);
-            }
-        }
+        if (applied.areasRenamed || !applied.areas.isEmpty())
+            m_areas->fillAgain();
         Velmora::Editors::showStoredOutline(m_overlay, geometryText());
     }
     if (dialog)
         dialog->deleteLater();
     show();
-    if (!refusedNames.isEmpty()) {
-        for (QString& name : refusedNames)
-            name = Velmora::Editors::withCodesShown(name);
-        QMessageBox::warning(this, tr("Warning"),
-                             tr("These names in the KML file hold characters a zone file cannot carry and were not "
-                                "taken: %1").arg(refusedNames.join(QStringLiteral(", "))));
-    }
+    ZoneKml::tellRefusedNames(this, refusedNames);
 }
 
 // Checking: what the checker finds in the form as it stands. It informs and
@@ -777,8 +562,8 @@ void ZoneEditDlg::listChanges()
     QDomDocument disk;
     QStringList lines;
     Velmora::Xml::ReadError error;
-    if (m_fileExisted && !Velmora::Xml::readDocument(m_fileName, &disk, &error)) {
-        lines << tr("The file %1 cannot be read: %2").arg(QDir::toNativeSeparators(m_fileName), error.message);
+    if (m_file->wasRead() && !Velmora::Xml::readDocument(m_file->name(), &disk, &error)) {
+        lines << tr("The file %1 cannot be read: %2").arg(QDir::toNativeSeparators(m_file->name()), error.message);
         disk = QDomDocument();
     }
     if (disk.documentElement().isNull())
@@ -792,70 +577,26 @@ void ZoneEditDlg::checkZone()
     // Checked where it is: a copy of a large zone costs more than the check.
     m_calendar->closeWeekCellEditors();
     writeForm(m_zone);
-    const Velmora::ConfigFindings findings = Velmora::ConfigChecker::check(m_document);
     if (!m_findings) {
-        auto* window = new QDialog(this, Qt::Tool);
-        window->setWindowTitle(tr("Check"));
-        window->resize(560, 240);
-        auto* layout = new QVBoxLayout(window);
-        m_findings = new QListWidget(window);
-        m_findings->setObjectName(QStringLiteral("findings"));
-        layout->addWidget(m_findings);
-        connect(m_findings, &QListWidget::itemClicked, this, &ZoneEditDlg::showFinding);
+        m_findings = new FindingsWindow(this);
+        connect(m_findings, &FindingsWindow::placeChosen, this, &ZoneEditDlg::selectPlace);
     }
-    m_findings->clear();
-    for (const Velmora::ConfigFinding& finding : findings) {
-        const QString severity = finding.isError() ? tr("error") : tr("warning");
-        auto* item = new QListWidgetItem(
-            finding.line > 0 ? tr("%1: %2 (line %3)").arg(severity, finding.message).arg(finding.line)
-                             : tr("%1: %2").arg(severity, finding.message),
-            m_findings);
-        item->setData(Qt::UserRole, finding.path);
-        if (finding.isError())
-            item->setForeground(Qt::red);
-    }
-    if (findings.isEmpty())
-        new QListWidgetItem(tr("No faults found."), m_findings);
-    m_findings->parentWidget()->show();
-    m_findings->parentWidget()->raise();
+    m_findings->showFindings(Velmora::ConfigChecker::check(m_document));
 }
 
-void ZoneEditDlg::showFinding(QListWidgetItem* item)
+void ZoneEditDlg::selectPlace(const FindingsWindow::Place& place)
 {
-    if (item)
-        selectElementAt(item->data(Qt::UserRole).toString());
-}
-
-void ZoneEditDlg::selectElementAt(const QString& path)
-{
-    static const QRegularExpression area(QStringLiteral("^Areas/Area\\[id=(\\d+)\\]"));
-    static const QRegularExpression strategy(QStringLiteral("^Strategies/Strategy\\[id=(\\d+)\\]"));
-    static const QRegularExpression card(QStringLiteral("^Calendar/DayCards/DayCard\\[id=(\\d+)\\]"));
-    QRegularExpressionMatch match = area.match(path);
-    if (match.hasMatch()) {
-        for (int row = 0; row < ui->areas->count(); ++row) {
-            const QDomElement element = ui->areas->item(row)->data(Qt::UserRole).value<QDomElement>();
-            if (element.attribute(Xml::id) == match.captured(1)) {
-                ui->areas->setCurrentRow(row);
-                return;
-            }
-        }
-        return;
-    }
-    match = strategy.match(path);
-    if (match.hasMatch()) {
-        for (int row = 0; row < ui->strategies->rowCount(); ++row) {
-            if (ui->strategies->item(row, 0) && ui->strategies->item(row, 0)->text() == match.captured(1)) {
-                ui->strategies->selectRow(row);
-                return;
-            }
-        }
-        return;
-    }
-    match = card.match(path);
-    if (match.hasMatch()) {
-        const QList<QListWidgetItem*> items = ui->daycards->findItems(match.captured(1), Qt::MatchExactly);
-        if (!items.isEmpty())
-            ui->daycards->setCurrentItem(items.first());
+    switch (place.kind) {
+    case FindingsWindow::Place::Area:
+        m_areas->selectArea(place.id);
+        break;
+    case FindingsWindow::Place::Strategy:
+        m_strategies->selectStrategy(place.id);
+        break;
+    case FindingsWindow::Place::DayCard:
+        m_calendar->selectDayCard(place.id);
+        break;
+    case FindingsWindow::Place::None:
+        break;
     }
 }

@@ -10,11 +10,11 @@
 
 #include <memory>
 
+#include "FindingsWindow.h"
+
 class GraphicsArea;
-class QGraphicsPathItem;
 class QGraphicsScene;
 class QLabel;
-class QListWidget;
 class QListWidgetItem;
 class QPoint;
 class QTableWidgetItem;
@@ -28,10 +28,13 @@ namespace ConfigEdit {
 struct Removed;
 }
 namespace Editors {
+class AreaList;
 class CalendarEditor;
 class IdField;
-class PreviewLayer;
+class OpenedFile;
+class OpenedText;
 class Refusal;
+class StrategyTable;
 } // namespace Editors
 } // namespace Velmora
 
@@ -95,7 +98,6 @@ private slots:
     void zoneGraphicsEditFinished(int result);
     void on_editZoneGeometry_clicked();
     void checkZone();
-    void showFinding(QListWidgetItem* item);
     void listChanges();
 
 private:
@@ -125,37 +127,30 @@ private:
     QString geometryText() const;
     void setGeometryText(const QString& text);
 
-    void fillAreaItem(const QDomElement& area, QListWidgetItem* item = nullptr);
-    QGraphicsPathItem* previewOf(const QListWidgetItem* item) const;
-    void deletePreview(QListWidgetItem* item);
-    bool isAreaItem(const QListWidgetItem* item) const;
     void openAreaEditor(const QDomElement& area, void (ZoneEditDlg::*finished)(int), QListWidgetItem* item);
 
-    void addStrategyRow(const QDomElement& strategy, int row = -1);
     void deleteStrategy(int row);
     void addCheckButton();
-    // Selects the row of the area, strategy or day card a checker path names.
-    void selectElementAt(const QString& path);
+    // Makes the row of a finding's area, strategy or day card current.
+    void selectPlace(const Velmora::Editors::FindingsWindow::Place& place);
 
     Ui::ZoneEditDlg* ui;
     Velmora::Editors::IdField* m_id;
     Velmora::Editors::CalendarEditor* m_calendar;
+    // Owns the areas' previews, so that none outlives the editor.
+    std::unique_ptr<Velmora::Editors::AreaList> m_areas;
+    Velmora::Editors::StrategyTable* m_strategies;
     QDomDocument m_document;
     QDomElement m_zone;
     QPointer<QGraphicsScene> m_scene;
     QPointer<GraphicsArea> m_overlay;
-    // Every area's preview, so that none outlives the editor.
-    std::unique_ptr<Velmora::Editors::PreviewLayer> m_previewLayer;
-    QGraphicsPathItem* m_shownPreview = nullptr;
-    QPointer<QListWidget> m_findings; // the last check's findings, in a tool window
+    QPointer<Velmora::Editors::FindingsWindow> m_findings; // made on the first check
     QLabel* m_reason = nullptr;
     Velmora::Editors::Refusal* m_refusal = nullptr;
     // The form as it was opened, to tell whether anything changed; a text
     // holds a large zone in a fraction of a document's memory.
-    QByteArray m_openedText;
+    Velmora::Editors::OpenedText* m_openedText = nullptr;
     QString m_openedId;
     QString m_openedName;
-    QString m_fileName;
-    bool m_fileExisted = false;
-    QByteArray m_fileBytes; // as read, to notice another save before ours
+    std::unique_ptr<Velmora::Editors::OpenedFile> m_file;
 };

@@ -87,10 +87,6 @@
         <translation>Загрузить отчёт TRANSYT ...</translation>
     </message>
     <message>
-        <source>use for whole week</source>
-        <translation>использовать на всю неделю</translation>
-    </message>
-    <message>
         <source>Area creation</source>
         <translation>Создание района</translation>
     </message>
@@ -656,10 +652,6 @@ Choose the file to save the zone to.</source>
         <translation type="unfinished" />
     </message>
     <message>
-        <source>use for whole week</source>
-        <translation>использовать на всю неделю</translation>
-    </message>
-    <message>
         <source>end edit</source>
         <translation>завершить изменение</translation>
     </message>
@@ -670,6 +662,71 @@ Choose the file to save the zone to.</source>
     <message>
         <source>List what the configuration refers to but lacks, repeats or gets wrong</source>
         <translation>Показать, на что конфигурация ссылается без цели, что повторяет или задаёт неверно</translation>
+    </message>
+    <message>
+        <source>Discard changes to zone %1 &quot;%2&quot;?</source>
+        <translation>Отменить изменения зоны %1 «%2»?</translation>
+    </message>
+    <message>
+        <source>The zone has no name</source>
+        <translation>У зоны нет названия</translation>
+    </message>
+    <message>
+        <source>The file %1 cannot be read: %2</source>
+        <translation>Не удаётся прочитать файл %1: %2</translation>
+    </message>
+    <message>
+        <source>Changes</source>
+        <translation>Изменения</translation>
+    </message>
+    <message>
+        <source>No changes.</source>
+        <translation>Изменений нет.</translation>
+    </message>
+    <message>
+        <source>List what saving changes in the file on disk</source>
+        <translation>Показать, что сохранение изменит в файле на диске</translation>
+    </message>
+</context>
+<context>
+    <name>Velmora::Editors::StrategyTable</name>
+    <message>
+        <source>The zone&apos;s default strategy</source>
+        <translation>Стратегия зоны по умолчанию</translation>
+    </message>
+    <message>
+        <source>Not the default strategy</source>
+        <translation>Не стратегия по умолчанию</translation>
+    </message>
+    <message>
+        <source>No strategy</source>
+        <translation>Нет ни одной стратегии</translation>
+    </message>
+    <message>
+        <source>No default strategy</source>
+        <translation>Нет стратегии по умолчанию</translation>
+    </message>
+</context>
+<context>
+    <name>Velmora::Editors::ZoneKml</name>
+    <message>
+        <source>Error</source>
+        <translation>Ошибка</translation>
+    </message>
+    <message>
+        <source>Warning</source>
+        <translation>Предупреждение</translation>
+    </message>
+    <message>
+        <source>These names in the KML file hold characters a zone file cannot carry and were not taken: %1</source>
+        <translation>Эти названия из файла KML содержат символы, которые нельзя записать в файл зоны, и не приняты: %1</translation>
+    </message>
+</context>
+<context>
+    <name>Velmora::Editors::FindingsWindow</name>
+    <message>
+        <source>Check</source>
+        <translation>Проверить</translation>
     </message>
     <message>
         <source>error</source>
@@ -691,57 +748,12 @@ Choose the file to save the zone to.</source>
         <source>No faults found.</source>
         <translation>Ошибок не найдено.</translation>
     </message>
+</context>
+<context>
+    <name>Velmora::Editors::CalendarEditor</name>
     <message>
-        <source>Error</source>
-        <translation>Ошибка</translation>
-    </message>
-    <message>
-        <source>Warning</source>
-        <translation>Предупреждение</translation>
-    </message>
-    <message>
-        <source>These names in the KML file hold characters a zone file cannot carry and were not taken: %1</source>
-        <translation>Эти названия из файла KML содержат символы, которые нельзя записать в файл зоны, и не приняты: %1</translation>
-    </message>
-    <message>
-        <source>Discard changes to zone %1 &quot;%2&quot;?</source>
-        <translation>Отменить изменения зоны %1 «%2»?</translation>
-    </message>
-    <message>
-        <source>The zone&apos;s default strategy</source>
-        <translation>Стратегия зоны по умолчанию</translation>
-    </message>
-    <message>
-        <source>Not the default strategy</source>
-        <translation>Не стратегия по умолчанию</translation>
-    </message>
-    <message>
-        <source>The zone has no name</source>
-        <translation>У зоны нет названия</translation>
-    </message>
-    <message>
-        <source>No strategy</source>
-        <translation>Нет ни одной стратегии</translation>
-    </message>
-    <message>
-        <source>No default strategy</source>
-        <translation>Нет стратегии по умолчанию</translation>
-    </message>
-    <message>
-        <source>The file %1 cannot be read: %2</source>
-        <translation>Не удаётся прочитать файл %1: %2</translation>
-    </message>
-    <message>
-        <source>Changes</source>
-        <translation>Изменения</translation>
-    </message>
-    <message>
-        <source>No changes.</source>
-        <translation>Изменений нет.</translation>
-    </message>
-    <message>
-        <source>List what saving changes in the file on disk</source>
-        <translation>Показать, что сохранение изменит в файле на диске</translation>
+        <source>use for whole week</source>
+        <translation>использовать на всю неделю</translation>
     </message>
 </context>
 <context>

@@ -102,8 +102,8 @@ class ZoneEditDlgTest : public QObject
     QObject storage;
     QScopedPointer<KmlZoneEditDlg> dialog;
 
-    // The editor on `xml` (empty: a new zone), on the map.
-    void open(const QString& xml)
+    // The editor on `xml` (empty: a new zone), on the map; shown unless told otherwise.
+    void open(const QString& xml, bool show = true)
     {
         QString fileName;
         if (!xml.isEmpty())
@@ -111,7 +111,8 @@ class ZoneEditDlgTest : public QObject
         dialog.reset(new KmlZoneEditDlg(fileName, nullptr, &scene));
         dialog->cnfStorage = &storage;
         dialog->kmlFile = dir.filePath("outlines.kml");
-        showExposed(dialog.data());
+        if (show)
+            showExposed(dialog.data());
     }
 
     template<typename T = QWidget> T* widget(const char* name) const { return dialog->findChild<T*>(name); }
@@ -457,27 +458,33 @@ private slots:
     void closing_data()
     {
         QTest::addColumn<QStringList>("actions");
+        QTest::addColumn<int>("early"); // how many of them come before the editor is first drawn
         QTest::addColumn<bool>("rejected"); // else still open
         const QString asked = "said discardChanges: Discard changes to zone 7 \"North\"?";
-        QTest::newRow("untouched: Cancel closes at once") << QStringList{"cancel"} << true;
-        QTest::newRow("untouched: Escape closes at once") << QStringList{"esc"} << true;
+        QTest::newRow("untouched: Cancel closes at once") << QStringList{"cancel"} << 0 << true;
+        QTest::newRow("untouched: Escape closes at once") << QStringList{"esc"} << 0 << true;
         QTest::newRow("Escape in a week cell closes the cell; then asked, kept, asked, discarded")
             << QStringList{"day 6 2", "esc", "shown yes", "esc Keep editing", asked, "shown yes", "cancel Discard", asked}
-            << true;
+            << 0 << true;
+        QTest::newRow("a name typed before the editor was first drawn: Cancel asked, kept")
+            << QStringList{"name South", "cancel Keep editing", asked} << 1 << false;
         QTest::newRow("a changed name: Cancel asked, kept") << QStringList{"name South", "cancel Keep editing", asked}
-                                                           << false;
-        QTest::newRow("a choice undone is no change") << QStringList{"day 6 2", "esc", "day 6 5", "cancel"} << true;
+                                                           << 0 << false;
+        QTest::newRow("a choice undone is no change") << QStringList{"day 6 2", "esc", "day 6 5", "cancel"} << 0 << true;
         QTest::newRow("Enter in the strategies table moves down, never accepts")
-            << QStringList{"enter 0", "shown yes", "enter 2", "shown yes"} << false;
+            << QStringList{"enter 0", "shown yes", "enter 2", "shown yes"} << 0 << false;
     }
     void closing()
     {
         QFETCH(QStringList, actions);
+        QFETCH(int, early);
         QFETCH(bool, rejected);
-        open(zoneXml);
+        open(zoneXml, early == 0);
         QSignalSpy finished(dialog.data(), &QDialog::finished);
-        for (const QString& action : actions) {
-            act(action);
+        for (int step = 0; step < actions.size(); ++step) {
+            if (step == early && step > 0)
+                showExposed(dialog.data());
+            act(actions.at(step));
             if (QTest::currentTestFailed())
                 return;
         }
@@ -620,10 +627,16 @@ private slots:
     void followsTheLanguage_data()
     {
         QTest::addColumn<QLocale>("locale");
-        QTest::addColumn<QStringList>("texts"); // the editor's title, the strategies' default column header, "Changes"
+        // The editor's title, the strategies' default column header, "Changes", the day cards' menu, the
+        // default cell's tool tip, the findings window's title.
+        QTest::addColumn<QStringList>("texts");
         QTest::newRow("Russian") << QLocale(QLocale::Russian, QLocale::Russia)
-                                 << QStringList{"Редактирование зоны", "по умолчанию", "Изменения"};
-        QTest::newRow("English") << QLocale(QLocale::English, QLocale::UnitedStates) << QStringList{"Zone edit", "default", "Changes"};
+                                 << QStringList{"Редактирование зоны", "по умолчанию", "Изменения",
+                                                "использовать на всю неделю", "Стратегия зоны по умолчанию",
+                                                "Проверить"};
+        QTest::newRow("English") << QLocale(QLocale::English, QLocale::UnitedStates)
+                                 << QStringList{"Zone edit", "default", "Changes", "use for whole week",
+                                                "The zone's default strategy", "Check"};
     }
     void followsTheLanguage()
     {
@@ -631,8 +644,13 @@ private slots:
         QFETCH(QStringList, texts);
         QCOMPARE(Velmora::installTranslation(locale), locale.language() == QLocale::Russian);
         open(zoneXml);
-        QCOMPARE((QStringList{dialog->windowTitle(), widget<QTableWidget>("strategies")->horizontalHeaderItem(2)->text(),
-                              widget<QPushButton>("showChanges")->text()}),
+        press(dialog.data(), "checkZone");
+        const auto* strategies = widget<QTableWidget>("strategies");
+        QCOMPARE((QStringList{dialog->windowTitle(), strategies->horizontalHeaderItem(2)->text(),
+                              widget<QPushButton>("showChanges")->text(),
+                              widget<QListWidget>("daycards")->actions().value(0)->text(),
+                              strategies->item(0, 2)->data(Qt::ToolTipRole).toString(),
+                              widget<QListWidget>("findings")->window()->windowTitle()}),
                  texts);
     }
 };
