@@ -2,10 +2,10 @@
 
 #include <QString>
 
+namespace Velmora {
+
 class MainWindow;
 class ModuleHost;
-
-namespace Velmora {
 namespace Bench {
 
 // What a storm of area events did to the workstation.

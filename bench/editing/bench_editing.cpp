@@ -43,6 +43,8 @@
 #include <malloc.h>
 #endif
 
+using namespace Velmora;
+
 namespace {
 
 constexpr int WaitLimitMs = 600000;

@@ -26,6 +26,8 @@
 #include <algorithm>
 #include <cstdio>
 
+using namespace Velmora;
+
 namespace {
 
 constexpr int ZoneId = 1;

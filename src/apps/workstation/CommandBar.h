@@ -3,11 +3,12 @@
 #include <QPointer>
 #include <QToolBar>
 
-class CommandEdit;
-class ModuleHost;
 class QComboBox;
 
 namespace Velmora {
+
+class CommandEdit;
+class ModuleHost;
 
 class CommandController;
 

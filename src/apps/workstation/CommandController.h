@@ -4,12 +4,13 @@
 #include <QPointer>
 #include <QSet>
 
-class LogDock;
-class ModuleHost;
 class Request;
 class Response;
 
 namespace Velmora {
+
+class LogDock;
+class ModuleHost;
 
 class HistoryRecorder;
 

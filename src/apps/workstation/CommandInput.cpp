@@ -10,6 +10,8 @@
 #include <QKeyEvent>
 #include <QStringListModel>
 
+namespace Velmora {
+
 namespace Protocol = Velmora::Protocol;
 
 CommandLine CommandLine::parse(const QString& text)
@@ -213,3 +215,5 @@ void CommandEdit::keyPressEvent(QKeyEvent* event)
     }
     QLineEdit::keyPressEvent(event);
 }
+
+} // namespace Velmora

@@ -5,6 +5,8 @@
 #include <QStringList>
 #include <QVariant>
 
+namespace Velmora {
+
 // A typed command line split for the zone's sendCommand: the first word is the
 // command, the rest is handed over as text, which the module reads into values.
 class CommandLine
@@ -74,3 +76,5 @@ protected:
 private:
     CommandHistory m_history;
 };
+
+} // namespace Velmora

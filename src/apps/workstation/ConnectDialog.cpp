@@ -9,6 +9,8 @@
 #include <QPushButton>
 #include <QTcpSocket>
 
+namespace Velmora {
+
 ServiceProbe::ServiceProbe(QObject* parent)
     : QObject(parent)
 {
@@ -134,3 +136,5 @@ void ConnectDialog::probed(ServiceProbe::Result result, const QString& reason)
     m_problem->setStyleSheet(QStringLiteral("QLabel { color: #c62828; }"));
     m_problem->setText(tr("Cannot connect: %1").arg(reason));
 }
+
+} // namespace Velmora

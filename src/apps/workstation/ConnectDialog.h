@@ -10,6 +10,8 @@ class QLineEdit;
 class QPushButton;
 class QTcpSocket;
 
+namespace Velmora {
+
 // Tries a TCP connection to a service address once and says in words how it
 // went: the address is no host:port, the host is not found, nothing listens
 // there (refused), or nobody answered in time.
@@ -62,3 +64,5 @@ private:
     ServiceProbe m_probe;
     int m_timeout = ServiceProbe::DefaultTimeout;
 };
+
+} // namespace Velmora

@@ -7,6 +7,8 @@
 #include <QRegularExpression>
 #include <QTreeWidget>
 
+namespace Velmora {
+
 FindingsDock::FindingsDock(QWidget* parent)
     : QDockWidget(tr("Findings"), parent)
     , m_view(new QTreeWidget(this))
@@ -95,3 +97,5 @@ void FindingsDock::rowChosen(QTreeWidgetItem* item)
     if (QObject* object = objectAt(m_zone, item->data(SeverityColumn, Qt::UserRole).toString()))
         emit objectChosen(object);
 }
+
+} // namespace Velmora

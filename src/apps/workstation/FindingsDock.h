@@ -8,6 +8,8 @@
 class QTreeWidget;
 class QTreeWidgetItem;
 
+namespace Velmora {
+
 // The findings of the last "Check zone", one row a finding in file order:
 // severity, line, kind and message, errors in red. Picking a row chooses the
 // object the finding is about: the controller its element names, else the
@@ -40,3 +42,5 @@ private:
     QTreeWidget* m_view;
     QPointer<QObject> m_zone;
 };
+
+} // namespace Velmora

@@ -17,7 +17,6 @@
 
 class QComboBox;
 class QTabWidget;
-class ScheduleChart;
 class QDateEdit;
 class QLabel;
 class QPushButton;
@@ -25,6 +24,8 @@ class QSlider;
 class QTreeWidget;
 
 namespace Velmora {
+
+class ScheduleChart;
 
 class HistoryReader;
 

@@ -2,16 +2,17 @@
 
 #include <QObject>
 
+class QGraphicsScene;
+class QMainWindow;
+
+namespace Velmora {
+
 class LinkMonitor;
 class LogDock;
 class MapView;
 class ModuleHost;
 class ObjectTreeModel;
 class PropertiesDock;
-class QGraphicsScene;
-class QMainWindow;
-
-namespace Velmora {
 
 class HistoryDock;
 class HistoryRecorder;

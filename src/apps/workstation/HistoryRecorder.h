@@ -6,11 +6,12 @@
 
 #include "LinkMonitor.h"
 
-class ModuleHost;
 class Notification;
 class Response;
 
 namespace Velmora {
+
+class ModuleHost;
 
 class HistoryWriter;
 struct HistoryRecord;

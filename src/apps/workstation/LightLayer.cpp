@@ -10,6 +10,8 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
+namespace Velmora {
+
 LightLayer::LightLayer(QGraphicsScene* scene, QObject* parent)
     : QObject(parent)
     , m_scene(scene)
@@ -120,3 +122,5 @@ QRectF LightLayer::boundingRect() const
     }
     return any ? QRectF(QPointF(left, top), QPointF(right, bottom)) : QRectF();
 }
+
+} // namespace Velmora

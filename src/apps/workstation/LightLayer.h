@@ -8,10 +8,11 @@
 #include <QString>
 
 class QGraphicsScene;
-
 namespace Semtra {
 class Light;
 }
+
+namespace Velmora {
 
 // The host's traffic lights on the map, one set per zone file, read from
 // "<zone file without extension>.lights.json":
@@ -44,3 +45,5 @@ private:
     QPointer<QGraphicsScene> m_scene;
     QHash<QString, QList<Semtra::Light*>> m_lights;
 };
+
+} // namespace Velmora

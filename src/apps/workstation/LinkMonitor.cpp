@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <limits>
 
+namespace Velmora {
+
 namespace {
 
 // Below this the connection's link is down (Semtra::Connection::Connected).
@@ -266,3 +268,5 @@ void LinkMonitor::scheduleCheck()
     else
         m_check.start(int(next) + 1);
 }
+
+} // namespace Velmora

@@ -8,6 +8,8 @@
 #include <QString>
 #include <QTimer>
 
+namespace Velmora {
+
 // Each zone's link as the operator needs to see it. "Linked" only once the
 // service has answered the zone's own link-up requests; a service that takes
 // the TCP connection but stays silent turns into "not answering" after
@@ -85,3 +87,5 @@ private:
     int m_answerTimeout = DefaultAnswerTimeout;
     QTimer m_check;
 };
+
+} // namespace Velmora

@@ -7,11 +7,12 @@
 
 #include "semtra/Connection.h"
 
-class LinkMonitor;
-class ModuleHost;
 class QWidget;
 
 namespace Velmora {
+
+class LinkMonitor;
+class ModuleHost;
 
 class StatusLabels;
 class ZoneFiles;

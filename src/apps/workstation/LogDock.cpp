@@ -17,6 +17,8 @@
 #include "semtra/Response.h"
 #include "semtra/Wire.h"
 
+namespace Velmora {
+
 namespace {
 
 namespace Protocol = Velmora::Protocol;
@@ -320,3 +322,5 @@ void LogDock::logFailure(const QString& text)
     entry.failed = true;
     append(std::move(entry));
 }
+
+} // namespace Velmora

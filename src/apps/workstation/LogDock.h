@@ -11,6 +11,8 @@ class QTreeView;
 class Request;
 class Response;
 
+namespace Velmora {
+
 // Everything said between the workstation and the zones: requests, their
 // results with the reply values, events and link changes. Commands and
 // replies by name, results and codes in words with the code beside them, the
@@ -68,3 +70,5 @@ private:
     QTreeView* m_view;
     bool m_atEnd = true;
 };
+
+} // namespace Velmora

@@ -9,6 +9,8 @@
 
 #include <algorithm>
 
+namespace Velmora {
+
 namespace {
 
 namespace Protocol = Velmora::Protocol;
@@ -225,3 +227,5 @@ QVariant LogModel::headerData(int section, Qt::Orientation orientation, int role
     }
     return QVariant();
 }
+
+} // namespace Velmora

@@ -8,6 +8,8 @@
 
 #include <deque>
 
+namespace Velmora {
+
 // One line of the log. Event lines keep their values and are put in words
 // only when shown: an event storm costs a copy per event, not a text.
 struct LogEntry
@@ -26,9 +28,6 @@ struct LogEntry
     int eventId = -1;
     QVariantList values;
 };
-
-// Its members move as bytes: dropping the oldest lines moves memory, not every line.
-Q_DECLARE_TYPEINFO(LogEntry, Q_MOVABLE_TYPE);
 
 // The log's lines, bounded: the oldest go once MaxLines are kept. Lines are
 // added to the view in batches, at most every FlushInterval ms, so a flood of
@@ -73,3 +72,8 @@ private:
     QTimer m_flushTimer;
     qint64 m_dropped = 0;
 };
+
+} // namespace Velmora
+
+// Its members move as bytes: dropping the oldest lines moves memory, not every line.
+Q_DECLARE_TYPEINFO(Velmora::LogEntry, Q_MOVABLE_TYPE);

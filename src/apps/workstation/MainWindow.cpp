@@ -44,6 +44,8 @@
 #include <QStatusBar>
 #include <QTimer>
 
+namespace Velmora {
+
 namespace {
 
 constexpr int MessageTimeout = Velmora::StatusLabels::MessageTimeout;
@@ -585,3 +587,5 @@ void MainWindow::setReplaying(bool replaying)
     m_map->setReplaying(replaying);
     m_commandBar->setReplaying(replaying);
 }
+
+} // namespace Velmora

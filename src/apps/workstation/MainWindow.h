@@ -8,6 +8,12 @@
 #include "Settings.h"
 #include "ZoneLights.h"
 
+class QAction;
+class QGraphicsScene;
+class Response;
+
+namespace Velmora {
+
 class FindingsDock;
 class LightLayer;
 class LinkMonitor;
@@ -18,13 +24,8 @@ class ModuleHost;
 class ObjectTreeDock;
 class ObjectTreeModel;
 class PropertiesDock;
-class QAction;
-class QGraphicsScene;
-class Response;
 class ScheduleDock;
 class StorageService;
-
-namespace Velmora {
 class CommandBar;
 class CommandController;
 class HistoryWriter;
@@ -35,7 +36,6 @@ class SessionFiles;
 class SelectionSync;
 class StatusLabels;
 class ZoneFiles;
-}
 
 // The workstation: the map with the module's zones and the host's lights,
 // the object tree, the selected object's properties, a command line for a
@@ -149,3 +149,5 @@ private:
 
     Velmora::ReplayView* m_replay = nullptr;
 };
+
+} // namespace Velmora

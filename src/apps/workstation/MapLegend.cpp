@@ -23,6 +23,8 @@
 
 #include <memory>
 
+namespace Velmora {
+
 namespace {
 
 namespace Protocol = Velmora::Protocol;
@@ -331,3 +333,5 @@ QJsonArray MapLegend::toJson() const
     }
     return array;
 }
+
+} // namespace Velmora

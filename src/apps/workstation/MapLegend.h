@@ -13,6 +13,8 @@ class QPainter;
 class QPainterPath;
 class QTreeWidget;
 
+namespace Velmora {
+
 // What every fill, hatch and outline on the map means. The swatches are not
 // drawn here: a small zone of the module's own format is loaded for the
 // legend, its zone and areas are put into each state through the module's
@@ -64,3 +66,5 @@ private:
     QTreeWidget* m_view;
     QList<Entry> m_entries;
 };
+
+} // namespace Velmora

@@ -17,6 +17,8 @@
 
 #include <cmath>
 
+namespace Velmora {
+
 namespace {
 
 // A degree of latitude on the ground.
@@ -563,3 +565,5 @@ void MapView::resizeEvent(QResizeEvent* event)
     if (!m_fitted.isNull())
         fitRect(m_fitted);
 }
+
+} // namespace Velmora

@@ -7,6 +7,8 @@
 #include <functional>
 #include <optional>
 
+namespace Velmora {
+
 // The map: scene y is latitude, so the view (never the scene) is flipped to
 // put north up. Longitudes are compressed by cos(latitude) so shapes keep
 // their ground proportions. Wheel zooms around the cursor; dragging with the
@@ -131,3 +133,5 @@ private:
     int m_frames = 0;
     qint64 m_lastFrameTime = 0;
 };
+
+} // namespace Velmora

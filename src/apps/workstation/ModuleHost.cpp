@@ -10,6 +10,8 @@
 #include <QGraphicsScene>
 #include <QSet>
 
+namespace Velmora {
+
 using VelmoraHost::connectByName;
 using VelmoraHost::invoke;
 
@@ -379,3 +381,5 @@ void ModuleHost::onResponseFinished(const Response* response)
 {
     emit zoneResponseFinished(sender(), response);
 }
+
+} // namespace Velmora

@@ -14,6 +14,8 @@ class Notification;
 class Request;
 class Response;
 
+namespace Velmora {
+
 // The workstation's side of the Velmora module: loads the plug-in and drives
 // its root object and zones purely through the meta-object system (methods,
 // properties and signals by name), as any host of the module does. A call or
@@ -119,3 +121,5 @@ private:
     QPointer<QGraphicsScene> m_scene;
     QPointer<QObject> m_connection;
 };
+
+} // namespace Velmora

@@ -5,6 +5,8 @@
 #include <QHeaderView>
 #include <QTreeView>
 
+namespace Velmora {
+
 ObjectTreeDock::ObjectTreeDock(ObjectTreeModel* model, QWidget* parent)
     : QDockWidget(tr("Objects"), parent)
     , m_model(model)
@@ -71,3 +73,5 @@ void ObjectTreeDock::currentChanged()
     if (!m_syncing)
         emit objectSelected(currentObject());
 }
+
+} // namespace Velmora

@@ -2,8 +2,11 @@
 
 #include <QDockWidget>
 
-class ObjectTreeModel;
 class QTreeView;
+
+namespace Velmora {
+
+class ObjectTreeModel;
 
 // The "Objects" dock: the module's object tree with the current row kept in
 // step with the selection on the map.
@@ -33,3 +36,5 @@ private:
     QTreeView* m_view;
     bool m_syncing = false;
 };
+
+} // namespace Velmora

@@ -6,6 +6,8 @@
 
 #include "ModuleCalls.h"
 
+namespace Velmora {
+
 ObjectTreeModel::ObjectTreeModel(QObject* parent)
     : QAbstractItemModel(parent)
 {
@@ -323,3 +325,5 @@ void ObjectTreeModel::objectDestroyed(QObject* object)
     }
     objectAboutToBeRemoved(object);
 }
+
+} // namespace Velmora

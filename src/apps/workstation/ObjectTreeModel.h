@@ -9,6 +9,8 @@
 
 #include <functional>
 
+namespace Velmora {
+
 // The module's object tree as a host sees it: QObject children from the root
 // object down, every object that answers modelData(int,int) one row, columns
 // 0 to 2 taken from modelData with the row's role. A folder's rows are read
@@ -102,3 +104,5 @@ private:
     Override m_override;
     QTimer m_refreshTimer;
 };
+
+} // namespace Velmora

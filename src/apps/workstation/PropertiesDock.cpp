@@ -16,6 +16,8 @@
 #include <QRectF>
 #include <QTableWidget>
 
+namespace Velmora {
+
 PropertiesDock::PropertiesDock(QWidget* parent)
     : QDockWidget(tr("Properties"), parent)
     , m_table(new QTableWidget(0, 2, this))
@@ -319,3 +321,5 @@ QString PropertiesDock::valueText(const QVariant& value)
         return value.toString();
     return QStringLiteral("(%1)").arg(QString::fromLatin1(value.typeName()));
 }
+
+} // namespace Velmora

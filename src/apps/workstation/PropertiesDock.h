@@ -8,9 +8,12 @@
 
 #include "HistoryRecord.h"
 
-class LinkMonitor;
 class QCheckBox;
 class QTableWidget;
+
+namespace Velmora {
+
+class LinkMonitor;
 
 // The selected object's properties, read through its meta-object: declared
 // ones first, then dynamic ones (hashInvalid, localHash, remoteHash ...).
@@ -84,3 +87,5 @@ private:
     Recorded m_recorded;
     QTimer m_refreshTimer;
 };
+
+} // namespace Velmora

@@ -5,6 +5,8 @@
 #include <QCoreApplication>
 #include <QHash>
 
+namespace Velmora {
+
 namespace ProtocolWords {
 
 namespace Protocol = Velmora::Protocol;
@@ -236,3 +238,5 @@ bool parseAreasState(const QString& text, QList<AreaState>* areas)
 }
 
 } // namespace ProtocolWords
+
+} // namespace Velmora

@@ -4,6 +4,8 @@
 #include <QStringList>
 #include <QVariantList>
 
+namespace Velmora {
+
 // The protocol's codes in the operator's words. The protocol rows carry
 // Russian texts; the interface speaks English, with the code beside the word
 // so that nothing is lost against the service's own log, and the Russian row
@@ -52,3 +54,5 @@ struct AreaState
 bool parseAreasState(const QString& text, QList<AreaState>* areas);
 
 } // namespace ProtocolWords
+
+} // namespace Velmora

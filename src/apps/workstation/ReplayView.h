@@ -3,14 +3,15 @@
 #include <QObject>
 #include <QVariant>
 
-class ModuleHost;
-class MapView;
-class ObjectTreeModel;
-class PropertiesDock;
 class QGraphicsScene;
 class QLabel;
 
 namespace Velmora {
+
+class ModuleHost;
+class MapView;
+class ObjectTreeModel;
+class PropertiesDock;
 
 class HistoryDock;
 class ReplayLayer;

@@ -10,6 +10,8 @@
 
 #include <cmath>
 
+namespace Velmora {
+
 using Velmora::PlanInterval;
 using Velmora::PlanTimeline;
 using Velmora::SchedulePreview;
@@ -592,3 +594,5 @@ void ScheduleChart::paintNow(QPainter& painter, int top, int bottom, int firstRo
             paintDiamond(painter, QPoint(x, rowRect(row).center().y()), rowHeight() / 2 - 1);
     }
 }
+
+} // namespace Velmora

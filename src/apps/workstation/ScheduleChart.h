@@ -8,6 +8,8 @@
 
 class QPainter;
 
+namespace Velmora {
+
 // One day of a zone's plan, drawn: time across from 00:00 to 24:00, the
 // zone's strategies in a band on top, below it one row per area in file
 // order, each interval filled in its strategy's or state's colour. Where the
@@ -124,3 +126,5 @@ private:
     int m_lineHeight = 16;
     int m_labelWidth = 120;
 };
+
+} // namespace Velmora

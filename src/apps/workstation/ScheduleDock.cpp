@@ -17,6 +17,8 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+namespace Velmora {
+
 namespace {
 
 // A file being written announces itself several times: it is read once quiet.
@@ -344,3 +346,5 @@ void ScheduleDock::tick()
     const qint64 untilNextMinute = 60000 - now.time().second() * 1000 - now.time().msec();
     m_clock.start(int(qBound<qint64>(20, qint64(untilNextMinute / rate) + 20, 60000)));
 }
+
+} // namespace Velmora

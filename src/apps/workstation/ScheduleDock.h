@@ -13,14 +13,14 @@
 class QDateEdit;
 class QLabel;
 class QScrollArea;
-class ScheduleChart;
 
 namespace Velmora {
+
+class ScheduleChart;
 class SchedulePreview;
 namespace Xml {
 struct ReadError;
 }
-} // namespace Velmora
 
 // The chosen day's plan of one zone, drawn by ScheduleChart, with the
 // service's live state marked where it departs from the plan. The plan is
@@ -89,3 +89,5 @@ private:
     QString m_readingKey; // the same of the read under way, if any
     QThreadPool m_reader; // one read at a time
 };
+
+} // namespace Velmora

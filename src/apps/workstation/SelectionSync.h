@@ -2,11 +2,12 @@
 
 #include <QObject>
 
-class ObjectTreeDock;
-class PropertiesDock;
 class QGraphicsScene;
 
 namespace Velmora {
+
+class ObjectTreeDock;
+class PropertiesDock;
 
 class ZoneLights;
 

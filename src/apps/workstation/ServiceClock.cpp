@@ -1,5 +1,7 @@
 #include "ServiceClock.h"
 
+namespace Velmora {
+
 void ServiceClock::observe(const QDateTime& stamp)
 {
     if (!stamp.isValid())
@@ -42,3 +44,5 @@ QDateTime ServiceClock::now() const
     const qint64 sinceLast = m_sinceFirst.elapsed() - m_lastAt;
     return m_last.addMSecs(qint64(sinceLast * rate()));
 }
+
+} // namespace Velmora

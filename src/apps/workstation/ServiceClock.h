@@ -3,6 +3,8 @@
 #include <QDateTime>
 #include <QElapsedTimer>
 
+namespace Velmora {
+
 // The service's time as its time stamps tell it (replies, events, the link's
 // announcement): the latest stamp, moved on at the pace the stamps have kept
 // since the first one, since a simulator may run its clock faster than real
@@ -29,3 +31,5 @@ private:
     QElapsedTimer m_sinceFirst;
     qint64 m_lastAt = 0; // m_sinceFirst's reading when m_last came
 };
+
+} // namespace Velmora

@@ -4,14 +4,14 @@
 
 #include "semtra/Connection.h"
 
-class LinkMonitor;
-class ModuleHost;
-
 namespace Semtra {
 class TcpConnection;
 }
 
 namespace Velmora {
+
+class LinkMonitor;
+class ModuleHost;
 
 // The connection to the control service as the user wants it: connecting,
 // disconnecting, and what each change of the connection means for the

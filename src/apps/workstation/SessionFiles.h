@@ -2,11 +2,12 @@
 
 #include <QObject>
 
-class ModuleHost;
 class QMenu;
-class Settings;
 
 namespace Velmora {
+
+class ModuleHost;
+class Settings;
 
 // The zone files a user opens and reopens: loading one (and what the status
 // bar says of it), the recent files, and the zones of the last session.

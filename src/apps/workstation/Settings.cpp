@@ -3,6 +3,8 @@
 #include <QCoreApplication>
 #include <QFileInfo>
 
+namespace Velmora {
+
 namespace {
 
 const char RecentFilesKey[] = "recentFiles";
@@ -129,3 +131,5 @@ bool Settings::parseAddress(const QString& text, QString* host, quint16* port)
     *port = portValue;
     return true;
 }
+
+} // namespace Velmora

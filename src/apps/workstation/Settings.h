@@ -5,6 +5,8 @@
 #include <QString>
 #include <QStringList>
 
+namespace Velmora {
+
 // The workstation's user settings, in the user's INI file of the application.
 class Settings
 {
@@ -45,3 +47,5 @@ public:
 private:
     QSettings m_settings;
 };
+
+} // namespace Velmora

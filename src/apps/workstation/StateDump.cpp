@@ -10,6 +10,8 @@
 
 #include <algorithm>
 
+namespace Velmora {
+
 namespace StateDump {
 
 namespace {
@@ -110,3 +112,5 @@ bool write(const QString& fileName, const QJsonObject& state, QString* error)
 }
 
 } // namespace StateDump
+
+} // namespace Velmora

@@ -6,6 +6,8 @@
 
 class QObject;
 
+namespace Velmora {
+
 // A snapshot of what the workstation sees of its zones, read by property
 // names only: for scripts and tests that check a session from outside.
 namespace StateDump {
@@ -23,3 +25,5 @@ QJsonObject rect(const QRect& rect);
 bool write(const QString& fileName, const QJsonObject& state, QString* error);
 
 } // namespace StateDump
+
+} // namespace Velmora

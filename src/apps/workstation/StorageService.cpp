@@ -5,6 +5,8 @@
 #include <QFileInfo>
 #include <QRegularExpression>
 
+namespace Velmora {
+
 StorageService::StorageService(QObject* parent)
     : QObject(parent)
 {
@@ -69,3 +71,5 @@ void StorageService::setOnline(bool online)
     else
         emit rpcDisconnected();
 }
+
+} // namespace Velmora

@@ -4,6 +4,8 @@
 #include <QString>
 #include <QVariant>
 
+namespace Velmora {
+
 // Stand-in for the centre's storage service: hands out controller
 // configurations kept as <controller id>.cfg files in one folder. The module
 // calls invoke() by name and follows the two rpc signals.
@@ -38,3 +40,5 @@ private:
     QString m_directory;
     bool m_online = true;
 };
+
+} // namespace Velmora

@@ -9,6 +9,8 @@
 #include <QHelpEvent>
 #include <QToolTip>
 
+namespace Velmora {
+
 bool answerToolTip(QEvent* event, const QString& text, QWidget* widget)
 {
     if (text.isEmpty()) {
@@ -78,3 +80,5 @@ QString linkText(const QString& reason, const QString& file, const QString& prob
 }
 
 } // namespace ToolTips
+
+} // namespace Velmora

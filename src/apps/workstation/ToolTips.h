@@ -1,10 +1,13 @@
 #pragma once
 
-class LinkMonitor;
 class QEvent;
 class QObject;
 class QString;
 class QWidget;
+
+namespace Velmora {
+
+class LinkMonitor;
 
 // Answers a tool-tip event with a text worked out for its point: shown over
 // `widget` when there is one, any earlier tip hidden when there is none.
@@ -22,3 +25,5 @@ QString objectText(QObject* object, const LinkMonitor& links);
 QString linkText(const QString& reason, const QString& file, const QString& problem);
 
 } // namespace ToolTips
+
+} // namespace Velmora

@@ -5,6 +5,8 @@
 #include <QFileInfo>
 #include <QtConcurrent>
 
+namespace Velmora {
+
 namespace {
 
 QString key(const QString& fileName)
@@ -147,3 +149,5 @@ void ZoneFileWatcher::settled()
         emit fileChanged(path, before);
     }
 }
+
+} // namespace Velmora

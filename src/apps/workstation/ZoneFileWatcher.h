@@ -10,6 +10,8 @@
 #include <QThreadPool>
 #include <QTimer>
 
+namespace Velmora {
+
 // Follows the files of the open zones on disk. A file whose content differs
 // from what it held when last looked at (another tool wrote it, another
 // workstation saved it) is reported once its writes have settled. Editors
@@ -47,3 +49,5 @@ private:
     // Declared last, destroyed first: waits for the readings still running.
     QThreadPool m_readers;
 };
+
+} // namespace Velmora

@@ -6,11 +6,12 @@
 
 #include "ZoneVersions.h"
 
-class ModuleHost;
 class QWidget;
-class ZoneFileWatcher;
 
 namespace Velmora {
+
+class ModuleHost;
+class ZoneFileWatcher;
 
 // The files of the open zones over their life: watched for other writers
 // (what changed logged, the zone reloaded), the content kept while an editor

@@ -1,11 +1,12 @@
 #pragma once
 
-class LightLayer;
-class ModuleHost;
 class QObject;
 class QString;
 
 namespace Velmora {
+
+class LightLayer;
+class ModuleHost;
 
 // The host's lights of each open zone: read from the file beside the zone's,
 // named after the zone's controllers, and found again from either side.

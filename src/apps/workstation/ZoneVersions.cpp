@@ -10,6 +10,8 @@
 #include "Velmora/format/DocumentWriter.h"
 #include "ZoneChanges.h"
 
+namespace Velmora {
+
 namespace {
 
 QString tr(const char* text)
@@ -120,3 +122,5 @@ bool ZoneVersions::revert(const QString& fileName, QString* error)
     }
     return true;
 }
+
+} // namespace Velmora

@@ -7,6 +7,8 @@
 #include <QStringList>
 #include <QThreadPool>
 
+namespace Velmora {
+
 // The versions of a zone file an engineer compares: what the file held when
 // its editor was opened, what the last save replaced (the module keeps it as
 // NAME.xtsc.bak), and what the file holds now.
@@ -44,3 +46,5 @@ private:
     QHash<QString, QByteArray> m_opened;
     QThreadPool m_comparing;
 };
+
+} // namespace Velmora

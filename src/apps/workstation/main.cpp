@@ -14,6 +14,8 @@
 #include <cstdio>
 #include <memory>
 
+using namespace Velmora;
+
 namespace {
 
 constexpr int DefaultScreenshotDelay = 3000;

@@ -31,6 +31,8 @@
 
 #include "DomText.h"
 
+using namespace Velmora;
+
 namespace {
 
 QRectF areaRect(QObject* zone)

@@ -26,6 +26,8 @@
 
 #include "DomText.h"
 
+using namespace Velmora;
+
 namespace {
 
 const QByteArray StoredConfig = QByteArray("controller 101\nprogram 1 cycle 90\n\0\xff\xfe", 37);

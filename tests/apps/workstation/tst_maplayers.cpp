@@ -17,6 +17,8 @@
 
 #include "DomText.h"
 
+using namespace Velmora;
+
 namespace {
 
 const QByteArray twoLights = "{\"lights\":[{\"id\":1,\"x\":1,\"y\":2},{\"id\":2,\"x\":3,\"y\":4}]}";

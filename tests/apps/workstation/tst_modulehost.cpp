@@ -31,6 +31,8 @@
 
 #include "DomText.h"
 
+using namespace Velmora;
+
 namespace {
 
 const QString pluginPath = QStringLiteral(VELMORA_PLUGIN_DIR "/libVelmora.so");

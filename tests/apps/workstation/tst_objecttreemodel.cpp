@@ -11,6 +11,8 @@
 
 #include <memory>
 
+using namespace Velmora;
+
 namespace {
 
 // A module object as the host sees one: it answers modelData(int,int). It

@@ -23,6 +23,8 @@
 
 #include <memory>
 
+using namespace Velmora;
+
 namespace {
 
 const QString pluginPath = QStringLiteral(VELMORA_BIN_DIR "/../plugins/libVelmora.so");

@@ -40,6 +40,8 @@
 
 #include "DomText.h"
 
+using namespace Velmora;
+
 namespace {
 
 const QString northFile = QStringLiteral(VELMORA_EXAMPLES "/north.xtsc");

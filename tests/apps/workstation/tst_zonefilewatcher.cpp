@@ -11,6 +11,8 @@
 
 #include "Until.h"
 
+using namespace Velmora;
+
 namespace {
 
 bool writeFile(const QString& fileName, const QByteArray& content)

@@ -17,6 +17,8 @@
 #include "DomText.h"
 #include "Until.h"
 
+using namespace Velmora;
+
 namespace {
 
 QByteArray area(int id, const QByteArray& name, const QByteArray& controllers = "101,102")

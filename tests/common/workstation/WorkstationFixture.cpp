@@ -5,6 +5,8 @@
 #include <QSettings>
 #include <QtTest>
 
+namespace Velmora {
+
 const QString WorkstationFixture::PluginPath = QStringLiteral(VELMORA_PLUGIN_DIR "/libVelmora.so");
 
 WorkstationFixture::WorkstationFixture() = default;
@@ -63,3 +65,5 @@ QObject* WorkstationFixture::zone() const
 {
     return m_host.zones().value(0);
 }
+
+} // namespace Velmora

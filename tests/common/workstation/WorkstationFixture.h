@@ -8,6 +8,8 @@
 #include "MainWindow.h"
 #include "ModuleHost.h"
 
+namespace Velmora {
+
 // The workstation as a test drives it: the real plug-in loaded as the program
 // loads it, and a main window that writes no settings back and reads the
 // user's settings from a folder of its own, so that no test sees another's.
@@ -44,3 +46,5 @@ private:
     ModuleHost m_host;
     std::unique_ptr<MainWindow> m_window;
 };
+
+} // namespace Velmora
