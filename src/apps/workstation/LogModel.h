@@ -3,15 +3,20 @@
 #include <QAbstractTableModel>
 #include <QDateTime>
 #include <QTimer>
+#include <QVarLengthArray>
 #include <QVariantList>
-#include <QVector>
 
 #include <deque>
 
 // One line of the log. Event lines keep their values and are put in words
-// only when shown: an event storm costs a copy per event, not a text.
+// only when shown: an event storm costs a copy per event, not a text. The
+// values live in the line itself: the thousands of lines a storm adds and
+// drops each batch would otherwise be as many scattered heap blocks to free
+// at once.
 struct LogEntry
 {
+    using Values = QVarLengthArray<QVariant, 4>;
+
     enum Kind { Info, Request, Result, Event, NotSent };
 
     qint64 local = 0; // this computer's clock, ms since the epoch
@@ -24,11 +29,8 @@ struct LogEntry
     // The service's time stamp on a reply or event; null when it sent none.
     QDateTime service;
     int eventId = -1;
-    QVariantList values;
+    Values values;
 };
-
-// Its members move as bytes: dropping the oldest lines moves memory, not every line.
-Q_DECLARE_TYPEINFO(LogEntry, Q_MOVABLE_TYPE);
 
 // The log's lines, bounded: the oldest go once MaxLines are kept. Lines are
 // added to the view in batches, at most every FlushInterval ms, so a flood of
@@ -67,8 +69,8 @@ signals:
     void flushed();
 
 private:
-    QVector<LogEntry> m_entries;
-    // A storm fills it and drops its oldest line per event: a deque drops it in place.
+    // Both drop their oldest lines in place, without moving the others.
+    std::deque<LogEntry> m_entries;
     std::deque<LogEntry> m_pending;
     QTimer m_flushTimer;
     qint64 m_dropped = 0;

@@ -194,6 +194,9 @@ private slots:
         row("event with a value missing",
             {"event", 0, encodeEvent(3, 45000.5, {3u}), 0,
              {"event 3, area state changed: area 3, state ?, special state not reported (-1)"}, false, true, ""});
+        row("event of more values than a line holds in place",
+            {"event", 0, encodeEvent(77, 45000.5, {1u, 2u, 3u, 4u, 5u, QStringLiteral("six")}), 0,
+             {"event 77", ": 1, 2, 3, 4, 5, six"}, false, true, ""});
 
         const QList<QVariant::Type> stateTypes{QVariant::UInt, QVariant::UInt, QVariant::String};
         const QByteArray state = encodeParams({1u, 3u, QStringLiteral("1 1 2 0 4 2 1 3")}, stateTypes);
@@ -250,6 +253,41 @@ private slots:
                  line.serviceTime ? stamp : QString());
         QVERIFY2(shown.data(Qt::ToolTipRole).toString().contains(line.tip),
                  qPrintable(shown.data(Qt::ToolTipRole).toString()));
+    }
+
+    void logZoneColumn_data()
+    {
+        QTest::addColumn<QList<int>>("zones"); // index of the zone object each line comes from
+        QTest::addColumn<QList<int>>("ids");   // that zone's id when the line comes
+        QTest::addColumn<QStringList>("column");
+        QTest::newRow("one zone") << QList<int>{0, 0} << QList<int>{12, 12} << QStringList{"zone 12", "zone 12"};
+        QTest::newRow("two zones in turn") << QList<int>{0, 1, 0} << QList<int>{12, 7, 12}
+                                           << QStringList{"zone 12", "zone 7", "zone 12"};
+        QTest::newRow("a zone renumbered") << QList<int>{0, 0} << QList<int>{12, 13} << QStringList{"zone 12", "zone 13"};
+        QTest::newRow("no zone between") << QList<int>{0, -1, 0} << QList<int>{-1, 0, -1}
+                                         << QStringList{"zone -1", "", "zone -1"};
+    }
+
+    // Each line names the zone it came from as that zone was numbered then.
+    void logZoneColumn()
+    {
+        QFETCH(QList<int>, zones);
+        QFETCH(QList<int>, ids);
+        QFETCH(QStringList, column);
+        LogDock log;
+        QObject objects[2];
+        const Notification event(Semtra::Wire::encodeEvent(3, 45000.5, {3u, 1u, 0u}), Velmora::Protocol::Tag);
+        for (int i = 0; i < zones.size(); ++i) {
+            QObject* zone = zones.at(i) < 0 ? nullptr : &objects[zones.at(i)];
+            if (zone)
+                zone->setProperty("id", ids.at(i));
+            log.logEvent(zone, &event);
+        }
+        log.model()->flush();
+        QStringList shown;
+        for (int row = 0; row < log.model()->rowCount(); ++row)
+            shown << log.model()->index(row, LogModel::ZoneColumn).data().toString();
+        QCOMPARE(shown, column);
     }
 
     void properties_data()
