@@ -67,21 +67,27 @@ public:
     using QApplication::QApplication;
     bool notify(QObject* receiver, QEvent* event) override
     {
-        if (m_depth++ > 0 || !qEnvironmentVariableIsSet("STORM_TRACE")) {
+        if (m_depth++ > 0 || !m_tracing) {
             const bool r = QApplication::notify(receiver, event);
             --m_depth;
             return r;
         }
+        // Named before: the event may delete its receiver.
+        const QString what = QStringLiteral("%1 %2 %3")
+                                 .arg(QLatin1String(receiver->metaObject()->className()))
+                                 .arg(int(event->type()))
+                                 .arg(receiver->objectName());
         QElapsedTimer t;
         t.start();
         const bool r = QApplication::notify(receiver, event);
         --m_depth;
         if (t.elapsed() > 20)
-            std::fprintf(stderr, "%lld ms: %s %d %s\n", t.elapsed(), receiver->metaObject()->className(), int(event->type()),
-                         qPrintable(receiver->objectName()));
+            std::fprintf(stderr, "%lld ms: %s\n", t.elapsed(), qPrintable(what));
         return r;
     }
     int m_depth = 0;
+    // Asked once: reading the environment takes a lock, at every event it would slow the storm.
+    const bool m_tracing = qEnvironmentVariableIsSet("STORM_TRACE");
 };
 
 } // namespace
