@@ -126,6 +126,13 @@ QString LogModel::messageText(const LogEntry& entry)
         .arg(ProtocolWords::eventName(entry.eventId), eventValues(entry.eventId, entry.values));
 }
 
+QString LogModel::shownText(const QString& message)
+{
+    if (message.size() <= MaxShownLength)
+        return message;
+    return message.left(MaxShownLength) + QStringLiteral(" …");
+}
+
 QString LogModel::text() const
 {
     QStringList lines;
@@ -164,7 +171,7 @@ QVariant LogModel::data(const QModelIndex& index, int role) const
         case ZoneColumn:
             return entry.zone;
         case MessageColumn:
-            return messageText(entry);
+            return shownText(messageText(entry));
         case ServiceTimeColumn:
             return serviceTimeText(entry.service);
         default:

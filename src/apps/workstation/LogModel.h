@@ -42,6 +42,8 @@ public:
     enum Column { LocalTimeColumn, ZoneColumn, MessageColumn, ServiceTimeColumn, ColumnCount };
     static constexpr int MaxLines = 5000;
     static constexpr int FlushInterval = 100;
+    // The message column shows at most this many characters of a line.
+    static constexpr int MaxShownLength = 1000;
 
     explicit LogModel(QObject* parent = nullptr);
 
@@ -56,6 +58,10 @@ public:
     const LogEntry& entry(int row) const;
     // The message column's text of a line (event lines put into words).
     static QString messageText(const LogEntry& entry);
+    // What the message column shows of it: a line as long as a whole large
+    // zone's state would cost the view a layout of all of it at every
+    // repaint, so only its start is shown; the tool tip and text() keep all.
+    static QString shownText(const QString& message);
     // Every line, committed or waiting, one per line: "HH:mm:ss.zzz zone text".
     QString text() const;
 

@@ -255,6 +255,37 @@ private slots:
                  qPrintable(shown.data(Qt::ToolTipRole).toString()));
     }
 
+    void logShownText_data()
+    {
+        QTest::addColumn<int>("length");
+        QTest::addColumn<bool>("whole");
+        const int max = LogModel::MaxShownLength;
+        QTest::newRow("short") << 12 << true;
+        QTest::newRow("at the bound") << max << true;
+        QTest::newRow("one past it") << max + 1 << false;
+        QTest::newRow("a large zone's state") << 200000 << false;
+    }
+
+    // The view shows the start of a long line, the log's text all of it.
+    void logShownText()
+    {
+        QFETCH(int, length);
+        QFETCH(bool, whole);
+        QString line;
+        for (int i = 0; line.size() < length; ++i)
+            line += QStringLiteral("area %1 ").arg(i);
+        line.truncate(length);
+        LogDock log;
+        log.logInfo(line);
+        log.model()->flush();
+        const QString shown = log.model()->index(0, LogModel::MessageColumn).data().toString();
+        if (whole)
+            QCOMPARE(shown, line);
+        else
+            QCOMPARE(shown, line.left(LogModel::MaxShownLength) + QStringLiteral(" …"));
+        QVERIFY(log.text().endsWith(line));
+    }
+
     void logZoneColumn_data()
     {
         QTest::addColumn<QList<int>>("zones"); // index of the zone object each line comes from
