@@ -10,6 +10,7 @@
 #include "semtra/Wire.h"
 
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QElapsedTimer>
 #include <QPointer>
 #include <QTcpServer>
@@ -19,6 +20,7 @@
 
 #include <atomic>
 #include <functional>
+#include <time.h>
 
 using Semtra::Command::Message;
 namespace Protocol = Velmora::Protocol;
@@ -81,7 +83,7 @@ private slots:
         connect(m_socket, &QTcpSocket::readyRead, this, &StormService::readRequests);
         connect(m_socket, &QTcpSocket::bytesWritten, this, &StormService::fill);
         m_socket->write(Semtra::Wire::encodeFrame(
-            Message{0, ZoneId, Semtra::Command::Connected, Protocol::Tag, QByteArray(8, '\0')}));
+            Message{0, ZoneId, Semtra::Command::Connected, Protocol::Tag, Semtra::Wire::doubleBytes(now())}));
     }
 
     void readRequests()
@@ -101,7 +103,7 @@ private slots:
                 block = Semtra::Wire::encodeParams({1u, 1u, areas.join(QLatin1Char(' '))},
                                                    {QVariant::UInt, QVariant::UInt, QVariant::String});
             }
-            const QByteArray reply = Semtra::Wire::encodeReply(45000.5, 0, command, block);
+            const QByteArray reply = Semtra::Wire::encodeReply(now(), 0, command, block);
             m_socket->write(Semtra::Wire::encodeFrame(
                 Message{request.number, ZoneId, Semtra::Command::Reply, Protocol::Tag, reply}));
         }
@@ -112,6 +114,7 @@ private slots:
         if (!m_flooding || !m_socket)
             return;
         while (m_socket->bytesToWrite() < InFlight) {
+            m_stamp = now();
             QByteArray bytes;
             for (int i = 0; i < Batch; ++i) {
                 const int area = int(m_next % m_areas) + 1;
@@ -124,13 +127,17 @@ private slots:
     }
 
 private:
+    // The service's clock: what a real one would send, so that the
+    // workstation shows the day it is, not the day of a zero time stamp.
+    static double now() { return Semtra::Wire::dateTimeToDouble(QDateTime::currentDateTimeUtc()); }
+
     QByteArray event(int area, int state)
     {
         m_last[area] = state;
         ++m_sent;
         // Every fourth round of an area puts it under yellow flashing.
         const uint special = state == States ? uint(Protocol::YellowFlashing) : uint(Protocol::NoSpecialState);
-        const QByteArray data = Semtra::Wire::encodeEvent(Protocol::AreaStateEvent, 45000.5,
+        const QByteArray data = Semtra::Wire::encodeEvent(Protocol::AreaStateEvent, m_stamp,
                                                           {uint(area), uint(state), special});
         return Semtra::Wire::encodeFrame(Message{0, ZoneId, Semtra::Command::Event, Protocol::Tag, data});
     }
@@ -143,10 +150,18 @@ private:
     quint16 m_port = 0;
     bool m_flooding = false;
     qint64 m_next = 0;
+    double m_stamp = now(); // of the events being sent
     std::atomic<qint64> m_sent{0};
     std::atomic<bool> m_finished{false};
     QVector<int> m_last;
 };
+
+qint64 threadCpuMicroseconds()
+{
+    timespec now{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return qint64(now.tv_sec) * 1000000 + now.tv_nsec / 1000;
+}
 
 bool waitFor(const std::function<bool()>& condition, int timeout)
 {
@@ -196,8 +211,15 @@ StormFigures runEventStorm(ModuleHost* host, MainWindow* window, int areas, int 
         QTimer ticker;
         ticker.setTimerType(Qt::PreciseTimer);
         ticker.setInterval(5);
+        // The same stretches in the GUI thread's own processor time: what it
+        // did, apart from the time a busy machine gave to others.
+        qint64 cpuAtTick = threadCpuMicroseconds();
+        qint64 longestCpu = 0;
         QObject::connect(&ticker, &QTimer::timeout, [&] {
             longest = qMax(longest, sinceTick.restart() - 5);
+            const qint64 cpu = threadCpuMicroseconds();
+            longestCpu = qMax(longestCpu, cpu - cpuAtTick);
+            cpuAtTick = cpu;
         });
         const int framesBefore = map->frameCount();
         const qint64 appliedBefore = applied;
@@ -211,6 +233,7 @@ StormFigures runEventStorm(ModuleHost* host, MainWindow* window, int areas, int 
         const qint64 elapsed = clock.elapsed();
         figures.eventsPerSecond = double(applied - appliedBefore) * 1000.0 / double(elapsed);
         figures.longestBlockMs = longest;
+        figures.longestBlockCpuMs = qMax(0.0, double(longestCpu) / 1000.0 - 5);
         figures.frames = map->frameCount() - framesBefore;
 
         QMetaObject::invokeMethod(&service, "stopFlood", Qt::BlockingQueuedConnection);

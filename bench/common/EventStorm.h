@@ -13,6 +13,10 @@ struct StormFigures
 {
     double eventsPerSecond = 0;
     qint64 longestBlockMs = 0; // how late a 5 ms timer fired at worst
+    // The same from the GUI thread's processor time between two firings of
+    // that timer: the longest block as the thread's own work, whatever else
+    // the machine was busy with.
+    double longestBlockCpuMs = 0;
     int frames = 0;            // map frames drawn during the flood
     bool lastStateShown = false;
     QString problem; // empty when the storm ran and ended as sent

@@ -39,6 +39,12 @@ QString commandOf(const Response* response)
     return isNumber ? ProtocolWords::commandName(code) : request->command().toString();
 }
 
+LogEntry::Values valuesOf(const Notification* notification)
+{
+    const QVariantList values = notification->data();
+    return LogEntry::Values(values.cbegin(), values.cend());
+}
+
 } // namespace
 
 QDateTime LogDock::replyStamp(const Response* response)
@@ -212,7 +218,7 @@ QString LogDock::eventText(const Notification* notification)
     LogEntry entry;
     entry.kind = LogEntry::Event;
     entry.eventId = notification->id();
-    entry.values = notification->data();
+    entry.values = valuesOf(notification);
     return LogModel::messageText(entry);
 }
 
@@ -249,6 +255,19 @@ QString LogDock::text() const
     return m_model->text();
 }
 
+QString LogDock::zoneColumnText(QObject* zone)
+{
+    if (!zone)
+        return QString();
+    // One text shared by the lines of a zone, not one made per event.
+    const int id = zone->property("id").toInt();
+    if (m_zoneColumnText.isNull() || id != m_labelledZoneId) {
+        m_labelledZoneId = id;
+        m_zoneColumnText = shortZoneLabel(zone);
+    }
+    return m_zoneColumnText;
+}
+
 void LogDock::append(LogEntry entry)
 {
     entry.local = QDateTime::currentMSecsSinceEpoch();
@@ -261,7 +280,7 @@ void LogDock::logRequest(QObject* zone, const Request* request, const QString& t
         return;
     LogEntry entry;
     entry.kind = LogEntry::Request;
-    entry.zone = shortZoneLabel(zone);
+    entry.zone = zoneColumnText(zone);
     entry.text = tr("#%1 → %2").arg(request->number()).arg(requestText(request));
     QStringList original{tr("code %1").arg(request->command().toString()),
                          ProtocolWords::commandRowText(request->command().toInt())};
@@ -277,7 +296,7 @@ void LogDock::logNotSent(QObject* zone, const QString& command, const QString& r
     LogEntry entry;
     entry.kind = LogEntry::NotSent;
     entry.failed = true;
-    entry.zone = shortZoneLabel(zone);
+    entry.zone = zoneColumnText(zone);
     entry.text = tr("%1 not sent: %2").arg(command, reason);
     append(std::move(entry));
 }
@@ -286,7 +305,7 @@ void LogDock::logResult(QObject* zone, const Response* response)
 {
     LogEntry entry;
     entry.kind = LogEntry::Result;
-    entry.zone = shortZoneLabel(zone);
+    entry.zone = zoneColumnText(zone);
     const int number = response && response->request() ? response->request()->number() : 0;
     entry.text = tr("#%1 ← %2").arg(number).arg(resultText(response, zone));
     entry.failed = isFailure(response);
@@ -301,9 +320,9 @@ void LogDock::logEvent(QObject* zone, const Notification* notification)
         return;
     LogEntry entry;
     entry.kind = LogEntry::Event;
-    entry.zone = shortZoneLabel(zone);
+    entry.zone = zoneColumnText(zone);
     entry.eventId = notification->id();
-    entry.values = notification->data();
+    entry.values = valuesOf(notification);
     entry.service = notification->timeStamp();
     append(std::move(entry));
 }

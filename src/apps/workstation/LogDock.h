@@ -65,10 +65,14 @@ public slots:
 private:
     void append(LogEntry entry);
     void followEnd();
+    QString zoneColumnText(QObject* zone);
 
     LogModel* m_model;
     QTreeView* m_view;
     bool m_atEnd = true;
+    // The zone column's text of the last zone logged, by its id.
+    int m_labelledZoneId = 0;
+    QString m_zoneColumnText;
 };
 
 } // namespace Velmora

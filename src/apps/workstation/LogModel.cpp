@@ -8,6 +8,7 @@
 #include <QColor>
 
 #include <algorithm>
+#include <iterator>
 
 namespace Velmora {
 
@@ -25,19 +26,19 @@ QString serviceTimeText(const QDateTime& stamp)
     return stamp.isValid() ? stamp.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")) : QString();
 }
 
-QString number(const QVariantList& values, int i)
+QString number(const LogEntry::Values& values, int i)
 {
     return i < values.size() ? values.at(i).toString() : QStringLiteral("?");
 }
 
-int intValue(const QVariantList& values, int i)
+int intValue(const LogEntry::Values& values, int i)
 {
     bool ok = false;
     const int value = i < values.size() ? values.at(i).toInt(&ok) : -1;
     return ok ? value : -1;
 }
 
-QString eventValues(int id, const QVariantList& values)
+QString eventValues(int id, const LogEntry::Values& values)
 {
     switch (id) {
     case Protocol::ZoneControlSourceEvent:
@@ -87,19 +88,17 @@ void LogModel::flush()
     if (m_pending.empty())
         return;
     const int pending = int(m_pending.size());
-    const int overflow = m_entries.size() + pending - MaxLines;
+    const int overflow = rowCount() + pending - MaxLines;
     if (overflow > 0) {
-        const int removed = qMin(overflow, m_entries.size());
+        const int removed = qMin(overflow, rowCount());
         beginRemoveRows(QModelIndex(), 0, removed - 1);
         m_entries.erase(m_entries.begin(), m_entries.begin() + removed);
         endRemoveRows();
         m_dropped += removed;
     }
-    const int first = m_entries.size();
+    const int first = rowCount();
     beginInsertRows(QModelIndex(), first, first + pending - 1);
-    m_entries.reserve(first + pending);
-    for (LogEntry& entry : m_pending)
-        m_entries.append(std::move(entry));
+    std::move(m_pending.begin(), m_pending.end(), std::back_inserter(m_entries));
     m_pending.clear();
     endInsertRows();
     emit flushed();
@@ -129,10 +128,17 @@ QString LogModel::messageText(const LogEntry& entry)
         .arg(ProtocolWords::eventName(entry.eventId), eventValues(entry.eventId, entry.values));
 }
 
+QString LogModel::shownText(const QString& message)
+{
+    if (message.size() <= MaxShownLength)
+        return message;
+    return message.left(MaxShownLength) + QStringLiteral(" …");
+}
+
 QString LogModel::text() const
 {
     QStringList lines;
-    lines.reserve(m_entries.size() + int(m_pending.size()));
+    lines.reserve(int(m_entries.size() + m_pending.size()));
     auto add = [&lines](const LogEntry& entry) {
         QString line = timeText(entry.local);
         if (!entry.zone.isEmpty())
@@ -146,7 +152,7 @@ QString LogModel::text() const
 
 int LogModel::rowCount(const QModelIndex& parent) const
 {
-    return parent.isValid() ? 0 : m_entries.size();
+    return parent.isValid() ? 0 : int(m_entries.size());
 }
 
 int LogModel::columnCount(const QModelIndex& parent) const
@@ -156,7 +162,7 @@ int LogModel::columnCount(const QModelIndex& parent) const
 
 QVariant LogModel::data(const QModelIndex& index, int role) const
 {
-    if (!index.isValid() || index.row() >= m_entries.size())
+    if (!index.isValid() || index.row() >= rowCount())
         return QVariant();
     const LogEntry& entry = m_entries.at(index.row());
     switch (role) {
@@ -167,7 +173,7 @@ QVariant LogModel::data(const QModelIndex& index, int role) const
         case ZoneColumn:
             return entry.zone;
         case MessageColumn:
-            return messageText(entry);
+            return shownText(messageText(entry));
         case ServiceTimeColumn:
             return serviceTimeText(entry.service);
         default:

@@ -3,17 +3,22 @@
 #include <QAbstractTableModel>
 #include <QDateTime>
 #include <QTimer>
+#include <QVarLengthArray>
 #include <QVariantList>
-#include <QVector>
 
 #include <deque>
 
 namespace Velmora {
 
 // One line of the log. Event lines keep their values and are put in words
-// only when shown: an event storm costs a copy per event, not a text.
+// only when shown: an event storm costs a copy per event, not a text. The
+// values live in the line itself: the thousands of lines a storm adds and
+// drops each batch would otherwise be as many scattered heap blocks to free
+// at once.
 struct LogEntry
 {
+    using Values = QVarLengthArray<QVariant, 4>;
+
     enum Kind { Info, Request, Result, Event, NotSent };
 
     qint64 local = 0; // this computer's clock, ms since the epoch
@@ -26,7 +31,7 @@ struct LogEntry
     // The service's time stamp on a reply or event; null when it sent none.
     QDateTime service;
     int eventId = -1;
-    QVariantList values;
+    Values values;
 };
 
 // The log's lines, bounded: the oldest go once MaxLines are kept. Lines are
@@ -39,6 +44,8 @@ public:
     enum Column { LocalTimeColumn, ZoneColumn, MessageColumn, ServiceTimeColumn, ColumnCount };
     static constexpr int MaxLines = 5000;
     static constexpr int FlushInterval = 100;
+    // The message column shows at most this many characters of a line.
+    static constexpr int MaxShownLength = 1000;
 
     explicit LogModel(QObject* parent = nullptr);
 
@@ -53,6 +60,10 @@ public:
     const LogEntry& entry(int row) const;
     // The message column's text of a line (event lines put into words).
     static QString messageText(const LogEntry& entry);
+    // What the message column shows of it: a line as long as a whole large
+    // zone's state would cost the view a layout of all of it at every
+    // repaint, so only its start is shown; the tool tip and text() keep all.
+    static QString shownText(const QString& message);
     // Every line, committed or waiting, one per line: "HH:mm:ss.zzz zone text".
     QString text() const;
 
@@ -66,8 +77,8 @@ signals:
     void flushed();
 
 private:
-    QVector<LogEntry> m_entries;
-    // A storm fills it and drops its oldest line per event: a deque drops it in place.
+    // Both drop their oldest lines in place, without moving the others.
+    std::deque<LogEntry> m_entries;
     std::deque<LogEntry> m_pending;
     QTimer m_flushTimer;
     qint64 m_dropped = 0;

@@ -45,7 +45,13 @@ TcpConnection::TcpConnection(QObject* parent)
     connect(&m_sliceTimer, &QTimer::timeout, this, &TcpConnection::readFrames);
     m_socket->setReadBufferSize(ReadBufferSize);
     connect(m_socket, &QAbstractSocket::stateChanged, this, &TcpConnection::socketStateChanged);
-    connect(m_socket, &QIODevice::readyRead, this, &TcpConnection::readFrames);
+    // New data is read by the slice timer too, not at once: a slice cut short
+    // continues in the next turn of the event loop, and data arriving in that
+    // turn must not add a second slice to it.
+    connect(m_socket, &QIODevice::readyRead, this, [this] {
+        if (!m_sliceTimer.isActive())
+            m_sliceTimer.start();
+    });
     connect(m_socket, &QAbstractSocket::errorOccurred, this, [this] {
         m_lastError = m_socket->errorString();
         emit errorOccurred(m_lastError);
@@ -197,7 +203,7 @@ void TcpConnection::socketStateChanged(QAbstractSocket::SocketState socketState)
         if (m_socket->isOpen())
             m_reader.append(m_socket->readAll());
         m_linkLost = true;
-        readFrames();
+        m_sliceTimer.start();
         return;
     }
     enterState(next);

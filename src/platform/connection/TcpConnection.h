@@ -17,8 +17,8 @@ namespace Semtra {
 // message() signals; requests go out as request frames. While wanted, a lost or
 // refused link is retried with a growing delay.
 //
-// Frames are handed on in slices of at most sliceBudget milliseconds, with a
-// return to the event loop between them: a service that sends faster than the
+// Frames are handed on in slices of at most sliceBudget milliseconds, one
+// slice per turn of the event loop: a service that sends faster than the
 // receivers apply never freezes the thread. The socket keeps a bounded read
 // buffer, so such a service is slowed down by TCP instead of filling memory.
 // Frames received before the link went down are still delivered, in order,

@@ -196,6 +196,9 @@ private slots:
         row("event with a value missing",
             {"event", 0, encodeEvent(3, 45000.5, {3u}), 0,
              {"event 3, area state changed: area 3, state ?, special state not reported (-1)"}, false, true, ""});
+        row("event of more values than a line holds in place",
+            {"event", 0, encodeEvent(77, 45000.5, {1u, 2u, 3u, 4u, 5u, QStringLiteral("six")}), 0,
+             {"event 77", ": 1, 2, 3, 4, 5, six"}, false, true, ""});
 
         const QList<QVariant::Type> stateTypes{QVariant::UInt, QVariant::UInt, QVariant::String};
         const QByteArray state = encodeParams({1u, 3u, QStringLiteral("1 1 2 0 4 2 1 3")}, stateTypes);
@@ -252,6 +255,72 @@ private slots:
                  line.serviceTime ? stamp : QString());
         QVERIFY2(shown.data(Qt::ToolTipRole).toString().contains(line.tip),
                  qPrintable(shown.data(Qt::ToolTipRole).toString()));
+    }
+
+    void logShownText_data()
+    {
+        QTest::addColumn<int>("length");
+        QTest::addColumn<bool>("whole");
+        const int max = LogModel::MaxShownLength;
+        QTest::newRow("short") << 12 << true;
+        QTest::newRow("at the bound") << max << true;
+        QTest::newRow("one past it") << max + 1 << false;
+        QTest::newRow("a large zone's state") << 200000 << false;
+    }
+
+    // The view shows the start of a long line, the log's text all of it.
+    void logShownText()
+    {
+        QFETCH(int, length);
+        QFETCH(bool, whole);
+        QString line;
+        for (int i = 0; line.size() < length; ++i)
+            line += QStringLiteral("area %1 ").arg(i);
+        line.truncate(length);
+        LogDock log;
+        log.logInfo(line);
+        log.model()->flush();
+        const QString shown = log.model()->index(0, LogModel::MessageColumn).data().toString();
+        if (whole)
+            QCOMPARE(shown, line);
+        else
+            QCOMPARE(shown, line.left(LogModel::MaxShownLength) + QStringLiteral(" …"));
+        QVERIFY(log.text().endsWith(line));
+    }
+
+    void logZoneColumn_data()
+    {
+        QTest::addColumn<QList<int>>("zones"); // index of the zone object each line comes from
+        QTest::addColumn<QList<int>>("ids");   // that zone's id when the line comes
+        QTest::addColumn<QStringList>("column");
+        QTest::newRow("one zone") << QList<int>{0, 0} << QList<int>{12, 12} << QStringList{"zone 12", "zone 12"};
+        QTest::newRow("two zones in turn") << QList<int>{0, 1, 0} << QList<int>{12, 7, 12}
+                                           << QStringList{"zone 12", "zone 7", "zone 12"};
+        QTest::newRow("a zone renumbered") << QList<int>{0, 0} << QList<int>{12, 13} << QStringList{"zone 12", "zone 13"};
+        QTest::newRow("no zone between") << QList<int>{0, -1, 0} << QList<int>{-1, 0, -1}
+                                         << QStringList{"zone -1", "", "zone -1"};
+    }
+
+    // Each line names the zone it came from as that zone was numbered then.
+    void logZoneColumn()
+    {
+        QFETCH(QList<int>, zones);
+        QFETCH(QList<int>, ids);
+        QFETCH(QStringList, column);
+        LogDock log;
+        QObject objects[2];
+        const Notification event(Semtra::Wire::encodeEvent(3, 45000.5, {3u, 1u, 0u}), Velmora::Protocol::Tag);
+        for (int i = 0; i < zones.size(); ++i) {
+            QObject* zone = zones.at(i) < 0 ? nullptr : &objects[zones.at(i)];
+            if (zone)
+                zone->setProperty("id", ids.at(i));
+            log.logEvent(zone, &event);
+        }
+        log.model()->flush();
+        QStringList shown;
+        for (int row = 0; row < log.model()->rowCount(); ++row)
+            shown << log.model()->index(row, LogModel::ZoneColumn).data().toString();
+        QCOMPARE(shown, column);
     }
 
     void properties_data()

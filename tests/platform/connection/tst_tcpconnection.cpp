@@ -153,8 +153,8 @@ void TestTcpConnection::slicedDelivery()
     if (hangUp) // the loss comes last, while the state still says connected
         QVERIFY(seen.last().kind == Semtra::Command::Disconnected && seen.last().linkUp);
     // A slice holds at most budget / cost frames and one more begun just before
-    // the budget ran out; one turn may see the slice due and one for new data.
-    const int perSlice = 2 * (budget * 1000 / cost + 1);
+    // the budget ran out, and a turn has one slice, however much new data came.
+    const int perSlice = budget * 1000 / cost + 1;
     QHash<int, int> perTurn;
     int longest = 0;
     for (const Seen& s : qAsConst(seen))
