@@ -1,6 +1,7 @@
 #include "DocumentWriter.h"
 
 #include <QBuffer>
+#include <QCryptographicHash>
 #include <QDomNamedNodeMap>
 #include <QFile>
 #include <QRegularExpression>
@@ -364,19 +365,29 @@ private:
     QString m_error;
 };
 
-void DocumentWriter::learnOrderFromFile(const QString& path)
+namespace {
+
+QByteArray digestOf(const QByteArray& bytes)
 {
-    QFile file(path);
-    if (file.open(QIODevice::ReadOnly))
-        learnOrder(&file);
+    return QCryptographicHash::hash(bytes, QCryptographicHash::Md4);
 }
+
+} // namespace
 
 void DocumentWriter::learnOrder(const QByteArray& bytes)
 {
+    *this = DocumentWriter();
     QBuffer buffer;
     buffer.setData(bytes);
     buffer.open(QIODevice::ReadOnly);
     learnOrder(&buffer);
+    m_sourceSize = bytes.size();
+    m_sourceDigest = digestOf(bytes);
+}
+
+bool DocumentWriter::learnedFrom(const QByteArray& bytes) const
+{
+    return m_sourceSize == bytes.size() && m_sourceDigest == digestOf(bytes);
 }
 
 namespace {
@@ -550,22 +561,24 @@ bool DocumentWriter::replaceFile(const QString& path, const QByteArray& bytes, Q
 
 bool DocumentWriter::save(const QDomDocument& document, const QString& path, QString* error) const
 {
+    QFile current(path);
+    const bool readable = current.open(QIODevice::ReadOnly);
+    const QByteArray previous = readable ? current.readAll() : QByteArray();
+    const bool learnedAhead = learnedFrom(previous);
+    DocumentWriter fromFile;
+    if (!learnedAhead)
+        fromFile.learnOrder(previous);
     QByteArray bytes;
-    if (!serialize(document, &bytes, error))
+    if (!(learnedAhead ? *this : fromFile).serialize(document, &bytes, error))
         return false;
     // Neither file changes until the new content is complete on disk.
     QSaveFile file(path);
     if (!writeWhole(&file, bytes, error))
         return false;
-    QFile current(path);
-    QByteArray previous;
-    if (current.exists()) {
-        if (!current.open(QIODevice::ReadOnly)) {
-            *error = current.errorString();
-            file.cancelWriting();
-            return false;
-        }
-        previous = current.readAll();
+    if (current.exists() && !readable) {
+        *error = current.errorString();
+        file.cancelWriting();
+        return false;
     }
     // A save that changes nothing keeps the older backup: the plan before
     // the last real edit stays one step away.
