@@ -150,6 +150,10 @@ ZoneEditDlg::~ZoneEditDlg()
     // back into the dialog: they go while all of it is still whole.
     while (!children().isEmpty())
         delete children().constFirst();
+    // The document's nodes came from the parsing thread's heap: they are
+    // freed there, while the GUI thread goes on.
+    m_zone = QDomElement();
+    Velmora::Xml::releaseAside(&m_document);
 }
 
 bool ZoneEditDlg::readFile(const QString& fileName)
@@ -159,7 +163,7 @@ bool ZoneEditDlg::readFile(const QString& fileName)
     m_fileExisted = readBytes(fileName, &m_fileBytes, &error.message);
     if (!m_fileExisted)
         error.kind = Velmora::Xml::ReadError::CannotOpen;
-    else if (Velmora::Xml::parseDocument(m_fileBytes, &m_document, &error))
+    else if (Velmora::Xml::parseDocumentAside(m_fileBytes, &m_document, &error))
         return true;
     const QString message = error.kind == Velmora::Xml::ReadError::CannotOpen
         ? tr("Error opening file %1: %2").arg(fileName, error.message)
