@@ -365,15 +365,6 @@ private:
     QString m_error;
 };
 
-namespace {
-
-QByteArray digestOf(const QByteArray& bytes)
-{
-    return QCryptographicHash::hash(bytes, QCryptographicHash::Md4);
-}
-
-} // namespace
-
 void DocumentWriter::learnOrder(const QByteArray& bytes)
 {
     *this = DocumentWriter();
@@ -382,12 +373,29 @@ void DocumentWriter::learnOrder(const QByteArray& bytes)
     buffer.open(QIODevice::ReadOnly);
     learnOrder(&buffer);
     m_sourceSize = bytes.size();
-    m_sourceDigest = digestOf(bytes);
+    m_sourceDigest = QCryptographicHash::hash(bytes, QCryptographicHash::Md4);
 }
 
-bool DocumentWriter::learnedFrom(const QByteArray& bytes) const
+bool DocumentWriter::learnedFrom(QIODevice* file) const
 {
-    return m_sourceSize == bytes.size() && m_sourceDigest == digestOf(bytes);
+    if (m_sourceSize != file->size())
+        return false;
+    QCryptographicHash digest(QCryptographicHash::Md4);
+    return digest.addData(file) && digest.result() == m_sourceDigest;
+}
+
+DocumentWriter DocumentWriter::writerFor(const QString& path) const
+{
+    // Read through, not held: the old file is read whole again for the backup.
+    QFile file(path);
+    DocumentWriter fromFile;
+    if (!file.open(QIODevice::ReadOnly))
+        return fromFile;
+    if (learnedFrom(&file))
+        return *this;
+    file.seek(0);
+    fromFile.learnOrder(&file);
+    return fromFile;
 }
 
 namespace {
@@ -561,24 +569,22 @@ bool DocumentWriter::replaceFile(const QString& path, const QByteArray& bytes, Q
 
 bool DocumentWriter::save(const QDomDocument& document, const QString& path, QString* error) const
 {
-    QFile current(path);
-    const bool readable = current.open(QIODevice::ReadOnly);
-    const QByteArray previous = readable ? current.readAll() : QByteArray();
-    const bool learnedAhead = learnedFrom(previous);
-    DocumentWriter fromFile;
-    if (!learnedAhead)
-        fromFile.learnOrder(previous);
     QByteArray bytes;
-    if (!(learnedAhead ? *this : fromFile).serialize(document, &bytes, error))
+    if (!writerFor(path).serialize(document, &bytes, error))
         return false;
     // Neither file changes until the new content is complete on disk.
     QSaveFile file(path);
     if (!writeWhole(&file, bytes, error))
         return false;
-    if (current.exists() && !readable) {
-        *error = current.errorString();
-        file.cancelWriting();
-        return false;
+    QFile current(path);
+    QByteArray previous;
+    if (current.exists()) {
+        if (!current.open(QIODevice::ReadOnly)) {
+            *error = current.errorString();
+            file.cancelWriting();
+            return false;
+        }
+        previous = current.readAll();
     }
     // A save that changes nothing keeps the older backup: the plan before
     // the last real edit stays one step away.

@@ -63,8 +63,11 @@ private:
     };
 
     void learnOrder(QIODevice* device);
-    // Whether the order was learned from exactly this content.
-    bool learnedFrom(const QByteArray& bytes) const;
+    // Whether the order was learned from exactly the file's content.
+    bool learnedFrom(QIODevice* file) const;
+    // This writer while `path` holds what it learned from, else one that
+    // learned from the file as it is now (nothing, when there is none).
+    DocumentWriter writerFor(const QString& path) const;
     // The index in m_orders of a start tag's attribute order, added if new.
     int orderIndex(const QXmlStreamAttributes& attributes, QMultiHash<quint64, int>* known);
     // The order the file had at the place `key`, or null.
@@ -79,7 +82,7 @@ private:
     qint64 m_learnedSize = 0; // characters read, to size the text written
     // The content learned from, told by its size and digest (not for secrecy:
     // a cheap way to tell one content from another).
-    int m_sourceSize = -1;
+    qint64 m_sourceSize = -1;
     QByteArray m_sourceDigest;
 };
 
