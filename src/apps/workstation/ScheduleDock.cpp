@@ -1,9 +1,9 @@
 #include "ScheduleDock.h"
 
+#include "BackgroundWork.h"
 #include "ModuleHost.h"
 #include "ScheduleChart.h"
 
-#include "Velmora/format/BackgroundWork.h"
 #include "Velmora/format/SchedulePreview.h"
 #include "Velmora/format/XmlDocument.h"
 

@@ -6,7 +6,7 @@
 #include <QFutureWatcher>
 #include <QtConcurrent>
 
-#include "Velmora/format/BackgroundWork.h"
+#include "BackgroundWork.h"
 #include "Velmora/format/DocumentWriter.h"
 #include "ZoneChanges.h"
 

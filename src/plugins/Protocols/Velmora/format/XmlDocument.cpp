@@ -1,6 +1,5 @@
 #include "XmlDocument.h"
 
-#include "BackgroundWork.h"
 #include "TokenDigest.h"
 
 #include <QBuffer>
@@ -359,9 +358,10 @@ bool readDocument(const QString& fileName, QDomDocument* document, ReadError* er
 
 namespace {
 
-// One thread at a time for each job, each idle for a while before it ends
-// (nothing of the library stays running in a host that unloads it). The
-// library's end waits for what they have still to do.
+// One thread at a time: documents parsed on it and freed on it stay in one
+// heap of their own. Idle for a while, it ends (nothing of the library stays
+// running in a host that unloads it); the next one takes over its heap. The
+// library's end waits for what it has still to free.
 class AsideThread : public QThreadPool
 {
 public:
@@ -372,12 +372,7 @@ public:
     }
 };
 
-// Documents parsed here take their nodes from this thread's heap, away from
-// the heap of the GUI thread that edits them.
-Q_GLOBAL_STATIC(AsideThread, parsingThread)
-// Frees what was parsed there at a lower priority: on a busy processor the
-// live picture comes first.
-Q_GLOBAL_STATIC(AsideThread, releasingThread)
+Q_GLOBAL_STATIC(AsideThread, asideThread)
 
 } // namespace
 
@@ -385,7 +380,7 @@ bool parseDocumentAside(const QByteArray& data, QDomDocument* document, ReadErro
 {
     bool parsed = false;
     QSemaphore done;
-    parsingThread()->start([&] {
+    asideThread()->start([&] {
         parsed = parseDocument(data, document, error);
         done.release();
     });
@@ -397,10 +392,7 @@ void releaseAside(QDomDocument* document)
 {
     auto* held = new QDomDocument(*document);
     *document = QDomDocument();
-    releasingThread()->start([held] {
-        yieldToTheLivePicture();
-        delete held;
-    });
+    asideThread()->start([held] { delete held; });
 }
 
 } // namespace Xml

@@ -44,9 +44,8 @@ bool readDocument(const QString& fileName, QDomDocument* document, ReadError* er
 
 // A large document the GUI thread edits: parsed as above, but on a thread of
 // the library's own that the call waits for, so that the document's nodes
-// come from that thread's heap. releaseAside() then frees them on another
-// thread, when the processor has time, without holding up the caller or
-// taking turns with it for its heap.
+// come from that thread's heap. releaseAside() then frees them there, without
+// holding up the caller or taking turns with it for its heap.
 bool parseDocumentAside(const QByteArray& data, QDomDocument* document, ReadError* error);
 // Takes the caller's handle (left null) and drops it on that thread, where
 // the nodes go once no other handle to any of them is left.
