@@ -306,6 +306,8 @@ void editRound(ModuleHost* host, MainWindow* window, const QString& kmlFile, Rou
     waitUntil([&] { return painted.paints > reloaded; });
     round->okMs = clock.elapsed();
     round->okMiB = peakMiB() - residentMiB;
+    if (qEnvironmentVariableIsSet("BENCH_DEBUG"))
+        qWarning("OK: resident %.0f MiB before, peak %.0f MiB", residentMiB, peakMiB());
     answer.stop();
 }
 

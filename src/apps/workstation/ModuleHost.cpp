@@ -91,12 +91,18 @@ void ModuleHost::refreshZones()
         invoke(zone, "refresh");
 }
 
-void ModuleHost::readAhead(const QString& fileName)
+bool ModuleHost::askReadAhead(const QString& fileName)
 {
     // Modules without it load the file in load() alone.
     QObject* loadAhead = m_root ? m_root->property("loadAhead").value<QObject*>() : nullptr;
     if (!loadAhead || loadAhead->metaObject()->indexOfMethod("prepare(QString,QObject*,QString)") < 0)
-        return;
+        return false;
+    return invoke(loadAhead, "prepare", Q_ARG(QString, fileName), Q_ARG(QObject*, this),
+                  Q_ARG(QString, QStringLiteral("onZoneFileRead")));
+}
+
+void ModuleHost::readAhead(const QString& fileName)
+{
     QEventLoop wait;
     bool read = false;
     connect(this, &ModuleHost::zoneFileRead, &wait, [&](const QString& file) {
@@ -105,9 +111,9 @@ void ModuleHost::readAhead(const QString& fileName)
         read = true;
         wait.quit();
     });
-    connect(m_root, &QObject::destroyed, &wait, &QEventLoop::quit);
-    if (!invoke(loadAhead, "prepare", Q_ARG(QString, fileName), Q_ARG(QObject*, this),
-                Q_ARG(QString, QStringLiteral("onZoneFileRead"))))
+    if (m_root)
+        connect(m_root, &QObject::destroyed, &wait, &QEventLoop::quit);
+    if (!askReadAhead(fileName))
         return;
     // Ends early only when the application quits or the module goes; the load
     // then reads the file itself.
@@ -118,6 +124,15 @@ void ModuleHost::readAhead(const QString& fileName)
 void ModuleHost::onZoneFileRead(QString fileName, bool)
 {
     emit zoneFileRead(fileName);
+    const auto edited = m_editedFiles.find(fileName);
+    if (edited == m_editedFiles.end())
+        return;
+    const EditedFile file = edited.value();
+    m_editedFiles.erase(edited);
+    // A zone the user closed while its file was read stays closed.
+    if (file.wasOpen && !zoneForFile(file.name))
+        return;
+    replaceZone(file.name, fileName);
 }
 
 QObject* ModuleHost::invokeLoad(const QString& fileName, QString* error)
@@ -334,7 +349,15 @@ bool ModuleHost::sameFile(const QString& a, const QString& b)
 
 void ModuleHost::onZoneEdited(QString fileName)
 {
-    reloadZone(fileName);
+    // The module's editor is still closing: it goes while the module reads the
+    // file, and the zone is replaced once the reading is in.
+    const QString path = QFileInfo(fileName).absoluteFilePath();
+    if (m_editedFiles.contains(path) || !askReadAhead(path)) {
+        reloadZone(fileName);
+        return;
+    }
+    m_editedFiles.insert(path, {fileName, zoneForFile(fileName) != nullptr});
+    emit zoneFileReloading(path);
 }
 
 void ModuleHost::reloadZone(const QString& fileName)
@@ -342,7 +365,12 @@ void ModuleHost::reloadZone(const QString& fileName)
     const QString path = QFileInfo(fileName).absoluteFilePath();
     emit zoneFileReloading(path);
     readAhead(path);
-    // Taken after the wait, which may have replaced it.
+    replaceZone(fileName, path);
+}
+
+void ModuleHost::replaceZone(const QString& fileName, const QString& path)
+{
+    // Taken now: a wait for the reading may have replaced it.
     QObject* old = zoneForFile(fileName);
     // Load first: a file that no longer loads leaves the old zone in place.
     QString error;

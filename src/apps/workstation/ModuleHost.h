@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QHash>
 #include <QList>
 #include <QObject>
 #include <QPointer>
@@ -108,18 +109,32 @@ private slots:
     void onResponseFinished(const Response* response);
 
 private:
+    // Asks the module to read the file on its worker thread, where it can;
+    // onZoneFileRead() hears when it is read. False for a module that cannot.
+    bool askReadAhead(const QString& fileName);
     // Has the module read the file on its worker thread, where it can, while
     // the event loop keeps the window drawn and the links served (user input
     // waits), so that the load itself only builds the zone's objects.
     void readAhead(const QString& fileName);
     // The module's load of an absolute path.
     QObject* invokeLoad(const QString& fileName, QString* error);
+    // Loads the file at the absolute `path` in place of the zone of `fileName`.
+    void replaceZone(const QString& fileName, const QString& path);
     void attach(QObject* zone);
 
     VelmoraHost::ModulePlugin m_plugin;
     QPointer<QObject> m_root;
     QPointer<QGraphicsScene> m_scene;
     QPointer<QObject> m_connection;
+    // A file the module wrote and is reading again: the name it gave, and
+    // whether its zone was open then (a new zone's file opens once read).
+    struct EditedFile
+    {
+        QString name;
+        bool wasOpen = false;
+    };
+    // By absolute path.
+    QHash<QString, EditedFile> m_editedFiles;
 };
 
 } // namespace Velmora

@@ -240,7 +240,9 @@ private slots:
 
         // Saved by the zone editor while another zone was shown.
         QVERIFY(writeFile(week, readFile(week).replace("Morning peak", "School run")));
+        QPointer<QObject> replaced = m_host->zoneForFile(week);
         QVERIFY(QMetaObject::invokeMethod(m_host->root(), "zoneEdited", Q_ARG(QString, week)));
+        QVERIFY(until([&] { return !replaced; }));
         QCOMPARE(m_dock->zone(), m_host->zoneForFile(week));
         QVERIFY(shows(21, m_dock->date()));
         QVERIFY(m_chart->toolTipAt(pointAt(0, "07:00")).contains(QLatin1String("strategy 2 \"School run\"")));

@@ -18,6 +18,7 @@
 #include "LibraryLoad.h"
 #include "LoadAhead.h"
 #include "Logging.h"
+#include "OrderAhead.h"
 #include "PreparedLoads.h"
 #include "Strategy.h"
 #include "Translations.h"
@@ -120,6 +121,10 @@ void Plugin::editZone(QString fileName, QObject* cnfStorage)
     auto* editor = new ZoneEditDlg(editedFile, mainWindow, scene);
     editor->cnfStorage = cnfStorage;
     editor->setProperty("zone_file", fileName);
+    if (!editedFile.isEmpty() && QFileInfo::exists(editedFile)) {
+        m_ordersAhead.insert(editor, std::make_shared<OrderAhead>(editedFile));
+        connect(editor, &QObject::destroyed, this, [this, editor] { m_ordersAhead.remove(editor); });
+    }
     connect(editor, &QDialog::finished, this, &Plugin::zoneEditComplete);
     editor->setModal(true);
     editor->show();
@@ -170,8 +175,12 @@ void Plugin::zoneEditComplete(int result)
     auto* editor = qobject_cast<ZoneEditDlg*>(sender());
     if (!editor)
         return;
+    const std::shared_ptr<OrderAhead> orderAhead = m_ordersAhead.take(editor);
     if (result == QDialog::Accepted) {
         const QDomDocument document = editor->zoneDocument();
+        // Attributes stay where the replaced file had them, so an untouched
+        // zone is written back as it was and keeps its configuration hash.
+        const DocumentWriter writer = orderAhead ? orderAhead->writer() : DocumentWriter();
         QWidget* parent = editor->parentWidget();
         const QString caption = tr("Select file for save");
         const QString filter = tr("zone configuration files (*.xtsc)");
@@ -204,7 +213,8 @@ void Plugin::zoneEditComplete(int result)
         // written, the user may put it elsewhere, or drop it knowingly.
         while (!path.isEmpty()) {
             QString error;
-            if (writeDocument(document, path, &error)) {
+            // Replaced only once all of it was written; else the old file stays.
+            if (writer.save(document, path, &error)) {
                 emit zoneEdited(path);
                 break;
             }
@@ -228,15 +238,6 @@ QString Plugin::askSaveFileName(QWidget* parent, const QString& caption, const Q
 void Plugin::showWarning(QWidget* parent, const QString& title, const QString& text)
 {
     QMessageBox::warning(parent, title, text);
-}
-
-bool Plugin::writeDocument(QDomDocument document, const QString& path, QString* error)
-{
-    // Attributes stay where the replaced file had them, so an untouched zone
-    // is written back as it was and keeps its configuration hash.
-    DocumentWriter writer;
-    writer.learnOrderFromFile(path);
-    return writer.save(document, path, error);
 }
 
 } // namespace Velmora

@@ -1,8 +1,11 @@
 #pragma once
 
+#include <QHash>
 #include <QObject>
 #include <QScopedPointer>
 #include <QString>
+
+#include <memory>
 
 #include "plugin/ModuleInterface.h"
 
@@ -12,6 +15,7 @@ class QWidget;
 namespace Velmora {
 
 class LoadAhead;
+class OrderAhead;
 class PreparedLoads;
 
 // The module's one root object: loads zones, shows or hides them, opens the
@@ -57,13 +61,11 @@ protected:
     virtual void showWarning(QWidget* parent, const QString& title, const QString& text);
 
 private:
-    // Writes the whole document to `path`, replacing the file only once all of
-    // it was written; on failure the old file stays as it was.
-    static bool writeDocument(QDomDocument document, const QString& path, QString* error);
-
     bool m_visible = true;
     QScopedPointer<PreparedLoads> m_prepared;
     QScopedPointer<LoadAhead> m_loadAhead;
+    // Each open editor's file order, learned while the user edits.
+    QHash<QObject*, std::shared_ptr<OrderAhead>> m_ordersAhead;
 };
 
 } // namespace Velmora

@@ -38,7 +38,8 @@ bool OpenedFile::read(QDomDocument* document, Xml::ReadError* error)
         error->kind = Xml::ReadError::CannotOpen;
         return false;
     }
-    return Xml::parseDocument(m_bytes, document, error);
+    // Parsed on a thread of its own, so that the editor can free it there.
+    return Xml::parseDocumentAside(m_bytes, document, error);
 }
 
 bool OpenedFile::changedOnDisk(bool* deleted, QStringList* changes) const

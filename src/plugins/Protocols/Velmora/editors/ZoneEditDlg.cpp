@@ -102,6 +102,10 @@ ZoneEditDlg::~ZoneEditDlg()
     // back into the dialog: they go while all of it is still whole.
     while (!children().isEmpty())
         delete children().constFirst();
+    // The document's nodes came from the parsing thread's heap, not the GUI
+    // thread's: they are freed off the GUI thread, which goes on.
+    m_zone = QDomElement();
+    Velmora::Xml::releaseAside(&m_document);
 }
 
 bool ZoneEditDlg::readFile(const QString& fileName)

@@ -1,6 +1,7 @@
 #include "DocumentWriter.h"
 
 #include <QBuffer>
+#include <QCryptographicHash>
 #include <QDomNamedNodeMap>
 #include <QFile>
 #include <QRegularExpression>
@@ -364,19 +365,37 @@ private:
     QString m_error;
 };
 
-void DocumentWriter::learnOrderFromFile(const QString& path)
-{
-    QFile file(path);
-    if (file.open(QIODevice::ReadOnly))
-        learnOrder(&file);
-}
-
 void DocumentWriter::learnOrder(const QByteArray& bytes)
 {
+    *this = DocumentWriter();
     QBuffer buffer;
     buffer.setData(bytes);
     buffer.open(QIODevice::ReadOnly);
     learnOrder(&buffer);
+    m_sourceSize = bytes.size();
+    m_sourceDigest = QCryptographicHash::hash(bytes, QCryptographicHash::Md4);
+}
+
+bool DocumentWriter::learnedFrom(QIODevice* file) const
+{
+    if (m_sourceSize != file->size())
+        return false;
+    QCryptographicHash digest(QCryptographicHash::Md4);
+    return digest.addData(file) && digest.result() == m_sourceDigest;
+}
+
+DocumentWriter DocumentWriter::writerFor(const QString& path) const
+{
+    // Read through, not held: the old file is read whole again for the backup.
+    QFile file(path);
+    DocumentWriter fromFile;
+    if (!file.open(QIODevice::ReadOnly))
+        return fromFile;
+    if (learnedFrom(&file))
+        return *this;
+    file.seek(0);
+    fromFile.learnOrder(&file);
+    return fromFile;
 }
 
 namespace {
@@ -551,7 +570,7 @@ bool DocumentWriter::replaceFile(const QString& path, const QByteArray& bytes, Q
 bool DocumentWriter::save(const QDomDocument& document, const QString& path, QString* error) const
 {
     QByteArray bytes;
-    if (!serialize(document, &bytes, error))
+    if (!writerFor(path).serialize(document, &bytes, error))
         return false;
     // Neither file changes until the new content is complete on disk.
     QSaveFile file(path);

@@ -23,7 +23,7 @@ namespace Velmora {
 // among the siblings of that tag where there is no id.
 //
 //     DocumentWriter writer;
-//     writer.learnOrderFromFile(path); // the file about to be replaced
+//     writer.learnOrder(bytes); // optional: the file's content, learned ahead
 //     if (!writer.save(document, path, &error))
 //         ... the old file is untouched ...
 class DocumentWriter
@@ -31,10 +31,8 @@ class DocumentWriter
     Q_DECLARE_TR_FUNCTIONS(Velmora::DocumentWriter)
 
 public:
-    // Reads the attribute order of an existing file. A missing, unreadable or
-    // malformed file teaches what was read before the fault, nothing more.
-    void learnOrderFromFile(const QString& path);
-    void learnOrder(QIODevice* device);
+    // Learns the attribute order of a file's content, in place of what was
+    // learned before. Malformed content teaches what comes before the fault.
     void learnOrder(const QByteArray& bytes);
 
     // The document as text, UTF-8. A declaration the document has names
@@ -44,7 +42,10 @@ public:
     // Serialises and replaces `path` only when the whole text was written,
     // keeping what it held before as backupPath(path) (one generation; a
     // save that changes nothing keeps the older one). A failed save leaves
-    // both files as they were.
+    // both files as they were. The attributes go in the order of the file
+    // being replaced: the order learned ahead serves only while the file
+    // still holds the content it was learned from, else it is learned from
+    // the file now (a new file has none).
     bool save(const QDomDocument& document, const QString& path, QString* error) const;
     // Replaces a file's content only when all of `bytes` reached the disk.
     static bool replaceFile(const QString& path, const QByteArray& bytes, QString* error);
@@ -61,6 +62,12 @@ private:
         int order;   // index in m_orders
     };
 
+    void learnOrder(QIODevice* device);
+    // Whether the order was learned from exactly the file's content.
+    bool learnedFrom(QIODevice* file) const;
+    // This writer while `path` holds what it learned from, else one that
+    // learned from the file as it is now (nothing, when there is none).
+    DocumentWriter writerFor(const QString& path) const;
     // The index in m_orders of a start tag's attribute order, added if new.
     int orderIndex(const QXmlStreamAttributes& attributes, QMultiHash<quint64, int>* known);
     // The order the file had at the place `key`, or null.
@@ -73,6 +80,10 @@ private:
     QVector<Learned> m_byElement;
     QVector<QStringList> m_orders; // each order the file used, once
     qint64 m_learnedSize = 0; // characters read, to size the text written
+    // The content learned from, told by its size and digest (not for secrecy:
+    // a cheap way to tell one content from another).
+    qint64 m_sourceSize = -1;
+    QByteArray m_sourceDigest;
 };
 
 } // namespace Velmora

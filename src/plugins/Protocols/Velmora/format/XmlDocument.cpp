@@ -5,6 +5,8 @@
 #include <QBuffer>
 #include <QDomDocument>
 #include <QFile>
+#include <QSemaphore>
+#include <QThreadPool>
 #include <QXmlInputSource>
 #include <QXmlStreamReader>
 
@@ -352,6 +354,45 @@ bool readDocument(const QString& fileName, QDomDocument* document, ReadError* er
         return false;
     }
     return parseDocument(&file, document, error, namespaces);
+}
+
+namespace {
+
+// One thread at a time: documents parsed on it and freed on it stay in one
+// heap of their own. Idle for a while, it ends (nothing of the library stays
+// running in a host that unloads it); the next one takes over its heap. The
+// library's end waits for what it has still to free.
+class AsideThread : public QThreadPool
+{
+public:
+    AsideThread()
+    {
+        setMaxThreadCount(1);
+        setExpiryTimeout(2000);
+    }
+};
+
+Q_GLOBAL_STATIC(AsideThread, asideThread)
+
+} // namespace
+
+bool parseDocumentAside(const QByteArray& data, QDomDocument* document, ReadError* error)
+{
+    bool parsed = false;
+    QSemaphore done;
+    asideThread()->start([&] {
+        parsed = parseDocument(data, document, error);
+        done.release();
+    });
+    done.acquire();
+    return parsed;
+}
+
+void releaseAside(QDomDocument* document)
+{
+    auto* held = new QDomDocument(*document);
+    *document = QDomDocument();
+    asideThread()->start([held] { delete held; });
 }
 
 } // namespace Xml

@@ -42,5 +42,14 @@ bool parseDocument(const QString& text, QDomDocument* document, ReadError* error
 bool readDocument(const QString& fileName, QDomDocument* document, ReadError* error,
                   Namespaces namespaces = Namespaces::Ignored);
 
+// A large document the GUI thread edits: parsed as above, but on a thread of
+// the library's own that the call waits for, so that the document's nodes
+// come from that thread's heap. releaseAside() then frees them there, without
+// holding up the caller or taking turns with it for its heap.
+bool parseDocumentAside(const QByteArray& data, QDomDocument* document, ReadError* error);
+// Takes the caller's handle (left null) and drops it on that thread, where
+// the nodes go once no other handle to any of them is left.
+void releaseAside(QDomDocument* document);
+
 } // namespace Xml
 } // namespace Velmora

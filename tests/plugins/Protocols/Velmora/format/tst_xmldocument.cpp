@@ -60,6 +60,14 @@ QString bounded(const Input& content, Namespaces namespaces)
     return outcome(parsed, document, error.message, error.line, error.column);
 }
 
+QString boundedAside(const QByteArray& content)
+{
+    QDomDocument document;
+    ReadError error;
+    const bool parsed = Velmora::Xml::parseDocumentAside(content, &document, &error);
+    return outcome(parsed, document, error.message, error.line, error.column);
+}
+
 QString boundedFromFile(const QByteArray& content, Namespaces namespaces)
 {
     QTemporaryFile file;
@@ -93,6 +101,7 @@ private slots:
     void sameDocumentAsTheDocumentParser();
     void nestingIsBounded_data();
     void nestingIsBounded();
+    void releasedAside();
 };
 
 void XmlDocumentTest::sameDocumentAsTheDocumentParser_data()
@@ -148,6 +157,7 @@ void XmlDocumentTest::sameDocumentAsTheDocumentParser()
         QCOMPARE(boundedFromFile(content, namespaces), fromBytes);
         QCOMPARE(bounded(text, namespaces), expected(text, namespaces));
     }
+    QCOMPARE(boundedAside(content), expected(content, Namespaces::Ignored));
 }
 
 void XmlDocumentTest::nestingIsBounded_data()
@@ -187,6 +197,23 @@ void XmlDocumentTest::nestingIsBounded()
     QCOMPARE(error.message, Velmora::nestingTooDeepMessage());
     if (refusedAt != QLatin1String("*"))
         QCOMPARE(QStringLiteral("%1:%2").arg(error.line).arg(error.column), refusedAt);
+}
+
+// The releasing caller's handle is gone at once; a handle kept elsewhere
+// still reads its nodes once the release is done.
+void XmlDocumentTest::releasedAside()
+{
+    QDomDocument document;
+    ReadError error;
+    QVERIFY(Velmora::Xml::parseDocumentAside("<a><b n='1'><c/></b></a>", &document, &error));
+    const QDomElement kept = document.documentElement().firstChildElement(QStringLiteral("b"));
+    Velmora::Xml::releaseAside(&document);
+    QVERIFY(document.isNull());
+    // The aside thread does one thing at a time: this parse follows the release.
+    QDomDocument next;
+    QVERIFY(Velmora::Xml::parseDocumentAside("<x/>", &next, &error));
+    QCOMPARE(kept.attribute(QStringLiteral("n")), QStringLiteral("1"));
+    QCOMPARE(kept.firstChildElement().tagName(), QStringLiteral("c"));
 }
 
 QTEST_GUILESS_MAIN(XmlDocumentTest)
