@@ -85,6 +85,3 @@ private:
 };
 
 } // namespace Velmora
-
-// Its members move as bytes: dropping the oldest lines moves memory, not every line.
-Q_DECLARE_TYPEINFO(Velmora::LogEntry, Q_MOVABLE_TYPE);
