@@ -378,6 +378,9 @@ Q_GLOBAL_STATIC(AsideThread, asideThread)
 
 bool parseDocumentAside(const QByteArray& data, QDomDocument* document, ReadError* error)
 {
+    // While the library ends, its thread is gone: the caller's thread serves.
+    if (asideThread.isDestroyed())
+        return parseDocument(data, document, error);
     bool parsed = false;
     QSemaphore done;
     asideThread()->start([&] {
@@ -390,6 +393,10 @@ bool parseDocumentAside(const QByteArray& data, QDomDocument* document, ReadErro
 
 void releaseAside(QDomDocument* document)
 {
+    if (asideThread.isDestroyed()) {
+        *document = QDomDocument();
+        return;
+    }
     auto* held = new QDomDocument(*document);
     *document = QDomDocument();
     asideThread()->start([held] { delete held; });
