@@ -67,7 +67,7 @@ void ZoneFiles::logChanges(const QStringList& changes)
 void ZoneFiles::zoneReloaded(const QString& fileName, QObject* zone)
 {
     m_problems.remove(absolute(fileName));
-    if (m_reloadingChangedFile) {
+    if (m_changedFilesReloading.contains(absolute(fileName))) {
         emit logLine(tr("%1 reloaded: its file changed on disk").arg(LogDock::zoneLabel(zone)));
     } else {
         emit logLine(tr("%1 reloaded after editing").arg(LogDock::zoneLabel(zone)));
@@ -98,9 +98,12 @@ void ZoneFiles::fileChanged(const QString& fileName, const QByteArray& before)
     QFile file(fileName);
     if (file.open(QIODevice::ReadOnly) && ZoneChanges::compare(before, file.readAll(), &changes, &error))
         logChanges(changes);
-    m_reloadingChangedFile = true;
-    m_host->reloadZone(ModuleHost::zoneFile(zone));
-    m_reloadingChangedFile = false;
+    // By file: the reload waits in an event loop, where an edited zone's
+    // reload may come in meanwhile.
+    const QString zoneFile = ModuleHost::zoneFile(zone);
+    m_changedFilesReloading.insert(absolute(zoneFile));
+    m_host->reloadZone(zoneFile);
+    m_changedFilesReloading.remove(absolute(zoneFile));
 }
 
 void ZoneFiles::revert(QObject* zone)

@@ -2,6 +2,7 @@
 
 #include <QHash>
 #include <QObject>
+#include <QSet>
 #include <QString>
 
 #include "ZoneVersions.h"
@@ -55,7 +56,8 @@ private:
     ZoneVersions m_versions;
     // Files that changed on disk and do not load, by absolute path: why.
     QHash<QString, QString> m_problems;
-    bool m_reloadingChangedFile = false;
+    // Files being reloaded because they changed on disk, by absolute path.
+    QSet<QString> m_changedFilesReloading;
 };
 
 } // namespace Velmora
