@@ -1,5 +1,6 @@
 #include "EditorTest.h"
 #include "MessageCapture.h"
+#include "MouseDrag.h"
 #include "Velmora/Translations.h"
 #include "Velmora/editors/AreaEditDlg.h"
 #include "Velmora/editors/DomMetaType.h"
@@ -63,18 +64,6 @@ QString summary(const QDomDocument& document)
                        "areas " + each(zone.firstChildElement("Areas"), area),
                        "outline " + firstText(zone.firstChildElement("Geometry"))}
         .join(" | ");
-}
-
-// A mouse drag with the left button held; QTest's own moves carry no buttons.
-void drag(QWidget* widget, const QPoint& from, const QPoint& to, Qt::KeyboardModifiers modifiers)
-{
-    QTest::mousePress(widget, Qt::LeftButton, modifiers, from);
-    for (int step = 1; step <= 3; ++step) {
-        const QPoint pos = from + (to - from) * step / 3;
-        QMouseEvent move(QEvent::MouseMove, pos, widget->mapToGlobal(pos), Qt::NoButton, Qt::LeftButton, modifiers);
-        QApplication::sendEvent(widget, &move);
-    }
-    QTest::mouseRelease(widget, Qt::LeftButton, modifiers, to);
 }
 
 // KML files come from the test, not from a file dialog.
@@ -218,7 +207,7 @@ class ZoneEditDlgTest : public QObject
             showExposed(&map);
             const QPoint from = map.mapFromScene(QPointF(1000, 0));
             QTest::keyPress(&map, Qt::Key_Shift);
-            drag(map.viewport(), from, from + QPoint(50, 0), Qt::ShiftModifier);
+            Drive::drag(map.viewport(), from, from + QPoint(50, 0), Qt::ShiftModifier);
             QTest::keyRelease(&map, Qt::Key_Shift);
         } else if (verb == "end" || verb == "close") { // the tool window's button, or its close box
             if (verb == "end")
