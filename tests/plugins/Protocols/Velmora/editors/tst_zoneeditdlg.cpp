@@ -1,6 +1,7 @@
 #include "EditorTest.h"
 #include "MessageCapture.h"
 #include "MouseDrag.h"
+#include "QuestionAnswerer.h"
 #include "Velmora/Translations.h"
 #include "Velmora/editors/AreaEditDlg.h"
 #include "Velmora/editors/DomMetaType.h"
@@ -250,21 +251,7 @@ class ZoneEditDlgTest : public QObject
         }
         if (verb != "esc" && verb != "cancel" && verb != "enter")
             return false;
-        const QString answer = w.mid(1).join(' ');
-        QTimer answerer;
-        connect(&answerer, &QTimer::timeout, [this, answer] {
-            for (QWidget* window : QApplication::topLevelWidgets()) {
-                auto* box = qobject_cast<QMessageBox*>(window);
-                if (!box || !box->isVisible())
-                    continue;
-                said << box->objectName() + ": " + box->text();
-                for (QAbstractButton* button : box->buttons())
-                    if (button->text() == answer)
-                        return button->click();
-                box->close();
-            }
-        });
-        answerer.start(10);
+        QuestionAnswerer answerer(w.mid(1).join(' '));
         auto* strategies = widget<QTableWidget>("strategies");
         if (verb == "esc") {
             QTest::keyClick(dialog->focusWidget() ? dialog->focusWidget() : dialog.data(), Qt::Key_Escape);
@@ -279,6 +266,7 @@ class ZoneEditDlgTest : public QObject
                 QVERIFY(!widget<QDialogButtonBox>("buttonBox")->button(QDialogButtonBox::Ok)->isDefault());
             }();
         }
+        said << answerer.asked;
         return true;
     }
 
