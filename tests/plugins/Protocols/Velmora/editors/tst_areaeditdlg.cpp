@@ -1,5 +1,6 @@
 #include "EditorTest.h"
 #include "FakeStorage.h"
+#include "QuestionAnswerer.h"
 #include "Velmora/editors/AreaEditDlg.h"
 #include "Velmora/format/GeometryText.h"
 #include "Velmora/format/XmlText.h"
@@ -218,22 +219,12 @@ class AreaEditDlgTest : public QObject
     void closeAnswering(const QString& verb, const QString& answer)
     {
         answerer.reset(); // it would close the question unanswered
-        QTimer timer;
-        connect(&timer, &QTimer::timeout, [this, answer] {
-            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-            if (!box)
-                return;
-            asked = box->objectName() + ": " + box->text();
-            for (QAbstractButton* button : box->buttons())
-                if (button->text() == answer)
-                    return button->click();
-            box->close();
-        });
-        timer.start(10);
+        QuestionAnswerer questions(answer);
         if (verb == "esc")
             QTest::keyClick(dialog->focusWidget() ? dialog->focusWidget() : dialog.data(), Qt::Key_Escape);
         else
             Drive::clickButton(dialog, QDialogButtonBox::Cancel);
+        asked = questions.asked.join(" / ");
         answerer = std::make_unique<PopupAnswerer>();
     }
 

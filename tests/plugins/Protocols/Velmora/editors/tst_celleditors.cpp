@@ -17,7 +17,6 @@ private slots:
         QTest::addColumn<QString>("writesTo"); // "ROW:COLUMN" of the first editor's cell, or "none"
         QTest::addColumn<int>("widgets");      // cell widgets left in the table
 
-        QTest::newRow("open") << QStringList{"open 1 1"} << "1:1" << 1;
         QTest::newRow("a row above inserted: the editor moves with its cell")
             << QStringList{"open 2 1", "insert 0"} << "3:1" << 1;
         QTest::newRow("a row above removed") << QStringList{"open 2 1", "remove 0"} << "1:1" << 1;

@@ -1,5 +1,7 @@
 #include "EditorTest.h"
 #include "MessageCapture.h"
+#include "MouseDrag.h"
+#include "QuestionAnswerer.h"
 #include "Velmora/Translations.h"
 #include "Velmora/editors/AreaEditDlg.h"
 #include "Velmora/editors/DomMetaType.h"
@@ -63,18 +65,6 @@ QString summary(const QDomDocument& document)
                        "areas " + each(zone.firstChildElement("Areas"), area),
                        "outline " + firstText(zone.firstChildElement("Geometry"))}
         .join(" | ");
-}
-
-// A mouse drag with the left button held; QTest's own moves carry no buttons.
-void drag(QWidget* widget, const QPoint& from, const QPoint& to, Qt::KeyboardModifiers modifiers)
-{
-    QTest::mousePress(widget, Qt::LeftButton, modifiers, from);
-    for (int step = 1; step <= 3; ++step) {
-        const QPoint pos = from + (to - from) * step / 3;
-        QMouseEvent move(QEvent::MouseMove, pos, widget->mapToGlobal(pos), Qt::NoButton, Qt::LeftButton, modifiers);
-        QApplication::sendEvent(widget, &move);
-    }
-    QTest::mouseRelease(widget, Qt::LeftButton, modifiers, to);
 }
 
 // KML files come from the test, not from a file dialog.
@@ -218,7 +208,7 @@ class ZoneEditDlgTest : public QObject
             showExposed(&map);
             const QPoint from = map.mapFromScene(QPointF(1000, 0));
             QTest::keyPress(&map, Qt::Key_Shift);
-            drag(map.viewport(), from, from + QPoint(50, 0), Qt::ShiftModifier);
+            Drive::drag(map.viewport(), from, from + QPoint(50, 0), Qt::ShiftModifier);
             QTest::keyRelease(&map, Qt::Key_Shift);
         } else if (verb == "end" || verb == "close") { // the tool window's button, or its close box
             if (verb == "end")
@@ -261,21 +251,7 @@ class ZoneEditDlgTest : public QObject
         }
         if (verb != "esc" && verb != "cancel" && verb != "enter")
             return false;
-        const QString answer = w.mid(1).join(' ');
-        QTimer answerer;
-        connect(&answerer, &QTimer::timeout, [this, answer] {
-            for (QWidget* window : QApplication::topLevelWidgets()) {
-                auto* box = qobject_cast<QMessageBox*>(window);
-                if (!box || !box->isVisible())
-                    continue;
-                said << box->objectName() + ": " + box->text();
-                for (QAbstractButton* button : box->buttons())
-                    if (button->text() == answer)
-                        return button->click();
-                box->close();
-            }
-        });
-        answerer.start(10);
+        QuestionAnswerer answerer(w.mid(1).join(' '));
         auto* strategies = widget<QTableWidget>("strategies");
         if (verb == "esc") {
             QTest::keyClick(dialog->focusWidget() ? dialog->focusWidget() : dialog.data(), Qt::Key_Escape);
@@ -290,6 +266,7 @@ class ZoneEditDlgTest : public QObject
                 QVERIFY(!widget<QDialogButtonBox>("buttonBox")->button(QDialogButtonBox::Ok)->isDefault());
             }();
         }
+        said << answerer.asked;
         return true;
     }
 
@@ -324,7 +301,7 @@ private slots:
         QSignalSpy finished(&editor, &QDialog::finished);
         editor.show();
         QVERIFY2(messages.contains(fileName), qPrintable(messages.messages().join('\n')));
-        QVERIFY(finished.wait(1000));
+        QVERIFY(finished.wait());
         QCOMPARE(finished.first().first().toInt(), int(QDialog::Rejected));
         QCOMPARE(summary(editor.zoneDocument()), QString("zone 1  | strategies  | cards  | week ,,,,,, | areas  | outline "));
     }

@@ -6,6 +6,7 @@
 #include <QPointer>
 #include <QtTest>
 
+#include "MouseDrag.h"
 #include "OffscreenLeaks.h"
 #include "Velmora/format/GeometryText.h"
 #include "Velmora/graphics/EditMarker.h"
@@ -93,7 +94,7 @@ private slots:
         QSignalSpy changed(m_area.data(), &GraphicsArea::outlineChanged);
         EditMarker* handle = handleOf(vertex);
         const QPoint from = handlePixel(vertex);
-        drag(from, from + delta, modifiers);
+        Drive::drag(m_view->viewport(), from, from + delta, modifiers);
         if (modifiers == Qt::ShiftModifier)
             QTest::keyRelease(m_view, Qt::Key_Shift);
 
@@ -244,20 +245,6 @@ private:
     void click(const QPoint& pos, Qt::MouseButton button = Qt::LeftButton, Qt::KeyboardModifiers modifiers = {})
     {
         QTest::mouseClick(m_view->viewport(), button, modifiers, pos);
-    }
-
-    void drag(const QPoint& from, const QPoint& to, Qt::KeyboardModifiers modifiers)
-    {
-        QWidget* viewport = m_view->viewport();
-        QTest::mousePress(viewport, Qt::LeftButton, modifiers, from);
-        // QTest's own moves carry no buttons; a drag needs them.
-        for (int step = 1; step <= 3; ++step) {
-            const QPoint pos = from + (to - from) * step / 3;
-            QMouseEvent move(QEvent::MouseMove, pos, viewport->mapToGlobal(pos), Qt::NoButton, Qt::LeftButton,
-                             modifiers);
-            QApplication::sendEvent(viewport, &move);
-        }
-        QTest::mouseRelease(viewport, Qt::LeftButton, modifiers, to);
     }
 
     // What the handles show and what the outline text says are the same points.

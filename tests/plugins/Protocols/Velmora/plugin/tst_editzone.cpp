@@ -7,6 +7,7 @@
 #include "DomText.h"
 #include "MessageCapture.h"
 #include "OffscreenLeaks.h"
+#include "QuestionAnswerer.h"
 #include "Velmora/Plugin.h"
 #include "Velmora/editors/ZoneEditDlg.h"
 
@@ -267,21 +268,11 @@ private slots:
             QVERIFY(writeFile(target, other));
         else if (meanwhile == "deleted")
             QVERIFY(QFile::remove(target));
-        QStringList said;
-        QTimer answerer;
-        connect(&answerer, &QTimer::timeout, [&] {
-            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-            if (!box || box->objectName() != "fileChanged")
-                return;
-            said << box->text() + " | " + box->informativeText();
-            for (QAbstractButton* button : box->buttons())
-                if (button->text() == answer)
-                    button->click();
+        QuestionAnswerer answerer(answer, [](const QMessageBox* box) {
+            return box->objectName() == "fileChanged" ? box->text() + " | " + box->informativeText() : box->objectName();
         });
-        answerer.start(10);
         QTest::mouseClick(editor->findChild<QDialogButtonBox*>("buttonBox")->button(QDialogButtonBox::Ok), Qt::LeftButton);
-        answerer.stop();
-        QCOMPARE(said.join(" / "), told.isEmpty() ? told : told.arg(target));
+        QCOMPARE(answerer.asked.join(" / "), told.isEmpty() ? told : told.arg(target));
         const bool back = answer == "Back to editing";
         QCOMPARE(bool(editor) && editor->isVisible(), back);
         QTRY_COMPARE(bool(editor), back);
