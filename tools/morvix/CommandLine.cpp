@@ -2,6 +2,8 @@
 
 #include <QMap>
 
+namespace Morvix {
+
 namespace {
 
 bool toId(const QString& text, int* value)
@@ -83,3 +85,5 @@ QString CommandLine::usage()
     return QStringLiteral("usage: morvix --controller-config FILE --get-prog-list LISTFILE\n"
                           "       morvix --controller-config FILE --object-id ID --edit-prog PROGFILE [--prog-id N]\n");
 }
+
+} // namespace Morvix

@@ -3,6 +3,8 @@
 #include <QString>
 #include <QStringList>
 
+namespace Morvix {
+
 // The two command lines morvix takes (each option and value a separate
 // argument, in any order):
 //   --controller-config FILE --get-prog-list LISTFILE
@@ -23,3 +25,5 @@ struct CommandLine
     static bool parse(const QStringList& arguments, CommandLine* line, QString* error);
     static QString usage();
 };
+
+} // namespace Morvix

@@ -2,6 +2,8 @@
 
 #include <QRegularExpression>
 
+namespace Morvix {
+
 namespace {
 
 bool toNumber(const QString& text, int* value)
@@ -138,3 +140,5 @@ int ControllerConfig::intergreen(int phaseIndex) const
 {
     return phaseIndex >= 0 && phaseIndex < intergreens.size() ? intergreens.at(phaseIndex) : 0;
 }
+
+} // namespace Morvix

@@ -5,6 +5,8 @@
 #include <QString>
 #include <QStringList>
 
+namespace Morvix {
+
 // A controller's configuration as the storage service keeps it: plain text,
 // one setting a line, '#' starts a comment line. The lines morvix reads:
 //
@@ -45,3 +47,5 @@ struct ControllerConfig
     QStringList programIds() const;
     int intergreen(int phaseIndex) const;
 };
+
+} // namespace Morvix

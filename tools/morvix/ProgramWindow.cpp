@@ -11,6 +11,8 @@
 #include <QTableWidget>
 #include <QVBoxLayout>
 
+namespace Morvix {
+
 namespace {
 
 enum Column { IdColumn, StartColumn, LengthColumn };
@@ -166,3 +168,5 @@ void ProgramWindow::save()
     file.close();
     accept();
 }
+
+} // namespace Morvix

@@ -10,6 +10,8 @@ class QLabel;
 class QSpinBox;
 class QTableWidget;
 
+namespace Morvix {
+
 // Edits one special program: cycle length and shift, and the phases with
 // their start second and green time. Save writes the program to the file and
 // closes; Cancel closes and leaves the file as it was.
@@ -40,3 +42,5 @@ private:
     QLabel* m_fault;
     QDialogButtonBox* m_buttons;
 };
+
+} // namespace Morvix

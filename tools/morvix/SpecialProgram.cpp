@@ -8,6 +8,8 @@
 #include "ControllerConfig.h"
 #include "Velmora/format/XmlDocument.h"
 
+namespace Morvix {
+
 namespace {
 
 bool readNumber(const QDomElement& element, const QString& name, int* value, QString* error)
@@ -148,3 +150,5 @@ QString SpecialProgram::fault(int* badPhase) const
         *badPhase = bad;
     return text;
 }
+
+} // namespace Morvix

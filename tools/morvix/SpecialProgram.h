@@ -4,6 +4,8 @@
 #include <QList>
 #include <QString>
 
+namespace Morvix {
+
 struct ControllerConfig;
 struct SignalProgram;
 
@@ -40,3 +42,5 @@ struct SpecialProgram
     // otherwise (index in `badPhase`, -1 for the cycle itself).
     QString fault(int* badPhase = nullptr) const;
 };
+
+} // namespace Morvix

@@ -19,6 +19,8 @@
 #include "ProgramWindow.h"
 #include "SpecialProgram.h"
 
+using namespace Morvix;
+
 namespace {
 
 enum ExitCode { Ok = 0, BadFile = 1, BadCommandLine = 2 };

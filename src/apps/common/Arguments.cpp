@@ -1,5 +1,7 @@
 #include "Arguments.h"
 
+namespace VelmoraHost {
+
 namespace Arguments {
 
 QList<QByteArray> joinOptionValues(const QList<QByteArray>& arguments, const QList<QByteArray>& valueOptions,
@@ -71,3 +73,5 @@ char** ApplicationArguments::argv()
 {
     return m_pointers.data();
 }
+
+} // namespace VelmoraHost

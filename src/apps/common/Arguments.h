@@ -6,6 +6,8 @@
 
 #include <vector>
 
+namespace VelmoraHost {
+
 // QApplication claims "-plugin NAME" and "--plugin NAME" for Qt's own generic
 // plug-ins and removes both words from the command line, wherever they stand,
 // so a host's "--plugin PATH" would never reach its parser (nor a value that
@@ -47,3 +49,5 @@ private:
     QByteArray m_missingValue;
     int m_argc = 0;
 };
+
+} // namespace VelmoraHost

@@ -4,6 +4,8 @@
 
 #include <QMetaObject>
 
+namespace VelmoraHost {
+
 Inspector::Inspector(QTextStream& out)
     : m_out(out)
 {
@@ -73,3 +75,5 @@ void Inspector::printObject(const QObject* object, int depth)
     for (const QObject* child : children)
         printObject(child, depth + 1);
 }
+
+} // namespace VelmoraHost

@@ -5,6 +5,8 @@
 
 #include "ModulePlugin.h"
 
+namespace VelmoraHost {
+
 // Loads the module as a host does and prints what it sees: the object tree
 // through QObject children and modelData, the digest of each file, and the
 // messages the module logged while loading.
@@ -25,3 +27,5 @@ private:
     QTextStream& m_out;
     VelmoraHost::ModulePlugin m_plugin;
 };
+
+} // namespace VelmoraHost

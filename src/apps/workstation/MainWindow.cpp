@@ -83,7 +83,7 @@ MainWindow::MainWindow(ModuleHost* host, QWidget* parent)
     m_treeModel->setRoot(m_host->root());
     QString legendError;
     if (!m_legend->build(m_host->root(), &legendError))
-        qCWarning(lcHost, "Legend without swatches: %s", qUtf8Printable(legendError));
+        qCWarning(VelmoraHost::lcHost, "Legend without swatches: %s", qUtf8Printable(legendError));
     m_map->setToolTipText([this](QObject* object) { return objectToolTip(object); });
     m_propertiesDock->setLinkMonitor(m_links);
 

@@ -43,7 +43,7 @@ void SelectionSync::objectChosen(QObject* object)
         m_lights->select(object);
     // Containers have no map item, hence no "selected".
     if (object->metaObject()->indexOfProperty("selected") >= 0 && !object->setProperty("selected", true))
-        qCWarning(lcHost, "Cannot select %s on the map", object->metaObject()->className());
+        qCWarning(VelmoraHost::lcHost, "Cannot select %s on the map", object->metaObject()->className());
     m_selectingOnMap = false;
 }
 

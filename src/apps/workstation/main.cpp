@@ -98,7 +98,7 @@ int main(int argc, char* argv[])
                                             historyDaysOption};
 
     // QApplication would take "--plugin PATH" for one of Qt's own plug-ins.
-    ApplicationArguments arguments(argc, argv, options);
+    VelmoraHost::ApplicationArguments arguments(argc, argv, options);
     if (!arguments.missingValue().isEmpty()) {
         fail(QStringLiteral("--%1 needs a value").arg(QString::fromLocal8Bit(arguments.missingValue())));
         return 2;
