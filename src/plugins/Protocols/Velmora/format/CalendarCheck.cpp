@@ -27,7 +27,7 @@ void CalendarCheck::check(const QDomElement& owner, const Level& level)
         const QString card = hasId ? tr("Day card %1 of %2").arg(Config::idText(id), level.owner)
                                    : tr("A day card of %1").arg(level.owner);
         if (hasId) {
-            m_context->unique(&seen, id, e, card);
+            m_context->unique(&seen, id, e, [&card] { return card; });
             cards.insert(id);
         }
         entries(e, card, level);
@@ -125,7 +125,7 @@ void CalendarCheck::specialDays(const QDomElement& calendar, const Level& level)
         // The id is optional; when present it must be one.
         int id = Config::NoId;
         if (!e.attribute(Xml::id).isEmpty() && m_context->requireId(e, &id))
-            m_context->unique(&ids, id, e, tr("Special day %1 of %2").arg(Config::idText(id), level.owner));
+            m_context->unique(&ids, id, e, [&] { return tr("Special day %1 of %2").arg(Config::idText(id), level.owner); });
         const QString text = e.attribute(Xml::day);
         const QString what = tr("Special day %1 of %2").arg(text.trimmed(), level.owner);
         Config::SpecialDate date;

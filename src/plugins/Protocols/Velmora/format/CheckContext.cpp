@@ -29,12 +29,10 @@ bool CheckContext::requireId(const QDomElement& element, int* id)
     return false;
 }
 
-void CheckContext::unique(QHash<int, int>* seen, int id, const QDomElement& element, const QString& what)
+void CheckContext::duplicate(const QDomElement& element, const QString& what, int earlierLine)
 {
-    const int earlier = seen->value(id);
-    if (Config::keepLater(seen, id, element.lineNumber()))
-        error(element, CheckKind::DuplicateId,
-              tr("%1 repeats the one on line %2; this later one counts.").arg(what).arg(earlier));
+    error(element, CheckKind::DuplicateId,
+          tr("%1 repeats the one on line %2; this later one counts.").arg(what).arg(earlierLine));
 }
 
 } // namespace Velmora

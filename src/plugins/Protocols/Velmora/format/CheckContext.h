@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ConfigChecker.h"
+#include "ConfigReader.h"
 #include "ElementPaths.h"
 
 #include <QCoreApplication>
@@ -32,10 +33,18 @@ public:
 
     // Reports an element without a valid id.
     bool requireId(const QDomElement& element, int* id);
-    // Reports an id seen before in the same list (`seen`: id -> line).
-    void unique(QHash<int, int>* seen, int id, const QDomElement& element, const QString& what);
+    // Reports an id seen before in the same list (`seen`: id -> line). `what`
+    // names the element; it is called only for a report, as most ids are fine.
+    template<typename Describe>
+    void unique(QHash<int, int>* seen, int id, const QDomElement& element, Describe what)
+    {
+        const int earlier = seen->value(id);
+        if (Config::keepLater(seen, id, element.lineNumber()))
+            duplicate(element, what(), earlier);
+    }
 
 private:
+    void duplicate(const QDomElement& element, const QString& what, int earlierLine);
     void report(ConfigFinding::Severity severity, const QDomElement& element, QLatin1String kind,
                 const QString& message);
 

@@ -92,7 +92,7 @@ void Walk::zone(const QDomElement& root)
         const bool areaHasId = context.requireId(e, &areaId);
         const QString owner = areaHasId ? tr("area %1").arg(Config::idText(areaId)) : tr("an area without id");
         if (areaHasId)
-            context.unique(&seen, areaId, e, tr("Area %1").arg(Config::idText(areaId)));
+            context.unique(&seen, areaId, e, [&] { return tr("Area %1").arg(Config::idText(areaId)); });
         // A repeated area is checked too: its faults are there all the same.
         area(e, owner);
         // Without any strategy the zone's error says it all.
@@ -117,7 +117,7 @@ void Walk::controllers(const QDomElement& root)
          e = e.nextSiblingElement(Xml::Controller)) {
         int id = Config::NoId;
         if (context.requireId(e, &id)) {
-            context.unique(&seen, id, e, tr("Controller %1").arg(Config::idText(id)));
+            context.unique(&seen, id, e, [&] { return tr("Controller %1").arg(Config::idText(id)); });
             m_zoneControllers.append(ZoneController{e, id});
         }
     }
@@ -155,7 +155,7 @@ void Walk::strategies(const QDomElement& root)
         if (!context.requireId(e, &id))
             continue;
         const QString strategy = Config::idText(id);
-        context.unique(&seen, id, e, tr("Strategy %1").arg(strategy));
+        context.unique(&seen, id, e, [&] { return tr("Strategy %1").arg(strategy); });
         m_strategies.insert(id);
         marks.add(id, StrategyMark{id, Config::isDefault(e)});
         strategyAreas(e, strategy);
@@ -277,7 +277,7 @@ void Walk::states(const QDomElement& area, const QString& owner, const QSet<int>
         int id = Config::NoId;
         const bool hasId = context.requireId(s, &id);
         if (hasId)
-            context.unique(&seen, id, s, tr("State %1 of %2").arg(Config::idText(id), owner));
+            context.unique(&seen, id, s, [&] { return tr("State %1 of %2").arg(Config::idText(id), owner); });
         const QString state = hasId ? tr("State %1 of %2").arg(Config::idText(id), owner) : tr("A state of %1").arg(owner);
         const QString inState = hasId ? tr("state %1 of %2").arg(Config::idText(id), owner) : tr("a state of %1").arg(owner);
         QHash<int, int> controllers;
@@ -287,9 +287,11 @@ void Walk::states(const QDomElement& area, const QString& owner, const QSet<int>
             int controller = Config::NoId;
             if (!context.requireId(c, &controller))
                 continue;
-            const QString inController = tr("controller %1 in %2").arg(Config::idText(controller), inState);
+            const auto inController = [&] {
+                return tr("controller %1 in %2").arg(Config::idText(controller), inState);
+            };
             context.unique(&controllers, controller, c,
-                           tr("Controller %1 in %2").arg(Config::idText(controller), inState));
+                           [&] { return tr("Controller %1 in %2").arg(Config::idText(controller), inState); });
             if (!areaControllers.contains(controller))
                 context.error(c, CheckKind::UnknownController,
                               tr("%1 sets controller %2, which is not in the area's controller list.")

@@ -21,7 +21,7 @@ bool readNumber(const QDomElement& element, const QString& attribute, int* value
 
 } // namespace
 
-int ProgramCheck::program(const QDomElement& program, const QString& what)
+int ProgramCheck::program(const QDomElement& program, const Describe& what)
 {
     if (program.isNull())
         return 0;
@@ -34,14 +34,12 @@ int ProgramCheck::program(const QDomElement& program, const QString& what)
 
 // A phase starts within the cycle, and the phases with their intergreens
 // follow each other within one cycle.
-void ProgramCheck::phases(const QDomElement& program, const QString& what, int cycle)
+void ProgramCheck::phases(const QDomElement& program, const Describe& what, int cycle)
 {
     qint64 total = 0;
     int index = 0;
     for (QDomElement p = program.firstChildElement(Xml::Phase); !p.isNull(); p = p.nextSiblingElement(Xml::Phase)) {
         ++index;
-        const QString id = Xml::firstText(p).trimmed();
-        const QString phase = id.isEmpty() ? tr("phase number %1").arg(index) : tr("phase %1").arg(id);
         int start = 0;
         int length = 0;
         int full = 0;
@@ -51,7 +49,7 @@ void ProgramCheck::phases(const QDomElement& program, const QString& what, int c
         if (cycle > 0 && readNumber(p, Xml::start, &start) && (start < 0 || start >= cycle))
             m_context->error(p, CheckKind::PhaseOutsideCycle,
                              tr("The program of %1 starts %2 at %3, outside its cycle of %4 (0 to %5).")
-                                 .arg(what, phase)
+                                 .arg(what(), phaseName(p, index))
                                  .arg(start)
                                  .arg(cycle)
                                  .arg(cycle - 1));
@@ -59,16 +57,22 @@ void ProgramCheck::phases(const QDomElement& program, const QString& what, int c
             m_context->warning(p, CheckKind::NoIntergreen,
                                tr("In the program of %1, %2 has no intergreen after it: its full length equals its "
                                   "length (%3).")
-                                   .arg(what, phase)
+                                   .arg(what(), phaseName(p, index))
                                    .arg(length));
     }
     if (cycle > 0 && total > cycle)
         m_context->error(program, CheckKind::PhasesOverCycle,
                          tr("The phases of the program of %1 take %2 with their intergreens, more than its cycle "
                             "of %3.")
-                             .arg(what)
+                             .arg(what())
                              .arg(total)
                              .arg(cycle));
+}
+
+QString ProgramCheck::phaseName(const QDomElement& phase, int index)
+{
+    const QString id = Xml::firstText(phase).trimmed();
+    return id.isEmpty() ? tr("phase number %1").arg(index) : tr("phase %1").arg(id);
 }
 
 // Coordinated controllers run one cycle or whole multiples of it. Sorted, the

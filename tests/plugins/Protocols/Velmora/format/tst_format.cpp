@@ -163,7 +163,7 @@ void TestFormat::faults_data()
     row("clean", {}, "", "");
     row("clean-edges", {}, "", "");
     row("missing-id", {"73 error missing-id"}, "Areas/Area[id=2]/States/State[3]", "State element");
-    row("duplicate-id", {"26 error duplicate-id"}, "Strategies/Strategy[id=2]", "line 23");
+    row("duplicate-id", {"26 error duplicate-id"}, "Strategies/Strategy[id=2]", "Strategy 2 repeats the one on line 23");
     row("bad-id-list", {"67 error bad-id-list"}, "Areas/Area[id=2]/Controllers", "\"2x\"");
     row("unknown-strategy", {"13 error unknown-strategy"}, "Calendar/DayCards/DayCard[id=2]/Time[2]", "strategy 9");
     row("unknown-state", {"45 error unknown-state"}, "Areas/Area[id=1]/Calendar/DayCards/DayCard[id=1]/Time[2]",
@@ -186,11 +186,14 @@ void TestFormat::faults_data()
         "by 9.1 % of its own area and 16.7 % of area 1's");
     row("outside-zone", {"66 warning outside-zone"}, "Areas/Area[id=2]/Geometry", "16.7 % outside");
     row("phase-outside-cycle", {"36 error phase-outside-cycle"},
-        "Areas/Area[id=1]/States/State[id=1]/Controller[id=11]/Program/Phase[2]", "phase 2 at 60");
+        "Areas/Area[id=1]/States/State[id=1]/Controller[id=11]/Program/Phase[2]",
+        "The program of controller 11 in state 1 of area 1 starts phase 2 at 60");
     row("phases-over-cycle", {"34 error phases-over-cycle"},
-        "Areas/Area[id=1]/States/State[id=1]/Controller[id=11]/Program", "take 65");
+        "Areas/Area[id=1]/States/State[id=1]/Controller[id=11]/Program",
+        "program of controller 11 in state 1 of area 1 take 65");
     row("no-intergreen", {"36 warning no-intergreen"},
-        "Areas/Area[id=1]/States/State[id=1]/Controller[id=11]/Program/Phase[2]", "phase 2 has no intergreen");
+        "Areas/Area[id=1]/States/State[id=1]/Controller[id=11]/Program/Phase[2]",
+        "In the program of controller 11 in state 1 of area 1, phase 2 has no intergreen");
     row("mixed-cycles", {"32 warning mixed-cycles"}, "Areas/Area[id=1]/States/State[id=1]",
         "controller 11 on a cycle of 60 and controller 12 on one of 90");
     row("week-fields", {"16 error week-fields"}, "Calendar/WeekDistribution", "it has 6");
