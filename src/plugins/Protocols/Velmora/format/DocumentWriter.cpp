@@ -4,7 +4,6 @@
 #include <QCryptographicHash>
 #include <QDomNamedNodeMap>
 #include <QFile>
-#include <QRegularExpression>
 #include <QSaveFile>
 #include <QTextStream>
 #include <QVector>
@@ -12,10 +11,16 @@
 
 #include <algorithm>
 
+#include "ElementPlace.h"
 #include "TokenDigest.h"
+#include "XmlEscape.h"
 #include "XmlText.h"
 
 namespace Velmora {
+
+using namespace ElementPlace;
+using Xml::appendEscaped;
+using Xml::utf8Declaration;
 
 namespace {
 
@@ -50,144 +55,6 @@ void sortByFormat(const QString& tag, QStringList* names)
         const int rb = formatRank(tag, b);
         return ra != rb ? ra < rb : a < b;
     });
-}
-
-// An element's place is its path from the root ("Zone/Areas/Area[3]/States/
-// State[1]"), kept as a 64-bit hash built a step at a time: a district has
-// some hundred thousand elements, and their paths would take more room and
-// time than the file.
-constexpr quint64 HashBasis = 14695981039346656037ULL;
-
-quint64 mixed(quint64 hash, const QChar* text, int size)
-{
-    for (int i = 0; i < size; ++i) {
-        hash ^= text[i].unicode();
-        hash *= 1099511628211ULL;
-    }
-    return hash;
-}
-
-quint64 mixed(quint64 hash, const QString& text)
-{
-    return mixed(hash, text.constData(), text.size());
-}
-
-quint64 mixed(quint64 hash, const QStringRef& text)
-{
-    return mixed(hash, text.constData(), text.size());
-}
-
-quint64 mixed(quint64 hash, QChar c)
-{
-    return mixed(hash, &c, 1);
-}
-
-quint64 mixed(quint64 hash, int number)
-{
-    for (int shift = 0; shift < 32; shift += 8) {
-        hash ^= quint64((number >> shift) & 0xff);
-        hash *= 1099511628211ULL;
-    }
-    return hash;
-}
-
-template<typename Text>
-quint64 rootKey(const Text& tag)
-{
-    return mixed(HashBasis, tag);
-}
-
-// The place among its siblings: by id where it has one, so that inserting or
-// renumbering one list entry leaves the others' places alone.
-class PlaceCounter
-{
-public:
-    template<typename Text>
-    quint64 childKey(quint64 parentKey, const Text& tag, const Text* id)
-    {
-        const quint64 key = mixed(mixed(parentKey, QLatin1Char('/')), tag);
-        if (id)
-            return mixed(mixed(mixed(key, QLatin1Char('[')), *id), QLatin1Char(']'));
-        const int position = ++m_counts[mixed(HashBasis, tag)];
-        return mixed(mixed(key, QLatin1Char('#')), position);
-    }
-
-private:
-    QHash<quint64, int> m_counts; // by the tag's hash
-};
-
-// Text as the document writer always escaped it, so that files written
-// before keep their bytes.
-bool needsEscape(QChar c)
-{
-    switch (c.unicode()) {
-    case '<':
-    case '&':
-    case '"':
-    case '>':
-    case 0x9:
-    case 0xA:
-    case 0xD:
-        return true;
-    default:
-        return false;
-    }
-}
-
-void appendEscaped(QString* out, const QString& text, bool inAttribute)
-{
-    const int size = text.size();
-    const QChar* data = text.constData();
-    int i = 0;
-    while (i < size && !needsEscape(data[i]))
-        ++i;
-    out->append(data, i);
-    for (; i < size; ++i) {
-        const QChar c = text.at(i);
-        switch (c.unicode()) {
-        case '<':
-            *out += QLatin1String("&lt;");
-            break;
-        case '&':
-            *out += QLatin1String("&amp;");
-            break;
-        case '"':
-            *out += inAttribute ? QLatin1String("&quot;") : QLatin1String("\"");
-            break;
-        case '>':
-            // Only where it would close a CDATA marker.
-            *out += out->endsWith(QLatin1String("]]")) ? QLatin1String("&gt;") : QLatin1String(">");
-            break;
-        case 0x9:
-            *out += inAttribute ? QLatin1String("&#x9;") : QLatin1String("\t");
-            break;
-        case 0xA:
-            *out += inAttribute ? QLatin1String("&#xa;") : QLatin1String("\n");
-            break;
-        case 0xD:
-            *out += QLatin1String("&#xd;");
-            break;
-        default:
-            *out += c;
-        }
-    }
-}
-
-QString utf8Declaration(const QString& data)
-{
-    const auto pseudoAttribute = [&data](const char* name) {
-        const QRegularExpression pattern(QLatin1String("\\b") + QLatin1String(name)
-                                         + QLatin1String("\\s*=\\s*(?:\"([^\"]*)\"|'([^']*)')"));
-        const QRegularExpressionMatch match = pattern.match(data);
-        return match.captured(1) + match.captured(2);
-    };
-    const QString version = pseudoAttribute("version");
-    const QString standalone = pseudoAttribute("standalone");
-    QString result = QStringLiteral("version=\"%1\" encoding=\"UTF-8\"")
-                         .arg(version.isEmpty() ? QStringLiteral("1.0") : version);
-    if (!standalone.isEmpty())
-        result += QStringLiteral(" standalone=\"%1\"").arg(standalone);
-    return result;
 }
 
 } // namespace
