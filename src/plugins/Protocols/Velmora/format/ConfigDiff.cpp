@@ -8,226 +8,20 @@
 
 #include <cmath>
 
+#include "CalendarDiff.h"
 #include "ConfigReader.h"
+#include "DiffWords.h"
 #include "GeometryText.h"
-#include "XmlDocument.h"
+#include "KeyedChildren.h"
 #include "Vocabulary.h"
+#include "XmlDocument.h"
 #include "XmlText.h"
 
 namespace Velmora {
 
+using namespace Diff;
+
 namespace {
-
-// Arrows and quotes as the lines show them.
-const QString arrow = QStringLiteral(" \u2192 ");
-
-QString quoted(const QString& text)
-{
-    return QLatin1Char('"') + text + QLatin1Char('"');
-}
-
-QString change(const QString& from, const QString& to)
-{
-    return from + arrow + to;
-}
-
-// Children of one tag, in file order, found by a key attribute.
-class Keyed
-{
-public:
-    Keyed(const QDomElement& parent, const QString& tag, const QString& key = Xml::id)
-    {
-        for (QDomElement e = parent.firstChildElement(tag); !e.isNull(); e = e.nextSiblingElement(tag)) {
-            const QString k = e.attribute(key);
-            if (m_index.contains(k))
-                continue; // a duplicate key: the first one counts
-            m_index.insert(k, m_keys.size());
-            m_keys << k;
-            m_elements << e;
-        }
-    }
-    const QStringList& keys() const { return m_keys; }
-    QDomElement find(const QString& key) const
-    {
-        const int i = m_index.value(key, -1);
-        return i < 0 ? QDomElement() : m_elements.at(i);
-    }
-    bool contains(const QString& key) const { return m_index.contains(key); }
-
-private:
-    QStringList m_keys;
-    QVector<QDomElement> m_elements;
-    QHash<QString, int> m_index;
-};
-
-// The keys of both, those of `before` first: changed and deleted objects
-// where they were, added ones after them.
-QStringList unionOfKeys(const Keyed& before, const Keyed& after)
-{
-    QStringList keys = before.keys();
-    for (const QString& key : after.keys())
-        if (!before.contains(key))
-            keys << key;
-    return keys;
-}
-
-// "2", "2 and 5", "2, 5 and 7".
-QString joinIds(QStringList ids)
-{
-    const QString last = ids.takeLast();
-    return ids.isEmpty() ? last : ConfigDiff::tr("%1 and %2").arg(ids.join(QStringLiteral(", ")), last);
-}
-
-// "day card 2" or "day cards 2 and 5".
-QString counted(const QString& one, const QString& several, const QStringList& ids)
-{
-    return (ids.size() == 1 ? one : several).arg(joinIds(ids));
-}
-
-QString controlSourceName(const QString& code)
-{
-    if (code == QLatin1String("1"))
-        return ConfigDiff::tr("calendar");
-    if (code == QLatin1String("2"))
-        return ConfigDiff::tr("adaptive");
-    if (code == QLatin1String("3"))
-        return ConfigDiff::tr("local");
-    return code.isEmpty() ? ConfigDiff::tr("none") : code;
-}
-
-QString weekdayName(int day)
-{
-    static const char* const names[] = {QT_TR_NOOP("Monday"), QT_TR_NOOP("Tuesday"), QT_TR_NOOP("Wednesday"),
-                                        QT_TR_NOOP("Thursday"), QT_TR_NOOP("Friday"), QT_TR_NOOP("Saturday"),
-                                        QT_TR_NOOP("Sunday")};
-    return ConfigDiff::tr(names[day]);
-}
-
-// A day card's or special day's entries: start time and what it selects.
-struct Entry
-{
-    QString time;
-    QString target;
-    bool operator==(const Entry& other) const { return time == other.time && target == other.target; }
-};
-
-QVector<Entry> entriesOf(const QDomElement& parent, const QString& attribute)
-{
-    QVector<Entry> entries;
-    for (QDomElement e = parent.firstChildElement(Xml::Time); !e.isNull(); e = e.nextSiblingElement(Xml::Time))
-        entries.append(Entry{Xml::firstText(e).trimmed(), e.attribute(attribute)});
-    return entries;
-}
-
-// How one list of entries became another: times and targets changed in place
-// where the count stayed, else entries added and removed.
-QStringList entryChanges(const QVector<Entry>& before, const QVector<Entry>& after, const QString& targetWord)
-{
-    const auto text = [&targetWord](const Entry& e) { return e.time + QLatin1Char(' ') + targetWord + QLatin1Char(' ') + e.target; };
-    QStringList changes;
-    if (before.size() == after.size()) {
-        for (int i = 0; i < before.size(); ++i) {
-            const Entry& b = before.at(i);
-            const Entry& a = after.at(i);
-            if (b == a)
-                continue;
-            if (b.target == a.target)
-                changes << change(b.time, a.time);
-            else if (b.time == a.time)
-                changes << b.time + QLatin1Char(' ') + change(targetWord + QLatin1Char(' ') + b.target, a.target);
-            else
-                changes << change(text(b), text(a));
-        }
-        return changes;
-    }
-    for (const Entry& e : before)
-        if (!after.contains(e))
-            changes << ConfigDiff::tr("%1 removed").arg(text(e));
-    for (const Entry& e : after)
-        if (!before.contains(e))
-            changes << ConfigDiff::tr("%1 added").arg(text(e));
-    return changes;
-}
-
-struct CalendarLevel
-{
-    QString attribute;  // strategy_id or state_id
-    QString targetWord; // strategy or state
-};
-
-void compareDayCards(const QDomElement& before, const QDomElement& after, const CalendarLevel& level,
-                     QStringList* changes)
-{
-    const Keyed old(before.firstChildElement(Xml::DayCards), Xml::DayCard);
-    const Keyed now(after.firstChildElement(Xml::DayCards), Xml::DayCard);
-    for (const QString& id : unionOfKeys(old, now)) {
-        if (!now.contains(id)) {
-            *changes << ConfigDiff::tr("day card %1 deleted").arg(id);
-        } else if (!old.contains(id)) {
-            *changes << ConfigDiff::tr("day card %1 added").arg(id);
-        } else {
-            const QStringList entries = entryChanges(entriesOf(old.find(id), level.attribute),
-                                                     entriesOf(now.find(id), level.attribute), level.targetWord);
-            if (!entries.isEmpty())
-                *changes << ConfigDiff::tr("day card %1: %2").arg(id, entries.join(QStringLiteral(", ")));
-        }
-    }
-}
-
-void compareWeek(const QDomElement& before, const QDomElement& after, QStringList* changes)
-{
-    const QString oldText = Xml::firstText(before.firstChildElement(Xml::WeekDistribution)).trimmed();
-    const QString newText = Xml::firstText(after.firstChildElement(Xml::WeekDistribution)).trimmed();
-    if (oldText == newText)
-        return;
-    const QStringList oldDays = oldText.split(QLatin1Char(','));
-    const QStringList newDays = newText.split(QLatin1Char(','));
-    if (oldDays.size() != 7 || newDays.size() != 7) {
-        *changes << ConfigDiff::tr("week %1").arg(change(quoted(oldText), quoted(newText)));
-        return;
-    }
-    for (int day = 0; day < 7; ++day) {
-        const QString from = oldDays.at(day).trimmed();
-        const QString to = newDays.at(day).trimmed();
-        if (from == to)
-            continue;
-        // "day card 1 → 2", "none → day card 2", "day card 1 → none"
-        const QString none = ConfigDiff::tr("none");
-        const QString card = ConfigDiff::tr("day card %1");
-        const QString text = from.isEmpty() ? change(none, card.arg(to))
-            : to.isEmpty()                  ? change(card.arg(from), none)
-                                            : card.arg(change(from, to));
-        *changes << weekdayName(day) + QStringLiteral(": ") + text;
-    }
-}
-
-void compareSpecialDays(const QDomElement& before, const QDomElement& after, QStringList* changes)
-{
-    const Keyed old(before.firstChildElement(Xml::SpecialDays), Xml::SpecialDay, Xml::day);
-    const Keyed now(after.firstChildElement(Xml::SpecialDays), Xml::SpecialDay, Xml::day);
-    for (const QString& day : unionOfKeys(old, now)) {
-        if (!now.contains(day)) {
-            *changes << ConfigDiff::tr("special day %1 deleted").arg(day);
-        } else if (!old.contains(day)) {
-            *changes << ConfigDiff::tr("special day %1 added").arg(day);
-        } else {
-            const QStringList entries = entryChanges(entriesOf(old.find(day), Xml::state_id),
-                                                     entriesOf(now.find(day), Xml::state_id), ConfigDiff::tr("state"));
-            if (!entries.isEmpty())
-                *changes << ConfigDiff::tr("special day %1: %2").arg(day, entries.join(QStringLiteral(", ")));
-        }
-    }
-}
-
-void compareCalendar(const QDomElement& before, const QDomElement& after, const CalendarLevel& level,
-                     QStringList* changes)
-{
-    const QDomElement oldCalendar = before.firstChildElement(Xml::Calendar);
-    const QDomElement newCalendar = after.firstChildElement(Xml::Calendar);
-    compareDayCards(oldCalendar, newCalendar, level, changes);
-    compareWeek(oldCalendar, newCalendar, changes);
-    compareSpecialDays(oldCalendar, newCalendar, changes);
-}
 
 // Metres between two points of the map, whose x is longitude and y latitude
 // in degrees; close enough for edits of a district.
@@ -290,37 +84,6 @@ void addLine(QStringList* lines, const QString& object, const QStringList& chang
         *lines << object + QStringLiteral(": ") + changes.join(QStringLiteral("; "));
 }
 
-// The day cards (and special days) of `calendarOwner`'s calendar in `before`
-// that selected `target` and no longer do in `after`.
-QString entriesRemoved(const QDomElement& oldOwner, const QDomElement& newOwner, const CalendarLevel& level,
-                       const QString& target)
-{
-    const auto selects = [&](const QDomElement& parent) {
-        for (const Entry& e : entriesOf(parent, level.attribute))
-            if (e.target == target)
-                return true;
-        return false;
-    };
-    QStringList cards;
-    const Keyed oldCards(oldOwner.firstChildElement(Xml::Calendar).firstChildElement(Xml::DayCards), Xml::DayCard);
-    const Keyed newCards(newOwner.firstChildElement(Xml::Calendar).firstChildElement(Xml::DayCards), Xml::DayCard);
-    for (const QString& id : oldCards.keys())
-        if (selects(oldCards.find(id)) && !selects(newCards.find(id)))
-            cards << id;
-    QStringList days;
-    const Keyed oldDays(oldOwner.firstChildElement(Xml::Calendar).firstChildElement(Xml::SpecialDays), Xml::SpecialDay, Xml::day);
-    const Keyed newDays(newOwner.firstChildElement(Xml::Calendar).firstChildElement(Xml::SpecialDays), Xml::SpecialDay, Xml::day);
-    for (const QString& day : oldDays.keys())
-        if (selects(oldDays.find(day)) && !selects(newDays.find(day)))
-            days << day;
-    QStringList parts;
-    if (!cards.isEmpty())
-        parts << counted(ConfigDiff::tr("day card %1"), ConfigDiff::tr("day cards %1"), cards);
-    if (!days.isEmpty())
-        parts << counted(ConfigDiff::tr("special day %1"), ConfigDiff::tr("special days %1"), days);
-    return parts.isEmpty() ? QString() : ConfigDiff::tr("its entries removed from %1").arg(parts.join(QStringLiteral(", ")));
-}
-
 QString deleted(const QString& object, const QString& consequence)
 {
     return consequence.isEmpty() ? ConfigDiff::tr("%1 deleted").arg(object)
@@ -343,8 +106,8 @@ bool onlyOnOneSide(const QString& kind, const QDomElement& before, const QDomEle
 void compareStrategies(const QDomElement& before, const QDomElement& after, QStringList* lines)
 {
     const CalendarLevel level{Xml::strategy_id, ConfigDiff::tr("strategy")};
-    const Keyed old(before.firstChildElement(Xml::Strategies), Xml::Strategy);
-    const Keyed now(after.firstChildElement(Xml::Strategies), Xml::Strategy);
+    const KeyedChildren old(before.firstChildElement(Xml::Strategies), Xml::Strategy);
+    const KeyedChildren now(after.firstChildElement(Xml::Strategies), Xml::Strategy);
     for (const QString& id : unionOfKeys(old, now)) {
         const QDomElement b = old.find(id);
         const QDomElement a = now.find(id);
@@ -354,8 +117,8 @@ void compareStrategies(const QDomElement& before, const QDomElement& after, QStr
         compareName(b, a, &changes);
         if (Config::isDefault(b) != Config::isDefault(a))
             changes << (Config::isDefault(a) ? ConfigDiff::tr("made default") : ConfigDiff::tr("no longer default"));
-        const Keyed oldAreas(b, Xml::Area);
-        const Keyed newAreas(a, Xml::Area);
+        const KeyedChildren oldAreas(b, Xml::Area);
+        const KeyedChildren newAreas(a, Xml::Area);
         for (const QString& area : unionOfKeys(oldAreas, newAreas)) {
             const QString from = oldAreas.find(area).attribute(Xml::control_source);
             const QString to = newAreas.find(area).attribute(Xml::control_source);
@@ -408,8 +171,8 @@ QString programText(const QDomElement& controller)
 QStringList controllerChanges(const QDomElement& before, const QDomElement& after)
 {
     QStringList changes;
-    const Keyed old(before, Xml::Controller);
-    const Keyed now(after, Xml::Controller);
+    const KeyedChildren old(before, Xml::Controller);
+    const KeyedChildren now(after, Xml::Controller);
     for (const QString& id : unionOfKeys(old, now)) {
         const QDomElement b = old.find(id);
         const QDomElement a = now.find(id);
@@ -439,8 +202,8 @@ QStringList controllerChanges(const QDomElement& before, const QDomElement& afte
 void compareStates(const QDomElement& before, const QDomElement& after, QStringList* changes)
 {
     const CalendarLevel level{Xml::state_id, ConfigDiff::tr("state")};
-    const Keyed old(before.firstChildElement(Xml::States), Xml::State);
-    const Keyed now(after.firstChildElement(Xml::States), Xml::State);
+    const KeyedChildren old(before.firstChildElement(Xml::States), Xml::State);
+    const KeyedChildren now(after.firstChildElement(Xml::States), Xml::State);
     for (const QString& id : unionOfKeys(old, now)) {
         const QDomElement b = old.find(id);
         const QDomElement a = now.find(id);
@@ -470,8 +233,8 @@ void compareAreaParts(const QDomElement& before, const QDomElement& after, QStri
 
 void compareAreas(const QDomElement& before, const QDomElement& after, QStringList* lines)
 {
-    const Keyed old(before.firstChildElement(Xml::Areas), Xml::Area);
-    const Keyed now(after.firstChildElement(Xml::Areas), Xml::Area);
+    const KeyedChildren old(before.firstChildElement(Xml::Areas), Xml::Area);
+    const KeyedChildren now(after.firstChildElement(Xml::Areas), Xml::Area);
     for (const QString& id : unionOfKeys(old, now)) {
         const QDomElement b = old.find(id);
         const QDomElement a = now.find(id);
