@@ -147,11 +147,14 @@ void XmlDocumentTest::sameDocumentAsTheDocumentParser_data()
         "<kml xmlns=\"http://www.opengis.net/kml/2.2\" xmlns:g=\"urn:g\"><g:a g:b='1' c='2'/><d/></kml>") << QStringLiteral("read");
     QTest::newRow("tabs and line ends in attribute values")
         << QByteArray("<a x='1\t2' y='3\n4' z='5\r\n6' w='7&#9;8&#13;'/>") << QStringLiteral("read");
-    QTest::newRow("whitespace only character data") << QByteArray("<a>  <![CDATA[  ]]>  <b><![CDATA[]]></b></a>") << QStringLiteral("read");
-    QTest::newRow("spaces by reference") << QByteArray("<a>&#32;<b>&#x20;&#9;</b> &#10; </a>") << QStringLiteral("read");
+    QTest::newRow("whitespace only character data")
+        << QByteArray("<a>  <![CDATA[  ]]>  <b><![CDATA[]]></b></a>") << QStringLiteral("read");
+    QTest::newRow("spaces by reference")
+        << QByteArray("<a>&#32;<b>&#x20;&#9;</b> &#10; </a>") << QStringLiteral("read");
     QTest::newRow("adjacent pieces of text")
         << QByteArray("<a>x&amp;<![CDATA[y]]>z&#65;<!--c-->w<?p?>v</a>") << QStringLiteral("read");
-    QTest::newRow("empty comment and instructions") << QByteArray("<a><!----><?p?><?q  x  ?></a>") << QStringLiteral("read");
+    QTest::newRow("empty comment and instructions")
+        << QByteArray("<a><!----><?p?><?q  x  ?></a>") << QStringLiteral("read");
     QTest::newRow("byte order mark and declared UTF-8")
         << QByteArray("\xef\xbb\xbf<?xml version='1.0' encoding='UTF-8'?>\n<a>\xc3\xa9</a>") << QStringLiteral("read");
     QTest::newRow("UTF-16 big endian, declared") // with its byte order mark
@@ -163,7 +166,8 @@ void XmlDocumentTest::sameDocumentAsTheDocumentParser_data()
     QTest::newRow("undeclared prefix") << QByteArray("<a><u:b u:c='1'/></a>") << QStringLiteral("read");
     QTest::newRow("prefix declared again deeper")
         << QByteArray("<a xmlns:p='urn:p' p:x='1'><p:b xmlns:p='urn:q' p:c='1'/><p:d/></a>") << QStringLiteral("read");
-    QTest::newRow("default namespace undone") << QByteArray("<a xmlns='urn:d'><b xmlns=''/><c/></a>") << QStringLiteral("read");
+    QTest::newRow("default namespace undone")
+        << QByteArray("<a xmlns='urn:d'><b xmlns=''/><c/></a>") << QStringLiteral("read");
     QTest::newRow("declaration only") << QByteArray("<?xml version='1.0'?>") << QStringLiteral("refused");
     QTest::newRow("unterminated comment") << QByteArray("<a><!-- x</a>") << QStringLiteral("refused");
     QTest::newRow("end tag only") << QByteArray("</a>") << QStringLiteral("refused");
