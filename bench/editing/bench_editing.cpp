@@ -14,12 +14,14 @@
 #include "ScheduleDock.h"
 #include "ProcessMemory.h"
 #include "ZoneGenerator.h"
+#include "Velmora/format/XmlDocument.h"
 
 #include <QAbstractButton>
 #include <QAction>
 #include <QApplication>
 #include <QDialog>
 #include <QDialogButtonBox>
+#include <QDomDocument>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileDialog>
@@ -62,6 +64,9 @@ struct Round
     double stormEventsPerSecond = 0;
     double stormBlockMs = 0;
     double stormBlockCpuMs = 0;
+    double parseAsideMs = 0;
+    double parseHereMs = 0;
+    double streamPassMs = 0;
 };
 
 void resetPeak()
@@ -354,6 +359,44 @@ QString number(double value, int width)
     return QString::number(value, 'f', value < 10 ? 1 : 0).rightJustified(width);
 }
 
+double elapsedMs(const std::function<void()>& work)
+{
+    QElapsedTimer timer;
+    timer.start();
+    work();
+    return double(timer.nsecsElapsed()) / 1e6;
+}
+
+// The editor's document alone: as the editor parses it (on the library's own
+// thread), on the calling thread, and the bare stream pass through the same
+// bytes, which shows how much of it is building the document's nodes.
+void parseRound(const QString& file, Round* round)
+{
+    QFile in(file);
+    if (!in.open(QIODevice::ReadOnly))
+        qFatal("cannot read %s", qPrintable(file));
+    const QByteArray bytes = in.readAll();
+    QDomDocument document;
+    Xml::ReadError error;
+    round->parseAsideMs = elapsedMs([&] {
+        if (!Xml::parseDocumentAside(bytes, &document, &error))
+            qFatal("%s", qPrintable(error.message));
+    });
+    Xml::releaseAside(&document);
+    round->parseHereMs = elapsedMs([&] {
+        if (!Xml::parseDocument(bytes, &document, &error))
+            qFatal("%s", qPrintable(error.message));
+    });
+    document = QDomDocument();
+    round->streamPassMs = elapsedMs([&] {
+        QXmlStreamReader reader(bytes);
+        while (!reader.atEnd())
+            reader.readNext();
+        if (reader.hasError())
+            qFatal("%s", qPrintable(reader.errorString()));
+    });
+}
+
 QList<int> parseSizes(const QString& text)
 {
     QList<int> sizes;
@@ -395,6 +438,12 @@ int main(int argc, char* argv[])
          [](const Round& r) { return r.blockMs; }},
         {QStringLiteral("workstation peak memory"), QStringLiteral("MiB"), [](const Round& r) { return r.peakMiB; }},
         {QStringLiteral("zone editor shown"), QStringLiteral("ms"), [](const Round& r) { return r.editorMs; }},
+        {QStringLiteral("  its document alone, parsed aside"), QStringLiteral("ms"),
+         [](const Round& r) { return r.parseAsideMs; }},
+        {QStringLiteral("  its document alone, on the caller"), QStringLiteral("ms"),
+         [](const Round& r) { return r.parseHereMs; }},
+        {QStringLiteral("  the stream pass alone, no document"), QStringLiteral("ms"),
+         [](const Round& r) { return r.streamPassMs; }},
         {QStringLiteral("editor's Check"), QStringLiteral("ms"), [](const Round& r) { return r.checkMs; }},
         {QStringLiteral("KML import: OK applied"), QStringLiteral("ms"), [](const Round& r) { return r.kmlOkMs; }},
         {QStringLiteral("OK -> written -> reloaded -> drawn"), QStringLiteral("ms"),
@@ -425,6 +474,7 @@ int main(int argc, char* argv[])
             startRound(&host, file, &measured, &window);
             if (!stormOnly)
                 editRound(&host, window.get(), kmlFile, &measured);
+
             timespec cpuBefore{};
             clock_gettime(CLOCK_THREAD_CPUTIME_ID, &cpuBefore);
             const Velmora::Bench::StormFigures storm =
@@ -442,6 +492,9 @@ int main(int argc, char* argv[])
                 qWarning("round %d at %d areas: storm %.0f/s, longest block %lld ms, %d frames, GUI cpu %.0f ms",
                          round, areas, storm.eventsPerSecond, storm.longestBlockMs, storm.frames, cpuMs);
             window.reset();
+            // With the workstation gone, so that none of its threads compete.
+            if (!stormOnly)
+                parseRound(file, &measured);
             results[areas].append(measured);
         }
     }

@@ -16,15 +16,25 @@ namespace {
 using Velmora::Xml::Namespaces;
 using Velmora::Xml::ReadError;
 
-// Every node with its position, then the document's text: positions are what
-// readers report findings at, and the text does not show them.
+// Every node with its position, namespace and value, attributes in name order,
+// then the document's text: positions are what readers report findings at,
+// and the text shows neither them nor the namespaces of nodes.
 void describe(const QDomNode& node, QString* out)
 {
-    *out += QStringLiteral("%1 %2 %3:%4\n")
+    *out += QStringLiteral("%1 %2 %3:%4 {%5}%6:%7 [%8]")
                 .arg(node.nodeType())
                 .arg(node.nodeName())
                 .arg(node.lineNumber())
-                .arg(node.columnNumber());
+                .arg(node.columnNumber())
+                .arg(node.namespaceURI(), node.prefix(), node.localName(), node.nodeValue());
+    const QDomNamedNodeMap attributes = node.attributes();
+    QStringList described;
+    for (int i = 0; i < attributes.count(); ++i) {
+        const QDomNode a = attributes.item(i);
+        described << QStringLiteral(" %1{%2}=[%3]").arg(a.nodeName(), a.namespaceURI(), a.nodeValue());
+    }
+    described.sort();
+    *out += described.join(QString()) + QLatin1Char('\n');
     for (QDomNode child = node.firstChild(); !child.isNull(); child = child.nextSibling())
         describe(child, out);
 }
@@ -36,7 +46,7 @@ QString outcome(bool parsed, const QDomDocument& document, const QString& messag
         return QStringLiteral("refused %1:%2 %3").arg(line).arg(column).arg(message);
     QString text = QStringLiteral("read\n");
     describe(document, &text);
-    return text + document.toString();
+    return text + document.toString(-1);
 }
 
 // What the plain document parser makes of bytes or of text.
@@ -135,6 +145,35 @@ void XmlDocumentTest::sameDocumentAsTheDocumentParser_data()
         << QByteArray("<!DOCTYPE a [\n<!ENTITY e \"<b>text</b>\">\n<!-- ] > -->\n<!ENTITY f 'x'>]>\n<a>&e;&f;</a>") << QStringLiteral("read");
     QTest::newRow("namespaces") << QByteArray(
         "<kml xmlns=\"http://www.opengis.net/kml/2.2\" xmlns:g=\"urn:g\"><g:a g:b='1' c='2'/><d/></kml>") << QStringLiteral("read");
+    QTest::newRow("tabs and line ends in attribute values")
+        << QByteArray("<a x='1\t2' y='3\n4' z='5\r\n6' w='7&#9;8&#13;'/>") << QStringLiteral("read");
+    QTest::newRow("whitespace only character data")
+        << QByteArray("<a>  <![CDATA[  ]]>  <b><![CDATA[]]></b></a>") << QStringLiteral("read");
+    QTest::newRow("spaces by reference")
+        << QByteArray("<a>&#32;<b>&#x20;&#9;</b> &#10; </a>") << QStringLiteral("read");
+    QTest::newRow("adjacent pieces of text")
+        << QByteArray("<a>x&amp;<![CDATA[y]]>z&#65;<!--c-->w<?p?>v</a>") << QStringLiteral("read");
+    QTest::newRow("empty comment and instructions")
+        << QByteArray("<a><!----><?p?><?q  x  ?></a>") << QStringLiteral("read");
+    QTest::newRow("byte order mark and declared UTF-8")
+        << QByteArray("\xef\xbb\xbf<?xml version='1.0' encoding='UTF-8'?>\n<a>\xc3\xa9</a>") << QStringLiteral("read");
+    QTest::newRow("UTF-16 big endian, declared") // with its byte order mark
+        << QTextCodec::codecForName("UTF-16BE")->fromUnicode(
+               QStringLiteral("<?xml version=\"1.0\" encoding=\"UTF-16\"?><a n=\"\u00e9\">\u20ac</a>"))
+        << QStringLiteral("read");
+    QTest::newRow("declared UTF-16, bytes UTF-8")
+        << QByteArray("<?xml version='1.0' encoding='UTF-16'?><a>\xc3\xa9</a>") << QStringLiteral("refused");
+    QTest::newRow("undeclared prefix") << QByteArray("<a><u:b u:c='1'/></a>") << QStringLiteral("read");
+    QTest::newRow("prefix declared again deeper")
+        << QByteArray("<a xmlns:p='urn:p' p:x='1'><p:b xmlns:p='urn:q' p:c='1'/><p:d/></a>") << QStringLiteral("read");
+    QTest::newRow("default namespace undone")
+        << QByteArray("<a xmlns='urn:d'><b xmlns=''/><c/></a>") << QStringLiteral("read");
+    QTest::newRow("declaration only") << QByteArray("<?xml version='1.0'?>") << QStringLiteral("refused");
+    QTest::newRow("unterminated comment") << QByteArray("<a><!-- x</a>") << QStringLiteral("refused");
+    QTest::newRow("end tag only") << QByteArray("</a>") << QStringLiteral("refused");
+    QTest::newRow("NUL character") << QByteArray("<a>x\0y</a>", 10) << QStringLiteral("read");
+    QTest::newRow("reference to NUL") << QByteArray("<a>&#0;</a>") << QStringLiteral("read");
+    QTest::newRow("reference to a lone surrogate") << QByteArray("<a>&#xD800;</a>") << QStringLiteral("read");
     QTest::newRow("mismatched end tag") << QByteArray("<a><b></a></b>") << QStringLiteral("refused");
     QTest::newRow("truncated") << QByteArray("<a><b n='1'") << QStringLiteral("refused");
     QTest::newRow("duplicate attribute") << QByteArray("<a n='1' n='2'/>") << QStringLiteral("read");
