@@ -164,6 +164,9 @@ void TestFormat::faults_data()
     row("clean-edges", {}, "", "");
     row("missing-id", {"73 error missing-id"}, "Areas/Area[id=2]/States/State[3]", "State element");
     row("duplicate-id", {"26 error duplicate-id"}, "Strategies/Strategy[id=2]", "Strategy 2 repeats the one on line 23");
+    row("repeated-controller-in-state", {"35 error duplicate-id"},
+        "Areas/Area[id=1]/States/State[id=1]/Controller[id=11]",
+        "Controller 11 in state 1 of area 1 repeats the one on line 33");
     row("bad-id-list", {"67 error bad-id-list"}, "Areas/Area[id=2]/Controllers", "\"2x\"");
     row("unknown-strategy", {"13 error unknown-strategy"}, "Calendar/DayCards/DayCard[id=2]/Time[2]", "strategy 9");
     row("unknown-state", {"45 error unknown-state"}, "Areas/Area[id=1]/Calendar/DayCards/DayCard[id=1]/Time[2]",
