@@ -42,9 +42,12 @@ QString controlSourceName(const QString& code)
 
 QString weekdayName(int day)
 {
-    static const char* const names[] = {QT_TR_NOOP("Monday"), QT_TR_NOOP("Tuesday"), QT_TR_NOOP("Wednesday"),
-                                        QT_TR_NOOP("Thursday"), QT_TR_NOOP("Friday"), QT_TR_NOOP("Saturday"),
-                                        QT_TR_NOOP("Sunday")};
+    // Marked in the context they are looked up in, so that translators see them there.
+    static const char* const names[] = {
+        QT_TRANSLATE_NOOP("Velmora::ConfigDiff", "Monday"),   QT_TRANSLATE_NOOP("Velmora::ConfigDiff", "Tuesday"),
+        QT_TRANSLATE_NOOP("Velmora::ConfigDiff", "Wednesday"), QT_TRANSLATE_NOOP("Velmora::ConfigDiff", "Thursday"),
+        QT_TRANSLATE_NOOP("Velmora::ConfigDiff", "Friday"),   QT_TRANSLATE_NOOP("Velmora::ConfigDiff", "Saturday"),
+        QT_TRANSLATE_NOOP("Velmora::ConfigDiff", "Sunday")};
     return ConfigDiff::tr(names[day]);
 }
 
