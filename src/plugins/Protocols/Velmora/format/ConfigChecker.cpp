@@ -6,6 +6,7 @@
 #include "ElementPaths.h"
 #include "OutlineCheck.h"
 #include "ProgramCheck.h"
+#include "StrategyCheck.h"
 #include "Vocabulary.h"
 #include "XmlDocument.h"
 #include "XmlText.h"
@@ -24,15 +25,9 @@ namespace {
 
 using Finding = ConfigFinding;
 
-struct StrategyMark
-{
-    int id;
-    bool isDefault;
-};
-using StrategyMarks = Config::IdList<StrategyMark>; // as the loaders keep them
-
 // The walk over the document: ids, references and who owns which controller,
-// handing outlines, programs and calendars to their own checks in file order.
+// handing strategies, outlines, programs and calendars to their own checks in
+// file order.
 class Walk
 {
     Q_DECLARE_TR_FUNCTIONS(Velmora::ConfigChecker)
@@ -44,9 +39,6 @@ public:
 
 private:
     void controllers(const QDomElement& root);
-    void strategies(const QDomElement& root);
-    void strategyAreas(const QDomElement& strategy, const QString& strategyId);
-    void defaults(const QDomElement& root, const QDomElement& list, const StrategyMarks& marks);
     void collectAreas(const QDomElement& root);
     void area(const QDomElement& element, const QString& owner);
     QSet<int> areaControllers(const QDomElement& area, const QString& owner);
@@ -57,10 +49,9 @@ private:
     OutlineCheck m_outlines{&context};
     ProgramCheck m_programs{&context};
     CalendarCheck m_calendars{&context};
+    StrategyCheck m_strategies{&context};
 
     QSet<int> m_areas; // known before strategies are read
-    QSet<int> m_strategies;
-    QSet<int> m_usedAreas;
 
     struct ZoneController
     {
@@ -83,7 +74,7 @@ void Walk::zone(const QDomElement& root)
     m_outlines.zone(root, hasId ? tr("zone %1").arg(Config::idText(id)) : tr("the zone"));
     controllers(root);
     collectAreas(root);
-    strategies(root);
+    m_strategies.check(root, m_areas);
 
     const QDomElement list = root.firstChildElement(Xml::Areas);
     QHash<int, int> seen;
@@ -96,7 +87,7 @@ void Walk::zone(const QDomElement& root)
         // A repeated area is checked too: its faults are there all the same.
         area(e, owner);
         // Without any strategy the zone's error says it all.
-        if (areaHasId && !m_strategies.isEmpty() && !m_usedAreas.contains(areaId))
+        if (areaHasId && !m_strategies.strategies().isEmpty() && !m_strategies.uses(areaId))
             context.warning(e, CheckKind::UnusedArea,
                             tr("No strategy uses %1, so the zone never controls it.").arg(owner));
     }
@@ -104,7 +95,7 @@ void Walk::zone(const QDomElement& root)
     m_outlines.overlaps();
     m_outlines.outsideZone();
 
-    const CalendarCheck::Level level{tr("the zone"), Xml::strategy_id, &m_strategies, CheckKind::UnknownStrategy,
+    const CalendarCheck::Level level{tr("the zone"), Xml::strategy_id, &m_strategies.strategies(), CheckKind::UnknownStrategy,
                                      true};
     m_calendars.check(root, level);
 }
@@ -142,75 +133,6 @@ void Walk::collectAreas(const QDomElement& root)
         if (Config::readId(e, Xml::id, &id))
             m_areas.insert(id);
     }
-}
-
-void Walk::strategies(const QDomElement& root)
-{
-    const QDomElement list = root.firstChildElement(Xml::Strategies);
-    QHash<int, int> seen;
-    StrategyMarks marks;
-    for (QDomElement e = list.firstChildElement(Xml::Strategy); !e.isNull();
-         e = e.nextSiblingElement(Xml::Strategy)) {
-        int id = Config::NoId;
-        if (!context.requireId(e, &id))
-            continue;
-        const QString strategy = Config::idText(id);
-        context.unique(&seen, id, e, [&] { return tr("Strategy %1").arg(strategy); });
-        m_strategies.insert(id);
-        marks.add(id, StrategyMark{id, Config::isDefault(e)});
-        strategyAreas(e, strategy);
-    }
-    defaults(root, list, marks);
-}
-
-void Walk::strategyAreas(const QDomElement& strategyElement, const QString& strategy)
-{
-    QHash<int, int> areas;
-    for (QDomElement a = strategyElement.firstChildElement(Xml::Area); !a.isNull();
-         a = a.nextSiblingElement(Xml::Area)) {
-        int areaId = Config::NoId;
-        if (!context.requireId(a, &areaId))
-            continue;
-        const QString area = Config::idText(areaId);
-        const int earlier = areas.value(areaId);
-        if (Config::keepLater(&areas, areaId, a.lineNumber()))
-            context.error(a, CheckKind::RepeatedArea,
-                          tr("Strategy %1 names area %2 twice (first on line %3); the later control source counts.")
-                              .arg(strategy, area)
-                              .arg(earlier));
-        m_usedAreas.insert(areaId);
-        if (!m_areas.contains(areaId))
-            context.error(a, CheckKind::UnknownArea,
-                          tr("Strategy %1 uses area %2, which the zone does not have.").arg(strategy, area));
-        const QString source = a.attribute(Xml::control_source);
-        const QString trimmed = source.trimmed();
-        if (trimmed != QLatin1String("1") && trimmed != QLatin1String("2") && trimmed != QLatin1String("3"))
-            context.error(a, CheckKind::BadControlSource,
-                          tr("Strategy %1 gives area %2 the control source \"%3\"; it must be 1 (calendar), "
-                             "2 (adaptive) or 3 (local).")
-                              .arg(strategy, area, source));
-    }
-}
-
-void Walk::defaults(const QDomElement& root, const QDomElement& list, const StrategyMarks& marks)
-{
-    QVector<int> defaults;
-    for (const StrategyMark& mark : marks) {
-        if (mark.isDefault)
-            defaults.append(mark.id);
-    }
-    const QDomElement where = list.isNull() ? root : list;
-    if (marks.isEmpty())
-        context.error(where, CheckKind::NoStrategy, tr("The zone has no strategy, so nothing controls its areas."));
-    else if (defaults.isEmpty())
-        context.error(where, CheckKind::NoDefault,
-                      tr("No strategy is marked default; strategy %1, the first, stands in, but the zone editor "
-                         "accepts no zone without a default.")
-                          .arg(Config::idText(Config::defaultStrategy(marks))));
-    else if (defaults.size() > 1)
-        context.warning(where, CheckKind::SeveralDefaults,
-                        tr("Strategies %1 and %2 are both marked default; the first counts.")
-                            .arg(Config::idText(defaults.at(0)), Config::idText(defaults.at(1))));
 }
 
 void Walk::area(const QDomElement& element, const QString& owner)
