@@ -11,6 +11,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QMouseEvent>
 #include <QPushButton>
 #include <QTableWidget>
 #include <QtTest>
@@ -86,6 +87,17 @@ void clickButton(QWidget* dialog, QDialogButtonBox::StandardButton which)
     QFAIL("no visible button box with that button");
 }
 
+void drag(QWidget* widget, const QPoint& from, const QPoint& to, Qt::KeyboardModifiers modifiers)
+{
+    QTest::mousePress(widget, Qt::LeftButton, modifiers, from);
+    for (int step = 1; step <= 3; ++step) {
+        const QPoint pos = from + (to - from) * step / 3;
+        QMouseEvent move(QEvent::MouseMove, pos, widget->mapToGlobal(pos), Qt::NoButton, Qt::LeftButton, modifiers);
+        QApplication::sendEvent(widget, &move);
+    }
+    QTest::mouseRelease(widget, Qt::LeftButton, modifiers, to);
+}
+
 void retype(QWidget* field, const QString& text)
 {
     QTest::keyClick(field, Qt::Key_A, Qt::ControlModifier);
@@ -135,8 +147,9 @@ QAction* menuAction(QMainWindow* window, const QString& text)
 
 } // namespace Drive
 
-PopupAnswerer::PopupAnswerer(QWidget* observed, const QString& menuChoice)
+PopupAnswerer::PopupAnswerer(QWidget* observed, const QString& menuChoice, const QString& boxButton)
     : menuChoice(menuChoice)
+    , m_boxButton(boxButton)
     , m_observed(observed)
 {
     for (QWidget* window : QApplication::topLevelWidgets()) {
@@ -160,11 +173,7 @@ void PopupAnswerer::look()
         if (!window->isVisible())
             continue;
         if (auto* box = qobject_cast<QMessageBox*>(window)) {
-            boxes << box->windowTitle() + QStringLiteral(": ") + box->text();
-            if (QAbstractButton* ok = box->button(QMessageBox::Ok))
-                ok->click();
-            else
-                box->close();
+            answerBox(box);
         } else if (auto* menu = qobject_cast<QMenu*>(window)) {
             if (menu != m_pendingMenu)
                 answerMenu(menu);
@@ -180,6 +189,25 @@ void PopupAnswerer::look()
         m_unanswered = 0;
         modal->close();
     }
+}
+
+QString PopupAnswerer::note(const QMessageBox* box)
+{
+    const QString name = box->objectName().isEmpty() ? box->windowTitle() : box->objectName();
+    const QString more = box->informativeText().isEmpty() ? QString() : QStringLiteral(" | ") + box->informativeText();
+    return name + QStringLiteral(": ") + box->text() + more;
+}
+
+void PopupAnswerer::answerBox(QMessageBox* box)
+{
+    boxes << note(box);
+    for (QAbstractButton* button : box->buttons()) {
+        const bool wanted = m_boxButton.isEmpty() ? box->standardButton(button) == QMessageBox::Ok
+                                                  : button->text() == m_boxButton;
+        if (wanted)
+            return button->click();
+    }
+    box->close();
 }
 
 void PopupAnswerer::answerMenu(QMenu* menu)

@@ -3,6 +3,7 @@
 #include <QDialogButtonBox>
 #include <QList>
 #include <QObject>
+#include <QPoint>
 #include <QPointer>
 #include <QStringList>
 #include <QTimer>
@@ -17,6 +18,7 @@ class QMainWindow;
 class QComboBox;
 class QListWidget;
 class QMenu;
+class QMessageBox;
 class QModelIndex;
 class QTableWidget;
 class QTableWidgetItem;
@@ -41,6 +43,8 @@ QStringList texts(const QAbstractItemView* view, int column = 0);
 void rightClick(QAbstractItemView* view, const QModelIndex& index);
 // Clicks the button of the dialog's visible button box.
 void clickButton(QWidget* dialog, QDialogButtonBox::StandardButton which = QDialogButtonBox::Ok);
+// A drag with the left button held, in three moves: QTest's own moves carry no buttons.
+void drag(QWidget* widget, const QPoint& from, const QPoint& to, Qt::KeyboardModifiers modifiers = {});
 // Replaces a field's text: select all, delete, type.
 void retype(QWidget* field, const QString& text);
 // Marked red, as the dialogs mark what they refuse.
@@ -57,14 +61,19 @@ QAction* menuAction(QMainWindow* window, const QString& text);
 } // namespace Drive
 
 // Answers what opens inside nested event loops, polling as a user would look:
-// message boxes are read ("title: text") and closed with OK; a context menu is
-// read and closed, or `menuChoice` is activated; a modal window goes to the
-// next expectation when it is of its class. A modal window nobody expects is
-// closed after two seconds: the test fails instead of hanging.
+// message boxes are noted (see note()) and get the button whose text is
+// `boxButton`, OK when that is empty, or are closed when they have no such
+// button; a context menu is read and closed, or `menuChoice` is activated; a
+// modal window goes to the next expectation when it is of its class. A modal
+// window nobody expects is closed after two seconds: the test fails instead of
+// hanging.
 class PopupAnswerer : public QObject
 {
 public:
-    explicit PopupAnswerer(QWidget* observed = nullptr, const QString& menuChoice = QString());
+    explicit PopupAnswerer(QWidget* observed = nullptr, const QString& menuChoice = QString(),
+                           const QString& boxButton = QString());
+    // "NAME: TEXT", the title standing in for a name the box lacks, and " | INFORMATIVE" when it has that.
+    static QString note(const QMessageBox* box);
     void expect(const char* className, std::function<void(QWidget*)> act);
     bool allAnswered() const { return m_expected.isEmpty(); }
 
@@ -75,6 +84,7 @@ public:
 
 private:
     void look();
+    void answerBox(QMessageBox* box);
     void answerMenu(QMenu* menu);
 
     struct Expectation
@@ -84,6 +94,7 @@ private:
     };
     QList<Expectation> m_expected;
     QTimer m_timer;
+    QString m_boxButton;
     QPointer<QWidget> m_observed;
     QPointer<QMenu> m_pendingMenu;
     QList<QPointer<QWidget>> m_present; // open before: the test's own windows

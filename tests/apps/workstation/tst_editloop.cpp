@@ -20,14 +20,12 @@
 #include <QGraphicsItem>
 #include <QLineEdit>
 #include <QListWidget>
-#include <QMessageBox>
 #include <QMenuBar>
 #include <QPointer>
 #include <QPushButton>
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QtTest>
-
 
 #include "DomText.h"
 
@@ -146,18 +144,13 @@ private slots:
         // are swapped and the zone reloaded.
         const QByteArray edited = readFile(file);
         QCOMPARE(readFile(file + ".bak"), readFile(QStringLiteral(VELMORA_EXAMPLES "/north.xtsc")));
-        QString question;
-        QTimer::singleShot(0, [&question] {
-            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-            QVERIFY(box && box->objectName() == "revertQuestion");
-            question = box->informativeText();
-            for (QAbstractButton* button : box->buttons())
-                if (button->text() == "Revert")
-                    button->click();
-        });
+        PopupAnswerer answerer(nullptr, QString(), QStringLiteral("Revert"));
         QPointer<QObject> editedZone = after;
         Drive::menuAction(window, QStringLiteral("Re&vert to previous version…"))->trigger();
-        QVERIFY2(question.contains("Zone 7 \"North\": name \"North edited\" → \"North\""), qPrintable(question));
+        const QString question = answerer.boxes.join(" / ");
+        QVERIFY2(question.startsWith("revertQuestion: ")
+                     && question.contains("Zone 7 \"North\": name \"North edited\" → \"North\""),
+                 qPrintable(question));
         QTRY_VERIFY(!editedZone);
         QCOMPARE(host.zones().size(), 1);
         QCOMPARE(host.zones().first()->property("name").toString(), QStringLiteral("North"));

@@ -1,6 +1,5 @@
 #include "EditorTest.h"
 #include "FakeStorage.h"
-#include "QuestionAnswerer.h"
 #include "Velmora/editors/AreaEditDlg.h"
 #include "Velmora/format/GeometryText.h"
 #include "Velmora/format/XmlText.h"
@@ -218,13 +217,12 @@ class AreaEditDlgTest : public QObject
     // names, or is closed.
     void closeAnswering(const QString& verb, const QString& answer)
     {
-        answerer.reset(); // it would close the question unanswered
-        QuestionAnswerer questions(answer);
+        answerer = std::make_unique<PopupAnswerer>(nullptr, QString(), answer);
         if (verb == "esc")
             QTest::keyClick(dialog->focusWidget() ? dialog->focusWidget() : dialog.data(), Qt::Key_Escape);
         else
             Drive::clickButton(dialog, QDialogButtonBox::Cancel);
-        asked = questions.asked.join(" / ");
+        asked = answerer->boxes.join(" / ");
         answerer = std::make_unique<PopupAnswerer>();
     }
 

@@ -1,7 +1,5 @@
 #include "EditorTest.h"
 #include "MessageCapture.h"
-#include "MouseDrag.h"
-#include "QuestionAnswerer.h"
 #include "Velmora/Translations.h"
 #include "Velmora/editors/AreaEditDlg.h"
 #include "Velmora/editors/DomMetaType.h"
@@ -251,7 +249,7 @@ class ZoneEditDlgTest : public QObject
         }
         if (verb != "esc" && verb != "cancel" && verb != "enter")
             return false;
-        QuestionAnswerer answerer(w.mid(1).join(' '));
+        PopupAnswerer answerer(nullptr, QString(), w.mid(1).join(' '));
         auto* strategies = widget<QTableWidget>("strategies");
         if (verb == "esc") {
             QTest::keyClick(dialog->focusWidget() ? dialog->focusWidget() : dialog.data(), Qt::Key_Escape);
@@ -266,7 +264,7 @@ class ZoneEditDlgTest : public QObject
                 QVERIFY(!widget<QDialogButtonBox>("buttonBox")->button(QDialogButtonBox::Ok)->isDefault());
             }();
         }
-        said << answerer.asked;
+        said << answerer.boxes;
         return true;
     }
 

@@ -6,11 +6,11 @@
 #include <QPointer>
 #include <QtTest>
 
-#include "MouseDrag.h"
 #include "OffscreenLeaks.h"
 #include "Velmora/format/GeometryText.h"
 #include "Velmora/graphics/EditMarker.h"
 #include "Velmora/graphics/GraphicsArea.h"
+#include "WidgetDriver.h"
 
 namespace {
 

@@ -7,9 +7,9 @@
 #include "DomText.h"
 #include "MessageCapture.h"
 #include "OffscreenLeaks.h"
-#include "QuestionAnswerer.h"
 #include "Velmora/Plugin.h"
 #include "Velmora/editors/ZoneEditDlg.h"
+#include "WidgetDriver.h"
 
 namespace {
 
@@ -237,11 +237,11 @@ private slots:
     {
         QTest::addColumn<QString>("meanwhile"); // "changed", "deleted", or "" for nothing
         QTest::addColumn<QString>("answer");
-        QTest::addColumn<QString>("told");      // the box's text and informative text, "" for none
-        const QString changed = "The file %1 was saved by someone else after this editor opened it. | The other save "
+        QTest::addColumn<QString>("told");      // the box, "" for none
+        const QString changed = "fileChanged: The file %1 was saved by someone else after this editor opened it. | The other save "
                                 "changed:\nStrategy 2 \"Вечер\": name \"Ночь\" \u2192 \"Вечер\"\n\nSave anyway "
                                 "replaces these changes; the other version is kept as the backup file.";
-        const QString deleted = "The file %1 was deleted after this editor opened it. | Save anyway writes it again.";
+        const QString deleted = "fileChanged: The file %1 was deleted after this editor opened it. | Save anyway writes it again.";
         QTest::newRow("nothing meanwhile: written unasked") << "" << "" << "";
         QTest::newRow("changed, saved anyway") << "changed" << "Save anyway" << changed;
         QTest::newRow("changed, back to editing") << "changed" << "Back to editing" << changed;
@@ -268,11 +268,9 @@ private slots:
             QVERIFY(writeFile(target, other));
         else if (meanwhile == "deleted")
             QVERIFY(QFile::remove(target));
-        QuestionAnswerer answerer(answer, [](const QMessageBox* box) {
-            return box->objectName() == "fileChanged" ? box->text() + " | " + box->informativeText() : box->objectName();
-        });
+        PopupAnswerer answerer(nullptr, QString(), answer);
         QTest::mouseClick(editor->findChild<QDialogButtonBox*>("buttonBox")->button(QDialogButtonBox::Ok), Qt::LeftButton);
-        QCOMPARE(answerer.asked.join(" / "), told.isEmpty() ? told : told.arg(target));
+        QCOMPARE(answerer.boxes.join(" / "), told.isEmpty() ? told : told.arg(target));
         const bool back = answer == "Back to editing";
         QCOMPARE(bool(editor) && editor->isVisible(), back);
         QTRY_COMPARE(bool(editor), back);
