@@ -168,11 +168,6 @@ struct Recording
     }
 };
 
-QString sqlite(const QString& path)
-{
-    return QStringLiteral("sqlite:") + path;
-}
-
 QString details(const QVector<HistoryRecord>& records)
 {
     QStringList texts;
@@ -209,7 +204,7 @@ private slots:
         QFETCH(int, status);
         HistoryUrl url;
         QString error;
-        QVERIFY(HistoryUrl::parse(QStringLiteral("sqlite:") + m_dir.filePath(QTest::currentDataTag()), &url, &error));
+        QVERIFY(HistoryUrl::parse(inDir(QTest::currentDataTag()), &url, &error));
         HistoryWriter writer(url);
         ServiceProcess service;
         QVERIFY2(service.start({served}), qPrintable(service.errors()));
@@ -354,7 +349,7 @@ private slots:
         QFETCH(QStringList, values);
         Recording recording;
         QString error;
-        QVERIFY2(recording.open(sqlite(QStringLiteral("replay.sqlite")), morning(), &error), qPrintable(error));
+        QVERIFY2(recording.open(inDir(QStringLiteral("replay.sqlite")), morning(), &error), qPrintable(error));
         MainWindow& window = *recording.window;
         HistoryDock* dock = recording.dock;
         auto* line = window.findChild<QLineEdit*>(QStringLiteral("commandLine"));
@@ -369,10 +364,22 @@ private slots:
         auto* map = window.findChild<MapView*>();
         ReplayLayer* layer = replayLayerOf(scene);
         QVERIFY(map && layer);
+        auto* tree = window.findChild<ObjectTreeModel*>();
+        // All that the replay changes, to be seen as it was once live again.
+        const auto shown = [&] {
+            map->grab();
+            const auto* band = window.findChild<QLabel*>(QStringLiteral("mapReplayBand"));
+            return QStringList{dock->isReplaying() ? "replaying" : "live", line->isEnabled() ? "commands" : "no commands",
+                               band && band->isVisible() ? "band" : "no band", pixelAt(scene, centreOf(area3)).name(),
+                               names(layer->labels()).join(','), names(map->labels()).join(','),
+                               dock->chart()->showsActual() ? "recorded bars" : "no recorded bars",
+                               properties->shownValue(QStringLiteral("currentState")),
+                               properties->shownValue(QStringLiteral("recorded")),
+                               tree->data(tree->indexOf(area3), Qt::ToolTipRole).toString()};
+        };
+        const QStringList live = shown();
         // Not linked: the module draws the zone grey and the area not at all, so names it not.
-        const QColor live = pixelAt(scene, centreOf(area3));
-        map->grab();
-        QCOMPARE(names(map->labels()), QStringList());
+        QCOMPARE(live.mid(5, 3), (QStringList{"", "no recorded bars", "not reported"}));
         const QDateTime from = QDateTime::fromString(step.section(QLatin1Char(' '), 1), Qt::ISODate);
         QVERIFY(dock->seek(from));
         if (step.startsWith(QLatin1String("next")))
@@ -402,21 +409,10 @@ private slots:
         QCOMPARE(names(map->labels()), QStringList());
         QTRY_VERIFY2(dock->chart()->showsActual(), qPrintable(dock->chartNote()));
         checkPlannedAndRecorded(dock->chart());
-        auto* tree = window.findChild<ObjectTreeModel*>();
-        QVERIFY(tree);
         const QString tip = tree->data(tree->indexOf(area3), Qt::ToolTipRole).toString();
         QVERIFY2(tip.startsWith(QStringLiteral("At %1: state %2, ").arg(when).arg(area3State)), qPrintable(tip));
         dock->backToLive();
-        QVERIFY(!dock->isReplaying());
-        QVERIFY(line->isEnabled());
-        QVERIFY(!band->isVisible());
-        QCOMPARE(pixelAt(scene, centreOf(area3)), live);
-        map->grab();
-        QCOMPARE(names(layer->labels()) + names(map->labels()), QStringList());
-        QVERIFY(!dock->chart()->showsActual());
-        QCOMPARE(properties->shownValue(QStringLiteral("currentState")), QStringLiteral("not reported"));
-        QVERIFY(properties->shownValue(QStringLiteral("recorded")).isNull());
-        QVERIFY(!tree->data(tree->indexOf(area3), Qt::ToolTipRole).toString().startsWith(QStringLiteral("At ")));
+        QCOMPARE(shown(), live);
         window.closeZone(recording.workstation.zone());
     }
 
@@ -425,7 +421,7 @@ private slots:
     {
         Recording recording;
         QString error;
-        QVERIFY2(recording.open(sqlite(QStringLiteral("closing.sqlite")), morning(), &error), qPrintable(error));
+        QVERIFY2(recording.open(inDir(QStringLiteral("closing.sqlite")), morning(), &error), qPrintable(error));
         recording.window->show();
         QObject* area3 = ModuleHost::areaById(recording.workstation.zone(), 3);
         QGraphicsScene* scene = ModuleHost::graphicsItem(area3)->scene();
@@ -445,7 +441,7 @@ private slots:
         const qint64 midnight = QDateTime(QDate::currentDate(), QTime(0, 0)).toMSecsSinceEpoch();
         Recording recording;
         QString error;
-        QVERIFY2(recording.open(sqlite(QStringLiteral("today.sqlite")), {dayFullState(midnight)}, &error),
+        QVERIFY2(recording.open(inDir(QStringLiteral("today.sqlite")), {dayFullState(midnight)}, &error),
                  qPrintable(error));
         HistoryDock* dock = recording.dock;
         QVERIFY(dock->seek(QDateTime::fromMSecsSinceEpoch(midnight + 60 * 1000)));
@@ -491,13 +487,12 @@ private slots:
         QFETCH(QString, tip);
         ServiceProcess service;
         QVERIFY2(service.start({m_other}), qPrintable(service.errors()));
-        const QString path = m_dir.filePath(QStringLiteral("mismatch-%1.sqlite").arg(QTest::currentDataTag()));
         Recording recording;
         QString error;
-        QVERIFY2(recording.open(sqlite(path), morning() << northRecord(at("2026-12-07T08:30:00"), HistoryRecord::NoValue,
-                                                               HistoryRecord::Link, LinkMonitor::HashMismatch),
-                                &error),
-                 qPrintable(error));
+        const HistoryRecord mismatch =
+            northRecord(at("2026-12-07T08:30:00"), HistoryRecord::NoValue, HistoryRecord::Link, LinkMonitor::HashMismatch);
+        const QString name = QStringLiteral("mismatch-%1.sqlite").arg(QTest::currentDataTag());
+        QVERIFY2(recording.open(inDir(name), morning() << mismatch, &error), qPrintable(error));
         MainWindow& window = *recording.window;
         window.show();
         recording.workstation.connectTo(service.port());
@@ -559,11 +554,14 @@ private slots:
         QTRY_VERIFY(window.statusBar()->currentMessage().startsWith(QStringLiteral("No history: ")));
         QVERIFY2(window.statusBar()->currentMessage().contains(reasonPart), qPrintable(window.statusBar()->currentMessage()));
         QVERIFY(log->text().contains(window.statusBar()->currentMessage()));
-        QVERIFY(!recording.writer->isAvailable());
+        QTRY_VERIFY(!recording.writer->isAvailable()); // set just after the signal, in the writer's thread
         window.closeZone(recording.workstation.zone());
     }
 
 private:
+    // A history in the test's folder.
+    QString inDir(const QString& name) const { return QStringLiteral("sqlite:") + m_dir.filePath(name); }
+
     QTemporaryDir m_dir;
     QString m_other;
 };
