@@ -28,7 +28,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QSaveFile>
 #include <QSignalSpy>
 #include <QTcpServer>
 #include <QTcpSocket>
@@ -91,13 +90,6 @@ struct ServedCopy
         return true;
     }
 };
-
-// As most editors write: a new file renamed onto the old one.
-bool replaceFile(const QString& path, const QByteArray& content)
-{
-    QSaveFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(content) == content.size() && file.commit();
-}
 
 } // namespace
 
