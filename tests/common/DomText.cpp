@@ -1,6 +1,7 @@
 #include "DomText.h"
 
 #include <QFile>
+#include <QSaveFile>
 #include <QStringList>
 
 #include <algorithm>
@@ -46,4 +47,10 @@ bool writeFile(const QString& path, const QByteArray& bytes)
 {
     QFile file(path);
     return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size();
+}
+
+bool replaceFile(const QString& path, const QByteArray& bytes)
+{
+    QSaveFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.commit();
 }

@@ -18,3 +18,5 @@ QDomElement parseXml(QDomDocument* document, const QString& xml);
 QByteArray readFile(const QString& path);
 // Replaces a file's content; false when it cannot be written.
 bool writeFile(const QString& path, const QByteArray& bytes);
+// The same as most editors save: a new file renamed onto the old one.
+bool replaceFile(const QString& path, const QByteArray& bytes);

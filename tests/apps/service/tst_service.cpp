@@ -8,7 +8,6 @@
 #include <semtra/Rare.h>
 #include <semtra/Wire.h>
 
-#include <QSaveFile>
 #include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QtEndian>
@@ -206,17 +205,6 @@ struct Query
     quint32 result = 0;
     int tag = Tag, kind = Reply;
 };
-
-// Replaces the file's content in place, or as most editors do: a new file renamed onto it.
-bool write(const QString& path, const QByteArray& content, bool byRename)
-{
-    if (byRename) {
-        QSaveFile file(path);
-        return file.open(QIODevice::WriteOnly) && file.write(content) == content.size() && file.commit();
-    }
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(content) == content.size();
-}
 
 } // namespace
 
@@ -460,7 +448,7 @@ private slots:
 
         const QByteArray before = readFile(path);
         const QByteArray after = QByteArray(before).replace(from.toUtf8(), to.toUtf8());
-        QVERIFY(write(path, after, byRename));
+        QVERIFY(byRename ? replaceFile(path, after) : writeFile(path, after));
         const bool taken = refusal.isEmpty();
         const QString logged = taken ? QStringLiteral("zone 7: configuration reloaded from %1 (hash #%2)")
                                            .arg(path, QString::fromLatin1(Velmora::tokenDigest(after).toHex()))

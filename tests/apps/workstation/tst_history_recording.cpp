@@ -92,58 +92,81 @@ QStringList names(const QList<QPair<QString, QRect>>& labels)
     return texts;
 }
 
-// A workstation recording into `writer`, with what the writer holds on disk
-// and the north zone open.
-bool openRecording(WorkstationFixture* workstation, HistoryWriter* writer, QString* error)
+qint64 at(const char* isoTime)
 {
-    if (!workstation->start(error))
-        return false;
-    workstation->window()->setHistory(writer);
-    if (!writer->flush(10000)) {
-        *error = QStringLiteral("the history was not written in time");
-        return false;
-    }
-    return workstation->open(northFile, error);
+    return QDateTime::fromString(QLatin1String(isoTime), Qt::ISODate).toMSecsSinceEpoch();
+}
+
+// North's own record; a State record of the zone itself unless told otherwise.
+HistoryRecord northRecord(qint64 serviceMs, int strategy, HistoryRecord::Kind kind = HistoryRecord::State,
+                          int code = HistoryRecord::NoValue)
+{
+    HistoryRecord record;
+    record.kind = kind;
+    record.zone = North;
+    record.serviceMs = serviceMs;
+    record.controlSource = kind == HistoryRecord::State ? 1 : HistoryRecord::NoValue;
+    record.strategy = strategy;
+    record.code = code;
+    return record;
+}
+
+// Strategy 1 with area 3 in state 1, both under the calendar.
+HistoryRecord dayFullState(qint64 serviceMs)
+{
+    ZoneMoment full;
+    full.zone = North;
+    full.serviceMs = serviceMs;
+    full.strategy = 1;
+    full.controlSource = 1;
+    full.areas = {AreaMoment{3, 1, 1, 0}};
+    return full.fullStateRecord(0);
 }
 
 // North's morning: linked from 07:49, strategy 1 and area 3 in state 1 from 07:50, the operator's
 // SET_STRAT at 08:10 and strategy 2 from then, area 3 in state 5 from 08:12.
-void addMorning(HistoryWriter* writer)
+QVector<HistoryRecord> morning()
 {
-    const auto at = [](const char* text) { return QDateTime::fromString(QLatin1String(text), Qt::ISODate).toMSecsSinceEpoch(); };
-    HistoryRecord link;
-    link.kind = HistoryRecord::Link;
-    link.zone = North;
-    link.serviceMs = at("2026-12-07T07:49:00");
-    link.code = LinkMonitor::Linked;
-    HistoryRecord command = link;
-    command.kind = HistoryRecord::Command;
-    command.serviceMs = at("2026-12-07T08:10:00");
-    command.code = Protocol::Ok;
+    using R = HistoryRecord;
+    R command = northRecord(at("2026-12-07T08:10:00"), R::NoValue, R::Command, Protocol::Ok);
     command.detail = QStringLiteral("SET_STRAT 2 60");
     command.user = QStringLiteral("anna");
     command.host = QStringLiteral("ws-1");
-    writer->add(link);
-    writer->add(command);
-    ZoneMoment full;
-    full.zone = North;
-    full.serviceMs = at("2026-12-07T07:50:00");
-    full.strategy = 1;
-    full.controlSource = 1;
-    full.areas = {AreaMoment{3, 1, 1, 0}};
-    HistoryRecord zoneChange;
-    zoneChange.zone = North;
-    zoneChange.serviceMs = at("2026-12-07T08:10:00");
-    zoneChange.strategy = 2;
-    zoneChange.controlSource = 1;
-    HistoryRecord areaChange = zoneChange;
+    R areaChange = northRecord(at("2026-12-07T08:12:00"), 2);
     areaChange.area = 3;
-    areaChange.serviceMs = at("2026-12-07T08:12:00");
     areaChange.state = 5;
-    writer->add(full.fullStateRecord(0));
-    writer->add(zoneChange);
-    writer->add(areaChange);
+    return {northRecord(at("2026-12-07T07:49:00"), R::NoValue, R::Link, LinkMonitor::Linked), command,
+            dayFullState(at("2026-12-07T07:50:00")), northRecord(at("2026-12-07T08:10:00"), 2), areaChange};
 }
+
+// A workstation recording into the history at `urlText` once that holds `records`, with North open.
+struct Recording
+{
+    HistoryUrl url;
+    std::unique_ptr<HistoryWriter> writer;
+    WorkstationFixture workstation;
+    MainWindow* window = nullptr;
+    HistoryDock* dock = nullptr;
+
+    bool open(const QString& urlText, const QVector<HistoryRecord>& records, QString* error)
+    {
+        if (!HistoryUrl::parse(urlText, &url, error))
+            return false;
+        writer = std::make_unique<HistoryWriter>(url);
+        for (const HistoryRecord& record : records)
+            writer->add(record);
+        if (!workstation.start(error))
+            return false;
+        window = workstation.window();
+        window->setHistory(writer.get());
+        dock = window->findChild<HistoryDock*>(QStringLiteral("historyDock"));
+        if (!writer->flush(10000)) {
+            *error = QStringLiteral("the history was not written in time");
+            return false;
+        }
+        return workstation.open(northFile, error);
+    }
+};
 
 QString details(const QVector<HistoryRecord>& records)
 {
@@ -181,7 +204,7 @@ private slots:
         QFETCH(int, status);
         HistoryUrl url;
         QString error;
-        QVERIFY(HistoryUrl::parse(QStringLiteral("sqlite:") + m_dir.filePath(QTest::currentDataTag()), &url, &error));
+        QVERIFY(HistoryUrl::parse(inDir(QTest::currentDataTag()), &url, &error));
         HistoryWriter writer(url);
         ServiceProcess service;
         QVERIFY2(service.start({served}), qPrintable(service.errors()));
@@ -324,31 +347,39 @@ private slots:
         QFETCH(int, strategy);
         QFETCH(int, area3State);
         QFETCH(QStringList, values);
-        HistoryUrl url;
+        Recording recording;
         QString error;
-        QVERIFY(HistoryUrl::parse(QStringLiteral("sqlite:") + m_dir.filePath(QStringLiteral("replay.sqlite")), &url, &error));
-        HistoryWriter writer(url);
-        addMorning(&writer);
-        WorkstationFixture workstation;
-        QVERIFY2(openRecording(&workstation, &writer, &error), qPrintable(error));
-        MainWindow& window = *workstation.window();
-        auto* dock = window.findChild<HistoryDock*>(QStringLiteral("historyDock"));
+        QVERIFY2(recording.open(inDir(QStringLiteral("replay.sqlite")), morning(), &error), qPrintable(error));
+        MainWindow& window = *recording.window;
+        HistoryDock* dock = recording.dock;
         auto* line = window.findChild<QLineEdit*>(QStringLiteral("commandLine"));
         auto* properties = window.findChild<PropertiesDock*>();
         QVERIFY(dock && line && properties && line->isEnabled());
         window.show();
         window.fitAll();
-        QObject* area3 = ModuleHost::areaById(workstation.zone(), 3);
+        QObject* area3 = ModuleHost::areaById(recording.workstation.zone(), 3);
         QVERIFY(area3);
         properties->setObject(area3);
         QGraphicsScene* scene = ModuleHost::graphicsItem(area3)->scene();
         auto* map = window.findChild<MapView*>();
         ReplayLayer* layer = replayLayerOf(scene);
         QVERIFY(map && layer);
+        auto* tree = window.findChild<ObjectTreeModel*>();
+        // All that the replay changes, to be seen as it was once live again.
+        const auto shown = [&] {
+            map->grab();
+            const auto* band = window.findChild<QLabel*>(QStringLiteral("mapReplayBand"));
+            return QStringList{dock->isReplaying() ? "replaying" : "live", line->isEnabled() ? "commands" : "no commands",
+                               band && band->isVisible() ? "band" : "no band", pixelAt(scene, centreOf(area3)).name(),
+                               names(layer->labels()).join(','), names(map->labels()).join(','),
+                               dock->chart()->showsActual() ? "recorded bars" : "no recorded bars",
+                               properties->shownValue(QStringLiteral("currentState")),
+                               properties->shownValue(QStringLiteral("recorded")),
+                               tree->data(tree->indexOf(area3), Qt::ToolTipRole).toString()};
+        };
+        const QStringList live = shown();
         // Not linked: the module draws the zone grey and the area not at all, so names it not.
-        const QColor live = pixelAt(scene, centreOf(area3));
-        map->grab();
-        QCOMPARE(names(map->labels()), QStringList());
+        QCOMPARE(live.mid(5, 3), (QStringList{"", "no recorded bars", "not reported"}));
         const QDateTime from = QDateTime::fromString(step.section(QLatin1Char(' '), 1), Qt::ISODate);
         QVERIFY(dock->seek(from));
         if (step.startsWith(QLatin1String("next")))
@@ -378,68 +409,41 @@ private slots:
         QCOMPARE(names(map->labels()), QStringList());
         QTRY_VERIFY2(dock->chart()->showsActual(), qPrintable(dock->chartNote()));
         checkPlannedAndRecorded(dock->chart());
-        auto* tree = window.findChild<ObjectTreeModel*>();
-        QVERIFY(tree);
         const QString tip = tree->data(tree->indexOf(area3), Qt::ToolTipRole).toString();
         QVERIFY2(tip.startsWith(QStringLiteral("At %1: state %2, ").arg(when).arg(area3State)), qPrintable(tip));
         dock->backToLive();
-        QVERIFY(!dock->isReplaying());
-        QVERIFY(line->isEnabled());
-        QVERIFY(!band->isVisible());
-        QCOMPARE(pixelAt(scene, centreOf(area3)), live);
-        map->grab();
-        QCOMPARE(names(layer->labels()) + names(map->labels()), QStringList());
-        QVERIFY(!dock->chart()->showsActual());
-        QCOMPARE(properties->shownValue(QStringLiteral("currentState")), QStringLiteral("not reported"));
-        QVERIFY(properties->shownValue(QStringLiteral("recorded")).isNull());
-        QVERIFY(!tree->data(tree->indexOf(area3), Qt::ToolTipRole).toString().startsWith(QStringLiteral("At ")));
-        window.closeZone(workstation.zone());
+        QCOMPARE(shown(), live);
+        window.closeZone(recording.workstation.zone());
     }
 
     // A zone closed in the middle of a replay leaves nothing of itself on the map.
     void closingAZoneWhileReplaying()
     {
-        HistoryUrl url;
+        Recording recording;
         QString error;
-        QVERIFY(HistoryUrl::parse(QStringLiteral("sqlite:") + m_dir.filePath(QStringLiteral("closing.sqlite")), &url, &error));
-        HistoryWriter writer(url);
-        addMorning(&writer);
-        WorkstationFixture workstation;
-        QVERIFY2(openRecording(&workstation, &writer, &error), qPrintable(error));
-        MainWindow& window = *workstation.window();
-        window.show();
-        QObject* area3 = ModuleHost::areaById(workstation.zone(), 3);
+        QVERIFY2(recording.open(inDir(QStringLiteral("closing.sqlite")), morning(), &error), qPrintable(error));
+        recording.window->show();
+        QObject* area3 = ModuleHost::areaById(recording.workstation.zone(), 3);
         QGraphicsScene* scene = ModuleHost::graphicsItem(area3)->scene();
         const QPointF centre = centreOf(area3);
-        auto* dock = window.findChild<HistoryDock*>(QStringLiteral("historyDock"));
-        QVERIFY(dock->seek(QDateTime::fromString(QStringLiteral("2026-12-07T08:14:03"), Qt::ISODate)));
+        QVERIFY(recording.dock->seek(QDateTime::fromMSecsSinceEpoch(at("2026-12-07T08:14:03"))));
         const QColor background = scene->backgroundBrush().color();
         QVERIFY(pixelAt(scene, centre) != background);
-        window.closeZone(workstation.zone());
+        recording.window->closeZone(recording.workstation.zone());
         QTRY_COMPARE(pixelAt(scene, centre), background);
-        dock->backToLive();
+        recording.dock->backToLive();
     }
 
     // Today's recorded bar follows the recording: what is written after the
     // day was read shows without seeking again.
     void todaysRecordsShowAsWritten()
     {
-        HistoryUrl url;
-        QString error;
-        QVERIFY(HistoryUrl::parse(QStringLiteral("sqlite:") + m_dir.filePath(QStringLiteral("today.sqlite")), &url, &error));
-        HistoryWriter writer(url);
         const qint64 midnight = QDateTime(QDate::currentDate(), QTime(0, 0)).toMSecsSinceEpoch();
-        ZoneMoment full;
-        full.zone = North;
-        full.serviceMs = midnight;
-        full.strategy = 1;
-        full.controlSource = 1;
-        full.areas = {AreaMoment{3, 1, 1, 0}};
-        writer.add(full.fullStateRecord(0));
-        WorkstationFixture workstation;
-        QVERIFY2(openRecording(&workstation, &writer, &error), qPrintable(error));
-        MainWindow& window = *workstation.window();
-        auto* dock = window.findChild<HistoryDock*>(QStringLiteral("historyDock"));
+        Recording recording;
+        QString error;
+        QVERIFY2(recording.open(inDir(QStringLiteral("today.sqlite")), {dayFullState(midnight)}, &error),
+                 qPrintable(error));
+        HistoryDock* dock = recording.dock;
         QVERIFY(dock->seek(QDateTime::fromMSecsSinceEpoch(midnight + 60 * 1000)));
         ScheduleChart* chart = dock->chart();
         QTRY_VERIFY2(chart->showsActual(), qPrintable(dock->chartNote()));
@@ -450,16 +454,11 @@ private slots:
             return recorded ? recorded->id : -2;
         };
         QCOMPARE(recordedAt(120), 1);
-        HistoryRecord change;
-        change.zone = North;
-        change.serviceMs = midnight + 30 * 60 * 1000;
-        change.controlSource = 1;
-        change.strategy = 2;
-        writer.add(change);
+        recording.writer->add(northRecord(midnight + 30 * 60 * 1000, 2));
         QTRY_COMPARE_WITH_TIMEOUT(recordedAt(120), 2, 10000);
         QCOMPARE(recordedAt(3), 1);
         dock->backToLive();
-        window.closeZone(workstation.zone());
+        recording.window->closeZone(recording.workstation.zone());
     }
 
     void replayOverALiveMismatch_data()
@@ -486,32 +485,24 @@ private slots:
         QFETCH(QString, state);
         QFETCH(QString, link);
         QFETCH(QString, tip);
-        HistoryUrl url;
-        QString error;
-        const QString path = m_dir.filePath(QStringLiteral("mismatch-%1.sqlite").arg(QTest::currentDataTag()));
-        QVERIFY(HistoryUrl::parse(QStringLiteral("sqlite:") + path, &url, &error));
-        HistoryWriter writer(url);
-        addMorning(&writer);
-        HistoryRecord mismatch;
-        mismatch.kind = HistoryRecord::Link;
-        mismatch.zone = North;
-        mismatch.serviceMs = QDateTime::fromString(QStringLiteral("2026-12-07T08:30:00"), Qt::ISODate).toMSecsSinceEpoch();
-        mismatch.code = LinkMonitor::HashMismatch;
-        writer.add(mismatch);
         ServiceProcess service;
         QVERIFY2(service.start({m_other}), qPrintable(service.errors()));
-        WorkstationFixture workstation;
-        QVERIFY2(openRecording(&workstation, &writer, &error), qPrintable(error));
-        MainWindow& window = *workstation.window();
+        Recording recording;
+        QString error;
+        const HistoryRecord mismatch =
+            northRecord(at("2026-12-07T08:30:00"), HistoryRecord::NoValue, HistoryRecord::Link, LinkMonitor::HashMismatch);
+        const QString name = QStringLiteral("mismatch-%1.sqlite").arg(QTest::currentDataTag());
+        QVERIFY2(recording.open(inDir(name), morning() << mismatch, &error), qPrintable(error));
+        MainWindow& window = *recording.window;
         window.show();
-        workstation.connectTo(service.port());
-        QObject* zone = workstation.zone();
+        recording.workstation.connectTo(service.port());
+        QObject* zone = recording.workstation.zone();
         QTRY_COMPARE_WITH_TIMEOUT(int(window.linkMonitor()->status(zone)), int(LinkMonitor::HashMismatch), 20000);
         // The module draws what the other configuration's service says of area 3; the map covers it.
         QObject* area3 = ModuleHost::areaById(zone, 3);
-        QVERIFY(workstation.host().sendCommand(zone, "SET_ASTATE", "3 1 0"));
+        QVERIFY(recording.workstation.host().sendCommand(zone, "SET_ASTATE", "3 1 0"));
         QTRY_VERIFY_WITH_TIMEOUT(area3->property("controlSource").toInt() > 0, 10000);
-        auto* dock = window.findChild<HistoryDock*>(QStringLiteral("historyDock"));
+        HistoryDock* dock = recording.dock;
         auto* properties = window.findChild<PropertiesDock*>();
         properties->setObject(area3);
         auto* map = window.findChild<MapView*>();
@@ -555,24 +546,22 @@ private slots:
             db.close();
         }
         QSqlDatabase::removeDatabase(QStringLiteral("unusable"));
-        HistoryUrl url;
+        Recording recording;
         QString error;
-        QVERIFY(HistoryUrl::parse(urlForm.arg(path), &url, &error));
-        HistoryWriter writer(url);
-        WorkstationFixture workstation;
-        QVERIFY2(workstation.start(&error), qPrintable(error));
-        MainWindow& window = *workstation.window();
-        window.setHistory(&writer);
-        QVERIFY2(workstation.open(northFile, &error), qPrintable(error));
+        QVERIFY2(recording.open(urlForm.arg(path), {}, &error), qPrintable(error));
+        MainWindow& window = *recording.window;
         auto* log = window.findChild<LogDock*>();
         QTRY_VERIFY(window.statusBar()->currentMessage().startsWith(QStringLiteral("No history: ")));
         QVERIFY2(window.statusBar()->currentMessage().contains(reasonPart), qPrintable(window.statusBar()->currentMessage()));
         QVERIFY(log->text().contains(window.statusBar()->currentMessage()));
-        QVERIFY(!writer.isAvailable());
-        window.closeZone(workstation.zone());
+        QTRY_VERIFY(!recording.writer->isAvailable()); // set just after the signal, in the writer's thread
+        window.closeZone(recording.workstation.zone());
     }
 
 private:
+    // A history in the test's folder.
+    QString inDir(const QString& name) const { return QStringLiteral("sqlite:") + m_dir.filePath(name); }
+
     QTemporaryDir m_dir;
     QString m_other;
 };

@@ -96,10 +96,9 @@ private slots:
         QCOMPARE(line.command(), command);
         // Both go to the zone as text; it tells "no parameter" from "empty text" by validity alone.
         const QVariant commandArgument = command.isEmpty() ? QVariant() : QVariant(command);
-        QCOMPARE(line.commandArgument().userType(), commandArgument.userType());
-        QCOMPARE(line.commandArgument(), commandArgument);
-        QCOMPARE(line.parameterArgument().userType(), parameter.userType());
-        QCOMPARE(line.parameterArgument(), parameter);
+        QCOMPARE((QVariantList{line.commandArgument().userType(), line.commandArgument(),
+                               line.parameterArgument().userType(), line.parameterArgument()}),
+                 (QVariantList{commandArgument.userType(), commandArgument, parameter.userType(), parameter}));
         QString message;
         QVERIFY(!line.isValid() || line.check(&message) == problem.isEmpty());
         QCOMPARE(message, line.isValid() ? problem : QString());
@@ -107,21 +106,19 @@ private slots:
 
     void storageAnswers_data()
     {
-        QTest::addColumn<QString>("method");
-        QTest::addColumn<QVariantList>("args");
+        QTest::addColumn<QVariant>("id");
         QTest::addColumn<bool>("online");
         QTest::addColumn<QByteArray>("answer"); // "error" for an error
-        QTest::newRow("existing file, id as number") << "getConfig" << QVariantList{101} << true << StoredConfig;
-        QTest::newRow("missing file") << "getConfig" << QVariantList{"999"} << true << QByteArray();
-        QTest::newRow("unreadable (a folder)") << "getConfig" << QVariantList{"5"} << true << QByteArray("error");
-        QTest::newRow("offline") << "getConfig" << QVariantList{"101"} << false << QByteArray("error");
-        QTest::newRow("path in the id") << "getConfig" << QVariantList{"../101"} << true << QByteArray("error");
+        QTest::newRow("existing file, id as number") << QVariant(101) << true << StoredConfig;
+        QTest::newRow("missing file") << QVariant("999") << true << QByteArray();
+        QTest::newRow("unreadable (a folder)") << QVariant("5") << true << QByteArray("error");
+        QTest::newRow("offline") << QVariant("101") << false << QByteArray("error");
+        QTest::newRow("path in the id") << QVariant("../101") << true << QByteArray("error");
     }
 
     void storageAnswers()
     {
-        QFETCH(QString, method);
-        QFETCH(QVariantList, args);
+        QFETCH(QVariant, id);
         QFETCH(bool, online);
         QFETCH(QByteArray, answer);
         StorageService storage;
@@ -129,8 +126,8 @@ private slots:
         storage.setOnline(online);
         QVariant result;
         // Called by name, as the module calls it.
-        QVERIFY(QMetaObject::invokeMethod(&storage, "invoke", Q_RETURN_ARG(QVariant, result), Q_ARG(QString, method),
-                                          Q_ARG(QVariantList, args)));
+        QVERIFY(QMetaObject::invokeMethod(&storage, "invoke", Q_RETURN_ARG(QVariant, result),
+                                          Q_ARG(QString, QStringLiteral("getConfig")), Q_ARG(QVariantList, {id})));
         QCOMPARE(result.type(), QVariant::ByteArray);
         const QByteArray bytes = result.toByteArray();
         if (answer == "error") // an error names its reason

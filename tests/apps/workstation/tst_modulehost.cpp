@@ -383,7 +383,6 @@ private slots:
         for (const QString& fragment : logged)
             QTRY_VERIFY2_WITH_TIMEOUT(log->text().mid(before).contains(fragment), qPrintable(log->text().mid(before)),
                                       10000);
-        QVERIFY(!logged.isEmpty() || log->text().size() == before);
     }
 
 private:

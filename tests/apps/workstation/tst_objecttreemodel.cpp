@@ -46,8 +46,32 @@ protected:
     }
 };
 
+// The names of the rows from the top down to index.
+QString pathOf(const QModelIndex& index)
+{
+    QStringList names;
+    for (QModelIndex up = index; up.isValid(); up = up.parent())
+        names.prepend(up.data().toString());
+    return names.join(QLatin1Char('/'));
+}
+
+// The index reached by asking the model row by row, as a view walks it.
+QModelIndex walk(const QAbstractItemModel& model, const QString& path)
+{
+    QModelIndex index;
+    for (const QString& name : path.split(QLatin1Char('/'))) {
+        QModelIndex next;
+        for (int row = 0; row < model.rowCount(index) && !next.isValid(); ++row) {
+            if (model.index(row, 0, index).data().toString() == name)
+                next = model.index(row, 0, index);
+        }
+        index = next;
+    }
+    return index;
+}
+
 // A zone "z" as the module builds one: folders of rows, rows with folders of
-// their own, and a helper object that is no row.
+// their own, and a helper object that is no row; and the tree over it.
 //   z/controllers/c0..c2/detectors/d0..d1
 //   z/areas/a0..a4/states/s0..s2
 //   z/areas/a1/helper (no row)/hidden
@@ -57,6 +81,7 @@ struct Zone
         : root(new QObject)
     {
         add(root.get());
+        model.setRoot(root.get());
     }
 
     QObject* add(QObject* parent)
@@ -92,32 +117,12 @@ struct Zone
 
     Row* row(const QString& path) const { return qobject_cast<Row*>(at(path)); }
 
+    // A folder's rows read, as a view opening it does.
+    bool open(const QString& folder) { return model.rowCount(walk(model, folder)) > 0; }
+
     std::unique_ptr<QObject> root;
+    ObjectTreeModel model; // goes first
 };
-
-// The names of the rows from the top down to index.
-QString pathOf(const QModelIndex& index)
-{
-    QStringList names;
-    for (QModelIndex up = index; up.isValid(); up = up.parent())
-        names.prepend(up.data().toString());
-    return names.join(QLatin1Char('/'));
-}
-
-// The index reached by asking the model row by row, as a view walks it.
-QModelIndex walk(const QAbstractItemModel& model, const QString& path)
-{
-    QModelIndex index;
-    for (const QString& name : path.split(QLatin1Char('/'))) {
-        QModelIndex next;
-        for (int row = 0; row < model.rowCount(index) && !next.isValid(); ++row) {
-            if (model.index(row, 0, index).data().toString() == name)
-                next = model.index(row, 0, index);
-        }
-        index = next;
-    }
-    return index;
-}
 
 } // namespace
 
@@ -145,15 +150,13 @@ private slots:
         QFETCH(QStringList, watched);
         QFETCH(QStringList, unwatched);
         Zone zone;
-        ObjectTreeModel model;
-        model.setRoot(zone.root.get());
         for (const QString& folder : asked) {
-            const QModelIndex index = walk(model, folder);
+            const QModelIndex index = walk(zone.model, folder);
             QVERIFY2(index.isValid(), qPrintable(folder));
-            for (int row = 0; row < model.rowCount(index); ++row)
-                QVERIFY(model.hasChildren(model.index(row, 0, index)));
+            for (int row = 0; row < zone.model.rowCount(index); ++row)
+                QVERIFY(zone.model.hasChildren(zone.model.index(row, 0, index)));
         }
-        QVERIFY(model.hasChildren());
+        QVERIFY(zone.model.hasChildren());
         for (const QString& path : watched)
             QVERIFY2(zone.row(path)->watched, qPrintable(path));
         for (const QString& path : unwatched)
@@ -183,13 +186,11 @@ private slots:
         QFETCH(int, count);
         QFETCH(bool, more);
         Zone zone;
-        ObjectTreeModel model;
-        model.setRoot(zone.root.get());
-        const QModelIndex index = model.indexOf(zone.at(folder));
+        const QModelIndex index = zone.model.indexOf(zone.at(folder));
         QVERIFY(index.isValid());
         if (read)
-            model.rowCount(index);
-        QCOMPARE(model.hasMoreRowsThan(index, count), more);
+            zone.model.rowCount(index);
+        QCOMPARE(zone.model.hasMoreRowsThan(index, count), more);
         const QObject* first = zone.at(folder)->children().value(0);
         QCOMPARE(first && qobject_cast<const Row*>(first)->watched, read);
     }
@@ -216,21 +217,19 @@ private slots:
         QFETCH(QString, path);
         QFETCH(bool, isRow);
         Zone zone;
-        ObjectTreeModel model;
-        model.setRoot(zone.root.get());
         for (const QString& folder : opened)
-            QVERIFY2(model.rowCount(walk(model, folder)) > 0, qPrintable(folder));
+            QVERIFY2(zone.open(folder), qPrintable(folder));
 
         QObject* object = zone.at(path);
         QVERIFY(object);
-        const QModelIndex index = model.indexOf(object);
+        const QModelIndex index = zone.model.indexOf(object);
         QCOMPARE(index.isValid(), isRow);
         if (!isRow)
             return;
-        QCOMPARE(model.objectAt(index), object);
+        QCOMPARE(zone.model.objectAt(index), object);
         QCOMPARE(pathOf(index), path);
-        QCOMPARE(walk(model, path), index);
-        QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
+        QCOMPARE(walk(zone.model, path), index);
+        QAbstractItemModelTester tester(&zone.model, QAbstractItemModelTester::FailureReportingMode::QtTest);
     }
 
     void changesReachOnlyReadRows_data()
@@ -253,19 +252,17 @@ private slots:
         QFETCH(QStringList, changed);
         QFETCH(int, spans);
         Zone zone;
-        ObjectTreeModel model;
-        model.setRoot(zone.root.get());
         if (!opened.isEmpty())
-            QVERIFY(model.rowCount(walk(model, opened)) > 0);
-        QSignalSpy changes(&model, &QAbstractItemModel::dataChanged);
+            QVERIFY(zone.open(opened));
+        QSignalSpy changes(&zone.model, &QAbstractItemModel::dataChanged);
         for (const QString& path : changed) {
             zone.row(path)->text = path.section(QLatin1Char('/'), -1) + QStringLiteral(" changed");
-            model.objectChanged(zone.at(path));
+            zone.model.objectChanged(zone.at(path));
         }
-        model.flushChanges();
+        zone.model.flushChanges();
         QCOMPARE(changes.count(), spans);
         for (const QString& path : changed) {
-            const QModelIndex index = model.indexOf(zone.at(path));
+            const QModelIndex index = zone.model.indexOf(zone.at(path));
             QCOMPARE(index.data().toString(), zone.row(path)->text);
         }
     }
@@ -284,30 +281,26 @@ private slots:
     {
         QFETCH(QStringList, found);
         Zone zone;
-        ObjectTreeModel model;
-        model.setRoot(zone.root.get());
-        QCOMPARE(model.rowCount(), 1);
+        QCOMPARE(zone.model.rowCount(), 1);
         for (const QString& path : found)
-            QVERIFY2(model.indexOf(zone.at(path)).isValid(), qPrintable(path));
-        QSignalSpy removed(&model, &QAbstractItemModel::rowsAboutToBeRemoved);
-        QSignalSpy inserted(&model, &QAbstractItemModel::rowsInserted);
+            QVERIFY2(zone.model.indexOf(zone.at(path)).isValid(), qPrintable(path));
+        QSignalSpy removed(&zone.model, &QAbstractItemModel::rowsAboutToBeRemoved);
+        QSignalSpy inserted(&zone.model, &QAbstractItemModel::rowsInserted);
         QPointer<QObject> old = zone.at(QStringLiteral("z"));
         QPointer<QObject> oldState = zone.at(QStringLiteral("z/areas/a2/states/s1"));
 
-        model.objectAboutToBeRemoved(old);
+        zone.model.objectAboutToBeRemoved(old);
         delete old.data();
-        QCOMPARE(model.rowCount(), 0);
+        QCOMPARE(zone.model.rowCount(), 0);
         QObject* fresh = zone.add(zone.root.get());
-        model.objectAdded(fresh);
+        zone.model.objectAdded(fresh);
 
-        QCOMPARE(removed.count(), 1);
-        QCOMPARE(inserted.count(), 1);
-        QCOMPARE(model.rowCount(), 1);
-        QCOMPARE(model.objectAt(model.index(0, 0)), fresh);
+        QCOMPARE((QList<int>{removed.count(), inserted.count(), zone.model.rowCount()}), (QList<int>{1, 1, 1}));
+        QCOMPARE(zone.model.objectAt(zone.model.index(0, 0)), fresh);
         QVERIFY(!oldState);
-        const QModelIndex state = model.indexOf(zone.at(QStringLiteral("z/areas/a2/states/s1")));
+        const QModelIndex state = zone.model.indexOf(zone.at(QStringLiteral("z/areas/a2/states/s1")));
         QCOMPARE(pathOf(state), QStringLiteral("z/areas/a2/states/s1"));
-        QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
+        QAbstractItemModelTester tester(&zone.model, QAbstractItemModelTester::FailureReportingMode::QtTest);
     }
 
     void destroyedRowsGo_data()
@@ -335,19 +328,17 @@ private slots:
         QFETCH(QString, folder);
         QFETCH(QStringList, rows);
         Zone zone;
-        ObjectTreeModel model;
-        model.setRoot(zone.root.get());
         if (!opened.isEmpty())
-            QVERIFY(model.rowCount(walk(model, opened)) > 0);
+            QVERIFY(zone.open(opened));
 
         delete zone.at(deleted);
-        const QModelIndex parent = folder.isEmpty() ? QModelIndex() : walk(model, folder);
+        const QModelIndex parent = folder.isEmpty() ? QModelIndex() : walk(zone.model, folder);
         QCOMPARE(parent.isValid(), !folder.isEmpty());
         QStringList names;
-        for (int row = 0; row < model.rowCount(parent); ++row)
-            names << model.index(row, 0, parent).data().toString();
+        for (int row = 0; row < zone.model.rowCount(parent); ++row)
+            names << zone.model.index(row, 0, parent).data().toString();
         QCOMPARE(names, rows);
-        QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
+        QAbstractItemModelTester tester(&zone.model, QAbstractItemModelTester::FailureReportingMode::QtTest);
     }
 };
 

@@ -3,32 +3,14 @@
 // which is read off the GUI thread when the watch begins.
 #include "ZoneFileWatcher.h"
 
-#include <QFile>
-#include <QSaveFile>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include "DomText.h"
 #include "Until.h"
 
 using namespace Velmora;
-
-namespace {
-
-bool writeFile(const QString& fileName, const QByteArray& content)
-{
-    QFile file(fileName);
-    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(content) == content.size();
-}
-
-// As editors save: another file renamed onto it.
-bool replaceFile(const QString& fileName, const QByteArray& content)
-{
-    QSaveFile file(fileName);
-    return file.open(QIODevice::WriteOnly) && file.write(content) == content.size() && file.commit();
-}
-
-} // namespace
 
 class ZoneFileWatcherTest : public QObject
 {
