@@ -179,9 +179,11 @@ void HistoryWriter::reportLoss()
 
 void HistoryWriter::fail(const QString& reason)
 {
-    // Said before flush() returns, so whoever waited hears why.
-    emit unavailable(reason);
+    // Marked first, so that a slot hearing the reason already finds the
+    // writer unavailable; said before flush() returns, so whoever waited
+    // hears why.
     m_unavailable = true;
+    emit unavailable(reason);
     {
         QMutexLocker lock(&m_mutex);
         m_batches.clear();
