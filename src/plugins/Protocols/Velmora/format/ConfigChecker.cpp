@@ -43,7 +43,8 @@ private:
     void area(const QDomElement& element, const QString& owner);
     QSet<int> areaControllers(const QDomElement& area, const QString& owner);
     void claim(int controller, const QDomElement& list, const QString& owner);
-    void states(const QDomElement& area, const QString& owner, const QSet<int>& areaControllers);
+    // Checks the area's states; returns the ids its calendar may name.
+    QSet<int> states(const QDomElement& area, const QString& owner, const QSet<int>& areaControllers);
     void controllersWithoutArea();
 
     OutlineCheck m_outlines{&context};
@@ -138,15 +139,7 @@ void Walk::collectAreas(const QDomElement& root)
 void Walk::area(const QDomElement& element, const QString& owner)
 {
     m_outlines.area(element, owner);
-    states(element, owner, areaControllers(element, owner));
-
-    QSet<int> stateIds;
-    const QDomElement statesList = element.firstChildElement(Xml::States);
-    for (QDomElement s = statesList.firstChildElement(Xml::State); !s.isNull(); s = s.nextSiblingElement(Xml::State)) {
-        int stateId = Config::NoId;
-        if (Config::readId(s, Xml::id, &stateId))
-            stateIds.insert(stateId);
-    }
+    const QSet<int> stateIds = states(element, owner, areaControllers(element, owner));
     const CalendarCheck::Level level{owner, Xml::state_id, &stateIds, CheckKind::UnknownState, false};
     m_calendars.check(element, level);
 }
@@ -191,16 +184,19 @@ void Walk::claim(int controller, const QDomElement& list, const QString& owner)
                           .arg(it->line));
 }
 
-void Walk::states(const QDomElement& area, const QString& owner, const QSet<int>& areaControllers)
+QSet<int> Walk::states(const QDomElement& area, const QString& owner, const QSet<int>& areaControllers)
 {
     const QDomElement list = area.firstChildElement(Xml::States);
     QHash<int, int> seen;
+    QSet<int> ids;
     for (QDomElement s = list.firstChildElement(Xml::State); !s.isNull(); s = s.nextSiblingElement(Xml::State)) {
         int id = Config::NoId;
         const bool hasId = context.requireId(s, &id);
-        if (hasId)
-            context.unique(&seen, id, s, [&] { return tr("State %1 of %2").arg(Config::idText(id), owner); });
         const QString state = hasId ? tr("State %1 of %2").arg(Config::idText(id), owner) : tr("A state of %1").arg(owner);
+        if (hasId) {
+            context.unique(&seen, id, s, [&state] { return state; });
+            ids.insert(id);
+        }
         const QString inState = hasId ? tr("state %1 of %2").arg(Config::idText(id), owner) : tr("a state of %1").arg(owner);
         QHash<int, int> controllers;
         QVector<ProgramCheck::Cycle> cycles;
@@ -224,6 +220,7 @@ void Walk::states(const QDomElement& area, const QString& owner, const QSet<int>
         }
         m_programs.mixedCycles(s, state, cycles);
     }
+    return ids;
 }
 } // namespace
 
