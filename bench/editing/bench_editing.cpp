@@ -474,7 +474,6 @@ int main(int argc, char* argv[])
             startRound(&host, file, &measured, &window);
             if (!stormOnly)
                 editRound(&host, window.get(), kmlFile, &measured);
-
             timespec cpuBefore{};
             clock_gettime(CLOCK_THREAD_CPUTIME_ID, &cpuBefore);
             const Velmora::Bench::StormFigures storm =

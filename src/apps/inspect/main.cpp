@@ -233,7 +233,8 @@ int main(int argc, char* argv[])
         QStringLiteral("With --history: the day of the one zone file as recorded against its calendar."),
         QStringLiteral("DATE"));
     // QApplication would take "--plugin PATH" for one of Qt's own plug-ins.
-    VelmoraHost::ApplicationArguments arguments(argc, argv, {pluginOption, scheduleOption, historyOption, reportOption, formatOption});
+    VelmoraHost::ApplicationArguments arguments(argc, argv,
+                                                {pluginOption, scheduleOption, historyOption, reportOption, formatOption});
     QTextStream err(stderr);
     if (!arguments.missingValue().isEmpty()) {
         err << "velmora-inspect: --" << QString::fromLocal8Bit(arguments.missingValue()) << " needs a value\n";
