@@ -14,35 +14,55 @@ namespace {
 constexpr int MaxReady = 8;
 constexpr qint64 ChunkSize = 1 << 20;
 
+// Longer than the coarsest time stamps a file system keeps (two seconds) and
+// the lag of the kernel's coarse clock behind the wall clock.
+constexpr qint64 SettledMs = 3000;
+
+bool readChecksum(const QString& fileName, uint* checksum)
+{
+    QFile file(fileName);
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    // CRC-32 where the processor has it.
+    QByteArray chunk(int(ChunkSize), Qt::Uninitialized);
+    uint sum = 1;
+    qint64 read = 0;
+    while ((read = file.read(chunk.data(), ChunkSize)) > 0)
+        sum = qHashBits(chunk.constData(), size_t(read), sum);
+    *checksum = sum;
+    return read == 0;
+}
+
 } // namespace
 
 FileStamp FileStamp::of(const QString& fileName)
 {
     FileStamp stamp;
+    stamp.taken = QDateTime::currentDateTimeUtc();
     const QFileInfo info(fileName);
-    QFile file(fileName);
-    if (!file.open(QIODevice::ReadOnly))
+    if (!info.isFile())
         return stamp;
     stamp.size = info.size();
     stamp.modified = info.lastModified();
+    stamp.metadataChanged = info.metadataChangeTime();
     // A rewrite within the file system's time resolution that keeps the size
-    // still changes the bytes. CRC-32 where the processor has it: cheap
-    // enough for the GUI thread on a large district.
-    QByteArray chunk(int(ChunkSize), Qt::Uninitialized);
-    uint checksum = 1;
-    qint64 read = 0;
-    while ((read = file.read(chunk.data(), ChunkSize)) > 0)
-        checksum = qHashBits(chunk.constData(), size_t(read), checksum);
-    if (read < 0)
-        return stamp;
-    stamp.checksum = checksum;
-    stamp.valid = true;
+    // still changes the bytes.
+    stamp.valid = readChecksum(fileName, &stamp.checksum);
     return stamp;
 }
 
-bool FileStamp::matches(const FileStamp& other) const
+bool FileStamp::stillMatches(const QString& fileName) const
 {
-    return valid && other.valid && size == other.size && modified == other.modified && checksum == other.checksum;
+    if (!valid)
+        return false;
+    const QFileInfo info(fileName);
+    if (!info.isFile() || info.size() != size || info.lastModified() != modified
+        || info.metadataChangeTime() != metadataChanged)
+        return false;
+    if (metadataChanged.msecsTo(taken) > SettledMs)
+        return true;
+    uint now = 0;
+    return readChecksum(fileName, &now) && now == checksum;
 }
 
 PreparedLoads::PreparedLoads(QObject* context)
@@ -102,7 +122,7 @@ bool PreparedLoads::take(const QString& fileName, ZoneFile* file)
     const Prepared prepared = found.value();
     if (last)
         m_ready.erase(found);
-    if (!prepared.stamp.matches(FileStamp::of(fileName)))
+    if (!prepared.stamp.stillMatches(fileName))
         return false;
     *file = prepared.file;
     return true;

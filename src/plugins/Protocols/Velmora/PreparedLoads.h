@@ -11,18 +11,26 @@
 
 namespace Velmora {
 
-// What a file was when it was read: its size, modification time and a
-// checksum of its bytes. Invalid for a file that cannot be read.
+// What a file was when it was read: its size, modification and metadata
+// change times and a checksum of its bytes. Invalid for a file that cannot be
+// read.
 struct FileStamp
 {
     bool valid = false;
     qint64 size = -1;
     QDateTime modified;
+    QDateTime metadataChanged;
+    // When the stamp was taken, before the file was looked at.
+    QDateTime taken;
     uint checksum = 0;
 
     // Reads the whole file for the checksum.
     static FileStamp of(const QString& fileName);
-    bool matches(const FileStamp& other) const;
+    // Whether the file is still as it was stamped. Only a file changed
+    // shortly before it was stamped is read again for its checksum: for any
+    // other, a write since would have moved its metadata change time, which,
+    // unlike the modification time, cannot be set back.
+    bool stillMatches(const QString& fileName) const;
 };
 
 // Zone files read ahead on worker threads, so that loading one only builds

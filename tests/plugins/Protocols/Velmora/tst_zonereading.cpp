@@ -120,6 +120,8 @@ private slots:
     void changedAfterPreparing();
     void preparedOnce();
     void preparesOverlapping();
+    void settledFileStamp_data();
+    void settledFileStamp();
 
 private:
     QString write(const QByteArray& content);
@@ -456,6 +458,70 @@ void ZoneReadingTest::preparesOverlapping()
     root.reset();
     QCoreApplication::processEvents();
     QVERIFY(never.heard.isEmpty());
+}
+
+namespace {
+
+enum class Change { None, SameSizeTimesSetBack, Grown, ReplacedAlike, Deleted };
+
+bool setModified(const QString& path, const QDateTime& time)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadWrite) && file.setFileTime(time, QFileDevice::FileModificationTime);
+}
+
+} // namespace
+
+Q_DECLARE_METATYPE(Change)
+
+void ZoneReadingTest::settledFileStamp_data()
+{
+    QTest::addColumn<Change>("change");
+    QTest::addColumn<bool>("matches");
+    QTest::newRow("unchanged") << Change::None << true;
+    QTest::newRow("rewritten, same size, time set back") << Change::SameSizeTimesSetBack << false;
+    QTest::newRow("grown") << Change::Grown << false;
+    QTest::newRow("replaced by a file of the same size and time") << Change::ReplacedAlike << false;
+    QTest::newRow("deleted") << Change::Deleted << false;
+}
+
+// A file left alone for a while before it was stamped is compared without
+// reading it again; a write since must still show, however it was disguised.
+void ZoneReadingTest::settledFileStamp()
+{
+    QFETCH(Change, change);
+    QFETCH(bool, matches);
+    const QString path = write("<Zone id=\"1\" name=\"Befor\"/>");
+    FileStamp stamp = FileStamp::of(path);
+    QVERIFY(stamp.valid);
+    // As though stamped long after the file's last change.
+    stamp.taken = stamp.taken.addSecs(60);
+    // The file system's clock moves on, so that a change shows in the times.
+    const QDateTime written = stamp.metadataChanged;
+    QVERIFY(until([&] { return written.msecsTo(QDateTime::currentDateTimeUtc()) > 50; }));
+    const QByteArray after("<Zone id=\"1\" name=\"After\"/>");
+    switch (change) {
+    case Change::None:
+        break;
+    case Change::SameSizeTimesSetBack:
+        QVERIFY(writeFile(path, after));
+        QVERIFY(setModified(path, stamp.modified));
+        break;
+    case Change::Grown:
+        QVERIFY(writeFile(path, after + '\n'));
+        break;
+    case Change::ReplacedAlike: {
+        const QString other = write(after);
+        QVERIFY(setModified(other, stamp.modified));
+        QVERIFY(QFile::remove(path));
+        QVERIFY(QFile::rename(other, path));
+        break;
+    }
+    case Change::Deleted:
+        QVERIFY(QFile::remove(path));
+        break;
+    }
+    QCOMPARE(stamp.stillMatches(path), matches);
 }
 
 QTEST_MAIN(ZoneReadingTest)
