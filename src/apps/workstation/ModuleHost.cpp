@@ -21,6 +21,21 @@ const char ZoneClass[] = "Velmora::Zone";
 const char AreaClass[] = "Velmora::Area";
 const char ControllerClass[] = "Velmora::Controller";
 
+// The objects of the class under `parent`, in tree order. Objects of these
+// classes hold none of their own kind, so the walk does not go into them: a
+// large district's areas hold tens of thousands of states.
+void collect(const QObject* parent, const char* className, QList<QObject*>* found)
+{
+    if (!parent)
+        return;
+    for (QObject* child : parent->children()) {
+        if (child->inherits(className))
+            found->append(child);
+        else
+            collect(child, className, found);
+    }
+}
+
 } // namespace
 
 ModuleHost::ModuleHost(QObject* parent)
@@ -261,13 +276,7 @@ QString ModuleHost::zoneFile(QObject* zone)
 QList<QObject*> ModuleHost::areasOf(QObject* zone)
 {
     QList<QObject*> areas;
-    if (!zone)
-        return areas;
-    const QList<QObject*> all = zone->findChildren<QObject*>();
-    for (QObject* object : all) {
-        if (object->inherits(AreaClass))
-            areas.append(object);
-    }
+    collect(zone, AreaClass, &areas);
     return areas;
 }
 
@@ -284,13 +293,7 @@ QObject* ModuleHost::areaById(QObject* zone, int id)
 QList<QObject*> ModuleHost::controllersOf(QObject* zone)
 {
     QList<QObject*> controllers;
-    if (!zone)
-        return controllers;
-    const QList<QObject*> all = zone->findChildren<QObject*>();
-    for (QObject* object : all) {
-        if (object->inherits(ControllerClass))
-            controllers.append(object);
-    }
+    collect(zone, ControllerClass, &controllers);
     return controllers;
 }
 
