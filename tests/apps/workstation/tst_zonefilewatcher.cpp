@@ -21,7 +21,7 @@ class ZoneFileWatcherTest : public QObject
 private slots:
     void reports_data()
     {
-        QTest::addColumn<QStringList>("steps"); // "write:TEXT" in place, "replace:TEXT", "settle", "unwatch"
+        QTest::addColumn<QStringList>("steps"); // "write:TEXT" in place, "replace:TEXT", "delete", "settle", "unwatch"
         QTest::addColumn<QStringList>("reported"); // what the file held before each change reported
         // The watch begins on "A"; each case ends with a settle.
         QTest::newRow("written in place") << QStringList{"settle", "write:B"} << QStringList{"A"};
@@ -32,6 +32,9 @@ private slots:
         QTest::newRow("each settled change from the one before")
             << QStringList{"settle", "write:B", "settle", "replace:C"} << QStringList{"A", "B"};
         QTest::newRow("changed back") << QStringList{"settle", "write:B", "settle", "write:A"} << QStringList{"A", "B"};
+        // Gone for a while, the file cannot be watched itself: its folder sees it come back.
+        QTest::newRow("deleted, then written anew")
+            << QStringList{"settle", "delete", "settle", "write:B"} << QStringList{"A"};
         QTest::newRow("no longer watched") << QStringList{"settle", "unwatch", "write:B"} << QStringList{};
         // Its first content may not be read yet: the change is reported all the same, with what the file held
         // when that is known. (Versions written within one tick of the file system's clock differ in length here:
@@ -57,6 +60,8 @@ private slots:
                 QVERIFY(writeFile(file, text));
             else if (step.startsWith("replace:"))
                 QVERIFY(replaceFile(file, text));
+            else if (step == "delete")
+                QVERIFY(QFile::remove(file));
             else if (step == "unwatch")
                 watcher.unwatch(file);
             else if (step == "settle") {
