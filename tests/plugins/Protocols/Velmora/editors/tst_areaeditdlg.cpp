@@ -1,22 +1,10 @@
 #include "EditorTest.h"
+#include "FakeLight.h"
 #include "FakeStorage.h"
 #include "Velmora/editors/AreaEditDlg.h"
 #include "Velmora/format/GeometryText.h"
 #include "Velmora/format/XmlText.h"
 #include "Velmora/graphics/AreaGraphicsItem.h"
-
-// The host's traffic light as the module sees it, behind a selectable map item.
-namespace Semtra {
-class Light : public QObject
-{
-    Q_OBJECT
-    Q_PROPERTY(QVariant id MEMBER m_id)
-    Q_PROPERTY(QVariant basePoint MEMBER m_basePoint)
-public:
-    Light(const QString& id, const QString& basePoint, QObject* parent) : QObject(parent), m_id(id), m_basePoint(basePoint) {}
-    QVariant m_id, m_basePoint;
-};
-} // namespace Semtra
 
 namespace {
 

@@ -6,23 +6,10 @@
 #include <QPointer>
 #include <QtTest>
 
+#include "FakeLight.h"
 #include "OffscreenLeaks.h"
 #include "Velmora/format/GeometryText.h"
 #include "Velmora/graphics/AreaGraphicsItem.h"
-
-// The host's traffic light as the module sees it: an object of this class name
-// with the properties "id" and "basePoint", behind a selectable map item.
-namespace Semtra {
-class Light : public QObject
-{
-    Q_OBJECT
-    Q_PROPERTY(QVariant id MEMBER m_id)
-    Q_PROPERTY(QVariant basePoint MEMBER m_basePoint)
-public:
-    Light(const QVariant& id, const QVariant& at, QObject* parent) : QObject(parent), m_id(id), m_basePoint(at) {}
-    QVariant m_id, m_basePoint;
-};
-} // namespace Semtra
 
 using Points = QVector<QPointF>;
 Q_DECLARE_METATYPE(Points)
