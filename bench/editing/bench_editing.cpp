@@ -28,6 +28,7 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QXmlStreamReader>
+#include <QListWidget>
 #include <QMenuBar>
 #include <QPointer>
 #include <QProcess>
@@ -61,6 +62,7 @@ struct Round
     double editorMs = 0;
     double checkMs = 0;
     double kmlOkMs = 0;
+    double deleteAreaMs = 0;
     double okMs = 0;
     double okMiB = 0;
     double stormEventsPerSecond = 0;
@@ -339,6 +341,12 @@ void editRound(ModuleHost* host, MainWindow* window, const QString& kmlFile, Rou
     kmlImportRound(editor, kmlFile, round);
     answer.start(1);
 
+    // One area deleted, with what it took along said under the form.
+    editor->findChild<QListWidget*>(QStringLiteral("areas"))->setCurrentRow(0);
+    clock.restart();
+    editor->findChild<QPushButton*>(QStringLiteral("delArea"))->click();
+    round->deleteAreaMs = clock.elapsed();
+
     resetPeak();
     const double residentMiB = Velmora::Bench::statusKb("VmRSS") / 1024.0;
     // The paints counted when the new zone comes: a paint in the same turn
@@ -494,6 +502,8 @@ int main(int argc, char* argv[])
          [](const Round& r) { return r.streamPassMs; }},
         {QStringLiteral("editor's Check"), QStringLiteral("ms"), [](const Round& r) { return r.checkMs; }},
         {QStringLiteral("KML import: OK applied"), QStringLiteral("ms"), [](const Round& r) { return r.kmlOkMs; }},
+        {QStringLiteral("an area deleted in the zone editor"), QStringLiteral("ms"),
+         [](const Round& r) { return r.deleteAreaMs; }},
         {QStringLiteral("OK -> written -> reloaded -> drawn"), QStringLiteral("ms"),
          [](const Round& r) { return r.okMs; }},
         {QStringLiteral("  resident memory added by OK (peak)"), QStringLiteral("MiB"),

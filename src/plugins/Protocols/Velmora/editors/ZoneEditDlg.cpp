@@ -196,11 +196,10 @@ void ZoneEditDlg::writeForm(QDomElement zone) const
     Xml::ensureTextNode(week).setData(m_calendar->weekText());
 }
 
-QDomDocument ZoneEditDlg::formDocument() const
+QDomDocument ZoneEditDlg::partsSnapshot() const
 {
-    QDomDocument copy = m_document.cloneNode(true).toDocument();
-    writeForm(copy.documentElement());
-    return copy;
+    writeForm(m_zone);
+    return Velmora::ConfigDiff::partsSnapshot(m_zone);
 }
 
 QByteArray ZoneEditDlg::formText() const
@@ -295,7 +294,7 @@ void ZoneEditDlg::areaEditFinished(int result)
 
 void ZoneEditDlg::on_delArea_clicked()
 {
-    const QDomDocument before = formDocument();
+    const QDomDocument before = partsSnapshot();
     deleteSelectedAreas();
     tellChangesSince(before);
 }
@@ -361,7 +360,7 @@ void ZoneEditDlg::on_strategies_itemDoubleClicked(QTableWidgetItem* item)
 
 void ZoneEditDlg::on_delStrat_clicked()
 {
-    const QDomDocument before = formDocument();
+    const QDomDocument before = partsSnapshot();
     QTableWidget* table = ui->strategies;
     for (QList<QTableWidgetItem*> selected = table->selectedItems(); !selected.isEmpty();
          selected = table->selectedItems())
@@ -374,7 +373,7 @@ void ZoneEditDlg::tellChangesSince(const QDomDocument& before)
     // What a deletion took along (other strategies, entries of day cards) is
     // said where the user looks next.
     Velmora::Editors::showReasons(
-        m_reason, Velmora::ConfigDiff::compareParts(before.documentElement(), formDocument().documentElement()));
+        m_reason, Velmora::ConfigDiff::compareParts(before.documentElement(), partsSnapshot().documentElement()));
 }
 
 void ZoneEditDlg::deleteStrategy(int row)
@@ -572,7 +571,8 @@ void ZoneEditDlg::listChanges()
     }
     if (disk.documentElement().isNull())
         disk.appendChild(disk.createElement(Xml::Zone));
-    lines << Velmora::ConfigDiff::compare(disk.documentElement(), formDocument().documentElement());
+    writeForm(m_zone);
+    lines << Velmora::ConfigDiff::compare(disk.documentElement(), m_zone);
     Velmora::Editors::showChangeList(this, tr("Changes"), lines, tr("No changes."));
 }
 

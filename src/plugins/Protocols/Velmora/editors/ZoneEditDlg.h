@@ -106,8 +106,9 @@ private:
     void fillForm();
     void makeSplitter();
     void writeForm(QDomElement zone) const;
-    // The document with the form written into a copy; the editor's stays as it is.
-    QDomDocument formDocument() const;
+    // The form written into the document, and the parts a deletion may take
+    // along copied (ConfigDiff::partsSnapshot).
+    QDomDocument partsSnapshot() const;
     // The form written into the document, serialised without indentation:
     // two equal texts are one configuration.
     QByteArray formText() const;

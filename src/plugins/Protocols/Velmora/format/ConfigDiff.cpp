@@ -271,6 +271,25 @@ QStringList ConfigDiff::compareParts(const QDomElement& before, const QDomElemen
     return lines;
 }
 
+QDomDocument ConfigDiff::partsSnapshot(const QDomElement& zone)
+{
+    QDomDocument snapshot;
+    QDomElement root = snapshot.importNode(zone, false).toElement();
+    snapshot.appendChild(root);
+    for (const QLatin1String whole : {Xml::Strategies, Xml::Calendar}) {
+        const QDomElement part = zone.firstChildElement(whole);
+        if (!part.isNull())
+            root.appendChild(snapshot.importNode(part, true));
+    }
+    const QDomElement areas = zone.firstChildElement(Xml::Areas);
+    if (areas.isNull())
+        return snapshot;
+    QDomNode copies = root.appendChild(snapshot.importNode(areas, false));
+    for (QDomElement area = areas.firstChildElement(Xml::Area); !area.isNull(); area = area.nextSiblingElement(Xml::Area))
+        copies.appendChild(snapshot.importNode(area, false));
+    return snapshot;
+}
+
 QStringList ConfigDiff::compareArea(const QDomElement& before, const QDomElement& after)
 {
     QStringList changes;

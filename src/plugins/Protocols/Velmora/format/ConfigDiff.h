@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QCoreApplication>
+#include <QDomDocument>
 #include <QDomElement>
 #include <QStringList>
 
@@ -27,6 +28,11 @@ public:
     // The lines about strategies and areas only, without the zone's own line:
     // what deleting one of them took along.
     static QStringList compareParts(const QDomElement& before, const QDomElement& after);
+    // A copy of a zone for compareParts around an edit that leaves the areas'
+    // own contents alone, as deleting areas and strategies does: the
+    // strategies and the calendar whole, each area without its contents. A
+    // fraction of a copy of a large zone.
+    static QDomDocument partsSnapshot(const QDomElement& zone);
     // What an edit changed in one area, `before` and `after` being Area
     // elements: at most one line, "Area 3 "Old Town": ...".
     static QStringList compareArea(const QDomElement& before, const QDomElement& after);

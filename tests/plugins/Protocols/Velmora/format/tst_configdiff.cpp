@@ -1,4 +1,5 @@
 #include "Velmora/format/ConfigDiff.h"
+#include "Velmora/format/ConfigEdits.h"
 
 #include <QDomDocument>
 #include <QtTest>
@@ -171,6 +172,38 @@ private slots:
         for (const QString& change : edit.split(' ', Qt::SkipEmptyParts))
             after.setAttribute(change.section('=', 0, 0), change.section('=', 1));
         QCOMPARE(ConfigDiff::compareArea(before, after), lines);
+    }
+
+    // The zone editor tells what a deletion took along from copies of the
+    // parts it can take: they must tell it as copies of the whole zone would.
+    void partsSnapshotTellsDeletions_data()
+    {
+        QTest::addColumn<QString>("deleted"); // path of an area or a strategy
+        QTest::newRow("area used alone by a strategy") << "Areas/Area[3]";
+        QTest::newRow("area used beside another") << "Areas/Area[5]";
+        QTest::newRow("strategy with day card entries") << "Strategies/Strategy[4]";
+        QTest::newRow("default strategy") << "Strategies/Strategy[1]";
+    }
+    void partsSnapshotTellsDeletions()
+    {
+        QFETCH(QString, deleted);
+        QDomDocument document;
+        QVERIFY(document.setContent(QByteArray(district)));
+        QDomElement zone = document.documentElement();
+        const QDomDocument before = document.cloneNode(true).toDocument();
+        const QDomDocument beforeParts = ConfigDiff::partsSnapshot(zone);
+        QDomElement target = at(zone, deleted);
+        QVERIFY(!target.isNull());
+        if (deleted.startsWith("Areas"))
+            Velmora::ConfigEdit::deleteArea(zone, target);
+        else
+            Velmora::ConfigEdit::deleteStrategy(zone, target);
+        const QStringList whole = ConfigDiff::compareParts(before.documentElement(), zone);
+        QVERIFY(!whole.isEmpty());
+        QCOMPARE(ConfigDiff::compareParts(beforeParts.documentElement(), ConfigDiff::partsSnapshot(zone).documentElement()),
+                 whole);
+        // The areas' own contents are what makes a copy of a large zone dear.
+        QVERIFY(at(beforeParts.documentElement(), "Areas/Area[3]").firstChild().isNull());
     }
 };
 
