@@ -42,6 +42,16 @@ bool OpenedFile::read(QDomDocument* document, Xml::ReadError* error)
     return Xml::parseDocumentAside(m_bytes, document, error);
 }
 
+bool OpenedFile::readAsOnDisk(QDomDocument* document, Xml::ReadError* error) const
+{
+    QByteArray bytes;
+    if (!readBytes(m_name, &bytes, &error->message)) {
+        error->kind = Xml::ReadError::CannotOpen;
+        return false;
+    }
+    return Xml::parseDocumentAside(bytes, document, error);
+}
+
 bool OpenedFile::changedOnDisk(bool* deleted, QStringList* changes) const
 {
     if (!m_read)

@@ -23,6 +23,9 @@ public:
     // Reads the whole file and parses it into `document`; false with the
     // reason when it cannot be opened or parsed.
     bool read(QDomDocument* document, Xml::ReadError* error);
+    // The file as it is on disk now, parsed as read() parses it; the document
+    // goes with Xml::releaseAside.
+    bool readAsOnDisk(QDomDocument* document, Xml::ReadError* error) const;
     const QString& name() const { return m_name; }
     // True once the file was read: it is there to be compared with.
     bool wasRead() const { return m_read; }

@@ -565,14 +565,15 @@ void ZoneEditDlg::listChanges()
     QDomDocument disk;
     QStringList lines;
     Velmora::Xml::ReadError error;
-    if (m_file->wasRead() && !Velmora::Xml::readDocument(m_file->name(), &disk, &error)) {
+    if (m_file->wasRead() && !m_file->readAsOnDisk(&disk, &error)) {
         lines << tr("The file %1 cannot be read: %2").arg(QDir::toNativeSeparators(m_file->name()), error.message);
-        disk = QDomDocument();
+        Velmora::Xml::releaseAside(&disk);
     }
     if (disk.documentElement().isNull())
         disk.appendChild(disk.createElement(Xml::Zone));
     writeForm(m_zone);
     lines << Velmora::ConfigDiff::compare(disk.documentElement(), m_zone);
+    Velmora::Xml::releaseAside(&disk);
     Velmora::Editors::showChangeList(this, tr("Changes"), lines, tr("No changes."));
 }
 

@@ -86,6 +86,7 @@ class ZoneEditDlgTest : public QObject
 
     QTemporaryDir dir;
     QStringList said; // message boxes and refusals not yet checked by a "said" step
+    QByteArray spoilt; // the zone's file as it was before "spoil"
     QGraphicsScene scene;
     QObject storage;
     QScopedPointer<KmlZoneEditDlg> dialog;
@@ -114,7 +115,7 @@ class ZoneEditDlgTest : public QObject
         static const QStringList verbs{"ok", "red", "reason", "changes", "esc", "cancel", "enter", "shown", "tip",
                                        "defaultTip", "name", "day", "kml", "delStrat", "delDayCard", "delArea", "week",
                                        "addStrat", "editStrat", "addCard", "addArea", "editArea", "edit", "drag",
-                                       "shift", "end", "close", "import", "export", "said"};
+                                       "shift", "end", "close", "import", "export", "said", "spoil", "unspoil", "firstChange"};
         QVERIFY2(verbs.contains(verb), qPrintable("unknown action " + action));
         const int row = w.value(1).toInt();
         auto* strategies = widget<QTableWidget>("strategies");
@@ -134,6 +135,9 @@ class ZoneEditDlgTest : public QObject
         else if (verb == "changes") {
             press(dialog.data(), "showChanges");
             QCOMPARE(Drive::texts(widget<QListWidget>("changes")).join(" / "), w.mid(1).join(' '));
+        } else if (verb == "firstChange") { // the first line only; DIR: the file's folder
+            press(dialog.data(), "showChanges");
+            QCOMPARE(Drive::texts(widget<QListWidget>("changes")).value(0), w.mid(1).join(' ').replace("DIR", dir.path()));
         }
         else if (verb == "name")
             enter(widget("zoneName"), w.mid(1).join(' '));
@@ -143,6 +147,11 @@ class ZoneEditDlgTest : public QObject
             pick(widget<QTableWidget>("weekDistrib"), 0, row, w[2]);
         else if (verb == "kml")
             QVERIFY(writeFile(dialog->kmlFile, kml.toUtf8()));
+        else if (verb == "spoil") { // another program leaves the zone's file cut short, then puts it back
+            spoilt = readFile(dir.filePath("zone.xtsc"));
+            QVERIFY(writeFile(dir.filePath("zone.xtsc"), "<Zone id=\"7\">"));
+        } else if (verb == "unspoil")
+            QVERIFY(writeFile(dir.filePath("zone.xtsc"), spoilt));
         else if (verb == "delStrat")
             Drive::clickCell(strategies, row, 0);
         else if (verb == "delDayCard" || verb == "week")
@@ -381,6 +390,9 @@ private slots:
         QTest::newRow("Changes against the file: a rename, then none once undone") << zone
             << QStringList{"name South", "changes Zone 7 \"South\": name \"North\" \u2192 \"South\"", "name North",
                            "changes No changes.", "ok"} << "" << untouched;
+        QTest::newRow("Changes against a file spoilt meanwhile: said, the whole zone listed") << zone
+            << QStringList{"spoil", "firstChange The file DIR/zone.xtsc cannot be read: unexpected end of file", "unspoil", "ok"}
+            << "" << untouched;
         QTest::newRow("KML export: the extension added to a name typed without") << zone
             << QStringList{"export outlines", "said wrote outlines.kml", "ok"} << "" << untouched;
         // Stored outlines hold where they are shown: reloading one takes back a whole-outline drag too.
