@@ -341,8 +341,10 @@ void editRound(ModuleHost* host, MainWindow* window, const QString& kmlFile, Rou
     kmlImportRound(editor, kmlFile, round);
     answer.start(1);
 
-    // One area deleted, with what it took along said under the form.
-    editor->findChild<QListWidget*>(QStringLiteral("areas"))->setCurrentRow(0);
+    // One area deleted, with what it took along said under the form: the
+    // last, so that the storm's areas are still numbered from 1 without a gap.
+    auto* areas = editor->findChild<QListWidget*>(QStringLiteral("areas"));
+    areas->setCurrentRow(areas->count() - 1);
     clock.restart();
     editor->findChild<QPushButton*>(QStringLiteral("delArea"))->click();
     round->deleteAreaMs = clock.elapsed();
@@ -535,7 +537,8 @@ int main(int argc, char* argv[])
             timespec cpuBefore{};
             clock_gettime(CLOCK_THREAD_CPUTIME_ID, &cpuBefore);
             const Velmora::Bench::StormFigures storm =
-                Velmora::Bench::runEventStorm(&host, window.get(), areas, stormMs);
+                Velmora::Bench::runEventStorm(&host, window.get(), ModuleHost::areasOf(host.zones().value(0)).size(),
+                                              stormMs);
             timespec cpuAfter{};
             clock_gettime(CLOCK_THREAD_CPUTIME_ID, &cpuAfter);
             const double cpuMs =
