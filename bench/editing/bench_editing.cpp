@@ -1,12 +1,12 @@
 // The workstation with a generated zone of growing size, driven as the
 // operator drives it: start until the map is drawn (with the longest time the
 // event loop was blocked, and the peak resident memory of a workstation
-// process that does only that), File → Edit zone…
-// until the editor is shown, its Check, a KML import of every area's outline
-// from "OK" until the editor shows again, and its OK until the reloaded zone
-// is drawn again (with the resident memory that added); then an event storm
-// on the zone drawn. Wall-clock times, medians of several rounds; figures
-// only, never failing on time.
+// process that does only that), File → Edit zone… until the editor is shown,
+// its Check, a KML import of every area's outline from "OK" until the editor
+// shows again, an area deleted, and its OK until the reloaded zone is drawn
+// again (with the resident memory that added); then an event storm on the
+// zone drawn. Wall-clock times, medians of several rounds; figures only,
+// never failing on time.
 #include "EventStorm.h"
 #include "MainWindow.h"
 #include "MapView.h"
