@@ -55,6 +55,11 @@ bool FileStamp::stillMatches(const QString& fileName) const
 {
     if (!valid)
         return false;
+    // Opening makes a network file system fetch the file's times anew
+    // (close-to-open), which a bare look-up may answer from its cache.
+    QFile file(fileName);
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
     const QFileInfo info(fileName);
     if (!info.isFile() || info.size() != size || info.lastModified() != modified
         || info.metadataChangeTime() != metadataChanged)
