@@ -91,10 +91,12 @@ double peakMiB()
 class BlockMeter : public QObject
 {
 public:
-    static constexpr int Tick = 5;
+    // A block of B ms reads as between B - Tick and B.
+    static constexpr int Tick = 2;
 
     BlockMeter()
     {
+        m_timer.setTimerType(Qt::PreciseTimer);
         m_timer.setInterval(Tick);
         connect(&m_timer, &QTimer::timeout, this, [this] {
             m_longest = std::max(m_longest, m_sinceLast.restart() - Tick);
