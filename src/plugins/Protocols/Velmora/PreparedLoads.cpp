@@ -18,16 +18,13 @@ constexpr qint64 ChunkSize = 1 << 20;
 // the lag of the kernel's coarse clock behind the wall clock.
 constexpr qint64 SettledMs = 3000;
 
-bool readChecksum(const QString& fileName, uint* checksum)
+bool readChecksum(QIODevice* file, uint* checksum)
 {
-    QFile file(fileName);
-    if (!file.open(QIODevice::ReadOnly))
-        return false;
     // CRC-32 where the processor has it.
     QByteArray chunk(int(ChunkSize), Qt::Uninitialized);
     uint sum = 1;
     qint64 read = 0;
-    while ((read = file.read(chunk.data(), ChunkSize)) > 0)
+    while ((read = file->read(chunk.data(), ChunkSize)) > 0)
         sum = qHashBits(chunk.constData(), size_t(read), sum);
     *checksum = sum;
     return read == 0;
@@ -40,14 +37,15 @@ FileStamp FileStamp::of(const QString& fileName)
     FileStamp stamp;
     stamp.taken = QDateTime::currentDateTimeUtc();
     const QFileInfo info(fileName);
-    if (!info.isFile())
+    QFile file(fileName);
+    if (!info.isFile() || !file.open(QIODevice::ReadOnly))
         return stamp;
     stamp.size = info.size();
     stamp.modified = info.lastModified();
     stamp.metadataChanged = info.metadataChangeTime();
     // A rewrite within the file system's time resolution that keeps the size
     // still changes the bytes.
-    stamp.valid = readChecksum(fileName, &stamp.checksum);
+    stamp.valid = readChecksum(&file, &stamp.checksum);
     return stamp;
 }
 
@@ -67,7 +65,7 @@ bool FileStamp::stillMatches(const QString& fileName) const
     if (metadataChanged.msecsTo(taken) > SettledMs)
         return true;
     uint now = 0;
-    return readChecksum(fileName, &now) && now == checksum;
+    return readChecksum(&file, &now) && now == checksum;
 }
 
 PreparedLoads::PreparedLoads(QObject* context)
