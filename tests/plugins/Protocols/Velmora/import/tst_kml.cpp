@@ -39,10 +39,12 @@ const char* const zoneXml = R"(<Zone id="1" name="North"><Geometry>0,0;9,0;9,9</
 const QString untouched = QStringLiteral("zone North: 0,0;9,0;9,9 | Centre: 1,1;2,1;2,2 | Park: - | "
                                          "Centre: 3,3;4,3;4,4 | : 5,5;6,5;6,6");
 
-QString ring(const QString& coordinates)
+QString ring(const QString& coordinates, const QString& hole = {})
 {
     return "<Polygon><outerBoundaryIs><LinearRing><coordinates>" + coordinates
-        + "</coordinates></LinearRing></outerBoundaryIs></Polygon>";
+        + "</coordinates></LinearRing></outerBoundaryIs>"
+        + (hole.isEmpty() ? QString() : "<innerBoundaryIs><LinearRing><coordinates>" + hole
+                                            + "</coordinates></LinearRing></innerBoundaryIs>") + "</Polygon>";
 }
 QString placemark(const QString& name, const QString& geometry)
 {
@@ -182,10 +184,10 @@ private slots:
         QTest::addColumn<QString>("outline"); // empty: no usable placemark
         QTest::newRow("tabs, line breaks, altitudes, blanks after commas, no blank at the end")
             << north("\n\t1.5, 2, 120\t3 ,2,-4.5\r\n  3,\n4.25,1e3") << "1.5,2;3,2;3,4.25";
-        QTest::newRow("MultiGeometry, first usable polygon")
+        QTest::newRow("MultiGeometry, first usable polygon, its hole ignored")
             << kmlDocument(placemark("North", "<MultiGeometry>" + ring("0,0 1,1") + "<MultiGeometry>"
-                                                  + ring("5,5 6,5 6,6") + "</MultiGeometry>" + ring("7,7 8,7 8,8")
-                                                  + "</MultiGeometry>"))
+                                                  + ring("5,5 6,5 6,6", "5.5,5.1 5.9,5.1 5.9,5.5") + "</MultiGeometry>"
+                                                  + ring("7,7 8,7 8,8") + "</MultiGeometry>"))
             << "5,5;6,5;6,6";
         QTest::newRow("nested folders, no namespace, name padded")
             << "<kml><Folder><name>x</name><Document><Folder>" + placemark("\n  North\n", ring("5,5 6,5 6,6"))

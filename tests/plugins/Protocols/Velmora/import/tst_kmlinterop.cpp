@@ -1,5 +1,5 @@
-// KML exchanged with GDAL, the usual peer of other map software: what
-// ogr2ogr writes imports, and what we export ogrinfo reads.
+// KML exchanged with GDAL, the usual peer of other map software: what we export ogrinfo reads. What GDAL writes
+// (folders, closed rings, holes, multipolygons, features without a name) is read by tst_kml's rules.
 #include <QDomDocument>
 #include <QProcess>
 #include <QRegularExpression>
@@ -65,24 +65,6 @@ private slots:
                 QFAIL("GDAL's ogr2ogr and ogrinfo are missing (Debian package gdal-bin), and CI=true");
             QSKIP("GDAL's ogr2ogr and ogrinfo are not installed (Debian package gdal-bin): KML exchange not checked");
         }
-    }
-
-    // ogr2ogr puts the placemarks in a folder, closes rings and writes no altitudes; the
-    // multipolygon gives its first part, the hole is ignored, the feature without a name is not offered.
-    void importOgr2ogrOutput()
-    {
-        const QString kml = m_dir.filePath(QStringLiteral("districts.kml"));
-        const Run converted = run(m_ogr2ogr, {"-f", "KML", kml, VELMORA_TEST_DATA "/kml/districts.geojson"});
-        QVERIFY2(converted.exitCode == 0, qPrintable(converted.err));
-        QList<Velmora::Kml::Placemark> placemarks;
-        QString error;
-        QVERIFY2(Velmora::Kml::readPlacemarks(kml, &placemarks, &error), qPrintable(error));
-        QStringList read;
-        for (const Velmora::Kml::Placemark& placemark : placemarks)
-            read << placemark.name + "=" + placemark.coordinates;
-        QCOMPARE(read, (QStringList{"North=37.5,55.7;37.65,55.7;37.65,55.8;37.5,55.8",
-                                    "Центр=37.51,55.71;37.55,55.71;37.55,55.75",
-                                    "Park=37.56,55.72;37.59,55.72;37.59,55.75;37.56,55.75"}));
     }
 
     void ogrinfoReadsExport_data()
