@@ -360,9 +360,6 @@ void ModelTest::trees_data()
     row("unsigned ids", R"(<Zone id="3000000000"><Areas><Area id="4294967295"><States><State id="3000000001"/>
         </States></Area></Areas><Strategies><Strategy id="2147483648"/></Strategies></Zone>)",
         "3000000000 | | 4294967295[]{3000000001} | 2147483648");
-    row("bad state cuts the list short", R"(<Zone id="1"><Areas><Area id="3"><States><State id="1" name="First"/>
-        <State name="Broken"/><State id="3" name="Third"/></States></Area><Area id="4"/></Areas></Zone>)",
-        "1 | | 3[]{1=First} 4[]{} |", "Object: Velmora::Area: id:3. Invalid states.");
     row("duplicate id", "<Zone id=\"1\">\n<Strategies>\n<Strategy id=\"5\" name=\"first\"/>\n"
         "<Strategy id=\"5\" name=\"second\"/>\n</Strategies>\n</Zone>",
         "1 | | | 5=second", "FILE: line 4 element:Strategy. Duplicate id 5; the later element is used");
