@@ -121,9 +121,7 @@ private slots:
         QCOMPARE(visible(), QString(all.size(), '0'));
         QVERIFY(all.size() > 2 && QMetaObject::invokeMethod(m_root, "setVisible", Q_ARG(bool, true)));
         QCOMPARE(visible(), QString(all.size(), '1'));
-        for (QObject* object : qAsConst(all))
-            if (object->inherits("Velmora::Zone"))
-                QMetaObject::invokeMethod(object, "setScene", Q_ARG(QGraphicsScene*, nullptr));
+        qDeleteAll(m_root->children()); // before their scene
     }
 
     // A host that leaves its zones to the module at exit, whatever their scenes.
