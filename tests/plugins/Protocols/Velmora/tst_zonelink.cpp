@@ -663,7 +663,6 @@ void TestZoneLink::connectionLifetime()
     QVERIFY(!link->zone.isConnected());
     link->zone.setConnection(nullptr);
     QCOMPARE(other.listeners(), 0);
-    QCOMPARE(link->zone.property("connection").value<QObject*>(), nullptr);
 
     // Destroyed while connected, with a request open: the response goes too.
     link->zone.setConnection(&other);
