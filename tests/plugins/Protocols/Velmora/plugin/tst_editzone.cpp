@@ -246,7 +246,6 @@ private slots:
         QTest::newRow("changed, saved anyway") << "changed" << "Save anyway" << changed;
         QTest::newRow("changed, back to editing") << "changed" << "Back to editing" << changed;
         QTest::newRow("deleted, saved anyway") << "deleted" << "Save anyway" << deleted;
-        QTest::newRow("deleted, back to editing") << "deleted" << "Back to editing" << deleted;
     }
     void savedMeanwhile()
     {
