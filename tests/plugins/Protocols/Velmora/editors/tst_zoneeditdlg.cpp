@@ -455,8 +455,6 @@ private slots:
             << 0 << true;
         QTest::newRow("a name typed before the editor was first drawn: Cancel asked, kept")
             << QStringList{"name South", "cancel Keep editing", asked} << 1 << false;
-        QTest::newRow("a changed name: Cancel asked, kept") << QStringList{"name South", "cancel Keep editing", asked}
-                                                           << 0 << false;
         QTest::newRow("a choice undone is no change") << QStringList{"day 6 2", "esc", "day 6 5", "cancel"} << 0 << true;
         QTest::newRow("Enter in the strategies table moves down, never accepts")
             << QStringList{"enter 0", "shown yes", "enter 2", "shown yes"} << 0 << false;
@@ -492,17 +490,13 @@ private slots:
         QTest::addColumn<QString>("written"); // the edited or new element's id
         QTest::addColumn<bool>("arabic");     // the user's locale has digits of its own
         QTest::newRow("zone 0") << "zone" << "0" << "0" << false;
-        QTest::newRow("zone 100000") << "zone" << "100000" << "100000" << true;
-        QTest::newRow("zone 4294967295") << "zone" << "4294967295" << "4294967295" << false;
-        QTest::newRow("strategy 0") << "strategy" << "0,5" << "0" << false;
-        QTest::newRow("strategy 100000") << "strategy" << "100000,5" << "100000" << true;
-        QTest::newRow("strategy 4294967295") << "strategy" << "4294967295,5" << "4294967295" << false;
+        QTest::newRow("zone 4294967295") << "zone" << "4294967295" << "4294967295" << true;
+        QTest::newRow("strategy 4294967295") << "strategy" << "4294967295,5" << "4294967295" << true;
         QTest::newRow("strategy 100000 retyped") << "strategy=12" << "100000,5" << "12" << false;
         QTest::newRow("new strategy after 2147483647") << "new strategy" << "1,2147483647" << "2147483648" << true;
         QTest::newRow("new strategy after 4294967295: the smallest free")
             << "new strategy" << "1,4294967295,2" << "3" << false;
-        QTest::newRow("new card after 2147483647") << "new card" << "2147483647,1" << "2147483648" << false;
-        QTest::newRow("new card after 4294967295: the smallest free") << "new card" << "4294967295" << "1" << true;
+        QTest::newRow("new card after 2147483647") << "new card" << "2147483647,1" << "2147483648" << true;
     }
     void ids()
     {
