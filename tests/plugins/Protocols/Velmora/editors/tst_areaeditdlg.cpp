@@ -299,8 +299,6 @@ private slots:
         QTest::newRow("name XML cannot carry") << "3" << QStringList{"set areaName " + unwritable, "ok"}
             << QString(centre).replace("3 Centre", "3 " + unwritable)
             << "areaName=The name holds the character U+0001, which a zone file cannot carry.";
-        QTest::newRow("file without texts: six-day week shown empty")
-            << "4" << QStringList{"ok"} << "4 North | g= | c= | s= | d= | w=,,,,,, | x=" << all;
         QTest::newRow("new area: next free id, nothing scheduled") << "" << QStringList{"set areaName South", "ok"}
             << "5 South | g= | c= | s= | d= | w=,,,,,, | x=" << all;
         // A new special day starts on today, or the next day not taken yet.
@@ -314,7 +312,7 @@ private slots:
             << "";
         QTest::newRow("state renumbered: cards and special days follow") << "3" << QStringList{"editState 2 7", "ok"}
             << QString(centre).replace(" 2:102/1", " 7:102/1").replace(">2", ">7") << "";
-        QTest::newRow("first special day of an area") << "4" << QStringList{"addState S", "addSpecialDay 1", "changes Area 4 \"North\": state 1 \"S\" added; special day " + today + " added", "ok"}
+        QTest::newRow("first special day of an area whose six-day week shows empty") << "4" << QStringList{"addState S", "addSpecialDay 1", "changes Area 4 \"North\": state 1 \"S\" added; special day " + today + " added", "ok"}
             << "4 North | g= | c= | s=1: | d= | w=,,,,,, | x=" + today + ":00:00>1" << all;
         const QString imported = " | c=5,6 | s=1:5/,6/ | d=1:07:00>1 | w=1,1,1,1,1,1,1 | x=";
         QTest::newRow("untouched: Cancel closes at once") << "3" << QStringList{"cancel", "shown no", "asked "} << centre << "open";
