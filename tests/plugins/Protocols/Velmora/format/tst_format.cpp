@@ -101,17 +101,6 @@ QByteArray md4(const QStringList& tokens)
     return hash.result();
 }
 
-const char* const baseDocument = R"(<Zone id="7" name="North">
-    <Geometry>0,0;1000,0;1000,800</Geometry>
-    <Areas>
-        <Area id="3" name="Centre">
-            <Controllers>101,102</Controllers>
-            <States/>
-        </Area>
-    </Areas>
-</Zone>
-)";
-
 } // namespace
 
 class TestFormat : public QObject
@@ -138,8 +127,6 @@ private slots:
     // The digest
     void tokens_data();
     void tokens();
-    void variants_data();
-    void variants();
     void readsFromCurrentPosition();
     // Values: what each rule reads from a text, as "a b c", "-" for nothing
     void values_data();
@@ -514,6 +501,9 @@ void TestFormat::tokens_data()
 
     row("zone with empty list", R"(<Zone id="1" name="A"><Areas/></Zone>)",
         {"Zone", "id", "1", "name", "A", "Areas", "Areas", "Zone"});
+    // An empty element counts alike however written; attributes in the file's order.
+    row("empty element written long", R"(<Zone name="A" id="1"><Areas></Areas></Zone>)",
+        {"Zone", "name", "A", "id", "1", "Areas", "Areas", "Zone"});
     row("declaration, comment, PI and doctype skipped",
         "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<!DOCTYPE Zone>\n<!-- c -->"
         "<Zone id=\"1\"><?pi data?><!-- inner --><Areas/></Zone>",
@@ -538,37 +528,13 @@ void TestFormat::tokens()
     QCOMPARE(Velmora::tokenDigest(document), md4(tokens));
 }
 
-void TestFormat::variants_data()
-{
-    QTest::addColumn<QByteArray>("variant");
-    QTest::addColumn<bool>("same"); // whether the hash stays that of the base document
-    const QByteArray base(baseDocument);
-    auto row = [&](const char* name, const QByteArray& variant, bool same) { QTest::newRow(name) << variant << same; };
-
-    // Layout does not count (comments and declarations: see tokens()).
-    row("re-indented", QByteArray(base).replace("\n", "").replace("    ", ""), true);
-    row("empty element written long", QByteArray(base).replace("<States/>", "<States></States>"), true);
-    // Content does.
-    row("attribute order", QByteArray(base).replace(R"(id="7" name="North")", R"(name="North" id="7")"), false);
-    row("element renamed", QByteArray(base).replace("Geometry>", "Outline>"), false);
-    row("blank inside text", QByteArray(base).replace("101,102", "101, 102"), false);
-}
-
-void TestFormat::variants()
-{
-    QFETCH(QByteArray, variant);
-    QFETCH(bool, same);
-    QVERIFY(variant != QByteArray(baseDocument));
-    QCOMPARE(Velmora::tokenDigest(variant) == Velmora::tokenDigest(QByteArray(baseDocument)), same);
-}
-
 void TestFormat::readsFromCurrentPosition()
 {
     QBuffer buffer;
-    buffer.setData(QByteArray("junk") + baseDocument);
+    buffer.setData(QByteArray("junk<Zone id=\"7\"><Areas/></Zone>"));
     QVERIFY(buffer.open(QIODevice::ReadOnly));
     buffer.seek(4);
-    QCOMPARE(Velmora::tokenDigest(&buffer), Velmora::tokenDigest(QByteArray(baseDocument)));
+    QCOMPARE(Velmora::tokenDigest(&buffer), md4({"Zone", "id", "7", "Areas", "Areas", "Zone"}));
 }
 
 void TestFormat::values_data()

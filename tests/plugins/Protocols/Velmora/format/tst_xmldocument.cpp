@@ -203,11 +203,9 @@ void XmlDocumentTest::nestingIsBounded_data()
 {
     QTest::addColumn<QByteArray>("content");
     QTest::addColumn<QString>("refusedAt"); // empty: read
-    QTest::newRow("256 levels") << nested(256) << QString();
+    // 256 levels, and deep documents after an undeclared entity or broken UTF-8: tst_readers, through every reader.
     QTest::newRow("257 levels") << nested(257) << "257:4";
     QTest::newRow("30,000 levels") << nested(30000) << "257:4";
-    QTest::newRow("undeclared entity, then 30,000 levels") << nested(30000, "&nope;") << "257:4";
-    QTest::newRow("broken UTF-8, then 30,000 levels") << nested(30000, "\xff\xfe") << "257:4";
     QTest::newRow("empty elements do not nest") << nested(256, QByteArray("<e/>").repeated(500)) << QString();
     QTest::newRow("tags in comments, sections, instructions and values do not nest")
         << nested(256, "<!-- <c><c> --><![CDATA[<d><d>]]><?p <e>?><v w='>' z=\"'/>\"/>") << QString();

@@ -183,7 +183,6 @@ private slots:
         const QStringList invalid{"Invalid selection"};
         QTest::newRow("plain object") << "object" << QStringList{"1"} << invalid;
         QTest::newRow("no object") << "nothing" << QStringList{"1"} << invalid;
-        QTest::newRow("the corridor itself") << "corridor" << QStringList{"1"} << invalid;
         // Light markers keep their pixel size: bands are drawn on a map view.
         QTest::newRow("two lights at once") << "band 0.03" << QStringList{"1"} << QStringList();
         QTest::newRow("rubber band over one light") << "band 0.015" << QStringList{"1", "2"} << QStringList();
@@ -208,9 +207,6 @@ private slots:
             band.addRect(QRectF(49.14, 55.77, selection.mid(5).toDouble(), 0.02));
             m_scene->setSelectionArea(band, Qt::IntersectsItemShape, QTransform::fromScale(1e4, -1e4));
             QCOMPARE(m_scene->selectedItems().size(), 3 - ids.size());
-        } else if (selection == QLatin1String("corridor")) {
-            area->setFlag(QGraphicsItem::ItemIsSelectable);
-            area->setSelected(true);
         } else {
             other->setSelected(true);
         }

@@ -66,7 +66,6 @@ private slots:
         QTest::newRow("blanks around numbers") << " 1 , 2 ;\n 3,4 ;\t5,-6e1 " << 3 << QRectF(1, -60, 4, 64) << "";
         // The text is the first text child: what follows a comment is not part of it.
         QTest::newRow("comment inside") << "0,0;10,0<!--x-->;10,10" << 2 << QRectF(0, 0, 10, 0) << "";
-        QTest::newRow("trailing semicolon") << "1,2;3,4;" << 0 << kept << invalid;
         QTest::newRow("three fields") << "1,2,3;4,5" << 0 << kept << invalid;
         QTest::newRow("word") << "0,0;a,1;2,2" << 0 << kept << invalid;
         QTest::newRow("no Geometry") << "-" << 0 << kept << "Line 1 element:Area. Missing tag 'Geometry'";
