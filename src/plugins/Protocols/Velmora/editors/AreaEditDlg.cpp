@@ -13,6 +13,7 @@
 #include "CalendarEditor.h"
 #include "ControllersStateEditdlg.h"
 #include "DomMetaType.h"
+#include "InputMarks.h"
 #include "Refusal.h"
 #include "EditorPrompts.h"
 #include "IdField.h"

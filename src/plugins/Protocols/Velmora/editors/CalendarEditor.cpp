@@ -4,6 +4,7 @@
 #include <QComboBox>
 #include <QDialog>
 #include <QListWidget>
+#include <QMenu>
 #include <QStringList>
 #include <QTableWidget>
 
@@ -12,6 +13,7 @@
 #include "DescribedItem.h"
 #include "DomMetaType.h"
 #include "IdField.h"
+#include "InputMarks.h"
 #include "SpecialDayEditdlg.h"
 #include "SubDialog.h"
 #include "format/ConfigEdits.h"
@@ -24,6 +26,35 @@ namespace Editors {
 namespace {
 
 constexpr int DaysOfWeek = 7;
+
+// The switching points of a day card in words, "06:30 Morning peak, 10:00
+// Day": each entry's time and the name of the `choices` child (a strategy or
+// state) its `idAttribute` names, or that id when there is no such child.
+QString dayCardText(const QDomElement& card, const QDomElement& choices, const QString& idAttribute)
+{
+    QStringList entries;
+    for (QDomElement time = card.firstChildElement(Xml::Time); !time.isNull(); time = time.nextSiblingElement(Xml::Time)) {
+        const QString id = time.attribute(idAttribute);
+        QString name = id;
+        for (QDomElement choice = choices.firstChildElement(); !choice.isNull(); choice = choice.nextSiblingElement()) {
+            if (choice.attribute(Xml::id) == id) {
+                name = choice.attribute(Xml::name);
+                break;
+            }
+        }
+        entries << Xml::firstText(time) + QLatin1Char(' ') + name;
+    }
+    return entries.join(QStringLiteral(", "));
+}
+
+// The list's own actions as a context menu at `pos`, which comes in the
+// coordinates of the list's viewport; nothing when no item is selected.
+void showListMenu(QListWidget* list, const QPoint& pos)
+{
+    if (list->selectedItems().isEmpty())
+        return;
+    QMenu::exec(list->actions(), list->viewport()->mapToGlobal(pos), nullptr, list);
+}
 
 QDomElement elementOf(const QListWidgetItem* item)
 {

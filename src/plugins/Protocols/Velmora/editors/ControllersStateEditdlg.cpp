@@ -17,6 +17,7 @@
 
 #include "ComboBoxDelegate.h"
 #include "DomMetaType.h"
+#include "InputMarks.h"
 #include "Refusal.h"
 #include "IdField.h"
 #include "ProgramEditorRun.h"
@@ -30,6 +31,14 @@ using Velmora::Editors::markField;
 namespace {
 
 enum Column { ControllerColumn = 0, SpecialStateColumn = 1, ProgramColumn = 2, SpecialProgramColumn = 3 };
+
+// Removes the editor a cell holds, if any: what the user leaves is taken as
+// chosen. Through the view, which deletes the editor later.
+void removeCellEditor(QTableWidget* table, const QTableWidgetItem* cell)
+{
+    if (cell && table->cellWidget(cell->row(), cell->column()))
+        table->removeCellWidget(cell->row(), cell->column());
+}
 
 // The program editor's names: the one it ships under first, then the plain
 // executable name of platforms without the suffix.
@@ -318,7 +327,7 @@ void ControllersStateEditdlg::on_states_itemChanged(QTableWidgetItem* item)
 
 void ControllersStateEditdlg::on_states_currentItemChanged(QTableWidgetItem*, QTableWidgetItem* previous)
 {
-    Velmora::Editors::removeCellEditor(ui->states, previous);
+    removeCellEditor(ui->states, previous);
 }
 
 void ControllersStateEditdlg::on_states_doubleClicked(const QModelIndex& index)

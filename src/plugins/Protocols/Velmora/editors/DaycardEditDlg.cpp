@@ -14,6 +14,7 @@
 
 #include "CellEditors.h"
 #include "DomMetaType.h"
+#include "InputMarks.h"
 #include "Refusal.h"
 #include "TableKeys.h"
 #include "format/Vocabulary.h"

@@ -4,6 +4,8 @@
 #include <QHBoxLayout>
 #include <QPushButton>
 
+#include "graphics/GraphicsArea.h"
+
 namespace Velmora {
 namespace Editors {
 
@@ -17,6 +19,14 @@ MapToolWindow::MapToolWindow(QWidget* parent, const QString& title, const QStrin
     connect(end, &QPushButton::clicked, this, &QDialog::accept);
     resize(size);
     move(QCursor::pos());
+}
+
+void showStoredOutline(GraphicsArea* overlay, const QString& outlineText)
+{
+    if (!overlay)
+        return;
+    overlay->setPos(0, 0);
+    overlay->setOutlineText(outlineText);
 }
 
 } // namespace Editors

@@ -2,6 +2,7 @@
 
 #include <QDialog>
 
+class GraphicsArea;
 class QSize;
 
 namespace Velmora {
@@ -17,6 +18,12 @@ class MapToolWindow : public QDialog
 public:
     MapToolWindow(QWidget* parent, const QString& title, const QString& button, const QSize& size);
 };
+
+// Shows stored outline text on an editor's overlay. The text holds scene
+// coordinates, and an overlay dragged whole (Shift) keeps its offset: it goes
+// back to the origin first, or the outline would show, and then be written,
+// moved twice.
+void showStoredOutline(GraphicsArea* overlay, const QString& outlineText);
 
 } // namespace Editors
 } // namespace Velmora

@@ -1,6 +1,6 @@
 #include "Refusal.h"
 
-#include "DomMetaType.h"
+#include "InputMarks.h"
 
 namespace Velmora {
 namespace Editors {

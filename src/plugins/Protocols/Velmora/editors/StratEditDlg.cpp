@@ -12,6 +12,7 @@
 #include "DescribedItem.h"
 #include "DomMetaType.h"
 #include "CellEditors.h"
+#include "InputMarks.h"
 #include "Refusal.h"
 #include "IdField.h"
 #include "TableKeys.h"

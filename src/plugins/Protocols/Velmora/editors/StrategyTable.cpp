@@ -6,6 +6,7 @@
 
 #include "DescribedItem.h"
 #include "DomMetaType.h"
+#include "InputMarks.h"
 #include "format/ConfigReader.h"
 #include "format/Vocabulary.h"
 

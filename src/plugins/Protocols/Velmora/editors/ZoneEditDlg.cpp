@@ -17,6 +17,7 @@
 #include "AreaList.h"
 #include "CalendarEditor.h"
 #include "DomMetaType.h"
+#include "InputMarks.h"
 #include "Refusal.h"
 #include "EditorPrompts.h"
 #include "FindingsWindow.h"

@@ -3,7 +3,7 @@
 #include <QFileInfo>
 #include <QMessageBox>
 
-#include "DomMetaType.h"
+#include "InputMarks.h"
 #include "import/KmlExport.h"
 #include "import/KmlImport.h"
 #include "import/KmlImportDlg.h"
