@@ -1,14 +1,10 @@
 // The workstation's hold on the real plug-in: the object tree, zones loaded,
-// unloaded and reloaded after an edit, selection between tree and map, and
-// commands typed for a zone.
+// unloaded and reloaded after an edit, and commands typed for a zone.
 #include "LogDock.h"
 #include "MainWindow.h"
-#include "MapView.h"
 #include "ModuleHost.h"
-#include "ObjectTreeDock.h"
 #include "ObjectTreeModel.h"
 #include "OffscreenLeaks.h"
-#include "PropertiesDock.h"
 #include "ServiceProcess.h"
 #include "Until.h"
 
@@ -23,10 +19,8 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTimer>
-#include <QTreeView>
 #include <QtTest>
 
-#include <algorithm>
 #include <memory>
 
 #include "DomText.h"
@@ -138,48 +132,6 @@ private slots:
         }
     }
 
-    void changesReachViewsPerFolder_data()
-    {
-        QTest::addColumn<QStringList>("changed");
-        QTest::addColumn<int>("folders"); // one span per folder with a changed row
-        QTest::newRow("one area") << QStringList{"0/1/0"} << 1;
-        QTest::newRow("an area told twice") << QStringList{"0/1/0", "0/1/0"} << 1;
-        QTest::newRow("rows of one folder, last first") << QStringList{"0/0/1", "0/0/0"} << 1;
-        QTest::newRow("an area and a controller") << QStringList{"0/1/0", "0/0/1"} << 2;
-        QTest::newRow("the zone and its area") << QStringList{"0", "0/1/0"} << 2;
-    }
-
-    // Live changes gathered in between reach the views as one span per
-    // folder, and every changed row lies within one, all columns wide.
-    void changesReachViewsPerFolder()
-    {
-        QFETCH(QStringList, changed);
-        QFETCH(int, folders);
-        Tree tree;
-        QVERIFY2(tree.host.loadZone(northFile, &tree.error), qPrintable(tree.error));
-        QSignalSpy spans(&tree.model, &QAbstractItemModel::dataChanged);
-        for (const QString& path : changed) {
-            const QObject* object = tree.model.objectAt(indexAt(tree.model, path));
-            QVERIFY2(object, qPrintable(path));
-            tree.model.objectChanged(object);
-        }
-        tree.model.flushChanges();
-        QCOMPARE(spans.count(), folders);
-        for (const QString& path : changed) {
-            const QModelIndex row = indexAt(tree.model, path);
-            const bool covered = std::any_of(spans.cbegin(), spans.cend(), [&row](const QList<QVariant>& span) {
-                const QModelIndex first = span.at(0).toModelIndex();
-                const QModelIndex last = span.at(1).toModelIndex();
-                return first.parent() == row.parent() && first.row() <= row.row() && row.row() <= last.row()
-                    && first.column() == 0 && last.column() == ObjectTreeModel::ColumnCount - 1;
-            });
-            QVERIFY2(covered, qPrintable(path));
-        }
-        // Nothing is left to tell.
-        tree.model.flushChanges();
-        QCOMPARE(spans.count(), folders);
-    }
-
     void unloadRemovesRows()
     {
         const QString copy = m_dir.filePath(QStringLiteral("other.xtsc"));
@@ -197,9 +149,6 @@ private slots:
         QVERIFY(!first);
         QCOMPARE(tree.model.rowCount(), 1);
         QCOMPARE(shown(tree.model.index(0, 0), 0), QStringLiteral("8"));
-        // A zone deleted behind the host's back leaves no dangling row either.
-        delete second.data();
-        QCOMPARE(tree.model.rowCount(), 0);
     }
 
     // The module reads a file ahead while the event loop runs on: a load of
@@ -299,40 +248,6 @@ private slots:
         QCoreApplication::processEvents();
 
         QCOMPARE((QList<int>{tree.host.zones().size(), tree.model.rowCount(), reloaded.count()}), (QList<int>{0, 0, 0}));
-    }
-
-    void selectionFollows_data()
-    {
-        QTest::addColumn<bool>("fromTree"); // else from the map
-        QTest::addColumn<QString>("target"); // tree path
-        QTest::newRow("area row selects the area on the map") << true << "0/1/0";
-        QTest::newRow("area on the map selects its row") << false << "0/1/0";
-    }
-
-    void selectionFollows()
-    {
-        QFETCH(bool, fromTree);
-        QFETCH(QString, target);
-        Window w(northFile);
-        QVERIFY(w.opened);
-        auto* tree = w.window->findChild<ObjectTreeDock*>();
-        auto* scene = w.window->findChild<MapView*>()->scene();
-        const QModelIndex index = indexAt(*tree->model(), target);
-        QObject* object = tree->model()->objectAt(index);
-        QGraphicsItem* item = ModuleHost::graphicsItem(object);
-        QVERIFY(object && item);
-        if (fromTree) {
-            tree->view()->setCurrentIndex(index);
-            QVERIFY(object->property("selected").toBool());
-            QCOMPARE(scene->selectedItems(), QList<QGraphicsItem*>{item});
-        } else {
-            item->setSelected(true);
-            QCOMPARE(tree->currentObject(), object);
-        }
-        QCOMPARE(w.window->findChild<PropertiesDock*>()->object(), object);
-        // Closing the window unloads its zones.
-        w.window.reset();
-        QCOMPARE(w.host.zones().size(), 0);
     }
 
     void typedCommands_data()

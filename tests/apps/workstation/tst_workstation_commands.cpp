@@ -7,6 +7,7 @@
 #include "ObjectTreeDock.h"
 #include "ObjectTreeModel.h"
 #include "OffscreenLeaks.h"
+#include "PropertiesDock.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -94,7 +95,8 @@ private slots:
     }
 
     // Commands go to the zone the operator chose, never to one that a click on
-    // the map happened to hit.
+    // the map happened to hit. The tree, the map and the properties show the
+    // object chosen in either.
     void commandZone()
     {
         QFETCH(QStringList, steps);
@@ -103,8 +105,9 @@ private slots:
         m_window->fitAll();
         auto* map = m_window->findChild<MapView*>();
         auto* tree = m_window->findChild<ObjectTreeDock*>();
+        auto* properties = m_window->findChild<PropertiesDock*>();
         auto* choice = m_window->findChild<QComboBox*>(QStringLiteral("commandZone"));
-        QVERIFY(map && tree && choice);
+        QVERIFY(map && tree && properties && choice);
         QCOMPARE(choice->count(), 2);
         for (int i = 0; i < steps.size(); ++i) {
             const QString verb = steps.at(i).section(QLatin1Char(' '), 0, 0);
@@ -116,9 +119,13 @@ private slots:
                 const QPointF at(rect.left() + 0.8 * rect.width(), rect.top() + 0.8 * rect.height());
                 QTest::mouseClick(map->viewport(), Qt::LeftButton, {}, map->mapFromScene(at));
                 QCOMPARE(tree->currentObject(), zone);
+                QCOMPARE(properties->object(), zone);
             } else if (verb == QLatin1String("tree")) {
                 QObject* area = ModuleHost::areasOf(zone).value(0);
                 tree->view()->setCurrentIndex(tree->model()->indexOf(area));
+                QVERIFY(area->property("selected").toBool());
+                QCOMPARE(map->scene()->selectedItems(), QList<QGraphicsItem*>{ModuleHost::graphicsItem(area)});
+                QCOMPARE(properties->object(), area);
             } else if (verb == QLatin1String("choose")) {
                 const int index = choice->findData(QVariant::fromValue(zone));
                 QVERIFY(index >= 0);
