@@ -202,39 +202,31 @@ private slots:
     {
         QFETCH(QString, served);
         QFETCH(int, status);
-        HistoryUrl url;
-        QString error;
-        QVERIFY(HistoryUrl::parse(inDir(QTest::currentDataTag()), &url, &error));
-        HistoryWriter writer(url);
         ServiceProcess service;
         QVERIFY2(service.start({served}), qPrintable(service.errors()));
-        int areaCount = 0;
-        {
-            WorkstationFixture workstation;
-            QVERIFY2(workstation.start(&error), qPrintable(error));
-            MainWindow& window = *workstation.window();
-            window.setHistory(&writer);
-            QVERIFY2(workstation.open(northFile, &error), qPrintable(error));
-            window.show();
-            workstation.connectTo(service.port());
-            QObject* zone = workstation.zone();
-            areaCount = ModuleHost::areasOf(zone).size();
-            QTRY_COMPARE_WITH_TIMEOUT(int(window.linkMonitor()->status(zone)), status, 20000);
-            if (status == LinkMonitor::Linked) {
-                QTRY_VERIFY_WITH_TIMEOUT(zone->property("currentStrategy").toInt() > 0, 10000);
-                auto* line = window.findChild<QLineEdit*>(QStringLiteral("commandLine"));
-                line->setText(QStringLiteral("SET_STRAT 2 60"));
-                QMetaObject::invokeMethod(line, "returnPressed");
-                QVERIFY(line->text().isEmpty());
-                QTRY_COMPARE_WITH_TIMEOUT(zone->property("currentStrategy").toInt(), 2, 10000);
-            }
-            QVERIFY(writer.flush(10000));
-            if (status == LinkMonitor::Linked)
-                replayOfThePresentLooksLive(workstation, url);
+        Recording recording;
+        QString error;
+        QVERIFY2(recording.open(inDir(QTest::currentDataTag()), {}, &error), qPrintable(error));
+        MainWindow& window = *recording.window;
+        window.show();
+        recording.workstation.connectTo(service.port());
+        QObject* zone = recording.workstation.zone();
+        const int areaCount = ModuleHost::areasOf(zone).size();
+        QTRY_COMPARE_WITH_TIMEOUT(int(window.linkMonitor()->status(zone)), status, 20000);
+        if (status == LinkMonitor::Linked) {
+            QTRY_VERIFY_WITH_TIMEOUT(zone->property("currentStrategy").toInt() > 0, 10000);
+            auto* line = window.findChild<QLineEdit*>(QStringLiteral("commandLine"));
+            line->setText(QStringLiteral("SET_STRAT 2 60"));
+            QMetaObject::invokeMethod(line, "returnPressed");
+            QVERIFY(line->text().isEmpty());
+            QTRY_COMPARE_WITH_TIMEOUT(zone->property("currentStrategy").toInt(), 2, 10000);
+            QVERIFY(recording.writer->flush(10000));
+            replayOfThePresentLooksLive(recording);
         }
-        QVERIFY(writer.flush(10000));
+        recording.workstation.closeWindow();
+        QVERIFY(recording.writer->flush(10000));
         HistoryReader reader;
-        QVERIFY2(reader.open(url, &error), qPrintable(error));
+        QVERIFY2(reader.open(recording.url, &error), qPrintable(error));
         const QVector<HistoryRecord> links = allOf(reader, HistoryRecord::Link);
         const QVector<HistoryRecord> states = allOf(reader, HistoryRecord::State);
         const QVector<HistoryRecord> fulls = allOf(reader, HistoryRecord::FullState);
@@ -271,20 +263,19 @@ private slots:
 
     // The last recorded moment is the live state: the map drawn from the
     // history must not differ from the module's own drawing of it.
-    void replayOfThePresentLooksLive(WorkstationFixture& workstation, const HistoryUrl& url)
+    void replayOfThePresentLooksLive(Recording& recording)
     {
-        MainWindow& window = *workstation.window();
         HistoryReader reader;
         QString error;
-        QVERIFY2(reader.open(url, &error), qPrintable(error));
+        QVERIFY2(reader.open(recording.url, &error), qPrintable(error));
         qint64 first = 0;
         qint64 last = 0;
         QVERIFY(reader.span(North, &first, &last));
-        QObject* area3 = ModuleHost::areaById(workstation.zone(), 3);
+        QObject* area3 = ModuleHost::areaById(recording.workstation.zone(), 3);
         QGraphicsScene* scene = ModuleHost::graphicsItem(area3)->scene();
         const QColor live = pixelAt(scene, centreOf(area3));
-        auto* dock = window.findChild<HistoryDock*>(QStringLiteral("historyDock"));
-        auto* map = window.findChild<MapView*>();
+        HistoryDock* dock = recording.dock;
+        auto* map = recording.window->findChild<MapView*>();
         const QPoint onMap = map->mapFromScene(centreOf(area3));
         QVERIFY(!map->toolTipAt(onMap).startsWith(QStringLiteral("At ")));
         QVERIFY(dock->seek(QDateTime::fromMSecsSinceEpoch(last)));
@@ -416,24 +407,6 @@ private slots:
         window.closeZone(recording.workstation.zone());
     }
 
-    // A zone closed in the middle of a replay leaves nothing of itself on the map.
-    void closingAZoneWhileReplaying()
-    {
-        Recording recording;
-        QString error;
-        QVERIFY2(recording.open(inDir(QStringLiteral("closing.sqlite")), morning(), &error), qPrintable(error));
-        recording.window->show();
-        QObject* area3 = ModuleHost::areaById(recording.workstation.zone(), 3);
-        QGraphicsScene* scene = ModuleHost::graphicsItem(area3)->scene();
-        const QPointF centre = centreOf(area3);
-        QVERIFY(recording.dock->seek(QDateTime::fromMSecsSinceEpoch(at("2026-12-07T08:14:03"))));
-        const QColor background = scene->backgroundBrush().color();
-        QVERIFY(pixelAt(scene, centre) != background);
-        recording.window->closeZone(recording.workstation.zone());
-        QTRY_COMPARE(pixelAt(scene, centre), background);
-        recording.dock->backToLive();
-    }
-
     // Today's recorded bar follows the recording: what is written after the
     // day was read shows without seeking again.
     void todaysRecordsShowAsWritten()
@@ -517,8 +490,12 @@ private slots:
         QCOMPARE(properties->shownValue(QStringLiteral("currentState")), state);
         QVERIFY2(dock->shownValues().contains(link), qPrintable(dock->shownValues().join('\n')));
         QVERIFY2(window.objectToolTip(area3).startsWith(tip), qPrintable(window.objectToolTip(area3)));
-        dock->backToLive();
+        // A zone closed in the middle of a replay leaves nothing of itself on the map.
+        const QColor background = map->scene()->backgroundBrush().color();
+        QVERIFY(pixelAt(map->scene(), inArea3) != background);
         window.closeZone(zone);
+        QTRY_COMPARE(pixelAt(map->scene(), inArea3), background);
+        dock->backToLive();
     }
 
     void unusableDatabase_data()
