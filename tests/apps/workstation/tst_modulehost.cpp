@@ -1,12 +1,12 @@
 // The workstation's hold on the real plug-in: the object tree, zones loaded,
 // unloaded and reloaded after an edit, and commands typed for a zone.
 #include "LogDock.h"
-#include "MainWindow.h"
 #include "ModuleHost.h"
 #include "ObjectTreeModel.h"
 #include "OffscreenLeaks.h"
 #include "ServiceProcess.h"
 #include "Until.h"
+#include "workstation/WorkstationFixture.h"
 
 #include "connection/TcpConnection.h"
 
@@ -21,15 +21,12 @@
 #include <QTimer>
 #include <QtTest>
 
-#include <memory>
-
 #include "DomText.h"
 
 using namespace Velmora;
 
 namespace {
 
-const QString pluginPath = QStringLiteral(VELMORA_PLUGIN_DIR "/libVelmora.so");
 const QString northFile = QStringLiteral(VELMORA_EXAMPLES "/north.xtsc");
 
 // "0/1/0": row 0, then its row 1, then that one's row 0.
@@ -61,25 +58,9 @@ struct Tree
 
     ModuleHost host;
     QString error;
-    const bool loaded = host.loadPlugin(pluginPath, &error);
+    const bool loaded = host.loadPlugin(WorkstationFixture::PluginPath, &error);
     ObjectTreeModel model;
     QAbstractItemModelTester tester{&model, QAbstractItemModelTester::FailureReportingMode::QtTest};
-};
-
-// The main window of a host with the plug-in loaded, showing one zone file.
-struct Window
-{
-    explicit Window(const QString& file)
-    {
-        window->setPersistSettings(false);
-        opened = loaded && window->openZone(file);
-    }
-
-    ModuleHost host;
-    QString error;
-    const bool loaded = host.loadPlugin(pluginPath, &error);
-    std::unique_ptr<MainWindow> window = std::make_unique<MainWindow>(&host);
-    bool opened = false;
 };
 
 } // namespace
@@ -91,7 +72,6 @@ private slots:
     void initTestCase()
     {
         QVERIFY(m_dir.isValid());
-        QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, m_dir.filePath(QStringLiteral("settings")));
     }
 
     void cleanup()
@@ -276,21 +256,22 @@ private slots:
         QFETCH(bool, sent);
         QFETCH(QStringList, logged);
         const QString zarechny = QStringLiteral(VELMORA_EXAMPLES "/zarechny.xtsc");
-        Window w(zarechny);
-        QVERIFY(w.opened);
-        auto* log = w.window->findChild<LogDock*>();
-        auto* line = w.window->findChild<QLineEdit*>(QStringLiteral("commandLine"));
+        WorkstationFixture w;
+        QString error;
+        QVERIFY2(w.start(&error) && w.open(zarechny, &error), qPrintable(error));
+        auto* log = w.window()->findChild<LogDock*>();
+        auto* line = w.window()->findChild<QLineEdit*>(QStringLiteral("commandLine"));
         QVERIFY(log && line && line->isEnabled());
         if (online) {
             // One service for every row: each row's window links up anew.
             if (!m_service.isRunning())
                 QVERIFY2(m_service.start({zarechny}), qPrintable(m_service.errors()));
-            w.window->connectToService(QStringLiteral("127.0.0.1"), m_service.port());
+            w.window()->connectToService(QStringLiteral("127.0.0.1"), m_service.port());
             // The link's own three queries are answered first.
             QTRY_VERIFY2_WITH_TIMEOUT(log->text().contains(QStringLiteral("zone 12 #3 ←")), qPrintable(log->text()), 10000);
         }
         const int before = log->text().size();
-        QSignalSpy requests(&w.host, &ModuleHost::zoneRequest);
+        QSignalSpy requests(&w.host(), &ModuleHost::zoneRequest);
         line->setText(text);
         QMetaObject::invokeMethod(line, "returnPressed");
         QCOMPARE(line->text().isEmpty(), sent);
