@@ -116,8 +116,6 @@ private slots:
         // The simulator answers well within its timeout, however slow the machine.
         const int ample = 20000;
         QTest::newRow("no service") << "none" << ample << QList<int>{S::NotConnected} << "" << "No service chosen";
-        QTest::newRow("nothing listening") << "refused" << ample << QList<int>{S::NotConnected, S::Connecting} << ""
-                                           << "(last attempt: Connection refused)";
         QTest::newRow("takes the connection, announces late, answers nothing")
             << "silent" << 100
             << QList<int>{S::NotConnected, S::Connecting, S::NotAnswering, S::Connecting, S::NotAnswering}
@@ -167,9 +165,7 @@ private slots:
         std::unique_ptr<SilentService> silent;
         ServiceProcess simulator;
         quint16 port = 0;
-        if (service == QLatin1String("refused")) {
-            port = closedPort();
-        } else if (service == QLatin1String("silent")) {
+        if (service == QLatin1String("silent")) {
             silent = std::make_unique<SilentService>();
             port = silent->server.serverPort();
         } else if (service != QLatin1String("none")) {
