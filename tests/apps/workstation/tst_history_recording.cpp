@@ -495,38 +495,29 @@ private slots:
         dock->backToLive();
     }
 
-    void unusableDatabase_data()
-    {
-        QTest::addColumn<int>("version");
-        QTest::addColumn<QString>("urlForm"); // %1: the file
-        QTest::addColumn<QString>("reasonPart");
-        QTest::newRow("written by a newer program") << 1000 << "sqlite:%1" << "newer than this program";
-        QTest::newRow("read-only") << HistorySchema::latestVersion() << "sqlite:file:%1?mode=ro" << "readonly";
-    }
-
+    // A history written by a newer program: the window says why it records none. The
+    // writer's other refusals reach the window the same way and are the history test's.
     void unusableDatabase()
     {
-        QFETCH(int, version);
-        QFETCH(QString, urlForm);
-        QFETCH(QString, reasonPart);
-        const QString path = m_dir.filePath(QStringLiteral("unusable-%1.sqlite").arg(QTest::currentDataTag()));
+        const QString path = m_dir.filePath(QStringLiteral("newer.sqlite"));
         {
             QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("unusable"));
             db.setDatabaseName(path);
             QVERIFY(db.open());
             QString error;
             QVERIFY2(HistorySchema::migrate(db, &error), qPrintable(error));
-            QVERIFY(QSqlQuery(db).exec(QStringLiteral("UPDATE history_schema SET version = %1").arg(version)));
+            QVERIFY(QSqlQuery(db).exec(QStringLiteral("UPDATE history_schema SET version = 1000")));
             db.close();
         }
         QSqlDatabase::removeDatabase(QStringLiteral("unusable"));
         Recording recording;
         QString error;
-        QVERIFY2(recording.open(urlForm.arg(path), {}, &error), qPrintable(error));
+        QVERIFY2(recording.open(QStringLiteral("sqlite:") + path, {}, &error), qPrintable(error));
         MainWindow& window = *recording.window;
         auto* log = window.findChild<LogDock*>();
         QTRY_VERIFY(window.statusBar()->currentMessage().startsWith(QStringLiteral("No history: ")));
-        QVERIFY2(window.statusBar()->currentMessage().contains(reasonPart), qPrintable(window.statusBar()->currentMessage()));
+        QVERIFY2(window.statusBar()->currentMessage().contains(QStringLiteral("newer than this program")),
+                 qPrintable(window.statusBar()->currentMessage()));
         QVERIFY(log->text().contains(window.statusBar()->currentMessage()));
         QVERIFY(!recording.writer->isAvailable()); // set before the signal that put up the message
         window.closeZone(recording.workstation.zone());
