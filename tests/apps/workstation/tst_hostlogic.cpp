@@ -257,7 +257,6 @@ private slots:
         QTest::addColumn<int>("length");
         QTest::addColumn<bool>("whole");
         const int max = LogModel::MaxShownLength;
-        QTest::newRow("short") << 12 << true;
         QTest::newRow("at the bound") << max << true;
         QTest::newRow("one past it") << max + 1 << false;
         QTest::newRow("a large zone's state") << 200000 << false;
