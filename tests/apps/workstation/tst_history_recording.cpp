@@ -168,14 +168,6 @@ struct Recording
     }
 };
 
-QString details(const QVector<HistoryRecord>& records)
-{
-    QStringList texts;
-    for (const HistoryRecord& record : records)
-        texts << record.detail;
-    return texts.join(QLatin1String(" | "));
-}
-
 } // namespace
 
 class TestHistoryRecording : public QObject
@@ -234,7 +226,8 @@ private slots:
             const QString hashes = QStringLiteral("service hash %1, file hash %2")
                                        .arg(QString::fromLatin1(tokenDigest(readFile(m_other)).toHex()),
                                             QString::fromLatin1(tokenDigest(readFile(northFile)).toHex()));
-            QVERIFY2(details(links).contains(hashes), qPrintable(details(links)));
+            QVERIFY(std::any_of(links.cbegin(), links.cend(),
+                                [&hashes](const HistoryRecord& r) { return r.detail.contains(hashes); }));
             // What the service says of another configuration is not this zone's history.
             QVERIFY(states.isEmpty());
             QVERIFY(fulls.isEmpty());
