@@ -56,39 +56,6 @@ struct SilentService
     QTcpServer server;
 };
 
-quint16 closedPort()
-{
-    QTcpServer server;
-    server.listen(QHostAddress::LocalHost, 0);
-    return server.serverPort();
-}
-
-// A copy of the north zone in a folder of its own, served by the simulator
-// and open in a workstation that links to it, trying again quickly.
-struct ServedCopy
-{
-    QTemporaryDir dir;
-    const QString file = dir.filePath(QStringLiteral("north.xtsc"));
-    ServiceProcess simulator;
-    WorkstationFixture workstation;
-
-    bool start(QString* error)
-    {
-        if (!writeFile(file, readFile(northFile))) {
-            *error = QStringLiteral("cannot write ") + file;
-            return false;
-        }
-        if (!simulator.start({file})) {
-            *error = simulator.errors();
-            return false;
-        }
-        if (!workstation.start(error) || !workstation.open(file, error))
-            return false;
-        workstation.connectTo(simulator.port());
-        return true;
-    }
-};
-
 } // namespace
 
 class TestLinkStatus : public QObject
@@ -252,13 +219,18 @@ private slots:
     // keeps the zone, marked in the tree with the reason, until it loads again.
     void externalChangeRelinks()
     {
-        ServedCopy copy;
-        QString error;
-        QVERIFY2(copy.start(&error), qPrintable(error));
-        const QString& file = copy.file;
+        QTemporaryDir dir;
+        const QString file = dir.filePath(QStringLiteral("north.xtsc"));
         const QByteArray original = readFile(northFile);
-        ModuleHost& host = copy.workstation.host();
-        MainWindow* window = copy.workstation.window();
+        QVERIFY(writeFile(file, original));
+        ServiceProcess simulator;
+        QVERIFY2(simulator.start({file}), qPrintable(simulator.errors()));
+        WorkstationFixture workstation;
+        QString error;
+        QVERIFY2(workstation.start(&error) && workstation.open(file, &error), qPrintable(error));
+        workstation.connectTo(simulator.port());
+        ModuleHost& host = workstation.host();
+        MainWindow* window = workstation.window();
         LinkMonitor* links = window->linkMonitor();
         auto linkedAs = [&](const QByteArray& content) {
             QObject* zone = host.zones().value(0);
@@ -295,7 +267,10 @@ private slots:
     // The dialog keeps an address that does not work, and says why.
     void connectDialog()
     {
-        const QString address = QStringLiteral("127.0.0.1:%1").arg(closedPort());
+        QTcpServer closed;
+        QVERIFY(closed.listen(QHostAddress::LocalHost, 0));
+        const QString address = QStringLiteral("127.0.0.1:%1").arg(closed.serverPort());
+        closed.close();
         ConnectDialog dialog{QString()};
         dialog.findChild<QLineEdit*>(QStringLiteral("address"))->setText(address);
         QSignalSpy finished(&dialog, &QDialog::finished);
