@@ -75,15 +75,6 @@ QColor shownAt(MapView* map, const QPointF& point)
     return map->grab().toImage().pixelColor(map->mapFromScene(point));
 }
 
-ReplayLayer* replayLayerOf(QGraphicsScene* scene)
-{
-    for (QGraphicsItem* item : scene->items()) {
-        if (auto* layer = dynamic_cast<ReplayLayer*>(item))
-            return layer;
-    }
-    return nullptr;
-}
-
 QStringList names(const QList<QPair<QString, QRect>>& labels)
 {
     QStringList texts;
@@ -344,7 +335,9 @@ private slots:
         properties->setObject(area3);
         QGraphicsScene* scene = ModuleHost::graphicsItem(area3)->scene();
         auto* map = window.findChild<MapView*>();
-        ReplayLayer* layer = replayLayerOf(scene);
+        ReplayLayer* layer = nullptr;
+        for (QGraphicsItem* item : scene->items())
+            layer = layer ? layer : dynamic_cast<ReplayLayer*>(item);
         QVERIFY(map && layer);
         auto* tree = window.findChild<ObjectTreeModel*>();
         // All that the replay changes, to be seen as it was once live again.

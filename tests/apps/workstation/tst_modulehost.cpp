@@ -29,15 +29,6 @@ namespace {
 
 const QString northFile = QStringLiteral(VELMORA_EXAMPLES "/north.xtsc");
 
-// "0/1/0": row 0, then its row 1, then that one's row 0.
-QModelIndex indexAt(const QAbstractItemModel& model, const QString& path)
-{
-    QModelIndex index;
-    for (const QString& row : path.split(QLatin1Char('/')))
-        index = model.index(row.toInt(), 0, index);
-    return index;
-}
-
 QString shown(const QModelIndex& index, int column)
 {
     return index.siblingAtColumn(column).data().toString();
@@ -84,7 +75,7 @@ private slots:
 
     void treeRows_data()
     {
-        QTest::addColumn<QString>("path");
+        QTest::addColumn<QString>("path"); // "0/1/0": row 0, then its row 1, then that one's row 0
         QTest::addColumn<QStringList>("columns"); // the first two, and whether there is an icon
         QTest::newRow("zone") << "0" << QStringList{"7", "North", "icon"};
         QTest::newRow("area") << "0/1/0" << QStringList{"3", "Centre", "icon"};
@@ -99,7 +90,9 @@ private slots:
         QObject* zone = tree.host.loadZone(northFile, &tree.error);
         QVERIFY2(zone, qPrintable(tree.error));
         QCOMPARE(tree.model.rowCount(), 1);
-        const QModelIndex index = indexAt(tree.model, path);
+        QModelIndex index;
+        for (const QString& row : path.split(QLatin1Char('/')))
+            index = tree.model.index(row.toInt(), 0, index);
         QVERIFY(index.isValid());
         const bool icon = !index.data(Qt::DecorationRole).value<QIcon>().isNull();
         QCOMPARE((QStringList{shown(index, 0), shown(index, 1), icon ? "icon" : ""}), columns);
