@@ -244,9 +244,8 @@ private slots:
         QTest::newRow("read area and unread state") << areas << QStringList{"z/areas/a1", "z/areas/a1/states/s0"}
                                                     << 1;
         // Told in an order of their own, whichever comes first: the span reaches both ends.
-        QTest::newRow("all read areas") << areas
-                                        << QStringList{"z/areas/a3", "z/areas/a0", "z/areas/a4", "z/areas/a1", "z/areas/a2"}
-                                        << 1;
+        const QStringList allAreas{"z/areas/a3", "z/areas/a0", "z/areas/a4", "z/areas/a1", "z/areas/a2"};
+        QTest::newRow("all read areas") << areas << allAreas << 1;
         QTest::newRow("an area told twice") << areas << QStringList{"z/areas/a2", "z/areas/a2"} << 1;
         QTest::newRow("an area and a controller") << QStringList{"z/areas", "z/controllers"}
                                                   << QStringList{"z/areas/a0", "z/controllers/c1"} << 2;
