@@ -138,24 +138,25 @@ struct Recording
     WorkstationFixture workstation;
     MainWindow* window = nullptr;
     HistoryDock* dock = nullptr;
+    QString error; // why open() failed
 
-    bool open(const QString& urlText, const QVector<HistoryRecord>& records, QString* error)
+    bool open(const QString& urlText, const QVector<HistoryRecord>& records)
     {
-        if (!HistoryUrl::parse(urlText, &url, error))
+        if (!HistoryUrl::parse(urlText, &url, &error))
             return false;
         writer = std::make_unique<HistoryWriter>(url);
         for (const HistoryRecord& record : records)
             writer->add(record);
-        if (!workstation.start(error))
+        if (!workstation.start(&error))
             return false;
         window = workstation.window();
         window->setHistory(writer.get());
         dock = window->findChild<HistoryDock*>(QStringLiteral("historyDock"));
         if (!writer->flush(10000)) {
-            *error = QStringLiteral("the history was not written in time");
+            error = QStringLiteral("the history was not written in time");
             return false;
         }
-        return workstation.open(northFile, error);
+        return workstation.open(northFile, &error);
     }
 };
 
@@ -188,8 +189,7 @@ private slots:
         ServiceProcess service;
         QVERIFY2(service.start({served}), qPrintable(service.errors()));
         Recording recording;
-        QString error;
-        QVERIFY2(recording.open(inDir(QTest::currentDataTag()), {}, &error), qPrintable(error));
+        QVERIFY2(recording.open(inDir(QTest::currentDataTag()), {}), qPrintable(recording.error));
         MainWindow& window = *recording.window;
         window.show();
         recording.workstation.connectTo(service.port());
@@ -209,6 +209,7 @@ private slots:
         recording.workstation.closeWindow();
         QVERIFY(recording.writer->flush(10000));
         HistoryReader reader;
+        QString error;
         QVERIFY2(reader.open(recording.url, &error), qPrintable(error));
         const QVector<HistoryRecord> links = allOf(reader, HistoryRecord::Link);
         const QVector<HistoryRecord> states = allOf(reader, HistoryRecord::State);
@@ -321,8 +322,7 @@ private slots:
         QFETCH(int, area3State);
         QFETCH(QStringList, values);
         Recording recording;
-        QString error;
-        QVERIFY2(recording.open(inDir(QStringLiteral("replay.sqlite")), morning(), &error), qPrintable(error));
+        QVERIFY2(recording.open(inDir(QStringLiteral("replay.sqlite")), morning()), qPrintable(recording.error));
         MainWindow& window = *recording.window;
         HistoryDock* dock = recording.dock;
         auto* line = window.findChild<QLineEdit*>(QStringLiteral("commandLine"));
@@ -396,9 +396,8 @@ private slots:
     {
         const qint64 midnight = QDateTime(QDate::currentDate(), QTime(0, 0)).toMSecsSinceEpoch();
         Recording recording;
-        QString error;
-        QVERIFY2(recording.open(inDir(QStringLiteral("today.sqlite")), {dayFullState(midnight)}, &error),
-                 qPrintable(error));
+        QVERIFY2(recording.open(inDir(QStringLiteral("today.sqlite")), {dayFullState(midnight)}),
+                 qPrintable(recording.error));
         HistoryDock* dock = recording.dock;
         QVERIFY(dock->seek(QDateTime::fromMSecsSinceEpoch(midnight + 60 * 1000)));
         ScheduleChart* chart = dock->chart();
@@ -444,11 +443,10 @@ private slots:
         ServiceProcess service;
         QVERIFY2(service.start({m_other}), qPrintable(service.errors()));
         Recording recording;
-        QString error;
         const HistoryRecord mismatch =
             northRecord(at("2026-12-07T08:30:00"), HistoryRecord::NoValue, HistoryRecord::Link, LinkMonitor::HashMismatch);
         const QString name = QStringLiteral("mismatch-%1.sqlite").arg(QTest::currentDataTag());
-        QVERIFY2(recording.open(inDir(name), morning() << mismatch, &error), qPrintable(error));
+        QVERIFY2(recording.open(inDir(name), morning() << mismatch), qPrintable(recording.error));
         MainWindow& window = *recording.window;
         window.show();
         recording.workstation.connectTo(service.port());
@@ -497,8 +495,7 @@ private slots:
         }
         QSqlDatabase::removeDatabase(QStringLiteral("unusable"));
         Recording recording;
-        QString error;
-        QVERIFY2(recording.open(QStringLiteral("sqlite:") + path, {}, &error), qPrintable(error));
+        QVERIFY2(recording.open(QStringLiteral("sqlite:") + path, {}), qPrintable(recording.error));
         MainWindow& window = *recording.window;
         auto* log = window.findChild<LogDock*>();
         QTRY_VERIFY(window.statusBar()->currentMessage().startsWith(QStringLiteral("No history: ")));
