@@ -75,15 +75,6 @@ QColor shownAt(MapView* map, const QPointF& point)
     return map->grab().toImage().pixelColor(map->mapFromScene(point));
 }
 
-ReplayLayer* replayLayerOf(QGraphicsScene* scene)
-{
-    for (QGraphicsItem* item : scene->items()) {
-        if (auto* layer = dynamic_cast<ReplayLayer*>(item))
-            return layer;
-    }
-    return nullptr;
-}
-
 QStringList names(const QList<QPair<QString, QRect>>& labels)
 {
     QStringList texts;
@@ -147,34 +138,27 @@ struct Recording
     WorkstationFixture workstation;
     MainWindow* window = nullptr;
     HistoryDock* dock = nullptr;
+    QString error; // why open() failed
 
-    bool open(const QString& urlText, const QVector<HistoryRecord>& records, QString* error)
+    bool open(const QString& urlText, const QVector<HistoryRecord>& records)
     {
-        if (!HistoryUrl::parse(urlText, &url, error))
+        if (!HistoryUrl::parse(urlText, &url, &error))
             return false;
         writer = std::make_unique<HistoryWriter>(url);
         for (const HistoryRecord& record : records)
             writer->add(record);
-        if (!workstation.start(error))
+        if (!workstation.start(&error))
             return false;
         window = workstation.window();
         window->setHistory(writer.get());
         dock = window->findChild<HistoryDock*>(QStringLiteral("historyDock"));
         if (!writer->flush(10000)) {
-            *error = QStringLiteral("the history was not written in time");
+            error = QStringLiteral("the history was not written in time");
             return false;
         }
-        return workstation.open(northFile, error);
+        return workstation.open(northFile, &error);
     }
 };
-
-QString details(const QVector<HistoryRecord>& records)
-{
-    QStringList texts;
-    for (const HistoryRecord& record : records)
-        texts << record.detail;
-    return texts.join(QLatin1String(" | "));
-}
 
 } // namespace
 
@@ -202,39 +186,31 @@ private slots:
     {
         QFETCH(QString, served);
         QFETCH(int, status);
-        HistoryUrl url;
-        QString error;
-        QVERIFY(HistoryUrl::parse(inDir(QTest::currentDataTag()), &url, &error));
-        HistoryWriter writer(url);
         ServiceProcess service;
         QVERIFY2(service.start({served}), qPrintable(service.errors()));
-        int areaCount = 0;
-        {
-            WorkstationFixture workstation;
-            QVERIFY2(workstation.start(&error), qPrintable(error));
-            MainWindow& window = *workstation.window();
-            window.setHistory(&writer);
-            QVERIFY2(workstation.open(northFile, &error), qPrintable(error));
-            window.show();
-            workstation.connectTo(service.port());
-            QObject* zone = workstation.zone();
-            areaCount = ModuleHost::areasOf(zone).size();
-            QTRY_COMPARE_WITH_TIMEOUT(int(window.linkMonitor()->status(zone)), status, 20000);
-            if (status == LinkMonitor::Linked) {
-                QTRY_VERIFY_WITH_TIMEOUT(zone->property("currentStrategy").toInt() > 0, 10000);
-                auto* line = window.findChild<QLineEdit*>(QStringLiteral("commandLine"));
-                line->setText(QStringLiteral("SET_STRAT 2 60"));
-                QMetaObject::invokeMethod(line, "returnPressed");
-                QVERIFY(line->text().isEmpty());
-                QTRY_COMPARE_WITH_TIMEOUT(zone->property("currentStrategy").toInt(), 2, 10000);
-            }
-            QVERIFY(writer.flush(10000));
-            if (status == LinkMonitor::Linked)
-                replayOfThePresentLooksLive(workstation, url);
+        Recording recording;
+        QVERIFY2(recording.open(inDir(QTest::currentDataTag()), {}), qPrintable(recording.error));
+        MainWindow& window = *recording.window;
+        window.show();
+        recording.workstation.connectTo(service.port());
+        QObject* zone = recording.workstation.zone();
+        const int areaCount = ModuleHost::areasOf(zone).size();
+        QTRY_COMPARE_WITH_TIMEOUT(int(window.linkMonitor()->status(zone)), status, 20000);
+        if (status == LinkMonitor::Linked) {
+            QTRY_VERIFY_WITH_TIMEOUT(zone->property("currentStrategy").toInt() > 0, 10000);
+            auto* line = window.findChild<QLineEdit*>(QStringLiteral("commandLine"));
+            line->setText(QStringLiteral("SET_STRAT 2 60"));
+            QMetaObject::invokeMethod(line, "returnPressed");
+            QVERIFY(line->text().isEmpty());
+            QTRY_COMPARE_WITH_TIMEOUT(zone->property("currentStrategy").toInt(), 2, 10000);
+            QVERIFY(recording.writer->flush(10000));
+            replayOfThePresentLooksLive(recording);
         }
-        QVERIFY(writer.flush(10000));
+        recording.workstation.closeWindow();
+        QVERIFY(recording.writer->flush(10000));
         HistoryReader reader;
-        QVERIFY2(reader.open(url, &error), qPrintable(error));
+        QString error;
+        QVERIFY2(reader.open(recording.url, &error), qPrintable(error));
         const QVector<HistoryRecord> links = allOf(reader, HistoryRecord::Link);
         const QVector<HistoryRecord> states = allOf(reader, HistoryRecord::State);
         const QVector<HistoryRecord> fulls = allOf(reader, HistoryRecord::FullState);
@@ -242,7 +218,8 @@ private slots:
             const QString hashes = QStringLiteral("service hash %1, file hash %2")
                                        .arg(QString::fromLatin1(tokenDigest(readFile(m_other)).toHex()),
                                             QString::fromLatin1(tokenDigest(readFile(northFile)).toHex()));
-            QVERIFY2(details(links).contains(hashes), qPrintable(details(links)));
+            QVERIFY(std::any_of(links.cbegin(), links.cend(),
+                                [&hashes](const HistoryRecord& r) { return r.detail.contains(hashes); }));
             // What the service says of another configuration is not this zone's history.
             QVERIFY(states.isEmpty());
             QVERIFY(fulls.isEmpty());
@@ -271,20 +248,19 @@ private slots:
 
     // The last recorded moment is the live state: the map drawn from the
     // history must not differ from the module's own drawing of it.
-    void replayOfThePresentLooksLive(WorkstationFixture& workstation, const HistoryUrl& url)
+    void replayOfThePresentLooksLive(Recording& recording)
     {
-        MainWindow& window = *workstation.window();
         HistoryReader reader;
         QString error;
-        QVERIFY2(reader.open(url, &error), qPrintable(error));
+        QVERIFY2(reader.open(recording.url, &error), qPrintable(error));
         qint64 first = 0;
         qint64 last = 0;
         QVERIFY(reader.span(North, &first, &last));
-        QObject* area3 = ModuleHost::areaById(workstation.zone(), 3);
+        QObject* area3 = ModuleHost::areaById(recording.workstation.zone(), 3);
         QGraphicsScene* scene = ModuleHost::graphicsItem(area3)->scene();
         const QColor live = pixelAt(scene, centreOf(area3));
-        auto* dock = window.findChild<HistoryDock*>(QStringLiteral("historyDock"));
-        auto* map = window.findChild<MapView*>();
+        HistoryDock* dock = recording.dock;
+        auto* map = recording.window->findChild<MapView*>();
         const QPoint onMap = map->mapFromScene(centreOf(area3));
         QVERIFY(!map->toolTipAt(onMap).startsWith(QStringLiteral("At ")));
         QVERIFY(dock->seek(QDateTime::fromMSecsSinceEpoch(last)));
@@ -319,7 +295,6 @@ private slots:
     {
         QTest::addColumn<QString>("step"); // where the time line goes
         QTest::addColumn<QString>("when");
-        QTest::addColumn<int>("strategy");
         QTest::addColumn<int>("area3State");
         QTest::addColumn<QStringList>("values"); // the dock's rows: zone, link, last command (if any), area 3
         const QString link = QStringLiteral("Link: linked since 2026-12-07 07:49:00");
@@ -327,15 +302,15 @@ private slots:
         const QString night = QStringLiteral("Zone 7 \"North\" | Calendar (1) | Night (2)");
         const QString stateFive = QStringLiteral("Area 3 \"Centre\" | Calendar (1) | state 5 | not reported (-1)");
         const QString peak = QStringLiteral("Area 3 \"Centre\" | Calendar (1) | Peak (1) | None (0)");
-        QTest::newRow("a moment") << "seek 2026-12-07T08:14:03" << "2026-12-07 08:14:03" << 2 << 5
+        QTest::newRow("a moment") << "seek 2026-12-07T08:14:03" << "2026-12-07 08:14:03" << 5
                                   << QStringList{night, link, command, stateFive};
         QTest::newRow("before the morning's change")
-            << "seek 2026-12-07T08:00:00" << "2026-12-07 08:00:00" << 1 << 1
+            << "seek 2026-12-07T08:00:00" << "2026-12-07 08:00:00" << 1
             << QStringList{QStringLiteral("Zone 7 \"North\" | Calendar (1) | Day (1)"), link, peak};
-        QTest::newRow("next change from 08:00") << "next 2026-12-07T08:00:00" << "2026-12-07 08:10:00" << 2 << 1
+        QTest::newRow("next change from 08:00") << "next 2026-12-07T08:00:00" << "2026-12-07 08:10:00" << 1
                                                 << QStringList{night, link, command, peak};
-        QTest::newRow("previous change from 09:00") << "previous 2026-12-07T09:00:00" << "2026-12-07 08:12:00" << 2
-                                                    << 5 << QStringList{night, link, command, stateFive};
+        QTest::newRow("previous change from 09:00") << "previous 2026-12-07T09:00:00" << "2026-12-07 08:12:00" << 5
+                                                    << QStringList{night, link, command, stateFive};
     }
 
     // The time line shows the past from the database, pauses the commands,
@@ -344,12 +319,10 @@ private slots:
     {
         QFETCH(QString, step);
         QFETCH(QString, when);
-        QFETCH(int, strategy);
         QFETCH(int, area3State);
         QFETCH(QStringList, values);
         Recording recording;
-        QString error;
-        QVERIFY2(recording.open(inDir(QStringLiteral("replay.sqlite")), morning(), &error), qPrintable(error));
+        QVERIFY2(recording.open(inDir(QStringLiteral("replay.sqlite")), morning()), qPrintable(recording.error));
         MainWindow& window = *recording.window;
         HistoryDock* dock = recording.dock;
         auto* line = window.findChild<QLineEdit*>(QStringLiteral("commandLine"));
@@ -362,7 +335,9 @@ private slots:
         properties->setObject(area3);
         QGraphicsScene* scene = ModuleHost::graphicsItem(area3)->scene();
         auto* map = window.findChild<MapView*>();
-        ReplayLayer* layer = replayLayerOf(scene);
+        ReplayLayer* layer = nullptr;
+        for (QGraphicsItem* item : scene->items())
+            layer = layer ? layer : dynamic_cast<ReplayLayer*>(item);
         QVERIFY(map && layer);
         auto* tree = window.findChild<ObjectTreeModel*>();
         // All that the replay changes, to be seen as it was once live again.
@@ -389,8 +364,7 @@ private slots:
         QCOMPARE(dock->moment().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")), when);
         QCOMPARE(dock->bandText(), QStringLiteral("Replay %1 — live is paused").arg(when));
         QCOMPARE(window.statusBar()->currentMessage(), dock->bandText());
-        QCOMPARE(dock->moments().value(North).strategy, strategy);
-        QCOMPARE(dock->moments().value(North).area(3)->state, area3State);
+        // The dock's rows are the moment read: zone, link, last command and areas.
         QCOMPARE(dock->shownValues(), values);
         QVERIFY(!line->isEnabled());
         auto* band = window.findChild<QLabel*>(QStringLiteral("mapReplayBand"));
@@ -416,33 +390,14 @@ private slots:
         window.closeZone(recording.workstation.zone());
     }
 
-    // A zone closed in the middle of a replay leaves nothing of itself on the map.
-    void closingAZoneWhileReplaying()
-    {
-        Recording recording;
-        QString error;
-        QVERIFY2(recording.open(inDir(QStringLiteral("closing.sqlite")), morning(), &error), qPrintable(error));
-        recording.window->show();
-        QObject* area3 = ModuleHost::areaById(recording.workstation.zone(), 3);
-        QGraphicsScene* scene = ModuleHost::graphicsItem(area3)->scene();
-        const QPointF centre = centreOf(area3);
-        QVERIFY(recording.dock->seek(QDateTime::fromMSecsSinceEpoch(at("2026-12-07T08:14:03"))));
-        const QColor background = scene->backgroundBrush().color();
-        QVERIFY(pixelAt(scene, centre) != background);
-        recording.window->closeZone(recording.workstation.zone());
-        QTRY_COMPARE(pixelAt(scene, centre), background);
-        recording.dock->backToLive();
-    }
-
     // Today's recorded bar follows the recording: what is written after the
     // day was read shows without seeking again.
     void todaysRecordsShowAsWritten()
     {
         const qint64 midnight = QDateTime(QDate::currentDate(), QTime(0, 0)).toMSecsSinceEpoch();
         Recording recording;
-        QString error;
-        QVERIFY2(recording.open(inDir(QStringLiteral("today.sqlite")), {dayFullState(midnight)}, &error),
-                 qPrintable(error));
+        QVERIFY2(recording.open(inDir(QStringLiteral("today.sqlite")), {dayFullState(midnight)}),
+                 qPrintable(recording.error));
         HistoryDock* dock = recording.dock;
         QVERIFY(dock->seek(QDateTime::fromMSecsSinceEpoch(midnight + 60 * 1000)));
         ScheduleChart* chart = dock->chart();
@@ -488,11 +443,10 @@ private slots:
         ServiceProcess service;
         QVERIFY2(service.start({m_other}), qPrintable(service.errors()));
         Recording recording;
-        QString error;
         const HistoryRecord mismatch =
             northRecord(at("2026-12-07T08:30:00"), HistoryRecord::NoValue, HistoryRecord::Link, LinkMonitor::HashMismatch);
         const QString name = QStringLiteral("mismatch-%1.sqlite").arg(QTest::currentDataTag());
-        QVERIFY2(recording.open(inDir(name), morning() << mismatch, &error), qPrintable(error));
+        QVERIFY2(recording.open(inDir(name), morning() << mismatch), qPrintable(recording.error));
         MainWindow& window = *recording.window;
         window.show();
         recording.workstation.connectTo(service.port());
@@ -517,42 +471,36 @@ private slots:
         QCOMPARE(properties->shownValue(QStringLiteral("currentState")), state);
         QVERIFY2(dock->shownValues().contains(link), qPrintable(dock->shownValues().join('\n')));
         QVERIFY2(window.objectToolTip(area3).startsWith(tip), qPrintable(window.objectToolTip(area3)));
-        dock->backToLive();
+        // A zone closed in the middle of a replay leaves nothing of itself on the map.
+        const QColor background = map->scene()->backgroundBrush().color();
+        QVERIFY(pixelAt(map->scene(), inArea3) != background);
         window.closeZone(zone);
+        QTRY_COMPARE(pixelAt(map->scene(), inArea3), background);
+        dock->backToLive();
     }
 
-    void unusableDatabase_data()
-    {
-        QTest::addColumn<int>("version");
-        QTest::addColumn<QString>("urlForm"); // %1: the file
-        QTest::addColumn<QString>("reasonPart");
-        QTest::newRow("written by a newer program") << 1000 << "sqlite:%1" << "newer than this program";
-        QTest::newRow("read-only") << HistorySchema::latestVersion() << "sqlite:file:%1?mode=ro" << "readonly";
-    }
-
+    // A history written by a newer program: the window says why it records none. The
+    // writer's other refusals reach the window the same way and are the history test's.
     void unusableDatabase()
     {
-        QFETCH(int, version);
-        QFETCH(QString, urlForm);
-        QFETCH(QString, reasonPart);
-        const QString path = m_dir.filePath(QStringLiteral("unusable-%1.sqlite").arg(QTest::currentDataTag()));
+        const QString path = m_dir.filePath(QStringLiteral("newer.sqlite"));
         {
             QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("unusable"));
             db.setDatabaseName(path);
             QVERIFY(db.open());
             QString error;
             QVERIFY2(HistorySchema::migrate(db, &error), qPrintable(error));
-            QVERIFY(QSqlQuery(db).exec(QStringLiteral("UPDATE history_schema SET version = %1").arg(version)));
+            QVERIFY(QSqlQuery(db).exec(QStringLiteral("UPDATE history_schema SET version = 1000")));
             db.close();
         }
         QSqlDatabase::removeDatabase(QStringLiteral("unusable"));
         Recording recording;
-        QString error;
-        QVERIFY2(recording.open(urlForm.arg(path), {}, &error), qPrintable(error));
+        QVERIFY2(recording.open(QStringLiteral("sqlite:") + path, {}), qPrintable(recording.error));
         MainWindow& window = *recording.window;
         auto* log = window.findChild<LogDock*>();
         QTRY_VERIFY(window.statusBar()->currentMessage().startsWith(QStringLiteral("No history: ")));
-        QVERIFY2(window.statusBar()->currentMessage().contains(reasonPart), qPrintable(window.statusBar()->currentMessage()));
+        QVERIFY2(window.statusBar()->currentMessage().contains(QStringLiteral("newer than this program")),
+                 qPrintable(window.statusBar()->currentMessage()));
         QVERIFY(log->text().contains(window.statusBar()->currentMessage()));
         QVERIFY(!recording.writer->isAvailable()); // set before the signal that put up the message
         window.closeZone(recording.workstation.zone());

@@ -1,16 +1,12 @@
 // The workstation's hold on the real plug-in: the object tree, zones loaded,
-// unloaded and reloaded after an edit, selection between tree and map, and
-// commands typed for a zone.
+// unloaded and reloaded after an edit, and commands typed for a zone.
 #include "LogDock.h"
-#include "MainWindow.h"
-#include "MapView.h"
 #include "ModuleHost.h"
-#include "ObjectTreeDock.h"
 #include "ObjectTreeModel.h"
 #include "OffscreenLeaks.h"
-#include "PropertiesDock.h"
 #include "ServiceProcess.h"
 #include "Until.h"
+#include "workstation/WorkstationFixture.h"
 
 #include "connection/TcpConnection.h"
 
@@ -23,11 +19,7 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTimer>
-#include <QTreeView>
 #include <QtTest>
-
-#include <algorithm>
-#include <memory>
 
 #include "DomText.h"
 
@@ -35,17 +27,7 @@ using namespace Velmora;
 
 namespace {
 
-const QString pluginPath = QStringLiteral(VELMORA_PLUGIN_DIR "/libVelmora.so");
 const QString northFile = QStringLiteral(VELMORA_EXAMPLES "/north.xtsc");
-
-// "0/1/0": row 0, then its row 1, then that one's row 0.
-QModelIndex indexAt(const QAbstractItemModel& model, const QString& path)
-{
-    QModelIndex index;
-    for (const QString& row : path.split(QLatin1Char('/')))
-        index = model.index(row.toInt(), 0, index);
-    return index;
-}
 
 QString shown(const QModelIndex& index, int column)
 {
@@ -67,25 +49,9 @@ struct Tree
 
     ModuleHost host;
     QString error;
-    const bool loaded = host.loadPlugin(pluginPath, &error);
+    const bool loaded = host.loadPlugin(WorkstationFixture::PluginPath, &error);
     ObjectTreeModel model;
     QAbstractItemModelTester tester{&model, QAbstractItemModelTester::FailureReportingMode::QtTest};
-};
-
-// The main window of a host with the plug-in loaded, showing one zone file.
-struct Window
-{
-    explicit Window(const QString& file)
-    {
-        window->setPersistSettings(false);
-        opened = loaded && window->openZone(file);
-    }
-
-    ModuleHost host;
-    QString error;
-    const bool loaded = host.loadPlugin(pluginPath, &error);
-    std::unique_ptr<MainWindow> window = std::make_unique<MainWindow>(&host);
-    bool opened = false;
 };
 
 } // namespace
@@ -97,7 +63,6 @@ private slots:
     void initTestCase()
     {
         QVERIFY(m_dir.isValid());
-        QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, m_dir.filePath(QStringLiteral("settings")));
     }
 
     void cleanup()
@@ -110,7 +75,7 @@ private slots:
 
     void treeRows_data()
     {
-        QTest::addColumn<QString>("path");
+        QTest::addColumn<QString>("path"); // "0/1/0": row 0, then its row 1, then that one's row 0
         QTest::addColumn<QStringList>("columns"); // the first two, and whether there is an icon
         QTest::newRow("zone") << "0" << QStringList{"7", "North", "icon"};
         QTest::newRow("area") << "0/1/0" << QStringList{"3", "Centre", "icon"};
@@ -125,7 +90,9 @@ private slots:
         QObject* zone = tree.host.loadZone(northFile, &tree.error);
         QVERIFY2(zone, qPrintable(tree.error));
         QCOMPARE(tree.model.rowCount(), 1);
-        const QModelIndex index = indexAt(tree.model, path);
+        QModelIndex index;
+        for (const QString& row : path.split(QLatin1Char('/')))
+            index = tree.model.index(row.toInt(), 0, index);
         QVERIFY(index.isValid());
         const bool icon = !index.data(Qt::DecorationRole).value<QIcon>().isNull();
         QCOMPARE((QStringList{shown(index, 0), shown(index, 1), icon ? "icon" : ""}), columns);
@@ -136,48 +103,6 @@ private slots:
             QCOMPARE(shown(index, 2), QFileInfo(northFile).absoluteFilePath());
             QCOMPARE(index.data(Qt::ToolTipRole).toString(), zone->property("toolTip").toString());
         }
-    }
-
-    void changesReachViewsPerFolder_data()
-    {
-        QTest::addColumn<QStringList>("changed");
-        QTest::addColumn<int>("folders"); // one span per folder with a changed row
-        QTest::newRow("one area") << QStringList{"0/1/0"} << 1;
-        QTest::newRow("an area told twice") << QStringList{"0/1/0", "0/1/0"} << 1;
-        QTest::newRow("rows of one folder, last first") << QStringList{"0/0/1", "0/0/0"} << 1;
-        QTest::newRow("an area and a controller") << QStringList{"0/1/0", "0/0/1"} << 2;
-        QTest::newRow("the zone and its area") << QStringList{"0", "0/1/0"} << 2;
-    }
-
-    // Live changes gathered in between reach the views as one span per
-    // folder, and every changed row lies within one, all columns wide.
-    void changesReachViewsPerFolder()
-    {
-        QFETCH(QStringList, changed);
-        QFETCH(int, folders);
-        Tree tree;
-        QVERIFY2(tree.host.loadZone(northFile, &tree.error), qPrintable(tree.error));
-        QSignalSpy spans(&tree.model, &QAbstractItemModel::dataChanged);
-        for (const QString& path : changed) {
-            const QObject* object = tree.model.objectAt(indexAt(tree.model, path));
-            QVERIFY2(object, qPrintable(path));
-            tree.model.objectChanged(object);
-        }
-        tree.model.flushChanges();
-        QCOMPARE(spans.count(), folders);
-        for (const QString& path : changed) {
-            const QModelIndex row = indexAt(tree.model, path);
-            const bool covered = std::any_of(spans.cbegin(), spans.cend(), [&row](const QList<QVariant>& span) {
-                const QModelIndex first = span.at(0).toModelIndex();
-                const QModelIndex last = span.at(1).toModelIndex();
-                return first.parent() == row.parent() && first.row() <= row.row() && row.row() <= last.row()
-                    && first.column() == 0 && last.column() == ObjectTreeModel::ColumnCount - 1;
-            });
-            QVERIFY2(covered, qPrintable(path));
-        }
-        // Nothing is left to tell.
-        tree.model.flushChanges();
-        QCOMPARE(spans.count(), folders);
     }
 
     void unloadRemovesRows()
@@ -197,9 +122,6 @@ private slots:
         QVERIFY(!first);
         QCOMPARE(tree.model.rowCount(), 1);
         QCOMPARE(shown(tree.model.index(0, 0), 0), QStringLiteral("8"));
-        // A zone deleted behind the host's back leaves no dangling row either.
-        delete second.data();
-        QCOMPARE(tree.model.rowCount(), 0);
     }
 
     // The module reads a file ahead while the event loop runs on: a load of
@@ -301,40 +223,6 @@ private slots:
         QCOMPARE((QList<int>{tree.host.zones().size(), tree.model.rowCount(), reloaded.count()}), (QList<int>{0, 0, 0}));
     }
 
-    void selectionFollows_data()
-    {
-        QTest::addColumn<bool>("fromTree"); // else from the map
-        QTest::addColumn<QString>("target"); // tree path
-        QTest::newRow("area row selects the area on the map") << true << "0/1/0";
-        QTest::newRow("area on the map selects its row") << false << "0/1/0";
-    }
-
-    void selectionFollows()
-    {
-        QFETCH(bool, fromTree);
-        QFETCH(QString, target);
-        Window w(northFile);
-        QVERIFY(w.opened);
-        auto* tree = w.window->findChild<ObjectTreeDock*>();
-        auto* scene = w.window->findChild<MapView*>()->scene();
-        const QModelIndex index = indexAt(*tree->model(), target);
-        QObject* object = tree->model()->objectAt(index);
-        QGraphicsItem* item = ModuleHost::graphicsItem(object);
-        QVERIFY(object && item);
-        if (fromTree) {
-            tree->view()->setCurrentIndex(index);
-            QVERIFY(object->property("selected").toBool());
-            QCOMPARE(scene->selectedItems(), QList<QGraphicsItem*>{item});
-        } else {
-            item->setSelected(true);
-            QCOMPARE(tree->currentObject(), object);
-        }
-        QCOMPARE(w.window->findChild<PropertiesDock*>()->object(), object);
-        // Closing the window unloads its zones.
-        w.window.reset();
-        QCOMPARE(w.host.zones().size(), 0);
-    }
-
     void typedCommands_data()
     {
         QTest::addColumn<bool>("online");
@@ -361,21 +249,22 @@ private slots:
         QFETCH(bool, sent);
         QFETCH(QStringList, logged);
         const QString zarechny = QStringLiteral(VELMORA_EXAMPLES "/zarechny.xtsc");
-        Window w(zarechny);
-        QVERIFY(w.opened);
-        auto* log = w.window->findChild<LogDock*>();
-        auto* line = w.window->findChild<QLineEdit*>(QStringLiteral("commandLine"));
+        WorkstationFixture w;
+        QString error;
+        QVERIFY2(w.start(&error) && w.open(zarechny, &error), qPrintable(error));
+        auto* log = w.window()->findChild<LogDock*>();
+        auto* line = w.window()->findChild<QLineEdit*>(QStringLiteral("commandLine"));
         QVERIFY(log && line && line->isEnabled());
         if (online) {
             // One service for every row: each row's window links up anew.
             if (!m_service.isRunning())
                 QVERIFY2(m_service.start({zarechny}), qPrintable(m_service.errors()));
-            w.window->connectToService(QStringLiteral("127.0.0.1"), m_service.port());
+            w.window()->connectToService(QStringLiteral("127.0.0.1"), m_service.port());
             // The link's own three queries are answered first.
             QTRY_VERIFY2_WITH_TIMEOUT(log->text().contains(QStringLiteral("zone 12 #3 ←")), qPrintable(log->text()), 10000);
         }
         const int before = log->text().size();
-        QSignalSpy requests(&w.host, &ModuleHost::zoneRequest);
+        QSignalSpy requests(&w.host(), &ModuleHost::zoneRequest);
         line->setText(text);
         QMetaObject::invokeMethod(line, "returnPressed");
         QCOMPARE(line->text().isEmpty(), sent);

@@ -9,6 +9,7 @@
 #include <QSignalSpy>
 #include <QtTest>
 
+#include <algorithm>
 #include <memory>
 
 using namespace Velmora;
@@ -234,26 +235,34 @@ private slots:
 
     void changesReachOnlyReadRows_data()
     {
-        QTest::addColumn<QString>("opened"); // a folder read before the changes, or none
+        QTest::addColumn<QStringList>("opened"); // folders read before the changes
         QTest::addColumn<QStringList>("changed");
-        QTest::addColumn<int>("spans");
-        QTest::newRow("area in an unread folder") << QString() << QStringList{"z/areas/a1"} << 0;
-        QTest::newRow("state below an unread area") << "z/areas" << QStringList{"z/areas/a1/states/s0"} << 0;
-        QTest::newRow("read area and unread state") << "z/areas" << QStringList{"z/areas/a1", "z/areas/a1/states/s0"}
+        QTest::addColumn<int>("spans"); // one per folder with a changed row that was read
+        const QStringList areas{"z/areas"};
+        QTest::newRow("area in an unread folder") << QStringList() << QStringList{"z/areas/a1"} << 0;
+        QTest::newRow("state below an unread area") << areas << QStringList{"z/areas/a1/states/s0"} << 0;
+        QTest::newRow("read area and unread state") << areas << QStringList{"z/areas/a1", "z/areas/a1/states/s0"}
                                                     << 1;
-        QTest::newRow("two read areas") << "z/areas" << QStringList{"z/areas/a0", "z/areas/a3"} << 1;
+        // Told in an order of their own, whichever comes first: the span reaches both ends.
+        const QStringList allAreas{"z/areas/a3", "z/areas/a0", "z/areas/a4", "z/areas/a1", "z/areas/a2"};
+        QTest::newRow("all read areas") << areas << allAreas << 1;
+        QTest::newRow("an area told twice") << areas << QStringList{"z/areas/a2", "z/areas/a2"} << 1;
+        QTest::newRow("an area and a controller") << QStringList{"z/areas", "z/controllers"}
+                                                  << QStringList{"z/areas/a0", "z/controllers/c1"} << 2;
+        QTest::newRow("the zone and its area") << areas << QStringList{"z", "z/areas/a0"} << 2;
     }
 
     // Views know only the rows read: a change elsewhere is no signal, and the
-    // row shows the new value once it is read.
+    // row shows the new value once it is read. Changes gathered in between reach
+    // the views as one span per folder, each read row within one, all columns wide.
     void changesReachOnlyReadRows()
     {
-        QFETCH(QString, opened);
+        QFETCH(QStringList, opened);
         QFETCH(QStringList, changed);
         QFETCH(int, spans);
         Zone zone;
-        if (!opened.isEmpty())
-            QVERIFY(zone.open(opened));
+        for (const QString& folder : opened)
+            QVERIFY(zone.open(folder));
         QSignalSpy changes(&zone.model, &QAbstractItemModel::dataChanged);
         for (const QString& path : changed) {
             zone.row(path)->text = path.section(QLatin1Char('/'), -1) + QStringLiteral(" changed");
@@ -262,9 +271,20 @@ private slots:
         zone.model.flushChanges();
         QCOMPARE(changes.count(), spans);
         for (const QString& path : changed) {
+            const bool read = zone.row(path)->watched;
             const QModelIndex index = zone.model.indexOf(zone.at(path));
             QCOMPARE(index.data().toString(), zone.row(path)->text);
+            const bool covered = std::any_of(changes.cbegin(), changes.cend(), [&index](const QList<QVariant>& span) {
+                const QModelIndex first = span.at(0).toModelIndex();
+                const QModelIndex last = span.at(1).toModelIndex();
+                return first.parent() == index.parent() && first.row() <= index.row() && index.row() <= last.row()
+                    && first.column() == 0 && last.column() == ObjectTreeModel::ColumnCount - 1;
+            });
+            QVERIFY2(covered == read, qPrintable(path));
         }
+        // Nothing is left to tell.
+        zone.model.flushChanges();
+        QCOMPARE(changes.count(), spans);
     }
 
     void zoneReplacedWhilePartlyRead_data()

@@ -1,12 +1,13 @@
 // The operator's hold on the window, against the real plug-in: which zone
 // commands go to.
 #include "FindingsDock.h"
-#include "MainWindow.h"
 #include "MapView.h"
 #include "ModuleHost.h"
 #include "ObjectTreeDock.h"
 #include "ObjectTreeModel.h"
 #include "OffscreenLeaks.h"
+#include "PropertiesDock.h"
+#include "workstation/WorkstationFixture.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -16,15 +17,12 @@
 #include <QTreeWidget>
 #include <QtTest>
 
-#include <memory>
-
 #include "DomText.h"
 
 using namespace Velmora;
 
 namespace {
 
-const QString pluginPath = QStringLiteral(VELMORA_PLUGIN_DIR "/libVelmora.so");
 const QString northFile = QStringLiteral(VELMORA_EXAMPLES "/north.xtsc");
 
 // "controller 31", "area 2", "zone 5".
@@ -50,13 +48,16 @@ class TestCommands : public QObject
 {
     Q_OBJECT
 private slots:
+    // One window for every case, its zones closed in between.
     void initTestCase()
     {
         QVERIFY(m_dir.isValid());
-        m_host = std::make_unique<ModuleHost>();
         QString error;
-        QVERIFY2(m_host->loadPlugin(pluginPath, &error), qPrintable(error));
-        QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, m_dir.filePath(QStringLiteral("settings")));
+        QVERIFY2(m_workstation.start(&error), qPrintable(error));
+        m_window = m_workstation.window();
+        m_host = &m_workstation.host();
+        m_window->resize(1000, 700);
+        QVERIFY(m_workstation.show());
         // North's copy under another id, beside it on the map.
         QByteArray near = readFile(northFile);
         near.replace("id=\"7\" name=\"North\"", "id=\"6\" name=\"Near\"")
@@ -66,18 +67,10 @@ private slots:
         QVERIFY(near.contains("Near") && writeFile(m_near, near));
     }
 
-    // One window for every case, its zones closed in between.
     void init()
     {
-        if (!m_window) {
-            m_window = std::make_unique<MainWindow>(m_host.get());
-            m_window->setPersistSettings(false);
-            m_window->resize(1000, 700);
-            m_window->show();
-        }
         for (QObject* zone : m_host->zones())
             m_window->closeZone(zone);
-        QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
     }
 
     void commandZone_data()
@@ -94,7 +87,8 @@ private slots:
     }
 
     // Commands go to the zone the operator chose, never to one that a click on
-    // the map happened to hit.
+    // the map happened to hit. The tree, the map and the properties show the
+    // object chosen in either.
     void commandZone()
     {
         QFETCH(QStringList, steps);
@@ -103,8 +97,9 @@ private slots:
         m_window->fitAll();
         auto* map = m_window->findChild<MapView*>();
         auto* tree = m_window->findChild<ObjectTreeDock*>();
+        auto* properties = m_window->findChild<PropertiesDock*>();
         auto* choice = m_window->findChild<QComboBox*>(QStringLiteral("commandZone"));
-        QVERIFY(map && tree && choice);
+        QVERIFY(map && tree && properties && choice);
         QCOMPARE(choice->count(), 2);
         for (int i = 0; i < steps.size(); ++i) {
             const QString verb = steps.at(i).section(QLatin1Char(' '), 0, 0);
@@ -116,9 +111,13 @@ private slots:
                 const QPointF at(rect.left() + 0.8 * rect.width(), rect.top() + 0.8 * rect.height());
                 QTest::mouseClick(map->viewport(), Qt::LeftButton, {}, map->mapFromScene(at));
                 QCOMPARE(tree->currentObject(), zone);
+                QCOMPARE(properties->object(), zone);
             } else if (verb == QLatin1String("tree")) {
                 QObject* area = ModuleHost::areasOf(zone).value(0);
                 tree->view()->setCurrentIndex(tree->model()->indexOf(area));
+                QVERIFY(area->property("selected").toBool());
+                QCOMPARE(map->scene()->selectedItems(), QList<QGraphicsItem*>{ModuleHost::graphicsItem(area)});
+                QCOMPARE(properties->object(), area);
             } else if (verb == QLatin1String("choose")) {
                 const int index = choice->findData(QVariant::fromValue(zone));
                 QVERIFY(index >= 0);
@@ -183,8 +182,9 @@ private slots:
 private:
     QTemporaryDir m_dir;
     QString m_near;  // zone 6, beside zone 7
-    std::unique_ptr<ModuleHost> m_host;
-    std::unique_ptr<MainWindow> m_window;
+    WorkstationFixture m_workstation;
+    ModuleHost* m_host = nullptr;
+    MainWindow* m_window = nullptr;
 };
 
 QTEST_MAIN(TestCommands)
