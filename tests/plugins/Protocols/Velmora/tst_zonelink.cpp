@@ -590,6 +590,11 @@ void TestZoneLink::hashCheck()
     QCOMPARE(link.zone.property("hashInvalid"), answered ? QVariant(invalid) : QVariant());
     link.answer(GetState, stateReply(2, 2, "3 2 5 0"));
     QCOMPARE(link.state(), invalid ? "-1 -1 " + AllUnset : "2 2 3:2,5,0 4:-1,-1,-1 7:-1,-1,-1");
+    // Written any other way, an areas-state string is checked, then ignored alike.
+    link.d()->setProperty("areasState", QStringLiteral("7 1 2"));
+    QVERIFY(capture.contains("Invalid areas state string:"));
+    link.d()->setProperty("areasState", QStringLiteral("7 1 2 0"));
+    QCOMPARE(link.state().section(' ', 4), invalid ? "7:-1,-1,-1" : "7:1,2,0");
     // The hash can only be taken from the answer to a request.
     QVERIFY(QMetaObject::invokeMethod(&link.zone, "hashReaded"));
     QCOMPARE(link.zone.property("hashInvalid"), answered ? QVariant(invalid) : QVariant());
