@@ -15,7 +15,7 @@
 #include "MainWindow.h"
 #include "ModuleHost.h"
 #include "ModulePlugin.h"
-#include "OffscreenLeaks.h"
+#include "QtOwnLeaks.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

@@ -17,7 +17,7 @@
 #include "DailyReport.h"
 #include "HistoryReader.h"
 #include "Inspector.h"
-#include "OffscreenLeaks.h"
+#include "QtOwnLeaks.h"
 
 namespace {
 

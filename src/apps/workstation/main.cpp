@@ -2,7 +2,7 @@
 #include "MainWindow.h"
 #include "ModuleHost.h"
 #include "ModulePlugin.h"
-#include "OffscreenLeaks.h"
+#include "QtOwnLeaks.h"
 #include "StateDump.h"
 
 #include "HistoryWriter.h"

@@ -1,7 +1,7 @@
 #include "Arguments.h"
 #include "MessageCapture.h"
 #include "ModulePlugin.h"
-#include "OffscreenLeaks.h"
+#include "QtOwnLeaks.h"
 
 #include <QCommandLineOption>
 #include <QDir>

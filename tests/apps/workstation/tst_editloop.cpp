@@ -9,7 +9,7 @@
 #include "MainWindow.h"
 #include "MapView.h"
 #include "ModuleHost.h"
-#include "OffscreenLeaks.h"
+#include "QtOwnLeaks.h"
 #include "PropertiesDock.h"
 #include "ServiceProcess.h"
 #include "Until.h"

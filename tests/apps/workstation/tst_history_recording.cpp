@@ -15,7 +15,7 @@
 #include "PropertiesDock.h"
 #include "ReplayLayer.h"
 #include "ScheduleChart.h"
-#include "OffscreenLeaks.h"
+#include "QtOwnLeaks.h"
 #include "ServiceProcess.h"
 #include "WorkstationFixture.h"
 

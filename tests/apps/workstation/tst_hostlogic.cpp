@@ -3,7 +3,7 @@
 #include "CommandInput.h"
 #include "LogDock.h"
 #include "LogModel.h"
-#include "OffscreenLeaks.h"
+#include "QtOwnLeaks.h"
 #include "PropertiesDock.h"
 #include "StateDump.h"
 #include "StorageService.h"

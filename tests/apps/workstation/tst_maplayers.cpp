@@ -3,7 +3,7 @@
 #include "Light.h"
 #include "LightLayer.h"
 #include "MapView.h"
-#include "OffscreenLeaks.h"
+#include "QtOwnLeaks.h"
 
 #include <QGraphicsItem>
 #include <QGraphicsScene>

@@ -3,7 +3,7 @@
 #include "LogDock.h"
 #include "ModuleHost.h"
 #include "ObjectTreeModel.h"
-#include "OffscreenLeaks.h"
+#include "QtOwnLeaks.h"
 #include "ServiceProcess.h"
 #include "Until.h"
 #include "workstation/WorkstationFixture.h"

@@ -3,7 +3,7 @@
 // its file, says why a file cannot be shown, and marks where the service's
 // live state departs from the plan.
 #include "ModuleHost.h"
-#include "OffscreenLeaks.h"
+#include "QtOwnLeaks.h"
 #include "ScheduleChart.h"
 #include "ScheduleDock.h"
 

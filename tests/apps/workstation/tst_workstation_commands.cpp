@@ -5,7 +5,7 @@
 #include "ModuleHost.h"
 #include "ObjectTreeDock.h"
 #include "ObjectTreeModel.h"
-#include "OffscreenLeaks.h"
+#include "QtOwnLeaks.h"
 #include "PropertiesDock.h"
 #include "workstation/WorkstationFixture.h"
 

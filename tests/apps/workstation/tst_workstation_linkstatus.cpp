@@ -11,7 +11,7 @@
 #include "ModuleHost.h"
 #include "ObjectTreeDock.h"
 #include "ObjectTreeModel.h"
-#include "OffscreenLeaks.h"
+#include "QtOwnLeaks.h"
 #include "PropertiesDock.h"
 #include "ServiceProcess.h"
 #include "WorkstationFixture.h"

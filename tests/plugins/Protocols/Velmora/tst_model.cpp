@@ -16,7 +16,7 @@
 
 #include "DomText.h"
 #include "MessageCapture.h"
-#include "OffscreenLeaks.h"
+#include "QtOwnLeaks.h"
 #include "Velmora/Area.h"
 #include "Velmora/AreaPrivate.h"
 #include "Velmora/Controller.h"

@@ -11,7 +11,7 @@
 
 #include "DomText.h"
 #include "MessageCapture.h"
-#include "OffscreenLeaks.h"
+#include "QtOwnLeaks.h"
 #include "Velmora/Strategy.h"
 #include "Velmora/Zone.h"
 #include "Velmora/editors/ZoneEditDlg.h"

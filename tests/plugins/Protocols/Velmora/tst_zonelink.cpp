@@ -1,6 +1,6 @@
 // The zone's link to the control service, driven through a fake connection.
 #include "MessageCapture.h"
-#include "OffscreenLeaks.h"
+#include "QtOwnLeaks.h"
 #include "Velmora/Area.h"
 #include "Velmora/CommandTable.h"
 #include "Velmora/EventTable.h"

@@ -13,7 +13,7 @@
 
 #include "DomText.h"
 #include "MessageCapture.h"
-#include "OffscreenLeaks.h"
+#include "QtOwnLeaks.h"
 #include "Until.h"
 #include "Velmora/Area.h"
 #include "Velmora/Controller.h"

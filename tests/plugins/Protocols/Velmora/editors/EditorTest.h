@@ -9,7 +9,7 @@
 #include <memory>
 
 #include "DomText.h"
-#include "OffscreenLeaks.h"
+#include "QtOwnLeaks.h"
 #include "Velmora/graphics/GraphicsArea.h"
 #include "WidgetDriver.h"
 

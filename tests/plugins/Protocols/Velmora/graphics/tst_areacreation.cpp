@@ -7,7 +7,7 @@
 #include <QtTest>
 
 #include "FakeLight.h"
-#include "OffscreenLeaks.h"
+#include "QtOwnLeaks.h"
 #include "Velmora/format/GeometryText.h"
 #include "Velmora/graphics/AreaGraphicsItem.h"
 

@@ -8,7 +8,7 @@
 #include <QtTest>
 
 #include "DomText.h"
-#include "OffscreenLeaks.h"
+#include "QtOwnLeaks.h"
 #include "Velmora/Area.h"
 #include "Velmora/Zone.h"
 #include "Velmora/format/Protocol.h"

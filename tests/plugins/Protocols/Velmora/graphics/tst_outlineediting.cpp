@@ -6,7 +6,7 @@
 #include <QPointer>
 #include <QtTest>
 
-#include "OffscreenLeaks.h"
+#include "QtOwnLeaks.h"
 #include "Velmora/format/GeometryText.h"
 #include "Velmora/graphics/EditMarker.h"
 #include "Velmora/graphics/GraphicsArea.h"

@@ -18,7 +18,7 @@
 
 #include "DomText.h"
 #include "MessageCapture.h"
-#include "OffscreenLeaks.h"
+#include "QtOwnLeaks.h"
 #include "Velmora/format/GeometryText.h"
 #include "Velmora/format/XmlText.h"
 #include "Velmora/import/KmlExport.h"

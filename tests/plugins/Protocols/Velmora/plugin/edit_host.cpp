@@ -9,7 +9,7 @@
 #include <QWidget>
 
 #include "ModuleCalls.h"
-#include "OffscreenLeaks.h"
+#include "QtOwnLeaks.h"
 #include "Until.h"
 
 namespace {

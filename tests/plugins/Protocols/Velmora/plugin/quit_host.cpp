@@ -7,7 +7,7 @@
 
 #include "ModuleCalls.h"
 #include "ModulePlugin.h"
-#include "OffscreenLeaks.h"
+#include "QtOwnLeaks.h"
 
 int main(int argc, char* argv[])
 {

@@ -6,7 +6,7 @@
 
 #include "DomText.h"
 #include "MessageCapture.h"
-#include "OffscreenLeaks.h"
+#include "QtOwnLeaks.h"
 #include "Velmora/Plugin.h"
 #include "Velmora/editors/ZoneEditDlg.h"
 #include "WidgetDriver.h"

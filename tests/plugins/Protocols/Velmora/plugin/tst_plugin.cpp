@@ -2,7 +2,7 @@
 #include <QtWidgets>
 
 #include "ModulePlugin.h"
-#include "OffscreenLeaks.h"
+#include "QtOwnLeaks.h"
 
 namespace {
 
