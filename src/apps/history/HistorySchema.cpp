@@ -8,6 +8,8 @@
 #include <QStringList>
 #include <QVariant>
 
+#include <algorithm>
+
 namespace Velmora {
 namespace HistorySchema {
 
@@ -140,7 +142,10 @@ bool migrate(QSqlDatabase& db, QString* error, int target)
         if (!runStep(db, step, error))
             return rollback(db);
     }
-    if (target > current && !setVersion(db, current, target, error))
+    // The version is written even when it stays: a database that takes no
+    // writes (opened read-only, a standby server) is refused as it is opened,
+    // not at the first record.
+    if ((target > current || current > 0) && !setVersion(db, current, std::max(target, current), error))
         return rollback(db);
     return commit(db, error);
 }

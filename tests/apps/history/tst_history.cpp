@@ -603,8 +603,12 @@ private slots:
             // A plain file where the folder should be.
             url = sqliteUrl(path + QStringLiteral("/inside/history.sqlite"));
         }
-        QString reason;
-        QVERIFY(!record(url, {areaState(2, DayStart, 1)}, &reason));
+        // Refused as it is opened, before any record comes.
+        HistoryWriter writer(url);
+        WriterWatch watch(&writer);
+        writer.start();
+        QVERIFY(until([&] { return !watch.reason.isEmpty(); }, 10000));
+        const QString reason = watch.reason;
         QVERIFY2(reason.contains(reasonPart, Qt::CaseInsensitive), qPrintable(reason));
         QVERIFY2(reason.contains(url.text()), qPrintable(reason));
         if (holder.isOpen())
