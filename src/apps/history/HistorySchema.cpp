@@ -145,7 +145,8 @@ bool migrate(QSqlDatabase& db, QString* error, int target)
     // The version is written even when it stays: a database that takes no
     // writes (opened read-only, a standby server) is refused as it is opened,
     // not at the first record.
-    if ((target > current || current > 0) && !setVersion(db, current, std::max(target, current), error))
+    const int written = std::max(target, current);
+    if (written > 0 && !setVersion(db, current, written, error))
         return rollback(db);
     return commit(db, error);
 }

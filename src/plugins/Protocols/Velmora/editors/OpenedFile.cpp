@@ -24,6 +24,15 @@ bool readBytes(const QString& fileName, QByteArray* bytes, QString* error = null
     return true;
 }
 
+// The same for a document to be parsed: the reason goes to the read error.
+bool readBytes(const QString& fileName, QByteArray* bytes, Xml::ReadError* error)
+{
+    if (readBytes(fileName, bytes, &error->message))
+        return true;
+    error->kind = Xml::ReadError::CannotOpen;
+    return false;
+}
+
 } // namespace
 
 OpenedFile::OpenedFile(const QString& fileName)
@@ -33,23 +42,15 @@ OpenedFile::OpenedFile(const QString& fileName)
 
 bool OpenedFile::read(QDomDocument* document, Xml::ReadError* error)
 {
-    m_read = readBytes(m_name, &m_bytes, &error->message);
-    if (!m_read) {
-        error->kind = Xml::ReadError::CannotOpen;
-        return false;
-    }
+    m_read = readBytes(m_name, &m_bytes, error);
     // Parsed on a thread of its own, so that the editor can free it there.
-    return Xml::parseDocumentAside(m_bytes, document, error);
+    return m_read && Xml::parseDocumentAside(m_bytes, document, error);
 }
 
 bool OpenedFile::readAsOnDisk(QDomDocument* document, Xml::ReadError* error) const
 {
     QByteArray bytes;
-    if (!readBytes(m_name, &bytes, &error->message)) {
-        error->kind = Xml::ReadError::CannotOpen;
-        return false;
-    }
-    return Xml::parseDocumentAside(bytes, document, error);
+    return readBytes(m_name, &bytes, error) && Xml::parseDocumentAside(bytes, document, error);
 }
 
 bool OpenedFile::changedOnDisk(bool* deleted, QStringList* changes) const
