@@ -13,9 +13,9 @@
 #include "ModuleHost.h"
 #include "ObjectTreeModel.h"
 #include "PropertiesDock.h"
+#include "QtOwnLeaks.h"
 #include "ReplayLayer.h"
 #include "ScheduleChart.h"
-#include "QtOwnLeaks.h"
 #include "ServiceProcess.h"
 #include "WorkstationFixture.h"
 

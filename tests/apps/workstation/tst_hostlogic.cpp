@@ -3,8 +3,8 @@
 #include "CommandInput.h"
 #include "LogDock.h"
 #include "LogModel.h"
-#include "QtOwnLeaks.h"
 #include "PropertiesDock.h"
+#include "QtOwnLeaks.h"
 #include "StateDump.h"
 #include "StorageService.h"
 

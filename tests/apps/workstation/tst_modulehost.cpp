@@ -6,7 +6,7 @@
 #include "QtOwnLeaks.h"
 #include "ServiceProcess.h"
 #include "Until.h"
-#include "workstation/WorkstationFixture.h"
+#include "WorkstationFixture.h"
 
 #include "connection/TcpConnection.h"
 

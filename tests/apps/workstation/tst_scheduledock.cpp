@@ -10,7 +10,7 @@
 #include "DomText.h"
 #include "ServiceProcess.h"
 #include "Until.h"
-#include "workstation/WorkstationFixture.h"
+#include "WorkstationFixture.h"
 
 #include <QHelpEvent>
 #include <QTemporaryDir>

@@ -5,9 +5,9 @@
 #include "ModuleHost.h"
 #include "ObjectTreeDock.h"
 #include "ObjectTreeModel.h"
-#include "QtOwnLeaks.h"
 #include "PropertiesDock.h"
-#include "workstation/WorkstationFixture.h"
+#include "QtOwnLeaks.h"
+#include "WorkstationFixture.h"
 
 #include <QAction>
 #include <QComboBox>

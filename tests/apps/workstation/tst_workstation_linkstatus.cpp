@@ -11,8 +11,8 @@
 #include "ModuleHost.h"
 #include "ObjectTreeDock.h"
 #include "ObjectTreeModel.h"
-#include "QtOwnLeaks.h"
 #include "PropertiesDock.h"
+#include "QtOwnLeaks.h"
 #include "ServiceProcess.h"
 #include "WorkstationFixture.h"
 
