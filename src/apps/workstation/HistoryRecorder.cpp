@@ -104,7 +104,11 @@ void HistoryRecorder::stateChanged(const QObject* object)
 void HistoryRecorder::recordFullStateIfDue(QObject* zone)
 {
     ZoneClock& clock = m_clocks[zone];
-    const qint64 now = serviceMs(zone);
+    // Stamped by this computer's clock, which may run ahead of the service's,
+    // a full state would hide the changes the service stamps after it.
+    if (clock.lastStampMs <= 0)
+        return;
+    const qint64 now = clock.lastStampMs;
     if (now < clock.nextFullMs)
         return;
     clock.nextFullMs = (now / FullStateEveryMs + 1) * FullStateEveryMs;
@@ -173,11 +177,10 @@ void HistoryRecorder::linkStatusChanged(QObject* zone, LinkMonitor::Status statu
                                   QString::fromLatin1(zone->property("localHash").toByteArray().toHex()));
     }
     m_writer->add(record);
-    // A zone linked again starts with its whole state.
-    if (status == LinkMonitor::Linked) {
+    // A zone linked again starts with its whole state, taken with the first
+    // values the service sends: at this point they are not in yet.
+    if (status == LinkMonitor::Linked)
         m_clocks[zone].nextFullMs = 0;
-        recordFullStateIfDue(zone);
-    }
 }
 
 void HistoryRecorder::zoneRemoved(QObject* zone)
