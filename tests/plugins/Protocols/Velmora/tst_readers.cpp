@@ -179,7 +179,8 @@ void ReadersTest::readersAgree()
         Velmora::Zone zone;
         QVERIFY(zone.load(path, way));
         const QString name = zone.strategy(5) ? zone.strategy(5)->property("name").toString() : QString();
-        QCOMPARE(reading(zone.id(), name, Velmora::Config::NoId), QString(read).replace(QRegularExpression("default \\d+"), "default -"));
+        QCOMPARE(reading(zone.id(), name, Velmora::Config::NoId),
+                 QString(read).replace(QRegularExpression("default \\d+"), "default -"));
     }
     QDomDocument document;
     Velmora::Xml::ReadError error;
