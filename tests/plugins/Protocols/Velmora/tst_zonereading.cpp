@@ -1,7 +1,6 @@
-// The rules that turn a file into a zone description, the builder that makes
-// the model from one, and files read ahead on a worker thread. Both parsers
-// share the rules, so the differential test of tst_model cannot see a rule
-// go wrong: the expected descriptions here can.
+// The rules that turn a file into a zone description, the builder that makes the model from one, and files read ahead
+// on a worker thread. Both parsers share the rules, so the differential test of tst_model cannot see a rule go wrong:
+// the expected descriptions here can.
 #include <QBuffer>
 #include <QDomDocument>
 #include <QGraphicsItem>
@@ -51,8 +50,7 @@ QString outline(const QVector<QPointF>& points)
     return points.isEmpty() ? QString() : '(' + parts.join(' ') + ')';
 }
 
-// "zone outline | controllers | area[controllers]{states}outline ... | strategies",
-// every list in file order.
+// "zone outline | controllers | area[controllers]{states}outline ... | strategies", every list in file order.
 QString text(const ZoneDescription& zone)
 {
     if (!zone.hasId)
@@ -119,8 +117,6 @@ private slots:
 
 private:
     QString write(const QByteArray& content);
-    // Prepares the file and waits for the call back.
-    bool prepare(Plugin* root, const QString& path, Receiver* receiver);
 
     QTemporaryDir m_dir;
     int m_files = 0;
@@ -132,13 +128,6 @@ QString ZoneReadingTest::write(const QByteArray& content)
     if (!writeFile(path, content))
         qFatal("cannot write %s", qPrintable(path));
     return path;
-}
-
-bool ZoneReadingTest::prepare(Plugin* root, const QString& path, Receiver* receiver)
-{
-    const int before = receiver->heard.size();
-    root->prepareLoad(path, receiver, QStringLiteral("read"));
-    return until([&] { return receiver->heard.size() > before; });
 }
 
 void ZoneReadingTest::rules_data()
@@ -337,7 +326,8 @@ void ZoneReadingTest::preparedAsLoaded()
     QFETCH(QByteArray, changed);
     Plugin root;
     Receiver receiver;
-    QVERIFY(prepare(&root, path, &receiver));
+    root.prepareLoad(path, &receiver, QStringLiteral("read"));
+    QVERIFY(until([&] { return !receiver.heard.isEmpty(); }));
     if (changed == "deleted")
         QVERIFY(QFile::remove(path));
     else if (!changed.isEmpty())
@@ -379,10 +369,9 @@ void ZoneReadingTest::preparedOnce()
     QVERIFY(!loads.take(path, &file));
 }
 
-// Readings that overlap: of one file twice, a receiver gone before its
-// answer, a zone of the file unloaded meanwhile, and the root deleted while
-// its workers still read. None of it may crash or leak (the sanitizers
-// watch); the loads that follow give the file's zone.
+// Readings that overlap: of one file twice, a receiver gone before its answer, a zone of the file unloaded meanwhile,
+// and the root deleted while its workers still read. None of it may crash or leak (the sanitizers watch); the loads
+// that follow give the file's zone.
 void ZoneReadingTest::preparesOverlapping()
 {
     QByteArray areas;
