@@ -1,8 +1,7 @@
-// The model a configuration file gives. The streaming pass must give what the
-// document parser gives, and a file read ahead on a worker thread what a file
-// read on the spot gives: the same success or failure, messages, model and
-// localHash; damaged files load or fail with a reason, never crash or read out
-// of bounds (this runs under the sanitizers).
+// The model a configuration file gives. The streaming pass must give what the document parser gives, and a file read
+// ahead on a worker thread what a file read on the spot gives: the same success or failure, messages, model and
+// localHash; damaged files load or fail with a reason, never crash or read out of bounds (this runs under the
+// sanitizers).
 #include <QDirIterator>
 #include <QGraphicsItem>
 #include <QGraphicsScene>
@@ -106,10 +105,9 @@ QString named(const BaseObject* object, bool indexed)
     return QStringLiteral("%1=%2%3").arg(uint(object->id())).arg(object->name(), indexed ? "" : " (shadowed)");
 }
 
-// The whole model a load left, beyond tree(): the containers' children in
-// their order (so duplicates shadowed in the index show too), outlines, which
-// objects the lookups find, the map items' hierarchy and the area signals
-// relayed by the zone.
+// The whole model a load left, beyond tree(): the containers' children in their order (so duplicates shadowed in the
+// index show too), outlines, which objects the lookups find, the map items' hierarchy and the area signals relayed by
+// the zone.
 QString describe(Zone& zone)
 {
     const QVariant hash = zone.property("localHash");
@@ -163,9 +161,8 @@ QString describe(Zone& zone)
     return lines.join('\n') + QStringLiteral("\nitems ") + items.join(' ');
 }
 
-// How a zone is loaded: the file read in one pass, through the document, or
-// read ahead on a worker thread and then built, as the root object does for
-// hosts that ask for it.
+// How a zone is loaded: the file read in one pass, through the document, or read ahead on a worker thread and then
+// built, as the root object does for hosts that ask for it.
 enum class Way { OnePass, Document, Prepared };
 
 bool load(Zone* zone, const QString& path, Way way)
@@ -180,9 +177,8 @@ bool load(Zone* zone, const QString& path, Way way)
     return zone->load(file);
 }
 
-// Bytes that keep the two parsers apart unless the streaming pass hands the
-// file over: blanks inside values, references, markup the model does not
-// read, names and encodings off the plain path, and the structure it reads.
+// Bytes that keep the two parsers apart unless the streaming pass hands the file over: blanks inside values,
+// references, markup the model does not read, names and encodings off the plain path, and the structure it reads.
 const QList<QByteArray> Pieces = {
     "\t", "\n", "\r\n", " ", "&#9;", "&#10;", "&#32;", "&#xA0;", "&#0;", "&amp;", "&nope;", "<![CDATA[", "]]>",
     "<![CDATA[7,8]]>", "<!--c-->", "<!-- - -->", "<?pi x?>", "<!DOCTYPE Zone>", "xmlns:p=\"u\" ", "p:", "\xc2\xa0",
@@ -203,9 +199,8 @@ const QList<QByteArray> Elements = {
     "<Geometry>0,0;1,0;1,1</Geometry>", "<Controllers><Controller id=\"6\"/></Controllers>", "<Strategies/>",
 };
 
-// Damage of every kind: most of it breaks the syntax; the changes of values,
-// texts and whole elements keep files well-formed, so that the model's own
-// reading is exercised as much as the parsers'.
+// Damage of every kind: most of it breaks the syntax; the changes of values, texts and whole elements keep files
+// well-formed, so that the model's own reading is exercised as much as the parsers'.
 QByteArray mutate(QByteArray data, QRandomGenerator* random)
 {
     const auto pick = [random](const QList<QByteArray>& list) { return list.at(random->bounded(list.size())); };
@@ -371,8 +366,7 @@ void ModelTest::bothReadings_data()
         "\n<Zone id=\"1\" name=\"" + QStringLiteral("Заречный").toUtf8() + "\"/>", true);
     row("windows-1251", "<?xml version=\"1.0\" encoding=\"windows-1251\"?>\n<Zone id=\"1\" name=\""
         + QTextCodec::codecForName("windows-1251")->fromUnicode(QStringLiteral("Заречный")) + "\"/>", true);
-    // Far into the file, across read blocks, past markup that holds quotes
-    // and closing brackets.
+    // Far into the file, across read blocks, past markup that holds quotes and closing brackets.
     const QByteArray deep = "<Zone id=\"1\"><!--" + QByteArray("- ]]> ?> \" > '").repeated(2000)
         + "--><![CDATA[\"]]]><x a='>\"'/><Areas><Area id=\"2\" name=\"a b\"/></Areas></Zone>";
     row("names deep in the file", deep, true);
@@ -467,8 +461,7 @@ void ModelTest::reloads_data()
     QTest::newRow("good file") << QByteArray("<Zone id=\"2\"><Areas><Area id=\"8\"/></Areas></Zone>") << 1;
     QTest::newRow("suspicious and good") << QByteArray("<Zone id=\"3\" name=\"a\tb\"><Areas><Area id=\"4\"/>"
                                                        "<Area id=\"5\"/><Area id=\"6\"/></Areas></Zone>") << 3;
-    // A load that fails in the model, after the first area was built, leaves
-    // no objects, of the old model or the new.
+    // A load that fails in the model, after the first area was built, leaves no objects, of the old model or the new.
     QTest::newRow("bad area id") << QByteArray(R"(<Zone id="1"><Areas>
         <Area id="1"><Geometry>0,0;50,0;50,50</Geometry></Area>
         <Area id="x"><Geometry>0,0;90,0;90,90</Geometry></Area>

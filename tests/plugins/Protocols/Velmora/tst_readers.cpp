@@ -1,7 +1,6 @@
-// Every reader of configuration files: given what no tool writes, each refuses
-// it with a reason or reads it, and none crashes (this runs under the
-// sanitizers; a document parser let loose on deep nesting exhausts the stack);
-// and they read ids, duplicates and the default flag alike.
+// Every reader of configuration files: given what no tool writes, each refuses it with a reason or reads it, and none
+// crashes (this runs under the sanitizers; a document parser let loose on deep nesting exhausts the stack); and they
+// read ids, duplicates and the default flag alike.
 #include <functional>
 
 #include <QRandomGenerator>

@@ -150,8 +150,7 @@ public:
         log.clear();
     }
     QString said() const { return log.join(' '); }
-    // "source strategy 3:source,state,special 4:... 7:...": what the service
-    // has reported into the zone.
+    // "source strategy 3:source,state,special 4:... 7:...": what the service has reported into the zone.
     QString state()
     {
         QString text = QStringLiteral("%1 %2").arg(zone.controlSource()).arg(zone.currentStrategy());
@@ -187,8 +186,7 @@ private:
     }
 };
 
-// A valid message damaged: cut short, bytes overwritten or a length field
-// inflated.
+// A valid message damaged: cut short, bytes overwritten or a length field inflated.
 QByteArray damage(QByteArray bytes, QRandomGenerator* random)
 {
     const int kind = random->bounded(3);
@@ -672,9 +670,8 @@ void TestZoneLink::connectionLifetime()
     QVERIFY(!open);
 }
 
-// A next request sent from the finished() of the old one is not the first one
-// opened: no stateChanged ("zone"), and the old response is reported finished
-// before anything else.
+// A next request sent from the finished() of the old one is not the first one opened: no stateChanged ("zone"), and
+// the old response is reported finished before anything else.
 void TestZoneLink::chainedRequest()
 {
     Link link;
