@@ -1,7 +1,6 @@
-// Every reader of configuration files: given what no tool writes, each refuses
-// it with a reason or reads it, and none crashes (this runs under the
-// sanitizers; a document parser let loose on deep nesting exhausts the stack);
-// and they read ids, duplicates and the default flag alike.
+// Every reader of configuration files: given what no tool writes, each refuses it with a reason or reads it, and none
+// crashes (this runs under the sanitizers; a document parser let loose on deep nesting exhausts the stack); and they
+// read ids, duplicates and the default flag alike.
 #include <functional>
 
 #include <QRandomGenerator>
@@ -179,7 +178,8 @@ void ReadersTest::readersAgree()
         Velmora::Zone zone;
         QVERIFY(zone.load(path, way));
         const QString name = zone.strategy(5) ? zone.strategy(5)->property("name").toString() : QString();
-        QCOMPARE(reading(zone.id(), name, Velmora::Config::NoId), QString(read).replace(QRegularExpression("default \\d+"), "default -"));
+        QCOMPARE(reading(zone.id(), name, Velmora::Config::NoId),
+                 QString(read).replace(QRegularExpression("default \\d+"), "default -"));
     }
     QDomDocument document;
     Velmora::Xml::ReadError error;
