@@ -454,7 +454,6 @@ private slots:
         QCOMPARE(ConfigChecker::formatFinding(warning, "a.xtsc"), QStringLiteral("a.xtsc: warning: Something."));
     }
 
-    // The digest
     void tokens_data()
     {
         QTest::addColumn<QByteArray>("document");
@@ -556,7 +555,6 @@ private slots:
         QCOMPARE(result, read);
     }
 
-    // Outline numbers
     void numbers_data()
     {
         QTest::addColumn<double>("value");
