@@ -327,10 +327,11 @@ private slots:
         QTemporaryDir dir;
         const QString file = dir.filePath(QStringLiteral("zone.xtsc"));
         QVERIFY(writeFile(file, content));
-        const auto outcome = [](const Velmora::Xml::ReadError& e, const SchedulePreview& p) {
+        const auto outcome = [](const Velmora::Xml::ReadError& error, const SchedulePreview& preview) {
             return QStringLiteral("%1 %2:%3 %4\nnull %5 %6\n%7\n%8")
-                .arg(QString::number(e.kind), QString::number(e.line), QString::number(e.column), e.message,
-                     QString::number(p.isNull()), p.error(), p.zoneName(), p.renderTable());
+                .arg(QString::number(error.kind), QString::number(error.line), QString::number(error.column),
+                     error.message, QString::number(preview.isNull()), preview.error(), preview.zoneName(),
+                     preview.renderTable());
         };
         Velmora::Xml::ReadError error;
         QDomDocument document;
