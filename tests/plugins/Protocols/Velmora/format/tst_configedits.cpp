@@ -120,13 +120,11 @@ QString apply(QDomElement zone, const QString& edits)
     const QStringList steps = edits.split(';');
     for (int i = 0; i + 1 < steps.size(); ++i)
         apply(zone, steps.at(i));
-    const QString edit = steps.last();
-    const QStringList words = edit.split(' ');
+    const QStringList words = steps.last().split(' ');
     const QString& op = words.at(0);
     const QString a = words.value(1);
     const QString b = words.value(2);
     QDomElement area = withId(zone.firstChildElement("Areas"), "Area", "3");
-    const QDomElement strategies = zone.firstChildElement("Strategies");
     ConfigEdit::Removed removed;
     if (op == "renumberArea")
         ConfigEdit::renumberArea(zone, a, b);
@@ -135,7 +133,7 @@ QString apply(QDomElement zone, const QString& edits)
     else if (op == "deleteArea")
         removed = ConfigEdit::deleteArea(zone, withId(zone.firstChildElement("Areas"), "Area", a));
     else if (op == "deleteStrategy")
-        removed = ConfigEdit::deleteStrategy(zone, withId(strategies, "Strategy", a));
+        removed = ConfigEdit::deleteStrategy(zone, withId(zone.firstChildElement("Strategies"), "Strategy", a));
     else if (op == "deleteZoneCard")
         removed = ConfigEdit::deleteDayCard(zone, withId(zone.firstChildElement("Calendar").firstChildElement("DayCards"), "DayCard", a));
     else if (op == "addController")

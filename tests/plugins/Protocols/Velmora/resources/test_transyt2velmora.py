@@ -3,6 +3,7 @@
 import contextlib
 import io
 import os
+import pathlib
 import runpy
 import sys
 import tempfile
@@ -73,12 +74,10 @@ class InTemporaryDir(unittest.TestCase):
         return os.path.join(self.dir.name, name)
 
     def write(self, name, data):
-        with open(self.path(name), "wb") as handle:
-            handle.write(data.encode("utf-8") if isinstance(data, str) else data)
+        pathlib.Path(self.path(name)).write_bytes(data.encode("utf-8") if isinstance(data, str) else data)
 
     def read(self, name):
-        with open(self.path(name), "rb") as handle:
-            return handle.read()
+        return pathlib.Path(self.path(name)).read_bytes()
 
 
 class Conversion(InTemporaryDir):
