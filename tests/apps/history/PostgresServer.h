@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QProcess>
 #include <QString>
 #include <QTemporaryDir>
 
@@ -10,10 +9,7 @@
 class PostgresServer
 {
 public:
-    PostgresServer() = default;
     ~PostgresServer();
-    PostgresServer(const PostgresServer&) = delete;
-    PostgresServer& operator=(const PostgresServer&) = delete;
 
     // False with the reason when the server binaries or the Qt driver are missing or it does not come up.
     bool start(QString* why);
@@ -21,13 +17,10 @@ public:
     QString url() const;
 
 private:
+    // One of the server's programs run to its end, as the unprivileged user when this is root.
     bool run(const QString& program, const QStringList& arguments, QString* why);
-    // The command line, as the unprivileged user when this is root.
-    QStringList asServerUser(const QString& program, const QStringList& arguments) const;
-    bool waitReady(QString* why);
 
     QTemporaryDir m_dir;
     QString m_bin;
-    QProcess m_server;
     quint16 m_port = 0;
 };
