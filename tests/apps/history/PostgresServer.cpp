@@ -81,8 +81,3 @@ bool PostgresServer::start(QString* why)
                                           "-F -h 127.0.0.1 -p " + port + " -k " + m_dir.path()}, why)
         && run(QStringLiteral("createdb"), {"-h", "127.0.0.1", "-p", port, "-U", "history", "history"}, why);
 }
-
-QString PostgresServer::url() const
-{
-    return QStringLiteral("postgresql://history@127.0.0.1:%1/history").arg(m_port);
-}

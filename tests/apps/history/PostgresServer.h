@@ -13,8 +13,7 @@ public:
 
     // False with the reason when the server binaries or the Qt driver are missing or it does not come up.
     bool start(QString* why);
-    // postgresql://history@127.0.0.1:PORT/history
-    QString url() const;
+    QString url() const { return QStringLiteral("postgresql://history@127.0.0.1:%1/history").arg(m_port); }
 
 private:
     // One of the server's programs run to its end, as the unprivileged user when this is root.
