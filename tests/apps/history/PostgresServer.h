@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QProcess>
 #include <QString>
 #include <QTemporaryDir>
 
@@ -10,24 +9,17 @@
 class PostgresServer
 {
 public:
-    PostgresServer() = default;
     ~PostgresServer();
-    PostgresServer(const PostgresServer&) = delete;
-    PostgresServer& operator=(const PostgresServer&) = delete;
 
     // False with the reason when the server binaries or the Qt driver are missing or it does not come up.
     bool start(QString* why);
-    // postgresql://history@127.0.0.1:PORT/history
-    QString url() const;
+    QString url() const { return QStringLiteral("postgresql://history@127.0.0.1:%1/history").arg(m_port); }
 
 private:
+    // One of the server's programs run to its end, as the unprivileged user when this is root.
     bool run(const QString& program, const QStringList& arguments, QString* why);
-    // The command line, as the unprivileged user when this is root.
-    QStringList asServerUser(const QString& program, const QStringList& arguments) const;
-    bool waitReady(QString* why);
 
     QTemporaryDir m_dir;
     QString m_bin;
-    QProcess m_server;
     quint16 m_port = 0;
 };

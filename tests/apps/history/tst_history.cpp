@@ -27,11 +27,12 @@ namespace {
 constexpr qint64 MinuteMs = 60 * 1000;
 // 2026-12-07 00:00 local time: the day the tests record.
 const qint64 DayStart = QDateTime(QDate(2026, 12, 7), QTime(0, 0)).toMSecsSinceEpoch();
+// Zone 12 as that day starts (zone, time, known, source, strategy, areas): area 3 in state 1 under local control.
+const ZoneMoment Midnight{12, 0, true, 1, 1, {AreaMoment{3, 2, 1, 0}}};
 
 HistoryRecord areaState(int area, qint64 ms, int state, int source = 1, int special = 0)
 {
     HistoryRecord record;
-    record.kind = HistoryRecord::State;
     record.zone = 12;
     record.area = area;
     record.serviceMs = ms;
@@ -90,10 +91,9 @@ bool record(const HistoryUrl& url, const QVector<HistoryRecord>& records, QStrin
         watches.push_back(std::make_unique<WriterWatch>(all.back().get()));
         all.back()->start();
     }
-    for (const auto& writer : all) {
+    for (const auto& writer : all)
         for (const HistoryRecord& r : records)
             writer->add(r);
-    }
     bool done = true;
     for (const auto& writer : all)
         done = writer->flush(timeout) && done;
@@ -162,9 +162,12 @@ HistoryUrl sqliteUrl(const QString& path)
     return url;
 }
 
-// A recorded morning: full states every ten minutes, area 3 changing between them.
-bool recordMorning(const HistoryUrl& url, QString* reason)
+// A reader of a recorded morning, recorded once for all the tests that read it: full states every ten minutes, area 3
+// changing between them.
+bool openMorning(HistoryReader* reader, const QString& path, QString* error)
 {
+    if (QFile::exists(path))
+        return reader->open(sqliteUrl(path), error);
     QVector<HistoryRecord> records;
     ZoneMoment full;
     full.zone = 12;
@@ -184,13 +187,7 @@ bool recordMorning(const HistoryUrl& url, QString* reason)
         }
     }
     records << zoneState(DayStart + 8 * 60 * MinuteMs + 14 * MinuteMs + 3000, 4);
-    return record(url, records, reason);
-}
-
-// A reader of the morning above, recorded once for all the tests that read it.
-bool openMorning(HistoryReader* reader, const QString& path, QString* error)
-{
-    return (QFile::exists(path) || recordMorning(sqliteUrl(path), error)) && reader->open(sqliteUrl(path), error);
+    return record(sqliteUrl(path), records, error) && reader->open(sqliteUrl(path), error);
 }
 
 } // namespace
@@ -213,7 +210,6 @@ private slots:
         QTest::newRow("postgres without a database") << "postgresql://ops@db:5432/" << false << "";
         QTest::newRow("unknown scheme") << "mysql://ops@db/history" << false << "";
     }
-
     void urls()
     {
         QFETCH(QString, text);
@@ -235,7 +231,6 @@ private slots:
         QTest::newRow("previous version") << HistorySchema::latestVersion() - 1;
         QTest::newRow("latest") << HistorySchema::latestVersion();
     }
-
     void migrations()
     {
         QFETCH(int, startVersion);
@@ -269,7 +264,6 @@ private slots:
         QTest::newRow("a command keeps its words") << 3 << "GET_STATE → done" << -1 << "GET_STATE → done";
         QTest::newRow("an event's words are no link's") << 2 << "linked" << -1 << "linked";
     }
-
     // A history of the version before codes: links written in English words
     // become their status numbers, anything else keeps its words.
     void wordsBecomeCodes()
@@ -327,7 +321,6 @@ private slots:
             << command(DayStart, QStringLiteral("SET_STRATEGY 2"), QStringLiteral("anna"))
             << command(DayStart, QStringLiteral("SET_STRATEGY 2"), QStringLiteral("anna"), 0x1201) << 2;
     }
-
     void oneRecordPerHappening()
     {
         QFETCH(HistoryRecord, first);
@@ -352,7 +345,6 @@ private slots:
         QTest::newRow("a change at a full state's own time") << 20 * 60 << "1, 3/2, 9";
         QTest::newRow("long after the last record") << 5 * 3600 << "1, 8/2, 9";
     }
-
     void seek()
     {
         QFETCH(int, secondsAfterEight);
@@ -361,16 +353,9 @@ private slots:
         QString error;
         QVERIFY2(openMorning(&reader, m_dir.filePath(QStringLiteral("morning.sqlite")), &error), qPrintable(error));
         const ZoneMoment seen = reader.momentAt(12, DayStart + 8 * 3600 * 1000LL + secondsAfterEight * 1000LL);
-        const AreaMoment none;
-        const AreaMoment* area3 = seen.area(3) ? seen.area(3) : &none;
-        const AreaMoment* area4 = seen.area(4) ? seen.area(4) : &none;
-        const QString shown = QStringLiteral("%1%2, %3/%4, %5")
-                                  .arg(seen.known ? "" : "unknown: ")
-                                  .arg(seen.strategy)
-                                  .arg(area3->state)
-                                  .arg(area3->controlSource)
-                                  .arg(area4->state);
-        QCOMPARE(shown, moment);
+        const auto area = [&seen](int id) { return seen.area(id) ? *seen.area(id) : AreaMoment(); };
+        QCOMPARE(QStringLiteral("%1%2, %3/%4, %5").arg(seen.known ? "" : "unknown: ").arg(seen.strategy)
+                     .arg(area(3).state).arg(area(3).controlSource).arg(area(4).state), moment);
     }
 
     void changes()
@@ -379,15 +364,13 @@ private slots:
         QString error;
         QVERIFY2(openMorning(&reader, m_dir.filePath(QStringLiteral("morning.sqlite")), &error), qPrintable(error));
         const qint64 eight = DayStart + 8 * 3600 * 1000LL;
-        QCOMPARE(reader.nextChange(12, eight), eight + 3 * MinuteMs);
-        QCOMPARE(reader.nextChange(12, eight + 3 * MinuteMs), eight + 13 * MinuteMs);
-        QCOMPARE(reader.previousChange(12, eight + 13 * MinuteMs), eight + 3 * MinuteMs);
-        QCOMPARE(reader.previousChange(12, eight + 3 * MinuteMs), qint64(-1));
-        qint64 first = 0;
-        qint64 last = 0;
+        qint64 first = 0, last = 0;
         QVERIFY(reader.span(12, &first, &last));
-        QCOMPARE(first, eight);
-        QCOMPARE(last, eight + 63 * MinuteMs);
+        QCOMPARE((QList<qint64>{reader.nextChange(12, eight), reader.nextChange(12, eight + 3 * MinuteMs),
+                                reader.previousChange(12, eight + 13 * MinuteMs),
+                                reader.previousChange(12, eight + 3 * MinuteMs), first, last}),
+                 (QList<qint64>{eight + 3 * MinuteMs, eight + 13 * MinuteMs, eight + 3 * MinuteMs, -1, eight,
+                                eight + 63 * MinuteMs}));
         QVERIFY(!reader.span(99, &first, &last));
         QCOMPARE(reader.zones(), QVector<int>{12});
     }
@@ -402,18 +385,12 @@ private slots:
         plan.minutes = 10;
         plan.strategy = QVector<int>(10, 1);
         plan.areaStates[3] = {1, 1, 1, 1, 1, 2, 2, 2, 2, 2};
-        ZoneMoment start;
-        start.zone = 12;
-        start.known = true;
-        start.strategy = 1;
-        start.controlSource = 1;
-        start.areas = {AreaMoment{3, 2, 1, 0}};
         const QVector<HistoryRecord> changes{
             zoneState(DayStart + 150000, 2), areaState(3, DayStart + 150000, 9, 1),
             areaState(3, DayStart + 5 * MinuteMs, 2, 2), zoneState(DayStart + 7 * MinuteMs, 1)};
         const QVector<HistoryRecord> commands{command(DayStart + 60000, QStringLiteral("GET_STATE"), QStringLiteral("ivan")),
                                               command(DayStart + 149000, QStringLiteral("SET_STRATEGY 2"), QStringLiteral("anna"))};
-        const DailyReport report = DailyReport::compute(start, changes, commands, plan);
+        const DailyReport report = DailyReport::compute(Midnight, changes, commands, plan);
         // Minutes 0-2 strategy 1, 3-6 strategy 2, 7-9 strategy 1.
         QCOMPARE(tallies(report.strategies()), QStringLiteral("1 6/10, 2 4/0"));
         QCOMPARE(report.strategyDifferentMinutes(), 4);
@@ -427,9 +404,8 @@ private slots:
         QCOMPARE(report.causes().at(0).user, QStringLiteral("anna"));
         const QString text = report.text(QStringLiteral("zone 12"), [](int code) { return QStringLiteral("code %1").arg(code, 0, 16); });
         QVERIFY2(text.contains(QStringLiteral("anna@ws-1: SET_STRATEGY 2 → code 1200")), qPrintable(text));
-        QVERIFY(report.csv().contains(QStringLiteral("command,,4608,,,")));
-        QVERIFY(report.csv().contains(QStringLiteral("state,3,9,2,0,,,,")));
-        QVERIFY(report.csv().contains(QStringLiteral("control_source,3,2,8,,,,,")));
+        for (const char* row : {"command,,4608,,,", "state,3,9,2,0,,,,", "control_source,3,2,8,,,,,"})
+            QVERIFY2(report.csv().contains(QLatin1String(row)), qPrintable(report.csv()));
     }
 
     void actualDay_data()
@@ -444,7 +420,6 @@ private slots:
         QTest::newRow("area first seen during the day") << true << 5 << "0-4:- 4-8:6 8-10:4";
         QTest::newRow("area the history never saw") << true << 8 << "0-10:-";
     }
-
     // Ten minutes as in the daily report, and a full state at minute 8 that
     // corrects what a lost change left wrong.
     void actualDay()
@@ -452,12 +427,6 @@ private slots:
         QFETCH(bool, startKnown);
         QFETCH(int, area);
         QFETCH(QString, expected);
-        ZoneMoment start;
-        start.zone = 12;
-        start.known = startKnown;
-        start.strategy = startKnown ? 1 : HistoryRecord::NoValue;
-        if (startKnown)
-            start.areas = {AreaMoment{3, 2, 1, 0}};
         ZoneMoment corrected;
         corrected.zone = 12;
         corrected.serviceMs = DayStart + 8 * MinuteMs;
@@ -468,7 +437,8 @@ private slots:
                                        zoneState(DayStart + 7 * MinuteMs, 1), corrected.fullStateRecord(0)};
         if (!startKnown)
             changes.remove(1); // area 3's first change: it is known from the start row only
-        const ActualDay day = ActualDay::compute(start, changes, DayStart, 10);
+        const ZoneMoment nothingKnown{12, 0, false, HistoryRecord::NoValue, HistoryRecord::NoValue, {}};
+        const ActualDay day = ActualDay::compute(startKnown ? Midnight : nothingKnown, changes, DayStart, 10);
         QStringList intervals;
         for (const DayInterval& i : area < 0 ? day.strategies() : day.states(area)) {
             intervals << QStringLiteral("%1-%2:%3").arg(i.start).arg(i.end).arg(
@@ -492,7 +462,6 @@ private slots:
                              << QStringList{"strategy,,1,901,960,,,,", "strategy,,2,539,480,,,,",
                                             "strategy_off_plan,,,59,,,,,", "command,,4608,,,", ",anna,ws-1,SET_STRAT 2 60"};
     }
-
     void inspectReport()
     {
         QFETCH(QString, format);
@@ -509,10 +478,8 @@ private slots:
             QVERIFY(record(sqliteUrl(path), day));
         }
         QProcess inspect;
-        inspect.start(QStringLiteral(VELMORA_BIN_DIR "/velmora-inspect"),
-                      {QStringLiteral("--history"), QStringLiteral("sqlite:") + path, QStringLiteral("--report"),
-                       QStringLiteral("2026-12-07"), QStringLiteral("--format"), format,
-                       QStringLiteral(VELMORA_EXAMPLES "/north.xtsc")});
+        inspect.start(QStringLiteral(VELMORA_BIN_DIR "/velmora-inspect"), {"--history", "sqlite:" + path, "--report",
+                      "2026-12-07", "--format", format, VELMORA_EXAMPLES "/north.xtsc"});
         QVERIFY(inspect.waitForFinished(60000));
         const QString output = QString::fromUtf8(inspect.readAllStandardOutput());
         QVERIFY2(inspect.exitCode() == 0, qPrintable(inspect.readAllStandardError()));
@@ -574,7 +541,6 @@ private slots:
         QTest::newRow("newer schema") << "newer" << "newer than this program";
         QTest::newRow("folder cannot be made") << "nofolder" << "cannot create the folder";
     }
-
     void refusedDatabases()
     {
         QFETCH(QString, kind);
@@ -608,12 +574,8 @@ private slots:
         WriterWatch watch(&writer);
         writer.start();
         QVERIFY(until([&] { return !watch.reason.isEmpty(); }, 10000));
-        const QString reason = watch.reason;
-        QVERIFY2(reason.contains(reasonPart, Qt::CaseInsensitive), qPrintable(reason));
-        QVERIFY2(reason.contains(url.text()), qPrintable(reason));
-        if (holder.isOpen())
-            QSqlQuery(holder).exec(QStringLiteral("ROLLBACK"));
-        holder.close();
+        QVERIFY2(watch.reason.contains(reasonPart, Qt::CaseInsensitive), qPrintable(watch.reason));
+        QVERIFY2(watch.reason.contains(url.text()), qPrintable(watch.reason));
     }
 
     void postgres()

@@ -156,11 +156,9 @@ qint64 kernelQueue(const QHostAddress& local, quint16 localPort, const QHostAddr
     return -1;
 }
 
-// How many of a client's bytes the service has read off its socket: what the
-// client handed to its kernel, less what still waits in the two kernels'
-// queues. The client's queue is read first: bytes only move on from it to the
-// service's, so none is counted as read that was not. -1 when the connection
-// is gone.
+// How many of a client's bytes the service has read off its socket: what the client handed to its kernel, less what
+// still waits in the two kernels' queues. The client's queue is read first: bytes only move on from it to the
+// service's, so none is counted as read that was not. -1 when the connection is gone.
 qint64 readByService(TestClient& client)
 {
     int unsent = 0;
@@ -186,12 +184,6 @@ QStringList eventsNow(TestClient& client, int zone = Zone)
 {
     stateOf(client);
     return client.takeEvents(zone);
-}
-
-QDateTime stampOf(const Message& message)
-{
-    const QByteArray data = message.data.toByteArray();
-    return data.size() == 8 ? Rare::doubleToDateTime(Semtra::Wire::readDouble(data.constData())) : QDateTime();
 }
 
 // A request and the answer it must get; `before` goes to the first zone first.
@@ -234,8 +226,10 @@ private slots:
         QVERIFY(m_client->joined());
         QList<int> zones;
         for (const Message& m : qAsConst(m_client->frames)) {
-            QCOMPARE((QList<int>{m.kind, m.tag}), (QList<int>{Connected, Tag}));
-            QVERIFY(qAbs(stampOf(m).secsTo(QDateTime::currentDateTimeUtc())) < 60);
+            const QByteArray stamp = m.data.toByteArray();
+            QCOMPARE((QList<int>{m.kind, m.tag, stamp.size()}), (QList<int>{Connected, Tag, 8}));
+            const QDateTime sent = Rare::doubleToDateTime(Semtra::Wire::readDouble(stamp.constData()));
+            QVERIFY(qAbs(sent.secsTo(QDateTime::currentDateTimeUtc())) < 60);
             zones << m.objectId;
         }
         QCOMPARE(zones, (QList<int>{Zone, SecondZone}));
@@ -367,10 +361,9 @@ private slots:
         QTest::newRow("large replies, never read") << 40 << false;
     }
 
-    // The other client is served while the greedy one reads nothing, so the
-    // service cannot be waiting for it. One that never reads also floods with
-    // 8 MiB programs: they must wait in the kernel's queues, not in the
-    // service's memory (a hundred MiB and more), until it is dropped.
+    // The other client is served while the greedy one reads nothing, so the service cannot be waiting for it. One that
+    // never reads also floods with 8 MiB programs: they must wait in the kernel's queues, not in the service's memory
+    // (a hundred MiB and more), until it is dropped.
     void greedyClient()
     {
         QFETCH(int, count);
@@ -383,10 +376,8 @@ private slots:
         for (int i = 0; i < count; ++i)
             greedy.send(Zone, command(GET_DPROG, {102u}));
 
-        // Paused at its first reply, the service takes no more than its socket's
-        // buffer and one piece for the frame reader. Looked at whenever the
-        // greedy client's kernel takes more of its bytes, while the service is
-        // certainly still connected.
+        // Paused at its first reply, the service takes no more than its socket's buffer and one piece for the frame
+        // reader. Looked at whenever the greedy client's kernel takes more of its bytes, while surely still connected.
         qint64 mostRead = 0;
         QObject::connect(&greedy.socket, &QTcpSocket::bytesWritten, &greedy.socket,
                          [&] { mostRead = qMax(mostRead, readByService(greedy)); });

@@ -1,5 +1,6 @@
 #include "CommandDispatcher.h"
 #include "Commands.h"
+#include "DomText.h"
 #include "ZoneModel.h"
 
 #include "Velmora/format/Protocol.h"
@@ -113,17 +114,12 @@ bool variant(const QString& name, ZoneConfig* config)
 {
     static const QHash<QString, QString> removed{{"-strategy2", "<Strategy id=\"2\".*?</Strategy>"},
                                                  {"-area4", "<Area id=\"4\" name=.*?</Area>"}};
-    QFile source(QStringLiteral(VELMORA_TEST_DATA "/service/zone.xtsc"));
-    QTemporaryFile file;
-    if (!source.open(QIODevice::ReadOnly) || !file.open())
-        return false;
-    QString text = QString::fromUtf8(source.readAll());
+    QString text = QString::fromUtf8(readFile(QStringLiteral(VELMORA_TEST_DATA "/service/zone.xtsc")));
     if (removed.contains(name))
         text.remove(QRegularExpression(removed.value(name), QRegularExpression::DotMatchesEverythingOption));
-    file.write(text.toUtf8());
-    file.close();
+    QTemporaryFile file;
     QString error;
-    return config->load(file.fileName(), &error);
+    return file.open() && writeFile(file.fileName(), text.toUtf8()) && config->load(file.fileName(), &error);
 }
 
 } // namespace
@@ -249,10 +245,8 @@ private slots:
         ZoneConfig config;
         QString error;
         QVERIFY2(config.load(path, &error), qPrintable(error));
-        QFile file(path);
         QDomDocument document;
-        QVERIFY(file.open(QIODevice::ReadOnly) && document.setContent(&file));
-        const SchedulePreview preview(document.documentElement(), date, date);
+        const SchedulePreview preview(parseXml(&document, QString::fromUtf8(readFile(path))), date, date);
         QVERIFY2(!preview.isNull(), qPrintable(preview.error()));
 
         const QStringList simulated = simulate(config, date);

@@ -114,7 +114,6 @@ private slots:
         QTest::addColumn<QStringList>("actions"); // "pick ROW ENTRY", "replace", "ok"
         QTest::addColumn<QString>("expected");
         QTest::addColumn<QStringList>("refused"); // names not taken
-        const QString zone = QStringLiteral("zone North: 0,0;9,0;9,9 | ");
         QTest::newRow("same names, replace changes no name")
             << QStringList{"replace", "ok"}
             << "zone North: 10,10;19,10;19,19 | Centre: 11,11;12,11;12,12 | Park: 13,13;14,13;14,14 | "
@@ -122,8 +121,8 @@ private slots:
         // The last chooser is still open at OK.
         QTest::newRow("other placemarks, not using")
             << QStringList{"pick 0 not using", "pick 1 River", "pick 2 River", "ok"}
-            << zone + "Centre: 15,15;16,15;16,16 | Park: 15,15;16,15;16,16 | Centre: 15,15;16,15;16,16 | : 5,5;6,5;6,6"
-            << QStringList();
+            << "zone North: 0,0;9,0;9,9 | Centre: 15,15;16,15;16,16 | Park: 15,15;16,15;16,16 | "
+               "Centre: 15,15;16,15;16,16 | : 5,5;6,5;6,6" << QStringList();
         QTest::newRow("replace the zone's and the areas' names")
             << QStringList{"replace", "pick 0 Park", "pick 1 River", "pick 2 not using", "ok"}
             << "zone Park: 13,13;14,13;14,14 | River: 15,15;16,15;16,16 | Park: - | River: 15,15;16,15;16,16 | "
