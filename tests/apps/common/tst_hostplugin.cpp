@@ -235,9 +235,8 @@ private slots:
         QCOMPARE(missing, missingValue);
 
         // What QApplication gets: the same words, null-terminated.
-        std::vector<QByteArray> storage(arguments.begin(), arguments.end());
         std::vector<char*> argv;
-        for (QByteArray& argument : storage)
+        for (QByteArray& argument : arguments)
             argv.push_back(argument.data());
         ApplicationArguments application(int(argv.size()), argv.data(), options);
         QCOMPARE(application.missingValue(), missingValue);
