@@ -1,7 +1,5 @@
 #pragma once
 
-#include <QString>
-
 #include "WarningCapture.h"
 
 // Collects the warnings logged while it lives, so tests can check what the
@@ -15,5 +13,5 @@ public:
     }
 
     // True when some message contains the text.
-    bool contains(const QString& text) const;
+    bool contains(const QString& text) const { return !messages().filter(text).isEmpty(); }
 };

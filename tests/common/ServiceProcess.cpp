@@ -4,18 +4,6 @@
 #include <QFileInfo>
 #include <QRegularExpression>
 
-ServiceProcess::ServiceProcess() = default;
-
-ServiceProcess::~ServiceProcess()
-{
-    stop();
-}
-
-QString ServiceProcess::program()
-{
-    return QStringLiteral(VELMORA_BIN_DIR "/velmora-service");
-}
-
 bool ServiceProcess::isBuilt()
 {
     const QFileInfo info(program());

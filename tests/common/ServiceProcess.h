@@ -9,12 +9,12 @@
 class ServiceProcess
 {
 public:
-    ServiceProcess();
-    ~ServiceProcess();
+    ServiceProcess() = default;
+    ~ServiceProcess() { stop(); }
     ServiceProcess(const ServiceProcess&) = delete;
     ServiceProcess& operator=(const ServiceProcess&) = delete;
 
-    static QString program();
+    static QString program() { return QStringLiteral(VELMORA_BIN_DIR "/velmora-service"); }
     static bool isBuilt();
 
     // Serves the files on `port` (0: a free one) and waits for the service to

@@ -7,7 +7,6 @@
 #include <QPointer>
 #include <QStringList>
 #include <QTimer>
-#include <QVariant>
 
 #include <functional>
 

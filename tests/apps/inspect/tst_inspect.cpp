@@ -24,52 +24,49 @@ private slots:
         QTest::addColumn<int>("exitCode");
         // Expected in what the program wrote, stdout and stderr together.
         QTest::addColumn<QStringList>("said");
+        const auto row = [](const char* name, const QStringList& arguments, int exitCode, const QStringList& said) {
+            QTest::newRow(name) << arguments << exitCode << said;
+        };
         const QString missing = QDir::tempPath() + QStringLiteral("/nowhere/libVelmora.so");
         const QString refused = QStringLiteral(VELMORA_TEST_DATA "/model/syntax-error.xtsc");
 
         // QApplication would take both words for one of Qt's own plug-ins and the
         // default module would load instead. Why a module is refused is the
         // loader's test; here the refusal ends the program.
-        QTest::newRow("missing module") << QStringList{"--plugin", missing, northFile} << 2 << QStringList{missing};
-        QTest::newRow("no path") << QStringList{northFile, "--plugin"} << 2 << QStringList{"--plugin needs a value"};
+        row("missing module", {"--plugin", missing, northFile}, 2, {missing});
+        row("no path", {northFile, "--plugin"}, 2, {"--plugin needs a value"});
         // What loads is printed; a file the module refuses fails the run.
-        QTest::newRow("the default module, a refused file")
-            << QStringList{northFile, refused} << 1
-            << QStringList{"Velmora::Plugin moduleVersion=", "== " + northFile, "Velmora::Zone: 7 | North",
-                           "Container: Strategys(2)", "localHash ", "== " + refused, "load failed",
-                           "message: Error processing file"};
+        row("the default module, a refused file", {northFile, refused}, 1,
+            {"Velmora::Plugin moduleVersion=", "== " + northFile, "Velmora::Zone: 7 | North", "Container: Strategys(2)",
+             "localHash ", "== " + refused, "load failed", "message: Error processing file"});
 
         // Checking and previewing read the files themselves, without the module.
         const QString dangling = QStringLiteral(VELMORA_TEST_DATA "/check/unknown-state.xtsc");
-        QTest::newRow("check: warnings only") << QStringList{"--check", northFile} << 0
-                                              << QStringList{northFile + ":31: warning: "};
-        QTest::newRow("check: an error") << QStringList{"--check", northFile, dangling} << 1
-                                         << QStringList{dangling + ":", ": error: "};
-        QTest::newRow("check: an unknown format") << QStringList{"--check", "--format", "xml", northFile} << 2
-                                                  << QStringList{"--format is text or json here, not \"xml\""};
-        QTest::newRow("schedule: a day") << QStringList{"--schedule", "2026-12-07", northFile} << 0
-                                         << QStringList{"  06:00  22:00  1 Day", "Area 3 Centre", "07:00  22:00  1 Peak"};
-        QTest::newRow("schedule: backwards") << QStringList{"--schedule", "2027-05-09..2027-05-03", northFile} << 2
-                                             << QStringList{"--schedule needs yyyy-MM-dd"};
+        row("check: warnings only", {"--check", northFile}, 0, {northFile + ":31: warning: "});
+        row("check: an error", {"--check", northFile, dangling}, 1, {dangling + ":", ": error: "});
+        row("check: an unknown format", {"--check", "--format", "xml", northFile}, 2,
+            {"--format is text or json here, not \"xml\""});
+        row("schedule: a day", {"--schedule", "2026-12-07", northFile}, 0,
+            {"  06:00  22:00  1 Day", "Area 3 Centre", "07:00  22:00  1 Peak"});
+        row("schedule: backwards", {"--schedule", "2027-05-09..2027-05-03", northFile}, 2,
+            {"--schedule needs yyyy-MM-dd"});
         const QString edited = QStringLiteral(VELMORA_TEST_DATA "/link/zone-edited.xtsc");
         const QString linked = QStringLiteral(VELMORA_TEST_DATA "/link/zone.xtsc");
-        QTest::newRow("diff: the same") << QStringList{"--diff", northFile, northFile} << 0 << QStringList{};
-        QTest::newRow("diff: changed") << QStringList{"--diff", linked, edited} << 1
-                                       << QStringList{"Strategy 2 \"Evening shift\": name \"Evening\" → \"Evening shift\"\n"};
-        QTest::newRow("diff: one file") << QStringList{"--diff", northFile} << 2 << QStringList{"--diff needs two files"};
+        row("diff: the same", {"--diff", northFile, northFile}, 0, {});
+        row("diff: changed", {"--diff", linked, edited}, 1,
+            {"Strategy 2 \"Evening shift\": name \"Evening\" → \"Evening shift\"\n"});
+        row("diff: one file", {"--diff", northFile}, 2, {"--diff needs two files"});
         // Ten years of a small zone pass through the streamed table's temporary file.
-        QTest::newRow("schedule: ten years") << QStringList{"--schedule", "2026-01-01..2035-12-31", northFile} << 0
-                                             << QStringList{"  2035-12-31 22:00  2036-01-01 00:00  ", "Area 3 Centre"};
+        row("schedule: ten years", {"--schedule", "2026-01-01..2035-12-31", northFile}, 0,
+            {"  2035-12-31 22:00  2036-01-01 00:00  ", "Area 3 Centre"});
         // Sparse: the size counts, not what is in it.
         const QString huge = m_dir.filePath(QStringLiteral("huge.xtsc"));
         QFile file(huge);
         QVERIFY(file.open(QIODevice::WriteOnly) && file.write("<Zone id='1'/>") > 0 && file.resize(64 * 1024 * 1024 + 1));
-        QTest::newRow("check: a file too large") << QStringList{"--check", huge} << 1
-                                                 << QStringList{huge + ": error: " + huge + " is larger than 64 MiB"};
-        QTest::newRow("schedule: a file too large") << QStringList{"--schedule", "2027-05-03", huge} << 1
-                                                    << QStringList{huge + ": larger than 64 MiB"};
-        QTest::newRow("schedule: too long") << QStringList{"--schedule", "2020-01-01..2035-01-01", northFile} << 1
-                                            << QStringList{"A preview covers at most 3660 days."};
+        row("check: a file too large", {"--check", huge}, 1, {huge + ": error: " + huge + " is larger than 64 MiB"});
+        row("schedule: a file too large", {"--schedule", "2027-05-03", huge}, 1, {huge + ": larger than 64 MiB"});
+        row("schedule: too long", {"--schedule", "2020-01-01..2035-01-01", northFile}, 1,
+            {"A preview covers at most 3660 days."});
     }
 
     void pluginOption()
@@ -128,7 +125,6 @@ private slots:
 
 private:
     QTemporaryDir m_dir;
-
 };
 
 QTEST_GUILESS_MAIN(TestInspect)

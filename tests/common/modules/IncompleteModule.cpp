@@ -1,7 +1,5 @@
-// A library that declares the module interface but is not the module hosts
-// call: no zoneLoaded signal, a read-only "visible", load and editZone(QString)
-// returning int, setVisible a signal, moduleVersion a number. Hosts must
-// refuse it and say what is wrong, and only that.
+// Declares the module interface but is not the module hosts call: hosts must
+// refuse it and say what is wrong with it, and only that.
 #include <QObject>
 #include <QString>
 
