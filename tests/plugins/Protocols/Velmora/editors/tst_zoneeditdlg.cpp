@@ -106,17 +106,11 @@ class ZoneEditDlgTest : public QObject
 
     template<typename T = QWidget> T* widget(const char* name) const { return dialog->findChild<T*>(name); }
 
-    // One user step; editing_data() and map_data() list the words.
+    // One user step; editing_data() lists the words.
     void act(const QString& action)
     {
         const QStringList w = action.split(' ');
         const QString verb = w[0];
-        // A misspelt step would otherwise do nothing and pass.
-        static const QStringList verbs{"ok", "red", "reason", "changes", "esc", "cancel", "enter", "shown", "tip",
-                                       "defaultTip", "name", "day", "kml", "delStrat", "delDayCard", "delArea", "week",
-                                       "addStrat", "editStrat", "addCard", "addArea", "editArea", "edit", "drag",
-                                       "shift", "end", "close", "import", "export", "said", "spoil", "unspoil", "firstChange"};
-        QVERIFY2(verbs.contains(verb), qPrintable("unknown action " + action));
         const int row = w.value(1).toInt();
         auto* strategies = widget<QTableWidget>("strategies");
         if (closingStep(w))
@@ -132,14 +126,12 @@ class ZoneEditDlgTest : public QObject
             QCOMPARE(strategies->item(row, 2)->toolTip(), w.mid(2).join(' '));
         else if (verb == "reason")
             QCOMPARE(widget<QLabel>("reason")->isVisible() ? widget<QLabel>("reason")->text() : "", w.mid(1).join(' '));
-        else if (verb == "changes") {
+        else if (verb == "changes" || verb == "firstChange") { // firstChange: the first line only; DIR: the folder
             press(dialog.data(), "showChanges");
-            QCOMPARE(Drive::texts(widget<QListWidget>("changes")).join(" / "), w.mid(1).join(' '));
-        } else if (verb == "firstChange") { // the first line only; DIR: the file's folder
-            press(dialog.data(), "showChanges");
-            QCOMPARE(Drive::texts(widget<QListWidget>("changes")).value(0), w.mid(1).join(' ').replace("DIR", dir.path()));
-        }
-        else if (verb == "name")
+            const QStringList listed = Drive::texts(widget<QListWidget>("changes"));
+            const QString expected = w.mid(1).join(' ').replace("DIR", dir.path());
+            QCOMPARE(verb == "changes" ? listed.join(" / ") : listed.value(0), expected);
+        } else if (verb == "name")
             enter(widget("zoneName"), w.mid(1).join(' '));
         else if (verb == "said")
             QCOMPARE(std::exchange(said, {}).join(" / "), w.mid(1).join(' '));
@@ -152,17 +144,16 @@ class ZoneEditDlgTest : public QObject
             QVERIFY(writeFile(dir.filePath("zone.xtsc"), "<Zone id=\"7\">"));
         } else if (verb == "unspoil")
             QVERIFY(writeFile(dir.filePath("zone.xtsc"), spoilt));
-        else if (verb == "delStrat")
-            Drive::clickCell(strategies, row, 0);
-        else if (verb == "delDayCard" || verb == "week")
-            Drive::clickRow(widget<QListWidget>("daycards"), row);
-        else if (verb == "delArea")
-            Drive::clickRow(widget<QListWidget>("areas"), row);
-        if (verb.startsWith("del"))
-            press(dialog.data(), verb);
-        else if (verb == "week")
-            widget<QListWidget>("daycards")->actions().first()->trigger();
-        if (verb == "addStrat" || verb == "editStrat") {
+        else if (verb == "delStrat" || verb == "delDayCard" || verb == "delArea" || verb == "week") {
+            if (verb == "delStrat")
+                Drive::clickCell(strategies, row, 0);
+            else
+                Drive::clickRow(widget<QListWidget>(verb == "delArea" ? "areas" : "daycards"), row);
+            if (verb == "week")
+                widget<QListWidget>("daycards")->actions().first()->trigger();
+            else
+                press(dialog.data(), verb);
+        } else if (verb == "addStrat" || verb == "editStrat") {
             const QString name = w.value(verb == "addStrat" ? 1 : 2), id = w.value(3);
             editors.expect("StratEditDlg", [this, name, id](QWidget* editor) {
                 if (name == "-")
@@ -241,6 +232,8 @@ class ZoneEditDlgTest : public QObject
             press(dialog.data(), "exportKml");
             for (const QString& file : QDir(dir.path()).entryList({"outlines*"}, QDir::Files))
                 editors.boxes << "wrote " + file;
+        } else {
+            QFAIL(qPrintable("unknown action " + action)); // else a misspelt step would do nothing and pass
         }
         said << editors.boxes;
         QVERIFY2(editors.allAnswered(), qPrintable("no editor opened for " + action));
@@ -481,7 +474,7 @@ private slots:
     // gets ASCII digits whatever the user's locale.
     void ids_data()
     {
-        QTest::addColumn<QString>("edited");  // zone; strategy: the first opened and accepted as it is (=ID: typed);
+        QTest::addColumn<QString>("edited");  // zone; strategy: the first opened and accepted (=ID: that id typed);
                                               // new strategy; new card
         QTest::addColumn<QString>("ids");     // of the zone, its strategies or its cards
         QTest::addColumn<QString>("written"); // the edited or new element's id
@@ -501,13 +494,7 @@ private slots:
         QFETCH(QString, ids);
         QFETCH(QString, written);
         QFETCH(bool, arabic);
-        const QLocale usual;
-        const auto restore = qScopeGuard([this, usual] {
-            dialog.reset();
-            QLocale::setDefault(usual);
-        });
-        if (arabic)
-            QLocale::setDefault(QLocale(QLocale::Arabic, QLocale::Egypt));
+        const auto restore = arabicLocale(dialog, arabic);
         const QStringList list = ids.split(',');
         const QStringList strategyIds = edited.contains("strategy") ? list : QStringList{"1"};
         const QStringList cardIds = edited == "new card" ? list : QStringList{"1"};
@@ -521,28 +508,18 @@ private slots:
         open(QString("<Zone id=\"%1\" name=\"N\"><Calendar><DayCards>%2</DayCards><WeekDistribution>%3</WeekDistribution>"
                      "</Calendar><Strategies>%4</Strategies><Areas><Area id=\"3\" name=\"A\"/></Areas></Zone>")
                  .arg(edited == "zone" ? ids : "7", cards, week, strategies));
-        if (edited.startsWith("strategy")) {
-            PopupAnswerer editors;
-            const QString typed = edited.section('=', 1);
-            editors.expect("StratEditDlg", [typed](QWidget* editor) {
-                if (!typed.isEmpty())
-                    Drive::retype(editor->findChild<QSpinBox*>("stratId"), typed);
-                Drive::clickButton(editor);
-            });
-            Drive::clickCell(widget<QTableWidget>("strategies"), 0, 1, true);
-            QVERIFY(editors.allAnswered());
-        } else if (edited == "new strategy") {
-            act("addStrat New");
-        } else if (edited == "new card") {
-            act("addCard " + strategyIds[0]);
-        }
+        if (edited.startsWith("strategy"))
+            act("editStrat 0 S " + edited.section('=', 1));
+        else if (edited.startsWith("new "))
+            act(edited == "new card" ? "addCard " + strategyIds[0] : "addStrat New");
         act("ok");
         QVERIFY(!dialog->isVisible());
         const QDomElement zone = dialog->zoneDocument().documentElement();
-        const QDomElement element = edited == "zone"            ? zone
-            : edited.startsWith("strategy")                     ? zone.firstChildElement("Strategies").firstChildElement()
-            : edited == "new strategy"                          ? zone.firstChildElement("Strategies").lastChildElement()
-                                                                : zone.firstChildElement("Calendar").firstChildElement("DayCards").lastChildElement();
+        const QDomElement savedStrategies = zone.firstChildElement("Strategies");
+        const QDomElement element = edited == "zone" ? zone
+            : edited.startsWith("strategy")         ? savedStrategies.firstChildElement()
+            : edited == "new strategy"              ? savedStrategies.lastChildElement()
+                                                    : zone.firstChildElement("Calendar").firstChildElement("DayCards").lastChildElement();
         QCOMPARE(element.attribute("id"), written);
     }
 
