@@ -106,19 +106,31 @@ class ZoneEditDlgTest : public QObject
 
     template<typename T = QWidget> T* widget(const char* name) const { return dialog->findChild<T*>(name); }
 
-    // One user step; editing_data() lists the words.
+    // One user step; editing_data() lists the words. These close, or try to close, the editor: "esc [ANSWER]" to the
+    // focused widget, "cancel [ANSWER]", "enter ROW" in the strategies table; a question box on the way is said
+    // ("NAME: TEXT") and answered with the button ANSWER names, else closed. "shown yes|no" tells whether it is open.
     void act(const QString& action)
     {
         const QStringList w = action.split(' ');
         const QString verb = w[0];
         const int row = w.value(1).toInt();
         auto* strategies = widget<QTableWidget>("strategies");
-        if (closingStep(w))
-            return;
-        PopupAnswerer editors;
+        const bool closing = verb == "esc" || verb == "cancel" || verb == "enter";
+        PopupAnswerer editors(nullptr, QString(), closing ? w.mid(1).join(' ') : QString());
         if (verb == "ok")
             Drive::clickButton(dialog.data());
-        else if (verb == "red")
+        else if (verb == "shown")
+            QCOMPARE(dialog->isVisible() ? "yes" : "no", w[1]);
+        else if (verb == "esc")
+            QTest::keyClick(dialog->focusWidget() ? dialog->focusWidget() : dialog.data(), Qt::Key_Escape);
+        else if (verb == "cancel")
+            Drive::clickButton(dialog.data(), QDialogButtonBox::Cancel);
+        else if (verb == "enter") { // it moves in the table; OK is no default a key there could press
+            Drive::clickCell(strategies, row, 0);
+            QTest::keyClick(strategies, Qt::Key_Return);
+            QCOMPARE(strategies->currentRow(), std::min(row + 1, strategies->rowCount() - 1));
+            QVERIFY(!widget<QDialogButtonBox>("buttonBox")->button(QDialogButtonBox::Ok)->isDefault());
+        } else if (verb == "red")
             QCOMPARE(redMarks(), w.mid(1).join(' '));
         else if (verb == "tip") // tip DAY TEXT: what a week cell's tool tip says
             QCOMPARE(widget<QTableWidget>("weekDistrib")->item(0, row)->toolTip(), w.mid(2).join(' '));
@@ -237,37 +249,6 @@ class ZoneEditDlgTest : public QObject
         }
         said << editors.boxes;
         QVERIFY2(editors.allAnswered(), qPrintable("no editor opened for " + action));
-    }
-
-    // Steps that close, or try to close, the editor: "esc [ANSWER]" to the focused widget, "cancel [ANSWER]",
-    // "enter ROW" in the strategies table, "shown yes|no". A question box on the way is said ("NAME: TEXT") and
-    // answered with the button ANSWER names, else closed. False for other steps.
-    bool closingStep(const QStringList& w)
-    {
-        const QString verb = w[0];
-        if (verb == "shown") {
-            [&] { QCOMPARE(dialog->isVisible() ? "yes" : "no", w[1]); }();
-            return true;
-        }
-        if (verb != "esc" && verb != "cancel" && verb != "enter")
-            return false;
-        PopupAnswerer answerer(nullptr, QString(), w.mid(1).join(' '));
-        auto* strategies = widget<QTableWidget>("strategies");
-        if (verb == "esc") {
-            QTest::keyClick(dialog->focusWidget() ? dialog->focusWidget() : dialog.data(), Qt::Key_Escape);
-        } else if (verb == "cancel") {
-            Drive::clickButton(dialog.data(), QDialogButtonBox::Cancel);
-        } else {
-            Drive::clickCell(strategies, w[1].toInt(), 0);
-            QTest::keyClick(strategies, Qt::Key_Return);
-            // It moves in the table; OK is no default a key there could press.
-            [&] {
-                QCOMPARE(strategies->currentRow(), std::min(w[1].toInt() + 1, strategies->rowCount() - 1));
-                QVERIFY(!widget<QDialogButtonBox>("buttonBox")->button(QDialogButtonBox::Ok)->isDefault());
-            }();
-        }
-        said << answerer.boxes;
-        return true;
     }
 
     // What is shown red: "zoneName", "strategies", "day:D", "default:ROW".
