@@ -497,10 +497,11 @@ private slots:
         QVERIFY(!dialog->isVisible());
         const QDomElement zone = dialog->zoneDocument().documentElement();
         const QDomElement savedStrategies = zone.firstChildElement("Strategies");
+        const QDomElement savedCards = zone.firstChildElement("Calendar").firstChildElement("DayCards");
         const QDomElement element = edited == "zone" ? zone
             : edited.startsWith("strategy")         ? savedStrategies.firstChildElement()
             : edited == "new strategy"              ? savedStrategies.lastChildElement()
-                                                    : zone.firstChildElement("Calendar").firstChildElement("DayCards").lastChildElement();
+                                                    : savedCards.lastChildElement();
         QCOMPARE(element.attribute("id"), written);
     }
 
