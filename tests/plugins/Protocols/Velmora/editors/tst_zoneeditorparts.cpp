@@ -55,7 +55,7 @@ private slots:
     void placeOf_data()
     {
         QTest::addColumn<QString>("path");
-        QTest::addColumn<QString>("place"); // the row's kind and id
+        QTest::addColumn<QString>("place"); // the row's kind, a blank, its id
         QTest::newRow("an area's state") << "Areas/Area[id=3]/States/State[id=2]" << "area 3";
         QTest::newRow("an area's own day card is the area's") << "Areas/Area[id=12]/Calendar/DayCards/DayCard[id=1]"
                                                               << "area 12";
