@@ -25,8 +25,7 @@ inline void press(const QWidget* dialog, const QString& button)
     QTest::mouseClick(dialog->findChild<QPushButton*>(button), Qt::LeftButton);
 }
 
-// Types `text` into a field. What no keyboard types (a control character)
-// comes in as a user gets it in: pasted.
+// Types `text` into a field. What no keyboard types (a control character) comes in as a user gets it in: pasted.
 inline void enter(QWidget* field, const QString& text)
 {
     if (std::all_of(text.cbegin(), text.cend(), [](QChar c) { return c.isPrint(); })) {
@@ -77,6 +76,18 @@ inline QString each(const QDomElement& parent, const std::function<QString(const
     for (QDomElement e = parent.firstChildElement(); !e.isNull(); e = e.nextSiblingElement())
         parts << text(e);
     return parts.join(separator);
+}
+
+// With `arabic`, the user's locale has digits of its own until the guard goes; `dialog`, made under it, goes first.
+template <class Dialog> auto arabicLocale(Dialog& dialog, bool arabic = true)
+{
+    const QLocale usual;
+    if (arabic)
+        QLocale::setDefault(QLocale(QLocale::Arabic, QLocale::Egypt));
+    return qScopeGuard([&dialog, usual] {
+        dialog.reset();
+        QLocale::setDefault(usual);
+    });
 }
 
 // The map tool window a dialog has open, or nullptr.

@@ -79,9 +79,10 @@ class AreaEditDlgTest : public QObject
     std::unique_ptr<PopupAnswerer> answerer;
     QString asked; // the last closing question
 
-    void open(const QString& id, bool withScene = true)
+    // The area `id` of the zone, or a new one.
+    void open(const QString& id, bool withScene = true, const QString& xml = zoneXml)
     {
-        const QDomElement areas = at(parseXml(&doc, zoneXml), "Areas");
+        const QDomElement areas = at(parseXml(&doc, xml), "Areas");
         QDomElement area;
         for (QDomElement a = areas.firstChildElement(); !a.isNull(); a = a.nextSiblingElement())
             area = a.attribute("id") == id ? a : area;
@@ -192,26 +193,19 @@ class AreaEditDlgTest : public QObject
                 QCOMPARE(dialog->isVisible() ? "yes" : "no", w[1]);
             } else if (verb == "asked") {            // asked TEXT: the question the last closing step met
                 QCOMPARE(std::exchange(asked, {}), w.mid(1).join(' '));
-            } else if (verb == "esc" || verb == "cancel") { // esc|cancel [ANSWER]: a question is answered so
-                closeAnswering(verb, w.mid(1).join(' '));
+            } else if (verb == "esc" || verb == "cancel") { // esc|cancel [ANSWER]: a question met gets that button
+                answerer = std::make_unique<PopupAnswerer>(nullptr, QString(), w.mid(1).join(' '));
+                if (verb == "esc")
+                    QTest::keyClick(dialog->focusWidget() ? dialog->focusWidget() : dialog.data(), Qt::Key_Escape);
+                else
+                    Drive::clickButton(dialog, QDialogButtonBox::Cancel);
+                asked = answerer->boxes.join(" / ");
+                answerer = std::make_unique<PopupAnswerer>();
             } else {
                 QFAIL(qPrintable("unknown action " + action));
             }
             QVERIFY2(answerer->allAnswered(), qPrintable(action + ": a sub-dialog did not appear"));
         }
-    }
-
-    // Escape to the focused widget or Cancel; a question on the way goes to `asked` and gets the button `answer`
-    // names, or is closed.
-    void closeAnswering(const QString& verb, const QString& answer)
-    {
-        answerer = std::make_unique<PopupAnswerer>(nullptr, QString(), answer);
-        if (verb == "esc")
-            QTest::keyClick(dialog->focusWidget() ? dialog->focusWidget() : dialog.data(), Qt::Key_Escape);
-        else
-            Drive::clickButton(dialog, QDialogButtonBox::Cancel);
-        asked = answerer->boxes.join(" / ");
-        answerer = std::make_unique<PopupAnswerer>();
     }
 
     // What is red after OK, or "" when the dialog accepted.
@@ -253,14 +247,7 @@ private slots:
                              "<Controller id=\"101\" state=\"1\"/></State></States><Calendar><WeekDistribution>1,1,1,1,1,1,1"
                              "</WeekDistribution><DayCards><DayCard id=\"1\"><Time state_id=\"1\">00:00</Time></DayCard>"
                              "</DayCards></Calendar></Area>").arg(id);
-        const QDomElement zone = parseXml(&doc, "<Zone><Areas>" + areas + "</Areas></Zone>");
-        QDomDocument skeleton;
-        const QDomElement area = isNew ? doc.importNode(parseXml(&skeleton, newAreaXml), true).toElement()
-                                       : zone.firstChildElement().firstChildElement();
-        zoneEditor.reset(new QDialog);
-        dialog = new AreaEditDlg(zone.firstChildElement(), area, zoneEditor.data(), nullptr);
-        showExposed(dialog);
-        answerer = std::make_unique<PopupAnswerer>();
+        open(isNew ? "" : ids.section(',', 0, 0), false, "<Zone><Areas>" + areas + "</Areas></Zone>");
         if (isNew)
             act({"set areaName B"});
         QCOMPARE(dialog->areaElement().attribute("id"), written);

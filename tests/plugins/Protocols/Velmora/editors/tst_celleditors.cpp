@@ -26,8 +26,7 @@ private slots:
         QTest::newRow("another opened in its cell replaces it") << QStringList{"open 1 1", "open 1 1"} << "none" << 1;
         QTest::newRow("closed by itself") << QStringList{"open 1 1", "open 2 1", "close first"} << "none" << 1;
         QTest::newRow("all closed") << QStringList{"open 0 0", "open 2 1", "closeAll"} << "none" << 0;
-        QTest::newRow("sorted: it goes with its row")
-            << QStringList{"open 0 1", "sort descending"} << "3:1" << 1;
+        QTest::newRow("sorted: it goes with its row") << QStringList{"open 0 1", "sort descending"} << "3:1" << 1;
     }
 
     void cellFollowsTheTable()

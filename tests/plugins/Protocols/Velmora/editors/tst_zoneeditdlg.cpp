@@ -106,25 +106,31 @@ class ZoneEditDlgTest : public QObject
 
     template<typename T = QWidget> T* widget(const char* name) const { return dialog->findChild<T*>(name); }
 
-    // One user step; editing_data() and map_data() list the words.
+    // One user step; editing_data() lists the words. These close, or try to close, the editor: "esc [ANSWER]" to the
+    // focused widget, "cancel [ANSWER]", "enter ROW" in the strategies table; a question box on the way is said
+    // ("NAME: TEXT") and answered with the button ANSWER names, else closed. "shown yes|no" tells whether it is open.
     void act(const QString& action)
     {
         const QStringList w = action.split(' ');
         const QString verb = w[0];
-        // A misspelt step would otherwise do nothing and pass.
-        static const QStringList verbs{"ok", "red", "reason", "changes", "esc", "cancel", "enter", "shown", "tip",
-                                       "defaultTip", "name", "day", "kml", "delStrat", "delDayCard", "delArea", "week",
-                                       "addStrat", "editStrat", "addCard", "addArea", "editArea", "edit", "drag",
-                                       "shift", "end", "close", "import", "export", "said", "spoil", "unspoil", "firstChange"};
-        QVERIFY2(verbs.contains(verb), qPrintable("unknown action " + action));
         const int row = w.value(1).toInt();
         auto* strategies = widget<QTableWidget>("strategies");
-        if (closingStep(w))
-            return;
-        PopupAnswerer editors;
+        const bool closing = verb == "esc" || verb == "cancel" || verb == "enter";
+        PopupAnswerer editors(nullptr, QString(), closing ? w.mid(1).join(' ') : QString());
         if (verb == "ok")
             Drive::clickButton(dialog.data());
-        else if (verb == "red")
+        else if (verb == "shown")
+            QCOMPARE(dialog->isVisible() ? "yes" : "no", w[1]);
+        else if (verb == "esc")
+            QTest::keyClick(dialog->focusWidget() ? dialog->focusWidget() : dialog.data(), Qt::Key_Escape);
+        else if (verb == "cancel")
+            Drive::clickButton(dialog.data(), QDialogButtonBox::Cancel);
+        else if (verb == "enter") { // it moves in the table; OK is no default a key there could press
+            Drive::clickCell(strategies, row, 0);
+            QTest::keyClick(strategies, Qt::Key_Return);
+            QCOMPARE(strategies->currentRow(), std::min(row + 1, strategies->rowCount() - 1));
+            QVERIFY(!widget<QDialogButtonBox>("buttonBox")->button(QDialogButtonBox::Ok)->isDefault());
+        } else if (verb == "red")
             QCOMPARE(redMarks(), w.mid(1).join(' '));
         else if (verb == "tip") // tip DAY TEXT: what a week cell's tool tip says
             QCOMPARE(widget<QTableWidget>("weekDistrib")->item(0, row)->toolTip(), w.mid(2).join(' '));
@@ -132,14 +138,12 @@ class ZoneEditDlgTest : public QObject
             QCOMPARE(strategies->item(row, 2)->toolTip(), w.mid(2).join(' '));
         else if (verb == "reason")
             QCOMPARE(widget<QLabel>("reason")->isVisible() ? widget<QLabel>("reason")->text() : "", w.mid(1).join(' '));
-        else if (verb == "changes") {
+        else if (verb == "changes" || verb == "firstChange") { // firstChange: the first line only; DIR: the folder
             press(dialog.data(), "showChanges");
-            QCOMPARE(Drive::texts(widget<QListWidget>("changes")).join(" / "), w.mid(1).join(' '));
-        } else if (verb == "firstChange") { // the first line only; DIR: the file's folder
-            press(dialog.data(), "showChanges");
-            QCOMPARE(Drive::texts(widget<QListWidget>("changes")).value(0), w.mid(1).join(' ').replace("DIR", dir.path()));
-        }
-        else if (verb == "name")
+            const QStringList listed = Drive::texts(widget<QListWidget>("changes"));
+            const QString expected = w.mid(1).join(' ').replace("DIR", dir.path());
+            QCOMPARE(verb == "changes" ? listed.join(" / ") : listed.value(0), expected);
+        } else if (verb == "name")
             enter(widget("zoneName"), w.mid(1).join(' '));
         else if (verb == "said")
             QCOMPARE(std::exchange(said, {}).join(" / "), w.mid(1).join(' '));
@@ -152,17 +156,16 @@ class ZoneEditDlgTest : public QObject
             QVERIFY(writeFile(dir.filePath("zone.xtsc"), "<Zone id=\"7\">"));
         } else if (verb == "unspoil")
             QVERIFY(writeFile(dir.filePath("zone.xtsc"), spoilt));
-        else if (verb == "delStrat")
-            Drive::clickCell(strategies, row, 0);
-        else if (verb == "delDayCard" || verb == "week")
-            Drive::clickRow(widget<QListWidget>("daycards"), row);
-        else if (verb == "delArea")
-            Drive::clickRow(widget<QListWidget>("areas"), row);
-        if (verb.startsWith("del"))
-            press(dialog.data(), verb);
-        else if (verb == "week")
-            widget<QListWidget>("daycards")->actions().first()->trigger();
-        if (verb == "addStrat" || verb == "editStrat") {
+        else if (verb == "delStrat" || verb == "delDayCard" || verb == "delArea" || verb == "week") {
+            if (verb == "delStrat")
+                Drive::clickCell(strategies, row, 0);
+            else
+                Drive::clickRow(widget<QListWidget>(verb == "delArea" ? "areas" : "daycards"), row);
+            if (verb == "week")
+                widget<QListWidget>("daycards")->actions().first()->trigger();
+            else
+                press(dialog.data(), verb);
+        } else if (verb == "addStrat" || verb == "editStrat") {
             const QString name = w.value(verb == "addStrat" ? 1 : 2), id = w.value(3);
             editors.expect("StratEditDlg", [this, name, id](QWidget* editor) {
                 if (name == "-")
@@ -241,40 +244,11 @@ class ZoneEditDlgTest : public QObject
             press(dialog.data(), "exportKml");
             for (const QString& file : QDir(dir.path()).entryList({"outlines*"}, QDir::Files))
                 editors.boxes << "wrote " + file;
+        } else {
+            QFAIL(qPrintable("unknown action " + action)); // else a misspelt step would do nothing and pass
         }
         said << editors.boxes;
         QVERIFY2(editors.allAnswered(), qPrintable("no editor opened for " + action));
-    }
-
-    // Steps that close, or try to close, the editor: "esc [ANSWER]" to the focused widget, "cancel [ANSWER]",
-    // "enter ROW" in the strategies table, "shown yes|no". A question box on the way is said ("NAME: TEXT") and
-    // answered with the button ANSWER names, else closed. False for other steps.
-    bool closingStep(const QStringList& w)
-    {
-        const QString verb = w[0];
-        if (verb == "shown") {
-            [&] { QCOMPARE(dialog->isVisible() ? "yes" : "no", w[1]); }();
-            return true;
-        }
-        if (verb != "esc" && verb != "cancel" && verb != "enter")
-            return false;
-        PopupAnswerer answerer(nullptr, QString(), w.mid(1).join(' '));
-        auto* strategies = widget<QTableWidget>("strategies");
-        if (verb == "esc") {
-            QTest::keyClick(dialog->focusWidget() ? dialog->focusWidget() : dialog.data(), Qt::Key_Escape);
-        } else if (verb == "cancel") {
-            Drive::clickButton(dialog.data(), QDialogButtonBox::Cancel);
-        } else {
-            Drive::clickCell(strategies, w[1].toInt(), 0);
-            QTest::keyClick(strategies, Qt::Key_Return);
-            // It moves in the table; OK is no default a key there could press.
-            [&] {
-                QCOMPARE(strategies->currentRow(), std::min(w[1].toInt() + 1, strategies->rowCount() - 1));
-                QVERIFY(!widget<QDialogButtonBox>("buttonBox")->button(QDialogButtonBox::Ok)->isDefault());
-            }();
-        }
-        said << answerer.boxes;
-        return true;
     }
 
     // What is shown red: "zoneName", "strategies", "day:D", "default:ROW".
@@ -481,7 +455,7 @@ private slots:
     // gets ASCII digits whatever the user's locale.
     void ids_data()
     {
-        QTest::addColumn<QString>("edited");  // zone; strategy: the first opened and accepted as it is (=ID: typed);
+        QTest::addColumn<QString>("edited");  // zone; strategy: the first opened and accepted (=ID: that id typed);
                                               // new strategy; new card
         QTest::addColumn<QString>("ids");     // of the zone, its strategies or its cards
         QTest::addColumn<QString>("written"); // the edited or new element's id
@@ -501,13 +475,7 @@ private slots:
         QFETCH(QString, ids);
         QFETCH(QString, written);
         QFETCH(bool, arabic);
-        const QLocale usual;
-        const auto restore = qScopeGuard([this, usual] {
-            dialog.reset();
-            QLocale::setDefault(usual);
-        });
-        if (arabic)
-            QLocale::setDefault(QLocale(QLocale::Arabic, QLocale::Egypt));
+        const auto restore = arabicLocale(dialog, arabic);
         const QStringList list = ids.split(',');
         const QStringList strategyIds = edited.contains("strategy") ? list : QStringList{"1"};
         const QStringList cardIds = edited == "new card" ? list : QStringList{"1"};
@@ -521,28 +489,19 @@ private slots:
         open(QString("<Zone id=\"%1\" name=\"N\"><Calendar><DayCards>%2</DayCards><WeekDistribution>%3</WeekDistribution>"
                      "</Calendar><Strategies>%4</Strategies><Areas><Area id=\"3\" name=\"A\"/></Areas></Zone>")
                  .arg(edited == "zone" ? ids : "7", cards, week, strategies));
-        if (edited.startsWith("strategy")) {
-            PopupAnswerer editors;
-            const QString typed = edited.section('=', 1);
-            editors.expect("StratEditDlg", [typed](QWidget* editor) {
-                if (!typed.isEmpty())
-                    Drive::retype(editor->findChild<QSpinBox*>("stratId"), typed);
-                Drive::clickButton(editor);
-            });
-            Drive::clickCell(widget<QTableWidget>("strategies"), 0, 1, true);
-            QVERIFY(editors.allAnswered());
-        } else if (edited == "new strategy") {
-            act("addStrat New");
-        } else if (edited == "new card") {
-            act("addCard " + strategyIds[0]);
-        }
+        if (edited.startsWith("strategy"))
+            act("editStrat 0 S " + edited.section('=', 1));
+        else if (edited.startsWith("new "))
+            act(edited == "new card" ? "addCard " + strategyIds[0] : "addStrat New");
         act("ok");
         QVERIFY(!dialog->isVisible());
         const QDomElement zone = dialog->zoneDocument().documentElement();
-        const QDomElement element = edited == "zone"            ? zone
-            : edited.startsWith("strategy")                     ? zone.firstChildElement("Strategies").firstChildElement()
-            : edited == "new strategy"                          ? zone.firstChildElement("Strategies").lastChildElement()
-                                                                : zone.firstChildElement("Calendar").firstChildElement("DayCards").lastChildElement();
+        const QDomElement savedStrategies = zone.firstChildElement("Strategies");
+        const QDomElement savedCards = zone.firstChildElement("Calendar").firstChildElement("DayCards");
+        const QDomElement element = edited == "zone" ? zone
+            : edited.startsWith("strategy")         ? savedStrategies.firstChildElement()
+            : edited == "new strategy"              ? savedStrategies.lastChildElement()
+                                                    : savedCards.lastChildElement();
         QCOMPARE(element.attribute("id"), written);
     }
 

@@ -42,7 +42,6 @@ int pathItems(const QGraphicsScene& scene)
 } // namespace
 
 Q_DECLARE_METATYPE(QGraphicsPathItem*)
-Q_DECLARE_METATYPE(FindingsWindow::Place::Kind)
 
 // The parts the zone editor is made of, each on its own.
 class ZoneEditorPartsTest : public QObject
@@ -56,27 +55,23 @@ private slots:
     void placeOf_data()
     {
         QTest::addColumn<QString>("path");
-        QTest::addColumn<FindingsWindow::Place::Kind>("kind");
-        QTest::addColumn<QString>("id");
-        QTest::newRow("an area's state") << "Areas/Area[id=3]/States/State[id=2]" << FindingsWindow::Place::Area << "3";
-        QTest::newRow("an area's own day card is the area's")
-            << "Areas/Area[id=12]/Calendar/DayCards/DayCard[id=1]" << FindingsWindow::Place::Area << "12";
-        QTest::newRow("a strategy's area") << "Strategies/Strategy[id=2]/Area[id=8]" << FindingsWindow::Place::Strategy
-                                           << "2";
-        QTest::newRow("a zone day card's entry") << "Calendar/DayCards/DayCard[id=5]/Time[2]"
-                                                 << FindingsWindow::Place::DayCard << "5";
-        QTest::newRow("the week: no row") << "Calendar/WeekDistribution" << FindingsWindow::Place::None << "";
-        QTest::newRow("an id that is no number") << "Areas/Area[id=x]" << FindingsWindow::Place::None << "";
-        QTest::newRow("the zone itself") << "" << FindingsWindow::Place::None << "";
+        QTest::addColumn<QString>("place"); // the row's kind, a blank, its id
+        QTest::newRow("an area's state") << "Areas/Area[id=3]/States/State[id=2]" << "area 3";
+        QTest::newRow("an area's own day card is the area's") << "Areas/Area[id=12]/Calendar/DayCards/DayCard[id=1]"
+                                                              << "area 12";
+        QTest::newRow("a strategy's area") << "Strategies/Strategy[id=2]/Area[id=8]" << "strategy 2";
+        QTest::newRow("a zone day card's entry") << "Calendar/DayCards/DayCard[id=5]/Time[2]" << "day card 5";
+        QTest::newRow("the week: no row") << "Calendar/WeekDistribution" << "none ";
+        QTest::newRow("an id that is no number") << "Areas/Area[id=x]" << "none ";
+        QTest::newRow("the zone itself") << "" << "none ";
     }
     void placeOf()
     {
         QFETCH(QString, path);
-        QFETCH(FindingsWindow::Place::Kind, kind);
-        QFETCH(QString, id);
-        const FindingsWindow::Place place = FindingsWindow::placeOf(path);
-        QCOMPARE(place.kind, kind);
-        QCOMPARE(place.id, id);
+        QFETCH(QString, place);
+        const char* const kinds[] = {"none", "area", "strategy", "day card"};
+        const FindingsWindow::Place found = FindingsWindow::placeOf(path);
+        QCOMPARE(kinds[found.kind] + (' ' + found.id), place);
     }
 
     // Only the current area's preview shows; a removed or refilled area's preview follows, and none outlives the
@@ -93,9 +88,8 @@ private slots:
                                                                 << "3:hidden 4:- 5:hidden";
         QTest::newRow("the current one removed") << true << QStringList{"current 0", "remove 0", "current 1"}
                                                  << "4:- 5:visible";
-        QTest::newRow("refilled, the current one stays in view") << true
-                                                                  << QStringList{"current 0", "outline 0 0,0;9,9;9,0"}
-                                                                  << "3:visible 4:- 5:hidden";
+        QTest::newRow("refilled, the current one stays in view")
+            << true << QStringList{"current 0", "outline 0 0,0;9,9;9,0"} << "3:visible 4:- 5:hidden";
         QTest::newRow("an outline given later gets a preview") << true << QStringList{"outline 1 0,0;1,1;1,0"}
                                                                << "3:hidden 4:hidden 5:hidden";
         QTest::newRow("no map") << false << QStringList{"current 2"} << "3:- 4:- 5:-";
@@ -106,8 +100,7 @@ private slots:
         QFETCH(QStringList, steps);
         QFETCH(QString, shown);
         QDomDocument document;
-        QVERIFY(document.setContent(QByteArray(zone)));
-        const QDomElement areas = document.documentElement().firstChildElement("Areas");
+        const QDomElement areas = parseXml(&document, zone).firstChildElement("Areas");
         QGraphicsScene scene;
         QListWidget list;
         {
@@ -135,24 +128,20 @@ private slots:
     // The bytes as read tell whether another save replaced the file, and what it changed.
     void changedOnDisk_data()
     {
-        QTest::addColumn<QByteArray>("now"); // the file's bytes when saving; "-": deleted
-        QTest::addColumn<bool>("changed");
-        QTest::addColumn<bool>("deleted");
-        QTest::addColumn<int>("changes"); // lines that say what
+        QTest::addColumn<QByteArray>("now");  // the file's bytes when saving; "-": deleted
+        QTest::addColumn<QString>("outcome"); // changed or same, deleted or there, how many lines say what
         const QByteArray opened = "<Zone id=\"7\" name=\"North\"><Areas/></Zone>";
-        QTest::newRow("saved again alike") << opened << false << false << 0;
-        QTest::newRow("only the layout") << QByteArray("<Zone id=\"7\" name=\"North\">\n    <Areas/>\n</Zone>\n") << true
-                                         << false << 0;
-        QTest::newRow("renamed") << QByteArray("<Zone id=\"7\" name=\"South\"><Areas/></Zone>") << true << false << 1;
-        QTest::newRow("no XML now: said why") << QByteArray("<Zone") << true << false << 1;
-        QTest::newRow("deleted") << QByteArray("-") << true << true << 0;
+        QTest::newRow("saved again alike") << opened << "same there 0";
+        QTest::newRow("only the layout") << QByteArray("<Zone id=\"7\" name=\"North\">\n    <Areas/>\n</Zone>\n")
+                                         << "changed there 0";
+        QTest::newRow("renamed") << QByteArray("<Zone id=\"7\" name=\"South\"><Areas/></Zone>") << "changed there 1";
+        QTest::newRow("no XML now: said why") << QByteArray("<Zone") << "changed there 1";
+        QTest::newRow("deleted") << QByteArray("-") << "changed deleted 0";
     }
     void changedOnDisk()
     {
         QFETCH(QByteArray, now);
-        QFETCH(bool, changed);
-        QFETCH(bool, deleted);
-        QFETCH(int, changes);
+        QFETCH(QString, outcome);
         const QString path = dir.filePath("zone.xtsc");
         QVERIFY(writeFile(path, "<Zone id=\"7\" name=\"North\"><Areas/></Zone>"));
         OpenedFile file(path);
@@ -161,15 +150,12 @@ private slots:
         QVERIFY(!file.wasRead());
         QVERIFY(file.read(&document, &error));
         QVERIFY(file.wasRead());
-        if (now == "-")
-            QVERIFY(QFile::remove(path));
-        else
-            QVERIFY(writeFile(path, now));
+        QVERIFY(now == "-" ? QFile::remove(path) : writeFile(path, now));
         bool gone = false;
         QStringList said;
-        QCOMPARE(file.changedOnDisk(&gone, &said), changed);
-        QCOMPARE(gone, deleted);
-        QCOMPARE(said.size(), changes);
+        const bool changed = file.changedOnDisk(&gone, &said);
+        QCOMPARE(QString("%1 %2 %3").arg(changed ? "changed" : "same", gone ? "deleted" : "there").arg(said.size()),
+                 outcome);
     }
 
     // The opened text is the form before the first input anywhere, taken once the editor was drawn at the latest.

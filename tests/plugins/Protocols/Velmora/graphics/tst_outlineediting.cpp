@@ -136,13 +136,12 @@ private slots:
         m_view->viewport()->grab(); // drawn, whatever the numbers
         m_area->setEditMode(true);
         for (const QString& step : steps.split(QLatin1Char(' '))) {
-            const int vertex = step.mid(1).toInt();
             if (step == QLatin1String("i"))
                 click(pixel(below));
             else if (step == QLatin1String("del"))
                 QTest::keyClick(m_view, Qt::Key_Delete);
             else
-                click(handlePixel(vertex), step.startsWith('r') ? Qt::RightButton : Qt::LeftButton,
+                click(handlePixel(step.mid(1).toInt()), step.startsWith('r') ? Qt::RightButton : Qt::LeftButton,
                       step.startsWith('c') ? Qt::ControlModifier : Qt::NoModifier);
         }
         QCOMPARE(m_area->outlineText(), written);
