@@ -65,8 +65,12 @@ private slots:
         QVERIFY2(workstation.start(&error), qPrintable(error));
         QVERIFY2(workstation.open(file, &error), qPrintable(error));
         QVERIFY(workstation.show());
+        // The service reads its own copy, so the test decides when it takes the edit.
+        QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("served")));
+        const QString served = dir.filePath(QStringLiteral("served/north.xtsc"));
+        QVERIFY(writeFile(served, readFile(example)));
         ServiceProcess simulator;
-        QVERIFY2(simulator.start({file}), qPrintable(simulator.errors()));
+        QVERIFY2(simulator.start({served}), qPrintable(simulator.errors()));
         workstation.connectTo(simulator.port());
         ModuleHost& host = workstation.host();
         MainWindow* window = workstation.window();
@@ -170,9 +174,11 @@ private slots:
                  qPrintable(log()));
         QVERIFY2(log().contains("Zone 7 \"North edited\": name \"North\" → \"North edited\""), qPrintable(log()));
 
-        // The service takes the new file and drops its clients once: the reloaded zone
-        // shows the mismatch, then links again on the new hash by itself, and never
-        // shows the old service's states.
+        // The reloaded zone shows the mismatch until the service takes the new file and
+        // drops its clients once; then it links again on the new hash by itself, and
+        // never shows the old service's states.
+        QVERIFY(QTest::qWaitFor([&] { return links->status(after) == LinkMonitor::HashMismatch; }, 10000));
+        QVERIFY(writeFile(served, readFile(file)));
         QVERIFY(QTest::qWaitFor([&] {
             return links->status(after) == LinkMonitor::Linked && ModuleHost::areaById(after, 3)
                 && ModuleHost::areaById(after, 3)->property("currentState").toInt() != -1;
