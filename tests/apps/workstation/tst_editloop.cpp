@@ -1,14 +1,9 @@
-// The editing loop as the operator goes through it: File → Edit zone… opens
-// the module's zone editor on the open file, the zone and one area are changed
-// in the editor's own dialogs and on the map, and once accepted the
-// workstation shows the reloaded zone, linked again once the service has taken
-// the new file. Everything is reached the way the workstation reaches the
-// module: by object names and the meta-object system.
+// The editing loop as the operator goes through it: File → Edit zone…, the zone and one area changed in the
+// module's dialogs and on the map, then the reloaded zone shown, and linked again once the service has the new
+// file. The module is reached as the workstation reaches it: by object names and the meta-object system.
 #include "LinkMonitor.h"
 #include "LogDock.h"
-#include "MainWindow.h"
 #include "MapView.h"
-#include "ModuleHost.h"
 #include "PropertiesDock.h"
 #include "QtOwnLeaks.h"
 #include "ServiceProcess.h"
@@ -18,6 +13,7 @@
 
 #include "Velmora/format/TokenDigest.h"
 
+#include <QAction>
 #include <QComboBox>
 #include <QDialog>
 #include <QGraphicsItem>
@@ -25,7 +21,6 @@
 #include <QJsonDocument>
 #include <QLineEdit>
 #include <QListWidget>
-#include <QMenuBar>
 #include <QPointer>
 #include <QPushButton>
 #include <QTableWidget>
@@ -61,9 +56,7 @@ private slots:
                           readFile(QStringLiteral(VELMORA_EXAMPLES "/north.lights.json"))));
 
         WorkstationFixture workstation;
-        QString error;
-        QVERIFY2(workstation.start(&error), qPrintable(error));
-        QVERIFY2(workstation.open(file, &error), qPrintable(error));
+        QVERIFY2(workstation.start(file), qPrintable(workstation.error()));
         QVERIFY(workstation.show());
         ServiceProcess simulator;
         QVERIFY2(simulator.start({file}), qPrintable(simulator.errors()));
@@ -92,10 +85,9 @@ private slots:
                 seen << status;
                 remoteHashes << dumped.value("remoteHash").toString();
             }
-            for (const QJsonValue& area : dumped.value("areas").toArray()) {
+            for (const QJsonValue& area : dumped.value("areas").toArray())
                 if (status != LinkMonitor::Linked && area.toObject().value("currentState").toInt() != -1)
                     stale << QJsonDocument(area.toObject()).toJson(QJsonDocument::Compact);
-            }
         };
         const auto statusSeen = connect(links, &LinkMonitor::statusChanged, this, look);
         const auto stateSeen = connect(&host, &ModuleHost::objectStateChanged, this, look);
@@ -149,7 +141,6 @@ private slots:
         QCOMPARE(host.zones().size(), 1);
         QObject* after = host.zones().first();
         QCOMPARE(after->property("name").toString(), QStringLiteral("North edited"));
-        QVERIFY(readFile(file).contains("name=\"North edited\""));
         QVERIFY(ModuleHost::sameFile(ModuleHost::zoneFile(after), file));
         const QRectF newOutline = areaRect(after);
         QVERIFY2(newOutline.contains(oldOutline), "the old outline's vertices stay");
@@ -170,9 +161,8 @@ private slots:
                  qPrintable(log()));
         QVERIFY2(log().contains("Zone 7 \"North edited\": name \"North\" → \"North edited\""), qPrintable(log()));
 
-        // The service takes the new file and drops its clients once: the reloaded zone
-        // shows the mismatch, then links again on the new hash by itself, and never
-        // shows the old service's states.
+        // The service takes the new file and drops its clients once: the reloaded zone shows the mismatch, then links
+        // again on the new hash by itself, and never shows the old service's states.
         QVERIFY(QTest::qWaitFor([&] {
             return links->status(after) == LinkMonitor::Linked && ModuleHost::areaById(after, 3)
                 && ModuleHost::areaById(after, 3)->property("currentState").toInt() != -1;
@@ -181,7 +171,6 @@ private slots:
         disconnect(stateSeen);
         const QString oldHash = QString::fromLatin1(tokenDigest(readFile(example)).toHex());
         const QString newHash = QString::fromLatin1(tokenDigest(readFile(file)).toHex());
-        QVERIFY(oldHash != newHash);
         const int mismatch = seen.indexOf(LinkMonitor::HashMismatch);
         QVERIFY2(mismatch >= 0 && seen.last() == LinkMonitor::Linked, qPrintable(QVariant::fromValue(seen).toString()));
         QCOMPARE(remoteHashes.at(mismatch), oldHash);
@@ -211,7 +200,6 @@ private slots:
         workstation.closeWindow();
         QCOMPARE(host.zones().size(), 0);
     }
-
 };
 
 QTEST_MAIN(TestEditLoop)

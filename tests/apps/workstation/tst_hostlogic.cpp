@@ -275,10 +275,7 @@ private slots:
         log.logInfo(line);
         log.model()->flush();
         const QString shown = log.model()->index(0, LogModel::MessageColumn).data().toString();
-        if (whole)
-            QCOMPARE(shown, line);
-        else
-            QCOMPARE(shown, line.left(LogModel::MaxShownLength) + QStringLiteral(" …"));
+        QCOMPARE(shown, whole ? line : line.left(LogModel::MaxShownLength) + QStringLiteral(" …"));
         QVERIFY(log.text().endsWith(line));
     }
 

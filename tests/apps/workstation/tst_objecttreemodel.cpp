@@ -1,6 +1,5 @@
-// The object tree reads a folder's rows only when a view or a lookup asks for
-// them: what it shows, lookups of deep objects, live changes and removals
-// must be the same as if the whole tree had been read at once.
+// The object tree reads a folder's rows only when a view or a lookup asks for them: what it shows, lookups of deep
+// objects, live changes and removals must be the same as if the whole tree had been read at once.
 #include "ObjectTreeModel.h"
 
 #include <QAbstractItemModelTester>
@@ -16,9 +15,8 @@ using namespace Velmora;
 
 namespace {
 
-// A module object as the host sees one: it answers modelData(int,int). It
-// notes when someone starts watching it for deletion, which the tree does
-// for each row it has read.
+// A module object as the host sees one: it answers modelData(int,int). It notes when someone starts watching it for
+// deletion, which the tree does for each row it has read.
 class Row : public QObject
 {
     Q_OBJECT
@@ -62,10 +60,9 @@ QModelIndex walk(const QAbstractItemModel& model, const QString& path)
     QModelIndex index;
     for (const QString& name : path.split(QLatin1Char('/'))) {
         QModelIndex next;
-        for (int row = 0; row < model.rowCount(index) && !next.isValid(); ++row) {
+        for (int row = 0; row < model.rowCount(index) && !next.isValid(); ++row)
             if (model.index(row, 0, index).data().toString() == name)
                 next = model.index(row, 0, index);
-        }
         index = next;
     }
     return index;
@@ -110,9 +107,8 @@ struct Zone
     QObject* at(const QString& path) const
     {
         QObject* object = root.get();
-        for (const QString& name : path.split(QLatin1Char('/'))) {
+        for (const QString& name : path.split(QLatin1Char('/')))
             object = object ? object->findChild<QObject*>(name, Qt::FindDirectChildrenOnly) : nullptr;
-        }
         return object;
     }
 
@@ -143,8 +139,7 @@ private slots:
                                          << QStringList{"z/areas/a0/states", "z/controllers/c0"};
     }
 
-    // A view drawing the rows it shows asks whether they have children; that
-    // must not read them.
+    // A view drawing the rows it shows asks whether they have children; that must not read them.
     void rowsReadOnlyWhenAskedFor()
     {
         QFETCH(QStringList, asked);
@@ -241,8 +236,7 @@ private slots:
         const QStringList areas{"z/areas"};
         QTest::newRow("area in an unread folder") << QStringList() << QStringList{"z/areas/a1"} << 0;
         QTest::newRow("state below an unread area") << areas << QStringList{"z/areas/a1/states/s0"} << 0;
-        QTest::newRow("read area and unread state") << areas << QStringList{"z/areas/a1", "z/areas/a1/states/s0"}
-                                                    << 1;
+        QTest::newRow("read area and unread state") << areas << QStringList{"z/areas/a1", "z/areas/a1/states/s0"} << 1;
         // Told in an order of their own, whichever comes first: the span reaches both ends.
         const QStringList allAreas{"z/areas/a3", "z/areas/a0", "z/areas/a4", "z/areas/a1", "z/areas/a2"};
         QTest::newRow("all read areas") << areas << allAreas << 1;
@@ -302,8 +296,7 @@ private slots:
         QTest::newRow("several branches read") << QStringList{"z/areas/a0/states/s2", "z/controllers/c2/detectors/d0"};
     }
 
-    // A reload takes the old zone out and puts the new one in; rows of the
-    // old one, read or not, must all go with it.
+    // A reload takes the old zone out and puts the new one in; rows of the old one, read or not, must all go with it.
     void zoneReplacedWhilePartlyRead()
     {
         QFETCH(QStringList, found);
@@ -342,8 +335,7 @@ private slots:
                                                                  << "z/areas/a3/states" << QStringList{"s1", "s2"};
         QTest::newRow("read row") << "z/areas" << "z/areas/a4" << "z/areas" << QStringList{"a0", "a1", "a2", "a3"};
         QTest::newRow("read folder") << "z/areas/a0/states" << "z/areas/a0/states" << "z/areas/a0" << QStringList{};
-        QTest::newRow("whole zone, partly read") << "z/controllers/c0/detectors" << "z" << QString()
-                                                 << QStringList{};
+        QTest::newRow("whole zone, partly read") << "z/controllers/c0/detectors" << "z" << QString() << QStringList{};
     }
 
     // An object deleted behind the host's back leaves no row, whether or not
