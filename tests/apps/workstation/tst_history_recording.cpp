@@ -146,7 +146,6 @@ struct Recording
     HistoryUrl url;
     std::unique_ptr<HistoryWriter> writer;
     WorkstationFixture workstation;
-    MainWindow* window = nullptr;
     HistoryDock* dock = nullptr;
     QString error; // why open() failed
 
@@ -161,9 +160,8 @@ struct Recording
             error = workstation.error();
             return false;
         }
-        window = workstation.window();
-        window->setHistory(writer.get());
-        dock = window->findChild<HistoryDock*>(QStringLiteral("historyDock"));
+        workstation.window()->setHistory(writer.get());
+        dock = workstation.window()->findChild<HistoryDock*>(QStringLiteral("historyDock"));
         if (!writer->flush(10000)) {
             error = QStringLiteral("the history was not written in time");
             return false;
@@ -205,7 +203,7 @@ private slots:
         QVERIFY2(service.start({served}), qPrintable(service.errors()));
         Recording recording;
         QVERIFY2(recording.open(inDir(QTest::currentDataTag()), {}), qPrintable(recording.error));
-        MainWindow& window = *recording.window;
+        MainWindow& window = *recording.workstation.window();
         window.show();
         recording.workstation.connectTo(service.port());
         QObject* zone = recording.workstation.zone();
@@ -274,7 +272,7 @@ private slots:
         QGraphicsScene* scene = ModuleHost::graphicsItem(area3)->scene();
         const QColor live = pixelAt(scene, centreOf(area3));
         HistoryDock* dock = recording.dock;
-        auto* map = recording.window->findChild<MapView*>();
+        auto* map = recording.workstation.window()->findChild<MapView*>();
         const QPoint onMap = map->mapFromScene(centreOf(area3));
         QVERIFY(!map->toolTipAt(onMap).startsWith(QStringLiteral("At ")));
         QVERIFY(dock->seek(QDateTime::fromMSecsSinceEpoch(last)));
@@ -318,7 +316,7 @@ private slots:
         QFETCH(QStringList, values);
         Recording recording;
         QVERIFY2(recording.open(inDir(QStringLiteral("replay.sqlite")), morning()), qPrintable(recording.error));
-        MainWindow& window = *recording.window;
+        MainWindow& window = *recording.workstation.window();
         HistoryDock* dock = recording.dock;
         auto* line = window.findChild<QLineEdit*>(QStringLiteral("commandLine"));
         auto* properties = window.findChild<PropertiesDock*>();
@@ -398,7 +396,7 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(strategyBandAt(chart, 120).at(2), 2, 10000);
         QCOMPARE(strategyBandAt(chart, 3).at(2), 1);
         dock->backToLive();
-        recording.window->closeZone(recording.workstation.zone());
+        recording.workstation.window()->closeZone(recording.workstation.zone());
     }
 
     void replayOverALiveMismatch_data()
@@ -432,7 +430,7 @@ private slots:
             northRecord(at("2026-12-07T08:30:00"), HistoryRecord::NoValue, HistoryRecord::Link, LinkMonitor::HashMismatch);
         const QString name = QStringLiteral("mismatch-%1.sqlite").arg(QTest::currentDataTag());
         QVERIFY2(recording.open(inDir(name), morning() << mismatch), qPrintable(recording.error));
-        MainWindow& window = *recording.window;
+        MainWindow& window = *recording.workstation.window();
         window.show();
         recording.workstation.connectTo(service.port());
         QObject* zone = recording.workstation.zone();
@@ -481,7 +479,7 @@ private slots:
         QSqlDatabase::removeDatabase(QStringLiteral("unusable"));
         Recording recording;
         QVERIFY2(recording.open(QStringLiteral("sqlite:") + path, {}), qPrintable(recording.error));
-        MainWindow& window = *recording.window;
+        MainWindow& window = *recording.workstation.window();
         auto* log = window.findChild<LogDock*>();
         QTRY_VERIFY(window.statusBar()->currentMessage().startsWith(QStringLiteral("No history: ")));
         QVERIFY2(window.statusBar()->currentMessage().contains(QStringLiteral("newer than this program")),

@@ -20,7 +20,6 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -63,8 +62,7 @@ private slots:
         // Outside the folder: must never be reachable through an id.
         QVERIFY(writeFile(m_dir.filePath(QStringLiteral("101.cfg")), "outside"));
         // What the module registers for the replies the log decodes.
-        using Velmora::Protocol::Tag;
-        Semtra::ReplyTypes::registerReply(Tag, 4352, {QVariant::UInt, QVariant::UInt, QVariant::String});
+        Semtra::ReplyTypes::registerReply(Protocol::Tag, 4352, {QVariant::UInt, QVariant::UInt, QVariant::String});
     }
 
     void commandLine_data()

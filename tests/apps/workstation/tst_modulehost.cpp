@@ -9,13 +9,11 @@
 
 #include "connection/TcpConnection.h"
 
-#include <QAbstractItemModelTester>
 #include <QGraphicsItem>
 #include <QGraphicsScene>
 #include <QIcon>
 #include <QLineEdit>
 #include <QPointer>
-#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QtTest>

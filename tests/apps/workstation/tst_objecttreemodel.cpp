@@ -2,10 +2,8 @@
 // objects, live changes and removals must be the same as if the whole tree had been read at once.
 #include "ObjectTreeModel.h"
 
-#include <QAbstractItemModelTester>
 #include <QMetaMethod>
 #include <QPointer>
-#include <QSignalSpy>
 #include <QtTest>
 
 #include <algorithm>

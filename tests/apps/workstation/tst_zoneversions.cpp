@@ -6,7 +6,6 @@
 
 #include "Velmora/format/ConfigDiff.h"
 
-#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTextCodec>
 #include <QtTest>
