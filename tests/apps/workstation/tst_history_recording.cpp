@@ -259,8 +259,7 @@ private slots:
         QCOMPARE(reader.momentAt(North, strategyTwo->serviceMs).strategy, 2);
     }
 
-    // The last recorded moment is the live state: the map drawn from the
-    // history must not differ from the module's own drawing of it.
+    // The last recorded moment is the live state: the map drawn from the history must look like the module's own.
     void replayOfThePresentLooksLive(Recording& recording)
     {
         HistoryReader reader;
@@ -306,8 +305,7 @@ private slots:
                                                     << QStringList{night, link, command, stateFive};
     }
 
-    // The time line shows the past from the database, pauses the commands,
-    // and gives them back at once on "Back to live".
+    // The time line shows the past from the database, pauses the commands, and gives them back on "Back to live".
     void replay()
     {
         QFETCH(QString, step);

@@ -145,8 +145,7 @@ private slots:
         QCOMPARE((QList<int>{connected.count(), disconnected.count(), storage.isOnline()}), (QList<int>{1, 2, false}));
     }
 
-    // However many lines come, the log keeps the newest MaxLines, and the view
-    // hears of each batch once, not of every line.
+    // However many lines come, the log keeps the newest MaxLines; the view hears of each batch once, not of each line.
     void logBounded()
     {
         LogModel model;
@@ -213,8 +212,7 @@ private slots:
                                {"SET_STRAT: reply without a head", "3 bytes", "01 02 03"}, true, false, clock});
     }
 
-    // A line in the log: its words, red for failures, the service's time where it
-    // sent one, the protocol's own wording in the tool tip.
+    // A line in the log: its words, red for failures, the service's time where sent, the protocol's wording as tip.
     void logLine()
     {
         QFETCH(LogCase, line);

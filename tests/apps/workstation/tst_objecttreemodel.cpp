@@ -171,8 +171,7 @@ private slots:
         QTest::newRow("a row with no rows") << "z/areas/a1/states/s0" << false << 0 << false;
     }
 
-    // The window opens the short folders of a new zone and leaves the long
-    // ones closed; telling which must not read the long ones.
+    // The window opens a new zone's short folders and leaves the long ones closed; telling which must not read them.
     void rowsCountedWithoutReading()
     {
         QFETCH(QString, folder);
@@ -244,9 +243,8 @@ private slots:
         QTest::newRow("the zone and its area") << areas << QStringList{"z", "z/areas/a0"} << 2;
     }
 
-    // Views know only the rows read: a change elsewhere is no signal, and the
-    // row shows the new value once it is read. Changes gathered in between reach
-    // the views as one span per folder, each read row within one, all columns wide.
+    // Views know only the rows read: a change elsewhere is no signal, and the row shows the new value once read.
+    // Changes gathered in between reach the views as one span per folder, each read row within one, all columns wide.
     void changesReachOnlyReadRows()
     {
         QFETCH(QStringList, opened);

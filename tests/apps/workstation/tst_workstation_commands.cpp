@@ -127,8 +127,7 @@ private slots:
         }
     }
 
-    // "Check zone" lists the command zone's findings; a row chooses the
-    // object of its element in the tree and on the map.
+    // "Check zone" lists the command zone's findings; a row chooses the object of its element in the tree and map.
     void checkZone_data()
     {
         QTest::addColumn<QString>("fixture");

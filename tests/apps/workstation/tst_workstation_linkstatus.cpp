@@ -200,9 +200,8 @@ private slots:
         QCOMPARE(seen, statuses);
     }
 
-    // Another tool writes the open zone's file: the workstation and the service
-    // both take it and link again by themselves; a file that no longer loads
-    // keeps the zone, marked in the tree with the reason, until it loads again.
+    // Another tool writes the open zone's file: the workstation and the service both take it and link again by
+    // themselves; a file that no longer loads keeps the zone, marked in the tree with the reason, until it loads.
     void externalChangeRelinks()
     {
         QTemporaryDir dir;

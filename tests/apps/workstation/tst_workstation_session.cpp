@@ -1,5 +1,4 @@
-// The workstation program as a user runs it: one whole session against the
-// service simulator, and the --plugin option of its command line.
+// The workstation program as a user runs it: one whole session against the service simulator, and --plugin.
 #include "DomText.h"
 #include "ServiceProcess.h"
 
@@ -103,8 +102,7 @@ private slots:
     }
 
 private:
-    // Runs the workstation offscreen with its settings in the test's folder
-    // and reads its state dump; killed when still running after `timeout` ms.
+    // Runs the workstation offscreen, its settings in the test's folder, and reads its dump; killed past `timeout` ms.
     Run runWorkstation(const QStringList& arguments, int timeout = 60000)
     {
         const QString dump = m_dir.filePath(QStringLiteral("state.json"));

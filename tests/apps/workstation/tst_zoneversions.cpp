@@ -169,8 +169,7 @@ private slots:
         QVERIFY2(lines.size() == 1 && lines.first().startsWith(file), qPrintable(lines.join('\n')));
     }
 
-    // Closing the window ends its comparisons: the one under way is waited
-    // for, the queued ones are dropped, and nothing answers afterwards.
+    // Closing the window ends its comparisons: the one under way is waited for, the queued ones dropped, none answers.
     void endsWithItsOwner()
     {
         QTemporaryDir dir;

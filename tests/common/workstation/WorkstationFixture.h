@@ -23,16 +23,14 @@ public:
     WorkstationFixture(const WorkstationFixture&) = delete;
     WorkstationFixture& operator=(const WorkstationFixture&) = delete;
 
-    // Loads the plug-in, opens a window with nothing in it and then `file` there if one is named;
-    // false with the reason in error().
+    // Loads the plug-in, opens an empty window and then `file` in it if one is named; false with the reason in error().
     bool start(const QString& file = QString());
     // Opens a zone file in the window; false with the reason in error().
     bool open(const QString& file);
     const QString& error() const { return m_error; }
     // Shows the window and waits until it is on screen.
     bool show();
-    // Links to a service on the loopback, trying again every 10 to 20 ms while it is not there: a status that
-    // flapped on each attempt would show while a test watches.
+    // Links to a service on the loopback, retrying every 10 to 20 ms: a status flapping on each attempt would show.
     void connectTo(quint16 port);
     // Closes the window, and with it its zones.
     void closeWindow() { m_window.reset(); }
