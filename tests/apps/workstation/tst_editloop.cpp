@@ -17,14 +17,10 @@
 #include <QComboBox>
 #include <QDialog>
 #include <QGraphicsItem>
-#include <QJsonArray>
-#include <QJsonDocument>
 #include <QLineEdit>
 #include <QListWidget>
-#include <QPointer>
 #include <QPushButton>
 #include <QTableWidget>
-#include <QTemporaryDir>
 #include <QtTest>
 
 #include "DomText.h"

@@ -27,7 +27,6 @@
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QStatusBar>
-#include <QTemporaryDir>
 #include <QtTest>
 
 #include <limits>

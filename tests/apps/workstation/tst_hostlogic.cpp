@@ -16,11 +16,6 @@
 #include "semtra/Wire.h"
 
 #include <QBrush>
-#include <QDir>
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
-#include <QTemporaryDir>
 #include <QtTest>
 
 #include "DomText.h"

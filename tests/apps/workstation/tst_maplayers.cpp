@@ -7,10 +7,7 @@
 
 #include <QGraphicsItem>
 #include <QGraphicsScene>
-#include <QPointer>
 #include <QStyle>
-#include <QTemporaryDir>
-#include <QtMath>
 #include <QtTest>
 
 #include <memory>

@@ -13,9 +13,6 @@
 #include <QGraphicsScene>
 #include <QIcon>
 #include <QLineEdit>
-#include <QPointer>
-#include <QTemporaryDir>
-#include <QTimer>
 #include <QtTest>
 
 #include "DomText.h"

@@ -2,8 +2,6 @@
 // objects, live changes and removals must be the same as if the whole tree had been read at once.
 #include "ObjectTreeModel.h"
 
-#include <QMetaMethod>
-#include <QPointer>
 #include <QtTest>
 
 #include <algorithm>

@@ -11,7 +11,6 @@
 #include "WorkstationFixture.h"
 
 #include <QHelpEvent>
-#include <QTemporaryDir>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QToolButton>

@@ -10,7 +10,6 @@
 #include <QAction>
 #include <QComboBox>
 #include <QGraphicsItem>
-#include <QTemporaryDir>
 #include <QTreeView>
 #include <QTreeWidget>
 #include <QtTest>

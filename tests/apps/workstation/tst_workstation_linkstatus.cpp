@@ -17,13 +17,11 @@
 #include "semtra/Message.h"
 #include "semtra/Wire.h"
 
-#include <QJsonArray>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTcpServer>
 #include <QTcpSocket>
-#include <QTemporaryDir>
 #include <QtTest>
 
 #include <memory>

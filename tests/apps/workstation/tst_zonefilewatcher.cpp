@@ -2,7 +2,6 @@
 // settled, with what it held before, which is read off the GUI thread when the watch begins.
 #include "ZoneFileWatcher.h"
 
-#include <QTemporaryDir>
 #include <QtTest>
 
 #include "DomText.h"

@@ -6,8 +6,6 @@
 
 #include "Velmora/format/ConfigDiff.h"
 
-#include <QTemporaryDir>
-#include <QTextCodec>
 #include <QtTest>
 
 #include <memory>
