@@ -146,7 +146,7 @@ struct Recording
     std::unique_ptr<HistoryWriter> writer;
     WorkstationFixture workstation;
     HistoryDock* dock = nullptr;
-    QString error; // why open() failed
+    QString error; // why open() failed, unless the workstation says why
 
     bool open(const QString& urlText, const QVector<HistoryRecord>& records)
     {
@@ -155,21 +155,18 @@ struct Recording
         writer = std::make_unique<HistoryWriter>(url);
         for (const HistoryRecord& record : records)
             writer->add(record);
-        if (!workstation.start()) {
-            error = workstation.error();
+        if (!workstation.start())
             return false;
-        }
         workstation.window()->setHistory(writer.get());
         dock = workstation.window()->findChild<HistoryDock*>(QStringLiteral("historyDock"));
         if (!writer->flush(10000)) {
             error = QStringLiteral("the history was not written in time");
             return false;
         }
-        if (workstation.open(northFile))
-            return true;
-        error = workstation.error();
-        return false;
+        return workstation.open(northFile);
     }
+
+    QString why() const { return error.isEmpty() ? workstation.error() : error; }
 };
 
 } // namespace
@@ -201,7 +198,7 @@ private slots:
         ServiceProcess service;
         QVERIFY2(service.start({served}), qPrintable(service.errors()));
         Recording recording;
-        QVERIFY2(recording.open(inDir(QTest::currentDataTag()), {}), qPrintable(recording.error));
+        QVERIFY2(recording.open(inDir(QTest::currentDataTag()), {}), qPrintable(recording.why()));
         MainWindow& window = *recording.workstation.window();
         window.show();
         recording.workstation.connectTo(service.port());
@@ -312,7 +309,7 @@ private slots:
         QFETCH(int, area3State);
         QFETCH(QStringList, values);
         Recording recording;
-        QVERIFY2(recording.open(inDir(QStringLiteral("replay.sqlite")), morning()), qPrintable(recording.error));
+        QVERIFY2(recording.open(inDir(QStringLiteral("replay.sqlite")), morning()), qPrintable(recording.why()));
         MainWindow& window = *recording.workstation.window();
         HistoryDock* dock = recording.dock;
         auto* line = window.findChild<QLineEdit*>(QStringLiteral("commandLine"));
@@ -383,7 +380,7 @@ private slots:
         const qint64 midnight = QDateTime(QDate::currentDate(), QTime(0, 0)).toMSecsSinceEpoch();
         Recording recording;
         QVERIFY2(recording.open(inDir(QStringLiteral("today.sqlite")), {dayFullState(midnight)}),
-                 qPrintable(recording.error));
+                 qPrintable(recording.why()));
         HistoryDock* dock = recording.dock;
         QVERIFY(dock->seek(QDateTime::fromMSecsSinceEpoch(midnight + 60 * 1000)));
         ScheduleChart* chart = dock->chart();
@@ -426,7 +423,7 @@ private slots:
         const HistoryRecord mismatch =
             northRecord(at("2026-12-07T08:30:00"), HistoryRecord::NoValue, HistoryRecord::Link, LinkMonitor::HashMismatch);
         const QString name = QStringLiteral("mismatch-%1.sqlite").arg(QTest::currentDataTag());
-        QVERIFY2(recording.open(inDir(name), morning() << mismatch), qPrintable(recording.error));
+        QVERIFY2(recording.open(inDir(name), morning() << mismatch), qPrintable(recording.why()));
         MainWindow& window = *recording.workstation.window();
         window.show();
         recording.workstation.connectTo(service.port());
@@ -475,7 +472,7 @@ private slots:
         }
         QSqlDatabase::removeDatabase(QStringLiteral("unusable"));
         Recording recording;
-        QVERIFY2(recording.open(QStringLiteral("sqlite:") + path, {}), qPrintable(recording.error));
+        QVERIFY2(recording.open(QStringLiteral("sqlite:") + path, {}), qPrintable(recording.why()));
         MainWindow& window = *recording.workstation.window();
         auto* log = window.findChild<LogDock*>();
         QTRY_VERIFY(window.statusBar()->currentMessage().startsWith(QStringLiteral("No history: ")));
