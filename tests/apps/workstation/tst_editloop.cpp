@@ -1,14 +1,9 @@
-// The editing loop as the operator goes through it: File → Edit zone… opens
-// the module's zone editor on the open file, the zone and one area are changed
-// in the editor's own dialogs and on the map, and once accepted the
-// workstation shows the reloaded zone, linked again once the service has taken
-// the new file. Everything is reached the way the workstation reaches the
-// module: by object names and the meta-object system.
+// The editing loop as the operator goes through it: File → Edit zone…, the zone and one area changed in the
+// module's dialogs and on the map, then the reloaded zone shown, and linked again once the service has the new
+// file. The module is reached as the workstation reaches it: by object names and the meta-object system.
 #include "LinkMonitor.h"
 #include "LogDock.h"
-#include "MainWindow.h"
 #include "MapView.h"
-#include "ModuleHost.h"
 #include "PropertiesDock.h"
 #include "QtOwnLeaks.h"
 #include "ServiceProcess.h"
@@ -18,18 +13,14 @@
 
 #include "Velmora/format/TokenDigest.h"
 
+#include <QAction>
 #include <QComboBox>
 #include <QDialog>
 #include <QGraphicsItem>
-#include <QJsonArray>
-#include <QJsonDocument>
 #include <QLineEdit>
 #include <QListWidget>
-#include <QMenuBar>
-#include <QPointer>
 #include <QPushButton>
 #include <QTableWidget>
-#include <QTemporaryDir>
 #include <QtTest>
 
 #include "DomText.h"
@@ -61,9 +52,7 @@ private slots:
                           readFile(QStringLiteral(VELMORA_EXAMPLES "/north.lights.json"))));
 
         WorkstationFixture workstation;
-        QString error;
-        QVERIFY2(workstation.start(&error), qPrintable(error));
-        QVERIFY2(workstation.open(file, &error), qPrintable(error));
+        QVERIFY2(workstation.start(file), qPrintable(workstation.error()));
         QVERIFY(workstation.show());
         // The service reads its own copy, so the test decides when it takes the edit.
         QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("served")));
@@ -96,10 +85,9 @@ private slots:
                 seen << status;
                 remoteHashes << dumped.value("remoteHash").toString();
             }
-            for (const QJsonValue& area : dumped.value("areas").toArray()) {
+            for (const QJsonValue& area : dumped.value("areas").toArray())
                 if (status != LinkMonitor::Linked && area.toObject().value("currentState").toInt() != -1)
                     stale << QJsonDocument(area.toObject()).toJson(QJsonDocument::Compact);
-            }
         };
         const auto statusSeen = connect(links, &LinkMonitor::statusChanged, this, look);
         const auto stateSeen = connect(&host, &ModuleHost::objectStateChanged, this, look);
@@ -153,7 +141,6 @@ private slots:
         QCOMPARE(host.zones().size(), 1);
         QObject* after = host.zones().first();
         QCOMPARE(after->property("name").toString(), QStringLiteral("North edited"));
-        QVERIFY(readFile(file).contains("name=\"North edited\""));
         QVERIFY(ModuleHost::sameFile(ModuleHost::zoneFile(after), file));
         const QRectF newOutline = areaRect(after);
         QVERIFY2(newOutline.contains(oldOutline), "the old outline's vertices stay");
@@ -174,9 +161,8 @@ private slots:
                  qPrintable(log()));
         QVERIFY2(log().contains("Zone 7 \"North edited\": name \"North\" → \"North edited\""), qPrintable(log()));
 
-        // The reloaded zone shows the mismatch until the service takes the new file and
-        // drops its clients once; then it links again on the new hash by itself, and
-        // never shows the old service's states.
+        // The reloaded zone shows the mismatch until the service takes the new file and drops its clients once; then
+        // it links again on the new hash by itself, and never shows the old service's states.
         QVERIFY(QTest::qWaitFor([&] { return links->status(after) == LinkMonitor::HashMismatch; }, 10000));
         QVERIFY(writeFile(served, readFile(file)));
         QVERIFY(QTest::qWaitFor([&] {
@@ -187,7 +173,6 @@ private slots:
         disconnect(stateSeen);
         const QString oldHash = QString::fromLatin1(tokenDigest(readFile(example)).toHex());
         const QString newHash = QString::fromLatin1(tokenDigest(readFile(file)).toHex());
-        QVERIFY(oldHash != newHash);
         const int mismatch = seen.indexOf(LinkMonitor::HashMismatch);
         QVERIFY2(mismatch >= 0 && seen.last() == LinkMonitor::Linked, qPrintable(QVariant::fromValue(seen).toString()));
         QCOMPARE(remoteHashes.at(mismatch), oldHash);
@@ -217,7 +202,6 @@ private slots:
         workstation.closeWindow();
         QCOMPARE(host.zones().size(), 0);
     }
-
 };
 
 QTEST_MAIN(TestEditLoop)

@@ -16,12 +16,6 @@
 #include "semtra/Wire.h"
 
 #include <QBrush>
-#include <QDir>
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
-#include <QSignalSpy>
-#include <QTemporaryDir>
 #include <QtTest>
 
 #include "DomText.h"
@@ -63,8 +57,7 @@ private slots:
         // Outside the folder: must never be reachable through an id.
         QVERIFY(writeFile(m_dir.filePath(QStringLiteral("101.cfg")), "outside"));
         // What the module registers for the replies the log decodes.
-        using Velmora::Protocol::Tag;
-        Semtra::ReplyTypes::registerReply(Tag, 4352, {QVariant::UInt, QVariant::UInt, QVariant::String});
+        Semtra::ReplyTypes::registerReply(Protocol::Tag, 4352, {QVariant::UInt, QVariant::UInt, QVariant::String});
     }
 
     void commandLine_data()
@@ -147,8 +140,7 @@ private slots:
         QCOMPARE((QList<int>{connected.count(), disconnected.count(), storage.isOnline()}), (QList<int>{1, 2, false}));
     }
 
-    // However many lines come, the log keeps the newest MaxLines, and the view
-    // hears of each batch once, not of every line.
+    // However many lines come, the log keeps the newest MaxLines; the view hears of each batch once, not of each line.
     void logBounded()
     {
         LogModel model;
@@ -215,8 +207,7 @@ private slots:
                                {"SET_STRAT: reply without a head", "3 bytes", "01 02 03"}, true, false, clock});
     }
 
-    // A line in the log: its words, red for failures, the service's time where it
-    // sent one, the protocol's own wording in the tool tip.
+    // A line in the log: its words, red for failures, the service's time where sent, the protocol's wording as tip.
     void logLine()
     {
         QFETCH(LogCase, line);
@@ -275,10 +266,7 @@ private slots:
         log.logInfo(line);
         log.model()->flush();
         const QString shown = log.model()->index(0, LogModel::MessageColumn).data().toString();
-        if (whole)
-            QCOMPARE(shown, line);
-        else
-            QCOMPARE(shown, line.left(LogModel::MaxShownLength) + QStringLiteral(" …"));
+        QCOMPARE(shown, whole ? line : line.left(LogModel::MaxShownLength) + QStringLiteral(" …"));
         QVERIFY(log.text().endsWith(line));
     }
 

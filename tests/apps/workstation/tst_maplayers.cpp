@@ -7,10 +7,7 @@
 
 #include <QGraphicsItem>
 #include <QGraphicsScene>
-#include <QPointer>
 #include <QStyle>
-#include <QTemporaryDir>
-#include <QtMath>
 #include <QtTest>
 
 #include <memory>
@@ -23,9 +20,8 @@ namespace {
 
 const QByteArray twoLights = "{\"lights\":[{\"id\":1,\"x\":1,\"y\":2},{\"id\":2,\"x\":3,\"y\":4}]}";
 
-// Counts the resizes a widget goes through. Past a hundred it swallows them:
-// that ends a view's loop of refits, so a fit that never settles fails the
-// test instead of holding the event loop for ever.
+// Counts the resizes a widget goes through. Past a hundred it swallows them: that ends a view's loop of refits, so a
+// fit that never settles fails the test instead of holding the event loop for ever.
 class ResizeCounter : public QObject
 {
 public:
@@ -39,9 +35,8 @@ protected:
     }
 };
 
-// Runs the event loop until a few rounds in a row resize nothing, or a
-// hundred rounds have gone. A view that refits into its own scroll bars never
-// gets there: each round resizes its viewport again, and the count shows it.
+// Runs the event loop until a few rounds in a row resize nothing, or a hundred rounds have gone. A view that refits
+// into its own scroll bars never gets there: each round resizes its viewport again, and the count shows it.
 void settle(const ResizeCounter& resizes)
 {
     for (int round = 0, quiet = 0; round < 100 && quiet < 5; ++round) {
@@ -168,9 +163,8 @@ private slots:
             QVERIFY(!light);
     }
 
-    // A scene whose extent lies between what the fitted view shows with a scroll
-    // bar and without one: a view that showed bars as needed would refit into its
-    // own bar and out again for ever.
+    // A scene whose extent lies between what the fitted view shows with a scroll bar and without one: a view that
+    // showed bars as needed would refit into its own bar and out again for ever.
     void fitSettles()
     {
         const QSize size(800, 600);
@@ -184,9 +178,8 @@ private slots:
         // A plane-unit rectangle fitted by its height: 100 units, half as wide as would fill the viewport.
         const qreal fitAcross = 100;
         const qreal fitAlong = 0.5 * fitAcross * (along - bar) / across;
-        // With a bar along the bottom the viewport loses `bar` pixels of height and
-        // the fitted zoom drops from high to low; the scene's width needs the bar
-        // only while the bar is not there. Its height is ten times the fit.
+        // With a bar along the bottom the viewport loses `bar` pixels of height and the fitted zoom drops from high
+        // to low; the scene's width needs the bar only while the bar is not there. Its height is ten times the fit.
         const qreal usable = 1.0 - 2 * MapView::FitMargin;
         const qreal high = usable * across / fitAcross;
         const qreal low = usable * (across - bar) / fitAcross;
@@ -199,18 +192,17 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(&view));
         ResizeCounter resizes(view.viewport());
         view.fitRect(fitted);
-        settle(resizes);
-        QVERIFY2(resizes.count <= 1, qPrintable(QStringLiteral("%1 resizes").arg(resizes.count)));
-        QString problem = fitProblem(view, fitted);
-        QVERIFY2(problem.isEmpty(), qPrintable(problem));
-
-        // Still fitted, and settled, after the window changes size.
-        resizes.count = 0;
-        view.resize(size + QSize(37, -23));
-        settle(resizes);
-        QVERIFY2(resizes.count <= 2, qPrintable(QStringLiteral("%1 resizes").arg(resizes.count)));
-        problem = fitProblem(view, fitted);
-        QVERIFY2(problem.isEmpty(), qPrintable(problem));
+        // Fitted and settled, and still so after the window changes size.
+        for (const int allowed : {1, 2}) {
+            if (allowed == 2) {
+                resizes.count = 0;
+                view.resize(size + QSize(37, -23));
+            }
+            settle(resizes);
+            QVERIFY2(resizes.count <= allowed, qPrintable(QStringLiteral("%1 resizes").arg(resizes.count)));
+            const QString problem = fitProblem(view, fitted);
+            QVERIFY2(problem.isEmpty(), qPrintable(problem));
+        }
     }
 
 private:

@@ -1,7 +1,6 @@
 // The workstation's hold on the real plug-in: the object tree, zones loaded,
 // unloaded and reloaded after an edit, and commands typed for a zone.
 #include "LogDock.h"
-#include "ModuleHost.h"
 #include "ObjectTreeModel.h"
 #include "QtOwnLeaks.h"
 #include "ServiceProcess.h"
@@ -10,15 +9,10 @@
 
 #include "connection/TcpConnection.h"
 
-#include <QAbstractItemModelTester>
 #include <QGraphicsItem>
 #include <QGraphicsScene>
 #include <QIcon>
 #include <QLineEdit>
-#include <QPointer>
-#include <QSignalSpy>
-#include <QTemporaryDir>
-#include <QTimer>
 #include <QtTest>
 
 #include "DomText.h"
@@ -60,10 +54,7 @@ class TestModuleHost : public QObject
 {
     Q_OBJECT
 private slots:
-    void initTestCase()
-    {
-        QVERIFY(m_dir.isValid());
-    }
+    void initTestCase() { QVERIFY(m_dir.isValid()); }
 
     void cleanup()
     {
@@ -231,8 +222,7 @@ private slots:
         QTest::addColumn<QStringList>("logged");
         QTest::newRow("link down") << false << "SET_STRAT 2 60" << false
                                    << QStringList{"zone 12 SET_STRAT not sent: the zone is not connected"};
-        // Numbers 1 to 3 are the link's own queries when it comes up; the zone
-        // takes the command's name in any case.
+        // Numbers 1 to 3 are the link's own queries when it comes up; the zone takes the command's name in any case.
         QTest::newRow("state query") << true << "get_state" << true
                                      << QStringList{"zone 12 #4 → GET_STATE — read the zone's state",
                                                     "#4 ← STATE: done (OK 0); zone "};
@@ -250,8 +240,7 @@ private slots:
         QFETCH(QStringList, logged);
         const QString zarechny = QStringLiteral(VELMORA_EXAMPLES "/zarechny.xtsc");
         WorkstationFixture w;
-        QString error;
-        QVERIFY2(w.start(&error) && w.open(zarechny, &error), qPrintable(error));
+        QVERIFY2(w.start(zarechny), qPrintable(w.error()));
         auto* log = w.window()->findChild<LogDock*>();
         auto* line = w.window()->findChild<QLineEdit*>(QStringLiteral("commandLine"));
         QVERIFY(log && line && line->isEnabled());

@@ -1,12 +1,7 @@
-// The object tree reads a folder's rows only when a view or a lookup asks for
-// them: what it shows, lookups of deep objects, live changes and removals
-// must be the same as if the whole tree had been read at once.
+// The object tree reads a folder's rows only when a view or a lookup asks for them: what it shows, lookups of deep
+// objects, live changes and removals must be the same as if the whole tree had been read at once.
 #include "ObjectTreeModel.h"
 
-#include <QAbstractItemModelTester>
-#include <QMetaMethod>
-#include <QPointer>
-#include <QSignalSpy>
 #include <QtTest>
 
 #include <algorithm>
@@ -16,9 +11,8 @@ using namespace Velmora;
 
 namespace {
 
-// A module object as the host sees one: it answers modelData(int,int). It
-// notes when someone starts watching it for deletion, which the tree does
-// for each row it has read.
+// A module object as the host sees one: it answers modelData(int,int). It notes when someone starts watching it for
+// deletion, which the tree does for each row it has read.
 class Row : public QObject
 {
     Q_OBJECT
@@ -62,10 +56,9 @@ QModelIndex walk(const QAbstractItemModel& model, const QString& path)
     QModelIndex index;
     for (const QString& name : path.split(QLatin1Char('/'))) {
         QModelIndex next;
-        for (int row = 0; row < model.rowCount(index) && !next.isValid(); ++row) {
+        for (int row = 0; row < model.rowCount(index) && !next.isValid(); ++row)
             if (model.index(row, 0, index).data().toString() == name)
                 next = model.index(row, 0, index);
-        }
         index = next;
     }
     return index;
@@ -110,9 +103,8 @@ struct Zone
     QObject* at(const QString& path) const
     {
         QObject* object = root.get();
-        for (const QString& name : path.split(QLatin1Char('/'))) {
+        for (const QString& name : path.split(QLatin1Char('/')))
             object = object ? object->findChild<QObject*>(name, Qt::FindDirectChildrenOnly) : nullptr;
-        }
         return object;
     }
 
@@ -143,8 +135,7 @@ private slots:
                                          << QStringList{"z/areas/a0/states", "z/controllers/c0"};
     }
 
-    // A view drawing the rows it shows asks whether they have children; that
-    // must not read them.
+    // A view drawing the rows it shows asks whether they have children; that must not read them.
     void rowsReadOnlyWhenAskedFor()
     {
         QFETCH(QStringList, asked);
@@ -178,8 +169,7 @@ private slots:
         QTest::newRow("a row with no rows") << "z/areas/a1/states/s0" << false << 0 << false;
     }
 
-    // The window opens the short folders of a new zone and leaves the long
-    // ones closed; telling which must not read the long ones.
+    // The window opens a new zone's short folders and leaves the long ones closed; telling which must not read them.
     void rowsCountedWithoutReading()
     {
         QFETCH(QString, folder);
@@ -241,8 +231,7 @@ private slots:
         const QStringList areas{"z/areas"};
         QTest::newRow("area in an unread folder") << QStringList() << QStringList{"z/areas/a1"} << 0;
         QTest::newRow("state below an unread area") << areas << QStringList{"z/areas/a1/states/s0"} << 0;
-        QTest::newRow("read area and unread state") << areas << QStringList{"z/areas/a1", "z/areas/a1/states/s0"}
-                                                    << 1;
+        QTest::newRow("read area and unread state") << areas << QStringList{"z/areas/a1", "z/areas/a1/states/s0"} << 1;
         // Told in an order of their own, whichever comes first: the span reaches both ends.
         const QStringList allAreas{"z/areas/a3", "z/areas/a0", "z/areas/a4", "z/areas/a1", "z/areas/a2"};
         QTest::newRow("all read areas") << areas << allAreas << 1;
@@ -252,9 +241,8 @@ private slots:
         QTest::newRow("the zone and its area") << areas << QStringList{"z", "z/areas/a0"} << 2;
     }
 
-    // Views know only the rows read: a change elsewhere is no signal, and the
-    // row shows the new value once it is read. Changes gathered in between reach
-    // the views as one span per folder, each read row within one, all columns wide.
+    // Views know only the rows read: a change elsewhere is no signal, and the row shows the new value once read.
+    // Changes gathered in between reach the views as one span per folder, each read row within one, all columns wide.
     void changesReachOnlyReadRows()
     {
         QFETCH(QStringList, opened);
@@ -302,8 +290,7 @@ private slots:
         QTest::newRow("several branches read") << QStringList{"z/areas/a0/states/s2", "z/controllers/c2/detectors/d0"};
     }
 
-    // A reload takes the old zone out and puts the new one in; rows of the
-    // old one, read or not, must all go with it.
+    // A reload takes the old zone out and puts the new one in; rows of the old one, read or not, must all go with it.
     void zoneReplacedWhilePartlyRead()
     {
         QFETCH(QStringList, found);
@@ -342,8 +329,7 @@ private slots:
                                                                  << "z/areas/a3/states" << QStringList{"s1", "s2"};
         QTest::newRow("read row") << "z/areas" << "z/areas/a4" << "z/areas" << QStringList{"a0", "a1", "a2", "a3"};
         QTest::newRow("read folder") << "z/areas/a0/states" << "z/areas/a0/states" << "z/areas/a0" << QStringList{};
-        QTest::newRow("whole zone, partly read") << "z/controllers/c0/detectors" << "z" << QString()
-                                                 << QStringList{};
+        QTest::newRow("whole zone, partly read") << "z/controllers/c0/detectors" << "z" << QString() << QStringList{};
     }
 
     // An object deleted behind the host's back leaves no row, whether or not

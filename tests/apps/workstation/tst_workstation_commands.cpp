@@ -1,8 +1,6 @@
-// The operator's hold on the window, against the real plug-in: which zone
-// commands go to.
+// The operator's hold on the window, against the real plug-in: which zone commands go to.
 #include "FindingsDock.h"
 #include "MapView.h"
-#include "ModuleHost.h"
 #include "ObjectTreeDock.h"
 #include "ObjectTreeModel.h"
 #include "PropertiesDock.h"
@@ -12,7 +10,6 @@
 #include <QAction>
 #include <QComboBox>
 #include <QGraphicsItem>
-#include <QTemporaryDir>
 #include <QTreeView>
 #include <QTreeWidget>
 #include <QtTest>
@@ -52,8 +49,7 @@ private slots:
     void initTestCase()
     {
         QVERIFY(m_dir.isValid());
-        QString error;
-        QVERIFY2(m_workstation.start(&error), qPrintable(error));
+        QVERIFY2(m_workstation.start(), qPrintable(m_workstation.error()));
         m_window = m_workstation.window();
         m_host = &m_workstation.host();
         m_window->resize(1000, 700);
@@ -75,9 +71,8 @@ private slots:
 
     void commandZone_data()
     {
-        // Steps: "map N" clicks zone N on the map; "tree N" picks zone N's first
-        // area in the tree; "choose N" picks zone N beside the command line;
-        // "close N" closes zone N. After each, the command zone's id.
+        // Steps: "map N" clicks zone N on the map; "tree N" picks zone N's first area in the tree; "choose N" picks
+        // zone N beside the command line; "close N" closes zone N. After each, the command zone's id.
         QTest::addColumn<QStringList>("steps");
         QTest::addColumn<QList<int>>("targets");
         // The first zone opened, until chosen otherwise.
@@ -86,9 +81,8 @@ private slots:
             << QStringList{"choose 6", "map 7", "choose 7", "choose 6", "close 6"} << QList<int>{6, 6, 7, 6, 7};
     }
 
-    // Commands go to the zone the operator chose, never to one that a click on
-    // the map happened to hit. The tree, the map and the properties show the
-    // object chosen in either.
+    // Commands go to the zone the operator chose, never to one that a click on the map happened to hit. The tree, the
+    // map and the properties show the object chosen in either.
     void commandZone()
     {
         QFETCH(QStringList, steps);
@@ -132,8 +126,7 @@ private slots:
         }
     }
 
-    // "Check zone" lists the command zone's findings; a row chooses the
-    // object of its element in the tree and on the map.
+    // "Check zone" lists the command zone's findings; a row chooses the object of its element in the tree and map.
     void checkZone_data()
     {
         QTest::addColumn<QString>("fixture");

@@ -1,17 +1,7 @@
-// The workstation program as a user runs it: one whole session against the
-// service simulator, and the --plugin option of its command line.
+// The workstation program as a user runs it: one whole session against the service simulator, and --plugin.
 #include "DomText.h"
 #include "ServiceProcess.h"
 
-#include <QDir>
-#include <QFile>
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
-#include <QProcess>
-#include <QSet>
-#include <QRegularExpression>
-#include <QTemporaryDir>
 #include <QtTest>
 
 namespace {
@@ -91,9 +81,8 @@ private slots:
         QVERIFY(run.state.value("lights").toInt() > 0);
     }
 
-    // Two words, the way Qt's own -plugin option is written, and the last one
-    // counts: a missing module is refused before any window, where the default
-    // module would have started.
+    // Two words, the way Qt's own -plugin option is written, and the last one counts: a missing module is refused
+    // before any window, where the default module would have started.
     void pluginOption()
     {
         const QString missing = QDir::tempPath() + QStringLiteral("/nowhere/libVelmora.so");
@@ -104,35 +93,33 @@ private slots:
     }
 
 private:
-    // Runs the workstation offscreen with its settings in the test's folder
-    // and reads its state dump; killed when still running after `timeout` ms.
-    Run runWorkstation(const QStringList& arguments, int timeout = 60000);
+    // Runs the workstation offscreen, its settings in the test's folder, and reads its dump; killed past `timeout` ms.
+    Run runWorkstation(const QStringList& arguments, int timeout = 60000)
+    {
+        const QString dump = m_dir.filePath(QStringLiteral("state.json"));
+        QFile::remove(dump);
+        QProcess workstation;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        // The user's recent files and window layout stay out of it.
+        environment.insert(QStringLiteral("XDG_CONFIG_HOME"), m_dir.filePath(QStringLiteral("config")));
+        workstation.setProcessEnvironment(environment);
+        workstation.setProcessChannelMode(QProcess::MergedChannels);
+        Run run;
+        workstation.start(workstationProgram, QStringList{QStringLiteral("--dump-state"), dump} + arguments);
+        run.finished = workstation.waitForFinished(timeout);
+        if (!run.finished)
+            workstation.kill();
+        workstation.waitForFinished();
+        run.output = QString::fromLocal8Bit(workstation.readAll())
+                     + (run.finished ? QString() : workstation.errorString());
+        run.exitCode = workstation.exitStatus() == QProcess::NormalExit ? workstation.exitCode() : -1;
+        run.state = QJsonDocument::fromJson(readFile(dump)).object();
+        return run;
+    }
 
     QTemporaryDir m_dir;
 };
-
-Run TestWorkstationSession::runWorkstation(const QStringList& arguments, int timeout)
-{
-    const QString dump = m_dir.filePath(QStringLiteral("state.json"));
-    QFile::remove(dump);
-    QProcess workstation;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-    // The user's recent files and window layout stay out of it.
-    environment.insert(QStringLiteral("XDG_CONFIG_HOME"), m_dir.filePath(QStringLiteral("config")));
-    workstation.setProcessEnvironment(environment);
-    workstation.setProcessChannelMode(QProcess::MergedChannels);
-    Run run;
-    workstation.start(workstationProgram, QStringList{QStringLiteral("--dump-state"), dump} + arguments);
-    run.finished = workstation.waitForFinished(timeout);
-    if (!run.finished)
-        workstation.kill();
-    workstation.waitForFinished();
-    run.output = QString::fromLocal8Bit(workstation.readAll()) + (run.finished ? QString() : workstation.errorString());
-    run.exitCode = workstation.exitStatus() == QProcess::NormalExit ? workstation.exitCode() : -1;
-    run.state = QJsonDocument::fromJson(readFile(dump)).object();
-    return run;
-}
 
 QTEST_GUILESS_MAIN(TestWorkstationSession)
 #include "tst_workstation_session.moc"

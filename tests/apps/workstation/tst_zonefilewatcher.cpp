@@ -1,10 +1,7 @@
-// The watch on the open zones' files: a file whose content another program
-// changed is reported once its writes settled, with what it held before,
-// which is read off the GUI thread when the watch begins.
+// The watch on the open zones' files: a file whose content another program changed is reported once its writes
+// settled, with what it held before, which is read off the GUI thread when the watch begins.
 #include "ZoneFileWatcher.h"
 
-#include <QSignalSpy>
-#include <QTemporaryDir>
 #include <QtTest>
 
 #include "DomText.h"

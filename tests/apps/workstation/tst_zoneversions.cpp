@@ -1,15 +1,11 @@
-// What the workstation logs after a save: the comparison that leaves out the
-// areas both versions hold alike must say what the whole comparison says, and
-// the comparisons that run off the GUI thread answer in the order of the saves
+// What the workstation logs after a save: the comparison that leaves out the areas both versions hold alike must say
+// what the whole comparison says, and the comparisons that run off the GUI thread answer in the order of the saves
 // and end with their owner.
 #include "ZoneChanges.h"
 #include "ZoneVersions.h"
 
 #include "Velmora/format/ConfigDiff.h"
 
-#include <QSignalSpy>
-#include <QTemporaryDir>
-#include <QTextCodec>
 #include <QtTest>
 
 #include <memory>
@@ -48,8 +44,7 @@ QByteArray threeAreas()
     return area(3, "Centre") + area(4, "Mill") + area(5, "Old Town");
 }
 
-// A district large enough that its comparison is still under way when the
-// test goes on.
+// A district large enough that its comparison is still under way when the test goes on.
 QByteArray district(int areas, const QByteArray& firstName)
 {
     QByteArray text = area(1, firstName);
@@ -78,8 +73,7 @@ private slots:
         QTest::newRow("area renumbered") << base << zone(area(3, "Centre") + area(9, "Mill") + area(5, "Old Town"));
         QByteArray relaid = base;
         relaid.replace("\n            ", " ").replace("\n        </Area>", "</Area>");
-        QTest::newRow("laid out otherwise") << relaid
-                                            << zone(area(3, "Centre") + area(4, "Weir") + area(5, "Old Town"));
+        QTest::newRow("laid out otherwise") << relaid << zone(area(3, "Centre") + area(4, "Weir") + area(5, "Old Town"));
         QByteArray annotated = base;
         annotated.replace("<States>", "<!-- as counted in May --><States>");
         QTest::newRow("a comment added") << base << annotated;
@@ -136,8 +130,7 @@ private slots:
         QCOMPARE(error, expectedError);
     }
 
-    // A second save while the first one's comparison runs: each answer
-    // carries its own save's lines, in order.
+    // A second save while the first one's comparison runs: each answer carries its own save's lines, in order.
     void savesAnsweredInOrder()
     {
         QTemporaryDir dir;
@@ -145,12 +138,11 @@ private slots:
         QVERIFY(writeFile(file, district(2000, "First")));
         ZoneVersions versions;
         QSignalSpy answers(&versions, &ZoneVersions::changesSaved);
-        versions.editorOpened(file);
-        QVERIFY(writeFile(file, district(2000, "Second")));
-        versions.compareSaved(file);
-        versions.editorOpened(file);
-        QVERIFY(writeFile(file, district(2000, "Third")));
-        versions.compareSaved(file);
+        for (const QByteArray name : {"Second", "Third"}) {
+            versions.editorOpened(file);
+            QVERIFY(writeFile(file, district(2000, name)));
+            versions.compareSaved(file);
+        }
         QVERIFY(until([&] { return answers.size() == 2; }, 60000));
         QCOMPARE(answers.at(0).at(0).toString(), file);
         QCOMPARE(answers.at(0).at(1).toStringList(), QStringList{"Area 1 \"Second\": name \"First\" → \"Second\""});
@@ -175,8 +167,7 @@ private slots:
         QVERIFY2(lines.size() == 1 && lines.first().startsWith(file), qPrintable(lines.join('\n')));
     }
 
-    // Closing the window ends its comparisons: the one under way is waited
-    // for, the queued ones are dropped, and nothing answers afterwards.
+    // Closing the window ends its comparisons: the one under way is waited for, the queued ones dropped, none answers.
     void endsWithItsOwner()
     {
         QTemporaryDir dir;

@@ -9,39 +9,27 @@ namespace Velmora {
 
 const QString WorkstationFixture::PluginPath = QStringLiteral(VELMORA_PLUGIN_DIR "/libVelmora.so");
 
-WorkstationFixture::WorkstationFixture() = default;
-
-WorkstationFixture::~WorkstationFixture()
-{
-    closeWindow();
-}
-
-bool WorkstationFixture::start(QString* error)
+bool WorkstationFixture::start(const QString& file)
 {
     if (!m_settings.isValid()) {
-        *error = QStringLiteral("no folder for the settings: ") + m_settings.errorString();
+        m_error = QStringLiteral("no folder for the settings: ") + m_settings.errorString();
         return false;
     }
     QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, m_settings.path());
-    if (!m_host.loadPlugin(PluginPath, error))
+    if (!m_host.loadPlugin(PluginPath, &m_error))
         return false;
     closeWindow();
     m_window = std::make_unique<MainWindow>(&m_host);
     m_window->setPersistSettings(false);
-    return true;
+    return file.isEmpty() || open(file);
 }
 
-bool WorkstationFixture::open(const QString& file, QString* error)
+bool WorkstationFixture::open(const QString& file)
 {
-    if (!m_window) {
-        *error = QStringLiteral("no window to open %1 in").arg(file);
-        return false;
-    }
-    if (!m_window->openZone(file)) {
-        *error = QStringLiteral("the workstation did not open ") + file;
-        return false;
-    }
-    return true;
+    if (m_window->openZone(file))
+        return true;
+    m_error = QStringLiteral("the workstation did not open ") + file;
+    return false;
 }
 
 bool WorkstationFixture::show()
@@ -52,18 +40,10 @@ bool WorkstationFixture::show()
 
 void WorkstationFixture::connectTo(quint16 port)
 {
-    m_window->findChild<Semtra::TcpConnection*>()->setFirstRetryDelay(10);
+    auto* connection = m_window->findChild<Semtra::TcpConnection*>();
+    connection->setFirstRetryDelay(10);
+    connection->setMaxRetryDelay(20);
     m_window->connectToService(QStringLiteral("127.0.0.1"), port);
-}
-
-void WorkstationFixture::closeWindow()
-{
-    m_window.reset();
-}
-
-QObject* WorkstationFixture::zone() const
-{
-    return m_host.zones().value(0);
 }
 
 } // namespace Velmora
