@@ -267,12 +267,17 @@ private slots:
         QVERIFY(m_chart->nowMinute() >= 0);
 
         QVERIFY(m_host->sendCommand(zone, command, parameters));
-        // Until the service reports the operator's hold on what it changed.
+        // Until the service reports the operator's hold on what it changed: an area's
+        // control source and its state come in two events.
         const QString first = parameters.section(QLatin1Char(' '), 0, 0);
+        const int state = parameters.section(QLatin1Char(' '), 1, 1).toInt();
         if (command == QLatin1String("SET_STRAT"))
             QVERIFY(until([&] { return zone->property("currentStrategy").toString() == first; }, Timeout));
         else
-            QVERIFY(until([&] { return area(first)->property("controlSource").toInt() == 4; }, Timeout));
+            QVERIFY(until([&] {
+                return area(first)->property("controlSource").toInt() == 4
+                    && area(first)->property("currentState").toInt() == state;
+            }, Timeout));
         m_dock->setDate(QDate::currentDate().addDays(days));
         QVERIFY(shows(31, m_dock->date()));
         QCOMPARE(m_chart->mismatches(), rows);
