@@ -61,6 +61,11 @@ void HistoryRecorder::observeStamp(QObject* zone, const QDateTime& stamp)
         return;
     ZoneClock& clock = m_clocks[zone];
     clock.lastStampMs = std::max(clock.lastStampMs, stamp.toMSecsSinceEpoch());
+    for (HistoryRecord& record : clock.unstamped) {
+        record.serviceMs = clock.lastStampMs;
+        m_writer->add(record);
+    }
+    clock.unstamped.clear();
 }
 
 qint64 HistoryRecorder::serviceMs(QObject* zone) const
@@ -176,15 +181,27 @@ void HistoryRecorder::linkStatusChanged(QObject* zone, LinkMonitor::Status statu
                              .arg(QString::fromLatin1(zone->property("remoteHash").toByteArray().toHex()),
                                   QString::fromLatin1(zone->property("localHash").toByteArray().toHex()));
     }
-    m_writer->add(record);
+    ZoneClock& clock = m_clocks[zone];
+    // This computer's clock may run ahead of the service's: a link change
+    // stamped by it would outlast the service's later ones in replay.
+    if (clock.lastStampMs > 0)
+        m_writer->add(record);
+    else
+        clock.unstamped.append(record);
+    // A service that never answers stamps nothing: its attempts are not kept back without end.
+    if (clock.unstamped.size() > MaxUnstamped)
+        m_writer->add(clock.unstamped.takeFirst());
     // A zone linked again starts with its whole state, taken with the first
     // values the service sends: at this point they are not in yet.
     if (status == LinkMonitor::Linked)
-        m_clocks[zone].nextFullMs = 0;
+        clock.nextFullMs = 0;
 }
 
 void HistoryRecorder::zoneRemoved(QObject* zone)
 {
+    // The service never stamped anything: this computer's clock is all there is.
+    for (const HistoryRecord& record : m_clocks.value(zone).unstamped)
+        m_writer->add(record);
     m_clocks.remove(zone);
 }
 

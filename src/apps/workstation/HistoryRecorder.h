@@ -4,6 +4,7 @@
 #include <QObject>
 #include <QString>
 
+#include "HistoryRecord.h"
 #include "LinkMonitor.h"
 
 class Notification;
@@ -14,7 +15,6 @@ namespace Velmora {
 class ModuleHost;
 
 class HistoryWriter;
-struct HistoryRecord;
 
 // Turns what the module reports of its linked zones into history records:
 // each zone's and area's values after an event or a state reply, the events,
@@ -41,10 +41,14 @@ private slots:
     void zoneRemoved(QObject* zone);
 
 private:
+    static constexpr int MaxUnstamped = 16;
+
     struct ZoneClock
     {
         qint64 lastStampMs = 0; // the service's latest time stamp for the zone
         qint64 nextFullMs = 0;  // when the next full state is due
+        // Link changes from before the service's first time stamp, written with it.
+        QVector<HistoryRecord> unstamped;
     };
 
     void observeStamp(QObject* zone, const QDateTime& stamp);

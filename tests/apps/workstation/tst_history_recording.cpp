@@ -27,6 +27,7 @@
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QStatusBar>
+#include <QTcpServer>
 #include <QtTest>
 
 #include <limits>
@@ -189,19 +190,28 @@ private slots:
         QTest::addColumn<int>("status"); // LinkMonitor::Status the zone comes to
         QTest::newRow("linked") << northFile << int(LinkMonitor::Linked);
         QTest::newRow("another configuration") << m_other << int(LinkMonitor::HashMismatch);
+        QTest::newRow("nothing listening") << QString() << int(LinkMonitor::Connecting);
     }
 
     void recording()
     {
         QFETCH(QString, served);
         QFETCH(int, status);
+        // The service's clock a day behind this computer's: history keeps the service's time.
         ServiceProcess service;
-        QVERIFY2(service.start({served}), qPrintable(service.errors()));
+        const QString yesterday = QDateTime::currentDateTime().addDays(-1).toString(QStringLiteral("yyyy-MM-ddTHH:mm"));
+        QTcpServer closed;
+        if (served.isEmpty())
+            QVERIFY(closed.listen(QHostAddress::LocalHost));
+        else
+            QVERIFY2(service.start({served}, 0, {"--start", yesterday}), qPrintable(service.errors()));
+        const quint16 port = served.isEmpty() ? closed.serverPort() : service.port();
+        closed.close();
         Recording recording;
         QVERIFY2(recording.open(inDir(QTest::currentDataTag()), {}), qPrintable(recording.why()));
         MainWindow& window = *recording.workstation.window();
         window.show();
-        recording.workstation.connectTo(service.port());
+        recording.workstation.connectTo(port);
         QObject* zone = recording.workstation.zone();
         const int areaCount = ModuleHost::areasOf(zone).size();
         QTRY_COMPARE_WITH_TIMEOUT(int(window.linkMonitor()->status(zone)), status, 20000);
@@ -228,6 +238,17 @@ private slots:
         const QVector<HistoryRecord> links = allOf(reader, HistoryRecord::Link);
         const QVector<HistoryRecord> states = allOf(reader, HistoryRecord::State);
         const QVector<HistoryRecord> fulls = allOf(reader, HistoryRecord::FullState);
+        if (served.isEmpty()) {
+            // Nothing stamped them: they are kept all the same, on this computer's clock.
+            QVERIFY(!links.isEmpty());
+            QCOMPARE(links.last().code, int(LinkMonitor::Connecting));
+            QVERIFY(states.isEmpty() && fulls.isEmpty());
+            return;
+        }
+        QVERIFY(!links.isEmpty());
+        for (const HistoryRecord& r : links + states + fulls)
+            QVERIFY2(r.serviceMs < QDateTime::currentDateTime().addSecs(-12 * 3600).toMSecsSinceEpoch(),
+                     qPrintable(QStringLiteral("kind %1 code %2 at %3").arg(r.kind).arg(r.code).arg(r.serviceMs)));
         if (status == LinkMonitor::HashMismatch) {
             const QString hashes = QStringLiteral("service hash %1, file hash %2")
                                        .arg(QString::fromLatin1(tokenDigest(readFile(m_other)).toHex()),
