@@ -195,6 +195,9 @@ private slots:
         QFETCH(QString, mention);
         const ConfigFindings findings = ConfigChecker::checkFile(fixture(name));
         QCOMPARE(summary(findings), expected);
+        // The counts the workstation's status bar shows.
+        QCOMPARE(ConfigChecker::errorCount(findings), expected.filter(" error ").size());
+        QCOMPARE(ConfigChecker::warningCount(findings), expected.filter(" warning ").size());
         for (const ConfigFinding& f : findings) {
             QVERIFY(f.message.endsWith(QLatin1Char('.')));
             if (f.kind == name || expected.size() == 1) {
