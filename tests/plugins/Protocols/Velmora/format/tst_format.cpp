@@ -445,8 +445,6 @@ private slots:
     void formatting()
     {
         const ConfigFindings findings = ConfigChecker::checkFile(fixture(QStringLiteral("no-strategy")));
-        QCOMPARE(ConfigChecker::errorCount(findings), 6);
-        QCOMPARE(ConfigChecker::warningCount(findings), 0);
         const QString text = ConfigChecker::formatFindings(findings, QStringLiteral("z.xtsc"));
         QCOMPARE(text.count(QLatin1Char('\n')), 6);
         QVERIFY(text.startsWith(QStringLiteral("z.xtsc:7: error: Day card 1 of the zone names strategy 2, ")));
