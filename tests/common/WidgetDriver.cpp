@@ -147,10 +147,9 @@ QAction* menuAction(QMainWindow* window, const QString& text)
 
 } // namespace Drive
 
-PopupAnswerer::PopupAnswerer(QWidget* observed, const QString& menuChoice, const QString& boxButton)
+PopupAnswerer::PopupAnswerer(const QString& menuChoice, const QString& boxButton)
     : menuChoice(menuChoice)
     , m_boxButton(boxButton)
-    , m_observed(observed)
 {
     for (QWidget* window : QApplication::topLevelWidgets()) {
         if (window->isVisible())
@@ -167,7 +166,6 @@ void PopupAnswerer::expect(const char* className, std::function<void(QWidget*)> 
 
 void PopupAnswerer::look()
 {
-    sawDisabled = sawDisabled || (m_observed && !m_observed->isEnabled());
     const QWidgetList windows = QApplication::topLevelWidgets();
     for (QWidget* window : windows) {
         if (!window->isVisible())

@@ -69,8 +69,7 @@ QAction* menuAction(QMainWindow* window, const QString& text);
 class PopupAnswerer : public QObject
 {
 public:
-    explicit PopupAnswerer(QWidget* observed = nullptr, const QString& menuChoice = QString(),
-                           const QString& boxButton = QString());
+    explicit PopupAnswerer(const QString& menuChoice = QString(), const QString& boxButton = QString());
     // "NAME: TEXT", the title standing in for a name the box lacks, and " | INFORMATIVE" when it has that.
     static QString note(const QMessageBox* box);
     void expect(const char* className, std::function<void(QWidget*)> act);
@@ -79,7 +78,6 @@ public:
     QStringList boxes;
     QList<QStringList> menus;
     QString menuChoice;
-    bool sawDisabled = false; // the observed window, while answering
 
 private:
     void look();
@@ -94,7 +92,6 @@ private:
     QList<Expectation> m_expected;
     QTimer m_timer;
     QString m_boxButton;
-    QPointer<QWidget> m_observed;
     QPointer<QMenu> m_pendingMenu;
     QList<QPointer<QWidget>> m_present; // open before: the test's own windows
     int m_unanswered = 0;

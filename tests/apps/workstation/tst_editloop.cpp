@@ -187,7 +187,7 @@ private slots:
         // are swapped and the zone reloaded.
         const QByteArray edited = readFile(file);
         QCOMPARE(readFile(file + ".bak"), readFile(example));
-        PopupAnswerer answerer(nullptr, QString(), QStringLiteral("Revert"));
+        PopupAnswerer answerer(QString(), QStringLiteral("Revert"));
         QPointer<QObject> editedZone = after;
         Drive::menuAction(window, QStringLiteral("Re&vert to previous version…"))->trigger();
         const QString question = answerer.boxes.join(" / ");

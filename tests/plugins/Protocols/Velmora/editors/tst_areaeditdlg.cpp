@@ -194,7 +194,7 @@ class AreaEditDlgTest : public QObject
             } else if (verb == "asked") {            // asked TEXT: the question the last closing step met
                 QCOMPARE(std::exchange(asked, {}), w.mid(1).join(' '));
             } else if (verb == "esc" || verb == "cancel") { // esc|cancel [ANSWER]: a question met gets that button
-                answerer = std::make_unique<PopupAnswerer>(nullptr, QString(), w.mid(1).join(' '));
+                answerer = std::make_unique<PopupAnswerer>(QString(), w.mid(1).join(' '));
                 if (verb == "esc")
                     QTest::keyClick(dialog->focusWidget() ? dialog->focusWidget() : dialog.data(), Qt::Key_Escape);
                 else

@@ -147,7 +147,7 @@ class TestControllersStateEditdlg : public QObject
         m_dialog->setRpcObject(storage);
         m_dialog->setWindowModality(Qt::ApplicationModal); // as the area editor runs it
         showExposed(m_dialog.get());
-        m_answerer = std::make_unique<PopupAnswerer>(m_dialog.get(), menuChoice);
+        m_answerer = std::make_unique<PopupAnswerer>(menuChoice);
     }
 
     QTableWidget* table() const { return m_dialog->findChild<QTableWidget*>("states"); }

@@ -116,7 +116,7 @@ class ZoneEditDlgTest : public QObject
         const int row = w.value(1).toInt();
         auto* strategies = widget<QTableWidget>("strategies");
         const bool closing = verb == "esc" || verb == "cancel" || verb == "enter";
-        PopupAnswerer editors(nullptr, QString(), closing ? w.mid(1).join(' ') : QString());
+        PopupAnswerer editors(QString(), closing ? w.mid(1).join(' ') : QString());
         if (verb == "ok")
             Drive::clickButton(dialog.data());
         else if (verb == "shown")

@@ -267,7 +267,7 @@ private slots:
             QVERIFY(writeFile(target, other));
         else if (meanwhile == "deleted")
             QVERIFY(QFile::remove(target));
-        PopupAnswerer answerer(nullptr, QString(), answer);
+        PopupAnswerer answerer(QString(), answer);
         QTest::mouseClick(editor->findChild<QDialogButtonBox*>("buttonBox")->button(QDialogButtonBox::Ok), Qt::LeftButton);
         QCOMPARE(answerer.boxes.join(" / "), told.isEmpty() ? told : told.arg(target));
         const bool back = answer == "Back to editing";
