@@ -1,10 +1,10 @@
 #include "PostgresServer.h"
 
+#include "FreePort.h"
+
 #include <QDir>
-#include <QHostAddress>
 #include <QProcess>
 #include <QSqlDatabase>
-#include <QTcpServer>
 
 #include <pwd.h>
 #include <unistd.h>
@@ -24,12 +24,6 @@ QString serverBinaries()
             return bin;
     }
     return QString();
-}
-
-quint16 freePort()
-{
-    QTcpServer probe;
-    return probe.listen(QHostAddress::LocalHost, 0) ? probe.serverPort() : 0;
 }
 
 } // namespace

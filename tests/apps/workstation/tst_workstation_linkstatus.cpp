@@ -3,6 +3,7 @@
 // banner follow the zone's signals; a file changed by another tool links again; the Connect dialog says why an
 // address does not work. (An edit saved in the zone editor relinks in the edit loop test.)
 #include "ConnectDialog.h"
+#include "FreePort.h"
 #include "LinkMonitor.h"
 #include "LogDock.h"
 #include "ObjectTreeDock.h"
@@ -249,10 +250,9 @@ private slots:
     // The dialog keeps an address that does not work, and says why.
     void connectDialog()
     {
-        QTcpServer closed;
-        QVERIFY(closed.listen(QHostAddress::LocalHost, 0));
-        const QString address = QStringLiteral("127.0.0.1:%1").arg(closed.serverPort());
-        closed.close();
+        const quint16 closed = freePort();
+        QVERIFY(closed != 0);
+        const QString address = QStringLiteral("127.0.0.1:%1").arg(closed);
         ConnectDialog dialog{QString()};
         dialog.findChild<QLineEdit*>(QStringLiteral("address"))->setText(address);
         dialog.show();
