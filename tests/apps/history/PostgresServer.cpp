@@ -6,6 +6,8 @@
 #include <QProcess>
 #include <QSqlDatabase>
 
+#include <algorithm>
+
 #include <pwd.h>
 #include <unistd.h>
 
@@ -17,7 +19,10 @@ QString serverBinaries()
 {
     // Debian keeps each version's programs apart; the newest will do.
     const QDir root(QStringLiteral("/usr/lib/postgresql"));
-    QStringList versions = root.entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name);
+    QStringList versions = root.entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+    // By number: as text, 9.6 would come after 15.
+    std::sort(versions.begin(), versions.end(),
+              [](const QString& a, const QString& b) { return a.toDouble() < b.toDouble(); });
     for (auto it = versions.crbegin(); it != versions.crend(); ++it) {
         const QString bin = root.filePath(*it + QStringLiteral("/bin"));
         if (QFile::exists(bin + QStringLiteral("/initdb")) && QFile::exists(bin + QStringLiteral("/postgres")))
