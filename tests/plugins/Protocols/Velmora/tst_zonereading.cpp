@@ -1,7 +1,4 @@
-// The rules that turn a file into a zone description, the builder that makes the model from one, and files read ahead
-// on a worker thread. Both parsers share the rules, so the differential test of tst_model cannot see a rule go wrong:
-// the expected descriptions here can.
-#include <QBuffer>
+// The builder that makes the model from a zone description, and files read ahead on a worker thread.
 #include <QDomDocument>
 #include <QGraphicsItem>
 #include <QTemporaryDir>
@@ -18,7 +15,6 @@
 #include "Velmora/Plugin.h"
 #include "Velmora/PreparedLoads.h"
 #include "Velmora/Strategy.h"
-#include "Velmora/StreamLoader.h"
 #include "Velmora/Zone.h"
 #include "Velmora/ZoneBuilder.h"
 #include "Velmora/ZoneReading.h"
@@ -27,46 +23,6 @@
 using namespace Velmora;
 
 namespace {
-
-QString named(const ObjectDescription& object)
-{
-    const QString id = QString::number(uint(object.id));
-    return object.name.isEmpty() ? id : id + '=' + object.name;
-}
-
-QString objects(const QVector<ObjectDescription>& list)
-{
-    QStringList parts;
-    for (const ObjectDescription& object : list)
-        parts << named(object);
-    return parts.join(' ');
-}
-
-QString outline(const QVector<QPointF>& points)
-{
-    QStringList parts;
-    for (const QPointF& point : points)
-        parts << QStringLiteral("%1,%2").arg(point.x()).arg(point.y());
-    return points.isEmpty() ? QString() : '(' + parts.join(' ') + ')';
-}
-
-// "zone outline | controllers | area[controllers]{states}outline ... | strategies", every list in file order.
-QString text(const ZoneDescription& zone)
-{
-    if (!zone.hasId)
-        return QStringLiteral("no id");
-    QStringList areas;
-    for (const AreaDescription& area : zone.areas) {
-        QStringList ids;
-        for (int id : area.controllers)
-            ids << QString::number(id);
-        areas << named({area.id, area.name}) + '[' + ids.join(',') + "]{" + objects(area.states) + '}'
-                + outline(area.outline);
-    }
-    return QStringList{named({zone.id, zone.name}) + outline(zone.outline), objects(zone.controllers),
-                       areas.join(' '), objects(zone.strategies)}
-        .join(QStringLiteral(" | "));
-}
 
 // Calls back as a host does when a file it asked for was read.
 class Receiver : public QObject
@@ -103,8 +59,6 @@ class ZoneReadingTest : public QObject
     Q_OBJECT
 
 private slots:
-    void rules_data();
-    void rules();
     void builder();
     void builderOnFailure_data();
     void builderOnFailure();
@@ -128,91 +82,6 @@ QString ZoneReadingTest::write(const QByteArray& content)
     if (!writeFile(path, content))
         qFatal("cannot write %s", qPrintable(path));
     return path;
-}
-
-void ZoneReadingTest::rules_data()
-{
-    QTest::addColumn<QByteArray>("content");
-    QTest::addColumn<QString>("zone");
-    QTest::addColumn<QStringList>("warnings"); // SOURCE: the name given to the reading
-    QTest::addColumn<QString>("error");
-    const auto row = [](const char* name, const QByteArray& content, const char* zone,
-                        const QStringList& warnings = {}, const QString& error = {}) {
-        QTest::newRow(name) << content << QString(zone) << warnings << error;
-    };
-    const auto duplicate = [](int line, const char* tag, int id) {
-        return QStringLiteral("SOURCE: line %1 element:%2. Duplicate id %3; the later element is used")
-            .arg(line).arg(tag).arg(id);
-    };
-    const auto missing = [](int line, const char* tag) {
-        return QStringLiteral("Line %1 element:%2. Missing attribute id").arg(line).arg(tag);
-    };
-    row("first child of each name",
-        "<Zone id=\"1\"><Areas><Area id=\"1\"><Controllers>1</Controllers><Controllers>2</Controllers>"
-        "<Geometry>0,0;1,0;1,1</Geometry><Geometry>0,0;5,0;5,5</Geometry><States/><States>"
-        "<State id=\"4\"/></States></Area></Areas><Areas><Area id=\"2\"/></Areas>"
-        "<Geometry>x</Geometry><Geometry>0,0;9,0;9,9</Geometry></Zone>", "1 | 1 | 1[1]{}(0,0 1,0 1,1) | ");
-    row("lists only under their own parents",
-        "<Zone id=\"1\"><Calendar><Areas><Area id=\"5\"/></Areas></Calendar><Areas><x><Area id=\"6\"/>"
-        "</x><Area id=\"7\"><x><Controllers>4</Controllers></x></Area><Note id=\"8\"/></Areas>"
-        "<Strategies><Strategy id=\"1\"/><!-- c --><x/><Strategy id=\"2\"/></Strategies></Zone>", "1 |  | 7[]{} | 1 2");
-    row("outlines: blanks read, malformed lists dropped",
-        "<Zone id=\"1\" name=\"Z\"><Geometry> 0 , 0 ;\n1e1,0; 10,-2.5 </Geometry><Areas>"
-        "<Area id=\"2\"><Geometry>0,0;10,0;</Geometry></Area><Area id=\"3\"><Geometry>0,0;10"
-        "</Geometry></Area><Area id=\"4\"><Geometry/></Area></Areas></Zone>",
-        "1=Z(0,0 10,0 10,-2.5) |  | 2[]{} 3[]{} 4[]{} | ");
-    row("controllers derived once each, in area order, shadowed areas too",
-        "<Zone id=\"1\"><Areas>\n<Area id=\"1\"><Controllers>6,5,6</Controllers></Area>\n"
-        "<Area id=\"1\"><Controllers>7,x,,5</Controllers></Area></Areas></Zone>",
-        "1 | 6 5 7 | 1[6,5,6]{} 1[7,5]{} | ", {duplicate(3, "Area", 1)});
-    row("warnings in the order of the lists, not of the file",
-        "<Zone id=\"1\"><Strategies>\n<Strategy id=\"1\"/>\n<Strategy id=\"1\" name=\"b\"/></Strategies>"
-        "\n<Areas><Area id=\"2\"><States>\n<State id=\"1\"/>\n<State id=\"1\"/>\n<State/>\n"
-        "<State id=\"1\"/></States></Area>\n<Area id=\"2\"/></Areas>\n<Controllers>\n"
-        "<Controller id=\"7\" name=\"a\"/>\n<Controller id=\"7\" name=\"b\"/></Controllers></Zone>",
-        "1 | 7=a 7=b | 2[]{1 1} 2[]{} | 1 1=b",
-        {duplicate(12, "Controller", 7), duplicate(6, "State", 1), "Object: Velmora::Area: id:2. Invalid states.",
-         duplicate(9, "Area", 2), duplicate(3, "Strategy", 1)});
-    row("failed controllers: nothing later read",
-        "<Zone id=\"1\"><Areas><Area id=\"2\"/><Area id=\"2\"/></Areas>\n<Controllers>\n"
-        "<Controller id=\"4\"/>\n<Controller id=\"4\"/>\n<Controller/>\n<Controller id=\"5\"/></Controllers></Zone>",
-        "1 | 4 4 |  | ", {duplicate(4, "Controller", 4)}, missing(5, "Controller"));
-    row("failed areas: no strategies, no derived controllers",
-        "<Zone id=\"1\"><Strategies><Strategy id=\"1\"/><Strategy/></Strategies>\n<Areas>\n"
-        "<Area id=\"2\"><Controllers>5</Controllers><States><State id=\"1\"/>\n<State id=\"1\"/>"
-        "</States></Area>\n<Area id=\"2\"/>\n<Area/>\n<Area id=\"3\"/></Areas></Zone>",
-        "1 |  | 2[5]{1 1} 2[]{} | ", {duplicate(4, "State", 1), duplicate(5, "Area", 2)}, missing(6, "Area"));
-    row("failed strategies keep the rest",
-        "<Zone id=\"1\"><Areas><Area id=\"2\"><Controllers>8</Controllers></Area></Areas>\n"
-        "<Strategies><Strategy id=\"1\"/>\n<Strategy id=\"x\"/><Strategy id=\"3\"/></Strategies></Zone>",
-        "1 | 8 | 2[8]{} | 1", {}, missing(3, "Strategy"));
-    row("root without id: nothing read", "\n<Zone name=\"n\"><Controllers><Controller id=\"1\"/><Controller id=\"1\"/>"
-        "</Controllers></Zone>", "no id", {}, missing(2, "Zone"));
-    row("root of another name", "<Config id=\"3\" version=\"2\"><Areas><Area id=\"1\"/></Areas></Config>",
-        "3 |  | 1[]{} | ");
-    row("root id beyond 32 bits", "<Config id=\"4294967296\"/>", "no id", {}, missing(1, "Config"));
-}
-
-void ZoneReadingTest::rules()
-{
-    QFETCH(QByteArray, content);
-    QFETCH(QString, zone);
-    QFETCH(QStringList, warnings);
-    QFETCH(QString, error);
-    warnings.replaceInStrings(QStringLiteral("SOURCE"), QStringLiteral("file.xtsc"));
-    QDomDocument document;
-    const ZoneDescription walked = ZoneReading::describe(parseXml(&document, content), QStringLiteral("file.xtsc"));
-    QBuffer bytes(&content);
-    bytes.open(QIODevice::ReadOnly);
-    StreamLoader streamed(QStringLiteral("file.xtsc"));
-    streamed.read(&bytes);
-    QVERIFY(streamed.isSettled());
-    const ZoneDescription read = streamed.description();
-    for (const ZoneDescription& description : {walked, read}) {
-        QCOMPARE(text(description), zone);
-        QCOMPARE(description.warnings, warnings);
-        QCOMPARE(description.error, error);
-    }
 }
 
 // Later duplicates are what lookups find; earlier ones stay children, with
@@ -359,7 +228,7 @@ void ZoneReadingTest::preparedOnce()
     ZoneFile file;
     QVERIFY(!loads.take(path + QStringLiteral(".other"), &file));
     QVERIFY(loads.take(path, &file));
-    QCOMPARE(text(file.zone), QStringLiteral("1 |  | 2[]{} | "));
+    QCOMPARE(file.zone.areas.size(), 1);
     QVERIFY(loads.take(path, &file));
     QVERIFY(!loads.take(path, &file));
 
