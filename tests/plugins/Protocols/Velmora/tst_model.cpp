@@ -292,7 +292,8 @@ void ModelTest::bothReadings_data()
             .arg(line).arg(tag).arg(id);
     };
     const auto missing = [](int line, const char* tag) {
-        return QStringLiteral("Error processing file FILE: Line %1 element:%2. Missing attribute id").arg(line).arg(tag);
+        return QStringLiteral("Error processing file FILE: Line %1 element:%2. Missing attribute id")
+            .arg(line).arg(tag);
     };
     row("first child of each name",
         "<Zone id=\"1\"><Areas><Area id=\"1\"><Controllers>1</Controllers><Controllers>2</Controllers>"
@@ -447,7 +448,8 @@ void ModelTest::listOnItsOwn_data()
     QTest::newRow("later duplicate counts")
         << QByteArray(R"(<L><Area id="1" name="a"/><Area id="1" name="c"/></L>)") << true << "1:c" << 2 << "";
     QTest::newRow("other tags between")
-        << QByteArray(R"(<L><Area id="1" name="a"/><Note/><Area id="3" name="b"/></L>)") << true << "1:a 3:b" << 2 << "";
+        << QByteArray(R"(<L><Area id="1" name="a"/><Note/><Area id="3" name="b"/></L>)") << true << "1:a 3:b" << 2
+        << "";
     QTest::newRow("fault keeps the earlier")
         << QByteArray("<L><Area id=\"1\"/>\n<Area id=\"x\"/><Area id=\"3\"/></L>") << false << "1:" << 1
         << "Line 2 element:Area. Missing attribute id";
