@@ -195,7 +195,8 @@ private slots:
         QCOMPARE(zones, (QList<int>{Zone, SecondZone}));
     }
 
-    // Both zones as they started, whatever the case did to them.
+    // Both zones as they started, whatever the case did to them, over the case's
+    // connection: whatever it was answered, it stays usable.
     void cleanup()
     {
         const std::unique_ptr<TestClient> client = std::move(m_client);
@@ -237,8 +238,6 @@ private slots:
         QCOMPARE((QVariantList{answer.kind, answer.objectId, answer.size > 0, answer.result, answer.code}),
                  (QVariantList{query.kind, query.zone, query.kind == Reply, query.result, code}));
         QCOMPARE(answer.values, query.values);
-        // The connection stays usable, the zone as it was.
-        QCOMPARE(stateOf(*m_client), InitialState);
     }
 
     // A client's mask picks its own events of one zone, here the strategy and the
