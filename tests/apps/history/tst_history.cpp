@@ -254,6 +254,7 @@ private slots:
         QTest::addColumn<int>("code");
         QTest::addColumn<QString>("keptDetail");
         QTest::newRow("linked") << 4 << "linked" << 3 << "";
+        QTest::newRow("not answering") << 4 << "connected, not answering" << 2 << "";
         QTest::newRow("hash mismatch keeps its hashes")
             << 4 << "hash mismatch: service hash 0a0b, file hash 0c0d" << 4 << "service hash 0a0b, file hash 0c0d";
         QTest::newRow("link in another language") << 4 << "связь установлена" << -1 << "связь установлена";
