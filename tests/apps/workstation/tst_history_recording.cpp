@@ -250,8 +250,7 @@ private slots:
             QVERIFY(std::any_of(links.cbegin(), links.cend(),
                                 [&hashes](const HistoryRecord& r) { return r.detail.contains(hashes); }));
             // What the service says of another configuration is not this zone's history.
-            QVERIFY(states.isEmpty());
-            QVERIFY(fulls.isEmpty());
+            QVERIFY(states.isEmpty() && fulls.isEmpty());
             return;
         }
         // Status numbers, not words: another language records the same.
