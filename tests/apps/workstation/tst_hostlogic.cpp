@@ -250,7 +250,6 @@ private slots:
         const int max = LogModel::MaxShownLength;
         QTest::newRow("at the bound") << max << true;
         QTest::newRow("one past it") << max + 1 << false;
-        QTest::newRow("a large zone's state") << 200000 << false;
     }
 
     // The view shows the start of a long line, the log's text all of it.
@@ -275,7 +274,6 @@ private slots:
         QTest::addColumn<QList<int>>("zones"); // index of the zone object each line comes from
         QTest::addColumn<QList<int>>("ids");   // that zone's id when the line comes
         QTest::addColumn<QStringList>("column");
-        QTest::newRow("one zone") << QList<int>{0, 0} << QList<int>{12, 12} << QStringList{"zone 12", "zone 12"};
         QTest::newRow("two zones in turn") << QList<int>{0, 1, 0} << QList<int>{12, 7, 12}
                                            << QStringList{"zone 12", "zone 7", "zone 12"};
         QTest::newRow("a zone renumbered") << QList<int>{0, 0} << QList<int>{12, 13} << QStringList{"zone 12", "zone 13"};

@@ -132,8 +132,6 @@ private slots:
         QTest::addColumn<QString>("fixture");
         QTest::addColumn<QString>("kind");   // of the first finding; empty: none
         QTest::addColumn<QString>("chosen"); // the object its row chooses
-        QTest::newRow("a zone controller") << "controller-without-area" << "controller-without-area" << "controller 31";
-        QTest::newRow("an area's outline") << "outline-overlap" << "outline-overlap" << "area 2";
         QTest::newRow("a program inside a state") << "phase-outside-cycle" << "phase-outside-cycle" << "controller 11";
         QTest::newRow("an area of a strategy") << "repeated-area" << "repeated-area" << "area 1";
         QTest::newRow("the zone's strategies") << "no-default" << "no-default" << "zone 5";

@@ -26,8 +26,6 @@ private slots:
         QTest::newRow("written again as it was") << QStringList{"settle", "write:A", "replace:A"} << QStringList{};
         QTest::newRow("changes in a row settle into one")
             << QStringList{"settle", "write:B", "replace:C", "write:D"} << QStringList{"A"};
-        QTest::newRow("each settled change from the one before")
-            << QStringList{"settle", "write:B", "settle", "replace:C"} << QStringList{"A", "B"};
         QTest::newRow("changed back") << QStringList{"settle", "write:B", "settle", "write:A"} << QStringList{"A", "B"};
         // Gone for a while, the file cannot be watched itself: its folder sees it come back.
         QTest::newRow("deleted, then written anew")

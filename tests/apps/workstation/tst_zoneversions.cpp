@@ -65,7 +65,6 @@ private slots:
         QTest::addColumn<QByteArray>("after");
         const QByteArray base = zone(threeAreas());
         QTest::newRow("nothing changed") << base << base;
-        QTest::newRow("one area renamed") << base << zone(area(3, "Centre") + area(4, "Weir") + area(5, "Old Town"));
         QTest::newRow("controllers of the last area")
             << base << zone(area(3, "Centre") + area(4, "Mill") + area(5, "Old Town", "101,102,103"));
         QTest::newRow("area added") << base << zone(threeAreas() + area(6, "Dock"));
