@@ -96,8 +96,6 @@ class Conversion(InTemporaryDir):
 
     def test_day_cards(self):
         cases = [
-            ("no calendar codes: one empty card for every day",
-             [("A", "Morning plan"), ("B", "Evening plan")], "1,1,1,1,1,1,1", [[]]),
             ("Monday A, Tuesday B, Wednesday A: cards numbered by first appearance",
              [("A", "{Velmora:w1,3}"), ("B", "{Velmora:w2}")], "1,2,1,3,3,3,3", [[("1", "01:00")], [("2", "02:00")], []]),
             ("equal lists share a card, times in section order",
