@@ -54,7 +54,6 @@ QString kmlDocument(const QString& body)
 {
     return "<kml xmlns=\"http://www.opengis.net/kml/2.2\"><Document>" + body + "</Document></kml>";
 }
-QString north(const QString& coordinates) { return kmlDocument(placemark("North", ring(coordinates))); }
 
 // A name holding U+0001, which the file writes as a reference.
 const QString Unwritable = QStringLiteral("Ri") + QChar(1) + QStringLiteral("ver");
@@ -179,7 +178,8 @@ private slots:
         QTest::addColumn<QString>("kml");
         QTest::addColumn<QString>("outline");
         QTest::newRow("tabs, line breaks, altitudes, blanks after commas, no blank at the end")
-            << north("\n\t1.5, 2, 120\t3 ,2,-4.5\r\n  3,\n4.25,1e3") << "1.5,2;3,2;3,4.25";
+            << kmlDocument(placemark("North", ring("\n\t1.5, 2, 120\t3 ,2,-4.5\r\n  3,\n4.25,1e3")))
+            << "1.5,2;3,2;3,4.25";
         // A line, and a ring of two points once its closing point goes, are passed over.
         QTest::newRow("MultiGeometry, first usable polygon, its hole ignored")
             << kmlDocument(placemark("North", "<MultiGeometry><LineString><coordinates>0,0 1,0 1,1</coordinates>"
