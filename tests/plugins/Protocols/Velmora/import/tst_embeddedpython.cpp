@@ -131,7 +131,6 @@ private slots:
         QTest::newRow("method by path") << "class A:\n    def f(self):\n        return [1, 'b']\na = A()" << "a.f"
                                         << QVariant(QVariantList{1LL, QStringLiteral("b")}) << QStringList();
         QTest::newRow("missing name") << "" << "nothing" << QVariant() << QStringList{"NameError"};
-        QTest::newRow("needs arguments") << "def g(a):\n    pass" << "g" << QVariant() << QStringList{"TypeError"};
         QTest::newRow("syntax") << "def (:" << "" << QVariant() << QStringList{"SyntaxError", "script.py"};
         QTest::newRow("exception with trace") << "def f():\n    raise ValueError('boom')\nf()" << "" << QVariant()
                                               << QStringList{"Traceback", "script.py\", line 3", "ValueError: boom"};

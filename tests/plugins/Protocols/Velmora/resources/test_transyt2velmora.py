@@ -96,8 +96,6 @@ class Conversion(InTemporaryDir):
 
     def test_day_cards(self):
         cases = [
-            ("no calendar codes: one empty card for every day",
-             [("A", "Morning plan"), ("B", "Evening plan")], "1,1,1,1,1,1,1", [[]]),
             ("Monday A, Tuesday B, Wednesday A: cards numbered by first appearance",
              [("A", "{Velmora:w1,3}"), ("B", "{Velmora:w2}")], "1,2,1,3,3,3,3", [[("1", "01:00")], [("2", "02:00")], []]),
             ("equal lists share a card, times in section order",
@@ -121,9 +119,6 @@ class Conversion(InTemporaryDir):
              {"1": [("1", 60, 25, 30), ("2", 0, 20, 26), ("3", 26, 28, 34)]}),
             ("equal starts give 0, which counts as known", 60, {"1": [(1, 0, 0, 5), (2, 0, 0, 30), (3, 40, 0, 15)]},
              {"1": [("1", 0, 5, 0), ("2", 0, 30, 40), ("3", 40, 15, 20)]}),
-            ("last phase gets what the cycle leaves, whatever its start", 100,
-             {"1": [(1, 0, 0, 30), (2, 45, 0, 30), (3, 70, 0, 10)]},
-             {"1": [("1", 0, 30, 45), ("2", 45, 30, 25), ("3", 70, 10, 30)]}),
             ("rows of the next controller do not end the previous one's last phase", 60,
              {"1": [(1, 0, 0, 20), (2, 30, 0, 20)], "2": [(1, 10, 7, 20), (2, 40, 7, 15)]},
              {"1": [("1", 0, 20, 30), ("2", 30, 20, 30)], "2": [("1", 10, 20, 30), ("2", 40, 15, 30)]}),
