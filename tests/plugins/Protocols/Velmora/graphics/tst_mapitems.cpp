@@ -1,5 +1,6 @@
-// The areas' items on the host's map: what they draw and where they take hits (outlines read: tst_zonereading).
+// The zone's and areas' items on the host's map: outlines and colours.
 #include <QApplication>
+#include <QDomDocument>
 #include <QGraphicsScene>
 #include <QImage>
 #include <QPainter>
@@ -52,6 +53,41 @@ private slots:
     {
         delete m_zone;
         delete m_scene;
+    }
+
+    void outlines_data()
+    {
+        QTest::addColumn<QString>("geometry"); // "-": no Geometry element
+        QTest::addColumn<int>("points");       // 0: refused, the item keeps its outline of 3
+        QTest::addColumn<QRectF>("bounds");
+        QTest::addColumn<QString>("error");
+        const QRectF kept(0, 0, 4, 4);
+        const QString invalid = QStringLiteral("Line 2 element:Area. Invalid geometry");
+        QTest::newRow("blanks around numbers") << " 1 , 2 ;\n 3,4 ;\t5,-6e1 " << 3 << QRectF(1, -60, 4, 64) << "";
+        // The text is the first text child: what follows a comment is not part of it.
+        QTest::newRow("comment inside") << "0,0;10,0<!--x-->;10,10" << 2 << QRectF(0, 0, 10, 0) << "";
+        QTest::newRow("three fields") << "1,2,3;4,5" << 0 << kept << invalid;
+        QTest::newRow("word") << "0,0;a,1;2,2" << 0 << kept << invalid;
+        QTest::newRow("no Geometry") << "-" << 0 << kept << "Line 1 element:Area. Missing tag 'Geometry'";
+    }
+    void outlines()
+    {
+        QFETCH(QString, geometry);
+        QFETCH(int, points);
+        QFETCH(QRectF, bounds);
+        QFETCH(QString, error);
+        Rare::Graphics::Area item(nullptr, nullptr);
+        QDomDocument first, document;
+        QVERIFY(item.loadGeometry(parseXml(&first, "<Area><Geometry>0,0;4,0;4,4</Geometry></Area>"), nullptr));
+        const QString element = geometry == QLatin1String("-") ? "<Outline/>" : "<Geometry>" + geometry + "</Geometry>";
+        QString message;
+        QVERIFY(item.loadGeometry(parseXml(&document, "<Area id=\"1\">\n" + element + "</Area>"), &message));
+        QCOMPARE(message, error);
+        QCOMPARE(item.boundingRect(), bounds);
+        // The closed outline repeats its first point.
+        const QPolygonF polygon = item.path().toFillPolygon();
+        QCOMPARE(polygon.size(), (points > 0 ? points : 3) + 1);
+        QCOMPARE(polygon.first(), polygon.last());
     }
 
     void notControlledArea_data()
