@@ -10,7 +10,11 @@
 
 #include <QTcpSocket>
 #include <QTemporaryDir>
+#include <QtEndian>
 #include <QtTest>
+
+#include <linux/sockios.h>
+#include <sys/ioctl.h>
 
 #include <memory>
 
@@ -68,7 +72,7 @@ struct TestClient
     bool connected() const { return socket.state() == QAbstractSocket::ConnectedState; }
     int send(int zone, const QByteArray& data, int tag = Tag)
     {
-        socket.write(Semtra::Wire::encodeFrame({++number, zone, Request, tag, data}));
+        written += socket.write(Semtra::Wire::encodeFrame({++number, zone, Request, tag, data}));
         socket.flush();
         return number;
     }
@@ -128,8 +132,44 @@ struct TestClient
     Semtra::Wire::FrameReader reader;
     QList<Message> frames;
     int number = 0;
+    qint64 written = 0; // bytes given to the socket
     bool reading = true;
 };
+
+// The queue of the loopback connection's end at `local` whose peer is `remote`
+// ("tx" or "rx" in /proc/net/tcp); -1 when that end is gone.
+qint64 kernelQueue(const QHostAddress& local, quint16 localPort, const QHostAddress& remote, quint16 remotePort)
+{
+    // The kernel prints an IPv4 address as the native reading of its network-order bytes.
+    auto key = [](const QHostAddress& address, quint16 port) {
+        return QStringLiteral("%1:%2")
+            .arg(qToBigEndian(address.toIPv4Address()), 8, 16, QLatin1Char('0'))
+            .arg(port, 4, 16, QLatin1Char('0'))
+            .toUpper();
+    };
+    const QString ends = key(local, localPort) + QLatin1Char(' ') + key(remote, remotePort);
+    for (const QByteArray& line : readFile("/proc/net/tcp").split('\n')) {
+        const QStringList fields = QString::fromLatin1(line).simplified().split(' ');
+        if (fields.size() > 4 && fields.at(1) + QLatin1Char(' ') + fields.at(2) == ends)
+            return fields.at(4).section(':', 1).toLongLong(nullptr, 16);
+    }
+    return -1;
+}
+
+// How many of a client's bytes the service has read off its socket: what the client handed to its kernel, less what
+// still waits in the two kernels' queues. The client's queue is read first: bytes only move on from it to the
+// service's, so none is counted as read that was not. -1 when the connection is gone.
+qint64 readByService(TestClient& client)
+{
+    int unsent = 0;
+    if (ioctl(int(client.socket.socketDescriptor()), SIOCOUTQ, &unsent) != 0)
+        return -1;
+    const qint64 received = kernelQueue(client.socket.peerAddress(), client.socket.peerPort(),
+                                        client.socket.localAddress(), client.socket.localPort());
+    if (received < 0)
+        return -1;
+    return client.written - client.socket.bytesToWrite() - unsent - received;
+}
 
 // GET_STATE as InitialState shows it.
 QString stateOf(TestClient& client, int zone = Zone)
@@ -308,8 +348,9 @@ private slots:
         QTest::newRow("large replies, never read") << 40 << false;
     }
 
-    // The other client is served while the greedy one reads nothing, so the service cannot be waiting for it; the
-    // greedy one gets every answer once it reads, or is dropped when it never does.
+    // The other client is served while the greedy one reads nothing, so the service cannot be waiting for it. One that
+    // never reads also floods with 8 MiB programs: they must wait in the kernel's queues, not in the service's memory
+    // (a hundred MiB and more), until it is dropped.
     void greedyClient()
     {
         QFETCH(int, count);
@@ -322,11 +363,17 @@ private slots:
         for (int i = 0; i < count; ++i)
             greedy.send(Zone, command(GET_DPROG, {102u}));
 
+        // Paused at its first reply, the service takes no more than its socket's buffer and one piece for the frame
+        // reader. Looked at whenever the greedy client's kernel takes more of its bytes, while surely still connected.
+        qint64 mostRead = 0;
+        QObject::connect(&greedy.socket, &QTcpSocket::bytesWritten, &greedy.socket,
+                         [&] { mostRead = qMax(mostRead, readByService(greedy)); });
         auto serveOther = [&] {
-            // A client that reads nothing learns it was dropped only as it writes.
-            if (!readsLate && greedy.connected())
-                greedy.send(Zone, command(GET_STATE));
-            return m_client->call(Zone, command(GET_STATE), StateTypes).kind == Reply;
+            while (!readsLate && greedy.connected() && greedy.socket.bytesToWrite() < (32 << 20))
+                greedy.send(Zone, setProgram(102, QByteArray(8 << 20, 'p')));
+            const bool served = m_client->call(Zone, command(GET_STATE), StateTypes).kind == Reply;
+            mostRead = qMax(mostRead, readByService(greedy));
+            return served;
         };
         for (int i = 0; i < 3; ++i)
             QVERIFY(serveOther());
@@ -334,6 +381,7 @@ private slots:
         if (!readsLate)
             QVERIFY(until([&] { return !(served = serveOther()) || !greedy.connected(); }));
         QVERIFY(served);
+        QVERIFY2(mostRead < 256 * 1024, qPrintable(QStringLiteral("the service read %1 KiB").arg(mostRead / 1024)));
         QVERIFY(serveOther());
         QCOMPARE(greedy.connected(), readsLate);
         if (!readsLate)
