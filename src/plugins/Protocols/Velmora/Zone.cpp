@@ -65,8 +65,10 @@ bool Zone::load(const ZoneFile& file)
     QString error;
     if (!ZoneBuilder::build(this, file.zone, &error)) {
         qCWarning(lcLoad, "%s", qUtf8Printable(tr("Error processing file %1: %2").arg(file.fileName, error)));
-        // A failed load leaves no objects, not the part built before the fault.
+        // A failed load leaves no objects, not the part built before the fault, and
+        // no hash: the link must not check the service against a file no longer loaded.
         d->clearModel();
+        setProperty("localHash", QVariant());
         return false;
     }
     setProperty("localHash", file.localHash);

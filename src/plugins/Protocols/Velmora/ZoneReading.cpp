@@ -67,7 +67,7 @@ void ZoneReading::noteDuplicate(QSet<int>* ids, QStringList* warnings, int id, i
     ids->insert(id);
     if (ids->size() == before) {
         *warnings << QStringLiteral("%1: line %2 element:%3. Duplicate id %4; the later element is used")
-                              .arg(m_sourceName, QString::number(line), tag, QString::number(id));
+                              .arg(m_sourceName, QString::number(line), tag, QString::number(uint(id)));
     }
 }
 
@@ -113,7 +113,7 @@ void ZoneReading::state(const QStringRef& id, const QString& name, int line)
     if (!Config::readId(id, &state.id)) {
         // A bad state ends the area's states; the area still loads.
         m_statesEnded = true;
-        m_areas.warnings << QStringLiteral("Object: Velmora::Area: id:%1. Invalid states.").arg(area.id);
+        m_areas.warnings << QStringLiteral("Object: Velmora::Area: id:%1. Invalid states.").arg(uint(area.id));
         return;
     }
     state.name = name;

@@ -287,7 +287,7 @@ void ModelTest::bothReadings_data()
     row("byte order mark against the declaration",
         "\xef\xbb\xbf<?xml version=\"1.0\" encoding=\"windows-1251\"?><Zone id=\"1\" name=\"\xd0\x97\"/>", false);
     // The rules: the zone as read, and what loading it logs.
-    const auto duplicate = [](int line, const char* tag, int id) {
+    const auto duplicate = [](int line, const char* tag, uint id) {
         return QStringLiteral("FILE: line %1 element:%2. Duplicate id %3; the later element is used")
             .arg(line).arg(tag).arg(id);
     };
@@ -337,9 +337,10 @@ void ModelTest::bothReadings_data()
         "1 | 8 | 2[8]{} | 1", {missing(3, "Strategy")});
     row("root without id: nothing read", "\n<Config name=\"n\"><Controllers><Controller id=\"1\"/>"
         "<Controller id=\"1\"/></Controllers></Config>", true, "no id", {missing(2, "Config")});
-    row("root of another name, id beyond 31 bits",
-        "<Config id=\"3000000000\" version=\"2\"><Areas><Area id=\"1\"/></Areas></Config>", true,
-        "3000000000 |  | 1[]{} | ");
+    row("root of another name, ids beyond 31 bits, also in warnings",
+        "<Config id=\"3000000000\" version=\"2\"><Areas><Area id=\"4294967295\"><States><State/></States></Area>"
+        "<Area id=\"4294967295\"/></Areas></Config>", true, "3000000000 |  | 4294967295[]{} 4294967295[]{} | ",
+        {"Object: Velmora::Area: id:4294967295. Invalid states.", duplicate(1, "Area", 4294967295u)});
     // The document parser accepts an undeclared entity, so the file loads; but
     // its hash cannot tell it from files that share the part before (line 3).
     row("entity in text", "<Zone id=\"1\">\n<Areas>\n<Area id=\"2\" name=\"a\">&nope;</Area>\n</Areas>\n</Zone>",
@@ -426,6 +427,8 @@ void ModelTest::reloads()
     QCOMPARE(zone.load(write(reload)), areasLeft > 0);
     const int left = areasLeft < 0 ? 2 : areasLeft;
     QCOMPARE(zone.areas().size(), left);
+    // The hash belongs to the model it was loaded with: gone with it, kept with it.
+    QCOMPARE(zone.property("localHash").isValid(), areasLeft != 0);
     if (areasLeft == 0)
         QVERIFY(zone.controllers().isEmpty() && zone.strategies().isEmpty());
     // Every item left on the scene belongs to a live object of the zone.
