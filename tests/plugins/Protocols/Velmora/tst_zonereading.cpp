@@ -1,7 +1,6 @@
 // The builder that makes the model from a zone description, and files read ahead on a worker thread.
 #include <QDomDocument>
 #include <QGraphicsItem>
-#include <QTemporaryDir>
 #include <QtTest>
 
 #include <memory>
