@@ -3,13 +3,8 @@
 // and localHash, which one builder makes into the model; damaged files load or fail with a reason, never crash or read
 // out of bounds (this runs under the sanitizers). Both parsers feed one set of rules, which that comparison cannot see
 // go wrong: chosen files give the zone and messages expected.
-#include <QDirIterator>
 #include <QGraphicsItem>
 #include <QGraphicsScene>
-#include <QRandomGenerator>
-#include <QThread>
-#include <QTemporaryDir>
-#include <QTextCodec>
 #include <QtTest>
 
 #include <memory>

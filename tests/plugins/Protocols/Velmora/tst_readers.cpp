@@ -4,9 +4,6 @@
 // default flag; its ids and duplicates are tst_model's).
 #include <functional>
 
-#include <QRandomGenerator>
-#include <QRegularExpression>
-#include <QTemporaryDir>
 #include <QtTest>
 
 #include "DomText.h"

@@ -14,11 +14,7 @@
 #include <semtra/Response.h>
 #include <semtra/Wire.h>
 
-#include <QFileInfo>
 #include <QGraphicsScene>
-#include <QPointer>
-#include <QRandomGenerator>
-#include <QtEndian>
 #include <QtTest>
 
 #include <climits>

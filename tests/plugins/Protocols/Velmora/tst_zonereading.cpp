@@ -1,7 +1,6 @@
 // The builder that makes the model from a zone description, and files read ahead on a worker thread.
 #include <QDomDocument>
 #include <QGraphicsItem>
-#include <QTemporaryDir>
 #include <QtTest>
 
 #include <memory>
@@ -90,7 +89,6 @@ void ZoneReadingTest::builder()
     QString error = QStringLiteral("stale");
     QVERIFY(ZoneBuilder::build(&zone, description, &error));
     QCOMPARE(error, QString());
-    QCOMPARE(zone.id(), 7);
     QCOMPARE(zone.controller(1)->name(), QStringLiteral("b"));
     QCOMPARE(zone.controllers().size(), 2);
     Area* found = zone.area(3);
@@ -132,7 +130,6 @@ void ZoneReadingTest::preparedAsLoaded_data()
     QTest::addColumn<QString>("path");
     QTest::addColumn<QByteArray>("changed"); // written once the file was read ahead
     QTest::newRow("example") << QStringLiteral(VELMORA_EXAMPLES "/north.xtsc") << QByteArray();
-    QTest::newRow("syntax error") << QStringLiteral(VELMORA_TEST_DATA "/model/syntax-error.xtsc") << QByteArray();
     QTest::newRow("missing file") << QStringLiteral(VELMORA_TEST_DATA "/model/none.xtsc") << QByteArray();
     QTest::newRow("warnings and a hash of a part")
         << write("<Zone id=\"1\">\n<Areas>\n<Area id=\"2\">&nope;<States><State id=\"1\"/><State/></States>"
