@@ -197,8 +197,6 @@ private slots:
                               << "DayCard id=3 [Time state_id=1 '07:05']";
         QTest::newRow("special day once") << "new" << QStringList{"date 2031-05-09", "tick", "add 20:45 2"} << ""
                                           << "SpecialDay day=09.05.2031 [Time state_id=2 '20:45']";
-        QTest::newRow("special day every year") << "new" << QStringList{"date 2031-05-09", "add 13:20 2"} << ""
-                                                << "SpecialDay day=09.05 [Time state_id=2 '13:20']";
     }
     void fileDigits()
     {
