@@ -19,7 +19,6 @@ private slots:
 
         QTest::newRow("a row above inserted: the editor moves with its cell")
             << QStringList{"open 2 1", "insert 0"} << "3:1" << 1;
-        QTest::newRow("a row above removed") << QStringList{"open 2 1", "remove 0"} << "1:1" << 1;
         QTest::newRow("its own row removed: it writes nowhere") << QStringList{"open 2 1", "remove 2"} << "none" << 0;
         QTest::newRow("its cell left") << QStringList{"open 1 0", "leave 1 0"} << "none" << 0;
         QTest::newRow("another cell left: it stays") << QStringList{"open 1 0", "leave 2 0"} << "1:0" << 1;

@@ -349,7 +349,6 @@ private slots:
             << EditCase{sp, dc, "0", {}, noProgram + "its root element is Zone, not Program.*", "FAKE_PROGRAM=<Zone id=\"1\"/>"};
         QTest::newRow("result larger than any configuration")
             << EditCase{sp, dc, "0", {}, "Error: The program editor saved 17000*", "FAKE_PAD=17000000"};
-        QTest::newRow("storage: empty") << EditCase{sp, dc, "-", {}, "Error: Storage service return empty data", {}, QByteArray()};
         QTest::newRow("storage: error up to the first closing tag")
             << EditCase{sp, dc, "-", {}, "Error: Disk is offline", {}, QByteArray("<Error>Disk is offline</Error>b</Error>")};
         QTest::newRow("storage: no invoke method") << EditCase{

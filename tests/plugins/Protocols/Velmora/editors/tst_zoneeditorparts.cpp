@@ -56,14 +56,12 @@ private slots:
     {
         QTest::addColumn<QString>("path");
         QTest::addColumn<QString>("place"); // the row's kind, a blank, its id
-        QTest::newRow("an area's state") << "Areas/Area[id=3]/States/State[id=2]" << "area 3";
         QTest::newRow("an area's own day card is the area's") << "Areas/Area[id=12]/Calendar/DayCards/DayCard[id=1]"
                                                               << "area 12";
         QTest::newRow("a strategy's area") << "Strategies/Strategy[id=2]/Area[id=8]" << "strategy 2";
         QTest::newRow("a zone day card's entry") << "Calendar/DayCards/DayCard[id=5]/Time[2]" << "day card 5";
         QTest::newRow("the week: no row") << "Calendar/WeekDistribution" << "none ";
         QTest::newRow("an id that is no number") << "Areas/Area[id=x]" << "none ";
-        QTest::newRow("the zone itself") << "" << "none ";
     }
     void placeOf()
     {
@@ -81,7 +79,6 @@ private slots:
         QTest::addColumn<bool>("onMap");
         QTest::addColumn<QStringList>("steps"); // "current ROW", "remove ROW", "outline ROW TEXT"
         QTest::addColumn<QString>("shown");
-        QTest::newRow("opened: all hidden") << true << QStringList{} << "3:hidden 4:- 5:hidden";
         QTest::newRow("the current one shows, moving on hides the last") << true << QStringList{"current 0", "current 2"}
                                                    << "3:hidden 4:- 5:visible";
         QTest::newRow("an area without an outline shows none") << true << QStringList{"current 0", "current 1"}

@@ -3,7 +3,6 @@
 #include <QGraphicsEllipseItem>
 #include <QGraphicsScene>
 #include <QGraphicsView>
-#include <QPointer>
 #include <QtTest>
 
 #include "FakeLight.h"

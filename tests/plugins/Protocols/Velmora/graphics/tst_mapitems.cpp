@@ -4,7 +4,6 @@
 #include <QGraphicsScene>
 #include <QImage>
 #include <QPainter>
-#include <QTemporaryDir>
 #include <QtTest>
 
 #include "DomText.h"

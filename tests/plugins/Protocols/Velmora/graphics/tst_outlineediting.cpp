@@ -3,7 +3,6 @@
 #include <QGraphicsScene>
 #include <QGraphicsView>
 #include <QMouseEvent>
-#include <QPointer>
 #include <QtTest>
 
 #include "QtOwnLeaks.h"

@@ -5,8 +5,6 @@
 #include <Python.h>
 #pragma pop_macro("slots")
 
-#include <QCoreApplication>
-#include <QThread>
 #include <QtTest>
 
 #include <memory>
@@ -99,27 +97,22 @@ private slots:
         QCOMPARE(runAndRead(module, QStringLiteral("present = name in sys.modules"), "present"), QVariant(false));
     }
 
+    // The import hands the report's path over as text; None reads back as no value.
     void variables_data()
     {
         QTest::addColumn<QVariant>("value");
         QTest::addColumn<QString>("pythonType");
-        QTest::addColumn<QVariant>("readBack"); // invalid: the value itself
-        QTest::newRow("text") << QVariant(QStringLiteral("Заречье — юг")) << "str" << QVariant();
-        QTest::newRow("64-bit") << QVariant(-(Q_INT64_C(1) << 40)) << "int" << QVariant();
-        QTest::newRow("invalid is None") << QVariant() << "NoneType" << QVariant();
-        QTest::newRow("bytes") << QVariant(QByteArray("a\0b", 3)) << "bytes" << QVariant();
-        QTest::newRow("string list") << QVariant(QStringList{"a", "б"}) << "list"
-                                     << QVariant(QVariantList{QStringLiteral("a"), QStringLiteral("б")});
+        QTest::newRow("text") << QVariant(QStringLiteral("Заречье — юг")) << "str";
+        QTest::newRow("invalid is None") << QVariant() << "NoneType";
     }
     void variables()
     {
         QFETCH(QVariant, value);
         QFETCH(QString, pythonType);
-        QFETCH(QVariant, readBack);
         EmbeddedPython module;
         QVERIFY(module.setVariable(QStringLiteral("v"), value));
         QCOMPARE(runAndRead(module, QStringLiteral("t = type(v).__name__\ncopy = v"), "t").toString(), pythonType);
-        QCOMPARE(module.variable(QStringLiteral("copy")), readBack.isValid() ? readBack : value);
+        QCOMPARE(module.variable(QStringLiteral("copy")), value);
     }
 
     void scriptsAndCalls_data()

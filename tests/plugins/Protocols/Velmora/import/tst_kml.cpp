@@ -6,10 +6,7 @@
 #include <QGraphicsPathItem>
 #include <QGraphicsScene>
 #include <QListWidget>
-#include <QSettings>
-#include <QStandardPaths>
 #include <QTableWidget>
-#include <QTemporaryDir>
 #include <QtTest>
 
 #include <csignal>

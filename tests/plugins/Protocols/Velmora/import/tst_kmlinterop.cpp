@@ -1,10 +1,6 @@
 // KML exchanged with GDAL, the usual peer of other map software: what we export ogrinfo reads. What GDAL writes
 // (folders, closed rings, holes, multipolygons, features without a name) is read by tst_kml's rules.
 #include <QDomDocument>
-#include <QProcess>
-#include <QRegularExpression>
-#include <QStandardPaths>
-#include <QTemporaryDir>
 #include <QtTest>
 
 #include "Velmora/import/KmlExport.h"

@@ -5,7 +5,6 @@
 #include <Python.h>
 #pragma pop_macro("slots")
 
-#include <QAbstractEventDispatcher>
 #include <QApplication>
 #include <QDialogButtonBox>
 #include <QPushButton>

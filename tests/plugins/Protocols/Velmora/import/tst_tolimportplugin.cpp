@@ -2,7 +2,6 @@
 // modules (lxml) must still load. This program links neither the module nor Python, so nothing of either is in the
 // global scope beforehand.
 #include <QApplication>
-#include <QLibrary>
 #include <QtTest>
 
 #include "PythonLeaks.h"
