@@ -300,8 +300,6 @@ QVariant toVariant(PyObject* value)
         return PyFloat_AsDouble(value);
     if (PyUnicode_Check(value))
         return toQString(value);
-    if (PyBytes_Check(value))
-        return QByteArray(PyBytes_AS_STRING(value), int(PyBytes_GET_SIZE(value)));
     if (PyList_Check(value) || PyTuple_Check(value)) {
         QVariantList list;
         const Py_ssize_t size = PySequence_Fast_GET_SIZE(value);
@@ -329,24 +327,6 @@ PyObject* toPython(const QVariant& value)
     case QMetaType::Double:
     case QMetaType::Float:
         return PyFloat_FromDouble(value.toDouble());
-    case QMetaType::QByteArray: {
-        const QByteArray bytes = value.toByteArray();
-        return PyBytes_FromStringAndSize(bytes.constData(), bytes.size());
-    }
-    case QMetaType::QStringList:
-    case QMetaType::QVariantList: {
-        const QVariantList items = value.toList();
-        PyObject* list = PyList_New(items.size());
-        for (int i = 0; list && i < items.size(); ++i) {
-            PyObject* item = toPython(items.at(i));
-            if (!item) {
-                Py_DECREF(list);
-                return nullptr;
-            }
-            PyList_SET_ITEM(list, i, item);
-        }
-        return list;
-    }
     default: {
         const QByteArray text = value.toString().toUtf8();
         return PyUnicode_FromStringAndSize(text.constData(), text.size());

@@ -36,8 +36,8 @@ public:
     bool isValid() const;
     QString moduleName() const;
 
-    // Sets a global of the module: strings, numbers, booleans, byte arrays,
-    // string lists; an invalid QVariant gives None.
+    // Sets a global of the module: numbers and booleans as such, anything else
+    // as its text; an invalid QVariant gives None.
     bool setVariable(const QString& name, const QVariant& value);
     // Runs source text in the module in file-input mode; fileName appears in tracebacks.
     bool runScript(const QString& source, const QString& fileName = QStringLiteral("<string>"));

@@ -97,13 +97,14 @@ private slots:
         QCOMPARE(runAndRead(module, QStringLiteral("present = name in sys.modules"), "present"), QVariant(false));
     }
 
-    // The import hands the report's path over as text; None reads back as no value.
+    // The import hands the report's path over as text; None reads back as no value, a number as itself.
     void variables_data()
     {
         QTest::addColumn<QVariant>("value");
         QTest::addColumn<QString>("pythonType");
         QTest::newRow("text") << QVariant(QStringLiteral("Заречье — юг")) << "str";
         QTest::newRow("invalid is None") << QVariant() << "NoneType";
+        QTest::newRow("64-bit") << QVariant(-(Q_INT64_C(1) << 40)) << "int";
     }
     void variables()
     {
