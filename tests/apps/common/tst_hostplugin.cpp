@@ -3,11 +3,6 @@
 #include "ModulePlugin.h"
 #include "QtOwnLeaks.h"
 
-#include <QCommandLineOption>
-#include <QDir>
-#include <QFileInfo>
-#include <QLibraryInfo>
-#include <QPointer>
 #include <QtTest>
 
 class Response;

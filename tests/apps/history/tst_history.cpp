@@ -6,8 +6,6 @@
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
-#include <QScopeGuard>
-#include <QTemporaryDir>
 
 #include <memory>
 #include <vector>
