@@ -3,11 +3,6 @@
 #include "ModulePlugin.h"
 #include "QtOwnLeaks.h"
 
-#include <QCommandLineOption>
-#include <QDir>
-#include <QFileInfo>
-#include <QLibraryInfo>
-#include <QPointer>
 #include <QtTest>
 
 class Response;
@@ -90,8 +85,6 @@ private slots:
             << QStringLiteral("plugins/") + module.fileName() << module.dir().absoluteFilePath(QStringLiteral(".."))
             << QStringList() << QStringList();
         refused("missing", missing, {missing, "not a Qt plug-in"});
-        refused("a library, no plug-in", QStringLiteral(VELMORA_BIN_DIR "/../lib/libqt5qsemtrahlp1.so"),
-                {"libqt5qsemtrahlp1.so", "not a Qt plug-in"});
         refused("another interface", qtPlugin,
                 {qtPlugin, "QPlatformIntegrationFactoryInterface", "not a Velmora module"});
         refused("the interface, not the surface", incompletePath,

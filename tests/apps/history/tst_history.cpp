@@ -6,8 +6,6 @@
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
-#include <QScopeGuard>
-#include <QTemporaryDir>
 
 #include <memory>
 #include <vector>
@@ -226,7 +224,6 @@ private slots:
         QTest::newRow("new file") << 0;
         // From the previous version: the words test.
         QTest::newRow("first version") << 1;
-        QTest::newRow("latest") << HistorySchema::latestVersion();
     }
     void migrations()
     {
@@ -384,9 +381,8 @@ private slots:
         QCOMPARE(area.differentMinutes, 2);
         QCOMPARE(report.causes().size(), 1);
         QCOMPARE(report.causes().at(0).user, QStringLiteral("anna"));
-        const QString text = report.text(QStringLiteral("zone 12"), [](int code) { return QStringLiteral("code %1").arg(code, 0, 16); });
-        QVERIFY2(text.contains(QStringLiteral("anna@ws-1: SET_STRATEGY 2 → code 1200")), qPrintable(text));
-        for (const char* row : {"command,,4608,,,", "state,3,9,2,0,,,,", "control_source,3,2,8,,,,,"})
+        // The command's line of the text and the CSV is inspectReport's; the areas' rows are this zone's.
+        for (const char* row : {"state,3,9,2,0,,,,", "control_source,3,2,8,,,,,"})
             QVERIFY2(report.csv().contains(QLatin1String(row)), qPrintable(report.csv()));
     }
 
@@ -516,9 +512,9 @@ private slots:
         QTest::addColumn<QString>("reasonPart");
         QTest::newRow("locked by another program") << "locked" << "locked";
         QTest::newRow("read-only database") << "readonly" << "readonly";
-        QTest::newRow("not a database") << "garbage" << "not a database";
         QTest::newRow("newer schema") << "newer" << "newer than this program";
         QTest::newRow("folder cannot be made") << "nofolder" << "cannot create the folder";
+        // A file that is no database: the workstation's history test, through its window.
     }
     void refusedDatabases()
     {
@@ -537,11 +533,6 @@ private slots:
             // SQLite refuses the writes itself, for root too (file permissions would not).
             holder.close();
             url = sqliteUrl(QStringLiteral("file:%1?mode=ro").arg(path));
-        } else if (kind == QLatin1String("garbage")) {
-            holder.close();
-            QFile file(path);
-            QVERIFY(file.open(QIODevice::WriteOnly));
-            file.write(QByteArray(8192, 'x'));
         } else if (kind == QLatin1String("newer")) {
             QVERIFY(QSqlQuery(holder).exec(QStringLiteral("UPDATE history_schema SET version = 99")));
         } else if (kind == QLatin1String("nofolder")) {

@@ -9,8 +9,6 @@
 #include <semtra/Wire.h>
 
 #include <QTcpSocket>
-#include <QTemporaryDir>
-#include <QtEndian>
 #include <QtTest>
 
 #include <linux/sockios.h>

@@ -7,7 +7,6 @@
 #include "Velmora/format/SchedulePreview.h"
 
 #include <QDomDocument>
-#include <QtEndian>
 #include <QtTest>
 
 #include <algorithm>

@@ -70,9 +70,7 @@ private slots:
         QObject* zone = tree.host.loadZone(northFile, &tree.error);
         QVERIFY2(zone, qPrintable(tree.error));
         QCOMPARE(tree.model.rowCount(), 1);
-        const QModelIndex index = tree.model.index(0, 0);
-        QCOMPARE(tree.model.objectAt(index), zone);
-        QCOMPARE(tree.model.indexOf(zone), index);
+        const QModelIndex index = tree.model.indexOf(zone);
         QCOMPARE((QStringList{shown(index, 0), shown(index, 1), shown(index, 2)}),
                  (QStringList{"7", "North", QFileInfo(northFile).absoluteFilePath()}));
         QVERIFY(!index.data(Qt::DecorationRole).value<QIcon>().isNull());

@@ -4,9 +4,6 @@
 #include <semtra/Request.h>
 #include <semtra/Wire.h>
 
-#include <QElapsedTimer>
-#include <QPointer>
-#include <QSignalSpy>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QtTest>

@@ -9,7 +9,6 @@
 #include <semtra/Response.h>
 #include <semtra/Wire.h>
 
-#include <QSignalSpy>
 #include <QtTest>
 
 #include <limits>

@@ -1,5 +1,3 @@
-#include <QProcess>
-#include <QTemporaryDir>
 #include <QtTest>
 
 #include "DomText.h"
