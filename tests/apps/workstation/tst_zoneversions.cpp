@@ -75,10 +75,21 @@ private slots:
         QTest::newRow("areas without an id")
             << zone("        <Area name=\"A\"/>\n        <Area name=\"B\"/>\n")
             << zone("        <Area name=\"A\"/>\n        <Area name=\"C\"/>\n");
+        // Characters of two and three bytes before an area cut from both files, with the next area right after it.
+        QTest::newRow("names of other characters")
+            << zone("<Area id=\"3\" name=\"\xD0\xA6\xD0\xB5\xD0\xBD\xD1\x82\xD1\x80\"/><Area id=\"4\"/><Area id=\"5\"/>")
+            << zone("<Area id=\"3\" name=\"\xE2\x80\x94\"/><Area id=\"4\"/><Area id=\"5\" name=\"\xE2\x80\x94\"/>");
         // Cut where the characters end, not a byte further.
         QTest::newRow("characters beyond 16 bits")
             << zone("<Area id=\"3\" name=\"\xF0\x9F\x9A\xA6\xF0\x9F\x9A\xA6\"/><Area id=\"4\" name=\"Mill\"/>")
             << zone("<Area id=\"3\" name=\"\xF0\x9F\x9A\xA6\xF0\x9F\x9A\xA6\"/><Area id=\"4\" name=\"Weir\"/>");
+        // Plain ASCII to the UTF-8 check, two bytes a character to the reader.
+        const auto utf16 = [](const QByteArray& text) {
+            const QString declared = QString::fromUtf8(text).replace("UTF-8", "UTF-16");
+            return QByteArray(reinterpret_cast<const char*>(declared.utf16()), declared.size() * 2);
+        };
+        QTest::newRow("UTF-16 without a byte order mark")
+            << utf16(base) << utf16(zone(area(3, "Centre") + area(4, "Weir") + area(5, "Old Town")));
         QTest::newRow("after cut short") << base << base.left(base.indexOf("<Area id=\"4\""));
     }
     void sameLinesAsTheWholeComparison()
