@@ -250,6 +250,8 @@ private slots:
         QTest::addColumn<QString>("detail");
         QTest::addColumn<int>("code");
         QTest::addColumn<QString>("keptDetail");
+        QTest::newRow("not connected") << 4 << "not connected" << 0 << "";
+        QTest::newRow("connecting") << 4 << "connecting" << 1 << "";
         QTest::newRow("linked") << 4 << "linked" << 3 << "";
         QTest::newRow("not answering") << 4 << "connected, not answering" << 2 << "";
         QTest::newRow("hash mismatch keeps its hashes")
