@@ -20,6 +20,9 @@
 
 #include <memory>
 
+#include <sys/inotify.h>
+#include <unistd.h>
+
 using namespace Velmora;
 
 namespace {
@@ -29,6 +32,41 @@ const QString weekFile = QStringLiteral(VELMORA_TEST_DATA "/workstation/schedule
 // Zone 31: strategy 1 and state 1 planned all day, every day.
 const QString steadyFile = QStringLiteral(VELMORA_TEST_DATA "/workstation/schedule-steady.xtsc");
 constexpr int Timeout = 10000;
+
+// How often a file is opened, as the kernel tells it. Closes are watched too: the kernel merges an event with
+// the one before when they are alike and not yet read.
+class FileOpens
+{
+public:
+    explicit FileOpens(const QString& path)
+        : m_fd(inotify_init1(IN_NONBLOCK | IN_CLOEXEC))
+        , m_valid(m_fd >= 0 && inotify_add_watch(m_fd, QFile::encodeName(path).constData(), IN_OPEN | IN_CLOSE) >= 0)
+    {
+    }
+    ~FileOpens()
+    {
+        if (m_fd >= 0)
+            close(m_fd);
+    }
+    bool isValid() const { return m_valid; }
+    int count()
+    {
+        alignas(inotify_event) char buffer[4096];
+        for (ssize_t size; (size = read(m_fd, buffer, sizeof buffer)) > 0;) {
+            for (ssize_t at = 0; at < size;) {
+                const auto* event = reinterpret_cast<const inotify_event*>(buffer + at);
+                m_count += (event->mask & IN_OPEN) != 0;
+                at += ssize_t(sizeof(inotify_event)) + event->len;
+            }
+        }
+        return m_count;
+    }
+
+private:
+    int m_fd;
+    bool m_valid;
+    int m_count = 0;
+};
 
 int minuteOf(const QString& clock)
 {
@@ -150,6 +188,29 @@ private slots:
         QVERIFY(shows(21, mon.addDays(6)));
         m_dock->setDate(mon.addDays(days.last()));
         QVERIFY(shows(21, mon.addDays(days.last())));
+    }
+
+    // The day being read, asked for again before its plan arrives, is not read a second time: a large zone's file
+    // is parsed once.
+    void dayBeingReadAskedForAgain()
+    {
+        const QString file = m_dir.filePath(QStringLiteral("long-to-read.xtsc"));
+        QByteArray text = readFile(weekFile);
+        // Long enough to read that the dates below all change while it is read.
+        text.replace("<Calendar>", "<!-- " + QByteArray(8 << 20, 'x') + " --><Calendar>");
+        QVERIFY(writeFile(file, text));
+        const QDate mon(2027, 5, 3);
+        m_dock->setDate(mon);
+        QVERIFY(m_window->openZone(file));
+        QVERIFY(shows(21, mon));
+        FileOpens opens(file);
+        QVERIFY(opens.isValid());
+        m_dock->setDate(mon.addDays(1));
+        QVERIFY(until([this] { return m_dock->message().startsWith(QLatin1String("Reading")); }));
+        m_dock->setDate(mon.addDays(2));
+        m_dock->setDate(mon.addDays(1));
+        QVERIFY(shows(21, mon.addDays(1)));
+        QCOMPARE(opens.count(), 1);
     }
 
     void unreadableFile_data()
