@@ -224,6 +224,8 @@ private slots:
         for (const PlanInterval& i : timeline) {
             QCOMPARE(SchedulePreview::intervalAt(timeline, i.start), &i);
             QCOMPARE(SchedulePreview::intervalAt(timeline, i.end - 1), &i);
+            // The moment a start stands for, on any day of the range, is that minute again.
+            QCOMPARE(preview.minuteOf(preview.momentAt(i.start, Qt::UTC)), i.start);
         }
     }
 
@@ -240,6 +242,13 @@ private slots:
         QTest::newRow("a week of the district") << zarechny << day("2027-05-03") << day("2027-05-09");
         QTest::newRow("over the turn of a leap year") << busyZone(7) << day("2027-12-28") << day("2028-03-02");
         QTest::newRow("every minute a change") << busyZone(1) << day("2027-05-06") << day("2027-05-11");
+        // The state column of each area is as wide as its own names.
+        QTest::newRow("one state id, named otherwise in two areas")
+            << zone(calendar("strategy_id", {"00:00=1"}, "1,1,1,1,1,1,1"),
+                    calendar("state_id", {"00:00=1,12:00=2"}, "1,1,1,1,1,1,1"),
+                    calendar("state_id", {"00:00=1,08:00=6"}, "1,1,1,1,1,1,1"))
+                   .replace(QLatin1String("<State id='5'/>"), QLatin1String("<State id='1' name='Morning rush'/>"))
+            << day("2027-05-03") << day("2027-05-03");
         QTest::newRow("a zone without areas or calendar")
             << QStringLiteral("<Zone id='3'/>") << day("2027-01-01") << day("2027-03-01");
     }
