@@ -181,6 +181,29 @@ private slots:
         QCOMPARE(ConfigDiff::compareArea(before, after), QStringList{"Area 6 \"Weir\": id 5 → 6; name \"Mill\" → \"Weir\""});
     }
 
+    // What an import over an area throws away, told before the user agrees.
+    void replacementSummary_data()
+    {
+        QTest::addColumn<QString>("replaced");
+        QTest::addColumn<QString>("summary");
+        QTest::newRow("one state") << "<Area id=\"7\"><States><State id=\"1\"/></States></Area>"
+                                   << "replaces 1 state; the outline is kept";
+        QTest::newRow("two day cards and two special days")
+            << "<Area id=\"7\"><Calendar><DayCards><DayCard id=\"1\"/><DayCard id=\"2\"/></DayCards><SpecialDays>"
+               "<SpecialDay day=\"01.05\"/><SpecialDay day=\"09.05\"/></SpecialDays></Calendar></Area>"
+            << "replaces 2 day cards, 2 special days; the outline is kept";
+    }
+    void replacementSummary()
+    {
+        QFETCH(QString, replaced);
+        QFETCH(QString, summary);
+        QDomDocument old;
+        QDomDocument fresh;
+        QVERIFY(old.setContent(replaced));
+        QVERIFY(fresh.setContent(QStringLiteral("<Area id=\"7\"/>")));
+        QCOMPARE(ConfigDiff::replacementSummary(old.documentElement(), fresh.documentElement()), summary);
+    }
+
     // The zone editor tells what a deletion took along from copies of the
     // parts it can take: they must tell it as copies of the whole zone would.
     void partsSnapshotTellsDeletions_data()
