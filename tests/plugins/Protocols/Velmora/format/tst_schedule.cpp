@@ -229,6 +229,48 @@ private slots:
         }
     }
 
+    // What the table says for an interval of a plan or a control source; the
+    // zone's strategy 3 and area 1's state 2 have no names.
+    void texts_data()
+    {
+        QTest::addColumn<QString>("plan"); // "strategy", "state" (of area 1) or "source"
+        QTest::addColumn<int>("id");
+        QTest::addColumn<int>("missing");
+        QTest::addColumn<QString>("text");
+        auto row = [](const char* name, const char* plan, int id, int missing, const char* text) {
+            QTest::newRow(name) << QString::fromLatin1(plan) << id << missing << QString::fromLatin1(text);
+        };
+        row("named strategy", "strategy", 2, -1, "2 Night");
+        row("strategy without name", "strategy", 3, -1, "3");
+        row("missing strategy", "strategy", -1, 9, "no plan (strategy 9 missing)");
+        row("no strategy", "strategy", -1, -1, "no plan");
+        row("named state", "state", 1, -1, "1 Peak");
+        row("state without name", "state", 2, -1, "2");
+        row("missing state", "state", -1, 7, "no plan (state 7 missing)");
+        row("no source", "source", -1, -1, "no plan");
+        row("not controlled", "source", 0, -1, "0 not controlled");
+        row("calendar", "source", 1, -1, "1 calendar");
+        row("adaptive", "source", 2, -1, "2 adaptive");
+        row("local", "source", 3, -1, "3 local");
+    }
+
+    void texts()
+    {
+        QFETCH(QString, plan);
+        QFETCH(int, id);
+        QFETCH(int, missing);
+        QFETCH(QString, text);
+        QDomDocument document;
+        const QString xml = zone(QString()).replace(QLatin1String("</Strategies>"),
+                                                    QLatin1String("<Strategy id='3'/></Strategies>"));
+        const SchedulePreview preview(parseXml(&document, xml), day("2027-05-03"), day("2027-05-03"));
+        const PlanInterval interval{0, SchedulePreview::MinutesPerDay, id, missing};
+        const QString shown = plan == "strategy" ? preview.strategyText(interval)
+                            : plan == "state"    ? preview.stateText(*preview.area(1), interval)
+                                                 : SchedulePreview::sourceText(id);
+        QCOMPARE(shown, text);
+    }
+
     // The plain-text table, streamed a chunk of days at a time
     void tables_data()
     {
