@@ -58,6 +58,8 @@ private slots:
         row("schedule: a file too large", {"--schedule", "2027-05-03", huge}, 1, {huge + ": larger than 64 MiB"});
         row("schedule: too long", {"--schedule", "2020-01-01..2035-01-01", northFile}, 1,
             {"A preview covers at most 3660 days."});
+        row("schedule: one day too long", {"--schedule", "2027-01-01..2037-01-08", northFile}, 1,
+            {"A preview covers at most 3660 days."});
     }
 
     void pluginOption()

@@ -82,6 +82,11 @@ private slots:
                                        << QStringList{"Strategy 4 \"Weekend\": made default"};
         QTest::newRow("control source") << "Strategies/Strategy[4]/Area[5]" << "control_source=3"
                                         << QStringList{"Strategy 4 \"Weekend\": area 5: calendar → local"};
+        QTest::newRow("area no longer used") << "Strategies/Strategy[4]/Area[5]" << "delete"
+                                             << QStringList{"Strategy 4 \"Weekend\": area 5 no longer used"};
+        QTest::newRow("area used") << "Strategies/Strategy[1]" << "+<Area id=\"5\" control_source=\"2\"/>"
+                                   << QStringList{"Strategy 1 \"Night\": area 5 used (adaptive)"};
+        QTest::newRow("zone id") << "" << "id=13" << QStringList{"Zone 13 \"Zarechny\": id 12 → 13"};
         QTest::newRow("area added") << "Areas" << "+<Area id=\"9\" name=\"Port\"/>" << QStringList{"Area 9 \"Port\" added"};
         QTest::newRow("controllers") << "Areas/Area[3]/Controllers" << "text=116,119"
                                      << QStringList{area3 + "controller 119 added; controllers 117 and 118 removed"};
@@ -89,9 +94,20 @@ private slots:
                                              << QStringList{"Area 5 \"Mill\": outline: 1 point moved by 11.1 m"};
         QTest::newRow("outline points moved") << "Areas/Area[5]/Geometry" << "text=30.0001,60;30.0011,60;30.001,60.001"
                                               << QStringList{"Area 5 \"Mill\": outline: 2 points moved, the largest by 5.6 m"};
+        QTest::newRow("outline point added") << "Areas/Area[5]/Geometry" << "text=30,60;30.001,60;30.001,60.001;30,60.001"
+                                             << QStringList{"Area 5 \"Mill\": outline: 3 → 4 points"};
         QTest::newRow("outline removed") << "Areas/Area[5]/Geometry" << "text=" << QStringList{"Area 5 \"Mill\": outline: removed"};
         QTest::newRow("state program") << "Areas/Area[3]/States/State[1]/Controller[116]" << "program_id=3"
                                        << QStringList{area3 + "state 1 \"Day\": controller 116 program 2 → 3"};
+        QTest::newRow("last controller removed") << "Areas/Area[5]/Controllers" << "text="
+                                                 << QStringList{"Area 5 \"Mill\": controller 120 removed"};
+        QTest::newRow("controller added to a state") << "Areas/Area[3]/States/State[2]" << "+<Controller id=\"117\"/>"
+                                                     << QStringList{area3 + "state 2 \"Night\": controller 117 added"};
+        QTest::newRow("special state") << "Areas/Area[3]/States/State[1]/Controller[117]" << "state=2"
+                                       << QStringList{area3 + "state 1 \"Day\": controller 117 special state 1 → 2"};
+        QTest::newRow("special program") << "Areas/Area[3]/States/State[1]/Controller[116]"
+                                         << "+<Program cycle_length=\"60\"/>"
+                                         << QStringList{area3 + "state 1 \"Day\": controller 116 special program changed"};
         QTest::newRow("state deleted") << "Areas/Area[3]/States/State[2]" << "delete+entries"
             << QStringList{area3 + "state 2 \"Night\" deleted; its entries removed from day card 2, special day 01.05; "
                                    "day card 2: 00:00 state 2 removed; special day 01.05: 00:00 state 2 removed"};
@@ -163,6 +179,29 @@ private slots:
         after.setAttribute("id", "6");
         after.setAttribute("name", "Weir");
         QCOMPARE(ConfigDiff::compareArea(before, after), QStringList{"Area 6 \"Weir\": id 5 → 6; name \"Mill\" → \"Weir\""});
+    }
+
+    // What an import over an area throws away, told before the user agrees.
+    void replacementSummary_data()
+    {
+        QTest::addColumn<QString>("replaced");
+        QTest::addColumn<QString>("summary");
+        QTest::newRow("one state") << "<Area id=\"7\"><States><State id=\"1\"/></States></Area>"
+                                   << "replaces 1 state; the outline is kept";
+        QTest::newRow("two day cards and two special days")
+            << "<Area id=\"7\"><Calendar><DayCards><DayCard id=\"1\"/><DayCard id=\"2\"/></DayCards><SpecialDays>"
+               "<SpecialDay day=\"01.05\"/><SpecialDay day=\"09.05\"/></SpecialDays></Calendar></Area>"
+            << "replaces 2 day cards, 2 special days; the outline is kept";
+    }
+    void replacementSummary()
+    {
+        QFETCH(QString, replaced);
+        QFETCH(QString, summary);
+        QDomDocument old;
+        QDomDocument fresh;
+        QVERIFY(old.setContent(replaced));
+        QVERIFY(fresh.setContent(QStringLiteral("<Area id=\"7\"/>")));
+        QCOMPARE(ConfigDiff::replacementSummary(old.documentElement(), fresh.documentElement()), summary);
     }
 
     // The zone editor tells what a deletion took along from copies of the

@@ -276,14 +276,16 @@ private slots:
     }
 
     // A card that holds something besides switching points (a comment) is
-    // still empty of them, and goes; a strategy still naming other areas stays.
+    // still empty of them, and goes; a strategy or card that was empty
+    // before, without naming what went, stays.
     void emptiedMeansNoElements()
     {
         QDomDocument document;
         const QDomElement zone = parseXml(&document, R"(<Zone><Calendar>
-            <DayCards><DayCard id="3"><!-- rush hour --><Time strategy_id="2">07:00</Time></DayCard></DayCards>
+            <DayCards><DayCard id="3"><!-- rush hour --><Time strategy_id="2">07:00</Time></DayCard>
+            <DayCard id="4"/></DayCards>
             <WeekDistribution>3,3,3,3,3,3,3</WeekDistribution></Calendar>
-            <Strategies><Strategy id="2"><!-- peak --><Area id="1"/></Strategy></Strategies>
+            <Strategies><Strategy id="2"><!-- peak --><Area id="1"/></Strategy><Strategy id="6"/></Strategies>
             <Areas><Area id="1"/></Areas></Zone>)");
         QCOMPARE(removedText(ConfigEdit::deleteArea(zone, zone.firstChildElement("Areas").firstChildElement("Area"))),
                  "strategies 2; cards 3; states ; special ");

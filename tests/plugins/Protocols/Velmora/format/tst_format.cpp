@@ -126,10 +126,22 @@ private slots:
         row("repeated-controller-in-state", {"35 error duplicate-id"},
             "Areas/Area[id=1]/States/State[id=1]/Controller[id=11]",
             "Controller 11 in state 1 of area 1 repeats the one on line 33");
+        row("repeated-controller-id", {"8 error duplicate-id"}, "Controllers/Controller[id=12]",
+            "Controller 12 repeats the one on line 6");
+        row("repeated-area-id", {"84 error duplicate-id"}, "Areas/Area[id=2]", "Area 2 repeats the one on line 65");
+        row("repeated-state-id", {"73 error duplicate-id"}, "Areas/Area[id=2]/States/State[id=5]",
+            "State 5 of area 2 repeats the one on line 69");
+        row("controller-listed-twice", {"30 error duplicate-id"}, "Areas/Area[id=1]/Controllers",
+            "Controller 11 is listed twice in the controllers of area 1");
+        row("area-without-id", {"21 error unknown-area", "65 error missing-id"}, "", "");
+        row("special-day-bad-id", {"53 error missing-id"}, "Areas/Area[id=1]/Calendar/SpecialDays/SpecialDay[id=x]",
+            "SpecialDay element");
         row("bad-id-list", {"67 error bad-id-list"}, "Areas/Area[id=2]/Controllers", "\"2x\"");
         row("unknown-strategy", {"13 error unknown-strategy"}, "Calendar/DayCards/DayCard[id=2]/Time[2]", "strategy 9");
         row("unknown-state", {"45 error unknown-state"}, "Areas/Area[id=1]/Calendar/DayCards/DayCard[id=1]/Time[2]",
             "state 9");
+        row("special-day-unknown-state", {"54 error unknown-state"},
+            "Areas/Area[id=1]/Calendar/SpecialDays/SpecialDay[day=01.05]/Time", "Special day 01.05 of area 1 names state 9");
         row("unknown-day-card", {"75 error unknown-day-card"}, "Areas/Area[id=2]/Calendar/WeekDistribution",
             "day card 4 for Saturday");
         row("unknown-area", {"25 error unknown-area"}, "Strategies/Strategy[id=2]/Area[id=8]", "area 8");
@@ -174,6 +186,7 @@ private slots:
         row("missing-outline", {"65 warning missing-outline"}, "Areas/Area[id=2]", "area 2");
         row("bad-outline", {"66 error bad-outline"}, "Areas/Area[id=2]/Geometry", "area 2");
         row("few-points", {"66 error few-points"}, "Areas/Area[id=2]/Geometry", "it has 2");
+        row("zone-few-points", {"3 error few-points"}, "Geometry", "The outline of zone 5 needs");
         row("self-crossing", {"66 error self-crossing"}, "Areas/Area[id=2]/Geometry",
             "point 2 to 3 meets the edge from point 4 to 1");
         // Without strategies every zone calendar entry names a missing one too.
@@ -232,6 +245,11 @@ private slots:
         outline("vertex on an edge", "0,0;4,0;4,4;2,0;0,4", {"1 error self-crossing"});
         QTest::newRow("empty week text of a new calendar")
             << "0,0;10,0;10,10;0,10" << "" << QStringList{"1 warning week-empty-day"};
+        const auto week = [](const char* name, const QString& text, const QStringList& expected) {
+            QTest::newRow(name) << "0,0;10,0;10,10;0,10" << text << expected;
+        };
+        week("one day without a card", "1,1,1,1,1,1,", {"1 warning week-empty-day"});
+        week("eight fields", "1,1,1,1,1,1,1,1", {"1 error week-fields"});
     }
 
     void snippets()
@@ -259,6 +277,7 @@ private slots:
         row("vertex repeated apart", {{0, 0}, {2, 2}, {4, 0}, {4, 4}, {2, 2}, {0, 4}}, 0, 3);
         row("vertex on a far edge, decimal coordinates", {{0.1, 0.1}, {0.7, 0.1}, {0.7, 0.7}, {0.4, 0.1}, {0.1, 0.7}},
             0, 2);
+        row("vertex on a vertical edge", {{0, 0}, {4, 0}, {4, 4}, {0, 4}, {4, 2}}, 1, 3);
         row("all on one line", {{0, 0}, {1, 0}, {3, 0}, {2, 0}}, 0, 3);
         row("one edge spans the outline",
             {{0, 0}, {100, 0}, {100, 1}, {50, 1}, {50, -1}, {49, -1}, {49, 1}, {0, 1}}, 0, 3);
@@ -300,6 +319,10 @@ private slots:
         QTest::newRow("over the corner of an L") << ell << square << 3.0;
         QTest::newRow("crossing triangles")
             << Points{{0, 0}, {4, 0}, {0, 4}} << Points{{0, 0}, {4, 0}, {4, 4}} << 4.0;
+        // Two runs of the C at one x; its inner corners start edges but end none.
+        QTest::newRow("a band across both arms of a C")
+            << Points{{0, 0}, {3, 0}, {3, 1}, {1, 1}, {1, 2}, {3, 2}, {3, 3}, {0, 3}}
+            << Points{{0.5, 0.5}, {4, 0.5}, {4, 2.5}, {0.5, 2.5}} << 3.0;
         // Many strips, each met by a few edges of the long outline.
         const Points town = circle(1500);
         const Points around{{37.4, 55.6}, {37.8, 55.6}, {37.8, 55.8}, {37.4, 55.8}};
@@ -413,20 +436,32 @@ private slots:
                  QStringLiteral("Calendar/DayCards/DayCard[id=1]/Time[%1]").arg(entries));
     }
 
+    void oversizedFile_data()
+    {
+        QTest::addColumn<qint64>("size");
+        QTest::addColumn<QString>("finding");
+        QTest::newRow("a byte over the limit") << ConfigChecker::MaxFileBytes + 1 << "0 error too-large";
+        // Read: the zero bytes after the root are what it finds wrong.
+        QTest::newRow("at the limit") << ConfigChecker::MaxFileBytes << "1 error xml-syntax";
+    }
+
     void oversizedFile()
     {
+        QFETCH(qint64, size);
+        QFETCH(QString, finding);
         QTemporaryDir dir;
         QFile file(dir.filePath(QStringLiteral("huge.xtsc")));
         QVERIFY(file.open(QIODevice::WriteOnly));
         file.write("<Zone id='1'/>");
         // Sparse: the size counts, not what is in it.
-        QVERIFY(file.resize(ConfigChecker::MaxFileBytes + 1));
+        QVERIFY(file.resize(size));
         file.close();
         const ConfigFindings findings = ConfigChecker::checkFile(file.fileName());
-        QCOMPARE(summary(findings), QStringList{"0 error too-large"});
-        QVERIFY2(findings.first().message.contains(QDir::toNativeSeparators(file.fileName()))
-                     && findings.first().message.contains(QStringLiteral("64 MiB")),
-                 qPrintable(findings.first().message));
+        QCOMPARE(summary(findings), QStringList{finding});
+        if (findings.first().kind == Velmora::CheckKind::TooLarge)
+            QVERIFY2(findings.first().message.contains(QDir::toNativeSeparators(file.fileName()))
+                         && findings.first().message.contains(QStringLiteral("64 MiB")),
+                     qPrintable(findings.first().message));
     }
 
     // What a user opens first must pass its own check.

@@ -224,7 +224,51 @@ private slots:
         for (const PlanInterval& i : timeline) {
             QCOMPARE(SchedulePreview::intervalAt(timeline, i.start), &i);
             QCOMPARE(SchedulePreview::intervalAt(timeline, i.end - 1), &i);
+            // The moment a start stands for, on any day of the range, is that minute again.
+            QCOMPARE(preview.minuteOf(preview.momentAt(i.start, Qt::UTC)), i.start);
         }
+    }
+
+    // What the table says for an interval of a plan or a control source; the
+    // zone's strategy 3 and area 1's state 2 have no names.
+    void texts_data()
+    {
+        QTest::addColumn<QString>("plan"); // "strategy", "state" (of area 1) or "source"
+        QTest::addColumn<int>("id");
+        QTest::addColumn<int>("missing");
+        QTest::addColumn<QString>("text");
+        auto row = [](const char* name, const char* plan, int id, int missing, const char* text) {
+            QTest::newRow(name) << QString::fromLatin1(plan) << id << missing << QString::fromLatin1(text);
+        };
+        row("named strategy", "strategy", 2, -1, "2 Night");
+        row("strategy without name", "strategy", 3, -1, "3");
+        row("missing strategy", "strategy", -1, 9, "no plan (strategy 9 missing)");
+        row("no strategy", "strategy", -1, -1, "no plan");
+        row("named state", "state", 1, -1, "1 Peak");
+        row("state without name", "state", 2, -1, "2");
+        row("missing state", "state", -1, 7, "no plan (state 7 missing)");
+        row("no source", "source", -1, -1, "no plan");
+        row("not controlled", "source", 0, -1, "0 not controlled");
+        row("calendar", "source", 1, -1, "1 calendar");
+        row("adaptive", "source", 2, -1, "2 adaptive");
+        row("local", "source", 3, -1, "3 local");
+    }
+
+    void texts()
+    {
+        QFETCH(QString, plan);
+        QFETCH(int, id);
+        QFETCH(int, missing);
+        QFETCH(QString, text);
+        QDomDocument document;
+        const QString xml = zone(QString()).replace(QLatin1String("</Strategies>"),
+                                                    QLatin1String("<Strategy id='3'/></Strategies>"));
+        const SchedulePreview preview(parseXml(&document, xml), day("2027-05-03"), day("2027-05-03"));
+        const PlanInterval interval{0, SchedulePreview::MinutesPerDay, id, missing};
+        const QString shown = plan == "strategy" ? preview.strategyText(interval)
+                            : plan == "state"    ? preview.stateText(*preview.area(1), interval)
+                                                 : SchedulePreview::sourceText(id);
+        QCOMPARE(shown, text);
     }
 
     // The plain-text table, streamed a chunk of days at a time
@@ -240,6 +284,13 @@ private slots:
         QTest::newRow("a week of the district") << zarechny << day("2027-05-03") << day("2027-05-09");
         QTest::newRow("over the turn of a leap year") << busyZone(7) << day("2027-12-28") << day("2028-03-02");
         QTest::newRow("every minute a change") << busyZone(1) << day("2027-05-06") << day("2027-05-11");
+        // The state column of each area is as wide as its own names.
+        QTest::newRow("one state id, named otherwise in two areas")
+            << zone(calendar("strategy_id", {"00:00=1"}, "1,1,1,1,1,1,1"),
+                    calendar("state_id", {"00:00=1,12:00=2"}, "1,1,1,1,1,1,1"),
+                    calendar("state_id", {"00:00=1,08:00=6"}, "1,1,1,1,1,1,1"))
+                   .replace(QLatin1String("<State id='5'/>"), QLatin1String("<State id='1' name='Morning rush'/>"))
+            << day("2027-05-03") << day("2027-05-03");
         QTest::newRow("a zone without areas or calendar")
             << QStringLiteral("<Zone id='3'/>") << day("2027-01-01") << day("2027-03-01");
     }
