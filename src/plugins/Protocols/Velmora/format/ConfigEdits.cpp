@@ -166,7 +166,8 @@ void renameController(QDomElement area, const QString& from, const QString& to)
                 state.removeChild(old);
         } else if (!old.isNull()) {
             old.setAttribute(Xml::id, to);
-        } else {
+        } else if (from.isEmpty()) {
+            // A new number is a new controller; a state that lacked the old one is left as it was.
             appendController(state, to);
         }
     }
@@ -211,13 +212,16 @@ Removed deleteDayCard(QDomElement owner, QDomElement card)
     const QString id = card.attribute(Xml::id);
     QDomElement week = owner.firstChildElement(Xml::Calendar).firstChildElement(Xml::WeekDistribution);
     QStringList days = Xml::firstText(week).split(QLatin1Char(','));
-    if (id.isEmpty() || !days.contains(id))
-        return removed;
+    // Blanks around an id, as a hand-written week may have, name the same card to every reader.
+    bool emptied = false;
     for (QString& day : days) {
-        if (day == id)
+        if (!id.isEmpty() && day.trimmed() == id) {
             day.clear();
+            emptied = true;
+        }
     }
-    Xml::setText(week, days.join(QLatin1Char(',')));
+    if (emptied)
+        Xml::setText(week, days.join(QLatin1Char(',')));
     return removed;
 }
 

@@ -243,8 +243,21 @@ private slots:
             << "renameController 116 130" << changed(as, {{"1:116,117 2:116", "1:130,117 2:130"}}) << none;
         QTest::newRow("rename onto a controller a state has: that state keeps one")
             << "renameController 116 117" << changed(as, {{"1:116,117 2:116", "1:117 2:117"}}) << none;
+        QTest::newRow("rename a controller a state lacks: that state left as it was")
+            << "renameController 117 130" << changed(as, {{"1:116,117 2:116", "1:116,130 2:116"}}) << none;
         QTest::newRow("rename from nothing: a new controller in every state")
             << "renameController  140" << changed(as, {{"1:116,117 2:116", "1:116,117,140 2:116,140"}}) << none;
+    }
+
+    // A hand-written week may carry blanks around its ids; the card's days still empty, the others stay as written.
+    void cardDeletedFromABlankedWeek()
+    {
+        QDomDocument document;
+        const QDomElement zone = parseXml(&document, district);
+        const QDomElement week = zone.firstChildElement("Calendar").firstChildElement("WeekDistribution");
+        week.firstChild().setNodeValue(" 1, 1,1,1,1, 2 ,2");
+        apply(zone, "deleteZoneCard 2");
+        QCOMPARE(week.text(), QStringLiteral(" 1, 1,1,1,1,,"));
     }
 
     void cascades()
