@@ -286,7 +286,7 @@ void CalendarEditor::clearDaysOf(const QString& card)
     closeWeekCellEditors();
     for (int day = 0; day < m_widgets.week->columnCount(); ++day) {
         QTableWidgetItem* cell = m_widgets.week->item(0, day);
-        if (cell && cell->text() == card) {
+        if (cell && cell->text().trimmed() == card) {
             cell->setText(QString());
             cell->setData(Qt::UserRole, QVariant());
         }

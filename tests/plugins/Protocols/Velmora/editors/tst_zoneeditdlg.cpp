@@ -325,6 +325,10 @@ private slots:
                            "reason " + weekdays + " have no day card", "week 0", "red ",
                            "reason ", "tip 0 00:00 Night", "day 6 5", "ok"} << ""
             << QString(untouched).replace("1:1@06:00,2@22:00 ", "").replace("1,1,1,1,1,2,5", "2,2,2,2,2,2,5");
+        QTest::newRow("card deleted from a week written with blanks: its days empty too")
+            << QString(zone).replace("1,1,1,1,1,2,5", " 1,1 ,1,1,1,2,5") << QStringList{"delDayCard 0", "ok"}
+            << "day:0 day:1 day:2 day:3 day:4"
+            << QString(untouched).replace("1:1@06:00,2@22:00 ", "").replace("1,1,1,1,1,2,5", ",,,,,2,5");
         QTest::newRow("strategy renumbered: cards follow") << zone << QStringList{"tip 0 06:00 Day, 22:00 Night", "editStrat 1 Late 9",
                                                                            "tip 0 06:00 Day, 22:00 Late", "tip 5 00:00 Late", "ok"} << ""
             << QString(untouched).replace("2Night:3", "9Late:3").replace("2@22:00 2:2@", "9@22:00 2:9@");
