@@ -240,7 +240,7 @@ void tableFigures(QTextStream& out, bool shortRun)
     QString error;
     bool written = false;
     const double ms = bestMs(1, [&] {
-        written = Velmora::ScheduleTable::write(table, document.documentElement(), first, last, {}, &error);
+        written = Velmora::ScheduleTable::write(table, document.documentElement(), first, last, &error);
         table.flush();
     });
     const double peak = peakMiB();

@@ -86,7 +86,7 @@ int printSchedules(const QString& range, const QStringList& files, QTextStream& 
         if (refused.isEmpty()) {
             out << "== " << file << '\n';
             // Written as it is computed: ten years of a busy card do not fit in memory as text.
-            if (Velmora::ScheduleTable::write(out, zone, first, last, {}, &refused))
+            if (Velmora::ScheduleTable::write(out, zone, first, last, &refused))
                 continue;
             out.flush();
         }

@@ -341,11 +341,11 @@ QString SchedulePreview::sourceText(int source)
     }
 }
 
-QString SchedulePreview::renderTable(const QVector<int>& areaIds) const
+QString SchedulePreview::renderTable() const
 {
     QString text;
     QTextStream out(&text);
-    ScheduleTable::write(out, *this, areaIds);
+    ScheduleTable::write(out, *this);
     out.flush();
     return text;
 }

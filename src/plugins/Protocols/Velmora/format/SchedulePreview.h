@@ -131,10 +131,10 @@ public:
     // The interval of `timeline` that holds `minute`, null when none does.
     static const PlanInterval* intervalAt(const PlanTimeline& timeline, int minute);
 
-    // A plain-text table: the strategy plan, then per area (all when `areaIds`
-    // is empty) its states and control sources, one row per change. Times are
+    // A plain-text table: the strategy plan, then per area its states and
+    // control sources, one row per change. Times are
     // "hh:mm" for a one-day range ("24:00" for its end), else "yyyy-MM-dd hh:mm".
-    QString renderTable(const QVector<int>& areaIds = {}) const;
+    QString renderTable() const;
 
     // What the table shows for an interval of the strategy plan ("3 Day",
     // "no plan (strategy 9 missing)"), of an area's plan, and for a control source.

@@ -5,7 +5,6 @@
 
 #include <QHash>
 #include <QPair>
-#include <QSet>
 #include <QTemporaryFile>
 #include <QTextStream>
 #include <QTime>
@@ -118,17 +117,12 @@ class Tables
 {
 public:
     // `names`: a preview of the same zone for the names and ids it shows.
-    Tables(const SchedulePreview& names, const QDate& first, const QDate& last, const QVector<int>& areaIds)
+    Tables(const SchedulePreview& names, const QDate& first, const QDate& last)
         : m_names(names)
         , m_first(first)
         , m_last(last)
         , m_times(first, last)
     {
-        const QSet<int> wanted(areaIds.cbegin(), areaIds.cend());
-        for (int i = 0; i < names.areas().size(); ++i) {
-            if (wanted.isEmpty() || wanted.contains(names.areas().at(i).id))
-                m_areas.append(i);
-        }
         m_widths.resize(count());
         m_joiners.resize(count());
         for (int table = 0; table < count(); ++table) {
@@ -139,7 +133,7 @@ public:
     }
 
     // The strategy table, then one per chosen area.
-    int count() const { return 1 + m_areas.size(); }
+    int count() const { return 1 + m_names.areas().size(); }
 
     void measure(const SchedulePreview& chunk, int offset)
     {
@@ -195,7 +189,7 @@ private:
 
     const SchedulePreview::Area* areaOf(const SchedulePreview& preview, int table) const
     {
-        return table == 0 ? nullptr : &preview.areas().at(m_areas.at(table - 1));
+        return table == 0 ? nullptr : &preview.areas().at(table - 1);
     }
 
     QStringList headerOf(int table) const
@@ -278,7 +272,6 @@ private:
     QDate m_first;
     QDate m_last;
     TimeTexts m_times;
-    QVector<int> m_areas; // indexes in areas() of the chosen ones
     QVector<Widths> m_widths;
     QVector<RowJoiner> m_joiners;
     QHash<QPair<int, QPair<int, int>>, int> m_stateLengths; // (table, (id, missing)) -> text length
@@ -327,13 +320,13 @@ bool copy(QFile* file, const QVector<Piece>& pieces, QTextStream& out)
 
 } // namespace
 
-void ScheduleTable::write(QTextStream& out, const SchedulePreview& preview, const QVector<int>& areaIds)
+void ScheduleTable::write(QTextStream& out, const SchedulePreview& preview)
 {
     if (preview.isNull()) {
         out << preview.error() << '\n';
         return;
     }
-    Tables tables(preview, preview.firstDate(), preview.lastDate(), areaIds);
+    Tables tables(preview, preview.firstDate(), preview.lastDate());
     tables.measure(preview, 0);
     tables.finishMeasuring();
     out << tables.heading();
@@ -342,7 +335,7 @@ void ScheduleTable::write(QTextStream& out, const SchedulePreview& preview, cons
 }
 
 bool ScheduleTable::write(QTextStream& out, const QDomElement& zone, const QDate& first, const QDate& last,
-                          const QVector<int>& areaIds, QString* error, int chunkDays)
+                          QString* error, int chunkDays)
 {
     const QString refused = SchedulePreview::rangeError(zone, first, last);
     if (!refused.isEmpty()) {
@@ -352,12 +345,12 @@ bool ScheduleTable::write(QTextStream& out, const QDomElement& zone, const QDate
     }
     chunkDays = std::max(1, chunkDays);
     if (first.daysTo(last) < chunkDays) {
-        write(out, SchedulePreview(zone, first, last), areaIds);
+        write(out, SchedulePreview(zone, first, last));
         return true;
     }
 
     const SchedulePreview names(zone, first, first);
-    Tables tables(names, first, last, areaIds);
+    Tables tables(names, first, last);
     forEachChunk(zone, first, last, chunkDays,
                  [&tables](const SchedulePreview& chunk, int offset) { tables.measure(chunk, offset); });
     tables.finishMeasuring();

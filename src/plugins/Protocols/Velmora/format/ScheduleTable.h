@@ -13,12 +13,12 @@ namespace Velmora {
 class SchedulePreview;
 
 // The plain-text table of what a zone's calendars plan: a heading, the
-// strategy plan, then per area (all when `areaIds` is empty) its states and
-// control sources, one row per change, columns padded to their widest cell.
+// strategy plan, then per area its states and control sources, one row per
+// change, columns padded to their widest cell.
 // Times are "hh:mm" for a one-day range ("24:00" for its end), else
 // "yyyy-MM-dd hh:mm".
 //
-//     ScheduleTable::write(out, document.documentElement(), first, last, {}, &error);
+//     ScheduleTable::write(out, document.documentElement(), first, last, &error);
 class ScheduleTable
 {
     Q_DECLARE_TR_FUNCTIONS(Velmora::ScheduleTable)
@@ -29,7 +29,7 @@ public:
     static constexpr int ChunkDays = 64;
 
     // The table of a preview already made.
-    static void write(QTextStream& out, const SchedulePreview& preview, const QVector<int>& areaIds = {});
+    static void write(QTextStream& out, const SchedulePreview& preview);
 
     // The same text for a preview of `zone` over first..last, computed
     // `chunkDays` days at a time and written as it goes, so that memory stays
@@ -40,7 +40,7 @@ public:
     // arguments give no preview (nothing is written) or the temporary file
     // fails (the text then stops short).
     static bool write(QTextStream& out, const QDomElement& zone, const QDate& first, const QDate& last,
-                      const QVector<int>& areaIds = {}, QString* error = nullptr, int chunkDays = ChunkDays);
+                      QString* error = nullptr, int chunkDays = ChunkDays);
 };
 
 } // namespace Velmora

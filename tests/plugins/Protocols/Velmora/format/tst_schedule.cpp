@@ -310,7 +310,7 @@ private slots:
             QString text;
             QTextStream out(&text);
             QString error;
-            QVERIFY2(Velmora::ScheduleTable::write(out, root, first, last, {}, &error, chunkDays), qPrintable(error));
+            QVERIFY2(Velmora::ScheduleTable::write(out, root, first, last, &error, chunkDays), qPrintable(error));
             out.flush();
             QCOMPARE(text, expected);
         }
@@ -326,12 +326,12 @@ private slots:
         QTextStream out(&text);
         QString error;
         const bool written =
-            Velmora::ScheduleTable::write(out, root, day("2027-05-03"), day("2027-05-09"), {}, &error, 2);
+            Velmora::ScheduleTable::write(out, root, day("2027-05-03"), day("2027-05-09"), &error, 2);
         qputenv("TMPDIR", tmp);
         QVERIFY(!written);
         QVERIFY2(error.startsWith("Cannot open a temporary file for the area tables: "), qPrintable(error));
         // Refused arguments write nothing.
-        QVERIFY(!Velmora::ScheduleTable::write(out, root, day("2020-01-01"), day("2035-01-01"), {}, &error));
+        QVERIFY(!Velmora::ScheduleTable::write(out, root, day("2020-01-01"), day("2035-01-01"), &error));
         QCOMPARE(error, SchedulePreview::tr("A preview covers at most %1 days.").arg(SchedulePreview::MaxDays));
         out.flush();
         QVERIFY(!text.contains("Area 1 West"));
