@@ -332,6 +332,8 @@ private slots:
         QTest::newRow("strategy renumbered: cards follow") << zone << QStringList{"tip 0 06:00 Day, 22:00 Night", "editStrat 1 Late 9",
                                                                            "tip 0 06:00 Day, 22:00 Late", "tip 5 00:00 Late", "ok"} << ""
             << QString(untouched).replace("2Night:3", "9Late:3").replace("2@22:00 2:2@", "9@22:00 2:9@");
+        QTest::newRow("default strategy edited: still the default") << zone << QStringList{"editStrat 0 Morning", "ok"} << ""
+            << QString(untouched).replace("1*Day", "1*Morning");
         QTest::newRow("area renumbered: strategies follow") << zone << QStringList{"editArea 0 8 Middle", "ok"} << ""
             << QString(untouched).replace("3,4", "8,4").replace("Night:3", "Night:8").replace("Event:3", "Event:8")
                    .replace("3:Centre", "8:Middle");
