@@ -299,6 +299,9 @@ private slots:
             << "";
         QTest::newRow("special day deleted") << "3" << QStringList{"select specilaDays 01.05", "click delSpecialDay", "ok"}
             << QString(centre).replace("x=01.05:00:00>2 ", "x=") << "";
+        QTest::newRow("a controller added but left without a number: not in a new state")
+            << "3" << QStringList{"click addController", "addState Night", "ok"}
+            << QString(centre).replace(",101/1 |", ",101/1 3:101/1,102/1 |") << "";
         QTest::newRow("state renumbered: cards and special days follow") << "3" << QStringList{"editState 2 7", "ok"}
             << QString(centre).replace(" 2:102/1", " 7:102/1").replace(">2", ">7") << "";
         QTest::newRow("first special day of an area whose six-day week shows empty") << "4" << QStringList{"addState S", "addSpecialDay 1", "changes Area 4 \"North\": state 1 \"S\" added; special day " + today + " added", "ok"}

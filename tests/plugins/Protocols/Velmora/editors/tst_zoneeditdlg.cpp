@@ -302,6 +302,9 @@ private slots:
                            "name Fresh", "addArea 4 Lake", "addStrat Day",
                            "addCard 1", "week 0", "ok"} << ""
             << "zone 1 Fresh | strategies 1*Day:4 | cards 1:1@00:00 | week 1,1,1,1,1,1,1 | areas 4:Lake | outline ";
+        QTest::newRow("new zone: only the first strategy added is the default") << none
+            << QStringList{"name Fresh", "addArea 4 Lake", "addStrat Day", "addStrat Night", "addCard 2", "week 0", "ok"} << ""
+            << "zone 1 Fresh | strategies 1*Day:4 2Night:4 | cards 1:2@00:00 | week 1,1,1,1,1,1,1 | areas 4:Lake | outline ";
         QTest::newRow("eight days are no week; default 'yes' is none")
             << R"(<Zone id="x" name="S"><Calendar><WeekDistribution>1,1,1,1,1,1,1,1</WeekDistribution></Calendar>
 <Strategies><Strategy id="1" name="A" default="yes"/><Strategy id="2" name="B"/></Strategies></Zone>)"
