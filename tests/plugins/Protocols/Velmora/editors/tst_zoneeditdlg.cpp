@@ -355,6 +355,9 @@ private slots:
         QTest::newRow("strategy id taken, name XML cannot carry: refused") << zone
             << QStringList{"editStrat 1 " + north + " 3", "said stratId=" + taken + " / stratName=" + nameFault + " / " + taken
                            + "; " + nameFault, "ok"} << "" << untouched;
+        QTest::newRow("control source the file invented: strategy refused")
+            << QString(zone).replace("<Area id=\"4\" control_source=\"2\"/>", "<Area id=\"4\" control_source=\"7\"/>")
+            << QStringList{"editStrat 0 Day", "said Area 4 (River) has no known control source", "ok"} << "" << untouched;
         QTest::newRow("Changes against the file: a rename, then none once undone") << zone
             << QStringList{"name South", "changes Zone 7 \"South\": name \"North\" \u2192 \"South\"", "name North",
                            "changes No changes.", "ok"} << "" << untouched;
