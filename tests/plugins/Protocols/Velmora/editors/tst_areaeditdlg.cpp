@@ -297,6 +297,16 @@ private slots:
             << QString(centre).replace(",101/1 |", ",101/1 3:101/1,102/1 |").replace("2:00:00>2 |", "2:00:00>2 3:00:00>2 |")
                    .replace("1:07:00>1,20:00>2", "1:00:00>2,07:00>1,20:00>2").replace("12:00>2", "12:00>2 " + free + ":00:00>1")
             << "";
+        QTest::newRow("special day deleted") << "3" << QStringList{"select specilaDays 01.05", "click delSpecialDay", "ok"}
+            << QString(centre).replace("x=01.05:00:00>2 ", "x=") << "";
+        QTest::newRow("a controller added but left without a number: not in a new state")
+            << "3" << QStringList{"click addController", "addState Night", "ok"}
+            << QString(centre).replace(",101/1 |", ",101/1 3:101/1,102/1 |") << "";
+        QTest::newRow("a card edited twice: both edits kept") << "3" << QStringList{"editCard 1 2", "editCard 1 1", "ok"}
+            << QString(centre).replace("1:07:00>1,20:00>2", "1:00:00>2,00:00>1,07:00>1,20:00>2") << "";
+        QTest::newRow("one controller deleted: said what went with it")
+            << "3" << QStringList{"select controllers 101", "click delController", "reason Area 3 \"Centre\": ...", "ok"}
+            << QString(centre).replace("c=101,102", "c=102").replace("1:101/2,102/p4 2:102/1,101/1", "1:102/p4 2:102/1") << "";
         QTest::newRow("state renumbered: cards and special days follow") << "3" << QStringList{"editState 2 7", "ok"}
             << QString(centre).replace(" 2:102/1", " 7:102/1").replace(">2", ">7") << "";
         QTest::newRow("first special day of an area whose six-day week shows empty") << "4" << QStringList{"addState S", "addSpecialDay 1", "changes Area 4 \"North\": state 1 \"S\" added; special day " + today + " added", "ok"}
@@ -307,6 +317,9 @@ private slots:
             << "3" << QStringList{"cell 6 1", "esc", "asked ", "shown yes", "cancel Keep editing", "asked " + discard, "shown yes",
                                   "esc Discard", "asked " + discard, "shown no"}
             << QString(centre).replace("1,2,2", "1,2,1") << "open";
+        QTest::newRow("renamed, then discarded: asked under the name it was opened with")
+            << "3" << QStringList{"set areaName South", "cancel Discard", "asked " + discard, "shown no"}
+            << QString(centre).replace("3 Centre", "3 South") << "open";
         QTest::newRow("tool window closed: edit discarded") << "3" << QStringList{"edit", "move 500,10 600,20", "close"} << centre << "open";
         QTest::newRow("an import keeps the outline, which stays editable")
             << "3" << QStringList{"import", "edit", "move 10,10 0,0", "end"} << "9 Imported | g=0,0;500,10;500,400" + imported << "open";

@@ -214,6 +214,8 @@ private slots:
         QTest::addColumn<int>("result"); // -1: still open
         QTest::newRow("return on a faulty card") << "<DayCard><Time strategy_id='7'>06:00</Time></DayCard>" << 1
                                                  << int(Qt::Key_Return) << -1;
+        QTest::newRow("escape on a faulty card: closes it") << "<DayCard><Time strategy_id='7'>06:00</Time></DayCard>" << 1
+                                                            << int(Qt::Key_Escape) << 0;
         QTest::newRow("embedded: escape in the time editor") << "special" << 0 << int(Qt::Key_Escape) << 0;
         QTest::newRow("return on a good card: the table keeps it") << "<DayCard><Time strategy_id='1'>06:00</Time></DayCard>"
                                                                    << 0 << int(Qt::Key_Return) << -1;

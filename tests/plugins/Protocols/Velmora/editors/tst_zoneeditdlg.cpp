@@ -302,6 +302,9 @@ private slots:
                            "name Fresh", "addArea 4 Lake", "addStrat Day",
                            "addCard 1", "week 0", "ok"} << ""
             << "zone 1 Fresh | strategies 1*Day:4 | cards 1:1@00:00 | week 1,1,1,1,1,1,1 | areas 4:Lake | outline ";
+        QTest::newRow("new zone: only the first strategy added is the default") << none
+            << QStringList{"name Fresh", "addArea 4 Lake", "addStrat Day", "addStrat Night", "addCard 2", "week 0", "ok"} << ""
+            << "zone 1 Fresh | strategies 1*Day:4 2Night:4 | cards 1:2@00:00 | week 1,1,1,1,1,1,1 | areas 4:Lake | outline ";
         QTest::newRow("eight days are no week; default 'yes' is none")
             << R"(<Zone id="x" name="S"><Calendar><WeekDistribution>1,1,1,1,1,1,1,1</WeekDistribution></Calendar>
 <Strategies><Strategy id="1" name="A" default="yes"/><Strategy id="2" name="B"/></Strategies></Zone>)"
@@ -332,6 +335,8 @@ private slots:
         QTest::newRow("strategy renumbered: cards follow") << zone << QStringList{"tip 0 06:00 Day, 22:00 Night", "editStrat 1 Late 9",
                                                                            "tip 0 06:00 Day, 22:00 Late", "tip 5 00:00 Late", "ok"} << ""
             << QString(untouched).replace("2Night:3", "9Late:3").replace("2@22:00 2:2@", "9@22:00 2:9@");
+        QTest::newRow("default strategy edited: still the default") << zone << QStringList{"editStrat 0 Morning", "ok"} << ""
+            << QString(untouched).replace("1*Day", "1*Morning");
         QTest::newRow("area renumbered: strategies follow") << zone << QStringList{"editArea 0 8 Middle", "ok"} << ""
             << QString(untouched).replace("3,4", "8,4").replace("Night:3", "Night:8").replace("Event:3", "Event:8")
                    .replace("3:Centre", "8:Middle");
@@ -350,6 +355,9 @@ private slots:
         QTest::newRow("strategy id taken, name XML cannot carry: refused") << zone
             << QStringList{"editStrat 1 " + north + " 3", "said stratId=" + taken + " / stratName=" + nameFault + " / " + taken
                            + "; " + nameFault, "ok"} << "" << untouched;
+        QTest::newRow("control source the file invented: strategy refused")
+            << QString(zone).replace("<Area id=\"4\" control_source=\"2\"/>", "<Area id=\"4\" control_source=\"7\"/>")
+            << QStringList{"editStrat 0 Day", "said Area 4 (River) has no known control source", "ok"} << "" << untouched;
         QTest::newRow("Changes against the file: a rename, then none once undone") << zone
             << QStringList{"name South", "changes Zone 7 \"South\": name \"North\" \u2192 \"South\"", "name North",
                            "changes No changes.", "ok"} << "" << untouched;
