@@ -280,10 +280,12 @@ void ModelTest::bothReadings_data()
     const QByteArray deep = "<Zone id=\"1\"><!--" + QByteArray("- ]]> ?> \" > '").repeated(2000)
         + "--><![CDATA[\"]]]><x a='>\"'/><Areas><Area id=\"2\" name=\"a b\"/></Areas></Zone>";
     row("names deep in the file", deep, true);
+    row("dots and dashes in names", "<Zone id=\"1\"><x.y-z a.b-c=\"1\"/><Areas><Area id=\"2\"/></Areas></Zone>", true);
 
     // What the two parsers read differently goes to the document parser.
     row("tab in a name deep in the file", QByteArray(deep).replace("a b", "a\tb"), false);
     row("line break in a name deep in the file", QByteArray(deep).replace("a b", "a\r\nb"), false);
+    row("namespace declaration", "<Zone id=\"1\" xmlns:v=\"urn:v\"><Areas><Area id=\"2\"/></Areas></Zone>", false);
     row("document type with an entity", "<!DOCTYPE Zone [<!ENTITY c \"3,4\">]><Zone id=\"1\"><Areas><Area id=\"2\">"
         "<Controllers>&c;</Controllers></Area></Areas></Zone>", false);
     row("UTF-16", QTextCodec::codecForName("UTF-16")->fromUnicode(QStringLiteral("<Zone id=\"1\" name=\"Север\"/>")),
