@@ -212,7 +212,12 @@ void ModelTest::workedExample()
     for (QObject* child : zone.children())
         titles << ::modelData(child, 0, Qt::DisplayRole).toString();
     QCOMPARE(titles, (QStringList{"Controllers(2)", "Control areas(1)", "Strategys(2)"}));
+    // The file name is the zone's third column; an area has none.
+    QCOMPARE(zone.modelData(2, Qt::EditRole), QVariant(North));
+    QVERIFY(!area->modelData(2, Qt::DisplayRole).isValid());
 
+    // Taken off a scene it was never on: nothing to do.
+    zone.setScene(nullptr);
     QGraphicsScene* scene = new QGraphicsScene;
     zone.setScene(scene);
     QCOMPARE(area->scene(), scene);
@@ -220,6 +225,8 @@ void ModelTest::workedExample()
     QVERIFY(scene->items().isEmpty() && !area->scene());
 
     zone.setScene(scene);
+    const QRectF areaBounds = area->graphicsItem()->boundingRect();
+    QVERIFY(!areaBounds.isEmpty());
     delete scene;
     // The scene took the map items along; the model carries on without them.
     QVERIFY(!zone.graphicsItem() && !area->graphicsItem());
@@ -233,6 +240,7 @@ void ModelTest::workedExample()
     zone.setScene(&other);
     QCOMPARE(other.items().size(), 2);
     QCOMPARE(area->graphicsItem()->parentItem(), zone.graphicsItem());
+    QCOMPARE(area->graphicsItem()->boundingRect(), areaBounds);
     QVERIFY(area->modelData(0, Qt::DecorationRole).isValid());
 }
 
@@ -272,9 +280,12 @@ void ModelTest::bothReadings_data()
     const QByteArray deep = "<Zone id=\"1\"><!--" + QByteArray("- ]]> ?> \" > '").repeated(2000)
         + "--><![CDATA[\"]]]><x a='>\"'/><Areas><Area id=\"2\" name=\"a b\"/></Areas></Zone>";
     row("names deep in the file", deep, true);
+    row("dots and dashes in names", "<Zone id=\"1\"><x.y-z a.b-c=\"1\"/><Areas><Area id=\"2\"/></Areas></Zone>", true);
 
     // What the two parsers read differently goes to the document parser.
     row("tab in a name deep in the file", QByteArray(deep).replace("a b", "a\tb"), false);
+    row("line break in a name deep in the file", QByteArray(deep).replace("a b", "a\r\nb"), false);
+    row("namespace declaration", "<Zone id=\"1\" xmlns:v=\"urn:v\"><Areas><Area id=\"2\"/></Areas></Zone>", false);
     row("document type with an entity", "<!DOCTYPE Zone [<!ENTITY c \"3,4\">]><Zone id=\"1\"><Areas><Area id=\"2\">"
         "<Controllers>&c;</Controllers></Area></Areas></Zone>", false);
     row("UTF-16", QTextCodec::codecForName("UTF-16")->fromUnicode(QStringLiteral("<Zone id=\"1\" name=\"Север\"/>")),

@@ -292,6 +292,9 @@ void TestZoneLink::linkUp()
         QVERIFY(link.announce(45000.25));
         QCOMPARE(link.zone.property("connectionTime").toDateTime(), Rare::doubleToDateTime(45000.25));
         QCOMPARE(link.said(), QString());
+        // A later announcement without a whole stamp leaves no time, not the last one.
+        link.connection.deliver(message(0, 3, data));
+        QCOMPARE(link.zone.property("connectionTime").toDateTime(), time);
     } else {
         QVERIFY(QMetaObject::invokeMethod(&link.zone, "refresh"));
         QCOMPARE(link.connection.containsCalls, (QList<QPair<int, int>>{{Tag, ZoneId}}));
@@ -461,6 +464,7 @@ void TestZoneLink::areasState_data()
     row("later group wins", 1, "3 1 1 0 4 2 2 0 3 2 5 1", "3:2,5,1 4:2,2,0 7:-1,-1,-1", "3", true);
     row("zone value changed", 2, "3 1 1 0 4 2 2 0", unset, "3 4", true);
     row("unlisted goes to -1", 1, "4 2 2 0", "3:-1,-1,-1 4:2,2,0 7:-1,-1,-1", "3", false);
+    row("leading zero", 1, "3 1 1 0 4 2 010 0", "3:1,1,0 4:2,10,0 7:-1,-1,-1", "4", true);
 }
 
 void TestZoneLink::areasState()
@@ -501,6 +505,7 @@ void TestZoneLink::events_data()
     row("area state", "3 3 5 2", "1 1 3:1,5,2 4:2,2,0 7:1,1,0", "N area:3 area:3");
     row("two areas, same state", "3 3 5 0; 3 4 5 0", "1 1 3:1,5,0 4:2,5,0 7:1,1,0", "N area:3 N area:4");
     row("values missing", "3 4 5", "1 1 3:1,1,0 4:2,5,0 7:1,1,0", "N area:4");
+    row("same state, special missing", "3 3 5 0; 3 4 5", "1 1 3:1,5,0 4:2,2,0 7:1,1,0", "N area:3 N");
     row("unknown area source", "2 99 1", UpState, "N", {invalidId.arg("ControlSource")});
     row("unknown area state", "3 99 6 1", UpState, "N", {invalidId.arg("State"), invalidId.arg("SpecialState")});
     row("unknown event", "9 2 2", UpState, "N");
@@ -544,11 +549,12 @@ void TestZoneLink::events()
 
 void TestZoneLink::hashCheck_data()
 {
-    QTest::addColumn<QByteArray>("remote"); // "LOCAL": the file's own hash, "LAST": its last byte changed
+    QTest::addColumn<QByteArray>("remote"); // "LOCAL": the file's own hash, "LAST": its last byte changed, "FIRST15": cut short
     QTest::addColumn<bool>("invalid");
     QTest::newRow("equal") << QByteArray("LOCAL") << false;
     QTest::newRow("last byte differs") << QByteArray("LAST") << true;
     QTest::newRow("shorter") << QByteArray::fromHex("00112233") << true;
+    QTest::newRow("first 15 bytes") << QByteArray("FIRST15") << true;
     QTest::newRow("empty reply") << QByteArray() << false;
 }
 
@@ -558,6 +564,8 @@ void TestZoneLink::hashCheck()
     QFETCH(bool, invalid);
     Link link;
     const QByteArray local = link.zone.property("localHash").toByteArray();
+    if (remote == "FIRST15")
+        remote = local.left(15);
     if (remote == "LOCAL" || remote == "LAST")
         remote = remote == "LAST" ? local.left(15) + char(local.at(15) ^ 1) : local;
     const bool answered = !remote.isEmpty();
