@@ -210,12 +210,14 @@ Removed deleteDayCard(QDomElement owner, QDomElement card)
     card.parentNode().removeChild(card);
     removed.dayCards.append(card);
     const QString id = card.attribute(Xml::id);
+    if (id.isEmpty())
+        return removed;
     QDomElement week = owner.firstChildElement(Xml::Calendar).firstChildElement(Xml::WeekDistribution);
     QStringList days = Xml::firstText(week).split(QLatin1Char(','));
     // Blanks around an id, as a hand-written week may have, name the same card to every reader.
     bool emptied = false;
     for (QString& day : days) {
-        if (!id.isEmpty() && day.trimmed() == id) {
+        if (day.trimmed() == id) {
             day.clear();
             emptied = true;
         }

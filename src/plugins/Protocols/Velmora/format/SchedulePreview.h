@@ -132,8 +132,8 @@ public:
     static const PlanInterval* intervalAt(const PlanTimeline& timeline, int minute);
 
     // A plain-text table: the strategy plan, then per area its states and
-    // control sources, one row per change. Times are
-    // "hh:mm" for a one-day range ("24:00" for its end), else "yyyy-MM-dd hh:mm".
+    // control sources, one row per change. Times are "hh:mm" for a one-day
+    // range ("24:00" for its end), else "yyyy-MM-dd hh:mm".
     QString renderTable() const;
 
     // What the table shows for an interval of the strategy plan ("3 Day",

@@ -132,7 +132,7 @@ public:
         }
     }
 
-    // The strategy table, then one per chosen area.
+    // The strategy table, then one per area.
     int count() const { return 1 + m_names.areas().size(); }
 
     void measure(const SchedulePreview& chunk, int offset)
