@@ -146,11 +146,13 @@ void CalendarEditor::fillWeek()
 
 QString CalendarEditor::describeWeekCell(const QTableWidgetItem& cell) const
 {
-    if (cell.text().isEmpty())
+    // A file may put blanks around a week's ids; the cell keeps its text, so that a save changes nothing unasked.
+    const QString id = cell.text().trimmed();
+    if (id.isEmpty())
         return QString();
     for (QDomElement card = dayCardsElement().firstChildElement(Xml::DayCard); !card.isNull();
          card = card.nextSiblingElement(Xml::DayCard)) {
-        if (card.attribute(Xml::id) == cell.text())
+        if (card.attribute(Xml::id) == id)
             return dayCardText(card, choices(), idAttribute());
     }
     return QString();
@@ -301,7 +303,7 @@ QComboBox* CalendarEditor::openWeekCell(QTableWidgetItem* cell)
     for (int row = 0; row < m_widgets.dayCards->count(); ++row)
         editor->addItem(m_widgets.dayCards->item(row)->text());
     // The cell's card, or none: adding the first entry made that one current.
-    editor->setCurrentIndex(editor->findText(cell->text(), Qt::MatchExactly | Qt::MatchCaseSensitive));
+    editor->setCurrentIndex(editor->findText(cell->text().trimmed(), Qt::MatchExactly | Qt::MatchCaseSensitive));
     m_weekEditors->open(cell, editor);
     return editor;
 }

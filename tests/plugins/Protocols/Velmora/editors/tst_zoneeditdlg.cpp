@@ -134,7 +134,10 @@ class ZoneEditDlgTest : public QObject
             QCOMPARE(redMarks(), w.mid(1).join(' '));
         else if (verb == "tip") // tip DAY TEXT: what a week cell's tool tip says
             QCOMPARE(widget<QTableWidget>("weekDistrib")->item(0, row)->toolTip(), w.mid(2).join(' '));
-        else if (verb == "defaultTip") // defaultTip ROW TEXT: what a default cell's tool tip says
+        else if (verb == "offered") { // offered DAY CARD: the card a week cell's drop-down starts on
+            const auto* combo = qobject_cast<QComboBox*>(Drive::openCellEditor(widget<QTableWidget>("weekDistrib"), 0, row));
+            QCOMPARE(combo ? combo->currentText() : "no drop-down", w.value(2));
+        } else if (verb == "defaultTip") // defaultTip ROW TEXT: what a default cell's tool tip says
             QCOMPARE(strategies->item(row, 2)->toolTip(), w.mid(2).join(' '));
         else if (verb == "reason")
             QCOMPARE(widget<QLabel>("reason")->isVisible() ? widget<QLabel>("reason")->text() : "", w.mid(1).join(' '));
@@ -328,8 +331,9 @@ private slots:
                            "reason " + weekdays + " have no day card", "week 0", "red ",
                            "reason ", "tip 0 00:00 Night", "day 6 5", "ok"} << ""
             << QString(untouched).replace("1:1@06:00,2@22:00 ", "").replace("1,1,1,1,1,2,5", "2,2,2,2,2,2,5");
-        QTest::newRow("card deleted from a week written with blanks: its days empty too")
-            << QString(zone).replace("1,1,1,1,1,2,5", " 1,1 ,1,1,1,2,5") << QStringList{"delDayCard 0", "ok"}
+        QTest::newRow("week written with blanks: its cards described and offered, deleted from its days")
+            << QString(zone).replace("1,1,1,1,1,2,5", " 1,1 ,1,1,1,2,5")
+            << QStringList{"tip 0 06:00 Day, 22:00 Night", "offered 1 1", "delDayCard 0", "ok"}
             << "day:0 day:1 day:2 day:3 day:4"
             << QString(untouched).replace("1:1@06:00,2@22:00 ", "").replace("1,1,1,1,1,2,5", ",,,,,2,5");
         QTest::newRow("strategy renumbered: cards follow") << zone << QStringList{"tip 0 06:00 Day, 22:00 Night", "editStrat 1 Late 9",
