@@ -44,6 +44,20 @@ QList<QByteArray> valueOptionNames(const QList<QCommandLineOption>& options)
     return names;
 }
 
+QCommandLineOption pluginOption()
+{
+    return QCommandLineOption(QStringLiteral("plugin"),
+                              QStringLiteral("The module to load (default: ../plugins/libVelmora.so next to the program)."),
+                              QStringLiteral("path"));
+}
+
+void useOffscreenWithoutDisplay()
+{
+    if (qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")
+        && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+}
+
 } // namespace Arguments
 
 ApplicationArguments::ApplicationArguments(int argc, char* argv[], const QList<QCommandLineOption>& options)

@@ -26,6 +26,13 @@ QList<QByteArray> joinOptionValues(const QList<QByteArray>& arguments, const QLi
 // Every name of the options that take a value.
 QList<QByteArray> valueOptionNames(const QList<QCommandLineOption>& options);
 
+// "--plugin PATH", the module a host loads.
+QCommandLineOption pluginOption();
+
+// A host runs without a display too (a terminal, screenshots, tests) on Qt's
+// offscreen platform, unless a platform was chosen. Call before QApplication.
+void useOffscreenWithoutDisplay();
+
 } // namespace Arguments
 
 // The command line as QApplication is to see it: the program's own options

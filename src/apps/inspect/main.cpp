@@ -197,16 +197,9 @@ int printReport(const QString& history, const QString& date, const QStringList& 
 
 int main(int argc, char* argv[])
 {
-    // The module's map items draw their state icons only under a QApplication;
-    // a terminal without a display still gets one.
-    if (qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")
-        && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-
-    const QCommandLineOption pluginOption(QStringLiteral("plugin"),
-                                          QStringLiteral("The module to load (default: ../plugins/libVelmora.so "
-                                                         "next to the program)."),
-                                          QStringLiteral("path"));
+    // The module's map items draw their state icons only under a QApplication.
+    VelmoraHost::Arguments::useOffscreenWithoutDisplay();
+    const QCommandLineOption pluginOption = VelmoraHost::Arguments::pluginOption();
     const QCommandLineOption checkOption(
         QStringLiteral("check"),
         QStringLiteral("Check the files for dangling references, duplicate ids and malformed texts; "

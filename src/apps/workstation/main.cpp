@@ -57,15 +57,8 @@ std::unique_ptr<Velmora::HistoryWriter> historyWriter(const QCommandLineParser& 
 
 int main(int argc, char* argv[])
 {
-    // Without a display the session still runs (screenshots, tests).
-    if (qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")
-        && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-
-    const QCommandLineOption pluginOption(QStringLiteral("plugin"),
-                                          QStringLiteral("The module to load (default: ../plugins/libVelmora.so "
-                                                         "next to the program)."),
-                                          QStringLiteral("path"));
+    VelmoraHost::Arguments::useOffscreenWithoutDisplay();
+    const QCommandLineOption pluginOption = VelmoraHost::Arguments::pluginOption();
     const QCommandLineOption serviceOption(QStringLiteral("service"),
                                            QStringLiteral("Connect to the control service at host:port."),
                                            QStringLiteral("host:port"));

@@ -1,6 +1,7 @@
 #include "CellEditors.h"
 
 #include <QApplication>
+#include <QComboBox>
 #include <QTableWidget>
 
 #include "DomMetaType.h"
@@ -38,6 +39,16 @@ QTableWidgetItem* CellEditors::cellOf(const QObject* editor) const
 {
     const Open* open = live(editor);
     return open ? m_table->item(open->cell.row(), open->cell.column()) : nullptr;
+}
+
+QTableWidgetItem* CellEditors::takeChoice(const QComboBox* editor, int index) const
+{
+    QTableWidgetItem* cell = cellOf(editor);
+    if (!cell || index < 0)
+        return nullptr;
+    cell->setText(editor->itemText(index));
+    cell->setData(Qt::UserRole, editor->itemData(index));
+    return cell;
 }
 
 QWidget* CellEditors::focused() const

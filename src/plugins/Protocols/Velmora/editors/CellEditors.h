@@ -5,6 +5,7 @@
 #include <QPersistentModelIndex>
 #include <QPointer>
 
+class QComboBox;
 class QTableWidget;
 class QTableWidgetItem;
 class QWidget;
@@ -29,6 +30,9 @@ public:
     void open(QTableWidgetItem* cell, QWidget* editor);
     // The cell `editor` edits, or null once it was closed or its row removed.
     QTableWidgetItem* cellOf(const QObject* editor) const;
+    // Puts the combo box's entry `index` into its cell: the text, and the entry's data as Qt::UserRole.
+    // The cell, or null when the editor is done with or chose nothing.
+    QTableWidgetItem* takeChoice(const QComboBox* editor, int index) const;
     // The open editor that holds the focus (perhaps in an inner line edit), or null.
     QWidget* focused() const;
 

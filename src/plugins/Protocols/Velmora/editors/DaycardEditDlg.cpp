@@ -225,12 +225,7 @@ void DaycardEditDlg::dcCellEditComplete(QTime time)
 
 void DaycardEditDlg::dcCellEditComplete(int index)
 {
-    auto* editor = qobject_cast<QComboBox*>(sender());
-    QTableWidgetItem* cell = m_cellEditors->cellOf(editor);
-    if (!cell || index < 0)
-        return;
-    cell->setText(editor->itemText(index));
-    cell->setData(Qt::UserRole, editor->itemData(index));
+    m_cellEditors->takeChoice(qobject_cast<QComboBox*>(sender()), index);
 }
 
 void DaycardEditDlg::on_timeData_currentItemChanged(QTableWidgetItem* current, QTableWidgetItem* previous)

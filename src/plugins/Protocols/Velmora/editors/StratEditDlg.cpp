@@ -142,13 +142,8 @@ void StratEditDlg::on_areas_itemDoubleClicked(QTableWidgetItem* item)
 
 void StratEditDlg::csCellEditComplete(int index)
 {
-    auto* editor = qobject_cast<QComboBox*>(sender());
-    QTableWidgetItem* cell = m_cellEditors->cellOf(editor);
-    if (!cell || index < 0)
-        return;
-    cell->setText(editor->itemText(index));
-    cell->setData(Qt::UserRole, editor->itemData(index));
-    ui->areas->item(cell->row(), UsedColumn)->setData(Qt::EditRole, true);
+    if (QTableWidgetItem* cell = m_cellEditors->takeChoice(qobject_cast<QComboBox*>(sender()), index))
+        ui->areas->item(cell->row(), UsedColumn)->setData(Qt::EditRole, true);
 }
 
 void StratEditDlg::on_areas_currentItemChanged(QTableWidgetItem* current, QTableWidgetItem* previous)

@@ -22,6 +22,8 @@ public:
     QRectF rect;
     QPainterPath path;
     bool shown = true;
+    // Made by the first icon under a QApplication: most items are never asked for one.
+    QScopedPointer<QPixmap> iconPixmap;
 };
 
 AbstractItem::AbstractItem(QObject* object, QGraphicsItem* parent)
@@ -137,13 +139,11 @@ QPainterPath AbstractItem::polygonShape(int w, int h, int n)
     return path;
 }
 
-QPixmap* AbstractItem::createIconPixmap()
+QIcon AbstractItem::renderIcon(const std::function<void(QPainter*)>& paintState)
 {
-    return qobject_cast<QApplication*>(QCoreApplication::instance()) ? new QPixmap(32, 32) : nullptr;
-}
-
-QIcon AbstractItem::renderIcon(QPixmap* pixmap, const std::function<void(QPainter*)>& paintState) const
-{
+    if (!d->iconPixmap && qobject_cast<QApplication*>(QCoreApplication::instance()))
+        d->iconPixmap.reset(new QPixmap(32, 32));
+    QPixmap* pixmap = d->iconPixmap.data();
     if (!pixmap)
         return QIcon();
     pixmap->fill(isShown() ? Qt::transparent : Qt::yellow);

@@ -46,11 +46,9 @@ public:
     static QBrush deviceBrush(const QPainter* painter, const QColor& color, Qt::BrushStyle style);
 
 protected:
-    // The 32 x 32 pixmap an item's icon is drawn on; none without a QApplication.
-    // Items make theirs when first asked for an icon: most never are.
-    static QPixmap* createIconPixmap();
-    // Draws the state on the pixmap: transparent behind it while shown, yellow while hidden.
-    QIcon renderIcon(QPixmap* pixmap, const std::function<void(QPainter*)>& paintState) const;
+    // Draws the state on the item's 32 x 32 icon: transparent behind it while shown, yellow while hidden.
+    // No icon without a QApplication.
+    QIcon renderIcon(const std::function<void(QPainter*)>& paintState);
 
 private:
     class Private;

@@ -1,7 +1,6 @@
 #include "MapArea.h"
 
 #include <QPainter>
-#include <QPixmap>
 
 #include "../Area.h"
 #include "format/Protocol.h"
@@ -28,8 +27,6 @@ class Area::Private
 {
 public:
     Velmora::Area* area = nullptr;
-    // Made by the first icon() under a QApplication.
-    QScopedPointer<QPixmap> iconPixmap;
 };
 
 Area::Area(QObject* area, QGraphicsItem* parent)
@@ -63,9 +60,7 @@ QIcon Area::icon()
 {
     const int controlSource = d->area ? d->area->controlSource() : NoControlSource;
     const int specialState = d->area ? d->area->specialState() : NoSpecialStateReported;
-    if (!d->iconPixmap)
-        d->iconPixmap.reset(createIconPixmap());
-    return renderIcon(d->iconPixmap.data(), [&](QPainter* painter) {
+    return renderIcon([&](QPainter* painter) {
         paintState(painter, iconShape(), false, controlSource, specialState);
     });
 }

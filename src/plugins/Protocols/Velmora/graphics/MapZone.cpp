@@ -1,7 +1,6 @@
 #include "MapZone.h"
 
 #include <QPainter>
-#include <QPixmap>
 
 #include "../Zone.h"
 #include "format/Protocol.h"
@@ -28,8 +27,6 @@ class Zone::Private
 {
 public:
     Velmora::Zone* zone = nullptr;
-    // Made by the first icon() under a QApplication.
-    QScopedPointer<QPixmap> iconPixmap;
 };
 
 Zone::Zone(QObject* zone, QGraphicsItem* parent)
@@ -52,9 +49,7 @@ QIcon Zone::icon()
 {
     const bool connected = d->zone && d->zone->isConnected();
     const int controlSource = d->zone ? d->zone->controlSource() : NoControlSource;
-    if (!d->iconPixmap)
-        d->iconPixmap.reset(createIconPixmap());
-    return renderIcon(d->iconPixmap.data(), [&](QPainter* painter) {
+    return renderIcon([&](QPainter* painter) {
         paintState(painter, iconShape(), false, connected, controlSource);
     });
 }
