@@ -4,6 +4,8 @@
 
 #include <QMetaObject>
 
+#include <cstring>
+
 #include "semtra/Notification.h"
 #include "semtra/Rare.h"
 #include "semtra/Request.h"
@@ -177,8 +179,10 @@ bool Zone::message(const Semtra::Command::Message& message)
                 d->zoneStateChanged();
         }
     } else {
+        // The file's own name: the build's folders are nothing to a reader of the log.
+        const char* const folderEnd = std::strrchr(__FILE__, '/');
         qCWarning(lcLink, "Object: Velmora::Zone: id:%d msg num:%d. Invalid response! in %s:%d", id(),
-                 message.number, __FILE__, __LINE__);
+                 message.number, folderEnd ? folderEnd + 1 : __FILE__, __LINE__);
         qCDebug(lcLink, "%s", data.toHex().constData());
     }
     if (message.kind != Semtra::Command::Reply)

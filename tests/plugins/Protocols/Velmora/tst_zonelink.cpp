@@ -388,7 +388,7 @@ void TestZoneLink::replies_data()
     row("connection lost", 11, size, false, UpState, {});
     // A state reply that lost its request still tells the truth about the zone.
     row("never requested", 0, stateReply(2, 2, "3 2 2 0"), true, "2 2 3:2,2,0 4:-1,-1,-1 7:-1,-1,-1", {},
-        {"Zone: id:12 msg num:{n}. Invalid response! in "});
+        {"Zone: id:12 msg num:{n}. Invalid response! in ZoneLink.cpp:"});
     row("refused", 1, replyData(GetState, {2u, 2u, QString("3 0 0 0")}, 4609), true, UpState, {2u, 2u, "3 0 0 0"});
     row("areas optional", 1, replyData(GetState, {4u, 2u}, 0x1200), true, "4 2 3:1,1,0 4:2,2,0 7:1,1,0", {4u, 2u});
     row("too few values", 1, tooFew, false, UpState, {3u},
