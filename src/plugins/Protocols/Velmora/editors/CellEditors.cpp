@@ -51,6 +51,11 @@ QTableWidgetItem* CellEditors::takeChoice(const QComboBox* editor, int index) co
     return cell;
 }
 
+bool CellEditors::isCellEditor(const QWidget* widget)
+{
+    return widget && widget->property("item").value<QTableWidgetItem*>() != nullptr;
+}
+
 QWidget* CellEditors::focused() const
 {
     for (QWidget* widget = QApplication::focusWidget(); widget && widget != m_table; widget = widget->parentWidget()) {

@@ -35,6 +35,8 @@ public:
     QTableWidgetItem* takeChoice(const QComboBox* editor, int index) const;
     // The open editor that holds the focus (perhaps in an inner line edit), or null.
     QWidget* focused() const;
+    // Whether some table's CellEditors put `widget` into its cell (and not, say, a view's delegate).
+    static bool isCellEditor(const QWidget* widget);
 
     // Through the view, which deletes the editors later and keeps its books right.
     void close(const QTableWidgetItem* cell);

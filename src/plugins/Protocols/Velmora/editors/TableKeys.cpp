@@ -7,6 +7,8 @@
 #include <QKeyEvent>
 #include <QPushButton>
 
+#include "CellEditors.h"
+
 namespace Velmora {
 namespace Editors {
 
@@ -42,14 +44,18 @@ bool TableKeys::eventFilter(QObject* watched, QEvent* event)
     const bool enter = key == Qt::Key_Return || key == Qt::Key_Enter;
     if (!enter && key != Qt::Key_Escape)
         return false;
-    // A delegate's editor takes its own Enter and Escape; they never come here.
     auto* view = static_cast<QAbstractItemView*>(watched);
     // Keys go to the window's focus widget; the key came from there.
     QWidget* focus = view->window()->focusWidget();
-    if (focus && focus != view && view->isAncestorOf(focus) && closeCellEditorHolding(view, focus)) {
+    const bool inEditor = focus && focus != view && view->isAncestorOf(focus);
+    if (inEditor && closeCellEditorHolding(view, focus)) {
         view->setFocus();
         return true;
     }
+    // A delegate's editor (a list entry typed over) passes Enter on once it has queued its own commit and close;
+    // taking the editor away now would lose what was typed. Its Escape never comes here.
+    if (inEditor && enter)
+        return true;
     if (!enter)
         return false; // Escape on the table itself closes the dialog, as anywhere
     moveToNextRow(view);
@@ -64,6 +70,8 @@ bool TableKeys::closeCellEditorHolding(QAbstractItemView* view, QWidget* focus)
             const QModelIndex index = model->index(row, column, view->rootIndex());
             QWidget* editor = view->indexWidget(index);
             if (editor && (editor == focus || editor->isAncestorOf(focus))) {
+                if (!CellEditors::isCellEditor(editor))
+                    return false;
                 // What the editor shows is in its cell already; the view deletes it later.
                 view->setIndexWidget(index, nullptr);
                 return true;

@@ -119,6 +119,17 @@ class AreaEditDlgTest : public QObject
             const QString& verb = w[0];
             if (verb == "select") {                  // select LIST TEXT
                 select(w[1], w.mid(2).join(' '));
+            } else if (verb == "number") {           // number OLD|new NEW: a controller's number typed, then Enter
+                if (w[1] == "new")
+                    press(dialog, "addController");
+                else
+                    select("controllers", w[1]);
+                QTest::keyClick(widget("controllers"), Qt::Key_F2);
+                QWidget* field = QApplication::focusWidget();
+                QVERIFY2(qobject_cast<QLineEdit*>(field), qPrintable(action));
+                QTest::keyClick(field, Qt::Key_A, Qt::ControlModifier);
+                QTest::keyClicks(field, w[2]);
+                QTest::keyClick(field, Qt::Key_Return);
             } else if (verb == "click") {            // click BUTTON
                 press(dialog, w[1]);
             } else if (verb == "set") {              // set areaId N, set areaName TEXT
@@ -307,6 +318,9 @@ private slots:
         QTest::newRow("one controller deleted: said what went with it")
             << "3" << QStringList{"select controllers 101", "click delController", "reason Area 3 \"Centre\": ...", "ok"}
             << QString(centre).replace("c=101,102", "c=102").replace("1:101/2,102/p4 2:102/1,101/1", "1:102/p4 2:102/1") << "";
+        QTest::newRow("controller renumbered: states follow; a number taken or emptied is put back")
+            << "3" << QStringList{"number 101 102", "number 101 -", "number 101 105", "number new 130", "ok"}
+            << QString(centre).replace("101", "105").replace("c=105,102", "c=105,102,130").replace("/p4 2:", "/p4,130/1 2:").replace("105/1 |", "105/1,130/1 |") << "";
         QTest::newRow("state renumbered: cards and special days follow") << "3" << QStringList{"editState 2 7", "ok"}
             << QString(centre).replace(" 2:102/1", " 7:102/1").replace(">2", ">7") << "";
         QTest::newRow("first special day of an area whose six-day week shows empty") << "4" << QStringList{"addState S", "addSpecialDay 1", "changes Area 4 \"North\": state 1 \"S\" added; special day " + today + " added", "ok"}
