@@ -34,6 +34,8 @@ FindingsWindow::FindingsWindow(QWidget* editor)
     auto* layout = new QVBoxLayout(this);
     m_list->setObjectName(QStringLiteral("findings"));
     layout->addWidget(m_list);
+    // Arrow keys walk the findings as clicks do; a click on the current line jumps back to it.
+    connect(m_list, &QListWidget::currentItemChanged, this, &FindingsWindow::choose);
     connect(m_list, &QListWidget::itemClicked, this, &FindingsWindow::choose);
 }
 

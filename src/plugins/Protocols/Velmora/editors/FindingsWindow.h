@@ -13,8 +13,8 @@ struct ConfigFinding;
 namespace Editors {
 
 // What the checker found in the edited zone, a line each, in a tool window of
-// the zone editor; its list is named "findings". Clicking a line tells the
-// editor which of its rows the finding is about.
+// the zone editor; its list is named "findings". Choosing a line, by click or
+// key, tells the editor which of its rows the finding is about.
 class FindingsWindow : public QDialog
 {
     Q_OBJECT

@@ -512,22 +512,31 @@ private slots:
     {
         QTest::addColumn<QString>("file");
         QTest::addColumn<QString>("found");    // in the first finding's text
-        QTest::addColumn<QString>("selected"); // the strategy row a click on it selects
-        QTest::newRow("strategy using a missing area") << "unknown-area" << "error: Strategy 2 uses area 8" << "2";
-        QTest::newRow("a clean zone") << "clean" << "No faults found." << "";
+        QTest::addColumn<QString>("selected"); // the strategy row choosing it selects
+        QTest::addColumn<bool>("byKey");       // chosen with the Down key, not a click
+        QTest::newRow("strategy using a missing area") << "unknown-area" << "error: Strategy 2 uses area 8" << "2" << false;
+        QTest::newRow("the same, chosen with the keyboard") << "unknown-area" << "error: Strategy 2 uses area 8" << "2"
+                                                            << true;
+        QTest::newRow("a clean zone") << "clean" << "No faults found." << "" << false;
     }
-    // "Check" lists the checker's findings on the zone; a click on one selects the row it is about.
+    // "Check" lists the checker's findings on the zone; choosing one selects the row it is about.
     void check()
     {
         QFETCH(QString, file);
         QFETCH(QString, found);
         QFETCH(QString, selected);
+        QFETCH(bool, byKey);
         open(QString::fromUtf8(readFile(VELMORA_TEST_DATA "/check/" + file + ".xtsc")));
         press(dialog.data(), "checkZone");
         auto* findings = widget<QListWidget>("findings");
         QVERIFY(findings && findings->count() > 0);
         QVERIFY2(findings->item(0)->text().contains(found), qPrintable(findings->item(0)->text()));
-        Drive::clickRow(findings, 0);
+        if (byKey) {
+            findings->setFocus();
+            QTest::keyClick(findings, Qt::Key_Down);
+        } else {
+            Drive::clickRow(findings, 0);
+        }
         auto* strategies = widget<QTableWidget>("strategies");
         QCOMPARE(strategies->currentRow() < 0 ? "" : strategies->item(strategies->currentRow(), 0)->text(), selected);
     }
