@@ -6,6 +6,7 @@
 
 #include "DaycardEditDlg.h"
 #include "DomMetaType.h"
+#include "InputMarks.h"
 #include "format/Vocabulary.h"
 
 namespace Xml = Velmora::Xml;
@@ -70,6 +71,8 @@ SpecialDayEditdlg::SpecialDayEditdlg(QDomElement states, QDomElement specialDays
             date = date.addDays(1);
     }
     ui->dateEdit->setDate(date);
+    if (!date.isValid())
+        markUnreadDay(day);
 
     auto* card = new DaycardEditDlg(states, specialDay, ui->dayCardGroup);
     card->setWindowFlags(Qt::Widget);
@@ -80,6 +83,18 @@ SpecialDayEditdlg::SpecialDayEditdlg(QDomElement states, QDomElement specialDays
 SpecialDayEditdlg::~SpecialDayEditdlg()
 {
     delete ui;
+}
+
+void SpecialDayEditdlg::markUnreadDay(const QString& day)
+{
+    // The date box cannot show a day it cannot read; it would offer its own
+    // default instead, which OK must not write as if the user had picked it.
+    m_dayUnread = true;
+    Velmora::Editors::markField(ui->dateEdit, true, tr("\"%1\" is no date; pick the day").arg(day));
+    connect(ui->dateEdit, &QDateEdit::dateChanged, this, [this] {
+        m_dayUnread = false;
+        Velmora::Editors::markField(ui->dateEdit, false);
+    });
 }
 
 void SpecialDayEditdlg::on_everyYear_toggled(bool checked)
@@ -94,7 +109,7 @@ void SpecialDayEditdlg::on_buttonBox_accepted()
         return;
     // Open cell editors would cover the cells that validation colours.
     card->closeCellEditors();
-    if (card->validate())
+    if (card->validate() && !m_dayUnread)
         accept();
 }
 

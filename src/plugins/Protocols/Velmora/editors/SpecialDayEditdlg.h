@@ -34,7 +34,11 @@ private slots:
     void on_buttonBox_accepted();
 
 private:
+    // Red until the user picks a date: the file's `day` could not be read.
+    void markUnreadDay(const QString& day);
+
     Ui::SpecialDayEditdlg* ui;
     QStringList m_usedDays;
     QDomDocument m_document;
+    bool m_dayUnread = false;
 };

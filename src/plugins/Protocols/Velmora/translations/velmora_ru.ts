@@ -431,6 +431,10 @@
         <source>Day card</source>
         <translation>Суточная карта</translation>
     </message>
+    <message>
+        <source>&quot;%1&quot; is no date; pick the day</source>
+        <translation>«%1» — не дата; выберите день</translation>
+    </message>
 </context>
 <context>
     <name>StratEditDlg</name>

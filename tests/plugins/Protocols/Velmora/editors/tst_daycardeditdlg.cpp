@@ -9,7 +9,8 @@ const char* const zoneXml = R"(<Zone id="7"><Strategies><Strategy id="1" name="D
 <Strategy id="10" name="Event"/></Strategies><States><State id="1" name="Peak"/><State id="2" name="Calm"/></States>
 <SpecialDays><SpecialDay day="01.05" id="4"><Time state_id="2">00:00</Time></SpecialDay>
 <SpecialDay day="09.05.2031"><Time state_id="2">20:00</Time><Time state_id="1">07:00</Time></SpecialDay>
-<SpecialDay day="29.02"><Time state_id="2">00:00</Time></SpecialDay></SpecialDays></Zone>)";
+<SpecialDay day="29.02"><Time state_id="2">00:00</Time></SpecialDay>
+<SpecialDay day="31.13"><Time state_id="2">00:00</Time></SpecialDay></SpecialDays></Zone>)";
 
 const QDate today = QDate::currentDate();
 
@@ -53,7 +54,8 @@ class DaycardEditDlgTest : public QObject
     QString red() const { return (Drive::redCells(table()) << (Drive::isRed(table()) ? "table" : "")).join(' ').trimmed(); }
 
     // "add HH:MM [ID]" (a row, its time editor open), "time ROW HH:MM", "pick ROW ID", "del ROW", "ok", "red MARKS"
-    // (what red() shows by then), "reason TEXT" (the words for them); on a special day also "tick" (every year) and "date yyyy-MM-dd".
+    // (what red() shows by then), "reason TEXT" (the words for them); on a special day also "tick" (every year), "date
+    // yyyy-MM-dd" and "dateTip TEXT".
     void act(const QStringList& actions)
     {
         for (const QString& action : actions) {
@@ -69,6 +71,8 @@ class DaycardEditDlgTest : public QObject
             } else if (w[0] == "tick") {
                 auto* box = dialog->findChild<QCheckBox*>("everyYear");
                 QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(5, box->height() / 2));
+            } else if (w[0] == "dateTip") { // the date box's tool tip, "" while it is not red
+                QCOMPARE(dialog->findChild<QDateEdit*>("dateEdit")->toolTip(), w.mid(1).join(' '));
             } else if (w[0] == "date") {
                 dialog->findChild<QDateEdit*>("dateEdit")->setDate(QDate::fromString(w[1], Qt::ISODate));
             } else if (w[0] == "del") {
@@ -151,6 +155,9 @@ private slots:
         // Read against a leap year, so it is neither refused nor written as 01.03.
         QTest::newRow("29 February stays yearly") << "day 29.02" << QStringList() << "yearly 29.02"
                                                   << "SpecialDay day=29.02 [Time state_id=2 '00:00']";
+        QTest::newRow("a day that is no date: refused until one is picked") << "day 31.13"
+            << QStringList{"ok", "dateTip \"31.13\" is no date; pick the day", "date 2031-06-01", "dateTip "} << ""
+            << "SpecialDay day=01.06.2031 [Time state_id=2 '00:00']";
         QTest::newRow("new with every day taken still opens") << "new " + wholeYear.join(',') << QStringList()
                                                               << "yearly " + yearly(366) << "table";
         QTest::newRow("new on a picked date, once, after a refusal") << "new"
