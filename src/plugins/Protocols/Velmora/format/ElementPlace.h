@@ -63,14 +63,18 @@ public:
     quint64 childKey(quint64 parentKey, const Text& tag, const Text* id)
     {
         const quint64 key = mixed(mixed(parentKey, QLatin1Char('/')), tag);
-        if (id)
-            return mixed(mixed(mixed(key, QLatin1Char('[')), *id), QLatin1Char(']'));
+        if (id) {
+            const quint64 idKey = mixed(mixed(mixed(key, QLatin1Char('[')), *id), QLatin1Char(']'));
+            // A second element of the same id (a fault the checker reports) keeps a place of its own.
+            const int twin = ++m_counts[idKey];
+            return twin == 1 ? idKey : mixed(mixed(idKey, QLatin1Char('#')), twin);
+        }
         const int position = ++m_counts[mixed(HashBasis, tag)];
         return mixed(mixed(key, QLatin1Char('#')), position);
     }
 
 private:
-    QHash<quint64, int> m_counts; // by the tag's hash
+    QHash<quint64, int> m_counts; // by the tag's hash, or an id's key
 };
 
 } // namespace ElementPlace

@@ -124,6 +124,9 @@ private slots:
         QTest::addColumn<QByteArray>("file");
         QTest::newRow("mixed order") << QByteArray(mixedOrder);
         QTest::newRow("shipped example") << readFile(VELMORA_EXAMPLES "/zarechny.xtsc");
+        QTest::newRow("two elements of one id, each its own order")
+            << QByteArray("<Zone id=\"1\">\n    <Strategies>\n        <Strategy id=\"1\" name=\"Day\"/>\n"
+                          "        <Strategy name=\"Night\" id=\"1\"/>\n    </Strategies>\n</Zone>\n");
         QTest::newRow("windows-1251 declaration")
             << "<?xml version='1.0' encoding='windows-1251'?>\n"
                 + QTextCodec::codecForName("windows-1251")->fromUnicode(QString::fromUtf8(mixedOrder));
