@@ -222,6 +222,9 @@ void AreaEditDlg::deleteControllers(const QList<QListWidgetItem*>& items)
         }
         delete item;
     }
+    // A number listed twice is one controller: the states keep it while an entry still shows it.
+    for (int row = 0; row < ui->controllers->count(); ++row)
+        removed.remove(ui->controllers->item(row)->text());
     forget(ConfigEdit::deleteControllers(m_area, removed));
 }
 
@@ -248,10 +251,14 @@ void AreaEditDlg::on_addState_clicked()
 {
     QDomDocument document = m_area.ownerDocument();
     QDomElement state = document.createElement(Xml::State);
+    // A number listed twice is one controller, and one row of the state.
+    QSet<QString> listed;
     for (int row = 0; row < ui->controllers->count(); ++row) {
         const QString number = ui->controllers->item(row)->text();
-        if (!number.isEmpty())
+        if (!number.isEmpty() && !listed.contains(number)) {
+            listed.insert(number);
             appendController(state, number);
+        }
     }
     QDomElement states = statesElement();
     ControllersStateEditdlg editor(states, state, this);
