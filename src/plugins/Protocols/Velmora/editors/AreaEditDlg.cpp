@@ -183,10 +183,13 @@ void AreaEditDlg::on_controllers_itemChanged(QListWidgetItem* item)
     if (!item)
         return;
     const QString previous = item->data(Qt::UserRole).toString();
-    const QString number = item->text();
+    // Blanks typed around a number are no part of it.
+    const QString number = item->text().trimmed();
+    const QSignalBlocker blocker(ui->controllers);
+    if (number != item->text())
+        item->setText(number);
     if (number == previous)
         return;
-    const QSignalBlocker blocker(ui->controllers);
     // Emptying a number is no deletion (Delete is): the states would keep a
     // controller that the area's list no longer names.
     if (number.isEmpty() || !Xml::isXmlText(number) ||

@@ -125,7 +125,7 @@ class AreaEditDlgTest : public QObject
             const QString& verb = w[0];
             if (verb == "select") {                  // select LIST TEXT
                 select(w[1], w.mid(2).join(' '));
-            } else if (verb == "number") {           // number OLD|new NEW: a controller's number typed, then Enter
+            } else if (verb == "number") {           // number OLD|new NEW...: a controller's number typed, then Enter
                 if (w[1] == "new")
                     press(dialog, "addController");
                 else
@@ -134,7 +134,7 @@ class AreaEditDlgTest : public QObject
                 QWidget* field = QApplication::focusWidget();
                 QVERIFY2(qobject_cast<QLineEdit*>(field), qPrintable(action));
                 QTest::keyClick(field, Qt::Key_A, Qt::ControlModifier);
-                QTest::keyClicks(field, w[2]);
+                QTest::keyClicks(field, w.mid(2).join(' '));
                 QTest::keyClick(field, Qt::Key_Return);
             } else if (verb == "click") {            // click BUTTON
                 press(dialog, w[1]);
@@ -324,8 +324,8 @@ private slots:
         QTest::newRow("one controller deleted: said what went with it")
             << "3" << QStringList{"select controllers 101", "click delController", "reason Area 3 \"Centre\": ...", "ok"}
             << QString(centre).replace("c=101,102", "c=102").replace("1:101/2,102/p4 2:102/1,101/1", "1:102/p4 2:102/1") << "";
-        QTest::newRow("controller renumbered: states follow; a number taken or emptied is put back")
-            << "3" << QStringList{"number 101 102", "number 101 -", "number 101 105", "number new 130", "ok"}
+        QTest::newRow("controller renumbered: states follow, blanks trimmed; a number taken or emptied is put back")
+            << "3" << QStringList{"number 101 102 ", "number 101 -", "number 101 105", "number new 130 ", "ok"}
             << QString(centre).replace("101", "105").replace("c=105,102", "c=105,102,130").replace("/p4 2:", "/p4,130/1 2:").replace("105/1 |", "105/1,130/1 |") << "";
         QTest::newRow("a controller listed twice: a new state has it once; one entry deleted, the states keep it")
             << "1" << QStringList{"addState Night", "select controllers @2", "click delController", "ok"}
