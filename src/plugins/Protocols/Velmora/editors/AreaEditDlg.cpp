@@ -183,10 +183,13 @@ void AreaEditDlg::on_controllers_itemChanged(QListWidgetItem* item)
     if (!item)
         return;
     const QString previous = item->data(Qt::UserRole).toString();
-    const QString number = item->text();
+    // Blanks typed around a number are no part of it.
+    const QString number = item->text().trimmed();
+    const QSignalBlocker blocker(ui->controllers);
+    if (number != item->text())
+        item->setText(number);
     if (number == previous)
         return;
-    const QSignalBlocker blocker(ui->controllers);
     // Emptying a number is no deletion (Delete is): the states would keep a
     // controller that the area's list no longer names.
     if (number.isEmpty() || !Xml::isXmlText(number) ||
@@ -222,6 +225,9 @@ void AreaEditDlg::deleteControllers(const QList<QListWidgetItem*>& items)
         }
         delete item;
     }
+    // A number listed twice is one controller: the states keep it while an entry still shows it.
+    for (int row = 0; row < ui->controllers->count(); ++row)
+        removed.remove(ui->controllers->item(row)->text());
     forget(ConfigEdit::deleteControllers(m_area, removed));
 }
 
@@ -248,10 +254,14 @@ void AreaEditDlg::on_addState_clicked()
 {
     QDomDocument document = m_area.ownerDocument();
     QDomElement state = document.createElement(Xml::State);
+    // A number listed twice is one controller, and one row of the state.
+    QSet<QString> listed;
     for (int row = 0; row < ui->controllers->count(); ++row) {
         const QString number = ui->controllers->item(row)->text();
-        if (!number.isEmpty())
+        if (!number.isEmpty() && !listed.contains(number)) {
+            listed.insert(number);
             appendController(state, number);
+        }
     }
     QDomElement states = statesElement();
     ControllersStateEditdlg editor(states, state, this);

@@ -200,7 +200,11 @@ Removed deleteState(QDomElement area, QDomElement state)
     Removed removed;
     state.parentNode().removeChild(state);
     removed.states.append(state);
-    removed.append(dropSwitchingPoints(area, Xml::state_id, state.attribute(Xml::id)));
+    // A file may hold two states under one id; the switching points to it
+    // still have a state to switch to while either is left.
+    const QString id = state.attribute(Xml::id);
+    if (childWithId(area.firstChildElement(Xml::States), Xml::State, id).isNull())
+        removed.append(dropSwitchingPoints(area, Xml::state_id, id));
     return removed;
 }
 

@@ -54,7 +54,8 @@ Removed deleteControllers(QDomElement area, const QSet<QString>& numbers);
 // `from` switch to `to`.
 void renumberState(QDomElement area, const QString& from, const QString& to);
 // Removes the state and the switching points of day cards and special days
-// to it; a card or special day left without any goes too.
+// to it, unless another state has its id; a card or special day left without
+// any goes too.
 Removed deleteState(QDomElement area, QDomElement state);
 
 // Either level; `owner` is the Zone or the Area whose Calendar holds the card.

@@ -144,12 +144,12 @@ void AreaGraphicsItem::addLight(QObject* light)
 {
     if (!light)
         return;
-    const QVariant idValue = light->property("id");
-    if (!idValue.isValid()) {
+    // A blank id names no controller: the area would list an empty number.
+    const QString id = light->property("id").toString();
+    if (id.trimmed().isEmpty()) {
         qCDebug(Velmora::lcEdit, "Light without an id");
         return;
     }
-    const QString id = idValue.toString();
     if (d->lightIds.contains(id))
         return;
     QPointF point;

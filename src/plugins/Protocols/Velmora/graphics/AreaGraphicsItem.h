@@ -22,8 +22,8 @@ public:
     AreaGraphicsItem(QObject* parent, QGraphicsScene* scene, bool interactive);
     ~AreaGraphicsItem() override;
 
-    // Adds a light once (by id); a null light or one without a usable base
-    // point adds nothing.
+    // Adds a light once (by id); a null light, one with a blank id or one
+    // without a usable base point adds nothing.
     void addLight(QObject* light);
 
     // The picked lights' ids, in pick order, without duplicates: the area's controllers.

@@ -302,7 +302,20 @@ class Program:
         self.phase_ids = phase_ids
         self.cycle = cycle
         self.cycle_shift = None
-        self.phases = {}  # phase id -> {"start", "length", "full_length"}
+        # phase id -> its rows' records {"start", "length", "full_length"}, in row order
+        self.phases = {}
+
+    def sequence(self):
+        """The phase records in sequence order: a stage met again in the
+        sequence takes its next row, or None when it has no row left."""
+        taken = {}
+        found = []
+        for phase_id in self.phase_ids:
+            records = self.phases.get(phase_id, [])
+            index = taken.get(phase_id, 0)
+            taken[phase_id] = index + 1
+            found.append(records[index] if index < len(records) else None)
+        return found
 
 
 def read_state(report, state_id, title, start, end, out):
@@ -318,6 +331,9 @@ def read_state(report, state_id, title, start, end, out):
     for row in rows(report.section_table(start, end, "Stage Sequences", title))[1:]:
         controller = row_cell(row, 1, "Stage Sequences")
         phase_ids = [p.strip() for p in row_cell(row, 4, "Stage Sequences").split(",") if p.strip()]
+        if not phase_ids:
+            # A plan without phases is nothing a controller can run.
+            raise ReportError("в разделе \"%s\" у контроллера %s пустая последовательность фаз" % (title, controller))
         program = Program(phase_ids, cycle)
         state.programs.append((controller, program))
         programs[controller] = program
@@ -331,14 +347,14 @@ def read_state(report, state_id, title, start, end, out):
         phase_start = number(row_cell(row, 6, "Resultant Stages"), "Resultant Stages")
         program.cycle_shift = number(row_cell(row, 7, "Resultant Stages"), "Resultant Stages")
         phase = {"start": phase_start, "length": number(row_cell(row, 8, "Resultant Stages"), "Resultant Stages")}
-        program.phases[row_cell(row, 2, "Resultant Stages")] = phase
+        program.phases.setdefault(row_cell(row, 2, "Resultant Stages"), []).append(phase)
         if previous is not None and previous[0] == controller:
             previous[1]["full_length"] = phase_start - previous[1]["start"]
         previous = (controller, phase)
 
     for controller, program in state.programs:
-        for phase_id in program.phase_ids:
-            if phase_id not in program.phases:
+        for phase_id, phase in zip(program.phase_ids, program.sequence()):
+            if phase is None:
                 raise ReportError("в разделе \"%s\" нет фазы %s контроллера %s" % (title, phase_id, controller))
 
     details = rows(report.section_table(start, end, "Analysis Set Details", title))
@@ -380,7 +396,7 @@ def build_area(area_id, name, controllers, states):
             program_element.set("cycle_length", str(program.cycle))
             program_element.set("cycle_shift", str(program.cycle_shift))
             program_element.text = ",".join(program.phase_ids)
-            phases = [dict(program.phases[phase_id]) for phase_id in program.phase_ids]
+            phases = [dict(phase) for phase in program.sequence()]
             for phase_id, phase in zip(program.phase_ids, full_lengths(phases, program.cycle)):
                 phase_element = etree.SubElement(program_element, "Phase")
                 phase_element.set("start", str(phase["start"]))

@@ -20,6 +20,10 @@ const char* const zoneXml = R"(<Zone id="7"><Areas>
   <SpecialDays><SpecialDay day="01.05"><Time state_id="2">00:00</Time></SpecialDay>
    <SpecialDay day="09.05.2031"><Time state_id="1">00:00</Time><Time state_id="2">12:00</Time></SpecialDay></SpecialDays>
  </Calendar></Area>
+<Area id="1" name="Twin"><Controllers>101,102,101</Controllers>
+ <States><State id="1" name="Peak"><Controller id="101" state="2"/><Controller id="102" state="1"/></State>
+  <State id="1" name="Copy"><Controller id="102" state="3"/></State></States>
+ <Calendar><WeekDistribution>1,1,1,1,1,1,1</WeekDistribution><DayCards><DayCard id="1"><Time state_id="1">07:00</Time></DayCard></DayCards></Calendar></Area>
 <Area id="4" name="North"><Controllers/><States/><Calendar><WeekDistribution>1,1,1,1,1,1</WeekDistribution><DayCards/></Calendar></Area>
 </Areas></Zone>)";
 
@@ -100,11 +104,13 @@ class AreaEditDlgTest : public QObject
 
     template <class T = QWidget> T* widget(const QString& name) const { return dialog->findChild<T*>(name); }
 
-    // The item whose text is `text` or starts with `text` and a blank.
+    // The item whose text is `text` or starts with `text` and a blank; "@N" is the item in row N.
     void select(const QString& listName, const QString& text, bool twice = false)
     {
         auto* view = widget<QListWidget>(listName);
         QList<QListWidgetItem*> found = view->findItems(text, Qt::MatchExactly);
+        if (text.startsWith('@'))
+            found = {view->item(text.mid(1).toInt())};
         found = found.isEmpty() ? view->findItems(text + ' ', Qt::MatchStartsWith) : found;
         QVERIFY2(found.size() == 1, qPrintable(text));
         Drive::clickIndex(view, view->model()->index(view->row(found.first()), 0), twice);
@@ -119,7 +125,7 @@ class AreaEditDlgTest : public QObject
             const QString& verb = w[0];
             if (verb == "select") {                  // select LIST TEXT
                 select(w[1], w.mid(2).join(' '));
-            } else if (verb == "number") {           // number OLD|new NEW: a controller's number typed, then Enter
+            } else if (verb == "number") {           // number OLD|new NEW...: a controller's number typed, then Enter
                 if (w[1] == "new")
                     press(dialog, "addController");
                 else
@@ -128,7 +134,7 @@ class AreaEditDlgTest : public QObject
                 QWidget* field = QApplication::focusWidget();
                 QVERIFY2(qobject_cast<QLineEdit*>(field), qPrintable(action));
                 QTest::keyClick(field, Qt::Key_A, Qt::ControlModifier);
-                QTest::keyClicks(field, w[2]);
+                QTest::keyClicks(field, w.mid(2).join(' '));
                 QTest::keyClick(field, Qt::Key_Return);
             } else if (verb == "click") {            // click BUTTON
                 press(dialog, w[1]);
@@ -318,9 +324,12 @@ private slots:
         QTest::newRow("one controller deleted: said what went with it")
             << "3" << QStringList{"select controllers 101", "click delController", "reason Area 3 \"Centre\": ...", "ok"}
             << QString(centre).replace("c=101,102", "c=102").replace("1:101/2,102/p4 2:102/1,101/1", "1:102/p4 2:102/1") << "";
-        QTest::newRow("controller renumbered: states follow; a number taken or emptied is put back")
-            << "3" << QStringList{"number 101 102", "number 101 -", "number 101 105", "number new 130", "ok"}
+        QTest::newRow("controller renumbered: states follow, blanks trimmed; a number taken or emptied is put back")
+            << "3" << QStringList{"number 101 102 ", "number 101 -", "number 101 105", "number new 130 ", "ok"}
             << QString(centre).replace("101", "105").replace("c=105,102", "c=105,102,130").replace("/p4 2:", "/p4,130/1 2:").replace("105/1 |", "105/1,130/1 |") << "";
+        QTest::newRow("a controller listed twice: a new state has it once; one entry deleted, the states keep it")
+            << "1" << QStringList{"addState Night", "select controllers @2", "click delController", "ok"}
+            << "1 Twin | g= | c=101,102 | s=1:101/2,102/1 1:102/3,101/1 2:101/1,102/1 | d=1:07:00>1 | w=1,1,1,1,1,1,1 | x=" << "";
         QTest::newRow("state renumbered: cards and special days follow") << "3" << QStringList{"editState 2 7", "ok"}
             << QString(centre).replace(" 2:102/1", " 7:102/1").replace(">2", ">7") << "";
         QTest::newRow("first special day of an area whose six-day week shows empty") << "4" << QStringList{"addState S", "addSpecialDay 1", "changes Area 4 \"North\": state 1 \"S\" added; special day " + today + " added", "ok"}

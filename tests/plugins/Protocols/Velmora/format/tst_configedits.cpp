@@ -147,6 +147,8 @@ QString apply(QDomElement zone, const QString& edits)
         ConfigEdit::renumberState(area, a, b);
     else if (op == "deleteState")
         removed = ConfigEdit::deleteState(area, withId(area.firstChildElement("States"), "State", a));
+    else if (op == "copyState") // a second state under the same id, as a file may hold
+        area.firstChildElement("States").appendChild(withId(area.firstChildElement("States"), "State", a).cloneNode());
     else if (op == "deleteAreaCard")
         removed = ConfigEdit::deleteDayCard(area, withId(area.firstChildElement("Calendar").firstChildElement("DayCards"), "DayCard", a));
     else
@@ -220,6 +222,11 @@ private slots:
         const QString withoutState2 = "area cards 1:1 | area special 09.05:1 | area week 1,1,1,1,1,,";
         QTest::newRow("delete state: cards and special days left empty go, the card's weekdays empty")
             << "deleteState 2" << changed(as, {{" 2:116", ""}, {areaCalendar, withoutState2}})
+            << "strategies ; cards 2; states 2; special 01.05";
+        QTest::newRow("delete one of two states under one id: its switching points stay")
+            << "copyState 2;deleteState 2" << as << "strategies ; cards ; states 2; special ";
+        QTest::newRow("delete both states under one id: as a single one")
+            << "copyState 2;deleteState 2;deleteState 2" << changed(as, {{" 2:116", ""}, {areaCalendar, withoutState2}})
             << "strategies ; cards 2; states 2; special 01.05";
         QTest::newRow("delete area card: the area's weekdays, not the zone's")
             << "deleteAreaCard 2"

@@ -257,6 +257,8 @@ private slots:
         QTest::newRow("one part") << QVariant(7) << QVariant("49.1") << QPointF(qQNaN(), 0);
         QTest::newRow("not a number") << QVariant(7) << QVariant("nan 1") << QPointF(qQNaN(), 0);
         QTest::newRow("no id") << QVariant() << QVariant("49.1 55.78") << QPointF(qQNaN(), 0);
+        QTest::newRow("empty id") << QVariant("") << QVariant("49.1 55.78") << QPointF(qQNaN(), 0);
+        QTest::newRow("blank id") << QVariant(" \t") << QVariant("49.1 55.78") << QPointF(qQNaN(), 0);
     }
     void basePoints()
     {

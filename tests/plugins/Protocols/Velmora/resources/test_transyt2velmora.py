@@ -124,6 +124,9 @@ class Conversion(InTemporaryDir):
              {"1": [("1", 0, 20, 30), ("2", 30, 20, 30)], "2": [("1", 10, 20, 30), ("2", 40, 15, 30)]}),
             ("phases in sequence order, not row order", 60, {"1": ("3,1,2", [(1, 0, 0, 15), (2, 20, 0, 15), (3, 40, 0, 15)])},
              {"1": [("3", 40, 15, 20), ("1", 0, 15, 20), ("2", 20, 15, 20)]}),
+            ("a stage twice in the sequence: each time its own row", 90,
+             {"1": [(1, 0, 0, 20), (2, 30, 0, 20), (1, 60, 0, 20)]},
+             {"1": [("1", 0, 20, 30), ("2", 30, 20, 30), ("1", 60, 20, 30)]}),
         ]
         for what, cycle, stages, expected in cases:
             with self.subTest(what):
@@ -158,6 +161,8 @@ class Conversion(InTemporaryDir):
         cases += [
             ("Controller Stream", report([("S", section("S", "07:00", 60, "x", good))], controller_table=False)),
             ("фазы 3", one_section({"1": ("1,2,3", good["1"])})),
+            ("фазы 1", one_section({"1": ("1,2,1", good["1"])})),
+            ("у контроллера 1 пустая последовательность фаз", one_section({"1": (" , ", good["1"])})),
             ("начало раздела", one_section(good).replace("<P class=tablenameLevel0>S", "<P class=tablenameLevel0>X")),
             ("пуста", one_section(good).replace("<TR><TD>1<TD>x<TD>Net<TD>07:00<TD>60", "")),
         ]
