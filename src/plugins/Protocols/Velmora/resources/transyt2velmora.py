@@ -306,15 +306,20 @@ class Program:
         self.phases = {}
 
     def sequence(self):
-        """The phase records in sequence order: a stage met again in the
-        sequence takes its next row, or None when it has no row left."""
+        """The phase records in sequence order. A stage met n times in the
+        sequence takes its last n rows in order (met once: its last row, as a
+        later row of a report corrects an earlier one); None where it has
+        fewer rows than that."""
+        met = {}
+        for phase_id in self.phase_ids:
+            met[phase_id] = met.get(phase_id, 0) + 1
         taken = {}
         found = []
         for phase_id in self.phase_ids:
             records = self.phases.get(phase_id, [])
-            index = taken.get(phase_id, 0)
-            taken[phase_id] = index + 1
-            found.append(records[index] if index < len(records) else None)
+            index = len(records) - met[phase_id] + taken.get(phase_id, 0)
+            taken[phase_id] = taken.get(phase_id, 0) + 1
+            found.append(records[index] if 0 <= index < len(records) else None)
         return found
 
 

@@ -127,6 +127,9 @@ class Conversion(InTemporaryDir):
             ("a stage twice in the sequence: each time its own row", 90,
              {"1": [(1, 0, 0, 20), (2, 30, 0, 20), (1, 60, 0, 20)]},
              {"1": [("1", 0, 20, 30), ("2", 30, 20, 30), ("1", 60, 20, 30)]}),
+            ("a stage once in the sequence but in two rows: the later row", 60,
+             {"1": ("1,2", [(1, 0, 0, 20), (2, 30, 0, 20), (2, 50, 0, 10)])},
+             {"1": [("1", 0, 20, 30), ("2", 50, 10, 30)]}),
         ]
         for what, cycle, stages, expected in cases:
             with self.subTest(what):
