@@ -104,7 +104,7 @@ MainWindow::MainWindow(ModuleHost* host, QWidget* parent)
     connect(m_zoneFiles, &Velmora::ZoneFiles::logLine, m_logDock, &LogDock::logInfo);
     connect(m_zoneFiles, &Velmora::ZoneFiles::statusMessage, statusBar(), &QStatusBar::showMessage);
     connect(m_zoneFiles, &Velmora::ZoneFiles::problemFound, m_treeModel, &ObjectTreeModel::objectChanged);
-    connect(m_zoneFiles, &Velmora::ZoneFiles::reloaded, this, &MainWindow::showReloadedZone);
+    connect(m_zoneFiles, &Velmora::ZoneFiles::reloaded, this, &MainWindow::zoneReloaded);
     connect(m_host, &ModuleHost::objectStateChanged, this, &MainWindow::objectStateChanged);
     connect(m_host, &ModuleHost::zoneRequest, m_commands, &Velmora::CommandController::requestSent);
     connect(m_commands, &Velmora::CommandController::statusMessage, statusBar(), &QStatusBar::showMessage);
@@ -269,6 +269,7 @@ void MainWindow::closeZone(QObject* zone)
         return;
     m_logDock->logInfo(tr("%1 closed").arg(LogDock::zoneLabel(zone)));
     m_host->unloadZone(zone);
+    m_leftCommandFile.clear();
 }
 
 void MainWindow::connectToService(const QString& host, quint16 port)
@@ -465,6 +466,7 @@ void MainWindow::zoneAboutToBeRemoved(QObject* zone)
     m_selection->clearMap();
     if (ModuleHost::zoneOf(m_propertiesDock->object()) == zone)
         m_propertiesDock->setObject(nullptr);
+    m_leftCommandFile = commandZone() == zone ? ModuleHost::zoneFile(zone) : QString();
     m_treeModel->objectAboutToBeRemoved(zone);
     m_zoneLights.clear(zone);
     m_zoneFiles->unwatch(zone);
@@ -475,11 +477,13 @@ void MainWindow::zoneAboutToBeRemoved(QObject* zone)
     m_linkView->showHashStatus(zone);
 }
 
-void MainWindow::showReloadedZone(QObject* zone)
+void MainWindow::zoneReloaded(QObject* zone, bool changedOnDisk)
 {
     m_propertiesDock->setObject(zone);
     m_objectsDock->showObject(zone);
-    setCommandZone(zone);
+    if (!changedOnDisk || ModuleHost::sameFile(m_leftCommandFile, ModuleHost::zoneFile(zone)))
+        setCommandZone(zone);
+    m_leftCommandFile.clear();
 }
 
 void MainWindow::objectStateChanged(const QObject* object)
