@@ -269,6 +269,7 @@ void MainWindow::closeZone(QObject* zone)
         return;
     m_logDock->logInfo(tr("%1 closed").arg(LogDock::zoneLabel(zone)));
     m_host->unloadZone(zone);
+    m_selection->forgetLeft();
     m_leftCommandFile.clear();
 }
 
@@ -445,7 +446,7 @@ void MainWindow::zoneAdded(QObject* zone)
 {
     // Known to the link monitor first: the tree and the properties show its link.
     m_links->addZone(zone);
-    m_treeModel->objectAdded(zone);
+    m_treeModel->objectAddedAt(zone, m_selection->rowOfLeft(zone));
     m_objectsDock->expandZone(zone);
     const QString file = ModuleHost::zoneFile(zone);
     QString error;
@@ -453,6 +454,7 @@ void MainWindow::zoneAdded(QObject* zone)
         m_logDock->logInfo(error);
     m_zoneFiles->watch(zone);
     updateSceneRect();
+    m_selection->zoneBack(zone);
     if (!m_propertiesDock->object())
         m_propertiesDock->setObject(zone);
     m_logDock->logInfo(tr("%1 loaded from %2").arg(LogDock::zoneLabel(zone), file));
@@ -463,9 +465,7 @@ void MainWindow::zoneAdded(QObject* zone)
 
 void MainWindow::zoneAboutToBeRemoved(QObject* zone)
 {
-    m_selection->clearMap();
-    if (ModuleHost::zoneOf(m_propertiesDock->object()) == zone)
-        m_propertiesDock->setObject(nullptr);
+    m_selection->zoneLeaving(zone);
     m_leftCommandFile = commandZone() == zone ? ModuleHost::zoneFile(zone) : QString();
     m_treeModel->objectAboutToBeRemoved(zone);
     m_zoneLights.clear(zone);
@@ -479,8 +479,6 @@ void MainWindow::zoneAboutToBeRemoved(QObject* zone)
 
 void MainWindow::zoneReloaded(QObject* zone, bool changedOnDisk)
 {
-    m_propertiesDock->setObject(zone);
-    m_objectsDock->showObject(zone);
     if (!changedOnDisk || ModuleHost::sameFile(m_leftCommandFile, ModuleHost::zoneFile(zone)))
         setCommandZone(zone);
     m_leftCommandFile.clear();

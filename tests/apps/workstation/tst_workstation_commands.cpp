@@ -31,6 +31,14 @@ QString objectText(QObject* object)
     return QStringLiteral("%1 %2").arg(QLatin1String(kind)).arg(object->property("id").toInt());
 }
 
+// "area 2 of zone 7": an object and its zone, the same for its like in the zone loaded again.
+QString placeText(QObject* object)
+{
+    QObject* zone = ModuleHost::zoneOf(object);
+    return objectText(object) + (zone && zone != object ? QStringLiteral(" of zone %1").arg(zone->property("id").toInt())
+                                                        : QString());
+}
+
 QObject* zoneWithId(ModuleHost& host, int id)
 {
     QObject* found = nullptr;
@@ -73,8 +81,8 @@ private slots:
     void commandZone_data()
     {
         // Steps: "map N" clicks zone N on the map; "tree N" picks zone N's first area in the tree; "choose N" picks
-        // zone N beside the command line; "close N" closes zone N; "disk N" has another program write zone N's file.
-        // After each, the command zone's id.
+        // zone N beside the command line; "close N" closes zone N; "disk N" has another program write zone N's file,
+        // with the tree scrolled down. After each, the command zone's id.
         QTest::addColumn<QStringList>("steps");
         QTest::addColumn<QList<int>>("targets");
         // The first zone opened, until chosen otherwise.
@@ -125,9 +133,18 @@ private slots:
             } else if (verb == QLatin1String("close")) {
                 m_window->closeZone(zone);
             } else if (verb == QLatin1String("disk")) {
+                // Nothing the user looks at moves: the tree's current and first rows and the properties' object,
+                // in the reloaded zone their like.
+                tree->view()->scrollToBottom();
+                auto shown = [&] {
+                    QObject* top = tree->model()->objectAt(tree->view()->indexAt(QPoint(0, 0)));
+                    return QStringList{placeText(tree->currentObject()), placeText(top), placeText(properties->object())};
+                };
+                const QStringList before = shown();
                 const QString file = ModuleHost::zoneFile(zone);
                 QVERIFY(replaceFile(file, readFile(file) + '\n'));
                 QTRY_VERIFY(!m_host->zones().contains(zone));
+                QCOMPARE(shown(), before);
             }
             QVERIFY(m_window->commandZone());
             QCOMPARE(m_window->commandZone()->property("id").toInt(), targets.at(i));
