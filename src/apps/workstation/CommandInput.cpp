@@ -157,32 +157,28 @@ QString CommandHistory::older(const QString& current)
 {
     if (m_entries.isEmpty())
         return current;
-    if (m_position < 0) {
-        m_draft = current;
+    if (m_position < 0)
         m_position = m_entries.size();
-    }
+    m_typed.insert(m_position, current);
     if (m_position > 0)
         --m_position;
-    return m_entries.at(m_position);
+    return m_typed.value(m_position, m_entries.value(m_position));
 }
 
 QString CommandHistory::newer(const QString& current)
 {
     if (m_position < 0)
         return current;
-    ++m_position;
-    if (m_position >= m_entries.size()) {
-        const QString draft = m_draft;
-        resetBrowsing();
-        return draft;
-    }
-    return m_entries.at(m_position);
+    m_typed.insert(m_position, current);
+    if (m_position < m_entries.size())
+        ++m_position;
+    return m_typed.value(m_position, m_entries.value(m_position));
 }
 
 void CommandHistory::resetBrowsing()
 {
     m_position = -1;
-    m_draft.clear();
+    m_typed.clear();
 }
 
 CommandEdit::CommandEdit(QWidget* parent)

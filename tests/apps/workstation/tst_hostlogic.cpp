@@ -1,4 +1,4 @@
-// The workstation's own logic, without the module: the command line, the storage
+// The workstation's own logic, without the module: the command line and its history, the storage
 // service, the log's words and bounds, the properties' words and the state dump.
 #include "CommandInput.h"
 #include "LogDock.h"
@@ -95,6 +95,42 @@ private slots:
         QString message;
         QVERIFY(!line.isValid() || line.check(&message) == problem.isEmpty());
         QCOMPARE(message, line.isValid() ? problem : QString());
+    }
+
+    void commandHistory_data()
+    {
+        QTest::addColumn<QStringList>("steps"); // "up", "down", "send", or text typed over the line
+        QTest::addColumn<QStringList>("shown"); // the line after each up and down
+        // Sent before each case: "a", then "b".
+        QTest::newRow("the line being written comes back") << QStringList{"c", "up", "up", "up", "down", "down", "down"}
+                                                           << QStringList{"b", "a", "a", "b", "c", "c"};
+        // As in a shell: what was typed over an entry shows again while browsing, the entry itself stays.
+        QTest::newRow("an entry typed over")
+            << QStringList{"c", "up", "bx", "up", "down", "down", "up", "send", "up", "up"}
+            << QStringList{"b", "a", "bx", "c", "bx", "bx", "b"};
+    }
+
+    void commandHistory()
+    {
+        QFETCH(QStringList, steps);
+        QFETCH(QStringList, shown);
+        CommandHistory history;
+        history.add(QStringLiteral("a"));
+        history.add(QStringLiteral("b"));
+        QString line;
+        QStringList seen;
+        for (const QString& step : steps) {
+            if (step == QLatin1String("up") || step == QLatin1String("down")) {
+                line = step == QLatin1String("up") ? history.older(line) : history.newer(line);
+                seen << line;
+            } else if (step == QLatin1String("send")) {
+                history.add(line);
+                line.clear();
+            } else {
+                line = step;
+            }
+        }
+        QCOMPARE(seen, shown);
     }
 
     void storageAnswers_data()
