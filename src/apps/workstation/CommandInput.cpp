@@ -224,6 +224,8 @@ void CommandHistory::resetBrowsing()
 CommandEdit::CommandEdit(QWidget* parent)
     : QLineEdit(parent)
 {
+    // A program's bytes in hex run long: QLineEdit would cut them at 32767 characters.
+    setMaxLength(INT_MAX);
     auto* completer = new QCompleter(new QStringListModel(ProtocolWords::commandNames(), this), this);
     completer->setCaseSensitivity(Qt::CaseInsensitive);
     completer->setCompletionMode(QCompleter::PopupCompletion);
