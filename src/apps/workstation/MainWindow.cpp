@@ -502,6 +502,8 @@ void MainWindow::zoneLinkChanged(QObject* zone, bool up)
     m_links->zoneLinkChanged(zone, up);
     if (up)
         m_scheduleDock->serviceTime(zone->property("connectionTime").toDateTime());
+    else
+        m_commands->linkDown(zone);
     refreshProperties(zone);
     m_linkView->showHashStatus();
 }
