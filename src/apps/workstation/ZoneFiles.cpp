@@ -46,6 +46,8 @@ void ZoneFiles::watch(QObject* zone)
 void ZoneFiles::unwatch(QObject* zone)
 {
     m_watcher->unwatch(ModuleHost::zoneFile(zone));
+    // The file opened again is read as it is then.
+    m_problems.remove(absolute(ModuleHost::zoneFile(zone)));
 }
 
 void ZoneFiles::editorOpened(QObject* zone)
