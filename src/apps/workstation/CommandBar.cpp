@@ -54,7 +54,7 @@ void CommandBar::updateZones(const QObject* leaving)
     if (!m_zone && !zones.isEmpty())
         m_zone = zones.first();
     fillChoice(zones);
-    m_edit->setEnabled(m_zone != nullptr);
+    m_edit->setEnabled(!m_replaying && m_zone != nullptr);
     emit zoneChanged(m_zone);
 }
 
@@ -69,13 +69,13 @@ void CommandBar::fillChoice(const QList<QObject*>& zones)
         m_choice->addItem(tr("no zone open"));
     const int current = m_choice->findData(QVariant::fromValue(m_zone.data()));
     m_choice->setCurrentIndex(qMax(0, current));
-    m_choice->setEnabled(zones.size() > 1);
+    m_choice->setEnabled(!m_replaying && zones.size() > 1);
 }
 
 void CommandBar::setReplaying(bool replaying)
 {
-    m_edit->setEnabled(!replaying && m_zone != nullptr);
-    m_choice->setEnabled(!replaying && m_host->zones().size() > 1);
+    m_replaying = replaying;
+    updateZones();
 }
 
 void CommandBar::run()

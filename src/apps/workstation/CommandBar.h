@@ -42,6 +42,7 @@ private:
     QComboBox* m_choice;
     CommandEdit* m_edit;
     QPointer<QObject> m_zone;
+    bool m_replaying = false;
 };
 
 } // namespace Velmora

@@ -9,6 +9,8 @@
 #include "semtra/Request.h"
 #include "semtra/Response.h"
 
+#include <QMap>
+
 namespace Velmora {
 
 CommandController::CommandController(ModuleHost* host, LogDock* log, QObject* parent)
@@ -50,7 +52,7 @@ bool CommandController::run(const QString& text, QObject* zone)
     const QString typed = line.parameters().isEmpty() ? line.command()
                                                       : line.command() + QLatin1Char(' ') + line.parameters();
     m_log->logRequest(zone, response->request(), typed);
-    m_typedResponses.insert(response);
+    m_typedResponses.insert(response, zone);
     if (m_recorder)
         m_recorder->commandSent(zone, response, typed);
     emit statusMessage(tr("%1 sent, waiting for the reply").arg(typed), StatusLabels::MessageTimeout);
@@ -80,6 +82,17 @@ void CommandController::responseFinished(QObject* zone, const Response* response
 {
     if (!m_typedResponses.contains(response))
         m_log->logResult(zone, response);
+}
+
+void CommandController::linkDown(QObject* zone)
+{
+    QMap<int, const Response*> waiting; // in the order they were sent
+    for (auto typed = m_typedResponses.cbegin(); typed != m_typedResponses.cend(); ++typed) {
+        if (typed.value() == zone && !typed.key()->isFinished() && typed.key()->request())
+            waiting.insert(typed.key()->request()->number(), typed.key());
+    }
+    for (const Response* response : qAsConst(waiting))
+        m_log->logNoReply(zone, response);
 }
 
 } // namespace Velmora

@@ -2,7 +2,7 @@
 
 #include <QObject>
 #include <QPointer>
-#include <QSet>
+#include <QHash>
 
 class Request;
 class Response;
@@ -35,6 +35,8 @@ public:
     void requestSent(QObject* zone, const Request* request);
     // Logs a reply; a typed command's reply logs itself.
     void responseFinished(QObject* zone, const Response* response);
+    // The zone's link went down: its typed commands still waiting will get no reply, and the log says so.
+    void linkDown(QObject* zone);
 
 signals:
     void statusMessage(const QString& text, int timeout);
@@ -45,8 +47,8 @@ private:
     ModuleHost* m_host;
     LogDock* m_log;
     QPointer<HistoryRecorder> m_recorder;
-    // Responses of typed commands: logged through their own finished().
-    QSet<const Response*> m_typedResponses;
+    // Responses of typed commands, with their zone: logged through their own finished().
+    QHash<const Response*, QPointer<QObject>> m_typedResponses;
     bool m_sendingTyped = false;
 };
 

@@ -5,14 +5,37 @@
 #include "Velmora/format/Protocol.h"
 #include "semtra/Rare.h"
 
+#include <climits>
+
 #include <QAbstractItemView>
 #include <QCompleter>
 #include <QKeyEvent>
+#include <QRegularExpression>
 #include <QStringListModel>
 
 namespace Velmora {
 
 namespace Protocol = Velmora::Protocol;
+
+namespace {
+
+// A number as the module reads its parameters: decimal, or hex after 0x; no sign. Invalid for anything else.
+QVariant numberIn(const QString& word)
+{
+    const QByteArray text = word.toLatin1();
+    const char* cursor = text.constData();
+    const QVariant value = Rare::getParam(cursor);
+    return value.userType() == QMetaType::UInt && *cursor == '\0' ? value : QVariant();
+}
+
+// Whether a word the module did not take as a value reads as a number all the same: one out of its range.
+bool looksLikeNumber(const QString& word)
+{
+    static const QRegularExpression number(QStringLiteral("^-?(0[xX][0-9a-fA-F]+|[0-9]+)$"));
+    return number.match(word).hasMatch();
+}
+
+} // namespace
 
 CommandLine CommandLine::parse(const QString& text)
 {
@@ -46,6 +69,10 @@ QString CommandLine::parameters() const
 
 QVariant CommandLine::commandArgument() const
 {
+    // A code goes as its number: the zone takes text for a command's name.
+    const int number = code();
+    if (number >= 0 && numberIn(m_command).isValid())
+        return number;
     return isValid() ? QVariant(m_command) : QVariant();
 }
 
@@ -56,10 +83,9 @@ QVariant CommandLine::parameterArgument() const
 
 int CommandLine::code() const
 {
-    bool isNumber = false;
-    const int number = m_command.toInt(&isNumber, 0);
-    if (isNumber)
-        return Protocol::findCommand(number) ? number : -1;
+    const QVariant number = numberIn(m_command);
+    if (number.isValid())
+        return Protocol::findCommand(number.toUInt()) ? int(number.toUInt()) : -1;
     for (const Protocol::CommandRow& row : Protocol::commands()) {
         if (m_command.compare(QLatin1String(row.name), Qt::CaseInsensitive) == 0)
             return row.code;
@@ -92,17 +118,29 @@ bool CommandLine::check(QString* message) const
     const QByteArray text = m_parameters.toLocal8Bit();
     const char* cursor = text.constData();
     QVariantList values;
-    for (QVariant value = Rare::getParam(cursor); value.isValid(); value = Rare::getParam(cursor))
+    QStringList words; // each value as typed
+    for (const char* start = cursor;; start = cursor) {
+        const QVariant value = Rare::getParam(cursor);
+        if (!value.isValid())
+            break;
         values.append(value);
+        words.append(QString::fromLocal8Bit(start, int(cursor - start)).trimmed());
+    }
     const QString rest = QString::fromLocal8Bit(cursor).trimmed();
     const QList<QVariant::Type> types = Protocol::splitTypes(row->paramTypes);
     const QStringList names = ProtocolWords::commandParameters(command);
     auto nameOf = [&names](int i) {
         return i < names.size() ? names.at(i) : QObject::tr("parameter %1").arg(i + 1);
     };
+    auto outOfRange = [&](int i, const QString& word) {
+        return QObject::tr("%1 must be a number from 0 to %2, not %3").arg(nameOf(i)).arg(UINT_MAX).arg(word);
+    };
     if (!rest.isEmpty()) {
         const QString word = rest.section(QLatin1Char(' '), 0, 0);
-        if (values.size() < types.size() && types.at(values.size()) == QVariant::UInt)
+        const bool numberWanted = values.size() < types.size() && types.at(values.size()) == QVariant::UInt;
+        if (numberWanted && looksLikeNumber(word))
+            *message = outOfRange(values.size(), word);
+        else if (numberWanted)
             *message = QObject::tr("%1 must be a number, not \"%2\"").arg(nameOf(values.size()), word);
         else
             *message = QObject::tr("\"%1\" is no value (numbers, \"text\" or #hex)").arg(word);
@@ -122,7 +160,9 @@ bool CommandLine::check(QString* message) const
         const int type = values.at(i).userType();
         const QVariant::Type wanted = types.at(i);
         if (wanted == QVariant::UInt && type != QMetaType::UInt) {
-            *message = QObject::tr("%1 must be a number of 0 or more").arg(nameOf(i));
+            *message = type == QMetaType::Int
+                ? outOfRange(i, words.at(i))
+                : QObject::tr("%1 must be a number, not %2").arg(nameOf(i), words.at(i));
             return false;
         }
         if (wanted == QVariant::ByteArray && type != QMetaType::QByteArray) {
@@ -157,37 +197,35 @@ QString CommandHistory::older(const QString& current)
 {
     if (m_entries.isEmpty())
         return current;
-    if (m_position < 0) {
-        m_draft = current;
+    if (m_position < 0)
         m_position = m_entries.size();
-    }
+    m_typed.insert(m_position, current);
     if (m_position > 0)
         --m_position;
-    return m_entries.at(m_position);
+    return m_typed.value(m_position, m_entries.value(m_position));
 }
 
 QString CommandHistory::newer(const QString& current)
 {
     if (m_position < 0)
         return current;
-    ++m_position;
-    if (m_position >= m_entries.size()) {
-        const QString draft = m_draft;
-        resetBrowsing();
-        return draft;
-    }
-    return m_entries.at(m_position);
+    m_typed.insert(m_position, current);
+    if (m_position < m_entries.size())
+        ++m_position;
+    return m_typed.value(m_position, m_entries.value(m_position));
 }
 
 void CommandHistory::resetBrowsing()
 {
     m_position = -1;
-    m_draft.clear();
+    m_typed.clear();
 }
 
 CommandEdit::CommandEdit(QWidget* parent)
     : QLineEdit(parent)
 {
+    // A program's bytes in hex run long: QLineEdit would cut them at 32767 characters.
+    setMaxLength(INT_MAX);
     auto* completer = new QCompleter(new QStringListModel(ProtocolWords::commandNames(), this), this);
     completer->setCaseSensitivity(Qt::CaseInsensitive);
     completer->setCompletionMode(QCompleter::PopupCompletion);

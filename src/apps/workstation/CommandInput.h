@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QHash>
 #include <QLineEdit>
 #include <QString>
 #include <QStringList>
@@ -41,7 +42,8 @@ private:
 
 // The lines sent, for Up and Down: oldest first, no blank lines, no line
 // twice in a row, at most MaxEntries. Browsing keeps the line being written
-// and gives it back past the newest entry.
+// and gives it back past the newest entry; an entry typed over shows as typed
+// until the next line is sent, as in a shell, and the entry itself stays.
 class CommandHistory
 {
 public:
@@ -52,13 +54,15 @@ public:
     // The entry before the one shown; `current` is what the line holds now.
     QString older(const QString& current);
     QString newer(const QString& current);
-    // Back to the line being written: the next older() starts at the newest.
+    // Back to the line being written, what was typed over forgotten: the next older() starts at the newest.
     void resetBrowsing();
 
 private:
     QStringList m_entries;
     int m_position = -1; // -1: not browsing
-    QString m_draft;
+    // The lines as they were left while browsing, by position; the line
+    // being written is at m_entries.size().
+    QHash<int, QString> m_typed;
 };
 
 // The command line: Up and Down walk the history, command names complete.

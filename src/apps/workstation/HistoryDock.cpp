@@ -194,6 +194,11 @@ bool HistoryDock::ensureReader()
     return false;
 }
 
+void HistoryDock::setToday(const std::function<QDate()>& today)
+{
+    m_today = today;
+}
+
 qint64 HistoryDock::dayStartMs() const
 {
     return QDateTime(m_day->date(), QTime(0, 0)).toMSecsSinceEpoch();
@@ -361,7 +366,7 @@ void HistoryDock::readInBackground(const std::function<RecordedDay()>& read)
 
 void HistoryDock::recordsWritten()
 {
-    if (m_replaying && moment().date() == QDate::currentDate() && !m_dayRefresh.isActive())
+    if (m_replaying && moment().date() == m_today() && !m_dayRefresh.isActive())
         m_dayRefresh.start();
 }
 

@@ -1,6 +1,9 @@
 #pragma once
 
+#include <QDate>
 #include <QObject>
+
+#include <functional>
 
 class QGraphicsScene;
 class QMainWindow;
@@ -35,6 +38,8 @@ public:
         QGraphicsScene* scene;
         PropertiesDock* properties;
         ObjectTreeModel* tree;
+        // The service's day, which the records' time stamps follow.
+        std::function<QDate()> today;
     };
 
     HistoryPanel(ModuleHost* host, LinkMonitor* links, HistoryWriter* writer, const Panels& panels);

@@ -314,6 +314,16 @@ void LogDock::logResult(QObject* zone, const Response* response)
     append(std::move(entry));
 }
 
+void LogDock::logNoReply(QObject* zone, const Response* response)
+{
+    LogEntry entry;
+    entry.kind = LogEntry::Result;
+    entry.zone = zoneColumnText(zone);
+    entry.text = tr("#%1 ← %2: no reply, the link went down").arg(response->request()->number()).arg(commandOf(response));
+    entry.failed = true;
+    append(std::move(entry));
+}
+
 void LogDock::logEvent(QObject* zone, const Notification* notification)
 {
     if (!notification)

@@ -58,6 +58,8 @@ public slots:
     void logRequest(QObject* zone, const Request* request, const QString& typed = QString());
     void logNotSent(QObject* zone, const QString& command, const QString& reason);
     void logResult(QObject* zone, const Response* response);
+    // A request that will get no reply: the link went down while it waited.
+    void logNoReply(QObject* zone, const Response* response);
     void logEvent(QObject* zone, const Notification* notification);
     void logInfo(const QString& text);
     void logFailure(const QString& text);

@@ -104,7 +104,7 @@ MainWindow::MainWindow(ModuleHost* host, QWidget* parent)
     connect(m_zoneFiles, &Velmora::ZoneFiles::logLine, m_logDock, &LogDock::logInfo);
     connect(m_zoneFiles, &Velmora::ZoneFiles::statusMessage, statusBar(), &QStatusBar::showMessage);
     connect(m_zoneFiles, &Velmora::ZoneFiles::problemFound, m_treeModel, &ObjectTreeModel::objectChanged);
-    connect(m_zoneFiles, &Velmora::ZoneFiles::reloaded, this, &MainWindow::showReloadedZone);
+    connect(m_zoneFiles, &Velmora::ZoneFiles::reloaded, this, &MainWindow::zoneReloaded);
     connect(m_host, &ModuleHost::objectStateChanged, this, &MainWindow::objectStateChanged);
     connect(m_host, &ModuleHost::zoneRequest, m_commands, &Velmora::CommandController::requestSent);
     connect(m_commands, &Velmora::CommandController::statusMessage, statusBar(), &QStatusBar::showMessage);
@@ -269,6 +269,8 @@ void MainWindow::closeZone(QObject* zone)
         return;
     m_logDock->logInfo(tr("%1 closed").arg(LogDock::zoneLabel(zone)));
     m_host->unloadZone(zone);
+    m_selection->forgetLeft();
+    m_leftCommandFile.clear();
 }
 
 void MainWindow::connectToService(const QString& host, quint16 port)
@@ -444,7 +446,7 @@ void MainWindow::zoneAdded(QObject* zone)
 {
     // Known to the link monitor first: the tree and the properties show its link.
     m_links->addZone(zone);
-    m_treeModel->objectAdded(zone);
+    m_treeModel->objectAddedAt(zone, m_selection->rowOfLeft(zone));
     m_objectsDock->expandZone(zone);
     const QString file = ModuleHost::zoneFile(zone);
     QString error;
@@ -452,6 +454,7 @@ void MainWindow::zoneAdded(QObject* zone)
         m_logDock->logInfo(error);
     m_zoneFiles->watch(zone);
     updateSceneRect();
+    m_selection->zoneBack(zone);
     if (!m_propertiesDock->object())
         m_propertiesDock->setObject(zone);
     m_logDock->logInfo(tr("%1 loaded from %2").arg(LogDock::zoneLabel(zone), file));
@@ -462,9 +465,8 @@ void MainWindow::zoneAdded(QObject* zone)
 
 void MainWindow::zoneAboutToBeRemoved(QObject* zone)
 {
-    m_selection->clearMap();
-    if (ModuleHost::zoneOf(m_propertiesDock->object()) == zone)
-        m_propertiesDock->setObject(nullptr);
+    m_selection->zoneLeaving(zone);
+    m_leftCommandFile = commandZone() == zone ? ModuleHost::zoneFile(zone) : QString();
     m_treeModel->objectAboutToBeRemoved(zone);
     m_zoneLights.clear(zone);
     m_zoneFiles->unwatch(zone);
@@ -475,11 +477,11 @@ void MainWindow::zoneAboutToBeRemoved(QObject* zone)
     m_linkView->showHashStatus(zone);
 }
 
-void MainWindow::showReloadedZone(QObject* zone)
+void MainWindow::zoneReloaded(QObject* zone, bool changedOnDisk)
 {
-    m_propertiesDock->setObject(zone);
-    m_objectsDock->showObject(zone);
-    setCommandZone(zone);
+    if (!changedOnDisk || ModuleHost::sameFile(m_leftCommandFile, ModuleHost::zoneFile(zone)))
+        setCommandZone(zone);
+    m_leftCommandFile.clear();
 }
 
 void MainWindow::objectStateChanged(const QObject* object)
@@ -500,6 +502,8 @@ void MainWindow::zoneLinkChanged(QObject* zone, bool up)
     m_links->zoneLinkChanged(zone, up);
     if (up)
         m_scheduleDock->serviceTime(zone->property("connectionTime").toDateTime());
+    else
+        m_commands->linkDown(zone);
     refreshProperties(zone);
     m_linkView->showHashStatus();
 }
@@ -571,7 +575,8 @@ void MainWindow::showGettingStarted()
 void MainWindow::setHistory(Velmora::HistoryWriter* writer)
 {
     auto* history = new Velmora::HistoryPanel(m_host, m_links, writer,
-                                              {this, m_logDock, m_map, m_scene, m_propertiesDock, m_treeModel});
+                                              {this, m_logDock, m_map, m_scene, m_propertiesDock, m_treeModel,
+                                               [this] { return m_scheduleDock->today(); }});
     m_commands->setHistoryRecorder(history->recorder());
     m_replay = history->replay();
     connect(m_replay, &Velmora::ReplayView::replayingChanged, this, &MainWindow::setReplaying);

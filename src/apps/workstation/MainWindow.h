@@ -101,8 +101,9 @@ private slots:
 
     void zoneAdded(QObject* zone);
     void zoneAboutToBeRemoved(QObject* zone);
-    // Shows the zone loaded again and makes it the command zone.
-    void showReloadedZone(QObject* zone);
+    // A zone the user edited becomes the command zone; one changed on disk
+    // only stays it when it was.
+    void zoneReloaded(QObject* zone, bool changedOnDisk);
     void objectStateChanged(const QObject* object);
     void zoneResponseFinished(QObject* zone, const Response* response);
     void zoneLinkChanged(QObject* zone, bool up);
@@ -148,6 +149,8 @@ private:
     QAction* m_reopenAction = nullptr;
 
     Velmora::ReplayView* m_replay = nullptr;
+    // The file of the command zone when it last went: a reload brings it back.
+    QString m_leftCommandFile;
 };
 
 } // namespace Velmora

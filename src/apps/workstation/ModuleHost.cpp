@@ -36,6 +36,27 @@ void collect(const QObject* parent, const char* className, QList<QObject*>* foun
     }
 }
 
+// One step of a place: the class, and the id or, for objects without one, the ordinal among the class's siblings.
+QString placeStep(const QObject* object, int ordinal)
+{
+    const QVariant id = object->property("id");
+    return id.isValid() ? QStringLiteral("%1 %2").arg(QLatin1String(object->metaObject()->className())).arg(id.toInt())
+                        : QStringLiteral("%1 #%2").arg(QLatin1String(object->metaObject()->className())).arg(ordinal);
+}
+
+// The ordinal placeStep() takes for an object without an id.
+int ordinalAmongItsClass(const QObject* object)
+{
+    int ordinal = 0;
+    for (const QObject* sibling : object->parent()->children()) {
+        if (sibling == object)
+            break;
+        if (sibling->metaObject() == object->metaObject())
+            ++ordinal;
+    }
+    return ordinal;
+}
+
 } // namespace
 
 ModuleHost::ModuleHost(QObject* parent)
@@ -288,6 +309,37 @@ QObject* ModuleHost::areaById(QObject* zone, int id)
             return area;
     }
     return nullptr;
+}
+
+QStringList ModuleHost::placeInZone(const QObject* object)
+{
+    QStringList place;
+    for (const QObject* o = object; o && !isZone(o); o = o->parent()) {
+        if (!o->parent())
+            return QStringList();
+        place.prepend(placeStep(o, ordinalAmongItsClass(o)));
+    }
+    return place;
+}
+
+QObject* ModuleHost::objectAtPlace(QObject* zone, const QStringList& place)
+{
+    QObject* object = zone;
+    for (const QString& step : place) {
+        QObject* next = nullptr;
+        // Counted as we go: a list of twenty thousand is walked once.
+        QHash<const QMetaObject*, int> ordinals;
+        for (QObject* child : object->children()) {
+            if (placeStep(child, ordinals[child->metaObject()]++) == step) {
+                next = child;
+                break;
+            }
+        }
+        if (!next)
+            return nullptr;
+        object = next;
+    }
+    return object;
 }
 
 QList<QObject*> ModuleHost::controllersOf(QObject* zone)

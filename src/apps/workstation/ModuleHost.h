@@ -5,6 +5,7 @@
 #include <QObject>
 #include <QPointer>
 #include <QString>
+#include <QStringList>
 #include <QVariant>
 
 #include "ModulePlugin.h"
@@ -67,6 +68,12 @@ public:
     static QString zoneFile(QObject* zone);
     static QList<QObject*> areasOf(QObject* zone);
     static QObject* areaById(QObject* zone, int id);
+    // Where an object stands in its zone, step by step down from the zone:
+    // each step the class and the id, or the place among its class where it
+    // has none. The same file loaded again has the object's like at that place.
+    static QStringList placeInZone(const QObject* object);
+    // The object at the place in the zone; null when the zone has none there.
+    static QObject* objectAtPlace(QObject* zone, const QStringList& place);
     static QList<QObject*> controllersOf(QObject* zone);
     static bool isController(const QObject* object);
     static bool isArea(const QObject* object);

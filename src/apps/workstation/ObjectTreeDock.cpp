@@ -45,7 +45,7 @@ QObject* ObjectTreeDock::currentObject() const
 void ObjectTreeDock::showObject(const QObject* object)
 {
     const QModelIndex index = m_model->indexOf(object);
-    if (!index.isValid() || index == m_view->currentIndex())
+    if ((object && !index.isValid()) || index == m_view->currentIndex())
         return;
     m_syncing = true;
     m_view->setCurrentIndex(index);

@@ -21,7 +21,7 @@ public:
     QObject* currentObject() const;
 
 public slots:
-    // Makes the object's row current without emitting objectSelected.
+    // Makes the object's row current without emitting objectSelected; null leaves no row current.
     void showObject(const QObject* object);
     void expandZone(QObject* zone);
 

@@ -244,6 +244,11 @@ Qt::ItemFlags ObjectTreeModel::flags(const QModelIndex& index) const
 
 void ObjectTreeModel::objectAdded(QObject* object)
 {
+    objectAddedAt(object, -1);
+}
+
+void ObjectTreeModel::objectAddedAt(QObject* object, int row)
+{
     if (!object || m_nodes.contains(object) || !VelmoraHost::hasModelData(object))
         return;
     Node* parentNode = m_nodes.value(object->parent());
@@ -251,11 +256,12 @@ void ObjectTreeModel::objectAdded(QObject* object)
     if (!parentNode || !parentNode->childrenRead)
         return;
     const QModelIndex parentIndex = indexOfNode(parentNode);
-    const int row = parentNode->children.size();
+    if (row < 0 || row > parentNode->children.size())
+        row = parentNode->children.size();
     beginInsertRows(parentIndex, row, row);
-    Node* node = buildNode(object, parentNode);
-    node->row = row;
-    parentNode->children.append(node);
+    parentNode->children.insert(row, buildNode(object, parentNode));
+    for (int later = row; later < parentNode->children.size(); ++later)
+        parentNode->children.at(later)->row = later;
     endInsertRows();
 }
 

@@ -63,6 +63,8 @@ public:
 public slots:
     // A new child of an object already in the tree (a loaded zone): appended with its subtree.
     void objectAdded(QObject* object);
+    // The same at `row` among its parent's rows (a zone loaded again takes the row of the one it replaces).
+    void objectAddedAt(QObject* object, int row);
     // Must come before the object is deleted.
     void objectAboutToBeRemoved(QObject* object);
     // Redraws the object's row soon (its icon and tool tip follow the live state).

@@ -61,8 +61,6 @@ void PropertiesDock::setObject(QObject* object)
     if (object == m_object)
         return;
     m_object = object;
-    setWindowTitle(object ? tr("Properties: %1").arg(QString::fromLatin1(object->metaObject()->className()))
-                          : tr("Properties"));
     refresh();
 }
 
@@ -87,6 +85,9 @@ void PropertiesDock::setShowAll(bool all)
 void PropertiesDock::refresh()
 {
     m_refreshTimer.stop();
+    // Here rather than in setObject(): the object may have gone since.
+    setWindowTitle(m_object ? tr("Properties: %1").arg(QString::fromLatin1(m_object->metaObject()->className()))
+                            : tr("Properties"));
     const QList<Row> rows = describe(m_object, showsAll(), m_links, m_replaying ? &m_recorded : nullptr);
     m_table->setRowCount(rows.size());
     for (int row = 0; row < rows.size(); ++row) {

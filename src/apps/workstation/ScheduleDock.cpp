@@ -115,7 +115,7 @@ QWidget* ScheduleDock::createDayBar()
 
     connect(back, &QToolButton::clicked, this, [this] { setDate(date().addDays(-1)); });
     connect(forward, &QToolButton::clicked, this, [this] { setDate(date().addDays(1)); });
-    connect(today, &QToolButton::clicked, this, [this] { setDate(QDate::currentDate()); });
+    connect(today, &QToolButton::clicked, this, [this] { setDate(this->today()); });
     connect(m_date, &QDateEdit::dateChanged, this, [this] {
         tick();
         scheduleRebuild(0);
@@ -332,18 +332,29 @@ void ScheduleDock::serviceLost()
     tick();
 }
 
+QDateTime ScheduleDock::now() const
+{
+    // The service stamps in UTC; the plan's times are the zone's, which is where this computer stands.
+    return m_serviceClock.isKnown() ? m_serviceClock.now().toLocalTime() : QDateTime::currentDateTime();
+}
+
+QDate ScheduleDock::today() const
+{
+    return now().date();
+}
+
 void ScheduleDock::tick()
 {
-    const QDateTime now = m_serviceClock.isKnown() ? m_serviceClock.now() : QDateTime::currentDateTime();
+    const QDateTime at = now();
     // Left on today, the dock moves on to the next day at midnight.
     const bool wasToday = m_today.isValid() && date() == m_today;
-    m_today = now.date();
+    m_today = at.date();
     if (wasToday && date() != m_today)
         setDate(m_today);
-    m_chart->setNowMinute(date() == m_today ? now.time().hour() * 60 + now.time().minute() : -1);
+    m_chart->setNowMinute(date() == m_today ? at.time().hour() * 60 + at.time().minute() : -1);
     // The next minute of the clock that counts, however fast it runs.
     const double rate = m_serviceClock.isKnown() ? qMax(m_serviceClock.rate(), 1e-3) : 1.0;
-    const qint64 untilNextMinute = 60000 - now.time().second() * 1000 - now.time().msec();
+    const qint64 untilNextMinute = 60000 - at.time().second() * 1000 - at.time().msec();
     m_clock.start(int(qBound<qint64>(20, qint64(untilNextMinute / rate) + 20, 60000)));
 }
 

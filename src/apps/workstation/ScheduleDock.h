@@ -38,6 +38,8 @@ public:
 
     QObject* zone() const;
     QDate date() const;
+    // The day it is on the clock that counts, in this computer's time zone.
+    QDate today() const;
     ScheduleChart* chart() const;
     // Why no chart is shown (no zone, a file that cannot be read, no plan
     // for the day); empty while the chart shows.
@@ -67,6 +69,8 @@ private:
     void directoryChanged();
     void refreshLive();
     void setLiveArea(const QObject* area);
+    // The service's time while it is known, else this computer's; local time either way.
+    QDateTime now() const;
     void tick();
     bool isLive() const;
 

@@ -3,11 +3,13 @@
 #include "HostLogging.h"
 #include "ModuleHost.h"
 #include "ObjectTreeDock.h"
+#include "ObjectTreeModel.h"
 #include "PropertiesDock.h"
 #include "ZoneLights.h"
 
 #include <QGraphicsItem>
 #include <QGraphicsScene>
+#include <QTreeView>
 
 namespace Velmora {
 
@@ -28,6 +30,69 @@ void SelectionSync::clearMap()
     m_selectingOnMap = true;
     m_scene->clearSelection();
     m_selectingOnMap = false;
+}
+
+SelectionSync::Kept SelectionSync::keep(QObject* object, QObject* leaving) const
+{
+    Kept kept;
+    kept.object = object;
+    kept.inLeaving = object && ModuleHost::zoneOf(object) == leaving;
+    if (kept.inLeaving)
+        kept.place = ModuleHost::placeInZone(object);
+    return kept;
+}
+
+QObject* SelectionSync::findAgain(const Kept& kept, QObject* zone) const
+{
+    return kept.inLeaving ? ModuleHost::objectAtPlace(zone, kept.place) : kept.object.data();
+}
+
+void SelectionSync::zoneLeaving(QObject* zone)
+{
+    clearMap();
+    QTreeView* view = m_tree->view();
+    m_leftFile = ModuleHost::zoneFile(zone);
+    m_leftRow = m_tree->model()->indexOf(zone).row();
+    m_current = keep(m_tree->currentObject(), zone);
+    m_top = keep(m_tree->model()->objectAt(view->indexAt(QPoint(0, 0))), zone);
+    m_shown = keep(m_properties->object(), zone);
+    // Without a current row among those going, none of theirs becomes current as if picked.
+    if (m_current.inLeaving)
+        m_tree->showObject(nullptr);
+    // Not emptied now: the zone loaded again shows in the same rows, scrolled as they were.
+    if (m_shown.inLeaving)
+        m_properties->scheduleRefresh();
+}
+
+int SelectionSync::rowOfLeft(QObject* zone) const
+{
+    return ModuleHost::sameFile(m_leftFile, ModuleHost::zoneFile(zone)) ? m_leftRow : -1;
+}
+
+void SelectionSync::zoneBack(QObject* zone)
+{
+    if (!ModuleHost::sameFile(m_leftFile, ModuleHost::zoneFile(zone)))
+        return;
+    // An object the file no longer has leaves its zone shown.
+    if (m_shown.inLeaving) {
+        QObject* again = findAgain(m_shown, zone);
+        m_properties->setObject(again ? again : zone);
+    }
+    if (m_current.inLeaving) {
+        QObject* again = findAgain(m_current, zone);
+        m_tree->showObject(again ? again : zone);
+    }
+    const QModelIndex top = m_tree->model()->indexOf(findAgain(m_top, zone));
+    if (top.isValid())
+        m_tree->view()->scrollTo(top, QAbstractItemView::PositionAtTop);
+    forgetLeft();
+}
+
+void SelectionSync::forgetLeft()
+{
+    m_leftFile.clear();
+    m_leftRow = -1;
+    m_current = m_top = m_shown = Kept();
 }
 
 void SelectionSync::objectChosen(QObject* object)

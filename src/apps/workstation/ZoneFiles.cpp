@@ -46,6 +46,8 @@ void ZoneFiles::watch(QObject* zone)
 void ZoneFiles::unwatch(QObject* zone)
 {
     m_watcher->unwatch(ModuleHost::zoneFile(zone));
+    // The file opened again is read as it is then.
+    m_problems.remove(absolute(ModuleHost::zoneFile(zone)));
 }
 
 void ZoneFiles::editorOpened(QObject* zone)
@@ -67,14 +69,15 @@ void ZoneFiles::logChanges(const QStringList& changes)
 void ZoneFiles::zoneReloaded(const QString& fileName, QObject* zone)
 {
     m_problems.remove(absolute(fileName));
-    if (m_changedFilesReloading.contains(absolute(fileName))) {
+    const bool changedOnDisk = m_changedFilesReloading.contains(absolute(fileName));
+    if (changedOnDisk) {
         emit logLine(tr("%1 reloaded: its file changed on disk").arg(LogDock::zoneLabel(zone)));
     } else {
         emit logLine(tr("%1 reloaded after editing").arg(LogDock::zoneLabel(zone)));
         m_versions.compareSaved(fileName);
     }
     emit statusMessage(tr("Reloaded %1").arg(fileName), MessageTimeout);
-    emit reloaded(zone);
+    emit reloaded(zone, changedOnDisk);
 }
 
 void ZoneFiles::reloadFailed(const QString& fileName, const QString& reason)

@@ -38,8 +38,9 @@ signals:
     void statusMessage(const QString& text, int timeout);
     // The zone's file stopped loading: its row shows why.
     void problemFound(QObject* zone);
-    // The zone was loaded again from its file and is the one to look at.
-    void reloaded(QObject* zone);
+    // The zone was loaded again from its file: changed on disk by another
+    // writer, or saved by the user's own edit (or revert) otherwise.
+    void reloaded(QObject* zone, bool changedOnDisk);
 
 private slots:
     void zoneReloaded(const QString& fileName, QObject* zone);

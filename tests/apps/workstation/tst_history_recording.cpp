@@ -12,6 +12,7 @@
 #include "QtOwnLeaks.h"
 #include "ReplayLayer.h"
 #include "ScheduleChart.h"
+#include "ScheduleDock.h"
 #include "ServiceProcess.h"
 #include "WorkstationFixture.h"
 
@@ -369,7 +370,8 @@ private slots:
         // The dock's rows are the moment read: zone, link, last command and areas.
         QCOMPARE(dock->shownValues(), values);
         // The map, the tree and the properties show the recorded state, not the module's live one; the replay
-        // names the area it draws, and the live map's names give way.
+        // names the area it draws, and the live map's names give way. The zone chosen again gives no commands back.
+        window.setCommandZone(recording.workstation.zone());
         const QStringList replayed = shown();
         QCOMPARE(replayed.mid(0, 3) + replayed.mid(4, 2),
                  (QStringList{"replaying", "no commands", "band", "Centre", ""}));
@@ -390,12 +392,24 @@ private slots:
     }
 
     // Today's recorded bar follows the recording: what is written after the day was read shows without seeking again.
+    void todaysRecordsShowAsWritten_data()
+    {
+        QTest::addColumn<int>("serviceDaysAhead"); // of this computer's day; 0: no service heard
+        QTest::newRow("no service heard") << 0;
+        // Records carry the service's time: its day is the one being written.
+        QTest::newRow("the service a day ahead") << 1;
+    }
+
     void todaysRecordsShowAsWritten()
     {
-        const qint64 midnight = QDateTime(QDate::currentDate(), QTime(0, 0)).toMSecsSinceEpoch();
+        QFETCH(int, serviceDaysAhead);
+        const QDate today = QDate::currentDate().addDays(serviceDaysAhead);
+        const qint64 midnight = QDateTime(today, QTime(0, 0)).toMSecsSinceEpoch();
         Recording recording;
-        QVERIFY2(recording.open(inDir(QStringLiteral("today.sqlite")), {dayFullState(midnight)}),
+        QVERIFY2(recording.open(inDir(QStringLiteral("today-%1.sqlite").arg(serviceDaysAhead)), {dayFullState(midnight)}),
                  qPrintable(recording.why()));
+        if (serviceDaysAhead != 0)
+            recording.workstation.window()->findChild<ScheduleDock*>()->serviceTime(QDateTime(today, QTime(12, 0)));
         HistoryDock* dock = recording.dock;
         QVERIFY(dock->seek(QDateTime::fromMSecsSinceEpoch(midnight + 60 * 1000)));
         ScheduleChart* chart = dock->chart();

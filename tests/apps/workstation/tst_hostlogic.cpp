@@ -1,4 +1,4 @@
-// The workstation's own logic, without the module: the command line, the storage
+// The workstation's own logic, without the module: the command line and its history, the storage
 // service, the log's words and bounds, the properties' words and the state dump.
 #include "CommandInput.h"
 #include "LogDock.h"
@@ -63,18 +63,27 @@ private slots:
     void commandLine_data()
     {
         QTest::addColumn<QString>("text");
-        QTest::addColumn<QString>("command"); // empty: no command line at all
+        QTest::addColumn<QString>("command");  // empty: no command line at all
+        QTest::addColumn<QVariant>("argument"); // the command as the zone gets it: a name as text, a code as its number
         QTest::addColumn<QVariant>("parameter");
         QTest::addColumn<QString>("problem"); // why it is not sent; empty when it passes
-        QTest::newRow("values") << "SET_STRAT 2 60" << "SET_STRAT" << QVariant("2 60") << "";
-        QTest::newRow("blank") << "   \t " << "" << QVariant() << "";
-        QTest::newRow("by code, hexadecimal number") << "4097 0x2 60" << "4097" << QVariant("0x2 60") << "";
-        QTest::newRow("one too few") << "SET_STRAT 2" << "SET_STRAT" << QVariant("2")
+        QTest::newRow("values") << "SET_STRAT 2 60" << "SET_STRAT" << QVariant("SET_STRAT") << QVariant("2 60") << "";
+        QTest::newRow("blank") << "   \t " << "" << QVariant() << QVariant() << "";
+        QTest::newRow("by code, hexadecimal number") << "4097 0x2 60" << "4097" << QVariant(4097) << QVariant("0x2 60")
+                                                     << "";
+        QTest::newRow("code in hex") << "0x1001 2 60" << "0x1001" << QVariant(4097) << QVariant("2 60") << "";
+        QTest::newRow("one too few") << "SET_STRAT 2" << "SET_STRAT" << QVariant("SET_STRAT") << QVariant("2")
                                      << "SET_STRAT takes 2 parameter(s), not 1: SET_STRAT <strategy> <timeout (s)>";
-        QTest::newRow("number where bytes go") << "SET_DPROG 101 60 5" << "SET_DPROG" << QVariant("101 60 5")
-                                               << "program must be bytes in hex, like #0a1b";
-        QTest::newRow("unknown, inner spacing kept") << "NO_SUCH \"a  b\"   7 " << "NO_SUCH" << QVariant("\"a  b\"   7")
-                                                     << "unknown command NO_SUCH";
+        QTest::newRow("number too large") << "SET_STRAT 2 4294967296" << "SET_STRAT" << QVariant("SET_STRAT")
+                                          << QVariant("2 4294967296")
+                                          << "timeout (s) must be a number from 0 to 4294967295, not 4294967296";
+        QTest::newRow("negative number") << "SET_STRAT -0x2 60" << "SET_STRAT" << QVariant("SET_STRAT")
+                                         << QVariant("-0x2 60")
+                                         << "strategy must be a number from 0 to 4294967295, not -0x2";
+        QTest::newRow("number where bytes go") << "SET_DPROG 101 60 5" << "SET_DPROG" << QVariant("SET_DPROG")
+                                               << QVariant("101 60 5") << "program must be bytes in hex, like #0a1b";
+        QTest::newRow("unknown, inner spacing kept") << "NO_SUCH \"a  b\"   7 " << "NO_SUCH" << QVariant("NO_SUCH")
+                                                     << QVariant("\"a  b\"   7") << "unknown command NO_SUCH";
     }
 
     // A typed line split for the zone, and checked against the protocol's rows before sending.
@@ -82,19 +91,54 @@ private slots:
     {
         QFETCH(QString, text);
         QFETCH(QString, command);
+        QFETCH(QVariant, argument);
         QFETCH(QVariant, parameter);
         QFETCH(QString, problem);
         const CommandLine line = CommandLine::parse(text);
         QCOMPARE(line.isValid(), !command.isEmpty());
         QCOMPARE(line.command(), command);
-        // Both go to the zone as text; it tells "no parameter" from "empty text" by validity alone.
-        const QVariant commandArgument = command.isEmpty() ? QVariant() : QVariant(command);
         QCOMPARE((QVariantList{line.commandArgument().userType(), line.commandArgument(),
                                line.parameterArgument().userType(), line.parameterArgument()}),
-                 (QVariantList{commandArgument.userType(), commandArgument, parameter.userType(), parameter}));
+                 (QVariantList{argument.userType(), argument, parameter.userType(), parameter}));
         QString message;
         QVERIFY(!line.isValid() || line.check(&message) == problem.isEmpty());
         QCOMPARE(message, line.isValid() ? problem : QString());
+    }
+
+    void commandHistory_data()
+    {
+        QTest::addColumn<QStringList>("steps"); // "up", "down", "send", or text typed over the line
+        QTest::addColumn<QStringList>("shown"); // the line after each up and down
+        // Sent before each case: "a", then "b".
+        QTest::newRow("the line being written comes back") << QStringList{"c", "up", "up", "up", "down", "down", "down"}
+                                                           << QStringList{"b", "a", "a", "b", "c", "c"};
+        // As in a shell: what was typed over an entry shows again while browsing, the entry itself stays.
+        QTest::newRow("an entry typed over")
+            << QStringList{"c", "up", "bx", "up", "down", "down", "up", "send", "up", "up"}
+            << QStringList{"b", "a", "bx", "c", "bx", "bx", "b"};
+    }
+
+    void commandHistory()
+    {
+        QFETCH(QStringList, steps);
+        QFETCH(QStringList, shown);
+        CommandHistory history;
+        history.add(QStringLiteral("a"));
+        history.add(QStringLiteral("b"));
+        QString line;
+        QStringList seen;
+        for (const QString& step : steps) {
+            if (step == QLatin1String("up") || step == QLatin1String("down")) {
+                line = step == QLatin1String("up") ? history.older(line) : history.newer(line);
+                seen << line;
+            } else if (step == QLatin1String("send")) {
+                history.add(line);
+                line.clear();
+            } else {
+                line = step;
+            }
+        }
+        QCOMPARE(seen, shown);
     }
 
     void storageAnswers_data()

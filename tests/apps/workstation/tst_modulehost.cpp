@@ -178,25 +178,30 @@ private slots:
 
     void typedCommands_data()
     {
-        QTest::addColumn<bool>("online");
+        QTest::addColumn<QString>("link"); // "up", "down", or "lost" once the line is sent
         QTest::addColumn<QString>("text");
         QTest::addColumn<bool>("sent"); // else the text stays for the user to correct
         QTest::addColumn<QStringList>("logged");
-        QTest::newRow("link down") << false << "SET_STRAT 2 60" << false
+        QTest::newRow("link down") << "down" << "SET_STRAT 2 60" << false
                                    << QStringList{"zone 12 SET_STRAT not sent: the zone is not connected"};
         // Numbers 1 to 3 are the link's own queries when it comes up; the zone takes the command's name in any case.
-        QTest::newRow("state query") << true << "get_state" << true
+        QTest::newRow("state query") << "up" << "get_state" << true
                                      << QStringList{"zone 12 #4 → GET_STATE — read the zone's state",
                                                     "#4 ← STATE: done (OK 0); zone "};
         // Checked against the protocol's rows before anything goes out.
         QTest::newRow("one parameter short")
-            << true << "SET_STRAT 2" << false
+            << "up" << "SET_STRAT 2" << false
             << QStringList{"zone 12 SET_STRAT not sent: SET_STRAT takes 2 parameter(s), not 1"};
+        // Kept whole for correcting, however long.
+        QTest::newRow("long line") << "down" << "GET_STATE \"" + QString(40000, 'x') + "\"" << false
+                                   << QStringList{"zone 12 GET_STATE not sent: GET_STATE takes no parameters"};
+        QTest::newRow("link lost before the reply") << "lost" << "SET_STRAT 2 60" << true
+                                                    << QStringList{"#4 ← SET_STRAT: no reply, the link went down"};
     }
 
     void typedCommands()
     {
-        QFETCH(bool, online);
+        QFETCH(QString, link);
         QFETCH(QString, text);
         QFETCH(bool, sent);
         QFETCH(QStringList, logged);
@@ -206,7 +211,7 @@ private slots:
         auto* log = w.window()->findChild<LogDock*>();
         auto* line = w.window()->findChild<QLineEdit*>(QStringLiteral("commandLine"));
         QVERIFY(log && line && line->isEnabled());
-        if (online) {
+        if (link != QLatin1String("down")) {
             // One service for every row: each row's window links up anew.
             if (!m_service.isRunning())
                 QVERIFY2(m_service.start({zarechny}), qPrintable(m_service.errors()));
@@ -218,7 +223,10 @@ private slots:
         QSignalSpy requests(&w.host(), &ModuleHost::zoneRequest);
         line->setText(text);
         QMetaObject::invokeMethod(line, "returnPressed");
-        QCOMPARE(line->text().isEmpty(), sent);
+        // Gone before the service could answer.
+        if (link == QLatin1String("lost"))
+            w.window()->disconnectService();
+        QCOMPARE(line->text(), sent ? QString() : text);
         QCOMPARE(requests.count(), sent ? 1 : 0); // a refused line sends nothing
         for (const QString& fragment : logged)
             QTRY_VERIFY2_WITH_TIMEOUT(log->text().mid(before).contains(fragment), qPrintable(log->text().mid(before)),

@@ -21,6 +21,7 @@
 #include <memory>
 
 #include <sys/inotify.h>
+#include <time.h>
 #include <unistd.h>
 
 using namespace Velmora;
@@ -79,7 +80,13 @@ class TestScheduleDock : public QObject
 {
     Q_OBJECT
 private slots:
-    void initTestCase() { QVERIFY(m_dir.isValid()); }
+    void initTestCase()
+    {
+        QVERIFY(m_dir.isValid());
+        // Three hours east of UTC, in which the service stamps: the plan's times are local. The simulator inherits it.
+        qputenv("TZ", "MSK-3");
+        tzset();
+    }
 
     void init()
     {
@@ -341,7 +348,7 @@ private slots:
         QVERIFY(until([&] { return m_chart->mismatches().isEmpty(); }, Timeout));
     }
 
-    // A simulator's clock, fast and hours away from this computer's, running through a change of plan: the now line
+    // A simulator's clock, fast and days away from this computer's, running through a change of plan: the now line
     // follows the service's time stamps, and no row is marked while the service follows the plan.
     void serviceClock()
     {
@@ -355,16 +362,17 @@ private slots:
                                              "<Time state_id=\"1\">00:00</Time><Time state_id=\"2\">12:00</Time>"
                                              "<Time state_id=\"1\">12:03</Time>")));
         const int start = minuteOf(QStringLiteral("11:58"));
+        const QDate serviceDay = QDate::currentDate().addDays(2);
         ServiceProcess service;
         QVERIFY2(service.start({file}, 0,
                                {"--calendar", "--speed", "60", "--start",
-                                QDate::currentDate().toString(Qt::ISODate) + QStringLiteral("T11:58")}),
+                                serviceDay.toString(Qt::ISODate) + QStringLiteral("T11:58")}),
                  qPrintable(service.errors()));
         QVERIFY(m_window->openZone(file));
         QObject* zone = m_host->zoneForFile(file);
         m_window->connectToService(QStringLiteral("127.0.0.1"), service.port());
         QVERIFY(until([&] { return zone->property("currentStrategy").toInt() == 1; }, Timeout));
-        QVERIFY(shows(31, QDate::currentDate()));
+        QVERIFY(shows(31, serviceDay));
 
         // Until the service has moved on to the afternoon's plan, a few real seconds.
         QStringList wrong;
@@ -375,6 +383,10 @@ private slots:
             return zone->property("currentStrategy").toInt() == 2 && now >= start + 7;
         }, 20000));
         QCOMPARE(wrong, QStringList());
+        // "Today" is the service's day too.
+        m_dock->findChild<QToolButton*>(QStringLiteral("scheduleDayBack"))->click();
+        m_dock->findChild<QToolButton*>(QStringLiteral("scheduleToday"))->click();
+        QCOMPARE(m_dock->date(), serviceDay);
 
         // Without the service, this computer's clock.
         service.stop();

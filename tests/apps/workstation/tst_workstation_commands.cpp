@@ -31,6 +31,14 @@ QString objectText(QObject* object)
     return QStringLiteral("%1 %2").arg(QLatin1String(kind)).arg(object->property("id").toInt());
 }
 
+// "area 2 of zone 7": an object and its zone, the same for its like in the zone loaded again.
+QString placeText(QObject* object)
+{
+    QObject* zone = ModuleHost::zoneOf(object);
+    return objectText(object) + (zone && zone != object ? QStringLiteral(" of zone %1").arg(zone->property("id").toInt())
+                                                        : QString());
+}
+
 QObject* zoneWithId(ModuleHost& host, int id)
 {
     QObject* found = nullptr;
@@ -60,7 +68,8 @@ private slots:
             .replace("0,0;1000,0;1000,800;0,800", "1100,0;2100,0;2100,800;1100,800")
             .replace("10,10;500,10;500,400", "1110,10;1500,10;1500,400");
         m_near = m_dir.filePath(QStringLiteral("near.xtsc"));
-        QVERIFY(near.contains("Near") && writeFile(m_near, near));
+        m_north = m_dir.filePath(QStringLiteral("north.xtsc"));
+        QVERIFY(near.contains("Near") && writeFile(m_near, near) && writeFile(m_north, readFile(northFile)));
     }
 
     void init()
@@ -72,13 +81,17 @@ private slots:
     void commandZone_data()
     {
         // Steps: "map N" clicks zone N on the map; "tree N" picks zone N's first area in the tree; "choose N" picks
-        // zone N beside the command line; "close N" closes zone N. After each, the command zone's id.
+        // zone N beside the command line; "close N" closes zone N; "disk N" has another program write zone N's file,
+        // with the tree scrolled down. After each, the command zone's id.
         QTest::addColumn<QStringList>("steps");
         QTest::addColumn<QList<int>>("targets");
         // The first zone opened, until chosen otherwise.
         QTest::newRow("chosen in the tree") << QStringList{"map 6", "tree 6", "map 7", "tree 7"} << QList<int>{7, 6, 6, 7};
         QTest::newRow("chosen beside the command line, then closed")
             << QStringList{"choose 6", "map 7", "choose 7", "choose 6", "close 6"} << QList<int>{6, 6, 7, 6, 7};
+        // Loaded again, a zone stays the command zone if it was, and no other becomes it.
+        QTest::newRow("files changed on disk")
+            << QStringList{"tree 7", "choose 6", "disk 7", "disk 6", "choose 7", "disk 7"} << QList<int>{7, 6, 6, 6, 7, 7};
     }
 
     // Commands go to the zone the operator chose, never to one that a click on the map happened to hit. The tree, the
@@ -87,7 +100,7 @@ private slots:
     {
         QFETCH(QStringList, steps);
         QFETCH(QList<int>, targets);
-        QVERIFY(m_window->openZone(northFile) && m_window->openZone(m_near));
+        QVERIFY(m_window->openZone(m_north) && m_window->openZone(m_near));
         m_window->fitAll();
         auto* map = m_window->findChild<MapView*>();
         auto* tree = m_window->findChild<ObjectTreeDock*>();
@@ -119,6 +132,19 @@ private slots:
                 emit choice->activated(index);
             } else if (verb == QLatin1String("close")) {
                 m_window->closeZone(zone);
+            } else if (verb == QLatin1String("disk")) {
+                // Nothing the user looks at moves: the tree's current and first rows and the properties' object,
+                // in the reloaded zone their like.
+                tree->view()->scrollToBottom();
+                auto shown = [&] {
+                    QObject* top = tree->model()->objectAt(tree->view()->indexAt(QPoint(0, 0)));
+                    return QStringList{placeText(tree->currentObject()), placeText(top), placeText(properties->object())};
+                };
+                const QStringList before = shown();
+                const QString file = ModuleHost::zoneFile(zone);
+                QVERIFY(replaceFile(file, readFile(file) + '\n'));
+                QTRY_VERIFY(!m_host->zones().contains(zone));
+                QCOMPARE(shown(), before);
             }
             QVERIFY(m_window->commandZone());
             QCOMPARE(m_window->commandZone()->property("id").toInt(), targets.at(i));
@@ -173,6 +199,7 @@ private slots:
 private:
     QTemporaryDir m_dir;
     QString m_near;  // zone 6, beside zone 7
+    QString m_north; // zone 7, to be written over
     WorkstationFixture m_workstation;
     ModuleHost* m_host = nullptr;
     MainWindow* m_window = nullptr;

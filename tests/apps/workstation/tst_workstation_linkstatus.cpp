@@ -225,15 +225,24 @@ private slots:
                  qPrintable(log->text()));
 
         QPointer<QObject> kept = host.zones().value(0);
-        QVERIFY(replaceFile(file, QByteArray(renamed).replace("<Zone id=\"7\"", "<Zone id=\"7\" <")));
-        QVERIFY2(QTest::qWaitFor([&] { return linkCell().data().toString() == "linked; file not reloaded"; }),
-                 qPrintable(linkCell().data().toString()));
+        const QByteArray broken = QByteArray(renamed).replace("<Zone id=\"7\"", "<Zone id=\"7\" <");
+        const auto markShown = [&] { return linkCell().data().toString() == "linked; file not reloaded"; };
+        QVERIFY(replaceFile(file, broken));
+        QVERIFY2(QTest::qWaitFor(markShown), qPrintable(linkCell().data().toString()));
         QVERIFY(kept && host.zones() == QList<QObject*>{kept});
         QVERIFY2(linkCell().data(Qt::ToolTipRole).toString().contains(file + " changed on disk and does not load: "),
                  qPrintable(linkCell().data(Qt::ToolTipRole).toString()));
         QVERIFY(linkedAs(renamed));
 
         QVERIFY(replaceFile(file, original));
+        QVERIFY(QTest::qWaitFor([&] { return linkedAs(original); }, 10000));
+        QCOMPARE(linkCell().data().toString(), QStringLiteral("linked"));
+
+        // Closed while its file did not load, the zone opens again without the mark.
+        QVERIFY(replaceFile(file, broken));
+        QVERIFY2(QTest::qWaitFor(markShown), qPrintable(linkCell().data().toString()));
+        window->closeZone(host.zones().value(0));
+        QVERIFY(replaceFile(file, original) && window->openZone(file));
         QVERIFY(QTest::qWaitFor([&] { return linkedAs(original); }, 10000));
         QCOMPARE(linkCell().data().toString(), QStringLiteral("linked"));
     }
