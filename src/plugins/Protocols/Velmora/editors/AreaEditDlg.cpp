@@ -288,7 +288,8 @@ void AreaEditDlg::on_states_itemDoubleClicked(QListWidgetItem* item)
     const QDomElement result = editor.stateElement(m_area.ownerDocument());
     states.replaceChild(result, old);
     // Cards and special days name the state by id: a new id is theirs too,
-    // or they would switch to a state that no longer exists.
+    // or they would switch to a state that no longer exists. After the
+    // replacement: a second state still under the old id keeps them.
     ConfigEdit::renumberState(m_area, old.attribute(Xml::id), result.attribute(Xml::id));
     addStateItem(result, item);
 }

@@ -187,7 +187,7 @@ Removed deleteControllers(QDomElement area, const QSet<QString>& numbers)
 
 void renumberState(QDomElement area, const QString& from, const QString& to)
 {
-    if (from == to)
+    if (from == to || !childWithId(area.firstChildElement(Xml::States), Xml::State, from).isNull())
         return;
     for (const QDomElement& card : children(dayCardsOf(area), Xml::DayCard))
         setAttributes(card, Xml::Time, Xml::state_id, from, to);

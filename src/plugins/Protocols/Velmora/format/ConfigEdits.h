@@ -51,7 +51,8 @@ void renameController(QDomElement area, const QString& from, const QString& to);
 // controllers goes too (deleteState).
 Removed deleteControllers(QDomElement area, const QSet<QString>& numbers);
 // The switching points of the area's day cards and special days to state
-// `from` switch to `to`.
+// `from` switch to `to`, called once the state itself has `to`. While another
+// state still has `from` (a file may hold two under one id) they stay with it.
 void renumberState(QDomElement area, const QString& from, const QString& to);
 // Removes the state and the switching points of day cards and special days
 // to it, unless another state has its id; a card or special day left without

@@ -332,6 +332,9 @@ private slots:
             << "1 Twin | g= | c=101,102 | s=1:101/2,102/1 1:102/3,101/1 2:101/1,102/1 | d=1:07:00>1 | w=1,1,1,1,1,1,1 | x=" << "";
         QTest::newRow("state renumbered: cards and special days follow") << "3" << QStringList{"editState 2 7", "ok"}
             << QString(centre).replace(" 2:102/1", " 7:102/1").replace(">2", ">7") << "";
+        QTest::newRow("one of two states under one id renumbered: the card stays with the other")
+            << "1" << QStringList{"editState @1 2", "ok"}
+            << "1 Twin | g= | c=101,102,101 | s=1:101/2,102/1 2:102/3,101/1 | d=1:07:00>1 | w=1,1,1,1,1,1,1 | x=" << "";
         QTest::newRow("first special day of an area whose six-day week shows empty") << "4" << QStringList{"addState S", "addSpecialDay 1", "changes Area 4 \"North\": state 1 \"S\" added; special day " + today + " added", "ok"}
             << "4 North | g= | c= | s=1: | d= | w=,,,,,, | x=" + today + ":00:00>1" << all;
         const QString imported = " | c=5,6 | s=1:5/,6/ | d=1:07:00>1 | w=1,1,1,1,1,1,1 | x=";

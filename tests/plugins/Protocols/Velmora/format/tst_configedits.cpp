@@ -143,9 +143,10 @@ QString apply(QDomElement zone, const QString& edits)
     else if (op == "deleteControllers") {
         const QStringList numbers = a.split(',');
         removed = ConfigEdit::deleteControllers(area, QSet<QString>(numbers.begin(), numbers.end()));
-    } else if (op == "renumberState")
+    } else if (op == "renumberState") { // the state first, as an editor renumbers it
+        withId(area.firstChildElement("States"), "State", a).setAttribute("id", b);
         ConfigEdit::renumberState(area, a, b);
-    else if (op == "deleteState")
+    } else if (op == "deleteState")
         removed = ConfigEdit::deleteState(area, withId(area.firstChildElement("States"), "State", a));
     else if (op == "copyState") // a second state under the same id, as a file may hold
         area.firstChildElement("States").appendChild(withId(area.firstChildElement("States"), "State", a).cloneNode());
@@ -194,9 +195,12 @@ private slots:
             << "renumberStrategy 4 9" << changed(as, {{"1:1,4 2:4", "1:1,9 2:9"}}) << none;
         QTest::newRow("renumber state: area cards and special days follow")
             << "renumberState 2 6"
-            << changed(as, {{"area cards 1:1,2 2:2 | area special 01.05:2 09.05:1,2",
+            << changed(as, {{" 2:116", " 6:116"},
+                            {"area cards 1:1,2 2:2 | area special 01.05:2 09.05:1,2",
                              "area cards 1:1,6 2:6 | area special 01.05:6 09.05:1,6"}})
             << none;
+        QTest::newRow("renumber one of two states under one id: the switching points stay with the other")
+            << "copyState 2;renumberState 2 6" << changed(as, {{" 2:116", " 6:116 2:116"}}) << none;
         QTest::newRow("renumber to itself changes nothing") << "renumberStrategy 4 4" << as << none;
 
         // Deletions take along what they leave empty, level after level.
