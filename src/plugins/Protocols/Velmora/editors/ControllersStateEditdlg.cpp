@@ -142,6 +142,12 @@ ControllersStateEditdlg::ControllersStateEditdlg(QDomElement states, QDomElement
     ui->states->setItemDelegateForColumn(ProgramColumn, m_progDelegate);
     connect(m_progDelegate, QOverload<const QModelIndex&>::of(&ComboBoxDelegate::createEditor), this,
             &ControllersStateEditdlg::progDelegateCreateEditor);
+    // A row that holds more than one (as a file may) shows them all: choosing
+    // the one shown still makes it the only one, though the cell's text stays.
+    for (ComboBoxDelegate* delegate : {m_stateDelegate, m_progDelegate})
+        connect(delegate, &ComboBoxDelegate::committed, this, [this](const QModelIndex& index) {
+            on_states_itemChanged(ui->states->item(index.row(), index.column()));
+        });
 
     m_reason = Velmora::Editors::addReasonLine(ui->verticalLayout, ui->verticalLayout->indexOf(ui->buttonBox));
     m_refusal = new Velmora::Editors::Refusal(m_reason, [this] { return markFaults(); }, this);
@@ -207,6 +213,10 @@ ControllersStateEditdlg::ControllersStateEditdlg(QDomElement states, QDomElement
 
 ControllersStateEditdlg::~ControllersStateEditdlg()
 {
+    // A cell editor still open commits when the window hides, which is after
+    // this part of the dialog is gone.
+    m_stateDelegate->disconnect(this);
+    m_progDelegate->disconnect(this);
     delete ui;
 }
 

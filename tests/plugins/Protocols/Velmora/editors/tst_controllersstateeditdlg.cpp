@@ -223,7 +223,7 @@ private slots:
     void stateElement_data()
     {
         QTest::addColumn<QString>("controllers");
-        QTest::addColumn<QString>("choice");    // a special state chosen for the first row, if any
+        QTest::addColumn<QString>("choice");    // a special state chosen for the first row, if any; "#N" program N typed
         QTest::addColumn<QStringList>("shown"); // choices() of each row, by then
         QTest::addColumn<QString>("element");   // its Controller children
         QTest::addColumn<QStringList>("tips");  // each row's, in every cell
@@ -249,6 +249,11 @@ private slots:
         QTest::newRow("all three named, one chosen") << Both.arg(2).replace("id=\"7\"", "id=\"7\" state=\"2\"") << "off"
                                                      << QStringList{"off||"} << "[Controller id=7 state=3]"
                                                      << QStringList{baumana + "Special state: off"};
+        QTest::newRow("all three named, the special state shown chosen again")
+            << Both.arg(2).replace("id=\"7\"", "id=\"7\" state=\"2\"") << "yellow flashing" << QStringList{"yellow flashing||"}
+            << "[Controller id=7 state=2]" << QStringList{baumana + "Special state: yellow flashing"};
+        QTest::newRow("program and special program, the program shown typed again") << Both.arg(2) << "#2"
+            << QStringList{"|2|"} << "[Controller id=7 program_id=2]" << QStringList{baumana + "Runs its signal program 2"};
     }
     void stateElement()
     {
@@ -259,10 +264,14 @@ private slots:
         QFETCH(QStringList, tips);
         open(controllers, nullptr);
         if (!choice.isEmpty()) {
-            QWidget* combo = openEditor(0, SpecialStateColumn);
-            QVERIFY(Drive::choose(combo, choice));
-            QTest::keyClick(combo, Qt::Key_Return);
-            QTRY_VERIFY(!table()->cellWidget(0, SpecialStateColumn));
+            const int column = choice.startsWith('#') ? ProgramColumn : SpecialStateColumn;
+            QWidget* editor = openEditor(0, column);
+            if (column == ProgramColumn)
+                Drive::retype(editor, choice.mid(1));
+            else
+                QVERIFY(Drive::choose(editor, choice));
+            QTest::keyClick(editor, Qt::Key_Return);
+            QTRY_VERIFY(!table()->cellWidget(0, column));
         }
         QStringList rows, rowTips;
         for (int row = 0; row < table()->rowCount(); ++row) {
