@@ -198,7 +198,11 @@ void AreaEditDlg::on_controllers_itemChanged(QListWidgetItem* item)
         return;
     }
     item->setData(Qt::UserRole, number);
-    ConfigEdit::renameController(m_area, previous, number);
+    // A number listed twice is one controller: while another entry still shows
+    // it, the states keep it and the new number comes as a new controller.
+    const bool stillListed = !previous.isEmpty()
+        && !ui->controllers->findItems(previous, Qt::MatchExactly | Qt::MatchCaseSensitive).isEmpty();
+    ConfigEdit::renameController(m_area, stillListed ? QString() : previous, number);
 }
 
 void AreaEditDlg::on_delController_clicked()

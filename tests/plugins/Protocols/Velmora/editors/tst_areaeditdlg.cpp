@@ -330,6 +330,9 @@ private slots:
         QTest::newRow("a controller listed twice: a new state has it once; one entry deleted, the states keep it")
             << "1" << QStringList{"addState Night", "select controllers @2", "click delController", "ok"}
             << "1 Twin | g= | c=101,102 | s=1:101/2,102/1 1:102/3,101/1 2:101/1,102/1 | d=1:07:00>1 | w=1,1,1,1,1,1,1 | x=" << "";
+        QTest::newRow("a controller listed twice, one entry renumbered: the states keep it and gain the new one")
+            << "1" << QStringList{"number @2 105", "ok"}
+            << "1 Twin | g= | c=101,102,105 | s=1:101/2,102/1,105/1 1:102/3,101/1,105/1 | d=1:07:00>1 | w=1,1,1,1,1,1,1 | x=" << "";
         QTest::newRow("state renumbered: cards and special days follow") << "3" << QStringList{"editState 2 7", "ok"}
             << QString(centre).replace(" 2:102/1", " 7:102/1").replace(">2", ">7") << "";
         QTest::newRow("one of two states under one id renumbered: the card stays with the other")
