@@ -79,9 +79,6 @@ void ComboBoxDelegate::setModelData(QWidget* editor, QAbstractItemModel* model, 
         model->setData(index, combo->currentText(), Qt::DisplayRole);
     else if (auto* line = qobject_cast<QLineEdit*>(editor))
         model->setData(index, line->text(), Qt::DisplayRole);
-    else
-        return;
-    emit const_cast<ComboBoxDelegate*>(this)->committed(index);
 }
 
 void ComboBoxDelegate::updateEditorGeometry(QWidget* editor, const QStyleOptionViewItem& option,

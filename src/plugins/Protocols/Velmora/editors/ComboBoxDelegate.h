@@ -34,9 +34,6 @@ signals:
     // Emitted before every editor is made, so the owner can fill the lists
     // for that cell.
     void createEditor(const QModelIndex& index);
-    // Emitted after every commit of an editor into the cell, also one that
-    // left the text as it was: the model says nothing then, yet it was chosen.
-    void committed(const QModelIndex& index);
 
 public:
     void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override;

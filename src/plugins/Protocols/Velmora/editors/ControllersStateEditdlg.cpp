@@ -143,11 +143,16 @@ ControllersStateEditdlg::ControllersStateEditdlg(QDomElement states, QDomElement
     connect(m_progDelegate, QOverload<const QModelIndex&>::of(&ComboBoxDelegate::createEditor), this,
             &ControllersStateEditdlg::progDelegateCreateEditor);
     // A row that holds more than one (as a file may) shows them all: choosing
-    // the one shown still makes it the only one, though the cell's text stays.
-    for (ComboBoxDelegate* delegate : {m_stateDelegate, m_progDelegate})
-        connect(delegate, &ComboBoxDelegate::committed, this, [this](const QModelIndex& index) {
-            on_states_itemChanged(ui->states->item(index.row(), index.column()));
+    // the one shown still makes it the only one, though the cell's text stays
+    // and the table tells nothing. The view, connected first, has written the
+    // cell by the time commitData reaches us.
+    for (ComboBoxDelegate* delegate : {m_stateDelegate, m_progDelegate}) {
+        connect(delegate, QOverload<const QModelIndex&>::of(&ComboBoxDelegate::createEditor), this,
+                [this](const QModelIndex& index) { m_editedCell = index; });
+        connect(delegate, &QAbstractItemDelegate::commitData, this, [this] {
+            on_states_itemChanged(ui->states->item(m_editedCell.row(), m_editedCell.column()));
         });
+    }
 
     m_reason = Velmora::Editors::addReasonLine(ui->verticalLayout, ui->verticalLayout->indexOf(ui->buttonBox));
     m_refusal = new Velmora::Editors::Refusal(m_reason, [this] { return markFaults(); }, this);

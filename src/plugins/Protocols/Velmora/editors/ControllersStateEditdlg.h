@@ -6,6 +6,7 @@
 #include <QDomElement>
 #include <QHash>
 #include <QList>
+#include <QPersistentModelIndex>
 #include <QPointer>
 #include <QString>
 #include <QStringList>
@@ -89,6 +90,7 @@ private:
     QPointer<QObject> m_rpcObject;
     ComboBoxDelegate* m_stateDelegate;
     ComboBoxDelegate* m_progDelegate;
+    QPersistentModelIndex m_editedCell; // the cell a delegate's editor was last made for
     QLabel* m_reason = nullptr;
     Velmora::Editors::Refusal* m_refusal = nullptr;
 };
