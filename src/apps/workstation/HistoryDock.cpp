@@ -79,6 +79,8 @@ HistoryDock::HistoryDock(QWidget* parent)
 {
     setObjectName(QStringLiteral("historyDock"));
     setWidget(createControls());
+    // Play before any moment was chosen starts at the one the controls show, not at the epoch.
+    m_momentMs = dayStartMs();
     m_dayReader.setMaxThreadCount(1);
     m_play.setInterval(PlayTickMs);
     connect(&m_play, &QTimer::timeout, this, &HistoryDock::playTick);

@@ -427,18 +427,22 @@ private slots:
     void playStopsAtNow_data()
     {
         QTest::addColumn<int>("serviceDaysAhead"); // of this computer's day; 0: no service heard
-        QTest::newRow("no service heard") << 0;
-        QTest::newRow("the service a day ahead") << 1;
+        QTest::addColumn<int>("fromSecondsAgo");   // -1: Play pressed while live, no moment chosen yet
+        QTest::newRow("no service heard") << 0 << 3;
+        QTest::newRow("the service a day ahead") << 1 << 3;
+        // From the moment the controls show, the start of today.
+        QTest::newRow("no moment chosen") << 0 << -1;
     }
 
-    // Play from a few seconds ago catches up with the service's present and stops there.
+    // Play catches up with the service's present and stops there.
     void playStopsAtNow()
     {
         QFETCH(int, serviceDaysAhead);
+        QFETCH(int, fromSecondsAgo);
         const QDate today = QDate::currentDate().addDays(serviceDaysAhead);
-        const qint64 midnight = QDateTime(today, QTime(0, 0)).toMSecsSinceEpoch();
         Recording recording;
-        QVERIFY2(recording.open(inDir(QStringLiteral("play-%1.sqlite").arg(serviceDaysAhead)), {dayFullState(midnight)}),
+        QVERIFY2(recording.open(inDir(QStringLiteral("play-%1.sqlite").arg(QTest::currentDataTag())),
+                                {dayFullState(QDateTime(today, QTime(0, 0)).toMSecsSinceEpoch())}),
                  qPrintable(recording.why()));
         QElapsedTimer sinceStamp;
         sinceStamp.start();
@@ -451,14 +455,22 @@ private slots:
         auto* play = dock->findChild<QPushButton*>(QStringLiteral("historyPlay"));
         auto* speed = dock->findChild<QComboBox*>(QStringLiteral("historySpeed"));
         QVERIFY(play && speed);
-        const QDateTime from = stamp.addSecs(-3);
-        QVERIFY(dock->seek(from));
         speed->setCurrentIndex(speed->findData(10));
-        play->click();
-        QTRY_VERIFY(!play->isChecked());
-        const QDateTime now = stamp.addMSecs(sinceStamp.elapsed());
-        QVERIFY2(dock->moment() > from.addSecs(2) && dock->moment() <= now,
-                 qPrintable(dock->moment().toString(Qt::ISODateWithMs) + " " + now.toString(Qt::ISODateWithMs)));
+        if (fromSecondsAgo < 0) {
+            play->click();
+            QTRY_VERIFY(dock->isReplaying());
+            play->click();
+            QCOMPARE(dock->moment().date(), stamp.date());
+            QVERIFY(dock->moment().time() < QTime(0, 1));
+        } else {
+            const QDateTime from = stamp.addSecs(-fromSecondsAgo);
+            QVERIFY(dock->seek(from));
+            play->click();
+            QTRY_VERIFY(!play->isChecked());
+            const QDateTime now = stamp.addMSecs(sinceStamp.elapsed());
+            QVERIFY2(dock->moment() > from.addSecs(fromSecondsAgo - 1) && dock->moment() <= now,
+                     qPrintable(dock->moment().toString(Qt::ISODateWithMs) + " " + now.toString(Qt::ISODateWithMs)));
+        }
         dock->backToLive();
         recording.workstation.window()->closeZone(recording.workstation.zone());
     }
