@@ -28,6 +28,27 @@ QVariant numberIn(const QString& word)
     return value.userType() == QMetaType::UInt && *cursor == '\0' ? value : QVariant();
 }
 
+// The parameters as the module reads them, each value's words as typed in *words, what would not read in *rest.
+// Read from UTF-8, the encoding the reader takes text in: the locale's 8-bit encoding may have no code for a
+// typed letter and would garble it.
+QVariantList valuesIn(const QString& parameters, QStringList* words = nullptr, QString* rest = nullptr)
+{
+    const QByteArray text = parameters.toUtf8();
+    const char* cursor = text.constData();
+    QVariantList values;
+    for (const char* start = cursor;; start = cursor) {
+        const QVariant value = Rare::getParam(cursor);
+        if (!value.isValid())
+            break;
+        values.append(value);
+        if (words)
+            words->append(QString::fromUtf8(start, int(cursor - start)).trimmed());
+    }
+    if (rest)
+        *rest = QString::fromUtf8(cursor).trimmed();
+    return values;
+}
+
 // Whether a word the module did not take as a value reads as a number all the same: one out of its range.
 bool looksLikeNumber(const QString& word)
 {
@@ -78,7 +99,8 @@ QVariant CommandLine::commandArgument() const
 
 QVariant CommandLine::parameterArgument() const
 {
-    return m_parameters.isEmpty() ? QVariant() : QVariant(m_parameters);
+    // The values, not the text: the zone would read text through the locale's 8-bit encoding.
+    return m_parameters.isEmpty() ? QVariant() : QVariant(valuesIn(m_parameters));
 }
 
 int CommandLine::code() const
@@ -114,19 +136,9 @@ bool CommandLine::check(QString* message) const
         *message = QObject::tr("unknown command %1").arg(m_command);
         return false;
     }
-    // The values as the module will read them from the text.
-    const QByteArray text = m_parameters.toLocal8Bit();
-    const char* cursor = text.constData();
-    QVariantList values;
-    QStringList words; // each value as typed
-    for (const char* start = cursor;; start = cursor) {
-        const QVariant value = Rare::getParam(cursor);
-        if (!value.isValid())
-            break;
-        values.append(value);
-        words.append(QString::fromLocal8Bit(start, int(cursor - start)).trimmed());
-    }
-    const QString rest = QString::fromLocal8Bit(cursor).trimmed();
+    QStringList words;
+    QString rest;
+    const QVariantList values = valuesIn(m_parameters, &words, &rest);
     const QList<QVariant::Type> types = Protocol::splitTypes(row->paramTypes);
     const QStringList names = ProtocolWords::commandParameters(command);
     auto nameOf = [&names](int i) {

@@ -9,7 +9,7 @@
 namespace Velmora {
 
 // A typed command line split for the zone's sendCommand: the first word is the
-// command, the rest is handed over as text, which the module reads into values.
+// command, the rest is read into values, numbers, "text" and #hex bytes.
 class CommandLine
 {
 public:
@@ -21,8 +21,9 @@ public:
     // The text after the command, trimmed at both ends; empty when there is none.
     QString parameters() const;
 
-    // The two arguments of sendCommand(QVariant, QVariant); no parameters give
-    // an invalid variant, which the zone takes as "no parameter".
+    // The two arguments of sendCommand(QVariant, QVariant): the parameters as
+    // the list of values read from them, as check() reads them; no parameters
+    // give an invalid variant, which the zone takes as "no parameter".
     QVariant commandArgument() const;
     QVariant parameterArgument() const;
 

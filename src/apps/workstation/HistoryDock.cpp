@@ -79,6 +79,8 @@ HistoryDock::HistoryDock(QWidget* parent)
 {
     setObjectName(QStringLiteral("historyDock"));
     setWidget(createControls());
+    // Play before any moment was chosen starts at the one the controls show, not at the epoch.
+    m_momentMs = dayStartMs();
     m_dayReader.setMaxThreadCount(1);
     m_play.setInterval(PlayTickMs);
     connect(&m_play, &QTimer::timeout, this, &HistoryDock::playTick);
@@ -104,10 +106,12 @@ QWidget* HistoryDock::createControls()
     m_previous = new QPushButton(tr("◀ Previous change"), box);
     m_next = new QPushButton(tr("Next change ▶"), box);
     m_speed = new QComboBox(box);
+    m_speed->setObjectName(QStringLiteral("historySpeed"));
     for (int factor : {1, 10, 60})
         m_speed->addItem(tr("×%1").arg(factor), factor);
     m_playButton = new QPushButton(tr("Play"), box);
     m_playButton->setCheckable(true);
+    m_playButton->setObjectName(QStringLiteral("historyPlay"));
     m_live = new QPushButton(tr("Back to live"), box);
     m_live->setEnabled(false);
     m_band = new QLabel(box);
@@ -194,9 +198,9 @@ bool HistoryDock::ensureReader()
     return false;
 }
 
-void HistoryDock::setToday(const std::function<QDate()>& today)
+void HistoryDock::setNow(const std::function<QDateTime()>& now)
 {
-    m_today = today;
+    m_now = now;
 }
 
 qint64 HistoryDock::dayStartMs() const
@@ -366,7 +370,7 @@ void HistoryDock::readInBackground(const std::function<RecordedDay()>& read)
 
 void HistoryDock::recordsWritten()
 {
-    if (m_replaying && moment().date() == m_today() && !m_dayRefresh.isActive())
+    if (m_replaying && moment().date() == m_now().date() && !m_dayRefresh.isActive())
         m_dayRefresh.start();
 }
 
@@ -459,8 +463,13 @@ void HistoryDock::stepToPreviousChange()
 
 void HistoryDock::playTick()
 {
-    const qint64 step = qint64(PlayTickMs) * m_speed->currentData().toInt();
-    seek(QDateTime::fromMSecsSinceEpoch(m_momentMs + step));
+    // Nothing is recorded past the present: play catches up with it and stops.
+    const qint64 now = m_now().toMSecsSinceEpoch();
+    const qint64 next = std::min(m_momentMs + qint64(PlayTickMs) * m_speed->currentData().toInt(), now);
+    if (next > m_momentMs)
+        seek(QDateTime::fromMSecsSinceEpoch(next));
+    if (next >= now)
+        m_playButton->setChecked(false);
 }
 
 void HistoryDock::backToLive()

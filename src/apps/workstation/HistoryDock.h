@@ -1,6 +1,6 @@
 #pragma once
 
-#include <QDate>
+#include <QDateTime>
 #include <QDockWidget>
 #include <QHash>
 #include <QPointer>
@@ -59,8 +59,8 @@ public:
     void setHistory(const HistoryUrl& url);
     // Which zones the time line replays, asked at each seek: the open ones.
     void setZoneSource(const std::function<QVector<Zone>()>& zones);
-    // Which day it is for the records being written: the service's, whose time stamps they carry.
-    void setToday(const std::function<QDate()>& today);
+    // The time of the records being written: the service's, whose time stamps they carry. Play stops there.
+    void setNow(const std::function<QDateTime()>& now);
     ScheduleChart* chart() const { return m_chart; }
     // The chart's line under it: what is being read, or why it shows nothing.
     QString chartNote() const;
@@ -120,7 +120,7 @@ private:
     HistoryUrl m_url;
     std::unique_ptr<HistoryReader> m_reader;
     std::function<QVector<Zone>()> m_zoneSource;
-    std::function<QDate()> m_today = &QDate::currentDate;
+    std::function<QDateTime()> m_now = &QDateTime::currentDateTime;
     QVector<Zone> m_zones;
     QString m_chartKey;
     int m_dayRequest = 0;

@@ -39,7 +39,7 @@ void HistoryPanel::createDock(HistoryWriter* writer)
 {
     m_dock = new HistoryDock(m_panels.window);
     m_dock->setHistory(writer->url());
-    m_dock->setToday(m_panels.today);
+    m_dock->setNow(m_panels.now);
     connect(writer, &HistoryWriter::committed, m_dock, &HistoryDock::recordsWritten);
     m_panels.window->addDockWidget(Qt::BottomDockWidgetArea, m_dock);
     m_panels.window->tabifyDockWidget(m_panels.log, m_dock);

@@ -1,6 +1,6 @@
 #pragma once
 
-#include <QDate>
+#include <QDateTime>
 #include <QObject>
 
 #include <functional>
@@ -38,8 +38,8 @@ public:
         QGraphicsScene* scene;
         PropertiesDock* properties;
         ObjectTreeModel* tree;
-        // The service's day, which the records' time stamps follow.
-        std::function<QDate()> today;
+        // The service's time, which the records' time stamps follow.
+        std::function<QDateTime()> now;
     };
 
     HistoryPanel(ModuleHost* host, LinkMonitor* links, HistoryWriter* writer, const Panels& panels);

@@ -576,7 +576,7 @@ void MainWindow::setHistory(Velmora::HistoryWriter* writer)
 {
     auto* history = new Velmora::HistoryPanel(m_host, m_links, writer,
                                               {this, m_logDock, m_map, m_scene, m_propertiesDock, m_treeModel,
-                                               [this] { return m_scheduleDock->today(); }});
+                                               [this] { return m_scheduleDock->now(); }});
     m_commands->setHistoryRecorder(history->recorder());
     m_replay = history->replay();
     connect(m_replay, &Velmora::ReplayView::replayingChanged, this, &MainWindow::setReplaying);

@@ -38,6 +38,8 @@ public:
 
     QObject* zone() const;
     QDate date() const;
+    // The service's time while it is known, else this computer's; local time either way.
+    QDateTime now() const;
     // The day it is on the clock that counts, in this computer's time zone.
     QDate today() const;
     ScheduleChart* chart() const;
@@ -69,8 +71,6 @@ private:
     void directoryChanged();
     void refreshLive();
     void setLiveArea(const QObject* area);
-    // The service's time while it is known, else this computer's; local time either way.
-    QDateTime now() const;
     void tick();
     bool isLive() const;
 

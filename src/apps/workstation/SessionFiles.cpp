@@ -5,6 +5,7 @@
 #include "Settings.h"
 #include "StatusLabels.h"
 
+#include <QDir>
 #include <QFileInfo>
 #include <QMenu>
 
@@ -41,7 +42,10 @@ bool SessionFiles::openZone(const QString& fileName)
     if (!zone) {
         emit logLine(tr("cannot load %1: %2").arg(fileName, error));
         emit statusMessage(tr("Cannot load %1").arg(fileName), MessageTimeout);
-        if (m_persist)
+        // Only a file gone from its folder leaves the list: one that does not read may be about to be
+        // corrected, and a folder out of reach (a share down) may come back.
+        const QFileInfo file(fileName);
+        if (m_persist && file.dir().exists() && !file.exists())
             m_settings->removeRecentFile(fileName);
         return false;
     }

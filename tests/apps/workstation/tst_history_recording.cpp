@@ -19,10 +19,12 @@
 #include "Velmora/format/Protocol.h"
 #include "Velmora/format/TokenDigest.h"
 
+#include <QComboBox>
 #include <QGraphicsItem>
 #include <QGraphicsScene>
 #include <QLabel>
 #include <QPainter>
+#include <QPushButton>
 #include <QLineEdit>
 #include <QStatusBar>
 #include <QtTest>
@@ -418,6 +420,57 @@ private slots:
         recording.writer->add(northRecord(midnight + 30 * 60 * 1000, 2));
         QTRY_COMPARE_WITH_TIMEOUT(strategyBandAt(chart, 120).at(2), 2, 10000);
         QCOMPARE(strategyBandAt(chart, 3).at(2), 1);
+        dock->backToLive();
+        recording.workstation.window()->closeZone(recording.workstation.zone());
+    }
+
+    void playStopsAtNow_data()
+    {
+        QTest::addColumn<int>("serviceDaysAhead"); // of this computer's day; 0: no service heard
+        QTest::addColumn<int>("fromSecondsAgo");   // -1: Play pressed while live, no moment chosen yet
+        QTest::newRow("no service heard") << 0 << 3;
+        QTest::newRow("the service a day ahead") << 1 << 3;
+        // From the moment the controls show, the start of today.
+        QTest::newRow("no moment chosen") << 0 << -1;
+    }
+
+    // Play catches up with the service's present and stops there.
+    void playStopsAtNow()
+    {
+        QFETCH(int, serviceDaysAhead);
+        QFETCH(int, fromSecondsAgo);
+        const QDate today = QDate::currentDate().addDays(serviceDaysAhead);
+        Recording recording;
+        QVERIFY2(recording.open(inDir(QStringLiteral("play-%1.sqlite").arg(QTest::currentDataTag())),
+                                {dayFullState(QDateTime(today, QTime(0, 0)).toMSecsSinceEpoch())}),
+                 qPrintable(recording.why()));
+        QElapsedTimer sinceStamp;
+        sinceStamp.start();
+        QDateTime stamp = QDateTime::currentDateTime();
+        if (serviceDaysAhead != 0) {
+            stamp = QDateTime(today, QTime(12, 0));
+            recording.workstation.window()->findChild<ScheduleDock*>()->serviceTime(stamp);
+        }
+        HistoryDock* dock = recording.dock;
+        auto* play = dock->findChild<QPushButton*>(QStringLiteral("historyPlay"));
+        auto* speed = dock->findChild<QComboBox*>(QStringLiteral("historySpeed"));
+        QVERIFY(play && speed);
+        speed->setCurrentIndex(speed->findData(10));
+        if (fromSecondsAgo < 0) {
+            play->click();
+            QTRY_VERIFY(dock->isReplaying());
+            play->click();
+            QCOMPARE(dock->moment().date(), stamp.date());
+            QVERIFY(dock->moment().time() < QTime(0, 1));
+        } else {
+            const QDateTime from = stamp.addSecs(-fromSecondsAgo);
+            QVERIFY(dock->seek(from));
+            play->click();
+            QTRY_VERIFY(!play->isChecked());
+            const QDateTime now = stamp.addMSecs(sinceStamp.elapsed());
+            QVERIFY2(dock->moment() > from.addSecs(fromSecondsAgo - 1) && dock->moment() <= now,
+                     qPrintable(dock->moment().toString(Qt::ISODateWithMs) + " " + now.toString(Qt::ISODateWithMs)));
+        }
         dock->backToLive();
         recording.workstation.window()->closeZone(recording.workstation.zone());
     }

@@ -16,6 +16,8 @@
 #include "semtra/Wire.h"
 
 #include <QBrush>
+#include <QScopeGuard>
+#include <QTextCodec>
 #include <QtTest>
 
 #include "DomText.h"
@@ -38,6 +40,11 @@ struct LogCase
     bool serviceTime; // stamped with the service's time
     QString tip;      // the protocol's own wording
 };
+
+QVariant valueList(const QVariantList& values)
+{
+    return values;
+}
 
 } // namespace
 
@@ -65,28 +72,37 @@ private slots:
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("command");  // empty: no command line at all
         QTest::addColumn<QVariant>("argument"); // the command as the zone gets it: a name as text, a code as its number
-        QTest::addColumn<QVariant>("parameter");
-        QTest::addColumn<QString>("problem"); // why it is not sent; empty when it passes
-        QTest::newRow("values") << "SET_STRAT 2 60" << "SET_STRAT" << QVariant("SET_STRAT") << QVariant("2 60") << "";
+        QTest::addColumn<QVariant>("parameter"); // the values read, as the zone gets them
+        QTest::addColumn<QString>("problem");    // why it is not sent; empty when it passes
+        QTest::newRow("values") << "SET_STRAT 2 60" << "SET_STRAT" << QVariant("SET_STRAT") << valueList({2u, 60u})
+                                << "";
         QTest::newRow("blank") << "   \t " << "" << QVariant() << QVariant() << "";
-        QTest::newRow("by code, hexadecimal number") << "4097 0x2 60" << "4097" << QVariant(4097) << QVariant("0x2 60")
-                                                     << "";
-        QTest::newRow("code in hex") << "0x1001 2 60" << "0x1001" << QVariant(4097) << QVariant("2 60") << "";
-        QTest::newRow("one too few") << "SET_STRAT 2" << "SET_STRAT" << QVariant("SET_STRAT") << QVariant("2")
+        QTest::newRow("by code, hexadecimal number") << "4097 0x2 60" << "4097" << QVariant(4097)
+                                                     << valueList({2u, 60u}) << "";
+        QTest::newRow("code in hex") << "0x1001 2 60" << "0x1001" << QVariant(4097) << valueList({2u, 60u}) << "";
+        QTest::newRow("one too few") << "SET_STRAT 2" << "SET_STRAT" << QVariant("SET_STRAT") << valueList({2u})
                                      << "SET_STRAT takes 2 parameter(s), not 1: SET_STRAT <strategy> <timeout (s)>";
         QTest::newRow("number too large") << "SET_STRAT 2 4294967296" << "SET_STRAT" << QVariant("SET_STRAT")
-                                          << QVariant("2 4294967296")
+                                          << valueList({2u})
                                           << "timeout (s) must be a number from 0 to 4294967295, not 4294967296";
         QTest::newRow("negative number") << "SET_STRAT -0x2 60" << "SET_STRAT" << QVariant("SET_STRAT")
-                                         << QVariant("-0x2 60")
+                                         << valueList({-2, 60u})
                                          << "strategy must be a number from 0 to 4294967295, not -0x2";
         QTest::newRow("number where bytes go") << "SET_DPROG 101 60 5" << "SET_DPROG" << QVariant("SET_DPROG")
-                                               << QVariant("101 60 5") << "program must be bytes in hex, like #0a1b";
+                                               << valueList({101u, 60u, 5u})
+                                               << "program must be bytes in hex, like #0a1b";
         QTest::newRow("unknown, inner spacing kept") << "NO_SUCH \"a  b\"   7 " << "NO_SUCH" << QVariant("NO_SUCH")
-                                                     << QVariant("\"a  b\"   7") << "unknown command NO_SUCH";
+                                                     << valueList({"a  b", 7u}) << "unknown command NO_SUCH";
+        // Letters the locale's 8-bit encoding has no code for stay as typed, in the values and in the message.
+        QTest::newRow("text, Cyrillic") << "SET_STRAT \"Пётр  Ёж\" 60" << "SET_STRAT" << QVariant("SET_STRAT")
+                                        << valueList({"Пётр  Ёж", 60u})
+                                        << "strategy must be a number, not \"Пётр  Ёж\"";
+        QTest::newRow("Cyrillic word, no value") << "SET_STRAT два 60" << "SET_STRAT" << QVariant("SET_STRAT")
+                                                 << valueList({}) << "strategy must be a number, not \"два\"";
     }
 
-    // A typed line split for the zone, and checked against the protocol's rows before sending.
+    // A typed line split for the zone, and checked against the protocol's rows before sending; the same under
+    // a Latin-1 locale, which has no code for Cyrillic.
     void commandLine()
     {
         QFETCH(QString, text);
@@ -94,6 +110,9 @@ private slots:
         QFETCH(QVariant, argument);
         QFETCH(QVariant, parameter);
         QFETCH(QString, problem);
+        QTextCodec* const locale = QTextCodec::codecForLocale();
+        QTextCodec::setCodecForLocale(QTextCodec::codecForName("ISO-8859-1"));
+        const auto restore = qScopeGuard([locale] { QTextCodec::setCodecForLocale(locale); });
         const CommandLine line = CommandLine::parse(text);
         QCOMPARE(line.isValid(), !command.isEmpty());
         QCOMPARE(line.command(), command);

@@ -1,9 +1,10 @@
 // The workstation's hold on the real plug-in: the object tree, zones loaded,
-// unloaded and reloaded after an edit, and commands typed for a zone.
+// unloaded and reloaded after an edit, a file that will not open, and commands typed for a zone.
 #include "LogDock.h"
 #include "ObjectTreeModel.h"
 #include "QtOwnLeaks.h"
 #include "ServiceProcess.h"
+#include "Settings.h"
 #include "Until.h"
 #include "WorkstationFixture.h"
 
@@ -174,6 +175,37 @@ private slots:
         QCoreApplication::processEvents();
 
         QCOMPARE((QList<int>{tree.host.zones().size(), tree.model.rowCount(), reloaded.count()}), (QList<int>{0, 0, 0}));
+    }
+
+    void recentFileFails_data()
+    {
+        QTest::addColumn<QString>("fault"); // what befalls the file once it was opened
+        QTest::addColumn<bool>("listed");   // still among the recent files when it fails to open
+        QTest::newRow("does not read") << "broken" << true;
+        QTest::newRow("its folder out of reach") << "folder gone" << true;
+        QTest::newRow("deleted") << "deleted" << false;
+    }
+
+    void recentFileFails()
+    {
+        QFETCH(QString, fault);
+        QFETCH(bool, listed);
+        QTemporaryDir folder;
+        const QString path = folder.filePath(QStringLiteral("share/north.xtsc"));
+        QVERIFY(QDir(folder.path()).mkdir(QStringLiteral("share")) && writeFile(path, readFile(northFile)));
+        WorkstationFixture w;
+        QVERIFY2(w.start(), qPrintable(w.error()));
+        w.window()->setPersistSettings(true);
+        QVERIFY2(w.open(path), qPrintable(w.error()));
+        w.window()->closeZone(w.zone());
+        if (fault == QLatin1String("broken"))
+            QVERIFY(writeFile(path, "<Zone id=\"7\""));
+        else if (fault == QLatin1String("deleted"))
+            QVERIFY(QFile::remove(path));
+        else
+            QVERIFY(QDir(QFileInfo(path).path()).removeRecursively());
+        QVERIFY(!w.window()->openZone(path));
+        QCOMPARE(Settings().recentFiles().contains(path), listed);
     }
 
     void typedCommands_data()
