@@ -466,9 +466,9 @@ void HistoryDock::playTick()
     // Nothing is recorded past the present: play catches up with it and stops.
     const qint64 now = m_now().toMSecsSinceEpoch();
     const qint64 next = std::min(m_momentMs + qint64(PlayTickMs) * m_speed->currentData().toInt(), now);
-    if (next > m_momentMs)
-        seek(QDateTime::fromMSecsSinceEpoch(next));
-    if (next >= now)
+    // A history that does not open is not tried again each tick: opening may wait on the network.
+    const bool moved = next <= m_momentMs || seek(QDateTime::fromMSecsSinceEpoch(next));
+    if (!moved || next >= now)
         m_playButton->setChecked(false);
 }
 

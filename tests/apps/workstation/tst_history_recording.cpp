@@ -475,6 +475,23 @@ private slots:
         recording.workstation.window()->closeZone(recording.workstation.zone());
     }
 
+    // A history that does not open stops Play at once, the reason on the band, rather than being opened again each tick.
+    void playStopsOnAnUnreadableHistory()
+    {
+        HistoryUrl url;
+        QString error;
+        QVERIFY2(HistoryUrl::parse("sqlite:" + inDir("no-such-folder/history.sqlite"), &url, &error), qPrintable(error));
+        HistoryDock dock;
+        dock.setHistory(url);
+        auto* play = dock.findChild<QPushButton*>(QStringLiteral("historyPlay"));
+        QVERIFY(play);
+        play->click();
+        QTRY_VERIFY(!play->isChecked());
+        const QList<QLabel*> labels = dock.findChildren<QLabel*>();
+        QVERIFY(std::any_of(labels.cbegin(), labels.cend(),
+                            [](const QLabel* label) { return label->text().startsWith("No history to replay: "); }));
+    }
+
     void replayOverALiveMismatch_data()
     {
         QTest::addColumn<QString>("when");
