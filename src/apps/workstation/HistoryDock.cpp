@@ -198,6 +198,12 @@ bool HistoryDock::ensureReader()
     return false;
 }
 
+void HistoryDock::followOpenZones()
+{
+    if (m_zoneSource)
+        m_zones = m_zoneSource();
+}
+
 void HistoryDock::setNow(const std::function<QDateTime()>& now)
 {
     m_now = now;
@@ -223,8 +229,7 @@ bool HistoryDock::seek(const QDateTime& when)
     if (!ensureReader())
         return false;
     m_momentMs = when.toMSecsSinceEpoch();
-    if (m_zoneSource)
-        m_zones = m_zoneSource();
+    followOpenZones();
     m_moments.clear();
     m_lastCommands.clear();
     for (const Zone& zone : qAsConst(m_zones)) {
@@ -440,6 +445,7 @@ void HistoryDock::stepToNextChange()
 {
     if (!ensureReader())
         return;
+    followOpenZones();
     qint64 next = std::numeric_limits<qint64>::max();
     for (const Zone& zone : qAsConst(m_zones)) {
         const qint64 at = m_reader->nextChange(zone.id, m_momentMs);
@@ -454,6 +460,7 @@ void HistoryDock::stepToPreviousChange()
 {
     if (!ensureReader())
         return;
+    followOpenZones();
     qint64 previous = -1;
     for (const Zone& zone : qAsConst(m_zones))
         previous = std::max(previous, m_reader->previousChange(zone.id, m_momentMs));

@@ -111,6 +111,8 @@ private:
     void refreshDay();
     void dayRead(int request, const RecordedDay& read);
     bool ensureReader();
+    // The zones replayed are those open now; the steps to a change look for them before any moment was shown.
+    void followOpenZones();
     void showMoments();
     void addZoneRows(const Zone& zone, const ZoneMoment& moment);
     void sliderMoved(int second);
