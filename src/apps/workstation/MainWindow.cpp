@@ -446,7 +446,7 @@ void MainWindow::zoneAdded(QObject* zone)
 {
     // Known to the link monitor first: the tree and the properties show its link.
     m_links->addZone(zone);
-    m_treeModel->objectAddedAt(zone, m_selection->rowOfLeft(zone));
+    m_treeModel->objectAdded(zone, m_selection->rowOfLeft(zone));
     m_objectsDock->expandZone(zone);
     const QString file = ModuleHost::zoneFile(zone);
     QString error;

@@ -242,12 +242,7 @@ Qt::ItemFlags ObjectTreeModel::flags(const QModelIndex& index) const
     return index.isValid() ? Qt::ItemIsEnabled | Qt::ItemIsSelectable : Qt::NoItemFlags;
 }
 
-void ObjectTreeModel::objectAdded(QObject* object)
-{
-    objectAddedAt(object, -1);
-}
-
-void ObjectTreeModel::objectAddedAt(QObject* object, int row)
+void ObjectTreeModel::objectAdded(QObject* object, int row)
 {
     if (!object || m_nodes.contains(object) || !VelmoraHost::hasModelData(object))
         return;

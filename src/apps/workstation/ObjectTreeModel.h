@@ -61,10 +61,9 @@ public:
     Qt::ItemFlags flags(const QModelIndex& index) const override;
 
 public slots:
-    // A new child of an object already in the tree (a loaded zone): appended with its subtree.
-    void objectAdded(QObject* object);
-    // The same at `row` among its parent's rows (a zone loaded again takes the row of the one it replaces).
-    void objectAddedAt(QObject* object, int row);
+    // A new child of an object already in the tree (a loaded zone) with its subtree, at `row` among its parent's
+    // rows (a zone loaded again takes the row of the one it replaces), appended where that is -1 or out of range.
+    void objectAdded(QObject* object, int row = -1);
     // Must come before the object is deleted.
     void objectAboutToBeRemoved(QObject* object);
     // Redraws the object's row soon (its icon and tool tip follow the live state).

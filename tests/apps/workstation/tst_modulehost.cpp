@@ -35,7 +35,7 @@ struct Tree
     Tree()
     {
         model.setRoot(host.root());
-        QObject::connect(&host, &ModuleHost::zoneAdded, &model, &ObjectTreeModel::objectAdded);
+        QObject::connect(&host, &ModuleHost::zoneAdded, &model, [this](QObject* zone) { model.objectAdded(zone); });
         QObject::connect(&host, &ModuleHost::zoneAboutToBeRemoved, &model, &ObjectTreeModel::objectAboutToBeRemoved);
         QObject::connect(&host, &ModuleHost::objectStateChanged, &model, &ObjectTreeModel::objectChanged);
     }

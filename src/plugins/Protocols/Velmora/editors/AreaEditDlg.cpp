@@ -200,8 +200,7 @@ void AreaEditDlg::on_controllers_itemChanged(QListWidgetItem* item)
     item->setData(Qt::UserRole, number);
     // A number listed twice is one controller: while another entry still shows
     // it, the states keep it and the new number comes as a new controller.
-    const bool stillListed = !previous.isEmpty()
-        && !ui->controllers->findItems(previous, Qt::MatchExactly | Qt::MatchCaseSensitive).isEmpty();
+    const bool stillListed = listedControllers().contains(previous);
     ConfigEdit::renameController(m_area, stillListed ? QString() : previous, number);
 }
 
@@ -230,9 +229,15 @@ void AreaEditDlg::deleteControllers(const QList<QListWidgetItem*>& items)
         delete item;
     }
     // A number listed twice is one controller: the states keep it while an entry still shows it.
+    forget(ConfigEdit::deleteControllers(m_area, removed - listedControllers()));
+}
+
+QSet<QString> AreaEditDlg::listedControllers() const
+{
+    QSet<QString> numbers;
     for (int row = 0; row < ui->controllers->count(); ++row)
-        removed.remove(ui->controllers->item(row)->text());
-    forget(ConfigEdit::deleteControllers(m_area, removed));
+        numbers.insert(ui->controllers->item(row)->text());
+    return numbers;
 }
 
 void AreaEditDlg::forget(const ConfigEdit::Removed& removed)

@@ -4,6 +4,7 @@
 #include <QDomElement>
 #include <QList>
 #include <QPointer>
+#include <QSet>
 #include <QString>
 
 class AreaGraphicsItem;
@@ -106,6 +107,8 @@ private:
 
     void addController(const QString& number);
     void deleteControllers(const QList<QListWidgetItem*>& items);
+    // The numbers the list shows, each once.
+    QSet<QString> listedControllers() const;
     void addStateItem(const QDomElement& state, QListWidgetItem* item = nullptr);
     void deleteState(QListWidgetItem* item);
     // Drops the rows of what a cascading edit removed.

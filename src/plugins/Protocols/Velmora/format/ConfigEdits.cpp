@@ -94,6 +94,13 @@ Removed dropSwitchingPoints(QDomElement owner, const QString& attribute, const Q
     return removed;
 }
 
+// A file may hold two states under one id: the switching points to that id
+// have a state to switch to while any is left.
+bool hasState(const QDomElement& area, const QString& id)
+{
+    return !childWithId(area.firstChildElement(Xml::States), Xml::State, id).isNull();
+}
+
 } // namespace
 
 void Removed::append(const Removed& other)
@@ -187,7 +194,7 @@ Removed deleteControllers(QDomElement area, const QSet<QString>& numbers)
 
 void renumberState(QDomElement area, const QString& from, const QString& to)
 {
-    if (from == to || !childWithId(area.firstChildElement(Xml::States), Xml::State, from).isNull())
+    if (from == to || hasState(area, from))
         return;
     for (const QDomElement& card : children(dayCardsOf(area), Xml::DayCard))
         setAttributes(card, Xml::Time, Xml::state_id, from, to);
@@ -200,10 +207,8 @@ Removed deleteState(QDomElement area, QDomElement state)
     Removed removed;
     state.parentNode().removeChild(state);
     removed.states.append(state);
-    // A file may hold two states under one id; the switching points to it
-    // still have a state to switch to while either is left.
     const QString id = state.attribute(Xml::id);
-    if (childWithId(area.firstChildElement(Xml::States), Xml::State, id).isNull())
+    if (!hasState(area, id))
         removed.append(dropSwitchingPoints(area, Xml::state_id, id));
     return removed;
 }

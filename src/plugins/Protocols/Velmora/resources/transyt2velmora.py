@@ -13,6 +13,7 @@ Stand-alone:
 
 import argparse
 import bisect
+import collections
 import os
 import re
 import sys
@@ -310,15 +311,13 @@ class Program:
         sequence takes its last n rows in order (met once: its last row, as a
         later row of a report corrects an earlier one); None where it has
         fewer rows than that."""
-        met = {}
-        for phase_id in self.phase_ids:
-            met[phase_id] = met.get(phase_id, 0) + 1
-        taken = {}
+        met = collections.Counter(self.phase_ids)
+        taken = collections.Counter()
         found = []
         for phase_id in self.phase_ids:
             records = self.phases.get(phase_id, [])
-            index = len(records) - met[phase_id] + taken.get(phase_id, 0)
-            taken[phase_id] = taken.get(phase_id, 0) + 1
+            index = len(records) - met[phase_id] + taken[phase_id]
+            taken[phase_id] += 1
             found.append(records[index] if 0 <= index < len(records) else None)
         return found
 
